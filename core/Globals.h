@@ -1,0 +1,53 @@
+#ifndef GLOBALS_H
+#define GLOBALS_H
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QVector>
+
+class QWidget;
+
+// Program-wide state shared by every window. mainColorBar lives in
+// ColorScale.h, globalErrPoints in ErrPoints.h.
+extern QString DataRoot;
+extern QString BatchRoot;
+extern bool showAnalyzer2Button;
+extern const int displayImageFormat;  // QImage::Format_Grayscale8
+extern QVector<QColor> lineColors;
+extern unsigned char* greyLUT;        // 256 entries
+extern unsigned char* colorLUT;       // 768 RGB triples, 767 used
+
+// The batch vocabulary lives in a later library; main installs its table
+// builder here so initGlobals can run it without a dependency on it.
+extern void (*initBatchCmdTablesHook)();
+
+void initGlobals();
+void initColorTables();
+
+const unsigned char* grayPixel(double v);
+const unsigned char* colorPixel(double v);
+const unsigned char* grayPixelOf(int i);
+const unsigned char* colorPixelOf(int i);
+using PixelFunc = const unsigned char* (*)(double);
+PixelFunc pixelFuncOfFormat(int format);
+QColor colorByIndex(int n);
+
+double lerp(double x, double x0, double y0, double x1, double y1);
+void logWithTime(const QString& text);
+QString fileNameWithSuffix(const QString& name, const QString& defaultSuffix);
+QString fileNameWithTag(const QString& name, const QString& tag);
+QString findKeyInHeader(const QByteArray& bytes, const QString& key, char separator,
+                        const QString& def);
+
+int bytesPerLine(int width);
+int bytesPerPixelOfFormat(int format);
+int bytesPerLineOfFormat(int format, int width);
+unsigned char* newImageBuffer(int format, int width, int height);
+QImage* newQImage(int format, unsigned char* buffer, int width, int height);
+
+void saveWindowGeometry(QWidget* w, const QString& group, bool popUp);
+void restoreWindowGeometry(QWidget* w, const QString& group, bool* popUp);
+
+#endif
