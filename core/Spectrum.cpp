@@ -1,0 +1,117 @@
+#include "Spectrum.h"
+
+namespace {
+
+inline double lineAt(double x1, double y1, double x2, double y2, double x)
+{
+    if (x2 == x1) return 0.5 * (y1 + y2);
+    return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
+}
+
+// Shared by y and smoothedY, which differ only in where y comes from.
+template <typename YOf>
+double valueAt(const Spectrum& s, double x, YOf yOf)
+{
+    const int n = s.points.size();
+    if (n < 1) return 0.0;
+    if (n == 1) return yOf(0);
+    if (s.xAt(0) >= x) return lineAt(s.xAt(0), yOf(0), s.xAt(1), yOf(1), x);
+    if (x >= s.xAt(n - 1)) return lineAt(s.xAt(n - 2), yOf(n - 2), s.xAt(n - 1), yOf(n - 1), x);
+    int lo = 0;
+    int hi = n - 1;
+    int mid = (n - 1) / 2;
+    while (hi - 1 > lo) {
+        if (s.xAt(mid) > x)
+            hi = mid;
+        else
+            lo = mid;
+        mid = (lo + hi) / 2;
+    }
+    return lineAt(s.xAt(lo), yOf(lo), s.xAt(hi), yOf(hi), x);
+}
+
+}  // namespace
+
+void Spectrum::append(double x, double y)
+{
+    points.append(QPointF(x, y));
+    const int last = points.size() - 1;
+    if (x < minX) minX = x;
+    if (y < minY) {
+        minY = y;
+        minYIndex = last;
+    }
+    if (x > maxX) maxX = x;
+    if (y > maxY) {
+        maxY = y;
+        maxYIndex = last;
+    }
+}
+
+void Spectrum::clear()
+{
+    points.resize(0);
+    resetMinMax();
+}
+
+void Spectrum::resetMinMax()
+{
+    minX = minY = 1e300;
+    maxX = maxY = -1e300;
+    minYIndex = EmptyMinYIndex;
+    maxYIndex = EmptyMaxYIndex;
+}
+
+double Spectrum::xAt(int i) const
+{
+    if (i < 0 || i >= points.size()) return 0.0;
+    const double x = points.at(i).x();
+    return xShiftOn ? x - xShift : x;
+}
+
+double Spectrum::yAt(int i) const
+{
+    if (i < 0 || i >= points.size()) return 0.0;
+    return points.at(i).y();
+}
+
+double Spectrum::smoothedAt(int i) const
+{
+    if (i < 0 || i >= smoothed.size()) return 0.0;
+    return smoothed.at(i);
+}
+
+double Spectrum::y(double x) const
+{
+    return valueAt(*this, x, [this](int i) { return yAt(i); });
+}
+
+double Spectrum::smoothedY(double x) const
+{
+    return valueAt(*this, x, [this](int i) { return smoothedAt(i); });
+}
+
+void Spectrum::smooth(int n)
+{
+    if (n < 0) n = 0;
+    const int count0 = points.size();
+    smoothed.resize(0);
+    smoothed.reserve(count0);
+    double sum = 0;
+    int count = 0;
+    for (int i = 0; i <= n && i < count0; ++i) {
+        sum += points.at(i).y();
+        ++count;
+    }
+    for (int j = 0; j < count0; ++j) {
+        smoothed.append(count < 1 ? 0.0 : sum / count);
+        if (j - n >= 0) {
+            sum -= points.at(j - n).y();
+            --count;
+        }
+        if (j + n + 1 < count0) {
+            sum += points.at(j + n + 1).y();
+            ++count;
+        }
+    }
+}
