@@ -1,0 +1,53 @@
+#include "CmdLine.h"
+
+#include "core/StringUtil.h"
+
+void CmdLine::clear()
+{
+    isLabel = false;
+    text.clear();
+    word.clear();
+    args.clear();
+}
+
+void CmdLine::setLine(QString raw)
+{
+    clear();
+    text = raw.simplified();
+    const int hash = text.indexOf(QLatin1Char('#'));
+    if (hash >= 0)
+        text.truncate(hash);
+    if (text.isEmpty())
+        return;
+
+    // Items come from the raw line, not from `text`, so blanks inside quoted
+    // items survive and a "#" after the word stays an argument.
+    QString rest = nextItem(raw, word);
+    if (word.isEmpty())
+        return;
+    while (!rest.isEmpty()) {
+        QString item;
+        rest = nextItem(rest, item);
+        if (!item.isEmpty())
+            args << item;
+    }
+    isLabel = word.startsWith(QLatin1Char(':'));
+    valid = true;
+}
+
+QString CmdLine::arg(int i) const
+{
+    return (i >= 0 && i < args.size()) ? args.at(i) : QString();
+}
+
+QString joinContinuedLines(const QStringList& lines, int& curLine)
+{
+    QString text = lines.value(curLine);
+    while (endsWithContinuation(text)) {
+        ++curLine;
+        if (curLine < 0 || curLine >= lines.size())
+            break;
+        text += lines.at(curLine);
+    }
+    return text;
+}

@@ -1,0 +1,32 @@
+#ifndef CMDLINE_H
+#define CMDLINE_H
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+// One parsed batch line. The interpreter stores the joined raw line in `line`
+// and parses it with setLine; the executor reads the arguments with arg().
+class CmdLine {
+public:
+    bool valid = false;
+    QString line;
+    QString text;
+    bool isLabel = false;
+    QString word;
+    QStringList args;
+
+    void clear();
+    void setLine(QString line);
+    QString arg(int i) const;
+};
+
+Q_DECLARE_METATYPE(CmdLine)
+
+// Joins the physical line at curLine with the lines that follow it while the
+// text ends in a backslash (cut with the blanks after it; no separator added).
+// curLine ends on the last line taken, or one past the end of the list when
+// the last line itself asked for a continuation.
+QString joinContinuedLines(const QStringList& lines, int& curLine);
+
+#endif
