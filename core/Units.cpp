@@ -1,0 +1,8 @@
+#include "Units.h"
+
+Units::Units(QObject* parent) : QObject(parent) {}
+
+void Units::setD(double D)
+{
+    this->D = D;
+}

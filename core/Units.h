@@ -1,0 +1,20 @@
+#ifndef UNITS_H
+#define UNITS_H
+
+#include <QObject>
+
+// The monochromator crystal's lattice spacing, in angstrom.
+class Units : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Units(QObject* parent = nullptr);
+
+    double D = 3.13553;
+
+public slots:
+    void setD(double D);
+};
+
+#endif

@@ -1,0 +1,237 @@
+#include "Elements.h"
+#include "Units.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+static bool recordIsZero(const VictoreenRecord& r)
+{
+    if (r.Z != 0) return false;
+    for (int s = 0; s < victoreenEdgeSlots; s++)
+        if (r.edge[s] != 0 || r.C[s] != 0 || r.D[s] != 0) return false;
+    return true;
+}
+
+static QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
+    QTextStream(&f) << text;
+    return path;
+}
+
+// An element line whose every number encodes Z, so a shifted record shows.
+static QString syntheticLine(int z)
+{
+    QStringList items{"X", QString::number(z), QString::number(z + 0.5), "1"};
+    for (int i = 4; i < 21; i++) items << QString::number(z * 100 + i);
+    return items.join("  ");
+}
+
+class TstElements : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void elementTable()
+    {
+        for (int z = 0; z < elementTableSize; z++) QCOMPARE(::elementTable[z].Z, z);
+        QCOMPARE(atomicNumberOf("Cu"), 29);
+        QCOMPARE(atomicNumberOf("cu"), -1);
+        QCOMPARE(atomicNumberOf("CU"), -1);
+        QCOMPARE(atomicNumberOf(" "), 0);
+        QCOMPARE(atomicNumberOf("D"), 110);
+        QCOMPARE(atomicNumberOf(""), -1);
+        QCOMPARE(atomicNumberOf("H"), 1);
+        QCOMPARE(atomicNumberOf("U"), 92);
+        QCOMPARE(atomicNumberOf("Fm"), 100);
+        QCOMPARE(atomicNumberOf("Rf"), 104);
+        QCOMPARE(atomicNumberOf("Mt"), 109);
+        QCOMPARE(::elementTable[28].atomicWeight, 58.96);
+        QCOMPARE(::elementTable[92].atomicWeight, 238.051);
+        QCOMPARE(::elementTable[110].atomicWeight, 2.01355321);
+        QCOMPARE(::elementTable[105].atomicWeight, 0.0);
+
+        // Symbols are unique, and one or two letters, capital first.
+        QSet<QString> seen;
+        for (int z = 1; z < elementTableSize; z++) {
+            const QString s = ::elementTable[z].symbol;
+            QVERIFY2(!seen.contains(s), qPrintable(s));
+            seen.insert(s);
+            QVERIFY(s.size() == 1 || s.size() == 2);
+            QVERIFY(s[0].isUpper());
+            if (s.size() == 2) QVERIFY(s[1].isLower());
+        }
+    }
+
+    void edgeNames()
+    {
+        QCOMPARE(edgeIndexOf("liii"), 3);
+        QCOMPARE(edgeIndexOf("LIII"), 3);
+        QCOMPARE(edgeIndexOf("L3"), 3);
+        QCOMPARE(edgeIndexOf("l2"), 2);
+        QCOMPARE(edgeIndexOf("LII"), 2);
+        QCOMPARE(edgeIndexOf("L1"), 1);
+        QCOMPARE(edgeIndexOf("Li"), 1);
+        QCOMPARE(edgeIndexOf("K"), 0);
+        QCOMPARE(edgeIndexOf("M1"), 0);
+        QCOMPARE(edgeIndexOf(""), 0);
+        for (int i = 0; i < 4; i++) QCOMPARE(edgeIndexOf(::edgeNames[i]), i);
+    }
+
+    void resourceLines()
+    {
+        QFile f(":Victoreen1.txt");
+        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+        QTextStream in(&f);
+        in.setCodec("UTF-8");
+        const QStringList lines = in.readAll().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 93);
+        const QStringList header = lines[0].simplified().split(' ');
+        QCOMPARE(header.size(), 21);
+        QCOMPARE(header[0], QString("="));
+        for (int z = 1; z <= 92; z++) {
+            const QStringList items = lines[z].simplified().split(' ');
+            QCOMPARE(items.size(), 21);
+            QCOMPARE(items[1].toInt(), z);
+            QCOMPARE(items[0], ::elementTable[z].symbol);
+            for (const QString& item : items.mid(2)) {
+                bool ok = false;
+                item.toDouble(&ok);
+                QVERIFY2(item == "=" || ok, qPrintable(lines[z]));
+            }
+        }
+    }
+
+    void loadedTable()
+    {
+        loadVictoreenTable();
+        QCOMPARE(victoreenCount, 93);
+        QVERIFY(recordIsZero(victoreenTable[0]));
+        for (int z = 1; z <= 92; z++) QCOMPARE(victoreenTable[z].Z, z);
+        for (int z = 93; z < victoreenTableSize; z++) QVERIFY(recordIsZero(victoreenTable[z]));
+
+        const VictoreenRecord& h = victoreenTable[1];
+        QCOMPARE(h.edge[0], 0.0);
+        QCOMPARE(h.C[0], 0.0127);
+        QCOMPARE(h.D[0], 0.00000466);
+        QCOMPARE(h.edge[1], 0.0);
+
+        const VictoreenRecord& cu = victoreenTable[29];
+        QCOMPARE(cu.Z, 29);
+        QCOMPARE(cu.edge[0], 8.98436029);
+        QCOMPARE(cu.C[0], 176.0);
+        QCOMPARE(cu.D[0], 48.3);
+        QCOMPARE(cu.edge[1], 1.1);
+        QCOMPARE(cu.edge[2], 0.954);
+        QCOMPARE(cu.edge[3], 0.935);
+
+        const VictoreenRecord& u = victoreenTable[92];
+        QCOMPARE(u.edge[0], 115.009);
+        QCOMPARE(u.edge[1], 21.762);
+        QCOMPARE(u.edge[2], 20.946);
+        QCOMPARE(u.edge[3], 17.158);
+        QCOMPARE(u.C[0], 0.0);
+        QCOMPARE(u.D[0], 0.0);
+
+        QCOMPARE(victoreenTable[74].edge[4], 4.374);  // W M1 wavelength
+        QCOMPARE(victoreenTable[78].edge[4], 3.61);   // Pt
+
+        // Edge energies grow with Z and keep K > LI > LII > LIII where present.
+        for (int z = 30; z <= 92; z++) {
+            const VictoreenRecord& r = victoreenTable[z];
+            QVERIFY(r.edge[0] > victoreenTable[z - 1].edge[0]);
+            QVERIFY(r.edge[0] > r.edge[1] && r.edge[1] > r.edge[2] && r.edge[2] > r.edge[3]);
+        }
+    }
+
+    void edgeEnergyAccessor()
+    {
+        loadVictoreenTable();
+        QCOMPARE(edgeEnergyOf(29, 0), 8984.36029);
+        QCOMPARE(edgeEnergyOf(atomicNumberOf("U"), edgeIndexOf("L3")), 17158.0);
+        QCOMPARE(edgeEnergyOf(atomicNumberOf("cu"), 0), 0.0);  // -1
+        QCOMPARE(edgeEnergyOf(-1, 0), 0.0);
+        QCOMPARE(edgeEnergyOf(atomicNumberOf("D"), 0), 0.0);   // 110
+        QCOMPARE(edgeEnergyOf(atomicNumberOf("Fm"), 0), 0.0);  // 100, one past the table
+        QCOMPARE(edgeEnergyOf(99, 0), 0.0);
+        QCOMPARE(edgeEnergyOf(29, -1), 0.0);
+        QCOMPARE(edgeEnergyOf(29, 4), 0.0);  // the M1 slot is a wavelength
+        QCOMPARE(edgeEnergyOf(74, 4), 0.0);
+    }
+
+    void blankShortAndExtraLines()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString text = "= title\t=  = = = = = = = = = = = = = = = = = =\n\n";
+        for (int z = 1; z <= 120; z++) {
+            if (z == 4) {
+                text += "   \t \n# a comment line\nShort 4 4.5 1 404\n";
+                continue;
+            }
+            text += syntheticLine(z) + "\n";
+        }
+        loadVictoreenTable(writeFile(dir, "v.txt", text));
+        QCOMPARE(victoreenCount, victoreenTableSize);
+        QVERIFY(recordIsZero(victoreenTable[0]));
+        QCOMPARE(victoreenTable[4].Z, 4);
+        QCOMPARE(victoreenTable[4].edge[0], 4.5);
+        QCOMPARE(victoreenTable[4].C[0], 404.0);
+        QCOMPARE(victoreenTable[4].D[0], 0.0);
+        QCOMPARE(victoreenTable[4].D[4], 0.0);
+        for (int z = 1; z < victoreenTableSize; z++) {
+            if (z == 4) continue;
+            const VictoreenRecord& r = victoreenTable[z];
+            QCOMPARE(r.Z, z);
+            QCOMPARE(r.edge[0], z + 0.5);
+            QCOMPARE(r.C[0], double(z * 100 + 4));
+            QCOMPARE(r.D[0], double(z * 100 + 5));
+            QCOMPARE(r.edge[1], double(z * 100 + 6));
+            QCOMPARE(r.C[1], double(z * 100 + 8));
+            QCOMPARE(r.D[3], double(z * 100 + 17));
+            QCOMPARE(r.edge[4], double(z * 100 + 18));
+            QCOMPARE(r.C[4], double(z * 100 + 19));
+            QCOMPARE(r.D[4], double(z * 100 + 20));
+        }
+
+        // Negative and unreadable coefficients read as 0; the K energy as it stands.
+        QStringList items = syntheticLine(1).split("  ");
+        items[2] = "-3";
+        items[4] = "-1";
+        items[8] = "nan";
+        items[9] = "abc";
+        loadVictoreenTable(writeFile(dir, "neg.txt", "=\n" + items.join(' ') + "\n"));
+        QCOMPARE(victoreenCount, 2);
+        QCOMPARE(victoreenTable[1].edge[0], -3.0);
+        QCOMPARE(victoreenTable[1].C[0], 0.0);
+        QCOMPARE(victoreenTable[1].C[1], 0.0);
+        QCOMPARE(victoreenTable[1].D[1], 0.0);
+        QVERIFY(recordIsZero(victoreenTable[2]));
+
+        // A missing file leaves an all-zero table.
+        QTest::ignoreMessage(QtDebugMsg, "Cannot open [none.txt]\n");
+        loadVictoreenTable(dir.filePath("none.txt"));
+        QCOMPARE(victoreenCount, 0);
+        QVERIFY(recordIsZero(victoreenTable[1]));
+        QCOMPARE(edgeEnergyOf(29, 0), 0.0);
+
+        loadVictoreenTable();
+        QCOMPARE(victoreenCount, 93);
+    }
+
+    void units()
+    {
+        Units u;
+        QCOMPARE(u.D, 3.13553);
+        QVERIFY(QMetaObject::invokeMethod(&u, "setD", Q_ARG(double, 2.5)));
+        QCOMPARE(u.D, 2.5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstElements)
+#include "tst_elements.moc"
