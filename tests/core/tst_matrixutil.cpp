@@ -1,0 +1,270 @@
+#include "core/MatrixUtil.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+using MU = MatrixUtil;
+
+namespace {
+
+// Owns a matrix for the length of a test.
+struct Mat
+{
+    explicit Mat(int order) : n(order), m(MU::newMatrix(order)) {}
+    Mat(int order, std::initializer_list<double> values) : Mat(order)
+    {
+        auto it = values.begin();
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) m[i][j] = *it++;
+    }
+    ~Mat() { MU::deleteMatrix(n, m); }
+    Mat(const Mat&) = delete;
+    Mat& operator=(const Mat&) = delete;
+    int n;
+    double** m;
+};
+
+bool sameMatrix(int n, double** a, double** b)
+{
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            if (a[i][j] != b[i][j]) return false;
+    return true;
+}
+
+}  // namespace
+
+class TestMatrixUtil : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storageHelpers();
+    void swappedRows();
+    void orderOne();
+    void randomSystems();
+    void factorsRebuildPermutedMatrix();
+    void tiesKeepEarlierRow();
+    void singular();
+    void nanDoesNotCrash();
+    void dumps();
+};
+
+void TestMatrixUtil::storageHelpers()
+{
+    Mat a(3);
+    MU::identity(3, a.m);
+    double x[3] = {1, -2, 5};
+    double y[3];
+    MU::multiplyVector(3, a.m, x, y);
+    QCOMPARE(y[0], 1.0);
+    QCOMPARE(y[1], -2.0);
+    QCOMPARE(y[2], 5.0);
+    QVERIFY(!MU::hasNaN(3, a.m));
+    a.m[2][1] = std::nan("");
+    QVERIFY(MU::hasNaN(3, a.m));
+    x[1] = std::nan("");
+    QVERIFY(MU::hasNaN(3, x));
+
+    Mat b(3);
+    MU::zeroMatrix(3, b.m);
+    QCOMPARE(b.m[1][2], 0.0);
+    MU::copyMatrix(3, a.m, b.m);
+    QVERIFY(std::isnan(b.m[2][1]));
+    QCOMPARE(b.m[2][2], 1.0);
+
+    int* p = MU::newIntVector(4);
+    MU::zeroIntVector(4, p);
+    QCOMPARE(p[3], 0);
+    MU::deleteIntVector(p);
+
+    double** m;
+    double* v;
+    MU::newMatrixAndVector(2, m, v);
+    MU::zeroVector(2, v);
+    QCOMPARE(v[1], 0.0);
+    MU::deleteMatrixAndVector(2, m, v);
+
+    // Null storage is tolerated.
+    MU::deleteMatrix(5, nullptr);
+    MU::deleteVector(nullptr);
+    MU::deleteIntVector(nullptr);
+    QVERIFY(MU::newMatrix(0) == nullptr);
+    QVERIFY(MU::newVector(-1) == nullptr);
+}
+
+void TestMatrixUtil::swappedRows()
+{
+    Mat a(2, {0, 1, 1, 0});
+    double b[2] = {2, 3};
+    double x[2];
+    int perm[2];
+    QVERIFY(MU::solveByLU(2, a.m, b, x, perm));
+    QCOMPARE(perm[0], 1);
+    QCOMPARE(perm[1], 0);
+    QCOMPARE(x[perm[0]], 3.0);
+    QCOMPARE(x[perm[1]], 2.0);
+
+    QVERIFY(MU::solve(2, a.m, b));
+    QCOMPARE(b[0], 3.0);
+    QCOMPARE(b[1], 2.0);
+}
+
+void TestMatrixUtil::orderOne()
+{
+    Mat a(1, {4});
+    Mat l(1), u(1);
+    int perm[1];
+    QVERIFY(MU::makeLU(1, a.m, l.m, u.m, perm));
+    QCOMPARE(perm[0], 0);
+    QCOMPARE(l.m[0][0], 1.0);
+    QCOMPARE(u.m[0][0], 4.0);
+    const double b[1] = {10};
+    double y[1], x[1];
+    QVERIFY(MU::solveLV(1, l.m, b, y, perm));
+    QCOMPARE(y[0], 10.0);
+    QVERIFY(MU::solveUV(1, u.m, y, x, perm));
+    QCOMPARE(x[0], 2.5);
+
+    // Order 0: nothing to do, success.
+    QVERIFY(MU::makeLU(0, nullptr, nullptr, nullptr, nullptr));
+    QVERIFY(MU::solve(0, nullptr, nullptr));
+}
+
+void TestMatrixUtil::randomSystems()
+{
+    QRandomGenerator rng(1105);
+    for (int n = 1; n <= 12; ++n) {
+        for (int trial = 0; trial < 20; ++trial) {
+            Mat a(n), keep(n);
+            QVector<double> truth(n), b(n), x(n), bKeep(n);
+            QVector<int> perm(n);
+            for (int i = 0; i < n; ++i) {
+                truth[i] = rng.generateDouble() * 20 - 10;
+                for (int j = 0; j < n; ++j) a.m[i][j] = rng.generateDouble() * 2 - 1;
+            }
+            MU::copyMatrix(n, a.m, keep.m);
+            MU::multiplyVector(n, a.m, truth.data(), b.data());
+            bKeep = b;
+
+            QVERIFY(MU::solveByLU(n, a.m, b.data(), x.data(), perm.data()));
+            QVERIFY(sameMatrix(n, a.m, keep.m));
+            QCOMPARE(b, bKeep);
+
+            // The permutation holds every row once.
+            QVector<int> seen(n, 0);
+            for (int i = 0; i < n; ++i) ++seen[perm[i]];
+            QCOMPARE(seen, QVector<int>(n, 1));
+
+            QVector<double> natural(n), ax(n);
+            for (int i = 0; i < n; ++i) natural[i] = x[perm[i]];
+            MU::multiplyVector(n, a.m, natural.data(), ax.data());
+            for (int i = 0; i < n; ++i) QVERIFY2(std::abs(ax[i] - b[i]) < 1e-10, qPrintable(QString("n %1").arg(n)));
+
+            QVERIFY(MU::solve(n, a.m, b.data()));
+            for (int i = 0; i < n; ++i) QVERIFY(std::abs(b[i] - natural[i]) < 1e-12 * (1 + std::abs(natural[i])));
+        }
+    }
+}
+
+void TestMatrixUtil::factorsRebuildPermutedMatrix()
+{
+    QRandomGenerator rng(9);
+    const int n = 7;
+    Mat a(n), l(n), u(n);
+    int perm[n];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) a.m[i][j] = rng.generateDouble() * 10 - 5;
+    QVERIFY(MU::makeLU(n, a.m, l.m, u.m, perm));
+    for (int i = 0; i < n; ++i) {
+        const int r = perm[i];
+        for (int j = 0; j < n; ++j) {
+            // L is unit lower, U upper, in the recorded order; pivoting keeps
+            // every multiplier within 1.
+            if (j > i) QCOMPARE(l.m[r][j], 0.0);
+            if (j == i) QCOMPARE(l.m[r][j], 1.0);
+            if (j < i) {
+                QCOMPARE(u.m[r][j], 0.0);
+                QVERIFY(std::abs(l.m[r][j]) <= 1.0);
+            }
+            double s = 0;
+            for (int k = 0; k < n; ++k) s += l.m[r][k] * u.m[perm[k]][j];
+            QVERIFY(std::abs(s - a.m[r][j]) < 1e-12);
+        }
+    }
+}
+
+void TestMatrixUtil::tiesKeepEarlierRow()
+{
+    Mat a(3, {1, 2, 0, -1, 3, 1, 0.5, 1, 4});
+    Mat l(3), u(3);
+    int perm[3];
+    QVERIFY(MU::makeLU(3, a.m, l.m, u.m, perm));
+    QCOMPARE(perm[0], 0);
+    // Column 1 after elimination: row 1 has 5, row 2 has 0: row 1 next.
+    QCOMPARE(perm[1], 1);
+    QCOMPARE(perm[2], 2);
+
+    // A later equal value does not displace the earlier row in column 1.
+    Mat b(3, {4, 0, 0, 0, -2, 1, 0, 2, 3});
+    QVERIFY(MU::makeLU(3, b.m, l.m, u.m, perm));
+    QCOMPARE(perm[1], 1);
+}
+
+void TestMatrixUtil::singular()
+{
+    Mat a(3, {1, 2, 3, 2, 1, 0, 1, 2, 3});
+    Mat keep(3);
+    MU::copyMatrix(3, a.m, keep.m);
+    Mat l(3), u(3);
+    int perm[3];
+    QVERIFY(!MU::makeLU(3, a.m, l.m, u.m, perm));
+    QVERIFY(sameMatrix(3, a.m, keep.m));
+
+    double b[3] = {1, 2, 4};
+    QVERIFY(!MU::solve(3, a.m, b));
+    QCOMPARE(b[0], 1.0);
+    QCOMPARE(b[1], 2.0);
+    QCOMPARE(b[2], 4.0);
+    QVERIFY(sameMatrix(3, a.m, keep.m));
+
+    double x[3];
+    QVERIFY(!MU::solveByLU(3, a.m, b, x, perm));
+
+    // An all-zero column: the first position stays the pivot and fails.
+    Mat z(2, {0, 1, 0, 2});
+    QVERIFY(!MU::makeLU(2, z.m, l.m, u.m, perm));
+    QCOMPARE(perm[0], 0);
+    double y[2];
+    const double bz[2] = {1, 1};
+    QVERIFY(MU::solveLV(2, l.m, bz, y, perm));
+    QVERIFY(!MU::solveUV(2, u.m, y, x, perm));
+}
+
+void TestMatrixUtil::nanDoesNotCrash()
+{
+    Mat a(2, {std::nan(""), 1, 2, 3});
+    double b[2] = {1, 1};
+    MU::solve(2, a.m, b);
+    QVERIFY(MU::hasNaN(2, b));
+}
+
+void TestMatrixUtil::dumps()
+{
+    Mat a(2, {1, 2.5, -3, 4});
+    int perm[2] = {1, 0};
+    QTest::ignoreMessage(QtDebugMsg, "# A = \n# 1 2.5 \n# -3 4 ");
+    MU::dumpMatrix(2, "A", a.m);
+    QTest::ignoreMessage(QtDebugMsg, "# PA = \n# -3 4 \n# 1 2.5 ");
+    MU::dumpPermutedMatrix(2, "PA", a.m, perm);
+    const double v[3] = {0.5, 1e-7, 2};
+    QTest::ignoreMessage(QtDebugMsg, "# v = \n# 0.5 1e-07 2 ");
+    MU::dumpVector(3, "v", v);
+    QTest::ignoreMessage(QtDebugMsg, "# p = \n# 1 0 ");
+    MU::dumpIntVector(2, "p", perm);
+}
+
+QTEST_GUILESS_MAIN(TestMatrixUtil)
+#include "tst_matrixutil.moc"
