@@ -1,0 +1,293 @@
+#include "TiffData.h"
+
+#include "ColorScale.h"
+#include "Globals.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+TiffData::~TiffData()
+{
+    freeRows();
+    delete image;
+    delete[] buffer;
+}
+
+void TiffData::freeRows()
+{
+    for (void* row : rows) {
+        switch (pixelType) {
+        case TiffUInt16: _TIFFfree(row); break;
+        case UInt16: delete[] static_cast<uint16_t*>(row); break;
+        case UInt32: delete[] static_cast<uint32_t*>(row); break;
+        case Float32: delete[] static_cast<float*>(row); break;
+        default: break;
+        }
+    }
+    rows.clear();
+}
+
+void TiffData::resetRange()
+{
+    min = DBL_MAX;
+    max = DBL_MIN;
+}
+
+void deleteTiffDataList(QVector<TiffData*>& list)
+{
+    for (TiffData* d : list) delete d;
+    list.clear();
+}
+
+// Takes over what a successful read built into `loaded`; the alignment shift,
+// energy and colour bar of this frame stay.
+void TiffData::adopt(TiffData& loaded)
+{
+    freeRows();
+    rows.swap(loaded.rows);
+    pixelType = loaded.pixelType;
+    loaded.pixelType = NoPixels;
+
+    delete image;
+    delete[] buffer;
+    image = loaded.image;
+    buffer = loaded.buffer;
+    loaded.image = nullptr;
+    loaded.buffer = nullptr;
+
+    file = loaded.file;
+    format = loaded.format;
+    bytesPerPixel = loaded.bytesPerPixel;
+    width = loaded.width;
+    height = loaded.height;
+    hdrX = loaded.hdrX;
+    hdrY = loaded.hdrY;
+    scanlineSize = loaded.scanlineSize;
+    min = loaded.min;
+    max = loaded.max;
+    exposureMs = loaded.exposureMs;
+    loadedErrPoints = loaded.loadedErrPoints;
+    errPs = &loadedErrPoints;
+}
+
+void TiffData::setSample(int64_t r, int64_t c, double v)
+{
+    void* row = rows[int(r)];
+    switch (pixelType) {
+    case TiffUInt16:
+    case UInt16:
+        static_cast<uint16_t*>(row)[c] = uint16_t(std::isnan(v) ? 0 : qBound(0.0, v, 65535.0));
+        break;
+    case UInt32:
+        static_cast<uint32_t*>(row)[c] =
+            uint32_t(std::isnan(v) ? 0 : qBound(0.0, v, 4294967295.0));
+        break;
+    case Float32:
+        static_cast<float*>(row)[c] = float(qBound(-double(FLT_MAX), v, double(FLT_MAX)));
+        break;
+    default: break;
+    }
+}
+
+namespace {
+
+template <typename T>
+uint64_t sumInts(const QVector<void*>& rows, int64_t c0, int64_t c1, int64_t r0, int64_t r1)
+{
+    uint64_t sum = 0;
+    for (int64_t r = r0; r <= r1; ++r) {
+        const T* row = static_cast<const T*>(rows[int(r)]);
+        for (int64_t c = c0; c <= c1; ++c) sum += row[c];
+    }
+    return sum;
+}
+
+}  // namespace
+
+double TiffData::sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const
+{
+    // Pixels outside the image read 0, so only the part inside is visited.
+    const int64_t c0 = std::max<int64_t>(x0 - shiftX, 0);
+    const int64_t c1 = std::min<int64_t>(x1 - shiftX, int64_t(width) - 1);
+    const int64_t r0 = std::max<int64_t>(y0 - shiftY, 0);
+    const int64_t r1 = std::min<int64_t>(
+        y1 - shiftY, std::min<int64_t>(int64_t(height), rows.size()) - 1);
+    if (c0 > c1 || r0 > r1) return 0.0;
+
+    switch (pixelType) {
+    case TiffUInt16:
+    case UInt16: return double(sumInts<uint16_t>(rows, c0, c1, r0, r1));
+    case UInt32: return double(sumInts<uint32_t>(rows, c0, c1, r0, r1));
+    case Float32: {
+        // Columns outside, rows inside: float sums depend on the order.
+        double sum = 0;
+        for (int64_t c = c0; c <= c1; ++c)
+            for (int64_t r = r0; r <= r1; ++r) sum += static_cast<const float*>(rows[int(r)])[c];
+        return sum;
+    }
+    default: return 0.0;
+    }
+}
+
+double TiffData::sumBox(int x, int y, int dx, int dy) const
+{
+    const int64_t ax = std::abs(int64_t(dx));
+    const int64_t ay = std::abs(int64_t(dy));
+    return sumArea(int64_t(x) - ax, int64_t(x) + ax, int64_t(y) - ay, int64_t(y) + ay);
+}
+
+double TiffData::areaValue(const QVector<TiffData*>& stack, double energy, int x, int y, int dx,
+                           int dy)
+{
+    const int n = stack.size();
+    if (n < 1) return 1.0;
+    if (n == 1) return stack[0]->sumBox(x, y, dx, dy);
+
+    int a, b;
+    if (energy < stack[0]->energy) {
+        a = 0;
+        b = 1;
+    } else if (energy >= stack[n - 1]->energy) {
+        a = n - 2;
+        b = n - 1;
+    } else {
+        a = 0;
+        b = n - 1;
+        while (a + 1 < b) {
+            const int mid = (a + b) / 2;
+            if (energy >= stack[mid]->energy)
+                a = mid;
+            else
+                b = mid;
+        }
+    }
+    return lerp(energy, stack[a]->energy, stack[a]->sumBox(x, y, dx, dy), stack[b]->energy,
+                stack[b]->sumBox(x, y, dx, dy));
+}
+
+static bool truncToInt(double v, int64_t& out)
+{
+    if (!std::isfinite(v)) return false;
+    out = int64_t(qBound(double(INT_MIN), std::trunc(v), double(INT_MAX)));
+    return true;
+}
+
+double TiffData::rectMean(const QRectF& r) const
+{
+    int64_t x0, y0, w, h;
+    if (!truncToInt(r.x(), x0) || !truncToInt(r.y(), y0) || !truncToInt(r.width(), w)
+        || !truncToInt(r.height(), h))
+        return 0.0;
+    // An empty rectangle has no mean; 0 keeps the dark values usable.
+    if (w < 0 || h < 0) return 0.0;
+    return sumArea(x0, x0 + w, y0, y0 + h) / (double(w + 1) * double(h + 1));
+}
+
+double TiffData::fixErrPoint(int x, int y) const
+{
+    static const int neighbours[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
+                                         {0, 1},   {1, -1}, {1, 0},  {1, 1}};
+    const bool useList = errPs && errPs->use;
+    double sum = 0;
+    int count = 0;
+    for (const auto& d : neighbours) {
+        const int64_t nx = int64_t(x) + d[0];
+        const int64_t ny = int64_t(y) + d[1];
+        const int64_t c = nx - shiftX;
+        const int64_t r = ny - shiftY;
+        if (c < 0 || r < 0 || c >= int64_t(width) || r >= int64_t(height) || r >= rows.size())
+            continue;
+        // The list holds detector positions: test the neighbour there, not at
+        // its position in the image, which differs by the header offset.
+        const int64_t detX = nx + hdrX;
+        const int64_t detY = ny + hdrY;
+        if (useList && detX >= INT_MIN && detX <= INT_MAX && detY >= INT_MIN && detY <= INT_MAX
+            && errPs->contains(int(detX), int(detY)))
+            continue;
+        sum += sample(r, c);
+        ++count;
+    }
+    return count > 0 ? sum / count : 0.0;
+}
+
+void TiffData::fixErrPoints()
+{
+    if (!errPs) return;
+    for (const QPoint& p : errPs->points) {
+        const int64_t x = int64_t(p.x()) - hdrX;
+        const int64_t y = int64_t(p.y()) - hdrY;
+        const int64_t c = x - shiftX;
+        const int64_t r = y - shiftY;
+        if (c < 0 || r < 0 || c >= int64_t(width) || r >= int64_t(height) || r >= rows.size())
+            continue;
+        setSample(r, c, fixErrPoint(int(x), int(y)));
+    }
+}
+
+void TiffData::makeQImage()
+{
+    delete image;
+    image = nullptr;
+    delete[] buffer;
+    buffer = nullptr;
+    if (width > uint32_t(INT_MAX) || height > uint32_t(INT_MAX)) return;
+    const int w = int(width);
+    buffer = newImageBuffer(format, w, int(height));
+    if (!buffer) return;
+
+    const ColorScale& scale = currentColorScale();
+    const int bpp = bytesPerPixelOfFormat(format);
+    const int line = bytesPerLineOfFormat(format, w);
+    const double range = max - min;
+    // The scale writes its own pixel size; copying through px keeps a scale
+    // in another format from writing past the buffer's pixels.
+    auto colour = [&](double v, unsigned char* dst) {
+        unsigned char px[3] = {0, 0, 0};
+        scale.valueToPixel((v - min) / range, px);
+        std::memcpy(dst, px, size_t(bpp));
+    };
+
+    const int nRows = std::min<int64_t>(rows.size(), height);
+    const bool shortSamples = pixelType == TiffUInt16 || pixelType == UInt16;
+    if (shortSamples && int64_t(w) * nRows >= (int64_t(1) << 18)) {
+        // Every 16-bit sample, and the 0 read outside, maps through one table.
+        std::vector<unsigned char> lut(size_t(65536) * size_t(bpp));
+        for (int v = 0; v < 65536; ++v) colour(v, &lut[size_t(v) * size_t(bpp)]);
+        const unsigned char* zero = &lut[0];
+        for (int y = 0; y < nRows; ++y) {
+            unsigned char* dst = buffer + int64_t(y) * line;
+            const int64_t r = int64_t(y) - shiftY;
+            const bool inside = r >= 0 && r < nRows;
+            const uint16_t* row = inside ? static_cast<const uint16_t*>(rows[int(r)]) : nullptr;
+            const int64_t cBegin = inside ? std::max<int64_t>(0, shiftX) : w;
+            const int64_t cEnd = inside ? std::min<int64_t>(w, int64_t(w) + shiftX) : w;
+            int64_t x = 0;
+            for (; x < std::min<int64_t>(cBegin, w); ++x) std::memcpy(dst + x * bpp, zero, bpp);
+            if (bpp == 1) {
+                for (; x < cEnd; ++x) dst[x] = lut[row[x - shiftX]];
+            } else {
+                for (; x < cEnd; ++x) std::memcpy(dst + x * bpp, &lut[size_t(row[x - shiftX]) * 3], 3);
+            }
+            for (; x < w; ++x) std::memcpy(dst + x * bpp, zero, bpp);
+        }
+    } else {
+        for (int y = 0; y < nRows; ++y) {
+            unsigned char* dst = buffer + int64_t(y) * line;
+            for (int x = 0; x < w; ++x, dst += bpp) colour(pixelValue(x, y), dst);
+        }
+    }
+    image = newQImage(format, buffer, w, int(height));
+}
+
+void TiffData::applyRangeToColorBar()
+{
+    if (!cBar) return;
+    cBar->valueMin = min;
+    cBar->valueMax = max;
+    cBar->paintCBar();
+}

@@ -1,0 +1,124 @@
+#ifndef TIFFDATA_H
+#define TIFFDATA_H
+
+#include "ErrPoints.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <QVector>
+
+#include <cfloat>
+#include <cstdint>
+
+class ColorScale;
+
+// One detector image of a stack. Rows keep the file's sample type. Every pixel
+// read goes through pixelValue(): the alignment shift is subtracted and
+// positions outside the image read 0, so display, box sums, dark areas and the
+// bad-pixel repair all see the same shifted image.
+class TiffData
+{
+public:
+    // Sample type of rows.
+    enum PixelType {
+        TiffUInt16 = 0,  // libtiff scan lines (_TIFFmalloc)
+        UInt16 = 1,      // IM, 2 bytes a pixel
+        UInt32 = 2,      // IM, 4 bytes a pixel
+        Float32 = 3,     // text image
+        NoPixels = 4
+    };
+
+    // Larger images are refused by the readers rather than allocated.
+    static constexpr qint64 maxPixels = qint64(1) << 28;
+
+    int format = QImage::Format_Grayscale8;  // of the display image
+    QString file;
+    short bytesPerPixel = 2;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int hdrX = 0;  // offset of the image on the detector (IM header)
+    int hdrY = 0;
+    const ErrPoints* errPs = &globalErrPoints;  // list used by the repair, not owned
+    int scanlineSize = 0;
+    double min = DBL_MAX;
+    double max = DBL_MIN;  // smallest positive double: an all-zero image keeps it
+    QVector<void*> rows;
+    double energy = 0;
+    ColorScale* cBar = nullptr;  // the bar showing this frame's range, not owned
+    unsigned char* buffer = nullptr;
+    QImage* image = nullptr;
+    double exposureMs = 100.0;
+    int shiftX = 0;
+    int shiftY = 0;
+    int pixelType = NoPixels;
+
+    TiffData() = default;
+    ~TiffData();
+    TiffData(const TiffData&) = delete;
+    TiffData& operator=(const TiffData&) = delete;
+
+    // Reads a TIFF, IM or text image, chosen by the first bytes of the file,
+    // repairs the pixels of errList when errList.use is set (TIFF and IM) and
+    // builds the display image. The frame keeps its own copy of the list, so
+    // the caller's may change or go away afterwards. On failure writes a debug
+    // line, returns false and leaves the frame as it was.
+    bool load(const QString& fileName, const ErrPoints& errList);
+    // The same with the frame's current list (globalErrPoints at first).
+    bool load(const QString& fileName);
+
+    double pixelValue(int x, int y) const
+    {
+        const int64_t c = int64_t(x) - shiftX;
+        const int64_t r = int64_t(y) - shiftY;
+        if (c < 0 || r < 0 || c >= int64_t(width) || r >= int64_t(height) || r >= rows.size())
+            return 0.0;
+        return sample(r, c);
+    }
+
+    void makeQImage();
+    void applyRangeToColorBar();
+
+    // Sum over columns x-|dx| .. x+|dx| and rows y-|dy| .. y+|dy|.
+    double sumBox(int x, int y, int dx, int dy) const;
+    // Box sum interpolated to energy over a stack sorted by ascending energy.
+    static double areaValue(const QVector<TiffData*>& stack, double energy, int x, int y,
+                            int dx, int dy);
+    // Mean over columns x .. x+w and rows y .. y+h (integer parts); 0 when empty.
+    double rectMean(const QRectF& r) const;
+    // Mean of the good neighbours of pixel (x, y); 0 when there is none.
+    double fixErrPoint(int x, int y) const;
+    void fixErrPoints();
+
+private:
+    double sample(int64_t r, int64_t c) const
+    {
+        const void* row = rows[int(r)];
+        switch (pixelType) {
+        case TiffUInt16:
+        case UInt16: return static_cast<const uint16_t*>(row)[c];
+        case UInt32: return static_cast<const uint32_t*>(row)[c];
+        case Float32: return static_cast<const float*>(row)[c];
+        default: return 0.0;
+        }
+    }
+    void setSample(int64_t r, int64_t c, double v);
+    // Sum over display columns x0 .. x1 and rows y0 .. y1, both ends included.
+    double sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const;
+    void resetRange();
+    void freeRows();
+    void adopt(TiffData& loaded);
+
+    bool readTiff(const QString& fileName);
+    int readImgHeader(const QString& fileName);
+    bool readImg(const QString& fileName);
+    int readTextHeader(const QString& fileName);
+    bool readText(const QString& fileName);
+
+    ErrPoints loadedErrPoints;  // the list that came with the last load
+};
+
+// Deletes every frame of the list and empties it.
+void deleteTiffDataList(QVector<TiffData*>& list);
+
+#endif
