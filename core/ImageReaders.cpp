@@ -114,7 +114,8 @@ bool TiffData::load(const QString& fileName, const ErrPoints& errList)
         ok = loaded.readTiff(fileName);
     } else if (head.startsWith("IM")) {
         ok = loaded.readImg(fileName);
-    } else if (QString::fromLatin1(head.left(head.indexOf('\0'))).startsWith("#QDRN-CTImg")) {
+    } else if (QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)))
+                   .startsWith("#QDRN-CTImg")) {
         ok = loaded.readText(fileName);
     } else {
         qDebug() << "Unknown image format" << fileName;

@@ -1,0 +1,411 @@
+#include "core/ColorScale.h"
+#include "core/ErrPoints.h"
+#include "core/Globals.h"
+#include "core/TiffData.h"
+
+#include <QtTest>
+
+#include <tiffio.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+// Builds a frame of the given pixel type from row-major values, allocating the
+// rows the way the readers do, so the destructor frees them correctly.
+static TiffData* makeFrame(int type, int w, int h, const std::vector<double>& v)
+{
+    auto* d = new TiffData;
+    d->width = uint32_t(w);
+    d->height = uint32_t(h);
+    d->pixelType = type;
+    d->min = DBL_MAX;
+    d->max = DBL_MIN;
+    for (int r = 0; r < h; ++r) {
+        void* row = nullptr;
+        switch (type) {
+        case TiffData::TiffUInt16: row = _TIFFmalloc(tmsize_t(w) * 2); break;
+        case TiffData::UInt16: row = new uint16_t[size_t(w)]; break;
+        case TiffData::UInt32: row = new uint32_t[size_t(w)]; break;
+        case TiffData::Float32: row = new float[size_t(w)]; break;
+        }
+        for (int c = 0; c < w; ++c) {
+            const double x = v[size_t(r * w + c)];
+            switch (type) {
+            case TiffData::TiffUInt16:
+            case TiffData::UInt16: static_cast<uint16_t*>(row)[c] = uint16_t(x); break;
+            case TiffData::UInt32: static_cast<uint32_t*>(row)[c] = uint32_t(x); break;
+            case TiffData::Float32: static_cast<float*>(row)[c] = float(x); break;
+            }
+            d->min = std::min(d->min, x);
+            d->max = std::max(d->max, x);
+        }
+        d->rows.append(row);
+    }
+    return d;
+}
+
+// The pixel rule written out independently of TiffData.
+struct Reference {
+    int w, h, sx, sy;
+    std::vector<double> v;
+    double at(long long x, long long y) const
+    {
+        const long long c = x - sx, r = y - sy;
+        if (c < 0 || r < 0 || c >= w || r >= h) return 0;
+        return v[size_t(r * w + c)];
+    }
+    double box(long long x, long long y, long long dx, long long dy) const
+    {
+        double s = 0;
+        for (long long i = x - std::llabs(dx); i <= x + std::llabs(dx); ++i)
+            for (long long j = y - std::llabs(dy); j <= y + std::llabs(dy); ++j) s += at(i, j);
+        return s;
+    }
+};
+
+static std::vector<double> pattern(int w, int h, int type)
+{
+    std::vector<double> v(size_t(w * h));
+    for (int i = 0; i < w * h; ++i) {
+        const double base = (i * 7919) % 1000 + 1;
+        v[size_t(i)] = type == TiffData::UInt32 ? base * 100000.0 + 3
+                       : type == TiffData::Float32 ? base * 0.37 : base;
+    }
+    return v;
+}
+
+class CountingScale : public ColorScale
+{
+public:
+    int paints = 0;
+    void paintCBar() override { ++paints; }
+};
+
+class TstTiffData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initColorTables(); }
+
+    void emptyFrame()
+    {
+        TiffData d;
+        QCOMPARE(d.pixelType, int(TiffData::NoPixels));
+        QCOMPARE(d.max, DBL_MIN);
+        QCOMPARE(d.errPs, &globalErrPoints);
+        d.width = 5;
+        d.height = 3;
+        QCOMPARE(d.pixelValue(1, 1), 0.0);
+        QCOMPARE(d.sumBox(2, 1, 3, 3), 0.0);
+        d.makeQImage();
+        QVERIFY(d.image);
+        QCOMPARE(d.image->size(), QSize(5, 3));
+        for (int i = 0; i < bytesPerLineOfFormat(d.format, 5) * 3; ++i) QCOMPARE(int(d.buffer[i]), 0);
+
+        TiffData none;
+        none.makeQImage();
+        QVERIFY(!none.image);
+        QVERIFY(!none.buffer);
+    }
+
+    void pixelRuleWithShift_data()
+    {
+        QTest::addColumn<int>("type");
+        for (int t = 0; t < 4; ++t) QTest::newRow(qPrintable(QString("type %1").arg(t))) << t;
+    }
+    void pixelRuleWithShift()
+    {
+        QFETCH(int, type);
+        const int w = 5, h = 4;
+        const auto v = pattern(w, h, type);
+        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        const int shifts[][2] = {{0, 0}, {2, 0}, {-1, 3}, {7, -2}};
+        for (const auto& s : shifts) {
+            d->shiftX = s[0];
+            d->shiftY = s[1];
+            const Reference ref{w, h, s[0], s[1], v};
+            for (int y = -6; y < h + 6; ++y)
+                for (int x = -6; x < w + 6; ++x)
+                    QCOMPARE(d->pixelValue(x, y), type == TiffData::Float32 ? double(float(ref.at(x, y))) : ref.at(x, y));
+        }
+        d->shiftX = 2;
+        d->shiftY = 0;
+        QCOMPARE(d->pixelValue(2, 0), type == TiffData::Float32 ? double(float(v[0])) : v[0]);
+        QCOMPARE(d->pixelValue(0, 0), 0.0);
+    }
+
+    void sumBoxAcrossEdges_data() { pixelRuleWithShift_data(); }
+    void sumBoxAcrossEdges()
+    {
+        QFETCH(int, type);
+        const int w = 7, h = 6;
+        auto v = pattern(w, h, type);
+        if (type == TiffData::Float32)
+            for (auto& x : v) x = double(float(x));
+        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        d->shiftX = 1;
+        d->shiftY = -2;
+        const Reference ref{w, h, 1, -2, v};
+        for (int y = -3; y < h + 3; ++y)
+            for (int x = -3; x < w + 3; ++x)
+                for (int dx = -3; dx <= 3; dx += 2)
+                    for (int dy = -2; dy <= 3; ++dy) {
+                        const double want = ref.box(x, y, dx, dy);
+                        const double got = d->sumBox(x, y, dx, dy);
+                        QVERIFY2(std::fabs(got - want) <= 1e-9 * std::max(1.0, std::fabs(want)),
+                                 qPrintable(QString("%1 %2 %3 %4: %5 vs %6")
+                                                .arg(x).arg(y).arg(dx).arg(dy).arg(got).arg(want)));
+                    }
+        QCOMPARE(d->sumBox(3, 3, 0, 0), ref.at(3, 3));
+        // Extreme arguments neither overflow nor loop over the whole range.
+        double all = 0;
+        for (double x : v) all += x;
+        QCOMPARE(d->sumBox(0, 0, INT_MIN, INT_MAX), all);
+        QCOMPARE(d->sumBox(INT_MAX, INT_MIN, 2, 2), 0.0);
+    }
+
+    void areaValueInterpolates()
+    {
+        QCOMPARE(TiffData::areaValue({}, 5, 1, 1, 1, 1), 1.0);
+
+        // Frame i is constant (i + 1) * 10, so a 3x3 box inside sums to 90 (i + 1).
+        QVector<TiffData*> stack;
+        const double energies[] = {100, 110, 130, 130};
+        for (int i = 0; i < 4; ++i) {
+            stack.append(makeFrame(TiffData::UInt16, 4, 4, std::vector<double>(16, (i + 1) * 10.0)));
+            stack.last()->energy = energies[i];
+        }
+        auto s = [](int i) { return 90.0 * (i + 1); };
+        auto line = [&](int a, int b, double e) {
+            return s(a) + (s(b) - s(a)) / (energies[b] - energies[a]) * (e - energies[a]);
+        };
+        QCOMPARE(TiffData::areaValue(stack.mid(0, 1), 42, 1, 1, 1, 1), s(0));
+        QCOMPARE(TiffData::areaValue(stack, 90, 1, 1, 1, 1), line(0, 1, 90));
+        QCOMPARE(TiffData::areaValue(stack, 100, 1, 1, 1, 1), s(0));
+        QCOMPARE(TiffData::areaValue(stack, 105, 1, 1, 1, 1), line(0, 1, 105));
+        QCOMPARE(TiffData::areaValue(stack, 120, 1, 1, 1, 1), line(1, 2, 120));
+        // At and beyond the last energy the last two frames are used; they
+        // share an energy here, so their mean is the value.
+        QCOMPARE(TiffData::areaValue(stack, 130, 1, 1, 1, 1), (s(2) + s(3)) / 2);
+        QCOMPARE(TiffData::areaValue(stack, 150, 1, 1, 1, 1), (s(2) + s(3)) / 2);
+        stack[3]->energy = 140;
+        QCOMPARE(TiffData::areaValue(stack, 140, 1, 1, 1, 1), s(3));
+        QCOMPARE(TiffData::areaValue(stack, 160, 1, 1, 1, 1),
+                 s(2) + (s(3) - s(2)) / 10.0 * 30.0);
+        deleteTiffDataList(stack);
+        QVERIFY(stack.isEmpty());
+    }
+
+    void rectMean()
+    {
+        const int w = 6, h = 5;
+        const auto v = pattern(w, h, TiffData::UInt16);
+        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, w, h, v));
+        d->shiftX = -1;
+        const Reference ref{w, h, -1, 0, v};
+        auto mean = [&](int x0, int y0, int rw, int rh) {
+            double s = 0;
+            for (int x = x0; x <= x0 + rw; ++x)
+                for (int y = y0; y <= y0 + rh; ++y) s += ref.at(x, y);
+            return s / ((rw + 1) * (rh + 1));
+        };
+        QCOMPARE(d->rectMean(QRectF(1.7, 0.2, 2.9, 1.5)), mean(1, 0, 2, 1));
+        QCOMPARE(d->rectMean(QRectF(-2, 3, 10, 4)), mean(-2, 3, 10, 4));
+        QCOMPARE(d->rectMean(QRectF(2, 2, 0, 0)), ref.at(2, 2));
+        // Empty or undefined rectangles have mean 0, never NaN.
+        QCOMPARE(d->rectMean(QRectF(2, 2, -1, 3)), 0.0);
+        QCOMPARE(d->rectMean(QRectF(2, 2, 3, -1.5)), 0.0);
+        QCOMPARE(d->rectMean(QRectF(qQNaN(), 2, 3, 3)), 0.0);
+        QCOMPARE(d->rectMean(QRectF(0, 0, 1e12, 1e12)),
+                 d->sumBox(50, 50, 50, 50) / (double(INT_MAX) + 1) / (double(INT_MAX) + 1));
+    }
+
+    void repairCornerAndEnclosed()
+    {
+        const int w = 4, h = 4;
+        std::vector<double> v(16);
+        for (int i = 0; i < 16; ++i) v[size_t(i)] = 10 * i + 1;
+        ErrPoints list;
+        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, w, h, v));
+        d->errPs = &list;
+        auto at = [&](int x, int y) { return v[size_t(y * w + x)]; };
+
+        list.use = true;
+        list.points = {QPoint(0, 0)};
+        QCOMPARE(d->fixErrPoint(0, 0), (at(1, 0) + at(0, 1) + at(1, 1)) / 3);
+        QCOMPARE(d->fixErrPoint(3, 3), (at(2, 2) + at(3, 2) + at(2, 3)) / 3);
+
+        // Every neighbour listed: no good neighbour, value 0. The same list
+        // switched off is not consulted, so all eight count.
+        list.points = {QPoint(1, 1)};
+        for (int x = 0; x < 3; ++x)
+            for (int y = 0; y < 3; ++y)
+                if (x != 1 || y != 1) list.points.append(QPoint(x, y));
+        QCOMPARE(d->fixErrPoint(1, 1), 0.0);
+        list.use = false;
+        double ring = 0;
+        for (int x = 0; x < 3; ++x)
+            for (int y = 0; y < 3; ++y)
+                if (x != 1 || y != 1) ring += at(x, y);
+        QCOMPARE(d->fixErrPoint(1, 1), ring / 8);
+    }
+
+    void repairFrameInListOrder_data() { pixelRuleWithShift_data(); }
+    void repairFrameInListOrder()
+    {
+        QFETCH(int, type);
+        const int w = 5, h = 4;
+        const auto v = pattern(w, h, type);
+        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        ErrPoints list;
+        list.use = false;
+        list.points = {QPoint(1, 1), QPoint(2, 1), QPoint(40, 1), QPoint(-1, 0)};
+        d->errPs = &list;
+        Reference ref{w, h, 0, 0, v};
+        for (auto& x : ref.v) x = double(type == TiffData::Float32 ? float(x) : x);
+        auto repaired = [&](int x, int y) {
+            double s = 0;
+            int n = 0;
+            for (int i = x - 1; i <= x + 1; ++i)
+                for (int j = y - 1; j <= y + 1; ++j)
+                    if ((i != x || j != y) && i >= 0 && j >= 0 && i < w && j < h) {
+                        s += ref.at(i, j);
+                        ++n;
+                    }
+            double m = s / n;
+            if (type == TiffData::Float32) m = double(float(m));
+            else m = std::trunc(m);
+            ref.v[size_t(y * w + x)] = m;
+        };
+        // (1, 1) first, then (2, 1) with the repaired (1, 1) among its neighbours.
+        repaired(1, 1);
+        repaired(2, 1);
+        d->fixErrPoints();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) QCOMPARE(d->pixelValue(x, y), ref.at(x, y));
+        QCOMPARE(d->min, *std::min_element(v.begin(), v.end()));
+    }
+
+    void repairWithHeaderOffsetAndShift()
+    {
+        // Points and the neighbour test are in detector coordinates: image
+        // pixel (x, y) is detector pixel (x + hdrX, y + hdrY).
+        const int w = 4, h = 3;
+        std::vector<double> v(12);
+        for (int i = 0; i < 12; ++i) v[size_t(i)] = i * 3 + 2;
+        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, w, h, v));
+        d->hdrX = 10;
+        d->hdrY = 20;
+        ErrPoints list;
+        list.use = true;
+        list.points = {QPoint(11, 21), QPoint(12, 21), QPoint(2, 1)};
+        d->errPs = &list;
+        auto at = [&](int x, int y) { return v[size_t(y * w + x)]; };
+        // (2, 1) of the image is listed, as detector (12, 21): excluded. The
+        // listed detector point (2, 1) is outside this image and changes nothing.
+        const double m11 = std::trunc(
+            (at(0, 0) + at(0, 1) + at(0, 2) + at(1, 0) + at(1, 2) + at(2, 0) + at(2, 2)) / 7);
+        d->fixErrPoints();
+        QCOMPARE(d->pixelValue(1, 1), m11);
+        const double m21 =
+            std::trunc((at(1, 0) + at(1, 2) + at(2, 0) + at(2, 2) + at(3, 0) + at(3, 1) + at(3, 2)) / 7);
+        QCOMPARE(d->pixelValue(2, 1), m21);
+
+        // With a shift the listed pixel is found at its shifted position.
+        std::unique_ptr<TiffData> s(makeFrame(TiffData::UInt16, w, h, v));
+        s->shiftX = 1;
+        ErrPoints one;
+        one.points = {QPoint(2, 1)};
+        s->errPs = &one;
+        s->fixErrPoints();
+        // Display (2, 1) is sample (1, 1); its neighbours read through the shift.
+        const double want = std::trunc(
+            (at(0, 0) + at(0, 1) + at(0, 2) + at(1, 0) + at(1, 2) + at(2, 0) + at(2, 1) + at(2, 2)) / 8);
+        QCOMPARE(s->pixelValue(2, 1), want);
+        QCOMPARE(double(static_cast<uint16_t*>(s->rows[1])[1]), want);
+    }
+
+    void displayImageThroughScale()
+    {
+        // Large enough for the table path, small enough to check every byte;
+        // the shift brings zeros in on two sides.
+        const int w = 700, h = 400;
+        std::vector<double> v(size_t(w * h));
+        for (int i = 0; i < w * h; ++i) v[size_t(i)] = 1000 + (i * 37) % 3000;
+        for (int type : {int(TiffData::TiffUInt16), int(TiffData::UInt32)}) {
+            std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+            d->shiftX = 3;
+            d->shiftY = -2;
+            ColorScale scale;
+            scale.lowerLimit = 0.1;
+            scale.upperLimit = 0.8;
+            mainColorBar = &scale;
+            d->makeQImage();
+            mainColorBar = nullptr;
+            QVERIFY(d->image);
+            QCOMPARE(d->image->format(), QImage::Format_Grayscale8);
+            const Reference ref{w, h, 3, -2, v};
+            const double lo = 1000, hi = 3999;
+            for (int y = 0; y < h; ++y) {
+                const uchar* line = d->image->constScanLine(y);
+                for (int x = 0; x < w; ++x) {
+                    double t = ((ref.at(x, y) - lo) / (hi - lo) - 0.1) / (0.8 - 0.1);
+                    t = std::min(1.0, std::max(0.0, t));
+                    const int grey = std::min(255, int(256 * t));
+                    if (line[x] != grey)
+                        QFAIL(qPrintable(QString("type %1 (%2, %3): %4 vs %5")
+                                             .arg(type).arg(x).arg(y).arg(line[x]).arg(grey)));
+                }
+            }
+        }
+    }
+
+    void displayImageColourAndFlat()
+    {
+        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, 3, 2, {0, 383, 766, 5, 5, 5}));
+        ColorScale colour;
+        colour.imageFormat = QImage::Format_RGB888;
+        mainColorBar = &colour;
+        d->format = QImage::Format_RGB888;
+        d->makeQImage();
+        QCOMPARE(d->image->format(), QImage::Format_RGB888);
+        QCOMPARE(d->image->pixelColor(0, 0), QColor(0, 0, 0));
+        QCOMPARE(d->image->pixelColor(1, 0), QColor(255, 128, 0));
+        QCOMPARE(d->image->pixelColor(2, 0), QColor(255, 255, 255));
+        // A colour scale over a grey frame writes one byte a pixel, not three.
+        d->format = QImage::Format_Grayscale8;
+        d->makeQImage();
+        QCOMPARE(d->image->format(), QImage::Format_Grayscale8);
+        mainColorBar = nullptr;
+
+        // min == max: every pixel takes the lowest colour.
+        std::unique_ptr<TiffData> flat(makeFrame(TiffData::Float32, 3, 2, std::vector<double>(6, 7)));
+        flat->makeQImage();
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) QCOMPARE(qGray(flat->image->pixel(x, y)), 0);
+    }
+
+    void rangeToColourBar()
+    {
+        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, 2, 1, {4, 9}));
+        d->applyRangeToColorBar();  // no bar: nothing happens
+        CountingScale bar;
+        d->cBar = &bar;
+        d->applyRangeToColorBar();
+        QCOMPARE(bar.valueMin, 4.0);
+        QCOMPARE(bar.valueMax, 9.0);
+        QCOMPARE(bar.paints, 1);
+    }
+
+    void deleteListWithNulls()
+    {
+        QVector<TiffData*> list{new TiffData, nullptr, makeFrame(TiffData::TiffUInt16, 2, 2, {1, 2, 3, 4})};
+        deleteTiffDataList(list);
+        QVERIFY(list.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstTiffData)
+#include "tst_tiffdata.moc"
