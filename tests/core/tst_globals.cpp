@@ -1,7 +1,9 @@
 #include "ColorScale.h"
 #include "Globals.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -11,6 +13,12 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+
+static QStringList captured;
+static void captureMessage(QtMsgType, const QMessageLogContext&, const QString& msg)
+{
+    captured << msg;
+}
 
 static int hookCalls = 0;
 static void countingHook() { hookCalls++; }
@@ -154,6 +162,22 @@ private slots:
         QCOMPARE(lerp(1.5, 1, 10, 2, 20), 15.0);
         QCOMPARE(lerp(3, 1, 10, 2, 20), 30.0);  // extrapolates
         QCOMPARE(lerp(0, 1, 10, -1, 20), 15.0);
+    }
+
+    void timedLogLine()
+    {
+        captured.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+        logWithTime("loaded 12 files");
+        qInstallMessageHandler(previous);
+        QCOMPARE(captured.size(), 1);
+        const QRegularExpression form("^loaded 12 files (\\d{6} \\d\\d:\\d\\d:\\d\\d\\.\\d{3})$");
+        const QRegularExpressionMatch m = form.match(captured[0]);
+        QVERIFY2(m.hasMatch(), qPrintable(captured[0]));
+        const QDateTime t = QDateTime::fromString(m.captured(1), "yyMMdd hh:mm:ss.zzz");
+        QVERIFY(t.isValid());
+        // "yy" parses into the 1900s.
+        QVERIFY(qAbs(t.addYears(100).secsTo(QDateTime::currentDateTime())) < 60);
     }
 
     void fileNames()
