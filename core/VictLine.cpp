@@ -1,0 +1,223 @@
+#include "VictLine.h"
+
+#include <cmath>
+
+#include "MatrixUtil.h"
+
+namespace {
+
+// Solves the n x n normal equations (n <= 3) on the stack; the solution is
+// returned in natural order. False when a pivot or diagonal was zero.
+bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
+{
+    double lStore[3][3], uStore[3][3];
+    double* aRows[3] = {A[0], A[1], A[2]};
+    double* lRows[3] = {lStore[0], lStore[1], lStore[2]};
+    double* uRows[3] = {uStore[0], uStore[1], uStore[2]};
+    double b[3] = {rhs[0], rhs[1], rhs[2]};
+    double y[3] = {0, 0, 0};
+    double x[3] = {0, 0, 0};
+    int perm[3] = {0, 1, 2};
+    const bool okLU = MatrixUtil::makeLU(n, aRows, lRows, uRows, perm);
+    const bool okL = MatrixUtil::solveLV(n, lRows, b, y, perm);
+    const bool okU = MatrixUtil::solveUV(n, uRows, y, x, perm);
+    for (int j = 0; j < n; ++j)
+        out[j] = x[perm[j]];
+    return okLU && okL && okU;
+}
+
+}  // namespace
+
+bool VictLine::fit(const Spectrum& source, double from, double to, int type)
+{
+    // Too few points: refuse before touching anything, so the previous fit
+    // stays whole.
+    const int n = source.points.size();
+    if (n < (type == 0 ? 4 : 3))
+        return false;
+    lineType = type;
+    fitFrom = from;
+    fitTo = to;
+    fitted = (type == 0) ? fitVictoreen(source, from, to) : fitLinear(source, from, to);
+    return fitted;
+}
+
+double VictLine::residual(const Spectrum& source, double from, double to, bool includeTo)
+{
+    const int n = source.points.size();
+    double sum = 0;
+    fitCount = 0;
+    for (int i = 0; i < n; ++i) {
+        const double E = source.xAt(i);
+        if (E < from || E > to || (!includeTo && E == to))
+            continue;
+        const double r = source.yAt(i) - baseValue(E);
+        sum += r * r;
+        ++fitCount;
+    }
+    sigma = fitCount > 0 ? std::sqrt(sum / fitCount) : 1.0;
+    return sigma;
+}
+
+bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
+{
+    const int n = source.points.size();
+    if (n < 4)
+        return false;
+    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0;
+    fitCount = 0;
+    for (int i = 0; i < n; ++i) {
+        const double E = source.xAt(i);
+        if (E >= to)
+            break;
+        if (E < from)
+            continue;
+        const double yv = source.yAt(i);
+        const double L = hc / E;
+        const double L3 = L * L * L;
+        const double L4 = L3 * L;
+        s0 += 1;
+        sy += yv;
+        s3 += L3;
+        s4 += L4;
+        s6 += L3 * L3;
+        s7 += L3 * L4;
+        s8 += L4 * L4;
+        s3y += L3 * yv;
+        s4y += L4 * yv;
+        ++fitCount;
+    }
+    double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
+    const double rhs[3] = {sy, s3y, s4y};
+    double sol[3];
+    const bool ok = solveSmall(3, A, rhs, sol);
+    c0 = sol[0];
+    c1 = sol[1];
+    c2 = sol[2];
+    residual(source, from, to, true);
+    return ok;
+}
+
+bool VictLine::fitLinear(const Spectrum& source, double from, double to)
+{
+    const int n = source.points.size();
+    if (n < 3)
+        return false;
+    double s0 = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    fitCount = 0;
+    for (int i = 0; i < n; ++i) {
+        const double E = source.xAt(i);
+        if (E >= to)
+            break;
+        if (E < from)
+            continue;
+        const double yv = source.yAt(i);
+        s0 += 1;
+        sx += E;
+        sy += yv;
+        sxx += E * E;
+        sxy += E * yv;
+        ++fitCount;
+    }
+    bool ok;
+    if (s0 < 2) {
+        k = 0;
+        c0 = (s0 == 1) ? sy : 0;
+        ok = false;
+    } else {
+        double A[3][3] = {{sxx, sx, 0}, {sx, s0, 0}, {0, 0, 0}};
+        const double rhs[3] = {sxy, sy, 0};
+        double sol[3];
+        ok = solveSmall(2, A, rhs, sol);
+        k = sol[0];
+        c0 = sol[1];
+    }
+    residual(source, from, to, false);
+    return ok;
+}
+
+void VictLine::correctWithPost(const VictLine& post)
+{
+    if (correctionType == 2)
+        genInterpolatedInPost(post);
+}
+
+void VictLine::correctWithPre(const VictLine& pre)
+{
+    if (correctionType == 2)
+        genInterpolatedInPre(pre);
+}
+
+void VictLine::sampleBezier()
+{
+    const QPointF q0 = controlPoints[0], q1 = controlPoints[1];
+    const QPointF q2 = controlPoints[2], q3 = controlPoints[3];
+    clear();
+    double t = 0;
+    for (int i = 0; i < 100; ++i, t += 0.01) {
+        const double s = 1 - t;
+        const double w0 = s * s * s, w1 = 3 * s * s * t, w2 = 3 * s * t * t, w3 = t * t * t;
+        append(w0 * q0.x() + w1 * q1.x() + w2 * q2.x() + w3 * q3.x(),
+               w0 * q0.y() + w1 * q1.y() + w2 * q2.y() + w3 * q3.y());
+    }
+}
+
+// The correction runs from this (pre-edge) line's end of range with its own
+// slope to the post line's far end with the post line's slope. u is where the
+// straight extensions meet, as a fraction of twice the distance; anything
+// outside 0..1 (including NaN from coinciding range ends) means the lines do
+// not run into each other within the post range, so no correction is made.
+void VictLine::genInterpolatedInPost(const VictLine& P)
+{
+    correctionOn = false;
+    if (lineType != 1 || !(P.k < k))
+        return;
+    const double h = fitTo;
+    const double T = P.fitTo;
+    const double A = k * h + c0;
+    const double Bh = P.baseValue(h);
+    const double BT = P.baseValue(T);
+    const double gap = Bh - A;
+    const double Ex = h - gap / (P.k - k);
+    const double u = 0.5 * (Ex - h) / (T - h);
+    if (!std::isfinite(u) || u < 0.0 || u > 1.0)
+        return;
+    const double delta = 0.1 * u * (T - h);
+    const QPointF q0(h, A);
+    const QPointF q1(h + delta, A + k * delta);
+    const QPointF q3(T, BT - u * gap / 2);
+    const QPointF q2(T - delta, q3.y() - P.k * delta);
+    controlPoints = {q0, q1, q2, q3};
+    sampleBezier();
+    correctionOn = true;
+    correctionSide = true;
+}
+
+// Mirror of the above for the post-edge line, bent below its range towards
+// the pre line's start.
+void VictLine::genInterpolatedInPre(const VictLine& R)
+{
+    correctionOn = false;
+    if (lineType != 1 || !(R.k < k))
+        return;
+    const double F = R.fitFrom;
+    const double f = fitFrom;
+    const double AF = k * F + c0;
+    const double Af = k * f + c0;
+    const double BF = R.baseValue(F);
+    const double Bf = R.baseValue(f);
+    const double gap = BF - AF;
+    const double Ex = F + gap / (k - R.k);
+    const double u = 0.5 * (Ex - f) / (F - f);
+    if (!std::isfinite(u) || u < 0.0 || u > 1.0)
+        return;
+    const double delta = 0.1 * u * (F - f);
+    const QPointF q0(F, BF + u * (Af - Bf) / 2);
+    const QPointF q1(F - delta, q0.y() - R.k * delta);
+    const QPointF q2(f + delta, Af + k * delta);
+    const QPointF q3(f, Af);
+    controlPoints = {q0, q1, q2, q3};
+    sampleBezier();
+    correctionOn = true;
+    correctionSide = false;
+}

@@ -1,0 +1,309 @@
+#include <QtTest>
+#include <cmath>
+
+#include "core/VictLine.h"
+
+namespace {
+
+const double hc = 12398.424360387684;
+
+// Points from..to (inclusive) every step eV on y = f(E).
+template <typename F>
+Spectrum sampled(double from, double to, double step, F f)
+{
+    Spectrum s;
+    const int n = int(std::lround((to - from) / step));
+    for (int i = 0; i <= n; ++i) {
+        const double E = from + i * step;
+        s.append(E, f(E));
+    }
+    return s;
+}
+
+// Cubic Bezier point at t, written out independently of the line's sampler.
+QPointF bezier(const QPointF q[4], double t)
+{
+    QPointF a[4] = {q[0], q[1], q[2], q[3]};
+    for (int level = 3; level > 0; --level)
+        for (int i = 0; i < level; ++i)
+            a[i] = a[i] * (1 - t) + a[i + 1] * t;
+    return a[0];
+}
+
+VictLine straight(double k, double c0, double from, double to)
+{
+    VictLine l;
+    l.lineType = 1;
+    l.k = k;
+    l.c0 = c0;
+    l.fitFrom = from;
+    l.fitTo = to;
+    return l;
+}
+
+}  // namespace
+
+class TestVictLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void defaults();
+    void straightFit();
+    void victoreenFit();
+    void rangeEnds();
+    void tooFewPointsChangesNothing();
+    void noPointInRange();
+    void valueSwitchesAtRangeEnds();
+    void correctionAbovePreLine();
+    void correctionBelowPostLine();
+    void noCorrectionCases();
+};
+
+void TestVictLine::defaults()
+{
+    VictLine l;
+    QCOMPARE(l.fitted, false);
+    QCOMPARE(l.lineType, 1);
+    QCOMPARE(l.correctionType, 2);
+    QCOMPARE(l.correctionOn, false);
+    QCOMPARE(l.correctionSide, true);
+    QVERIFY(l.points.isEmpty());
+    QCOMPARE(l.minX, 1e300);
+}
+
+void TestVictLine::straightFit()
+{
+    const Spectrum s = sampled(8800, 9200, 2, [](double E) { return 1.5 + 0.002 * E; });
+    VictLine l;
+    QVERIFY(l.fit(s, 8800, 9000, 1));
+    QVERIFY(l.fitted);
+    QVERIFY(qAbs(l.k - 0.002) < 1e-10);
+    QVERIFY(qAbs(l.c0 - 1.5) < 1e-6);
+    QVERIFY(l.sigma < 1e-8);
+    QCOMPARE(l.fitFrom, 8800.0);
+    QCOMPARE(l.fitTo, 9000.0);
+    QCOMPARE(l.fitCount, 100);  // 8800 .. 8998, the end itself excluded
+    QVERIFY(qAbs(l.value(9100) - (1.5 + 0.002 * 9100)) < 1e-8);
+}
+
+void TestVictLine::victoreenFit()
+{
+    const double c0 = 0.3, c1 = 0.05, c2 = -0.004;
+    auto vic = [&](double E) {
+        const double L = hc / E;
+        return c0 + c1 * L * L * L + c2 * L * L * L * L;
+    };
+    const Spectrum s = sampled(5000, 20000, 25, vic);
+    VictLine l;
+    QVERIFY(l.fit(s, 5000, 20000, 0));
+    QCOMPARE(l.lineType, 0);
+    QVERIFY2(qAbs(l.c0 - c0) < 1e-6, qPrintable(QString::number(l.c0, 'g', 17)));
+    QVERIFY2(qAbs(l.c1 - c1) < 1e-6, qPrintable(QString::number(l.c1, 'g', 17)));
+    QVERIFY2(qAbs(l.c2 - c2) < 1e-6, qPrintable(QString::number(l.c2, 'g', 17)));
+    QVERIFY(l.sigma < 1e-8);
+    for (double E : {5500.0, 9000.0, 15000.0})
+        QVERIFY(qAbs(l.value(E) - vic(E)) < 1e-8);
+}
+
+// The point exactly at the upper end stays out of both fits' sums, counts in
+// the Victoreen residual and not in the straight-line residual.
+void TestVictLine::rangeEnds()
+{
+    Spectrum s = sampled(9000, 9100, 1, [](double E) { return 2.0 + 0.01 * (E - 9000); });
+    s.points[50].ry() += 100;  // the point at E = 9050
+
+    VictLine lin;
+    QVERIFY(lin.fit(s, 9000, 9050, 1));
+    QVERIFY(qAbs(lin.k - 0.01) < 1e-9);
+    QCOMPARE(lin.fitCount, 50);
+    QVERIFY(lin.sigma < 1e-7);
+
+    // A flat run is the Victoreen form with c1 = c2 = 0, so only the end
+    // point shows in the residual.
+    Spectrum flat = sampled(5000, 20000, 100, [](double) { return 2.0; });
+    flat.points[70].ry() += 100;  // the point at E = 12000
+    VictLine vic;
+    QVERIFY(vic.fit(flat, 5000, 12000, 0));
+    QVERIFY(qAbs(vic.value(8000) - 2.0) < 1e-6);
+    QCOMPARE(vic.fitCount, 71);
+    QVERIFY(qAbs(vic.sigma - 100 / std::sqrt(71.0)) < 1e-4);
+
+    // The lower end is taken in by both.
+    VictLine low;
+    QVERIFY(low.fit(s, 9050, 9100, 1));
+    QCOMPARE(low.fitCount, 50);
+    QVERIFY(low.sigma > 1);
+}
+
+void TestVictLine::tooFewPointsChangesNothing()
+{
+    VictLine l = straight(0.5, 7, 1, 2);
+    l.fitted = true;
+    l.sigma = 0.25;
+    l.fitCount = 9;
+    const VictLine before = l;
+
+    Spectrum two;
+    two.append(1, 1);
+    two.append(2, 2);
+    QVERIFY(!l.fit(two, 0, 10, 1));
+    Spectrum three = two;
+    three.append(3, 3);
+    QVERIFY(!l.fit(three, 0, 10, 0));
+
+    QCOMPARE(l.fitted, before.fitted);
+    QCOMPARE(l.lineType, before.lineType);
+    QCOMPARE(l.k, before.k);
+    QCOMPARE(l.c0, before.c0);
+    QCOMPARE(l.sigma, before.sigma);
+    QCOMPARE(l.fitCount, before.fitCount);
+    QCOMPARE(l.fitFrom, before.fitFrom);
+    QCOMPARE(l.fitTo, before.fitTo);
+
+    // Three points are enough for the straight line.
+    QVERIFY(l.fit(three, 0, 10, 1));
+    QVERIFY(qAbs(l.k - 1) < 1e-12);
+}
+
+void TestVictLine::noPointInRange()
+{
+    const Spectrum s = sampled(0, 10, 1, [](double E) { return E; });
+    VictLine l;
+    QVERIFY(!l.fit(s, 100, 200, 1));
+    QCOMPARE(l.fitted, false);
+    QCOMPARE(l.k, 0.0);
+    QCOMPARE(l.c0, 0.0);
+    QCOMPARE(l.fitCount, 0);
+    QCOMPARE(l.sigma, 1.0);
+
+    VictLine v;
+    QVERIFY(!v.fit(s, 100, 200, 0));
+    QCOMPARE(v.sigma, 1.0);
+
+    // A single point: no slope, the constant is that point.
+    VictLine one;
+    QVERIFY(!one.fit(s, 4, 5, 1));
+    QCOMPARE(one.k, 0.0);
+    QCOMPARE(one.c0, 4.0);
+}
+
+void TestVictLine::valueSwitchesAtRangeEnds()
+{
+    VictLine l = straight(1, 0, 10, 20);
+    l.append(20, 100);
+    l.append(30, 200);
+    l.correctionOn = true;
+    l.correctionSide = true;
+    QCOMPARE(l.value(20), 20.0);    // at the end: still the line
+    QCOMPARE(l.value(25), 150.0);   // beyond: the correction curve
+    QCOMPARE(l.value(40), 300.0);   // past the curve: its last segment extended
+    QCOMPARE(l.value(5), 5.0);
+
+    l.correctionSide = false;
+    QCOMPARE(l.value(10), 10.0);
+    QCOMPARE(l.value(25), 25.0);
+    QCOMPARE(l.value(5), -50.0);    // below: the curve's first segment extended
+
+    l.correctionType = 1;
+    l.a = 1;
+    l.b = 0;
+    l.c = 0;
+    l.d = 2;
+    QCOMPARE(l.value(3), 29.0);     // the cubic form
+}
+
+// Pre line 0.001 E - 7 fitted up to 9000, post line flat at 3 up to 10000:
+// the extensions meet at 10000, u = 0.5, delta = 50.
+void TestVictLine::correctionAbovePreLine()
+{
+    VictLine pre = straight(0.001, -7, 8000, 9000);
+    VictLine post = straight(0, 3, 9050, 10000);
+    pre.correctWithPost(post);
+    QVERIFY(pre.correctionOn);
+    QVERIFY(pre.correctionSide);
+    const QPointF q[4] = {{9000, 2}, {9050, 2.05}, {9950, 2.75}, {10000, 2.75}};
+    QCOMPARE(pre.controlPoints.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(qAbs(pre.controlPoints[i].x() - q[i].x()) < 1e-9);
+        QVERIFY(qAbs(pre.controlPoints[i].y() - q[i].y()) < 1e-12);
+    }
+    QCOMPARE(pre.points.size(), 100);
+    QCOMPARE(pre.points.first(), QPointF(9000, 2));
+    const QPointF last = bezier(q, 0.99);
+    QVERIFY(qAbs(pre.points.last().x() - last.x()) < 1e-6);
+    QVERIFY(qAbs(pre.points.last().y() - last.y()) < 1e-9);
+
+    // Mid-curve (t = 0.5 lands on E = 9500).
+    QVERIFY(qAbs(pre.value(9500) - 19.15 / 8) < 1e-6);
+    QCOMPARE(pre.value(9000), 2.0);       // the line itself up to its end
+    QCOMPARE(pre.value(8500), 1.5);
+    // Past t = 0.99 the last segment carries on towards the end point.
+    QVERIFY(qAbs(pre.value(10000) - 2.75) < 1e-3);
+    // The post line is left alone.
+    QVERIFY(!post.correctionOn);
+}
+
+// Mirror case: post line 0.001 E - 6 from 9000, pre line flat at 2 from 8000.
+void TestVictLine::correctionBelowPostLine()
+{
+    VictLine pre = straight(0, 2, 8000, 8950);
+    VictLine post = straight(0.001, -6, 9000, 9500);
+    post.correctWithPre(pre);
+    QVERIFY(post.correctionOn);
+    QVERIFY(!post.correctionSide);
+    const QPointF q[4] = {{8000, 2.25}, {8050, 2.25}, {8950, 2.95}, {9000, 3}};
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(qAbs(post.controlPoints[i].x() - q[i].x()) < 1e-9);
+        QVERIFY(qAbs(post.controlPoints[i].y() - q[i].y()) < 1e-12);
+    }
+    QVERIFY(qAbs(post.value(8500) - 20.85 / 8) < 1e-6);
+    QCOMPARE(post.value(9000), 3.0);
+    QCOMPARE(post.value(9200), 3.2);
+}
+
+void TestVictLine::noCorrectionCases()
+{
+    const VictLine post = straight(0, 3, 9050, 10000);
+
+    // Extensions meet beyond twice the distance (u = 1.25).
+    VictLine far = straight(0.001, -7, 8000, 9000);
+    far.correctWithPost(straight(0, 3, 9050, 9400));
+    QVERIFY(!far.correctionOn);
+    QVERIFY(far.points.isEmpty());
+
+    // The pre line does not rise faster than the post line.
+    VictLine shallow = straight(0, 2, 8000, 9000);
+    shallow.correctWithPost(post);
+    QVERIFY(!shallow.correctionOn);
+
+    // Victoreen lines are never corrected.
+    VictLine vic = straight(0.001, -7, 8000, 9000);
+    vic.lineType = 0;
+    vic.correctWithPost(post);
+    QVERIFY(!vic.correctionOn);
+
+    // Both range ends at one energy: u is not a number.
+    VictLine same = straight(0.001, -7, 8000, 9000);
+    same.correctWithPost(straight(0, 2, 9000, 9000));
+    QVERIFY(!same.correctionOn);
+    VictLine samePost = straight(0.001, -7, 9000, 9500);
+    samePost.correctWithPre(straight(0, 2, 9000, 9500));
+    QVERIFY(!samePost.correctionOn);
+
+    // The lines have already crossed (post below pre at the end): u < 0.
+    VictLine crossed = straight(0.001, -7, 8000, 9000);
+    crossed.correctWithPost(straight(0, 1, 9050, 10000));
+    QVERIFY(!crossed.correctionOn);
+
+    // A run that finds no correction switches off the one left from before.
+    VictLine again = straight(0.001, -7, 8000, 9000);
+    again.correctWithPost(post);
+    QVERIFY(again.correctionOn);
+    again.correctWithPost(straight(0, 3, 9050, 9400));
+    QVERIFY(!again.correctionOn);
+    QCOMPARE(again.value(9500), 2.5);
+}
+
+QTEST_GUILESS_MAIN(TestVictLine)
+#include "tst_victline.moc"
