@@ -1,0 +1,443 @@
+#include "XafsSpectrum.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QStringList>
+#include <QTextStream>
+#include <cmath>
+
+XafsSpectrum::XafsSpectrum()
+{
+    setParams("No Name", SuggestElm());
+}
+
+XafsSpectrum::XafsSpectrum(const Spectrum& spectrum, const QString& name, int lineType,
+                           double energyOffset, const SuggestElm& sElm)
+    : Spectrum(spectrum)
+{
+    setParams(name, sElm);
+    this->lineType = lineType;
+    this->energyOffset = energyOffset;
+    if (!points.isEmpty())
+        calc(lineType);
+}
+
+void XafsSpectrum::setParams(const QString& name, const SuggestElm& sElm)
+{
+    fileKind = 1;
+    this->name = name;
+    suggest = sElm;
+    lineType = 1;
+    preStart = -1000;
+    preEnd = sElm.useWindow ? sElm.preOffset : -10;
+    postStart = sElm.useWindow ? sElm.postOffset : 10;
+    postEnd = 1000;
+    energyOffset = 0;
+    outOfRange = false;
+    noisy = false;
+    midx = 0;
+    dMut = 0;
+}
+
+void XafsSpectrum::recalc(int lineType)
+{
+    if (!points.isEmpty())
+        calc(lineType);
+}
+
+double XafsSpectrum::setFraction(double f)
+{
+    fraction = f;
+    return energyAtFraction(f);
+}
+
+void XafsSpectrum::calc(int lineType)
+{
+    smooth(2);
+    const int N = points.size();
+
+    // First E0 guess: the steepest rise of the smoothed values, limited to the
+    // suggested window when it is in use.
+    int s = 0;
+    int e = N - 1;
+    bool search = true;
+    const double lo = suggest.edgeEnergy + suggest.preOffset;
+    const double hi = suggest.edgeEnergy + suggest.postOffset;
+    if (suggest.useWindow) {
+        if (N <= 1) {
+            search = false;
+        } else {
+            auto mid = [this](int i) { return (xAt(i) + xAt(i + 1)) / 2; };
+            if (mid(0) > lo) {
+                s = 0;
+            } else {
+                s = N - 1;
+                for (int i = 1; i <= N - 2; ++i) {
+                    if (mid(i) > lo) {
+                        s = i;
+                        break;
+                    }
+                }
+            }
+            if (mid(0) > hi) {
+                search = false;
+            } else {
+                e = N - 1;
+                for (int i = 1; i <= N - 2; ++i) {
+                    if (mid(i) > hi) {
+                        e = i;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    int guessIndex = 0;
+    if (search && e > s) {
+        double best = 0;
+        for (int i = s; i < e; ++i) {
+            const double rise = smoothed[i + 1] - smoothed[i];
+            if (rise > best) {
+                best = rise;
+                guessIndex = i;
+            }
+        }
+    }
+    const double guess = xAt(guessIndex);
+
+    midx = guess;
+    fitPrePost(guess, lineType);
+    fraction = 0.5;
+    midx = energyAtFraction(0.5);
+    dMut = post.value(midx) - pre.value(midx);
+
+    Spectrum* curves[4] = {&normalizedCurve, &doubleNormalizedPreBaseCurve, &postBaseCurve,
+                           &doubleNormalizedPostBaseCurve};
+    for (Spectrum* c : curves) {
+        c->clear();
+        c->points.reserve(N);
+    }
+    for (int i = 0; i < N; ++i) {
+        const double E = xAt(i);
+        const double mu = yAt(i);
+        const double p = pre.value(E);
+        const double q = post.value(E);
+        normalizedCurve.append(E, (mu - q) / dMut + 1);
+        doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
+        postBaseCurve.append(E, (mu - q) / dMut);
+        doubleNormalizedPostBaseCurve.append(E, (mu - q) / (q - p));
+    }
+
+    outOfRange = false;
+    noisy = false;
+    if (!suggest.useWindow)
+        return;
+    const bool noiseTest = pre.sigma * suggest.noiseFactor > dMut
+                           && post.sigma * suggest.noiseFactor > dMut;
+    if (lo <= midx && midx <= hi) {
+        if (noiseTest) {
+            noisy = true;
+            midx = suggest.edgeEnergy;
+            dMut = 0;
+        }
+    } else {
+        outOfRange = true;
+        noisy = noiseTest;
+        midx = suggest.edgeEnergy;
+        dMut = 0;
+    }
+}
+
+bool XafsSpectrum::fitPrePost(double E0, int lineType)
+{
+    // The gap below must compare the fresh fits, not a correction curve left
+    // from the previous calc.
+    pre.correctionOn = false;
+    post.correctionOn = false;
+    const int N = points.size();
+    const bool okPre = pre.fit(*this, xAt(0), E0 + preEnd, lineType);
+    const bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
+
+    // A post-edge line below the pre-edge line would give a negative jump:
+    // move them apart so the post line ends a tenth of the gap above.
+    const double gap = post.value(E0) - pre.value(E0);
+    if (gap < 0) {
+        const double m = 0.55 * std::fabs(gap);
+        pre.c0 -= m;
+        pre.d -= m;
+        post.c0 += m;
+        post.d += m;
+    }
+    pre.correctWithPost(post);
+    post.correctWithPre(pre);
+    return okPre && okPost;
+}
+
+// E0 at fraction f: the smoothed spectrum crossing f of the way from the pre
+// line to the post line, refined by the three pairwise zero crossings around
+// the steepest qualifying point. Without a qualifying point (flat or noisy
+// data, fewer than three points) the current midx stands; in calc that is the
+// steepest-rise guess.
+double XafsSpectrum::energyAtFraction(double f) const
+{
+    const int N = points.size();
+    if (smoothed.size() != N) {
+        qDebug() << "XafsSpectrum::energyAtFraction: spectrum not smoothed";
+        return midx;
+    }
+    auto target = [&](double E) { return f * post.value(E) + (1 - f) * pre.value(E); };
+
+    int kBest = 0;
+    double best = 0;
+    for (int i = 1; i <= N - 2; ++i) {
+        const double t = target(xAt(i));
+        const double sa = smoothedY(xAt(i - 1));
+        const double sc = smoothedY(xAt(i + 1));
+        if (sa < t && t < sc && sc - sa > best) {
+            best = sc - sa;
+            kBest = i;
+        }
+    }
+    if (kBest == 0)
+        return midx;
+
+    const double E[3] = {xAt(kBest - 1), xAt(kBest), xAt(kBest + 1)};
+    double dv[3];
+    for (int j = 0; j < 3; ++j)
+        dv[j] = target(E[j]) - smoothedY(E[j]);
+    static const int pairs[3][2] = {{0, 1}, {1, 2}, {0, 2}};
+    double sum = 0;
+    int count = 0;
+    for (const auto& pr : pairs) {
+        const int p = pr[0], q = pr[1];
+        const double den = dv[p] - dv[q];
+        if (den == 0)
+            continue;
+        const double z = E[p] + dv[p] * (E[q] - E[p]) / den;
+        if (!std::isfinite(z))
+            continue;
+        sum += z;
+        ++count;
+    }
+    return count > 0 ? sum / count : E[1];
+}
+
+double XafsSpectrum::doubleNormalizedPreBase(double E) const
+{
+    if (std::isnan(E))
+        qDebug() << "nan EeV in XafsSpectrum::doubleNormalizedPreBase";
+    return doubleNormalizedPreBaseCurve.y(E);
+}
+
+double XafsSpectrum::correlation(double shift, const XafsSpectrum& reference) const
+{
+    const int N = points.size();
+    if (N == 0)
+        return 0.0;
+    double saa = 0, sbb = 0, sab = 0;
+    for (int i = 0; i < N; ++i) {
+        const double a = doubleNormalizedPreBaseCurve.yAt(i);
+        const double E = xAt(i) - shift;
+        if (E < reference.minX || E > reference.maxX)
+            continue;
+        const double b = reference.doubleNormalizedPreBase(E);
+        saa += a * a;
+        sbb += b * b;
+        sab += a * b;
+    }
+    if (!(saa > 0) || !(sbb > 0))
+        return 0.0;
+    return sab / std::sqrt(saa * sbb);
+}
+
+double XafsSpectrum::findEnergyShift(const XafsSpectrum& reference, double range, double step,
+                                     double minStep) const
+{
+    // A step that is zero (an empty form field), negative or not finite would
+    // never finish the scan or the refinement; an endless range has no shift.
+    if (!(step > 0) || !(minStep > 0) || !std::isfinite(step) || !std::isfinite(range))
+        return 0.0;
+    if (step < minStep)
+        return 0.0;
+    const double centre = midx - reference.midx;
+    double best = -1e300;
+    double result = 0;
+    while (step >= minStep) {
+        for (double d = -range; d <= range;) {
+            const double c = correlation(centre + d, reference);
+            if (c > best) {
+                best = c;
+                result = centre + d;
+            }
+            const double next = d + step;
+            if (next == d)  // the step is lost against a huge range
+                break;
+            d = next;
+        }
+        step *= 0.1;
+        range *= 0.1;
+    }
+    return result;
+}
+
+// ---- Files ----------------------------------------------------------------
+
+namespace {
+
+// Takes over the points and their extremes only; the display flag, the x
+// shift and the smoothed values stay the spectrum's own.
+void takePoints(Spectrum& to, const Spectrum& from)
+{
+    to.points = from.points;
+    to.minX = from.minX;
+    to.minY = from.minY;
+    to.maxX = from.maxX;
+    to.maxY = from.maxY;
+    to.minYIndex = from.minYIndex;
+    to.maxYIndex = from.maxYIndex;
+}
+
+}  // namespace
+
+bool XafsSpectrum::load(const QString& file)
+{
+    qDebug() << "loading in xafs spectrum" << file;
+    const int kind = isFile9809(file) ? 0 : 1;
+    bool ok;
+    if (kind == 1) {
+        qDebug() << "mute";
+        ok = readMuT(file);
+    } else {
+        qDebug() << "9809";
+        ok = read9809(file);
+    }
+    if (ok)
+        fileKind = kind;
+    return ok;
+}
+
+bool XafsSpectrum::loadAndCalc(const QString& file)
+{
+    const bool ok = load(file);
+    if (ok && !points.isEmpty())
+        calc(lineType);
+    return ok;
+}
+
+bool XafsSpectrum::isFile9809(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream in(&f);
+    return startsWith9809(in);
+}
+
+bool XafsSpectrum::startsWith9809(QTextStream& in)
+{
+    in.seek(0);
+    const QString first = in.readLine().simplified();
+    return first.left(4) == QLatin1String("9809");
+}
+
+bool XafsSpectrum::read9809(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Cannot open" << file;
+        return false;
+    }
+    QTextStream in(&f);
+    Spectrum mu, i0, i1;
+    double D = defaultD;
+    bool header = true;
+    while (!in.atEnd()) {
+        const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
+        if (header) {
+            for (int j = 0; j + 1 < items.size(); ++j) {
+                if (items[j] != QLatin1String("D="))
+                    continue;
+                // A spacing of 0 or text would make every energy infinite.
+                const double v = items[j + 1].toDouble();
+                if (v > 0 && std::isfinite(v))
+                    D = v;
+            }
+            if (items[0] == QLatin1String("Offset"))
+                header = false;
+            continue;
+        }
+        if (items.size() <= 4)
+            continue;
+        const double theta = items[1].toDouble();
+        const double I0 = items[3].toDouble();
+        const double I = items[4].toDouble();
+        const double E = hc / (2 * D * std::sin(theta * 3.1415926535 / 180));
+        const double m = (I0 * I > 0) ? std::log(I0 / I) : 1.0;
+        if (!std::isfinite(E) || !std::isfinite(m))
+            continue;
+        mu.append(E, m);
+        i0.append(E, I0);
+        i1.append(E, I);
+    }
+    takePoints(*this, mu);
+    i0Curve = i0;
+    iCurve = i1;
+    return true;
+}
+
+bool XafsSpectrum::readMuT(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Cannot open" << file;
+        return false;
+    }
+    QTextStream in(&f);
+    Spectrum mu;
+    while (!in.atEnd()) {
+        const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
+        if (items.size() <= 1 || items[0].startsWith(QLatin1Char('#')))
+            continue;
+        const double E = items[0].toDouble();
+        const double m = items[1].toDouble();
+        if (!std::isfinite(E) || !std::isfinite(m))
+            continue;
+        mu.append(E, m);
+    }
+    if (mu.points.isEmpty()) {
+        qDebug() << "No spectrum points in" << file;
+        return false;
+    }
+    takePoints(*this, mu);
+    // Intensities of an earlier angle file do not belong to this spectrum.
+    i0Curve = Spectrum();
+    iCurve = Spectrum();
+    return true;
+}
+
+bool XafsSpectrum::save(const QString& file, bool subtractOffset) const
+{
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        qDebug() << "Cannot write" << file;
+        return false;
+    }
+    QTextStream out(&f);
+    out << "###Corvenlith::XafsSpectrum\n";
+    out << "# midx    : " << midx << "\n";
+    out << "# dMut    : " << dMut << "\n";
+    out << "# pre   vic : " << pre.c0 << " " << pre.k << " " << pre.c1 << " " << pre.c2 << "\n";
+    out << "# poste vic : " << post.c0 << " " << post.k << " " << post.c1 << " " << post.c2
+        << "\n";
+    out << "#\n";
+    out << "# x  double-normalized-pre-base y pre post\n";
+    const int N = points.size();
+    const int nd = doubleNormalizedPreBaseCurve.points.size();
+    for (int i = 0; i < N; ++i) {
+        const double E = xAt(i);
+        out << (subtractOffset ? E - energyOffset : E) << "\t"
+            << (i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << yAt(i) << "\t"
+            << pre.value(E) << "\t" << post.value(E) << "\n";
+    }
+    return true;
+}

@@ -1,0 +1,76 @@
+#ifndef XAFSSPECTRUM_H
+#define XAFSSPECTRUM_H
+
+#include <QMetaType>
+#include <QString>
+
+#include "Spectrum.h"
+#include "SuggestElm.h"
+#include "VictLine.h"
+
+class QTextStream;
+
+// One absorption spectrum mu(E) in ascending energy with its normalisation:
+// pre-edge and post-edge lines, the edge position E0 (midx), the edge jump
+// (dMut) and the derived curves. A plain value: copies are independent and
+// travel through queued signals.
+class XafsSpectrum : public Spectrum
+{
+public:
+    XafsSpectrum();
+    XafsSpectrum(const Spectrum& spectrum, const QString& name, int lineType,
+                 double energyOffset, const SuggestElm& sElm);
+
+    void setParams(const QString& name, const SuggestElm& sElm);
+
+    void calc(int lineType);
+    void recalc(int lineType);
+    bool fitPrePost(double E0, int lineType);
+    double setFraction(double f);
+    double energyAtFraction(double f) const;
+    double doubleNormalizedPreBase(double E) const;
+
+    // Energy correction against a reference (both spectra calculated).
+    double correlation(double shift, const XafsSpectrum& reference) const;
+    double findEnergyShift(const XafsSpectrum& reference, double range, double step,
+                           double minStep) const;
+
+    // Spectrum files. A failed read keeps the spectrum held before.
+    bool load(const QString& file);
+    bool loadAndCalc(const QString& file);
+    static bool isFile9809(const QString& file);
+    static bool startsWith9809(QTextStream& in);
+    bool read9809(const QString& file);
+    bool readMuT(const QString& file);
+    bool save(const QString& file, bool subtractOffset) const;
+
+    int fileKind = 1;  // 1 two-column mu(E) file, 0 monochromator-angle file
+    QString name;
+    SuggestElm suggest;
+    VictLine pre;
+    VictLine post;
+    int lineType = 1;  // 0 Victoreen lines, anything else straight
+    double preStart = -1000;
+    double preEnd = -10;
+    double postStart = 10;
+    double postEnd = 1000;
+    Spectrum i0Curve;
+    Spectrum iCurve;
+    Spectrum postBaseCurve;                  // (mu - post) / dMut
+    Spectrum doubleNormalizedPostBaseCurve;  // (mu - post) / (post - pre)
+    Spectrum normalizedCurve;                // (mu - post) / dMut + 1
+    Spectrum doubleNormalizedPreBaseCurve;   // (mu - pre) / (post - pre)
+    double energyOffset = 0;
+    bool outOfRange = false;
+    bool noisy = false;
+    double midx = 0;      // E0 (eV)
+    double dMut = 0;      // post(E0) - pre(E0)
+    double fraction = 0.5;  // fraction between the lines at which midx was found
+
+    static constexpr double hc = 12398.424360387684;   // eV x angstrom
+    static constexpr double defaultD = 3.13553;        // monochromator crystal (angstrom)
+};
+
+Q_DECLARE_METATYPE(XafsSpectrum)
+
+#endif
