@@ -1,0 +1,82 @@
+#include "core/XafsSpectrum.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// A noisy 200-point edge scan: 5 eV steps below and above, 0.5 eV across
+// the edge, like a block spectrum of an imaging stack.
+Spectrum scan200(double E0)
+{
+    Spectrum s;
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0, 0.003);
+    double E = E0 - 200;
+    for (int i = 0; i < 200; ++i) {
+        const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
+        s.append(E, (1 - f) * (0.3 - 1e-4 * (E - E0)) + f * (1.3 - 5e-5 * (E - E0)) + noise(rng));
+        E += (std::fabs(E - E0) < 25) ? 0.5 : 5.0;
+    }
+    return s;
+}
+
+}  // namespace
+
+static void BM_XafsCalc200(benchmark::State& state)
+{
+    XafsSpectrum s(scan200(9000), "bench", 1, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calc(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+    state.counters["points"] = s.size();
+}
+BENCHMARK(BM_XafsCalc200);
+
+static void BM_XafsCalc200Window(benchmark::State& state)
+{
+    SuggestElm w;
+    w.useWindow = true;
+    w.edgeEnergy = 9000;
+    XafsSpectrum s(scan200(9000), "bench", 1, 0, w);
+    for (auto _ : state) {
+        s.calc(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200Window);
+
+static void BM_XafsCalc200Victoreen(benchmark::State& state)
+{
+    XafsSpectrum s(scan200(9000), "bench", 0, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calc(0);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200Victoreen);
+
+// As the 2-D analysis builds it: a fresh spectrum per block.
+static void BM_XafsConstructAndCalc200(benchmark::State& state)
+{
+    const Spectrum raw = scan200(9000);
+    for (auto _ : state) {
+        XafsSpectrum s(raw, "bench", 1, 0, SuggestElm());
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsConstructAndCalc200);
+
+static void BM_FindEnergyShift200(benchmark::State& state)
+{
+    const XafsSpectrum ref(scan200(9000), "ref", 1, 0, SuggestElm());
+    const XafsSpectrum s(scan200(9002.3), "s", 1, 0, SuggestElm());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(s.findEnergyShift(ref, 10, 1, 0.01));
+}
+BENCHMARK(BM_FindEnergyShift200);
+
+BENCHMARK_MAIN();
