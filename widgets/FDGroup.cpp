@@ -1,0 +1,45 @@
+#include "FDGroup.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+FDGroup::FDGroup(QObject* parent) : QObject(parent) {}
+
+void FDGroup::addDialog(QFileDialog* d)
+{
+    if (!d) return;
+    for (const QPointer<QFileDialog>& g : qAsConst(dialogs))
+        if (g == d) return;
+    dialogs.append(d);
+    connect(d, SIGNAL(currentChanged(QString)), this, SLOT(currentChanged(QString)));
+    connect(d, SIGNAL(directoryEntered(QString)), this, SLOT(directoryEntered(QString)));
+}
+
+void FDGroup::currentChanged(const QString& path)
+{
+    // A highlighted entry that cannot be resolved (gone, or nothing at all)
+    // has no folder to follow; an empty path would mean the current directory.
+    const QString dir = path.isEmpty() ? QString() : QFileInfo(path).absoluteDir().canonicalPath();
+    if (dir.isEmpty()) {
+        qDebug() << "FDGroup: no folder for" << path;
+        return;
+    }
+    moveOthersTo(QDir(dir).absolutePath());
+}
+
+void FDGroup::directoryEntered(const QString& dir)
+{
+    if (dir.isEmpty()) return;
+    moveOthersTo(QDir(dir).absolutePath());
+}
+
+void FDGroup::moveOthersTo(const QString& absPath)
+{
+    QObject* from = sender();
+    dialogs.removeAll(QPointer<QFileDialog>());
+    for (const QPointer<QFileDialog>& d : qAsConst(dialogs)) {
+        if (!d || d == from) continue;
+        if (d->directory().absolutePath() != absPath) d->setDirectory(absPath);
+    }
+}

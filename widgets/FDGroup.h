@@ -1,0 +1,31 @@
+#ifndef FDGROUP_H
+#define FDGROUP_H
+
+#include <QFileDialog>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+// Keeps a group of file dialogs in one folder: navigating in one moves the
+// others along. The group does not own the dialogs; one that is destroyed
+// simply drops out.
+class FDGroup : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FDGroup(QObject* parent = nullptr);
+
+    QList<QPointer<QFileDialog>> dialogs;
+
+    void addDialog(QFileDialog* d);
+
+private slots:
+    void currentChanged(const QString& path);
+    void directoryEntered(const QString& dir);
+
+private:
+    void moveOthersTo(const QString& absPath);
+};
+
+#endif
