@@ -269,7 +269,12 @@ void TiffData::makeQImage()
             int64_t x = 0;
             for (; x < std::min<int64_t>(cBegin, w); ++x) std::memcpy(dst + x * bpp, zero, bpp);
             if (bpp == 1) {
-                for (; x < cEnd; ++x) dst[x] = lut[row[x - shiftX]];
+                const uint16_t* src = row + (x - shiftX);
+                unsigned char* out = dst + x;
+                const unsigned char* table = lut.data();
+                const int64_t n = cEnd - x;
+                for (int64_t i = 0; i < n; ++i) out[i] = table[src[i]];
+                x = std::max(x, cEnd);
             } else {
                 for (; x < cEnd; ++x) std::memcpy(dst + x * bpp, &lut[size_t(row[x - shiftX]) * 3], 3);
             }
