@@ -482,12 +482,12 @@ bool Analyzed2DRes::saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv,
     Q_UNUSED(asAnalyzed);
     const QString path = file.filePath();
     if (!data) {
-        qDebug() << "No data to save in" << name << ":" << path;
+        qDebug().noquote() << "No data to save in" << name << ":" << path;
         return false;
     }
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qDebug() << "Can't open" << path;
+        qDebug().noquote() << "Can't open" << path;
         return false;
     }
     QTextStream out(&f);
@@ -512,6 +512,6 @@ bool Analyzed2DRes::saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv,
     out.flush();
     const bool ok = out.status() == QTextStream::Ok;
     f.close();
-    if (!ok) qDebug() << "Write error in" << path;
+    if (!ok) qDebug().noquote() << "Write error in" << path;
     return ok;
 }

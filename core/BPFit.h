@@ -27,6 +27,10 @@ public:
     // Coefficients of x^2, y^2, xy, x, y, 1.
     double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
 
+    // The sums are taken about the first point added (ox, oy), which keeps
+    // them small and well conditioned at image coordinates; they are
+    // re-centred on the points' mean when solving.
+    double ox = 0, oy = 0;
     // Moment sums over the points so far.
     double sx4 = 0, sx3y = 0, sx2y2 = 0, sxy3 = 0, sy4 = 0;
     double sx3 = 0, sx2y = 0, sxy2 = 0, sy3 = 0;

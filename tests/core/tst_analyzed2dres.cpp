@@ -1,0 +1,651 @@
+#include "core/Analyzed2DRes.h"
+#include "core/ColorScale.h"
+#include "core/Globals.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+class CountingScale : public ColorScale
+{
+public:
+    int paints = 0;
+    void paintCBar() override { ++paints; }
+};
+
+AnalyzeCond gridOf(int w, int h, int xw, int yw, QRectF area)
+{
+    AnalyzeCond c;
+    c.set(w, h, xw, yw, area, -1, -1);
+    return c;
+}
+
+// A w x h map of single-pixel blocks over the whole image, value f(x, y).
+template <typename F>
+void fillPixels(Analyzed2DRes& m, int w, int h, F f)
+{
+    m.setCond(gridOf(w, h, 0, 0, QRectF(0, 0, w, h)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) m.setData(x, y, 0, 0, f(x, y));
+}
+
+QStringList readLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QString all = QString::fromLatin1(f.readAll());
+    return all.split('\n');
+}
+
+void checkHeader(const QStringList& lines, const char* f1, const char* f2, int xn, int yn)
+{
+    QVERIFY(lines.size() >= 9);
+    QCOMPARE(lines[0], QString("## 240301"));
+    QCOMPARE(lines[1], QString("## Corvenlith Analyzed 2D Result"));
+    QVERIFY2(QRegularExpression("^# Date    : \\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}$")
+                 .match(lines[2])
+                 .hasMatch(),
+             qPrintable(lines[2]));
+    QCOMPARE(lines[3], QString("## Energy : "));
+    QCOMPARE(lines[4], QString("# Format1 : ") + f1);
+    QCOMPARE(lines[5], QString("# Format2 : ") + f2);
+    QCOMPARE(lines[6], QString("# X-NUM %1").arg(xn));
+    QCOMPARE(lines[7], QString("# Y-NUM %1").arg(yn));
+    QCOMPARE(lines[8], QString("## End of Header ##"));
+}
+
+}  // namespace
+
+class TestAnalyzed2DRes : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { initColorTables(); }
+    void cleanup() { mainColorBar = nullptr; }
+
+    void newMap();
+    void setDataBlocksAndRange();
+    void blockSumClips();
+    void activeScaleOrder();
+    void displayImage();
+    void displayImageFollowsScaleFormat();
+    void exportPixelMode();
+    void exportBlockMode();
+    void exportGridBeyondImage();
+    void deglitchScores();
+    void deglitchRatioBand();
+    void deglitchGridBeyondImage();
+    void deglitch2Limit();
+    void copyProcToData();
+    void copyFromDeep();
+    void copyFromWithoutImageAndSelf();
+    void textVvvCsv();
+    void textXyzSpace();
+    void textNumbersAndOutside();
+    void textFailures();
+};
+
+void TestAnalyzed2DRes::newMap()
+{
+    Analyzed2DRes m("a2d test");
+    QCOMPARE(m.name, QString("a2d test"));
+    QVERIFY(m.parent() == nullptr);
+    QCOMPARE(m.width(), 0);
+    QCOMPARE(m.height(), 0);
+    QVERIFY(!m.data && !m.proc && !m.buffer);
+    QVERIFY(m.img() == nullptr);
+    QVERIFY(!m.hasImage);
+    QCOMPARE(m.dataMin, 1e300);
+    QCOMPARE(m.dataMax, -1e300);
+    QCOMPARE(m.fixedMin, 1e300);
+    QCOMPARE(m.fixedMax, -1e300);
+    QCOMPARE(m.procMin, 0.0);
+    QCOMPARE(m.procMax, 1.0);
+    QCOMPARE(m.deglitchFactor, 2.0);
+    QCOMPARE(m.deglitchRatio, 0.9);
+    QCOMPARE(m.format, int(QImage::Format_Grayscale8));
+    QVERIFY(m.tiffDataForSave(false, 0, 0, false) == nullptr);
+    QVERIFY(m.tiffDataForSave(true, 0, 1, true) == nullptr);
+    m.genImg();
+    QVERIFY(m.img() == nullptr);
+    QVERIFY(!m.hasImage);
+    m.deglitch();
+    m.deglitch2(40);
+    m.copyProc2Data();
+    QCOMPARE(m.blockSum(0, 0, 3, 3), 0.0);
+    m.setData(1, 1, 1, 1, 5.0);  // no arrays: only the range moves
+    QCOMPARE(m.dataMax, 5.0);
+}
+
+void TestAnalyzed2DRes::setDataBlocksAndRange()
+{
+    Analyzed2DRes m("m");
+    m.setCond(gridOf(10, 10, 1, 1, QRectF(0, 0, 10, 10)));
+    QVERIFY(m.data && m.proc);
+    QCOMPARE(m.dataMin, 1e300);
+    m.setData(5, 5, 1, 1, 2.0);
+    m.setData(8, 5, -1, -1, -1.0);  // negative half-widths: their magnitude
+    QCOMPARE(m.dataMax, 2.0);
+    QCOMPARE(m.maxPos, QPoint(5, 5));
+    QCOMPARE(m.dataMin, -1.0);
+    QCOMPARE(m.minPos, QPoint(8, 5));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) {
+            double expect = 0;
+            if (y >= 4 && y <= 6 && x >= 4 && x <= 6) expect = 2.0;
+            if (y >= 4 && y <= 6 && x >= 7 && x <= 9) expect = -1.0;
+            QCOMPARE(m.valueAt(x, y), expect);
+        }
+    QCOMPARE(m.fit.n, 2.0);
+    // Equal values do not move the recorded positions.
+    m.setData(1, 1, 0, 0, 2.0);
+    QCOMPARE(m.maxPos, QPoint(5, 5));
+    // A block at the corner is written only inside the map.
+    m.setData(9, 9, 2, 2, 7.0);
+    QCOMPARE(m.valueAt(9, 9), 7.0);
+    QCOMPARE(m.valueAt(7, 7), 7.0);
+    QCOMPARE(m.valueAt(6, 6), 2.0);
+    m.setData(-1, 0, 0, 0, 9.0);  // entirely outside
+    QCOMPARE(m.valueAt(0, 0), 0.0);
+    QCOMPARE(m.valueAt(-1, 0), 0.0);
+
+    // Reallocation clears values, range and fit but keeps the scale settings.
+    m.fixedScale = true;
+    m.setCond(gridOf(4, 3, 0, 0, QRectF(0, 0, 4, 3)));
+    QCOMPARE(m.width(), 4);
+    QCOMPARE(m.valueAt(1, 1), 0.0);
+    QCOMPARE(m.dataMax, -1e300);
+    QCOMPARE(m.fit.n, 0.0);
+    QVERIFY(m.fixedScale);
+    m.clear();
+    QCOMPARE(m.width(), 0);
+    QVERIFY(!m.data);
+}
+
+void TestAnalyzed2DRes::blockSumClips()
+{
+    Analyzed2DRes m("m");
+    fillPixels(m, 6, 5, [](int x, int y) { return x + 10.0 * y; });
+    double s = 0;
+    for (int y = 1; y <= 3; ++y)
+        for (int x = 2; x <= 4; ++x) s += x + 10.0 * y;
+    QCOMPARE(m.blockSum(3, 2, 1, 1), s);
+    QCOMPARE(m.blockSum(3, 2, -1, -1), s);
+    // Corner block: only (0,0), (1,0), (0,1), (1,1) are inside.
+    QCOMPARE(m.blockSum(0, 0, 1, 1), 0 + 1 + 10 + 11.0);
+    QCOMPARE(m.blockSum(100, 100, 2, 2), 0.0);
+}
+
+void TestAnalyzed2DRes::activeScaleOrder()
+{
+    CountingScale bar;
+    mainColorBar = &bar;
+    Analyzed2DRes m("m");
+    fillPixels(m, 3, 3, [](int x, int y) { return double(x + y); });
+    m.procMin = -5;
+    m.procMax = 5;
+    m.fixedMin = 10;
+    m.fixedMax = 20;
+    m.setCBarRange();
+    QCOMPARE(bar.valueMin, 0.0);
+    QCOMPARE(bar.valueMax, 4.0);
+    QCOMPARE(bar.paints, 1);
+    m.showProc = true;
+    m.setCBarRange();
+    QCOMPARE(bar.valueMin, -5.0);
+    QCOMPARE(bar.valueMax, 5.0);
+    m.setFixedScale(true);  // wins over showProc
+    QCOMPARE(bar.valueMin, 10.0);
+    QCOMPARE(bar.valueMax, 20.0);
+    QVERIFY(m.hasImage);
+    m.setScale(1, 2);
+    QCOMPARE(bar.valueMin, 1.0);
+    QCOMPARE(bar.valueMax, 2.0);
+    QVERIFY(m.fixedScale);
+    QCOMPARE(bar.paints, 4);
+    m.setFixedScale(false);
+    QCOMPARE(bar.valueMax, 5.0);
+    m.selectProcImg(false);
+    QCOMPARE(m.activeMax(), 4.0);
+
+    mainColorBar = nullptr;
+    m.setCBarRange();  // no bar: nothing to do
+}
+
+void TestAnalyzed2DRes::displayImage()
+{
+    Analyzed2DRes m("m");
+    // 5 x 3 map, odd width so that scan lines are padded.
+    fillPixels(m, 5, 3, [](int x, int y) { return x * 10.0 + y; });
+    m.genImg();
+    QImage* q = m.img();
+    QVERIFY(q);
+    QVERIFY(m.hasImage);
+    QCOMPARE(q->width(), 5);
+    QCOMPARE(q->height(), 3);
+    QCOMPARE(q->format(), QImage::Format_Grayscale8);
+    auto grey = [](double t) { return std::min(255, std::max(0, int(std::trunc(256 * t)))); };
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            QCOMPARE(int(q->constScanLine(y)[x]), grey((x * 10.0 + y) / 42.0));
+    // The fit was solved with the image: a plane is recovered exactly.
+    QVERIFY(std::abs(m.fit.d - 10) < 1e-9);
+    QVERIFY(std::abs(m.fit.e - 1) < 1e-9);
+
+    // Fixed scale 10 .. 20: below is black, above white.
+    m.setScale(10, 20);
+    m.setFixedScale(true);
+    q = m.img();
+    QCOMPARE(int(q->constScanLine(0)[0]), 0);
+    QCOMPARE(int(q->constScanLine(0)[1]), 0);    // exactly at the bottom
+    QCOMPARE(int(q->constScanLine(1)[1]), 25);   // 11: t = 0.1
+    QCOMPARE(int(q->constScanLine(0)[2]), 255);  // 20
+    QCOMPARE(int(q->constScanLine(0)[4]), 255);
+    // Equal limits: above white, at and below black.
+    m.setScale(20, 20);
+    q = m.img();
+    QCOMPARE(int(q->constScanLine(0)[2]), 0);
+    QCOMPARE(int(q->constScanLine(0)[3]), 255);
+    QCOMPARE(int(q->constScanLine(2)[1]), 0);
+
+    // The processed array is shown on request, on its own range.
+    m.setFixedScale(false);
+    m.procMin = 0;
+    m.procMax = 2;
+    m.proc[0] = 1.0;
+    m.selectProcImg(true);
+    QCOMPARE(int(m.img()->constScanLine(0)[0]), 128);
+    QCOMPARE(int(m.img()->constScanLine(0)[1]), 0);
+}
+
+void TestAnalyzed2DRes::displayImageFollowsScaleFormat()
+{
+    // A colour scale writes three bytes a pixel; the map's buffer follows it.
+    ColorScale colour;
+    colour.imageFormat = QImage::Format_RGB888;
+    mainColorBar = &colour;
+    Analyzed2DRes m("m");
+    fillPixels(m, 7, 4, [](int x, int) { return double(x); });
+    m.genImg();
+    QVERIFY(m.img());
+    QCOMPARE(m.img()->format(), QImage::Format_RGB888);
+    const uchar* last = m.img()->constScanLine(3) + 3 * 6;
+    QCOMPARE(int(last[0]), 255);
+    QCOMPARE(int(last[1]), 255);
+    QCOMPARE(int(last[2]), 255);
+    mainColorBar = nullptr;
+    m.genImg();
+    QCOMPARE(m.img()->format(), QImage::Format_Grayscale8);
+}
+
+void TestAnalyzed2DRes::exportPixelMode()
+{
+    Analyzed2DRes m("m");
+    const double vals[4] = {-3, 5, 12, 10};
+    fillPixels(m, 2, 2, [&](int x, int y) { return vals[y * 2 + x]; });
+    std::unique_ptr<quint16[]> s(m.tiffDataForSave(true, 0, 10, false));
+    QVERIFY(s);
+    QCOMPARE(m.exportCount, 4);
+    QCOMPARE(int(s[0]), 0);
+    QCOMPARE(int(s[1]), 32767);
+    QCOMPARE(int(s[2]), 65535);
+    QCOMPARE(int(s[3]), 65535);
+    // Automatic scale is the data range: its ends give 0 and 65535.
+    s.reset(m.tiffDataForSave(false, 0, 10, false));
+    QCOMPARE(int(s[0]), 0);
+    QCOMPARE(int(s[2]), 65535);
+    QCOMPARE(int(s[1]), int(std::trunc(8.0 / 15.0 * 65535)));
+    // The map's own fixed scale is not consulted.
+    m.fixedScale = true;
+    m.fixedMin = 100;
+    m.fixedMax = 200;
+    s.reset(m.tiffDataForSave(false, 0, 10, false));
+    QCOMPARE(int(s[2]), 65535);
+    // Equal limits: all 0.
+    s.reset(m.tiffDataForSave(true, 5, 5, false));
+    for (int i = 0; i < 4; ++i) QCOMPARE(int(s[i]), 0);
+    // Non-finite limits do not produce garbage.
+    s.reset(m.tiffDataForSave(true, -qInf(), qInf(), false));
+    for (int i = 0; i < 4; ++i) QCOMPARE(int(s[i]), 0);
+    // With showProc the processed array and its range are used.
+    m.showProc = true;
+    m.procMin = 0;
+    m.procMax = 4;
+    m.proc[3] = 1;
+    s.reset(m.tiffDataForSave(false, 0, 0, false));
+    QCOMPARE(int(s[0]), 0);
+    QCOMPARE(int(s[3]), 16383);
+    delete[] m.proc;
+    m.proc = nullptr;
+    QVERIFY(m.tiffDataForSave(false, 0, 1, false) == nullptr);
+}
+
+void TestAnalyzed2DRes::exportBlockMode()
+{
+    // 100 x 45 region, blocks of 5 x 3: 20 per row, 15 rows.
+    Analyzed2DRes m("m");
+    AnalyzeCond g = gridOf(120, 60, 2, 1, QRectF(0, 0, 100, 45));
+    m.setCond(g);
+    g.reset();
+    int k = 0;
+    do m.setData(g.curX, g.curY, g.xw, g.yw, k++);
+    while (g.next());
+    QCOMPARE(k, 300);
+    std::unique_ptr<quint16[]> s(m.tiffDataForSave(false, 0, 0, true));
+    QVERIFY(s);
+    QCOMPARE(m.exportCount, 300);
+    QCOMPARE(m.exportCount, m.grid.blocksPerRow() * m.grid.blockRows());
+    QCOMPARE(int(s[0]), 0);
+    QCOMPARE(int(s[299]), 65535);
+    QCOMPARE(int(s[21]), int(std::trunc(21.0 / 299.0 * 65535)));
+    // Scale ends in block mode: below, above, equal.
+    s.reset(m.tiffDataForSave(true, 100, 200, true));
+    QCOMPARE(int(s[99]), 0);
+    QCOMPARE(int(s[100]), 0);
+    QCOMPARE(int(s[150]), 32767);
+    QCOMPARE(int(s[200]), 65535);
+    QCOMPARE(int(s[299]), 65535);
+    s.reset(m.tiffDataForSave(true, 7, 7, true));
+    QCOMPARE(int(s[299]), 0);
+    // The walk did not disturb the map's grid.
+    QCOMPARE(m.grid.curX, 2);
+    QCOMPARE(m.grid.curY, 1);
+}
+
+void TestAnalyzed2DRes::exportGridBeyondImage()
+{
+    // Single-pixel blocks over an area four times the image: more blocks than
+    // pixels, half of them centred outside the map.
+    Analyzed2DRes m("m");
+    m.setCond(gridOf(4, 4, 0, 0, QRectF(-2, -2, 8, 8)));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) m.setData(x, y, 0, 0, 1.0 + x);
+    std::unique_ptr<quint16[]> s(m.tiffDataForSave(true, 0, 4, true));
+    QVERIFY(s);
+    QCOMPARE(m.exportCount, 64);
+    for (int by = 0; by < 8; ++by)
+        for (int bx = 0; bx < 8; ++bx) {
+            const int x = bx - 2, y = by - 2;
+            const bool in = x >= 0 && x < 4 && y >= 0 && y < 4;
+            const int expect = in ? int(std::trunc((1.0 + x) / 4 * 65535)) : 0;
+            QCOMPARE(int(s[by * 8 + bx]), expect);
+        }
+}
+
+void TestAnalyzed2DRes::deglitchScores()
+{
+    // A plane x + y with a spike of 100 at (3, 3), single-pixel blocks.
+    Analyzed2DRes m("m");
+    fillPixels(m, 7, 7, [](int x, int y) { return x == 3 && y == 3 ? 100.0 : x + y; });
+    m.deglitch();
+    // Scores: the spike 188, its four neighbours 47, the rest 0; threshold
+    // 2 x 376 / 49. The spike becomes the mean of its neighbours (6); each
+    // neighbour the mean of its own, which include the spike.
+    QCOMPARE(m.proc[3 * 7 + 3], 6.0);
+    QCOMPARE(m.proc[3 * 7 + 2], (4 + 100 + 4 + 6) / 4.0);
+    QCOMPARE(m.proc[2 * 7 + 3], (4 + 6 + 4 + 100) / 4.0);
+    QCOMPARE(m.proc[3 * 7 + 4], (100 + 8 + 6 + 8) / 4.0);
+    QCOMPARE(m.proc[0], 0.0);
+    QCOMPARE(m.proc[6 * 7 + 6], 12.0);
+    QCOMPARE(m.procMin, 0.0);
+    QCOMPARE(m.procMax, 30.5);
+    QCOMPARE(m.valueAt(3, 3), 100.0);  // data untouched
+    QVERIFY(!m.hasImage);              // not shown: no image built
+
+    m.selectProcImg(true);
+    m.deglitch();
+    QVERIFY(m.hasImage);
+}
+
+void TestAnalyzed2DRes::deglitchRatioBand()
+{
+    // Range 0 .. 100 (a low corner and a spike on a plane 50 + x + y). With
+    // ratio 0.3 only values below 30 or above 70 may be replaced: the spike
+    // goes, its mid-range neighbours stay although they score high.
+    auto f = [](int x, int y) {
+        if (x == 3 && y == 3) return 100.0;
+        if (x == 0 && y == 0) return 0.0;
+        return 50.0 + x + y;
+    };
+    Analyzed2DRes m("m");
+    fillPixels(m, 7, 7, f);
+    m.setDeglitchConds(2.0, 0.3);
+    m.deglitch();
+    QCOMPARE(m.proc[3 * 7 + 3], (55 + 57 + 55 + 57) / 4.0);
+    QCOMPARE(m.proc[3 * 7 + 2], 55.0);
+    QCOMPARE(m.proc[1], 51.0);
+    QCOMPARE(m.proc[0], 0.0);
+    // The default ratio accepts every value: the neighbours go too.
+    m.setDeglitchConds(2.0, 0.9);
+    m.deglitch();
+    QCOMPARE(m.proc[3 * 7 + 2], (54 + 100 + 54 + 56) / 4.0);
+    QCOMPARE(m.proc[1], (0 + 52 + 52) / 3.0);  // its upper neighbour lies outside
+    // A huge factor leaves everything.
+    m.setDeglitchConds(1000, 0.9);
+    m.deglitch();
+    QCOMPARE(m.proc[3 * 7 + 3], 100.0);
+}
+
+void TestAnalyzed2DRes::deglitchGridBeyondImage()
+{
+    Analyzed2DRes m("m");
+    m.setCond(gridOf(5, 5, 1, 1, QRectF(-6, -6, 20, 20)));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) m.setData(x, y, 0, 0, x == 2 && y == 2 ? 50.0 : 1.0);
+    m.deglitch();
+    m.deglitch2(10);
+    QCOMPARE(m.procMin, 1.0);
+    QCOMPARE(m.procMax, 1.0);
+    std::unique_ptr<quint16[]> s(m.tiffDataForSave(false, 0, 1, true));
+    QVERIFY(s);
+}
+
+void TestAnalyzed2DRes::deglitch2Limit()
+{
+    // 5 x 5 of 1.0 with a 3 x 3 patch of 100 in the middle.
+    Analyzed2DRes m("m");
+    fillPixels(m, 5, 5, [](int x, int y) { return std::abs(x - 2) <= 1 && std::abs(y - 2) <= 1 ? 100.0 : 1.0; });
+    m.deglitch2(40);
+    // m = 1; the centre has only glitch neighbours: 0. The patch edge sees
+    // 1.0 neighbours: 1.
+    QCOMPARE(m.proc[2 * 5 + 2], 0.0);
+    QCOMPARE(m.proc[1 * 5 + 1], 1.0);
+    QCOMPARE(m.proc[2 * 5 + 1], 1.0);
+    QCOMPARE(m.proc[0], 1.0);
+    QCOMPARE(m.procMin, 0.0);
+    QCOMPARE(m.procMax, 1.0);
+
+    // Neighbours a block-size step away on a grid of 3 x 3 blocks.
+    Analyzed2DRes b("b");
+    b.setCond(gridOf(9, 9, 1, 1, QRectF(0, 0, 9, 9)));
+    const double v[3][3] = {{2, 4, 6}, {8, 500, 10}, {12, 14, 16}};
+    for (int by = 0; by < 3; ++by)
+        for (int bx = 0; bx < 3; ++bx) b.setData(1 + 3 * bx, 1 + 3 * by, 1, 1, v[by][bx]);
+    b.deglitch2(100);
+    const double mean = (2 + 4 + 6 + 8 + 10 + 12 + 14 + 16) / 8.0;
+    for (int y = 3; y <= 5; ++y)
+        for (int x = 3; x <= 5; ++x) QCOMPARE(b.proc[y * 9 + x], mean);
+    QCOMPARE(b.proc[0], 2.0);
+    QCOMPARE(b.procMax, 16.0);
+}
+
+void TestAnalyzed2DRes::copyProcToData()
+{
+    Analyzed2DRes m("m");
+    fillPixels(m, 3, 3, [](int x, int y) { return x == 1 && y == 1 ? 1000.0 : 1.0; });
+    m.deglitch2(40);
+    m.copyProc2Data();
+    QCOMPARE(m.valueAt(1, 1), 1.0);
+    QCOMPARE(m.dataMin, m.procMin);
+    QCOMPARE(m.dataMax, 1.0);
+}
+
+void TestAnalyzed2DRes::copyFromDeep()
+{
+    Analyzed2DRes src("source");
+    src.setNo(7);
+    fillPixels(src, 5, 3, [](int x, int y) { return x - y * 0.5; });
+    src.proc[4] = 42;
+    src.fixedMin = -1;
+    src.fixedMax = 3;
+    src.setDeglitchConds(3, 0.25);
+    src.genImg();
+
+    Analyzed2DRes dst("dest");
+    fillPixels(dst, 2, 2, [](int, int) { return 9.0; });
+    dst.genImg();
+    dst.copyFrom(&src);
+    QCOMPARE(dst.name, QString("source"));
+    QCOMPARE(dst.no, 7);
+    QCOMPARE(dst.width(), 5);
+    QCOMPARE(dst.height(), 3);
+    QVERIFY(dst.hasImage);
+    QVERIFY(dst.data != src.data);
+    QVERIFY(dst.buffer != src.buffer);
+    QCOMPARE(dst.valueAt(4, 2), 3.0);
+    QCOMPARE(dst.proc[4], 42.0);
+    QCOMPARE(dst.dataMin, src.dataMin);
+    QCOMPARE(dst.fixedMax, 3.0);
+    QCOMPARE(dst.deglitchRatio, 0.25);
+    QVERIFY(dst.img() && dst.img() != src.img());
+    QCOMPARE(*dst.img(), *src.img());
+    QCOMPARE(dst.blockSum(2, 1, 2, 1), src.blockSum(2, 1, 2, 1));
+    // Independent of the source afterwards.
+    src.setData(4, 2, 0, 0, -50);
+    src.genImg();
+    QCOMPARE(dst.valueAt(4, 2), 3.0);
+    src.clear();
+    QCOMPARE(dst.valueAt(4, 2), 3.0);
+    dst.genImg();
+    QVERIFY(dst.hasImage);
+}
+
+void TestAnalyzed2DRes::copyFromWithoutImageAndSelf()
+{
+    Analyzed2DRes src("noimage");
+    fillPixels(src, 4, 4, [](int, int) { return 1.0; });
+    Analyzed2DRes dst("dest");
+    fillPixels(dst, 3, 3, [](int, int) { return 2.0; });
+    dst.genImg();
+    dst.copyFrom(&src);
+    QVERIFY(!dst.hasImage);
+    QVERIFY(!dst.data && !dst.proc && !dst.img());
+    QCOMPARE(dst.width(), 4);
+    // Such a copy is safe to use.
+    dst.setData(1, 1, 1, 1, 3.0);
+    QCOMPARE(dst.blockSum(1, 1, 1, 1), 0.0);
+    dst.genImg();
+    dst.deglitch();
+    QVERIFY(!dst.tiffDataForSave(false, 0, 1, true));
+
+    // Copying onto itself or from nothing changes nothing.
+    src.genImg();
+    src.copyFrom(&src);
+    QVERIFY(src.data && src.hasImage);
+    QCOMPARE(src.valueAt(3, 3), 1.0);
+    QCOMPARE(src.img()->width(), 4);
+    src.copyFrom(nullptr);
+    QCOMPARE(src.valueAt(3, 3), 1.0);
+}
+
+void TestAnalyzed2DRes::textVvvCsv()
+{
+    QTemporaryDir dir;
+    Analyzed2DRes m("m");
+    // 3 x 2 blocks of 3 x 3 pixels on a 9 x 6 image.
+    AnalyzeCond g = gridOf(9, 6, 1, 1, QRectF(0, 0, 9, 6));
+    m.setCond(g);
+    g.reset();
+    double v = 0.5;
+    do {
+        m.setData(g.curX, g.curY, 1, 1, v);
+        v *= 10;
+    } while (g.next());
+    const QString path = dir.filePath("vvv.dat");
+    QVERIFY(m.saveAsText(QFileInfo(path), true, true, false));
+    const QStringList lines = readLines(path);
+    checkHeader(lines, "VVV", "CSV", 3, 2);
+    QCOMPARE(lines.size(), 13);  // header, empty line, two rows, end
+    QCOMPARE(lines[9], QString());
+    QCOMPARE(lines[10], QString("0.5,5,50"));
+    QCOMPARE(lines[11], QString("500,5000,50000"));
+    QCOMPARE(lines[12], QString());  // file ends with a line end
+    // The walk leaves the grid reset-able; a second export is identical.
+    QVERIFY(m.saveAsText(QFileInfo(path), false, true, false));
+    QCOMPARE(readLines(path).mid(9), lines.mid(9));
+
+    QVERIFY(m.saveAsText(QFileInfo(path), false, false, false));
+    const QStringList sp = readLines(path);
+    checkHeader(sp, "VVV", "SPACE-Separated", 3, 2);
+    QCOMPARE(sp[11], QString("500 5000 50000"));
+}
+
+void TestAnalyzed2DRes::textXyzSpace()
+{
+    QTemporaryDir dir;
+    Analyzed2DRes m("m");
+    m.setCond(gridOf(20, 10, 0, 0, QRectF(10, 4, 3, 2)));
+    for (int y = 4; y <= 5; ++y)
+        for (int x = 10; x <= 12; ++x) m.setData(x, y, 0, 0, x * 0.25 - y);
+    const QString path = dir.filePath("xyz.dat");
+    QVERIFY(m.saveAsText(QFileInfo(path), false, false, true));
+    const QStringList lines = readLines(path);
+    checkHeader(lines, "XYZ", "SPACE-Separated", 3, 2);
+    const QStringList expect = {"10 4 -1.5", "11 4 -1.25", "12 4 -1", "10 5 -2.5", "11 5 -2.25",
+                                "12 5 -2", ""};
+    QCOMPARE(lines.mid(9), expect);
+
+    QVERIFY(m.saveAsText(QFileInfo(path), false, true, true));
+    const QStringList csv = readLines(path);
+    checkHeader(csv, "XYZ", "CSV", 3, 2);
+    QCOMPARE(csv[9], QString("10,4,-1.5"));
+    QCOMPARE(csv.size(), 16);
+}
+
+void TestAnalyzed2DRes::textNumbersAndOutside()
+{
+    QTemporaryDir dir;
+    Analyzed2DRes m("m");
+    // Blocks of 5 over x 0 .. 100: 20 values per row; the area reaches past
+    // the 60-pixel-wide image, so the last 8 blocks have no value.
+    m.setCond(gridOf(60, 5, 2, 2, QRectF(0, 0, 100, 5)));
+    const double nums[5] = {2.5e6, 0.1, 1.5e-7, 1.23456789, -123456.7};
+    for (int i = 0; i < 5; ++i) m.setData(2 + 5 * i, 2, 2, 2, nums[i]);
+    m.setData(57, 2, 2, 2, 1e21);
+    const QString path = dir.filePath("n.dat");
+    QVERIFY(m.saveAsText(QFileInfo(path), false, false, false));
+    const QStringList lines = readLines(path);
+    checkHeader(lines, "VVV", "SPACE-Separated", 20, 1);
+    const QStringList vals = lines[10].split(' ');
+    QCOMPARE(vals.size(), 20);
+    QCOMPARE(vals.mid(0, 6), QStringList({"2.5e+06", "0.1", "1.5e-07", "1.23457", "-123457", "0"}));
+    QCOMPARE(vals[11], QString("1e+21"));
+    for (int i = 12; i < 20; ++i) QCOMPARE(vals[i], QString("0"));
+}
+
+void TestAnalyzed2DRes::textFailures()
+{
+    QTemporaryDir dir;
+    Analyzed2DRes m("m");
+    fillPixels(m, 2, 2, [](int, int) { return 1.0; });
+    const QString bad = dir.filePath("missing/sub/x.dat");
+    QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open " + bad));
+    QVERIFY(!m.saveAsText(QFileInfo(bad), false, true, true));
+    QVERIFY(!QFile::exists(bad));
+
+    // A cleared map has no values: nothing is written.
+    Analyzed2DRes empty("empty");
+    const QString path = dir.filePath("empty.dat");
+    QVERIFY(!empty.saveAsText(QFileInfo(path), false, false, false));
+    QVERIFY(!QFile::exists(path));
+}
+
+QTEST_MAIN(TestAnalyzed2DRes)
+#include "tst_analyzed2dres.moc"

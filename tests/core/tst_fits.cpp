@@ -1,0 +1,311 @@
+#include "core/BPFit.h"
+#include "core/PolyFit.h"
+
+#include <QtTest>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct P3 {
+    double x, y, z;
+};
+
+double quad(double x, double y)
+{
+    return 2 * x * x - y * y + 0.5 * x * y + 3 * x - 4 * y + 7;
+}
+
+// Independent weighted least squares in long double: normal equations built
+// from the points themselves, solved by Gauss-Jordan with partial pivoting.
+std::vector<long double> referenceFit(const std::vector<P3>& pts)
+{
+    long double M[6][7] = {};
+    for (const P3& p : pts) {
+        const long double x = p.x, y = p.y;
+        const long double basis[6] = {x * x, y * y, x * y, x, y, 1};
+        for (int i = 0; i < 6; ++i) {
+            for (int j = 0; j < 6; ++j) M[i][j] += basis[i] * basis[j];
+            M[i][6] += basis[i] * p.z;
+        }
+    }
+    for (int k = 0; k < 6; ++k) {
+        int best = k;
+        for (int i = k + 1; i < 6; ++i)
+            if (std::fabs(M[i][k]) > std::fabs(M[best][k])) best = i;
+        for (int j = 0; j < 7; ++j) std::swap(M[k][j], M[best][j]);
+        for (int i = 0; i < 6; ++i) {
+            if (i == k) continue;
+            const long double m = M[i][k] / M[k][k];
+            for (int j = k; j < 7; ++j) M[i][j] -= m * M[k][j];
+        }
+    }
+    std::vector<long double> r(6);
+    for (int i = 0; i < 6; ++i) r[i] = M[i][6] / M[i][i];
+    return r;
+}
+
+void checkCoefficients(const BPFit& fit, const std::vector<long double>& expect, double tol)
+{
+    const double got[6] = {fit.a, fit.b, fit.c, fit.d, fit.e, fit.f};
+    for (int i = 0; i < 6; ++i)
+        QVERIFY2(std::abs(got[i] - double(expect[i])) <= tol * (1 + std::abs(double(expect[i]))),
+                 qPrintable(QString("coefficient %1: %2 vs %3").arg(i).arg(got[i], 0, 'g', 17)
+                                .arg(double(expect[i]), 0, 'g', 17)));
+}
+
+}  // namespace
+
+class TestFits : public QObject
+{
+    Q_OBJECT
+private slots:
+    void surfaceSmallCoordinates();
+    void surfaceImageCoordinates();
+    void surfaceMatchesIndependentLeastSquares();
+    void surfaceDuplicatePointsWeigh();
+    void surfaceSkipsNonFinite();
+    void surfaceSumsSurviveSolve();
+    void surfaceDegenerateFails();
+    void polyExact();
+    void polyResidual();
+    void polyEachPointAndSingular();
+};
+
+void TestFits::surfaceSmallCoordinates()
+{
+    BPFit fit;
+    const double pts[9][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 1}, {1, 3}, {3, 2}, {4, 4}, {-1, 2}, {2, -3}};
+    for (auto& p : pts) fit.addPoint(p[0], p[1], quad(p[0], p[1]));
+    QVERIFY(fit.calc());
+    checkCoefficients(fit, {2, -1, 0.5, 3, -4, 7}, 1e-9);
+}
+
+void TestFits::surfaceImageCoordinates()
+{
+    // Block centres of a 2048 x 2048 image, as a result map records them.
+    BPFit fit;
+    for (int y = 5; y < 2048; y += 11)
+        for (int x = 5; x < 2048; x += 11) fit.addPoint(x, y, quad(x, y));
+    QVERIFY(fit.solve());
+    QVERIFY(std::abs(fit.a - 2) < 1e-10);
+    QVERIFY(std::abs(fit.b + 1) < 1e-10);
+    QVERIFY(std::abs(fit.c - 0.5) < 1e-10);
+    QVERIFY(std::abs(fit.d - 3) < 1e-6);
+    QVERIFY(std::abs(fit.e + 4) < 1e-6);
+    QVERIFY2(std::abs(fit.f - 7) < 1e-3, qPrintable(QString::number(fit.f, 'g', 17)));
+    // What the main window uses: the surface value at a pixel, to about 1e-12
+    // of the largest value (8e6).
+    for (double x : {0.0, 1000.5, 2047.0})
+        for (double y : {0.0, 733.0, 2047.0})
+            QVERIFY(std::abs(fit.valueAt(x, y) - quad(x, y)) < 1e-4);
+
+    // A small-valued surface (energy shifts of a few eV) far from the origin.
+    BPFit shift;
+    auto s = [](double x, double y) {
+        const double u = (x - 1024) / 1024, v = (y - 1024) / 1024;
+        return 1.5 * u * u - 0.75 * v * v + 0.25 * u * v + 2 * u - v + 0.5;
+    };
+    for (int y = 1500; y < 2048; y += 7)
+        for (int x = 1200; x < 2048; x += 7) shift.addPoint(x, y, s(x, y));
+    QVERIFY(shift.solve());
+    for (double x : {1200.0, 1600.0, 2040.0})
+        for (double y : {1500.0, 1800.0, 2040.0}) QVERIFY(std::abs(shift.valueAt(x, y) - s(x, y)) < 1e-9);
+    QVERIFY(std::abs(shift.valueAt(0, 0) - s(0, 0)) < 1e-6);  // extrapolated far away
+}
+
+void TestFits::surfaceMatchesIndependentLeastSquares()
+{
+    // Noisy data: the fit is the least-squares one, checked independently.
+    std::vector<P3> pts;
+    unsigned seed = 12345;
+    auto noise = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return double((seed >> 8) % 10000) / 10000.0 - 0.5;
+    };
+    BPFit fit;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const P3 p{double(x), double(y), quad(x, y) + 10 * noise()};
+            pts.push_back(p);
+            fit.addPoint(p.x, p.y, p.z);
+        }
+    QVERIFY(fit.solve());
+    checkCoefficients(fit, referenceFit(pts), 1e-9);
+}
+
+void TestFits::surfaceDuplicatePointsWeigh()
+{
+    std::vector<P3> pts;
+    BPFit fit;
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const P3 p{double(x), double(y), double((x * 7 + y * 3) % 5)};
+            pts.push_back(p);
+            fit.addPoint(p.x, p.y, p.z);
+        }
+    const P3 extra{2, 2, 40};
+    fit.addPoint(extra.x, extra.y, extra.z);
+    fit.addPoint(extra.x, extra.y, extra.z);
+    pts.push_back(extra);
+    pts.push_back(extra);
+    QCOMPARE(fit.n, 27.0);
+    QVERIFY(fit.solve());
+    checkCoefficients(fit, referenceFit(pts), 1e-9);
+}
+
+void TestFits::surfaceSkipsNonFinite()
+{
+    BPFit clean, dirty;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const double z = quad(x * 100, y * 100);
+            clean.addPoint(x * 100, y * 100, z);
+            dirty.addPoint(x * 100, y * 100, z);
+            if (x == 3) dirty.addPoint(x * 100, y * 100, qQNaN());
+        }
+    dirty.addPoint(qInf(), 5, 1);
+    dirty.addPoint(5, -qInf(), 1);
+    dirty.addPoint(50, 50, qInf());
+    QCOMPARE(dirty.n, 36.0);
+    QVERIFY(dirty.solve());
+    QVERIFY(clean.solve());
+    QCOMPARE(dirty.a, clean.a);
+    QCOMPARE(dirty.f, clean.f);
+    QVERIFY(std::isfinite(dirty.d));
+}
+
+void TestFits::surfaceSumsSurviveSolve()
+{
+    BPFit fit;
+    for (int x = 0; x < 10; ++x) fit.addPoint(x, 3, quad(x, 3));
+    QVERIFY(!fit.solve());  // one row so far
+    const double n = fit.n, s = fit.sz;
+    QCOMPARE(fit.n, n);
+    QCOMPARE(fit.sz, s);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; x += 3) fit.addPoint(x, y, quad(x, y));
+    QVERIFY(fit.solve());
+    checkCoefficients(fit, {2, -1, 0.5, 3, -4, 7}, 1e-9);
+    fit.clear();
+    QCOMPARE(fit.n, 0.0);
+    QCOMPARE(fit.sx4, 0.0);
+    QCOMPARE(fit.a, 0.0);
+}
+
+void TestFits::surfaceDegenerateFails()
+{
+    BPFit empty;
+    QVERIFY(!empty.calc());
+    QCOMPARE(empty.f, 0.0);
+
+    // Start from a good fit so that failure visibly resets the coefficients.
+    BPFit fit;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) fit.addPoint(x, y, quad(x, y));
+    QVERIFY(fit.solve());
+    QVERIFY(fit.a != 0);
+
+    // One row of blocks at image coordinates: y never varies.
+    fit.clear();
+    for (int x = 2; x < 2048; x += 5) fit.addPoint(x, 1234, 0.01 * x + 3);
+    QVERIFY(!fit.solve());
+    const double coeffs[6] = {fit.a, fit.b, fit.c, fit.d, fit.e, fit.f};
+    for (double v : coeffs) QCOMPARE(v, 0.0);
+
+    // One column, points on a diagonal, two rows only, five points.
+    BPFit col, diag, twoRows, five;
+    for (int i = 0; i < 300; ++i) {
+        col.addPoint(1500, 7 * i, i);
+        diag.addPoint(3 * i + 100, 3 * i + 400, i);
+        twoRows.addPoint(5 * i, 1000 + 3 * (i % 2), i % 7);
+    }
+    const double p5[5][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 3}};
+    for (auto& p : p5) five.addPoint(p[0] + 1000, p[1] + 1000, 1);
+    QVERIFY(!col.solve());
+    QVERIFY(!diag.solve());
+    QVERIFY(!twoRows.solve());
+    QVERIFY(!five.solve());
+    QCOMPARE(diag.a, 0.0);
+    QCOMPARE(twoRows.f, 0.0);
+
+    // The same point repeated.
+    BPFit same;
+    for (int i = 0; i < 50; ++i) same.addPoint(640, 480, 2.5);
+    QVERIFY(!same.solve());
+}
+
+void TestFits::polyExact()
+{
+    PolyFit fit(3);
+    for (int i = 0; i <= 10; ++i) {
+        const double x = i * 0.5;
+        fit.addPoint(x, 1 - 2 * x + 0.5 * x * x);
+    }
+    QVERIFY(fit.solve());
+    QVERIFY(std::abs(fit.coef[0] - 1) < 1e-10);
+    QVERIFY(std::abs(fit.coef[1] + 2) < 1e-10);
+    QVERIFY(std::abs(fit.coef[2] - 0.5) < 1e-10);
+    QVERIFY(fit.value() < 1e-6);
+
+    // A straight line over photon energies.
+    PolyFit line(2);
+    for (double e = 7000; e <= 7200; e += 2) line.addPoint(e, 0.002 * e - 13);
+    QVERIFY(line.solve());
+    QVERIFY(std::abs(line.coef[1] - 0.002) < 1e-9);
+    QVERIFY(std::abs(line.coef[0] + 13) < 1e-5);
+}
+
+void TestFits::polyResidual()
+{
+    // Residuals +-1 around y = 2x + 1: RMS exactly 1.
+    PolyFit fit(2);
+    for (int i = 0; i < 10; ++i) fit.addPoint(i, 2 * i + 1 + (i % 2 ? 1 : -1));
+    QVERIFY(fit.solve());
+    // Least squares line through alternating +-1 offsets: compute it directly.
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int i = 0; i < 10; ++i) {
+        const double y = 2 * i + 1 + (i % 2 ? 1 : -1);
+        sx += i, sy += y, sxx += i * i, sxy += i * y;
+    }
+    const double slope = (10 * sxy - sx * sy) / (10 * sxx - sx * sx);
+    const double icpt = (sy - slope * sx) / 10;
+    QVERIFY(std::abs(fit.coef[1] - slope) < 1e-12);
+    QVERIFY(std::abs(fit.coef[0] - icpt) < 1e-12);
+    double ss = 0;
+    for (int i = 0; i < 10; ++i) {
+        const double r = 2 * i + 1 + (i % 2 ? 1 : -1) - (icpt + slope * i);
+        ss += r * r;
+    }
+    QVERIFY(std::abs(fit.value() - std::sqrt(ss / 10)) < 1e-9);
+    QCOMPARE(fit.lastRms, fit.value());
+}
+
+void TestFits::polyEachPointAndSingular()
+{
+    PolyFit fit(2);
+    fit.solveEachPoint = true;
+    fit.addPoint(1, 1);   // one point: a line is undetermined
+    fit.addPoint(1, 3);   // same x again: still undetermined
+    fit.addPoint(2, 4);
+    fit.addPoint(qQNaN(), 4);  // ignored
+    QCOMPARE(fit.count, 3);
+    QCOMPARE(fit.residuals.size(), 3);
+    QCOMPARE(fit.residuals[0], -1.0);
+    QCOMPARE(fit.residuals[1], -1.0);
+    QVERIFY(fit.residuals[2] >= 0);
+
+    PolyFit same(2);
+    same.coef = {5, 6};
+    for (int i = 0; i < 10; ++i) same.addPoint(7000, i);
+    QVERIFY(!same.solve());
+    QCOMPARE(same.coef[0], 5.0);  // left as it was
+    QCOMPARE(same.coef[1], 6.0);
+
+    PolyFit none(3);
+    QVERIFY(!none.solve());
+    QCOMPARE(none.value(), 0.0);
+}
+
+QTEST_GUILESS_MAIN(TestFits)
+#include "tst_fits.moc"
