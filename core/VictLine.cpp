@@ -6,6 +6,14 @@
 
 namespace {
 
+// Point access with the shift rule, inline for the per-point sums (i in range).
+inline double pointX(const Spectrum& s, int i)
+{
+    const double x = s.points[i].x();
+    return s.xShiftOn ? x - s.xShift : x;
+}
+inline double pointY(const Spectrum& s, int i) { return s.points[i].y(); }
+
 // Solves the n x n normal equations (n <= 3) on the stack; the solution is
 // returned in natural order. False when a pivot or diagonal was zero.
 bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
@@ -48,10 +56,10 @@ double VictLine::residual(const Spectrum& source, double from, double to, bool i
     double sum = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
-        const double E = source.xAt(i);
+        const double E = pointX(source, i);
         if (E < from || E > to || (!includeTo && E == to))
             continue;
-        const double r = source.yAt(i) - baseValue(E);
+        const double r = pointY(source, i) - baseValue(E);
         sum += r * r;
         ++fitCount;
     }
@@ -67,12 +75,12 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
     double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
-        const double E = source.xAt(i);
+        const double E = pointX(source, i);
         if (E >= to)
             break;
         if (E < from)
             continue;
-        const double yv = source.yAt(i);
+        const double yv = pointY(source, i);
         const double L = hc / E;
         const double L3 = L * L * L;
         const double L4 = L3 * L;
@@ -106,12 +114,12 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
     double s0 = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
-        const double E = source.xAt(i);
+        const double E = pointX(source, i);
         if (E >= to)
             break;
         if (E < from)
             continue;
-        const double yv = source.yAt(i);
+        const double yv = pointY(source, i);
         s0 += 1;
         sx += E;
         sy += yv;
@@ -153,6 +161,7 @@ void VictLine::sampleBezier()
     const QPointF q0 = controlPoints[0], q1 = controlPoints[1];
     const QPointF q2 = controlPoints[2], q3 = controlPoints[3];
     clear();
+    points.reserve(100);
     double t = 0;
     for (int i = 0; i < 100; ++i, t += 0.01) {
         const double s = 1 - t;

@@ -6,6 +6,67 @@
 #include <QTextStream>
 #include <cmath>
 
+namespace {
+
+// Point access with the shift rule, inline for the per-point loops (i in range).
+inline double pointX(const Spectrum& s, int i)
+{
+    const double x = s.points[i].x();
+    return s.xShiftOn ? x - s.xShift : x;
+}
+
+inline double lineAt(double x1, double y1, double x2, double y2, double x)
+{
+    if (x2 == x1)
+        return 0.5 * (y1 + y2);
+    return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
+}
+
+bool strictlyRising(const Spectrum& s)
+{
+    const int n = s.points.size();
+    for (int i = 1; i < n; ++i) {
+        if (!(pointX(s, i) > pointX(s, i - 1)))
+            return false;
+    }
+    return true;
+}
+
+// Spectrum::y of a curve with strictly rising energies (at least two points)
+// and a non-NaN E; hint is the segment found last time and is updated.
+double valueOnRising(const Spectrum& s, double E, int& hint)
+{
+    const int M = s.points.size();
+    int lo;
+    if (pointX(s, 0) >= E) {
+        lo = 0;
+    } else if (E >= pointX(s, M - 1)) {
+        lo = M - 2;
+    } else {
+        // x_0 < E < x_{M-1}: the segment with x_lo <= E < x_lo+1.
+        lo = qBound(0, hint, M - 2);
+        if (!(pointX(s, lo) <= E && E < pointX(s, lo + 1))) {
+            if (lo + 2 <= M - 1 && pointX(s, lo + 1) <= E && E < pointX(s, lo + 2)) {
+                ++lo;
+            } else {
+                int a = 0, b = M - 1;
+                while (b - a > 1) {
+                    const int mid = (a + b) / 2;
+                    if (pointX(s, mid) > E)
+                        b = mid;
+                    else
+                        a = mid;
+                }
+                lo = a;
+            }
+        }
+    }
+    hint = lo;
+    return lineAt(pointX(s, lo), s.points[lo].y(), pointX(s, lo + 1), s.points[lo + 1].y(), E);
+}
+
+}  // namespace
+
 XafsSpectrum::XafsSpectrum()
 {
     setParams("No Name", SuggestElm());
@@ -67,7 +128,7 @@ void XafsSpectrum::calc(int lineType)
         if (N <= 1) {
             search = false;
         } else {
-            auto mid = [this](int i) { return (xAt(i) + xAt(i + 1)) / 2; };
+            auto mid = [this](int i) { return (pointX(*this, i) + pointX(*this, i + 1)) / 2; };
             if (mid(0) > lo) {
                 s = 0;
             } else {
@@ -118,8 +179,8 @@ void XafsSpectrum::calc(int lineType)
         c->points.reserve(N);
     }
     for (int i = 0; i < N; ++i) {
-        const double E = xAt(i);
-        const double mu = yAt(i);
+        const double E = pointX(*this, i);
+        const double mu = points[i].y();
         const double p = pre.value(E);
         const double q = post.value(E);
         normalizedCurve.append(E, (mu - q) / dMut + 1);
@@ -187,12 +248,26 @@ double XafsSpectrum::energyAtFraction(double f) const
     }
     auto target = [&](double E) { return f * post.value(E) + (1 - f) * pre.value(E); };
 
+    // The smoothed value at a point's own energy. On strictly rising energies
+    // the bisection of smoothedY always lands on the segment starting at that
+    // point, so evaluate that segment directly; otherwise bisect.
+    const bool rising = strictlyRising(*this);
+    auto smoothedAtPoint = [&](int j) {
+        if (!rising)
+            return smoothedY(pointX(*this, j));
+        if (N == 1)
+            return smoothed[0];
+        const int a = (j < N - 1) ? j : N - 2;
+        return lineAt(pointX(*this, a), smoothed[a], pointX(*this, a + 1), smoothed[a + 1],
+                      pointX(*this, j));
+    };
+
     int kBest = 0;
     double best = 0;
     for (int i = 1; i <= N - 2; ++i) {
-        const double t = target(xAt(i));
-        const double sa = smoothedY(xAt(i - 1));
-        const double sc = smoothedY(xAt(i + 1));
+        const double t = target(pointX(*this, i));
+        const double sa = smoothedAtPoint(i - 1);
+        const double sc = smoothedAtPoint(i + 1);
         if (sa < t && t < sc && sc - sa > best) {
             best = sc - sa;
             kBest = i;
@@ -201,10 +276,10 @@ double XafsSpectrum::energyAtFraction(double f) const
     if (kBest == 0)
         return midx;
 
-    const double E[3] = {xAt(kBest - 1), xAt(kBest), xAt(kBest + 1)};
+    const double E[3] = {pointX(*this, kBest - 1), pointX(*this, kBest), pointX(*this, kBest + 1)};
     double dv[3];
     for (int j = 0; j < 3; ++j)
-        dv[j] = target(E[j]) - smoothedY(E[j]);
+        dv[j] = target(E[j]) - smoothedAtPoint(kBest - 1 + j);
     static const int pairs[3][2] = {{0, 1}, {1, 2}, {0, 2}};
     double sum = 0;
     int count = 0;
@@ -231,16 +306,33 @@ double XafsSpectrum::doubleNormalizedPreBase(double E) const
 
 double XafsSpectrum::correlation(double shift, const XafsSpectrum& reference) const
 {
+    return correlationWith(shift, reference, strictlyRising(reference.doubleNormalizedPreBaseCurve));
+}
+
+// The score with the reference curve read in one sweep: this spectrum's
+// energies rise, so each lookup starts from the previous segment. On strictly
+// rising reference energies that segment is the one Spectrum::y bisects to,
+// so the values are the same; otherwise every lookup bisects.
+double XafsSpectrum::correlationWith(double shift, const XafsSpectrum& reference,
+                                     bool referenceRising) const
+{
     const int N = points.size();
     if (N == 0)
         return 0.0;
+    const Spectrum& curve = reference.doubleNormalizedPreBaseCurve;
+    const Spectrum& own = doubleNormalizedPreBaseCurve;
+    const int M = curve.points.size();
+    const int nOwn = own.points.size();
+    const bool sweep = referenceRising && M >= 2;
+    int hint = 0;
     double saa = 0, sbb = 0, sab = 0;
     for (int i = 0; i < N; ++i) {
-        const double a = doubleNormalizedPreBaseCurve.yAt(i);
-        const double E = xAt(i) - shift;
+        const double a = i < nOwn ? own.points[i].y() : 0.0;
+        const double E = pointX(*this, i) - shift;
         if (E < reference.minX || E > reference.maxX)
             continue;
-        const double b = reference.doubleNormalizedPreBase(E);
+        const double b = (sweep && !std::isnan(E)) ? valueOnRising(curve, E, hint)
+                                                   : reference.doubleNormalizedPreBase(E);
         saa += a * a;
         sbb += b * b;
         sab += a * b;
@@ -260,11 +352,12 @@ double XafsSpectrum::findEnergyShift(const XafsSpectrum& reference, double range
     if (step < minStep)
         return 0.0;
     const double centre = midx - reference.midx;
+    const bool rising = strictlyRising(reference.doubleNormalizedPreBaseCurve);
     double best = -1e300;
     double result = 0;
     while (step >= minStep) {
         for (double d = -range; d <= range;) {
-            const double c = correlation(centre + d, reference);
+            const double c = correlationWith(centre + d, reference, rising);
             if (c > best) {
                 best = c;
                 result = centre + d;

@@ -69,6 +69,10 @@ public:
 
     static constexpr double hc = 12398.424360387684;   // eV x angstrom
     static constexpr double defaultD = 3.13553;        // monochromator crystal (angstrom)
+
+private:
+    double correlationWith(double shift, const XafsSpectrum& reference,
+                           bool referenceRising) const;
 };
 
 Q_DECLARE_METATYPE(XafsSpectrum)

@@ -21,6 +21,37 @@ XafsSpectrum edgeAt(double E0, double from = 8800, double to = 9200)
     return XafsSpectrum(raw, "edge", 1, 0, SuggestElm());
 }
 
+// The score written straight from its definition, with Spectrum::y lookups.
+double scoreByDefinition(const XafsSpectrum& s, double shift, const XafsSpectrum& ref)
+{
+    double saa = 0, sbb = 0, sab = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        const double E = s.xAt(i) - shift;
+        if (E < ref.minX || E > ref.maxX)
+            continue;
+        const double a = s.doubleNormalizedPreBaseCurve.yAt(i);
+        const double b = ref.doubleNormalizedPreBaseCurve.y(E);
+        saa += a * a;
+        sbb += b * b;
+        sab += a * b;
+    }
+    return (saa > 0 && sbb > 0) ? sab / std::sqrt(saa * sbb) : 0.0;
+}
+
+// An irregular noisy scan.
+XafsSpectrum irregular(double E0, unsigned seed)
+{
+    std::srand(seed);
+    Spectrum raw;
+    double E = E0 - 150;
+    while (E < E0 + 150) {
+        const double f = 0.5 * (1 + std::tanh((E - E0) / 2));
+        raw.append(E, 0.1 + f + 0.01 * (std::rand() % 100) / 100.0);
+        E += 0.3 + 2.0 * (std::rand() % 100) / 100.0;
+    }
+    return XafsSpectrum(raw, "irregular", 1, 0, SuggestElm());
+}
+
 }  // namespace
 
 class TestEnergyShift : public QObject
@@ -35,6 +66,7 @@ private slots:
     void tiesKeepEarliestShift();
     void rangeZeroScoresCentreOnly();
     void stepRules();
+    void scoresMatchDefinition();
 };
 
 void TestEnergyShift::correlationScores()
@@ -141,6 +173,38 @@ void TestEnergyShift::stepRules()
     QVERIFY(std::isfinite(s.findEnergyShift(ref, 1e300, 1, 0.5)));
     // Equal step and smallest step: one pass.
     QVERIFY(qAbs(s.findEnergyShift(ref, 10, 1, 1) - 3) < 1e-9);
+}
+
+// The score reads the reference in one sweep; it must give the very values
+// of point-by-point lookups, also on references whose energies repeat or run
+// backwards, and with x shifts switched on.
+void TestEnergyShift::scoresMatchDefinition()
+{
+    XafsSpectrum ref = irregular(9000, 1);
+    XafsSpectrum s = irregular(9002, 2);
+    XafsSpectrum repeated = ref;
+    repeated.doubleNormalizedPreBaseCurve.points[40].rx() =
+        repeated.doubleNormalizedPreBaseCurve.points[41].x();
+    XafsSpectrum backwards = ref;
+    qSwap(backwards.doubleNormalizedPreBaseCurve.points[10],
+          backwards.doubleNormalizedPreBaseCurve.points[60]);
+    XafsSpectrum shiftedRef = ref;
+    shiftedRef.doubleNormalizedPreBaseCurve.xShiftOn = true;
+    shiftedRef.doubleNormalizedPreBaseCurve.xShift = 1.7;
+    XafsSpectrum shiftedOwn = s;
+    shiftedOwn.xShiftOn = true;
+    shiftedOwn.xShift = -0.9;
+
+    int compared = 0;
+    for (double shift = -160; shift <= 160; shift += 0.37) {
+        for (const XafsSpectrum* r : {&ref, &repeated, &backwards, &shiftedRef}) {
+            QCOMPARE(s.correlation(shift, *r) == scoreByDefinition(s, shift, *r), true);
+            ++compared;
+        }
+        QCOMPARE(shiftedOwn.correlation(shift, ref) == scoreByDefinition(shiftedOwn, shift, ref),
+                 true);
+    }
+    QVERIFY(compared > 3000);
 }
 
 QTEST_GUILESS_MAIN(TestEnergyShift)

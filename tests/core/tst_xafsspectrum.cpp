@@ -39,6 +39,32 @@ SuggestElm windowAt(double edgeEnergy, double preOffset = -20, double postOffset
     return s;
 }
 
+// E0 at a fraction, written straight from its definition with smoothedY.
+double energyByDefinition(const XafsSpectrum& s, double f)
+{
+    auto target = [&](double E) { return f * s.post.value(E) + (1 - f) * s.pre.value(E); };
+    const int n = s.size();
+    int k = 0;
+    double best = 0;
+    for (int i = 1; i <= n - 2; ++i) {
+        const double sa = s.smoothedY(s.xAt(i - 1)), sc = s.smoothedY(s.xAt(i + 1));
+        const double t = target(s.xAt(i));
+        if (sa < t && t < sc && sc - sa > best) {
+            best = sc - sa;
+            k = i;
+        }
+    }
+    if (k == 0)
+        return s.midx;
+    const double E[3] = {s.xAt(k - 1), s.xAt(k), s.xAt(k + 1)};
+    double d[3];
+    for (int j = 0; j < 3; ++j)
+        d[j] = target(E[j]) - s.smoothedY(E[j]);
+    const double zab = E[0] + d[0] * (E[1] - E[0]) / (d[0] - d[1]);
+    const double zbc = E[1] + d[1] * (E[2] - E[1]) / (d[1] - d[2]);
+    const double zac = E[0] + d[0] * (E[2] - E[0]) / (d[0] - d[2]);
+    return (zab + zbc + zac) / 3;
+}
 }  // namespace
 
 class TestXafsSpectrum : public QObject
@@ -54,6 +80,7 @@ private slots:
     void neverRising();
     void fewPoints();
     void crossingWithZeroDenominator();
+    void energyAtFractionMatchesDefinition();
     void windowOnFirstMidpointAboveWindow();
     void windowOutOfRange();
     void windowNoisy();
@@ -258,6 +285,27 @@ void TestXafsSpectrum::crossingWithZeroDenominator()
     // Target 0.75 between the lines: d = (0.75, 0.75, -0.25).
     QCOMPARE(s.setFraction(0.75), (2.75 + (1 + 0.75 * 2 / 1.0)) / 2);
     QCOMPARE(s.fraction, 0.75);
+}
+
+// The search reads smoothed values at the points' own energies without
+// bisecting; it must agree with smoothedY, also where energies repeat and
+// with the x shift on.
+void TestXafsSpectrum::energyAtFractionMatchesDefinition()
+{
+    const Spectrum raw = edge(8900, 9100, 0.7, 9003.3, 2, Line{0.2, 1e-4}, Line{1.1, 2e-5}, 0.004);
+    XafsSpectrum plain(raw, "plain", 1, 0, SuggestElm());
+    XafsSpectrum repeated = plain;
+    repeated.points[150].rx() = repeated.points[151].x();
+    repeated.smooth(2);
+    XafsSpectrum shifted = plain;
+    shifted.xShiftOn = true;
+    shifted.xShift = 0.35;
+    for (const XafsSpectrum* s : {&plain, &repeated, &shifted}) {
+        for (double f = 0.05; f < 1; f += 0.05) {
+            const double want = energyByDefinition(*s, f);
+            QCOMPARE(s->energyAtFraction(f) == want, true);
+        }
+    }
 }
 
 void TestXafsSpectrum::windowOnFirstMidpointAboveWindow()
