@@ -281,6 +281,7 @@ private slots:
         QVERIFY(writer.write16(empty, 4, 0, nullptr));
         QVERIFY(QFileInfo(empty).size() > 8);
         QVERIFY(!writer.write16(path("none/x.tif"), 2, 2, ramp(2, 2).data()));
+        QVERIFY(!writer.write16(path("zero.tif"), 0, 3, ramp(2, 2).data()));
         QVERIFY(!writer.write16(path("neg.tif"), 2, -1, ramp(2, 2).data()));
         QVERIFY(!QFileInfo::exists(path("neg.tif")));
     }

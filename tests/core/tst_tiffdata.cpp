@@ -334,32 +334,41 @@ private slots:
         const int w = 700, h = 400;
         std::vector<double> v(size_t(w * h));
         for (int i = 0; i < w * h; ++i) v[size_t(i)] = 1000 + (i * 37) % 3000;
-        for (int type : {int(TiffData::TiffUInt16), int(TiffData::UInt32)}) {
-            std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
-            d->shiftX = 3;
-            d->shiftY = -2;
-            ColorScale scale;
-            scale.lowerLimit = 0.1;
-            scale.upperLimit = 0.8;
-            mainColorBar = &scale;
-            d->makeQImage();
-            mainColorBar = nullptr;
-            QVERIFY(d->image);
-            QCOMPARE(d->image->format(), QImage::Format_Grayscale8);
-            const Reference ref{w, h, 3, -2, v};
-            const double lo = 1000, hi = 3999;
-            for (int y = 0; y < h; ++y) {
-                const uchar* line = d->image->constScanLine(y);
-                for (int x = 0; x < w; ++x) {
-                    double t = ((ref.at(x, y) - lo) / (hi - lo) - 0.1) / (0.8 - 0.1);
-                    t = std::min(1.0, std::max(0.0, t));
-                    const int grey = std::min(255, int(256 * t));
-                    if (line[x] != grey)
-                        QFAIL(qPrintable(QString("type %1 (%2, %3): %4 vs %5")
-                                             .arg(type).arg(x).arg(y).arg(line[x]).arg(grey)));
+        for (int type : {int(TiffData::TiffUInt16), int(TiffData::UInt32)})
+            for (int format : {int(QImage::Format_Grayscale8), int(QImage::Format_RGB888)}) {
+                std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+                d->shiftX = 3;
+                d->shiftY = -2;
+                d->format = format;
+                ColorScale scale;
+                scale.imageFormat = format;
+                scale.lowerLimit = 0.1;
+                scale.upperLimit = 0.8;
+                mainColorBar = &scale;
+                d->makeQImage();
+                mainColorBar = nullptr;
+                QVERIFY(d->image);
+                QCOMPARE(int(d->image->format()), format);
+                const Reference ref{w, h, 3, -2, v};
+                const double lo = 1000, hi = 3999;
+                for (int y = 0; y < h; ++y) {
+                    const uchar* line = d->image->constScanLine(y);
+                    for (int x = 0; x < w; ++x) {
+                        double t = ((ref.at(x, y) - lo) / (hi - lo) - 0.1) / (0.8 - 0.1);
+                        t = std::min(1.0, std::max(0.0, t));
+                        bool same;
+                        if (format == QImage::Format_Grayscale8) {
+                            same = line[x] == std::min(255, int(256 * t));
+                        } else {
+                            const unsigned char* c = colorPixelOf(int(766 * t));
+                            same = std::equal(c, c + 3, line + 3 * x);
+                        }
+                        if (!same)
+                            QFAIL(qPrintable(QString("type %1 format %2 (%3, %4)")
+                                                 .arg(type).arg(format).arg(x).arg(y)));
+                    }
                 }
             }
-        }
     }
 
     void displayImageColourAndFlat()
