@@ -10,6 +10,8 @@ function(corvenlith_library name)
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+  # Forms whose widgets are public members: users of the class see its ui_*.h.
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/include)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   set(CORVENLITH_LIBS ${CORVENLITH_LIBS} ${name} CACHE INTERNAL "")
 endfunction()

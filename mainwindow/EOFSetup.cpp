@@ -1,0 +1,194 @@
+#include "EOFSetup.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTextStream>
+
+using namespace EnergyOfFiles;
+
+namespace {
+
+const char* const knownPatterns[] = {
+    "(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d",
+    "\\d\\d\\d\\d_\\d\\d\\d\\d",
+    "\\d\\d\\d\\d_\\d\\d",
+    "\\d\\d\\d\\d_\\d\\deV",
+    "\\d\\d\\d\\d\\.\\d\\d\\d\\d",
+    "\\d\\d\\d\\d\\.\\d\\d",
+    "\\d\\d\\d\\d\\.\\d\\deV",
+    "\\d\\d\\d\\d\\.\\d",
+    "\\d\\d_\\d\\d\\d\\d\\d\\dKeV",
+    "\\d_\\d\\d\\d\\d\\d\\dKeV",
+};
+
+QString numText(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+}  // namespace
+
+EOFSetup::EOFSetup(QWidget* parent)
+    : QFrame(parent), refDialog(QString(), nullptr)
+{
+    units.D = 3.13553;
+    setupUi(this);
+
+    refDialog.setFileMode(QFileDialog::AnyFile);
+    refDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    refDialog.setNameFilters({tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")});
+
+    modeGroup.addButton(FromFileName);
+    modeGroup.addButton(FromFileNum);
+    modeGroup.addButton(FromRefFile);
+    FromFileName->setChecked(true);
+    stepGroup.addButton(EvenInEnergy);
+    stepGroup.addButton(EvenInAngle);
+    EvenInAngle->setChecked(true);
+
+    for (const char* p : knownPatterns) {
+        PatternList->addItem(QString::fromLatin1(p));
+        PatternList->setCurrentIndex(PatternList->count() - 1);
+    }
+    Pattern->setText(PatternList->itemText(0));
+    newPattern();
+    keepCalcTexts();
+
+    connect(Start, &QLineEdit::editingFinished, this, &EOFSetup::newStart);
+    connect(Delta, &QLineEdit::editingFinished, this, &EOFSetup::newDelta);
+    connect(End, &QLineEdit::editingFinished, this, &EOFSetup::newEnd);
+    connect(NumOfPoints, &QLineEdit::editingFinished, this, &EOFSetup::newNumOfPoints);
+    connect(Pattern, &QLineEdit::editingFinished, this, &EOFSetup::newPattern);
+    connect(PatternList, &QComboBox::currentTextChanged, this, &EOFSetup::newPatternSelected);
+    connect(SelRefFile, &QPushButton::clicked, &refDialog, &QWidget::show);
+    connect(&refDialog, &QFileDialog::fileSelected, this, &EOFSetup::refFileSelected);
+}
+
+double EOFSetup::energyOf(const QString& fileName, int fileNo, int totalFiles)
+{
+    if (FromFileName->isChecked())
+        return energyByName(fileName, fileNo);
+    if (FromFileNum->isChecked() || !FromRefFile->isChecked())
+        return energyByCalc(fileNo);
+    return energyByRef(fileNo, totalFiles);
+}
+
+double EOFSetup::energyByName(const QString& fileName, int fileNo)
+{
+    return EnergyOfFiles::energyByName(fileName, Pattern->text(), Factor->text().toDouble(), fileNo);
+}
+
+double EOFSetup::energyByCalc(int fileNo)
+{
+    return EnergyOfFiles::energyByCalc(calcFields(), DisplayUnit->currentIndex(),
+                                       EvenInEnergy->isChecked(), units.D, fileNo);
+}
+
+double EOFSetup::energyByRef(int fileNo, int totalFiles)
+{
+    return EnergyOfFiles::energyByRef(refs, fileNo, totalFiles, CorrespondFromEnd->isChecked());
+}
+
+EnergyOfFiles::CalcFields EOFSetup::calcFields() const
+{
+    CalcFields f;
+    f.start = Start->text().toDouble();
+    f.delta = Delta->text().toDouble();
+    f.end = End->text().toDouble();
+    f.num = NumOfPoints->text().toInt(nullptr, 10);
+    return f;
+}
+
+void EOFSetup::keepCalcTexts()
+{
+    acceptedCalc = QStringList{Start->text(), Delta->text(), End->text(), NumOfPoints->text()};
+}
+
+void EOFSetup::recompute(bool endFromDelta)
+{
+    CalcFields f = calcFields();
+    if (endFromDelta)
+        f.end = f.start + f.num * f.delta;
+    else if (f.num != 0)
+        f.delta = (f.end - f.start) / f.num;
+
+    QString why;
+    if (!calcFieldsUsable(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
+        qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
+        Start->setText(acceptedCalc.at(0));
+        Delta->setText(acceptedCalc.at(1));
+        End->setText(acceptedCalc.at(2));
+        NumOfPoints->setText(acceptedCalc.at(3));
+        return;
+    }
+    if (endFromDelta)
+        End->setText(numText(f.end));
+    else
+        Delta->setText(numText(f.delta));
+    keepCalcTexts();
+}
+
+void EOFSetup::newStart()
+{
+    recompute(true);
+}
+
+void EOFSetup::newDelta()
+{
+    recompute(true);
+}
+
+void EOFSetup::newEnd()
+{
+    recompute(false);
+}
+
+void EOFSetup::newNumOfPoints()
+{
+    recompute(false);
+}
+
+void EOFSetup::newPattern()
+{
+    const QString pattern = Pattern->text();
+    Factor->setText(factorOfPattern(pattern));
+    int i = PatternList->findText(pattern, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        PatternList->addItem(pattern);
+        i = PatternList->count() - 1;
+    }
+    PatternList->setCurrentIndex(i);
+}
+
+void EOFSetup::newPatternSelected(const QString& pattern)
+{
+    Pattern->setText(pattern);
+    newPattern();
+}
+
+void EOFSetup::refFileSelected(const QString& fname)
+{
+    QFile f(fname);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Can't open ref file" << fname;
+        return;
+    }
+    RefFilePath->setText(fname);
+    QTextStream in(&f);
+    const QString first = in.readLine().simplified().split(QLatin1Char(' ')).first();
+    if (first == QLatin1String("9809"))
+        readRefOffsets(in);
+    else
+        readRefValues(in, QString(), 0);
+}
+
+void EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)
+{
+    refs = readRefEnergies(in, startKey, column, units.D);
+}
+
+void EOFSetup::readRefOffsets(QTextStream& in)
+{
+    refs.clear();
+    readRefValues(in, QStringLiteral("Offset"), 1);
+}

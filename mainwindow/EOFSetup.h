@@ -1,0 +1,59 @@
+#ifndef EOFSETUP_H
+#define EOFSETUP_H
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QVector>
+
+#include "EnergyOfFiles.h"
+#include "core/Units.h"
+#include "ui_EOFSetup.h"
+#include "widgets/_FileDialog.h"
+
+class QTextStream;
+class SelectDataFiles;
+
+// Gives each loaded image file its photon energy (eV): from the file name, by
+// calculation from its place in the selected list, or from a reference file of
+// monochromator angles.
+class EOFSetup : public QFrame, public Ui_EngOfFilesSetup {
+    Q_OBJECT
+    friend class SelectDataFiles;  // its setters run the same recomputations as an edit
+
+public:
+    explicit EOFSetup(QWidget* parent = nullptr);
+
+    double energyOf(const QString& fileName, int fileNo, int totalFiles);
+    double energyByName(const QString& fileName, int fileNo);
+    double energyByCalc(int fileNo);
+    double energyByRef(int fileNo, int totalFiles);
+
+    void readRefValues(QTextStream& in, const QString& startKey, int column);
+    void readRefOffsets(QTextStream& in);
+
+    const QVector<double>& refEnergies() const { return refs; }
+
+private slots:
+    void newStart();
+    void newDelta();
+    void newEnd();
+    void newNumOfPoints();
+    void newPattern();
+    void newPatternSelected(const QString& pattern);
+    void refFileSelected(const QString& fname);
+
+private:
+    EnergyOfFiles::CalcFields calcFields() const;
+    void recompute(bool endFromDelta);
+    void keepCalcTexts();
+
+    Units units;
+    QVector<double> refs;
+    _FileDialog refDialog;
+    QButtonGroup modeGroup;
+    QButtonGroup stepGroup;
+    // The calculation fields as last accepted, restored when an edit is refused.
+    QStringList acceptedCalc;
+};
+
+#endif

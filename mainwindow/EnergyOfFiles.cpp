@@ -1,0 +1,141 @@
+#include "EnergyOfFiles.h"
+
+#include <QDebug>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace EnergyOfFiles {
+
+bool angleOfEnergy(double energy, double D, double* degrees)
+{
+    const double x = hc / energy / (2 * D);
+    if (!(x > 0 && x <= 1))
+        return false;
+    *degrees = std::asin(x) / pi * 180;
+    return true;
+}
+
+double energyOfAngle(double degrees, double D)
+{
+    return hc / (2 * D * std::sin(degrees / 180 * pi));
+}
+
+double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, int n)
+{
+    const double L = f.delta * n + f.start;
+    double scale = 1;
+    switch (unit) {
+    case UnitEV:
+        break;
+    case UnitKeV:
+        scale = 1000;
+        break;
+    case UnitDeg:
+        return energyOfAngle(L, D);
+    default:
+        return L;
+    }
+    if (evenInEnergy)
+        return L * scale;
+
+    double ta = 0, tb = 0;
+    if (f.num < 1 || !angleOfEnergy(f.start * scale, D, &ta) || !angleOfEnergy(f.end * scale, D, &tb)) {
+        qDebug() << "Energies even in angle need Start and End above" << hc / (2 * D)
+                 << "eV and at least one point; file" << n << "is given" << L * scale << "eV";
+        return L * scale;
+    }
+    const double t = (tb - ta) / f.num * n + ta;
+    return hc / (D * 2 * std::sin(t / 180 * pi));
+}
+
+bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why)
+{
+    if (f.num < 1) {
+        *why = QStringLiteral("the number of points must be at least 1");
+        return false;
+    }
+    if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end)) {
+        *why = QStringLiteral("Start, Delta and End must be finite");
+        return false;
+    }
+    if (evenInEnergy || (unit != UnitEV && unit != UnitKeV))
+        return true;
+    const double scale = unit == UnitKeV ? 1000 : 1;
+    double t = 0;
+    if (!angleOfEnergy(f.start * scale, D, &t) || !angleOfEnergy(f.end * scale, D, &t)) {
+        *why = QStringLiteral("in angle steps Start and End must be at least %1 eV").arg(hc / (2 * D));
+        return false;
+    }
+    return true;
+}
+
+double energyByName(const QString& path, const QString& pattern, double factor, int n)
+{
+    double value = n;
+    const QRegularExpression re(pattern);
+    const QRegularExpressionMatch m = re.isValid() ? re.match(path) : QRegularExpressionMatch();
+    if (m.hasMatch()) {
+        QString t = m.captured(0).toUpper();
+        t.replace(QLatin1Char('_'), QLatin1Char('.'));
+        t.remove(QStringLiteral("KEV"));
+        t.remove(QStringLiteral("EV"));
+        value = t.toDouble();
+    }
+    if (factor > 0)
+        value *= factor;
+    return value;
+}
+
+QString factorOfPattern(const QString& pattern)
+{
+    return pattern.toUpper().contains(QStringLiteral("KEV")) ? QStringLiteral("1000")
+                                                             : QStringLiteral("1");
+}
+
+double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd)
+{
+    const int R = refs.size();
+    if (R == 0)
+        return 8000 + n;
+    int i = n;
+    if (fromEnd)
+        i += R - m;
+    if (i < 0)
+        return refs.first();
+    if (i >= R)
+        return refs.last();
+    return refs.at(i);
+}
+
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D)
+{
+    qDebug() << "reading simple";
+    QVector<double> energies;
+    bool started = key.isEmpty();
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (!started) {
+            started = line.simplified().startsWith(key);
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList words = line.simplified().split(QLatin1Char(' '));
+        if (words.size() <= column)
+            continue;
+        bool ok = false;
+        const double angle = words.at(column).toDouble(&ok);
+        const double e = energyOfAngle(angle, D);
+        if (!ok || !std::isfinite(e) || e <= 0) {
+            // A blank or non-numeric line would otherwise become an infinite energy.
+            qDebug() << "Reference line skipped, no monochromator angle:" << line;
+            continue;
+        }
+        energies << e;
+    }
+    return energies;
+}
+
+}  // namespace EnergyOfFiles

@@ -1,0 +1,59 @@
+#ifndef ENERGYOFFILES_H
+#define ENERGYOFFILES_H
+
+#include <QString>
+#include <QVector>
+
+class QTextStream;
+
+// Photon energies of the image files of a stack, without widgets: from the
+// file name, from the file's position in the selected list, or from a list of
+// monochromator angles. EOFSetup reads its fields and calls these.
+namespace EnergyOfFiles {
+
+constexpr double hc = 12398.424360387684;  // eV x angstrom
+constexpr double pi = 3.1415926535;        // the angle conversions use this value
+
+enum Unit { UnitEV = 0, UnitKeV = 1, UnitDeg = 2 };
+
+struct CalcFields {
+    double start = 0;
+    double delta = 0;
+    double end = 0;
+    int num = 0;
+};
+
+// Monochromator angle (degrees) of an energy (eV); false when the crystal
+// cannot reach it (energies below hc / 2D, zero or negative).
+bool angleOfEnergy(double energy, double D, double* degrees);
+double energyOfAngle(double degrees, double D);
+
+// Energy of file n from the calculation fields. In angle steps the N intervals
+// between the angles of start and end are equal; when that cannot be done
+// (no angle, no intervals) the even-in-energy value is given instead.
+double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, int n);
+
+// Whether the fields describe a usable calculation: at least one interval and,
+// for angle steps in eV or keV, start and end within the crystal's reach.
+// `why` names the first fault.
+bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why);
+
+// The first match of `pattern` anywhere in `path` as a number ("_" read as
+// the decimal point, "KeV" / "eV" dropped), else n; times factor when positive.
+double energyByName(const QString& path, const QString& pattern, double factor, int n);
+
+// "1000" for patterns naming keV, else "1".
+QString factorOfPattern(const QString& pattern);
+
+// File n of m from the reference energies; with fromEnd the last file takes
+// the last energy. 8000 + n without references.
+double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd);
+
+// Energies from the angles (degrees) in `column` of the lines of `in`; data
+// begin after the first line starting with `key` (at once when key is empty).
+// Lines whose angle is no number or gives no finite positive energy are skipped.
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D);
+
+}  // namespace EnergyOfFiles
+
+#endif

@@ -1,0 +1,72 @@
+#include "LoadTiff.h"
+
+#include "core/TiffData.h"
+
+LoadTiff::LoadTiff()
+{
+    qRegisterMetaType<LoadTiff::Request>("LoadTiff::Request");
+    qRegisterMetaType<EX_CMD_ID>("EX_CMD_ID");
+    qRegisterMetaType<TiffData*>("TiffData*");
+    connect(this, &LoadTiff::loadNext, this, &LoadTiff::treatQues);
+}
+
+void LoadTiff::dropOlderThan(int generation)
+{
+    int cur = dropBelow.load();
+    while (cur < generation && !dropBelow.compare_exchange_weak(cur, generation)) {
+    }
+}
+
+bool LoadTiff::stale(const Request& r) const
+{
+    return r.generation < dropBelow.load();
+}
+
+void LoadTiff::loadTiffs(LoadTiff::Request request)
+{
+    // A request that reads nothing still completes, so a script waiting on it goes on.
+    queue.append(request);
+    if (!busy) {
+        busy = true;
+        emit loadNext();
+    }
+}
+
+void LoadTiff::treatQues()
+{
+    // One loop over the whole queue: a step never calls the next, so the
+    // stack stays flat however long the file list is.
+    if (treating)
+        return;
+    treating = true;
+    while (!queue.isEmpty()) {
+        const Request r = queue.first();
+        readRequest(r);
+        queue.removeFirst();
+        if (queue.isEmpty())
+            busy = false;
+        emit finishLoadFiles(r.id);
+    }
+    treating = false;
+}
+
+void LoadTiff::readRequest(const Request& r)
+{
+    const qint64 n = r.files.size();
+    const qint64 skip = qMax(1, r.skip);
+    const qint64 end = n - qMax(0, r.cutLast);
+    for (index = qMax(0, r.cutFirst); index < n; index += skip) {
+        if (stale(r))
+            return;
+        const QString& path = r.files.at(int(index));
+        if (!(r.ignoreLive && path.contains(QLatin1String("Live")))) {
+            TiffData* data = new TiffData;
+            if (data->load(path, r.errPs) && !stale(r))
+                emit loaded(data, int(index), int(n), r.generation);
+            else
+                delete data;
+        }
+        if (index + skip >= end)
+            return;
+    }
+}

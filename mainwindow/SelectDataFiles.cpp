@@ -1,0 +1,201 @@
+#include "SelectDataFiles.h"
+
+#include <QDebug>
+
+#include "EOFSetup.h"
+#include "widgets/SelectImgDialog.h"
+
+namespace {
+
+QString numText(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+}  // namespace
+
+SelectDataFiles::SelectDataFiles(QWidget* parent)
+    : QFrame(parent), addSetup(nullptr)
+{
+    setupUi(this);
+    newOrAdd.addButton(LoadNewFiles);
+    newOrAdd.addButton(AddFiles);
+    LoadNewFiles->setChecked(true);
+
+    dialog = new SelectImgDialog(QString(), nullptr);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters({tr("QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)"),
+                            tr("Any Files (* *.*)")});
+    dialog->setModal(false);
+
+    eof = new EOFSetup(nullptr);
+
+    connect(Selected, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SelectDataFiles::newImageSelected);
+    connect(Select, &QPushButton::clicked, dialog, &QWidget::show);
+    connect(dialog, &QFileDialog::filesSelected, this, &SelectDataFiles::emitFilesSelected);
+    connect(Clear, &QPushButton::clicked, this, &SelectDataFiles::clear);
+    connect(EngOfFilesSetup, &QPushButton::clicked, eof, &QWidget::show);
+    connect(AdditionalSetup, &QPushButton::clicked, &addSetup, &QWidget::show);
+    connect(&addSetup, &SelectDataFilesAdditionalSetup::setDarkArea, this, &SelectDataFiles::setDarkArea);
+    connect(&addSetup, &SelectDataFilesAdditionalSetup::updateDarkArea, this, &SelectDataFiles::updateDarkArea);
+    connect(&addSetup, &SelectDataFilesAdditionalSetup::clearDarkArea, this, &SelectDataFiles::clearDarkArea);
+}
+
+SelectDataFiles::~SelectDataFiles()
+{
+    dialog->deleteLater();
+    eof->deleteLater();
+}
+
+double SelectDataFiles::addFile(const QString& fileName, int fNo, int totalFiles)
+{
+    const double energy = eof->energyOf(fileName, fNo, totalFiles);
+    Selected->addItem(fileName, energy);
+    Count->setText(QString::number(Selected->count()));
+    return energy;
+}
+
+void SelectDataFiles::emitFilesSelected(const QStringList& files)
+{
+    emit filesSelected(files, LoadNewFiles->isChecked());
+}
+
+void SelectDataFiles::newImageSelected(int i)
+{
+    if (addSetup.ShowLatest->isChecked())
+        emit currentIndexChanged(i);
+}
+
+void SelectDataFiles::clearFiles()
+{
+    Selected->clear();
+    Count->setText(QString::number(Selected->count()));
+}
+
+void SelectDataFiles::prev()
+{
+    if (Selected->currentIndex() > 0)
+        Selected->setCurrentIndex(Selected->currentIndex() - 1);
+}
+
+void SelectDataFiles::next()
+{
+    if (Selected->currentIndex() < Selected->count() - 1)
+        Selected->setCurrentIndex(Selected->currentIndex() + 1);
+}
+
+void SelectDataFiles::select(int idx)
+{
+    if (idx >= 0 && idx < Selected->count())
+        Selected->setCurrentIndex(idx);
+}
+
+void SelectDataFiles::setSkip(int n)
+{
+    Skip->setText(QString::number(n));
+}
+
+void SelectDataFiles::setCutF(int n)
+{
+    CutFirst->setText(QString::number(n));
+}
+
+void SelectDataFiles::setCutL(int n)
+{
+    CutLast->setText(QString::number(n));
+}
+
+void SelectDataFiles::setShowLatest(bool f)
+{
+    addSetup.ShowLatest->setChecked(f);
+}
+
+void SelectDataFiles::setEngByName(bool f)
+{
+    eof->FromFileName->setChecked(f);
+}
+
+void SelectDataFiles::setEngByCalc(bool f)
+{
+    eof->FromFileNum->setChecked(f);
+}
+
+void SelectDataFiles::setEngCalcStart(double v)
+{
+    eof->Start->setText(numText(v));
+    eof->newStart();
+}
+
+void SelectDataFiles::setEngCalcDelta(double v)
+{
+    eof->Delta->setText(numText(v));
+    eof->newDelta();
+}
+
+void SelectDataFiles::setEngCalcEnd(double v)
+{
+    eof->End->setText(numText(v));
+    eof->newEnd();
+}
+
+void SelectDataFiles::setEngCalcNum(int n)
+{
+    eof->NumOfPoints->setText(QString::number(n));
+    eof->newNumOfPoints();
+}
+
+void SelectDataFiles::setEvenInEng(bool f)
+{
+    eof->EvenInEnergy->setChecked(f);
+}
+
+void SelectDataFiles::setEvenInDeg(bool f)
+{
+    eof->EvenInAngle->setChecked(f);
+}
+
+void SelectDataFiles::setDispUnit(int idx)
+{
+    // A negative index would leave no unit chosen and silently change what
+    // the calculation means.
+    if (idx < 0 || idx >= eof->DisplayUnit->count()) {
+        qDebug() << "No display unit" << idx << "- the unit stays" << eof->DisplayUnit->currentText();
+        return;
+    }
+    eof->DisplayUnit->setCurrentIndex(idx);
+}
+
+void SelectDataFiles::setEngByNameRegExp(QString pattern)
+{
+    eof->Pattern->setText(pattern);
+}
+
+void SelectDataFiles::setEngByNameFactor(double factor)
+{
+    eof->Factor->setText(numText(factor));
+}
+
+void SelectDataFiles::setExpTimeMS(double ms, bool ok)
+{
+    ExpTime->setText(numText(ms));
+    ExpTime->setStyleSheet(ok ? QStringLiteral("background-color: rgb(255, 255, 255);")
+                              : QStringLiteral("background-color: rgb(255, 192, 192);"));
+}
+
+void SelectDataFiles::setEngByRef(QString fname)
+{
+    eof->FromRefFile->setChecked(!fname.isEmpty());
+    // The path field is set by a successful read, so it keeps naming the
+    // energies in use when the file cannot be opened.
+    if (fname.isEmpty())
+        eof->RefFilePath->clear();
+    else
+        eof->refFileSelected(fname);
+}
+
+void SelectDataFiles::darkArea(QRectF area)
+{
+    addSetup.DarkArea->setText(darkAreaText(area));
+}

@@ -1,0 +1,56 @@
+#include "SelectDataFilesAdditionalSetup.h"
+
+#include <QDebug>
+
+#include "core/Cfg.h"
+
+SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget* parent)
+    : QFrame(parent), errPsDialog(QString(), nullptr)
+{
+    setupUi(this);
+    connect(SetDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::setDarkArea);
+    connect(UpDateDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::updateDarkArea);
+    connect(ClearDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::clearDarkArea);
+
+    errPsDefSelected(globalCfg.valueAnyCase(QStringLiteral("ErrPoints"), QString()));
+
+    connect(SelectErrPsDef, &QPushButton::clicked, &errPsDialog, &QWidget::show);
+    connect(&errPsDialog, &QFileDialog::fileSelected, this, &SelectDataFilesAdditionalSetup::errPsDefSelected);
+    connect(UseErrPs, &QCheckBox::toggled, this, &SelectDataFilesAdditionalSetup::toggledUseErrPs);
+}
+
+void SelectDataFilesAdditionalSetup::errPsDefSelected(const QString& fname)
+{
+    // Read into a fresh list so a file that cannot be read leaves the list in
+    // use, and the label naming it, as they were. No name (no "ErrPoints"
+    // key) reads nothing.
+    if (fname.isEmpty())
+        return;
+    ErrPoints fresh;
+    if (!fresh.read(fname, false)) {
+        qDebug() << "Bad-pixel list kept:" << (errPs.file.isEmpty() ? QStringLiteral("(none)") : errPs.file);
+        return;
+    }
+    fresh.use = UseErrPs->isChecked();
+    errPs = fresh;
+    ErrPsFile->setText(fname);
+}
+
+void SelectDataFilesAdditionalSetup::toggledUseErrPs(bool f)
+{
+    errPs.use = f;
+}
+
+void SelectDataFilesAdditionalSetup::darkArea(QRectF area)
+{
+    DarkArea->setText(darkAreaText(area));
+}
+
+QString darkAreaText(const QRectF& area)
+{
+    return QStringLiteral("(%1,%2)-(%3,%4)")
+        .arg(int(area.x()))
+        .arg(int(area.y()))
+        .arg(int(area.x() + area.width()))
+        .arg(int(area.y() + area.height()));
+}
