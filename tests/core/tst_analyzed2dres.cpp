@@ -1,6 +1,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/ColorScale.h"
 #include "core/Globals.h"
+#include "core/TiffWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +9,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <tiffio.h>
+
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -79,6 +83,7 @@ private slots:
     void exportPixelMode();
     void exportBlockMode();
     void exportGridBeyondImage();
+    void exportThroughTiffWriter();
     void deglitchScores();
     void deglitchRatioBand();
     void deglitchGridBeyondImage();
@@ -379,6 +384,44 @@ void TestAnalyzed2DRes::exportGridBeyondImage()
         }
 }
 
+void TestAnalyzed2DRes::exportThroughTiffWriter()
+{
+    // Block mode written at one sample per block, read back through libtiff.
+    QTemporaryDir dir;
+    Analyzed2DRes m("m");
+    AnalyzeCond g = gridOf(30, 20, 1, 2, QRectF(0, 0, 21, 15));  // 7 x 3 blocks
+    m.setCond(g);
+    g.reset();
+    int k = 0;
+    do m.setData(g.curX, g.curY, g.xw, g.yw, k++ * 0.5);
+    while (g.next());
+    std::unique_ptr<quint16[]> s(m.tiffDataForSave(true, 0, 10, true));
+    const int w = m.grid.blocksPerRow(), h = m.grid.blockRows();
+    QCOMPARE(w * h, m.exportCount);
+    const QString path = dir.filePath("map.tif");
+    QVERIFY(TiffWriter().write16(path, uint32_t(w), h, s.get()));
+
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    QVERIFY(tif);
+    uint32_t tw = 0, th = 0;
+    uint16_t bits = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &tw);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &th);
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    QCOMPARE(int(tw), 7);
+    QCOMPARE(int(th), 3);
+    QCOMPARE(int(bits), 16);
+    std::vector<uint16_t> row(tw);
+    for (uint32_t r = 0; r < th; ++r) {
+        QVERIFY(TIFFReadScanline(tif, row.data(), r) == 1);
+        for (uint32_t c = 0; c < tw; ++c) {
+            const double v = (r * tw + c) * 0.5;
+            QCOMPARE(int(row[c]), int(std::trunc(std::min(v, 10.0) / 10.0 * 65535)));
+        }
+    }
+    TIFFClose(tif);
+}
+
 void TestAnalyzed2DRes::deglitchScores()
 {
     // A plane x + y with a spike of 100 at (3, 3), single-pixel blocks.
@@ -647,5 +690,5 @@ void TestAnalyzed2DRes::textFailures()
     QVERIFY(!QFile::exists(path));
 }
 
-QTEST_MAIN(TestAnalyzed2DRes)
+QTEST_GUILESS_MAIN(TestAnalyzed2DRes)
 #include "tst_analyzed2dres.moc"
