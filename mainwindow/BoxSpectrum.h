@@ -1,0 +1,57 @@
+#ifndef BOXSPECTRUM_H
+#define BOXSPECTRUM_H
+
+#include "core/Spectrum.h"
+
+#include <QRectF>
+#include <QVector>
+
+class TiffData;
+
+// What a box spectrum depends on besides the stacks: the main window fills it
+// from its fields each time, so the arithmetic runs without any widget.
+struct BoxSpectrumConds
+{
+    int imageWidth = -1;
+    int imageHeight = -1;
+    const TiffData* dark = nullptr;  // null: no dark subtraction
+    double darkExpTime = 0;          // ms; the dark level is scaled by exposure
+    double i1ExpTime = 0;            // ms of the I1 images
+    double i0ExpTime = 0;            // ms of the I0 images
+    const QVector<double>* i1DarkAreaValues = nullptr;  // null: no I1 dark area
+    const QVector<double>* i0DarkAreaValues = nullptr;  // null: no I0 dark area
+    bool useI0 = true;
+    const Spectrum* totalI0 = nullptr;  // I0 column of a total-I0 file, by I1 index
+    bool fluorescence = false;
+};
+
+namespace BoxSpectrum {
+
+// The stack in ascending energy (stable for equal energies); the same list
+// when it already is.
+QVector<TiffData*> sortedByEnergy(const QVector<TiffData*>& stack);
+
+// One point (energy, mu) per I1 image over columns x-|dx| .. x+|dx| and rows
+// y-|dy| .. y+|dy|: ln(I0 / I1), or I1 / I0 in fluorescence mode, after the
+// dark level. Empty when (x, y) lies outside the image.
+Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x, int y, int dx,
+              int dy, const BoxSpectrumConds& c);
+
+// (energy, box sum) per I1 image, no correction; empty outside the image.
+Spectrum raw(const QVector<TiffData*>& i1, int x, int y, int dx, int dy, int imageWidth,
+             int imageHeight);
+
+// Centre and half widths of the box of a rectangle given by two corners.
+void rectToBox(int x1, int y1, int x2, int y2, int& x, int& y, int& dx, int& dy);
+
+// An area a dark level can be measured over: finite, non-negative size.
+bool usableDarkArea(const QRectF& area);
+
+// Appends, for every image past the values already there, the mean of the
+// image over area less the mean of dark over it (when there is a dark image).
+void appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
+                          const QRectF& area, const TiffData* dark);
+
+}  // namespace BoxSpectrum
+
+#endif
