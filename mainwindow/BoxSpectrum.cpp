@@ -1,5 +1,6 @@
 #include "BoxSpectrum.h"
 
+#include "core/Analyzed2DRes.h"
 #include "core/TiffData.h"
 
 #include <QDebug>
@@ -113,6 +114,17 @@ void appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& sta
     const double darkMean = dark ? dark->rectMean(area) : 0.0;
     for (int i = values.size(); i < stack.size(); ++i)
         values.append(stack[i]->rectMean(area) - darkMean);
+}
+
+double energyShift(const Analyzed2DRes& map, int mx, int my, bool fitted)
+{
+    if (!map.inside(mx, my)) return 0.0;
+    if (fitted) {
+        const double s = map.fit.valueAt(mx, my);
+        qDebug() << "val20" << s;
+        return s;
+    }
+    return map.valueAt(mx, my);
 }
 
 }  // namespace BoxSpectrum

@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QVector>
 
+class Analyzed2DRes;
 class TiffData;
 
 // What a box spectrum depends on besides the stacks: the main window fills it
@@ -51,6 +52,10 @@ bool usableDarkArea(const QRectF& area);
 // image over area less the mean of dark over it (when there is a dark image).
 void appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
                           const QRectF& area, const TiffData* dark);
+
+// Energy shift at map position (mx, my): the map's value there, or its fitted
+// quadratic surface when fitted; 0 outside the map or without one.
+double energyShift(const Analyzed2DRes& map, int mx, int my, bool fitted);
 
 }  // namespace BoxSpectrum
 

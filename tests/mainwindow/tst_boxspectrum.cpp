@@ -1,6 +1,7 @@
 #include "mainwindow/BoxSpectrum.h"
 #include "mainwindow/CrossSection.h"
 
+#include "core/Analyzed2DRes.h"
 #include "core/TiffData.h"
 
 #include <QtTest>
@@ -365,6 +366,25 @@ private slots:
         const QVector<TiffData*> sorted = BoxSpectrum::sortedByEnergy(s.i0);
         QCOMPARE(sorted, QVector<TiffData*>({s.i0[1], s.i0[3], s.i0[2], s.i0[0]}));
         QCOMPARE(BoxSpectrum::sortedByEnergy(sorted), sorted);
+    }
+
+    void energyShiftFromTheMap()
+    {
+        Analyzed2DRes map("a2d esm");
+        QCOMPARE(BoxSpectrum::energyShift(map, 0, 0, false), 0.0);  // no map
+        AnalyzeCond g;
+        g.set(6, 4, 0, 0, QRectF(0, 0, 6, 4), -1, -1);
+        map.setCond(g);
+        map.allocData();
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) map.setData(x, y, 0, 0, x + 10.0 * y);
+        map.fit.a = 0.5;
+        map.fit.e = -2;
+        map.fit.f = 3;
+        QCOMPARE(BoxSpectrum::energyShift(map, 5, 3, false), 35.0);
+        QCOMPARE(BoxSpectrum::energyShift(map, 5, 3, true), 0.5 * 25 - 2 * 3 + 3);
+        QCOMPARE(BoxSpectrum::energyShift(map, 6, 3, true), 0.0);
+        QCOMPARE(BoxSpectrum::energyShift(map, 0, -1, false), 0.0);
     }
 
     void profilesAgainstDirectSums()

@@ -1,0 +1,27 @@
+#ifndef SAFESAVE_H
+#define SAFESAVE_H
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QImage;
+
+// Writers that either produce the whole file or leave the target as it was:
+// the data go to a temporary file beside the target, which replaces the
+// target only when everything was written. Each failure writes a debug line.
+namespace SafeSave {
+
+// write is given the temporary file's name and returns whether it succeeded.
+bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write);
+
+// The image in the format named by the file's suffix.
+bool image(const QImage& img, const QString& path);
+
+// A 16-bit grey TIFF of width x height samples, row 0 first.
+bool tiff16(const QString& path, uint32_t width, int32_t height, const uint16_t* samples);
+
+}  // namespace SafeSave
+
+#endif

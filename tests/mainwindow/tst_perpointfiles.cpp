@@ -1,0 +1,171 @@
+#include "mainwindow/PerPointSpectra.h"
+#include "mainwindow/SafeSave.h"
+
+#include "core/Globals.h"
+#include "core/TiffData.h"
+
+#include <QtTest>
+
+#include <tiffio.h>
+
+class TstPerPointFiles : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray readAll(const QString& path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
+        return f.readAll();
+    }
+    static QStringList entries(const QString& dir)
+    {
+        return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+private slots:
+    void initTestCase() { initColorTables(); }
+
+    void twoBlocksOfXafs()
+    {
+        QTemporaryDir dir;
+        // Region 0..6 x 0..3 of a 10 x 8 image, 3 x 3 blocks: centres 1 and 4
+        // on row 1.
+        AnalyzeCond grid;
+        grid.set(10, 8, 1, 1, QRectF(0, 0, 6, 3), -1, -1);
+        QVector<QPoint> asked;
+        auto source = [&](int x, int y) {
+            asked.append(QPoint(x, y));
+            PerPointSpectra::Block b;
+            b.shift = x == 1 ? 1.5e-7 : -2.25;
+            b.points = {QPointF(7100.5, 0.123456789), QPointF(7112, x == 1 ? 1234567.0 : -0.5)};
+            return b;
+        };
+        const QString path = dir.filePath("s.dat");
+        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::RawXafs, grid, source));
+        QCOMPARE(asked, QVector<QPoint>({QPoint(1, 1), QPoint(4, 1)}));
+        const QByteArray want =
+            "# Corvenlith Save Raw Xafs Spectra 1.0\n"
+            "# X-Range (x0, x1), steps : 0 6 2\n"
+            "# Y-Range (y0, y1), steps : 0 3 1\n"
+            "# Full Width, Height      : 10 8\n"
+            "# Bin Half Width, Height  : 1 1\n"
+            "# Step dX, dY             : 3 3\n"
+            "# End of Header\n"
+            "1 1 1.5e-07 7100.5 0.123457 7112 1.23457e+06\n"
+            "4 1 -2.25 7100.5 0.123457 7112 -0.5\n";
+        QCOMPARE(readAll(path), want);
+
+        // Normalised files differ only in the title.
+        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::NormalizedXafs, grid, source));
+        QByteArray norm = want;
+        norm.replace("Raw Xafs", "Normalized Xafs");
+        QCOMPARE(readAll(path), norm);
+        QCOMPARE(entries(dir.path()), QStringList({"s.dat"}));
+    }
+
+    void rawFilesHaveNoShift()
+    {
+        QTemporaryDir dir;
+        AnalyzeCond grid;
+        grid.set(20, 20, 3, 5, QRectF(2, 1, 11, 12), -1, -1);  // 7 x 11 blocks
+        const QString path = dir.filePath("raw.txt");
+        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::Raw, grid, [](int x, int y) {
+            PerPointSpectra::Block b;
+            b.shift = 99;
+            b.points = {QPointF(x, y * 1000.0)};
+            return b;
+        }));
+        const QList<QByteArray> lines = readAll(path).split('\n');
+        QCOMPARE(lines[0], QByteArray("# Corvenlith Save Raw Spectra 1.0"));
+        QCOMPARE(lines[1], QByteArray("# X-Range (x0, x1), steps : 2 13 2"));
+        QCOMPARE(lines[2], QByteArray("# Y-Range (y0, y1), steps : 1 13 1"));
+        QCOMPARE(lines[4], QByteArray("# Bin Half Width, Height  : 3 5"));
+        QCOMPARE(lines[5], QByteArray("# Step dX, dY             : 7 11"));
+        QCOMPARE(lines[7], QByteArray("5 6 5 6000"));
+        QCOMPARE(lines[8], QByteArray("12 6 12 6000"));
+        QCOMPARE(lines.size(), 10);  // two blocks and the final empty piece
+        QCOMPARE(lines[9], QByteArray());
+    }
+
+    void clearedGridWritesOneEmptyBlock()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("e.dat");
+        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::NormalizedXafs, AnalyzeCond(),
+                                       [](int, int) { return PerPointSpectra::Block(); }));
+        const QList<QByteArray> lines = readAll(path).split('\n');
+        QCOMPARE(lines[1], QByteArray("# X-Range (x0, x1), steps : 0 0 0"));
+        QCOMPARE(lines[5], QByteArray("# Step dX, dY             : 1 1"));
+        QCOMPARE(lines[7], QByteArray("0 0 0"));
+    }
+
+    void unwritablePlacesLeaveNothing()
+    {
+        QTemporaryDir dir;
+        const QString blocker = dir.filePath("file");
+        QFile b(blocker);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write("x");
+        b.close();
+        AnalyzeCond grid;
+        grid.set(4, 4, 0, 0, QRectF(0, 0, 2, 2), -1, -1);
+        auto source = [](int, int) { return PerPointSpectra::Block(); };
+        QVERIFY(!PerPointSpectra::write(blocker + "/s.dat", PerPointSpectra::Raw, grid, source));
+
+        QImage img(4, 3, QImage::Format_Grayscale8);
+        img.fill(7);
+        QVERIFY(!SafeSave::image(img, blocker + "/i.png"));
+        const uint16_t px[4] = {1, 2, 3, 4};
+        QVERIFY(!SafeSave::tiff16(blocker + "/t.tif", 2, 2, px));
+        QCOMPARE(entries(dir.path()), QStringList({"file"}));
+        QCOMPARE(readAll(blocker), QByteArray("x"));
+
+        // A writer that fails half way keeps the target as it was.
+        QVERIFY(!SafeSave::viaTempFile(blocker, [](const QString& tmp) {
+            QFile f(tmp);
+            f.open(QIODevice::WriteOnly);
+            f.write("partial");
+            return false;
+        }));
+        QCOMPARE(readAll(blocker), QByteArray("x"));
+        QCOMPARE(entries(dir.path()), QStringList({"file"}));
+
+        // A suffix without an image format writes nothing.
+        QVERIFY(!SafeSave::image(img, dir.filePath("noformat.")));
+        QVERIFY(!SafeSave::image(img, dir.filePath("nosuffix")));
+        QCOMPARE(entries(dir.path()), QStringList({"file"}));
+    }
+
+    void imagesAndTiffsReadBack()
+    {
+        QTemporaryDir dir;
+        QImage img(5, 4, QImage::Format_RGB32);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) img.setPixel(x, y, qRgb(10 * x, 20 * y, x * y));
+        const QString png = dir.filePath("a.png");
+        QVERIFY(SafeSave::image(img, png));
+        QImage back(png);
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), img);
+
+        const int w = 7, h = 5;
+        QVector<uint16_t> samples(w * h);
+        for (int i = 0; i < w * h; ++i) samples[i] = uint16_t(i * 1000 + 3);
+        const QString tif = dir.filePath("m.tif");
+        QVERIFY(SafeSave::tiff16(tif, w, h, samples.constData()));
+        // Replacing an existing file works too.
+        samples[0] = 65535;
+        QVERIFY(SafeSave::tiff16(tif, w, h, samples.constData()));
+        QVERIFY(QFileInfo(tif).permissions() & QFileDevice::ReadOther);
+        TiffData t;
+        QVERIFY(t.load(tif, ErrPoints()));
+        QCOMPARE(int(t.width), w);
+        QCOMPARE(int(t.height), h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) QCOMPARE(t.pixelValue(x, y), double(samples[y * w + x]));
+        QCOMPARE(entries(dir.path()), QStringList({"a.png", "m.tif"}));
+    }
+};
+
+QTEST_MAIN(TstPerPointFiles)
+#include "tst_perpointfiles.moc"
