@@ -69,11 +69,12 @@ void AnalyzeCond::reset()
 
 bool AnalyzeCond::next()
 {
-    curX += stepX;
+    // Steps written directly into the fields must not stall a walk either.
+    curX += std::max(1, stepX);
     rowStart = false;
     if (curX < x1) return true;
     curX = x0 + xw;
-    curY += stepY;
+    curY += std::max(1, stepY);
     rowStart = true;
     return curY < y1;
 }

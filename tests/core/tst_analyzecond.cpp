@@ -188,6 +188,11 @@ void TestAnalyzeCond::zeroAndNegativeSteps()
     QCOMPARE(c.stepX, 1);
     QCOMPARE(c.stepY, 1);
     QCOMPARE(int(walk(c, 1000).size()), 8);
+
+    // Fields written directly: the walk still ends.
+    c.stepX = 0;
+    c.stepY = -3;
+    QCOMPARE(int(walk(c, 1000).size()), 8);
 }
 
 void TestAnalyzeCond::negativeHalfWidths()
