@@ -65,6 +65,32 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
     return lineAt(pointX(s, lo), s.points[lo].y(), pointX(s, lo + 1), s.points[lo + 1].y(), E);
 }
 
+// VictLine::value along rising energies. Where the correction curve applies
+// its segment is followed on from the previous call instead of bisected anew;
+// that is the same segment whenever the curve's energies strictly rise, as
+// the Bezier samples do.
+class LineSweep
+{
+public:
+    explicit LineSweep(const VictLine& l)
+        : line(l),
+          sweep(l.correctionOn && l.correctionType == 2 && l.points.size() >= 2
+                && strictlyRising(l))
+    {
+    }
+    double operator()(double E)
+    {
+        if (sweep && (line.correctionSide ? E > line.fitTo : E < line.fitFrom))
+            return valueOnRising(line, E, hint);
+        return line.value(E);
+    }
+
+private:
+    const VictLine& line;
+    const bool sweep;
+    int hint = 0;
+};
+
 }  // namespace
 
 XafsSpectrum::XafsSpectrum()
@@ -178,11 +204,12 @@ void XafsSpectrum::calc(int lineType)
         c->clear();
         c->points.reserve(N);
     }
+    LineSweep preAt(pre), postAt(post);
     for (int i = 0; i < N; ++i) {
         const double E = pointX(*this, i);
         const double mu = points[i].y();
-        const double p = pre.value(E);
-        const double q = post.value(E);
+        const double p = preAt(E);
+        const double q = postAt(E);
         normalizedCurve.append(E, (mu - q) / dMut + 1);
         doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
         postBaseCurve.append(E, (mu - q) / dMut);
@@ -246,7 +273,8 @@ double XafsSpectrum::energyAtFraction(double f) const
         qDebug() << "XafsSpectrum::energyAtFraction: spectrum not smoothed";
         return midx;
     }
-    auto target = [&](double E) { return f * post.value(E) + (1 - f) * pre.value(E); };
+    LineSweep preAt(pre), postAt(post);
+    auto target = [&](double E) { return f * postAt(E) + (1 - f) * preAt(E); };
 
     // The smoothed value at a point's own energy. On strictly rising energies
     // the bisection of smoothedY always lands on the segment starting at that
@@ -394,7 +422,7 @@ void takePoints(Spectrum& to, const Spectrum& from)
 
 bool XafsSpectrum::load(const QString& file)
 {
-    qDebug() << "loading in xafs spectrum" << file;
+    qDebug().noquote() << "loading in xafs spectrum" << file;
     const int kind = isFile9809(file) ? 0 : 1;
     bool ok;
     if (kind == 1) {
@@ -437,7 +465,7 @@ bool XafsSpectrum::read9809(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Cannot open" << file;
+        qDebug().noquote() << "Cannot open" << file;
         return false;
     }
     QTextStream in(&f);
@@ -482,7 +510,7 @@ bool XafsSpectrum::readMuT(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Cannot open" << file;
+        qDebug().noquote() << "Cannot open" << file;
         return false;
     }
     QTextStream in(&f);
@@ -498,7 +526,7 @@ bool XafsSpectrum::readMuT(const QString& file)
         mu.append(E, m);
     }
     if (mu.points.isEmpty()) {
-        qDebug() << "No spectrum points in" << file;
+        qDebug().noquote() << "No spectrum points in" << file;
         return false;
     }
     takePoints(*this, mu);
@@ -512,7 +540,7 @@ bool XafsSpectrum::save(const QString& file, bool subtractOffset) const
 {
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        qDebug() << "Cannot write" << file;
+        qDebug().noquote() << "Cannot write" << file;
         return false;
     }
     QTextStream out(&f);

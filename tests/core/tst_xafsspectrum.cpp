@@ -81,6 +81,7 @@ private slots:
     void fewPoints();
     void crossingWithZeroDenominator();
     void energyAtFractionMatchesDefinition();
+    void curvesUseCorrectedLines();
     void windowOnFirstMidpointAboveWindow();
     void windowOutOfRange();
     void windowNoisy();
@@ -292,7 +293,7 @@ void TestXafsSpectrum::crossingWithZeroDenominator()
 // with the x shift on.
 void TestXafsSpectrum::energyAtFractionMatchesDefinition()
 {
-    const Spectrum raw = edge(8900, 9100, 0.7, 9003.3, 2, Line{0.2, 1e-4}, Line{1.1, 2e-5}, 0.004);
+    const Spectrum raw = edge(8900, 9100, 0.7, 9003.3, 2, Line{-0.7, 1e-4}, Line{0.92, 2e-5}, 0.004);
     XafsSpectrum plain(raw, "plain", 1, 0, SuggestElm());
     XafsSpectrum repeated = plain;
     repeated.points[150].rx() = repeated.points[151].x();
@@ -300,12 +301,41 @@ void TestXafsSpectrum::energyAtFractionMatchesDefinition()
     XafsSpectrum shifted = plain;
     shifted.xShiftOn = true;
     shifted.xShift = 0.35;
-    for (const XafsSpectrum* s : {&plain, &repeated, &shifted}) {
+    // A post line falling fast enough that the pre line is bent towards it.
+    const Spectrum steep = edge(8900, 9100, 0.7, 9003.3, 2, Line{-0.7, 1e-4}, Line{46.1, -5e-3}, 0.004);
+    XafsSpectrum corrected(steep, "corrected", 1, 0, SuggestElm());
+    QVERIFY(corrected.pre.correctionOn);
+    for (const XafsSpectrum* s : {&plain, &repeated, &shifted, &corrected}) {
         for (double f = 0.05; f < 1; f += 0.05) {
             const double want = energyByDefinition(*s, f);
             QCOMPARE(s->energyAtFraction(f) == want, true);
         }
     }
+}
+
+// The curves and the jump take every line value as VictLine::value gives it,
+// the correction curves included.
+void TestXafsSpectrum::curvesUseCorrectedLines()
+{
+    const Spectrum raw = edge(8900, 9100, 0.7, 9003.3, 2, Line{-0.7, 1e-4}, Line{46.1, -5e-3}, 0.004);
+    const XafsSpectrum s(raw, "corrected", 1, 0, SuggestElm());
+    QVERIFY(s.pre.correctionOn);
+    QVERIFY(s.pre.correctionSide);
+    int beyond = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        const double E = s.xAt(i), mu = s.yAt(i);
+        const double p = s.pre.value(E), q = s.post.value(E);
+        beyond += E > s.pre.fitTo;
+        QCOMPARE(s.normalizedCurve.yAt(i) == (mu - q) / s.dMut + 1, true);
+        QCOMPARE(s.doubleNormalizedPreBaseCurve.yAt(i) == (mu - p) / (q - p), true);
+        QCOMPARE(s.postBaseCurve.yAt(i) == (mu - q) / s.dMut, true);
+        QCOMPARE(s.doubleNormalizedPostBaseCurve.yAt(i) == (mu - q) / (q - p), true);
+    }
+    QVERIFY(beyond > 100);
+    QCOMPARE(s.dMut, s.post.value(s.midx) - s.pre.value(s.midx));
+    // Beyond its range the pre line follows the correction, not its straight form.
+    const double E = s.xAt(s.size() - 1);
+    QVERIFY(qAbs(s.pre.value(E) - s.pre.baseValue(E)) > 0.01);
 }
 
 void TestXafsSpectrum::windowOnFirstMidpointAboveWindow()
