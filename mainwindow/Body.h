@@ -1,0 +1,140 @@
+#ifndef BODY_H
+#define BODY_H
+
+#include <QButtonGroup>
+#include <QMainWindow>
+#include <QRectF>
+#include <QStringList>
+#include <QVector>
+
+#include "ui_Body.h"
+
+#include "LoadTiff.h"
+#include "SelectImgDialog.h"
+#include "_FileDialog.h"
+#include "SpecPane.h"
+#include "XafsFileSelect.h"
+#include "core/Analyzed2DRes.h"
+#include "core/ExCmdId.h"
+#include "core/FFT.h"
+#include "core/XafsSpectrum.h"
+
+class QCloseEvent;
+class QThread;
+class SelectDataFiles;
+class SaveDataCfg;
+class TiffData;
+
+// The main window: owns the image stacks and the worker threads, builds every
+// panel and wires them. Features live in their own source files (BodyLoad.cpp
+// for the stacks); this file holds construction, set-up and teardown.
+class Body : public QMainWindow, public Ui::Body
+{
+    Q_OBJECT
+
+public:
+    explicit Body(QWidget* parent = nullptr);
+    ~Body() override;
+
+    QThread* i1LoaderThread = nullptr;
+    QThread* i0LoaderThread = nullptr;
+    LoadTiff* i1Loader = nullptr;
+    LoadTiff* i0Loader = nullptr;
+    QVector<TiffData*> i1Images;
+    QVector<TiffData*> i0Images;
+    TiffData* darkImage = nullptr;
+    SelectImgDialog darkFileDialog;
+    SpecPane* specWindow = nullptr;
+    QVector<SpecPane*> specWindows;
+    QButtonGroup dispSelect;
+    Analyzed2DRes shiftMap;
+
+    int imageWidth = -1;
+    int imageHeight = -1;
+    int imageOffsetX = 0;
+    int imageOffsetY = 0;
+    int shiftMapOriginX = 0;
+    int shiftMapOriginY = 0;
+    int cursorX = 0;
+    int cursorY = 0;
+
+    _FileDialog* imageSaveDialog = nullptr;
+    _FileDialog* dataSaveDialog = nullptr;
+    SaveDataCfg* saveDataCfg = nullptr;
+    _FileDialog* spectraSaveDialog = nullptr;
+
+    FFT fft;
+    bool bgOn = false;
+    XafsFileSelect bgSelect;
+    XafsSpectrum bgSpectrum;
+    SpecPane bgPane;
+    bool i0DarkAreaSet = false;
+    bool i1DarkAreaSet = false;
+    QRectF i0DarkArea;
+    QRectF i1DarkArea;
+    QVector<double> i0DarkAreaValues;
+    QVector<double> i1DarkAreaValues;
+    XafsSpectrum totalI0OfI1;
+    XafsSpectrum totalI0OfI0;
+
+    bool statsRangeSet = false;
+    double statsRangeLow = 0.0;
+    double statsRangeHigh = 1.0;
+
+    // Raised whenever a stack is emptied; images of older requests that are
+    // still on their way are dropped on arrival.
+    int i1Generation = 0;
+    int i0Generation = 0;
+
+signals:
+    // The request carries the files, the skip / cut settings, the "Live"
+    // filter, a copy of the stack's bad-pixel list and the command id.
+    void loadI1Files(LoadTiff::Request request);
+    void loadI0Files(LoadTiff::Request request);
+    void finishing();
+    void finishBatchExec(int id);
+
+public slots:
+    // Stacks (BodyLoad.cpp)
+    void clearI1Files();
+    void clearI0Files();
+    void readI1Files(QStringList files, bool newFile);
+    void readI0Files(QStringList files, bool newFile);
+    void loadedI1(TiffData* data, int fNo, int totalFiles, int generation);
+    void loadedI0(TiffData* data, int fNo, int totalFiles, int generation);
+    void finishedLoadI1Files();
+    void finishedLoadI0Files();
+
+    void newEdgeSuggested(int);
+    void newElmSuggested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setupBatch();
+    void setupDataFiles();
+    void setupImageView();
+    void setupCalib();
+    void setupSpectrumWindow();
+    void setupAnalyzer();
+    void setupAnalyzer2();
+    void setupSaveImgData();
+    void setupSaveProcData();
+    void setupDeglitch();
+    void setupImgProc();
+    void setupFourier();
+    void setupSumUp();
+    void setupErrPoints();
+    void setupStats();
+
+    LoadTiff::Request loadRequest(SelectDataFiles* selector, const QStringList& files,
+                                  EX_CMD_ID id, int generation) const;
+    void startLoader(QThread*& thread, LoadTiff*& loader);
+    void stopLoader(QThread*& thread, LoadTiff*& loader);
+    void refreshI1Stack();
+    void forgetViewImages();
+    static void showExposure(SelectDataFiles* selector, const QVector<TiffData*>& images);
+};
+
+#endif
