@@ -1,0 +1,50 @@
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QTranslator>
+
+#include "Body.h"
+#include "StartupOptions.h"
+#include "batch/BatchCmd.h"
+#include "core/Cfg.h"
+#include "core/Globals.h"
+
+int main(int argc, char** argv)
+{
+    initBatchCmdTablesHook = initBatchCmdTables;
+    initGlobals();
+    globalCfg.init(argc, argv, QString(), QStringList());
+
+    QApplication app(argc, argv);
+    QTranslator translator;
+    QApplication::setStyle("Fusion");
+
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QFileInfo defaultCfg(programDir, "config.cfg");
+    const QString cfgFile = configFileName(globalCfg, defaultCfg.canonicalFilePath());
+    qDebug() << "cfg file" << cfgFile;
+    globalCfg.readFile(cfgFile);
+
+    const StartupOptions opt = resolveStartupOptions(globalCfg, DataRoot, BatchRoot, showAnalyzer2Button);
+    DataRoot = opt.dataRoot;
+    BatchRoot = opt.batchRoot;
+    showAnalyzer2Button = opt.showAnalyzer2Button;
+    qDebug() << "show analyzer 2" << (showAnalyzer2Button ? "true" : "false");
+    qDebug() << "Keys of Cfg::" << globalCfg.keys;
+    qDebug() << (globalCfg.keys.contains("ShowAnalyzer2Button") ? "true" : "false")
+             << globalCfg.value("ShowAnalyzer2Button", QString());
+
+    if (!opt.english && translator.load(":Corvenlith_ja_JP", QCoreApplication::applicationDirPath()))
+        app.installTranslator(&translator);
+
+    int result = 0;
+    {
+        // One owner: the window is destroyed here, once, when the loop returns.
+        Body body(nullptr);
+        QObject::connect(&body, SIGNAL(finishing()), &app, SLOT(closeAllWindows()));
+        body.show();
+        result = app.exec();
+    }
+    return result;
+}

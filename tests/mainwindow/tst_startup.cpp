@@ -1,0 +1,265 @@
+// Start-up: option resolution over the configuration table, the translation
+// resource, and the program itself started on a configuration file.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTranslator>
+#include <QtTest>
+
+#include "StartupOptions.h"
+#include "core/Cfg.h"
+
+namespace {
+
+// Fills a table as start-up does: the command line first, then the file.
+void fill(Cfg& c, const QStringList& args, const QString& file = QString())
+{
+    QList<QByteArray> bytes;
+    bytes << QByteArray("corvenlith");
+    for (const QString& a : args)
+        bytes << a.toUtf8();
+    QVector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv << b.data();
+    argv << nullptr;
+    c.parseArgs(bytes.size(), argv.data());
+    if (!file.isEmpty())
+        c.readFile(file);
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Text))
+        f.write(text.toUtf8());
+    return path;
+}
+
+StartupOptions resolve(const Cfg& c)
+{
+    return resolveStartupOptions(c, "C:/Data", "C:/Data", false);
+}
+
+}  // namespace
+
+class TstStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void defaultsWithoutAnything()
+    {
+        Cfg c;
+        fill(c, {});
+        QCOMPARE(configFileName(c, QString()), QString());
+        QCOMPARE(configFileName(c, "/x/config.cfg"), QString("/x/config.cfg"));
+        const StartupOptions o = resolve(c);
+        QCOMPARE(o.dataRoot, QString("C:/Data"));
+        QCOMPARE(o.batchRoot, QString("C:/Data"));
+        QVERIFY(!o.showAnalyzer2Button);
+        QVERIFY(!o.english);
+        QVERIFY(o.batchFile.isEmpty());
+        QVERIFY(!o.execBatch);
+    }
+
+    void configOptionChoice()
+    {
+        Cfg a;
+        fill(a, {"-c", "one.cfg"});
+        QCOMPARE(configFileName(a, "def.cfg"), QString("one.cfg"));
+        Cfg b;
+        fill(b, {"-config", "two.cfg", "-c", "one.cfg"});
+        QCOMPARE(configFileName(b, "def.cfg"), QString("two.cfg"));
+        Cfg c;
+        fill(c, {"-c", "-e"});  // present without a value
+        QCOMPARE(configFileName(c, "def.cfg"), QString());
+        Cfg d;
+        fill(d, {"-C", "upper.cfg"});  // option words are case-sensitive
+        QCOMPARE(configFileName(d, "def.cfg"), QString("def.cfg"));
+    }
+
+    void onlyConfigNamedByConfigOptionIsRead()
+    {
+        QTemporaryDir dir;
+        const QString one = writeFile(dir, "one.cfg", "DataRoot /from/one\n");
+        const QString two = writeFile(dir, "two.cfg", "DataRoot /from/two\n");
+        Cfg c;
+        fill(c, {"-c", one, "-config", two});
+        c.readFile(configFileName(c, QString()));
+        QCOMPARE(resolve(c).dataRoot, QString("/from/two"));
+    }
+
+    void rootsFromFileAndOptions()
+    {
+        QTemporaryDir dir;
+        const QString f = writeFile(dir, "c.cfg",
+                                    "DataRoot /data/root   # comment\nBatchRoot \"/batch root\"\n");
+        Cfg c;
+        fill(c, {}, f);
+        StartupOptions o = resolve(c);
+        QCOMPARE(o.dataRoot, QString("/data/root"));
+        QCOMPARE(o.batchRoot, QString("/batch root"));
+
+        Cfg d;
+        fill(d, {"-d", "/cmd/data", "-br", "/cmd/batch"}, f);
+        o = resolve(d);
+        QCOMPARE(o.dataRoot, QString("/cmd/data"));
+        QCOMPARE(o.batchRoot, QString("/cmd/batch"));
+    }
+
+    void optionWithoutValueGivesEmpty()
+    {
+        Cfg a;
+        fill(a, {"-d"});
+        QCOMPARE(resolve(a).dataRoot, QString());
+        Cfg b;
+        fill(b, {"-d", "-x"});  // a value cannot begin with "-"
+        const StartupOptions o = resolve(b);
+        QCOMPARE(o.dataRoot, QString());
+        QVERIFY(o.execBatch);
+        Cfg c;
+        fill(c, {"-D", "/upper", "-E"});
+        QCOMPARE(resolve(c).dataRoot, QString("C:/Data"));
+        QVERIFY(!resolve(c).english);
+    }
+
+    void configLineReplacesOption()
+    {
+        QTemporaryDir dir;
+        const QString f = writeFile(dir, "c.cfg", "-d /from/file\n");
+        Cfg c;
+        fill(c, {"-d", "/from/cmd"}, f);
+        QCOMPARE(resolve(c).dataRoot, QString("/from/file"));
+    }
+
+    void analyzer2Button_data()
+    {
+        QTest::addColumn<QString>("fileLine");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("nothing") << "" << QStringList() << false;
+        QTest::newRow("key 1") << "ShowAnalyzer2Button 1" << QStringList() << true;
+        QTest::newRow("key 0") << "ShowAnalyzer2Button 0" << QStringList() << false;
+        QTest::newRow("key text") << "ShowAnalyzer2Button yes" << QStringList() << false;
+        QTest::newRow("key no value") << "ShowAnalyzer2Button" << QStringList() << false;
+        QTest::newRow("option 1") << "" << QStringList{"-showA2B", "1"} << true;
+        QTest::newRow("option 0 over key 1") << "ShowAnalyzer2Button 1" << QStringList{"-showA2B", "0"} << false;
+        QTest::newRow("option empty over key 1") << "ShowAnalyzer2Button 1" << QStringList{"-showA2B"} << false;
+        QTest::newRow("option text over key 1") << "ShowAnalyzer2Button 1" << QStringList{"-showA2B", "on"} << false;
+        QTest::newRow("option 2") << "" << QStringList{"-showA2B", "2"} << false;
+    }
+
+    void analyzer2Button()
+    {
+        QFETCH(QString, fileLine);
+        QFETCH(QStringList, args);
+        QFETCH(bool, shown);
+        QTemporaryDir dir;
+        const QString f = writeFile(dir, "c.cfg", fileLine + "\n");
+        Cfg c;
+        fill(c, args, f);
+        QCOMPARE(resolve(c).showAnalyzer2Button, shown);
+    }
+
+    void analyzer2ButtonKeyDefaultsToCurrentFlag()
+    {
+        Cfg c;
+        fill(c, {});
+        QVERIFY(resolveStartupOptions(c, "", "", true).showAnalyzer2Button);
+        QVERIFY(!resolveStartupOptions(c, "", "", false).showAnalyzer2Button);
+    }
+
+    void batchOptions()
+    {
+        Cfg a;
+        fill(a, {"-b", "/s/run.bat", "-x", "-e"});
+        StartupOptions o = resolve(a);
+        QCOMPARE(o.batchFile, QString("/s/run.bat"));
+        QVERIFY(o.execBatch);
+        QVERIFY(o.english);
+        Cfg b;
+        fill(b, {"-b"});
+        o = resolve(b);
+        QVERIFY(o.batchFile.isEmpty());
+        QVERIFY(!o.execBatch);
+    }
+
+    void japaneseTranslationIsEmbedded()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        const QString title = t.translate("Body", "Show Stats");
+        QVERIFY(!title.isEmpty());
+        QVERIFY(title != "Show Stats");
+        QVERIFY(!t.translate("Body", "Set All").isEmpty());
+    }
+
+#ifdef CORVENLITH_BIN
+    // The program reads the named configuration, shows its window and keeps
+    // running its event loop until it is told to stop.
+    void programStartsOnConfiguration()
+    {
+        QTemporaryDir dir;
+        const QString f = writeFile(dir, "start.cfg",
+                                    "DataRoot " + dir.path() + "\nShowAnalyzer2Button 1\nMarkerKey 42\n");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start(CORVENLITH_BIN, {"-config", f, "-e"});
+        QVERIFY(p.waitForStarted(10000));
+        QByteArray err;
+        QElapsedTimer t;
+        t.start();
+        while (!err.contains("Keys of Cfg::") && t.elapsed() < 20000 && p.state() == QProcess::Running) {
+            p.waitForReadyRead(200);
+            err += p.readAllStandardError();
+        }
+        QVERIFY2(err.contains("Keys of Cfg::"), err.constData());
+        QVERIFY(err.contains("cfg file"));
+        QVERIFY(err.contains(f.toUtf8()));
+        QVERIFY(err.contains("MarkerKey"));
+        QVERIFY(err.contains("show analyzer 2 true"));
+        QVERIFY(!err.contains("Can't open config file"));
+        QTest::qWait(500);
+        QCOMPARE(p.state(), QProcess::Running);
+        p.terminate();
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+
+    void programWithoutConfigurationGoesOn()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(CORVENLITH_BIN, {"-c", dir.filePath("missing.cfg")});
+        QVERIFY(p.waitForStarted(10000));
+        QByteArray err;
+        QElapsedTimer t;
+        t.start();
+        while (!err.contains("Keys of Cfg::") && t.elapsed() < 20000 && p.state() == QProcess::Running) {
+            p.waitForReadyRead(200);
+            err += p.readAllStandardError();
+        }
+        QVERIFY2(err.contains("Can't open config file"), err.constData());
+        QVERIFY(err.contains("show analyzer 2 false"));
+        QCOMPARE(p.state(), QProcess::Running);
+        p.terminate();
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+#endif
+};
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"
