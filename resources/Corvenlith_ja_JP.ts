@@ -1,0 +1,746 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>Body</name>
+    <message>
+        <source>Corvenlith</source>
+        <translation>Corvenlith</translation>
+    </message>
+    <message>
+        <source>Suggest Elm.</source>
+        <translation>推奨元素</translation>
+    </message>
+    <message>
+        <source>Cu</source>
+        <translation>Cu</translation>
+    </message>
+    <message>
+        <source>K</source>
+        <translation>K</translation>
+    </message>
+    <message>
+        <source>L1</source>
+        <translation>L1</translation>
+    </message>
+    <message>
+        <source>L2</source>
+        <translation>L2</translation>
+    </message>
+    <message>
+        <source>L3</source>
+        <translation>L3</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>[eV]</source>
+        <translation>[eV]</translation>
+    </message>
+    <message>
+        <source>dPreE</source>
+        <translation>dPreE</translation>
+    </message>
+    <message>
+        <source>-20</source>
+        <translation>-20</translation>
+    </message>
+    <message>
+        <source>dPostS</source>
+        <translation>dPostS</translation>
+    </message>
+    <message>
+        <source>20</source>
+        <translation>20</translation>
+    </message>
+    <message>
+        <source>Th. Jmp.</source>
+        <translation>閾値ジャンプ</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>sgm.</source>
+        <translation>σ</translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation>使用</translation>
+    </message>
+    <message>
+        <source>Fluo. Type</source>
+        <translation>蛍光法</translation>
+    </message>
+    <message>
+        <source>Dark Data</source>
+        <translation>ダークデータ</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>Exp.</source>
+        <translation>露光</translation>
+    </message>
+    <message>
+        <source>50</source>
+        <translation>50</translation>
+    </message>
+    <message>
+        <source>[ms]</source>
+        <translation>[ms]</translation>
+    </message>
+    <message>
+        <source>Total I0 of I1</source>
+        <translation>I1の全I0</translation>
+    </message>
+    <message>
+        <source>BG Data</source>
+        <translation>BGデータ</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>Total I0 of I0</source>
+        <translation>I0の全I0</translation>
+    </message>
+    <message>
+        <source>Img. Select :</source>
+        <translation>画像選択 :</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>データ</translation>
+    </message>
+    <message>
+        <source>I0</source>
+        <translation>I0</translation>
+    </message>
+    <message>
+        <source>Eng. Shift</source>
+        <translation>エネルギーシフト</translation>
+    </message>
+    <message>
+        <source>Res. Analysis</source>
+        <translation>解析結果</translation>
+    </message>
+    <message>
+        <source>Show Stats</source>
+        <translation>統計表示</translation>
+    </message>
+    <message>
+        <source>Show Spectrum</source>
+        <translation>スペクトル表示</translation>
+    </message>
+    <message>
+        <source>Show Img. Proc.</source>
+        <translation>画像処理表示</translation>
+    </message>
+    <message>
+        <source>Show Cali. Ctrl.</source>
+        <translation>校正制御表示</translation>
+    </message>
+    <message>
+        <source>Show Analyzer</source>
+        <translation>解析パネル表示</translation>
+    </message>
+    <message>
+        <source>Show Analyser2</source>
+        <translation>解析パネル2表示</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>xw</source>
+        <translation>xw</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>yw</source>
+        <translation>yw</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Img. No.</source>
+        <translation>画像番号</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;AAAAA&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;AAAAA&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;br/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;br/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>拡大</translation>
+    </message>
+    <message>
+        <source>Reset Scale</source>
+        <translation>スケール初期化</translation>
+    </message>
+    <message>
+        <source>Val:</source>
+        <translation>値:</translation>
+    </message>
+    <message>
+        <source>0.0</source>
+        <translation>0.0</translation>
+    </message>
+    <message>
+        <source>(0,0)</source>
+        <translation>(0,0)</translation>
+    </message>
+    <message>
+        <source>Dark : </source>
+        <translation>ダーク : </translation>
+    </message>
+    <message>
+        <source>   dE from Std.: </source>
+        <translation>   標準からのdE: </translation>
+    </message>
+    <message>
+        <source>    from Tbl.: </source>
+        <translation>    表から: </translation>
+    </message>
+    <message>
+        <source>Q.S. Fitted</source>
+        <translation>二次曲面フィット</translation>
+    </message>
+    <message>
+        <source>Selected Area</source>
+        <translation>選択領域</translation>
+    </message>
+    <message>
+        <source>Batch Ctrl.</source>
+        <translation>バッチ制御</translation>
+    </message>
+    <message>
+        <source>Chk Vals</source>
+        <translation>値確認</translation>
+    </message>
+    <message>
+        <source>Save Img/Data</source>
+        <translation>画像/データ保存</translation>
+    </message>
+    <message>
+        <source>Save Image</source>
+        <translation>画像保存</translation>
+    </message>
+    <message>
+        <source>Save Data</source>
+        <translation>データ保存</translation>
+    </message>
+    <message>
+        <source>Cfg.</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Save Flat Dark</source>
+        <translation>フラット/ダーク保存</translation>
+    </message>
+    <message>
+        <source>Save Proc. Data</source>
+        <translation>処理データ保存</translation>
+    </message>
+    <message>
+        <source>Save Each Spectrum</source>
+        <translation>各スペクトル保存</translation>
+    </message>
+    <message>
+        <source>Normalized XAFS</source>
+        <translation>規格化XAFS</translation>
+    </message>
+    <message>
+        <source>Raw XAFS</source>
+        <translation>生XAFS</translation>
+    </message>
+    <message>
+        <source>Raw</source>
+        <translation>生データ</translation>
+    </message>
+    <message>
+        <source>DeGlitch</source>
+        <translation>グリッチ除去</translation>
+    </message>
+    <message>
+        <source>NES</source>
+        <translation>NES</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Deglitch E-Shift Map&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;エネルギーシフトマップのグリッチ除去&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>de Glitch</source>
+        <translation>グリッチ除去</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Deglitch Selected Map&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;選択マップのグリッチ除去&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>2.0</source>
+        <translation>2.0</translation>
+    </message>
+    <message>
+        <source>0.1</source>
+        <translation>0.1</translation>
+    </message>
+    <message>
+        <source>Extra</source>
+        <translation>その他</translation>
+    </message>
+    <message>
+        <source>Exec F.A.</source>
+        <translation>フーリエ解析実行</translation>
+    </message>
+    <message>
+        <source>Set All</source>
+        <translation>全体に設定</translation>
+    </message>
+    <message>
+        <source>I1 Data</source>
+        <translation>I1データ</translation>
+    </message>
+    <message>
+        <source>I0 Data</source>
+        <translation>I0データ</translation>
+    </message>
+    <message>
+        <source>Image File (*.png)</source>
+        <translation>画像ファイル (*.png)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>XAFS Spectra (*.dat)</source>
+        <translation>XAFSスペクトル (*.dat)</translation>
+    </message>
+    <message>
+        <source>BG File</source>
+        <translation>BGファイル</translation>
+    </message>
+</context>
+<context>
+    <name>EOFSetup</name>
+    <message>
+        <source>XAFS Data File (*.dat)</source>
+        <translation>XAFSデータファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>EShiftMapDialog</name>
+    <message>
+        <source>Energy Shift Map File (*.emp)</source>
+        <translation>エネルギーシフトマップファイル (*.emp)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>EngOfFilesSetup</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Energy Cal. from File Name</source>
+        <translation>ファイル名からエネルギー計算</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>パターン</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(255, 255, 255);</source>
+        <translation>background-color: rgb(255, 255, 255);</translation>
+    </message>
+    <message>
+        <source>Factor</source>
+        <translation>係数</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>{Reg. Exp]</source>
+        <translation>{正規表現]</translation>
+    </message>
+    <message>
+        <source>Energy Cal. from File No.</source>
+        <translation>ファイル番号からエネルギー計算</translation>
+    </message>
+    <message>
+        <source>Sel. Unit</source>
+        <translation>単位選択</translation>
+    </message>
+    <message>
+        <source>eV</source>
+        <translation>eV</translation>
+    </message>
+    <message>
+        <source>keV</source>
+        <translation>keV</translation>
+    </message>
+    <message>
+        <source>deg</source>
+        <translation>度</translation>
+    </message>
+    <message>
+        <source>Even in</source>
+        <translation>等間隔:</translation>
+    </message>
+    <message>
+        <source>Energy</source>
+        <translation>エネルギー</translation>
+    </message>
+    <message>
+        <source>Angle</source>
+        <translation>角度</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>Delta</source>
+        <translation>間隔</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Num</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>8000</source>
+        <translation>8000</translation>
+    </message>
+    <message>
+        <source>9000</source>
+        <translation>9000</translation>
+    </message>
+    <message>
+        <source>1000</source>
+        <translation>1000</translation>
+    </message>
+    <message>
+        <source>Energy Cal. from Ref. File</source>
+        <translation>参照ファイルからエネルギー計算</translation>
+    </message>
+    <message>
+        <source>Correspond from End</source>
+        <translation>末尾から対応</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(255, 255, 231);</source>
+        <translation>background-color: rgb(255, 255, 231);</translation>
+    </message>
+    <message>
+        <source>Sel.</source>
+        <translation>選択</translation>
+    </message>
+</context>
+<context>
+    <name>SaveDataCfg</name>
+    <message>
+        <source>Save Data Configuration</source>
+        <translation>データ保存設定</translation>
+    </message>
+    <message>
+        <source>Save as Tiff</source>
+        <translation>Tiffで保存</translation>
+    </message>
+    <message>
+        <source>Save as Text data</source>
+        <translation>テキストデータで保存</translation>
+    </message>
+    <message>
+        <source>Fixed Scale</source>
+        <translation>固定スケール</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>  Max</source>
+        <translation>  最大</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>Save as Analyzed Area Size and Resolution</source>
+        <translation>解析領域のサイズと解像度で保存</translation>
+    </message>
+    <message>
+        <source>Comma Separated</source>
+        <translation>カンマ区切り</translation>
+    </message>
+    <message>
+        <source>Space Separated</source>
+        <translation>空白区切り</translation>
+    </message>
+    <message>
+        <source>X Y Val : 1point/1line</source>
+        <translation>X Y 値 : 1行に1点</translation>
+    </message>
+    <message>
+        <source>Val1 Val2 Val3... : each Y line</source>
+        <translation>値1 値2 値3... : Yごとに1行</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFiles</name>
+    <message>
+        <source>SelectDataFiles</source>
+        <translation>データファイル選択</translation>
+    </message>
+    <message>
+        <source>Data Select</source>
+        <translation>データ選択</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>Exp.</source>
+        <translation>露光</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;The exporsure eime is used when the time is not recorded in image file.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;画像ファイルに露光時間が記録されていない場合にこの露光時間を使います。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>50</source>
+        <translation>50</translation>
+    </message>
+    <message>
+        <source>[ms]</source>
+        <translation>[ms]</translation>
+    </message>
+    <message>
+        <source>Cut F.</source>
+        <translation>先頭除外</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>間引き</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>Cut L.</source>
+        <translation>末尾除外</translation>
+    </message>
+    <message>
+        <source>X ax.</source>
+        <translation>X軸</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Add. Setup</source>
+        <translation>追加設定</translation>
+    </message>
+    <message>
+        <source>QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)</source>
+        <translation>QDRNファイル, IMGファイル, Tiffファイル (*.dat *.img *.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFilesAdditionalSetup</name>
+    <message>
+        <source>Select Data Files Additional Setup</source>
+        <translation>データファイル選択の追加設定</translation>
+    </message>
+    <message>
+        <source>Show Latest Image on Load</source>
+        <translation>読み込み中に最新画像を表示</translation>
+    </message>
+    <message>
+        <source>Ignore  &apos;Live&apos; file</source>
+        <translation>'Live' ファイルを無視</translation>
+    </message>
+    <message>
+        <source>Set Dark Area</source>
+        <translation>ダーク領域設定</translation>
+    </message>
+    <message>
+        <source>Up Date</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>CLR</source>
+        <translation>消去</translation>
+    </message>
+    <message>
+        <source>Dark Area:</source>
+        <translation>ダーク領域:</translation>
+    </message>
+    <message>
+        <source>(-,-)-(-,-)</source>
+        <translation>(-,-)-(-,-)</translation>
+    </message>
+    <message>
+        <source>Select Err. Ps. Def.</source>
+        <translation>欠陥画素定義選択</translation>
+    </message>
+    <message>
+        <source>Use Err Points Mask</source>
+        <translation>欠陥画素マスクを使用</translation>
+    </message>
+</context>
+<context>
+    <name>SelectImgDialog</name>
+    <message>
+        <source>QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)</source>
+        <translation>QDRNファイル, IMGファイル, Tiffファイル (*.dat *.img *.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>SpecPane</name>
+    <message>
+        <source>XAFS</source>
+        <translation>XAFS</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>Normalized</source>
+        <translation>規格化</translation>
+    </message>
+    <message>
+        <source>E. Correct</source>
+        <translation>エネルギー補正</translation>
+    </message>
+    <message>
+        <source>Raw</source>
+        <translation>生データ</translation>
+    </message>
+    <message>
+        <source>FFT</source>
+        <translation>FFT</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Reset X Axis Scale&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;X軸スケールを初期化&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>S.R.</source>
+        <translation>S.R.</translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation>TextLabel</translation>
+    </message>
+    <message>
+        <source>Data File (*.dat)</source>
+        <translation>データファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>dMut = %1, Edge %2 [eV] : %3 %4</source>
+        <translation>dMut = %1, 吸収端 %2 [eV] : %3 %4</translation>
+    </message>
+    <message>
+        <source>Out of Range midx</source>
+        <translation>midx が範囲外</translation>
+    </message>
+    <message>
+        <source>Noizy to decide midx</source>
+        <translation>ノイズが多く midx を決定できません</translation>
+    </message>
+</context>
+<context>
+    <name>XafsFileSelect</name>
+    <message>
+        <source>XAFS File Select</source>
+        <translation>XAFSファイル選択</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選択</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>XAFS Data File (*.dat)</source>
+        <translation>XAFSデータファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+</TS>
