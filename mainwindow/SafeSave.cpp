@@ -1,5 +1,6 @@
 #include "SafeSave.h"
 
+#include "core/Analyzed2DRes.h"
 #include "core/TiffWriter.h"
 
 #include <QDebug>
@@ -10,6 +11,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace SafeSave {
@@ -82,6 +84,35 @@ bool tiff16(const QString& path, uint32_t width, int32_t height, const uint16_t*
         TiffWriter w;
         return w.write16(tmp, width, height, samples);
     });
+}
+
+bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double scaleMin,
+               double scaleMax, bool asAnalyzed)
+{
+    quint16* samples = map.tiffDataForSave(fixedScale, scaleMin, scaleMax, asAnalyzed);
+    if (!samples) {
+        qDebug().noquote() << "No values in" << map.name << ": nothing written to" << path;
+        return false;
+    }
+    const int w = asAnalyzed ? map.grid.blocksPerRow() : map.width();
+    const int h = asAnalyzed ? map.grid.blockRows() : map.height();
+    const bool ok = tiff16(path, uint32_t(std::max(w, 0)), h, samples);
+    delete[] samples;
+    return ok;
+}
+
+bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool csv, bool xyz)
+{
+    return viaTempFile(path, [&](const QString& tmp) {
+        return map.saveAsText(QFileInfo(tmp), asAnalyzed, csv, xyz);
+    });
+}
+
+QString numberedName(const QString& fname, int n, const QString& suffix)
+{
+    const QFileInfo fi(fname);
+    return QFileInfo(fi.absolutePath() + "/" + QString("%1-%2.%3").arg(fi.completeBaseName()).arg(n).arg(suffix))
+        .absoluteFilePath();
 }
 
 }  // namespace SafeSave

@@ -1,0 +1,275 @@
+// The spectrum under the cursor: box spectra of the stacks, the dark image and
+// dark areas they subtract, the total-I0 and background spectra.
+
+#include "Body.h"
+
+#include "BoxSpectrum.h"
+#include "SelectDataFiles.h"
+
+#include "core/Elements.h"
+#include "core/TiffData.h"
+#include "widgets/SpecPane.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Text that is not a number counts as 0.
+double numberOf(const QLineEdit* e) { return e->text().toDouble(); }
+int intOf(const QLineEdit* e) { return e->text().toInt(); }
+
+int truncToInt(double v)
+{
+    if (!std::isfinite(v)) return 0;
+    return int(qBound(double(INT_MIN), std::trunc(v), double(INT_MAX)));
+}
+
+}  // namespace
+
+BoxSpectrumConds Body::boxSpectrumConds()
+{
+    BoxSpectrumConds c;
+    c.imageWidth = imageWidth;
+    c.imageHeight = imageHeight;
+    c.dark = darkImage;
+    c.darkExpTime = numberOf(DarkExpTime);
+    c.i1ExpTime = numberOf(SelectI1Files->ExpTime);
+    c.i0ExpTime = numberOf(SelectI0Files->ExpTime);
+    if (i1DarkAreaSet) {
+        updateI1DarkArea();
+        c.i1DarkAreaValues = &i1DarkAreaValues;
+    }
+    if (i0DarkAreaSet) {
+        updateI0DarkArea();
+        c.i0DarkAreaValues = &i0DarkAreaValues;
+    }
+    c.useI0 = UseI0->isChecked();
+    c.totalI0 = totalI0OfI1Supplied ? &totalI0OfI1.i0Curve : nullptr;
+    c.fluorescence = FluoType->isChecked();
+    return c;
+}
+
+Spectrum Body::makeXafsSpectrum(int x, int y, int dx, int dy)
+{
+    return BoxSpectrum::xafs(i1Images, i0Images, x, y, dx, dy, boxSpectrumConds());
+}
+
+Spectrum Body::makeXafsSpectrumInRect(int x1, int y1, int x2, int y2)
+{
+    int x, y, dx, dy;
+    BoxSpectrum::rectToBox(x1, y1, x2, y2, x, y, dx, dy);
+    return makeXafsSpectrum(x, y, dx, dy);
+}
+
+Spectrum Body::makeRawSpectrum(int x, int y, int dx, int dy)
+{
+    return BoxSpectrum::raw(i1Images, x, y, dx, dy, imageWidth, imageHeight);
+}
+
+double Body::energyShiftAt(int x, int y)
+{
+    const qint64 mx = qint64(imageOffsetX) + x - shiftMapOriginX;
+    const qint64 my = qint64(imageOffsetY) + y - shiftMapOriginY;
+    if (mx < INT_MIN || mx > INT_MAX || my < INT_MIN || my > INT_MAX) return 0.0;
+    return BoxSpectrum::energyShift(shiftMap, int(mx), int(my), QuadSurfFittedEShift->isChecked());
+}
+
+SuggestElm Body::suggestElmFromUi() const
+{
+    SuggestElm s;
+    s.useWindow = UseSuggestElm->isChecked();
+    s.Z = atomicNumberOf(SuggestingElm->text());
+    s.edge = SuggestingEdge->currentIndex();
+    s.edgeEnergy = numberOf(SuggestingEeV);
+    s.preOffset = numberOf(DPreE);
+    s.postOffset = numberOf(DPostS);
+    s.noiseFactor = numberOf(ThJumpSigma);
+    return s;
+}
+
+int Body::bgLineType() const
+{
+    // The calibration panel chooses Victoreen lines (0); straight lines until
+    // it exists.
+    return 1;
+}
+
+void Body::showXafsSpectrum(double x, double y)
+{
+    cursorX = truncToInt(x);
+    cursorY = truncToInt(y);
+    showXafsSpectrum();
+}
+
+void Body::showXafsSpectrum()
+{
+    if (specWindow) {
+        const QVector<TiffData*>& stack = displayedStack();
+        const int idx = displayedSelector()->Selected->currentIndex();
+        specWindow->markerEnergy = idx >= 0 && idx < stack.size() ? stack[idx]->energy : -1.0;
+        specWindow->update();
+    }
+
+    const double s = energyShiftAt(cursorX, cursorY);
+    const SuggestElm sElm = suggestElmFromUi();
+    const XafsSpectrum xs(makeXafsSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)),
+                          QStringLiteral("body-show"), bgLineType(), s, sElm);
+    const double dE = specWindow ? specWindow->setXafsSpectrum(xs) : 0.0;
+
+    Position->setText(QString::asprintf("(% 4d, % 4d)", cursorX, cursorY));
+    EShiftOnTbl->setText(QString::asprintf("%6.3f", s));
+    EShiftFromStd->setText(QString::asprintf("%5.2f", dE));
+
+    if (specWindow)
+        specWindow->setRawSpectrum(makeRawSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)));
+}
+
+void Body::selectedDark(QString fname)
+{
+    clearDark();
+    auto* d = new TiffData;
+    if (!d->load(fname)) {
+        delete d;
+        return;
+    }
+    darkImage = d;
+    DarkFileName->setText(QFileInfo(fname).fileName());
+    DarkExpTime->setText(QString::number(d->exposureMs, 'g', 6));
+    // The dark-area values are relative to the dark image.
+    clearUpdateI1DarkArea();
+    clearUpdateI0DarkArea();
+}
+
+void Body::clearDark()
+{
+    delete darkImage;
+    darkImage = nullptr;
+    DarkFileName->setText(QString());
+    clearUpdateI1DarkArea();
+    clearUpdateI0DarkArea();
+}
+
+bool Body::setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, bool& set,
+                         QRectF& area, QVector<double>& values)
+{
+    const QRectF sel = dispA->selectedArea;
+    if (!dispA->areaValid || !BoxSpectrum::usableDarkArea(sel)) {
+        qDebug() << "No valid selected area: dark area not set";
+        return false;
+    }
+    set = true;
+    area = sel;
+    selector->additionalSetup().DarkArea->setText(QString("(%1,%2)-(%3,%4)")
+                                                      .arg(truncToInt(sel.x()))
+                                                      .arg(truncToInt(sel.y()))
+                                                      .arg(truncToInt(sel.x() + sel.width()))
+                                                      .arg(truncToInt(sel.y() + sel.height())));
+    dispA->recallOldSelectedArea();
+    values.clear();
+    BoxSpectrum::appendDarkAreaValues(values, stack, area, darkImage);
+    return true;
+}
+
+void Body::setI1DarkArea()
+{
+    setDarkAreaOf(SelectI1Files, i1Images, i1DarkAreaSet, i1DarkArea, i1DarkAreaValues);
+}
+
+void Body::setI0DarkArea()
+{
+    setDarkAreaOf(SelectI0Files, i0Images, i0DarkAreaSet, i0DarkArea, i0DarkAreaValues);
+}
+
+void Body::updateI1DarkArea()
+{
+    if (i1DarkAreaSet) BoxSpectrum::appendDarkAreaValues(i1DarkAreaValues, i1Images, i1DarkArea, darkImage);
+}
+
+void Body::updateI0DarkArea()
+{
+    if (i0DarkAreaSet) BoxSpectrum::appendDarkAreaValues(i0DarkAreaValues, i0Images, i0DarkArea, darkImage);
+}
+
+void Body::clearUpdateI1DarkArea()
+{
+    if (!i1DarkAreaSet) return;
+    i1DarkAreaValues.clear();
+    updateI1DarkArea();
+}
+
+void Body::clearUpdateI0DarkArea()
+{
+    if (!i0DarkAreaSet) return;
+    i0DarkAreaValues.clear();
+    updateI0DarkArea();
+}
+
+void Body::clearI1DarkArea()
+{
+    i1DarkAreaSet = false;
+    i1DarkAreaValues.clear();
+}
+
+void Body::clearI0DarkArea()
+{
+    i0DarkAreaSet = false;
+    i0DarkAreaValues.clear();
+}
+
+bool Body::loadTotalI0(const QString& fname, XafsSpectrum& total, bool& supplied)
+{
+    // A new choice replaces the old one, also when it cannot be used.
+    total = XafsSpectrum();
+    supplied = false;
+    if (!total.load(fname)) {
+        qDebug().noquote() << "Can't read total I0 from" << fname;
+        return false;
+    }
+    for (int i = 0; i < total.size(); ++i)
+        qDebug() << total.xAt(i) << total.i0Curve.yAt(i);
+    supplied = total.i0Curve.size() > 0;
+    if (!supplied) qDebug().noquote() << "No I0 column in" << fname << ": total I0 not used";
+    return supplied;
+}
+
+void Body::newTotalI0ofI1File(QString fname)
+{
+    loadTotalI0(fname, totalI0OfI1, totalI0OfI1Supplied);
+}
+
+void Body::newTotalI0ofI0File(QString fname)
+{
+    loadTotalI0(fname, totalI0OfI0, totalI0OfI0Supplied);
+}
+
+void Body::clearedTotalI0ofI1()
+{
+    totalI0OfI1 = XafsSpectrum();
+    totalI0OfI1Supplied = false;
+}
+
+void Body::clearedTotalI0ofI0()
+{
+    totalI0OfI0 = XafsSpectrum();
+    totalI0OfI0Supplied = false;
+}
+
+void Body::selectedBG(QString fnaem)
+{
+    if (!bgSpectrum.load(fnaem)) {
+        qDebug().noquote() << "Can't read background spectrum" << fnaem;
+        return;
+    }
+    bgOn = true;
+    bgPane.setXafsSpectrum(bgSpectrum);
+    bgPane.autoXRange();
+}
+
+void Body::clearedBG()
+{
+    bgOn = false;
+}
