@@ -13,6 +13,7 @@
 #include "EOFSetup.h"
 #include "SaveDataCfg.h"
 #include "SelectDataFiles.h"
+#include "SpecPane.h"
 
 Body::Body(QWidget* parent)
     : QMainWindow(parent),
@@ -34,11 +35,15 @@ Body::Body(QWidget* parent)
     mainColorBar = CBar;
     CBarAll->labelButton.setText(tr("Set All"));
     CBarAll->setText(QString());
+    connect(CBar, &ColorBar::cBarUpdating, this, &Body::cBarUpdating);
+    connect(CBarAll, &QPushButton::clicked, this, &Body::cBarUpdated);
 
     dispSelect.addButton(ShowData, 0);
     dispSelect.addButton(ShowI0, 1);
     dispSelect.addButton(ShowShiftMap, 2);
     dispSelect.addButton(ShowResAnalysis, 3);
+    for (QAbstractButton* b : dispSelect.buttons())
+        connect(b, &QAbstractButton::toggled, this, &Body::dispImgSelected);
 
     imageWidth = imageHeight = -1;
     imageOffsetX = imageOffsetY = 0;
@@ -67,6 +72,7 @@ Body::Body(QWidget* parent)
     setupSumUp();
     setupErrPoints();
     setupStats();
+    connect(CheckVals, &QPushButton::clicked, this, &Body::showAnalyzedVals);
 
     bgSelect.setWindowTitle(tr("BG File"));
     bgPane.setWindowTitle(tr("BG Specturm"));
@@ -75,6 +81,8 @@ Body::Body(QWidget* parent)
     bgOn = false;
     connect(SelectBG, &QPushButton::clicked, &bgSelect, &QWidget::show);
     connect(ShowBG, &QPushButton::clicked, &bgPane, &QWidget::show);
+    connect(&bgSelect, &XafsFileSelect::newFile, this, &Body::selectedBG);
+    connect(&bgSelect, &XafsFileSelect::cleared, this, &Body::clearedBG);
 }
 
 Body::~Body()
@@ -187,18 +195,37 @@ void Body::setupDataFiles()
 
     darkImage = nullptr;
     connect(SelectDark, &QPushButton::clicked, &darkFileDialog, &QWidget::show);
+    connect(ClearDark, &QPushButton::clicked, this, &Body::clearDark);
+    connect(&darkFileDialog, &QFileDialog::fileSelected, this, &Body::selectedDark);
+    connect(SelectI1Files, &SelectDataFiles::currentIndexChanged, this, &Body::showData);
+    connect(SelectI1Files, &SelectDataFiles::setDarkArea, this, &Body::setI1DarkArea);
+    connect(SelectI1Files, &SelectDataFiles::updateDarkArea, this, &Body::clearUpdateI1DarkArea);
+    connect(SelectI1Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI1DarkArea);
+    connect(SelectI0Files, &SelectDataFiles::setDarkArea, this, &Body::setI0DarkArea);
+    connect(SelectI0Files, &SelectDataFiles::updateDarkArea, this, &Body::clearUpdateI0DarkArea);
+    connect(SelectI0Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI0DarkArea);
 
     i0DarkAreaSet = i1DarkAreaSet = false;
     TotalI0ofI1XAFS->setMaxSelectBW(50);
     TotalI0ofI1XAFS->setMaxClearBW(50);
     TotalI0ofI0XAFS->setMaxSelectBW(50);
     TotalI0ofI0XAFS->setMaxClearBW(50);
+    connect(TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
+    connect(TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
+    connect(TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, &Body::clearedTotalI0ofI1);
+    connect(TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, &Body::clearedTotalI0ofI0);
 }
 
 void Body::setupImageView()
 {
     connect(ZoomIn, &QPushButton::clicked, dispA, &ImgDispA::setViewWAsSelectedArea);
     connect(ResetScale, &QPushButton::clicked, dispA, &ImgDispA::resetImageViewWindow);
+    connect(Prev, &QToolButton::clicked, this, &Body::prev);
+    connect(Next, &QToolButton::clicked, this, &Body::next);
+    connect(SeekBar, &QSlider::sliderMoved, this, &Body::sliderMoved);
+    connect(dispA, &ImgDispA::mouseMoved, this, QOverload<double, double>::of(&Body::showXafsSpectrum));
+    connect(dispA, &DispA::drawImage2, this, &Body::draw);
+    connect(dispA, &DispA::mouseMoved0, this, &Body::onMouseMovedInDispA);
 }
 
 void Body::setupCalib()
@@ -231,10 +258,14 @@ void Body::setupSaveImgData()
     imageSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     imageSaveDialog->setNameFilters({tr("Image File (*.png)"), tr("Any Files (* *.*)")});
     connect(SaveImage, &QPushButton::clicked, imageSaveDialog, &QWidget::show);
+    connect(imageSaveDialog, &QFileDialog::fileSelected, this, &Body::saveImage);
 
     dataSaveDialog = new _FileDialog(QString(), nullptr);
     dataSaveDialog->setFileMode(QFileDialog::AnyFile);
     dataSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    connect(dataSaveDialog, &QFileDialog::fileSelected, this, &Body::saveData);
+    connect(SaveData, &QPushButton::clicked, this, &Body::showSaveDataDialog);
+    connect(SaveFlatDark, &QPushButton::clicked, this, &Body::saveFlatDark);
 
     saveDataCfg = new SaveDataCfg;
     connect(SaveDataCfgB, &QPushButton::clicked, saveDataCfg, &QWidget::show);
@@ -247,10 +278,12 @@ void Body::setupSaveProcData()
     spectraSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     spectraSaveDialog->setNameFilters({tr("XAFS Spectra (*.dat)"), tr("Any Files (* *.*)")});
     connect(SaveEachSpectrum, &QPushButton::clicked, spectraSaveDialog, &QWidget::show);
+    connect(spectraSaveDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
 }
 
 void Body::setupDeglitch()
 {
+    connect(DeGlitch, &QPushButton::clicked, this, &Body::deglitch);
 }
 
 void Body::setupImgProc()

@@ -14,12 +14,14 @@
 #include "_FileDialog.h"
 #include "SpecPane.h"
 #include "XafsFileSelect.h"
+#include "BoxSpectrum.h"
 #include "core/Analyzed2DRes.h"
 #include "core/ExCmdId.h"
 #include "core/FFT.h"
 #include "core/XafsSpectrum.h"
 
 class QCloseEvent;
+class QPainter;
 class QThread;
 class SelectDataFiles;
 class SaveDataCfg;
@@ -76,6 +78,10 @@ public:
     QVector<double> i1DarkAreaValues;
     XafsSpectrum totalI0OfI1;
     XafsSpectrum totalI0OfI0;
+    // A total-I0 spectrum is used only when its file had an I0 column.
+    bool totalI0OfI1Supplied = false;
+    bool totalI0OfI0Supplied = false;
+    QVector<Analyzed2DRes*> referenceMaps;  // two per reference row; not owned
 
     bool statsRangeSet = false;
     double statsRangeLow = 0.0;
@@ -108,6 +114,68 @@ public slots:
     void newEdgeSuggested(int);
     void newElmSuggested();
 
+    // Spectrum under the cursor (BodySpectrum.cpp)
+    void showXafsSpectrum(double x, double y);
+    void showXafsSpectrum();
+    void selectedDark(QString fname);
+    void clearDark();
+    void setI0DarkArea();
+    void setI1DarkArea();
+    void clearUpdateI0DarkArea();
+    void clearUpdateI1DarkArea();
+    void updateI0DarkArea();
+    void updateI1DarkArea();
+    void clearI0DarkArea();
+    void clearI1DarkArea();
+    void clearedBG();
+    void selectedBG(QString fnaem);
+    void newTotalI0ofI1File(QString fname);
+    void newTotalI0ofI0File(QString fname);
+    void clearedTotalI0ofI1();
+    void clearedTotalI0ofI0();
+
+    // Display and navigation (BodyDisplay.cpp)
+    void showData(int no);
+    void seekImage(int imgNo);
+    void prev();
+    void next();
+    void sliderMoved(int idx);
+    void draw(QPainter* p);
+    void cBarUpdating();
+    void cBarUpdated();
+    void onMouseMovedInDispA();
+    void dispImgSelected(bool);
+    void selectedNewRef();
+    void deglitch();
+    void showAnalyzedVals();
+
+    // Saving (BodySave.cpp); each returns whether everything was written
+    bool saveImage(QString fname);
+    bool saveImageWNum(QString fname, QString num);
+    bool saveAllImages(QString fname);
+    void showSaveDataDialog();
+    bool saveData(QString fname);
+    bool saveDataAsTiff(QString fname, int ext);
+    bool saveDataAsText(QString fname, int ext);
+    bool saveFlatDark();
+    bool saveEachSpectrum(QString fname);
+    bool saveEachNormalizedXafsSpectrum(QString fname);
+    bool saveEachRawXafsSpectrum(QString fname);
+    bool saveEachRawSpectrum(QString fname);
+
+public:
+    Spectrum makeXafsSpectrum(int x, int y, int dx, int dy);
+    Spectrum makeXafsSpectrumInRect(int x1, int y1, int x2, int y2);
+    Spectrum makeRawSpectrum(int x, int y, int dx, int dy);
+    Spectrum makeXCrossSection(int y, int dx, int dy, bool mu);
+    Spectrum makeYCrossSection(int x, int dx, int dy, bool mu);
+    // Energy shift of image pixel (x, y) from the energy-shift map.
+    double energyShiftAt(int x, int y);
+    SuggestElm suggestElmFromUi() const;
+    bool fillAnalyzeCond(AnalyzeCond& ac);
+    // The result map the analysis panel designates, null when none.
+    Analyzed2DRes* selectedMap() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -135,6 +203,18 @@ private:
     void refreshI1Stack();
     void forgetViewImages();
     static void showExposure(SelectDataFiles* selector, const QVector<TiffData*>& images);
+
+    BoxSpectrumConds boxSpectrumConds();
+    int bgLineType() const;
+    bool setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, bool& set,
+                       QRectF& area, QVector<double>& values);
+    bool loadTotalI0(const QString& fname, XafsSpectrum& total, bool& supplied);
+    SelectDataFiles* displayedSelector() const;
+    const QVector<TiffData*>& displayedStack() const;
+    TiffData* displayedImage() const;
+    void rerenderDisplayed(bool wholeStack);
+    int referenceIndex() const;
+    bool saveEachSpectrumAs(int kind, const QString& fname);
 };
 
 #endif

@@ -38,6 +38,8 @@ void Body::clearI1Files()
     SelectI1Files->clearFiles();
     i1Loader->dropOlderThan(++i1Generation);
     deleteTiffDataList(i1Images);
+    // Dark-area values belong to the images just freed.
+    i1DarkAreaValues.clear();
 }
 
 void Body::clearI0Files()
@@ -46,6 +48,7 @@ void Body::clearI0Files()
     SelectI0Files->clearFiles();
     i0Loader->dropOlderThan(++i0Generation);
     deleteTiffDataList(i0Images);
+    i0DarkAreaValues.clear();
 }
 
 void Body::readI1Files(QStringList files, bool newFile)
@@ -79,6 +82,7 @@ void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
     if (i1Loader->busy && !SelectI1Files->additionalSetup().ShowLatest->isChecked())
         return;
     refreshI1Stack();
+    showXafsSpectrum();
 }
 
 void Body::loadedI0(TiffData* data, int fNo, int totalFiles, int generation)
@@ -92,6 +96,9 @@ void Body::loadedI0(TiffData* data, int fNo, int totalFiles, int generation)
     data->cBar = mainColorBar;
     data->energy = SelectI0Files->addFile(data->file, fNo, totalFiles);
     i0Images.append(data);
+    if (i0Loader->busy && !SelectI0Files->additionalSetup().ShowLatest->isChecked())
+        return;
+    showXafsSpectrum();
 }
 
 // Image size and origin come from the first image; the slider and the file
@@ -127,10 +134,14 @@ void Body::finishedLoadI1Files()
     // The busy flag may still have been set when the last image arrived.
     refreshI1Stack();
     showExposure(SelectI1Files, i1Images);
+    updateI1DarkArea();
+    showXafsSpectrum();
 }
 
 void Body::finishedLoadI0Files()
 {
     cursorX = cursorY = 0;
     showExposure(SelectI0Files, i0Images);
+    updateI0DarkArea();
+    showXafsSpectrum();
 }
