@@ -121,6 +121,43 @@ private slots:
         QCOMPARE(EnergyOfFiles::energyByCalc(f, 2, false, D, 37), EnergyOfFiles::energyByCalc(f, 2, true, D, 37));
     }
 
+    void anglesUseTenDecimalPi()
+    {
+        // The degree conversions take pi as 3.1415926535; at 8 keV that differs
+        // from the full value by about 2e-7 eV, far above the rounding here.
+        const double pi10 = 3.1415926535;
+        const double e14 = HC / (2 * D * std::sin(14.0 / 180 * pi10));
+        QVERIFY(qAbs(EnergyOfFiles::energyOfAngle(14.0, D) - e14) < 1e-9);
+        QVERIFY(qAbs(braggEnergy(14.0 * M_PI / 180) - e14) > 1e-8);
+
+        EnergyOfFiles::CalcFields deg{14, 0.01, 15, 100};
+        const double e37 = HC / (2 * D * std::sin((0.01 * 37 + 14) / 180 * pi10));
+        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(deg, 2, false, D, 37) - e37) < 1e-9);
+
+        EnergyOfFiles::CalcFields f{8000, 1, 9000, 1000};
+        const double ta = std::asin(HC / 8000 / (2 * D)) / pi10 * 180;
+        const double tb = std::asin(HC / 9000 / (2 * D)) / pi10 * 180;
+        const double t = (tb - ta) / 1000 * 300 + ta;
+        const double e300 = HC / (D * 2 * std::sin(t / 180 * pi10));
+        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(f, 0, false, D, 300) - e300) < 1e-9);
+    }
+
+    void keVAndeVPatternsFromTheList()
+    {
+        EOFSetup w;
+        w.PatternList->setCurrentIndex(9);
+        QCOMPARE(w.Pattern->text(), QString("\\d_\\d\\d\\d\\d\\d\\dKeV"));
+        QCOMPARE(w.Factor->text(), QString("1000"));
+        QCOMPARE(w.energyOf("/x/Fe_7_112000KeV_3.tif", 2, 9), 7112.0);
+        w.PatternList->setCurrentIndex(6);
+        QCOMPARE(w.Factor->text(), QString("1"));
+        QCOMPARE(w.energyOf("/x/Fe_7112.50eV.tif", 2, 9), 7112.5);
+        // The suffix is matched in its own letter case.
+        QCOMPARE(w.energyOf("/x/Fe_7112.50EV.tif", 2, 9), 2.0);
+        w.PatternList->setCurrentIndex(3);
+        QCOMPARE(w.energyOf("/x/Fe_7112_50eV.tif", 2, 9), 7112.5);
+    }
+
     void angleStepsBelowReachFallBack()
     {
         const double reach = HC / (2 * D);

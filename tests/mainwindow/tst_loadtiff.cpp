@@ -206,6 +206,20 @@ private slots:
         QCOMPARE(deliveredNumbers(), QList<int>({0, 2, 3, 0, 1, 2, 3}));
     }
 
+    void liveIsMatchedAnywhereInItsOwnCase()
+    {
+        QVERIFY(QDir(dir.path()).mkpath("LiveRun"));
+        const QStringList files = {dir.filePath("live_0.img"), dir.filePath("LiveRun/a.img"),
+                                   dir.filePath("run_Live2.img"), dir.filePath("LIVE_3.img")};
+        for (const QString& f : files)
+            writeIm(f, 4, 3, 5);
+        LoadTiff::Request r = request(files, 1, 0, 0);
+        r.ignoreLive = true;
+        emit send(r);
+        QVERIFY(waitFinished(1));
+        QCOMPARE(deliveredNumbers(), QList<int>({0, 3}));
+    }
+
     void failedFilesSendNothingButCompletion()
     {
         QStringList files = tenFiles.mid(0, 3);
