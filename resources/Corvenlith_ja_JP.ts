@@ -339,6 +339,14 @@
         <source>BG File</source>
         <translation>BGファイル</translation>
     </message>
+    <message>
+        <source>BG Specturm</source>
+        <translation>BGスペクトル</translation>
+    </message>
+    <message>
+        <source>Spectrum at the position</source>
+        <translation>カーソル位置のスペクトル</translation>
+    </message>
 </context>
 <context>
     <name>EOFSetup</name>

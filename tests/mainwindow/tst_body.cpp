@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolBox>
+#include <QTranslator>
 #include <QtTest>
 
 #include <tiffio.h>
@@ -204,6 +205,22 @@ private slots:
         QCOMPARE(b.imageHeight, -1);
         QCOMPARE(b.SelectI1Files->Select->text(), QString("I1 Data"));
         QCOMPARE(b.SelectI0Files->Select->text(), QString("I0 Data"));
+    }
+
+    void japaneseTexts()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        {
+            Body b;
+            QCOMPARE(b.ShowStatistics->text(), QString::fromUtf8("統計表示"));
+            QCOMPARE(b.SelectI1Files->Select->text(), QString::fromUtf8("I1データ"));
+            QCOMPARE(b.specWindow->windowTitle(), QString::fromUtf8("カーソル位置のスペクトル"));
+            QCOMPARE(b.CBarAll->labelButton.text(), QString::fromUtf8("全体に設定"));
+            QCOMPARE(b.HWidth->text(), QString("10"));
+        }
+        QCoreApplication::removeTranslator(&t);
     }
 
     void everyConnectionSucceeds()

@@ -196,6 +196,20 @@ private slots:
         QVERIFY(!t.translate("Body", "Set All").isEmpty());
     }
 
+#ifdef CORVENLITH_TS
+    // Every collected text has its translation (scripts/lupdate.sh collects them).
+    void translationSourceIsFinished()
+    {
+        QFile ts(CORVENLITH_TS);
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        const QByteArray text = ts.readAll();
+        QVERIFY(text.contains("language=\"ja_JP\""));
+        QVERIFY(text.count("<message>") > 100);
+        QCOMPARE(text.count("type=\"unfinished\""), 0);
+        QCOMPARE(text.count("<translation></translation>"), 0);
+    }
+#endif
+
 #ifdef CORVENLITH_BIN
     // The program reads the named configuration, shows its window and keeps
     // running its event loop until it is told to stop.
