@@ -347,6 +347,14 @@
         <source>Spectrum at the position</source>
         <translation>カーソル位置のスペクトル</translation>
     </message>
+    <message>
+        <source>Tiff File (*.tif)</source>
+        <translation>Tiffファイル (*.tif)</translation>
+    </message>
+    <message>
+        <source>Data File (*.dat)</source>
+        <translation>データファイル (*.dat)</translation>
+    </message>
 </context>
 <context>
     <name>EOFSetup</name>

@@ -2,6 +2,7 @@
 // a PNG (scripts/screenshot.sh). Test-only: the program has no such option.
 #include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -95,7 +96,13 @@ int main(int argc, char** argv)
     body.readI1Files(i1Files, true);
     for (int i = 0; i < 200 && done.count() < 2; ++i)
         done.wait(100);
-    QTimer::singleShot(300, &app, &QCoreApplication::quit);
+    QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    app.exec();
+    // The cursor over the larger disc draws the profiles and the spectrum.
+    const QPoint at(body.dispA->width() * 60 / side, body.dispA->height() * 70 / side);
+    QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(body.dispA, &move);
+    QTimer::singleShot(200, &app, &QCoreApplication::quit);
     app.exec();
     if (!body.grab().save(out)) {
         fprintf(stderr, "cannot write %s\n", argv[1]);
