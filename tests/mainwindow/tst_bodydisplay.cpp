@@ -226,6 +226,30 @@ private slots:
         QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
         b.clearedTotalI0ofI1();
         QVERIFY(b.totalI0OfI1.isEmpty());
+
+        // A monochromator-angle file carries I0: it replaces the I0 stack,
+        // point by point of the I1 stack; clearing the selector forgets it.
+        const QString angle = dir.filePath("i0.9809");
+        QFile g(angle);
+        QVERIFY(g.open(QIODevice::WriteOnly | QIODevice::Text));
+        g.write("9809 test\nD= 3.13553\nOffset 0 0 0 0\n");
+        for (int k = 0; k < 8; ++k)
+            g.write(QByteArray("1 ") + QByteArray::number(12.8 - 0.01 * k) + " 0 " + QByteArray::number(1e6 + 1000 * k) + " 5000\n");
+        g.close();
+        b.newTotalI0ofI1File(angle);
+        QVERIFY(b.totalI0OfI1Supplied);
+        QCOMPARE(b.totalI0OfI1.i0Curve.size(), 8);
+        const Spectrum withTotal = b.makeXafsSpectrum(20, 15, 3, 3);
+        QCOMPARE(withTotal.size(), 12);
+        for (int k = 0; k < 12; ++k) {
+            const double i1 = b.i1Images[k]->sumBox(20, 15, 3, 3) - b.darkImage->sumBox(20, 15, 3, 3) / 2;
+            const double want = k < 8 ? std::log(b.totalI0OfI1.i0Curve.yAt(k) / i1) : 1.0;
+            QVERIFY(std::abs(withTotal.points[k].y() - want) < 1e-9);
+        }
+        QVERIFY(b.totalI0OfI1.i0Curve.yAt(0) >= 1e6);
+        b.TotalI0ofI1XAFS->cleared();
+        QVERIFY(!b.totalI0OfI1Supplied);
+        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
     }
 
     void stepsShowTheImageOfEitherStack()

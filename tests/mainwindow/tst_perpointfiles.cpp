@@ -1,6 +1,7 @@
 #include "mainwindow/PerPointSpectra.h"
 #include "mainwindow/SafeSave.h"
 
+#include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
 
@@ -164,6 +165,50 @@ private slots:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) QCOMPARE(t.pixelValue(x, y), double(samples[y * w + x]));
         QCOMPARE(entries(dir.path()), QStringList({"a.png", "m.tif"}));
+    }
+
+    void resultMapsReadBack()
+    {
+        QTemporaryDir dir;
+        Analyzed2DRes map("m");
+        QVERIFY(!SafeSave::mapAsTiff(map, dir.filePath("none.tif"), false, 0, 1, false));
+        QVERIFY(!SafeSave::mapAsText(map, dir.filePath("none.dat"), false, false, false));
+        QVERIFY(entries(dir.path()).isEmpty());
+
+        // 3 x 3 blocks on a 9 x 7 map: 3 blocks per row, 2 rows.
+        AnalyzeCond g;
+        g.set(9, 7, 1, 1, QRectF(0, 0, 9, 7), -1, -1);
+        map.setCond(g);
+        map.allocData();
+        g.reset();
+        do {
+            map.setData(g.curX, g.curY, 1, 1, g.curX * 10.0 + g.curY);
+        } while (g.next());
+
+        for (bool asAnalyzed : {false, true}) {
+            const QString path = dir.filePath(asAnalyzed ? "blocks.tif" : "pixels.tif");
+            QVERIFY(SafeSave::mapAsTiff(map, path, true, 0, 80, asAnalyzed));
+            quint16* want = map.tiffDataForSave(true, 0, 80, asAnalyzed);
+            TiffData t;
+            QVERIFY(t.load(path, ErrPoints()));
+            const int w = asAnalyzed ? 3 : 9;
+            const int h = asAnalyzed ? 2 : 7;
+            QCOMPARE(int(t.width), w);
+            QCOMPARE(int(t.height), h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) QCOMPARE(t.pixelValue(x, y), double(want[y * w + x]));
+            delete[] want;
+        }
+
+        // The text export is the map's own, written whole.
+        const QString direct = dir.filePath("direct.txt");
+        QVERIFY(map.saveAsText(QFileInfo(direct), false, true, true));
+        const QString safe = SafeSave::numberedName(dir.filePath("m.xyz"), 0, "dat");
+        QCOMPARE(safe, QFileInfo(dir.filePath("m-0.dat")).absoluteFilePath());
+        QVERIFY(SafeSave::mapAsText(map, safe, false, true, true));
+        QCOMPARE(readAll(safe), readAll(direct));
+        QVERIFY(!SafeSave::mapAsText(map, dir.filePath("direct.txt/m.dat"), false, true, true));
+        QCOMPARE(entries(dir.path()), QStringList({"blocks.tif", "direct.txt", "m-0.dat", "pixels.tif"}));
     }
 };
 
