@@ -130,12 +130,13 @@ void Body::showExposure(SelectDataFiles* selector, const QVector<TiffData*>& ima
 void Body::finishedLoadI1Files()
 {
     cursorX = cursorY = 0;
-    specWindow->autoRange = false;
     // The busy flag may still have been set when the last image arrived.
     refreshI1Stack();
     showExposure(SelectI1Files, i1Images);
     updateI1DarkArea();
+    // The first spectrum of the finished stack still sets the energy range.
     showXafsSpectrum();
+    specWindow->autoRange = false;
 }
 
 void Body::finishedLoadI0Files()

@@ -317,10 +317,22 @@ private slots:
         QSignalSpy done(&b, &Body::finishBatchExec);
 
         b.specWindow->autoRange = false;
+        b.SelectI1Files->setShowLatest(false);
         b.readI1Files(first, true);
         QVERIFY(b.specWindow->autoRange);  // the new stack sets the energy range
         QVERIFY(waitLoaded(b, done, 1));
         QVERIFY(!b.specWindow->autoRange);
+        // The finished stack set the spectrum view's energy range.
+        QVERIFY(b.specWindow->xMin >= 8949.0 && b.specWindow->xMin <= 8951.0);
+        QVERIFY(b.specWindow->xMax >= 8962.0 && b.specWindow->xMax <= 8963.0);
+        // Also when no spectrum was drawn while the loader was busy: the
+        // completion draws one before it stops the automatic range.
+        b.specWindow->autoRange = true;
+        b.specWindow->xMin = 0.0;
+        b.specWindow->xMax = 1.0;
+        b.finishedLoadI1Files();
+        QVERIFY(!b.specWindow->autoRange);
+        QVERIFY(b.specWindow->xMin >= 8949.0 && b.specWindow->xMax <= 8963.0);
         QCOMPARE(done.last().at(0).toInt(), 4);
         QCOMPARE(b.i1Images.size(), 6);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8950, 8952.5, 8955, 8957.5, 8960, 8962.5}));
@@ -352,6 +364,7 @@ private slots:
         QCOMPARE(b.imageWidth, 20);
         QCOMPARE(b.imageHeight, 16);
         QCOMPARE(b.SelectI1Files->Selected->count(), 3);
+        QVERIFY(b.specWindow->xMin >= 9099.0 && b.specWindow->xMax <= 9111.0);
         QVERIFY(b.i0Images.isEmpty());
     }
 
