@@ -12,9 +12,7 @@ DispA::DispA(QWidget* parent) : QFrame(parent)
 
 double DispA::zoomFactorOf(double steps)
 {
-    if (steps < 0) return 1.1;
-    if (steps > 0) return 1.0 / 1.1;
-    return 1.0;
+    return steps < 0 ? 1.1 : 1.0 / 1.1;
 }
 
 void DispA::paintEvent(QPaintEvent*)
