@@ -3,7 +3,6 @@
 #include "_FileDialog.h"
 #include "ui_XafsFileSelect.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -39,13 +38,8 @@ void XafsFileSelect::fileSelected(QString fname)
 {
     fileChosen = true;
     Selected->setText(fname);
-    // The next Select opens where this file is; a folder that cannot be
-    // resolved would send the dialog to the working directory, so it stays.
-    const QString dir = fname.isEmpty() ? QString() : QFileInfo(fname).absoluteDir().canonicalPath();
-    if (!dir.isEmpty())
-        dialog->setDirectory(dir);
-    else
-        qDebug() << "XafsFileSelect: no folder for" << fname;
+    // The next Select opens where this file is (empty when its folder is not there).
+    dialog->setDirectory(QFileInfo(fname).absoluteDir().canonicalPath());
     emit newFile(fname);
 }
 
