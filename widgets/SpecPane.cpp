@@ -203,5 +203,6 @@ void SpecPane::saveData(QString fname)
     };
     current.save(path("T"), true);
     reference.save(path("std"), false);
-    for (int i = 0; i < others.size(); ++i) others[i].save(path(QString("other%1").arg(i)), false);
+    for (int i = 0; i < others.size(); ++i)
+        if (others[i]) others[i]->save(path(QString("other%1").arg(i)), false);
 }

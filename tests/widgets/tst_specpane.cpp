@@ -475,10 +475,11 @@ private slots:
         XafsSpectrum other;
         for (int E = 8900; E <= 9100; E += 10) other.append(E, (E - 8900) % 40);
         other.kind = false;
-        pane.others = {other};
+        pane.others = {&other, nullptr};
         pane.pens = {QPen(blue, 3)};
         QCOMPARE(countPixels(paint(pane), blue.rgb()), 0);
-        pane.others[0].kind = true;
+        // The view draws the spectrum as its owner has it at the paint.
+        other.kind = true;
         QVERIFY(countPixels(paint(pane), blue.rgb()) > 100);
 
         // Without a pen the index's line colour draws it.
@@ -513,7 +514,7 @@ private slots:
         XafsSpectrum o0(edgeSpectrum(8850, 9150, 10), "o0", 1, 3.0, SuggestElm());
         XafsSpectrum o1(edgeSpectrum(8900, 9100, 20), "o1", 0, 0, SuggestElm());
         pane.setXafsSpectrum(cur);
-        pane.others = {o0, o1};
+        pane.others = {&o0, &o1};
         pane.saveData(dir.filePath("run.dat"));
 
         const QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
@@ -558,6 +559,56 @@ private slots:
         QCOMPARE(QDir(dir2.path()).entryList(QDir::Files).size(), 2);
     }
 
+    void saveDataFileLayout()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        SpecPane pane;
+        XafsSpectrum cur;
+        cur.append(8990, 1.5);
+        cur.append(9000, 2.25);
+        cur.append(9010.5, 3);
+        cur.doubleNormalizedPreBaseCurve.append(8990, 0.1);
+        cur.doubleNormalizedPreBaseCurve.append(9000, -0.25);
+        cur.energyOffset = 0.5;
+        cur.midx = 9000.25;
+        cur.dMut = 0.123456789;
+        cur.pre.c0 = 1;
+        cur.pre.k = 0.0001;
+        cur.post.c0 = 2;
+        cur.post.k = -0.5;
+        cur.post.c1 = 3;
+        cur.post.c2 = 1e-7;
+        pane.setXafsSpectrum(cur);
+        XafsSpectrum other(cur);
+        other.energyOffset = 100;
+        pane.others = {nullptr, &other};
+        pane.saveData(dir.filePath("s.dat"));
+
+        const QByteArray header = "###Corvenlith::XafsSpectrum\n"
+                                  "# midx    : 9000.25\n"
+                                  "# dMut    : 0.123457\n"
+                                  "# pre   vic : 1 0.0001 0 0\n"
+                                  "# poste vic : 2 -0.5 3 1e-07\n"
+                                  "#\n"
+                                  "# x  double-normalized-pre-base y pre post\n";
+        // x less the offset only in the current's file; a missing
+        // double-normalised value is 0; the lines at the stored energies.
+        QCOMPARE(readBytes(dir.filePath("s-T.dat")), header
+                     + "8989.5\t0.1\t1.5\t1.899\t-4493\n"
+                       "8999.5\t-0.25\t2.25\t1.9\t-4498\n"
+                       "9010\t0\t3\t1.90105\t-4503.25\n");
+        QCOMPARE(readBytes(dir.filePath("s-other1.dat")), header
+                     + "8990\t0.1\t1.5\t1.899\t-4493\n"
+                       "9000\t-0.25\t2.25\t1.9\t-4498\n"
+                       "9010.5\t0\t3\t1.90105\t-4503.25\n");
+        QVERIFY(!QFile::exists(dir.filePath("s-other0.dat")));
+        QCOMPARE(readBytes(dir.filePath("s-std.dat")),
+                 QByteArray("###Corvenlith::XafsSpectrum\n# midx    : 0\n# dMut    : 0\n"
+                            "# pre   vic : 0 0 0 0\n# poste vic : 0 0 0 0\n#\n"
+                            "# x  double-normalized-pre-base y pre post\n"));
+    }
+
     void degenerateSpectraPaint()
     {
         const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -582,8 +633,9 @@ private slots:
             Spectrum s;
             for (const QPointF& p : pts) s.append(p);
             pane.setXafsSpectrum(XafsSpectrum(s, "x", 1, 0, SuggestElm()));
-            pane.others = {XafsSpectrum(s, "o", 0, 0, SuggestElm())};
-            pane.reference = pane.others[0];
+            XafsSpectrum other(s, "o", 0, 0, SuggestElm());
+            pane.others = {&other};
+            pane.reference = other;
             pane.setRawSpectrum(s);
             for (int mode = 0; mode < 4; ++mode) {
                 pane.setNormalize(mode == 1);
@@ -598,6 +650,7 @@ private slots:
                 QVERIFY(!pane.ui.ExtMsg->text().isEmpty());
             }
             pane.ui.ResetXScale->click();
+            pane.others.clear();
         }
         // Nine images give no Fourier bin at all.
         Spectrum nine;
