@@ -82,6 +82,8 @@ public:
     bool totalI0OfI1Supplied = false;
     bool totalI0OfI0Supplied = false;
     QVector<Analyzed2DRes*> referenceMaps;  // two per reference row; not owned
+    bool unusableDarkExpTimeSaid = false;  // the dark exposure text was reported unusable
+    QString unusableDarkExpTimeReported;
 
     bool statsRangeSet = false;
     double statsRangeLow = 0.0;

@@ -37,6 +37,19 @@ BoxSpectrumConds Body::boxSpectrumConds()
     c.imageHeight = imageHeight;
     c.dark = darkImage;
     c.darkExpTime = numberOf(DarkExpTime);
+    // Without a usable exposure the dark cannot be scaled and is left out;
+    // said once per text, not on every mouse move.
+    if (darkImage && !(std::isfinite(c.darkExpTime) && c.darkExpTime > 0)) {
+        if (!unusableDarkExpTimeSaid || DarkExpTime->text() != unusableDarkExpTimeReported) {
+            qDebug().noquote() << "Dark exposure time" << DarkExpTime->text()
+                               << "is not usable: dark not subtracted";
+            unusableDarkExpTimeReported = DarkExpTime->text();
+            unusableDarkExpTimeSaid = true;
+        }
+        c.dark = nullptr;
+    } else {
+        unusableDarkExpTimeSaid = false;
+    }
     c.i1ExpTime = numberOf(SelectI1Files->ExpTime);
     c.i0ExpTime = numberOf(SelectI0Files->ExpTime);
     if (i1DarkAreaSet) {
