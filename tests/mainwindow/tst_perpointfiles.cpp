@@ -206,7 +206,14 @@ private slots:
         const QString safe = SafeSave::numberedName(dir.filePath("m.xyz"), 0, "dat");
         QCOMPARE(safe, QFileInfo(dir.filePath("m-0.dat")).absoluteFilePath());
         QVERIFY(SafeSave::mapAsText(map, safe, false, true, true));
-        QCOMPARE(readAll(safe), readAll(direct));
+        // The header's time stamp may differ by the time between the writes.
+        auto withoutDate = [](QByteArray text) {
+            const int at = text.indexOf("# Date");
+            if (at >= 0) text.remove(at, text.indexOf('\n', at) - at);
+            return text;
+        };
+        QVERIFY(readAll(safe).contains("# Date"));
+        QCOMPARE(withoutDate(readAll(safe)), withoutDate(readAll(direct)));
         QVERIFY(!SafeSave::mapAsText(map, dir.filePath("direct.txt/m.dat"), false, true, true));
         QCOMPARE(entries(dir.path()), QStringList({"blocks.tif", "direct.txt", "m-0.dat", "pixels.tif"}));
     }
