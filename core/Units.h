@@ -3,6 +3,8 @@
 
 #include <QObject>
 
+#include "PhysConst.h"
+
 // The monochromator crystal's lattice spacing, in angstrom.
 class Units : public QObject
 {
@@ -11,7 +13,7 @@ class Units : public QObject
 public:
     explicit Units(QObject* parent = nullptr);
 
-    double D = 3.13553;
+    double D = PhysConst::defaultD;
 
 public slots:
     void setD(double D);

@@ -81,7 +81,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
         if (E < from)
             continue;
         const double yv = pointY(source, i);
-        const double L = hc / E;
+        const double L = PhysConst::hc / E;
         const double L3 = L * L * L;
         const double L4 = L3 * L;
         s0 += 1;

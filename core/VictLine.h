@@ -4,6 +4,7 @@
 #include <QPointF>
 #include <QVector>
 
+#include "PhysConst.h"
 #include "Spectrum.h"
 
 // One background line of an absorption spectrum (pre-edge or post-edge):
@@ -30,7 +31,7 @@ public:
     double baseValue(double E) const
     {
         if (lineType == 0) {
-            const double L = hc / E;
+            const double L = PhysConst::hc / E;
             return (c2 * L + c1) * (L * L * L) + c0;
         }
         return k * E + c0;
@@ -45,8 +46,6 @@ public:
     void correctWithPre(const VictLine& pre);
     void genInterpolatedInPost(const VictLine& post);
     void genInterpolatedInPre(const VictLine& pre);
-
-    static constexpr double hc = 12398.424360387684;  // eV x angstrom
 
     bool fitted = false;
     int lineType = 1;          // 0 Victoreen, anything else straight

@@ -1,5 +1,7 @@
 #include "XafsSpectrum.h"
 
+#include "PhysConst.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QStringList>
@@ -470,7 +472,7 @@ bool XafsSpectrum::read9809(const QString& file)
     }
     QTextStream in(&f);
     Spectrum mu, i0, i1;
-    double D = defaultD;
+    double D = PhysConst::defaultD;
     bool header = true;
     while (!in.atEnd()) {
         const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
@@ -492,7 +494,7 @@ bool XafsSpectrum::read9809(const QString& file)
         const double theta = items[1].toDouble();
         const double I0 = items[3].toDouble();
         const double I = items[4].toDouble();
-        const double E = hc / (2 * D * std::sin(theta * 3.1415926535 / 180));
+        const double E = PhysConst::hc / (2 * D * std::sin(theta * PhysConst::pi / 180));
         const double m = (I0 * I > 0) ? std::log(I0 / I) : 1.0;
         if (!std::isfinite(E) || !std::isfinite(m))
             continue;

@@ -67,9 +67,6 @@ public:
     double dMut = 0;      // post(E0) - pre(E0)
     double fraction = 0.5;  // fraction between the lines at which midx was found
 
-    static constexpr double hc = 12398.424360387684;   // eV x angstrom
-    static constexpr double defaultD = 3.13553;        // monochromator crystal (angstrom)
-
 private:
     double correlationWith(double shift, const XafsSpectrum& reference,
                            bool referenceRising) const;

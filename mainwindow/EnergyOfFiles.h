@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include "core/PhysConst.h"
+
 class QTextStream;
 
 // Photon energies of the image files of a stack, without widgets: from the
@@ -11,8 +13,8 @@ class QTextStream;
 // monochromator angles. EOFSetup reads its fields and calls these.
 namespace EnergyOfFiles {
 
-constexpr double hc = 12398.424360387684;  // eV x angstrom
-constexpr double pi = 3.1415926535;        // the angle conversions use this value
+using PhysConst::hc;
+using PhysConst::pi;
 
 enum Unit { UnitEV = 0, UnitKeV = 1, UnitDeg = 2 };
 
