@@ -61,10 +61,9 @@ void SpecPane::draw(QPainter* p)
     }
 
     const QVector<ElemRowInfo> rows = elemRows ? elemRows() : QVector<ElemRowInfo>();
-    // Markers are energies; the raw axis counts images.
-    if (!raw) drawMarkers(p, rows);
+    drawMarkers(p, rows);
     drawFrameAndAxes(p);
-    if (!raw) drawElemLabels(p, rows);
+    drawElemLabels(p, rows);
     if (raw) drawRaw(p, rawCount);
 
     ui.ExtMsg->setText(SpecPaneMath::messageLine(current.dMut, current.midx, current.outOfRange,
