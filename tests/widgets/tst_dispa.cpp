@@ -32,6 +32,7 @@ private slots:
     void dragMovesNearerLimit();
     void pressHalfwayTakesNeither();
     void grabbedBarRunsDarkToBright();
+    void barPixmapRows();
 };
 
 void TstDispA::initTestCase()
@@ -307,6 +308,29 @@ void TstDispA::grabbedBarRunsDarkToBright()
     QVERIFY(greyAt(img, x, 40) > 235);  // above the upper
     const int middle = greyAt(img, x, 150);
     QVERIFY(middle > 100 && middle < 156);
+}
+
+void TstDispA::barPixmapRows()
+{
+    // Row r of the pixmap shows the table at widget height trunc((599 - r) H / 600),
+    // as a fraction of H; the limit lines sit at rows trunc((1 - limit) 600).
+    ColorBar bar;
+    bar.imageFormat = QImage::Format_Grayscale8;
+    bar.resize(20, 300);
+    bar.lowerLimit = 0.3;
+    bar.upperLimit = 0.9;
+    bar.paintCBar();
+    QImage img = bar.barPixmap.toImage();
+    QCOMPARE(img.size(), QSize(20, 600));
+    for (int r : {101, 179, 250, 300, 419, 421, 480, 501}) {
+        const int h = (599 - r) * 300 / 600;
+        double t = (double(h) / 300 - 0.3) / 0.6;
+        t = qBound(0.0, t, 1.0);
+        const int g = qMin(255, int(256 * t));
+        QCOMPARE(QColor(img.pixel(2, r)), QColor(g, g, g));
+    }
+    QCOMPARE(QColor(img.pixel(2, 420)), QColor(0, 192, 255));  // trunc(0.7 * 600)
+    QCOMPARE(QColor(img.pixel(2, 59)), QColor(0, 192, 255));   // trunc(0.1 * 600) = 59
 }
 
 QTEST_MAIN(TstDispA)
