@@ -57,11 +57,13 @@ int ChCoord::pix(double v)
     return static_cast<int>(std::trunc(std::clamp(v, -lim, lim)));
 }
 
-// Going through the fraction keeps both ends exact and maps an empty range
-// onto its start instead of dividing by zero.
+// Scale first, as every plot of the system truncates these to whole pixels;
+// an empty range maps onto its start instead of dividing by zero.
 double ChCoord::linear(double v, double from0, double from1, double to0, double to1)
 {
-    return fraction(v - from0, from1 - from0) * (to1 - to0) + to0;
+    const double scale = (to1 - to0) / (from1 - from0);
+    if (!std::isfinite(scale)) return to0;
+    return scale * (v - from0) + to0;
 }
 
 double ChCoord::r2sx(double v) const { return linear(v, realX0, realX1, plotX0, plotX1); }

@@ -19,6 +19,7 @@ private slots:
     void plotAreaMargins();
     void conversionsHitBothEnds_data();
     void conversionsHitBothEnds();
+    void conversionsScaleFirst();
     void emptyRangesStayFinite();
     void autoTicksExamples_data();
     void autoTicksExamples();
@@ -62,6 +63,26 @@ void TstPlotMath::conversionsHitBothEnds_data()
     QTest::newRow("backwards") << 17.5 << 3.0;
     QTest::newRow("negative") << -1e-6 << -3e-6;
     QTest::newRow("energies") << 8900.0 << 9400.0;
+}
+
+void TstPlotMath::conversionsScaleFirst()
+{
+    // (plot span / real span) x (v - real start) + plot start, in that order:
+    // on a 502-pixel plot 8900 .. 9100 eV, 9100 eV lands just short of 477
+    // and is drawn in column 476.
+    ChCoord c;
+    c.setScreenArea(0, 400, 502, 0);
+    c.calcPlotArea();
+    QCOMPARE(c.plotX0, 50.0);
+    QCOMPARE(c.plotX1, 477.0);
+    c.setRealXRange(8900, 9100);
+    const double expected = (477.0 - 50.0) / (9100.0 - 8900.0) * (9100.0 - 8900.0) + 50.0;
+    QVERIFY(c.r2sx(9100) == expected);
+    QCOMPARE(ChCoord::pix(c.r2sx(9100)), 476);
+    c.setScreenArea(0, 400, 472, 0);
+    c.calcPlotArea();
+    QCOMPARE(ChCoord::pix(c.r2sx(9000)), 247);
+    QCOMPARE(ChCoord::pix(c.r2sx(8900)), 47);
 }
 
 void TstPlotMath::conversionsHitBothEnds()
