@@ -1,0 +1,321 @@
+#include "EShiftMapFile.h"
+
+#include "core/AnalyzeCond.h"
+#include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
+#include "core/StringUtil.h"
+#include "core/Units.h"
+#include "mainwindow/SafeSave.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTextStream>
+#include <QVector>
+
+#include <cmath>
+
+namespace EShiftMapFile {
+
+const char* const magic = "###Corvenlith::KWOP";
+const char* const shortMagic = "###KWOP";
+const char* const separator = "##-----------------";
+
+namespace {
+
+// The prefixes of the key lines, padded to 24 characters and followed by ": ".
+const QString keyRecordDate = QStringLiteral("Record Date             : ");
+const QString keyStdEdge = QStringLiteral("Std Edge Energy [eV]    : ");
+const QString keySpacing = QStringLiteral("Spacing [nm]            : ");
+const QString keyXOffset = QStringLiteral("X Offset [pix]          : ");
+const QString keyYOffset = QStringLiteral("Y Offset [pix]          : ");
+const QString keyWidth = QStringLiteral("Width [pix]             : ");
+const QString keyHeight = QStringLiteral("Height [pix]            : ");
+const QString keyBinHalfWidth = QStringLiteral("Bin Half Width [pix]    : ");
+const QString keyBinHalfHeight = QStringLiteral("Bin Half Height [pix]   : ");
+const QString keyAreaX0 = QStringLiteral("Area X0                 : ");
+const QString keyAreaX1 = QStringLiteral("Area X1                 : ");
+const QString keyAreaY0 = QStringLiteral("Area Y0                 : ");
+const QString keyAreaY1 = QStringLiteral("Area Y1                 : ");
+const QString keyStdFileName = QStringLiteral("Std File Name           : ");
+const QString keyMapHeight = QStringLiteral("Map Height              : ");
+const QString keyMapWidth = QStringLiteral("Map Width               : ");
+
+constexpr double pi = 3.1415926535;
+
+// The first item after key when line starts with it; false without one.
+bool valueOf(const QString& line, const QString& key, QString& value)
+{
+    if (!startsWithKey(line, key)) return false;
+    const QStringList items = itemsAfterKey(line, key);
+    if (items.isEmpty() || items.first().isEmpty()) return false;
+    value = items.first();
+    return true;
+}
+
+void invalidFile(const QString& fname)
+{
+    qDebug().noquote() << "Invalid Energy Map Data File : " + fname;
+}
+
+// The whitespace-separated numbers of text, at most n of them. False, with a
+// debug line, at the first item that is no number.
+bool readNumbers(const QString& text, qint64 n, QVector<double>& values)
+{
+    values.clear();
+    values.reserve(int(std::min<qint64>(n, text.size() / 2 + 1)));
+    const QChar* c = text.constData();
+    const int size = text.size();
+    int i = 0;
+    while (values.size() < n) {
+        while (i < size && c[i].isSpace()) ++i;
+        if (i >= size) break;
+        const int start = i;
+        while (i < size && !c[i].isSpace()) ++i;
+        bool ok = false;
+        const QStringRef item = text.midRef(start, i - start);
+        const double v = item.toDouble(&ok);
+        if (!ok) {
+            qDebug().noquote() << "Not a number in the energy map:" << item.left(40).toString();
+            return false;
+        }
+        values.append(v);
+    }
+    return true;
+}
+
+}  // namespace
+
+double angleOf(double E, double d)
+{
+    const double r = hc / E / (2 * d);
+    if (std::fabs(r) > 1) return -1.0;  // a shift that is not a number stays one
+    return std::asin(r) / pi * 180.0;
+}
+
+bool hasAngle(double E, double d)
+{
+    if (!(E > 0 && d > 0)) return false;
+    const double r = hc / E / (2 * d);
+    return std::isfinite(r) && r <= 1;
+}
+
+double shiftOfAngle(double v, double theta0, double E0, double d)
+{
+    return E0 - hc / (2 * std::sin((v + theta0) / 180.0 * pi) * d);
+}
+
+EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double stdEdgeEnergy,
+                   double spacing)
+{
+    EMPHeader h;
+    h.xOffset = xOffset;
+    h.yOffset = yOffset;
+    h.width = grid.width;
+    h.height = grid.height;
+    h.binHalfWidth = grid.xw;
+    h.binHalfHeight = grid.yw;
+    h.areaX0 = grid.x0;
+    h.areaX1 = grid.x1;
+    h.areaY0 = grid.y0;
+    h.areaY1 = grid.y1;
+    h.stdEdgeEnergy = stdEdgeEnergy;
+    h.spacing = spacing;
+    h.valid = true;
+    return h;
+}
+
+bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& header,
+           const QString& stdFileName, int imageWidth, int imageHeight, const QDateTime& recordDate)
+{
+    Units units;
+    units.setD(header.spacing);
+    const double d = units.D;
+    const double e0 = header.stdEdgeEnergy;
+    if (!hasAngle(e0, d)) {
+        qDebug().noquote() << "No angle at the edge energy" << e0 << "with spacing" << d
+                           << ": energy map not written to" << fname;
+        return false;
+    }
+    const double theta0 = angleOf(e0, d);
+    const QString path = fileNameWithSuffix(fname, QStringLiteral("emp"));
+
+    return SafeSave::viaTempFile(path, [&](const QString& tmpPath) {
+        QFile f(tmpPath);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            qDebug().noquote() << "Can not open" << fname;
+            return false;
+        }
+        QTextStream out(&f);
+        out << magic << "\n";
+        out << keyRecordDate << recordDate.toString(QStringLiteral("yy/MM/dd hh:mm:ss.zzz")) << "\n";
+        out << keyStdEdge << e0 << "\n";
+        out << keySpacing << d << "\n";
+        out << keyXOffset << header.xOffset << "\n";
+        out << keyYOffset << header.yOffset << "\n";
+        out << keyWidth << header.width << "\n";
+        out << keyHeight << header.height << "\n";
+        out << keyBinHalfWidth << header.binHalfWidth << "\n";
+        out << keyBinHalfHeight << header.binHalfHeight << "\n";
+        out << keyAreaX0 << header.areaX0 << "\n";
+        out << keyAreaX1 << header.areaX1 << "\n";
+        out << keyAreaY0 << header.areaY0 << "\n";
+        out << keyAreaY1 << header.areaY1 << "\n";
+        out << keyStdFileName << stdFileName << "\n";
+        const int mapW = map.width(), mapH = map.height();
+        out << keyMapHeight << mapH << "\n";
+        for (int i = 0; i < mapH; i++) out << keyMapWidth << i << " " << mapW << "\n";
+        out << separator << "\n";
+
+        logWithTime(QStringLiteral("EMap Write Start : "));
+        for (int y = 0; y < imageHeight; y++) {
+            for (int x = 0; x < imageWidth; x++) {
+                const double s = (x < mapW && y < mapH) ? map.valueAt(x, y) : 0.0;
+                out << QStringLiteral("%1 ").arg(angleOf(e0 - s, d) - theta0, 0, 'g');
+            }
+            out << "\n";
+        }
+        logWithTime(QStringLiteral("EMap Write End   : "));
+        out.flush();
+        const bool ok = out.status() == QTextStream::Ok && f.error() == QFileDevice::NoError;
+        f.close();
+        return ok && f.error() == QFileDevice::NoError;
+    });
+}
+
+EMPHeader readHeader(QTextStream& in)
+{
+    EMPHeader h;
+    const QString first = in.atEnd() ? QString() : in.readLine();
+    if (!first.startsWith(QLatin1String(shortMagic)) && !first.startsWith(QLatin1String(magic))) {
+        qDebug().noquote() << "Not a emp file.";
+        return h;
+    }
+    bool sawWidth = false, sawHeight = false, sawEdge = false, sawSpacing = false;
+    QString v;
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.startsWith(QLatin1String(separator))) {
+            h.valid = sawWidth && sawHeight && sawEdge && sawSpacing;
+            return h;
+        }
+        if (valueOf(line, keyXOffset, v)) {
+            h.xOffset = v.toInt();
+        } else if (valueOf(line, keyYOffset, v)) {
+            h.yOffset = v.toInt();
+        } else if (valueOf(line, keyWidth, v)) {
+            h.width = v.toInt();
+            sawWidth = true;
+            qDebug().noquote() << "emp W" << h.width;
+        } else if (valueOf(line, keyHeight, v)) {
+            h.height = v.toInt();
+            sawHeight = true;
+            qDebug().noquote() << "emp H" << h.height;
+        } else if (valueOf(line, keyBinHalfWidth, v)) {
+            h.binHalfWidth = v.toInt();
+        } else if (valueOf(line, keyBinHalfHeight, v)) {
+            h.binHalfHeight = v.toInt();
+        } else if (valueOf(line, keyAreaX0, v)) {
+            h.areaX0 = v.toInt();
+        } else if (valueOf(line, keyAreaX1, v)) {
+            h.areaX1 = v.toInt();
+        } else if (valueOf(line, keyAreaY0, v)) {
+            h.areaY0 = v.toInt();
+        } else if (valueOf(line, keyAreaY1, v)) {
+            h.areaY1 = v.toInt();
+        } else if (valueOf(line, keyStdEdge, v)) {
+            h.stdEdgeEnergy = v.toDouble();
+            sawEdge = true;
+        } else if (valueOf(line, keySpacing, v)) {
+            h.spacing = v.toDouble();
+            sawSpacing = true;
+        }
+    }
+    return h;  // no separator: not valid, whatever was found
+}
+
+LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, AnalyzeCond& calibGrid,
+                LoadSettings& settings)
+{
+    QFile f(fname);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << "Can not open" << fname;
+        return LoadResult::CannotOpen;
+    }
+    QTextStream in(&f);
+    empH = readHeader(in);
+    if (!empH.valid) {
+        invalidFile(fname);
+        return LoadResult::InvalidHeader;
+    }
+
+    if (settings.checkSize
+        && (empH.height != settings.imageHeight || empH.width != settings.imageWidth)) {
+        if (settings.imageWidth < 0 && settings.imageHeight < 0) {
+            settings.imageWidth = empH.width;
+            settings.imageHeight = empH.height;
+        } else {
+            qDebug().noquote() << QStringLiteral(
+                                      "Loading Energy Map size : %1 x %2 : is not matched to the "
+                                      "current image size : %3 x %4")
+                                      .arg(empH.width)
+                                      .arg(empH.height)
+                                      .arg(settings.imageWidth)
+                                      .arg(settings.imageHeight);
+            empH.valid = false;
+            return LoadResult::SizeMismatch;
+        }
+    }
+
+    Units units;
+    units.setD(empH.spacing);
+    const double d = units.D;
+    const double e0 = settings.edgeEV > 0 ? settings.edgeEV : empH.stdEdgeEnergy;
+    if (!hasAngle(e0, d)) {
+        qDebug().noquote() << "No angle at the edge energy" << e0 << "with spacing" << d;
+        invalidFile(fname);
+        empH.valid = false;
+        return LoadResult::DamagedData;
+    }
+    const double theta0 = angleOf(e0, d);
+
+    logWithTime(QStringLiteral("Start Reading EMP file "));
+    const int w = std::max(empH.width, 0), h = std::max(empH.height, 0);
+    const qint64 n = qint64(w) * h;
+    // Everything is read and converted before the map is touched, so a
+    // damaged file leaves the previous map in place.
+    QVector<double> values;
+    if (!readNumbers(in.readAll(), n, values)) {
+        invalidFile(fname);
+        empH.valid = false;
+        return LoadResult::DamagedData;
+    }
+    if (values.size() < n) {
+        qDebug().noquote() << "run out!" << n - values.size() << "of" << n << "values missing";
+        invalidFile(fname);
+        empH.valid = false;
+        return LoadResult::DamagedData;
+    }
+    for (double& v : values) {
+        const double sine = std::sin((v + theta0) / 180.0 * pi);
+        if (sine == 0.0) {
+            qDebug().noquote() << "No energy at the angle" << v << "in the energy map";
+            invalidFile(fname);
+            empH.valid = false;
+            return LoadResult::DamagedData;
+        }
+        v = e0 - hc / (2 * sine * d);
+    }
+
+    calibGrid.set(empH.width, empH.height, empH.binHalfWidth, empH.binHalfHeight, double(empH.areaX0),
+                  double(empH.areaY0), double(empH.areaX1 - empH.areaX0),
+                  double(empH.areaY1 - empH.areaY0), -1, -1);
+    map.setCond(calibGrid);
+    int i = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) map.setData(x, y, 0, 0, values[i++]);
+    map.genImg();
+    logWithTime(QStringLiteral("End Reading EMP file   "));
+    return LoadResult::Loaded;
+}
+
+}  // namespace EShiftMapFile

@@ -1,0 +1,91 @@
+#ifndef ESHIFTMAPFILE_H
+#define ESHIFTMAPFILE_H
+
+#include "EMPHeader.h"
+
+#include <QDateTime>
+#include <QString>
+
+class AnalyzeCond;
+class Analyzed2DRes;
+class QTextStream;
+
+// Energy-shift map files (".emp"): a text header with the map's geometry,
+// then one line per image row of monochromator-angle differences (degrees),
+// from which the energy shifts are rebuilt at any edge energy.
+//
+// The main window's map slots are thin over these functions:
+//  - saving: headerOf(calibration grid, XOffset, YOffset, standard's E0,
+//    crystal spacing), then write(); EMPFileName := fname when it returns true;
+//  - loading: load() with the settings below; when headerWasRead(result), the
+//    calibration window's Width / Height / XOffset / YOffset and the map
+//    offsets take empH's; on Loaded the map has its image and the image view
+//    wants a repaint; every result ends with completion 138.
+namespace EShiftMapFile {
+
+// Planck's constant times the speed of light, eV angstrom.
+constexpr double hc = 12398.424360387684;
+
+extern const char* const magic;       // written first line
+extern const char* const shortMagic;  // also accepted
+extern const char* const separator;   // ends the header
+
+// Bragg angle (degrees) at energy E (eV) on a crystal of spacing d
+// (angstrom); -1.0 when no angle reflects that energy.
+double angleOf(double E, double d);
+// True when angleOf(E, d) is a real angle: E and d positive, in range.
+bool hasAngle(double E, double d);
+// The energy shift stored as the angle difference v, at edge energy E0 whose
+// angle is theta0.
+double shiftOfAngle(double v, double theta0, double E0, double d);
+
+// The header the writer records for a map made on grid.
+EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double stdEdgeEnergy,
+                   double spacing);
+
+// Writes map over an imageWidth x imageHeight image (pixels outside the map
+// are 0) to fname, given ".emp" when it has no suffix. The file is complete
+// or not written at all. False, with a debug line, when the file cannot be
+// written or the header's edge energy and spacing give no angle (the angles
+// could never be turned back into shifts).
+bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& header,
+           const QString& stdFileName, int imageWidth, int imageHeight,
+           const QDateTime& recordDate = QDateTime::currentDateTime());
+
+// Reads the header up to and including the separator line. Valid only when
+// the first line is a magic line, the separator was reached and the width,
+// height, edge energy and spacing keys were all given a value.
+EMPHeader readHeader(QTextStream& in);
+
+enum class LoadResult {
+    CannotOpen,     // nothing read
+    InvalidHeader,  // empH holds what was read, invalid
+    SizeMismatch,   // header read; size check failed
+    DamagedData,    // header read; data missing, not numbers or not convertible
+    Loaded
+};
+
+// True when the header was read whole, so the map's offsets and size are
+// known even though the map may not have been taken.
+inline bool headerWasRead(LoadResult r)
+{
+    return r == LoadResult::SizeMismatch || r == LoadResult::DamagedData || r == LoadResult::Loaded;
+}
+
+struct LoadSettings
+{
+    bool checkSize = false;  // the calibration window's CheckSize
+    int imageWidth = -1;     // the main window's image size; adopted from
+    int imageHeight = -1;    // the file when checking and both are negative
+    double edgeEV = 0;       // overrides the file's edge energy when > 0
+};
+
+// Reads fname into map and fills empH. Only on Loaded do map (its values and
+// image) and calibGrid change; on any other result they keep what they had
+// and empH is not valid.
+LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, AnalyzeCond& calibGrid,
+                LoadSettings& settings);
+
+}  // namespace EShiftMapFile
+
+#endif
