@@ -40,7 +40,7 @@ const QString keyStdFileName = QStringLiteral("Std File Name           : ");
 const QString keyMapHeight = QStringLiteral("Map Height              : ");
 const QString keyMapWidth = QStringLiteral("Map Width               : ");
 
-constexpr double pi = 3.1415926535;
+using PhysConst::pi;
 
 // The first item after key when line starts with it; false without one.
 bool valueOf(const QString& line, const QString& key, QString& value)

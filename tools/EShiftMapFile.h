@@ -3,6 +3,8 @@
 
 #include "EMPHeader.h"
 
+#include "core/PhysConst.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -23,8 +25,7 @@ class QTextStream;
 //    wants a repaint; every result ends with completion 138.
 namespace EShiftMapFile {
 
-// Planck's constant times the speed of light, eV angstrom.
-constexpr double hc = 12398.424360387684;
+using PhysConst::hc;
 
 extern const char* const magic;       // written first line
 extern const char* const shortMagic;  // also accepted
