@@ -1,0 +1,255 @@
+#include "LcfFit.h"
+
+#include <QDebug>
+#include <algorithm>
+#include <cmath>
+
+#include "core/MatrixUtil.h"
+
+namespace {
+
+// The normal equations and their solution, released on every path.
+class NormalEquations
+{
+public:
+    explicit NormalEquations(int n) : n(n)
+    {
+        if (n < 1)
+            return;
+        a = MatrixUtil::newMatrix(n);
+        l = MatrixUtil::newMatrix(n);
+        u = MatrixUtil::newMatrix(n);
+        b = MatrixUtil::newVector(n);
+        y = MatrixUtil::newVector(n);
+        x = MatrixUtil::newVector(n);
+        perm = MatrixUtil::newIntVector(n);
+        MatrixUtil::zeroMatrix(n, a);
+        MatrixUtil::zeroMatrix(n, l);
+        MatrixUtil::zeroMatrix(n, u);
+        MatrixUtil::zeroVector(n, b);
+        MatrixUtil::zeroVector(n, y);
+        MatrixUtil::zeroVector(n, x);
+    }
+    ~NormalEquations()
+    {
+        if (n < 1)
+            return;
+        MatrixUtil::deleteMatrix(n, a);
+        MatrixUtil::deleteMatrix(n, l);
+        MatrixUtil::deleteMatrix(n, u);
+        MatrixUtil::deleteVector(b);
+        MatrixUtil::deleteVector(y);
+        MatrixUtil::deleteVector(x);
+        MatrixUtil::deleteIntVector(perm);
+    }
+    NormalEquations(const NormalEquations&) = delete;
+    NormalEquations& operator=(const NormalEquations&) = delete;
+
+    void add(const QVector<double>& r, double t)
+    {
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j)
+                a[i][j] += r[i] * r[j];
+            b[i] += t * r[i];
+        }
+    }
+    // Unknown i after solving; a coefficient the solver could not make finite
+    // (a degenerate set of references) counts as 0 rather than spreading.
+    void solve()
+    {
+        if (n < 1)
+            return;
+        MatrixUtil::makeLU(n, a, l, u, perm);
+        MatrixUtil::solveLV(n, l, b, y, perm);
+        MatrixUtil::solveUV(n, u, y, x, perm);
+    }
+    double unknown(int i) const
+    {
+        const double v = x[perm[i]];
+        if (!std::isfinite(v)) {
+            qDebug() << "LcfFit: coefficient" << i << "is not finite, taken as 0";
+            return 0.0;
+        }
+        return v;
+    }
+
+private:
+    int n;
+    double** a = nullptr;
+    double** l = nullptr;
+    double** u = nullptr;
+    double* b = nullptr;
+    double* y = nullptr;
+    double* x = nullptr;
+    int* perm = nullptr;
+};
+
+// R_j at e + dE_j, with the message for energies that are not numbers.
+double preBaseAt(const LcfRefSnapshot& r, double e)
+{
+    const double E = e + r.dE;
+    if (std::isnan(E))
+        qDebug() << "nan EeV in XafsSpectrum::doubleNormalizedPreBase";
+    return LcfFit::curveAt(r.preBase, E);
+}
+
+bool allFinite(const QVector<double>& v)
+{
+    for (double x : v) {
+        if (!std::isfinite(x))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+double LcfFit::curveAt(const Spectrum& c, double e)
+{
+    return c.y(c.xShiftOn ? e + c.xShift : e);
+}
+
+double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0, int n)
+{
+    const int nd = D.points.size();
+    if (nd < 3 || n < 1)
+        return 0.0;
+    double sum = 0;
+    int count = 0;
+    // The first and last points take no part.
+    for (int i = 1; i <= nd - 2; ++i) {
+        const double u = D.xAt(i);
+        if (!std::isfinite(u) || u < sE0 || u > eE0)
+            continue;
+        const double w = D.points[i].y();
+        double term;
+        if (w == 0) {
+            term = 1.0;
+        } else {
+            const double g = curveAt(fitted, u);
+            const double q = (g - w) / w;
+            term = q * q;
+        }
+        if (!std::isfinite(term))
+            continue;
+        sum += term;
+        ++count;
+    }
+    if (count == 0)
+        return 0.0;
+    return sum / count / n;
+}
+
+LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
+                      double sE0, double eE0, const SuggestElm& sElm, bool rowsTakeFractions)
+{
+    LcfResult res;
+    const int N = s.points.size();
+    if (N == 0 || refs.size() < 2)
+        return res;
+
+    // A jump that is not a positive number leaves nothing to scale by.
+    const bool positiveJump = s.dMut > 0 && std::isfinite(s.dMut);
+    if (kind == LCF && !positiveJump) {
+        res.status = LcfResult::ZeroJump;
+        res.fractions = QVector<double>(refs.size(), 0.0);
+        res.amounts = QVector<double>(refs.size(), 0.0);
+        return res;
+    }
+
+    QVector<int> used;
+    for (int j = 0; j < refs.size(); ++j) {
+        if (refs[j].use)
+            used.append(j);
+    }
+    const int m = used.size();
+
+    double loAll = 0, hiAll = 1e300;
+    for (int j : used) {
+        const double lo = refs[j].minX - refs[j].dE;
+        const double hi = refs[j].maxX - refs[j].dE;
+        sE0 = std::max(sE0, lo);
+        eE0 = std::min(eE0, hi);
+        loAll = std::max(loAll, lo);
+        hiAll = std::min(hiAll, hi);
+    }
+
+    const bool mlcf = kind == MLCF;
+    const int bg = mlcf ? 2 : 0;
+    const int n = m + bg;
+    NormalEquations eq(n);
+    QVector<double> r(n);
+    const Spectrum& D = s.doubleNormalizedPreBaseCurve;
+    for (int k = 0; k < N; ++k) {
+        const double e = s.xAt(k) - s.energyOffset;
+        if (e < sE0 || e > eE0)
+            continue;
+        double t;
+        if (mlcf) {
+            r[0] = 1.0;
+            r[1] = e;
+            for (int j = 0; j < m; ++j)
+                r[j + 2] = curveAt(refs[used[j]].postBase, e + refs[used[j]].dE);
+            t = s.points[k].y();
+        } else {
+            for (int j = 0; j < m; ++j)
+                r[j] = preBaseAt(refs[used[j]], e);
+            t = D.yAt(k);
+        }
+        // One point that is not a number would spoil every coefficient.
+        if (!std::isfinite(e) || !std::isfinite(t) || !allFinite(r))
+            continue;
+        eq.add(r, t);
+    }
+    eq.solve();
+
+    QVector<double> c(m);
+    for (int j = 0; j < m; ++j)
+        c[j] = eq.unknown(j + bg);
+
+    res.rows = used;
+    res.fractions.resize(m);
+    res.amounts.resize(m);
+    if (mlcf) {
+        double S = 0;
+        for (double v : c)
+            S += v;
+        for (double& v : c)
+            v = std::max(0.0, v);
+        S = std::max(0.0, S);
+        for (int j = 0; j < m; ++j) {
+            res.amounts[j] = c[j];
+            // Nothing left to share out: no fraction rather than a division by 0.
+            res.fractions[j] = S > 0 ? c[j] / S : 0.0;
+        }
+    } else {
+        const double J = positiveJump ? s.dMut : 0.0;
+        for (int j = 0; j < m; ++j) {
+            res.fractions[j] = c[j];
+            res.amounts[j] = c[j] * J;
+        }
+    }
+
+    Spectrum F;
+    for (int k = 0; k < N; ++k) {
+        const double e = s.xAt(k) - s.energyOffset;
+        if (!std::isfinite(e) || e < loAll || e > hiAll)
+            continue;
+        double v = 0;
+        for (int j = 0; j < m; ++j) {
+            const LcfRefSnapshot& ref = refs[used[j]];
+            const double f = rowsTakeFractions ? res.fractions[j] : ref.fraction;
+            v += f * preBaseAt(ref, e);
+        }
+        if (!std::isfinite(v))
+            continue;
+        F.append(e, v);
+    }
+    res.fitted = XafsSpectrum(F, mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),
+                              1, 0.0, sElm);
+    res.z = residual(D, res.fitted, sE0, eE0, N);
+    res.sE0 = sE0;
+    res.eE0 = eE0;
+    res.status = LcfResult::Fitted;
+    return res;
+}

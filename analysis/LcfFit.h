@@ -1,0 +1,57 @@
+#ifndef LCFFIT_H
+#define LCFFIT_H
+
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+#include "analysis/AnalysisSnapshots.h"
+#include "core/Spectrum.h"
+#include "core/SuggestElm.h"
+#include "core/XafsSpectrum.h"
+
+// Outcome of one linear-combination fit of a target spectrum by reference
+// spectra. A plain value: it goes back from the worker by a queued signal.
+struct LcfResult
+{
+    enum Status {
+        Skipped,   // no target points or fewer than two rows: nothing computed
+        ZeroJump,  // LCF with a non-positive edge jump: zeros per row, no fit
+        Fitted
+    };
+    Status status = Skipped;
+    QVector<int> rows;           // indices of the rows in use, in row order (Fitted)
+    QVector<double> fractions;   // per row in use (ZeroJump: per row, all 0)
+    QVector<double> amounts;
+    double z = 0;                // residual (Fitted)
+    XafsSpectrum fitted;         // the fitted curve, "anal-LCF" / "anal-MLCF" (Fitted)
+    double sE0 = 0;              // the fit range after narrowing to the references
+    double eE0 = 0;
+};
+
+Q_DECLARE_METATYPE(LcfResult)
+
+// The three fits: LCF and the old LCF fit the double-normalised pre-base
+// curve D of the target with the references' curves R_j; MLCF fits the raw mu
+// with a linear background and the references' post-base curves P_j.
+class LcfFit
+{
+public:
+    enum Kind { LCF, LCFOld, MLCF };
+
+    // rowsTakeFractions: the rows are told the new fractions (outside a 2-D
+    // run), so the fitted curve is drawn with them; otherwise with the
+    // fractions the snapshots hold.
+    static LcfResult fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
+                         double sE0, double eE0, const SuggestElm& sElm, bool rowsTakeFractions);
+
+    // A curve at energy e; its own x shift, when on, is added to e.
+    static double curveAt(const Spectrum& c, double e);
+
+    // The residual of a fitted curve against D over [sE0, eE0], divided by
+    // the target's number of points n.
+    static double residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0,
+                           int n);
+};
+
+#endif

@@ -1,0 +1,256 @@
+#include <QtTest>
+#include <cmath>
+
+#include "SyntheticSpectra.h"
+#include "analysis/LcfFit.h"
+
+using namespace synth;
+
+class TestLcfFit : public QObject
+{
+    Q_OBJECT
+
+    Spectrum R1 = sample(8900, 9400, 1, shape1);
+    Spectrum R2 = sample(8900, 9400, 1, shape2);
+    Spectrum R3 = sample(8900, 9400, 1, shape3);
+
+private slots:
+    void lcfRecoversKnownFractions()
+    {
+        const Spectrum D = sample(8900, 9400, 1, [](double E) {
+            return 0.3 * shape1(E) + 0.7 * shape2(E);
+        });
+        const XafsSpectrum s = target(D, D, 2.0);
+        const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2)};
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8950, 9300, SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Fitted);
+        QCOMPARE(r.rows, (QVector<int>{0, 1}));
+        QCOMPARE(r.fractions.size(), 2);
+        QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
+        QVERIFY(std::fabs(r.fractions[1] - 0.7) < 1e-9);
+        QVERIFY(std::fabs(r.amounts[0] - 0.6) < 1e-9);
+        QVERIFY(std::fabs(r.amounts[1] - 1.4) < 1e-9);
+        QVERIFY(std::fabs(r.z) < 1e-15);
+        QCOMPARE(r.fitted.name, QStringLiteral("anal-LCF"));
+        // The curve covers the references' range and lies on D.
+        QCOMPARE(r.fitted.points.size(), D.points.size());
+        for (int k = 0; k < D.points.size(); k += 37)
+            QVERIFY(std::fabs(r.fitted.points[k].y() - D.points[k].y()) < 1e-9);
+    }
+
+    // Target and references normalised from raw mu on the same background:
+    // the target's mu mixes the references' mu, so its D mixes their D.
+    void lcfOnNormalisedSpectra()
+    {
+        auto pre = [](double E) { return 0.5 - 2e-4 * (E - 8800); };
+        auto mu1 = [&](double E) { return pre(E) + sigmoid(E, 9000, 0.4); };
+        auto mu2 = [&](double E) { return pre(E) + sigmoid(E, 9006, 0.4); };
+        SuggestElm none;
+        none.useWindow = false;
+        const XafsSpectrum a(sample(8800, 9400, 1, mu1), "a", 1, 0, none);
+        const XafsSpectrum b(sample(8800, 9400, 1, mu2), "b", 1, 0, none);
+        const XafsSpectrum s(sample(8800, 9400, 1, [&](double E) {
+                                 return 0.25 * mu1(E) + 0.75 * mu2(E);
+                             }),
+                             "t", 1, 0, none);
+        const QVector<LcfRefSnapshot> refs = {LcfRefSnapshot::of(a, true, 0),
+                                              LcfRefSnapshot::of(b, true, 0)};
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8900, 9300, none, true);
+        QCOMPARE(r.status, LcfResult::Fitted);
+        QVERIFY2(std::fabs(r.fractions[0] - 0.25) < 2e-3, qPrintable(QString::number(r.fractions[0])));
+        QVERIFY2(std::fabs(r.fractions[1] - 0.75) < 2e-3, qPrintable(QString::number(r.fractions[1])));
+        QVERIFY(std::fabs(r.amounts[1] - 0.75 * s.dMut) < 1e-12);
+    }
+
+    void oneRowInUseIsAOneUnknownFit()
+    {
+        const Spectrum D = sample(8900, 9400, 1, [](double E) { return shape2(E) + 0.1; });
+        const XafsSpectrum s = target(D, D, 1.0);
+        const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2, false)};
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 9000, 9200, SuggestElm(), true);
+        double srt = 0, srr = 0;
+        for (int k = 0; k < D.points.size(); ++k) {
+            const double E = D.points[k].x();
+            if (E < 9000 || E > 9200)
+                continue;
+            srt += R1.points[k].y() * D.points[k].y();
+            srr += R1.points[k].y() * R1.points[k].y();
+        }
+        QCOMPARE(r.rows, QVector<int>{0});
+        QVERIFY(std::fabs(r.fractions[0] - srt / srr) < 1e-12);
+    }
+
+    void noRowInUseGivesAnEmptyFitAndUnitTerms()
+    {
+        const Spectrum D = sample(8900, 9000, 1, [](double E) { return 1 + (E - 8900) / 100; });
+        const XafsSpectrum s = target(D, D, 1.0);
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1, false), ref(R2, R2, false)},
+                                        0, 30000, SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Fitted);
+        QVERIFY(r.fractions.isEmpty());
+        QVERIFY(r.amounts.isEmpty());
+        QCOMPARE(r.fitted.points.size(), D.points.size());
+        for (const QPointF& p : r.fitted.points)
+            QCOMPARE(p.y(), 0.0);
+        QVERIFY(std::fabs(r.z - 1.0 / D.points.size()) < 1e-15);
+    }
+
+    void tooLittleToFitIsSkipped()
+    {
+        const Spectrum D = sample(8900, 9400, 1, shape1);
+        LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1), {ref(R1, R1)}, 0, 1e5,
+                                  SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Skipped);
+        r = LcfFit::fit(LcfFit::MLCF, XafsSpectrum(), {ref(R1, R1), ref(R2, R2)}, 0, 1e5,
+                        SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Skipped);
+    }
+
+    void jumpThatIsNotPositive()
+    {
+        const Spectrum D = sample(8900, 9400, 1, [](double E) {
+            return 0.4 * shape1(E) + 0.6 * shape3(E);
+        });
+        const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2, false), ref(R3, R3)};
+        for (double jump : {0.0, -1.0, std::nan("")}) {
+            LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, jump), refs, 8900, 9400,
+                                      SuggestElm(), true);
+            QCOMPARE(r.status, LcfResult::ZeroJump);
+            QCOMPARE(r.fractions, QVector<double>(3, 0.0));  // one per row, not per row in use
+            QCOMPARE(r.amounts, QVector<double>(3, 0.0));
+            // The old variant still fits; only the amounts vanish.
+            r = LcfFit::fit(LcfFit::LCFOld, target(D, D, jump), refs, 8900, 9400, SuggestElm(),
+                            true);
+            QCOMPARE(r.status, LcfResult::Fitted);
+            QVERIFY(std::fabs(r.fractions[0] - 0.4) < 1e-9);
+            QVERIFY(std::fabs(r.fractions[1] - 0.6) < 1e-9);
+            QCOMPARE(r.amounts, QVector<double>(2, 0.0));
+        }
+    }
+
+    void mlcfDropsNegativeCoefficients()
+    {
+        const Spectrum mu = sample(8900, 9400, 1, [](double E) {
+            return 3.0 - 1e-4 * E + 0.6 * shape1(E) + 0.6 * shape2(E) - 0.2 * shape3(E);
+        });
+        const Spectrum D = sample(8900, 9400, 1, [](double) { return 1.0; });
+        const QVector<LcfRefSnapshot> refs = {ref(R3, R1), ref(R3, R2), ref(R3, R3)};
+        const LcfResult r = LcfFit::fit(LcfFit::MLCF, target(mu, D, -5), refs, 0, 30000,
+                                        SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Fitted);
+        QCOMPARE(r.fitted.name, QStringLiteral("anal-MLCF"));
+        const double want[3] = {0.6, 0.6, 0.0};
+        for (int j = 0; j < 3; ++j) {
+            QVERIFY2(std::fabs(r.amounts[j] - want[j]) < 1e-6, qPrintable(QString::number(r.amounts[j])));
+            // S = 0.6 + 0.6 - 0.2 = 1 was summed before the correction.
+            QVERIFY(std::fabs(r.fractions[j] - want[j]) < 1e-6);
+        }
+    }
+
+    void mlcfWithNothingPositiveGivesZeroFractions()
+    {
+        const Spectrum mu = sample(8900, 9400, 1, [](double E) {
+            return 1.0 - 0.5 * shape1(E) - 0.3 * shape2(E);
+        });
+        const LcfResult r = LcfFit::fit(LcfFit::MLCF, target(mu, mu, 1),
+                                        {ref(R1, R1), ref(R2, R2)}, 0, 30000, SuggestElm(), true);
+        for (int j = 0; j < 2; ++j) {
+            QCOMPARE(r.amounts[j], 0.0);
+            QCOMPARE(r.fractions[j], 0.0);  // not 0 / 0
+        }
+    }
+
+    // Points outside the references' energies take no part even inside the
+    // requested range; a point that is not a number spoils nothing.
+    void rangeNarrowedToTheReferences()
+    {
+        Spectrum D = sample(8800, 9500, 1, [](double E) {
+            if (E < 8900 || E > 9400)
+                return 100.0;
+            return 0.3 * shape1(E) + 0.7 * shape2(E);
+        });
+        D.points[300].setY(std::nan(""));  // 9100 eV
+        XafsSpectrum s = target(D, D, 1.0);
+        s.points[301].setX(std::nan(""));
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1), ref(R2, R2)}, 0, 30000,
+                                        SuggestElm(), true);
+        QCOMPARE(r.sE0, 8900.0);
+        QCOMPARE(r.eE0, 9400.0);
+        QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
+        QVERIFY(std::fabs(r.fractions[1] - 0.7) < 1e-9);
+        QVERIFY(std::isfinite(r.z));
+        for (const QPointF& p : r.fitted.points)
+            QVERIFY(std::isfinite(p.x()) && std::isfinite(p.y()));
+    }
+
+    // A row shifted by dE is read at e + dE; a block shifted by its energy
+    // offset is read at x - offset.
+    void shiftsOfRowsAndTarget()
+    {
+        const double dE = 2.0, offset = 4.0;  // whole eV: read on the sampled points
+        const Spectrum D = sample(8920, 9380, 1, [&](double x) {
+            const double e = x - offset;
+            return 0.5 * shape1(e + dE) + 0.5 * shape2(e);
+        });
+        XafsSpectrum s = target(D, D, 1.0);
+        s.energyOffset = offset;
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1, true, dE), ref(R2, R2)}, 0,
+                                        30000, SuggestElm(), true);
+        QCOMPARE(r.sE0, 8900.0);
+        QCOMPARE(r.eE0, 9400.0 - dE);
+        QVERIFY(std::fabs(r.fractions[0] - 0.5) < 1e-9);
+        QVERIFY(std::fabs(r.fractions[1] - 0.5) < 1e-9);
+        // The fitted curve is on the corrected energies.
+        QCOMPARE(r.fitted.points.first().x(), 8920.0 - offset);
+    }
+
+    void curveUsesTheRowsFractionsDuringARun()
+    {
+        const Spectrum D = sample(8900, 9400, 1, [](double E) {
+            return 0.3 * shape1(E) + 0.7 * shape2(E);
+        });
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1.0),
+                                        {ref(R1, R1, true, 0, 1.0), ref(R2, R2, true, 0, 0.0)},
+                                        8900, 9400, SuggestElm(), false);
+        QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
+        // Drawn with the stored 1.0 and 0.0: the curve is R1.
+        for (int k = 0; k < R1.points.size(); k += 50)
+            QVERIFY(std::fabs(r.fitted.points[k].y() - R1.points[k].y()) < 1e-12);
+    }
+
+    void identicalReferencesStayFinite()
+    {
+        const Spectrum D = sample(8900, 9400, 1, shape1);
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1.0),
+                                        {ref(R1, R1), ref(R1, R1)}, 8900, 9400, SuggestElm(), true);
+        QCOMPARE(r.status, LcfResult::Fitted);
+        for (double f : r.fractions)
+            QVERIFY(std::isfinite(f));
+        QVERIFY(std::isfinite(r.z));
+    }
+
+    void residualTerms()
+    {
+        // Fewer than three points: nothing to compare.
+        Spectrum two;
+        two.append(1, 1);
+        two.append(2, 2);
+        QCOMPARE(LcfFit::residual(two, two, 0, 10, 2), 0.0);
+
+        // Inner points 2, 3, 4 in range; the fit is 1.0 everywhere.
+        Spectrum D, fit;
+        const double w[6] = {5, 2, 0, 0.5, 1, 9};
+        for (int i = 0; i < 6; ++i) {
+            D.append(i, w[i]);
+            fit.append(i, 1.0);
+        }
+        // (1-2)/2 -> 0.25; w = 0 -> 1.0; (1-0.5)/0.5 -> 1; (1-1)/1 -> 0; point 1 out of range.
+        const double z = LcfFit::residual(D, fit, 1.5, 10, 10);
+        QVERIFY(std::fabs(z - (1.0 + 1.0 + 0.0) / 3 / 10) < 1e-15);
+        const double all = LcfFit::residual(D, fit, 0, 10, 4);
+        QVERIFY(std::fabs(all - (0.25 + 1.0 + 1.0 + 0.0) / 4 / 4) < 1e-15);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLcfFit)
+#include "tst_lcffit.moc"
