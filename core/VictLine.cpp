@@ -57,7 +57,7 @@ double VictLine::residual(const Spectrum& source, double from, double to, bool i
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
-        if (E < from || E > to || (!includeTo && E == to))
+        if (!(E >= from && (includeTo ? E <= to : E < to)))
             continue;
         const double r = pointY(source, i) - baseValue(E);
         sum += r * r;
@@ -78,7 +78,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
         const double E = pointX(source, i);
         if (E >= to)
             break;
-        if (E < from)
+        if (!(E >= from))
             continue;
         const double yv = pointY(source, i);
         const double L = PhysConst::hc / E;
@@ -117,7 +117,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
         const double E = pointX(source, i);
         if (E >= to)
             break;
-        if (E < from)
+        if (!(E >= from))
             continue;
         const double yv = pointY(source, i);
         s0 += 1;

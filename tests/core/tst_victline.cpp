@@ -54,6 +54,7 @@ private slots:
     void rangeEnds();
     void tooFewPointsChangesNothing();
     void noPointInRange();
+    void energyNotANumber();
     void valueSwitchesAtRangeEnds();
     void correctionAbovePreLine();
     void correctionBelowPostLine();
@@ -186,6 +187,34 @@ void TestVictLine::noPointInRange()
     QVERIFY(!one.fit(s, 4, 5, 1));
     QCOMPARE(one.k, 0.0);
     QCOMPARE(one.c0, 4.0);
+}
+
+// A point whose energy is not a number lies in no range: it is left out of
+// the sums and the residual of both forms.
+void TestVictLine::energyNotANumber()
+{
+    for (int type : {0, 1}) {
+        Spectrum clean = sampled(5000, 9000, 50, [](double E) { return 3 + 1e-4 * E; });
+        Spectrum withNaN;
+        for (int i = 0; i < clean.size(); ++i) {
+            withNaN.append(clean.xAt(i), clean.yAt(i));
+            if (i == 20) withNaN.append(std::nan(""), 1e6);
+        }
+        VictLine a, b;
+        QCOMPARE(a.fit(clean, 5000, 8000, type), b.fit(withNaN, 5000, 8000, type));
+        QCOMPARE(b.fitCount, a.fitCount);
+        QCOMPARE(b.c0, a.c0);
+        QCOMPARE(b.k, a.k);
+        QCOMPARE(b.c1, a.c1);
+        QCOMPARE(b.sigma, a.sigma);
+        QVERIFY(std::isfinite(b.sigma));
+
+        // Nor does anything lie in a range whose start is not a number.
+        VictLine c;
+        QVERIFY(!c.fit(clean, std::nan(""), 8000, type));
+        QCOMPARE(c.fitCount, 0);
+        QCOMPARE(c.sigma, 1.0);
+    }
 }
 
 void TestVictLine::valueSwitchesAtRangeEnds()
