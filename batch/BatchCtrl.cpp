@@ -1,0 +1,136 @@
+#include "BatchCtrl.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTextCursor>
+#include <QTextStream>
+
+#include "BatchDispatcher.h"
+#include "core/Globals.h"
+#include "widgets/_FileDialog.h"
+
+BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
+{
+    ui.setupUi(this);
+    setupFileDialogs();
+    connect(ui.Exec, &QPushButton::clicked, this, &BatchCtrl::execCmdsSlot);
+}
+
+BatchCtrl::~BatchCtrl()
+{
+    delete saveDialog;
+    delete loadDialog;
+}
+
+void BatchCtrl::setupFileDialogs()
+{
+    const QStringList filters{tr("Batch File (*.bat)"), tr("Any Files (* *.*)")};
+    saveDialog = new _FileDialog;
+    loadDialog = new _FileDialog;
+    for (_FileDialog* d : {saveDialog, loadDialog}) {
+        d->setDirectory(BatchRoot);
+        d->setFileMode(QFileDialog::AnyFile);
+        d->setNameFilters(filters);
+    }
+    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    loadDialog->setAcceptMode(QFileDialog::AcceptOpen);
+
+    connect(ui.Save, &QPushButton::clicked, saveDialog, &QWidget::show);
+    connect(saveDialog, &QFileDialog::fileSelected, this, &BatchCtrl::save);
+    connect(ui.Load, &QPushButton::clicked, loadDialog, &QWidget::show);
+    connect(loadDialog, &QFileDialog::fileSelected, this, &BatchCtrl::load);
+    connect(ui.Clear, &QPushButton::clicked, this, &BatchCtrl::clear);
+    connect(ui.ClearLog, &QPushButton::clicked, this, &BatchCtrl::clearLog);
+}
+
+void BatchCtrl::setDispatcher(BatchDispatcher* d)
+{
+    // A second call must not double every line and every log text.
+    if (dispatcher) {
+        disconnect(ui.Stop, SIGNAL(clicked()), dispatcher, SLOT(batchStopSlot()));
+        disconnect(this, SIGNAL(doDispatchCmds(const QStringList&)),
+                   dispatcher, SLOT(doDispatchCmds(const QStringList&)));
+        disconnect(dispatcher, SIGNAL(Log(const QString&)), this, SLOT(Log(const QString&)));
+    }
+    dispatcher = d;
+    if (!d)
+        return;
+    connect(ui.Stop, SIGNAL(clicked()), d, SLOT(batchStopSlot()));
+    connect(this, SIGNAL(doDispatchCmds(const QStringList&)), d, SLOT(doDispatchCmds(const QStringList&)));
+    connect(d, SIGNAL(Log(const QString&)), this, SLOT(Log(const QString&)));
+}
+
+void BatchCtrl::dispatchCmds(const QStringList& cmdLines)
+{
+    emit doDispatchCmds(cmdLines);
+}
+
+void BatchCtrl::execCmdsSlot()
+{
+    lines = ui.BatchCmds->toPlainText().split(QLatin1Char('\n'));
+    lines << QStringLiteral(":end");
+    emit doDispatchCmds(lines);
+}
+
+void BatchCtrl::execBatchSlot()
+{
+    execCmdsSlot();
+}
+
+void BatchCtrl::clear()
+{
+    ui.BatchCmds->clear();
+}
+
+void BatchCtrl::clearLog()
+{
+    ui.BatchLogs->clear();
+}
+
+void BatchCtrl::save(const QString& fname)
+{
+    QFile f(fname);
+    if (fname.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        qDebug().noquote() << "Can't write batch file : " + fname;
+        return;
+    }
+    QTextStream out(&f);
+    out.setCodec("UTF-8");
+    out << ui.BatchCmds->toPlainText();
+}
+
+void BatchCtrl::load(const QString& fname)
+{
+    QFile f(fname);
+    if (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << "Can't open batch file : " + fname;
+        return;
+    }
+    QTextStream in(&f);
+    in.setCodec("UTF-8");
+    QString text;
+    while (!in.atEnd())
+        text += in.readLine() + QLatin1Char('\n');
+    ui.BatchCmds->setPlainText(text);
+}
+
+void BatchCtrl::setBatchFile(const QString& fname)
+{
+    load(fname);
+}
+
+void BatchCtrl::Log(const QString& logMsg)
+{
+    // At the user's cursor, but a selection there is not overwritten.
+    QTextCursor c = ui.BatchLogs->textCursor();
+    c.clearSelection();
+    c.insertText(logMsg);
+    c.movePosition(QTextCursor::End);
+    ui.BatchLogs->setTextCursor(c);
+}
+
+void BatchCtrl::showCmdErr(const CmdLine& cmd)
+{
+    qDebug() << "cmd" << cmd.text;
+    Log(tr("Err: %1\n").arg(cmd.text));
+}

@@ -1,0 +1,54 @@
+#ifndef BATCHCTRL_H
+#define BATCHCTRL_H
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "CmdLine.h"
+#include "ui_BatchCtrl.h"
+
+class BatchDispatcher;
+class _FileDialog;
+
+// The batch editor: the script, its file, its run and the progress log.
+class BatchCtrl : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit BatchCtrl(QWidget* parent = nullptr);
+    ~BatchCtrl() override;
+
+    void setDispatcher(BatchDispatcher* d);
+    void dispatchCmds(const QStringList& cmdLines);
+
+    // The lines of the last run started from the editor, ":end" included.
+    const QStringList& lastLines() const { return lines; }
+    _FileDialog* saveFileDialog() const { return saveDialog; }
+    _FileDialog* loadFileDialog() const { return loadDialog; }
+
+    Ui_BatchCtrl ui;
+
+signals:
+    void doDispatchCmds(const QStringList& cmdLines);
+
+public slots:
+    void execCmdsSlot();
+    void execBatchSlot();
+    void clear();
+    void clearLog();
+    void save(const QString& fname);
+    void load(const QString& fname);
+    void setBatchFile(const QString& fname);
+    void Log(const QString& logMsg);
+    void showCmdErr(const CmdLine& cmd);
+
+private:
+    void setupFileDialogs();
+
+    BatchDispatcher* dispatcher = nullptr;
+    QStringList lines;
+    _FileDialog* saveDialog = nullptr;
+    _FileDialog* loadDialog = nullptr;
+};
+
+#endif

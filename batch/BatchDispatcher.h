@@ -1,0 +1,62 @@
+#ifndef BATCHDISPATCHER_H
+#define BATCHDISPATCHER_H
+
+#include <QObject>
+#include <QStringList>
+#include <QVector>
+
+#include "CmdLine.h"
+#include "LoopVar.h"
+#include "core/Cfg.h"
+
+// The batch interpreter. It lives on a thread of its own, handles the control
+// words itself and hands each execution command to the main window with
+// execCmdSig; the next line is taken only when finishBatchExec comes back.
+class BatchDispatcher : public QObject {
+    Q_OBJECT
+
+public:
+    explicit BatchDispatcher(QObject* parent = nullptr);
+
+    int stepLoop(int line, const QString& name, LoopVar& out);
+    void substituteVars(CmdLine& cmd) const;
+
+    // State as seen from the interpreter's own thread.
+    bool isRunning() const { return running; }
+    bool isInRem() const { return inRem; }
+    const Cfg& variables() const { return vars; }
+    const QVector<LoopVar>& loopVars() const { return loops; }
+
+    // Lines taken in one go before the thread's event loop gets a turn, so a
+    // Stop or a quit of the thread reaches a long run of control lines.
+    static const int linesPerTurn = 1000;
+
+signals:
+    void execNextLineSig();
+    void execCmdSig(CmdLine cmd, bool inRem);
+    void Log(const QString& text);
+
+public slots:
+    void doDispatchCmds(const QStringList& cmdList);
+    void batchStopSlot();
+    void finishBatchExec(int id);
+
+private slots:
+    void execNextLineSlot();
+    void resumeLines();
+
+private:
+    bool running = false;
+    bool inRem = false;
+    QStringList lines;
+    int curLine = 0;
+    Cfg vars;
+    QVector<LoopVar> loops;
+
+    bool waiting = false;        // an execution command has not been answered yet
+    bool resumePending = false;  // a run of lines goes on at the next turn of the event loop
+    bool taking = false;         // inside execNextLineSlot
+    bool stepAsked = false;      // a completion or a new script came while taking
+};
+
+#endif

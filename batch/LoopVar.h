@@ -1,0 +1,26 @@
+#ifndef LOOPVAR_H
+#define LOOPVAR_H
+
+#include <QString>
+
+// One ":for" loop of a running script. Bounds and step are kept as written;
+// they are read as integers each time the loop steps.
+class LoopVar {
+public:
+    QString name;
+    int forLine = -1;  // last physical line of the ":for"
+    QString token;
+    QString start;
+    QString end;
+    QString current;
+    QString step;
+
+    // Steps the loop for the ":next" at `line`: returns forLine when the body
+    // runs again (current then holds the new value), else `line`.
+    int next(int line);
+    // The value as text, zero-padded to the width of a start written with
+    // leading zeros.
+    QString formatValue(int v) const;
+};
+
+#endif

@@ -1,0 +1,270 @@
+// The batch editor window and the configuration's script lines.
+#include <QFile>
+#include <QHBoxLayout>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include "batch/BatchCmd.h"
+#include "batch/BatchCtrl.h"
+#include "batch/BatchDispatcher.h"
+#include "batch/CfgBatchLines.h"
+#include "core/Cfg.h"
+#include "core/Globals.h"
+#include "widgets/_FileDialog.h"
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+}  // namespace
+
+class Answerer : public QObject {
+    Q_OBJECT
+public:
+    QStringList words;
+public slots:
+    void execCmdSlot(CmdLine cmd, bool) { words << cmd.word; emit finishBatchExec(0); }
+signals:
+    void finishBatchExec(int id);
+};
+
+class TstBatchCtrl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+
+private slots:
+    void initTestCase()
+    {
+        initGlobals();
+        initBatchCmdTables();
+        QVERIFY(tmp.isValid());
+        BatchRoot = tmp.path();
+    }
+
+    void form()
+    {
+        BatchCtrl w;
+        QCOMPARE(w.objectName(), QString("BatchCtrl"));
+        QCOMPARE(w.windowTitle(), QString("BatchCtrl"));
+        QCOMPARE(w.size(), QSize(800, 658));
+        QCOMPARE(w.ui.tabWidget->currentIndex(), 0);
+        QCOMPARE(w.ui.tabWidget->tabText(0), QString("Batch Cmds"));
+        QCOMPARE(w.ui.tabWidget->tabText(1), QString("Progress Log"));
+        QCOMPARE(w.ui.tabWidget->widget(1)->objectName(), QString("tab_2"));
+        QCOMPARE(w.ui.BatchCmds->parentWidget(), w.ui.tabWidget->widget(0));
+        QCOMPARE(w.ui.BatchLogs->parentWidget(), w.ui.tabWidget->widget(1));
+
+        // Load, Save, spacer, Clear, Clear Log, Exec., Stop.
+        auto* row = w.ui.horizontalLayout;
+        QCOMPARE(row->count(), 7);
+        const QStringList names{"Load", "Save", "", "Clear", "ClearLog", "Exec", "Stop"};
+        const QStringList texts{"Load", "Save", "", "Clear", "Clear Log", "Exec.", "Stop"};
+        for (int i = 0; i < 7; ++i) {
+            auto* b = qobject_cast<QPushButton*>(row->itemAt(i)->widget());
+            if (i == 2) {
+                QVERIFY(row->itemAt(i)->spacerItem());
+                continue;
+            }
+            QVERIFY(b);
+            QCOMPARE(b->objectName(), names[i]);
+            QCOMPARE(b->text(), texts[i]);
+        }
+    }
+
+    void fileDialogs()
+    {
+        BatchCtrl w;
+        for (_FileDialog* d : {w.saveFileDialog(), w.loadFileDialog()}) {
+            QVERIFY(d);
+            QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
+            QCOMPARE(QFileInfo(d->directory().path()).canonicalFilePath(),
+                     QFileInfo(BatchRoot).canonicalFilePath());
+            QCOMPARE(d->fileMode(), QFileDialog::AnyFile);
+            QCOMPARE(d->nameFilters(), QStringList({"Batch File (*.bat)", "Any Files (* *.*)"}));
+        }
+        QCOMPARE(w.saveFileDialog()->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(w.loadFileDialog()->acceptMode(), QFileDialog::AcceptOpen);
+
+        QTest::mouseClick(w.ui.Save, Qt::LeftButton);
+        QVERIFY(w.saveFileDialog()->isVisible());
+        w.saveFileDialog()->hide();
+        QTest::mouseClick(w.ui.Load, Qt::LeftButton);
+        QVERIFY(w.loadFileDialog()->isVisible());
+        w.loadFileDialog()->hide();
+    }
+
+    void saveLoadRoundTrip()
+    {
+        const QString script = QString::fromUtf8(":let X 5\nload_I1_files NEW \"a b.tif\" # c\n\n"
+                                                 ":for i %i 01 12\n  seek_image %i \\\nμ\n:end");
+        const QString path = tmp.filePath("round.bat");
+        {
+            BatchCtrl w;
+            w.ui.BatchCmds->setPlainText(script);
+            emit w.saveFileDialog()->fileSelected(path);
+        }
+        QCOMPARE(readAll(path), script.toUtf8());
+
+        BatchCtrl back;
+        back.ui.BatchCmds->setPlainText("old text");
+        emit back.loadFileDialog()->fileSelected(path);
+        QCOMPARE(back.ui.BatchCmds->toPlainText(), script + "\n");
+
+        // Saving again replaces the file; the loaded text ends in a line break.
+        back.save(path);
+        QCOMPARE(readAll(path), (script + "\n").toUtf8());
+    }
+
+    void loadedFileRuns()
+    {
+        const QString path = tmp.filePath("three.bat");
+        writeFile(path, "seek_image 1\r\n:echo two\r\nsave_image x.png");
+        BatchCtrl w;
+        w.setBatchFile(path);
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("seek_image 1\n:echo two\nsave_image x.png\n"));
+
+        QSignalSpy spy(&w, &BatchCtrl::doDispatchCmds);
+        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
+        const QStringList expected{"seek_image 1", ":echo two", "save_image x.png", "", ":end"};
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy[0][0].toStringList(), expected);
+        QCOMPARE(w.lastLines(), expected);
+
+        w.ui.BatchCmds->clear();
+        w.execBatchSlot();
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy[1][0].toStringList(), QStringList({"", ":end"}));
+
+        w.dispatchCmds({"a", "b"});
+        QCOMPARE(spy[2][0].toStringList(), QStringList({"a", "b"}));
+        QCOMPARE(w.lastLines(), QStringList({"", ":end"}));
+    }
+
+    void unreadableFilesChangeNothing()
+    {
+        BatchCtrl w;
+        w.ui.BatchCmds->setPlainText("keep me");
+        w.load(tmp.filePath("missing.bat"));
+        w.setBatchFile(QString());
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
+        const QString bad = tmp.filePath("no/such/dir/x.bat");
+        w.save(bad);
+        QVERIFY(!QFile::exists(bad));
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
+    }
+
+    void clearButtons()
+    {
+        BatchCtrl w;
+        w.ui.BatchCmds->setPlainText("script");
+        w.ui.BatchLogs->setPlainText("log");
+        QTest::mouseClick(w.ui.ClearLog, Qt::LeftButton);
+        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString());
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("script"));
+        QTest::mouseClick(w.ui.Clear, Qt::LeftButton);
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString());
+    }
+
+    void logAtCursorThenEnd()
+    {
+        BatchCtrl w;
+        w.Log("first\n");
+        w.Log("third\n");
+        QTextCursor c = w.ui.BatchLogs->textCursor();
+        c.setPosition(6);
+        w.ui.BatchLogs->setTextCursor(c);
+        w.Log("second\n");
+        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("first\nsecond\nthird\n"));
+        QCOMPARE(w.ui.BatchLogs->textCursor().position(), w.ui.BatchLogs->toPlainText().size());
+
+        // A selection made by the user is kept, not overwritten.
+        c = w.ui.BatchLogs->textCursor();
+        c.setPosition(0);
+        c.setPosition(5, QTextCursor::KeepAnchor);
+        w.ui.BatchLogs->setTextCursor(c);
+        w.Log("x");
+        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("firstx\nsecond\nthird\n"));
+
+        CmdLine cmd;
+        cmd.setLine("  analyzer_select_main_mode_sumUp   1 # why");
+        w.ui.BatchLogs->clear();
+        w.showCmdErr(cmd);
+        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("Err: analyzer_select_main_mode_sumUp 1 \n"));
+    }
+
+    void runsThroughInterpreter()
+    {
+        qRegisterMetaType<CmdLine>("CmdLine");
+        QThread thread;
+        auto* disp = new BatchDispatcher;
+        disp->moveToThread(&thread);
+        thread.start();
+        Answerer exec;
+        connect(disp, &BatchDispatcher::execCmdSig, &exec, &Answerer::execCmdSlot);
+        connect(&exec, &Answerer::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
+
+        BatchCtrl w;
+        w.setDispatcher(disp);
+        w.setDispatcher(disp);  // set twice: still one connection each
+        w.ui.BatchCmds->setPlainText(":for i %i 1 2\nseek_image %i\n:next i");
+        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
+        QTRY_VERIFY(w.ui.BatchLogs->toPlainText().endsWith("end"));
+        QCOMPARE(w.ui.BatchLogs->toPlainText(),
+                 QString("for i : %i = 1\nseek_image : 1\nnext i : %i = 2\nseek_image : 2\n"
+                         "next i : %i = 2\nend"));
+        QCOMPARE(exec.words, QStringList({"seek_image", "seek_image"}));
+
+        // Stop ends a script that would run on.
+        w.ui.BatchLogs->clear();
+        w.ui.BatchCmds->setPlainText(":rem_start\nseek_image 1");
+        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
+        QTRY_COMPARE(exec.words.size(), 3);
+        QTest::mouseClick(w.ui.Stop, Qt::LeftButton);
+        w.ui.BatchCmds->setPlainText("seek_image 2");
+        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
+        QTRY_VERIFY(w.ui.BatchLogs->toPlainText().endsWith("end"));
+        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("seek_image : 2\nend"));
+
+        thread.quit();
+        QVERIFY(thread.wait(5000));
+        delete disp;
+    }
+
+    void configurationLines()
+    {
+        const QString path = tmp.filePath("batch.cfg");
+        writeFile(path, "Batch load_I1_files NEW a.tif\nDataRoot /x\nbatches no\n"
+                        "BATCH :end\n# batch commented\nbatch seek_image 2\n");
+        Cfg cfg;
+        cfg.readFile(path);
+        const QStringList got = batchLinesOfCfg(cfg);
+        QCOMPARE(got.size(), 3);
+        QCOMPARE(got[0].trimmed(), QString("load_I1_files NEW a.tif"));
+        QCOMPARE(got[1].trimmed(), QString(":end"));
+        QCOMPARE(got[2].trimmed(), QString("seek_image 2"));
+        // Each line parses to the command the configuration holds.
+        CmdLine c;
+        c.setLine(got[0]);
+        QCOMPARE(c.word, QString("load_I1_files"));
+        QCOMPARE(c.args, QStringList({"NEW", "a.tif"}));
+
+        QVERIFY(batchLinesOfCfg(Cfg()).isEmpty());
+    }
+};
+
+QTEST_MAIN(TstBatchCtrl)
+#include "tst_batchctrl.moc"
