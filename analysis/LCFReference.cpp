@@ -1,0 +1,110 @@
+#include "LCFReference.h"
+
+#include "FieldText.h"
+
+#include <QDebug>
+
+#include <cmath>
+
+namespace
+{
+const char* const showStyle =
+    "::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; border: 2px solid "
+    "#999999; }::indicator:checked   { background-color: #ffffaa; border-radius: 5px; border: 2px "
+    "solid #ffaa00; }";
+}
+
+LCFReference::LCFReference(QWidget* parent) : QFrame(parent)
+{
+    setupUi(this);
+    Show->setStyleSheet(QLatin1String(showStyle));
+    maps << new Analyzed2DRes(QStringLiteral("LCF Ref 1"))
+         << new Analyzed2DRes(QStringLiteral("LCF Ref 2"));
+    XFS->showUse(true);
+    XFS->setUse(use);
+    xShiftOn = true;
+    editedDeltaE();
+    fraction = 0;
+    connect(XFS, &XafsFileSelect::newFile, this, &LCFReference::newFile);
+    connect(XFS, &XafsFileSelect::changedUse, this, &LCFReference::changedUse);
+    connect(DeltaE, &QLineEdit::editingFinished, this, &LCFReference::editedDeltaE);
+    connect(IsVictreen, &QCheckBox::toggled, this, &LCFReference::toggledIsVictreen);
+}
+
+LCFReference::~LCFReference()
+{
+    qDeleteAll(maps);
+}
+
+bool LCFReference::inUse() const
+{
+    return XFS->Use->isChecked() && XFS->fileChosen && !points.isEmpty();
+}
+
+LcfRefSnapshot LCFReference::snapshot() const
+{
+    return LcfRefSnapshot::of(*this, inUse(), fraction);
+}
+
+bool LCFReference::newFile(QString fname)
+{
+    // A failed read keeps the points but could have been named in the selector
+    // already; the row goes back to the file it really holds.
+    if (!XafsSpectrum::load(fname)) {
+        qDebug().noquote() << "Can't load the reference" << fname;
+        XFS->Selected->setText(loaded);
+        XFS->fileChosen = !loaded.isEmpty();
+        return false;
+    }
+    loaded = fname;
+    recalc(IsVictreen->isChecked() ? 0 : 1);
+    DMut->setText(FieldText::text(dMut));
+    MidE->setText(FieldText::text(midx));
+    emit newFileSelected();
+    return true;
+}
+
+void LCFReference::changedUse(bool f)
+{
+    use = f;
+}
+
+void LCFReference::setShift(double dE)
+{
+    if (!std::isfinite(dE)) dE = 0;
+    xShift = dE;
+    energyOffset = dE;
+}
+
+void LCFReference::editedDeltaE()
+{
+    setShift(FieldText::number(DeltaE->text()));
+    emit newDeltaE();
+}
+
+void LCFReference::toggledIsVictreen(bool f)
+{
+    recalc(f ? 0 : 1);
+}
+
+void LCFReference::setStd(bool use, double dE, QString fname, QString isVic)
+{
+    const bool vic = isVic.isEmpty() || isVic.toUpper() == QLatin1String("VIC") || isVic.toInt() > 0;
+    IsVictreen->setChecked(vic);
+    XFS->load(fname);
+    XFS->setUse(use);
+    this->use = use;
+    setShift(dE);
+    DeltaE->setText(FieldText::text(dE));
+}
+
+void LCFReference::setRatio(double f)
+{
+    fraction = f;
+    R->setText(QString::asprintf("%5.2f", 100 * f));
+}
+
+void LCFReference::setAmount(double a)
+{
+    T->setText(FieldText::text(a));
+}

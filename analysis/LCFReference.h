@@ -1,0 +1,65 @@
+#ifndef LCFREFERENCE_H
+#define LCFREFERENCE_H
+
+#include "analysis/AnalysisSnapshots.h"
+#include "core/Analyzed2DRes.h"
+#include "core/XafsSpectrum.h"
+#include "widgets/XafsFileSelect.h"
+
+#include "ui_LCFReference.h"
+
+#include <QFrame>
+#include <QString>
+#include <QVector>
+
+// One reference row of the linear-combination fits; the row is itself the
+// reference spectrum, shifted in energy by its dE. GUI thread only: the
+// worker gets the row's numbers as a snapshot.
+//
+// QWidget and Spectrum both have size() and y(): reach the spectrum through
+// spectrum() (or XafsSpectrum::) to keep the names apart.
+class LCFReference : public QFrame, public Ui_LCFReference, public XafsSpectrum
+{
+    Q_OBJECT
+
+public:
+    explicit LCFReference(QWidget* parent = nullptr);
+    ~LCFReference() override;
+
+    bool use = true;      // mirror of XFS's Use box
+    double fraction = 0;  // last fitted fraction
+    // "LCF Ref 1" (amount per block) and "LCF Ref 2" (fraction per block); owned.
+    QVector<Analyzed2DRes*> maps;
+
+    XafsSpectrum& spectrum() { return *this; }
+    const XafsSpectrum& spectrum() const { return *this; }
+
+    // Takes part in the fits and the 2-D run: Use checked and a spectrum
+    // actually loaded.
+    bool inUse() const;
+    // The numbers a fit reads of this row.
+    LcfRefSnapshot snapshot() const;
+    // The file whose spectrum the row holds; empty when none was loaded.
+    QString loadedFile() const { return loaded; }
+
+signals:
+    void newFileSelected();
+    void newDeltaE();
+
+public slots:
+    // False when the file could not be read; the row then keeps the spectrum
+    // and the file name it had.
+    bool newFile(QString fname);
+    void changedUse(bool f);
+    void editedDeltaE();
+    void toggledIsVictreen(bool f);
+    void setStd(bool use, double dE, QString fname, QString isVic);
+    void setRatio(double f);
+    void setAmount(double a);
+
+private:
+    QString loaded;
+    void setShift(double dE);
+};
+
+#endif
