@@ -1,0 +1,487 @@
+#include "analysis/AElemsConds.h"
+#include "analysis/ElemCtrl.h"
+#include "analysis/ElemList.h"
+#include "analysis/ElementAnalysis.h"
+#include "analysis/FieldText.h"
+
+#include "core/Elements.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cmath>
+
+namespace
+{
+// The object name of a form item, or the text of an unnamed-in-spirit label,
+// or "|" for a separator line.
+QString itemKey(QWidget* w)
+{
+    if (auto* l = qobject_cast<QLabel*>(w)) return QLatin1Char('"') + l->text() + QLatin1Char('"');
+    if (auto* f = qobject_cast<QFrame*>(w))
+        if (f->frameShape() == QFrame::VLine) return QStringLiteral("|");
+    return w->objectName();
+}
+
+double keV(int Z, int edge) { return victoreenTable[Z].edge[edge] * 1000; }
+
+// Posted deletions run here, as the event loop would run them.
+void runDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+}  // namespace
+
+class TestElemRows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { loadVictoreenTable(); }
+
+    void fieldNumbers()
+    {
+        QCOMPARE(FieldText::number("7112.5"), 7112.5);
+        QCOMPARE(FieldText::number(" 12 "), 12.0);
+        QCOMPARE(FieldText::number("1e3"), 1000.0);
+        QCOMPARE(FieldText::number("-0.25"), -0.25);
+        for (const char* bad : {"", "abc", "1,5", "12eV", "nan", "inf", "-inf"})
+            QCOMPARE(FieldText::number(bad), 0.0);
+        QCOMPARE(FieldText::text(12.3456789), QString("12.3457"));
+        QCOMPARE(FieldText::text(1e-7), QString("1e-07"));
+    }
+
+    void shortTextKeepsMagnitude()
+    {
+        QCOMPARE(FieldText::shortText(0.123456), QString("0.123"));
+        QCOMPARE(FieldText::shortText(-1), QString("-1"));
+        QCOMPARE(FieldText::shortText(1.23457e-05), QString("1e-05"));
+        QCOMPARE(FieldText::shortText(123456), QString("1e+05"));
+        for (double v : {3.14159, -2.71828, 1.5e-9, 7.7e12, 98765.4, -0.000123, 42.0}) {
+            const QString s = FieldText::shortText(v);
+            QVERIFY2(s.size() <= 6, qPrintable(s));
+            const double back = s.toDouble();
+            QVERIFY2(back / v > 0.5 && back / v < 2, qPrintable(s));
+        }
+    }
+
+    void elemCtrlForm()
+    {
+        ElemCtrl row;
+        QCOMPARE(row.windowTitle(), QString("Frame"));
+        const QList<QPair<QString, QString>> texts = {
+            {"Name", "H"},   {"No", "1"},      {"Eng", "0.0"},  {"PrePostDE", "20"},
+            {"ThDMut", "0.1"}, {"ROIs", "7000"}, {"ROIe", "7005"}, {"DMuT", "0.0"},
+            {"Ratio", "1.0"}, {"DE", "0"},     {"ROI", "0"},    {"NROI", "0"},
+            {"StdRatio", "1.0"}, {"Th", "0.5"}};
+        for (const auto& t : texts) {
+            auto* e = row.findChild<QLineEdit*>(t.first);
+            QVERIFY2(e, qPrintable(t.first));
+            QCOMPARE(e->text(), t.second);
+            if (t.first != "Name") QVERIFY(e->alignment() & Qt::AlignRight);
+        }
+        for (const char* ro : {"Name", "No", "DMuT", "Ratio"})
+            QVERIFY(row.findChild<QLineEdit*>(ro)->isReadOnly());
+        QVERIFY(!row.Eng->isReadOnly());
+        QVERIFY(row.NoNeg->isChecked() && row.Use->isChecked());
+        QCOMPARE(row.NoNeg->text(), QString("No Neg"));
+        QCOMPARE(row.Use->text(), QString("Use"));
+        QCOMPARE(row.MainTarget->text(), QString("Target"));
+        QCOMPARE(row.Show->text(), QString("Show"));
+        QVERIFY(!row.MainTarget->isChecked() && !row.Show->isChecked());
+        const QString yellow = "background-color: rgb(255, 255, 231);";
+        for (QLineEdit* e : {row.StdRatio, row.No, row.Name, row.DMuT, row.Ratio, row.DE, row.ROI, row.NROI})
+            QCOMPARE(e->styleSheet(), yellow);
+        QCOMPARE(row.Eng->styleSheet(), yellow + "\nbackground-color: rgb(255, 255, 255);");
+        QCOMPARE(row.Eng->toolTip(), QString("<html><head/><body><p>Expected Absorption Edge.</p></body></html>"));
+        QCOMPARE(row.NROI->toolTip(), QString("<html><head/><body><p>Normalized ROI value calculated as ROI / dmut.</p></body></html>"));
+        QCOMPARE(row.ThDMut->toolTip(), QString("<html><head/><body><p>Threshold value of the dmut.</p><p>When the dmut is less than the Threshold, most of the values (ROI, dmut,...) is set at BG Val.</p></body></html>"));
+
+        // One line, left to right.
+        auto* lay = qobject_cast<QHBoxLayout*>(row.layout());
+        QVERIFY(lay);
+        QStringList order;
+        for (int i = 0; i < lay->count(); ++i) order << itemKey(lay->itemAt(i)->widget());
+        QCOMPARE(order.join(' '),
+                 QString("MainTarget Name No Eng \"[eV]\" | \"Pre/Post dE\" PrePostDE \"[eV] Th\" Th | "
+                         "\"dmut\" DMuT \"Ratio\" Ratio | \"dE\" DE \"[eV]\" | \"ROI\" ROIs ROIe \"[eV]\" "
+                         "\"Th dmut\" ThDMut NoNeg ROI NROI | \"Std. Ratio\" StdRatio Use | Show"));
+    }
+
+    void elemCtrlMaps()
+    {
+        ElemCtrl row;
+        const QStringList kinds = {"0", "N", "MP", "MM", "DE", "ROI", "NROI"};
+        for (int k = 0; k < 7; ++k) {
+            QCOMPARE(row.map(k), &row.maps[k]);
+            QCOMPARE(row.map(k)->name, "Elem Ctrl " + kinds[k]);
+        }
+        QVERIFY(!row.map(-1) && !row.map(7));
+        row.setRowName("Fe-K");
+        QCOMPARE(row.Name->text(), QString("Fe-K"));
+        for (int k = 0; k < 7; ++k) QCOMPARE(row.maps[k].name, "Fe-K Elem Ctrl " + kinds[k]);
+        QCOMPARE(row.map(1)->name, QString("Fe-K Elem Ctrl N"));
+    }
+
+    void elemCtrlSnapshot()
+    {
+        ElemCtrl row;
+        ElemRowSnapshot s = row.snapshot();
+        QCOMPARE(s.e0, 0.0);
+        QCOMPARE(s.dE, 20.0);
+        QCOMPARE(s.roiStart, 7000.0);
+        QCOMPARE(s.roiEnd, 7005.0);
+        QCOMPARE(s.thDMut, 0.1);
+        QVERIFY(s.noNeg);
+
+        row.Eng->setText("8979");
+        row.PrePostDE->setText("abc");
+        row.ROIs->setText("9000");
+        row.ROIe->setText("9100.5");
+        row.ThDMut->setText("0.02");
+        row.NoNeg->setChecked(false);
+        s = row.snapshot();
+        QCOMPARE(s.e0, 8979.0);
+        QCOMPARE(s.dE, 0.0);
+        QCOMPARE(s.roiStart, 9000.0);
+        QCOMPARE(s.roiEnd, 9100.5);
+        QCOMPARE(s.thDMut, 0.02);
+        QVERIFY(!s.noNeg);
+
+        const ElemRowInfo info = row.rowInfo();
+        QCOMPARE(info.energyText, QString("8979"));
+        QCOMPARE(info.name, QString("H"));
+        QCOMPARE(info.energy(), 8979.0);
+    }
+
+    void stdRatioTyped()
+    {
+        ElemCtrl row;
+        QCOMPARE(row.stdRatio, 1.0);
+        QCOMPARE(row.ratio, 1.0);
+        row.show();
+        row.StdRatio->setFocus();
+        row.StdRatio->selectAll();
+        QTest::keyClicks(row.StdRatio, "2.50000001");
+        QTest::keyClick(row.StdRatio, Qt::Key_Return);
+        QCOMPARE(row.stdRatio, 2.50000001);
+        QCOMPARE(row.StdRatio->text(), QString("2.5"));
+        row.StdRatio->selectAll();
+        QTest::keyClicks(row.StdRatio, "x1");
+        QTest::keyClick(row.StdRatio, Qt::Key_Return);
+        QCOMPARE(row.stdRatio, 0.0);
+        QCOMPARE(row.StdRatio->text(), QString("0"));
+    }
+
+    void elemCtrlResults()
+    {
+        ElemCtrl row;
+        row.showResults(0.5, 0.25, 1.5, 1.0, -0.5, 1.23457e-05, 123456.0);
+        QCOMPARE(row.dmut, 0.5);
+        QCOMPARE(row.ratio, 0.25);
+        QCOMPARE(row.muPlus, 1.5);
+        QCOMPARE(row.muMinus, 1.0);
+        QCOMPARE(row.DMuT->text(), QString("0.5"));
+        QCOMPARE(row.Ratio->text(), QString("0.25"));
+        QCOMPARE(row.DE->text(), QString("-0.5"));
+        // A cut "1.234" or "12345" would misstate the value by orders of magnitude.
+        QCOMPARE(row.ROI->text(), QString("1e-05"));
+        QCOMPARE(row.NROI->text(), QString("1e+05"));
+    }
+
+    void backgroundForm()
+    {
+        AElemsConds f;
+        QCOMPARE(f.windowTitle(), QString("Analyze Elems Conditions"));
+        auto* grid = qobject_cast<QGridLayout*>(f.layout());
+        QVERIFY(grid);
+        const QStringList cells = {"\"BG Values : \"", "\"dmut\"", "BGVDMut", "\"dmut-Ratio\"",
+                                   "BGVDMutR", "\"dE\"", "BGVDE", "\"ROI\"", "BGVROI", "\"NROI\"",
+                                   "BGVNROI"};
+        for (int c = 0; c < cells.size(); ++c)
+            QCOMPARE(itemKey(grid->itemAtPosition(0, c)->widget()), cells[c]);
+        const QList<QPair<QString, QString>> init = {
+            {"BGVDMut", "0"}, {"BGVDMutR", "0"}, {"BGVDE", "0"}, {"BGVROI", "-1"}, {"BGVNROI", "-1"}};
+        for (const auto& p : init) {
+            auto* e = f.findChild<QLineEdit*>(p.first);
+            QVERIFY(e);
+            QCOMPARE(e->text(), p.second);
+            QVERIFY(e->alignment() & Qt::AlignRight);
+        }
+        ElemBackground bg = f.background();
+        QCOMPARE(bg.dmut, 0.0);
+        QCOMPARE(bg.dE, 0.0);
+        QCOMPARE(bg.roi, -1.0);
+        QCOMPARE(bg.nroi, -1.0);
+        f.BGVDMut->setText("0.05");
+        f.BGVDE->setText("--");
+        f.BGVROI->setText("-3.5");
+        f.BGVNROI->setText("1e2");
+        bg = f.background();
+        QCOMPARE(bg.dmut, 0.05);
+        QCOMPARE(bg.dE, 0.0);
+        QCOMPARE(bg.roi, -3.5);
+        QCOMPARE(bg.nroi, 100.0);
+    }
+
+    void parseList()
+    {
+        QVector<ElemListEntry> e = ElemList::parse("Fe, Cu-L3");
+        QCOMPARE(e.size(), 2);
+        QCOMPARE(e[0].name, QString("Fe-K"));
+        QCOMPARE(e[0].Z, 26);
+        QCOMPARE(e[0].edgeIndex, 0);
+        QCOMPARE(e[1].name, QString("Cu-L3"));
+        QCOMPARE(e[1].Z, 29);
+        QCOMPARE(e[1].edgeIndex, 3);
+
+        const auto names = [](const QString& t) {
+            QStringList n;
+            for (const ElemListEntry& x : ElemList::parse(t)) n << x.name;
+            return n;
+        };
+        QCOMPARE(names("Fe,,Cu"), names("Fe Cu"));
+        QCOMPARE(names("  Fe \t Cu ,"), QStringList({"Fe-K", "Cu-K"}));
+        QVERIFY(names("fe").isEmpty());
+        QVERIFY(names("Xx").isEmpty());
+        QVERIFY(names("").isEmpty());
+        QVERIFY(names(" , ").isEmpty());
+        QVERIFY(names("-Fe").isEmpty());
+        QCOMPARE(names("Ni-LII Zn-l1 Mn-Q"), QStringList({"Ni-LII", "Zn-l1", "Mn-Q"}));
+        e = ElemList::parse("Ni-LII Zn-l1 Mn-Q Cu-L2-x");
+        QCOMPARE(e[0].edgeIndex, 2);
+        QCOMPARE(e[1].edgeIndex, 1);
+        QCOMPARE(e[2].edgeIndex, 0);
+        QCOMPARE(e[3].symbol, QString("Cu"));
+        QCOMPARE(e[3].edgeText, QString("L2-x"));
+        QCOMPARE(e[3].edgeIndex, 0);
+        QCOMPARE(e[3].name, QString("Cu-L2-x"));
+    }
+
+    void selectionOrder()
+    {
+        QCOMPARE(ElemList::orderByZ({}), QVector<int>());
+        QCOMPARE(ElemList::orderByZ({29, 26}), QVector<int>({1, 0}));
+        // Not stable: of the two 29s, the later one ends up first.
+        QCOMPARE(ElemList::orderByZ({29, 26, 29, 26}), QVector<int>({1, 3, 2, 0}));
+        QCOMPARE(ElemList::orderByZ({5, 3, 8, 1}), QVector<int>({3, 1, 0, 2}));
+    }
+
+    void rowsFromList()
+    {
+        QWidget panel;
+        auto* grid = new QGridLayout(&panel);
+        ElemList list;
+        list.baseLayout = grid;
+        QVERIFY(!list.mainTargetGroup && !list.elemShowGroup);
+        QCOMPARE(list.mainTarget(), 0);
+
+        list.newElems("Fe, Cu-L3", false);
+        QCOMPARE(list.elemCtrls.size(), 2);
+        ElemCtrl* fe = list.elemCtrls[0];
+        ElemCtrl* cu = list.elemCtrls[1];
+        QCOMPARE(fe->Name->text(), QString("Fe-K"));
+        QCOMPARE(fe->No->text(), QString("26"));
+        QCOMPARE(fe->atomicNumber, 26);
+        QCOMPARE(fe->edgeIndex, 0);
+        QCOMPARE(fe->Eng->text(), QString::number(keV(26, 0), 'g', 6));
+        QVERIFY(keV(26, 0) > 7000 && keV(26, 0) < 7200);
+        QCOMPARE(cu->Name->text(), QString("Cu-L3"));
+        QCOMPARE(cu->edgeIndex, 3);
+        QCOMPARE(cu->Eng->text(), QString::number(keV(29, 3), 'g', 6));
+        QCOMPARE(cu->maps[6].name, QString("Cu-L3 Elem Ctrl NROI"));
+        QCOMPARE(grid->itemAtPosition(0, 0)->widget(), fe);
+        QCOMPARE(grid->itemAtPosition(1, 0)->widget(), cu);
+        QVERIFY(fe->MainTarget->isChecked() && fe->Show->isChecked());
+        QCOMPARE(list.mainTargetGroup->id(cu->MainTarget), 1);
+        QCOMPARE(list.elemShowGroup->id(cu->Show), 1);
+        QVERIFY(list.mainTargetGroup->exclusive() && list.elemShowGroup->exclusive());
+        QVERIFY(!list.mainTargetGroup->parent() && !list.elemShowGroup->parent());
+        QCOMPARE(list.names(), QStringList({"Fe-K", "Cu-L3"}));
+
+        // The view reads the current rows whenever it paints.
+        const ElemRowsProvider provider = list.rowInfoProvider();
+        QCOMPARE(provider().size(), 2);
+        cu->Eng->setText("931.5");
+        QCOMPARE(provider()[1].energy(), 931.5);
+        QCOMPARE(provider()[1].name, QString("Cu-L3"));
+
+        // Rebuilding: the old rows and groups go only when the event loop runs.
+        QPointer<ElemCtrl> oldRow(fe);
+        QPointer<QButtonGroup> oldGroup(list.mainTargetGroup);
+        const int gen = list.generation();
+        list.newElems("Zn", false);
+        QCOMPARE(list.generation(), gen + 1);
+        QVERIFY(oldRow && oldGroup);
+        QVERIFY(!oldRow->isVisibleTo(&panel));
+        QVERIFY(list.mainTargetGroup != oldGroup);
+        runDeferredDeletes();
+        QVERIFY(!oldRow && !oldGroup);
+        QCOMPARE(list.elemCtrls.size(), 1);
+        QCOMPARE(grid->itemAtPosition(0, 0)->widget(), list.elemCtrls[0]);
+        QVERIFY(!grid->itemAtPosition(1, 0));
+        QCOMPARE(provider().size(), 1);
+
+        list.newElems("", false);
+        QVERIFY(list.elemCtrls.isEmpty());
+        QVERIFY(list.mainTargetGroup && list.elemShowGroup);
+        QVERIFY(list.mainTargetGroup->buttons().isEmpty());
+        QVERIFY(list.elemShowGroup->buttons().isEmpty());
+        QCOMPARE(list.mainTarget(), 0);
+        QVERIFY(list.snapshots().isEmpty());
+        runDeferredDeletes();
+
+        // Beyond the edge table: the row is made and shows no energy.
+        list.newElems("D", false);
+        QCOMPARE(list.elemCtrls.size(), 1);
+        QCOMPARE(list.elemCtrls[0]->Eng->text(), QString("0"));
+        runDeferredDeletes();
+    }
+
+    void sortedRowsAndClicks()
+    {
+        QWidget panel;
+        auto* grid = new QGridLayout(&panel);
+        ElemList list;
+        list.baseLayout = grid;
+        list.newElems("Cu Fe", true);
+        QCOMPARE(list.names(), QStringList({"Fe-K", "Cu-K"}));
+        ElemCtrl* fe = list.elemCtrls[0];
+        ElemCtrl* cu = list.elemCtrls[1];
+        QCOMPARE(grid->itemAtPosition(0, 0)->widget(), fe);
+        QVERIFY(fe->MainTarget->isChecked() && fe->Show->isChecked());
+        QCOMPARE(list.mainTargetGroup->id(fe->MainTarget), 0);
+        QCOMPARE(list.mainTargetGroup->id(cu->MainTarget), 1);
+        QCOMPARE(list.elemShowGroup->id(fe->Show), 0);
+        QCOMPARE(list.elemShowGroup->id(cu->Show), 1);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+        QSignalSpy sel(&list, &ElemList::changedSelection);
+        QTest::mouseClick(cu->MainTarget, Qt::LeftButton, Qt::NoModifier, QPoint(6, cu->MainTarget->height() / 2));
+        QVERIFY(cu->MainTarget->isChecked());
+        QCOMPARE(list.mainTargetGroup->checkedId(), 1);
+        QCOMPARE(list.mainTarget(), 1);
+        QCOMPARE(sel.count(), 0);  // a new target waits for the next analysis
+        QTest::mouseClick(cu->Show, Qt::LeftButton, Qt::NoModifier, QPoint(6, cu->Show->height() / 2));
+        QCOMPARE(list.elemShowGroup->checkedId(), 1);
+        QCOMPARE(sel.count(), 1);
+
+        // Unsorted with the box off, and ids follow the typed order.
+        list.newElems("Cu Fe", false);
+        QCOMPARE(list.names(), QStringList({"Cu-K", "Fe-K"}));
+        runDeferredDeletes();
+    }
+
+    void setters()
+    {
+        ElemList list;  // rows without a layout: the list deletes them
+        list.newElems("Fe Cu Zn", false);
+        QSignalSpy sel(&list, &ElemList::changedSelection);
+
+        list.setElemsDE(12.3456789);
+        for (ElemCtrl* r : list.elemCtrls) QCOMPARE(r->PrePostDE->text(), QString("12.3457"));
+
+        list.setElemNoNeg("Cu-K", false);
+        QVERIFY(list.elemCtrls[0]->NoNeg->isChecked());
+        QVERIFY(!list.elemCtrls[1]->NoNeg->isChecked());
+        list.setElemNoNeg("cu-k", true);  // exact names only
+        QVERIFY(!list.elemCtrls[1]->NoNeg->isChecked());
+
+        list.setElemThDMut("Zn-K", 0.0123456789);
+        QCOMPARE(list.elemCtrls[2]->ThDMut->text(), QString("0.0123457"));
+        QCOMPARE(list.elemCtrls[0]->ThDMut->text(), QString("0.1"));
+        list.setElemROI("Fe-K", 7150, 7200.25);
+        QCOMPARE(list.elemCtrls[0]->ROIs->text(), QString("7150"));
+        QCOMPARE(list.elemCtrls[0]->ROIe->text(), QString("7200.25"));
+        list.setElemROI("Ni-K", 1, 2);
+        QCOMPARE(list.elemCtrls[1]->ROIs->text(), QString("7000"));
+        QCOMPARE(list.snapshots()[0].roiEnd, 7200.25);
+        QCOMPARE(list.snapshots()[2].thDMut, 0.0123457);
+
+        list.setElemUse("2", false);
+        QVERIFY(!list.elemCtrls[2]->Use->isChecked());
+        list.setElemUse("Cu-K", false);
+        QVERIFY(!list.elemCtrls[1]->Use->isChecked());
+        list.setElemUse("word", false);  // not a number: row 0
+        QVERIFY(!list.elemCtrls[0]->Use->isChecked());
+        list.setElemUse("3", true);
+        list.setElemUse("-1", true);
+        for (ElemCtrl* r : list.elemCtrls) QVERIFY(!r->Use->isChecked());
+
+        list.setElemShow("Zn-K");
+        QVERIFY(list.elemCtrls[2]->Show->isChecked());
+        QCOMPARE(sel.count(), 0);
+        list.setElemShow("1");
+        QVERIFY(list.elemCtrls[1]->Show->isChecked());
+        QCOMPARE(sel.count(), 1);
+        list.setElemShow("7");
+        QVERIFY(list.elemCtrls[1]->Show->isChecked());
+        QCOMPARE(sel.count(), 2);
+
+        list.setElemMainTarget("Cu-K");
+        QCOMPARE(list.mainTarget(), 1);
+        QCOMPARE(sel.count(), 3);
+        list.setElemMainTarget("2");
+        QCOMPARE(list.mainTarget(), 2);
+        QCOMPARE(sel.count(), 4);
+        list.setElemMainTarget("5");
+        QCOMPARE(list.mainTarget(), 2);
+        QCOMPARE(sel.count(), 4);
+
+        ElemList two;
+        two.newElems("Fe Cu", false);
+        two.setElemUse("2", false);
+        for (ElemCtrl* r : two.elemCtrls) QVERIFY(r->Use->isChecked());
+    }
+
+    void answersAndStandards()
+    {
+        ElemList list;
+        list.newElems("Fe Cu Zn", false);
+        ElemsResult r;
+        for (int k = 0; k < ElemKindCount; ++k) r.kinds[k] = {1.0 + k, 10.0 + k};  // two rows' worth
+        QVERIFY(!list.showResults(r));
+        QCOMPARE(list.elemCtrls[0]->dmut, 1.0);
+        QCOMPARE(list.elemCtrls[1]->ratio, 11.0);
+        QCOMPARE(list.elemCtrls[1]->muPlus, 12.0);
+        QCOMPARE(list.elemCtrls[1]->muMinus, 13.0);
+        QCOMPARE(list.elemCtrls[1]->DE->text(), QString("14"));
+        QCOMPARE(list.elemCtrls[1]->NROI->text(), QString("16"));
+        QCOMPARE(list.elemCtrls[2]->DMuT->text(), QString("0.0"));  // no value for it
+        QVERIFY(!list.showResults(ElemsResult()));
+        r.kinds[ElemKindMM].append(0.5);
+        QVERIFY(!list.showResults(r));  // one kind longer is not enough
+        for (int k = 0; k < ElemKindCount; ++k) r.kinds[k].resize(3);
+        QVERIFY(list.showResults(r));
+        QCOMPARE(list.elemCtrls[2]->muMinus, 0.5);
+
+        list.elemCtrls[0]->ratio = 0.75;
+        list.elemCtrls[1]->ratio = 1.0 / 3;
+        list.setElemsStd();
+        QCOMPARE(list.elemCtrls[0]->stdRatio, 0.75);
+        QCOMPARE(list.elemCtrls[0]->StdRatio->text(), QString("0.75"));
+        QCOMPARE(list.elemCtrls[1]->StdRatio->text(), QString("0.333333"));
+        QCOMPARE(list.elemCtrls[2]->stdRatio, 0.0);
+    }
+
+    void providerOutlivesList()
+    {
+        ElemRowsProvider provider;
+        {
+            ElemList list;
+            list.newElems("Fe", false);
+            provider = list.rowInfoProvider();
+            QCOMPARE(provider().size(), 1);
+        }
+        QVERIFY(provider().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestElemRows)
+#include "tst_elemrows.moc"

@@ -1,0 +1,288 @@
+#include "analysis/LCFReference.h"
+
+#include "core/XafsSpectrum.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+#include <cmath>
+
+namespace
+{
+// mu(E) of an edge at 7112 eV over a falling background.
+Spectrum edge(double shift = 0)
+{
+    Spectrum s;
+    for (double E = 6900; E <= 7500; E += 2)
+        s.append(E, 1.2 - 1e-4 * (E - 6900) + 0.5 + std::atan((E - 7112 - shift) / 3) / M_PI);
+    return s;
+}
+
+QString writeMuFile(const QTemporaryDir& dir, const QString& name, const Spectrum& s)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
+    QTextStream out(&f);
+    out << "# E mu\n";
+    out.setRealNumberPrecision(12);
+    for (const QPointF& p : s.points) out << p.x() << " " << p.y() << "\n";
+    return path;
+}
+
+// The spectrum the row should hold: the file read and normalised apart from
+// any row.
+XafsSpectrum expected(const QString& path, int lineType)
+{
+    XafsSpectrum x;
+    if (x.load(path)) x.calc(lineType);
+    return x;
+}
+
+void typeInto(QLineEdit* e, const QString& text)
+{
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+    QTest::keyClick(e, Qt::Key_Return);
+}
+}  // namespace
+
+class TestLCFReference : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void form()
+    {
+        LCFReference row;
+        QCOMPARE(row.windowTitle(), QString("LCFReference"));
+        auto* grid = qobject_cast<QGridLayout*>(row.layout());
+        QVERIFY(grid);
+        QCOMPARE(grid->spacing(), 3);
+        QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
+        const QStringList cols = {"XFS", "label_4", "DeltaE", "label", "DMut", "label_2", "MidE",
+                                  "label_3", "IsVictreen", "R", "label_5", "label_6", "T", "Show"};
+        for (int c = 0; c < cols.size(); ++c)
+            QCOMPARE(grid->itemAtPosition(0, c)->widget()->objectName(), cols[c]);
+        QCOMPARE(row.label_4->text(), QString("  dE [eV]"));
+        QCOMPARE(row.label->text(), QString("dMut"));
+        QCOMPARE(row.label_2->text(), QString("at"));
+        QCOMPARE(row.label_3->text(), QString("[eV]  "));
+        QCOMPARE(row.label_5->text(), QString("[%]  "));
+        QCOMPARE(row.label_6->text(), QString("mut"));
+        QCOMPARE(row.IsVictreen->text(), QString("Victreen"));
+        QVERIFY(!row.IsVictreen->isChecked());
+        QCOMPARE(row.DeltaE->text(), QString("0"));
+        QCOMPARE(row.DeltaE->maximumWidth(), 60);
+        QCOMPARE(row.R->maximumWidth(), 60);
+        QCOMPARE(row.DMut->maximumWidth(), 80);
+        QCOMPARE(row.MidE->maximumWidth(), 80);
+        QCOMPARE(row.T->maximumWidth(), 80);
+        for (QLineEdit* e : {row.DeltaE, row.R, row.T}) QVERIFY(e->alignment() & Qt::AlignRight);
+        QCOMPARE(row.DMut->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
+        QCOMPARE(row.MidE->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
+        QCOMPARE(row.R->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
+        QCOMPARE(row.T->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
+        QCOMPARE(row.Show->text(), QString());
+        QCOMPARE(row.Show->styleSheet(),
+                 QString("::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; "
+                         "border: 2px solid #999999; }::indicator:checked   { background-color: "
+                         "#ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }"));
+        QCOMPARE(row.XFS->minimumHeight(), 21);
+        QCOMPARE(row.XFS->frameShape(), QFrame::NoFrame);
+        QVERIFY(row.XFS->Use->isVisibleTo(&row));
+    }
+
+    void construction()
+    {
+        LCFReference row;
+        QCOMPARE(row.maps.size(), 2);
+        QCOMPARE(row.maps[0]->name, QString("LCF Ref 1"));
+        QCOMPARE(row.maps[1]->name, QString("LCF Ref 2"));
+        QVERIFY(!row.maps[0]->parent() && row.maps[0] != row.maps[1]);
+        QVERIFY(row.xShiftOn);
+        QCOMPARE(row.xShift, 0.0);
+        QCOMPARE(row.energyOffset, 0.0);
+        QCOMPARE(row.fraction, 0.0);
+        QVERIFY(row.use && row.XFS->Use->isChecked());
+        QVERIFY(row.spectrum().isEmpty());
+        QVERIFY(!row.inUse());
+        QVERIFY(!row.snapshot().use);
+        row.toggledIsVictreen(true);  // nothing to recalculate
+        QVERIFY(row.spectrum().isEmpty());
+    }
+
+    void loadsFile()
+    {
+        const Spectrum src = edge();
+        const QString path = writeMuFile(dir, "ref.dat", src);
+        QVERIFY(!path.isEmpty());
+        LCFReference row;
+        QSignalSpy loaded(&row, &LCFReference::newFileSelected);
+        row.XFS->load(path);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(row.loadedFile(), path);
+        QCOMPARE(row.spectrum().size(), src.size());
+        QCOMPARE(row.spectrum().points.last().x(), 7500.0);
+        const XafsSpectrum straight = expected(path, 1);
+        QVERIFY(straight.dMut > 0.5 && straight.dMut < 1.5);
+        QVERIFY(std::abs(straight.midx - 7112) < 3);
+        QCOMPARE(row.pre.lineType, 1);
+        QCOMPARE(row.DMut->text(), QString::number(straight.dMut, 'g', 6));
+        QCOMPARE(row.MidE->text(), QString::number(straight.midx, 'g', 6));
+        QVERIFY(row.inUse());
+
+        // Victoreen lines on the box: the same points normalised with type 0.
+        row.IsVictreen->setChecked(true);
+        const XafsSpectrum vic = expected(path, 0);
+        QCOMPARE(row.pre.lineType, 0);
+        QCOMPARE(row.post.lineType, 0);
+        QCOMPARE(row.dMut, vic.dMut);
+        QCOMPARE(row.midx, vic.midx);
+        QCOMPARE(row.doubleNormalizedPreBaseCurve.points, vic.doubleNormalizedPreBaseCurve.points);
+
+        // The snapshot carries what a fit reads, by value.
+        LcfRefSnapshot snap = row.snapshot();
+        QVERIFY(snap.use);
+        QCOMPARE(snap.minX, 6900.0);
+        QCOMPARE(snap.maxX, 7500.0);
+        QCOMPARE(snap.dE, 0.0);
+        QCOMPARE(snap.preBase.points, vic.doubleNormalizedPreBaseCurve.points);
+        QCOMPARE(snap.postBase.points, vic.doubleNormalizedPostBaseCurve.points);
+        row.setRatio(0.4);
+        QCOMPARE(row.snapshot().fraction, 0.4);
+        QCOMPARE(snap.fraction, 0.0);
+
+        QTest::mouseClick(row.XFS->Use, Qt::LeftButton, Qt::NoModifier, QPoint(6, row.XFS->Use->height() / 2));
+        QVERIFY(!row.XFS->Use->isChecked());
+        QVERIFY(!row.use);
+        QVERIFY(!row.inUse());
+        QVERIFY(!row.snapshot().use);
+    }
+
+    void loadsSavedSpectrum()
+    {
+        XafsSpectrum src(edge(5), "std", 1, 0.0, SuggestElm());
+        const QString path = dir.filePath("saved.dat");
+        QVERIFY(src.save(path, false));
+        LCFReference row;
+        QVERIFY(row.newFile(path));
+        // The reader takes the first two columns of the saved table.
+        QCOMPARE(row.spectrum().size(), src.size());
+        for (int i = 0; i < src.size(); i += 37) {
+            QVERIFY(std::abs(row.points[i].x() - src.points[i].x()) < 1e-6);
+            QVERIFY(std::abs(row.points[i].y() - src.doubleNormalizedPreBaseCurve.yAt(i)) < 1e-4);
+        }
+    }
+
+    void failedLoadKeepsRow()
+    {
+        LCFReference row;
+        QSignalSpy loaded(&row, &LCFReference::newFileSelected);
+        row.XFS->load(dir.filePath("missing.dat"));
+        QCOMPARE(loaded.count(), 0);
+        QVERIFY(row.spectrum().isEmpty());
+        QVERIFY(!row.XFS->fileChosen);
+        QCOMPARE(row.XFS->Selected->text(), QString());
+        QVERIFY(!row.inUse());
+
+        const QString good = writeMuFile(dir, "good.dat", edge());
+        row.XFS->load(good);
+        QCOMPARE(loaded.count(), 1);
+        const QString dmut = row.DMut->text();
+        const QVector<QPointF> pts = row.points;
+
+        // An unreadable file must not stand in the row's name for the old data.
+        const QString empty = writeMuFile(dir, "empty.dat", Spectrum());
+        QVERIFY(!row.newFile(empty));
+        row.XFS->load(dir.filePath("missing.dat"));
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(row.points, pts);
+        QCOMPARE(row.DMut->text(), dmut);
+        QCOMPARE(row.XFS->Selected->text(), good);
+        QVERIFY(row.XFS->fileChosen);
+        QCOMPARE(row.loadedFile(), good);
+        QVERIFY(row.inUse());
+    }
+
+    void energyShift()
+    {
+        const Spectrum src = edge();
+        LCFReference row;
+        QVERIFY(row.newFile(writeMuFile(dir, "shift.dat", src)));
+        QSignalSpy shifted(&row, &LCFReference::newDeltaE);
+        row.show();
+        typeInto(row.DeltaE, "1.5");
+        QCOMPARE(shifted.count(), 1);
+        QCOMPARE(row.xShift, 1.5);
+        QCOMPARE(row.energyOffset, 1.5);
+        QCOMPARE(row.snapshot().dE, 1.5);
+        // Point energies are read less the shift.
+        QCOMPARE(row.spectrum().xAt(10), src.points[10].x() - 1.5);
+        QVERIFY(std::abs(row.spectrum().y(7101.0 - 1.5) - src.y(7101.0)) < 1e-9);
+
+        typeInto(row.DeltaE, "abc");
+        QCOMPARE(shifted.count(), 2);
+        QCOMPARE(row.xShift, 0.0);
+        QCOMPARE(row.energyOffset, 0.0);
+    }
+
+    void fitDisplays()
+    {
+        LCFReference row;
+        row.setRatio(0.125);
+        QCOMPARE(row.R->text(), QString("12.50"));
+        QCOMPARE(row.fraction, 0.125);
+        row.setRatio(1);
+        QCOMPARE(row.R->text(), QString("100.00"));
+        row.setRatio(-0.125);
+        QCOMPARE(row.R->text(), QString("-12.50"));
+        QCOMPARE(row.fraction, -0.125);
+        row.setRatio(0.0004);
+        QCOMPARE(row.R->text(), QString(" 0.04"));
+        row.setAmount(1.23456789);
+        QCOMPARE(row.T->text(), QString("1.23457"));
+        QCOMPARE(row.fraction, 0.0004);
+    }
+
+    void setStd()
+    {
+        const QString path = writeMuFile(dir, "std.dat", edge());
+        struct Case { QString isVic; bool checked; };
+        const QList<Case> cases = {{"", true},   {"VIC", true},  {"vic", true}, {"Vic", true},
+                                   {"0", false}, {"word", false}, {"2", true},  {"-1", false}};
+        for (const Case& c : cases) {
+            LCFReference row;
+            row.IsVictreen->setChecked(!c.checked);
+            QSignalSpy shifted(&row, &LCFReference::newDeltaE);
+            QSignalSpy loaded(&row, &LCFReference::newFileSelected);
+            row.setStd(false, 2.5, path, c.isVic);
+            QVERIFY2(row.IsVictreen->isChecked() == c.checked, qPrintable(c.isVic));
+            QCOMPARE(row.pre.lineType, c.checked ? 0 : 1);
+            QCOMPARE(loaded.count(), 1);
+            QCOMPARE(row.XFS->Selected->text(), path);
+            QVERIFY(!row.spectrum().isEmpty());
+            QVERIFY(!row.XFS->Use->isChecked());
+            QVERIFY(!row.use);
+            QVERIFY(!row.inUse());
+            QCOMPARE(row.xShift, 2.5);
+            QCOMPARE(row.energyOffset, 2.5);
+            QCOMPARE(row.DeltaE->text(), QString("2.5"));
+            QCOMPARE(shifted.count(), 0);
+        }
+        LCFReference row;
+        row.setStd(true, 0.123456789, path, "0");
+        QVERIFY(row.use && row.inUse());
+        QCOMPARE(row.DeltaE->text(), QString("0.123457"));
+        QCOMPARE(row.xShift, 0.123456789);
+    }
+};
+
+QTEST_MAIN(TestLCFReference)
+#include "tst_lcfreference.moc"
