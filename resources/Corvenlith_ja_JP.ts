@@ -737,6 +737,61 @@
     </message>
 </context>
 <context>
+    <name>Stats</name>
+    <message>
+        <source>Statistics</source>
+        <translation>統計</translation>
+    </message>
+    <message>
+        <source>Bins</source>
+        <translation>ビン数</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Val/Max</source>
+        <translation>値/最大</translation>
+    </message>
+    <message>
+        <source>Show Over Image</source>
+        <translation>画像上に表示</translation>
+    </message>
+    <message>
+        <source>Num</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>Sigma</source>
+        <translation>標準偏差</translation>
+    </message>
+    <message>
+        <source>Show Stats in Selected Area</source>
+        <translation>選択領域の統計を表示</translation>
+    </message>
+    <message>
+        <source>In Selected Area:</source>
+        <translation>選択領域内:</translation>
+    </message>
+    <message>
+        <source>Min.</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Max.</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>Sigam</source>
+        <translation>標準偏差</translation>
+    </message>
+</context>
+<context>
     <name>XafsFileSelect</name>
     <message>
         <source>XAFS File Select</source>
