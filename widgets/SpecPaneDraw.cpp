@@ -231,8 +231,7 @@ void SpecPane::drawFrameAndAxes(QPainter* p)
         p->drawLine(x, py0, x, py1);
     }
     for (int k = 0; k < xTicks.size(); k += qMax(1, xTicks.size() - 1)) {
-        const int x = ChCoord::pix(coord.r2sx(xTicks[k]));
-        QRectF rect(x - 5.0 * textW, py0 - rowH, 10.0 * textW, textH);
+        QRectF rect(coord.r2sx(xTicks[k]) - 5.0 * textW, py0 - rowH, 10.0 * textW, textH);
         textFitter.putTextInRect(p, rect, font, Qt::AlignHCenter | Qt::AlignVCenter, 1,
                                  SpecPaneMath::tickLabel(xTicks[k]), labelMaxSize);
     }
@@ -240,7 +239,7 @@ void SpecPane::drawFrameAndAxes(QPainter* p)
     for (double t : ChCoord::tickValues(coord.realY0, coord.realY1)) {
         const int y = ChCoord::pix(coord.r2sy(t));
         p->drawLine(px0, y, px1, y);
-        QRectF rect(0, y - 0.5 * rowH, px0 - textW, rowH);
+        QRectF rect(0, coord.r2sy(t) - 0.5 * rowH, px0 - textW, rowH);
         textFitter.putTextInRect(p, rect, font, Qt::AlignRight | Qt::AlignVCenter, 1,
                                  SpecPaneMath::tickLabel(t), labelMaxSize);
     }
@@ -255,8 +254,8 @@ void SpecPane::drawElemLabels(QPainter* p, const QVector<ElemRowInfo>& rows)
     const double py1 = coord.plotY1;
     p->setPen(makePen(elemLabelColor, 1));
     for (const ElemRowInfo& row : rows) {
-        const int x = ChCoord::pix(coord.r2sx(row.energy()));
-        textFitter.putRotatedText(p, 270, QRectF(x + textH / 2, (py0 + py1) / 2, py0 - py1, textH),
+        const QRectF rect(coord.r2sx(row.energy()) + textH / 2, (py0 + py1) / 2, py0 - py1, textH);
+        textFitter.putRotatedText(p, 270, rect,
                                   QFont(), Qt::AlignCenter, 1, row.name, labelMaxSize, false, QColor());
     }
 }
