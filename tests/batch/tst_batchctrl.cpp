@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 #include <QtTest>
 
 #include "batch/BatchCmd.h"
@@ -83,6 +84,20 @@ private slots:
             QCOMPARE(b->objectName(), names[i]);
             QCOMPARE(b->text(), texts[i]);
         }
+    }
+
+    void japaneseTexts()
+    {
+        QTranslator tr;
+        QVERIFY(tr.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&tr);
+        {
+            BatchCtrl w;
+            QCOMPARE(w.ui.Exec->text(), QString::fromUtf8("実行"));
+            QCOMPARE(w.ui.tabWidget->tabText(1), QString::fromUtf8("進行ログ"));
+            QCOMPARE(w.loadFileDialog()->nameFilters().value(0), QString::fromUtf8("バッチファイル (*.bat)"));
+        }
+        QCoreApplication::removeTranslator(&tr);
     }
 
     void fileDialogs()
