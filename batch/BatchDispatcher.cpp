@@ -137,6 +137,12 @@ void BatchDispatcher::execNextLineSlot()
                 emit Log(tr("next %1 : %2 = %3\n").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
                 vars.add(QStringLiteral("$%1$").arg(cmd.arg(0)), cmd.arg(1), QString(), QString());
+                // The table's history of every entry is never read here, and a
+                // ":let" inside a long loop would grow it without end.
+                vars.histKeys.clear();
+                vars.histUpKeys.clear();
+                vars.histValues.clear();
+                vars.histRests.clear();
             } else if (ctrl == ctrl_echo) {
                 substituteVars(cmd);
                 const QString text = tr("echo %1").arg(cmd.arg(0));

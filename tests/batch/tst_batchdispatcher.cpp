@@ -431,9 +431,14 @@ private slots:
     void millionPassesOfControlLines()
     {
         disconnect(disp, &BatchDispatcher::Log, sink, &LogSink::Log);
-        emit driver->dispatch({":for i %i 1 1000000", ":echo %i", ":next i", "seek_image %i", ":end"});
+        emit driver->dispatch({":for i %i 1 1000000", ":echo %i", ":let v x", ":next i", "seek_image %i $v$",
+                               ":end"});
         QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 120000);
-        QCOMPARE(exec->firstArgs(), QStringList({"1000000"}));
+        QCOMPARE(exec->sent[0].args, QStringList({"1000000", "x"}));
+        // Setting a variable a million times keeps no trace of each setting.
+        const Cfg vars = onThread([this] { return disp->variables(); });
+        QCOMPARE(vars.keys.size(), 2);
+        QVERIFY(vars.histKeys.size() <= 2);
     }
 
     // Answered straight from the signal (a direct connection on one thread),
