@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTranslator>
 
 #include <cmath>
 #include <limits>
@@ -271,6 +272,17 @@ private slots:
         QVERIFY(st.ShowStatsInSelectedArea->isChecked());
         st.setBins(25);
         QCOMPARE(st.Bins->text(), QString("25"));
+    }
+
+    void japaneseForm()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        Stats st;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(st.windowTitle(), QString::fromUtf8("統計"));
+        QCOMPARE(st.ShowOverImage->text(), QString::fromUtf8("画像上に表示"));
     }
 
     void calcOnAMap()
