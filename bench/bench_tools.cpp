@@ -1,0 +1,85 @@
+#include "core/AnalyzeCond.h"
+#include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
+#include "tools/EShiftMapFile.h"
+#include "tools/StatsMath.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void fillMap(Analyzed2DRes& m, int n)
+{
+    AnalyzeCond g;
+    g.set(n, n, 0, 0, QRectF(0, 0, n, n), -1, -1);
+    m.setCond(g);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) m.data[y * n + x] = 0.001 * x - 0.002 * y + 0.5;
+}
+
+EMPHeader header(int n)
+{
+    AnalyzeCond g;
+    g.set(n, n, 0, 0, QRectF(0, 0, n, n), -1, -1);
+    return EShiftMapFile::headerOf(g, 0, 0, 8979, 3.13553);
+}
+
+}  // namespace
+
+// Saving a calibrated map of a 1k detector.
+static void BM_EmpWrite1024(benchmark::State& state)
+{
+    const int n = 1024;
+    Analyzed2DRes m("bench");
+    fillMap(m, n);
+    QTemporaryDir dir;
+    const QString f = dir.filePath("b.emp");
+    for (auto _ : state) benchmark::DoNotOptimize(EShiftMapFile::write(f, m, header(n), "std", n, n));
+    state.SetItemsProcessed(state.iterations() * n * n);
+}
+BENCHMARK(BM_EmpWrite1024)->Unit(benchmark::kMillisecond);
+
+// Reading it back, with the map image and surface fit.
+static void BM_EmpRead1024(benchmark::State& state)
+{
+    initColorTables();
+    const int n = 1024;
+    Analyzed2DRes m("bench");
+    fillMap(m, n);
+    QTemporaryDir dir;
+    const QString f = dir.filePath("b.emp");
+    EShiftMapFile::write(f, m, header(n), "std", n, n);
+    Analyzed2DRes back("back");
+    AnalyzeCond grid;
+    for (auto _ : state) {
+        EMPHeader h;
+        EShiftMapFile::LoadSettings s;
+        benchmark::DoNotOptimize(EShiftMapFile::load(f, back, h, grid, s));
+    }
+    state.SetItemsProcessed(state.iterations() * n * n);
+}
+BENCHMARK(BM_EmpRead1024)->Unit(benchmark::kMillisecond);
+
+// Statistics and histogram of a 2k map sampled per pixel, as one repaint of
+// the image view may ask for.
+static void BM_StatsPerPixel2048(benchmark::State& state)
+{
+    const int n = 2048;
+    Analyzed2DRes m("bench");
+    fillMap(m, n);
+    AnalyzeCond g;
+    g.set(n, n, 0, 0, QRectF(0, 0, n, n), -1, -1);
+    for (auto _ : state) {
+        const QVector<double> v = StatsMath::blockSamples(m, g);
+        const StatsMath::Summary s = StatsMath::summarize(v);
+        StatsMath::Histogram h = StatsMath::emptyHistogram(100, s.min, s.max);
+        StatsMath::fill(h, v);
+        benchmark::DoNotOptimize(StatsMath::rangeOf(h, s.min, s.max));
+    }
+    state.SetItemsProcessed(state.iterations() * n * n);
+}
+BENCHMARK(BM_StatsPerPixel2048)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
