@@ -196,6 +196,10 @@ EMPHeader readHeader(QTextStream& in)
         const QString line = in.readLine();
         if (line.startsWith(QLatin1String(separator))) {
             h.valid = sawWidth && sawHeight && sawEdge && sawSpacing;
+            if (h.valid && (h.width < 0 || h.height < 0)) {
+                qDebug().noquote() << "emp size" << h.width << "x" << h.height << "is negative";
+                h.valid = false;
+            }
             return h;
         }
         if (valueOf(line, keyXOffset, v)) {
@@ -279,7 +283,7 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
     const double theta0 = angleOf(e0, d);
 
     logWithTime(QStringLiteral("Start Reading EMP file "));
-    const int w = std::max(empH.width, 0), h = std::max(empH.height, 0);
+    const int w = empH.width, h = empH.height;
     const qint64 n = qint64(w) * h;
     // Everything is read and converted before the map is touched, so a
     // damaged file leaves the previous map in place.

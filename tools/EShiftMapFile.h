@@ -55,7 +55,8 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
 
 // Reads the header up to and including the separator line. Valid only when
 // the first line is a magic line, the separator was reached and the width,
-// height, edge energy and spacing keys were all given a value.
+// height, edge energy and spacing keys were all given a value, and neither
+// size is negative.
 EMPHeader readHeader(QTextStream& in);
 
 enum class LoadResult {

@@ -286,6 +286,12 @@ private slots:
             QVERIFY(!readHeader(in).valid);
         }
         {
+            QString text = QString::fromLatin1(goodHeader).replace("Height [pix]            : 2",
+                                                                 "Height [pix]            : -2");
+            QTextStream in(&text);
+            QVERIFY(!readHeader(in).valid);
+        }
+        {
             QString text;
             QTextStream in(&text);
             QTest::ignoreMessage(QtDebugMsg, "Not a emp file.");
@@ -368,6 +374,24 @@ private slots:
         QCOMPARE(load(missing, map, h, grid, set), LoadResult::CannotOpen);
         QCOMPARE(h.xOffset, 99);  // untouched
         checkUntouched(map, grid);
+    }
+
+    // A header of size 0 gives an empty map and reads no value.
+    void emptyMap()
+    {
+        QTemporaryDir dir;
+        const QString p = dir.filePath("z.emp");
+        writeText(p, QByteArray(goodHeader).replace(": 3\n", ": 0\n"));
+        Analyzed2DRes map;
+        AnalyzeCond grid;
+        prefill(map, grid);
+        EMPHeader h;
+        LoadSettings set;
+        QCOMPARE(load(p, map, h, grid, set), LoadResult::Loaded);
+        QVERIFY(h.valid);
+        QCOMPARE(map.width(), 0);
+        QCOMPARE(map.valueAt(0, 0), 0.0);
+        QVERIFY(!map.hasImage);
     }
 
     void sizeCheck()
