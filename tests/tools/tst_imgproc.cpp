@@ -1,0 +1,609 @@
+#include "core/ColorScale.h"
+#include "core/Globals.h"
+#include "core/TiffData.h"
+#include "tools/ByteMap.h"
+#include "tools/ImageAlign.h"
+#include "tools/ImgProc.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtTest>
+
+#include <tiffio.h>
+
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <vector>
+
+// A frame of the given pixel type with rows allocated as the readers do.
+static std::unique_ptr<TiffData> makeFrame(int type, int w, int h,
+                                           const std::function<double(int, int)>& v)
+{
+    auto d = std::make_unique<TiffData>();
+    d->width = uint32_t(w);
+    d->height = uint32_t(h);
+    d->pixelType = type;
+    for (int r = 0; r < h; ++r) {
+        void* row = nullptr;
+        switch (type) {
+        case TiffData::TiffUInt16: row = _TIFFmalloc(tmsize_t(w) * 2); break;
+        case TiffData::UInt16: row = new uint16_t[size_t(w)]; break;
+        case TiffData::UInt32: row = new uint32_t[size_t(w)]; break;
+        default: row = new float[size_t(w)]; break;
+        }
+        for (int c = 0; c < w; ++c) {
+            const double x = v(c, r);
+            switch (type) {
+            case TiffData::TiffUInt16:
+            case TiffData::UInt16: static_cast<uint16_t*>(row)[c] = uint16_t(x); break;
+            case TiffData::UInt32: static_cast<uint32_t*>(row)[c] = uint32_t(x); break;
+            default: static_cast<float*>(row)[c] = float(x); break;
+            }
+        }
+        d->rows.append(row);
+    }
+    return d;
+}
+
+// Blobs with smooth flanks, so that their edge rings are a few pixels wide.
+static double blobs(int x, int y)
+{
+    auto g = [](double dx, double dy, double s) { return std::exp(-(dx * dx + dy * dy) / (2 * s * s)); };
+    return 1000 * g(x - 14, y - 16, 4) + 700 * g(x - 32, y - 30, 5) + 500 * g(x - 34, y - 12, 3);
+}
+
+// The Prewitt magnitude written as column and row sums over the raw samples,
+// with the frame's shift applied by hand.
+static double directEdge(const std::function<double(int, int)>& raw, int w, int h, int sx, int sy,
+                         int x, int y)
+{
+    auto P = [&](int px, int py) {
+        const int c = px - sx, r = py - sy;
+        return c < 0 || r < 0 || c >= w || r >= h ? 0.0 : raw(c, r);
+    };
+    double right = 0, left = 0, lower = 0, upper = 0;
+    for (int k = -1; k <= 1; ++k) {
+        right += P(x + 1, y + k);
+        left += P(x - 1, y + k);
+        lower += P(x + k, y + 1);
+        upper += P(x + k, y - 1);
+    }
+    return std::max(std::fabs(right - left), std::fabs(lower - upper));
+}
+
+static BinImage pixels(int w, int h, const std::vector<QPoint>& ones)
+{
+    BinImage b(w, h);
+    for (const QPoint& p : ones) b.data[p.y() * w + p.x()] = 1.0;
+    b.findMinMax();
+    return b;
+}
+
+class TestImgProc : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initGlobals(); }
+
+    void edgeImageMatchesDirectSumsForEveryPixelType()
+    {
+        const int w = 9, h = 7;
+        auto raw = [](int x, int y) { return double((x * 37 + y * 91 + x * y * 13) % 200); };
+        for (int type : {0, 1, 2, 3}) {
+            auto f = makeFrame(type, w, h, raw);
+            f->shiftX = 2;
+            f->shiftY = -1;
+            const BinImage e = ImageAlign::edgeImage(*f, w, h);
+            QCOMPARE(e.width, w);
+            QCOMPARE(e.height, h);
+            double mn = DBL_MAX, mx = -DBL_MAX;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double d = directEdge(raw, w, h, 2, -1, x, y);
+                    QVERIFY2(e.at(x, y) == d, qPrintable(QString("type %1 at %2 %3: %4 != %5")
+                                                             .arg(type).arg(x).arg(y).arg(e.at(x, y)).arg(d)));
+                    mn = std::min(mn, d);
+                    mx = std::max(mx, d);
+                }
+            QCOMPARE(e.min, mn);
+            QCOMPARE(e.max, mx);
+        }
+        // A frame of another type reads 0 everywhere.
+        auto none = makeFrame(3, 4, 4, [](int, int) { return 5.0; });
+        none->pixelType = TiffData::NoPixels;
+        const BinImage z = ImageAlign::edgeImage(*none, 4, 4);
+        none->pixelType = TiffData::Float32;  // so the rows are freed as floats
+        QCOMPARE(z.min, 0.0);
+        QCOMPARE(z.max, DBL_MIN);
+    }
+
+    void edgeImageOfTinyAndUniformImages()
+    {
+        const BinImage one = ImageAlign::edgeImage(QVector<double>{42.0}, 1, 1);
+        QCOMPARE(one.data, QVector<double>{0.0});
+        QCOMPARE(one.min, 0.0);
+        QCOMPARE(one.max, 0.0 + DBL_MIN);  // all 0 keeps the smallest positive double
+
+        const int n = 6;
+        const BinImage u = ImageAlign::edgeImage(QVector<double>(n * n, 10.0), n, n);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const bool ring = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+                if (ring) QVERIFY2(u.at(x, y) > 0, qPrintable(QString("%1 %2").arg(x).arg(y)));
+                else QCOMPARE(u.at(x, y), 0.0);
+            }
+        QCOMPARE(u.at(0, 0), 20.0);  // two neighbours on one side
+        QCOMPARE(u.at(0, 2), 30.0);
+
+        // Sizes that are not positive, or pixels too few for the size, give nothing.
+        QCOMPARE(ImageAlign::edgeImage(QVector<double>(), 0, 5).width, 0);
+        QCOMPARE(ImageAlign::edgeImage(QVector<double>(3, 1.0), 2, 2).width, 0);
+        QCOMPARE(ImageAlign::edgeImage(QVector<double>(), INT_MAX, INT_MAX).width, 0);
+    }
+
+    void notANumberPixelsDoNotPoisonTheImages()
+    {
+        auto f = makeFrame(3, 8, 8, [](int x, int y) {
+            return x == 4 && y == 4 ? std::numeric_limits<double>::quiet_NaN() : double(x * 10);
+        });
+        const BinImage e = ImageAlign::edgeImage(*f, 8, 8);
+        QVERIFY(std::isfinite(e.min) && std::isfinite(e.max));
+        QVERIFY(!std::isnan(e.at(4, 4)));  // the centre takes no part
+        QVERIFY(std::isnan(e.at(3, 4)));
+        const BinImage b = ImageAlign::binarize(e, 1.0);
+        QCOMPARE(b.at(3, 4), 0.0);          // a NaN edge is no edge
+        QCOMPARE(b.at(1, 1), 1.0);          // the gradient 30 elsewhere is
+        QCOMPARE(ImageAlign::binarize(e, std::nan("")).max, DBL_MIN);  // a NaN threshold marks nothing
+    }
+
+    void binarisationIsStrict()
+    {
+        BinImage e(3, 1);
+        e.data = {1.0, 2.0, 3.0};
+        e.findMinMax();
+        const BinImage b = ImageAlign::binarize(e, 2.0);
+        QCOMPARE(b.data, (QVector<double>{0.0, 0.0, 1.0}));
+        QCOMPARE(b.min, 0.0);
+        QCOMPARE(b.max, 1.0);
+    }
+
+    void sliderAndThresholdConvert()
+    {
+        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 0), 2.0);
+        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 999), 2.0 + 0.999 * 10.0);
+        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 100), 3.0);
+        QCOMPARE(ImageAlign::sliderFromThreshold(3.0, 2.0, 12.0), 100);
+        QCOMPARE(ImageAlign::sliderFromThreshold(3.0049, 2.0, 12.0), 100);  // truncated
+        QCOMPARE(ImageAlign::sliderFromThreshold(50.0, 2.0, 12.0), 999);
+        QCOMPARE(ImageAlign::sliderFromThreshold(-50.0, 2.0, 12.0), 0);
+        // An empty range or numbers that are not numbers give a valid position.
+        QCOMPARE(ImageAlign::sliderFromThreshold(1.0, 0.0, 0.0), 999);
+        QCOMPARE(ImageAlign::sliderFromThreshold(0.0, 0.0, 0.0), 0);
+        QCOMPARE(ImageAlign::sliderFromThreshold(std::nan(""), 0.0, 1.0), 0);
+        QCOMPARE(ImageAlign::sliderFromThreshold(1e300, 0.0, 1e-300), 999);
+    }
+
+    void scoreOfIdenticalEmptyAndShiftedImages()
+    {
+        const BinImage a = pixels(6, 5, {{1, 1}, {2, 3}, {4, 2}});
+        QCOMPARE(ImageAlign::compareScore(a, a, 6, 5, 0, 0), 1.0);
+        const BinImage none(6, 5);
+        QCOMPARE(ImageAlign::compareScore(none, a, 6, 5, 0, 0), 0.0);
+        QCOMPARE(ImageAlign::compareScore(a, a, 0, 0, 0, 0), 0.0);
+        // Against an independent sum over the overlap.
+        const BinImage b = pixels(6, 5, {{0, 0}, {1, 2}, {3, 1}, {5, 4}});
+        for (int sx = -7; sx <= 7; ++sx)
+            for (int sy = -6; sy <= 6; ++sy) {
+                double bb = 0, rr = 0, br = 0;
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 6; ++x) {
+                        if (x - sx < 0 || x - sx >= 6 || y - sy < 0 || y - sy >= 5) continue;
+                        const double bv = b.at(x - sx, y - sy), rv = a.at(x, y);
+                        bb += bv * bv;
+                        rr += rv * rv;
+                        br += bv * rv;
+                    }
+                const double want = rr * bb > 0 ? br / std::sqrt(rr * bb) : 0.0;
+                QCOMPARE(ImageAlign::compareScore(b, a, 6, 5, sx, sy), want);
+            }
+        // Shifts far beyond the image, to the ends of int, overlap nothing.
+        for (int s : {100, -100, INT_MAX, INT_MIN}) {
+            QCOMPARE(ImageAlign::compareScore(a, a, 6, 5, s, 0), 0.0);
+            QCOMPARE(ImageAlign::compareScore(a, a, 6, 5, 0, s), 0.0);
+        }
+        // A reference of another size is read only inside itself.
+        const BinImage small = pixels(2, 2, {{1, 1}});
+        QCOMPARE(ImageAlign::compareScore(a, small, 6, 5, 0, 0), 1.0 / std::sqrt(3.0));
+    }
+
+    void climbTiesAndStaleBest()
+    {
+        const BinImage ref = pixels(11, 11, {{5, 5}});
+        const BinImage bin = pixels(11, 11, {{4, 5}, {6, 5}});
+        // (1, 0) and (-1, 0) both score 1 / sqrt 2; (1, 0) comes first.
+        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), 0.0), QPoint(1, 0));
+        // A best no neighbour beats ends the climb where it starts.
+        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), 0.9), QPoint(0, 0));
+        // Equal to the best does not move.
+        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), std::sqrt(0.5)), QPoint(0, 0));
+        // At the ends of int the climb stays within range and ends.
+        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(INT_MAX, INT_MIN), 0.0),
+                 QPoint(INT_MAX, INT_MIN));
+        QCOMPARE(ImageAlign::addClamped(INT_MAX, 1), INT_MAX);
+        QCOMPARE(ImageAlign::addClamped(INT_MIN, -1), INT_MIN);
+    }
+
+    void climbRecoversAKnownShiftThroughEdges()
+    {
+        const int w = 48, h = 44;
+        auto ref = makeFrame(1, w, h, blobs);
+        auto moved = makeFrame(1, w, h, blobs);
+        // The moved frame shows the same scene displaced by (-3, 2); the
+        // shift that lines it up with the reference is (3, -2).
+        moved->shiftX = -3;
+        moved->shiftY = 2;
+        auto binOf = [&](const TiffData& f) {
+            const BinImage e = ImageAlign::edgeImage(f, w, h);
+            return ImageAlign::binarize(e, ImageAlign::thresholdFromSlider(e.min, e.max, 100));
+        };
+        const BinImage r = binOf(*ref), b = binOf(*moved);
+        // Only the frame's border differs from the reference there.
+        QVERIFY(ImageAlign::compareScore(b, r, w, h, 3, -2) > 0.99);
+        QCOMPARE(ImageAlign::hillClimb(b, r, w, h, QPoint(0, 0), 0.0), QPoint(3, -2));
+        QCOMPARE(ImageAlign::hillClimb(b, r, w, h, QPoint(5, 1), 0.0), QPoint(3, -2));
+    }
+
+    void comparisonAndScaledPictures()
+    {
+        const BinImage ref = pixels(4, 3, {{1, 1}, {2, 1}});
+        const BinImage bin = pixels(4, 3, {{1, 1}, {0, 0}});
+        ImageAlign::ScoreSums s;
+        const QImage img = ImageAlign::comparisonImage(bin, ref, 4, 3, 1, 0, &s);
+        QCOMPARE(img.format(), QImage::Format_RGB888);
+        QCOMPARE(img.pixel(0, 0), qRgb(0, 0, 255));      // not reached by the moved image
+        QCOMPARE(img.pixel(1, 0), qRgb(0, 255, 0));      // binary only: bin(0, 0)
+        QCOMPARE(img.pixel(2, 1), qRgb(255, 255, 0));    // both: bin(1, 1) over ref(2, 1)
+        QCOMPARE(img.pixel(1, 1), qRgb(255, 0, 0));      // reference only
+        QCOMPARE(img.pixel(3, 2), qRgb(0, 0, 0));
+        QCOMPARE(s.score(), ImageAlign::compareScore(bin, ref, 4, 3, 1, 0));
+        QCOMPARE(s.score(), 1.0 / std::sqrt(2.0 * 2.0));
+        QVERIFY(ImageAlign::comparisonImage(bin, ref, 0, 0, 0, 0).isNull());
+
+        ColorScale scale;
+        scale.imageFormat = QImage::Format_RGB888;
+        BinImage e(3, 1);
+        e.data = {2.0, 4.0, 6.0};
+        e.findMinMax();
+        const QImage p = ImageAlign::scaledImage(e, 3, 1, scale);
+        for (int x = 0; x < 3; ++x) QCOMPARE(QColor(p.pixel(x, 0)), scale.colorOfV(x * 0.5));
+        // An empty range draws at fraction 0 rather than at NaN.
+        BinImage flat(2, 1);
+        flat.data = {3.0, 3.0};
+        flat.findMinMax();
+        QCOMPARE(QColor(ImageAlign::scaledImage(flat, 2, 1, scale).pixel(1, 0)), scale.colorOfV(0));
+    }
+
+    void mainWindowSideOverTheStack()
+    {
+        QVector<TiffData*> stack;
+        QCOMPARE(ImageAlign::imageAt(stack, 0), nullptr);
+        QVERIFY(!ImageAlign::setShiftAt(stack, 0, 1, 1));
+        ImageAlign::clearShifts(stack);
+        auto a = makeFrame(1, 2, 2, [](int, int) { return 1.0; });
+        auto b = makeFrame(1, 2, 2, [](int, int) { return 1.0; });
+        stack = {a.get(), b.get()};
+        QCOMPARE(ImageAlign::imageAt(stack, 1), b.get());
+        QCOMPARE(ImageAlign::imageAt(stack, 2), nullptr);
+        QCOMPARE(ImageAlign::imageAt(stack, -1), nullptr);
+        QVERIFY(ImageAlign::setShiftAt(stack, 1, 3, -4));
+        QVERIFY(!ImageAlign::setShiftAt(stack, 5, 7, 7));
+        QCOMPARE(b->shiftX, 3);
+        QCOMPARE(b->shiftY, -4);
+        QCOMPARE(a->shiftX, 0);
+        ImageAlign::clearShifts(stack);
+        QCOMPARE(b->shiftX, 0);
+        QCOMPARE(b->shiftY, 0);
+    }
+
+    void formHasItsNamesTextsAndDefaults()
+    {
+        ImgProc p;
+        QCOMPARE(p.windowTitle(), QString("Image Processor"));
+        auto text = [&](const char* name) {
+            QObject* o = p.findChild<QObject*>(name);
+            if (!o) return QString("<missing %1>").arg(name);
+            return o->property("text").toString();
+        };
+        QCOMPARE(text("ShiftX"), QString("0"));
+        QCOMPARE(text("ShiftY"), QString("0"));
+        QCOMPARE(text("NormScolarP"), QString("0"));
+        QCOMPARE(text("BinThV"), QString("0"));
+        QCOMPARE(text("MinEdgeV"), QString("0"));
+        QCOMPARE(text("MaxEdgeV"), QString("1"));
+        QCOMPARE(text("Compare"), QString("Comp."));
+        QCOMPARE(text("EdgeDetect"), QString("Edge Detect"));
+        QCOMPARE(text("BinaryImage"), QString("Binary"));
+        QCOMPARE(text("SetRef"), QString("Set Ref."));
+        QCOMPARE(text("ShiftAuto"), QString("Auto Shift"));
+        QCOMPARE(text("ASetShift"), QString("A. Set Shift"));
+        QCOMPARE(text("AAutoShift"), QString("A. A. Shift"));
+        QCOMPARE(text("SetShift"), QString("Set Shift"));
+        QCOMPARE(text("ClearAllShifts"), QString("Clear All Shifts"));
+        for (const char* n : {"ShiftU", "ShiftD", "ShiftL", "ShiftR"}) QCOMPARE(text(n), QString("..."));
+        QCOMPARE(p.ShiftU->arrowType(), Qt::UpArrow);
+        QCOMPARE(p.ShiftD->arrowType(), Qt::DownArrow);
+        QCOMPARE(p.ShiftL->arrowType(), Qt::LeftArrow);
+        QCOMPARE(p.ShiftR->arrowType(), Qt::RightArrow);
+        QVERIFY(p.Compare->isChecked());
+        QVERIFY(!p.EdgeDetect->isChecked());
+        QVERIFY(p.BinaryImage->isChecked());
+        QVERIFY(p.ASetShift->isChecked());
+        QVERIFY(p.AAutoShift->isChecked());
+        QVERIFY(p.NormScolarP->isReadOnly());
+        QVERIFY(p.MinEdgeV->isReadOnly());
+        QVERIFY(p.MaxEdgeV->isReadOnly());
+        QCOMPARE(p.NormScolarP->styleSheet(), QString("background-color: rgb(255, 255, 231);"));
+        for (QLineEdit* e : {p.ShiftX, p.ShiftY, p.BinThV}) QVERIFY(e->alignment() & Qt::AlignRight);
+        QCOMPARE(p.BinThVSlider->minimum(), 0);
+        QCOMPARE(p.BinThVSlider->maximum(), 999);
+        QCOMPARE(p.BinThVSlider->pageStep(), 100);
+        QCOMPARE(p.BinThVSlider->value(), 100);
+        QCOMPARE(p.BinThVSlider->orientation(), Qt::Horizontal);
+        QCOMPARE(p.DispA->objectName(), QString("DispA"));
+        QCOMPARE(p.CBar->objectName(), QString("CBar"));
+        QCOMPARE(p.CBar->imageFormat, int(QImage::Format_RGB888));
+        QCOMPARE(p.lastScore, 0.0);
+        QCOMPARE(p.width, 0);
+        QVERIFY(!p.dispImage && !p.edge && !p.binary && !p.refBinary && !p.image);
+        for (const char* n : {"Shift X:", "Y:", "S.P.", "Th.", "Min", "Max"}) {
+            bool found = false;
+            for (QLabel* l : p.findChildren<QLabel*>()) found = found || l->text() == n;
+            QVERIFY2(found, n);
+        }
+    }
+
+    void panelTakesImagesOnlyWhileEdgeDetectIsChecked()
+    {
+        ImgProc p;
+        QSignalSpy ask(&p, &ImgProc::askGiveData);
+        auto f = makeFrame(1, 10, 8, [](int x, int) { return x < 5 ? 0.0 : 100.0; });
+        p.newImage(f.get());
+        QCOMPARE(p.image, nullptr);
+        QCOMPARE(p.width, 0);
+        p.EdgeDetect->setChecked(true);
+        QCOMPARE(ask.count(), 1);
+        p.BinaryImage->setChecked(false);
+        p.Compare->setChecked(false);
+        QCOMPARE(ask.count(), 3);
+
+        p.newImage(f.get());
+        QCOMPARE(p.image, f.get());
+        QCOMPARE(p.width, 10);
+        QCOMPARE(p.height, 8);
+        const BinImage e = ImageAlign::edgeImage(*f, 10, 8);
+        QCOMPARE(p.edge->data, e.data);
+        QCOMPARE(p.MinEdgeV->text(), QString::number(e.min, 'g', 6));
+        QCOMPARE(p.MaxEdgeV->text(), QString::number(e.max, 'g', 6));
+        const double t = ImageAlign::thresholdFromSlider(e.min, e.max, 100);
+        QCOMPARE(p.BinThV->text(), QString::number(t, 'g', 6));
+        QCOMPARE(p.binary->data, ImageAlign::binarize(e, p.BinThV->text().toDouble()).data);
+        // Plain drawing of the edge image, coloured by the panel's own bar.
+        QVERIFY(p.dispImage);
+        QCOMPARE(p.DispA->image, p.dispImage.get());
+        QCOMPARE(p.dispImage->size(), QSize(10, 8));
+        QCOMPARE(p.CBar->valueMin, e.min);
+        QCOMPARE(p.CBar->valueMax, e.max);
+        QCOMPARE(QColor(p.dispImage->pixel(5, 3)), p.CBar->colorOfV((e.at(5, 3) - e.min) / (e.max - e.min)));
+
+        // A typed threshold above Max puts the slider at its end.
+        p.BinThV->setText(QString::number(e.max * 2));
+        p.setBinThV();
+        QCOMPARE(p.BinThVSlider->value(), 999);
+        QCOMPARE(p.binary->max, DBL_MIN);
+        QCOMPARE(p.BinThV->text(), QString::number(e.max * 2));  // moved by hand, not by the user
+
+        // Unchecked: other images leave the panel as it was.
+        p.EdgeDetect->setChecked(false);
+        auto g = makeFrame(1, 4, 4, [](int, int) { return 1.0; });
+        const QImage* shown = p.dispImage.get();
+        p.newImage(g.get());
+        QCOMPARE(p.image, f.get());
+        QCOMPARE(p.width, 10);
+        QCOMPARE(p.dispImage.get(), shown);
+        // ... but a cleared stack is never kept as a dangling frame.
+        p.newImage(nullptr);
+        QCOMPARE(p.image, nullptr);
+        QCOMPARE(p.width, 10);
+        p.edgeDetect();  // without a frame: nothing
+        QCOMPARE(p.width, 10);
+
+        p.EdgeDetect->setChecked(true);
+        p.newImage(nullptr);
+        QCOMPARE(p.width, 0);
+        QCOMPARE(p.height, 0);
+    }
+
+    void sliderDragSetsThreshold()
+    {
+        ImgProc p;
+        p.Compare->setChecked(false);
+        p.EdgeDetect->setChecked(true);
+        auto f = makeFrame(3, 6, 6, [](int x, int y) { return double(x * y); });
+        p.newImage(f.get());
+        const double mn = p.MinEdgeV->text().toDouble(), mx = p.MaxEdgeV->text().toDouble();
+        p.BinThVSlider->setValue(0);
+        p.movedBinThVSlider(12345);  // the argument is not used
+        QCOMPARE(p.BinThV->text(), QString::number(mn, 'g', 6));
+        p.BinThVSlider->setValue(999);
+        p.newBinThV();
+        QCOMPARE(p.BinThV->text(), QString::number(mn + 0.999 * (mx - mn), 'g', 6));
+        // A threshold equal to an edge value leaves that pixel 0.
+        p.BinThV->setText(QString::number(p.edge->at(2, 2), 'g', 17));
+        p.setBinThV();
+        QCOMPARE(p.binary->at(2, 2), 0.0);
+    }
+
+    void comparisonArrowsAndShiftsThroughThePanel()
+    {
+        ImgProc p;
+        p.AAutoShift->setChecked(false);
+        p.EdgeDetect->setChecked(true);
+        QSignalSpy shifts(&p, &ImgProc::imgShift);
+        QSignalSpy clears(&p, &ImgProc::askClearAllShifts);
+
+        p.drawOnImage();  // nothing to compare yet
+        QVERIFY(!p.dispImage);
+        p.setRefBin();    // no binary image: nothing
+        QVERIFY(!p.refBinary);
+
+        const int w = 48, h = 44;
+        auto ref = makeFrame(1, w, h, blobs);
+        p.newImage(ref.get());
+        QTest::mouseClick(p.SetRef, Qt::LeftButton);
+        QVERIFY(p.refBinary);
+        QCOMPARE(p.refBinary->data, p.binary->data);
+        QCOMPARE(p.lastScore, 1.0);
+        QCOMPARE(p.NormScolarP->text(), QString("1"));
+
+        auto moved = makeFrame(1, w, h, blobs);
+        moved->shiftX = -3;
+        moved->shiftY = 2;
+        p.newImage(moved.get());
+        QVERIFY(p.lastScore < 1.0);
+        QVERIFY(p.NormScolarP->text().size() <= 6);
+        QCOMPARE(p.NormScolarP->text(), QString::number(p.lastScore, 'g', 6).left(6));
+
+        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
+        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
+        QTest::mouseClick(p.ShiftU, Qt::LeftButton);
+        QCOMPARE(p.ShiftX->text(), QString("2"));
+        QCOMPARE(p.ShiftY->text(), QString("-1"));
+        QTest::mouseClick(p.ShiftL, Qt::LeftButton);
+        QTest::mouseClick(p.ShiftD, Qt::LeftButton);
+        QCOMPARE(p.ShiftX->text(), QString("1"));
+        QCOMPARE(p.ShiftY->text(), QString("0"));
+        QCOMPARE(p.lastScore, p.compareBinImg());
+
+        // Auto shift climbs to the displacement and hands it on.
+        p.lastScore = 0;
+        QTest::mouseClick(p.ShiftAuto, Qt::LeftButton);
+        QCOMPARE(p.ShiftX->text(), QString("3"));
+        QCOMPARE(p.ShiftY->text(), QString("-2"));
+        QCOMPARE(shifts.count(), 1);
+        QCOMPARE(shifts.last().at(0).toInt(), 3);
+        QCOMPARE(shifts.last().at(1).toInt(), -2);
+        QVERIFY(p.lastScore > 0.99);
+
+        p.ASetShift->setChecked(false);
+        p.autoShiftBinImg();
+        QCOMPARE(shifts.count(), 1);
+        QTest::mouseClick(p.SetShift, Qt::LeftButton);
+        QCOMPARE(shifts.count(), 2);
+        QTest::mouseClick(p.ClearAllShifts, Qt::LeftButton);
+        QCOMPARE(clears.count(), 1);
+        QCOMPARE(p.ShiftX->text(), QString("3"));  // the fields stay
+
+        // Shifts beyond the image: everything blue, score 0, no reading outside.
+        p.ShiftX->setText("100000");
+        p.drawOnImage();
+        QCOMPARE(p.lastScore, 0.0);
+        QCOMPARE(p.dispImage->pixel(5, 5), qRgb(0, 0, 255));
+        p.ShiftX->setText(QString::number(INT_MAX));
+        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
+        QCOMPARE(p.ShiftX->text(), QString::number(INT_MAX));
+        p.ShiftX->setText("not a number");
+        p.drawOnImage();
+        QCOMPARE(p.lastScore, p.compareBinImg());
+
+        // An image of another size: the comparison refuses and keeps its state.
+        auto other = makeFrame(1, 20, 12, blobs);
+        p.Compare->setChecked(false);
+        p.newImage(other.get());
+        QCOMPARE(p.dispImage->size(), QSize(20, 12));
+        p.Compare->setChecked(true);
+        const double kept = p.lastScore;
+        const QImage* shown = p.dispImage.get();
+        p.drawOnImage();
+        p.autoShiftBinImg();
+        QCOMPARE(p.lastScore, kept);
+        QCOMPARE(p.dispImage.get(), shown);
+
+        // A one-pixel image and a cleared stack do not upset the drawing.
+        auto dot = makeFrame(1, 1, 1, [](int, int) { return 7.0; });
+        p.newImage(dot.get());
+        QCOMPARE(p.edge->max, 0.0);
+        p.setRefBin();
+        p.AAutoShift->setChecked(true);
+        p.newImage(nullptr);
+        p.drawOnImage();
+        QCOMPARE(p.lastScore, 0.0);
+    }
+
+    void byteMapsAreReadInEveryMode()
+    {
+        QTemporaryDir dir;
+        const QString fn = dir.filePath("map.dat");
+        QFile f(fn);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
+        f.write("# Size 4 3\n"
+                "1 0 1   # comment\n"
+                "2 1 0\n"
+                "3 2 abc\n"
+                "0 2\n"
+                "9 9 1\n"
+                "-1 0 1\n"
+                "5\n"
+                "\n");
+        f.close();
+        ByteMap m;
+        QVERIFY(readByteMap(m, fn, 0));
+        QCOMPARE(m.width, 4);
+        QCOMPARE(m.height, 3);
+        QVector<unsigned char> want(12, 0);
+        want[1] = 1;
+        want[3 + 2 * 4] = 1;  // not a number counts as not 0
+        QCOMPARE(m.bytes, want);
+
+        // Mode 1 keeps what is set where the value is not 0 and clears at 0.
+        m.bytes.fill(1);
+        QVERIFY(readByteMap(m, fn, 1));  // "# Size" zeroes before the points
+        QCOMPARE(m.bytes, QVector<unsigned char>(12, 0));
+
+        QFile g(dir.filePath("pts.dat"));
+        QVERIFY(g.open(QIODevice::WriteOnly | QIODevice::Text));
+        g.write("0 0 0\n1 0 5\n2 0 0\n");
+        g.close();
+        m.bytes.fill(1);
+        QVERIFY(readByteMap(m, g.fileName(), 1));
+        QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 0, 1}));
+        m.bytes.fill(0);
+        m.bytes[2] = 1;
+        QVERIFY(readByteMap(m, g.fileName(), 2));
+        QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 1, 0}));
+        QVERIFY(readByteMap(m, g.fileName(), 0));
+        QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 0, 0}));
+
+        // A map without bytes, or with a size refused, takes no points.
+        ByteMap empty;
+        QVERIFY(readByteMap(empty, g.fileName(), 2));
+        QVERIFY(empty.bytes.isEmpty());
+        QFile h(dir.filePath("bad.dat"));
+        QVERIFY(h.open(QIODevice::WriteOnly | QIODevice::Text));
+        h.write("# Size -4 100000000\n0 0 1\n");
+        h.close();
+        QVERIFY(readByteMap(m, h.fileName(), 0));
+        QCOMPARE(m.width, 0);
+        QVERIFY(m.bytes.isEmpty());
+
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Can't Open"));
+        QVERIFY(!readByteMap(m, dir.filePath("missing.dat"), 0));
+    }
+};
+
+QTEST_MAIN(TestImgProc)
+#include "tst_imgproc.moc"
