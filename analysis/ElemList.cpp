@@ -122,6 +122,9 @@ void ElemList::newElems(const QString& text, bool sortByAN)
         elemCtrls[0]->MainTarget->setChecked(true);
         elemCtrls[0]->Show->setChecked(true);
     }
+    // A map on show may belong to a row that is about to go: whoever shows it
+    // picks again while the old rows still exist.
+    emit changedSelection();
 }
 
 QStringList ElemList::names() const

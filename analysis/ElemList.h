@@ -52,7 +52,8 @@ public:
     QGridLayout* baseLayout = nullptr;        // where the rows go; not owned
 
     // Replaces every row by the rows of text; the old rows and groups are
-    // deleted by the event loop.
+    // deleted by the event loop. Ends with changedSelection(), so a view that
+    // shows an old row's map lets go of it before the map is deleted.
     void newElems(const QString& text, bool sortByAN);
     // Bumped by every newElems: an answer computed for another generation
     // belongs to rows that are gone.

@@ -311,11 +311,19 @@ private slots:
         QCOMPARE(provider()[1].energy(), 931.5);
         QCOMPARE(provider()[1].name, QString("Cu-L3"));
 
-        // Rebuilding: the old rows and groups go only when the event loop runs.
+        // Rebuilding: the old rows and groups go only when the event loop runs,
+        // and a shown map is chosen again while they still exist.
         QPointer<ElemCtrl> oldRow(fe);
         QPointer<QButtonGroup> oldGroup(list.mainTargetGroup);
         const int gen = list.generation();
+        bool oldAliveAtSelection = false;
+        connect(&list, &ElemList::changedSelection, this, [&] {
+            oldAliveAtSelection = !oldRow.isNull() && list.elemCtrls.size() == 1
+                                  && list.elemCtrls[0]->Name->text() == "Zn-K";
+        });
         list.newElems("Zn", false);
+        QVERIFY(oldAliveAtSelection);
+        disconnect(&list, &ElemList::changedSelection, this, nullptr);
         QCOMPARE(list.generation(), gen + 1);
         QVERIFY(oldRow && oldGroup);
         QVERIFY(!oldRow->isVisibleTo(&panel));
