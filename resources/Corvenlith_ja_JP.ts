@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>AElemsConds</name>
+    <message>
+        <source>Analyze Elems Conditions</source>
+        <translation>元素解析条件</translation>
+    </message>
+    <message>
+        <source>BG Values : </source>
+        <translation>BG値 : </translation>
+    </message>
+    <message>
+        <source>dmut</source>
+        <translation>dmut</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>dmut-Ratio</source>
+        <translation>dmut比</translation>
+    </message>
+    <message>
+        <source>dE</source>
+        <translation>dE</translation>
+    </message>
+    <message>
+        <source>ROI</source>
+        <translation>ROI</translation>
+    </message>
+    <message>
+        <source>-1</source>
+        <translation>-1</translation>
+    </message>
+    <message>
+        <source>NROI</source>
+        <translation>NROI</translation>
+    </message>
+</context>
+<context>
     <name>BatchCtrl</name>
     <message>
         <source>Batch Cmds</source>
@@ -42,6 +81,45 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>BatchCtrl</source>
+        <translation>バッチ制御</translation>
+    </message>
+    <message>
+        <source>Err: %1
+</source>
+        <translation>Err: %1
+</translation>
+    </message>
+</context>
+<context>
+    <name>BatchDispatcher</name>
+    <message>
+        <source>for %1 : %2 = %3
+</source>
+        <translation>for %1 : %2 = %3
+</translation>
+    </message>
+    <message>
+        <source>next %1 : %2 = %3
+</source>
+        <translation>next %1 : %2 = %3
+</translation>
+    </message>
+    <message>
+        <source>echo %1</source>
+        <translation>echo %1</translation>
+    </message>
+    <message>
+        <source>end</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>%1 : %2
+</source>
+        <translation>%1 : %2
+</translation>
     </message>
 </context>
 <context>
@@ -422,6 +500,155 @@
     </message>
 </context>
 <context>
+    <name>ElemCtrl</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Target</source>
+        <translation>基準</translation>
+    </message>
+    <message>
+        <source>H</source>
+        <translation>H</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(255, 255, 231);</source>
+        <translation>background-color: rgb(255, 255, 231);</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>0.0</source>
+        <translation>0.0</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Expected Absorption Edge.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;予想される吸収端。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(255, 255, 231);
+background-color: rgb(255, 255, 255);</source>
+        <translation>background-color: rgb(255, 255, 231);
+background-color: rgb(255, 255, 255);</translation>
+    </message>
+    <message>
+        <source>[eV]</source>
+        <translation>[eV]</translation>
+    </message>
+    <message>
+        <source>Pre/Post dE</source>
+        <translation>前後 dE</translation>
+    </message>
+    <message>
+        <source>20</source>
+        <translation>20</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dmut is calculated as mu(E0+dE) - mu(E0-dE).&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dmut は mu(E0+dE) - mu(E0-dE) として計算します。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>[eV] Th</source>
+        <translation>[eV] 閾値</translation>
+    </message>
+    <message>
+        <source>0.5</source>
+        <translation>0.5</translation>
+    </message>
+    <message>
+        <source>dmut</source>
+        <translation>dmut</translation>
+    </message>
+    <message>
+        <source>Ratio</source>
+        <translation>比</translation>
+    </message>
+    <message>
+        <source>1.0</source>
+        <translation>1.0</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Relative strength of the dmut against the dmut of selecte element as Target.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;基準として選んだ元素の dmut に対する dmut の相対強度。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>dE</source>
+        <translation>dE</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Position of the absorption edge, where the mut is ( mu(E0+dE) + mu(E0-dE) ) / 2.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;吸収端の位置。mut が ( mu(E0+dE) + mu(E0-dE) ) / 2 となる所。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>ROI</source>
+        <translation>ROI</translation>
+    </message>
+    <message>
+        <source>7000</source>
+        <translation>7000</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Start position of the ROI.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI の開始位置。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>7005</source>
+        <translation>7005</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;End position of the ROI.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI の終了位置。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Th dmut</source>
+        <translation>dmut 閾値</translation>
+    </message>
+    <message>
+        <source>0.1</source>
+        <translation>0.1</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Threshold value of the dmut.&lt;/p&gt;&lt;p&gt;When the dmut is less than the Threshold, most of the values (ROI, dmut,...) is set at BG Val.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dmut の閾値。&lt;/p&gt;&lt;p&gt;dmut が閾値より小さいとき、ほとんどの値 (ROI, dmut, ...) は BG 値になります。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When the ROI is negative, the BG value is used instead of the calculated one.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI が負のときは計算値の代わりに BG 値を使います。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>No Neg</source>
+        <translation>負なし</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI Value&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI 値&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Normalized ROI value calculated as ROI / dmut.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI / dmut として計算した規格化 ROI 値。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Std. Ratio</source>
+        <translation>標準比</translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation>使用</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+</context>
+<context>
     <name>EngOfFilesSetup</name>
     <message>
         <source>Frame</source>
@@ -526,6 +753,57 @@
     <message>
         <source>Sel.</source>
         <translation>選択</translation>
+    </message>
+</context>
+<context>
+    <name>LCFReference</name>
+    <message>
+        <source>LCFReference</source>
+        <translation>LCF参照</translation>
+    </message>
+    <message>
+        <source>  dE [eV]</source>
+        <translation>  dE [eV]</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>dMut</source>
+        <translation>dMut</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(240, 240, 240);</source>
+        <translation>background-color: rgb(240, 240, 240);</translation>
+    </message>
+    <message>
+        <source>at</source>
+        <translation>at</translation>
+    </message>
+    <message>
+        <source>[eV]  </source>
+        <translation>[eV]  </translation>
+    </message>
+    <message>
+        <source>Victreen</source>
+        <translation>Victoreen</translation>
+    </message>
+    <message>
+        <source>background-color: rgb(255, 254, 210);</source>
+        <translation>background-color: rgb(255, 254, 210);</translation>
+    </message>
+    <message>
+        <source>[%]  </source>
+        <translation>[%]  </translation>
+    </message>
+    <message>
+        <source>mut</source>
+        <translation>mut</translation>
+    </message>
+    <message>
+        <source>::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; border: 2px solid #999999; }::indicator:checked   { background-color: #ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }</source>
+        <translation>::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; border: 2px solid #999999; }::indicator:checked   { background-color: #ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }</translation>
     </message>
 </context>
 <context>
@@ -674,7 +952,7 @@
     </message>
     <message>
         <source>Ignore  &apos;Live&apos; file</source>
-        <translation>'Live' ファイルを無視</translation>
+        <translation>&apos;Live&apos; ファイルを無視</translation>
     </message>
     <message>
         <source>Set Dark Area</source>
