@@ -16,10 +16,6 @@
         <translation>dmut</translation>
     </message>
     <message>
-        <source>0</source>
-        <translation>0</translation>
-    </message>
-    <message>
         <source>dmut-Ratio</source>
         <translation>dmut比</translation>
     </message>
@@ -30,10 +26,6 @@
     <message>
         <source>ROI</source>
         <translation>ROI</translation>
-    </message>
-    <message>
-        <source>-1</source>
-        <translation>-1</translation>
     </message>
     <message>
         <source>NROI</source>
@@ -510,30 +502,8 @@
         <translation>基準</translation>
     </message>
     <message>
-        <source>H</source>
-        <translation>H</translation>
-    </message>
-    <message>
-        <source>background-color: rgb(255, 255, 231);</source>
-        <translation>background-color: rgb(255, 255, 231);</translation>
-    </message>
-    <message>
-        <source>1</source>
-        <translation>1</translation>
-    </message>
-    <message>
-        <source>0.0</source>
-        <translation>0.0</translation>
-    </message>
-    <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Expected Absorption Edge.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;予想される吸収端。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>background-color: rgb(255, 255, 231);
-background-color: rgb(255, 255, 255);</source>
-        <translation>background-color: rgb(255, 255, 231);
-background-color: rgb(255, 255, 255);</translation>
     </message>
     <message>
         <source>[eV]</source>
@@ -544,20 +514,12 @@ background-color: rgb(255, 255, 255);</translation>
         <translation>前後 dE</translation>
     </message>
     <message>
-        <source>20</source>
-        <translation>20</translation>
-    </message>
-    <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dmut is calculated as mu(E0+dE) - mu(E0-dE).&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dmut は mu(E0+dE) - mu(E0-dE) として計算します。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>[eV] Th</source>
         <translation>[eV] 閾値</translation>
-    </message>
-    <message>
-        <source>0.5</source>
-        <translation>0.5</translation>
     </message>
     <message>
         <source>dmut</source>
@@ -568,20 +530,12 @@ background-color: rgb(255, 255, 255);</translation>
         <translation>比</translation>
     </message>
     <message>
-        <source>1.0</source>
-        <translation>1.0</translation>
-    </message>
-    <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Relative strength of the dmut against the dmut of selecte element as Target.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;基準として選んだ元素の dmut に対する dmut の相対強度。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>dE</source>
         <translation>dE</translation>
-    </message>
-    <message>
-        <source>0</source>
-        <translation>0</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Position of the absorption edge, where the mut is ( mu(E0+dE) + mu(E0-dE) ) / 2.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
@@ -592,16 +546,8 @@ background-color: rgb(255, 255, 255);</translation>
         <translation>ROI</translation>
     </message>
     <message>
-        <source>7000</source>
-        <translation>7000</translation>
-    </message>
-    <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Start position of the ROI.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;ROI の開始位置。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>7005</source>
-        <translation>7005</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;End position of the ROI.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
@@ -610,10 +556,6 @@ background-color: rgb(255, 255, 255);</translation>
     <message>
         <source>Th dmut</source>
         <translation>dmut 閾値</translation>
-    </message>
-    <message>
-        <source>0.1</source>
-        <translation>0.1</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Threshold value of the dmut.&lt;/p&gt;&lt;p&gt;When the dmut is less than the Threshold, most of the values (ROI, dmut,...) is set at BG Val.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
@@ -766,16 +708,8 @@ background-color: rgb(255, 255, 255);</translation>
         <translation>  dE [eV]</translation>
     </message>
     <message>
-        <source>0</source>
-        <translation>0</translation>
-    </message>
-    <message>
         <source>dMut</source>
         <translation>dMut</translation>
-    </message>
-    <message>
-        <source>background-color: rgb(240, 240, 240);</source>
-        <translation>background-color: rgb(240, 240, 240);</translation>
     </message>
     <message>
         <source>at</source>
@@ -790,20 +724,12 @@ background-color: rgb(255, 255, 255);</translation>
         <translation>Victoreen</translation>
     </message>
     <message>
-        <source>background-color: rgb(255, 254, 210);</source>
-        <translation>background-color: rgb(255, 254, 210);</translation>
-    </message>
-    <message>
         <source>[%]  </source>
         <translation>[%]  </translation>
     </message>
     <message>
         <source>mut</source>
         <translation>mut</translation>
-    </message>
-    <message>
-        <source>::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; border: 2px solid #999999; }::indicator:checked   { background-color: #ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }</source>
-        <translation>::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; border: 2px solid #999999; }::indicator:checked   { background-color: #ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }</translation>
     </message>
 </context>
 <context>

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTranslator>
 #include <QtTest>
 
 #include <cmath>
@@ -476,6 +477,24 @@ private slots:
         QCOMPARE(list.elemCtrls[0]->StdRatio->text(), QString("0.75"));
         QCOMPARE(list.elemCtrls[1]->StdRatio->text(), QString("0.333333"));
         QCOMPARE(list.elemCtrls[2]->stdRatio, 0.0);
+    }
+
+    // The forms speak Japanese with the program's translation; values do not change.
+    void japaneseForms()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        ElemCtrl row;
+        AElemsConds bg;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(row.NoNeg->text(), QString::fromUtf8("負なし"));
+        QCOMPARE(row.Use->text(), QString::fromUtf8("使用"));
+        QCOMPARE(row.ROIs->toolTip(), QString::fromUtf8("<html><head/><body><p>ROI の開始位置。</p></body></html>"));
+        QCOMPARE(row.ROIs->text(), QString("7000"));
+        QCOMPARE(row.Name->styleSheet(), QString("background-color: rgb(255, 255, 231);"));
+        QCOMPARE(bg.windowTitle(), QString::fromUtf8("元素解析条件"));
+        QCOMPARE(bg.BGVROI->text(), QString("-1"));
     }
 
     void providerOutlivesList()

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTranslator>
 #include <QtTest>
 
 #include <cmath>
@@ -97,6 +98,19 @@ private slots:
         QCOMPARE(row.XFS->minimumHeight(), 21);
         QCOMPARE(row.XFS->frameShape(), QFrame::NoFrame);
         QVERIFY(row.XFS->Use->isVisibleTo(&row));
+    }
+
+    void japaneseForm()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        LCFReference row;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(row.windowTitle(), QString::fromUtf8("LCF参照"));
+        QCOMPARE(row.label_6->text(), QString("mut"));
+        QCOMPARE(row.DeltaE->text(), QString("0"));
+        QCOMPARE(row.R->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
     }
 
     void construction()
