@@ -698,6 +698,73 @@
     </message>
 </context>
 <context>
+    <name>ImgProc</name>
+    <message>
+        <source>Image Processor</source>
+        <translation>画像処理</translation>
+    </message>
+    <message>
+        <source>Shift X:</source>
+        <translation>シフト X:</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y:</translation>
+    </message>
+    <message>
+        <source>Comp.</source>
+        <translation>比較</translation>
+    </message>
+    <message>
+        <source>S.P.</source>
+        <translation>内積</translation>
+    </message>
+    <message>
+        <source>Edge Detect</source>
+        <translation>エッジ検出</translation>
+    </message>
+    <message>
+        <source>Binary</source>
+        <translation>二値化</translation>
+    </message>
+    <message>
+        <source>Th.</source>
+        <translation>閾値</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>Set Ref.</source>
+        <translation>参照に設定</translation>
+    </message>
+    <message>
+        <source>Auto Shift</source>
+        <translation>自動シフト</translation>
+    </message>
+    <message>
+        <source>A. Set Shift</source>
+        <translation>自動シフト設定</translation>
+    </message>
+    <message>
+        <source>A. A. Shift</source>
+        <translation>常に自動シフト</translation>
+    </message>
+    <message>
+        <source>Set Shift</source>
+        <translation>シフト設定</translation>
+    </message>
+    <message>
+        <source>Clear All Shifts</source>
+        <translation>全シフトをクリア</translation>
+    </message>
+</context>
+<context>
     <name>LCFReference</name>
     <message>
         <source>LCFReference</source>

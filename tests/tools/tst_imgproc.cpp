@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QtTest>
 
 #include <tiffio.h>
@@ -365,6 +366,18 @@ private slots:
             for (QLabel* l : p.findChildren<QLabel*>()) found = found || l->text() == n;
             QVERIFY2(found, n);
         }
+    }
+
+    void japaneseForm()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        ImgProc p;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(p.windowTitle(), QString::fromUtf8("画像処理"));
+        QCOMPARE(p.EdgeDetect->text(), QString::fromUtf8("エッジ検出"));
+        QCOMPARE(p.ShiftU->text(), QString("..."));
     }
 
     void panelTakesImagesOnlyWhileEdgeDetectIsChecked()
