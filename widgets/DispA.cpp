@@ -12,7 +12,9 @@ DispA::DispA(QWidget* parent) : QFrame(parent)
 
 double DispA::zoomFactorOf(double steps)
 {
-    return steps < 0 ? 1.1 : 1.0 / 1.1;
+    if (steps < 0) return 1.1;
+    if (steps > 0) return 1.0 / 1.1;
+    return 1.0;
 }
 
 void DispA::paintEvent(QPaintEvent*)

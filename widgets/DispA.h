@@ -26,7 +26,7 @@ public:
     double zoomFactor = 0;
 
     // Scale factor for a number of wheel steps: 1.1 towards the user (negative),
-    // 1 / 1.1 otherwise (also when the wheel did not turn vertically).
+    // 1 / 1.1 away from the user, 1 when the wheel did not turn vertically.
     static double zoomFactorOf(double steps);
 
 signals:

@@ -184,14 +184,11 @@ void TstImgDispA::wheelEdgeBandsAndSwitches()
     wheel(&v, QPointF(250, 380), QPoint(0, 120));
     QCOMPARE(v.viewWindow.width(), 100 * f);
     QCOMPARE(v.viewWindow.height(), 100.0);
-    // A sideways wheel has no steps and zooms in like a turn away from the user.
+    // A sideways wheel does not zoom; nor does anything with zoom off.
     v.resetImageViewWindow();
     move(&v, QPointF(250, 200));
     wheel(&v, QPointF(250, 200), QPoint(120, 0));
-    QCOMPARE(v.viewWindow.width(), 100 * f);
-    QCOMPARE(v.viewWindow.height(), 100 * f);
-    // Nothing zooms with zoom off.
-    v.resetImageViewWindow();
+    QCOMPARE(v.viewWindow, QRectF(0, 0, 100, 100));
     v.zoomEnabled = false;
     wheel(&v, QPointF(250, 200), QPoint(0, 120));
     QCOMPARE(v.viewWindow, QRectF(0, 0, 100, 100));

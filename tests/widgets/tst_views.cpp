@@ -120,7 +120,9 @@ void TstViews::procViewWindowAndZoom()
     const QRectF zoomed = v.viewWindow;
     v.setImage(&second);
     QCOMPARE(v.viewWindow, zoomed);
-    // No wheel zooms when zoom is off.
+    // A sideways wheel does nothing; nor does any wheel when zoom is off.
+    wheel(&v, QPointF(20, 20), QPoint(120, 0));
+    QCOMPARE(v.viewWindow, zoomed);
     v.zoomEnabled = false;
     wheel(&v, QPointF(20, 20), QPoint(0, -120));
     QCOMPARE(v.viewWindow, zoomed);
