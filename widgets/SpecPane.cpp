@@ -72,6 +72,8 @@ void SpecPane::resetXScale()
 {
     xMin = xMinDefault;
     xMax = xMaxDefault;
+    rawWinLo = 0;
+    rawWinHi = 1.0;
     update();
 }
 
@@ -92,7 +94,7 @@ void SpecPane::setEnergyFrame()
     coord.setRealCoord(xMin, ys.minY, xMax, ys.maxY);
 }
 
-int SpecPane::setRawFrame()
+int SpecPane::setRawFrame(double* fullX0, double* fullX1)
 {
     const int n = rawSpectrum.size();
     int count = n;
@@ -119,42 +121,72 @@ int SpecPane::setRawFrame()
         y0 = 0;
         y1 = 1;
     }
-    coord.setRealCoord(0, y0, count, y1);
+    const double span = count;
+    coord.setRealCoord(rawWinLo * span, y0, rawWinHi * span, y1);
+    if (fullX0) *fullX0 = 0;
+    if (fullX1) *fullX1 = span;
     return count;
 }
 
-// The cursor is read and the axis panned and zoomed in the energy frame,
-// whatever the plot shows.
 void SpecPane::onMouseMoved()
 {
-    if (current.isEmpty()) return;
+    const bool raw = ui.ShowRaw->isChecked();
+    if (raw ? rawSpectrum.isEmpty() : current.isEmpty()) return;
     setPlotArea();
-    setEnergyFrame();
+    double full0 = 0, full1 = 0;
+    if (raw)
+        setRawFrame(&full0, &full1);
+    else
+        setEnergyFrame();
 
     const double rx = coord.s2rx(mouse->currentPos.x());
     const double ry = coord.s2ry(mouse->currentPos.y());
     ui.XVal->setText(QString("%1").arg(rx, 0, 'f', 1));
     ui.YVal->setText(QString("%1").arg(ry, 0, 'f', 3));
 
-    const double shift = current.xShiftOn ? current.xShift : 0.0;
-    ui.Position->setText(QString("%1").arg(SpecPaneMath::nearestIndex(current.points, rx + shift)));
+    int index;
+    if (raw) {
+        // Raw values sit at whole x.
+        const int last = qMax(0, int(full1) - 1);
+        const double r = std::floor(rx + 0.5);
+        index = r == r ? int(qBound(0.0, r, double(last))) : 0;
+    } else {
+        const double shift = current.xShiftOn ? current.xShift : 0.0;
+        index = SpecPaneMath::nearestIndex(current.points, rx + shift);
+    }
+    ui.Position->setText(QString("%1").arg(index));
 
     if (mouse->pressed && MouseC::modeOf(mouse->pressButton, mouse->pressModifiers) == 0) {
         const double d = coord.s2rx(mouse->previousPos.x()) - coord.s2rx(mouse->currentPos.x());
-        SpecPaneMath::panRange(xMin, xMax, d);
+        if (raw)
+            SpecPaneMath::panRange(rawWinLo, rawWinHi, ChCoord::fraction(d, full1 - full0));
+        else
+            SpecPaneMath::panRange(xMin, xMax, d);
     }
 }
 
 void SpecPane::onWheelMoved()
 {
-    if (current.isEmpty()) return;
+    const bool raw = ui.ShowRaw->isChecked();
+    if (raw ? rawSpectrum.isEmpty() : current.isEmpty()) return;
     setPlotArea();
-    // A raw paint leaves index units in the frame: never zoom energies about them.
-    setEnergyFrame();
+    // The frame of the mode on show, so that a raw paint never leaves index
+    // units to be taken for energies (or the reverse).
+    double full0 = 0, full1 = 0;
+    if (raw)
+        setRawFrame(&full0, &full1);
+    else
+        setEnergyFrame();
 
     const double c = coord.s2rx(mouse->currentPos.x());
-    SpecPaneMath::zoomRange(xMin, xMax, c, ui.Xafs->zoomFactor);
-    coord.setRealXRange(xMin, xMax);
+    const double f = ui.Xafs->zoomFactor;
+    if (raw) {
+        SpecPaneMath::zoomRange(rawWinLo, rawWinHi, ChCoord::fraction(c - full0, full1 - full0), f);
+        coord.setRealXRange(full0 + rawWinLo * (full1 - full0), full0 + rawWinHi * (full1 - full0));
+    } else {
+        SpecPaneMath::zoomRange(xMin, xMax, c, f);
+        coord.setRealXRange(xMin, xMax);
+    }
     ui.XVal->setText(QString::number(c, 'g', 6));
     ui.YVal->setText(QString::number(coord.s2ry(mouse->currentPos.y()), 'g', 6));
     update();

@@ -73,13 +73,17 @@ public slots:
     void setEnergyCorrection(bool f);
 
 private:
+    // The shown part of the raw (or Fourier) x axis, as fractions of its span.
+    double rawWinLo = 0;
+    double rawWinHi = 1.0;
+
     void setPlotArea();
     // Energy modes: x the shown range, y the scale of the current spectrum
     // (double-normalised when Normalized is checked).
     void setEnergyFrame();
     // Raw mode: sets the ranges and returns the number of values to draw;
     // Fourier magnitudes are left in fft.
-    int setRawFrame();
+    int setRawFrame(double* fullX0 = nullptr, double* fullX1 = nullptr);
 
     void drawPlain(QPainter* p, bool eCorrect);
     void drawNormalized(QPainter* p, bool eCorrect);

@@ -61,9 +61,10 @@ void SpecPane::draw(QPainter* p)
     }
 
     const QVector<ElemRowInfo> rows = elemRows ? elemRows() : QVector<ElemRowInfo>();
-    drawMarkers(p, rows);
+    // Markers are energies; the raw axis counts images.
+    if (!raw) drawMarkers(p, rows);
     drawFrameAndAxes(p);
-    drawElemLabels(p, rows);
+    if (!raw) drawElemLabels(p, rows);
     if (raw) drawRaw(p, rawCount);
 
     ui.ExtMsg->setText(SpecPaneMath::messageLine(current.dMut, current.midx, current.outOfRange,

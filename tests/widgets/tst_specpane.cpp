@@ -360,20 +360,33 @@ private slots:
         QCOMPARE(pane.coord.realY0, raw.minY);
         QCOMPARE(pane.coord.realY1, raw.maxY);
 
-        // The cursor is read, and the wheel and a drag act, in the energy
-        // frame; the raw axis keeps all images.
+        // The wheel zooms the raw axis about the cursor, not the energy range.
         DispA* xafs = pane.ui.Xafs;
+        WidgetEvents::move(xafs, QPointF(plotMidX, 200));
+        QCOMPARE(pane.ui.XVal->text(), QString("50.0"));
+        QCOMPARE(pane.ui.Position->text(), QString("50"));
+        WidgetEvents::wheel(xafs, QPointF(plotMidX, 200), QPoint(0, 120));
+        QCOMPARE(pane.xMin, 8900.0);
+        QCOMPARE(pane.xMax, 9100.0);
+        paint(pane);
+        QVERIFY(std::fabs(pane.coord.realX0 - (50 - 50 / 1.1)) < 1e-9);
+        QVERIFY(std::fabs(pane.coord.realX1 - (50 + 50 / 1.1)) < 1e-9);
+        // A drag pans it by what was dragged: 51 pixels of about 90.9 images.
+        const double before = pane.coord.realX0;
+        WidgetEvents::drag(xafs, QPointF(plotMidX, 200), QPointF(plotMidX + 51, 200));
+        paint(pane);
+        QVERIFY(std::fabs(pane.coord.realX0 - (before - 51 * (100 / 1.1) / 510)) < 1e-9);
+        QCOMPARE(pane.xMin, 8900.0);
+        QCOMPARE(pane.xMax, 9100.0);
+        // Back in the energy plot the range is as it was before the raw zoom.
+        pane.ui.ShowRaw->setChecked(false);
+        paint(pane);
+        QCOMPARE(pane.coord.realX0, 8900.0);
+        QCOMPARE(pane.coord.realX1, 9100.0);
         WidgetEvents::move(xafs, QPointF(plotMidX, 200));
         QCOMPARE(pane.ui.XVal->text(), QString("9000.0"));
         QCOMPARE(pane.ui.Position->text(), QString("1"));
-        paint(pane);  // the raw frame is in coord now
-        WidgetEvents::wheel(xafs, QPointF(plotMidX, 200), QPoint(0, 120));
-        QVERIFY(std::fabs(pane.xMin - (9000 - 100 / 1.1)) < 1e-9);
-        QVERIFY(std::fabs(pane.xMax - (9000 + 100 / 1.1)) < 1e-9);
-        QCOMPARE(pane.ui.XVal->text(), QString("9000"));
-        paint(pane);
-        QCOMPARE(pane.coord.realX0, 0.0);
-        QCOMPARE(pane.coord.realX1, 100.0);
+        pane.ui.ShowRaw->setChecked(true);
 
         pane.ui.ResetXScale->click();
         pane.ui.ShowFFT->setChecked(true);
