@@ -203,6 +203,7 @@ void SpecPane::saveData(QString fname)
     };
     current.save(path("T"), true);
     reference.save(path("std"), false);
+    // An entry switched off keeps its place, so the numbers follow positions.
     for (int i = 0; i < others.size(); ++i)
-        if (others[i]) others[i]->save(path(QString("other%1").arg(i)), false);
+        if (others[i].kind) others[i].save(path(QString("other%1").arg(i)), false);
 }

@@ -42,9 +42,9 @@ public:
     double xMaxDefault = 1.0;
     bool autoRange = true;
     XafsSpectrum reference;
-    // Further spectra drawn with the current one; not owned. Their owner keeps
-    // them alive (or removes them) and calls update() after changing them.
-    QVector<XafsSpectrum*> others;
+    // Held by value: the view never paints a spectrum that another thread may
+    // be writing. Owners assign the entries and call update().
+    QVector<XafsSpectrum> others;
     double markerEnergy = -1.0;  // no marker unless above 0
     FFT fft;
     QVector<QPen> pens;  // pens[i] draws others[i]; missing pens use colorByIndex(i)

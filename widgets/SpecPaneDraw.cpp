@@ -107,8 +107,8 @@ void SpecPane::drawPlain(QPainter* p, bool eCorrect)
         drawWithLines(p, reference, makePen(refLineColor, 1, {6, 2}), makePen(refCurveColor, 1));
     }
     for (int i = 0; i < others.size(); ++i) {
-        if (!others[i] || !others[i]->kind) continue;
-        const XafsSpectrum& o = *others[i];
+        const XafsSpectrum& o = others[i];
+        if (!o.kind) continue;
         coord.setRealYRange(o.minY, o.maxY);
         const QPen curvePen = penOf(i);
         QPen linePen = curvePen;
@@ -154,8 +154,8 @@ void SpecPane::drawNormalized(QPainter* p, bool eCorrect)
     if (!reference.doubleNormalizedPreBaseCurve.isEmpty())
         drawCurve(p, reference, reference.doubleNormalizedPreBaseCurve, makePen(refCurveColor, 1));
     for (int i = 0; i < others.size(); ++i) {
-        if (!others[i] || !others[i]->kind) continue;
-        const XafsSpectrum& o = *others[i];
+        const XafsSpectrum& o = others[i];
+        if (!o.kind) continue;
         drawCurve(p, o, o.doubleNormalizedPreBaseCurve, penOf(i));
     }
 

@@ -486,11 +486,16 @@ private slots:
         XafsSpectrum other;
         for (int E = 8900; E <= 9100; E += 10) other.append(E, (E - 8900) % 40);
         other.kind = false;
-        pane.others = {&other, nullptr};
+        pane.others = {other};
         pane.pens = {QPen(blue, 3)};
         QCOMPARE(countPixels(paint(pane), blue.rgb()), 0);
-        // The view draws the spectrum as its owner has it at the paint.
+        // The view draws its own copy: a change the owner has not handed over
+        // (say, a worker still writing a fit result) is not painted.
         other.kind = true;
+        QCOMPARE(countPixels(paint(pane), blue.rgb()), 0);
+        pane.others[0] = other;
+        QVERIFY(countPixels(paint(pane), blue.rgb()) > 100);
+        other.points.clear();
         QVERIFY(countPixels(paint(pane), blue.rgb()) > 100);
 
         // Without a pen the index's line colour draws it.
@@ -525,7 +530,7 @@ private slots:
         XafsSpectrum o0(edgeSpectrum(8850, 9150, 10), "o0", 1, 3.0, SuggestElm());
         XafsSpectrum o1(edgeSpectrum(8900, 9100, 20), "o1", 0, 0, SuggestElm());
         pane.setXafsSpectrum(cur);
-        pane.others = {&o0, &o1};
+        pane.others = {o0, o1};
         pane.saveData(dir.filePath("run.dat"));
 
         const QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
@@ -593,7 +598,10 @@ private slots:
         pane.setXafsSpectrum(cur);
         XafsSpectrum other(cur);
         other.energyOffset = 100;
-        pane.others = {nullptr, &other};
+        // An entry switched off writes no file; the numbers follow positions.
+        XafsSpectrum off(other);
+        off.kind = false;
+        pane.others = {off, other};
         pane.saveData(dir.filePath("s.dat"));
 
         const QByteArray header = "###Corvenlith::XafsSpectrum\n"
@@ -645,7 +653,7 @@ private slots:
             for (const QPointF& p : pts) s.append(p);
             pane.setXafsSpectrum(XafsSpectrum(s, "x", 1, 0, SuggestElm()));
             XafsSpectrum other(s, "o", 0, 0, SuggestElm());
-            pane.others = {&other};
+            pane.others = {other};
             pane.reference = other;
             pane.setRawSpectrum(s);
             for (int mode = 0; mode < 4; ++mode) {
@@ -661,7 +669,6 @@ private slots:
                 QVERIFY(!pane.ui.ExtMsg->text().isEmpty());
             }
             pane.ui.ResetXScale->click();
-            pane.others.clear();
         }
         // Nine images give no Fourier bin at all.
         Spectrum nine;
