@@ -3,6 +3,7 @@
 #include "_FileDialog.h"
 #include "ui_XafsFileSelect.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -38,8 +39,13 @@ void XafsFileSelect::fileSelected(QString fname)
 {
     fileChosen = true;
     Selected->setText(fname);
-    // The next Select opens where this file is (empty when its folder is not there).
-    dialog->setDirectory(QFileInfo(fname).absoluteDir().canonicalPath());
+    // The next Select opens where this file is; a folder that cannot be
+    // resolved would send the dialog to the working directory, so it stays.
+    const QString dir = fname.isEmpty() ? QString() : QFileInfo(fname).absoluteDir().canonicalPath();
+    if (!dir.isEmpty())
+        dialog->setDirectory(dir);
+    else
+        qDebug() << "XafsFileSelect: no folder for" << fname;
     emit newFile(fname);
 }
 
