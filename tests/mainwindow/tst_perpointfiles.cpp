@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "core/TiffData.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <tiffio.h>
@@ -206,14 +207,27 @@ private slots:
         const QString safe = SafeSave::numberedName(dir.filePath("m.xyz"), 0, "dat");
         QCOMPARE(safe, QFileInfo(dir.filePath("m-0.dat")).absoluteFilePath());
         QVERIFY(SafeSave::mapAsText(map, safe, false, true, true));
-        // The header's time stamp may differ by the time between the writes.
-        auto withoutDate = [](QByteArray text) {
-            const int at = text.indexOf("# Date");
-            if (at >= 0) text.remove(at, text.indexOf('\n', at) - at);
-            return text;
+        // The header's time stamp may differ by the time between the writes:
+        // each date line must have the stamp's form, the rest match byte by byte.
+        const QRegularExpression dateLine(
+            "^# Date    : \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$");
+        auto checkedDate = [&dateLine](const QByteArray& text, int* dates) {
+            QList<QByteArray> lines = text.split('\n');
+            *dates = 0;
+            for (QByteArray& line : lines) {
+                if (!line.startsWith("# Date")) continue;
+                ++*dates;
+                line = dateLine.match(QString::fromLatin1(line)).hasMatch() ? "<date>" : "<bad date>";
+            }
+            return lines.join('\n');
         };
-        QVERIFY(readAll(safe).contains("# Date"));
-        QCOMPARE(withoutDate(readAll(safe)), withoutDate(readAll(direct)));
+        int safeDates = 0, directDates = 0;
+        const QByteArray safeText = checkedDate(readAll(safe), &safeDates);
+        const QByteArray directText = checkedDate(readAll(direct), &directDates);
+        QCOMPARE(safeDates, 1);
+        QCOMPARE(directDates, 1);
+        QVERIFY(safeText.contains("\n<date>\n"));
+        QCOMPARE(safeText, directText);
         QVERIFY(!SafeSave::mapAsText(map, dir.filePath("direct.txt/m.dat"), false, true, true));
         QCOMPARE(entries(dir.path()), QStringList({"blocks.tif", "direct.txt", "m-0.dat", "pixels.tif"}));
     }
