@@ -1,0 +1,286 @@
+#include "DarkFrames.h"
+
+#include "core/ErrPoints.h"
+#include "tools/DarkCheck.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+using namespace DarkCheck;
+
+namespace {
+
+const int W = 6;
+const int H = 5;
+const double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+const QStringList allFiles{"dark-hg-all.dat", "dark-allDarkPoints.dat", "dark-allDarkPointNums.dat",
+                           "dark-allDarkPoints-onlyInPs1.dat",
+                           "dark-allDarkPoints-onlyInErrPs.dat"};
+
+using Hot = std::map<std::pair<int, int>, double>;
+
+double valueOr(const Hot& hot, int x, int y, double other)
+{
+    const auto it = hot.find({x, y});
+    return it == hot.end() ? other : it->second;
+}
+
+// The three frames as seen on screen (after their shifts).
+double view0(int x, int y)
+{
+    static const Hot hot{{{0, 0}, 65535}, {{1, 1}, 30000}, {{4, 2}, 25000}, {{2, 3}, 20001},
+                         {{5, 4}, 20000}};
+    return valueOr(hot, x, y, 100 + x + 10 * y);
+}
+
+// Shifted one column right: column 0 lies outside the stored image.
+double view1(int x, int y)
+{
+    if (x == 0) return 0;
+    static const Hot hot{{{1, 1}, 31000}, {{4, 2}, 20000}, {{2, 3}, 40000}};
+    return valueOr(hot, x, y, 50);
+}
+
+double view2(int x, int y)
+{
+    static const Hot hot{{{1, 1}, 29000.5}, {{2, 3}, 20000.5}, {{3, 0}, 17400}, {{4, 0}, 60000},
+                         {{5, 0}, 59999}, {{0, 4}, -3}, {{1, 4}, notANumber}};
+    return valueOr(hot, x, y, 0);
+}
+
+void buildStack(DarkStack& s)
+{
+    s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
+    s.add(makeDarkFrame(TiffData::UInt32, W, H, [](int c, int r) { return view1(c + 1, r); }, 1, 0));
+    s.add(makeDarkFrame(TiffData::Float32, W, H, view2));
+}
+
+// Counter of v with 100 bins of 600 up to 60000: the last bin edge not above
+// v; values below 0 and NaN in counter 0.
+int expectedIndex(double v)
+{
+    if (!(v >= 0)) return 0;
+    int i = 0;
+    while (i < 100 && (i + 1) * 600.0 <= v) i++;
+    return i;
+}
+
+QByteArray expectedHistogram(const QVector<double (*)(int, int)>& views)
+{
+    QVector<long> counts(101, 0);
+    for (auto view : views)
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) counts[expectedIndex(view(x, y))]++;
+    QByteArray t = "# min, max = (0, 60000)  bins = 100\n";
+    for (int i = 0; i <= 100; i++)
+        t += QByteArray::number(i) + "\t" + QByteArray::number(i * 600) + "\t"
+             + QByteArray::number(qlonglong(counts[i])) + "\n";
+    return t;
+}
+
+ErrPoints listOf(const QVector<QPoint>& pts)
+{
+    ErrPoints e;
+    e.points = pts;
+    return e;
+}
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+}  // namespace
+
+class TestDarkCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every integer value against exact integer arithmetic, with bins that
+    // do not divide the maximum, and the values the float formula misplaces.
+    void indexAgainstIntegerBins()
+    {
+        for (int bins : {100, 7, 1}) {
+            for (long v = 0; v <= 70000; v++) {
+                const long expected = std::min<long>(v * bins / 60000, bins);
+                if (histogramIndex(double(v), 0, 60000, bins) != int(expected))
+                    QFAIL(qPrintable(QString("v %1 bins %2").arg(v).arg(bins)));
+            }
+        }
+        QCOMPARE(histogramIndex(17400, 0, 60000, 100), 29);
+        QCOMPARE(histogramIndex(59999, 0, 60000, 100), 99);
+        QCOMPARE(histogramIndex(60000, 0, 60000, 100), 100);
+        QCOMPARE(histogramIndex(4e9, 0, 60000, 100), 100);
+        QCOMPARE(histogramIndex(std::numeric_limits<double>::infinity(), 0, 60000, 100), 100);
+    }
+
+    // Nothing lands outside the counters: negative values, NaN, a maximum of
+    // 0, below 0 or NaN, no bins at all.
+    void indexStaysInside()
+    {
+        const double inf = std::numeric_limits<double>::infinity();
+        for (double max : {60000.0, 1.0, 0.0, -5.0, notANumber, inf}) {
+            for (int bins : {0, 1, 100}) {
+                for (double v : {-1e30, -inf, -3.0, -0.0, 0.0, 0.5, 1.0, 17400.0, 60000.0, 1e30, inf,
+                                 notANumber}) {
+                    const int i = histogramIndex(v, 0, max, bins);
+                    QVERIFY2(i >= 0 && i <= bins, qPrintable(QString("v %1 max %2 bins %3 -> %4")
+                                                                 .arg(v).arg(max).arg(bins).arg(i)));
+                }
+            }
+        }
+        QCOMPARE(histogramIndex(-3, 0, 60000, 100), 0);
+        QCOMPARE(histogramIndex(notANumber, 0, 60000, 100), 0);
+        // From the maximum upwards is the last counter, whatever the maximum.
+        QCOMPARE(histogramIndex(0, 0, 0, 100), 100);
+        QCOMPARE(histogramIndex(7, 0, -5, 100), 100);
+        QCOMPARE(histogramIndex(-7, 0, -5, 100), 0);
+    }
+
+    // The five files of a three-image stack with a shifted frame, pixels at
+    // the threshold, a float frame with NaN and a negative value, read back
+    // against contents built here from the frames' definitions.
+    void filesByteByByte()
+    {
+        DarkStack s;
+        buildStack(s);
+        const ErrPoints errPs = listOf({{3, 3}, {2, 3}, {0, 0}});
+        QTemporaryDir dir;
+        QVERIFY(run(s.stack, errPs, 20000, 60000, 100, dir.path()));
+
+        QCOMPARE(readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
+        // (0,0) falls outside the shifted frame, (4,2) equals the threshold
+        // in the second frame, (5,4) in the first.
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+                 QByteArray("# Size 6\t5\n1\t1\t90000.5\n2\t3\t80001.5\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n2\t2\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray("1\t1\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")),
+                 QByteArray("3\t3\n0\t0\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);  // no temporary file left
+
+        // Every pixel of every frame was counted once.
+        const Histogram h = histogram(s.stack, 60000, 100);
+        qint64 total = 0;
+        for (qint64 c : h.counts) total += c;
+        QCOMPARE(total, qint64(3 * W * H));
+    }
+
+    // One image: a single count line; a list equal to the dark points gives
+    // two empty comparison files; an empty list lists every dark point.
+    void oneImageAndLists()
+    {
+        DarkStack s;
+        s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
+        QTemporaryDir dir;
+        const ErrPoints same = listOf({{0, 0}, {1, 1}, {4, 2}, {2, 3}});
+        QVERIFY(run(s.stack, same, 20000, 60000, 100, dir.path()));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+                 QByteArray("# Size 6\t5\n0\t0\t65535\n1\t1\t30000\n4\t2\t25000\n2\t3\t20001\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray());
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
+
+        QVERIFY(run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")),
+                 QByteArray("0\t0\n1\t1\n4\t2\n2\t3\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
+    }
+
+    // No dark point left: the histogram is rewritten, the point files of an
+    // earlier check stay as they were.
+    void noDarkPointKeepsOldPointFiles()
+    {
+        DarkStack s;
+        buildStack(s);
+        QTemporaryDir dir;
+        for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
+        QVERIFY(run(s.stack, ErrPoints(), 65535, 60000, 100, dir.path()));
+        QCOMPARE(readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
+        for (const QString& f : allFiles.mid(1)) QCOMPARE(readAll(dir.filePath(f)), QByteArray("old\n"));
+    }
+
+    // Histogram sizes at the ends: no bins at all, one bin, a maximum of 0.
+    void histogramEnds()
+    {
+        DarkStack s;
+        s.add(makeDarkFrame(TiffData::UInt16, 2, 2, [](int c, int r) { return c + 2 * r; }));
+        QCOMPARE(histogramText(histogram(s.stack, 60000, 0)),
+                 QByteArray("# min, max = (0, 60000)  bins = 0\n0\t0\t4\n"));
+        QCOMPARE(histogramText(histogram(s.stack, 2, 1)),
+                 QByteArray("# min, max = (0, 2)  bins = 1\n0\t0\t2\n1\t2\t2\n"));
+        QCOMPARE(histogramText(histogram(s.stack, 0, 2)),
+                 QByteArray("# min, max = (0, 0)  bins = 2\n0\t0\t0\n1\t0\t0\n2\t0\t4\n"));
+    }
+
+    // Frames of different sizes: the smaller frame reads 0 outside itself,
+    // which drops the points there; a debug line says so.
+    void differentSizes()
+    {
+        DarkStack s;
+        s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
+        s.add(makeDarkFrame(TiffData::UInt16, 2, 2, [](int, int) { return 30000; }));
+        QTemporaryDir dir;
+        QTest::ignoreMessage(QtDebugMsg,
+                             "Dark check: I1 images differ in size; pixels outside an image read 0 there");
+        QVERIFY(run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+                 QByteArray("# Size 6\t5\n0\t0\t95535\n1\t1\t60000\n"));
+        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n"));
+    }
+
+    // Bad input writes nothing and says why.
+    void badInputWritesNothing()
+    {
+        QTemporaryDir dir;
+        QTest::ignoreMessage(QtDebugMsg, "Dark check: no I1 image");
+        QVERIFY(!run({}, ErrPoints(), 20000, 60000, 100, dir.path()));
+
+        DarkStack s;
+        buildStack(s);
+        QVector<TiffData*> withHole = s.stack;
+        withHole.insert(1, nullptr);
+        QTest::ignoreMessage(QtDebugMsg, "Dark check: missing I1 image");
+        QVERIFY(!run(withHole, ErrPoints(), 20000, 60000, 100, dir.path()));
+
+        QTest::ignoreMessage(QtDebugMsg, "Dark check: histogram bins -1 out of 0 ... 16777216");
+        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, -1, dir.path()));
+        QTest::ignoreMessage(QtDebugMsg, "Dark check: histogram bins 2147483647 out of 0 ... 16777216");
+        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 2147483647, dir.path()));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    // A folder that cannot be written, and one file that cannot be: no file
+    // is created or replaced, no temporary file stays.
+    void unwritableWritesNothing()
+    {
+        DarkStack s;
+        buildStack(s);
+        QTemporaryDir dir;
+        writeText(dir.filePath("plain"), "x");
+        const QString notAFolder = dir.filePath("plain/sub");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't write " + notAFolder + "/dark-hg-all.dat"));
+        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 100, notAFolder));
+
+        for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
+        QFile::remove(dir.filePath("dark-allDarkPointNums.dat"));
+        QVERIFY(QDir(dir.path()).mkdir("dark-allDarkPointNums.dat"));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable("Can't write " + dir.filePath("dark-allDarkPointNums.dat")));
+        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
+        for (const QString& f : allFiles)
+            if (f != "dark-allDarkPointNums.dat") QCOMPARE(readAll(dir.filePath(f)), QByteArray("old\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDarkCheck)
+#include "tst_darkcheck.moc"
