@@ -1,0 +1,616 @@
+#include "Analyzer.h"
+
+#include "analysis/AElemsConds.h"
+#include "analysis/AnalyzeProc.h"
+#include "analysis/ElemCtrl.h"
+#include "analysis/ElemList.h"
+#include "analysis/FieldText.h"
+#include "analysis/LCFReference.h"
+#include "widgets/SpecPane.h"
+#include "widgets/XafsFileSelect.h"
+
+#include <QButtonGroup>
+#include <QDebug>
+#include <QGridLayout>
+#include <QThread>
+
+#include <cmath>
+#include <type_traits>
+
+namespace
+{
+SuggestElm defaultSuggestion()
+{
+    SuggestElm s;
+    s.useWindow = false;
+    s.Z = 29;
+    s.edge = 0;
+    s.edgeEnergy = 8984.36029;
+    s.preOffset = -20.0;
+    s.postOffset = 20.0;
+    s.noiseFactor = 1.0;
+    return s;
+}
+
+// The view holds its further spectra either by value or by pointer; in the
+// second case the copies live in store, whose elements never move.
+template <class T>
+void putOther(QVector<T>& v, std::deque<XafsSpectrum>& store, int k, const XafsSpectrum& s)
+{
+    if constexpr (std::is_pointer<T>::value) {
+        while (v.size() <= k) {
+            store.emplace_back();
+            v.append(&store.back());
+        }
+        *v[k] = s;
+    } else {
+        if (v.size() <= k) v.resize(k + 1);
+        v[k] = s;
+    }
+}
+}  // namespace
+
+Analyzer::Analyzer(QWidget* parent)
+    : QFrame(parent), sElm(defaultSuggestion()), eShiftMapDialog1(QString()),
+      eShiftMapDialog2(QString())
+{
+    AnalyzeProc::registerTypes();
+    setupUi(this);
+    updatingCor = false;
+    sElm = defaultSuggestion();
+
+    mainModeGroup = new QButtonGroup;
+    mainModeGroup->addButton(Sel2DA);
+    mainModeGroup->addButton(SelProcMaps);
+    Sel2DA->setChecked(true);
+
+    specPane = new SpecPane;
+    specPane->setWindowTitle(tr("Analyzing Spectrum"));
+    showOther(0, resSpectrum);
+    specPane->pens.append(QPen(QColor(255, 128, 192), 2));
+
+    refGroup = new QButtonGroup;
+    refGroup->setExclusive(true);
+    for (int i = 0; i < 4; ++i) addNewRef();
+
+    analyzeThread = new QThread;
+    analyzeProc = new AnalyzeProc;
+    analyzeProc->moveToThread(analyzeThread);
+    analyzeThread->start(QThread::InheritPriority);
+    contAccess = false;
+
+    const int n = lcfRefs.size();
+    refGroup->addButton(ShowDEdge, n);
+    refGroup->addButton(ShowZ, n + 1);
+    refGroup->addButton(ShowResElemsA, n + 2);
+    refGroup->addButton(ShowDMuT, n + 3);
+    refGroup->addButton(ShowRest, n + 4);
+    refGroup->addButton(ShowRatio, n + 5);
+    refGroup->addButton(SelSumUp, n + 6);
+    ShowDEdge->setChecked(true);
+
+    auto* imageTypeGroup = new QButtonGroup(this);
+    imageTypeGroup->addButton(SelRatio);
+    imageTypeGroup->addButton(SelDMut);
+
+    connect(AddRef, SIGNAL(clicked()), this, SLOT(addNewRef()));
+    connect(ShowView, &QPushButton::clicked, specPane, &SpecPane::show);
+    connect(AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
+    connect(AskSumUp, &QPushButton::clicked, this, &Analyzer::askSumUp);
+    connect(this, &Analyzer::analyzeSpectrum0, analyzeProc, &AnalyzeProc::analyzeSpectrum0);
+    connect(this, &Analyzer::analyzeSpectrumDEdge0, analyzeProc,
+            &AnalyzeProc::analyzeSpectrumDEdge0);
+    connect(this, &Analyzer::analyzeSpectrumElems0, analyzeProc,
+            &AnalyzeProc::analyzeSpectrumElems0);
+    connect(this, &Analyzer::analyzeSpectrumRA, analyzeProc, &AnalyzeProc::analyzeSpectrumRA);
+    // The value answers precede the plain ones they belong to, in one queue.
+    connect(analyzeProc, &AnalyzeProc::newLcfResult, this, &Analyzer::takeLcfResult);
+    connect(analyzeProc, &AnalyzeProc::newElemsResult, this, &Analyzer::takeElemsResult);
+    connect(analyzeProc, &AnalyzeProc::newRaResult, this, &Analyzer::takeRaResult);
+    connect(analyzeProc, &AnalyzeProc::finished, this, &Analyzer::analyze2DFinished);
+    connect(analyzeProc, &AnalyzeProc::finishedAElems, this, &Analyzer::analyze2DElemsFinished);
+    connect(analyzeProc, &AnalyzeProc::newZ, this, &Analyzer::noticedNewZ);
+    connect(analyzeProc, &AnalyzeProc::newDEdge, this, &Analyzer::noticedNewDEdge);
+    connect(refGroup, SIGNAL(buttonClicked(int)), this, SLOT(selectedNewRef(int)));
+    connect(SelRatio, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+    connect(FixedScale, &QCheckBox::toggled, this, &Analyzer::scalePolicyChanged);
+    connect(DMutScaleMax, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
+    connect(DMutScaleMin, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
+    connect(RatioScaleMax, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
+    connect(RatioScaleMin, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
+    connect(AsOldLCF, &QCheckBox::toggled, analyzeProc, &AnalyzeProc::setLcfOld);
+
+    auto* dEdgeModeGroup = new QButtonGroup(this);
+    dEdgeModeGroup->addButton(DEdgeMidPoint);
+    dEdgeModeGroup->addButton(DEdgeCompWith);
+    DEdgeMidPoint->setChecked(true);
+    DEdgeCWSelectBox->setEnabled(true);
+    connect(DEdgeCompWith, &QRadioButton::toggled, this, &Analyzer::toggledDEdgeCompWith);
+
+    cwRangeEV = numberOf(DEdgeCWFullRangeEV);
+    cwInitDEeV = numberOf(DEdgeCWInitDEeV);
+    cwMinDEeV = numberOf(DEdgeCWMinDEeV);
+    midRatio = numberOf(DEdgeMidRatio);
+
+    auto* cwTargetGroup = new QButtonGroup(this);
+    cwTargetGroup->addButton(DEdgeCWFile);
+    cwTargetGroup->addButton(DEdgeCWStep);
+    DEdgeCWFile->setChecked(true);
+    connect(DEdgeCWFile, &QRadioButton::toggled, this, &Analyzer::toggledCWFile);
+    connect(DEdgeCWFileSelect, &XafsFileSelect::newFile, this, &Analyzer::selectedNewDEdgeCWFile);
+
+    setupElemsConnections();
+    setupProcessMapsUi();
+}
+
+Analyzer::~Analyzer()
+{
+    // The form outlives this part of the panel: a field that loses its focus
+    // while the form goes must not reach the slots here.
+    for (QObject* c : findChildren<QObject*>()) c->disconnect(this);
+    // The worker may be inside a request: let it end before it goes.
+    analyzeThread->quit();
+    analyzeThread->wait();
+    delete analyzeProc;
+    delete analyzeThread;
+    delete specPane;
+    delete refGroup;
+    delete mainModeGroup;
+}
+
+QVector<ElemCtrl*> Analyzer::elemCtrls() const
+{
+    return elems->elemCtrls;
+}
+
+QButtonGroup* Analyzer::mainTargetGroup() const
+{
+    return elems->mainTargetGroup;
+}
+
+QButtonGroup* Analyzer::elemShowGroup() const
+{
+    return elems->elemShowGroup;
+}
+
+void Analyzer::showOther(int k, const XafsSpectrum& s)
+{
+    putOther(specPane->others, viewCopies, k, s);
+}
+
+void Analyzer::addNewRef()
+{
+    auto* row = new LCFReference;
+    lcfRefs.append(row);
+    const int n = lcfRefs.size();
+    row->XFS->Select->setText(tr("Select Ref%1").arg(n));
+    row->XFS->setUse(n <= 2);
+    row->use = n <= 2;
+    if (auto* grid = qobject_cast<QGridLayout*>(RefBase->layout()))
+        grid->addWidget(row, n - 1, 0);
+    resize(width(), height() + 22);
+    fdGroup.addDialog(row->XFS->dialog);
+    refGroup->addButton(row->Show, n - 1);
+    showOther(n, row->spectrum());
+    // The view draws copies: each change of the row's curve is copied again.
+    auto refresh = [this, row, n] {
+        showOther(n, row->spectrum());
+        specPane->update();
+    };
+    connect(row, &LCFReference::newFileSelected, this, refresh);
+    connect(row->IsVictreen, &QCheckBox::toggled, this, refresh);
+    connect(row, &LCFReference::newDeltaE, this, refresh);
+    connect(row, &LCFReference::newDeltaE, this, &Analyzer::reAnalyzeSpectrum);
+}
+
+// ---- requests and answers ----
+
+void Analyzer::initAnalyzeSpectrum()
+{
+    isMidPoint = DEdgeMidPoint->isChecked();
+    midRatio = numberOf(DEdgeMidRatio);
+    cwRangeEV = numberOf(DEdgeCWFullRangeEV);
+    cwInitDEeV = numberOf(DEdgeCWInitDEeV);
+    cwMinDEeV = numberOf(DEdgeCWMinDEeV);
+    raFactor = numberOf(RAFactor);
+    raAtEV = numberOf(RAAtEV);
+}
+
+void Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm)
+{
+    this->sElm = sElm;
+    if (!Sel2DA->isChecked()) return;
+    const int n = int(Sel2DAMLCFA->isChecked()) + int(Sel2DADEdgeA->isChecked()) +
+                  int(Sel2DAElemA->isChecked()) + int(Sel2DARAA->isChecked());
+    if (n == 0) return;
+    // Counted per spectrum, so answers still on their way for an earlier
+    // spectrum finish that one and never count against this one.
+    batches.enqueue(n);
+    pending += n;
+
+    if (Sel2DAMLCFA->isChecked()) {
+        const double eE0 = numberOf(LCFRange2);
+        const double sE0 = numberOf(LCFRange1);
+        QVector<LcfRefSnapshot> refs;
+        refs.reserve(lcfRefs.size());
+        for (const LCFReference* r : qAsConst(lcfRefs)) refs.append(r->snapshot());
+        emit analyzeSpectrum0(s, refs, MLCF->isChecked(), sE0, eE0, sElm);
+    }
+    if (Sel2DADEdgeA->isChecked())
+        emit analyzeSpectrumDEdge0(s, sElm, isMidPoint, midRatio, dEdgeRef, 0.5 * cwRangeEV,
+                                   cwInitDEeV, cwMinDEeV);
+    if (Sel2DAElemA->isChecked()) {
+        elemGens.enqueue(elems->generation());
+        emit analyzeSpectrumElems0(s, elems->snapshots(), elems->mainTarget(),
+                                   AElemsCds->background());
+    }
+    if (Sel2DARAA->isChecked()) emit analyzeSpectrumRA(s, raFactor, raAtEV);
+}
+
+void Analyzer::analyzeAndShowSpectrum(XafsSpectrum s, SuggestElm sElm)
+{
+    lastSpectrum = s;
+    analyzeSpectrum(lastSpectrum, sElm);
+    specPane->setXafsSpectrum(lastSpectrum);
+}
+
+void Analyzer::reAnalyzeSpectrum()
+{
+    analyzeSpectrum(lastSpectrum, sElm);
+}
+
+void Analyzer::answered()
+{
+    if (batches.isEmpty()) {
+        qDebug() << "analysis answer without a request";
+        return;
+    }
+    --pending;
+    if (--batches.head() > 0) return;
+    batches.dequeue();
+    emit finished();
+}
+
+void Analyzer::analyze2DFinished()
+{
+    if (!contAccess) specPane->update();
+    answered();
+}
+
+void Analyzer::takeLcfResult(LcfResult r, bool reportToRows)
+{
+    lastLcf = r;
+    if (r.status != LcfResult::Fitted) return;
+    resSpectrum = r.fitted;
+    showOther(0, resSpectrum);
+    if (!reportToRows) return;
+    const int n = std::min({r.rows.size(), r.fractions.size(), r.amounts.size()});
+    for (int j = 0; j < n; ++j) {
+        const int i = r.rows[j];
+        if (i < 0 || i >= lcfRefs.size()) continue;
+        lcfRefs[i]->setRatio(r.fractions[j]);
+        lcfRefs[i]->setAmount(r.amounts[j]);
+    }
+}
+
+void Analyzer::takeRaResult(RaResult r)
+{
+    lastRa = r;
+}
+
+void Analyzer::noticedNewZ(double z)
+{
+    lastZ = z;
+    DispZansa->setText(FieldText::text(z));
+}
+
+void Analyzer::noticedNewDEdge(double dEdge)
+{
+    lastDEdge = dEdge;
+    DispDEdge->setText(FieldText::text(dEdge));
+}
+
+void Analyzer::setContAccess(bool f)
+{
+    contAccess = f;
+    analyzeProc->contAccess = f;
+}
+
+// ---- element rows ----
+
+void Analyzer::setupElemsConnections()
+{
+    elems = new ElemList(this);
+    elems->baseLayout = qobject_cast<QGridLayout*>(AElemBaseFrame->layout());
+    corAboveTh = false;
+    CorTh->setText(QStringLiteral("0.999"));
+    corTh = 0.999;
+    recalcCorMap();
+    connect(SetSTD, &QPushButton::clicked, this, &Analyzer::setElemsStd);
+    connect(this, &Analyzer::setNewCorrelation, this, &Analyzer::setCorrelation,
+            Qt::DirectConnection);
+    connect(CorTh, &QLineEdit::editingFinished, this, &Analyzer::newCorTh);
+    connect(ReCalcCor, &QPushButton::clicked, this, &Analyzer::recalcCorMap);
+    specPane->elemRows = elems->rowInfoProvider();
+    connect(AElemNames, &QLineEdit::editingFinished, this, &Analyzer::newElems);
+    auto* elemDispGroup = new QButtonGroup(this);
+    for (QRadioButton* b : {ShowElemsDMut0, ShowElemsDMutN, ShowElemsCorr, ShowElemsCorrTh,
+                            ShowElemsMutPlus, ShowElemsMutMinus, ShowElemsDE, ShowElemsROI,
+                            ShowElemsNROI})
+        elemDispGroup->addButton(b);
+    ShowElemsDMut0->setChecked(true);
+    connect(elemDispGroup, SIGNAL(buttonClicked(int)), this, SIGNAL(changedSelection()));
+    connect(elems, &ElemList::changedSelection, this, &Analyzer::changedSelection);
+}
+
+void Analyzer::newElems()
+{
+    elems->newElems(AElemNames->text(), SortByANo->isChecked());
+}
+
+void Analyzer::setTargetElements(QString elements)
+{
+    AElemNames->setText(elements);
+    newElems();
+}
+
+void Analyzer::setElemsStd()
+{
+    elems->setElemsStd();
+    recalcCorMap();
+}
+
+void Analyzer::takeElemsResult(ElemsResult r)
+{
+    const int gen = elemGens.isEmpty() ? -1 : elemGens.dequeue();
+    lastElems = r;
+    elemRes = r.dmut;
+    // Rows rebuilt since the request are not the rows these values belong to.
+    if (gen != elems->generation()) lastElems = ElemsResult();
+}
+
+void Analyzer::analyze2DElemsFinished()
+{
+    if (Sel2DAElemA->isChecked() && lastElems.rowCount() > 0) {
+        elems->showResults(lastElems);
+        calcCorrelation();
+    }
+    analyze2DFinished();
+}
+
+void Analyzer::calcCorrelation()
+{
+    QVector<double> a, b;
+    QVector<bool> use;
+    for (const ElemCtrl* row : qAsConst(elems->elemCtrls)) {
+        a.append(row->ratio);
+        b.append(row->stdRatio);
+        use.append(row->Use->isChecked());
+    }
+    double c = 0;
+    if (ElementAnalysis::correlation(a, b, use, c)) emit setNewCorrelation(c);
+}
+
+void Analyzer::setCorrelation(double cor)
+{
+    this->cor = cor;
+    if (updatingCor) return;
+    updatingCor = true;
+    ElemsCorrelation->setText(FieldText::text(cor));
+    const bool above = cor > corTh;
+    if (above != corAboveTh) {
+        ElemsCorrelation->setStyleSheet(above ? QStringLiteral("background-color: rgb(211, 255, 241);")
+                                              : QStringLiteral("background-color: rgb(176, 192, 192);"));
+        corAboveTh = above;
+    }
+    updatingCor = false;
+}
+
+void Analyzer::newCorTh()
+{
+    const double v = numberOf(CorTh);
+    CorTh->setText(FieldText::text(v));
+    corTh = v;
+    recalcCorMap();
+}
+
+void Analyzer::recalcCorMap()
+{
+    QVector<ElementAnalysis::CorRow> rows;
+    for (ElemCtrl* row : qAsConst(elems->elemCtrls)) {
+        ElementAnalysis::CorRow r;
+        r.use = row->Use->isChecked();
+        r.stdRatio = row->stdRatio;
+        r.nMap = row->map(ElemKindN);
+        rows.append(r);
+    }
+    ElementAnalysis::fillCorrelationMaps(rows, corTh, &elemsCorMap, &elemsCorThMap,
+                                         [this](double p) { setProgress(p); });
+    elemsCorMap.genImg();
+    elemsCorThMap.genImg();
+    emit changedSelection();
+}
+
+// ---- edge shift ----
+
+void Analyzer::toggledDEdgeCompWith(bool)
+{
+    DEdgeCWSelectBox->setEnabled(true);
+}
+
+void Analyzer::toggledCWFile(bool) {}
+
+void Analyzer::selectedNewDEdgeCWFile(QString fname)
+{
+    qDebug() << "loading" << fname;
+    dEdgeRef.loadAndCalc(fname);
+}
+
+bool Analyzer::prepareDEdgeRef()
+{
+    const double W = numberOf(DEdgeCWStepWeV);
+    const double d = numberOf(DEdgeCWStepDEeV);
+    const double A = numberOf(DEdgeCWStepAt);
+    // A spacing that is not positive would never reach the end; a grid of
+    // more points than this is no step anyone meant to type.
+    const double maxPoints = 1e7;
+    if (!(d > 0) || !(W >= 0) || W / d > maxPoints) {
+        qDebug() << "step reference: width" << W << "and spacing" << d << "give no grid";
+        return false;
+    }
+    Spectrum step;
+    for (double x = A - W / 2; x < A + W / 2; x += d) step.append(x, x >= A ? 1.0 : 0.0);
+    dEdgeRef = XafsSpectrum(step, QStringLiteral("DEdge Step"), 1, 0, defaultSuggestion());
+    return true;
+}
+
+// ---- modes and batch setters ----
+
+void Analyzer::selectedNewRef(int)
+{
+    emit changedSelection();
+}
+
+void Analyzer::selectedImgChanged(bool)
+{
+    emit changedSelection();
+}
+
+void Analyzer::show()
+{
+    QFrame::show();
+    specPane->show();
+}
+
+void Analyzer::setLCFMode(int f)
+{
+    MLCF->setChecked(f == 1);
+}
+
+void Analyzer::setLCFAsOld(bool f)
+{
+    AsOldLCF->setChecked(f);
+}
+
+void Analyzer::setLCFRange(double fromEV, double toEV)
+{
+    LCFRange1->setText(FieldText::text(fromEV));
+    LCFRange2->setText(FieldText::text(toEV));
+}
+
+void Analyzer::setProgress(double perCent)
+{
+    Progress->setText(QString::asprintf("%5.2f", perCent));
+}
+
+void Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isVic)
+{
+    if (no < 0 || no >= lcfRefs.size()) return;
+    lcfRefs[no]->setStd(use, dE, fname, isVic);
+}
+
+void Analyzer::selectImage(int id)
+{
+    if (QAbstractButton* b = refGroup->button(id)) b->setChecked(true);
+    emit changedSelection();
+}
+
+void Analyzer::setRaEnergy(double eng)
+{
+    RAAtEV->setText(FieldText::text(eng));
+}
+
+void Analyzer::setRaFactor(double factor)
+{
+    RAFactor->setText(FieldText::text(factor));
+}
+
+void Analyzer::setFixedScale(bool f)
+{
+    FixedScale->setChecked(f);
+}
+
+void Analyzer::setDMutScaleMax(double max)
+{
+    DMutScaleMax->setText(FieldText::text(max));
+    scaleChanged();
+}
+
+void Analyzer::setDMutScaleMin(double min)
+{
+    DMutScaleMin->setText(FieldText::text(min));
+    scaleChanged();
+}
+
+void Analyzer::setRatioScaleMax(double max)
+{
+    RatioScaleMax->setText(FieldText::text(max));
+    scaleChanged();
+}
+
+void Analyzer::setRatioScaleMin(double min)
+{
+    RatioScaleMin->setText(FieldText::text(min));
+    scaleChanged();
+}
+
+void Analyzer::setNormalize(bool f)
+{
+    if (specPane) specPane->setNormalize(f);
+}
+
+void Analyzer::setEnergyCorrection(bool f)
+{
+    if (specPane) specPane->setEnergyCorrection(f);
+}
+
+void Analyzer::setDEdgeMode(int m)
+{
+    if (m == 0) DEdgeMidPoint->setChecked(true);
+    else if (m == 1) DEdgeCompWith->setChecked(true);
+}
+
+void Analyzer::setDEdgeCompTarget(int t)
+{
+    if (t == 0) DEdgeCWFile->setChecked(true);
+    else if (t == 1) DEdgeCWStep->setChecked(true);
+}
+
+void Analyzer::selectAnalysisMode(int id)
+{
+    switch (id) {
+    case 0: Sel2DA->setChecked(true); Sel2DAMLCFA->setChecked(true); break;
+    case 1: Sel2DA->setChecked(true); Sel2DARAA->setChecked(true); break;
+    case 2: Sel2DA->setChecked(true); Sel2DAElemA->setChecked(true); break;
+    case 3: SelSumUp->setChecked(true); break;
+    case 4: SelProcMaps->setChecked(true); break;
+    case 5: Sel2DA->setChecked(true); Sel2DADEdgeA->setChecked(true); break;
+    default: break;
+    }
+}
+
+void Analyzer::setMainMode(int m)
+{
+    if (m == 0) Sel2DA->setChecked(true);
+    else if (m == 1) SelProcMaps->setChecked(true);
+}
+
+void Analyzer::setSubMode(int group, int kind, bool on)
+{
+    if (group != 0) return;
+    QCheckBox* const boxes[] = {Sel2DADEdgeA, Sel2DAMLCFA, Sel2DAElemA, Sel2DARAA};
+    if (kind >= 0 && kind < 4) boxes[kind]->setChecked(on);
+}
+
+void Analyzer::selectImageType(int t)
+{
+    if (t == 0) SelRatio->setChecked(true);
+    else if (t == 1) SelDMut->setChecked(true);
+}
+
+int Analyzer::selectedImageType() const
+{
+    if (SelDMut->isChecked()) return 0;
+    if (SelRatio->isChecked()) return 1;
+    return 0;
+}

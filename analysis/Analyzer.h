@@ -1,0 +1,209 @@
+#ifndef ANALYZER_H
+#define ANALYZER_H
+
+#include "analysis/AnalysisSnapshots.h"
+#include "analysis/ElementAnalysis.h"
+#include "analysis/LcfFit.h"
+#include "analysis/ResidualAbsorption.h"
+#include "core/AnalyzeCond.h"
+#include "core/Analyzed2DRes.h"
+#include "core/SuggestElm.h"
+#include "core/XafsSpectrum.h"
+#include "widgets/EShiftMapDialog.h"
+#include "widgets/FDGroup.h"
+
+#include "ui_Analyzer.h"
+
+#include <QFrame>
+#include <QQueue>
+#include <QString>
+#include <QVector>
+
+#include <deque>
+
+class AnalyzeProc;
+class ElemCtrl;
+class ElemList;
+class LCFReference;
+class QButtonGroup;
+class QCloseEvent;
+class QThread;
+class SpecPane;
+struct EMPHeader;
+
+// The analysis panel: what a 2-D analysis computes and with which conditions,
+// which result map the main window shows, and the map processing. Owns the
+// reference rows, the element rows, its own result maps, the spectrum window
+// and the worker with its thread. GUI thread only; the worker is reached by
+// queued requests that carry value snapshots, and its answers carry their
+// results by value.
+//
+// The owner must connect askAnalyzeCond and loadMap directly (same thread):
+// the panel reads the object it passed as soon as the emit returns.
+class Analyzer : public QFrame, public Ui_Analyzer
+{
+    Q_OBJECT
+
+public:
+    explicit Analyzer(QWidget* parent = nullptr);
+    // Stops the worker's thread and waits for it before the worker is deleted.
+    ~Analyzer() override;
+
+    SpecPane* specPane = nullptr;
+    SuggestElm sElm;
+    QButtonGroup* refGroup = nullptr;
+    QVector<LCFReference*> lcfRefs;
+    FDGroup fdGroup;
+    XafsSpectrum lastSpectrum;
+    XafsSpectrum resSpectrum;
+    Analyzed2DRes zansaMap{QStringLiteral("a2d Zansa")};
+    Analyzed2DRes dEdgeMap{QStringLiteral("a2d dEdge")};
+    bool contAccess = false;
+    QThread* analyzeThread = nullptr;
+    AnalyzeProc* analyzeProc = nullptr;
+    // Answers still to come for every spectrum sent and not yet finished.
+    int pending = 0;
+    Analyzed2DRes dMutMap{QStringLiteral("a2d DMut")};
+    Analyzed2DRes restMap{QStringLiteral("a2d Rest")};
+    Analyzed2DRes ratiMap{QStringLiteral("a2d Rati")};
+    double raFactor = 1.0;
+    double raAtEV = 8200;
+    int mapsPerRef = 2;
+    ElemList* elems = nullptr;  // the element rows and their two button groups
+    QVector<double> elemRes;    // raw edge step of every element row, last answer
+    double cor = 0;
+    double corTh = 0.9;
+    bool corAboveTh = false;
+    Analyzed2DRes elemsCorMap{QStringLiteral("a2d ElemsCor")};
+    Analyzed2DRes elemsCorThMap{QStringLiteral("a2d ElemsCorTh")};
+    bool updatingCor = false;
+    QButtonGroup* mainModeGroup = nullptr;
+    Analyzed2DRes sumUpMap{QStringLiteral("Sum Up Img")};
+    Analyzed2DRes processedMap{QStringLiteral("Processed Map")};
+    Analyzed2DRes map1{QStringLiteral("E-Shift Map 1")};
+    Analyzed2DRes map2{QStringLiteral("E-Shift Map 2")};
+    EShiftMapDialog eShiftMapDialog1;
+    EShiftMapDialog eShiftMapDialog2;
+    XafsSpectrum dEdgeRef;
+    bool isMidPoint = true;
+    double midRatio = 0.5, cwRangeEV = 20, cwInitDEeV = 1, cwMinDEeV = 0.1;
+
+    // The last answer of each analysis, taken on the GUI thread when it
+    // arrived; what a 2-D run records after finished().
+    LcfResult lastLcf;
+    double lastZ = 0;
+    double lastDEdge = 0;
+    ElemsResult lastElems;
+    RaResult lastRa;
+
+    QVector<ElemCtrl*> elemCtrls() const;
+    QButtonGroup* mainTargetGroup() const;
+    QButtonGroup* elemShowGroup() const;
+
+    void setDEdgeMode(int m);
+    void setDEdgeCompTarget(int t);
+    void selectAnalysisMode(int id);
+    void setMainMode(int m);
+    void setSubMode(int group, int kind, bool on);
+    void selectImageType(int t);
+    int selectedImageType() const;
+    Analyzed2DRes* selectedMap();
+    // Builds the generated unit step of the comparison mode into dEdgeRef.
+    // False (dEdgeRef kept) when the width or spacing gives no sound grid.
+    bool prepareDEdgeRef();
+
+signals:
+    void askAnalyze();
+    void analyzeSpectrum0(XafsSpectrum s, QVector<LcfRefSnapshot> refs, bool isMLCF, double sE0,
+                          double eE0, SuggestElm sElm);
+    void analyzeSpectrumDEdge0(XafsSpectrum s, SuggestElm sElm, bool isMidPoint, double midRatio,
+                               XafsSpectrum ref, double cwRangeEV, double cwInitDEeV,
+                               double cwMinDEeV);
+    void finished();
+    void analyzeSpectrumElems0(XafsSpectrum s, QVector<ElemRowSnapshot> elems, int mainT,
+                               ElemBackground bg);
+    void analyzeSpectrumRA(XafsSpectrum s, double raFactor, double atEV);
+    void changedSelection();
+    void setNewCorrelation(double cor);
+    void askSumUp();
+    void loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH);
+    void askAnalyzeCond(AnalyzeCond& ac);
+
+private slots:
+    void addNewRef();
+    void analyze2DFinished();
+    void analyze2DElemsFinished();
+    void selectedNewRef(int i);
+    void scalePolicyChanged(bool f);
+    void scaleChanged();
+    void selectedImgChanged(bool);
+    void newElems();
+    void setElemsStd();
+    void calcCorrelation();
+    void recalcCorMap();
+    void newCorTh();
+    void setCorrelation(double cor);
+    void processMaps();
+    void captureAsMap1();
+    void captureAsMap2();
+    void noticedNewZ(double z);
+    void noticedNewDEdge(double dEdge);
+    void toggledDEdgeCompWith(bool f);
+    void toggledCWFile(bool f);
+    void selectedNewDEdgeCWFile(QString fname);
+    void takeLcfResult(LcfResult r, bool reportToRows);
+    void takeElemsResult(ElemsResult r);
+    void takeRaResult(RaResult r);
+
+public slots:
+    void show();
+    void setContAccess(bool f);
+    void setLCFMode(int f);
+    void setLCFAsOld(bool f);
+    void setLCFRange(double fromEV, double toEV);
+    void analyzeAndShowSpectrum(XafsSpectrum s, SuggestElm sElm);
+    void initAnalyzeSpectrum();
+    void analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm);
+    void reAnalyzeSpectrum();
+    void setProgress(double perCent);
+    void setLCFStd(int no, bool use, double dE, QString fname, QString isVic);
+    void selectImage(int id);
+    void setRaEnergy(double eng);
+    void setRaFactor(double factor);
+    void setFixedScale(bool f);
+    void setDMutScaleMax(double max);
+    void setDMutScaleMin(double min);
+    void setRatioScaleMax(double max);
+    void setRatioScaleMin(double min);
+    void setNormalize(bool f);
+    void setEnergyCorrection(bool f);
+    void setTargetElements(QString elements);
+    void loadEShiftMap1(QString fname);
+    void loadEShiftMap2(QString fname);
+
+protected:
+    void closeEvent(QCloseEvent*) override {}
+
+private:
+    // Answers arrive in the order the requests left: one entry per analysed
+    // spectrum with the answers it still waits for, oldest first.
+    QQueue<int> batches;
+    // Generation of the element rows each element request was made for.
+    QQueue<int> elemGens;
+    // Copies the spectrum view draws when it holds pointers; never reallocated.
+    std::deque<XafsSpectrum> viewCopies;
+
+    // A field as a number; text that does not parse reads as 0.
+    static double numberOf(const QLineEdit* e);
+    void setupElemsConnections();
+    void setupProcessMapsUi();
+    void answered();
+    // Puts a copy of s as further spectrum k of the view (0 the fit curve,
+    // 1 + i reference row i).
+    void showOther(int k, const XafsSpectrum& s);
+    void limits(Analyzed2DRes* m, bool ratio);
+    void loadEShiftMap(const QString& fname, Analyzed2DRes& map, QLineEdit* nameField);
+    void captureAs(Analyzed2DRes& map, QLineEdit* nameField);
+};
+
+#endif
