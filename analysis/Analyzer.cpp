@@ -15,7 +15,6 @@
 #include <QThread>
 
 #include <cmath>
-#include <type_traits>
 
 namespace
 {
@@ -30,23 +29,6 @@ SuggestElm defaultSuggestion()
     s.postOffset = 20.0;
     s.noiseFactor = 1.0;
     return s;
-}
-
-// The view holds its further spectra either by value or by pointer; in the
-// second case the copies live in store, whose elements never move.
-template <class T>
-void putOther(QVector<T>& v, std::deque<XafsSpectrum>& store, int k, const XafsSpectrum& s)
-{
-    if constexpr (std::is_pointer<T>::value) {
-        while (v.size() <= k) {
-            store.emplace_back();
-            v.append(&store.back());
-        }
-        *v[k] = s;
-    } else {
-        if (v.size() <= k) v.resize(k + 1);
-        v[k] = s;
-    }
 }
 }  // namespace
 
@@ -175,7 +157,9 @@ QButtonGroup* Analyzer::elemShowGroup() const
 
 void Analyzer::showOther(int k, const XafsSpectrum& s)
 {
-    putOther(specPane->others, viewCopies, k, s);
+    QVector<XafsSpectrum>& others = specPane->others;
+    if (others.size() <= k) others.resize(k + 1);
+    others[k] = s;
 }
 
 void Analyzer::addNewRef()

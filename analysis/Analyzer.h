@@ -19,8 +19,6 @@
 #include <QString>
 #include <QVector>
 
-#include <deque>
-
 class AnalyzeProc;
 class ElemCtrl;
 class ElemList;
@@ -190,8 +188,6 @@ private:
     QQueue<int> batches;
     // Generation of the element rows each element request was made for.
     QQueue<int> elemGens;
-    // Copies the spectrum view draws when it holds pointers; never reallocated.
-    std::deque<XafsSpectrum> viewCopies;
 
     // A field as a number; text that does not parse reads as 0.
     static double numberOf(const QLineEdit* e);

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <memory>
-#include <type_traits>
 
 #include "SyntheticSpectra.h"
 #include "analysis/AElemsConds.h"
@@ -53,13 +52,6 @@ QString writeMuFile(const QTemporaryDir& dir, const QString& name, const Spectru
     return path;
 }
 
-// The view's further spectra, whether it holds them by value or by pointer.
-template <class T>
-const XafsSpectrum& deref(const T& s)
-{
-    if constexpr (std::is_pointer<T>::value) return *s;
-    else return s;
-}
 
 // A map of the given size whose value at (x, y) is f(x, y), with its image.
 void fillMap(Analyzed2DRes& m, int w, int h, const std::function<double(int, int)>& f)
@@ -304,8 +296,8 @@ private slots:
                  qPrintable(QString::number(a.lcfRefs[1]->fraction)));
         QCOMPARE(a.DispZansa->text(), FieldText::text(a.lastZ));
         QVERIFY(!a.resSpectrum.points.isEmpty());
-        QCOMPARE(deref(a.specPane->others[0]).points, a.resSpectrum.points);
-        QCOMPARE(deref(a.specPane->others[1]).points, a.lcfRefs[0]->spectrum().points);
+        QCOMPARE(a.specPane->others[0].points, a.resSpectrum.points);
+        QCOMPARE(a.specPane->others[1].points, a.lcfRefs[0]->spectrum().points);
 
         const double dEdge = EdgeShift::dEdge(s, none, true, 0.5, XafsSpectrum(), 10, 1, 0.1);
         QCOMPARE(a.lastDEdge, dEdge);
