@@ -1,0 +1,134 @@
+#include "CalibCtrl.h"
+
+#include "core/XafsSpectrum.h"
+#include "widgets/EShiftMapDialog.h"
+
+#include <QButtonGroup>
+#include <QDebug>
+
+namespace {
+
+struct Crystal
+{
+    const char* name;
+    double d;  // lattice spacing, angstrom
+};
+
+const Crystal crystals[] = {
+    {"Si(111)", 3.1355316}, {"Si(311)", 1.637478},  {"Si(333)", 1.0451772},
+    {"Ge(111)", 3.2663822}, {"Ge(333)", 1.0887941},
+};
+
+}  // namespace
+
+CalibCtrl::CalibCtrl(QWidget* parent) : QFrame(parent)
+{
+    setupUi(this);
+
+    for (const Crystal& c : crystals) SelCrystal->addItem(QString::fromLatin1(c.name), c.d);
+    SelCrystal->setCurrentIndex(0);
+
+    calibTypes = new QButtonGroup(nullptr);
+    calibTypes->setExclusive(true);
+    calibTypes->addButton(CalibTypeDMidX);
+    calibTypes->addButton(CalibTypeInnerP);
+    CalibTypeDMidX->setChecked(true);
+    setInnerPCtrlVisible(true);
+
+    saveDialog = new EShiftMapDialog();
+    saveDialog->setFileMode(QFileDialog::AnyFile);
+    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    loadDialog = new EShiftMapDialog();
+
+    SelectStd->Select->setText(tr("Select Std."));
+
+    connect(SelectStd, &XafsFileSelect::newFile, this, &CalibCtrl::newFile);
+    connect(ExecCalib, &QPushButton::clicked, this, &CalibCtrl::execCalibration);
+    connect(StdBGVictreen, &QRadioButton::toggled, this, &CalibCtrl::stdBGToggled);
+    connect(ClearMap, &QPushButton::clicked, this, &CalibCtrl::clearMap);
+    connect(LoadMap, &QPushButton::clicked, loadDialog, &QWidget::show);
+    connect(loadDialog, &QFileDialog::fileSelected, this, &CalibCtrl::loadEMap);
+    connect(SaveMap, &QPushButton::clicked, saveDialog, &QWidget::show);
+    connect(saveDialog, &QFileDialog::fileSelected, this, &CalibCtrl::saveEMap);
+}
+
+CalibCtrl::~CalibCtrl()
+{
+    delete standard;
+    delete saveDialog;
+    delete loadDialog;
+    delete calibTypes;
+}
+
+double CalibCtrl::crystalD() const
+{
+    return SelCrystal->currentData().toDouble();
+}
+
+QString CalibCtrl::crystalName() const
+{
+    return SelCrystal->currentText();
+}
+
+double CalibCtrl::edgeEV() const
+{
+    return EdgeEeV->text().toDouble();
+}
+
+void CalibCtrl::setInnerPCtrlVisible(bool f)
+{
+    InnerPCtrl->setVisible(f);
+}
+
+int CalibCtrl::targetLineType() const
+{
+    return TargetBGVictreen->isChecked() ? 0 : 1;
+}
+
+int CalibCtrl::stdLineType() const
+{
+    return StdBGVictreen->isChecked() ? 0 : 1;
+}
+
+void CalibCtrl::newFile(QString fname)
+{
+    delete standard;
+    standard = new XafsSpectrum;
+    if (!standard->load(fname)) {
+        qDebug().noquote() << "Standard spectrum not loaded:" << fname;
+        SelectStd->clear();
+        return;
+    }
+    standard->lineType = stdLineType();
+    standard->recalc(standard->lineType);
+    EdgeEeV->setText(QString::number(standard->midx, 'g', 6));
+    emit newStdFileLoaded();
+}
+
+void CalibCtrl::stdBGToggled(bool)
+{
+    // The main window's copy keeps the normalisation it was given.
+    if (!standard) return;
+    standard->lineType = stdLineType();
+    standard->recalc(standard->lineType);
+}
+
+void CalibCtrl::loadStd(QString fname)
+{
+    SelectStd->load(fname);
+}
+
+void CalibCtrl::setEdgeEV(QString eV)
+{
+    EdgeEeV->setText(eV);
+}
+
+void CalibCtrl::loadEShiftMap(QString fname)
+{
+    emit loadEMap(fname);
+}
+
+void CalibCtrl::progress(double p)
+{
+    Progress->setText(QString("%1").arg(p, 5, 'f', 1));
+}

@@ -1,0 +1,66 @@
+#include "CalibMath.h"
+
+#include "core/AnalyzeCond.h"
+#include "core/XafsSpectrum.h"
+
+#include <cmath>
+
+namespace CalibMath {
+
+QString searchProblem(const Search& p)
+{
+    if (!std::isfinite(p.range) || !std::isfinite(p.step) || !std::isfinite(p.minStep))
+        return QStringLiteral("E-range and E-steps must be numbers");
+    if (!(p.minStep > 0)) return QStringLiteral("Min. E-step must be above 0");
+    if (!(p.step >= p.minStep)) return QStringLiteral("E-step must not be below Min. E-step");
+    if (p.range < 0) return QStringLiteral("Initial E-range must not be negative");
+    if (2 * p.range / p.step + 1 > maxScoresPerPass)
+        return QStringLiteral("Initial E-range is too wide for its E-step");
+    return QString();
+}
+
+QString areaProblem(const QRectF& area, int width, int height)
+{
+    if (width <= 0 || height <= 0) return QStringLiteral("no image size");
+    const double x = area.x(), y = area.y(), w = area.width(), h = area.height();
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) || !std::isfinite(h))
+        return QStringLiteral("area is not a number");
+    // The walk covers whole pixels from trunc(x) to trunc(x + w).
+    if (std::trunc(x) == std::trunc(x + w) || std::trunc(y) == std::trunc(y + h))
+        return QStringLiteral("empty area");
+    const QRectF image(0, 0, width, height);
+    if (!area.normalized().intersects(image)) return QStringLiteral("area lies outside the image");
+    return QString();
+}
+
+double blockShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m,
+                  const Search& p)
+{
+    if (m == Method::InnerProduct)
+        return block.findEnergyShift(standard, p.range, p.step, p.minStep);
+    return block.midx - standard.midx;
+}
+
+double rowProgress(const AnalyzeCond& g)
+{
+    if (g.y1 <= g.y0) return 0.0;
+    return double(g.curY - g.y0) / double(g.y1 - g.y0) * 100.0;
+}
+
+void ShiftStats::add(double s)
+{
+    if (s < min) min = s;
+    if (s > max) max = s;
+    sum += s;
+    ++count;
+}
+
+double sigmaAbout(const QVector<double>& values, double mean)
+{
+    if (values.isEmpty()) return 0.0;
+    double sq = 0;
+    for (double v : values) sq += (v - mean) * (v - mean);
+    return std::sqrt(sq / values.size());
+}
+
+}  // namespace CalibMath

@@ -1,0 +1,210 @@
+#include "EnergyCalibration.h"
+
+#include "CalibCtrl.h"
+
+#include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
+
+#include <QDebug>
+
+#include <cmath>
+
+EnergyCalibration::EnergyCalibration(QObject* parent) : QObject(parent)
+{
+    // Queued: each block runs on its own turn of the event loop, so painting,
+    // buttons and batch commands get through between blocks.
+    connect(this, &EnergyCalibration::doCalibNextPoint, this, &EnergyCalibration::calibNextPoint,
+            Qt::QueuedConnection);
+    connect(this, &EnergyCalibration::doFinishCalib, this, &EnergyCalibration::finishCalib,
+            Qt::DirectConnection);
+}
+
+void EnergyCalibration::setCtrl(CalibCtrl* c)
+{
+    if (ctrl) disconnect(ctrl, nullptr, this, nullptr);
+    if (ctrl) disconnect(this, nullptr, ctrl, nullptr);
+    ctrl = c;
+    if (!ctrl) return;
+    // Queued: a press during a run arrives between two blocks.
+    connect(ctrl, &CalibCtrl::execCalibration, this, &EnergyCalibration::execCalibration,
+            Qt::QueuedConnection);
+    connect(ctrl, &CalibCtrl::newStdFileLoaded, this, &EnergyCalibration::newStdFile);
+    connect(ctrl, &CalibCtrl::clearMap, this, &EnergyCalibration::clearShiftMap);
+    connect(this, &EnergyCalibration::calibProgress, ctrl, &CalibCtrl::progress);
+}
+
+bool EnergyCalibration::canStart(const CalibRunInput& in) const
+{
+    if (!ctrl || !map || !blockSpectrum) {
+        qDebug() << "Calibration not set up: no window, map or block spectra";
+        return false;
+    }
+    if (standard.points.isEmpty()) {
+        qDebug() << "Calibration needs a standard spectrum: none loaded";
+        return false;
+    }
+    const QString area = CalibMath::areaProblem(in.area, in.imageWidth, in.imageHeight);
+    if (!area.isEmpty()) {
+        qDebug().noquote() << "Calibration not started:" << area;
+        return false;
+    }
+    if (ctrl->CalibTypeInnerP->isChecked()) {
+        CalibMath::Search p;
+        p.range = ctrl->DEw->text().toDouble();
+        p.step = ctrl->DEs->text().toDouble();
+        p.minStep = ctrl->MinDEs->text().toDouble();
+        const QString why = CalibMath::searchProblem(p);
+        if (!why.isEmpty()) {
+            qDebug().noquote() << "Calibration not started:" << why;
+            return false;
+        }
+    }
+    return true;
+}
+
+void EnergyCalibration::requestNext()
+{
+    if (nextPending) return;
+    nextPending = true;
+    emit doCalibNextPoint();
+}
+
+void EnergyCalibration::execCalibration()
+{
+    if (running) {
+        running = false;
+        return;
+    }
+    const CalibRunInput in = runInput ? runInput() : CalibRunInput();
+    if (in.imageCount <= 0) return;
+    if (!canStart(in)) return;
+
+    running = true;
+    logWithTime(QStringLiteral("Start Calibration"));
+
+    method = ctrl->CalibTypeInnerP->isChecked() ? CalibMath::Method::InnerProduct
+                                                : CalibMath::Method::MidPoint;
+    search.range = ctrl->DEw->text().toDouble();
+    search.step = ctrl->DEs->text().toDouble();
+    search.minStep = ctrl->MinDEs->text().toDouble();
+    lineType = ctrl->targetLineType();
+
+    grid.set(in.imageWidth, in.imageHeight, in.xw, in.yw, in.area, -1, -1);
+    map->setCond(grid);
+
+    ctrl->Width->setText(QString::number(in.imageWidth));
+    ctrl->Height->setText(QString::number(in.imageHeight));
+    ctrl->XOffset->setText(QString::number(in.xOffset));
+    ctrl->YOffset->setText(QString::number(in.yOffset));
+    emit mapOffsetsChanged(in.xOffset, in.yOffset);
+
+    stats = CalibMath::ShiftStats();
+    measured.clear();
+    measured.reserve(int(qMin<qint64>(grid.blockCount(), 1 << 20)));
+    requestNext();
+}
+
+void EnergyCalibration::calibNextPoint()
+{
+    nextPending = false;
+    if (!running) return;
+
+    if (grid.rowStart) emit calibProgress(CalibMath::rowProgress(grid));
+
+    const int x = grid.curX, y = grid.curY;
+    const Spectrum mu = blockSpectrum(x, y, grid.xw, grid.yw);
+    // A block without a spectrum (outside the images, or the stack gone)
+    // has no edge to measure: it keeps 0 and stays out of the figures.
+    if (!mu.points.isEmpty()) {
+        const XafsSpectrum block(mu, QStringLiteral("Body-Calib"), lineType, 0,
+                                 suggestElm ? suggestElm() : SuggestElm());
+        const double s = CalibMath::blockShift(block, standard, method, search);
+        if (std::isfinite(s)) {
+            map->setData(x, y, grid.xw, grid.yw, s);
+            stats.add(s);
+            measured.append(QPoint(x, y));
+        }
+    }
+
+    if (grid.next())
+        requestNext();
+    else
+        emit doFinishCalib();
+}
+
+void EnergyCalibration::finishCalib()
+{
+    running = false;
+    emit calibProgress(100.0);
+    if (!map || !ctrl) return;
+
+    if (stats.count == 0) {
+        qDebug() << "Calibration measured no block: figures kept";
+    } else {
+        const double mean = stats.mean();
+        ctrl->DEMin->setText(QString::number(stats.min, 'g', 6));
+        ctrl->DEMax->setText(QString::number(stats.max, 'g', 6));
+        ctrl->DEAvr->setText(QString::number(mean, 'g', 6));
+
+        // The surface is solved here, before the spread is taken over it;
+        // the start of the run left it with no coefficients.
+        bool fitted = quadSurfaceFitted && quadSurfaceFitted();
+        if (fitted && !map->fit.solve()) {
+            qDebug() << "Quadratic surface of the map not solvable: spread of the values";
+            fitted = false;
+        }
+        QVector<double> values;
+        values.reserve(measured.size());
+        for (const QPoint& c : measured) {
+            if (fitted) {
+                const double v = map->inside(c.x(), c.y()) ? map->fit.valueAt(c.x(), c.y()) : 0.0;
+                qDebug() << "val20" << v;
+                values.append(v);
+            } else {
+                values.append(map->valueAt(c.x(), c.y()));
+            }
+        }
+        sigma = CalibMath::sigmaAbout(values, mean);
+        ctrl->DESigma->setText(QString::number(sigma, 'g', 6));
+    }
+
+    map->genImg();
+    emit mapImageChanged();
+    logWithTime(QStringLiteral("End Calibration   "));
+}
+
+void EnergyCalibration::normalizeEShift()
+{
+    if (!map) return;
+    logWithTime(QStringLiteral("Start Normalize E Shift"));
+    map->deglitch2(40.0);
+    map->copyProc2Data();
+    map->genImg();
+    emit mapImageChanged();
+    logWithTime(QStringLiteral("End Normalize E Shift  "));
+}
+
+void EnergyCalibration::newStdFile()
+{
+    if (!ctrl || !ctrl->standard) return;
+    standard = *ctrl->standard;
+    emit standardChanged(standard);
+}
+
+void EnergyCalibration::clearShiftMap()
+{
+    // Blocks still to come would be written into a map that no longer
+    // belongs to the run.
+    if (running) {
+        qDebug() << "Calibration stopped: the map was cleared";
+        running = false;
+    }
+    if (map) map->clear();
+    if (ctrl) {
+        ctrl->Width->setText(QStringLiteral("0"));
+        ctrl->Height->setText(QStringLiteral("0"));
+        ctrl->XOffset->setText(QStringLiteral("0"));
+        ctrl->YOffset->setText(QStringLiteral("0"));
+    }
+    emit mapOffsetsChanged(0, 0);
+}
