@@ -200,6 +200,31 @@ private slots:
         }
     }
 
+    void sixteenBitRange()
+    {
+        // Values on both sides of the sign bit, the ends of the range, and
+        // all-zero images, which keep the tiny positive maximum.
+        const std::vector<std::vector<uint16_t>> sets = {
+            {0x7fff, 0x8000}, {0x8000, 0x7fff, 0x8001}, {0, 65535}, {1, 65534, 40000, 2},
+            {0}, {65535}, {0x8000}, {300, 70, 0x9000}};
+        const uint32_t w = 37, h = 3;
+        for (const auto& set : sets) {
+            std::vector<uint16_t> v(w * h);
+            for (size_t i = 0; i < v.size(); ++i) v[i] = set[(i * 7) % set.size()];
+            QVERIFY(writeTiff(path("range.tif"), w, h, v));
+            TiffData t;
+            QVERIFY(t.load(path("range.tif"), ErrPoints()));
+            compareSamples(t, w, h, v);
+
+            const std::vector<uint32_t> v32(v.begin(), v.end());
+            QVERIFY(writeFile(path("range.img"), imFile(int(w), int(h), 0, 0, "", 2, v32)));
+            TiffData m;
+            QVERIFY(m.load(path("range.img"), ErrPoints()));
+            QCOMPARE(m.pixelType, int(TiffData::UInt16));
+            compareSamples(m, w, h, v);
+        }
+    }
+
     void tiffExifExposure()
     {
         const uint32_t w = 4, h = 3;
