@@ -181,18 +181,36 @@ static bool isBufferFormat(int format)
     return format == QImage::Format_RGB888 || format == QImage::Format_Grayscale8;
 }
 
-unsigned char* newImageBuffer(int format, int width, int height)
+static qint64 imageBufferSize(int format, int width, int height)
 {
-    if (!isBufferFormat(format) || width <= 0 || height <= 0) return nullptr;
-    if (width > (INT_MAX - 3) / 3) return nullptr;
+    if (!isBufferFormat(format) || width <= 0 || height <= 0) return 0;
+    if (width > (INT_MAX - 3) / 3) return 0;
     const qint64 size = qint64(bytesPerLineOfFormat(format, width)) * height;
     if (size < 1 || size > qint64(INT_MAX)) {
         qDebug() << "Image buffer too large:" << width << "x" << height;
-        return nullptr;
+        return 0;
     }
-    unsigned char* buffer = new (std::nothrow) unsigned char[size_t(size)]();
+    return size;
+}
+
+static unsigned char* allocImageBuffer(int format, int width, int height, bool clear)
+{
+    const qint64 size = imageBufferSize(format, width, height);
+    if (size < 1) return nullptr;
+    unsigned char* buffer = clear ? new (std::nothrow) unsigned char[size_t(size)]()
+                                  : new (std::nothrow) unsigned char[size_t(size)];
     if (!buffer) qDebug() << "Can't allocate an image buffer of" << size << "bytes";
     return buffer;
+}
+
+unsigned char* newImageBuffer(int format, int width, int height)
+{
+    return allocImageBuffer(format, width, height, true);
+}
+
+unsigned char* newUnclearedImageBuffer(int format, int width, int height)
+{
+    return allocImageBuffer(format, width, height, false);
 }
 
 QImage* newQImage(int format, unsigned char* buffer, int width, int height)

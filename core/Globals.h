@@ -45,6 +45,8 @@ int bytesPerLine(int width);
 int bytesPerPixelOfFormat(int format);
 int bytesPerLineOfFormat(int format, int width);
 unsigned char* newImageBuffer(int format, int width, int height);
+// The same without clearing, for callers that write every byte themselves.
+unsigned char* newUnclearedImageBuffer(int format, int width, int height);
 QImage* newQImage(int format, unsigned char* buffer, int width, int height);
 
 void saveWindowGeometry(QWidget* w, const QString& group, bool popUp);

@@ -237,56 +237,94 @@ void TiffData::makeQImage()
     buffer = nullptr;
     if (width > uint32_t(INT_MAX) || height > uint32_t(INT_MAX)) return;
     const int w = int(width);
-    buffer = newImageBuffer(format, w, int(height));
+    const int h = int(height);
+    // Every byte is written below, padding and rows without samples as 0, so
+    // the buffer is not cleared first.
+    buffer = newUnclearedImageBuffer(format, w, h);
     if (!buffer) return;
 
     const ColorScale& scale = currentColorScale();
-    const int bpp = bytesPerPixelOfFormat(format);
+    const bool rgb = bytesPerPixelOfFormat(format) == 3;
+    const int bpp = rgb ? 3 : 1;
     const int line = bytesPerLineOfFormat(format, w);
+    const int64_t pixelBytes = int64_t(w) * bpp;
     const double range = max - min;
     // The scale writes its own pixel size; copying through px keeps a scale
     // in another format from writing past the buffer's pixels.
     auto colour = [&](double v, unsigned char* dst) {
         unsigned char px[3] = {0, 0, 0};
         scale.valueToPixel((v - min) / range, px);
-        std::memcpy(dst, px, size_t(bpp));
+        dst[0] = px[0];
+        if (rgb) {
+            dst[1] = px[1];
+            dst[2] = px[2];
+        }
     };
 
-    const int nRows = std::min<int64_t>(rows.size(), height);
+    const int nRows = int(std::min<int64_t>(rows.size(), h));
     const bool shortSamples = pixelType == TiffUInt16 || pixelType == UInt16;
     if (shortSamples && int64_t(w) * nRows >= (int64_t(1) << 18)) {
         // Every 16-bit sample, and the 0 read outside, maps through one table.
         std::vector<unsigned char> lut(size_t(65536) * size_t(bpp));
         for (int v = 0; v < 65536; ++v) colour(v, &lut[size_t(v) * size_t(bpp)]);
-        const unsigned char* zero = &lut[0];
+        const unsigned char* table = lut.data();
+        auto fillOutside = [&](unsigned char* dst, int64_t n) {
+            if (!rgb) {
+                std::memset(dst, table[0], size_t(n));
+                return;
+            }
+            for (int64_t i = 0; i < n; ++i, dst += 3) {
+                dst[0] = table[0];
+                dst[1] = table[1];
+                dst[2] = table[2];
+            }
+        };
+        // Display columns xBegin .. xEnd - 1 show samples of a row inside.
+        const int64_t xBegin = qBound<int64_t>(0, shiftX, w);
+        const int64_t xEnd = qBound<int64_t>(0, int64_t(w) + shiftX, w);
         for (int y = 0; y < nRows; ++y) {
             unsigned char* dst = buffer + int64_t(y) * line;
             const int64_t r = int64_t(y) - shiftY;
-            const bool inside = r >= 0 && r < nRows;
-            const uint16_t* row = inside ? static_cast<const uint16_t*>(rows[int(r)]) : nullptr;
-            const int64_t cBegin = inside ? std::max<int64_t>(0, shiftX) : w;
-            const int64_t cEnd = inside ? std::min<int64_t>(w, int64_t(w) + shiftX) : w;
-            int64_t x = 0;
-            for (; x < std::min<int64_t>(cBegin, w); ++x) std::memcpy(dst + x * bpp, zero, bpp);
-            if (bpp == 1) {
-                const uint16_t* src = row + (x - shiftX);
-                unsigned char* out = dst + x;
-                const unsigned char* table = lut.data();
-                const int64_t n = cEnd - x;
-                for (int64_t i = 0; i < n; ++i) out[i] = table[src[i]];
-                x = std::max(x, cEnd);
-            } else {
-                for (; x < cEnd; ++x) std::memcpy(dst + x * bpp, &lut[size_t(row[x - shiftX]) * 3], 3);
+            const bool inside = r >= 0 && r < nRows && xBegin < xEnd;
+            const int64_t a = inside ? xBegin : w;
+            const int64_t b = inside ? xEnd : w;
+            fillOutside(dst, a);
+            if (a < b) {
+                const uint16_t* src = static_cast<const uint16_t*>(rows[int(r)]) + (a - shiftX);
+                const int64_t n = b - a;
+                unsigned char* out = dst + a * bpp;
+                int64_t i = 0;
+                if (!rgb) {
+                    // Eight lookups, then one store: byte stores may alias
+                    // the table, which would keep every lookup waiting
+                    // behind the previous store.
+                    for (; i + 8 <= n; i += 8) {
+                        unsigned char p[8];
+                        for (int k = 0; k < 8; ++k) p[k] = table[src[i + k]];
+                        std::memcpy(out + i, p, 8);
+                    }
+                    for (; i < n; ++i) out[i] = table[src[i]];
+                } else {
+                    for (; i < n; ++i, out += 3) {
+                        const unsigned char* c = table + 3 * size_t(src[i]);
+                        out[0] = c[0];
+                        out[1] = c[1];
+                        out[2] = c[2];
+                    }
+                }
             }
-            for (; x < w; ++x) std::memcpy(dst + x * bpp, zero, bpp);
+            fillOutside(dst + b * bpp, w - b);
+            std::memset(dst + pixelBytes, 0, size_t(line - pixelBytes));
         }
     } else {
         for (int y = 0; y < nRows; ++y) {
             unsigned char* dst = buffer + int64_t(y) * line;
-            for (int x = 0; x < w; ++x, dst += bpp) colour(pixelValue(x, y), dst);
+            for (int x = 0; x < w; ++x) colour(pixelValue(x, y), dst + int64_t(x) * bpp);
+            std::memset(dst + pixelBytes, 0, size_t(line - pixelBytes));
         }
     }
-    image = newQImage(format, buffer, w, int(height));
+    if (nRows < h) std::memset(buffer + int64_t(nRows) * line, 0, size_t(int64_t(h - nRows) * line));
+    image = newQImage(format, buffer, w, h);
 }
 
 void TiffData::applyRangeToColorBar()

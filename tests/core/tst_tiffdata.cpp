@@ -7,7 +7,9 @@
 
 #include <tiffio.h>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -394,6 +396,59 @@ private slots:
         flat->makeQImage();
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x) QCOMPARE(qGray(flat->image->pixel(x, y)), 0);
+    }
+
+    void displayBufferEveryByte()
+    {
+        // Widths that leave padding at the end of each line; the larger one
+        // takes the table path. Rows past the stored ones are blank.
+        for (int w : {7, 513})
+            for (int format : {int(QImage::Format_Grayscale8), int(QImage::Format_RGB888)})
+                for (const auto& s : {std::array<int, 2>{-3, 2}, std::array<int, 2>{w + 5, 0},
+                                      std::array<int, 2>{0, -600}}) {
+                    const int h = 512;
+                    std::vector<double> v(size_t(w * h));
+                    for (int i = 0; i < w * h; ++i) v[size_t(i)] = (i * 7919) % 60000 + 5;
+                    std::unique_ptr<TiffData> d(makeFrame(TiffData::TiffUInt16, w, h, v));
+                    d->height = uint32_t(h + 3);
+                    d->shiftX = s[0];
+                    d->shiftY = s[1];
+                    d->format = format;
+                    ColorScale scale;
+                    scale.imageFormat = format;
+                    mainColorBar = &scale;
+                    const int line = bytesPerLineOfFormat(format, w);
+                    const size_t size = size_t(line) * size_t(h + 3);
+                    // Rebuilt over buffers left dirty, which the allocator
+                    // tends to hand back: no byte may be left as it was.
+                    for (int k = 0; k < 3; ++k) {
+                        d->makeQImage();
+                        QVERIFY(d->buffer);
+                        if (k < 2) std::memset(d->buffer, 0xab, size);
+                    }
+                    mainColorBar = nullptr;
+                    QCOMPARE(d->image->size(), QSize(w, h + 3));
+
+                    const int bpp = format == QImage::Format_RGB888 ? 3 : 1;
+                    const Reference ref{w, h, s[0], s[1], v};
+                    std::vector<unsigned char> want(size, 0);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x) {
+                            const double t = std::min(1.0, std::max(0.0, (ref.at(x, y) - d->min) / (d->max - d->min)));
+                            unsigned char* p = &want[size_t(y * line + x * bpp)];
+                            if (bpp == 1) {
+                                *p = uchar(std::min(255, int(256 * t)));
+                            } else {
+                                const unsigned char* c = colorPixelOf(int(766 * t));
+                                std::copy(c, c + 3, p);
+                            }
+                        }
+                    for (size_t i = 0; i < size; ++i)
+                        if (d->buffer[i] != want[i])
+                            QFAIL(qPrintable(QString("w %1 format %2 shift (%3, %4): byte %5 is %6, not %7")
+                                                 .arg(w).arg(format).arg(s[0]).arg(s[1]).arg(i)
+                                                 .arg(d->buffer[i]).arg(want[i])));
+                }
     }
 
     void rangeToColourBar()
