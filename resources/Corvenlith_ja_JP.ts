@@ -33,6 +33,285 @@
     </message>
 </context>
 <context>
+    <name>Analyzer</name>
+    <message>
+        <source>Analyzer</source>
+        <translation>解析</translation>
+    </message>
+    <message>
+        <source>2D Analysis</source>
+        <translation>2D解析</translation>
+    </message>
+    <message>
+        <source>Process Maps</source>
+        <translation>マップ処理</translation>
+    </message>
+    <message>
+        <source>Exec. LCF / MLCF Analysis</source>
+        <translation>LCF / MLCF 解析を実行</translation>
+    </message>
+    <message>
+        <source>Exec. Gen dEge Map</source>
+        <translation>dEdge マップを作成</translation>
+    </message>
+    <message>
+        <source>Element Analysis</source>
+        <translation>元素解析</translation>
+    </message>
+    <message>
+        <source>Residual Absorption Analysis</source>
+        <translation>残留吸収解析</translation>
+    </message>
+    <message>
+        <source>Analyze</source>
+        <translation>解析</translation>
+    </message>
+    <message>
+        <source>Disp. on Time</source>
+        <translation>随時表示</translation>
+    </message>
+    <message>
+        <source>Progress:</source>
+        <translation>進捗:</translation>
+    </message>
+    <message>
+        <source>0%</source>
+        <translation>0%</translation>
+    </message>
+    <message>
+        <source>Show View</source>
+        <translation>スペクトル表示</translation>
+    </message>
+    <message>
+        <source>Sum Up</source>
+        <translation>積算</translation>
+    </message>
+    <message>
+        <source>MLCF</source>
+        <translation>MLCF</translation>
+    </message>
+    <message>
+        <source>as Old</source>
+        <translation>旧方式</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>範囲</translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation>-</translation>
+    </message>
+    <message>
+        <source>[eV]</source>
+        <translation>[eV]</translation>
+    </message>
+    <message>
+        <source>Zansa</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Show Zansa Map</source>
+        <translation>残差マップ表示</translation>
+    </message>
+    <message>
+        <source>Add Ref</source>
+        <translation>参照追加</translation>
+    </message>
+    <message>
+        <source>DMut</source>
+        <translation>DMut</translation>
+    </message>
+    <message>
+        <source>Ratio</source>
+        <translation>比率</translation>
+    </message>
+    <message>
+        <source>Fixed Scale</source>
+        <translation>固定スケール</translation>
+    </message>
+    <message>
+        <source>DMut Max</source>
+        <translation>DMut 最大</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Ratio Max</source>
+        <translation>比率 最大</translation>
+    </message>
+    <message>
+        <source>Mid Point</source>
+        <translation>中点</translation>
+    </message>
+    <message>
+        <source>(Mid = ( Post - Pre ) * a + Pre</source>
+        <translation>(中点 = ( Post - Pre ) * a + Pre</translation>
+    </message>
+    <message>
+        <source>Comp. with</source>
+        <translation>比較対象</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message>
+        <source>Step at</source>
+        <translation>ステップ位置</translation>
+    </message>
+    <message>
+        <source>SW</source>
+        <translation>SW</translation>
+    </message>
+    <message>
+        <source>dE</source>
+        <translation>dE</translation>
+    </message>
+    <message>
+        <source>Seek Min. Params: Comp. Range</source>
+        <translation>最小探索条件: 比較範囲</translation>
+    </message>
+    <message>
+        <source>Init. Step</source>
+        <translation>初期ステップ</translation>
+    </message>
+    <message>
+        <source>Min. Step</source>
+        <translation>最小ステップ</translation>
+    </message>
+    <message>
+        <source>Show dEge Map</source>
+        <translation>dEdge マップ表示</translation>
+    </message>
+    <message>
+        <source>Res = mut(</source>
+        <translation>残差 = mut(</translation>
+    </message>
+    <message>
+        <source> [eV])- dmut x</source>
+        <translation> [eV])- dmut x</translation>
+    </message>
+    <message>
+        <source>Show dmut</source>
+        <translation>dmut 表示</translation>
+    </message>
+    <message>
+        <source>Show the Rest</source>
+        <translation>残り表示</translation>
+    </message>
+    <message>
+        <source>Show Ratio</source>
+        <translation>比率表示</translation>
+    </message>
+    <message>
+        <source>Target Element Names</source>
+        <translation>対象元素名</translation>
+    </message>
+    <message>
+        <source>Sort by A. No.</source>
+        <translation>原子番号順</translation>
+    </message>
+    <message>
+        <source>Show Res. Elems A.</source>
+        <translation>元素解析結果表示</translation>
+    </message>
+    <message>
+        <source>dMut of The Elem.</source>
+        <translation>元素の dMut</translation>
+    </message>
+    <message>
+        <source>N. dMut of The Elem.</source>
+        <translation>元素の規格化 dMut</translation>
+    </message>
+    <message>
+        <source>Mut+</source>
+        <translation>Mut+</translation>
+    </message>
+    <message>
+        <source>Mut-</source>
+        <translation>Mut-</translation>
+    </message>
+    <message>
+        <source>ROI</source>
+        <translation>ROI</translation>
+    </message>
+    <message>
+        <source>N.ROI</source>
+        <translation>規格化ROI</translation>
+    </message>
+    <message>
+        <source>Correlation</source>
+        <translation>相関</translation>
+    </message>
+    <message>
+        <source>Cor. Th</source>
+        <translation>相関閾値</translation>
+    </message>
+    <message>
+        <source>Cor. Th.</source>
+        <translation>相関閾値</translation>
+    </message>
+    <message>
+        <source>ReCalc Cor.</source>
+        <translation>相関再計算</translation>
+    </message>
+    <message>
+        <source>Set STD</source>
+        <translation>標準に設定</translation>
+    </message>
+    <message>
+        <source>Map1</source>
+        <translation>マップ1</translation>
+    </message>
+    <message>
+        <source>Map2</source>
+        <translation>マップ2</translation>
+    </message>
+    <message>
+        <source>Processed</source>
+        <translation>処理結果</translation>
+    </message>
+    <message>
+        <source>Select Map 1</source>
+        <translation>マップ1選択</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>取込</translation>
+    </message>
+    <message>
+        <source>Select Map 2</source>
+        <translation>マップ2選択</translation>
+    </message>
+    <message>
+        <source>Sub.</source>
+        <translation>差</translation>
+    </message>
+    <message>
+        <source>Div.</source>
+        <translation>商</translation>
+    </message>
+    <message>
+        <source>Mask</source>
+        <translation>マスク</translation>
+    </message>
+    <message>
+        <source>Process</source>
+        <translation>処理</translation>
+    </message>
+    <message>
+        <source>Analyzing Spectrum</source>
+        <translation>解析中のスペクトル</translation>
+    </message>
+    <message>
+        <source>Select Ref%1</source>
+        <translation>参照%1選択</translation>
+    </message>
+</context>
+<context>
     <name>BatchCtrl</name>
     <message>
         <source>Batch Cmds</source>

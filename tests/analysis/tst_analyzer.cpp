@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTranslator>
 
 #include <cmath>
 #include <memory>
@@ -172,6 +173,22 @@ private slots:
         QCOMPARE(a.lcfRefs.size(), 5);
         QCOMPARE(a.refGroup->id(a.lcfRefs[4]->Show), 4);
         QVERIFY(!a.lcfRefs[4]->XFS->Use->isChecked());
+    }
+
+    // The panel speaks Japanese with the program's translation; values and
+    // object names do not change.
+    void japaneseForm()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        Analyzer a;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(a.Sel2DA->text(), QString::fromUtf8("2D解析"));
+        QCOMPARE(a.specPane->windowTitle(), QString::fromUtf8("解析中のスペクトル"));
+        QCOMPARE(a.lcfRefs[0]->XFS->Select->text(), QString::fromUtf8("参照1選択"));
+        QCOMPARE(a.LCFRange2->text(), QStringLiteral("30000"));
+        QCOMPARE(a.DEdgeCWStepDEeV->text(), QStringLiteral("0.01"));
     }
 
     void batchSetters()
