@@ -7,6 +7,9 @@
 #include "Body.h"
 #include "StartupOptions.h"
 #include "batch/BatchCmd.h"
+#include "batch/BatchCtrl.h"
+#include "batch/BatchOnBody.h"
+#include "tools/ToolsOnBody.h"
 #include "core/Cfg.h"
 #include "core/Globals.h"
 
@@ -14,6 +17,8 @@ int main(int argc, char** argv)
 {
     initBatchCmdTablesHook = initBatchCmdTables;
     initGlobals();
+    installBatchOnBody();
+    installToolsOnBody();
     globalCfg.init(argc, argv, QString(), QStringList());
 
     QApplication app(argc, argv);
@@ -44,6 +49,13 @@ int main(int argc, char** argv)
         Body body(nullptr);
         QObject::connect(&body, SIGNAL(finishing()), &app, SLOT(closeAllWindows()));
         body.show();
+        if (BatchOnBody* batch = BatchOnBody::of(body)) {
+            // Nothing is reported when the file cannot be read.
+            if (!opt.batchFile.isEmpty())
+                batch->batchCtrl()->setBatchFile(opt.batchFile);
+            if (opt.execBatch)
+                batch->batchCtrl()->execBatchSlot();
+        }
         result = app.exec();
     }
     return result;

@@ -1,4 +1,5 @@
 #include "Body.h"
+#include "BodyHooks.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -83,10 +84,21 @@ Body::Body(QWidget* parent)
     connect(ShowBG, &QPushButton::clicked, &bgPane, &QWidget::show);
     connect(&bgSelect, &XafsFileSelect::newFile, this, &Body::selectedBG);
     connect(&bgSelect, &XafsFileSelect::cleared, this, &Body::clearedBG);
+
+    BodyHooks::run(hooks().execBatchsInCfg, *this);
+}
+
+BodyHooks& Body::hooks()
+{
+    static BodyHooks h;
+    return h;
 }
 
 Body::~Body()
 {
+    const QMap<QString, BodyHooks::Step> teardown = hooks().beforeTeardown;
+    for (const BodyHooks::Step& step : teardown)
+        BodyHooks::run(step, *this);
     // A loader may still be reading: stop its thread before the images and
     // the loader go away, so nothing is delivered into a dying window.
     stopLoader(i1LoaderThread, i1Loader);
@@ -137,6 +149,7 @@ void Body::newElmSuggested()
 
 void Body::setupBatch()
 {
+    BodyHooks::run(hooks().setupBatch, *this);
 }
 
 void Body::startLoader(QThread*& thread, LoadTiff*& loader)
@@ -231,6 +244,7 @@ void Body::setupImageView()
 void Body::setupCalib()
 {
     dispA->setShowOverLayer(!ShowData->isChecked() && !ShowI0->isChecked());
+    BodyHooks::run(hooks().setupCalib, *this);
 }
 
 void Body::setupSpectrumWindow()
@@ -244,11 +258,13 @@ void Body::setupSpectrumWindow()
 
 void Body::setupAnalyzer()
 {
+    BodyHooks::run(hooks().setupAnalyzer, *this);
 }
 
 void Body::setupAnalyzer2()
 {
     ShowAnalyzer2->setVisible(showAnalyzer2Button);
+    BodyHooks::run(hooks().setupAnalyzer2, *this);
 }
 
 void Body::setupSaveImgData()
@@ -288,20 +304,25 @@ void Body::setupDeglitch()
 
 void Body::setupImgProc()
 {
+    BodyHooks::run(hooks().setupImgProc, *this);
 }
 
 void Body::setupFourier()
 {
+    BodyHooks::run(hooks().setupFourier, *this);
 }
 
 void Body::setupSumUp()
 {
+    BodyHooks::run(hooks().setupSumUp, *this);
 }
 
 void Body::setupErrPoints()
 {
+    BodyHooks::run(hooks().setupErrPoints, *this);
 }
 
 void Body::setupStats()
 {
+    BodyHooks::run(hooks().setupStats, *this);
 }

@@ -21,6 +21,7 @@
 #include "core/XafsSpectrum.h"
 
 class QCloseEvent;
+struct BodyHooks;
 class QPainter;
 class QThread;
 class SelectDataFiles;
@@ -37,6 +38,9 @@ class Body : public QMainWindow, public Ui::Body
 public:
     explicit Body(QWidget* parent = nullptr);
     ~Body() override;
+
+    // Set-up steps of the panels of later libraries (BodyHooks.h).
+    static BodyHooks& hooks();
 
     QThread* i1LoaderThread = nullptr;
     QThread* i0LoaderThread = nullptr;
@@ -101,6 +105,9 @@ signals:
     void loadI0Files(LoadTiff::Request request);
     void finishing();
     void finishBatchExec(int id);
+    // The frame the image view now shows; null when the view has let go of
+    // its frame because a stack is about to be freed.
+    void shownImageChanged(TiffData* image);
 
 public slots:
     // Stacks (BodyLoad.cpp)

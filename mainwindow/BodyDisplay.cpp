@@ -69,6 +69,7 @@ void Body::showData(int no)
     dispA->setImage(stack[no]);
     ImgNo->setToolTip(stack[no]->file);
     dispA->update();
+    emit shownImageChanged(stack[no]);
 }
 
 void Body::seekImage(int imgNo)

@@ -30,6 +30,7 @@ void Body::forgetViewImages()
     dispA->baseImage = nullptr;
     dispA->overlayMap = nullptr;
     dispA->update();
+    emit shownImageChanged(nullptr);
 }
 
 void Body::clearI1Files()

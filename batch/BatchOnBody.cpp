@@ -1,0 +1,87 @@
+#include "BatchOnBody.h"
+
+#include <QThread>
+
+#include "BatchCmd.h"
+#include "BatchCtrl.h"
+#include "BatchDispatcher.h"
+#include "CfgBatchLines.h"
+#include "core/Cfg.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+
+void installBatchOnBody()
+{
+    BodyHooks& h = Body::hooks();
+    h.setupBatch = [](Body& body) { new BatchOnBody(body); };
+    h.execBatchsInCfg = [](Body& body) {
+        if (BatchOnBody* b = BatchOnBody::of(body)) b->execBatchsInCfg();
+    };
+    h.beforeTeardown.insert(QStringLiteral("batch"), [](Body& body) {
+        if (BatchOnBody* b = BatchOnBody::of(body)) b->stop();
+    });
+}
+
+BatchOnBody::BatchOnBody(Body& b) : QObject(&b), body(b)
+{
+    setObjectName(QStringLiteral("BatchOnBody"));
+    qRegisterMetaType<CmdLine>("CmdLine");
+
+    batchThread = new QThread;
+    disp = new BatchDispatcher;
+    disp->moveToThread(batchThread);
+    batchThread->start(QThread::InheritPriority);
+
+    ctrl = new BatchCtrl;
+    ctrl->setDispatcher(disp);
+    connections << connect(body.BatchCtrlB, &QPushButton::clicked, ctrl, &QWidget::show);
+    connections << connect(disp, &BatchDispatcher::execCmdSig, this, &BatchOnBody::execCmdSlot);
+    connections << connect(&body, &Body::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
+}
+
+BatchOnBody::~BatchOnBody()
+{
+    stop();
+    // The thread has ended: the interpreter can go from here, with whatever
+    // was still posted to it.
+    delete disp;
+    delete batchThread;
+    delete ctrl;
+}
+
+BatchOnBody* BatchOnBody::of(const Body& body)
+{
+    return body.findChild<BatchOnBody*>(QStringLiteral("BatchOnBody"), Qt::FindDirectChildrenOnly);
+}
+
+bool BatchOnBody::allConnected() const
+{
+    for (const QMetaObject::Connection& c : connections)
+        if (!c) return false;
+    return !connections.isEmpty();
+}
+
+void BatchOnBody::stop()
+{
+    if (batchThread && batchThread->isRunning()) {
+        batchThread->quit();
+        batchThread->wait();
+    }
+}
+
+void BatchOnBody::execBatchsInCfg()
+{
+    ctrl->dispatchCmds(batchLinesOfCfg(globalCfg));
+}
+
+// No command has an action yet: each is answered as one without, so a script
+// runs through to its end and shows which lines did nothing.
+void BatchOnBody::execCmdSlot(CmdLine cmd, bool inRem)
+{
+    if (!inRem) {
+        CmdLine w;
+        w.setLine(cmd.word);
+        if (!isCtrlCmd(w)) ctrl->showCmdErr(cmd);
+    }
+    emit body.finishBatchExec(not_ex_cmd);
+}

@@ -1,0 +1,43 @@
+#ifndef BODYHOOKS_H
+#define BODYHOOKS_H
+
+#include <QMap>
+#include <QString>
+
+#include <functional>
+
+class Body;
+
+// The main window's set-up steps of panels that live in later libraries. Each
+// later library fills its steps with its installer before the main window is
+// built; a step left empty builds nothing. The steps run at their places in
+// the construction order.
+struct BodyHooks
+{
+    using Step = std::function<void(Body&)>;
+
+    Step setupBatch;
+    Step setupCalib;
+    Step setupAnalyzer;
+    Step setupAnalyzer2;
+    Step setupImgProc;
+    Step setupFourier;
+    Step setupSumUp;
+    Step setupErrPoints;
+    Step setupStats;
+    // The last construction step: the configuration's script lines.
+    Step execBatchsInCfg;
+
+    // Run first in the destructor, per library in key order, while every
+    // member still exists: worker threads are stopped and pointers into the
+    // stacks dropped before the images are freed. Keyed so that installing
+    // twice replaces rather than runs twice.
+    QMap<QString, Step> beforeTeardown;
+
+    static void run(const Step& step, Body& body)
+    {
+        if (step) step(body);
+    }
+};
+
+#endif

@@ -1,0 +1,190 @@
+// The batch interpreter and window on the main window: the wiring, scripts
+// answered end to end through the main window, the configuration's script
+// lines, and the teardown with the interpreter's thread still busy.
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include "batch/BatchCmd.h"
+#include "batch/BatchCtrl.h"
+#include "batch/BatchDispatcher.h"
+#include "batch/BatchOnBody.h"
+#include "core/Cfg.h"
+#include "core/Globals.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+#include "tools/ToolsOnBody.h"
+
+namespace {
+
+QString logOf(const BatchCtrl* c)
+{
+    return c->ui.BatchLogs->toPlainText();
+}
+
+// Waits until the log shows text, with the event loop running.
+bool logShows(const BatchCtrl* c, const QString& text, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!logOf(c).contains(text)) {
+        if (t.elapsed() > ms) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+}  // namespace
+
+class TstBodyBatch : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+
+private slots:
+    void initTestCase()
+    {
+        initGlobals();
+        initBatchCmdTables();
+        QVERIFY(tmp.isValid());
+        BatchRoot = tmp.path();
+        installBatchOnBody();
+        installToolsOnBody();
+        // Installing again replaces: one teardown step per library.
+        installBatchOnBody();
+        QCOMPARE(Body::hooks().beforeTeardown.keys(), QStringList({"batch", "tools"}));
+    }
+
+    void wiredOnItsThread()
+    {
+        Body b;
+        BatchOnBody* ext = BatchOnBody::of(b);
+        QVERIFY(ext);
+        QCOMPARE(ext->parent(), &b);
+        QVERIFY(ext->allConnected());
+        QVERIFY(ext->thread());
+        QVERIFY(ext->thread()->isRunning());
+        QCOMPARE(ext->dispatcher()->thread(), ext->thread());
+        QVERIFY(ext->thread() != b.thread());
+        QVERIFY(ext->batchCtrl());
+        QVERIFY(!ext->batchCtrl()->isVisible());
+        QTest::mouseClick(b.BatchCtrlB, Qt::LeftButton);
+        QVERIFY(ext->batchCtrl()->isVisible());
+        QVERIFY(ext->batchCtrl()->parent() == nullptr);  // a window of its own
+    }
+
+    // Every execution command is answered as one without an action: logged
+    // as an error and completed with the no-command id, so the script runs
+    // to its end. Lines in a comment block are answered but not logged.
+    void scriptRunsToItsEnd()
+    {
+        Body b;
+        BatchOnBody* ext = BatchOnBody::of(b);
+        BatchCtrl* ctrl = ext->batchCtrl();
+        QSignalSpy answers(&b, &Body::finishBatchExec);
+        ctrl->ui.BatchCmds->setPlainText(":for i %i 1 3\n"
+                                         "seek_image %i\n"
+                                         ":next i\n"
+                                         ":rem_start\n"
+                                         "seek_image 99\n"
+                                         ":rem_end\n"
+                                         "not_a_command 5\n"
+                                         "Use_I0 1 # on\n");
+        QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
+        QVERIFY(logShows(ctrl, "\nend"));
+        const QString log = logOf(ctrl);
+        // The error shows the line as written; the log of the interpreter
+        // shows the values.
+        QCOMPARE(log.count("Err: seek_image %i\n"), 3);
+        for (int i = 1; i <= 3; ++i) QVERIFY(log.contains(QString("seek_image : %1\n").arg(i)));
+        QVERIFY(log.contains("Err: Use_I0 1"));
+        QVERIFY(!log.contains("Err: Use_I0 1 #"));
+        QVERIFY(!log.contains("99"));
+        QVERIFY(!log.contains("not_a_command"));  // not sent at all
+        // Three loop commands, the one in the comment block and Use_I0.
+        QCOMPARE(answers.size(), 5);
+        for (const QList<QVariant>& a : answers) QCOMPARE(a.at(0).toInt(), int(not_ex_cmd));
+
+        // A second run after the first ended goes through as well.
+        ctrl->clearLog();
+        ctrl->ui.BatchCmds->setPlainText("seek_image 7");
+        ctrl->execBatchSlot();
+        QVERIFY(logShows(ctrl, "\nend"));
+        QVERIFY(logOf(ctrl).contains("Err: seek_image 7\n"));
+    }
+
+    // The configuration's "batch" lines run when the window has been built.
+    void configurationLinesRunAtStart()
+    {
+        const QString path = tmp.filePath("start.cfg");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("batch seek_image 4\nDataRoot /x\nBATCH calib_save_map m.emp\nbatch :end\n");
+        f.close();
+        globalCfg = Cfg();
+        globalCfg.readFile(path);
+        {
+            Body b;
+            BatchCtrl* ctrl = BatchOnBody::of(b)->batchCtrl();
+            QVERIFY(logShows(ctrl, "\nend"));
+            const QString log = logOf(ctrl);
+            QVERIFY(log.indexOf("Err: seek_image 4") >= 0);
+            QVERIFY(log.indexOf("Err: seek_image 4") < log.indexOf("Err: calib_save_map m.emp"));
+        }
+        globalCfg = Cfg();
+    }
+
+    // Destroyed in the middle of a long script: the thread is stopped and
+    // joined first, the interpreter, thread and window are freed with it.
+    void teardownWhileRunning()
+    {
+        QPointer<BatchCtrl> ctrl;
+        QPointer<BatchDispatcher> disp;
+        QPointer<QThread> thread;
+        QPointer<BatchOnBody> ext;
+        {
+            auto* b = new Body;
+            ext = BatchOnBody::of(*b);
+            ctrl = ext->batchCtrl();
+            disp = ext->dispatcher();
+            thread = ext->thread();
+            ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000\nseek_image %i\n:let A %i\n:next i\n");
+            ctrl->execCmdsSlot();
+            QElapsedTimer t;
+            t.start();
+            while (logOf(ctrl).count("Err:") < 20 && t.elapsed() < 10000) QTest::qWait(5);
+            QVERIFY(logOf(ctrl).count("Err:") >= 20);
+            delete b;
+        }
+        QVERIFY(ext.isNull());
+        QVERIFY(ctrl.isNull());
+        QVERIFY(disp.isNull());
+        QVERIFY(thread.isNull());
+        // Nothing left behind to arrive later.
+        QTest::qWait(50);
+    }
+
+    // Without the installers the steps build nothing and the window works.
+    void noHooksNoPanels()
+    {
+        const BodyHooks saved = Body::hooks();
+        Body::hooks() = BodyHooks();
+        {
+            Body b;
+            QVERIFY(!BatchOnBody::of(b));
+            QVERIFY(!ToolsOnBody::of(b));
+        }
+        Body::hooks() = saved;
+        Body b;
+        QVERIFY(BatchOnBody::of(b));
+        QVERIFY(ToolsOnBody::of(b));
+    }
+};
+
+QTEST_MAIN(TstBodyBatch)
+#include "tst_bodybatch.moc"

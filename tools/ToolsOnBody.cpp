@@ -1,0 +1,165 @@
+#include "ToolsOnBody.h"
+
+#include <QDebug>
+
+#include "EShiftMapFile.h"
+#include "ImageAlign.h"
+#include "core/Analyzed2DRes.h"
+#include "core/ExCmdId.h"
+#include "core/TiffData.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+#include "mainwindow/SelectDataFiles.h"
+
+namespace {
+
+ToolsOnBody* toolsOf(Body& body)
+{
+    if (ToolsOnBody* t = ToolsOnBody::of(body)) return t;
+    return new ToolsOnBody(body);
+}
+
+}  // namespace
+
+void installToolsOnBody()
+{
+    BodyHooks& h = Body::hooks();
+    h.setupImgProc = [](Body& body) { toolsOf(body)->setupImgProc(); };
+    h.setupStats = [](Body& body) { toolsOf(body)->setupStats(); };
+    h.beforeTeardown.insert(QStringLiteral("tools"), [](Body& body) {
+        if (ToolsOnBody* t = ToolsOnBody::of(body)) t->teardown();
+    });
+}
+
+ToolsOnBody::ToolsOnBody(Body& b) : QObject(&b), body(b)
+{
+    setObjectName(QStringLiteral("ToolsOnBody"));
+}
+
+ToolsOnBody::~ToolsOnBody() = default;
+
+ToolsOnBody* ToolsOnBody::of(const Body& body)
+{
+    return body.findChild<ToolsOnBody*>(QStringLiteral("ToolsOnBody"), Qt::FindDirectChildrenOnly);
+}
+
+bool ToolsOnBody::allConnected() const
+{
+    for (const QMetaObject::Connection& c : connections)
+        if (!c) return false;
+    return !connections.isEmpty();
+}
+
+void ToolsOnBody::setupImgProc()
+{
+    connections << connect(body.ShowImgProc, &QPushButton::clicked, &imgProc, &QWidget::show);
+    connections << connect(&imgProc, &ImgProc::askGiveData, this, &ToolsOnBody::giveProcData);
+    connections << connect(&imgProc, &ImgProc::imgShift, this, &ToolsOnBody::setImgShift);
+    connections << connect(&imgProc, &ImgProc::askClearAllShifts, this, &ToolsOnBody::clearAllShifts);
+    connections << connect(&body, &Body::shownImageChanged, this, &ToolsOnBody::shownImageChanged);
+}
+
+void ToolsOnBody::setupStats()
+{
+    connections << connect(body.ShowStatistics, &QPushButton::clicked, this, &ToolsOnBody::showStatistics);
+    connections << connect(body.ShowStatistics, &QPushButton::clicked, &stats, &QWidget::show);
+    connections << connect(&stats, &Stats::rangeSelected, this, &ToolsOnBody::selectedRangeInStats);
+    connections << connect(body.dispA, &ImgDispA::mouseMoved, &stats, &Stats::pointedAt);
+    body.statsRangeSet = false;
+    body.statsRangeLow = 0.0;
+    body.statsRangeHigh = 1.0;
+}
+
+void ToolsOnBody::teardown()
+{
+    // The panel takes a null frame even while edge detection is off.
+    imgProc.newImage(nullptr);
+    stats.map = nullptr;
+}
+
+void ToolsOnBody::giveProcData()
+{
+    if (body.i1Images.isEmpty()) return;
+    const int idx = body.SelectI1Files->Selected->currentIndex();
+    imgProc.newImage(ImageAlign::imageAt(body.i1Images, idx));
+}
+
+void ToolsOnBody::setImgShift(int dx, int dy)
+{
+    ImageAlign::setShiftAt(body.i1Images, body.SelectI1Files->Selected->currentIndex(), dx, dy);
+}
+
+void ToolsOnBody::clearAllShifts()
+{
+    ImageAlign::clearShifts(body.i1Images);
+}
+
+void ToolsOnBody::shownImageChanged(TiffData* image)
+{
+    imgProc.newImage(image);
+}
+
+void ToolsOnBody::showStatistics()
+{
+    Analyzed2DRes* map = body.selectedMap();
+    if (!map) return;
+    AnalyzeCond grid;
+    body.fillAnalyzeCond(grid);
+    stats.calc(map, grid);
+}
+
+void ToolsOnBody::selectedRangeInStats()
+{
+    body.statsRangeLow = stats.rangeLow;
+    body.statsRangeHigh = stats.rangeHigh;
+    body.statsRangeSet = true;
+    body.update();
+    body.dispA->update();
+}
+
+bool ToolsOnBody::saveEMap(QString fname)
+{
+    return saveEMap(fname, body.shiftMap);
+}
+
+bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
+{
+    const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
+                                                     stdEdgeEnergy, crystalD);
+    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight))
+        return false;
+    empFileName = fname;
+    return true;
+}
+
+bool ToolsOnBody::loadEMap(QString fname)
+{
+    qDebug() << "loading emap" << fname;
+    EMPHeader empH;
+    return loadMap(fname, body.shiftMap, empH);
+}
+
+bool ToolsOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
+{
+    EShiftMapFile::LoadSettings settings;
+    settings.checkSize = checkSize;
+    settings.imageWidth = body.imageWidth;
+    settings.imageHeight = body.imageHeight;
+    settings.edgeEV = edgeEV;
+    const EShiftMapFile::LoadResult r = EShiftMapFile::load(fname, map, empH, calibGrid, settings);
+    if (EShiftMapFile::headerWasRead(r)) {
+        body.shiftMapOriginX = empH.xOffset;
+        body.shiftMapOriginY = empH.yOffset;
+        // A size check before any image adopts the file's size.
+        body.imageWidth = settings.imageWidth;
+        body.imageHeight = settings.imageHeight;
+    }
+    const bool loaded = r == EShiftMapFile::LoadResult::Loaded;
+    if (loaded) {
+        body.dispA->update();
+        empFileName = fname;
+    }
+    // Every way out answers the command that asked for the map.
+    emit body.finishBatchExec(calib_load_map);
+    return loaded;
+}
