@@ -124,6 +124,17 @@ bool ToolsOnBody::saveEMap(QString fname)
 
 bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
 {
+    // The header's size comes from the grid and the rows from the image; a
+    // file where they differ would read back shifted row by row.
+    if (body.imageHeight > 0 && (calibGrid.width != body.imageWidth || calibGrid.height != body.imageHeight)) {
+        qDebug().noquote() << QStringLiteral("Energy map grid %1 x %2 does not match the image size %3 x %4 : %5")
+                                  .arg(calibGrid.width)
+                                  .arg(calibGrid.height)
+                                  .arg(body.imageWidth)
+                                  .arg(body.imageHeight)
+                                  .arg(fname);
+        return false;
+    }
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
     if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight))

@@ -1,0 +1,291 @@
+// The image-alignment panel, the statistics window and the energy-shift map
+// files on the main window: the wiring, the frames the panel is given and let
+// go of, the statistics glue, and map files saved and read through the window.
+#include <QComboBox>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+#include "core/Analyzed2DRes.h"
+#include "core/ExCmdId.h"
+#include "core/Globals.h"
+#include "core/TiffData.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/SelectDataFiles.h"
+#include "tools/ToolsOnBody.h"
+
+namespace {
+
+const int W = 24;
+const int H = 18;
+
+TiffData* frame(double energy, int base)
+{
+    auto* d = new TiffData;
+    d->width = W;
+    d->height = H;
+    d->pixelType = TiffData::Float32;
+    d->energy = energy;
+    d->file = QString("f%1.tif").arg(energy);
+    for (int r = 0; r < H; ++r) {
+        float* row = new float[W];
+        // A bright square, so the panel has edges to find.
+        for (int c = 0; c < W; ++c) row[c] = float(base + ((c > 6 && c < 14 && r > 5 && r < 12) ? 1000 : 0));
+        d->min = std::min(d->min, double(*std::min_element(row, row + W)));
+        d->max = std::max(d->max, double(*std::max_element(row, row + W)));
+        d->rows.append(row);
+    }
+    return d;
+}
+
+void load(Body& b, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        b.i1Images.append(frame(7100 + k, 10 * k));
+        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
+        b.i0Images.append(frame(7100 + k, 500));
+        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
+    }
+    b.imageWidth = W;
+    b.imageHeight = H;
+    b.SeekBar->setMaximum(n - 1);
+}
+
+double shiftAt(int x, int y) { return 0.5 * x - 0.25 * y + 1.0; }
+
+// Shifts in eV over a map of w x h pixels.
+void fillMap(Analyzed2DRes& map, int w, int h)
+{
+    AnalyzeCond g;
+    g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
+    map.setCond(g);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, shiftAt(x, y));
+}
+
+}  // namespace
+
+class TstBodyTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        initGlobals();
+        initColorTables();
+        installToolsOnBody();
+    }
+
+    void wired()
+    {
+        Body b;
+        ToolsOnBody* t = ToolsOnBody::of(b);
+        QVERIFY(t);
+        QCOMPARE(t->parent(), &b);
+        QVERIFY(t->allConnected());
+        QVERIFY(!t->imgProc.isVisible());
+        QTest::mouseClick(b.ShowImgProc, Qt::LeftButton);
+        QVERIFY(t->imgProc.isVisible());
+        QVERIFY(!t->stats.isVisible());
+        QTest::mouseClick(b.ShowStatistics, Qt::LeftButton);
+        QVERIFY(t->stats.isVisible());
+        QVERIFY(!b.statsRangeSet);
+        QCOMPARE(b.statsRangeLow, 0.0);
+        QCOMPARE(b.statsRangeHigh, 1.0);
+    }
+
+    // The panel follows the shown frame, of either stack, and is given none
+    // before a stack's frames are freed, also while edge detection is off.
+    void panelFollowsTheShownFrame()
+    {
+        Body b;
+        ImgProc& p = ToolsOnBody::of(b)->imgProc;
+        load(b, 5);
+        p.EdgeDetect->setChecked(true);
+        b.showData(3);
+        QCOMPARE(p.image, b.i1Images[3]);
+        QCOMPARE(p.width, W);
+        QVERIFY(p.edge);
+        b.showData(9);  // outside the stack: nothing changes
+        QCOMPARE(p.image, b.i1Images[3]);
+
+        b.ShowI0->setChecked(true);
+        b.showData(1);
+        QCOMPARE(p.image, b.i0Images[1]);
+        b.clearI0Files();
+        QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
+        QCOMPARE(p.width, 0);
+
+        b.ShowData->setChecked(true);
+        b.showData(2);
+        QCOMPARE(p.image, b.i1Images[2]);
+        p.EdgeDetect->setChecked(false);
+        b.clearI1Files();
+        QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
+        QVERIFY(b.i1Images.isEmpty());
+    }
+
+    // The panel's requests act on the I1 frame the selector designates.
+    void panelRequests()
+    {
+        Body b;
+        ImgProc& p = ToolsOnBody::of(b)->imgProc;
+        // An empty stack: nothing asked for is done.
+        emit p.askGiveData();
+        emit p.imgShift(1, 1);
+        emit p.askClearAllShifts();
+        QVERIFY(!p.image);
+
+        load(b, 4);
+        b.SelectI1Files->Selected->setCurrentIndex(2);
+        p.EdgeDetect->setChecked(true);  // asks for the data itself
+        QCOMPARE(p.image, b.i1Images[2]);
+
+        p.ShiftX->setText("3");
+        p.ShiftY->setText("-2");
+        QTest::mouseClick(p.SetShift, Qt::LeftButton);
+        QCOMPARE(b.i1Images[2]->shiftX, 3);
+        QCOMPARE(b.i1Images[2]->shiftY, -2);
+        for (int i : {0, 1, 3}) QCOMPARE(b.i1Images[i]->shiftX, 0);
+        b.i1Images[0]->shiftY = 5;
+        QTest::mouseClick(p.ClearAllShifts, Qt::LeftButton);
+        for (TiffData* d : b.i1Images) {
+            QCOMPARE(d->shiftX, 0);
+            QCOMPARE(d->shiftY, 0);
+        }
+        // The panel's fields stay as they are.
+        QCOMPARE(p.ShiftX->text(), QString("3"));
+    }
+
+    void statisticsGlue()
+    {
+        Body b;
+        Stats& s = ToolsOnBody::of(b)->stats;
+        load(b, 3);
+        // No designated map: the button computes nothing.
+        QTest::mouseClick(b.ShowStatistics, Qt::LeftButton);
+        QVERIFY(!s.map);
+
+        Analyzed2DRes map("m");
+        fillMap(map, W, H);
+        AnalyzeCond g;
+        g.set(W, H, 0, 0, 0, 0, W, H, -1, -1);
+        s.calc(&map, g);
+        emit b.dispA->mouseMoved(4.7, 2.2);
+        QCOMPARE(s.pointedValue, map.valueAt(4, 2));
+        emit b.dispA->mouseMoved(-1, 2);
+        QCOMPARE(s.pointedValue, 0.0);
+
+        s.rangeLow = 2.5;
+        s.rangeHigh = 4.0;
+        emit s.rangeSelected();
+        QVERIFY(b.statsRangeSet);
+        QCOMPARE(b.statsRangeLow, 2.5);
+        QCOMPARE(b.statsRangeHigh, 4.0);
+    }
+
+    // The main window's map written and read back; every read answers the
+    // command with the map-load id, whatever its outcome.
+    void mapFileRoundTrip()
+    {
+        QTemporaryDir dir;
+        Body b;
+        ToolsOnBody* t = ToolsOnBody::of(b);
+        load(b, 2);
+        fillMap(b.shiftMap, W - 4, H - 3);
+        b.shiftMapOriginX = 7;
+        b.shiftMapOriginY = -3;
+        t->stdEdgeEnergy = 8979;
+        t->crystalD = 3.13553;
+        t->stdFileName = "cu.dat";
+        // A grid of another size than the images (a stack loaded since the
+        // calibration) would give a file whose rows do not match its header.
+        t->calibGrid.set(W - 4, H - 3, 1, 1, 0, 0, W - 4, H - 3, -1, -1);
+        QVERIFY(!t->saveEMap(dir.filePath("other")));
+        QVERIFY(!QFile::exists(dir.filePath("other.emp")));
+        t->calibGrid.set(W, H, 1, 1, 0, 0, W - 4, H - 3, -1, -1);
+
+        // No angle without a spacing: nothing written.
+        t->crystalD = 0;
+        QVERIFY(!t->saveEMap(dir.filePath("none")));
+        QVERIFY(!QFile::exists(dir.filePath("none.emp")));
+        t->crystalD = 3.13553;
+        QVERIFY(t->saveEMap(dir.filePath("map")));
+        QCOMPARE(t->empFileName, dir.filePath("map"));
+        const QString file = dir.filePath("map.emp");
+        QVERIFY(QFile::exists(file));
+
+        QSignalSpy done(&b, &Body::finishBatchExec);
+        fillMap(b.shiftMap, 3, 3);
+        b.shiftMapOriginX = b.shiftMapOriginY = 0;
+        QVERIFY(t->loadEMap(file));
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(done.at(0).at(0).toInt(), int(calib_load_map));
+        QCOMPARE(b.shiftMapOriginX, 7);
+        QCOMPARE(b.shiftMapOriginY, -3);
+        // Written over the image size, pixels outside the map as 0.
+        QCOMPARE(b.shiftMap.width(), W);
+        QCOMPARE(b.shiftMap.height(), H);
+        QVERIFY(b.shiftMap.hasImage);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const double s = (x < W - 4 && y < H - 3) ? shiftAt(x, y) : 0.0;
+                QVERIFY2(std::fabs(b.shiftMap.valueAt(x, y) - s) < 1e-3,
+                         qPrintable(QString("%1,%2: %3 vs %4").arg(x).arg(y).arg(b.shiftMap.valueAt(x, y)).arg(s)));
+            }
+        QCOMPARE(t->calibGrid.width, W);
+
+        // A file that is not there, or not a map: map kept, still answered.
+        QVERIFY(!t->loadEMap(dir.filePath("missing.emp")));
+        QFile junk(dir.filePath("junk.emp"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("hello\n");
+        junk.close();
+        QVERIFY(!t->loadEMap(junk.fileName()));
+        QCOMPARE(done.size(), 3);
+        for (const QList<QVariant>& a : done) QCOMPARE(a.at(0).toInt(), int(calib_load_map));
+        QVERIFY(std::fabs(b.shiftMap.valueAt(2, 1) - shiftAt(2, 1)) < 1e-3);
+        QCOMPARE(b.shiftMap.width(), W);
+
+        // With the size check: another image size refuses the map but takes
+        // the offsets; no image size yet adopts the file's.
+        t->checkSize = true;
+        b.imageWidth = W + 1;
+        b.shiftMapOriginX = 0;
+        QVERIFY(!t->loadEMap(file));
+        QCOMPARE(b.shiftMapOriginX, 7);
+        QCOMPARE(b.imageWidth, W + 1);
+        b.imageWidth = b.imageHeight = -1;
+        Analyzed2DRes other("other");
+        EMPHeader h;
+        QVERIFY(t->loadMap(file, other, h));
+        QVERIFY(h.valid);
+        QCOMPARE(b.imageWidth, W);
+        QCOMPARE(b.imageHeight, H);
+        QVERIFY(std::fabs(other.valueAt(3, 2) - shiftAt(3, 2)) < 1e-3);
+        QCOMPARE(done.size(), 5);
+    }
+
+    // Torn down while the panel and the statistics window hold the main
+    // window's frame and a map.
+    void teardownLetsGo()
+    {
+        QPointer<ToolsOnBody> t;
+        {
+            Body b;
+            t = ToolsOnBody::of(b);
+            load(b, 3);
+            t->imgProc.EdgeDetect->setChecked(true);
+            b.showData(1);
+            QCOMPARE(t->imgProc.image, b.i1Images[1]);
+        }
+        QVERIFY(t.isNull());
+    }
+};
+
+QTEST_MAIN(TstBodyTools)
+#include "tst_bodytools.moc"
