@@ -312,6 +312,33 @@
     </message>
 </context>
 <context>
+    <name>Analyzer2</name>
+    <message>
+        <source>Collect Q Info</source>
+        <translation>Q情報を収集</translation>
+    </message>
+    <message>
+        <source>Th</source>
+        <translation>閾値</translation>
+    </message>
+    <message>
+        <source>Dark Check</source>
+        <translation>ダークチェック</translation>
+    </message>
+    <message>
+        <source>Histg. Max.</source>
+        <translation>ヒストグラム上限</translation>
+    </message>
+    <message>
+        <source>Bins</source>
+        <translation>ビン数</translation>
+    </message>
+    <message>
+        <source>Use Err Points Mask</source>
+        <translation>不良画素マスクを使用</translation>
+    </message>
+</context>
+<context>
     <name>BatchCtrl</name>
     <message>
         <source>Batch Cmds</source>

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -56,6 +57,18 @@ private slots:
         QVERIFY(mask->isChecked() && mask->isEnabled());
         QVERIFY(label("ErrPMaskFileName"));
         QVERIFY(label("ErrPMaskFileName")->text().isEmpty());
+    }
+
+    void japaneseForm()
+    {
+        QTranslator t;
+        QVERIFY(t.load(":Corvenlith_ja_JP"));
+        QCoreApplication::installTranslator(&t);
+        Analyzer2 a;
+        QCoreApplication::removeTranslator(&t);
+        QCOMPARE(a.DarkCheck->text(), QString::fromUtf8("ダークチェック"));
+        QCOMPARE(a.UseErrPMask->text(), QString::fromUtf8("不良画素マスクを使用"));
+        QCOMPARE(a.DarkTh->text(), QString("20000"));  // numbers stay as they are
     }
 
     void signalsAndSlots()
