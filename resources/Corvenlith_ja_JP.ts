@@ -1412,6 +1412,29 @@
     </message>
 </context>
 <context>
+    <name>SumUpCtrl</name>
+    <message>
+        <source>Sum Up Control</source>
+        <translation>積算の設定</translation>
+    </message>
+    <message>
+        <source>Sum Up Img No. From:</source>
+        <translation>積算する画像番号 開始:</translation>
+    </message>
+    <message>
+        <source>To:</source>
+        <translation>終了:</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>削除</translation>
+    </message>
+</context>
+<context>
     <name>XafsFileSelect</name>
     <message>
         <source>XAFS File Select</source>
