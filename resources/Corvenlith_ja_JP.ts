@@ -337,6 +337,10 @@
         <source>Use Err Points Mask</source>
         <translation>不良画素マスクを使用</translation>
     </message>
+    <message>
+        <source>Analyzer2</source>
+        <translation>解析パネル2</translation>
+    </message>
 </context>
 <context>
     <name>BatchCtrl</name>
@@ -773,6 +777,129 @@
     <message>
         <source>Data File (*.dat)</source>
         <translation>データファイル (*.dat)</translation>
+    </message>
+</context>
+<context>
+    <name>CalibCtrl</name>
+    <message>
+        <source>Calibration</source>
+        <translation>校正</translation>
+    </message>
+    <message>
+        <source>Method :</source>
+        <translation>方法 :</translation>
+    </message>
+    <message>
+        <source>dMidx</source>
+        <translation>dMidx</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Calibrate by checking the difference of dMidx, which is a point defined as a cross point of a spectrum and mean value of pre- and post-edge lines.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;dMidx の差で校正します。dMidx はスペクトルと吸収端前後の直線の平均値との交点です。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>inner P.</source>
+        <translation>内積</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Calibrate by checking normalized inner products of the spectrum at the point and the standard spectrum. &lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;その位置のスペクトルと標準スペクトルの規格化内積で校正します。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Initial E-range</source>
+        <translation>初期エネルギー範囲</translation>
+    </message>
+    <message>
+        <source>E-step</source>
+        <translation>エネルギー刻み</translation>
+    </message>
+    <message>
+        <source>Min. E-step</source>
+        <translation>最小エネルギー刻み</translation>
+    </message>
+    <message>
+        <source>Crystal</source>
+        <translation>結晶</translation>
+    </message>
+    <message>
+        <source>Edge E. (eV)</source>
+        <translation>吸収端エネルギー (eV)</translation>
+    </message>
+    <message>
+        <source>Target :</source>
+        <translation>対象 :</translation>
+    </message>
+    <message>
+        <source>Simple</source>
+        <translation>単純</translation>
+    </message>
+    <message>
+        <source>Victreen</source>
+        <translation>Victoreen</translation>
+    </message>
+    <message>
+        <source>Std. :</source>
+        <translation>標準 :</translation>
+    </message>
+    <message>
+        <source>Exec Calib.</source>
+        <translation>校正実行</translation>
+    </message>
+    <message>
+        <source>%</source>
+        <translation>%</translation>
+    </message>
+    <message>
+        <source>Clear Map</source>
+        <translation>マップ消去</translation>
+    </message>
+    <message>
+        <source>Max.</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>Delta Energy DMin.</source>
+        <translation>エネルギー差 DMin.</translation>
+    </message>
+    <message>
+        <source>Avr.</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>sigma</source>
+        <translation>σ</translation>
+    </message>
+    <message>
+        <source>Width</source>
+        <translation>幅</translation>
+    </message>
+    <message>
+        <source>Height</source>
+        <translation>高さ</translation>
+    </message>
+    <message>
+        <source>X Offset</source>
+        <translation>X オフセット</translation>
+    </message>
+    <message>
+        <source>Y Offset</source>
+        <translation>Y オフセット</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>読込</translation>
+    </message>
+    <message>
+        <source>Chk. Size</source>
+        <translation>サイズ確認</translation>
+    </message>
+    <message>
+        <source>Select Std.</source>
+        <translation>標準選択</translation>
     </message>
 </context>
 <context>
