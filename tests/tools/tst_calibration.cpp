@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTranslator>
 
 #include <cmath>
 #include <functional>
@@ -168,6 +169,7 @@ class TestCalibration : public QObject
 private slots:
     void initTestCase() { initColorTables(); }
     void formContract();
+    void japaneseTexts();
     void windowSignalsAndFields();
     void standardLoading();
     void midPointRecoversQuadraticShifts();
@@ -252,6 +254,21 @@ void TestCalibration::formContract()
     const QStringList filters = {"Energy Shift Map File (*.emp)", "Any Files (* *.*)"};
     QCOMPARE(c.loadDialog->nameFilters(), filters);
     QCOMPARE(c.saveDialog->nameFilters(), filters);
+}
+
+void TestCalibration::japaneseTexts()
+{
+    QTranslator t;
+    QVERIFY(t.load(":Corvenlith_ja_JP"));
+    QCoreApplication::installTranslator(&t);
+    CalibCtrl c;
+    QCoreApplication::removeTranslator(&t);
+    QCOMPARE(c.windowTitle(), QString::fromUtf8("校正"));
+    QCOMPARE(c.ExecCalib->text(), QString::fromUtf8("校正実行"));
+    QCOMPARE(c.SelectStd->Select->text(), QString::fromUtf8("標準選択"));
+    // Values and names of the batch interface stay as they are.
+    QCOMPARE(c.DEw->text(), QString("20"));
+    QCOMPARE(c.SelCrystal->itemText(0), QString("Si(111)"));
 }
 
 void TestCalibration::windowSignalsAndFields()
