@@ -21,8 +21,10 @@ EnergyCalibration::EnergyCalibration(QObject* parent) : QObject(parent)
 
 void EnergyCalibration::setCtrl(CalibCtrl* c)
 {
-    if (ctrl) disconnect(ctrl, nullptr, this, nullptr);
-    if (ctrl) disconnect(this, nullptr, ctrl, nullptr);
+    if (ctrl) {
+        disconnect(ctrl, nullptr, this, nullptr);
+        disconnect(this, nullptr, ctrl, nullptr);
+    }
     ctrl = c;
     if (!ctrl) return;
     // Queued: a press during a run arrives between two blocks.

@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QRectF>
 #include <QVector>
 
@@ -44,7 +45,7 @@ public:
     explicit EnergyCalibration(QObject* parent = nullptr);
 
     // Connects the window's requests to this object and the progress back to
-    // it. ctrl is not owned and must outlive this object's use of it.
+    // it. ctrl is not owned; once it is gone no run starts.
     void setCtrl(CalibCtrl* ctrl);
     // The energy-shift map; not owned.
     void setMap(Analyzed2DRes* map) { this->map = map; }
@@ -91,7 +92,7 @@ private:
     bool canStart(const CalibRunInput& in) const;
     void requestNext();
 
-    CalibCtrl* ctrl = nullptr;
+    QPointer<CalibCtrl> ctrl;
     Analyzed2DRes* map = nullptr;
     bool running = false;
     // A block request is queued and not yet taken; a stop and restart in

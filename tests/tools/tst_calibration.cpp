@@ -178,6 +178,7 @@ private slots:
     void pressingStartAgainStops();
     void stopAndRestartKeepOneChain();
     void badInputStartsNothing();
+    void blocksWithoutSpectrumStayOut();
     void clearAndDeglitch();
     void pureArithmetic();
 };
@@ -565,6 +566,36 @@ void TestCalibration::badInputStartsNothing()
     bare.finishCalib();
     bare.normalizeEShift();
     bare.clearShiftMap();
+}
+
+// Blocks beyond the images have no spectrum: they keep 0 and stay out of the
+// figures, and a run where no block has one leaves the figures alone.
+void TestCalibration::blocksWithoutSpectrumStayOut()
+{
+    Rig r;
+    QVERIFY(r.loadStandard());
+    auto inner = r.cal.blockSpectrum;
+    r.cal.blockSpectrum = [inner](int x, int y, int xw, int yw) {
+        const Spectrum s = inner(x, y, xw, yw);
+        return x > 20 ? Spectrum() : s;
+    };
+    QSignalSpy finish(&r.cal, &EnergyCalibration::doFinishCalib);
+    r.cal.execCalibration();
+    QVERIFY(finish.wait(5000));
+    QCOMPARE(r.blocks, 24);
+    QCOMPARE(r.cal.stats.count, 16);
+    QCOMPARE(r.map.valueAt(25, 6), 0.0);
+    QVERIFY(std::abs(r.map.valueAt(20, 6) - r.shift(20, 6)) < 1e-3);
+    QVERIFY(std::abs(fieldValue(r.ctrl.DEMax) - r.shift(20, 6)) < 1e-3);
+
+    r.ctrl.DEAvr->setText("5");
+    r.cal.blockSpectrum = [](int, int, int, int) { return Spectrum(); };
+    MessageLog m;
+    r.cal.execCalibration();
+    QVERIFY(finish.wait(5000));
+    QVERIFY(m.has("measured no block"));
+    QCOMPARE(r.ctrl.DEAvr->text(), QString("5"));
+    QCOMPARE(r.ctrl.Progress->text(), QString("100.0"));
 }
 
 void TestCalibration::clearAndDeglitch()
