@@ -41,6 +41,9 @@ ImgProc::ImgProc(QWidget* parent) : QFrame(parent)
 
 ImgProc::~ImgProc()
 {
+    // Hidden while still whole: hiding moves the focus, and a line edit's
+    // editingFinished on losing it must not reach a half-destroyed panel.
+    hide();
     // The view keeps a plain pointer to the picture.
     DispA->setImage(nullptr);
 }
