@@ -39,7 +39,7 @@ class TestAnalyzeProc : public QObject
     // are queued here by then and delivered by one more pass of events.
     static bool settled(QSignalSpy& spy, int n)
     {
-        QDeadlineTimer deadline(5000);
+        QDeadlineTimer deadline(30000);
         while (spy.count() < n && !deadline.hasExpired())
             QTest::qWait(2);
         QCoreApplication::processEvents();

@@ -255,7 +255,7 @@ private slots:
         QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("seek_image : 2\nend"));
 
         thread.quit();
-        QVERIFY(thread.wait(5000));
+        QVERIFY(thread.wait(30000));
         delete disp;
     }
 
