@@ -110,9 +110,15 @@ void ToolsOnBody::showStatistics()
 
 void ToolsOnBody::selectedRangeInStats()
 {
+    // The window also reports after each calc, and a repaint of the image
+    // view recomputes the statistics: repainting an unchanged range would
+    // keep the two going round.
+    const bool changed = !body.statsRangeSet || body.statsRangeLow != stats.rangeLow
+                         || body.statsRangeHigh != stats.rangeHigh;
     body.statsRangeLow = stats.rangeLow;
     body.statsRangeHigh = stats.rangeHigh;
     body.statsRangeSet = true;
+    if (!changed) return;
     body.update();
     body.dispA->update();
 }

@@ -19,6 +19,17 @@
 
 namespace {
 
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
 const int W = 24;
 const int H = 18;
 
@@ -186,6 +197,22 @@ private slots:
         QVERIFY(b.statsRangeSet);
         QCOMPARE(b.statsRangeLow, 2.5);
         QCOMPARE(b.statsRangeHigh, 4.0);
+
+        // A new range repaints the image view, the same range again does not.
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        PaintCounter counter;
+        b.dispA->installEventFilter(&counter);
+        s.rangeHigh = 5.0;
+        emit s.rangeSelected();
+        QTRY_VERIFY(counter.paints > 0);
+        QTest::qWait(50);
+        const int painted = counter.paints;
+        emit s.rangeSelected();
+        QTest::qWait(100);
+        QCOMPARE(counter.paints, painted);
+        QCOMPARE(b.statsRangeHigh, 5.0);
+        b.dispA->removeEventFilter(&counter);
     }
 
     // The main window's map written and read back; every read answers the
