@@ -441,6 +441,21 @@ private slots:
         QCOMPARE(p.height, 0);
     }
 
+    // A shown panel destroyed while a field has the focus: the edit ends as
+    // the window closes, after the panel's own part is gone.
+    void destroyedWhileEditing()
+    {
+        auto* p = new ImgProc;
+        p->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p));
+        p->activateWindow();
+        p->ShiftX->setFocus();
+        QTRY_VERIFY(p->ShiftX->hasFocus());
+        QSignalSpy shifts(p, &ImgProc::imgShift);
+        delete p;
+        QCOMPARE(shifts.size(), 0);
+    }
+
     void sliderDragSetsThreshold()
     {
         ImgProc p;
