@@ -46,10 +46,6 @@ ImgProc::~ImgProc()
     hide();
     // The view keeps a plain pointer to the picture.
     DispA->setImage(nullptr);
-    // Closing a shown window takes the focus from its field, which ends
-    // the edit: that must not reach this panel once it is half gone.
-    for (QLineEdit* e : {BinThV, ShiftX, ShiftY})
-        disconnect(e, nullptr, this, nullptr);
 }
 
 void ImgProc::newImage(TiffData* image)
