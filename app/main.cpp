@@ -9,6 +9,8 @@
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
 #include "batch/BatchOnBody.h"
+#include "tools/Analyzer2OnBody.h"
+#include "tools/CalibOnBody.h"
 #include "tools/ToolsOnBody.h"
 #include "core/Cfg.h"
 #include "core/Globals.h"
@@ -19,6 +21,8 @@ int main(int argc, char** argv)
     initGlobals();
     installBatchOnBody();
     installToolsOnBody();
+    installCalibOnBody();
+    installAnalyzer2OnBody();
     globalCfg.init(argc, argv, QString(), QStringList());
 
     QApplication app(argc, argv);

@@ -28,6 +28,10 @@ struct BodyHooks
     // The last construction step: the configuration's script lines.
     Step execBatchsInCfg;
 
+    // The background line type of block spectra the calibration window
+    // chooses (0 Victoreen, 1 straight lines); straight lines when unset.
+    std::function<int(const Body&)> bgLineType;
+
     // Run first in the destructor, per library in key order, while every
     // member still exists: worker threads are stopped and pointers into the
     // stacks dropped before the images are freed. Keyed so that installing

@@ -3,6 +3,7 @@
 
 #include "Body.h"
 
+#include "BodyHooks.h"
 #include "BoxSpectrum.h"
 #include "SelectDataFiles.h"
 
@@ -106,9 +107,8 @@ SuggestElm Body::suggestElmFromUi() const
 
 int Body::bgLineType() const
 {
-    // The calibration panel chooses Victoreen lines (0); straight lines until
-    // it exists.
-    return 1;
+    const BodyHooks& h = hooks();
+    return h.bgLineType ? h.bgLineType(*this) : 1;
 }
 
 void Body::showXafsSpectrum(double x, double y)

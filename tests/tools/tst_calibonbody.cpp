@@ -1,0 +1,235 @@
+// The calibration window and the detector-tool panel on the main window: the
+// wiring, a calibration of a small synthetic stack into the window's map, a
+// run refused without a standard, the bad-pixel list of the configuration,
+// and a clean teardown.
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+#include <cmath>
+
+#include "core/Analyzed2DRes.h"
+#include "core/Cfg.h"
+#include "core/ErrPoints.h"
+#include "core/Globals.h"
+#include "core/TiffData.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+#include "mainwindow/SelectDataFiles.h"
+#include "tools/Analyzer2OnBody.h"
+#include "tools/CalibCtrl.h"
+#include "tools/CalibOnBody.h"
+#include "widgets/SpecPane.h"
+
+namespace {
+
+const int W = 8;
+const int H = 6;
+const double stdE0 = 9000;
+const double shift = 2.0;  // eV the sample's edge lies above the standard's
+
+double edgeMu(double E, double E0)
+{
+    const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
+    const double wiggle = E > E0 ? 0.05 * std::sin((E - E0) / 7) : 0;
+    return (1 - f) * 0.2 + f * (1.2 + wiggle);
+}
+
+TiffData* frame(double energy, double value, int hdrX, int hdrY)
+{
+    auto* d = new TiffData;
+    d->width = W;
+    d->height = H;
+    d->pixelType = TiffData::Float32;
+    d->energy = energy;
+    d->hdrX = hdrX;
+    d->hdrY = hdrY;
+    d->file = QString("f%1.tif").arg(energy);
+    for (int r = 0; r < H; ++r) {
+        float* row = new float[W];
+        for (int c = 0; c < W; ++c) row[c] = float(value);
+        d->rows.append(row);
+    }
+    d->min = d->max = value;
+    return d;
+}
+
+// I1 transmits exp(-mu) of an I0 of 1000 everywhere, mu being the standard's
+// edge moved up by shift.
+void loadStack(Body& b)
+{
+    for (double E = 8900; E <= 9150; E += 1) {
+        b.i1Images.append(frame(E, 1000 * std::exp(-edgeMu(E - shift, stdE0)), 5, 7));
+        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
+        b.i0Images.append(frame(E, 1000, 5, 7));
+        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
+    }
+    b.imageWidth = W;
+    b.imageHeight = H;
+}
+
+QString writeStandard(const QTemporaryDir& dir)
+{
+    const QString name = dir.filePath("std.dat");
+    QFile f(name);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
+    QTextStream out(&f);
+    out.setRealNumberPrecision(12);
+    out << "# energy mu\n";
+    for (int i = 0; i <= 800; ++i) {
+        const double E = 8800 + 0.5 * i;
+        out << E << " " << edgeMu(E, stdE0) << "\n";
+    }
+    return name;
+}
+
+QStringList* messages = nullptr;
+void keepMessage(QtMsgType, const QMessageLogContext&, const QString& m)
+{
+    if (messages) messages->append(m);
+}
+
+}  // namespace
+
+class TstCalibOnBody : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString errListPath;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        initGlobals();
+        initColorTables();
+        installCalibOnBody();
+        installAnalyzer2OnBody();
+        showAnalyzer2Button = true;
+        errListPath = dir.filePath("bad.dat");
+        QFile f(errListPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# Size 8 6\n1 1\n2 3\n");
+        f.close();
+        globalCfg.add("ErrPoints", errListPath, errListPath);
+    }
+
+    void wiringAndPanels()
+    {
+        Body b(nullptr);
+        CalibOnBody* calib = CalibOnBody::of(b);
+        Analyzer2OnBody* a2 = Analyzer2OnBody::of(b);
+        QVERIFY(calib && a2);
+        QVERIFY(calib->allConnected());
+        QVERIFY(a2->allConnected());
+        QVERIFY(calib->calibCtrl);
+        b.show();
+
+        QVERIFY(!calib->calibCtrl->isVisible());
+        QTest::mouseClick(b.OpenCalibCtrl, Qt::LeftButton);
+        QVERIFY(calib->calibCtrl->isVisible());
+
+        QVERIFY(!a2->analyzer2.isVisible());
+        QTest::mouseClick(b.ShowAnalyzer2, Qt::LeftButton);
+        QVERIFY(a2->analyzer2.isVisible());
+
+        // The configuration's bad-pixel list reached the panel and the list.
+        QCOMPARE(a2->analyzer2.ErrPMaskFileName->text(), QFileInfo(errListPath).canonicalFilePath());
+        QVERIFY(a2->analyzer2.UseErrPMask->isEnabled());
+        QVERIFY(globalErrPoints.use);
+        QCOMPARE(globalErrPoints.points, (QVector<QPoint>{{1, 1}, {2, 3}}));
+
+        // The window's choice of background line is the main window's.
+        const auto& lineType = Body::hooks().bgLineType;
+        QVERIFY(bool(lineType));
+        calib->calibCtrl->TargetBGVictreen->setChecked(true);
+        QCOMPARE(lineType(b), 0);
+        calib->calibCtrl->TargetBGSimple->setChecked(true);
+        QCOMPARE(lineType(b), 1);
+    }
+
+    void refusedWithoutStandard()
+    {
+        Body b(nullptr);
+        loadStack(b);
+        CalibOnBody* calib = CalibOnBody::of(b);
+        QVERIFY(calib);
+        b.shiftMapOriginX = 11;
+        b.shiftMapOriginY = 13;
+        QStringList log;
+        messages = &log;
+        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+        QTest::mouseClick(calib->calibCtrl->ExecCalib, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        qInstallMessageHandler(previous);
+        messages = nullptr;
+        QVERIFY(!calib->calibration.isRunning());
+        bool said = false;
+        for (const QString& l : log) said = said || l.contains("standard");
+        QVERIFY2(said, qPrintable(log.join('\n')));
+        QCOMPARE(b.shiftMapOriginX, 11);
+        QCOMPARE(b.shiftMapOriginY, 13);
+    }
+
+    void calibratesIntoTheMap()
+    {
+        Body b(nullptr);
+        loadStack(b);
+        CalibOnBody* calib = CalibOnBody::of(b);
+        QVERIFY(calib);
+        CalibCtrl* ctrl = calib->calibCtrl;
+        b.HWidth->setText("1");
+        b.VWidth->setText("1");
+        b.dispA->setSelectedArea(0, 0, W - 1, H - 1);
+        QVERIFY(b.dispA->areaValid);
+
+        // Loading the standard hands it to the spectrum window too.
+        const QString stdFile = writeStandard(dir);
+        QVERIFY(!stdFile.isEmpty());
+        ctrl->loadStd(stdFile);
+        QVERIFY(!calib->calibration.standard.points.isEmpty());
+        QVERIFY(b.specWindow);
+        QCOMPARE(b.specWindow->reference.points.size(), calib->calibration.standard.points.size());
+
+        QSignalSpy finished(&calib->calibration, &EnergyCalibration::doFinishCalib);
+        QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
+        QVERIFY(finished.count() > 0 || finished.wait(20000));
+        QVERIFY(!calib->calibration.isRunning());
+        QCOMPARE(b.shiftMapOriginX, 5);
+        QCOMPARE(b.shiftMapOriginY, 7);
+        const QRect area = b.dispA->selectedArea.toRect();
+        const int x = area.center().x(), y = area.center().y();
+        QVERIFY2(std::abs(b.shiftMap.valueAt(x, y) - shift) < 0.5,
+                 qPrintable(QString::number(b.shiftMap.valueAt(x, y))));
+    }
+
+    void teardownDuringRun()
+    {
+        QPointer<CalibCtrl> ctrl;
+        {
+            Body b(nullptr);
+            loadStack(b);
+            CalibOnBody* calib = CalibOnBody::of(b);
+            ctrl = calib->calibCtrl;
+            ctrl->loadStd(writeStandard(dir));
+            b.HWidth->setText("0");
+            b.VWidth->setText("0");
+            b.dispA->setSelectedArea(0, 0, W - 1, H - 1);
+            QSignalSpy progress(&calib->calibration, &EnergyCalibration::calibProgress);
+            QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QVERIFY(calib->calibration.isRunning());
+        }
+        // The window went with the main window; blocks still queued find nothing.
+        QVERIFY(ctrl.isNull());
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TstCalibOnBody)
+#include "tst_calibonbody.moc"

@@ -1,0 +1,64 @@
+#include "Analyzer2OnBody.h"
+
+#include "core/Cfg.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+
+namespace {
+
+Analyzer2OnBody* analyzer2Of(Body& body)
+{
+    if (Analyzer2OnBody* a = Analyzer2OnBody::of(body)) return a;
+    return new Analyzer2OnBody(body);
+}
+
+}  // namespace
+
+void installAnalyzer2OnBody()
+{
+    BodyHooks& h = Body::hooks();
+    h.setupAnalyzer2 = [](Body& body) { analyzer2Of(body)->setupAnalyzer2(); };
+    h.setupErrPoints = [](Body& body) { analyzer2Of(body)->setupErrPoints(); };
+    h.beforeTeardown.insert(QStringLiteral("analyzer2"), [](Body& body) {
+        if (Analyzer2OnBody* a = Analyzer2OnBody::of(body)) a->teardown();
+    });
+}
+
+Analyzer2OnBody::Analyzer2OnBody(Body& b) : QObject(&b), body(b)
+{
+    setObjectName(QStringLiteral("Analyzer2OnBody"));
+}
+
+Analyzer2OnBody::~Analyzer2OnBody()
+{
+    teardown();
+}
+
+Analyzer2OnBody* Analyzer2OnBody::of(const Body& body)
+{
+    return body.findChild<Analyzer2OnBody*>(QStringLiteral("Analyzer2OnBody"), Qt::FindDirectChildrenOnly);
+}
+
+bool Analyzer2OnBody::allConnected() const
+{
+    for (const QMetaObject::Connection& c : connections)
+        if (!c) return false;
+    return !connections.isEmpty();
+}
+
+void Analyzer2OnBody::setupAnalyzer2()
+{
+    analyzer2.setI1Images(&body.i1Images);
+    connections << connect(body.ShowAnalyzer2, &QPushButton::clicked, &analyzer2, &QWidget::show);
+    connections << connect(&analyzer2, &Analyzer2::askedDarkCheck, &analyzer2, &Analyzer2::darkCheck);
+}
+
+void Analyzer2OnBody::setupErrPoints()
+{
+    analyzer2.setupErrPoints(globalCfg);
+}
+
+void Analyzer2OnBody::teardown()
+{
+    analyzer2.setI1Images(nullptr);
+}

@@ -1,0 +1,117 @@
+#include "CalibOnBody.h"
+
+#include "CalibCtrl.h"
+#include "core/TiffData.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+
+namespace {
+
+CalibOnBody* calibOf(Body& body)
+{
+    if (CalibOnBody* c = CalibOnBody::of(body)) return c;
+    return new CalibOnBody(body);
+}
+
+}  // namespace
+
+void installCalibOnBody()
+{
+    BodyHooks& h = Body::hooks();
+    h.setupCalib = [](Body& body) { calibOf(body)->setupCalib(); };
+    h.bgLineType = [](const Body& body) {
+        const CalibOnBody* c = CalibOnBody::of(body);
+        return c ? c->targetLineType() : 1;
+    };
+    h.beforeTeardown.insert(QStringLiteral("calib"), [](Body& body) {
+        if (CalibOnBody* c = CalibOnBody::of(body)) c->teardown();
+    });
+}
+
+CalibOnBody::CalibOnBody(Body& b) : QObject(&b), body(b)
+{
+    setObjectName(QStringLiteral("CalibOnBody"));
+}
+
+CalibOnBody::~CalibOnBody()
+{
+    teardown();
+}
+
+CalibOnBody* CalibOnBody::of(const Body& body)
+{
+    return body.findChild<CalibOnBody*>(QStringLiteral("CalibOnBody"), Qt::FindDirectChildrenOnly);
+}
+
+bool CalibOnBody::allConnected() const
+{
+    for (const QMetaObject::Connection& c : connections)
+        if (!c) return false;
+    return !connections.isEmpty();
+}
+
+int CalibOnBody::targetLineType() const
+{
+    return calibCtrl ? calibCtrl->targetLineType() : 1;
+}
+
+CalibRunInput CalibOnBody::runInput() const
+{
+    CalibRunInput in;
+    in.imageCount = body.i1Images.size();
+    in.imageWidth = body.imageWidth;
+    in.imageHeight = body.imageHeight;
+    if (!body.i1Images.isEmpty() && body.i1Images.first()) {
+        in.xOffset = body.i1Images.first()->hdrX;
+        in.yOffset = body.i1Images.first()->hdrY;
+    }
+    in.area = body.dispA->areaValid ? body.dispA->selectedArea : body.dispA->viewWindow;
+    in.xw = body.HWidth->text().toInt();
+    in.yw = body.VWidth->text().toInt();
+    return in;
+}
+
+void CalibOnBody::setupCalib()
+{
+    if (calibCtrl) return;
+    calibCtrl = new CalibCtrl(nullptr);
+    calibration.setCtrl(calibCtrl);
+    calibration.setMap(&body.shiftMap);
+    calibration.runInput = [this] { return runInput(); };
+    calibration.blockSpectrum = [this](int x, int y, int xw, int yw) {
+        return body.makeXafsSpectrum(x, y, xw, yw);
+    };
+    calibration.suggestElm = [this] { return body.suggestElmFromUi(); };
+    calibration.quadSurfaceFitted = [this] { return body.QuadSurfFittedEShift->isChecked(); };
+
+    connections << connect(body.OpenCalibCtrl, &QPushButton::clicked, calibCtrl, &QWidget::show);
+    connections << connect(body.NormalizeEShift, &QPushButton::clicked, &calibration,
+                           &EnergyCalibration::normalizeEShift);
+    connections << connect(&calibration, &EnergyCalibration::mapOffsetsChanged, this, [this](int x, int y) {
+        body.shiftMapOriginX = x;
+        body.shiftMapOriginY = y;
+    });
+    connections << connect(&calibration, &EnergyCalibration::mapImageChanged, body.dispA,
+                           QOverload<>::of(&QWidget::update));
+    // The spectrum window may be replaced; the one of the moment takes it.
+    connections << connect(&calibration, &EnergyCalibration::standardChanged, this,
+                           [this](const XafsSpectrum& s) {
+                               if (!body.specWindow) return;
+                               body.specWindow->reference = s;
+                               body.specWindow->update();
+                           });
+}
+
+void CalibOnBody::teardown()
+{
+    // A second start request stops a run; the block in flight is the last.
+    if (calibration.isRunning()) calibration.execCalibration();
+    calibration.setCtrl(nullptr);
+    // Nothing may reach into the window's stacks once they are being freed.
+    calibration.runInput = nullptr;
+    calibration.blockSpectrum = nullptr;
+    calibration.suggestElm = nullptr;
+    calibration.quadSurfaceFitted = nullptr;
+    delete calibCtrl;
+    calibCtrl = nullptr;
+}
