@@ -5,6 +5,7 @@
 #include <QTranslator>
 
 #include "Body.h"
+#include "analysis/AnalysisOnBody.h"
 #include "StartupOptions.h"
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
 {
     initBatchCmdTablesHook = initBatchCmdTables;
     initGlobals();
+    installAnalysisOnBody();
     installBatchOnBody();
     installToolsOnBody();
     installCalibOnBody();

@@ -98,6 +98,10 @@ public:
     int i1Generation = 0;
     int i0Generation = 0;
 
+    // A block-by-block analysis is under way: the cursor spectrum is not
+    // handed on for analysis.
+    bool analysis2DRunning = false;
+
 signals:
     // The request carries the files, the skip / cut settings, the "Live"
     // filter, a copy of the stack's bad-pixel list and the command id.
@@ -108,6 +112,9 @@ signals:
     // The frame the image view now shows; null when the view has let go of
     // its frame because a stack is about to be freed.
     void shownImageChanged(TiffData* image);
+    // The spectrum under the cursor, for the analysis panel; not emitted
+    // while a block-by-block analysis runs.
+    void cursorSpectrumMade(const XafsSpectrum& s, const SuggestElm& sElm);
 
 public slots:
     // Stacks (BodyLoad.cpp)

@@ -2,6 +2,7 @@
 // cross sections and the values under the cursor.
 
 #include "Body.h"
+#include "BodyHooks.h"
 
 #include "CrossSection.h"
 #include "SelectDataFiles.h"
@@ -55,8 +56,9 @@ TiffData* Body::displayedImage() const
 
 Analyzed2DRes* Body::selectedMap() const
 {
-    // The analysis panel designates the map; until it exists there is none.
-    return nullptr;
+    // The analysis panel designates the map; without it there is none.
+    const BodyHooks& h = hooks();
+    return h.selectedMap ? h.selectedMap(*this) : nullptr;
 }
 
 void Body::showData(int no)

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class Analyzed2DRes;
 class Body;
 
 // The main window's set-up steps of panels that live in later libraries. Each
@@ -37,6 +38,11 @@ struct BodyHooks
     // stacks dropped before the images are freed. Keyed so that installing
     // twice replaces rather than runs twice.
     QMap<QString, Step> beforeTeardown;
+
+    // Queries answered by the analysis panel of a main window; left empty,
+    // the window has no selected map and reference row 0.
+    std::function<Analyzed2DRes*(const Body&)> selectedMap;
+    std::function<int(const Body&)> referenceIndex;
 
     static void run(const Step& step, Body& body)
     {

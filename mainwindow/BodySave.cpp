@@ -3,6 +3,7 @@
 // Every saver writes a whole file or none and returns whether it did.
 
 #include "Body.h"
+#include "BodyHooks.h"
 
 #include "PerPointSpectra.h"
 #include "SafeSave.h"
@@ -17,8 +18,9 @@
 
 int Body::referenceIndex() const
 {
-    // The first reference row shown in the analysis panel; none without it.
-    return 0;
+    // The first reference row shown in the analysis panel; 0 without it.
+    const BodyHooks& h = hooks();
+    return h.referenceIndex ? h.referenceIndex(*this) : 0;
 }
 
 bool Body::saveImage(QString fname)

@@ -132,6 +132,8 @@ void Body::showXafsSpectrum()
     const XafsSpectrum xs(makeXafsSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)),
                           QStringLiteral("body-show"), bgLineType(), s, sElm);
     const double dE = specWindow ? specWindow->setXafsSpectrum(xs) : 0.0;
+    if (!analysis2DRunning)
+        emit cursorSpectrumMade(xs, sElm);
 
     Position->setText(QString::asprintf("(% 4d, % 4d)", cursorX, cursorY));
     EShiftOnTbl->setText(QString::asprintf("%6.3f", s));

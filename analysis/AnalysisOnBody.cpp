@@ -1,0 +1,125 @@
+#include "AnalysisOnBody.h"
+
+#include <QDebug>
+#include <QPushButton>
+
+#include "Analyzer.h"
+#include "LCFReference.h"
+#include "SumUpCtrl.h"
+#include "core/AnalyzeCond.h"
+#include "core/Analyzed2DRes.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
+
+namespace {
+
+AnalysisOnBody* analysisOf(Body& body)
+{
+    if (AnalysisOnBody* a = AnalysisOnBody::of(body)) return a;
+    return new AnalysisOnBody(body);
+}
+
+}  // namespace
+
+void installAnalysisOnBody()
+{
+    BodyHooks& h = Body::hooks();
+    h.setupAnalyzer = [](Body& body) { analysisOf(body)->setupAnalyzer(); };
+    h.setupSumUp = [](Body& body) { analysisOf(body)->setupSumUp(); };
+    h.selectedMap = [](const Body& body) -> Analyzed2DRes* {
+        const AnalysisOnBody* a = AnalysisOnBody::of(body);
+        return a ? a->selectedMap() : nullptr;
+    };
+    h.referenceIndex = [](const Body& body) {
+        const AnalysisOnBody* a = AnalysisOnBody::of(body);
+        return a ? a->referenceIndex() : 0;
+    };
+    h.beforeTeardown.insert(QStringLiteral("analysis"), [](Body& body) {
+        if (AnalysisOnBody* a = AnalysisOnBody::of(body)) a->teardown();
+    });
+}
+
+AnalysisOnBody::AnalysisOnBody(Body& b) : QObject(&b), body(b)
+{
+    setObjectName(QStringLiteral("AnalysisOnBody"));
+}
+
+AnalysisOnBody::~AnalysisOnBody()
+{
+    teardown();
+}
+
+AnalysisOnBody* AnalysisOnBody::of(const Body& body)
+{
+    return body.findChild<AnalysisOnBody*>(QStringLiteral("AnalysisOnBody"), Qt::FindDirectChildrenOnly);
+}
+
+bool AnalysisOnBody::allConnected() const
+{
+    for (const QMetaObject::Connection& c : connections)
+        if (!c) return false;
+    return !connections.isEmpty();
+}
+
+void AnalysisOnBody::setupAnalyzer()
+{
+    if (panel) return;
+    panel = new Analyzer(nullptr);
+    body.analysis2DRunning = false;
+    connections << connect(body.ShowAnalyzer, &QPushButton::clicked, panel, &Analyzer::show);
+    // The panel reads what it passed as soon as the emit returns.
+    connections << connect(panel, &Analyzer::askAnalyzeCond, this, &AnalysisOnBody::askAnalyzeCond,
+                           Qt::DirectConnection);
+    connections << connect(panel, &Analyzer::loadMap, this, &AnalysisOnBody::loadMap, Qt::DirectConnection);
+    connections << connect(panel, &Analyzer::changedSelection, &body, &Body::selectedNewRef);
+    connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
+}
+
+void AnalysisOnBody::setupSumUp()
+{
+    if (!panel) return;
+    SumUpCtrl* s = panel->SumUpC;
+    s->setI1Stack(&body.i1Images);
+    Body* b = &body;
+    s->setGridProvider([b](AnalyzeCond& ac) { return b->fillAnalyzeCond(ac); });
+    s->setTargetMap(&panel->sumUpMap);
+    connections << connect(panel, &Analyzer::askSumUp, s, &SumUpCtrl::doSumUp);
+}
+
+void AnalysisOnBody::teardown()
+{
+    if (!panel) return;
+    // The view and the saved-images list may point at the panel's maps.
+    if (body.dispA && body.dispA->overlayMap != &body.shiftMap) {
+        body.dispA->setShowOverLayer(false);
+        body.dispA->overlayMap = nullptr;
+    }
+    body.referenceMaps.clear();
+    Analyzer* p = panel;
+    panel = nullptr;
+    delete p;
+}
+
+Analyzed2DRes* AnalysisOnBody::selectedMap() const
+{
+    return panel ? panel->selectedMap() : nullptr;
+}
+
+int AnalysisOnBody::referenceIndex() const
+{
+    if (!panel) return 0;
+    for (int i = 0; i < panel->lcfRefs.size(); ++i)
+        if (panel->lcfRefs[i]->Show->isChecked()) return i;
+    return 0;
+}
+
+void AnalysisOnBody::askAnalyzeCond(AnalyzeCond& ac)
+{
+    body.fillAnalyzeCond(ac);
+}
+
+void AnalysisOnBody::loadMap(QString fname, Analyzed2DRes&, EMPHeader&)
+{
+    // Map files are read by the detector tools, which this library cannot reach.
+    qDebug().noquote() << "loadMap not available:" << fname;
+}
