@@ -34,6 +34,10 @@ void installAnalysisOnBody()
         const AnalysisOnBody* a = AnalysisOnBody::of(body);
         return a ? a->referenceIndex() : 0;
     };
+    h.referenceMaps = [](const Body& body) {
+        const AnalysisOnBody* a = AnalysisOnBody::of(body);
+        return a ? a->referenceMaps() : QVector<Analyzed2DRes*>();
+    };
     h.beforeTeardown.insert(QStringLiteral("analysis"), [](Body& body) {
         if (AnalysisOnBody* a = AnalysisOnBody::of(body)) a->teardown();
     });
@@ -111,6 +115,17 @@ int AnalysisOnBody::referenceIndex() const
     for (int i = 0; i < panel->lcfRefs.size(); ++i)
         if (panel->lcfRefs[i]->Show->isChecked()) return i;
     return 0;
+}
+
+QVector<Analyzed2DRes*> AnalysisOnBody::referenceMaps() const
+{
+    QVector<Analyzed2DRes*> maps;
+    if (!panel) return maps;
+    for (const LCFReference* r : qAsConst(panel->lcfRefs)) {
+        const bool used = r->inUse() && !r->loadedFile().isEmpty();
+        for (int k = 0; k < 2; ++k) maps.append(used && k < r->maps.size() ? r->maps[k] : nullptr);
+    }
+    return maps;
 }
 
 void AnalysisOnBody::askAnalyzeCond(AnalyzeCond& ac)

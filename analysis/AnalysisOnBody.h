@@ -43,6 +43,9 @@ public:
     Analyzed2DRes* selectedMap() const;
     // The reference row whose Show button is checked, 0 when none is.
     int referenceIndex() const;
+    // The two maps of every reference row in panel order; null for a row
+    // not in use or holding no spectrum.
+    QVector<Analyzed2DRes*> referenceMaps() const;
 
 public slots:
     // Both answer the panel before its emit returns.

@@ -3,6 +3,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -43,6 +44,8 @@ struct BodyHooks
     // the window has no selected map and reference row 0.
     std::function<Analyzed2DRes*(const Body&)> selectedMap;
     std::function<int(const Body&)> referenceIndex;
+    // Two maps per reference row in panel order, null for a row not in use.
+    std::function<QVector<Analyzed2DRes*>(const Body&)> referenceMaps;
 
     static void run(const Step& step, Body& body)
     {

@@ -37,6 +37,8 @@ bool Body::saveImageWNum(QString fname, QString num)
 bool Body::saveAllImages(QString fname)
 {
     bool ok = true;
+    const BodyHooks& h = hooks();
+    if (h.referenceMaps) referenceMaps = h.referenceMaps(*this);
     const int rows = referenceMaps.size() / 2;
     for (int k = 0; k < 2; ++k) {
         for (int r = 0; r < rows; ++r) {
