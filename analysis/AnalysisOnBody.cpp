@@ -10,6 +10,8 @@
 #include "core/Analyzed2DRes.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/SelectDataFiles.h"
+#include "widgets/SpecPane.h"
 
 namespace {
 
@@ -77,6 +79,8 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(panel, &Analyzer::loadMap, this, &AnalysisOnBody::loadMap, Qt::DirectConnection);
     connections << connect(panel, &Analyzer::changedSelection, &body, &Body::selectedNewRef);
     connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
+    connections << connect(body.SelectI1Files, &SelectDataFiles::filesSelected, this,
+                           &AnalysisOnBody::newI1Files);
 }
 
 void AnalysisOnBody::setupSumUp()
@@ -131,6 +135,11 @@ QVector<Analyzed2DRes*> AnalysisOnBody::referenceMaps() const
 void AnalysisOnBody::askAnalyzeCond(AnalyzeCond& ac)
 {
     body.fillAnalyzeCond(ac);
+}
+
+void AnalysisOnBody::newI1Files(QStringList, bool newFile)
+{
+    if (newFile && panel) panel->specPane->autoRange = true;
 }
 
 void AnalysisOnBody::loadMap(QString fname, Analyzed2DRes&, EMPHeader&)

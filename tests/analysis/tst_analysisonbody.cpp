@@ -21,6 +21,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
+#include "widgets/SpecPane.h"
 #include "widgets/XafsFileSelect.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
@@ -134,6 +135,15 @@ private slots:
         QTest::mouseClick(b.ShowAnalyzer, Qt::LeftButton);
         QVERIFY(p->isVisible());
         QVERIFY(p->specPane->isVisible());
+
+        // A new I1 stack: both spectrum views take its energy range.
+        p->specPane->autoRange = false;
+        b.specWindow->autoRange = false;
+        emit b.SelectI1Files->filesSelected(QStringList(), false);
+        QVERIFY(!p->specPane->autoRange);
+        emit b.SelectI1Files->filesSelected(QStringList(), true);
+        QVERIFY(p->specPane->autoRange);
+        QVERIFY(b.specWindow->autoRange);
     }
 
     // The window's selected map is the panel's, followed as the panel's
