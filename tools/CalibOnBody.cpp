@@ -1,7 +1,11 @@
 #include "CalibOnBody.h"
 
 #include "CalibCtrl.h"
+#include "EMPHeader.h"
+#include "ToolsOnBody.h"
 #include "core/TiffData.h"
+
+#include <QDebug>
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 
@@ -85,6 +89,8 @@ void CalibOnBody::setupCalib()
     calibration.quadSurfaceFitted = [this] { return body.QuadSurfFittedEShift->isChecked(); };
 
     connections << connect(body.OpenCalibCtrl, &QPushButton::clicked, calibCtrl, &QWidget::show);
+    connections << connect(calibCtrl, &CalibCtrl::saveEMap, this, &CalibOnBody::saveEMap);
+    connections << connect(calibCtrl, &CalibCtrl::loadEMap, this, &CalibOnBody::loadEMap);
     connections << connect(body.NormalizeEShift, &QPushButton::clicked, &calibration,
                            &EnergyCalibration::normalizeEShift);
     connections << connect(&calibration, &EnergyCalibration::mapOffsetsChanged, this, [this](int x, int y) {
@@ -114,4 +120,43 @@ void CalibOnBody::teardown()
     calibration.quadSurfaceFitted = nullptr;
     delete calibCtrl;
     calibCtrl = nullptr;
+}
+
+bool CalibOnBody::saveEMap(QString fname)
+{
+    // The detector tools are set up after the calibration: looked up now.
+    ToolsOnBody* tools = ToolsOnBody::of(body);
+    if (!tools || !calibCtrl) {
+        qDebug().noquote() << "Energy map not saved, no map files on this window:" << fname;
+        return false;
+    }
+    tools->calibGrid = calibration.grid;
+    tools->stdEdgeEnergy = calibration.standard.midx;
+    tools->stdFileName = calibCtrl->SelectStd->Selected->text();
+    tools->crystalD = calibCtrl->crystalD();
+    if (!tools->saveEMap(fname)) return false;
+    calibCtrl->EMPFileName->setText(tools->empFileName);
+    return true;
+}
+
+bool CalibOnBody::loadEMap(QString fname)
+{
+    ToolsOnBody* tools = ToolsOnBody::of(body);
+    if (!tools || !calibCtrl) {
+        qDebug().noquote() << "Energy map not loaded, no map files on this window:" << fname;
+        return false;
+    }
+    tools->checkSize = calibCtrl->CheckSize->isChecked();
+    tools->edgeEV = calibCtrl->edgeEV();
+    qDebug() << "loading emap" << fname;
+    EMPHeader empH;
+    if (!tools->loadMap(fname, body.shiftMap, empH)) return false;
+    calibCtrl->Width->setText(QString::number(empH.width));
+    calibCtrl->Height->setText(QString::number(empH.height));
+    calibCtrl->XOffset->setText(QString::number(empH.xOffset));
+    calibCtrl->YOffset->setText(QString::number(empH.yOffset));
+    // A later save records the grid the map was read on.
+    calibration.grid = tools->calibGrid;
+    calibCtrl->EMPFileName->setText(tools->empFileName);
+    return true;
 }

@@ -38,6 +38,12 @@ public:
     CalibCtrl* calibCtrl = nullptr;  // owned, no parent: a top-level window
     EnergyCalibration calibration;
 
+public slots:
+    // The window's map-file requests, carried out by the detector tools with
+    // this calibration's grid, standard and crystal; false without them.
+    bool saveEMap(QString fname);
+    bool loadEMap(QString fname);
+
 private:
     CalibRunInput runInput() const;
 

@@ -23,6 +23,7 @@
 #include "tools/Analyzer2OnBody.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
+#include "tools/ToolsOnBody.h"
 #include "widgets/SpecPane.h"
 
 namespace {
@@ -108,6 +109,7 @@ private slots:
         QVERIFY(dir.isValid());
         initGlobals();
         initColorTables();
+        installToolsOnBody();
         installCalibOnBody();
         installAnalyzer2OnBody();
         showAnalyzer2Button = true;
@@ -206,6 +208,30 @@ private slots:
         const int x = area.center().x(), y = area.center().y();
         QVERIFY2(std::abs(b.shiftMap.valueAt(x, y) - shift) < 0.5,
                  qPrintable(QString::number(b.shiftMap.valueAt(x, y))));
+
+        // The window's map file buttons go through the detector tools with
+        // this run's grid, standard and crystal, and back.
+        const double before = b.shiftMap.valueAt(x, y);
+        const QString mapFile = dir.filePath("shift.emp");
+        emit ctrl->saveEMap(mapFile);
+        QVERIFY(QFileInfo::exists(mapFile));
+        QCOMPARE(ctrl->EMPFileName->text(), mapFile);
+        b.shiftMap.clear();
+        b.shiftMapOriginX = b.shiftMapOriginY = 0;
+        ctrl->Width->clear();
+        ctrl->EMPFileName->clear();
+        emit ctrl->loadEMap(mapFile);
+        QCOMPARE(b.shiftMapOriginX, 5);
+        QCOMPARE(b.shiftMapOriginY, 7);
+        QCOMPARE(ctrl->Width->text(), QString::number(W));
+        QCOMPARE(ctrl->YOffset->text(), QString("7"));
+        QCOMPARE(ctrl->EMPFileName->text(), mapFile);
+        QVERIFY2(std::abs(b.shiftMap.valueAt(x, y) - before) < 1e-3,
+                 qPrintable(QString::number(b.shiftMap.valueAt(x, y))));
+        // A file that is not there leaves the map and the window as they were.
+        emit ctrl->loadEMap(dir.filePath("none.emp"));
+        QCOMPARE(ctrl->EMPFileName->text(), mapFile);
+        QVERIFY(std::abs(b.shiftMap.valueAt(x, y) - before) < 1e-3);
     }
 
     void teardownDuringRun()
