@@ -232,6 +232,12 @@ private slots:
         emit ctrl->loadEMap(dir.filePath("none.emp"));
         QCOMPARE(ctrl->EMPFileName->text(), mapFile);
         QVERIFY(std::abs(b.shiftMap.valueAt(x, y) - before) < 1e-3);
+
+        // Normalising a smooth map keeps it and repaints the view.
+        QSignalSpy repainted(&calib->calibration, &EnergyCalibration::mapImageChanged);
+        QTest::mouseClick(b.NormalizeEShift, Qt::LeftButton);
+        QCOMPARE(repainted.count(), 1);
+        QVERIFY(std::abs(b.shiftMap.valueAt(x, y) - before) < 1e-3);
     }
 
     void teardownDuringRun()
