@@ -8,7 +8,7 @@
 #include "analysis/FieldText.h"
 #include "analysis/LCFReference.h"
 #include "analysis/MapProcessing.h"
-#include "tools/EMPHeader.h"
+#include "core/EMPHeader.h"
 
 #include <QButtonGroup>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "CalibOnBody.h"
 
 #include "CalibCtrl.h"
-#include "EMPHeader.h"
+#include "core/EMPHeader.h"
 #include "ToolsOnBody.h"
 #include "core/TiffData.h"
 

@@ -1,7 +1,7 @@
 #ifndef ESHIFTMAPFILE_H
 #define ESHIFTMAPFILE_H
 
-#include "EMPHeader.h"
+#include "core/EMPHeader.h"
 
 #include "core/PhysConst.h"
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QVector>
 
-#include "EMPHeader.h"
+#include "core/EMPHeader.h"
 #include "ImgProc.h"
 #include "Stats.h"
 #include "core/AnalyzeCond.h"

@@ -27,7 +27,7 @@
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "mainwindow/SelectDataFiles.h"
-#include "tools/EMPHeader.h"
+#include "core/EMPHeader.h"
 
 namespace {
 

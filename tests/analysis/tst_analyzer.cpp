@@ -23,7 +23,7 @@
 #include "analysis/MapProcessing.h"
 #include "analysis/ResidualAbsorption.h"
 #include "core/Globals.h"
-#include "tools/EMPHeader.h"
+#include "core/EMPHeader.h"
 #include "widgets/SpecPane.h"
 
 using namespace synth;
