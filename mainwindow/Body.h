@@ -183,6 +183,7 @@ public:
     Spectrum makeXafsSpectrum(int x, int y, int dx, int dy);
     Spectrum makeXafsSpectrumInRect(int x1, int y1, int x2, int y2);
     Spectrum makeRawSpectrum(int x, int y, int dx, int dy);
+    Spectrum makeCrossSection(bool alongX, int at, int dx, int dy, bool mu);
     Spectrum makeXCrossSection(int y, int dx, int dy, bool mu);
     Spectrum makeYCrossSection(int x, int dx, int dy, bool mu);
     // Energy shift of image pixel (x, y) from the energy-shift map.

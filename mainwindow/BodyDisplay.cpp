@@ -190,7 +190,7 @@ void Body::draw(QPainter* p)
     CBar->update();
 }
 
-Spectrum Body::makeXCrossSection(int y, int dx, int dy, bool mu)
+Spectrum Body::makeCrossSection(bool alongX, int at, int dx, int dy, bool mu)
 {
     const QVector<TiffData*>& stack = mu ? i1Images : i0Images;
     const int idx = displayedSelector()->Selected->currentIndex();
@@ -200,20 +200,18 @@ Spectrum Body::makeXCrossSection(int y, int dx, int dy, bool mu)
     c.imageHeight = imageHeight;
     c.mu = mu;
     c.fluorescence = FluoType->isChecked();
-    return CrossSection::alongX(stack[idx], i0Images, y, dx, dy, c);
+    return alongX ? CrossSection::alongX(stack[idx], i0Images, at, dx, dy, c)
+                  : CrossSection::alongY(stack[idx], i0Images, at, dx, dy, c);
+}
+
+Spectrum Body::makeXCrossSection(int y, int dx, int dy, bool mu)
+{
+    return makeCrossSection(true, y, dx, dy, mu);
 }
 
 Spectrum Body::makeYCrossSection(int x, int dx, int dy, bool mu)
 {
-    const QVector<TiffData*>& stack = mu ? i1Images : i0Images;
-    const int idx = displayedSelector()->Selected->currentIndex();
-    if (idx < 0 || idx >= stack.size()) return Spectrum();
-    CrossSection::Conds c;
-    c.imageWidth = imageWidth;
-    c.imageHeight = imageHeight;
-    c.mu = mu;
-    c.fluorescence = FluoType->isChecked();
-    return CrossSection::alongY(stack[idx], i0Images, x, dx, dy, c);
+    return makeCrossSection(false, x, dx, dy, mu);
 }
 
 void Body::onMouseMovedInDispA()
