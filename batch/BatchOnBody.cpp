@@ -6,6 +6,7 @@
 #include "BatchCtrl.h"
 #include "BatchDispatcher.h"
 #include "CfgBatchLines.h"
+#include "CmdExecutor.h"
 #include "core/Cfg.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
@@ -35,13 +36,15 @@ BatchOnBody::BatchOnBody(Body& b) : QObject(&b), body(b)
     ctrl = new BatchCtrl;
     ctrl->setDispatcher(disp);
     connections << connect(body.BatchCtrlB, &QPushButton::clicked, ctrl, &QWidget::show);
-    connections << connect(disp, &BatchDispatcher::execCmdSig, this, &BatchOnBody::execCmdSlot);
+    exec = new CmdExecutor(body, *ctrl, this);
+    connections << connect(disp, &BatchDispatcher::execCmdSig, exec, &CmdExecutor::execCmdSlot);
     connections << connect(&body, &Body::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
 }
 
 BatchOnBody::~BatchOnBody()
 {
     stop();
+    delete exec;
     // The thread has ended: the interpreter can go from here, with whatever
     // was still posted to it.
     delete disp;
@@ -72,16 +75,4 @@ void BatchOnBody::stop()
 void BatchOnBody::execBatchsInCfg()
 {
     ctrl->dispatchCmds(batchLinesOfCfg(globalCfg));
-}
-
-// No command has an action yet: each is answered as one without, so a script
-// runs through to its end and shows which lines did nothing.
-void BatchOnBody::execCmdSlot(CmdLine cmd, bool inRem)
-{
-    if (!inRem) {
-        CmdLine w;
-        w.setLine(cmd.word);
-        if (!isCtrlCmd(w)) ctrl->showCmdErr(cmd);
-    }
-    emit body.finishBatchExec(not_ex_cmd);
 }

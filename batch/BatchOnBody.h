@@ -9,6 +9,7 @@
 
 class BatchCtrl;
 class BatchDispatcher;
+class CmdExecutor;
 class Body;
 class QThread;
 
@@ -18,8 +19,8 @@ class QThread;
 void installBatchOnBody();
 
 // The batch side of one main window, a child of it. The interpreter lives on
-// its own thread; commands come back to execCmdSlot on the GUI thread and are
-// answered through the main window's finishBatchExec.
+// its own thread; commands come back to the executor on the GUI thread and
+// are answered through the main window's finishBatchExec.
 class BatchOnBody : public QObject
 {
     Q_OBJECT
@@ -39,18 +40,17 @@ public:
 
     BatchCtrl* batchCtrl() const { return ctrl; }
     BatchDispatcher* dispatcher() const { return disp; }
+    CmdExecutor* executor() const { return exec; }
     QThread* thread() const { return batchThread; }
     // Every connection made for the main window was made.
     bool allConnected() const;
-
-public slots:
-    void execCmdSlot(CmdLine cmd, bool inRem);
 
 private:
     Body& body;
     QThread* batchThread = nullptr;
     BatchDispatcher* disp = nullptr;
     BatchCtrl* ctrl = nullptr;
+    CmdExecutor* exec = nullptr;
     QVector<QMetaObject::Connection> connections;
 };
 

@@ -88,34 +88,34 @@ private slots:
         BatchCtrl* ctrl = ext->batchCtrl();
         QSignalSpy answers(&b, &Body::finishBatchExec);
         ctrl->ui.BatchCmds->setPlainText(":for i %i 1 3\n"
-                                         "seek_image %i\n"
+                                         "analyzer_select_main_mode_sumUp %i\n"
                                          ":next i\n"
                                          ":rem_start\n"
-                                         "seek_image 99\n"
+                                         "analyzer_select_main_mode_sumUp 99\n"
                                          ":rem_end\n"
                                          "not_a_command 5\n"
-                                         "Use_I0 1 # on\n");
+                                         "calib_exec 1 # on\n");
         QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
         QVERIFY(logShows(ctrl, "\nend"));
         const QString log = logOf(ctrl);
         // The error shows the line as written; the log of the interpreter
         // shows the values.
-        QCOMPARE(log.count("Err: seek_image %i\n"), 3);
-        for (int i = 1; i <= 3; ++i) QVERIFY(log.contains(QString("seek_image : %1\n").arg(i)));
-        QVERIFY(log.contains("Err: Use_I0 1"));
-        QVERIFY(!log.contains("Err: Use_I0 1 #"));
+        QCOMPARE(log.count("Err: analyzer_select_main_mode_sumUp %i\n"), 3);
+        for (int i = 1; i <= 3; ++i) QVERIFY(log.contains(QString("analyzer_select_main_mode_sumUp : %1\n").arg(i)));
+        QVERIFY(log.contains("Err: calib_exec 1"));
+        QVERIFY(!log.contains("Err: calib_exec 1 #"));
         QVERIFY(!log.contains("99"));
         QVERIFY(!log.contains("not_a_command"));  // not sent at all
-        // Three loop commands, the one in the comment block and Use_I0.
+        // Three loop commands, the one in the comment block and calib_exec.
         QCOMPARE(answers.size(), 5);
         for (const QList<QVariant>& a : answers) QCOMPARE(a.at(0).toInt(), int(not_ex_cmd));
 
         // A second run after the first ended goes through as well.
         ctrl->clearLog();
-        ctrl->ui.BatchCmds->setPlainText("seek_image 7");
+        ctrl->ui.BatchCmds->setPlainText("analyzer_select_main_mode_sumUp 7");
         ctrl->execBatchSlot();
         QVERIFY(logShows(ctrl, "\nend"));
-        QVERIFY(logOf(ctrl).contains("Err: seek_image 7\n"));
+        QVERIFY(logOf(ctrl).contains("Err: analyzer_select_main_mode_sumUp 7\n"));
     }
 
     // The configuration's "batch" lines run when the window has been built.
@@ -124,7 +124,7 @@ private slots:
         const QString path = tmp.filePath("start.cfg");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("batch seek_image 4\nDataRoot /x\nBATCH calib_save_map m.emp\nbatch :end\n");
+        f.write("batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH calib_save_map m.emp\nbatch :end\n");
         f.close();
         globalCfg = Cfg();
         globalCfg.readFile(path);
@@ -133,8 +133,8 @@ private slots:
             BatchCtrl* ctrl = BatchOnBody::of(b)->batchCtrl();
             QVERIFY(logShows(ctrl, "\nend"));
             const QString log = logOf(ctrl);
-            QVERIFY(log.indexOf("Err: seek_image 4") >= 0);
-            QVERIFY(log.indexOf("Err: seek_image 4") < log.indexOf("Err: calib_save_map m.emp"));
+            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") >= 0);
+            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") < log.indexOf("Err: calib_save_map m.emp"));
         }
         globalCfg = Cfg();
     }
@@ -153,7 +153,7 @@ private slots:
             ctrl = ext->batchCtrl();
             disp = ext->dispatcher();
             thread = ext->thread();
-            ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000\nseek_image %i\n:let A %i\n:next i\n");
+            ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000\nanalyzer_select_main_mode_sumUp %i\n:let A %i\n:next i\n");
             ctrl->execCmdsSlot();
             QElapsedTimer t;
             t.start();

@@ -1,0 +1,35 @@
+#ifndef CMDEXECUTOR_H
+#define CMDEXECUTOR_H
+
+#include <QObject>
+
+#include "CmdLine.h"
+
+class BatchCtrl;
+class Body;
+
+// Performs one batch execution command on the main window the way a user
+// would, then answers through the main window's finishBatchExec. Commands
+// without an action are logged in the batch window and answered with 158.
+class CmdExecutor : public QObject
+{
+    Q_OBJECT
+
+public:
+    CmdExecutor(Body& body, BatchCtrl& ctrl, QObject* parent = nullptr);
+
+public slots:
+    void execCmdSlot(CmdLine cmd, bool inRem);
+
+private:
+    // Runs the action of id; false when the id has no action. done is set
+    // false when the completion comes later from a long operation.
+    bool act(int id, const CmdLine& cmd, bool& done);
+    void noAction(const CmdLine& cmd);
+    void load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done);
+
+    Body& body;
+    BatchCtrl& ctrl;
+};
+
+#endif
