@@ -6,6 +6,7 @@
 #include "BatchCmd.h"
 #include "BatchCtrl.h"
 #include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
 
@@ -152,6 +153,32 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case save_image_w_num: body.saveImageWNum(a0, cmd.arg(1)); break;
     case save_all_images: body.saveAllImages(a0); break;
     case save_data: body.saveData(a0); break;
+    case save_data_as_tiff: {
+        // The row whose map is shown; row 0 when the analysis panel shows none.
+        const BodyHooks& h = Body::hooks();
+        body.saveDataAsTiff(a0, h.referenceIndex ? h.referenceIndex(body) : 0);
+        break;
+    }
+    case save_spectra:
+        if (body.specWindow) body.specWindow->saveData(a0);
+        break;
+    case cbar_set_range:
+        body.CBar->valueMin = a0.toDouble();
+        body.CBar->valueMax = cmd.arg(1).toDouble();
+        body.CBar->paintCBar();
+        qDebug() << "setting cbar" << body.CBar->valueMin << body.CBar->valueMax;
+        break;
+    case select_region:
+        // Corners given in any order make the same area, so a later zoom never
+        // gets a window of negative size.
+        body.dispA->setSelectedArea(a0.toInt(), cmd.arg(1).toInt(), cmd.arg(2).toInt(), cmd.arg(3).toInt());
+        break;
+    case specpane_normalize:
+        if (body.specWindow) body.specWindow->ui.Normalized->setChecked(flagOf(a0));
+        break;
+    case specpane_enerugy_correction:
+        if (body.specWindow) body.specWindow->ui.ECorrect->setChecked(flagOf(a0));
+        break;
     case move_position: body.dispA->setRealMousePos(a0.toInt(), cmd.arg(1).toInt()); break;
     case cbar_set_all:
         qDebug() << "cbar set all";

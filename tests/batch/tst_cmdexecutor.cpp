@@ -22,6 +22,9 @@
 #include "mainwindow/Body.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
+#include "widgets/ColorBar.h"
+#include "widgets/ImgDispA.h"
+#include "widgets/SpecPane.h"
 
 namespace {
 
@@ -253,6 +256,26 @@ private slots:
         QCOMPARE(idsOf(done), QList<int>({save_image, save_image, save_data, move_position, cbar_set_all,
                                           scale_reset, zoom_in, set_i1_dark_area, clear_i1_dark_area}));
         QVERIFY(QFileInfo(img).size() > 0);
+        QVERIFY(!logOf(c).contains("Err:"));
+
+        done.clear();
+        QVERIFY(run(c, QString("cbar_set_range 2 1e3\n"
+                               "select_region 6 5 2 1\n"
+                               "zoom_in\n"
+                               "specpane_normalize 1\n"
+                               "specpane_enerugy_correction 2\n"
+                               "save_spectra %1\n"
+                               "save_data_as_tiff %2\n")
+                           .arg(tmp.filePath("spec.dat"), tmp.filePath("data.tif"))));
+        QCOMPARE(idsOf(done), QList<int>({cbar_set_range, select_region, zoom_in, specpane_normalize,
+                                          specpane_enerugy_correction, save_spectra, save_data_as_tiff}));
+        QCOMPARE(b.CBar->valueMin, 2.0);
+        QCOMPARE(b.CBar->valueMax, 1000.0);
+        QVERIFY(b.dispA->areaValid);
+        QCOMPARE(b.dispA->selectedArea, QRectF(2, 1, 4, 4));
+        QCOMPARE(b.dispA->viewWindow, QRectF(2, 1, 4, 4));
+        QVERIFY(b.specWindow->ui.Normalized->isChecked());
+        QVERIFY(!b.specWindow->ui.ECorrect->isChecked());
         QVERIFY(!logOf(c).contains("Err:"));
     }
 
