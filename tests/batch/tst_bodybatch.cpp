@@ -94,7 +94,7 @@ private slots:
                                          "analyzer_select_main_mode_sumUp 99\n"
                                          ":rem_end\n"
                                          "not_a_command 5\n"
-                                         "calib_exec 1 # on\n");
+                                         "analyzer_select_main_mode_sumUp 1 # on\n");
         QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
         QVERIFY(logShows(ctrl, "\nend"));
         const QString log = logOf(ctrl);
@@ -102,11 +102,11 @@ private slots:
         // shows the values.
         QCOMPARE(log.count("Err: analyzer_select_main_mode_sumUp %i\n"), 3);
         for (int i = 1; i <= 3; ++i) QVERIFY(log.contains(QString("analyzer_select_main_mode_sumUp : %1\n").arg(i)));
-        QVERIFY(log.contains("Err: calib_exec 1"));
-        QVERIFY(!log.contains("Err: calib_exec 1 #"));
+        QVERIFY(log.contains("Err: analyzer_select_main_mode_sumUp 1"));
+        QVERIFY(!log.contains("Err: analyzer_select_main_mode_sumUp 1 #"));
         QVERIFY(!log.contains("99"));
         QVERIFY(!log.contains("not_a_command"));  // not sent at all
-        // Three loop commands, the one in the comment block and calib_exec.
+        // Three loop commands, the one in the comment block and the last line.
         QCOMPARE(answers.size(), 5);
         for (const QList<QVariant>& a : answers) QCOMPARE(a.at(0).toInt(), int(not_ex_cmd));
 
@@ -153,7 +153,8 @@ private slots:
             ctrl = ext->batchCtrl();
             disp = ext->dispatcher();
             thread = ext->thread();
-            ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000\nanalyzer_select_main_mode_sumUp %i\n:let A %i\n:next i\n");
+            ctrl->ui.BatchCmds->setPlainText(
+                ":for i %i 1 1000000\nanalyzer_select_main_mode_sumUp %i\n:let A %i\n:next i\n");
             ctrl->execCmdsSlot();
             QElapsedTimer t;
             t.start();

@@ -248,13 +248,16 @@ private slots:
     }
 
     // "-b" loads a script into the batch window and "-x" runs it, after the
-    // configuration's script lines; commands without an action yet are
+    // configuration's script lines; words without an action are
     // reported one by one and the script goes on to its end.
     void programRunsTheStartupScript()
     {
         QTemporaryDir dir;
-        const QString f = writeFile(dir, "start.cfg", "DataRoot " + dir.path() + "\nbatch seek_image 1\n");
-        const QString bat = writeFile(dir, "run.bat", "seek_image 2\n:echo half\nseek_image 3\n");
+        const QString f = writeFile(dir, "start.cfg",
+                                    "DataRoot " + dir.path() + "\nbatch analyzer_select_main_mode_sumUp 1\n");
+        const QString bat = writeFile(dir, "run.bat",
+                                      "analyzer_select_main_mode_sumUp 2\n:echo half\n"
+                                      "analyzer_select_main_mode_sumUp 3\n");
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -265,13 +268,14 @@ private slots:
         QByteArray err;
         QElapsedTimer t;
         t.start();
-        while (!err.contains("\"seek_image 3\"") && t.elapsed() < 20000 && p.state() == QProcess::Running) {
+        while (!err.contains("\"analyzer_select_main_mode_sumUp 3\"") && t.elapsed() < 20000 &&
+               p.state() == QProcess::Running) {
             p.waitForReadyRead(200);
             err += p.readAllStandardError();
         }
-        const int one = err.indexOf("cmd \"seek_image 1\"");
-        const int two = err.indexOf("cmd \"seek_image 2\"");
-        const int three = err.indexOf("cmd \"seek_image 3\"");
+        const int one = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 1\"");
+        const int two = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 2\"");
+        const int three = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 3\"");
         QVERIFY2(one >= 0 && two > one && three > two, err.constData());
         QVERIFY(err.indexOf("echo half") > two);
         QCOMPARE(p.state(), QProcess::Running);
