@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QPushButton>
 
+#include "Analysis2DDriver.h"
 #include "Analyzer.h"
 #include "LCFReference.h"
 #include "SumUpCtrl.h"
@@ -81,6 +82,9 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
     connections << connect(body.SelectI1Files, &SelectDataFiles::filesSelected, this,
                            &AnalysisOnBody::newI1Files);
+    run = new Analysis2DDriver(body, *panel, this);
+    connections << connect(panel, &Analyzer::askAnalyze, run, &Analysis2DDriver::start2DAnalysis);
+    connections << connect(panel, &Analyzer::finished, run, &Analysis2DDriver::analyzeASpectrumFinished);
 }
 
 void AnalysisOnBody::setupSumUp()
@@ -103,6 +107,12 @@ void AnalysisOnBody::teardown()
         body.dispA->overlayMap = nullptr;
     }
     body.referenceMaps.clear();
+    // The run points at the panel's maps and rows: it goes first.
+    if (run) {
+        run->stop2DAnalysis();
+        delete run;
+        run = nullptr;
+    }
     Analyzer* p = panel;
     panel = nullptr;
     delete p;

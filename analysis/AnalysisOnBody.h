@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 
+class Analysis2DDriver;
 class AnalyzeCond;
 class Analyzed2DRes;
 class Analyzer;
@@ -41,6 +42,8 @@ public:
 
     // Null before setupAnalyzer and after teardown.
     Analyzer* analyzer() const { return panel; }
+    // The block-by-block run over the current view; null when panel is.
+    Analysis2DDriver* driver() const { return run; }
     Analyzed2DRes* selectedMap() const;
     // The reference row whose Show button is checked, 0 when none is.
     int referenceIndex() const;
@@ -58,6 +61,7 @@ public slots:
 private:
     Body& body;
     Analyzer* panel = nullptr;
+    Analysis2DDriver* run = nullptr;
     QVector<QMetaObject::Connection> connections;
 };
 

@@ -1,12 +1,31 @@
 // Block-by-block recording of a 2-D run: every pixel of the maps checked
 // against the value its block should hold, computed straight from the block
-// geometry, plus the ratio map against the formula and short result vectors.
+// geometry, plus the ratio map against the formula and short result vectors;
+// then whole runs on a main window over a stack mixed from two references.
 
+#include "SyntheticSpectra.h"
+#include "analysis/Analysis2DDriver.h"
 #include "analysis/Analysis2DRecord.h"
+#include "analysis/AnalysisOnBody.h"
+#include "analysis/Analyzer.h"
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
+#include "core/TiffData.h"
+#include "mainwindow/Body.h"
+#include "mainwindow/SelectDataFiles.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextStream>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <cmath>
 #include <memory>
@@ -20,6 +39,77 @@ int centreOf(int p, int hw) { return (p / (2 * hw + 1)) * (2 * hw + 1) + hw; }
 
 double fractionAt(int cx, int cy) { return 0.1 + 0.05 * cx + 0.02 * cy; }
 
+// The stack: every pixel mixes two references, the first one's share
+// growing across the image.
+const int SW = 4, SH = 3;
+double pre(double E) { return 0.5 - 2e-4 * (E - 8800); }
+double mu1(double E) { return pre(E) + synth::sigmoid(E, 9000, 0.4); }
+double mu2(double E) { return pre(E) + synth::sigmoid(E, 9006, 0.4); }
+double shareAt(int c, int r) { return 0.2 + 0.15 * c + 0.05 * r; }
+
+QString writeMu(const QTemporaryDir& dir, const QString& name, double (*mu)(double))
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
+    QTextStream out(&f);
+    out.setRealNumberPrecision(12);
+    out << "# E mu\n";
+    for (double E = 8800; E <= 9400; E += 1) out << E << " " << mu(E) << "\n";
+    return path;
+}
+
+TiffData* frame(double E, bool i0, int k)
+{
+    auto* d = new TiffData;
+    d->width = SW;
+    d->height = SH;
+    d->pixelType = TiffData::Float32;
+    d->energy = E;
+    d->file = QString("%1%2.tif").arg(i0 ? "i0-" : "i1-").arg(k);
+    for (int r = 0; r < SH; ++r) {
+        float* row = new float[SW];
+        for (int c = 0; c < SW; ++c) {
+            const double f = shareAt(c, r);
+            row[c] = float(i0 ? 20000.0 : 20000.0 * std::exp(-(f * mu1(E) + (1 - f) * mu2(E))));
+        }
+        d->min = std::min(d->min, double(*std::min_element(row, row + SW)));
+        d->max = std::max(d->max, double(*std::max_element(row, row + SW)));
+        d->rows.append(row);
+    }
+    return d;
+}
+
+void load(Body& b)
+{
+    int k = 0;
+    for (double E = 8850; E <= 9150; E += 2, ++k) {
+        b.i1Images.append(frame(E, false, k));
+        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
+        b.i0Images.append(frame(E, true, k));
+        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
+    }
+    b.imageWidth = SW;
+    b.imageHeight = SH;
+    b.SeekBar->setMaximum(k - 1);
+    b.showData(0);
+    b.HWidth->setText("0");
+    b.VWidth->setText("0");
+    b.UseSuggestElm->setChecked(false);
+}
+
+void lcfOnly(Analyzer& a, const QTemporaryDir& dir)
+{
+    a.Sel2DA->setChecked(true);
+    a.Sel2DAMLCFA->setChecked(true);
+    a.Sel2DADEdgeA->setChecked(false);
+    a.Sel2DAElemA->setChecked(false);
+    a.Sel2DARAA->setChecked(false);
+    a.setLCFStd(0, true, 0, writeMu(dir, "r1.dat", mu1), "0");
+    a.setLCFStd(1, true, 0, writeMu(dir, "r2.dat", mu2), "0");
+    a.setLCFRange(8900, 9100);
+}
+
 }  // namespace
 
 class TestAnalysis2D : public QObject
@@ -30,7 +120,133 @@ private slots:
     void lcfMapsTakeTheBlockValuesOfUsedRows();
     void elementMapsKindMajorAndCorrelation();
     void ratioMapFollowsTheFormula();
+    void initTestCase();
+    void runFillsFractionMapsBlockByBlock();
+    void runWithoutAnalysisCompletesAtOnce();
+    void secondPressStopsAndLateAnswersAreDropped();
+    void bodyDestroyedMidRun();
+
+private:
+    QTemporaryDir dir;
 };
+
+void TestAnalysis2D::initTestCase()
+{
+    initGlobals();
+    initColorTables();
+    installAnalysisOnBody();
+    QVERIFY(dir.isValid());
+}
+
+void TestAnalysis2D::runFillsFractionMapsBlockByBlock()
+{
+    Body b;
+    load(b);
+    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+    QVERIFY(a && run);
+    lcfOnly(*a, dir);
+
+    QSignalSpy done(&b, &Body::finishBatchExec);
+    int sent = 0, answered = 0;
+    bool oneInFlight = true, flagSet = true;
+    connect(a, &Analyzer::analyzeSpectrum0, this, [&] {
+        // The run's own slot takes finished before this test's counter does, so
+        // block k + 1 goes out while answered still reads k.
+        if (sent != (sent ? answered + 1 : 0)) oneInFlight = false;
+        if (!b.analysis2DRunning) flagSet = false;
+        ++sent;
+    });
+    connect(a, &Analyzer::finished, this, [&] { ++answered; });
+
+    emit a->askAnalyze();
+    QVERIFY(b.analysis2DRunning);
+    QVERIFY(done.wait(60000));
+    QTest::qWait(50);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toInt(), 112);
+    QVERIFY(!b.analysis2DRunning);
+    QVERIFY(oneInFlight);
+    QVERIFY(flagSet);
+    QCOMPARE(sent, SW * SH);
+    QCOMPARE(answered, SW * SH);
+    QCOMPARE(a->Progress->text(), QString::asprintf("%5.2f", 100.0));
+
+    const int n = a->lcfRefs.size();
+    QCOMPARE(run->lcfRefMaps.size(), 2 * n);
+    for (int r = 0; r < SH; ++r) {
+        for (int c = 0; c < SW; ++c) {
+            const double f = shareAt(c, r);
+            const double got0 = run->lcfRefMaps[n]->valueAt(c, r);
+            const double got1 = run->lcfRefMaps[n + 1]->valueAt(c, r);
+            QVERIFY2(std::abs(got0 - f) < 5e-3, qPrintable(QString("%1,%2: %3 vs %4").arg(c).arg(r).arg(got0).arg(f)));
+            QVERIFY2(std::abs(got1 - (1 - f)) < 5e-3, qPrintable(QString("%1,%2: %3").arg(c).arg(r).arg(got1)));
+            // Rows without a reference keep their maps at 0.
+            QCOMPARE(run->lcfRefMaps[n + 2]->valueAt(c, r), 0.0);
+        }
+    }
+}
+
+void TestAnalysis2D::runWithoutAnalysisCompletesAtOnce()
+{
+    Body b;
+    load(b);
+    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+    lcfOnly(*a, dir);
+    a->Sel2DAMLCFA->setChecked(false);
+    QSignalSpy done(&b, &Body::finishBatchExec);
+    QSignalSpy asked(a, &Analyzer::analyzeSpectrum0);
+    emit a->askAnalyze();
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toInt(), 112);
+    QVERIFY(!b.analysis2DRunning);
+    QTest::qWait(50);
+    QCOMPARE(asked.count(), 0);
+
+    // No stack at all: nothing starts either.
+    Body empty;
+    QSignalSpy done2(&empty, &Body::finishBatchExec);
+    emit AnalysisOnBody::of(empty)->analyzer()->askAnalyze();
+    QCOMPARE(done2.count(), 1);
+    QVERIFY(!empty.analysis2DRunning);
+}
+
+void TestAnalysis2D::secondPressStopsAndLateAnswersAreDropped()
+{
+    Body b;
+    load(b);
+    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+    lcfOnly(*a, dir);
+    QSignalSpy done(&b, &Body::finishBatchExec);
+    QSignalSpy asked(a, &Analyzer::analyzeSpectrum0);
+    QSignalSpy finished(a, &Analyzer::finished);
+    emit a->askAnalyze();
+    emit a->askAnalyze();
+    QVERIFY(!b.analysis2DRunning);
+    QVERIFY(!a->contAccess);
+    QCOMPARE(done.count(), 1);
+    QVERIFY(finished.wait(30000));
+    QTest::qWait(50);
+    QCOMPARE(asked.count(), 1);
+    const int n = a->lcfRefs.size();
+    for (int i = 0; i < 2 * n; ++i) QCOMPARE(run->lcfRefMaps[i]->valueAt(0, 0), 0.0);
+    QCOMPARE(done.count(), 1);
+}
+
+void TestAnalysis2D::bodyDestroyedMidRun()
+{
+    auto* b = new Body;
+    load(*b);
+    Analyzer* a = AnalysisOnBody::of(*b)->analyzer();
+    lcfOnly(*a, dir);
+    QSignalSpy finished(a, &Analyzer::finished);
+    emit a->askAnalyze();
+    QVERIFY(b->analysis2DRunning);
+    QVERIFY(finished.wait(30000));
+    delete b;
+    QTest::qWait(100);
+}
 
 void TestAnalysis2D::lcfMapsTakeTheBlockValuesOfUsedRows()
 {
@@ -162,5 +378,5 @@ void TestAnalysis2D::ratioMapFollowsTheFormula()
     QCOMPARE(untouched.dataMax, -1e300);
 }
 
-QTEST_GUILESS_MAIN(TestAnalysis2D)
+QTEST_MAIN(TestAnalysis2D)
 #include "tst_analysis2d.moc"
