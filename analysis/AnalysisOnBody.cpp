@@ -5,6 +5,7 @@
 
 #include "Analysis2DDriver.h"
 #include "Analyzer.h"
+#include "BlockFourier.h"
 #include "LCFReference.h"
 #include "SumUpCtrl.h"
 #include "core/AnalyzeCond.h"
@@ -29,6 +30,10 @@ void installAnalysisOnBody()
     BodyHooks& h = Body::hooks();
     h.setupAnalyzer = [](Body& body) { analysisOf(body)->setupAnalyzer(); };
     h.setupSumUp = [](Body& body) { analysisOf(body)->setupSumUp(); };
+    h.setupFourier = [](Body& body) {
+        Body* b = &body;
+        QObject::connect(body.ExecFourierA, &QPushButton::clicked, &body, [b] { execFourierA(*b); });
+    };
     h.selectedMap = [](const Body& body) -> Analyzed2DRes* {
         const AnalysisOnBody* a = AnalysisOnBody::of(body);
         return a ? a->selectedMap() : nullptr;
