@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <tiffio.h>
-
 #include <vector>
 
 #include "batch/BatchCmd.h"
@@ -19,6 +17,7 @@
 #include "batch/BatchOnBody.h"
 #include "core/Elements.h"
 #include "core/Globals.h"
+#include "core/TiffWriter.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
@@ -28,25 +27,13 @@
 
 namespace {
 
+// A 16-bit image through the program's own writer; pixel (x, y) reads base + x + y.
 bool writeTiff(const QString& path, int w, int h, int base)
 {
-    TIFF* t = TIFFOpen(path.toLocal8Bit().constData(), "w");
-    if (!t) return false;
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 1);
-    std::vector<uint16_t> row(static_cast<size_t>(w));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) row[size_t(x)] = uint16_t(base + x + y);
-        TIFFWriteScanline(t, row.data(), uint32_t(y), 0);
-    }
-    TIFFClose(t);
-    return true;
+    std::vector<uint16_t> samples(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) samples[size_t(y) * size_t(w) + size_t(x)] = uint16_t(base + x + y);
+    return TiffWriter().write16(path, uint32_t(w), h, samples.data());
 }
 
 QString logOf(const BatchCtrl* c)
