@@ -191,7 +191,7 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
         body.QuadSurfFittedEShift->setChecked(flagOf(a0));
         break;
     case quit: emit body.finishing(); break;
-    default: return false;
+    default: return actAnalyzer(id, cmd, done) || actTools(id, cmd, done);
     }
     if (id == quit) done = false;
     return true;

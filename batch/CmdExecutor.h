@@ -27,6 +27,10 @@ private:
     bool act(int id, const CmdLine& cmd, bool& done);
     void noAction(const CmdLine& cmd);
     void load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done);
+    // The analysis panel's commands (CmdExecAnalyzer.cpp).
+    bool actAnalyzer(int id, const CmdLine& cmd, bool& done);
+    // Calibration, statistics and saving-settings commands (CmdExecTools.cpp).
+    bool actTools(int id, const CmdLine& cmd, bool& done);
 
     Body& body;
     BatchCtrl& ctrl;

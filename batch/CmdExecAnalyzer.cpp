@@ -1,0 +1,6 @@
+#include "CmdExecutor.h"
+
+bool CmdExecutor::actAnalyzer(int, const CmdLine&, bool&)
+{
+    return false;
+}

@@ -1,0 +1,6 @@
+#include "CmdExecutor.h"
+
+bool CmdExecutor::actTools(int, const CmdLine&, bool&)
+{
+    return false;
+}
