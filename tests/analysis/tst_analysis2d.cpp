@@ -3,7 +3,7 @@
 // geometry, plus the ratio map against the formula and short result vectors;
 // then whole runs on a main window over a stack mixed from two references.
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/Analysis2DDriver.h"
 #include "analysis/Analysis2DRecord.h"
 #include "analysis/AnalysisOnBody.h"

@@ -3,7 +3,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/AnalyzeProc.h"
 
 using namespace synth;

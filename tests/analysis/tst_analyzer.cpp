@@ -10,7 +10,7 @@
 #include <cmath>
 #include <memory>
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/AElemsConds.h"
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzer.h"

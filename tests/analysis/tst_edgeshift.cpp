@@ -2,7 +2,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/EdgeShift.h"
 #include "analysis/ResidualAbsorption.h"
 

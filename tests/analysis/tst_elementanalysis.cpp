@@ -1,7 +1,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/ElementAnalysis.h"
 #include "core/Analyzed2DRes.h"
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "SyntheticSpectra.h"
+#include "support/Spectra.h"
 #include "analysis/LcfFit.h"
 
 using namespace synth;

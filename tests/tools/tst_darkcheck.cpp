@@ -1,4 +1,5 @@
-#include "DarkFrames.h"
+#include "support/Files.h"
+#include "support/Frames.h"
 
 #include "core/ErrPoints.h"
 #include "tools/DarkCheck.h"
@@ -53,11 +54,11 @@ double view2(int x, int y)
     return valueOr(hot, x, y, 0);
 }
 
-void buildStack(DarkStack& s)
+void buildStack(ts::Stack& s)
 {
-    s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
-    s.add(makeDarkFrame(TiffData::UInt32, W, H, [](int c, int r) { return view1(c + 1, r); }, 1, 0));
-    s.add(makeDarkFrame(TiffData::Float32, W, H, view2));
+    s.add(ts::frame(TiffData::UInt16, W, H, view0));
+    s.add(ts::frame(TiffData::UInt32, W, H, [](int c, int r) { return view1(c + 1, r); }, 0, QString(), 1, 0));
+    s.add(ts::frame(TiffData::Float32, W, H, view2));
 }
 
 // Counter of v with 100 bins of 600 up to 60000: the last bin edge not above
@@ -150,25 +151,25 @@ private slots:
     // against contents built here from the frames' definitions.
     void filesByteByByte()
     {
-        DarkStack s;
+        ts::Stack s;
         buildStack(s);
         const ErrPoints errPs = listOf({{3, 3}, {2, 3}, {0, 0}});
         QTemporaryDir dir;
-        QVERIFY(run(s.stack, errPs, 20000, 60000, 100, dir.path()));
+        QVERIFY(run(s.frames, errPs, 20000, 60000, 100, dir.path()));
 
-        QCOMPARE(readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
+        QCOMPARE(ts::readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
         // (0,0) falls outside the shifted frame, (4,2) equals the threshold
         // in the second frame, (5,4) in the first.
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints.dat")),
                  QByteArray("# Size 6\t5\n1\t1\t90000.5\n2\t3\t80001.5\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n2\t2\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray("1\t1\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")),
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n2\t2\n"));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray("1\t1\n"));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")),
                  QByteArray("3\t3\n0\t0\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);  // no temporary file left
 
         // Every pixel of every frame was counted once.
-        const Histogram h = histogram(s.stack, 60000, 100);
+        const Histogram h = histogram(s.frames, 60000, 100);
         qint64 total = 0;
         for (qint64 c : h.counts) total += c;
         QCOMPARE(total, qint64(3 * W * H));
@@ -178,46 +179,46 @@ private slots:
     // two empty comparison files; an empty list lists every dark point.
     void oneImageAndLists()
     {
-        DarkStack s;
-        s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
+        ts::Stack s;
+        s.add(ts::frame(TiffData::UInt16, W, H, view0));
         QTemporaryDir dir;
         const ErrPoints same = listOf({{0, 0}, {1, 1}, {4, 2}, {2, 3}});
-        QVERIFY(run(s.stack, same, 20000, 60000, 100, dir.path()));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+        QVERIFY(run(s.frames, same, 20000, 60000, 100, dir.path()));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n"));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints.dat")),
                  QByteArray("# Size 6\t5\n0\t0\t65535\n1\t1\t30000\n4\t2\t25000\n2\t3\t20001\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray());
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray());
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
 
-        QVERIFY(run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")),
+        QVERIFY(run(s.frames, ErrPoints(), 20000, 60000, 100, dir.path()));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")),
                  QByteArray("0\t0\n1\t1\n4\t2\n2\t3\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
     }
 
     // No dark point left: the histogram is rewritten, the point files of an
     // earlier check stay as they were.
     void noDarkPointKeepsOldPointFiles()
     {
-        DarkStack s;
+        ts::Stack s;
         buildStack(s);
         QTemporaryDir dir;
         for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
-        QVERIFY(run(s.stack, ErrPoints(), 65535, 60000, 100, dir.path()));
-        QCOMPARE(readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
-        for (const QString& f : allFiles.mid(1)) QCOMPARE(readAll(dir.filePath(f)), QByteArray("old\n"));
+        QVERIFY(run(s.frames, ErrPoints(), 65535, 60000, 100, dir.path()));
+        QCOMPARE(ts::readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
+        for (const QString& f : allFiles.mid(1)) QCOMPARE(ts::readAll(dir.filePath(f)), QByteArray("old\n"));
     }
 
     // Histogram sizes at the ends: no bins at all, one bin, a maximum of 0.
     void histogramEnds()
     {
-        DarkStack s;
-        s.add(makeDarkFrame(TiffData::UInt16, 2, 2, [](int c, int r) { return c + 2 * r; }));
-        QCOMPARE(histogramText(histogram(s.stack, 60000, 0)),
+        ts::Stack s;
+        s.add(ts::frame(TiffData::UInt16, 2, 2, [](int c, int r) { return c + 2 * r; }));
+        QCOMPARE(histogramText(histogram(s.frames, 60000, 0)),
                  QByteArray("# min, max = (0, 60000)  bins = 0\n0\t0\t4\n"));
-        QCOMPARE(histogramText(histogram(s.stack, 2, 1)),
+        QCOMPARE(histogramText(histogram(s.frames, 2, 1)),
                  QByteArray("# min, max = (0, 2)  bins = 1\n0\t0\t2\n1\t2\t2\n"));
-        QCOMPARE(histogramText(histogram(s.stack, 0, 2)),
+        QCOMPARE(histogramText(histogram(s.frames, 0, 2)),
                  QByteArray("# min, max = (0, 0)  bins = 2\n0\t0\t0\n1\t0\t0\n2\t0\t4\n"));
     }
 
@@ -225,16 +226,16 @@ private slots:
     // which drops the points there; a debug line says so.
     void differentSizes()
     {
-        DarkStack s;
-        s.add(makeDarkFrame(TiffData::UInt16, W, H, view0));
-        s.add(makeDarkFrame(TiffData::UInt16, 2, 2, [](int, int) { return 30000; }));
+        ts::Stack s;
+        s.add(ts::frame(TiffData::UInt16, W, H, view0));
+        s.add(ts::frame(TiffData::UInt16, 2, 2, [](int, int) { return 30000; }));
         QTemporaryDir dir;
         QTest::ignoreMessage(QtDebugMsg,
                              "Dark check: I1 images differ in size; pixels outside an image read 0 there");
-        QVERIFY(run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPoints.dat")),
+        QVERIFY(run(s.frames, ErrPoints(), 20000, 60000, 100, dir.path()));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints.dat")),
                  QByteArray("# Size 6\t5\n0\t0\t95535\n1\t1\t60000\n"));
-        QCOMPARE(readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n"));
+        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n1\t2\n"));
     }
 
     // Bad input writes nothing and says why.
@@ -244,17 +245,17 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "Dark check: no I1 image");
         QVERIFY(!run({}, ErrPoints(), 20000, 60000, 100, dir.path()));
 
-        DarkStack s;
+        ts::Stack s;
         buildStack(s);
-        QVector<TiffData*> withHole = s.stack;
+        QVector<TiffData*> withHole = s.frames;
         withHole.insert(1, nullptr);
         QTest::ignoreMessage(QtDebugMsg, "Dark check: missing I1 image");
         QVERIFY(!run(withHole, ErrPoints(), 20000, 60000, 100, dir.path()));
 
         QTest::ignoreMessage(QtDebugMsg, "Dark check: histogram bins -1 out of 0 ... 16777216");
-        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, -1, dir.path()));
+        QVERIFY(!run(s.frames, ErrPoints(), 20000, 60000, -1, dir.path()));
         QTest::ignoreMessage(QtDebugMsg, "Dark check: histogram bins 2147483647 out of 0 ... 16777216");
-        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 2147483647, dir.path()));
+        QVERIFY(!run(s.frames, ErrPoints(), 20000, 60000, 2147483647, dir.path()));
         QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
     }
 
@@ -262,22 +263,22 @@ private slots:
     // is created or replaced, no temporary file stays.
     void unwritableWritesNothing()
     {
-        DarkStack s;
+        ts::Stack s;
         buildStack(s);
         QTemporaryDir dir;
         writeText(dir.filePath("plain"), "x");
         const QString notAFolder = dir.filePath("plain/sub");
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't write " + notAFolder + "/dark-hg-all.dat"));
-        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 100, notAFolder));
+        QVERIFY(!run(s.frames, ErrPoints(), 20000, 60000, 100, notAFolder));
 
         for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
         QFile::remove(dir.filePath("dark-allDarkPointNums.dat"));
         QVERIFY(QDir(dir.path()).mkdir("dark-allDarkPointNums.dat"));
         QTest::ignoreMessage(QtDebugMsg,
                              qPrintable("Can't write " + dir.filePath("dark-allDarkPointNums.dat")));
-        QVERIFY(!run(s.stack, ErrPoints(), 20000, 60000, 100, dir.path()));
+        QVERIFY(!run(s.frames, ErrPoints(), 20000, 60000, 100, dir.path()));
         for (const QString& f : allFiles)
-            if (f != "dark-allDarkPointNums.dat") QCOMPARE(readAll(dir.filePath(f)), QByteArray("old\n"));
+            if (f != "dark-allDarkPointNums.dat") QCOMPARE(ts::readAll(dir.filePath(f)), QByteArray("old\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 6);
     }
 };

@@ -1,5 +1,5 @@
-#ifndef WIDGETEVENTS_H
-#define WIDGETEVENTS_H
+#ifndef SUPPORT_WIDGETEVENTS_H
+#define SUPPORT_WIDGETEVENTS_H
 
 // Real mouse and wheel events for widget tests. In Qt 5 QTest::mouseMove
 // cannot carry buttons or modifiers, so the events are built by hand.

@@ -1,5 +1,5 @@
-#ifndef SYNTHETICSPECTRA_H
-#define SYNTHETICSPECTRA_H
+#ifndef SUPPORT_SPECTRA_H
+#define SUPPORT_SPECTRA_H
 
 #include <cmath>
 #include <functional>
@@ -8,7 +8,7 @@
 #include "core/Spectrum.h"
 #include "core/XafsSpectrum.h"
 
-// Curves sampled on an even grid, for the analysis tests.
+// Curves sampled on an even grid, with edge shapes.
 namespace synth {
 
 inline Spectrum sample(double from, double to, double step, const std::function<double(double)>& f)
@@ -25,6 +25,20 @@ inline Spectrum sample(double from, double to, double step, const std::function<
 inline double sigmoid(double E, double E0, double width)
 {
     return 0.5 * (1 + std::tanh((E - E0) / width));
+}
+
+// An absorption edge: a sloping pre-edge line plus an arctangent step of the
+// given jump centred on E0.
+inline double edge(double E, double E0 = 7112, double jump = 1, double width = 3,
+                   double base = 1.2, double slope = -1e-4)
+{
+    return base + slope * (E - E0) + jump * (0.5 + std::atan((E - E0) / width) / M_PI);
+}
+
+inline Spectrum edgeSpectrum(double from, double to, double step, double E0 = 7112,
+                             double jump = 1, double width = 3)
+{
+    return sample(from, to, step, [=](double E) { return edge(E, E0, jump, width); });
 }
 
 // Two distinct reference shapes: a plain edge, and a later edge with a white line.
