@@ -73,13 +73,8 @@ class TestAnalyzed2DRes : public QObject
 private slots:
     void initTestCase() { initColorTables(); }
     void cleanup() { mainColorBar = nullptr; }
-
-    void newMap();
     void setDataBlocksAndRange();
-    void blockSumClips();
-    void activeScaleOrder();
     void displayImage();
-    void displayImageFollowsScaleFormat();
     void exportPixelMode();
     void exportBlockMode();
     void exportGridBeyondImage();
@@ -88,46 +83,12 @@ private slots:
     void deglitchRatioBand();
     void deglitchGridBeyondImage();
     void deglitch2Limit();
-    void copyProcToData();
     void copyFromDeep();
-    void copyFromWithoutImageAndSelf();
     void textVvvCsv();
     void textXyzSpace();
     void textNumbersAndOutside();
     void textFailures();
 };
-
-void TestAnalyzed2DRes::newMap()
-{
-    Analyzed2DRes m("a2d test");
-    QCOMPARE(m.name, QString("a2d test"));
-    QVERIFY(m.parent() == nullptr);
-    QCOMPARE(m.width(), 0);
-    QCOMPARE(m.height(), 0);
-    QVERIFY(!m.data && !m.proc && !m.buffer);
-    QVERIFY(m.img() == nullptr);
-    QVERIFY(!m.hasImage);
-    QCOMPARE(m.dataMin, 1e300);
-    QCOMPARE(m.dataMax, -1e300);
-    QCOMPARE(m.fixedMin, 1e300);
-    QCOMPARE(m.fixedMax, -1e300);
-    QCOMPARE(m.procMin, 0.0);
-    QCOMPARE(m.procMax, 1.0);
-    QCOMPARE(m.deglitchFactor, 2.0);
-    QCOMPARE(m.deglitchRatio, 0.9);
-    QCOMPARE(m.format, int(QImage::Format_Grayscale8));
-    QVERIFY(m.tiffDataForSave(false, 0, 0, false) == nullptr);
-    QVERIFY(m.tiffDataForSave(true, 0, 1, true) == nullptr);
-    m.genImg();
-    QVERIFY(m.img() == nullptr);
-    QVERIFY(!m.hasImage);
-    m.deglitch();
-    m.deglitch2(40);
-    m.copyProc2Data();
-    QCOMPARE(m.blockSum(0, 0, 3, 3), 0.0);
-    m.setData(1, 1, 1, 1, 5.0);  // no arrays: only the range moves
-    QCOMPARE(m.dataMax, 5.0);
-}
 
 void TestAnalyzed2DRes::setDataBlocksAndRange()
 {
@@ -174,56 +135,6 @@ void TestAnalyzed2DRes::setDataBlocksAndRange()
     QVERIFY(!m.data);
 }
 
-void TestAnalyzed2DRes::blockSumClips()
-{
-    Analyzed2DRes m("m");
-    fillPixels(m, 6, 5, [](int x, int y) { return x + 10.0 * y; });
-    double s = 0;
-    for (int y = 1; y <= 3; ++y)
-        for (int x = 2; x <= 4; ++x) s += x + 10.0 * y;
-    QCOMPARE(m.blockSum(3, 2, 1, 1), s);
-    QCOMPARE(m.blockSum(3, 2, -1, -1), s);
-    // Corner block: only (0,0), (1,0), (0,1), (1,1) are inside.
-    QCOMPARE(m.blockSum(0, 0, 1, 1), 0 + 1 + 10 + 11.0);
-    QCOMPARE(m.blockSum(100, 100, 2, 2), 0.0);
-}
-
-void TestAnalyzed2DRes::activeScaleOrder()
-{
-    CountingScale bar;
-    mainColorBar = &bar;
-    Analyzed2DRes m("m");
-    fillPixels(m, 3, 3, [](int x, int y) { return double(x + y); });
-    m.procMin = -5;
-    m.procMax = 5;
-    m.fixedMin = 10;
-    m.fixedMax = 20;
-    m.setCBarRange();
-    QCOMPARE(bar.valueMin, 0.0);
-    QCOMPARE(bar.valueMax, 4.0);
-    QCOMPARE(bar.paints, 1);
-    m.showProc = true;
-    m.setCBarRange();
-    QCOMPARE(bar.valueMin, -5.0);
-    QCOMPARE(bar.valueMax, 5.0);
-    m.setFixedScale(true);  // wins over showProc
-    QCOMPARE(bar.valueMin, 10.0);
-    QCOMPARE(bar.valueMax, 20.0);
-    QVERIFY(m.hasImage);
-    m.setScale(1, 2);
-    QCOMPARE(bar.valueMin, 1.0);
-    QCOMPARE(bar.valueMax, 2.0);
-    QVERIFY(m.fixedScale);
-    QCOMPARE(bar.paints, 4);
-    m.setFixedScale(false);
-    QCOMPARE(bar.valueMax, 5.0);
-    m.selectProcImg(false);
-    QCOMPARE(m.activeMax(), 4.0);
-
-    mainColorBar = nullptr;
-    m.setCBarRange();  // no bar: nothing to do
-}
-
 void TestAnalyzed2DRes::displayImage()
 {
     Analyzed2DRes m("m");
@@ -268,26 +179,6 @@ void TestAnalyzed2DRes::displayImage()
     m.selectProcImg(true);
     QCOMPARE(int(m.img()->constScanLine(0)[0]), 128);
     QCOMPARE(int(m.img()->constScanLine(0)[1]), 0);
-}
-
-void TestAnalyzed2DRes::displayImageFollowsScaleFormat()
-{
-    // A colour scale writes three bytes a pixel; the map's buffer follows it.
-    ColorScale colour;
-    colour.imageFormat = QImage::Format_RGB888;
-    mainColorBar = &colour;
-    Analyzed2DRes m("m");
-    fillPixels(m, 7, 4, [](int x, int) { return double(x); });
-    m.genImg();
-    QVERIFY(m.img());
-    QCOMPARE(m.img()->format(), QImage::Format_RGB888);
-    const uchar* last = m.img()->constScanLine(3) + 3 * 6;
-    QCOMPARE(int(last[0]), 255);
-    QCOMPARE(int(last[1]), 255);
-    QCOMPARE(int(last[2]), 255);
-    mainColorBar = nullptr;
-    m.genImg();
-    QCOMPARE(m.img()->format(), QImage::Format_Grayscale8);
 }
 
 void TestAnalyzed2DRes::exportPixelMode()
@@ -519,17 +410,6 @@ void TestAnalyzed2DRes::deglitch2Limit()
     QCOMPARE(b.procMax, 16.0);
 }
 
-void TestAnalyzed2DRes::copyProcToData()
-{
-    Analyzed2DRes m("m");
-    fillPixels(m, 3, 3, [](int x, int y) { return x == 1 && y == 1 ? 1000.0 : 1.0; });
-    m.deglitch2(40);
-    m.copyProc2Data();
-    QCOMPARE(m.valueAt(1, 1), 1.0);
-    QCOMPARE(m.dataMin, m.procMin);
-    QCOMPARE(m.dataMax, 1.0);
-}
-
 void TestAnalyzed2DRes::copyFromDeep()
 {
     Analyzed2DRes src("source");
@@ -568,34 +448,6 @@ void TestAnalyzed2DRes::copyFromDeep()
     QCOMPARE(dst.valueAt(4, 2), 3.0);
     dst.genImg();
     QVERIFY(dst.hasImage);
-}
-
-void TestAnalyzed2DRes::copyFromWithoutImageAndSelf()
-{
-    Analyzed2DRes src("noimage");
-    fillPixels(src, 4, 4, [](int, int) { return 1.0; });
-    Analyzed2DRes dst("dest");
-    fillPixels(dst, 3, 3, [](int, int) { return 2.0; });
-    dst.genImg();
-    dst.copyFrom(&src);
-    QVERIFY(!dst.hasImage);
-    QVERIFY(!dst.data && !dst.proc && !dst.img());
-    QCOMPARE(dst.width(), 4);
-    // Such a copy is safe to use.
-    dst.setData(1, 1, 1, 1, 3.0);
-    QCOMPARE(dst.blockSum(1, 1, 1, 1), 0.0);
-    dst.genImg();
-    dst.deglitch();
-    QVERIFY(!dst.tiffDataForSave(false, 0, 1, true));
-
-    // Copying onto itself or from nothing changes nothing.
-    src.genImg();
-    src.copyFrom(&src);
-    QVERIFY(src.data && src.hasImage);
-    QCOMPARE(src.valueAt(3, 3), 1.0);
-    QCOMPARE(src.img()->width(), 4);
-    src.copyFrom(nullptr);
-    QCOMPARE(src.valueAt(3, 3), 1.0);
 }
 
 void TestAnalyzed2DRes::textVvvCsv()

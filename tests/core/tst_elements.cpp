@@ -68,21 +68,6 @@ private slots:
         }
     }
 
-    void edgeNames()
-    {
-        QCOMPARE(edgeIndexOf("liii"), 3);
-        QCOMPARE(edgeIndexOf("LIII"), 3);
-        QCOMPARE(edgeIndexOf("L3"), 3);
-        QCOMPARE(edgeIndexOf("l2"), 2);
-        QCOMPARE(edgeIndexOf("LII"), 2);
-        QCOMPARE(edgeIndexOf("L1"), 1);
-        QCOMPARE(edgeIndexOf("Li"), 1);
-        QCOMPARE(edgeIndexOf("K"), 0);
-        QCOMPARE(edgeIndexOf("M1"), 0);
-        QCOMPARE(edgeIndexOf(""), 0);
-        for (int i = 0; i < 4; i++) QCOMPARE(edgeIndexOf(::edgeNames[i]), i);
-    }
-
     void resourceLines()
     {
         QFile f(":Victoreen1.txt");
@@ -149,21 +134,6 @@ private slots:
         }
     }
 
-    void edgeEnergyAccessor()
-    {
-        loadVictoreenTable();
-        QCOMPARE(edgeEnergyOf(29, 0), 8984.36029);
-        QCOMPARE(edgeEnergyOf(atomicNumberOf("U"), edgeIndexOf("L3")), 17158.0);
-        QCOMPARE(edgeEnergyOf(atomicNumberOf("cu"), 0), 0.0);  // -1
-        QCOMPARE(edgeEnergyOf(-1, 0), 0.0);
-        QCOMPARE(edgeEnergyOf(atomicNumberOf("D"), 0), 0.0);   // 110
-        QCOMPARE(edgeEnergyOf(atomicNumberOf("Fm"), 0), 0.0);  // 100, one past the table
-        QCOMPARE(edgeEnergyOf(99, 0), 0.0);
-        QCOMPARE(edgeEnergyOf(29, -1), 0.0);
-        QCOMPARE(edgeEnergyOf(29, 4), 0.0);  // the M1 slot is a wavelength
-        QCOMPARE(edgeEnergyOf(74, 4), 0.0);
-    }
-
     void blankShortAndExtraLines()
     {
         QTemporaryDir dir;
@@ -224,13 +194,6 @@ private slots:
         QCOMPARE(victoreenCount, 93);
     }
 
-    void units()
-    {
-        Units u;
-        QCOMPARE(u.D, 3.13553);
-        QVERIFY(QMetaObject::invokeMethod(&u, "setD", Q_ARG(double, 2.5)));
-        QCOMPARE(u.D, 2.5);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstElements)

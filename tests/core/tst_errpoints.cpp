@@ -100,12 +100,6 @@ private slots:
         QVERIFY(e.file.isEmpty());
     }
 
-    void programWideListStartsEmpty()
-    {
-        QVERIFY(!globalErrPoints.use);
-        QVERIFY(globalErrPoints.points.isEmpty());
-        QCOMPARE(globalErrPoints.width, 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstErrPoints)

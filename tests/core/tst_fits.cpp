@@ -60,26 +60,14 @@ class TestFits : public QObject
 {
     Q_OBJECT
 private slots:
-    void surfaceSmallCoordinates();
     void surfaceImageCoordinates();
     void surfaceMatchesIndependentLeastSquares();
-    void surfaceDuplicatePointsWeigh();
     void surfaceSkipsNonFinite();
-    void surfaceSumsSurviveSolve();
     void surfaceDegenerateFails();
     void polyExact();
     void polyResidual();
     void polyEachPointAndSingular();
 };
-
-void TestFits::surfaceSmallCoordinates()
-{
-    BPFit fit;
-    const double pts[9][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 1}, {1, 3}, {3, 2}, {4, 4}, {-1, 2}, {2, -3}};
-    for (auto& p : pts) fit.addPoint(p[0], p[1], quad(p[0], p[1]));
-    QVERIFY(fit.calc());
-    checkCoefficients(fit, {2, -1, 0.5, 3, -4, 7}, 1e-9);
-}
 
 void TestFits::surfaceImageCoordinates()
 {
@@ -134,26 +122,6 @@ void TestFits::surfaceMatchesIndependentLeastSquares()
     checkCoefficients(fit, referenceFit(pts), 1e-9);
 }
 
-void TestFits::surfaceDuplicatePointsWeigh()
-{
-    std::vector<P3> pts;
-    BPFit fit;
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 5; ++x) {
-            const P3 p{double(x), double(y), double((x * 7 + y * 3) % 5)};
-            pts.push_back(p);
-            fit.addPoint(p.x, p.y, p.z);
-        }
-    const P3 extra{2, 2, 40};
-    fit.addPoint(extra.x, extra.y, extra.z);
-    fit.addPoint(extra.x, extra.y, extra.z);
-    pts.push_back(extra);
-    pts.push_back(extra);
-    QCOMPARE(fit.n, 27.0);
-    QVERIFY(fit.solve());
-    checkCoefficients(fit, referenceFit(pts), 1e-9);
-}
-
 void TestFits::surfaceSkipsNonFinite()
 {
     BPFit clean, dirty;
@@ -173,24 +141,6 @@ void TestFits::surfaceSkipsNonFinite()
     QCOMPARE(dirty.a, clean.a);
     QCOMPARE(dirty.f, clean.f);
     QVERIFY(std::isfinite(dirty.d));
-}
-
-void TestFits::surfaceSumsSurviveSolve()
-{
-    BPFit fit;
-    for (int x = 0; x < 10; ++x) fit.addPoint(x, 3, quad(x, 3));
-    QVERIFY(!fit.solve());  // one row so far
-    const double n = fit.n, s = fit.sz;
-    QCOMPARE(fit.n, n);
-    QCOMPARE(fit.sz, s);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; x += 3) fit.addPoint(x, y, quad(x, y));
-    QVERIFY(fit.solve());
-    checkCoefficients(fit, {2, -1, 0.5, 3, -4, 7}, 1e-9);
-    fit.clear();
-    QCOMPARE(fit.n, 0.0);
-    QCOMPARE(fit.sx4, 0.0);
-    QCOMPARE(fit.a, 0.0);
 }
 
 void TestFits::surfaceDegenerateFails()

@@ -41,97 +41,11 @@ class TestMatrixUtil : public QObject
     Q_OBJECT
 
 private slots:
-    void storageHelpers();
-    void swappedRows();
-    void orderOne();
     void randomSystems();
     void factorsRebuildPermutedMatrix();
-    void tiesKeepEarlierRow();
     void singular();
     void nanDoesNotCrash();
-    void dumps();
 };
-
-void TestMatrixUtil::storageHelpers()
-{
-    Mat a(3);
-    MU::identity(3, a.m);
-    double x[3] = {1, -2, 5};
-    double y[3];
-    MU::multiplyVector(3, a.m, x, y);
-    QCOMPARE(y[0], 1.0);
-    QCOMPARE(y[1], -2.0);
-    QCOMPARE(y[2], 5.0);
-    QVERIFY(!MU::hasNaN(3, a.m));
-    a.m[2][1] = std::nan("");
-    QVERIFY(MU::hasNaN(3, a.m));
-    x[1] = std::nan("");
-    QVERIFY(MU::hasNaN(3, x));
-
-    Mat b(3);
-    MU::zeroMatrix(3, b.m);
-    QCOMPARE(b.m[1][2], 0.0);
-    MU::copyMatrix(3, a.m, b.m);
-    QVERIFY(std::isnan(b.m[2][1]));
-    QCOMPARE(b.m[2][2], 1.0);
-
-    int* p = MU::newIntVector(4);
-    MU::zeroIntVector(4, p);
-    QCOMPARE(p[3], 0);
-    MU::deleteIntVector(p);
-
-    double** m;
-    double* v;
-    MU::newMatrixAndVector(2, m, v);
-    MU::zeroVector(2, v);
-    QCOMPARE(v[1], 0.0);
-    MU::deleteMatrixAndVector(2, m, v);
-
-    // Null storage is tolerated.
-    MU::deleteMatrix(5, nullptr);
-    MU::deleteVector(nullptr);
-    MU::deleteIntVector(nullptr);
-    QVERIFY(MU::newMatrix(0) == nullptr);
-    QVERIFY(MU::newVector(-1) == nullptr);
-}
-
-void TestMatrixUtil::swappedRows()
-{
-    Mat a(2, {0, 1, 1, 0});
-    double b[2] = {2, 3};
-    double x[2];
-    int perm[2];
-    QVERIFY(MU::solveByLU(2, a.m, b, x, perm));
-    QCOMPARE(perm[0], 1);
-    QCOMPARE(perm[1], 0);
-    QCOMPARE(x[perm[0]], 3.0);
-    QCOMPARE(x[perm[1]], 2.0);
-
-    QVERIFY(MU::solve(2, a.m, b));
-    QCOMPARE(b[0], 3.0);
-    QCOMPARE(b[1], 2.0);
-}
-
-void TestMatrixUtil::orderOne()
-{
-    Mat a(1, {4});
-    Mat l(1), u(1);
-    int perm[1];
-    QVERIFY(MU::makeLU(1, a.m, l.m, u.m, perm));
-    QCOMPARE(perm[0], 0);
-    QCOMPARE(l.m[0][0], 1.0);
-    QCOMPARE(u.m[0][0], 4.0);
-    const double b[1] = {10};
-    double y[1], x[1];
-    QVERIFY(MU::solveLV(1, l.m, b, y, perm));
-    QCOMPARE(y[0], 10.0);
-    QVERIFY(MU::solveUV(1, u.m, y, x, perm));
-    QCOMPARE(x[0], 2.5);
-
-    // Order 0: nothing to do, success.
-    QVERIFY(MU::makeLU(0, nullptr, nullptr, nullptr, nullptr));
-    QVERIFY(MU::solve(0, nullptr, nullptr));
-}
 
 void TestMatrixUtil::randomSystems()
 {
@@ -196,23 +110,6 @@ void TestMatrixUtil::factorsRebuildPermutedMatrix()
     }
 }
 
-void TestMatrixUtil::tiesKeepEarlierRow()
-{
-    Mat a(3, {1, 2, 0, -1, 3, 1, 0.5, 1, 4});
-    Mat l(3), u(3);
-    int perm[3];
-    QVERIFY(MU::makeLU(3, a.m, l.m, u.m, perm));
-    QCOMPARE(perm[0], 0);
-    // Column 1 after elimination: row 1 has 5, row 2 has 0: row 1 next.
-    QCOMPARE(perm[1], 1);
-    QCOMPARE(perm[2], 2);
-
-    // A later equal value does not displace the earlier row in column 1.
-    Mat b(3, {4, 0, 0, 0, -2, 1, 0, 2, 3});
-    QVERIFY(MU::makeLU(3, b.m, l.m, u.m, perm));
-    QCOMPARE(perm[1], 1);
-}
-
 void TestMatrixUtil::singular()
 {
     Mat a(3, {1, 2, 3, 2, 1, 0, 1, 2, 3});
@@ -249,21 +146,6 @@ void TestMatrixUtil::nanDoesNotCrash()
     double b[2] = {1, 1};
     MU::solve(2, a.m, b);
     QVERIFY(MU::hasNaN(2, b));
-}
-
-void TestMatrixUtil::dumps()
-{
-    Mat a(2, {1, 2.5, -3, 4});
-    int perm[2] = {1, 0};
-    QTest::ignoreMessage(QtDebugMsg, "# A = \n# 1 2.5 \n# -3 4 ");
-    MU::dumpMatrix(2, "A", a.m);
-    QTest::ignoreMessage(QtDebugMsg, "# PA = \n# -3 4 \n# 1 2.5 ");
-    MU::dumpPermutedMatrix(2, "PA", a.m, perm);
-    const double v[3] = {0.5, 1e-7, 2};
-    QTest::ignoreMessage(QtDebugMsg, "# v = \n# 0.5 1e-07 2 ");
-    MU::dumpVector(3, "v", v);
-    QTest::ignoreMessage(QtDebugMsg, "# p = \n# 1 0 ");
-    MU::dumpIntVector(2, "p", perm);
 }
 
 QTEST_GUILESS_MAIN(TestMatrixUtil)

@@ -37,39 +37,12 @@ class TestSpectrum : public QObject
     Q_OBJECT
 
 private slots:
-    void initialAndCleared();
     void runningExtremes();
     void valueAgainstBruteForce();
     void smallAndDegenerate();
-    void shiftRule();
     void smoothing();
     void smoothingBounds();
-    void copiesAreIndependent();
 };
-
-void TestSpectrum::initialAndCleared()
-{
-    Spectrum s;
-    QVERIFY(s.kind);
-    QCOMPARE(s.minX, 1e300);
-    QCOMPARE(s.maxX, -1e300);
-    QCOMPARE(s.minYIndex, -1879048193);
-    QCOMPARE(s.maxYIndex, 1879048193);
-    QVERIFY(!s.xShiftOn);
-
-    s.append(1, 2);
-    s.append(3, 4);
-    s.smooth(1);
-    s.clear();
-    QVERIFY(s.isEmpty());
-    QCOMPARE(s.minX, 1e300);
-    QCOMPARE(s.minY, 1e300);
-    QCOMPARE(s.maxX, -1e300);
-    QCOMPARE(s.maxY, -1e300);
-    QCOMPARE(s.minYIndex, qint32(0x8FFFFFFF));
-    QCOMPARE(s.maxYIndex, qint32(0x70000001));
-    QCOMPARE(s.smoothed.size(), 2);  // clearing leaves the smoothed values
-}
 
 void TestSpectrum::runningExtremes()
 {
@@ -167,19 +140,6 @@ void TestSpectrum::smallAndDegenerate()
     QVERIFY(std::isnan(in.y(std::nan(""))));
 }
 
-void TestSpectrum::shiftRule()
-{
-    Spectrum s = make({10, 20, 30}, {1, 2, 4});
-    s.xShiftOn = true;
-    s.xShift = 5;
-    QCOMPARE(s.xAt(0), 5.0);
-    QCOMPARE(s.y(15.0), 2.0);
-    QCOMPARE(s.y(20.0), 3.0);
-    QCOMPARE(s.y(0.0), 0.5);
-    s.xShiftOn = false;
-    QCOMPARE(s.y(20.0), 2.0);
-}
-
 void TestSpectrum::smoothing()
 {
     Spectrum s = make({0, 1, 2, 3, 4}, {1, 2, 3, 4, 5});
@@ -229,31 +189,6 @@ void TestSpectrum::smoothingBounds()
     QCOMPARE(s.smoothedY(4.5), 0.0);
     Spectrum fresh = make({0, 1}, {1, 1});
     QCOMPARE(fresh.smoothedY(0.5), 0.0);
-}
-
-void TestSpectrum::copiesAreIndependent()
-{
-    Spectrum a = make({0, 1}, {2, 3});
-    a.kind = false;
-    a.spare = 4.5;
-    a.xShiftOn = true;
-    a.xShift = 0.25;
-    a.smooth(0);
-    Spectrum b(a);
-    Spectrum c;
-    c = a;
-    a.append(2, 100);
-    a.smoothed[0] = -1;
-    for (const Spectrum* p : {&b, &c}) {
-        QCOMPARE(p->size(), 2);
-        QCOMPARE(p->maxY, 3.0);
-        QCOMPARE(p->maxYIndex, 1);
-        QCOMPARE(p->smoothed[0], 2.0);
-        QVERIFY(!p->kind);
-        QCOMPARE(p->spare, 4.5);
-        QVERIFY(p->xShiftOn);
-        QCOMPARE(p->xShift, 0.25);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestSpectrum)

@@ -10,18 +10,11 @@ class TestStringUtil : public QObject
 private slots:
     void nextItemBlankAndWords();
     void nextItemQuotes();
-    void nextItemWhiteSpaceMatchesRegex();
-    void nextItemOutAliasesLine();
     void commentRules();
     void continuation();
     void keysAndItems();
-    void fieldAfterKeyAbsent();
     void thousands_data();
     void thousands();
-    void blanksAndPadding();
-    void csvFields();
-    void quotingHelpers();
-    void numberTexts();
 };
 
 void TestStringUtil::nextItemBlankAndWords()
@@ -75,31 +68,6 @@ void TestStringUtil::nextItemQuotes()
                          "In a line [ ab\"] item is started from not quote but ended by quote");
     QCOMPARE(nextItem(" ab\"", item), QString());
     QCOMPARE(item, QString("ab\""));
-}
-
-void TestStringUtil::nextItemWhiteSpaceMatchesRegex()
-{
-    // Every BMP character splits items exactly when "\s" matches it.
-    const QRegularExpression ws("\\s");
-    for (int u = 1; u < 0x10000; ++u) {
-        const QChar c(u);
-        if (c == QLatin1Char('"') || c.isSurrogate()) continue;
-        const QString line = QString("a") + c + "b";
-        QString item;
-        const QString rest = nextItem(line, item);
-        const bool split = item == "a";
-        if (split != ws.match(QString(c)).hasMatch())
-            QFAIL(qPrintable(QString("character U+%1 disagrees").arg(u, 4, 16, QLatin1Char('0'))));
-        if (split) QCOMPARE(rest, QString(c) + "b");
-    }
-}
-
-void TestStringUtil::nextItemOutAliasesLine()
-{
-    QString s = "first second";
-    const QString rest = nextItem(s, s);
-    QCOMPARE(rest, QString(" second"));
-    QCOMPARE(s, QString("first"));
 }
 
 void TestStringUtil::commentRules()
@@ -177,18 +145,6 @@ void TestStringUtil::keysAndItems()
     QCOMPARE(items.size(), 3);
 }
 
-void TestStringUtil::fieldAfterKeyAbsent()
-{
-    QString field = "old";
-    QCOMPARE(fieldAfterKey("a=1;;b=;;2;c=3", "b=", field, ';'), QString(";c=3"));
-    QCOMPARE(field, QString("2"));
-    QCOMPARE(fieldAfterKey("w:  640", "w:", field, ' '), QString());
-    QCOMPARE(field, QString("640"));
-    // An absent key must not read from the line's start.
-    QCOMPARE(fieldAfterKey("xyz 1 2", "k:", field, ' '), QString());
-    QCOMPARE(field, QString());
-}
-
 void TestStringUtil::thousands_data()
 {
     QTest::addColumn<QString>("in");
@@ -211,80 +167,6 @@ void TestStringUtil::thousands()
     QFETCH(QString, in);
     QFETCH(QString, out);
     QCOMPARE(withThousandsSeparators(in), out);
-}
-
-void TestStringUtil::blanksAndPadding()
-{
-    QCOMPARE(blanks(0), QString());
-    QCOMPARE(blanks(-5), QString());
-    QCOMPARE(blanks(7), QString(7, ' '));
-    QCOMPARE(blanks(101), QString(101, ' '));
-    QCOMPARE(blanks(200), QString(101, ' '));
-    QCOMPARE(padRight("ab", 5), QString("ab   "));
-    QCOMPARE(padRight("abcdef", 5), QString("abcdef"));
-    QCOMPARE(padRight("", -3), QString());
-
-    QCOMPARE(trimBlanks(" \t a b \n"), QString("a b"));
-    QCOMPARE(trimBlanks("   "), QString("   "));
-    QCOMPARE(joinQuoted({"a b", "c"}), QString("\"a b\" \"c\""));
-}
-
-void TestStringUtil::csvFields()
-{
-    QString field;
-    QCOMPARE(nextCsvField(",b", field), QString("b"));
-    QCOMPARE(field, QString());
-    QCOMPARE(nextCsvField("a,b,c", field), QString("b,c"));
-    QCOMPARE(field, QString("a"));
-    QCOMPARE(nextCsvField("abc", field), QString());
-    QCOMPARE(field, QString("abc"));
-    QCOMPARE(nextCsvField("\"x,\"\"y\"\"\" junk,rest", field), QString("rest"));
-    QCOMPARE(field, QString("x,\"y\""));
-    QCOMPARE(nextCsvField("\"last\"", field), QString());
-    QCOMPARE(field, QString("last"));
-    QCOMPARE(nextCsvField("\"open, end", field), QString());
-    QCOMPARE(field, QString("open, end"));
-
-    QCOMPARE(nextCsvFieldLoose("a\"b,c\"d,e", field), QString("e"));
-    QCOMPARE(field, QString("ab,cd"));
-    QCOMPARE(nextCsvFieldLoose("\"\"\"\",x", field), QString("x"));
-    QCOMPARE(field, QString());
-    QCOMPARE(nextCsvFieldLoose("plain", field), QString());
-    QCOMPARE(field, QString("plain"));
-
-    // A quoted field reads back as written.
-    for (const QString& t : {QString("a,b"), QString("say \"hi\""), QString("plain"), QString()}) {
-        QCOMPARE(nextCsvField(csvQuote(t) + ",next", field), QString("next"));
-        QCOMPARE(field, t);
-    }
-}
-
-void TestStringUtil::quotingHelpers()
-{
-    QCOMPARE(csvQuote("plain"), QString("plain"));
-    QCOMPARE(csvQuote("a,b"), QString("\"a,b\""));
-    QCOMPARE(csvQuote("a\"b"), QString("\"a\"\"b\""));
-    QCOMPARE(escapeQuotes("a\"b\""), QString("a\\\"b\\\""));
-    QCOMPARE(quoted("a\"b"), QString("\"a\\\"b\""));
-    QCOMPARE(commaQuoted("x"), QString(",\"x\""));
-}
-
-void TestStringUtil::numberTexts()
-{
-    for (const char* s : {"12", " -3 ", "+4", ".5", "-1.25", "3.", "-", "+", ".", "0"})
-        QVERIFY2(isNumberText(s), s);
-    for (const char* s : {"", "  ", "1.2.3", "1e5", "--1", "1-", "a", "1 2", "..", "-.5."})
-        QVERIFY2(!isNumberText(s), s);
-    // Digits above code 127 count (Arabic-Indic digits).
-    QVERIFY(isNumberText(QString::fromUtf8("\xd9\xa1\xd9\xa2")));
-    QVERIFY(isDigitsText(QString::fromUtf8("1\xd9\xa2")));
-
-    for (const char* s : {"12", "-3", "+", "-", " 7 "}) QVERIFY2(isIntegerText(s), s);
-    for (const char* s : {"", "1.0", ".", "1a", "1 2"}) QVERIFY2(!isIntegerText(s), s);
-
-    QVERIFY(isDigitsText(" 0123 "));
-    QVERIFY(!isDigitsText("-1"));
-    QVERIFY(!isDigitsText(""));
 }
 
 QTEST_GUILESS_MAIN(TestStringUtil)
