@@ -32,7 +32,18 @@ void installAnalysisOnBody()
     h.setupSumUp = [](Body& body) { analysisOf(body)->setupSumUp(); };
     h.setupFourier = [](Body& body) {
         Body* b = &body;
-        QObject::connect(body.ExecFourierA, &QPushButton::clicked, &body, [b] { execFourierA(*b); });
+        QObject::connect(body.ExecFourierA, &QPushButton::clicked, &body, [b] {
+            // The walk runs on this thread: the panel's progress field is
+            // repainted directly, no events are taken meanwhile.
+            Analyzer* panel = AnalysisOnBody::of(*b) ? AnalysisOnBody::of(*b)->analyzer() : nullptr;
+            execFourierA(*b, [panel](double p) {
+                if (panel) {
+                    panel->setProgress(p);
+                    panel->Progress->repaint();
+                }
+                return true;
+            });
+        });
     };
     h.selectedMap = [](const Body& body) -> Analyzed2DRes* {
         const AnalysisOnBody* a = AnalysisOnBody::of(body);

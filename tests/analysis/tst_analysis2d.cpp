@@ -8,7 +8,6 @@
 #include "analysis/Analysis2DRecord.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
-#include "analysis/BlockFourier.h"
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
@@ -132,7 +131,6 @@ private slots:
     void runWithoutAnalysisCompletesAtOnce();
     void secondPressStopsAndLateAnswersAreDropped();
     void bodyDestroyedMidRun();
-    void fourierBinsAgainstDirectTransform();
 
 private:
     QTemporaryDir dir;
@@ -384,46 +382,6 @@ void TestAnalysis2D::ratioMapFollowsTheFormula()
     untouched.setCond(full);
     computeRatioMap(dMut, noData, untouched);
     QCOMPARE(untouched.dataMax, -1e300);
-}
-
-void TestAnalysis2D::fourierBinsAgainstDirectTransform()
-{
-    Body b;
-    load(b);
-    const int n = b.i1Images.size();
-    AnalyzeCond grid;
-    grid.set(SW, SH, 0, 0, 0, 0, SW, SH, -1, -1);
-    const auto raw = [&b](int x, int y, int dx, int dy) { return b.makeRawSpectrum(x, y, dx, dy); };
-    for (int k : {0, 1, 7, n - 1}) {
-        double saa = 0, sbb = 0, sab = 0;
-        for (int r = 0; r < SH; ++r) {
-            for (int c = 0; c < SW; ++c) {
-                const double a = double(float(i1Pixel(8850, c, r)));
-                double re = 0, im = 0;
-                for (int j = 0; j < n; ++j) {
-                    const double v = double(float(i1Pixel(8850 + 2.0 * j, c, r)));
-                    re += v * std::cos(2 * M_PI * j * k / n);
-                    im -= v * std::sin(2 * M_PI * j * k / n);
-                }
-                const double m = std::hypot(re, im);
-                saa += a * a;
-                sbb += m * m;
-                sab += a * m;
-            }
-        }
-        const FourierBinRes got = fourierBin(grid, *b.i1Images[0], raw, b.fft, n, k);
-        QVERIFY(std::abs(got.saa - saa) <= 1e-9 * saa);
-        QVERIFY2(std::abs(got.sbb - sbb) <= 1e-6 * sbb, qPrintable(QString("%1 %2 %3").arg(k).arg(got.sbb).arg(sbb)));
-        QVERIFY(std::abs(got.sab - sab) <= 1e-6 * std::abs(sab) + 1e-9);
-        QVERIFY(std::abs(got.similarity() - sab / std::sqrt(saa * sbb)) < 1e-6);
-    }
-    // Out of range bins and empty sums give zeros, not NaN.
-    QCOMPARE(fourierBin(grid, *b.i1Images[0], raw, b.fft, n, n).similarity(), 0.0);
-    QCOMPARE(FourierBinRes().similarity(), 0.0);
-    // The button runs over the whole stack; without images it does nothing.
-    QTest::mouseClick(b.ExecFourierA, Qt::LeftButton);
-    Body empty;
-    QTest::mouseClick(empty.ExecFourierA, Qt::LeftButton);
 }
 
 QTEST_MAIN(TestAnalysis2D)
