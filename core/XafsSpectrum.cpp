@@ -1,11 +1,13 @@
 #include "XafsSpectrum.h"
 
+#include "DebugOnce.h"
 #include "PhysConst.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -92,6 +94,15 @@ private:
     const bool sweep;
     int hint = 0;
 };
+
+DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line has too few points to fit: "
+                    "spectrum flagged noisy, jump 0");
+DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
+                     "spectrum flagged out of range, jump 0");
+DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0 or not a "
+                 "number: no shift searched, 0 returned");
+DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
+                       "no shift searched, 0 returned");
 
 }  // namespace
 
@@ -195,9 +206,11 @@ void XafsSpectrum::calc(int lineType)
     const double guess = xAt(guessIndex);
 
     midx = guess;
-    fitPrePost(guess, lineType);
+    const bool fitted = fitPrePost(guess, lineType);
     fraction = 0.5;
-    midx = energyAtFraction(0.5);
+    double crossing = guess;
+    const bool crossed = crossingAt(0.5, crossing);
+    midx = crossing;
     dMut = post.value(midx) - pre.value(midx);
 
     Spectrum* curves[4] = {&normalizedCurve, &doubleNormalizedPreBaseCurve, &postBaseCurve,
@@ -220,19 +233,31 @@ void XafsSpectrum::calc(int lineType)
 
     outOfRange = false;
     noisy = false;
-    if (!suggest.useWindow)
-        return;
-    const bool noiseTest = pre.sigma * suggest.noiseFactor > dMut
-                           && post.sigma * suggest.noiseFactor > dMut;
-    if (lo <= midx && midx <= hi) {
-        if (noiseTest) {
-            noisy = true;
+    if (suggest.useWindow) {
+        const bool noiseTest = pre.sigma * suggest.noiseFactor > dMut
+                               && post.sigma * suggest.noiseFactor > dMut;
+        // Without a crossing midx is the first guess, which the window itself
+        // chose: no evidence of an edge inside it.
+        if (crossed && lo <= midx && midx <= hi) {
+            if (noiseTest) {
+                noisy = true;
+                midx = suggest.edgeEnergy;
+                dMut = 0;
+            }
+        } else {
+            if (!crossed)
+                noCrossing();
+            outOfRange = true;
+            noisy = noiseTest;
             midx = suggest.edgeEnergy;
             dMut = 0;
         }
-    } else {
-        outOfRange = true;
-        noisy = noiseTest;
+    }
+    // A line fitted to no points reads 0 (or a single value), and the jump
+    // would be the whole absorption level.
+    if (!fitted) {
+        noLineFit();
+        noisy = true;
         midx = suggest.edgeEnergy;
         dMut = 0;
     }
@@ -270,10 +295,17 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
 // steepest-rise guess.
 double XafsSpectrum::energyAtFraction(double f) const
 {
+    double E = midx;
+    crossingAt(f, E);
+    return E;
+}
+
+bool XafsSpectrum::crossingAt(double f, double& result) const
+{
     const int N = points.size();
     if (smoothed.size() != N) {
         qDebug() << "XafsSpectrum::energyAtFraction: spectrum not smoothed";
-        return midx;
+        return false;
     }
     LineSweep preAt(pre), postAt(post);
     auto target = [&](double E) { return f * postAt(E) + (1 - f) * preAt(E); };
@@ -304,7 +336,7 @@ double XafsSpectrum::energyAtFraction(double f) const
         }
     }
     if (kBest == 0)
-        return midx;
+        return false;
 
     const double E[3] = {pointX(*this, kBest - 1), pointX(*this, kBest), pointX(*this, kBest + 1)};
     double dv[3];
@@ -324,7 +356,8 @@ double XafsSpectrum::energyAtFraction(double f) const
         sum += z;
         ++count;
     }
-    return count > 0 ? sum / count : E[1];
+    result = count > 0 ? sum / count : E[1];
+    return true;
 }
 
 double XafsSpectrum::doubleNormalizedPreBase(double E) const
@@ -377,10 +410,14 @@ double XafsSpectrum::findEnergyShift(const XafsSpectrum& reference, double range
 {
     // A step that is zero (an empty form field), negative or not finite would
     // never finish the scan or the refinement; an endless range has no shift.
-    if (!(step > 0) || !(minStep > 0) || !std::isfinite(step) || !std::isfinite(range))
+    if (!(step > 0) || !(minStep > 0) || !std::isfinite(step) || !std::isfinite(range)) {
+        noStep();
         return 0.0;
-    if (step < minStep)
+    }
+    if (step < minStep) {
+        stepBelowMin();
         return 0.0;
+    }
     const double centre = midx - reference.midx;
     const bool rising = strictlyRising(reference.doubleNormalizedPreBaseCurve);
     double best = -1e300;
@@ -418,6 +455,46 @@ void takePoints(Spectrum& to, const Spectrum& from)
     to.maxY = from.maxY;
     to.minYIndex = from.minYIndex;
     to.maxYIndex = from.maxYIndex;
+}
+
+// One line of a spectrum file: the energy and up to three values (mu, I0, I).
+struct FileRow {
+    double E;
+    double v[3];
+};
+
+// The normalisation needs ascending energies; scans recorded downwards, swapped
+// neighbours and repeated energies are put right here. Rows are sorted stably
+// and rows of equal energy averaged. Rows already strictly ascending (the
+// usual case) are left exactly as read. Returns false when nothing changed.
+bool ascendingRows(QVector<FileRow>& rows, const QString& file)
+{
+    const int n = rows.size();
+    bool ascending = true;
+    for (int i = 1; i < n && ascending; ++i)
+        ascending = rows[i].E > rows[i - 1].E;
+    if (ascending)
+        return false;
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const FileRow& a, const FileRow& b) { return a.E < b.E; });
+    int out = 0;
+    for (int i = 0; i < n;) {
+        int j = i + 1;
+        FileRow sum = rows[i];
+        while (j < n && rows[j].E == rows[i].E) {
+            for (int c = 0; c < 3; ++c)
+                sum.v[c] += rows[j].v[c];
+            ++j;
+        }
+        for (int c = 0; c < 3; ++c)
+            sum.v[c] /= (j - i);
+        rows[out++] = sum;
+        i = j;
+    }
+    qDebug().noquote() << "Spectrum file" << file << "not in ascending energy: sorted,"
+                       << n - out << "points of repeated energy averaged";
+    rows.resize(out);
+    return true;
 }
 
 }  // namespace
@@ -471,7 +548,7 @@ bool XafsSpectrum::read9809(const QString& file)
         return false;
     }
     QTextStream in(&f);
-    Spectrum mu, i0, i1;
+    QVector<FileRow> rows;
     double D = PhysConst::defaultD;
     bool header = true;
     while (!in.atEnd()) {
@@ -498,9 +575,14 @@ bool XafsSpectrum::read9809(const QString& file)
         const double m = (I0 * I > 0) ? std::log(I0 / I) : 1.0;
         if (!std::isfinite(E) || !std::isfinite(m))
             continue;
-        mu.append(E, m);
-        i0.append(E, I0);
-        i1.append(E, I);
+        rows.append(FileRow{E, {m, I0, I}});
+    }
+    ascendingRows(rows, file);
+    Spectrum mu, i0, i1;
+    for (const FileRow& r : qAsConst(rows)) {
+        mu.append(r.E, r.v[0]);
+        i0.append(r.E, r.v[1]);
+        i1.append(r.E, r.v[2]);
     }
     takePoints(*this, mu);
     i0Curve = i0;
@@ -516,7 +598,7 @@ bool XafsSpectrum::readMuT(const QString& file)
         return false;
     }
     QTextStream in(&f);
-    Spectrum mu;
+    QVector<FileRow> rows;
     while (!in.atEnd()) {
         const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
         if (items.size() <= 1 || items[0].startsWith(QLatin1Char('#')))
@@ -525,12 +607,17 @@ bool XafsSpectrum::readMuT(const QString& file)
         const double m = items[1].toDouble();
         if (!std::isfinite(E) || !std::isfinite(m))
             continue;
-        mu.append(E, m);
+        rows.append(FileRow{E, {m, 0, 0}});
     }
-    if (mu.points.isEmpty()) {
+    if (rows.isEmpty()) {
         qDebug().noquote() << "No spectrum points in" << file;
         return false;
     }
+    ascendingRows(rows, file);
+    Spectrum mu;
+    mu.points.reserve(rows.size());
+    for (const FileRow& r : qAsConst(rows))
+        mu.append(r.E, r.v[0]);
     takePoints(*this, mu);
     // Intensities of an earlier angle file do not belong to this spectrum.
     i0Curve = Spectrum();

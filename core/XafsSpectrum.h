@@ -35,7 +35,8 @@ public:
     double findEnergyShift(const XafsSpectrum& reference, double range, double step,
                            double minStep) const;
 
-    // Spectrum files. A failed read keeps the spectrum held before.
+    // Spectrum files. A failed read keeps the spectrum held before. Points
+    // come out in ascending energy, those of equal energy averaged.
     bool load(const QString& file);
     bool loadAndCalc(const QString& file);
     static bool isFile9809(const QString& file);
@@ -62,12 +63,14 @@ public:
     Spectrum doubleNormalizedPreBaseCurve;   // (mu - pre) / (post - pre)
     double energyOffset = 0;
     bool outOfRange = false;
-    bool noisy = false;
+    bool noisy = false;   // also set when a background line could not be fitted
     double midx = 0;      // E0 (eV)
     double dMut = 0;      // post(E0) - pre(E0)
     double fraction = 0.5;  // fraction between the lines at which midx was found
 
 private:
+    // The refined crossing at fraction f; false when no point qualifies.
+    bool crossingAt(double f, double& E) const;
     double correlationWith(double shift, const XafsSpectrum& reference,
                            bool referenceRising) const;
 };
