@@ -8,6 +8,7 @@
 #include <QTextStream>
 
 ErrPoints globalErrPoints;
+std::atomic<bool> errPointsMaskOn{true};
 
 bool ErrPoints::read(const QString& fileName, bool append)
 {

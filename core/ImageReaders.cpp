@@ -194,7 +194,7 @@ bool TiffData::readTiff(const QString& fileName)
     exposureMs = 1000.0 * exifExposureSeconds(tif.get(), 0.1);
     tif.reset();
 
-    if (errPs->use) fixErrPoints();
+    if (errPs->repairs()) fixErrPoints();
     makeQImage();
     return true;
 }
@@ -290,7 +290,7 @@ bool TiffData::readImg(const QString& fileName)
     }
     f.close();
 
-    if (errPs->use) fixErrPoints();
+    if (errPs->repairs()) fixErrPoints();
     makeQImage();
     return true;
 }

@@ -59,7 +59,7 @@ public:
     TiffData& operator=(const TiffData&) = delete;
 
     // Reads a TIFF, IM or text image, chosen by the first bytes of the file,
-    // repairs the pixels of errList when errList.use is set (TIFF and IM) and
+    // repairs the pixels of errList when errList.repairs() (TIFF and IM) and
     // builds the display image. The frame keeps its own copy of the list, so
     // the caller's may change or go away afterwards. On failure writes a debug
     // line, returns false and leaves the frame as it was.

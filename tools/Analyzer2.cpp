@@ -30,6 +30,9 @@ bool Analyzer2::setupErrPoints(const Cfg& cfg)
 {
     connect(this, &Analyzer2::useErrPMaskToggled, this, &Analyzer2::applyUseErrPMask,
             Qt::UniqueConnection);
+    // The box starts checked; the switch follows it from here on, whatever
+    // becomes of the program-wide list.
+    errPointsMaskOn = UseErrPMask->isChecked();
     const int at = cfg.upKeys.indexOf(QStringLiteral("ERRPOINTS"));
     if (at < 0 || !errPoints) return false;
     if (!errPoints->read(cfg.upValues.at(at), false)) {
@@ -82,4 +85,5 @@ bool Analyzer2::darkCheck()
 void Analyzer2::applyUseErrPMask(bool f)
 {
     if (errPoints) errPoints->use = f;
+    errPointsMaskOn = f;
 }

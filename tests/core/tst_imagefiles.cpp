@@ -418,43 +418,6 @@ private slots:
         QCOMPARE(s.pixelValue(2, 1), 0.0);
     }
 
-    void repairFollowsTheLoadedList()
-    {
-        const uint32_t w = 4, h = 4;
-        std::vector<uint16_t> v(16);
-        for (int i = 0; i < 16; ++i) v[size_t(i)] = uint16_t(100 + 10 * i);
-        const uint16_t repaired = uint16_t((v[1] + v[4] + v[5]) / 3);
-        QVERIFY(writeTiff(path("r.tif"), w, h, v));
-        std::vector<uint32_t> v32(v.begin(), v.end());
-        QVERIFY(writeFile(path("r.img"), imFile(w, h, 0, 0, "", 2, v32)));
-
-        ErrPoints on;
-        on.points = {QPoint(0, 0)};
-        on.use = true;
-        ErrPoints off = on;
-        off.use = false;
-        for (const QString& name : {path("r.tif"), path("r.img")}) {
-            // The program-wide switch does not decide for a load that brings its list.
-            globalErrPoints = on;
-            TiffData a;
-            QVERIFY(a.load(name, off));
-            QCOMPARE(a.pixelValue(0, 0), double(v[0]));
-            globalErrPoints = off;
-            TiffData b;
-            QVERIFY(b.load(name, on));
-            QCOMPARE(b.pixelValue(0, 0), double(repaired));
-            // The frame keeps its own copy of the list.
-            QVERIFY(b.errPs != &on);
-            QCOMPARE(b.errPs->points, on.points);
-            // Without a list the program-wide one applies.
-            globalErrPoints = on;
-            TiffData c;
-            QVERIFY(c.load(name));
-            QCOMPARE(c.pixelValue(0, 0), double(repaired));
-        }
-        globalErrPoints = ErrPoints();
-    }
-
     void damagedInput_data()
     {
         QTest::addColumn<QByteArray>("bytes");
