@@ -2,6 +2,7 @@
 
 #include "analysis/AElemsConds.h"
 #include "analysis/AnalyzeProc.h"
+#include "analysis/EdgeShift.h"
 #include "analysis/ElemCtrl.h"
 #include "analysis/ElemList.h"
 #include "analysis/FieldText.h"
@@ -109,9 +110,9 @@ Analyzer::Analyzer(QWidget* parent)
     DEdgeCWSelectBox->setEnabled(true);
     connect(DEdgeCompWith, &QRadioButton::toggled, this, &Analyzer::toggledDEdgeCompWith);
 
-    cwRangeEV = numberOf(DEdgeCWFullRangeEV);
-    cwInitDEeV = numberOf(DEdgeCWInitDEeV);
-    cwMinDEeV = numberOf(DEdgeCWMinDEeV);
+    takeDEdgeSearch();
+    for (QLineEdit* e : {DEdgeCWFullRangeEV, DEdgeCWInitDEeV, DEdgeCWMinDEeV})
+        connect(e, &QLineEdit::editingFinished, this, &Analyzer::takeDEdgeSearch);
     midRatio = numberOf(DEdgeMidRatio);
 
     auto* cwTargetGroup = new QButtonGroup(this);
@@ -193,9 +194,7 @@ void Analyzer::initAnalyzeSpectrum()
 {
     isMidPoint = DEdgeMidPoint->isChecked();
     midRatio = numberOf(DEdgeMidRatio);
-    cwRangeEV = numberOf(DEdgeCWFullRangeEV);
-    cwInitDEeV = numberOf(DEdgeCWInitDEeV);
-    cwMinDEeV = numberOf(DEdgeCWMinDEeV);
+    takeDEdgeSearch();
     raFactor = numberOf(RAFactor);
     raAtEV = numberOf(RAAtEV);
 }
@@ -427,7 +426,41 @@ void Analyzer::toggledCWFile(bool) {}
 void Analyzer::selectedNewDEdgeCWFile(QString fname)
 {
     qDebug() << "loading" << fname;
-    dEdgeRef.loadAndCalc(fname);
+    // Read into a copy: a file that gives no spectrum must not leave the
+    // selector naming it while the previous reference is used.
+    XafsSpectrum fresh = dEdgeRef;
+    if (fresh.loadAndCalc(fname) && !fresh.isEmpty()) {
+        dEdgeRef = fresh;
+        dEdgeRefFile = fname;
+        return;
+    }
+    qDebug().noquote() << "No spectrum in" << fname << "- the comparison keeps"
+                       << (dEdgeRefFile.isEmpty() ? QStringLiteral("its reference") : dEdgeRefFile);
+    DEdgeCWFileSelect->Selected->setText(dEdgeRefFile);
+}
+
+// The comparison search cannot scan with a step or minimum step that is not
+// above 0, nor refine when the step is below the minimum: such values are
+// refused and the fields show the values in use again.
+void Analyzer::takeDEdgeSearch()
+{
+    const double range = numberOf(DEdgeCWFullRangeEV);
+    const double step = numberOf(DEdgeCWInitDEeV);
+    const double minStep = numberOf(DEdgeCWMinDEeV);
+    const bool sound = std::isfinite(range) && range >= 0 && std::isfinite(step) && step > 0
+                       && minStep > 0 && step >= minStep
+                       && 0.5 * range / step <= EdgeShift::MaxTrialsPerPass / 2;
+    if (sound) {
+        cwRangeEV = range;
+        cwInitDEeV = step;
+        cwMinDEeV = minStep;
+        return;
+    }
+    qDebug() << "Edge comparison: range" << range << "step" << step << "min. step" << minStep
+             << "refused; kept" << cwRangeEV << cwInitDEeV << cwMinDEeV;
+    DEdgeCWFullRangeEV->setText(FieldText::text(cwRangeEV));
+    DEdgeCWInitDEeV->setText(FieldText::text(cwInitDEeV));
+    DEdgeCWMinDEeV->setText(FieldText::text(cwMinDEeV));
 }
 
 bool Analyzer::prepareDEdgeRef()

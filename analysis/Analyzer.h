@@ -83,6 +83,7 @@ public:
     EShiftMapDialog eShiftMapDialog1;
     EShiftMapDialog eShiftMapDialog2;
     XafsSpectrum dEdgeRef;
+    QString dEdgeRefFile;  // the file dEdgeRef was last read from
     bool isMidPoint = true;
     double midRatio = 0.5, cwRangeEV = 20, cwInitDEeV = 1, cwMinDEeV = 0.1;
 
@@ -149,6 +150,7 @@ private slots:
     void toggledDEdgeCompWith(bool f);
     void toggledCWFile(bool f);
     void selectedNewDEdgeCWFile(QString fname);
+    void takeDEdgeSearch();
     void takeLcfResult(LcfResult r, bool reportToRows);
     void takeElemsResult(ElemsResult r);
     void takeRaResult(RaResult r);
