@@ -66,30 +66,6 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList({"s.dat"}));
     }
 
-    void rawFilesHaveNoShift()
-    {
-        QTemporaryDir dir;
-        AnalyzeCond grid;
-        grid.set(20, 20, 3, 5, QRectF(2, 1, 11, 12), -1, -1);  // 7 x 11 blocks
-        const QString path = dir.filePath("raw.txt");
-        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::Raw, grid, [](int x, int y) {
-            PerPointSpectra::Block b;
-            b.shift = 99;
-            b.points = {QPointF(x, y * 1000.0)};
-            return b;
-        }));
-        const QList<QByteArray> lines = readAll(path).split('\n');
-        QCOMPARE(lines[0], QByteArray("# Corvenlith Save Raw Spectra 1.0"));
-        QCOMPARE(lines[1], QByteArray("# X-Range (x0, x1), steps : 2 13 2"));
-        QCOMPARE(lines[2], QByteArray("# Y-Range (y0, y1), steps : 1 13 1"));
-        QCOMPARE(lines[4], QByteArray("# Bin Half Width, Height  : 3 5"));
-        QCOMPARE(lines[5], QByteArray("# Step dX, dY             : 7 11"));
-        QCOMPARE(lines[7], QByteArray("5 6 5 6000"));
-        QCOMPARE(lines[8], QByteArray("12 6 12 6000"));
-        QCOMPARE(lines.size(), 10);  // two blocks and the final empty piece
-        QCOMPARE(lines[9], QByteArray());
-    }
-
     void clearedGridWritesOneEmptyBlock()
     {
         QTemporaryDir dir;

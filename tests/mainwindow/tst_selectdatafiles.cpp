@@ -32,41 +32,6 @@ const char* const pinkStyle = "background-color: rgb(255, 192, 192);";
 class TstSelectDataFiles : public QObject {
     Q_OBJECT
 private slots:
-    void form()
-    {
-        SelectDataFiles s;
-        QCOMPARE(s.objectName(), QString("SelectDataFiles"));
-        QCOMPARE(s.Select->text(), QString("Data Select"));
-        QVERIFY(s.LoadNewFiles->isChecked());
-        QVERIFY(!s.AddFiles->isChecked());
-        QCOMPARE(s.ExpTime->text(), QString("50"));
-        QCOMPARE(s.CutFirst->text(), QString("0"));
-        QCOMPARE(s.Skip->text(), QString("1"));
-        QCOMPARE(s.CutLast->text(), QString("0"));
-        QCOMPARE(s.Count->text(), QString("0"));
-        QCOMPARE(s.Selected->count(), 0);
-        QCOMPARE(s.EngOfFilesSetup->text(), QString("Setup"));
-        QCOMPARE(s.AdditionalSetup->text(), QString("Add. Setup"));
-        QVERIFY(s.ExpTime->toolTip().contains("exporsure eime"));
-        QCOMPARE(s.gridLayout->spacing(), 3);
-
-        SelectImgDialog* d = s.dataFileDialog();
-        QVERIFY(d->parent() == nullptr);
-        QCOMPARE(d->fileMode(), QFileDialog::ExistingFiles);
-        QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
-        QCOMPARE(d->nameFilters(), QStringList({"QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)",
-                                                "Any Files (* *.*)"}));
-        QVERIFY(s.eofSetup()->parent() == nullptr);
-
-        SelectDataFilesAdditionalSetup& a = s.additionalSetup();
-        QCOMPARE(a.windowTitle(), QString("Select Data Files Additional Setup"));
-        QVERIFY(a.ShowLatest->isChecked());
-        QVERIFY(a.IgnoreLiveFiles->isChecked());
-        QCOMPARE(a.IgnoreLiveFiles->text(), QString("Ignore  'Live' file"));
-        QVERIFY(a.UseErrPs->isChecked());
-        QCOMPARE(a.DarkArea->text(), QString("(-,-)-(-,-)"));
-    }
-
     void filesAreListedWithTheirEnergies()
     {
         SelectDataFiles s;
@@ -100,21 +65,6 @@ private slots:
         QCOMPARE(s.Selected->currentIndex(), 2);
         s.select(1);
         QCOMPARE(s.Selected->currentIndex(), 1);
-    }
-
-    void listFollowsOnlyWithShowLatest()
-    {
-        SelectDataFiles s;
-        for (int i = 0; i < 3; ++i)
-            s.addFile(QString("/f%1.tif").arg(i), i, 3);
-        QSignalSpy spy(&s, &SelectDataFiles::currentIndexChanged);
-        s.setShowLatest(false);
-        s.select(2);
-        QCOMPARE(spy.count(), 0);
-        s.setShowLatest(true);
-        s.select(1);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(0).toInt(), 1);
     }
 
     void selectionsAndClear()
@@ -152,96 +102,6 @@ private slots:
         QCOMPARE(s.additionalSetup().DarkArea->text(), QString("(10,20)-(16,23)"));
         s.additionalSetup().darkArea(QRectF(3.9, -0.5, 10, 10));
         QCOMPARE(s.additionalSetup().DarkArea->text(), QString("(3,0)-(13,9)"));
-    }
-
-    void energySetters()
-    {
-        SelectDataFiles s;
-        EOFSetup* e = s.eofSetup();
-        s.setEngCalcEnd(9500);
-        QCOMPARE(e->Delta->text(), QString("1.5"));
-        s.setEngCalcDelta(2);
-        QCOMPARE(e->End->text(), QString("10000"));
-        s.setEngCalcStart(8500.123456);
-        QCOMPARE(e->Start->text(), QString("8500.12"));
-        QCOMPARE(e->End->text(), QString("10500.1"));
-        s.setEngCalcNum(100);
-        QCOMPARE(e->NumOfPoints->text(), QString("100"));
-        QCOMPARE(e->Delta->text(), QString("19.9998"));  // (10500.1 - 8500.12) / 100
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
-        s.setEngCalcNum(0);
-        QCOMPARE(e->NumOfPoints->text(), QString("100"));
-        QCOMPARE(e->Delta->text(), QString("19.9998"));
-
-        s.setEngByNameRegExp("\\d+");
-        QCOMPARE(e->Pattern->text(), QString("\\d+"));
-        QCOMPARE(e->Factor->text(), QString("1"));
-        QCOMPARE(e->PatternList->count(), 10);
-        s.setEngByNameFactor(0.5);
-        QCOMPARE(e->Factor->text(), QString("0.5"));
-        QCOMPARE(s.addFile("/x12.tif", 0, 1), 6.0);
-
-        s.setDispUnit(2);
-        QCOMPARE(e->DisplayUnit->currentIndex(), 2);
-        s.setDispUnit(3);
-        QCOMPARE(e->DisplayUnit->currentIndex(), 2);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("No display unit"));
-        s.setDispUnit(-1);
-        QCOMPARE(e->DisplayUnit->currentIndex(), 2);
-    }
-
-    void modeSettersKeepAChoice()
-    {
-        SelectDataFiles s;
-        EOFSetup* e = s.eofSetup();
-        s.setEngByName(false);
-        QVERIFY(e->FromFileName->isChecked());
-        s.setEngByCalc(true);
-        QVERIFY(e->FromFileNum->isChecked() && !e->FromFileName->isChecked());
-        s.setEngByCalc(false);
-        QVERIFY(e->FromFileNum->isChecked());
-        s.setEvenInEng(true);
-        QVERIFY(e->EvenInEnergy->isChecked());
-        s.setEvenInEng(false);
-        QVERIFY(e->EvenInEnergy->isChecked());
-        s.setEvenInDeg(true);
-        QVERIFY(e->EvenInAngle->isChecked());
-    }
-
-    void referenceSetter()
-    {
-        QTemporaryDir dir;
-        SelectDataFiles s;
-        EOFSetup* e = s.eofSetup();
-        const QString ref = writeFile(dir, "ref.dat", "head\n14\n13\n");
-        QTest::ignoreMessage(QtDebugMsg, "reading simple");
-        s.setEngByRef(ref);
-        QVERIFY(e->FromRefFile->isChecked());
-        QCOMPARE(e->RefFilePath->text(), ref);
-        QCOMPARE(e->refEnergies().size(), 2);
-
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Can't open ref file"));
-        s.setEngByRef(dir.filePath("gone.dat"));
-        QCOMPARE(e->RefFilePath->text(), ref);
-
-        s.setEngByRef("");
-        QVERIFY(e->RefFilePath->text().isEmpty());
-        QVERIFY(e->FromRefFile->isChecked());
-        QCOMPARE(e->refEnergies().size(), 2);
-    }
-
-    void exposureField()
-    {
-        SelectDataFiles s;
-        s.setExpTimeMS(123.4567, false);
-        QCOMPARE(s.ExpTime->text(), QString("123.457"));
-        QCOMPARE(s.ExpTime->styleSheet(), QString(pinkStyle));
-        s.setExpTimeMS(50, true);
-        QCOMPARE(s.ExpTime->styleSheet(), QString(whiteStyle));
-        s.setSkip(3);
-        s.setCutF(1);
-        s.setCutL(2);
-        QCOMPARE(s.Skip->text() + s.CutFirst->text() + s.CutLast->text(), QString("312"));
     }
 
     void badPixelLists()

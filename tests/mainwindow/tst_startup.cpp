@@ -49,21 +49,6 @@ class TstStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void defaultsWithoutAnything()
-    {
-        Cfg c;
-        fill(c, {});
-        QCOMPARE(configFileName(c, QString()), QString());
-        QCOMPARE(configFileName(c, "/x/config.cfg"), QString("/x/config.cfg"));
-        const StartupOptions o = resolve(c);
-        QCOMPARE(o.dataRoot, QString("C:/Data"));
-        QCOMPARE(o.batchRoot, QString("C:/Data"));
-        QVERIFY(!o.showAnalyzer2Button);
-        QVERIFY(!o.english);
-        QVERIFY(o.batchFile.isEmpty());
-        QVERIFY(!o.execBatch);
-    }
-
     void configOptionChoice()
     {
         Cfg a;
@@ -109,22 +94,6 @@ private slots:
         QCOMPARE(o.batchRoot, QString("/cmd/batch"));
     }
 
-    void optionWithoutValueGivesEmpty()
-    {
-        Cfg a;
-        fill(a, {"-d"});
-        QCOMPARE(resolve(a).dataRoot, QString());
-        Cfg b;
-        fill(b, {"-d", "-x"});  // a value cannot begin with "-"
-        const StartupOptions o = resolve(b);
-        QCOMPARE(o.dataRoot, QString());
-        QVERIFY(o.execBatch);
-        Cfg c;
-        fill(c, {"-D", "/upper", "-E"});
-        QCOMPARE(resolve(c).dataRoot, QString("C:/Data"));
-        QVERIFY(!resolve(c).english);
-    }
-
     void configLineReplacesOption()
     {
         QTemporaryDir dir;
@@ -161,14 +130,6 @@ private slots:
         Cfg c;
         fill(c, args, f);
         QCOMPARE(resolve(c).showAnalyzer2Button, shown);
-    }
-
-    void analyzer2ButtonKeyDefaultsToCurrentFlag()
-    {
-        Cfg c;
-        fill(c, {});
-        QVERIFY(resolveStartupOptions(c, "", "", true).showAnalyzer2Button);
-        QVERIFY(!resolveStartupOptions(c, "", "", false).showAnalyzer2Button);
     }
 
     void batchOptions()
