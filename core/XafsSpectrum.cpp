@@ -649,5 +649,10 @@ bool XafsSpectrum::save(const QString& file, bool subtractOffset) const
             << (i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << yAt(i) << "\t"
             << pre.value(E) << "\t" << post.value(E) << "\n";
     }
-    return true;
+    // A full disk shows only at the flush; a cut-off spectrum is not a saved one.
+    out.flush();
+    f.close();
+    const bool ok = out.status() == QTextStream::Ok && f.error() == QFileDevice::NoError;
+    if (!ok) qDebug().noquote() << "Cannot write" << file;
+    return ok;
 }

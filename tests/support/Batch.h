@@ -1,0 +1,42 @@
+#ifndef SUPPORT_BATCH_H
+#define SUPPORT_BATCH_H
+
+#include "batch/BatchCtrl.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QtTest>
+
+// Scripts run through the batch window of a main window, as a user pastes them.
+namespace ts {
+
+inline QString logOf(const BatchCtrl* c) { return c->ui.BatchLogs->toPlainText(); }
+
+// Runs a script and waits until its log says it ended.
+inline bool runScript(BatchCtrl* c, const QString& script, int ms = 20000)
+{
+    c->clearLog();
+    c->ui.BatchCmds->setPlainText(script);
+    c->execBatchSlot();
+    QElapsedTimer t;
+    t.start();
+    while (!logOf(c).contains("\nend")) {
+        if (t.elapsed() > ms) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// The ids a finishBatchExec spy saw, in order.
+inline QList<int> idsOf(const QSignalSpy& s)
+{
+    QList<int> ids;
+    for (const QList<QVariant>& a : s) ids << a.at(0).toInt();
+    return ids;
+}
+
+}  // namespace ts
+
+#endif
