@@ -32,6 +32,21 @@ double valueAt(const Spectrum& s, double x, YOf yOf)
 
 }  // namespace
 
+double SpectrumSweep::y(double x)
+{
+    const int n = s.points.size();
+    // Ends, single points and x that are not numbers: as the search does.
+    if (n < 2 || !(s.xAt(0) < x) || !(x < s.xAt(n - 1))) return s.y(x);
+    if (s.xAt(lo) > x) {
+        // Backwards: searched, and the sweep starts over.
+        lo = 0;
+        return s.y(x);
+    }
+    // Ends before n - 1: x lies below the last point.
+    while (s.xAt(lo + 1) <= x) ++lo;
+    return lineAt(s.xAt(lo), s.yAt(lo), s.xAt(lo + 1), s.yAt(lo + 1), x);
+}
+
 void Spectrum::append(double x, double y)
 {
     points.append(QPointF(x, y));
@@ -60,19 +75,6 @@ void Spectrum::resetMinMax()
     maxX = maxY = -1e300;
     minYIndex = EmptyMinYIndex;
     maxYIndex = EmptyMaxYIndex;
-}
-
-double Spectrum::xAt(int i) const
-{
-    if (i < 0 || i >= points.size()) return 0.0;
-    const double x = points.at(i).x();
-    return xShiftOn ? x - xShift : x;
-}
-
-double Spectrum::yAt(int i) const
-{
-    if (i < 0 || i >= points.size()) return 0.0;
-    return points.at(i).y();
 }
 
 double Spectrum::smoothedAt(int i) const

@@ -41,9 +41,19 @@ public:
     int size() const { return points.size(); }
     bool isEmpty() const { return points.isEmpty(); }
 
-    // Point i with the shift rule applied; 0 outside the list.
-    double xAt(int i) const;
-    double yAt(int i) const;
+    // Point i with the shift rule applied; 0 outside the list. Inline: the
+    // curve lookups of every fit go through them.
+    double xAt(int i) const
+    {
+        if (i < 0 || i >= points.size()) return 0.0;
+        const double x = points.at(i).x();
+        return xShiftOn ? x - xShift : x;
+    }
+    double yAt(int i) const
+    {
+        if (i < 0 || i >= points.size()) return 0.0;
+        return points.at(i).y();
+    }
 
     // The polyline's value at x; the end segments are extended beyond the ends.
     double y(double x) const;
@@ -56,6 +66,20 @@ public:
 
 private:
     double smoothedAt(int i) const;
+};
+
+// Reads a curve at rising x by sweeping forward instead of searching afresh
+// for every x: for points in ascending x, the same values as Spectrum::y.
+// The curve must outlive the sweep and stay unchanged meanwhile.
+class SpectrumSweep
+{
+public:
+    explicit SpectrumSweep(const Spectrum& s) : s(s) {}
+    double y(double x);
+
+private:
+    const Spectrum& s;
+    int lo = 0;
 };
 
 #endif

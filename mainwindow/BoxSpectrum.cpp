@@ -45,6 +45,7 @@ Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x,
         }
     }
 
+    spec.points.reserve(i1.size());
     const QVector<TiffData*> i0Sorted = c.useI0 ? sortedByEnergy(i0) : QVector<TiffData*>();
     const bool useTotalI0 = c.totalI0 && c.totalI0->size() > 0;
     bool zeroI0Reported = false;
