@@ -166,25 +166,6 @@ private slots:
         QCOMPARE(b.dispA->overlayMap, &p->dEdgeMap);
     }
 
-    // Saved data carry the shown reference row's number in their name.
-    void referenceRowNamesTheSavedData()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        Body b;
-        AnalysisOnBody* a = AnalysisOnBody::of(b);
-        Analyzer* p = a->analyzer();
-        QCOMPARE(a->referenceIndex(), 0);
-        QVERIFY(p->lcfRefs.size() > 2);
-        p->lcfRefs[2]->Show->setChecked(true);
-        QCOMPARE(a->referenceIndex(), 2);
-        fillMap(*p->lcfRefs[2]->maps[0], 4, 3);
-        b.saveDataCfg->SaveAsTextData->setChecked(true);
-        b.saveData(dir.filePath("m.dat"));
-        QVERIFY(QFileInfo::exists(dir.filePath("m-2.dat")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("m-0.dat")));
-    }
-
     // All images of the reference maps: only rows in use with a spectrum,
     // named by their place in the panel.
     void referenceMapsOfRowsInUse()

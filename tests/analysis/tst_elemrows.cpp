@@ -19,16 +19,6 @@
 
 namespace
 {
-// The object name of a form item, or the text of an unnamed-in-spirit label,
-// or "|" for a separator line.
-QString itemKey(QWidget* w)
-{
-    if (auto* l = qobject_cast<QLabel*>(w)) return QLatin1Char('"') + l->text() + QLatin1Char('"');
-    if (auto* f = qobject_cast<QFrame*>(w))
-        if (f->frameShape() == QFrame::VLine) return QStringLiteral("|");
-    return w->objectName();
-}
-
 double keV(int Z, int edge) { return victoreenTable[Z].edge[edge] * 1000; }
 
 // Posted deletions run here, as the event loop would run them.
@@ -44,90 +34,6 @@ class TestElemRows : public QObject
 
 private slots:
     void initTestCase() { loadVictoreenTable(); }
-
-    void fieldNumbers()
-    {
-        QCOMPARE(FieldText::number("7112.5"), 7112.5);
-        QCOMPARE(FieldText::number(" 12 "), 12.0);
-        QCOMPARE(FieldText::number("1e3"), 1000.0);
-        QCOMPARE(FieldText::number("-0.25"), -0.25);
-        for (const char* bad : {"", "abc", "1,5", "12eV", "nan", "inf", "-inf"})
-            QCOMPARE(FieldText::number(bad), 0.0);
-        QCOMPARE(FieldText::text(12.3456789), QString("12.3457"));
-        QCOMPARE(FieldText::text(1e-7), QString("1e-07"));
-    }
-
-    void shortTextKeepsMagnitude()
-    {
-        QCOMPARE(FieldText::shortText(0.123456), QString("0.123"));
-        QCOMPARE(FieldText::shortText(-1), QString("-1"));
-        QCOMPARE(FieldText::shortText(1.23457e-05), QString("1e-05"));
-        QCOMPARE(FieldText::shortText(123456), QString("1e+05"));
-        for (double v : {3.14159, -2.71828, 1.5e-9, 7.7e12, 98765.4, -0.000123, 42.0}) {
-            const QString s = FieldText::shortText(v);
-            QVERIFY2(s.size() <= 6, qPrintable(s));
-            const double back = s.toDouble();
-            QVERIFY2(back / v > 0.5 && back / v < 2, qPrintable(s));
-        }
-    }
-
-    void elemCtrlForm()
-    {
-        ElemCtrl row;
-        QCOMPARE(row.windowTitle(), QString("Frame"));
-        const QList<QPair<QString, QString>> texts = {
-            {"Name", "H"},   {"No", "1"},      {"Eng", "0.0"},  {"PrePostDE", "20"},
-            {"ThDMut", "0.1"}, {"ROIs", "7000"}, {"ROIe", "7005"}, {"DMuT", "0.0"},
-            {"Ratio", "1.0"}, {"DE", "0"},     {"ROI", "0"},    {"NROI", "0"},
-            {"StdRatio", "1.0"}, {"Th", "0.5"}};
-        for (const auto& t : texts) {
-            auto* e = row.findChild<QLineEdit*>(t.first);
-            QVERIFY2(e, qPrintable(t.first));
-            QCOMPARE(e->text(), t.second);
-            if (t.first != "Name") QVERIFY(e->alignment() & Qt::AlignRight);
-        }
-        for (const char* ro : {"Name", "No", "DMuT", "Ratio"})
-            QVERIFY(row.findChild<QLineEdit*>(ro)->isReadOnly());
-        QVERIFY(!row.Eng->isReadOnly());
-        QVERIFY(row.NoNeg->isChecked() && row.Use->isChecked());
-        QCOMPARE(row.NoNeg->text(), QString("No Neg"));
-        QCOMPARE(row.Use->text(), QString("Use"));
-        QCOMPARE(row.MainTarget->text(), QString("Target"));
-        QCOMPARE(row.Show->text(), QString("Show"));
-        QVERIFY(!row.MainTarget->isChecked() && !row.Show->isChecked());
-        const QString yellow = "background-color: rgb(255, 255, 231);";
-        for (QLineEdit* e : {row.StdRatio, row.No, row.Name, row.DMuT, row.Ratio, row.DE, row.ROI, row.NROI})
-            QCOMPARE(e->styleSheet(), yellow);
-        QCOMPARE(row.Eng->styleSheet(), yellow + "\nbackground-color: rgb(255, 255, 255);");
-        QCOMPARE(row.Eng->toolTip(), QString("<html><head/><body><p>Expected Absorption Edge.</p></body></html>"));
-        QCOMPARE(row.NROI->toolTip(), QString("<html><head/><body><p>Normalized ROI value calculated as ROI / dmut.</p></body></html>"));
-        QCOMPARE(row.ThDMut->toolTip(), QString("<html><head/><body><p>Threshold value of the dmut.</p><p>When the dmut is less than the Threshold, most of the values (ROI, dmut,...) is set at BG Val.</p></body></html>"));
-
-        // One line, left to right.
-        auto* lay = qobject_cast<QHBoxLayout*>(row.layout());
-        QVERIFY(lay);
-        QStringList order;
-        for (int i = 0; i < lay->count(); ++i) order << itemKey(lay->itemAt(i)->widget());
-        QCOMPARE(order.join(' '),
-                 QString("MainTarget Name No Eng \"[eV]\" | \"Pre/Post dE\" PrePostDE \"[eV] Th\" Th | "
-                         "\"dmut\" DMuT \"Ratio\" Ratio | \"dE\" DE \"[eV]\" | \"ROI\" ROIs ROIe \"[eV]\" "
-                         "\"Th dmut\" ThDMut NoNeg ROI NROI | \"Std. Ratio\" StdRatio Use | Show"));
-    }
-
-    void elemCtrlMaps()
-    {
-        ElemCtrl row;
-        const QStringList kinds = {"0", "N", "MP", "MM", "DE", "ROI", "NROI"};
-        for (int k = 0; k < 7; ++k) {
-            QCOMPARE(row.map(k), &row.maps[k]);
-            QCOMPARE(row.map(k)->name, "Elem Ctrl " + kinds[k]);
-        }
-        QVERIFY(!row.map(-1) && !row.map(7));
-        row.setRowName("Fe-K");
-        QCOMPARE(row.Name->text(), QString("Fe-K"));
-        for (int k = 0; k < 7; ++k) QCOMPARE(row.maps[k].name, "Fe-K Elem Ctrl " + kinds[k]);
-        QCOMPARE(row.map(1)->name, QString("Fe-K Elem Ctrl N"));
-    }
 
     void elemCtrlSnapshot()
     {
@@ -193,41 +99,6 @@ private slots:
         // A cut "1.234" or "12345" would misstate the value by orders of magnitude.
         QCOMPARE(row.ROI->text(), QString("1e-05"));
         QCOMPARE(row.NROI->text(), QString("1e+05"));
-    }
-
-    void backgroundForm()
-    {
-        AElemsConds f;
-        QCOMPARE(f.windowTitle(), QString("Analyze Elems Conditions"));
-        auto* grid = qobject_cast<QGridLayout*>(f.layout());
-        QVERIFY(grid);
-        const QStringList cells = {"\"BG Values : \"", "\"dmut\"", "BGVDMut", "\"dmut-Ratio\"",
-                                   "BGVDMutR", "\"dE\"", "BGVDE", "\"ROI\"", "BGVROI", "\"NROI\"",
-                                   "BGVNROI"};
-        for (int c = 0; c < cells.size(); ++c)
-            QCOMPARE(itemKey(grid->itemAtPosition(0, c)->widget()), cells[c]);
-        const QList<QPair<QString, QString>> init = {
-            {"BGVDMut", "0"}, {"BGVDMutR", "0"}, {"BGVDE", "0"}, {"BGVROI", "-1"}, {"BGVNROI", "-1"}};
-        for (const auto& p : init) {
-            auto* e = f.findChild<QLineEdit*>(p.first);
-            QVERIFY(e);
-            QCOMPARE(e->text(), p.second);
-            QVERIFY(e->alignment() & Qt::AlignRight);
-        }
-        ElemBackground bg = f.background();
-        QCOMPARE(bg.dmut, 0.0);
-        QCOMPARE(bg.dE, 0.0);
-        QCOMPARE(bg.roi, -1.0);
-        QCOMPARE(bg.nroi, -1.0);
-        f.BGVDMut->setText("0.05");
-        f.BGVDE->setText("--");
-        f.BGVROI->setText("-3.5");
-        f.BGVNROI->setText("1e2");
-        bg = f.background();
-        QCOMPARE(bg.dmut, 0.05);
-        QCOMPARE(bg.dE, 0.0);
-        QCOMPARE(bg.roi, -3.5);
-        QCOMPARE(bg.nroi, 100.0);
     }
 
     void parseList()
@@ -387,68 +258,6 @@ private slots:
         runDeferredDeletes();
     }
 
-    void setters()
-    {
-        ElemList list;  // rows without a layout: the list deletes them
-        list.newElems("Fe Cu Zn", false);
-        QSignalSpy sel(&list, &ElemList::changedSelection);
-
-        list.setElemsDE(12.3456789);
-        for (ElemCtrl* r : list.elemCtrls) QCOMPARE(r->PrePostDE->text(), QString("12.3457"));
-
-        list.setElemNoNeg("Cu-K", false);
-        QVERIFY(list.elemCtrls[0]->NoNeg->isChecked());
-        QVERIFY(!list.elemCtrls[1]->NoNeg->isChecked());
-        list.setElemNoNeg("cu-k", true);  // exact names only
-        QVERIFY(!list.elemCtrls[1]->NoNeg->isChecked());
-
-        list.setElemThDMut("Zn-K", 0.0123456789);
-        QCOMPARE(list.elemCtrls[2]->ThDMut->text(), QString("0.0123457"));
-        QCOMPARE(list.elemCtrls[0]->ThDMut->text(), QString("0.1"));
-        list.setElemROI("Fe-K", 7150, 7200.25);
-        QCOMPARE(list.elemCtrls[0]->ROIs->text(), QString("7150"));
-        QCOMPARE(list.elemCtrls[0]->ROIe->text(), QString("7200.25"));
-        list.setElemROI("Ni-K", 1, 2);
-        QCOMPARE(list.elemCtrls[1]->ROIs->text(), QString("7000"));
-        QCOMPARE(list.snapshots()[0].roiEnd, 7200.25);
-        QCOMPARE(list.snapshots()[2].thDMut, 0.0123457);
-
-        list.setElemUse("2", false);
-        QVERIFY(!list.elemCtrls[2]->Use->isChecked());
-        list.setElemUse("Cu-K", false);
-        QVERIFY(!list.elemCtrls[1]->Use->isChecked());
-        list.setElemUse("word", false);  // not a number: row 0
-        QVERIFY(!list.elemCtrls[0]->Use->isChecked());
-        list.setElemUse("3", true);
-        list.setElemUse("-1", true);
-        for (ElemCtrl* r : list.elemCtrls) QVERIFY(!r->Use->isChecked());
-
-        list.setElemShow("Zn-K");
-        QVERIFY(list.elemCtrls[2]->Show->isChecked());
-        QCOMPARE(sel.count(), 0);
-        list.setElemShow("1");
-        QVERIFY(list.elemCtrls[1]->Show->isChecked());
-        QCOMPARE(sel.count(), 1);
-        list.setElemShow("7");
-        QVERIFY(list.elemCtrls[1]->Show->isChecked());
-        QCOMPARE(sel.count(), 2);
-
-        list.setElemMainTarget("Cu-K");
-        QCOMPARE(list.mainTarget(), 1);
-        QCOMPARE(sel.count(), 3);
-        list.setElemMainTarget("2");
-        QCOMPARE(list.mainTarget(), 2);
-        QCOMPARE(sel.count(), 4);
-        list.setElemMainTarget("5");
-        QCOMPARE(list.mainTarget(), 2);
-        QCOMPARE(sel.count(), 4);
-
-        ElemList two;
-        two.newElems("Fe Cu", false);
-        two.setElemUse("2", false);
-        for (ElemCtrl* r : two.elemCtrls) QVERIFY(r->Use->isChecked());
-    }
-
     void answersAndStandards()
     {
         ElemList list;
@@ -477,24 +286,6 @@ private slots:
         QCOMPARE(list.elemCtrls[0]->StdRatio->text(), QString("0.75"));
         QCOMPARE(list.elemCtrls[1]->StdRatio->text(), QString("0.333333"));
         QCOMPARE(list.elemCtrls[2]->stdRatio, 0.0);
-    }
-
-    // The forms speak Japanese with the program's translation; values do not change.
-    void japaneseForms()
-    {
-        QTranslator t;
-        QVERIFY(t.load(":Corvenlith_ja_JP"));
-        QCoreApplication::installTranslator(&t);
-        ElemCtrl row;
-        AElemsConds bg;
-        QCoreApplication::removeTranslator(&t);
-        QCOMPARE(row.NoNeg->text(), QString::fromUtf8("負なし"));
-        QCOMPARE(row.Use->text(), QString::fromUtf8("使用"));
-        QCOMPARE(row.ROIs->toolTip(), QString::fromUtf8("<html><head/><body><p>ROI の開始位置。</p></body></html>"));
-        QCOMPARE(row.ROIs->text(), QString("7000"));
-        QCOMPARE(row.Name->styleSheet(), QString("background-color: rgb(255, 255, 231);"));
-        QCOMPARE(bg.windowTitle(), QString::fromUtf8("元素解析条件"));
-        QCOMPARE(bg.BGVROI->text(), QString("-1"));
     }
 
     void providerOutlivesList()

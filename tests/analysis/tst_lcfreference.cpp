@@ -59,79 +59,6 @@ class TestLCFReference : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void form()
-    {
-        LCFReference row;
-        QCOMPARE(row.windowTitle(), QString("LCFReference"));
-        auto* grid = qobject_cast<QGridLayout*>(row.layout());
-        QVERIFY(grid);
-        QCOMPARE(grid->spacing(), 3);
-        QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
-        const QStringList cols = {"XFS", "label_4", "DeltaE", "label", "DMut", "label_2", "MidE",
-                                  "label_3", "IsVictreen", "R", "label_5", "label_6", "T", "Show"};
-        for (int c = 0; c < cols.size(); ++c)
-            QCOMPARE(grid->itemAtPosition(0, c)->widget()->objectName(), cols[c]);
-        QCOMPARE(row.label_4->text(), QString("  dE [eV]"));
-        QCOMPARE(row.label->text(), QString("dMut"));
-        QCOMPARE(row.label_2->text(), QString("at"));
-        QCOMPARE(row.label_3->text(), QString("[eV]  "));
-        QCOMPARE(row.label_5->text(), QString("[%]  "));
-        QCOMPARE(row.label_6->text(), QString("mut"));
-        QCOMPARE(row.IsVictreen->text(), QString("Victreen"));
-        QVERIFY(!row.IsVictreen->isChecked());
-        QCOMPARE(row.DeltaE->text(), QString("0"));
-        QCOMPARE(row.DeltaE->maximumWidth(), 60);
-        QCOMPARE(row.R->maximumWidth(), 60);
-        QCOMPARE(row.DMut->maximumWidth(), 80);
-        QCOMPARE(row.MidE->maximumWidth(), 80);
-        QCOMPARE(row.T->maximumWidth(), 80);
-        for (QLineEdit* e : {row.DeltaE, row.R, row.T}) QVERIFY(e->alignment() & Qt::AlignRight);
-        QCOMPARE(row.DMut->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
-        QCOMPARE(row.MidE->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
-        QCOMPARE(row.R->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
-        QCOMPARE(row.T->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
-        QCOMPARE(row.Show->text(), QString());
-        QCOMPARE(row.Show->styleSheet(),
-                 QString("::indicator:unchecked { background-color: #ccddcc; border-radius: 5px; "
-                         "border: 2px solid #999999; }::indicator:checked   { background-color: "
-                         "#ffffaa; border-radius: 5px; border: 2px solid #ffaa00; }"));
-        QCOMPARE(row.XFS->minimumHeight(), 21);
-        QCOMPARE(row.XFS->frameShape(), QFrame::NoFrame);
-        QVERIFY(row.XFS->Use->isVisibleTo(&row));
-    }
-
-    void japaneseForm()
-    {
-        QTranslator t;
-        QVERIFY(t.load(":Corvenlith_ja_JP"));
-        QCoreApplication::installTranslator(&t);
-        LCFReference row;
-        QCoreApplication::removeTranslator(&t);
-        QCOMPARE(row.windowTitle(), QString::fromUtf8("LCF参照"));
-        QCOMPARE(row.label_6->text(), QString("mut"));
-        QCOMPARE(row.DeltaE->text(), QString("0"));
-        QCOMPARE(row.R->styleSheet(), QString("background-color: rgb(255, 254, 210);"));
-    }
-
-    void construction()
-    {
-        LCFReference row;
-        QCOMPARE(row.maps.size(), 2);
-        QCOMPARE(row.maps[0]->name, QString("LCF Ref 1"));
-        QCOMPARE(row.maps[1]->name, QString("LCF Ref 2"));
-        QVERIFY(!row.maps[0]->parent() && row.maps[0] != row.maps[1]);
-        QVERIFY(row.xShiftOn);
-        QCOMPARE(row.xShift, 0.0);
-        QCOMPARE(row.energyOffset, 0.0);
-        QCOMPARE(row.fraction, 0.0);
-        QVERIFY(row.use && row.XFS->Use->isChecked());
-        QVERIFY(row.spectrum().isEmpty());
-        QVERIFY(!row.inUse());
-        QVERIFY(!row.snapshot().use);
-        row.toggledIsVictreen(true);  // nothing to recalculate
-        QVERIFY(row.spectrum().isEmpty());
-    }
-
     void loadsFile()
     {
         const Spectrum src = edge();
@@ -247,55 +174,6 @@ private slots:
         QCOMPARE(row.energyOffset, 0.0);
     }
 
-    void fitDisplays()
-    {
-        LCFReference row;
-        row.setRatio(0.125);
-        QCOMPARE(row.R->text(), QString("12.50"));
-        QCOMPARE(row.fraction, 0.125);
-        row.setRatio(1);
-        QCOMPARE(row.R->text(), QString("100.00"));
-        row.setRatio(-0.125);
-        QCOMPARE(row.R->text(), QString("-12.50"));
-        QCOMPARE(row.fraction, -0.125);
-        row.setRatio(0.0004);
-        QCOMPARE(row.R->text(), QString(" 0.04"));
-        row.setAmount(1.23456789);
-        QCOMPARE(row.T->text(), QString("1.23457"));
-        QCOMPARE(row.fraction, 0.0004);
-    }
-
-    void setStd()
-    {
-        const QString path = writeMuFile(dir, "std.dat", edge());
-        struct Case { QString isVic; bool checked; };
-        const QList<Case> cases = {{"", true},   {"VIC", true},  {"vic", true}, {"Vic", true},
-                                   {"0", false}, {"word", false}, {"2", true},  {"-1", false}};
-        for (const Case& c : cases) {
-            LCFReference row;
-            row.IsVictreen->setChecked(!c.checked);
-            QSignalSpy shifted(&row, &LCFReference::newDeltaE);
-            QSignalSpy loaded(&row, &LCFReference::newFileSelected);
-            row.setStd(false, 2.5, path, c.isVic);
-            QVERIFY2(row.IsVictreen->isChecked() == c.checked, qPrintable(c.isVic));
-            QCOMPARE(row.pre.lineType, c.checked ? 0 : 1);
-            QCOMPARE(loaded.count(), 1);
-            QCOMPARE(row.XFS->Selected->text(), path);
-            QVERIFY(!row.spectrum().isEmpty());
-            QVERIFY(!row.XFS->Use->isChecked());
-            QVERIFY(!row.use);
-            QVERIFY(!row.inUse());
-            QCOMPARE(row.xShift, 2.5);
-            QCOMPARE(row.energyOffset, 2.5);
-            QCOMPARE(row.DeltaE->text(), QString("2.5"));
-            QCOMPARE(shifted.count(), 0);
-        }
-        LCFReference row;
-        row.setStd(true, 0.123456789, path, "0");
-        QVERIFY(row.use && row.inUse());
-        QCOMPARE(row.DeltaE->text(), QString("0.123457"));
-        QCOMPARE(row.xShift, 0.123456789);
-    }
 };
 
 QTEST_MAIN(TestLCFReference)

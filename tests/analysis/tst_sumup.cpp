@@ -224,55 +224,6 @@ private slots:
         QVERIFY(map.maxPos != map.minPos);
     }
 
-    void formContract()
-    {
-        SumUpCtrl s;
-        QCOMPARE(s.objectName(), QStringLiteral("SumUpCtrl"));
-        QCOMPARE(s.windowTitle(), QStringLiteral("Sum Up Control"));
-        const QList<QPair<const char*, const char*>> labels = {
-            {"label", "Sum Up Img No. From:"}, {"label_2", "To:"}};
-        for (const auto& l : labels) {
-            auto* w = s.findChild<QLabel*>(QLatin1String(l.first));
-            QVERIFY2(w, l.first);
-            QCOMPARE(w->text(), QString::fromLatin1(l.second));
-        }
-        const QList<QPair<const char*, const char*>> buttons = {{"AddSumUp", "Add"},
-                                                                {"DelSumUp", "Del"}};
-        for (const auto& b : buttons) {
-            auto* w = s.findChild<QPushButton*>(QLatin1String(b.first));
-            QVERIFY2(w, b.first);
-            QCOMPARE(w->text(), QString::fromLatin1(b.second));
-        }
-        QCOMPARE(s.findChild<QLineEdit*>("SumUpFrom")->text(), QStringLiteral("0"));
-        QCOMPARE(s.findChild<QLineEdit*>("SumUpTo")->text(), QStringLiteral("1000"));
-        auto* combo = s.findChild<QComboBox*>("SumUps");
-        QVERIFY(combo);
-        QCOMPARE(combo->count(), 0);
-        QVERIFY(s.ranges().isEmpty());
-
-        // The panel holds the range control under its own object name.
-        Analyzer a;
-        QCOMPARE(a.SumUpC->objectName(), QStringLiteral("SumUpC"));
-        QVERIFY(a.findChild<QLineEdit*>("SumUpFrom"));
-    }
-
-    void japaneseTexts()
-    {
-        QTranslator t;
-        QVERIFY(t.load(":Corvenlith_ja_JP"));
-        QCoreApplication::installTranslator(&t);
-        {
-            SumUpCtrl s;
-            QCOMPARE(s.windowTitle(), QString::fromUtf8("積算の設定"));
-            QCOMPARE(s.label->text(), QString::fromUtf8("積算する画像番号 開始:"));
-            QCOMPARE(s.label_2->text(), QString::fromUtf8("終了:"));
-            QCOMPARE(s.AddSumUp->text(), QString::fromUtf8("追加"));
-            QCOMPARE(s.DelSumUp->text(), QString::fromUtf8("削除"));
-            QCOMPARE(s.SumUpTo->text(), QStringLiteral("1000"));
-        }
-        QCoreApplication::removeTranslator(&t);
-    }
-
     void addAndDelete()
     {
         SumUpCtrl s;

@@ -56,72 +56,6 @@ private slots:
         BatchRoot = tmp.path();
     }
 
-    void form()
-    {
-        BatchCtrl w;
-        QCOMPARE(w.objectName(), QString("BatchCtrl"));
-        QCOMPARE(w.windowTitle(), QString("BatchCtrl"));
-        QCOMPARE(w.size(), QSize(800, 658));
-        QCOMPARE(w.ui.tabWidget->currentIndex(), 0);
-        QCOMPARE(w.ui.tabWidget->tabText(0), QString("Batch Cmds"));
-        QCOMPARE(w.ui.tabWidget->tabText(1), QString("Progress Log"));
-        QCOMPARE(w.ui.tabWidget->widget(1)->objectName(), QString("tab_2"));
-        QCOMPARE(w.ui.BatchCmds->parentWidget(), w.ui.tabWidget->widget(0));
-        QCOMPARE(w.ui.BatchLogs->parentWidget(), w.ui.tabWidget->widget(1));
-
-        // Load, Save, spacer, Clear, Clear Log, Exec., Stop.
-        auto* row = w.ui.horizontalLayout;
-        QCOMPARE(row->count(), 7);
-        const QStringList names{"Load", "Save", "", "Clear", "ClearLog", "Exec", "Stop"};
-        const QStringList texts{"Load", "Save", "", "Clear", "Clear Log", "Exec.", "Stop"};
-        for (int i = 0; i < 7; ++i) {
-            auto* b = qobject_cast<QPushButton*>(row->itemAt(i)->widget());
-            if (i == 2) {
-                QVERIFY(row->itemAt(i)->spacerItem());
-                continue;
-            }
-            QVERIFY(b);
-            QCOMPARE(b->objectName(), names[i]);
-            QCOMPARE(b->text(), texts[i]);
-        }
-    }
-
-    void japaneseTexts()
-    {
-        QTranslator tr;
-        QVERIFY(tr.load(":Corvenlith_ja_JP"));
-        QCoreApplication::installTranslator(&tr);
-        {
-            BatchCtrl w;
-            QCOMPARE(w.ui.Exec->text(), QString::fromUtf8("実行"));
-            QCOMPARE(w.ui.tabWidget->tabText(1), QString::fromUtf8("進行ログ"));
-            QCOMPARE(w.loadFileDialog()->nameFilters().value(0), QString::fromUtf8("バッチファイル (*.bat)"));
-        }
-        QCoreApplication::removeTranslator(&tr);
-    }
-
-    void fileDialogs()
-    {
-        BatchCtrl w;
-        for (_FileDialog* d : {w.saveFileDialog(), w.loadFileDialog()}) {
-            QVERIFY(d);
-            QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
-            QCOMPARE(QFileInfo(d->directory().path()).canonicalFilePath(),
-                     QFileInfo(BatchRoot).canonicalFilePath());
-            QCOMPARE(d->fileMode(), QFileDialog::AnyFile);
-            QCOMPARE(d->nameFilters(), QStringList({"Batch File (*.bat)", "Any Files (* *.*)"}));
-        }
-        QCOMPARE(w.saveFileDialog()->acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(w.loadFileDialog()->acceptMode(), QFileDialog::AcceptOpen);
-
-        QTest::mouseClick(w.ui.Save, Qt::LeftButton);
-        QVERIFY(w.saveFileDialog()->isVisible());
-        w.saveFileDialog()->hide();
-        QTest::mouseClick(w.ui.Load, Qt::LeftButton);
-        QVERIFY(w.loadFileDialog()->isVisible());
-        w.loadFileDialog()->hide();
-    }
-
     void saveLoadRoundTrip()
     {
         const QString script = QString::fromUtf8(":let X 5\nload_I1_files NEW \"a b.tif\" # c\n\n"
@@ -180,18 +114,6 @@ private slots:
         w.save(bad);
         QVERIFY(!QFile::exists(bad));
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
-    }
-
-    void clearButtons()
-    {
-        BatchCtrl w;
-        w.ui.BatchCmds->setPlainText("script");
-        w.ui.BatchLogs->setPlainText("log");
-        QTest::mouseClick(w.ui.ClearLog, Qt::LeftButton);
-        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString());
-        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("script"));
-        QTest::mouseClick(w.ui.Clear, Qt::LeftButton);
-        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString());
     }
 
     void logAtCursorThenEnd()

@@ -37,42 +37,6 @@ class TstBatchVocab : public QObject {
 private slots:
     void initTestCase() { initBatchCmdTables(); }
 
-    void emptyTablesAnswerNone()
-    {
-        // Before start-up fills them the look-ups still answer "none".
-        const QVector<BatchCmdEntry> keepC = ctrlCmdList, keepE = exCmdList;
-        ctrlCmdList.clear();
-        exCmdList.clear();
-        QCOMPARE(int(ctrlCmdId(wordOnly(":for"))), 7);
-        QCOMPARE(int(exCmdId(wordOnly("quit"))), 158);
-        QCOMPARE(exCmdName(quit), QString("UnKnow ExCMD id"));
-        ctrlCmdList = keepC;
-        exCmdList = keepE;
-    }
-
-    void initTwiceKeepsOneCopy()
-    {
-        initBatchCmdTables();
-        QCOMPARE(ctrlCmdList.size(), 7);
-        QCOMPARE(exCmdList.size(), 159);
-    }
-
-    void controlWordsInStoredOrder()
-    {
-        const QStringList words = {":for", ":next", ":let", ":echo", ":rem_start", ":rem_end", ":end"};
-        const QList<int> ids = {0, 1, 6, 2, 3, 4, 5};
-        QCOMPARE(ctrlCmdList.size(), words.size());
-        for (int i = 0; i < words.size(); ++i) {
-            QCOMPARE(ctrlCmdList.at(i).word, words.at(i));
-            QCOMPARE(ctrlCmdList.at(i).id, ids.at(i));
-            QCOMPARE(int(ctrlCmdId(wordOnly(words.at(i).toUpper()))), ids.at(i));
-            QVERIFY(isCtrlCmd(wordOnly(words.at(i))));
-            QCOMPARE(int(exCmdId(wordOnly(words.at(i)))), 158);
-        }
-        QCOMPARE(int(ctrlCmdId(lineOf(":END"))), 5);
-        QCOMPARE(int(ctrlCmdId(lineOf("load_I1_files a"))), 7);
-    }
-
     void everyWordRoundTrips()
     {
         QSet<int> ids;
@@ -196,20 +160,6 @@ private slots:
         QVERIFY(!isCtrlCmd(empty));
     }
 
-    void unknownIdsHaveNoName()
-    {
-        QCOMPARE(exCmdName(not_ex_cmd), QString("not ex cmd"));
-        QCOMPARE(exCmdName(static_cast<EX_CMD_ID>(159)), QString("UnKnow ExCMD id"));
-        QCOMPARE(exCmdName(static_cast<EX_CMD_ID>(-1)), QString("UnKnow ExCMD id"));
-    }
-
-    void idTravelsThroughQueuedSignals()
-    {
-        const int type = qRegisterMetaType<EX_CMD_ID>("EX_CMD_ID");
-        QCOMPARE(QMetaType::typeName(type), "EX_CMD_ID");
-        QVariant v = QVariant::fromValue(load_I0_files);
-        QCOMPARE(v.value<EX_CMD_ID>(), load_I0_files);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstBatchVocab)

