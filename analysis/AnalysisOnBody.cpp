@@ -168,8 +168,12 @@ void AnalysisOnBody::newI1Files(QStringList, bool newFile)
     if (newFile && panel) panel->specPane->autoRange = true;
 }
 
-void AnalysisOnBody::loadMap(QString fname, Analyzed2DRes&, EMPHeader&)
+void AnalysisOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
 {
-    // Map files are read by the detector tools, which this library cannot reach.
-    qDebug().noquote() << "loadMap not available:" << fname;
+    const BodyHooks& h = Body::hooks();
+    if (!h.readMapFile) {
+        qDebug().noquote() << "No reader of energy map files:" << fname;
+        return;
+    }
+    if (h.readMapFile(body, fname, map, empH) && panel) emit panel->changedSelection();
 }

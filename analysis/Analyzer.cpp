@@ -316,11 +316,12 @@ void Analyzer::setupElemsConnections()
     connect(ReCalcCor, &QPushButton::clicked, this, &Analyzer::recalcCorMap);
     specPane->elemRows = elems->rowInfoProvider();
     connect(AElemNames, &QLineEdit::editingFinished, this, &Analyzer::newElems);
-    auto* elemDispGroup = new QButtonGroup(this);
+    elemDispGroup = new QButtonGroup(this);
+    int id = 0;
     for (QRadioButton* b : {ShowElemsDMut0, ShowElemsDMutN, ShowElemsCorr, ShowElemsCorrTh,
                             ShowElemsMutPlus, ShowElemsMutMinus, ShowElemsDE, ShowElemsROI,
                             ShowElemsNROI})
-        elemDispGroup->addButton(b);
+        elemDispGroup->addButton(b, id++);
     ShowElemsDMut0->setChecked(true);
     connect(elemDispGroup, SIGNAL(buttonClicked(int)), this, SIGNAL(changedSelection()));
     connect(elems, &ElemList::changedSelection, this, &Analyzer::changedSelection);
@@ -335,6 +336,59 @@ void Analyzer::setTargetElements(QString elements)
 {
     AElemNames->setText(elements);
     newElems();
+}
+
+void Analyzer::selectElemsDispMode(int id)
+{
+    if (QAbstractButton* b = elemDispGroup->button(id)) b->setChecked(true);
+    emit changedSelection();
+}
+
+void Analyzer::setSortByAN(bool on)
+{
+    SortByANo->setChecked(on);
+}
+
+void Analyzer::setElemsDE(double dE)
+{
+    elems->setElemsDE(dE);
+}
+
+void Analyzer::setElemNoNeg(const QString& name, bool on)
+{
+    elems->setElemNoNeg(name, on);
+}
+
+void Analyzer::setElemThDMut(const QString& name, double th)
+{
+    elems->setElemThDMut(name, th);
+}
+
+void Analyzer::setElemROI(const QString& name, double from, double to)
+{
+    elems->setElemROI(name, from, to);
+}
+
+void Analyzer::setElemUse(const QString& key, bool on)
+{
+    elems->setElemUse(key, on);
+}
+
+void Analyzer::setElemShow(const QString& key)
+{
+    elems->setElemShow(key);
+}
+
+void Analyzer::setElemMainTarget(const QString& key)
+{
+    elems->setElemMainTarget(key);
+}
+
+void Analyzer::setCorrelationThreshold(double th)
+{
+    CorTh->setText(FieldText::text(th));
+    corTh = th;
+    recalcCorMap();
 }
 
 void Analyzer::setElemsStd()
@@ -523,7 +577,11 @@ void Analyzer::setProgress(double perCent)
 void Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isVic)
 {
     if (no < 0 || no >= lcfRefs.size()) return;
-    lcfRefs[no]->setStd(use, dE, fname, isVic);
+    LCFReference* row = lcfRefs[no];
+    row->setStd(use, dE, fname, isVic);
+    // The row's new shift comes without newDeltaE: the view's copy is renewed here.
+    showOther(no + 1, row->spectrum());
+    specPane->update();
 }
 
 void Analyzer::selectImage(int id)

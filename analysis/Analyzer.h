@@ -178,6 +178,20 @@ public slots:
     void setNormalize(bool f);
     void setEnergyCorrection(bool f);
     void setTargetElements(QString elements);
+    // The element-map kind shown: 0 dmut, 1 normalised dmut, 2 correlation,
+    // 3 correlation over the threshold, 4 mu+, 5 mu-, 6 dE, 7 ROI, 8 NROI.
+    // Any id answers with changedSelection.
+    void selectElemsDispMode(int id);
+    // Takes effect with the next element list.
+    void setSortByAN(bool on);
+    void setElemsDE(double dE);
+    void setElemNoNeg(const QString& name, bool on);
+    void setElemThDMut(const QString& name, double th);
+    void setElemROI(const QString& name, double from, double to);
+    void setElemUse(const QString& key, bool on);
+    void setElemShow(const QString& key);
+    void setElemMainTarget(const QString& key);
+    void setCorrelationThreshold(double th);
     void loadEShiftMap1(QString fname);
     void loadEShiftMap2(QString fname);
 
@@ -190,6 +204,7 @@ private:
     QQueue<int> batches;
     // Generation of the element rows each element request was made for.
     QQueue<int> elemGens;
+    QButtonGroup* elemDispGroup = nullptr;
 
     // A field as a number; text that does not parse reads as 0.
     static double numberOf(const QLineEdit* e);

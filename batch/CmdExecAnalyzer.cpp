@@ -1,6 +1,133 @@
 #include "CmdExecutor.h"
 
-bool CmdExecutor::actAnalyzer(int, const CmdLine&, bool&)
+#include "BatchCmd.h"
+#include "analysis/AElemsConds.h"
+#include "analysis/Analysis2DDriver.h"
+#include "analysis/AnalysisOnBody.h"
+#include "analysis/Analyzer.h"
+#include "mainwindow/Body.h"
+#include "widgets/XafsFileSelect.h"
+
+namespace {
+
+QString realText(const QString& a)
 {
-    return false;
+    return QString::number(a.toDouble(), 'g', 6);
+}
+
+bool flagOf(const QString& a)
+{
+    return a.toInt() == 1;
+}
+
+}  // namespace
+
+bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
+{
+    if (id < analyzer_show_window || id > analyzer_exec_ra) return false;
+    AnalysisOnBody* on = AnalysisOnBody::of(body);
+    Analyzer* a = on ? on->analyzer() : nullptr;
+    // Without the panel no word here has anything to act on.
+    if (!a) return false;
+    const QString a0 = cmd.arg(0);
+    const QString a1 = cmd.arg(1);
+    switch (id) {
+    case analyzer_show_window: a->show(); break;
+    case analyzer_select_analysis_mode: a->selectAnalysisMode(a0.toInt()); break;
+    case analyzer_main_mode: a->setMainMode(a0.toInt()); break;
+    case analyzer_sub_mode:
+        if (cmd.args.size() < 2) break;
+        for (int k = 1; k < cmd.args.size(); ++k) a->setSubMode(a0.toInt(), k - 1, cmd.arg(k).toInt() == 1);
+        break;
+    case analyzer_select_main_mode_2da: a->setMainMode(0); break;
+    case analyzer_select_sub_mode_dEdge: a->setSubMode(0, 0, flagOf(a0)); break;
+    case analyzer_select_sub_mode_LCF: a->setSubMode(0, 1, flagOf(a0)); break;
+    case analyzer_select_sub_mode_elems: a->setSubMode(0, 2, flagOf(a0)); break;
+    case analyzer_select_sub_mode_ra: a->setSubMode(0, 3, flagOf(a0)); break;
+    // The panel has no sum-up main mode (76 with 3 shows the sum-up image):
+    // this word keeps no action, so a script using it sees its "Err:" line.
+    case analyzer_select_main_mode_sumUp: return false;
+    case analyzer_select_main_mode_procMaps: a->setMainMode(1); break;
+    case analyzer_view_normalize: a->setNormalize(flagOf(a0)); break;
+    case analyzer_view_enerugy_correction: a->setEnergyCorrection(flagOf(a0)); break;
+    case analyzer_select_image: a->selectImage(a0.toInt()); break;
+    case analyzer_set_fixed_scale: a->setFixedScale(flagOf(a0)); break;
+    case analyzer_set_scale_max:
+        a->setDMutScaleMax(a0.toDouble());
+        a->setRatioScaleMax(a0.toDouble());
+        break;
+    case analyzer_set_scale_min:
+        a->setDMutScaleMin(a0.toDouble());
+        a->setRatioScaleMin(a0.toDouble());
+        break;
+    case analyzer_set_dMut_scale_max: a->setDMutScaleMax(a0.toDouble()); break;
+    case analyzer_set_dMut_scale_min: a->setDMutScaleMin(a0.toDouble()); break;
+    case analyzer_set_ratio_scale_max: a->setRatioScaleMax(a0.toDouble()); break;
+    case analyzer_set_ratio_scale_min: a->setRatioScaleMin(a0.toDouble()); break;
+    case analyzer_exec_2da:
+    case analyzer_exec_LCF:
+    case analyzer_exec_elems:
+    case analyzer_exec_ra:
+        // The run answers 112 on every way out, refused, stopped or finished.
+        done = false;
+        on->driver()->start2DAnalysis();
+        break;
+    case analyzer_dEdge_select_mode: a->setDEdgeMode(a0.toInt()); break;
+    case analyzer_dEdge_select_mode_midp: a->setDEdgeMode(0); break;
+    case analyzer_dEdge_select_mode_comp: a->setDEdgeMode(1); break;
+    case analyzer_dEdge_mid_point_ratio: a->DEdgeMidRatio->setText(realText(a0)); break;
+    case analyzer_dEdge_comp_target: a->setDEdgeCompTarget(a0.toInt()); break;
+    case analzyer_dEdge_comp_w_file: a->setDEdgeCompTarget(0); break;
+    case analyzer_dEdge_comp_file_name: a->DEdgeCWFileSelect->load(a0); break;
+    case analyzer_dEdge_comp_w_step: a->setDEdgeCompTarget(1); break;
+    case analyzer_dEdge_comp_step_params:
+        a->DEdgeCWStepAt->setText(realText(a0));
+        a->DEdgeCWStepWeV->setText(realText(a1));
+        a->DEdgeCWStepDEeV->setText(realText(cmd.arg(2)));
+        break;
+    case analyzer_dEdge_comp_params:
+        a->DEdgeCWFullRangeEV->setText(realText(a0));
+        a->DEdgeCWInitDEeV->setText(realText(a1));
+        a->DEdgeCWMinDEeV->setText(realText(cmd.arg(2)));
+        break;
+    case analyzer_set_LCF_std:
+        a->setLCFStd(a0.toInt(), flagOf(a1), cmd.arg(2).toDouble(), cmd.arg(3), cmd.arg(4));
+        break;
+    case analyzer_set_LCF_mode:
+    case analyzer_set_MLCF: a->MLCF->setChecked(flagOf(a0)); break;
+    case analyzer_set_LCF_as_old: a->AsOldLCF->setChecked(flagOf(a0)); break;
+    case analyzer_select_image_type: a->selectImageType(a0.toInt()); break;
+    case analyzer_set_LCF_range:
+        a->LCFRange1->setText(realText(a0));
+        a->LCFRange2->setText(realText(a1));
+        break;
+    case analyzer_target_elements: a->setTargetElements(a0); break;
+    case analyzer_elems_select_target:
+        a->setElemMainTarget(a0);
+        body.dispImgSelected(true);
+        break;
+    case analyzer_elems_sort_by_an: a->setSortByAN(flagOf(a0)); break;
+    case analyzer_elems_select_show:
+        a->setElemShow(a0);
+        body.dispImgSelected(true);
+        break;
+    case analyzer_elems_set_deVs: a->setElemsDE(a0.toDouble()); break;
+    case analyzer_elems_set_corr_th: a->setCorrelationThreshold(a0.toDouble()); break;
+    case analyzer_elems_select_disp_mode: a->selectElemsDispMode(a0.toInt()); break;
+    case analyzer_elems_set_use: a->setElemUse(a0, flagOf(a1)); break;
+    case analyzer_elems_roi: a->setElemROI(a0, a1.toDouble(), cmd.arg(2).toDouble()); break;
+    case analyzer_elems_thdmut: a->setElemThDMut(a0, a1.toDouble()); break;
+    case analyzer_elems_no_neg: a->setElemNoNeg(a0, flagOf(a1)); break;
+    // The background values are read from the second argument; the first
+    // names nothing.
+    case analyzer_elems_bg_dMut: a->AElemsCds->BGVDMut->setText(realText(a1)); break;
+    case analyzer_elems_bg_dMutR: a->AElemsCds->BGVDMutR->setText(realText(a1)); break;
+    case analyzer_elems_bg_dE: a->AElemsCds->BGVDE->setText(realText(a1)); break;
+    case analyzer_elems_bg_ROI: a->AElemsCds->BGVROI->setText(realText(a1)); break;
+    case analyzer_elems_bg_NROI: a->AElemsCds->BGVNROI->setText(realText(a1)); break;
+    case analyzer_set_ra_energy: a->RAAtEV->setText(realText(a0)); break;
+    case analyzer_set_ra_factor: a->RAFactor->setText(realText(a0)); break;
+    default: return false;
+    }
+    return true;
 }

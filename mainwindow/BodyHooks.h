@@ -9,6 +9,7 @@
 
 class Analyzed2DRes;
 class Body;
+struct EMPHeader;
 
 // The main window's set-up steps of panels that live in later libraries. Each
 // later library fills its steps with its installer before the main window is
@@ -46,6 +47,12 @@ struct BodyHooks
     std::function<int(const Body&)> referenceIndex;
     // Two maps per reference row in panel order, null for a row not in use.
     std::function<QVector<Analyzed2DRes*>(const Body&)> referenceMaps;
+
+    // Reads an energy-shift map file into a map that is not the window's own
+    // shift map: the window's offsets, grid and image size stay as they are.
+    // False, with a debug line, when the file is refused; the map is then
+    // untouched. Left empty, no map file can be read.
+    std::function<bool(Body&, const QString&, Analyzed2DRes&, EMPHeader&)> readMapFile;
 
     static void run(const Step& step, Body& body)
     {

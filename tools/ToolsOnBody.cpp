@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include "CalibCtrl.h"
+#include "CalibOnBody.h"
 #include "EShiftMapFile.h"
 #include "ImageAlign.h"
 #include "core/Analyzed2DRes.h"
@@ -26,6 +28,9 @@ void installToolsOnBody()
     BodyHooks& h = Body::hooks();
     h.setupImgProc = [](Body& body) { toolsOf(body)->setupImgProc(); };
     h.setupStats = [](Body& body) { toolsOf(body)->setupStats(); };
+    h.readMapFile = [](Body& body, const QString& fname, Analyzed2DRes& map, EMPHeader& empH) {
+        return toolsOf(body)->readMap(fname, map, empH);
+    };
     h.beforeTeardown.insert(QStringLiteral("tools"), [](Body& body) {
         if (ToolsOnBody* t = ToolsOnBody::of(body)) t->teardown();
     });
@@ -156,6 +161,25 @@ bool ToolsOnBody::loadEMap(QString fname)
     return loadMap(fname, body.shiftMap, empH);
 }
 
+bool ToolsOnBody::readMap(const QString& fname, Analyzed2DRes& map, EMPHeader& empH)
+{
+    EShiftMapFile::LoadSettings settings;
+    // Operand maps are combined block by block with the window's maps: one
+    // of another size could only give a wrong result.
+    settings.checkSize = true;
+    settings.imageWidth = body.imageWidth;
+    settings.imageHeight = body.imageHeight;
+    const CalibOnBody* calib = CalibOnBody::of(body);
+    settings.edgeEV = calib && calib->calibCtrl ? calib->calibCtrl->edgeEV() : edgeEV;
+    AnalyzeCond grid;
+    const EShiftMapFile::LoadResult r = EShiftMapFile::load(fname, map, empH, grid, settings);
+    if (r != EShiftMapFile::LoadResult::Loaded) {
+        qDebug().noquote() << "Energy map not read:" << fname;
+        return false;
+    }
+    return true;
+}
+
 bool ToolsOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
 {
     EShiftMapFile::LoadSettings settings;
@@ -164,15 +188,15 @@ bool ToolsOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
     settings.imageHeight = body.imageHeight;
     settings.edgeEV = edgeEV;
     const EShiftMapFile::LoadResult r = EShiftMapFile::load(fname, map, empH, calibGrid, settings);
-    if (EShiftMapFile::headerWasRead(r)) {
+    const bool loaded = r == EShiftMapFile::LoadResult::Loaded;
+    // A refused file must not move the map kept in memory: every later shift
+    // would be read from the wrong pixel.
+    if (loaded) {
         body.shiftMapOriginX = empH.xOffset;
         body.shiftMapOriginY = empH.yOffset;
         // A size check before any image adopts the file's size.
         body.imageWidth = settings.imageWidth;
         body.imageHeight = settings.imageHeight;
-    }
-    const bool loaded = r == EShiftMapFile::LoadResult::Loaded;
-    if (loaded) {
         body.dispA->update();
         empFileName = fname;
     }

@@ -70,6 +70,9 @@ public slots:
     bool saveEMap(QString fname, const Analyzed2DRes& map);
     bool loadEMap(QString fname);
     bool loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH);
+    // A map of its own (not the window's shift map): the file must match the
+    // image size when there is one, and nothing of the window changes.
+    bool readMap(const QString& fname, Analyzed2DRes& map, EMPHeader& empH);
 
 private:
     Body& body;

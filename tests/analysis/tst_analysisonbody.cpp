@@ -27,7 +27,6 @@
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "mainwindow/SelectDataFiles.h"
-#include "core/EMPHeader.h"
 
 namespace {
 
@@ -202,8 +201,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath("b-1-0.png")));
     }
 
-    // The panel asks for the grid and gets the window's current one; a map
-    // file it asks for is not read here and the map stays as it was.
+    // The panel asks for the grid and gets the window's current one.
     void panelRequestsAnsweredAtOnce()
     {
         Body b;
@@ -220,13 +218,6 @@ private slots:
         QCOMPARE(ac.xw, 1);
         QCOMPARE(ac.yw, 2);
 
-        Analyzed2DRes map("m");
-        fillMap(map, 3, 2);
-        EMPHeader h;
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^loadMap not available"));
-        emit p->loadMap("nowhere.emp", map, h);
-        QCOMPARE(map.width(), 3);
-        QCOMPARE(map.valueAt(2, 1), 12.0);
     }
 
     // The spectrum under the cursor reaches the panel, its analyses are

@@ -278,13 +278,15 @@ private slots:
         QVERIFY(std::fabs(b.shiftMap.valueAt(2, 1) - shiftAt(2, 1)) < 1e-3);
         QCOMPARE(b.shiftMap.width(), W);
 
-        // With the size check: another image size refuses the map but takes
-        // the offsets; no image size yet adopts the file's.
+        // With the size check: another image size refuses the map, and the
+        // map kept stays where it was; no image size yet adopts the file's.
         t->checkSize = true;
         b.imageWidth = W + 1;
-        b.shiftMapOriginX = 0;
+        b.shiftMapOriginX = 2;
+        b.shiftMapOriginY = 1;
         QVERIFY(!t->loadEMap(file));
-        QCOMPARE(b.shiftMapOriginX, 7);
+        QCOMPARE(b.shiftMapOriginX, 2);
+        QCOMPARE(b.shiftMapOriginY, 1);
         QCOMPARE(b.imageWidth, W + 1);
         b.imageWidth = b.imageHeight = -1;
         Analyzed2DRes other("other");
