@@ -227,3 +227,26 @@ QString exCmdName(EX_CMD_ID id)
     }
     return QStringLiteral("UnKnow ExCMD id");
 }
+
+EX_CMD_ID answerIdOf(EX_CMD_ID id)
+{
+    switch (id) {
+    case load_I1_files_of_pattern: return load_I1_files;
+    case load_I0_files_of_pattern: return load_I0_files;
+    case analyzer_exec_2da:
+    case analyzer_exec_elems:
+    case analyzer_exec_ra: return analyzer_exec_LCF;
+    default: return id;
+    }
+}
+
+bool answersWhenDone(EX_CMD_ID id)
+{
+    switch (answerIdOf(id)) {
+    case load_I1_files:
+    case load_I0_files:
+    case analyzer_exec_LCF:
+    case calib_exec: return true;
+    default: return false;
+    }
+}

@@ -37,4 +37,10 @@ EX_CMD_ID exCmdId(const CmdLine& line);
 bool isExCmd(CmdLine line);
 QString exCmdName(EX_CMD_ID id);
 
+// The id a command is answered with: loads of a pattern answer as loads, every
+// 2-D analysis word as the run. Commands that answer when a long operation
+// ends (loads, 2-D runs, calibration) are never answered by the no-action path.
+EX_CMD_ID answerIdOf(EX_CMD_ID id);
+bool answersWhenDone(EX_CMD_ID id);
+
 #endif

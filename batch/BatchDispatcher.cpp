@@ -34,20 +34,39 @@ void BatchDispatcher::doDispatchCmds(const QStringList& cmdList)
     // later unrelated completion.
     const bool outOfLines = running && !waiting && !resumePending && curLine >= lines.size();
     lines += cmdList;
+    listEnds.append(lines.size());
     if (!wasRunning) {
         running = true;
         curLine = 0;
         loops.clear();
         waiting = false;
+        if (!owed.isEmpty())
+            qDebug() << "Batch: answers of" << owed.size() << "stopped command(s) still to come";
         emit execNextLineSig();
     } else if (outOfLines) {
         emit execNextLineSig();
     }
 }
 
-void BatchDispatcher::finishBatchExec(int)
+void BatchDispatcher::finishBatchExec(int id)
 {
-    if (!running)
+    // The oldest command that can have sent this answer takes it. For one id
+    // answers come in the order the commands were sent, and a stopped
+    // script's commands were all sent before the running one's.
+    int k = -1;
+    for (int i = 0; i < owed.size() && k < 0; ++i) {
+        const EX_CMD_ID e = EX_CMD_ID(owed.at(i).id);
+        if (id == e || (id == not_ex_cmd && !answersWhenDone(e)))
+            k = i;
+    }
+    if (k < 0) {
+        // Loads, runs and map reads started by hand answer no command.
+        qDebug() << "Batch: answer" << id << "owed to no command, ignored";
+        return;
+    }
+    const bool ours = owed.at(k).ours;
+    owed.remove(k);
+    if (!ours || !running)
         return;
     // A run of lines is under way and goes on by itself.
     if (resumePending)
@@ -60,10 +79,21 @@ void BatchDispatcher::batchStopSlot()
 {
     curLine = 0;
     lines.clear();
+    listEnds.clear();
     running = false;
     inRem = false;
     waiting = false;
     resumePending = false;
+    for (Owed& o : owed)
+        o.ours = false;
+}
+
+int BatchDispatcher::listEndAfter(int line) const
+{
+    for (int end : listEnds)
+        if (end > line)
+            return end;
+    return lines.size();
 }
 
 void BatchDispatcher::resumeLines()
@@ -95,15 +125,16 @@ void BatchDispatcher::execNextLineSlot()
         }
 
         CmdLine cmd;
-        cmd.line = joinContinuedLines(lines, curLine);
+        cmd.line = joinContinuedLines(lines, curLine, listEndAfter(curLine));
         cmd.setLine(cmd.line);
 
         bool send = false;
         bool flagged = false;
+        EX_CMD_ID ex = not_ex_cmd;
         if (!cmd.word.isEmpty()) {
             const CTRL_CMD_ID ctrl = ctrlCmdId(cmd);
             // Control words are no execution commands: spare them the long look-up.
-            const EX_CMD_ID ex = ctrl == not_ctrl_cmd ? exCmdId(cmd) : not_ex_cmd;
+            ex = ctrl == not_ctrl_cmd ? exCmdId(cmd) : not_ex_cmd;
             if (ctrl == ctrl_rem_end)
                 inRem = false;
             if (ctrl == ctrl_rem_start) {
@@ -151,6 +182,7 @@ void BatchDispatcher::execNextLineSlot()
             } else if (ctrl == ctrl_end) {
                 curLine = 0;
                 lines.clear();
+                listEnds.clear();
                 running = false;
                 emit Log(tr("end"));
             } else if (ex != not_ex_cmd) {
@@ -165,6 +197,7 @@ void BatchDispatcher::execNextLineSlot()
 
         waiting = true;
         stepAsked = false;
+        owed.append({flagged ? int(not_ex_cmd) : int(answerIdOf(ex)), true});
         emit execCmdSig(cmd, flagged);
         if (!stepAsked)
             break;

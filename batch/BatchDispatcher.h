@@ -26,6 +26,8 @@ public:
     bool isInRem() const { return inRem; }
     const Cfg& variables() const { return vars; }
     const QVector<LoopVar>& loopVars() const { return loops; }
+    // Answers still owed to commands sent, those of stopped scripts included.
+    int answersOwed() const { return owed.size(); }
 
     // Lines taken in one go before the thread's event loop gets a turn, so a
     // Stop or a quit of the thread reaches a long run of control lines.
@@ -52,6 +54,18 @@ private:
     int curLine = 0;
     Cfg vars;
     QVector<LoopVar> loops;
+
+    // Answers still to come, oldest first. A Stop keeps them, no longer the
+    // script's own, so that their late arrival releases nothing.
+    struct Owed {
+        int id;
+        bool ours;  // the running script waits for it
+    };
+    QVector<Owed> owed;
+    // End (exclusive) of each list of lines dispatched, in order: a line
+    // continued at the end of one list does not reach into the next.
+    QVector<int> listEnds;
+    int listEndAfter(int line) const;
 
     bool waiting = false;        // an execution command has not been answered yet
     bool resumePending = false;  // a run of lines goes on at the next turn of the event loop

@@ -21,6 +21,9 @@ public:
 public slots:
     void execCmdSlot(CmdLine cmd, bool inRem);
 
+private slots:
+    void calibRunEnded();
+
 private:
     // Runs the action of id; false when the id has no action. done is set
     // false when the completion comes later from a long operation.
@@ -34,6 +37,8 @@ private:
 
     Body& body;
     BatchCtrl& ctrl;
+    // "calib_exec" commands whose run has not ended yet.
+    int calibAnswersOwed = 0;
 };
 
 #endif

@@ -40,13 +40,15 @@ QString CmdLine::arg(int i) const
     return (i >= 0 && i < args.size()) ? args.at(i) : QString();
 }
 
-QString joinContinuedLines(const QStringList& lines, int& curLine)
+QString joinContinuedLines(const QStringList& lines, int& curLine, int end)
 {
+    if (end < 0 || end > lines.size())
+        end = lines.size();
     QString text = lines.value(curLine);
     while (endsWithContinuation(text)) {
-        ++curLine;
-        if (curLine < 0 || curLine >= lines.size())
+        if (curLine + 1 < 0 || curLine + 1 >= end)
             break;
+        ++curLine;
         text += lines.at(curLine);
     }
     return text;

@@ -23,10 +23,11 @@ public:
 
 Q_DECLARE_METATYPE(CmdLine)
 
-// Joins the physical line at curLine with the lines that follow it while the
-// text ends in a backslash (cut with the blanks after it; no separator added).
-// curLine ends on the last line taken, or one past the end of the list when
-// the last line itself asked for a continuation.
-QString joinContinuedLines(const QStringList& lines, int& curLine);
+// Joins the physical line at curLine with the lines that follow it, up to end
+// (exclusive; the whole list when negative), while the text ends in a
+// backslash (cut with the blanks after it; no separator added). curLine ends
+// on the last line taken: a continuation asked for by the last line before
+// end is dropped, so the line at end is never part of the join.
+QString joinContinuedLines(const QStringList& lines, int& curLine, int end = -1);
 
 #endif

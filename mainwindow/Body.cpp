@@ -190,19 +190,25 @@ void Body::setupDataFiles()
     startLoader(i1LoaderThread, i1Loader);
     connect(this, &Body::loadI1Files, i1Loader, &LoadTiff::loadTiffs);
     connect(i1Loader, &LoadTiff::loaded, this, &Body::loadedI1);
-    connect(i1Loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
+    // A user's load answers no batch command: a waiting script must not take it for its own.
+    const auto answerLoad = [this](EX_CMD_ID id) {
+        if (id != not_ex_cmd) emit finishBatchExec(id);
+    };
+    connect(i1Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i1Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
     i1LoaderThread->start(QThread::InheritPriority);
 
     startLoader(i0LoaderThread, i0Loader);
     connect(this, &Body::loadI0Files, i0Loader, &LoadTiff::loadTiffs);
     connect(i0Loader, &LoadTiff::loaded, this, &Body::loadedI0);
-    connect(i0Loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
+    connect(i0Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i0Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
     i0LoaderThread->start(QThread::InheritPriority);
 
-    connect(SelectI1Files, &SelectDataFiles::filesSelected, this, &Body::readI1Files);
-    connect(SelectI0Files, &SelectDataFiles::filesSelected, this, &Body::readI0Files);
+    connect(SelectI1Files, &SelectDataFiles::filesSelected, this,
+            [this](const QStringList& files, bool newFile) { readI1Files(files, newFile, not_ex_cmd); });
+    connect(SelectI0Files, &SelectDataFiles::filesSelected, this,
+            [this](const QStringList& files, bool newFile) { readI0Files(files, newFile, not_ex_cmd); });
     connect(SelectI1Files, &SelectDataFiles::clear, this, &Body::clearI1Files);
     connect(SelectI0Files, &SelectDataFiles::clear, this, &Body::clearI0Files);
 

@@ -109,6 +109,9 @@ signals:
     void loadI0Files(LoadTiff::Request request);
     void finishing();
     void finishBatchExec(int id);
+    // The I1 stack is about to be emptied or to take more images; work that
+    // reads it block by block must not go on over a mix of two stacks.
+    void i1StackChanging();
     // The frame the image view now shows; null when the view has let go of
     // its frame because a stack is about to be freed.
     void shownImageChanged(TiffData* image);
@@ -120,8 +123,10 @@ public slots:
     // Stacks (BodyLoad.cpp)
     void clearI1Files();
     void clearI0Files();
-    void readI1Files(QStringList files, bool newFile);
-    void readI0Files(QStringList files, bool newFile);
+    // answer: the batch command the load answers when it is through;
+    // not_ex_cmd for a user's load, which answers none.
+    void readI1Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I1_files);
+    void readI0Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I0_files);
     void loadedI1(TiffData* data, int fNo, int totalFiles, int generation);
     void loadedI0(TiffData* data, int fNo, int totalFiles, int generation);
     void finishedLoadI1Files();

@@ -35,6 +35,7 @@ void Body::forgetViewImages()
 
 void Body::clearI1Files()
 {
+    emit i1StackChanging();
     forgetViewImages();
     SelectI1Files->clearFiles();
     i1Loader->dropOlderThan(++i1Generation);
@@ -52,21 +53,22 @@ void Body::clearI0Files()
     i0DarkAreaValues.clear();
 }
 
-void Body::readI1Files(QStringList files, bool newFile)
+void Body::readI1Files(QStringList files, bool newFile, EX_CMD_ID answer)
 {
+    emit i1StackChanging();
     if (newFile) {
         clearI1Files();
         // The first spectrum of the new stack sets the energy range.
         specWindow->autoRange = true;
     }
-    emit loadI1Files(loadRequest(SelectI1Files, files, load_I1_files, i1Generation));
+    emit loadI1Files(loadRequest(SelectI1Files, files, answer, i1Generation));
 }
 
-void Body::readI0Files(QStringList files, bool newFile)
+void Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
 {
     if (newFile)
         clearI0Files();
-    emit loadI0Files(loadRequest(SelectI0Files, files, load_I0_files, i0Generation));
+    emit loadI0Files(loadRequest(SelectI0Files, files, answer, i0Generation));
 }
 
 void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)

@@ -89,6 +89,10 @@ void CalibOnBody::setupCalib()
     calibration.quadSurfaceFitted = [this] { return body.QuadSurfFittedEShift->isChecked(); };
 
     connections << connect(body.OpenCalibCtrl, &QPushButton::clicked, calibCtrl, &QWidget::show);
+    // Blocks measured on a replaced stack would sit in one map beside blocks of
+    // the old one, placed with the old stack's offsets.
+    connections << connect(&body, &Body::i1StackChanging, &calibration,
+                           [this] { calibration.stopRun(QStringLiteral("the I1 stack changed")); });
     connections << connect(calibCtrl, &CalibCtrl::saveEMap, this, &CalibOnBody::saveEMap);
     connections << connect(calibCtrl, &CalibCtrl::loadEMap, this, &CalibOnBody::loadEMap);
     connections << connect(body.NormalizeEShift, &QPushButton::clicked, &calibration,

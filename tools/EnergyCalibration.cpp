@@ -75,6 +75,7 @@ void EnergyCalibration::execCalibration()
 {
     if (running) {
         running = false;
+        emit runEnded();
         return;
     }
     const CalibRunInput in = runInput ? runInput() : CalibRunInput();
@@ -138,7 +139,10 @@ void EnergyCalibration::finishCalib()
 {
     running = false;
     emit calibProgress(100.0);
-    if (!map || !ctrl) return;
+    if (!map || !ctrl) {
+        emit runEnded();
+        return;
+    }
 
     if (stats.count == 0) {
         qDebug() << "Calibration measured no block: figures kept";
@@ -173,6 +177,7 @@ void EnergyCalibration::finishCalib()
     map->genImg();
     emit mapImageChanged();
     logWithTime(QStringLiteral("End Calibration   "));
+    emit runEnded();
 }
 
 void EnergyCalibration::normalizeEShift()
@@ -197,10 +202,7 @@ void EnergyCalibration::clearShiftMap()
 {
     // Blocks still to come would be written into a map that no longer
     // belongs to the run.
-    if (running) {
-        qDebug() << "Calibration stopped: the map was cleared";
-        running = false;
-    }
+    stopRun(QStringLiteral("the map was cleared"));
     if (map) map->clear();
     if (ctrl) {
         ctrl->Width->setText(QStringLiteral("0"));
@@ -209,4 +211,12 @@ void EnergyCalibration::clearShiftMap()
         ctrl->YOffset->setText(QStringLiteral("0"));
     }
     emit mapOffsetsChanged(0, 0);
+}
+
+void EnergyCalibration::stopRun(const QString& why)
+{
+    if (!running) return;
+    qDebug().noquote() << "Calibration stopped:" << why;
+    running = false;
+    emit runEnded();
 }

@@ -79,6 +79,9 @@ signals:
     void mapImageChanged();
     // A new standard was taken over (for the cursor-spectrum window).
     void standardChanged(const XafsSpectrum& standard);
+    // A run that had started is over: finished (figures and map image
+    // done), stopped, or cut short because its images or map went away.
+    void runEnded();
 
 public slots:
     void execCalibration();
@@ -87,6 +90,8 @@ public slots:
     void normalizeEShift();
     void newStdFile();
     void clearShiftMap();
+    // Stops a running run with a debug line saying why; nothing without one.
+    void stopRun(const QString& why);
 
 private:
     bool canStart(const CalibRunInput& in) const;

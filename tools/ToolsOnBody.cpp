@@ -200,7 +200,5 @@ bool ToolsOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
         body.dispA->update();
         empFileName = fname;
     }
-    // Every way out answers the command that asked for the map.
-    emit body.finishBatchExec(calib_load_map);
     return loaded;
 }

@@ -37,7 +37,7 @@ class Answerer : public QObject {
 public:
     QStringList words;
 public slots:
-    void execCmdSlot(CmdLine cmd, bool) { words << cmd.word; emit finishBatchExec(0); }
+    void execCmdSlot(CmdLine cmd, bool) { words << cmd.word; emit finishBatchExec(answerIdOf(exCmdId(cmd))); }
 signals:
     void finishBatchExec(int id);
 };

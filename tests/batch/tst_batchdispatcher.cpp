@@ -43,7 +43,7 @@ public slots:
         sent.append({cmd.word, cmd.args, inRem});
         if (holdAll || holdWords.contains(cmd.word))
             return;
-        emit finishBatchExec(inRem ? int(not_ex_cmd) : int(exCmdId(cmd)));
+        emit finishBatchExec(inRem ? int(not_ex_cmd) : int(answerIdOf(exCmdId(cmd))));
     }
     void answer(int id) { emit finishBatchExec(id); }
 
@@ -299,6 +299,48 @@ private slots:
         QCOMPARE(exec->sent[2].args, QStringList({"1"}));
         // No ":end": the script is out of lines but still running.
         QVERIFY(running());
+        // The next list's first line is a line of its own.
+        QVERIFY(runToIdle({"seek_image 2", ":end"}));
+        QCOMPARE(exec->sent.size(), 4);
+        QCOMPARE(exec->sent[3].args, QStringList({"2"}));
+    }
+
+    // A script waiting for its load goes on only on that load's answer: not on
+    // the late answer of a command a Stop abandoned, nor on answers to work
+    // started by hand (another stack's load, a 2-D run, a map read).
+    void waitsForItsOwnAnswer_data()
+    {
+        QTest::addColumn<QStringList>("stopped");
+        QTest::addColumn<QList<int>>("foreign");
+        QTest::newRow("stopped load") << QStringList{"load_I1_files NEW a.tif"} << QList<int>{4};
+        QTest::newRow("stopped pattern load") << QStringList{"load_I1_files_of_pattern NEW d/ *.tif"} << QList<int>{4};
+        QTest::newRow("stopped seek") << QStringList{"seek_image 1"} << QList<int>{59, 158};
+        QTest::newRow("by hand") << QStringList{} << QList<int>{5, 112, 138, 137, 158};
+    }
+    void waitsForItsOwnAnswer()
+    {
+        QFETCH(QStringList, stopped);
+        QFETCH(QList<int>, foreign);
+        exec->holdAll = true;
+        if (!stopped.isEmpty()) {
+            emit driver->dispatch(stopped);
+            QTRY_COMPARE(exec->sent.size(), 1);
+            emit driver->stop();
+        }
+        const int before = exec->sent.size();
+        emit driver->dispatch({"load_I1_files NEW b.tif", "seek_image 2", ":end"});
+        QTRY_COMPARE(exec->sent.size(), before + 1);
+        exec->holdAll = false;
+        for (int id : foreign) {
+            exec->answer(id);
+            settle();
+            QCOMPARE(exec->sent.size(), before + 1);
+        }
+        exec->answer(4);
+        QTRY_VERIFY(!running());
+        QCOMPARE(exec->sent.last().args, QStringList({"2"}));
+        // Every answer owed has come in.
+        QCOMPARE(onThread([this] { return disp->answersOwed(); }), 0);
     }
 
     void emptyScripts()

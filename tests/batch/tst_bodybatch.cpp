@@ -124,7 +124,7 @@ private slots:
         const QString path = tmp.filePath("start.cfg");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH calib_save_map m.emp\nbatch :end\n");
+        f.write("batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH set_band_w 7\nbatch :end\n");
         f.close();
         globalCfg = Cfg();
         globalCfg.readFile(path);
@@ -134,7 +134,8 @@ private slots:
             QVERIFY(logShows(ctrl, "\nend"));
             const QString log = logOf(ctrl);
             QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") >= 0);
-            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") < log.indexOf("Err: calib_save_map m.emp"));
+            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") < log.indexOf("set_band_w : 7"));
+            QCOMPARE(b.HWidth->text(), QString("7"));
         }
         globalCfg = Cfg();
     }

@@ -85,7 +85,11 @@ private slots:
         QCOMPARE(cur, 3);
         cur = 4;
         QCOMPARE(joinContinuedLines(lines, cur), QString("x"));
-        QCOMPARE(cur, 5);
+        QCOMPARE(cur, 4);
+        // A list's end bounds the join: the next list's line stays its own.
+        cur = 1;
+        QCOMPARE(joinContinuedLines(lines, cur, 2), QString("a.tif b"));
+        QCOMPARE(cur, 1);
         // A backslash inside a line is an ordinary character.
         const QStringList inner = {"save_data C:\\out\\m.txt"};
         cur = 0;

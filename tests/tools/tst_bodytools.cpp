@@ -250,8 +250,6 @@ private slots:
         fillMap(b.shiftMap, 3, 3);
         b.shiftMapOriginX = b.shiftMapOriginY = 0;
         QVERIFY(t->loadEMap(file));
-        QCOMPARE(done.size(), 1);
-        QCOMPARE(done.at(0).at(0).toInt(), int(calib_load_map));
         QCOMPARE(b.shiftMapOriginX, 7);
         QCOMPARE(b.shiftMapOriginY, -3);
         // Written over the image size, pixels outside the map as 0.
@@ -266,15 +264,13 @@ private slots:
             }
         QCOMPARE(t->calibGrid.width, W);
 
-        // A file that is not there, or not a map: map kept, still answered.
+        // A file that is not there, or not a map: map kept.
         QVERIFY(!t->loadEMap(dir.filePath("missing.emp")));
         QFile junk(dir.filePath("junk.emp"));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("hello\n");
         junk.close();
         QVERIFY(!t->loadEMap(junk.fileName()));
-        QCOMPARE(done.size(), 3);
-        for (const QList<QVariant>& a : done) QCOMPARE(a.at(0).toInt(), int(calib_load_map));
         QVERIFY(std::fabs(b.shiftMap.valueAt(2, 1) - shiftAt(2, 1)) < 1e-3);
         QCOMPARE(b.shiftMap.width(), W);
 
@@ -296,7 +292,8 @@ private slots:
         QCOMPARE(b.imageWidth, W);
         QCOMPARE(b.imageHeight, H);
         QVERIFY(std::fabs(other.valueAt(3, 2) - shiftAt(3, 2)) < 1e-3);
-        QCOMPARE(done.size(), 5);
+        // Reads the user asks for answer no script.
+        QCOMPARE(done.size(), 0);
     }
 
     // Torn down while the panel and the statistics window hold the main
