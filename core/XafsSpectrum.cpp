@@ -99,8 +99,8 @@ DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line has too few points t
                     "spectrum flagged noisy, jump 0");
 DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
                      "spectrum flagged out of range, jump 0");
-DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0 or not a "
-                 "number: no shift searched, 0 returned");
+DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0, or step or "
+                 "range not finite: no shift searched, 0 returned");
 DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
                        "no shift searched, 0 returned");
 
