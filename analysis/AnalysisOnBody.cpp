@@ -96,8 +96,8 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(panel, &Analyzer::loadMap, this, &AnalysisOnBody::loadMap, Qt::DirectConnection);
     connections << connect(panel, &Analyzer::changedSelection, &body, &Body::selectedNewRef);
     connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
-    connections << connect(body.SelectI1Files, &SelectDataFiles::filesSelected, this,
-                           &AnalysisOnBody::newI1Files);
+    connections << connect(&body, &Body::spectrumAutoRange, panel,
+                           [this](bool on) { panel->specPane->autoRange = on; });
     run = new Analysis2DDriver(body, *panel, this);
     connections << connect(panel, &Analyzer::askAnalyze, run, &Analysis2DDriver::start2DAnalysis);
     connections << connect(panel, &Analyzer::finished, run, &Analysis2DDriver::analyzeASpectrumFinished);
@@ -161,11 +161,6 @@ QVector<Analyzed2DRes*> AnalysisOnBody::referenceMaps() const
 void AnalysisOnBody::askAnalyzeCond(AnalyzeCond& ac)
 {
     body.fillAnalyzeCond(ac);
-}
-
-void AnalysisOnBody::newI1Files(QStringList, bool newFile)
-{
-    if (newFile && panel) panel->specPane->autoRange = true;
 }
 
 void AnalysisOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)

@@ -55,8 +55,6 @@ public slots:
     // Both answer the panel before its emit returns.
     void askAnalyzeCond(AnalyzeCond& ac);
     void loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH);
-    // A new I1 stack: the panel's spectrum view takes the new energy range.
-    void newI1Files(QStringList files, bool newFile);
 
 private:
     Body& body;

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 #include "Body.h"
 #include "analysis/AnalysisOnBody.h"
 #include "StartupOptions.h"
@@ -56,9 +58,17 @@ int main(int argc, char** argv)
         QObject::connect(&body, SIGNAL(finishing()), &app, SLOT(closeAllWindows()));
         body.show();
         if (BatchOnBody* batch = BatchOnBody::of(body)) {
-            // Nothing is reported when the file cannot be read.
-            if (!opt.batchFile.isEmpty())
-                batch->batchCtrl()->setBatchFile(opt.batchFile);
+            const bool read = !opt.batchFile.isEmpty() && batch->batchCtrl()->setBatchFile(opt.batchFile);
+            // Without a screen nobody could ever close a window left waiting.
+            const QString platform = QGuiApplication::platformName();
+            if (opt.execBatch && !read
+                && (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))) {
+                fprintf(stderr, "%s\n",
+                        qPrintable(opt.batchFile.isEmpty()
+                                       ? QStringLiteral("-x: no batch file given (-b FILE)")
+                                       : QStringLiteral("-x: cannot read the batch file %1").arg(opt.batchFile)));
+                return 2;
+            }
             if (opt.execBatch)
                 batch->batchCtrl()->execBatchSlot();
         }

@@ -99,12 +99,12 @@ void BatchCtrl::save(const QString& fname)
     out << ui.BatchCmds->toPlainText();
 }
 
-void BatchCtrl::load(const QString& fname)
+bool BatchCtrl::load(const QString& fname)
 {
     QFile f(fname);
     if (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open batch file : " + fname;
-        return;
+        return false;
     }
     QTextStream in(&f);
     in.setCodec("UTF-8");
@@ -112,11 +112,12 @@ void BatchCtrl::load(const QString& fname)
     while (!in.atEnd())
         text += in.readLine() + QLatin1Char('\n');
     ui.BatchCmds->setPlainText(text);
+    return true;
 }
 
-void BatchCtrl::setBatchFile(const QString& fname)
+bool BatchCtrl::setBatchFile(const QString& fname)
 {
-    load(fname);
+    return load(fname);
 }
 
 void BatchCtrl::Log(const QString& logMsg)

@@ -37,8 +37,9 @@ public slots:
     void clear();
     void clearLog();
     void save(const QString& fname);
-    void load(const QString& fname);
-    void setBatchFile(const QString& fname);
+    // Whether the file could be read into the window.
+    bool load(const QString& fname);
+    bool setBatchFile(const QString& fname);
     void Log(const QString& logMsg);
     void showCmdErr(const CmdLine& cmd);
 

@@ -148,6 +148,9 @@ double TiffData::areaValue(const QVector<TiffData*>& stack, double energy, int x
     if (n < 1) return 1.0;
     if (n == 1) return stack[0]->sumBox(x, y, dx, dy);
 
+    // Outside the stack's range the nearest frame holds: a straight line
+    // through two noisy frames runs off to negative intensities.
+    energy = qBound(stack[0]->energy, energy, stack[n - 1]->energy);
     int a, b;
     if (energy < stack[0]->energy) {
         a = 0;

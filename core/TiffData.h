@@ -81,7 +81,8 @@ public:
 
     // Sum over columns x-|dx| .. x+|dx| and rows y-|dy| .. y+|dy|.
     double sumBox(int x, int y, int dx, int dy) const;
-    // Box sum interpolated to energy over a stack sorted by ascending energy.
+    // Box sum interpolated to energy over a stack sorted by ascending energy;
+    // outside its range, that of the nearest frame.
     static double areaValue(const QVector<TiffData*>& stack, double energy, int x, int y,
                             int dx, int dy);
     // Mean over columns x .. x+w and rows y .. y+h (integer parts); 0 when empty.

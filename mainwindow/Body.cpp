@@ -196,6 +196,9 @@ void Body::setupDataFiles()
     };
     connect(i1Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i1Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
+    connect(i1Loader, &LoadTiff::unreadable, this, [this](QStringList files, int total, int generation) {
+        if (generation == i1Generation) reportUnreadable(QStringLiteral("I1"), files, total);
+    });
     i1LoaderThread->start(QThread::InheritPriority);
 
     startLoader(i0LoaderThread, i0Loader);
@@ -203,6 +206,9 @@ void Body::setupDataFiles()
     connect(i0Loader, &LoadTiff::loaded, this, &Body::loadedI0);
     connect(i0Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i0Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
+    connect(i0Loader, &LoadTiff::unreadable, this, [this](QStringList files, int total, int generation) {
+        if (generation == i0Generation) reportUnreadable(QStringLiteral("I0"), files, total);
+    });
     i0LoaderThread->start(QThread::InheritPriority);
 
     connect(SelectI1Files, &SelectDataFiles::filesSelected, this,

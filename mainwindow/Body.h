@@ -115,9 +115,14 @@ signals:
     // The frame the image view now shows; null when the view has let go of
     // its frame because a stack is about to be freed.
     void shownImageChanged(TiffData* image);
+    // Emitted just before the frames are deleted; holders let go of them.
+    void framesFreeing(const QVector<TiffData*>& frames);
     // The spectrum under the cursor, for the analysis panel; not emitted
     // while a block-by-block analysis runs.
     void cursorSpectrumMade(const XafsSpectrum& s, const SuggestElm& sElm);
+    // On while a new I1 stack loads, so its first spectra set the energy
+    // range of the spectrum views; off when the load completes.
+    void spectrumAutoRange(bool on);
 
 public slots:
     // Stacks (BodyLoad.cpp)
@@ -197,6 +202,8 @@ public:
     bool fillAnalyzeCond(AnalyzeCond& ac);
     // The result map the analysis panel designates, null when none.
     Analyzed2DRes* selectedMap() const;
+    // A fault the user must see: the debug line and the status bar.
+    void report(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -223,8 +230,12 @@ private:
     void startLoader(QThread*& thread, LoadTiff*& loader);
     void stopLoader(QThread*& thread, LoadTiff*& loader);
     void refreshI1Stack();
-    void forgetViewImages();
+    void forgetFramesOf(const QVector<TiffData*>& stack);
     static void showExposure(SelectDataFiles* selector, const QVector<TiffData*>& images);
+    void reportUnreadable(const QString& stackName, const QStringList& files, int total);
+    bool acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName);
+    void checkEnergies(const QVector<TiffData*>& stack, const QString& stackName);
+    void checkI0Coverage();
 
     BoxSpectrumConds boxSpectrumConds();
     int bgLineType() const;
@@ -237,6 +248,8 @@ private:
     void rerenderDisplayed(bool wholeStack);
     int referenceIndex() const;
     bool saveEachSpectrumAs(int kind, const QString& fname);
+    // Says why fname was not written when ok is false; returns ok.
+    bool reportUnsaved(bool ok, const QString& fname);
 };
 
 #endif

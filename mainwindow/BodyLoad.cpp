@@ -6,6 +6,11 @@
 #include "LoadTiff.h"
 #include "SelectDataFiles.h"
 #include "SelectDataFilesAdditionalSetup.h"
+#include "StackChecks.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QStatusBar>
 
 // Text that does not parse reads as 0; skip is at least 1, cuts at least 0.
 LoadTiff::Request Body::loadRequest(SelectDataFiles* s, const QStringList& files, EX_CMD_ID id,
@@ -23,20 +28,21 @@ LoadTiff::Request Body::loadRequest(SelectDataFiles* s, const QStringList& files
     return r;
 }
 
-// The view must not keep pointers into a stack that is about to be freed.
-void Body::forgetViewImages()
+// Nothing may keep pointers into a stack about to be freed; what shows the
+// other stack, and the view's frame, stay as they are.
+void Body::forgetFramesOf(const QVector<TiffData*>& stack)
 {
-    dispA->image = nullptr;
-    dispA->baseImage = nullptr;
-    dispA->overlayMap = nullptr;
-    dispA->update();
-    emit shownImageChanged(nullptr);
+    emit framesFreeing(stack);
+    if (dispA->image && stack.contains(dispA->image)) {
+        dispA->setImage(nullptr);
+        emit shownImageChanged(nullptr);
+    }
 }
 
 void Body::clearI1Files()
 {
     emit i1StackChanging();
-    forgetViewImages();
+    forgetFramesOf(i1Images);
     SelectI1Files->clearFiles();
     i1Loader->dropOlderThan(++i1Generation);
     deleteTiffDataList(i1Images);
@@ -46,7 +52,7 @@ void Body::clearI1Files()
 
 void Body::clearI0Files()
 {
-    forgetViewImages();
+    forgetFramesOf(i0Images);
     SelectI0Files->clearFiles();
     i0Loader->dropOlderThan(++i0Generation);
     deleteTiffDataList(i0Images);
@@ -60,6 +66,7 @@ void Body::readI1Files(QStringList files, bool newFile, EX_CMD_ID answer)
         clearI1Files();
         // The first spectrum of the new stack sets the energy range.
         specWindow->autoRange = true;
+        emit spectrumAutoRange(true);
     }
     emit loadI1Files(loadRequest(SelectI1Files, files, answer, i1Generation));
 }
@@ -71,6 +78,75 @@ void Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
     emit loadI0Files(loadRequest(SelectI0Files, files, answer, i0Generation));
 }
 
+void Body::report(const QString& text)
+{
+    qDebug().noquote() << text;
+    statusBar()->showMessage(text);
+}
+
+void Body::reportUnreadable(const QString& stackName, const QStringList& files, int total)
+{
+    report(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
+               .arg(files.size())
+               .arg(total)
+               .arg(stackName, QFileInfo(files.first()).fileName()));
+}
+
+// A frame of another size would be read outside its pixels wherever the
+// stack's first is larger, and give wrong spectra there.
+bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName)
+{
+    if (StackChecks::fitsStack(*data, stack)) return true;
+    const TiffData* first = stack.first();
+    report(tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
+               .arg(QFileInfo(data->file).fileName())
+               .arg(data->width)
+               .arg(data->height)
+               .arg(stackName)
+               .arg(first->width)
+               .arg(first->height));
+    delete data;
+    return false;
+}
+
+void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackName)
+{
+    switch (StackChecks::energies(stack)) {
+    case StackChecks::Energies::Ascending:
+        break;
+    case StackChecks::Energies::Unordered:
+        qDebug().noquote() << "Frames of the" << stackName
+                           << "stack are not in energy order: spectra are built in ascending energy";
+        break;
+    case StackChecks::Energies::Repeated:
+        report(tr("Some frames of the %1 stack share an energy: their points are averaged").arg(stackName));
+        break;
+    case StackChecks::Energies::AllEqual:
+        report(tr("All %1 frames of the %2 stack have the energy %3 eV: check how the energies of the files are given")
+                   .arg(stack.size())
+                   .arg(stackName)
+                   .arg(stack.first()->energy, 0, 'g', 8));
+        break;
+    case StackChecks::Energies::NotFinite:
+        report(tr("Some frames of the %1 stack have no usable energy").arg(stackName));
+        break;
+    }
+}
+
+void Body::checkI0Coverage()
+{
+    // Half-loaded stacks are checked when the other load completes.
+    double r[4];
+    if ((i1Loader && i1Loader->busy) || (i0Loader && i0Loader->busy) || !UseI0->isChecked()
+        || StackChecks::i0Covers(i0Images, i1Images, r))
+        return;
+    report(tr("The I0 stack (%1 - %2 eV) does not cover the I1 energies (%3 - %4 eV): outside its range the nearest I0 frame is used")
+               .arg(r[0], 0, 'f', 2)
+               .arg(r[1], 0, 'f', 2)
+               .arg(r[2], 0, 'f', 2)
+               .arg(r[3], 0, 'f', 2));
+}
+
 void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
 {
     if (!data)
@@ -79,6 +155,8 @@ void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
         delete data;
         return;
     }
+    if (!acceptFrame(data, i1Images, QStringLiteral("I1")))
+        return;
     data->cBar = mainColorBar;
     data->energy = SelectI1Files->addFile(data->file, fNo, totalFiles);
     i1Images.append(data);
@@ -96,6 +174,8 @@ void Body::loadedI0(TiffData* data, int fNo, int totalFiles, int generation)
         delete data;
         return;
     }
+    if (!acceptFrame(data, i0Images, QStringLiteral("I0")))
+        return;
     data->cBar = mainColorBar;
     data->energy = SelectI0Files->addFile(data->file, fNo, totalFiles);
     i0Images.append(data);
@@ -137,9 +217,12 @@ void Body::finishedLoadI1Files()
     refreshI1Stack();
     showExposure(SelectI1Files, i1Images);
     updateI1DarkArea();
+    checkEnergies(i1Images, QStringLiteral("I1"));
+    checkI0Coverage();
     // The first spectrum of the finished stack still sets the energy range.
     showXafsSpectrum();
     specWindow->autoRange = false;
+    emit spectrumAutoRange(false);
 }
 
 void Body::finishedLoadI0Files()
@@ -147,5 +230,7 @@ void Body::finishedLoadI0Files()
     cursorX = cursorY = 0;
     showExposure(SelectI0Files, i0Images);
     updateI0DarkArea();
+    checkEnergies(i0Images, QStringLiteral("I0"));
+    checkI0Coverage();
     showXafsSpectrum();
 }

@@ -13,6 +13,8 @@
 #include "core/TiffData.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 
 #include <vector>
 
@@ -23,10 +25,22 @@ int Body::referenceIndex() const
     return h.referenceIndex ? h.referenceIndex(*this) : 0;
 }
 
+bool Body::reportUnsaved(bool ok, const QString& fname)
+{
+    if (ok) return true;
+    const QFileInfo f(fname);
+    if (!f.absoluteDir().exists())
+        report(tr("Not saved: the folder %1 does not exist").arg(QDir::toNativeSeparators(f.absolutePath())));
+    else
+        report(tr("%1 could not be saved").arg(QDir::toNativeSeparators(f.absoluteFilePath())));
+    return false;
+}
+
 bool Body::saveImage(QString fname)
 {
-    if (!SafeSave::image(dispA->viewedImage(), fname)) return false;
-    return SafeSave::image(CBar->barPixmap.toImage(), fileNameWithTag(fname, "cBar"));
+    const bool ok = SafeSave::image(dispA->viewedImage(), fname)
+                    && SafeSave::image(CBar->barPixmap.toImage(), fileNameWithTag(fname, "cBar"));
+    return reportUnsaved(ok, fname);
 }
 
 bool Body::saveImageWNum(QString fname, QString num)
@@ -47,7 +61,7 @@ bool Body::saveAllImages(QString fname)
             ok = SafeSave::image(*map->image, fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k))) && ok;
         }
     }
-    return ok;
+    return reportUnsaved(ok, fname);
 }
 
 void Body::showSaveDataDialog()
@@ -64,12 +78,14 @@ bool Body::saveData(QString fname)
     const int ext = referenceIndex();
     if (saveDataCfg->SaveAsTiff->isChecked()) {
         qDebug() << "selected tiff";
-        if (!saveDataAsTiff(fname, ext)) return false;
-        return SafeSave::image(CBar->barPixmap.toImage(),
-                               fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar"));
+        const bool ok = saveDataAsTiff(fname, ext)
+                        && SafeSave::image(CBar->barPixmap.toImage(),
+                                           fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar"));
+        return selectedMap() ? reportUnsaved(ok, fname) : ok;
     }
     qDebug() << "selected text";
-    return saveDataAsText(fname, ext);
+    const bool ok = saveDataAsText(fname, ext);
+    return selectedMap() ? reportUnsaved(ok, fname) : ok;
 }
 
 bool Body::saveDataAsText(QString fname, int ext)
@@ -128,7 +144,7 @@ bool Body::saveEachSpectrum(QString fname)
     if (SaveAsNormalizedXAFS->isChecked()) ok = saveEachNormalizedXafsSpectrum(fname) && ok;
     if (SaveAsRawXAFS->isChecked()) ok = saveEachRawXafsSpectrum(fname) && ok;
     if (SaveAsRaw->isChecked()) ok = saveEachRawSpectrum(fname) && ok;
-    return ok;
+    return i1Images.isEmpty() ? ok : reportUnsaved(ok, fname);
 }
 
 bool Body::saveEachSpectrumAs(int kind, const QString& fname)

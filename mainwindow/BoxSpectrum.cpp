@@ -81,7 +81,7 @@ Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x,
         }
         spec.append(img->energy, value);
     }
-    return spec;
+    return inEnergyOrder(spec);
 }
 
 Spectrum raw(const QVector<TiffData*>& i1, int x, int y, int dx, int dy, int imageWidth,
@@ -90,7 +90,34 @@ Spectrum raw(const QVector<TiffData*>& i1, int x, int y, int dx, int dy, int ima
     Spectrum spec;
     if (x < 0 || x >= imageWidth || y < 0 || y >= imageHeight) return spec;
     for (const TiffData* img : i1) spec.append(img->energy, img->sumBox(x, y, dx, dy));
-    return spec;
+    return inEnergyOrder(spec);
+}
+
+Spectrum inEnergyOrder(const Spectrum& s)
+{
+    const int n = s.size();
+    bool ascending = true;
+    for (int i = 1; i < n && ascending; ++i) ascending = s.xAt(i - 1) < s.xAt(i);
+    if (ascending) return s;
+
+    // NaN energies last, so the order stays strict and weak.
+    auto before = [&s](int a, int b) {
+        const double ea = s.xAt(a), eb = s.xAt(b);
+        return ea < eb || (!std::isnan(ea) && std::isnan(eb));
+    };
+    QVector<int> order(n);
+    for (int i = 0; i < n; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), before);
+    Spectrum out;
+    for (int i = 0; i < n;) {
+        const double e = s.xAt(order[i]);
+        double sum = s.yAt(order[i]);
+        int k = i + 1;
+        for (; k < n && s.xAt(order[k]) == e; ++k) sum += s.yAt(order[k]);
+        out.append(e, sum / (k - i));
+        i = k;
+    }
+    return out;
 }
 
 void rectToBox(int x1, int y1, int x2, int y2, int& x, int& y, int& dx, int& dy)

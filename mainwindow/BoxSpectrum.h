@@ -34,13 +34,19 @@ QVector<TiffData*> sortedByEnergy(const QVector<TiffData*>& stack);
 
 // One point (energy, mu) per I1 image over columns x-|dx| .. x+|dx| and rows
 // y-|dy| .. y+|dy|: ln(I0 / I1), or I1 / I0 in fluorescence mode, after the
-// dark level. Empty when (x, y) lies outside the image.
+// dark level, in ascending energy (inEnergyOrder). Empty when (x, y) lies
+// outside the image.
 Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x, int y, int dx,
               int dy, const BoxSpectrumConds& c);
 
-// (energy, box sum) per I1 image, no correction; empty outside the image.
+// (energy, box sum) per I1 image, no correction, in ascending energy; empty
+// outside the image.
 Spectrum raw(const QVector<TiffData*>& i1, int x, int y, int dx, int dy, int imageWidth,
              int imageHeight);
+
+// The points in ascending energy, those of equal energy averaged into one;
+// the same spectrum when it already is strictly ascending.
+Spectrum inEnergyOrder(const Spectrum& s);
 
 // Centre and half widths of the box of a rectangle given by two corners.
 void rectToBox(int x1, int y1, int x2, int y2, int& x, int& y, int& dx, int& dy);

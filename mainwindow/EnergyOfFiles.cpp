@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 
 namespace EnergyOfFiles {
@@ -75,7 +76,14 @@ double energyByName(const QString& path, const QString& pattern, double factor, 
 {
     double value = n;
     const QRegularExpression re(pattern);
-    const QRegularExpressionMatch m = re.isValid() ? re.match(path) : QRegularExpressionMatch();
+    QRegularExpressionMatch m;
+    if (re.isValid()) {
+        // A dated folder name would otherwise give every file of the stack
+        // the same energy: the file name comes first.
+        const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+        m = re.match(path.mid(slash + 1));
+        if (!m.hasMatch() && slash >= 0) m = re.match(path);
+    }
     if (m.hasMatch()) {
         QString t = m.captured(0).toUpper();
         t.replace(QLatin1Char('_'), QLatin1Char('.'));

@@ -40,7 +40,8 @@ double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, 
 // `why` names the first fault.
 bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why);
 
-// The first match of `pattern` anywhere in `path` as a number ("_" read as
+// The first match of `pattern` in the file name of `path`, or anywhere in
+// `path` when the name has none, as a number ("_" read as
 // the decimal point, "KeV" / "eV" dropped), else n; times factor when positive.
 double energyByName(const QString& path, const QString& pattern, double factor, int n);
 

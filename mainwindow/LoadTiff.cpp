@@ -55,18 +55,23 @@ void LoadTiff::readRequest(const Request& r)
     const qint64 n = r.files.size();
     const qint64 skip = qMax(1, r.skip);
     const qint64 end = n - qMax(0, r.cutLast);
+    QStringList unread;
     for (index = qMax(0, r.cutFirst); index < n; index += skip) {
         if (stale(r))
             return;
         const QString& path = r.files.at(int(index));
         if (!(r.ignoreLive && path.contains(QLatin1String("Live")))) {
             TiffData* data = new TiffData;
-            if (data->load(path, r.errPs) && !stale(r))
+            const bool ok = data->load(path, r.errPs);
+            if (ok && !stale(r))
                 emit loaded(data, int(index), int(n), r.generation);
             else
                 delete data;
+            if (!ok) unread << path;
         }
         if (index + skip >= end)
-            return;
+            break;
     }
+    if (!unread.isEmpty() && !stale(r))
+        emit unreadable(unread, int(n), r.generation);
 }

@@ -49,6 +49,8 @@ signals:
     void loadNext();
     void loaded(TiffData* data, int fNo, int totalFiles, int generation);
     void finishLoadFiles(EX_CMD_ID id);
+    // The files of a request that could not be read, before its completion.
+    void unreadable(QStringList files, int totalFiles, int generation);
 
 private:
     void readRequest(const Request& r);

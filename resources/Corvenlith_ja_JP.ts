@@ -778,6 +778,38 @@
         <source>Data File (*.dat)</source>
         <translation>データファイル (*.dat)</translation>
     </message>
+    <message>
+        <source>%1 of %2 files could not be read and are not in the %3 stack (first: %4)</source>
+        <translation>%2 個のうち %1 個のファイルを読めず、%3 スタックに入れていません（最初: %4）</translation>
+    </message>
+    <message>
+        <source>%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded</source>
+        <translation>%1 は %2 x %3 ピクセルで、%4 スタックの最初の画像 %5 x %6 と異なるため読み込みません</translation>
+    </message>
+    <message>
+        <source>Some frames of the %1 stack share an energy: their points are averaged</source>
+        <translation>%1 スタックに同じエネルギーの画像があります: それらの点は平均します</translation>
+    </message>
+    <message>
+        <source>All %1 frames of the %2 stack have the energy %3 eV: check how the energies of the files are given</source>
+        <translation>%2 スタックの %1 枚すべてのエネルギーが %3 eV です: ファイルのエネルギーの与え方を確認してください</translation>
+    </message>
+    <message>
+        <source>Some frames of the %1 stack have no usable energy</source>
+        <translation>%1 スタックに使えるエネルギーのない画像があります</translation>
+    </message>
+    <message>
+        <source>The I0 stack (%1 - %2 eV) does not cover the I1 energies (%3 - %4 eV): outside its range the nearest I0 frame is used</source>
+        <translation>I0 スタック（%1 - %2 eV）は I1 のエネルギー（%3 - %4 eV）を覆っていません: 範囲外では最も近い I0 画像を使います</translation>
+    </message>
+    <message>
+        <source>Not saved: the folder %1 does not exist</source>
+        <translation>保存していません: フォルダ %1 がありません</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved</source>
+        <translation>%1 を保存できませんでした</translation>
+    </message>
 </context>
 <context>
     <name>CalibCtrl</name>
@@ -900,6 +932,17 @@
     <message>
         <source>Select Std.</source>
         <translation>標準選択</translation>
+    </message>
+</context>
+<context>
+    <name>CmdExecutor</name>
+    <message>
+        <source>No images loaded: the folder %1 does not exist</source>
+        <translation>画像を読み込んでいません: フォルダ %1 がありません</translation>
+    </message>
+    <message>
+        <source>No images loaded: no file in %1 matches %2</source>
+        <translation>画像を読み込んでいません: %1 に %2 に合うファイルがありません</translation>
     </message>
 </context>
 <context>
@@ -1559,6 +1602,13 @@
     <message>
         <source>Del</source>
         <translation>削除</translation>
+    </message>
+</context>
+<context>
+    <name>ToolsOnBody</name>
+    <message>
+        <source>The shift was not stored: the image-alignment panel has no I1 frame</source>
+        <translation>シフトを記録していません: 位置合わせパネルに I1 画像がありません</translation>
     </message>
 </context>
 <context>

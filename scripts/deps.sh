@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools
-      libtiff-dev libfftw3-dev libbenchmark-dev xvfb xauth)
+      libtiff-dev libfftw3-dev libbenchmark-dev xvfb xauth qt5-image-formats-plugins)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -91,6 +91,11 @@ QImage ImgDispA::viewedImage() const
 void ImgDispA::drawImage(QPainter* p)
 {
     const QRectF target(0, 0, width(), height());
+    // Set before anything can return: the surface leaves a y-up frame that
+    // would mirror every cursor position taken from this view.
+    coord.setScreenArea(0, 0, width(), height());
+    coord.setRealCoord(viewWindow.x(), viewWindow.y(), viewWindow.x() + viewWindow.width(),
+                       viewWindow.y() + viewWindow.height());
     if (showOverlay) {
         if (!overlayMap || !overlayMap->hasImage || !overlayMap->img()) return;
         overlayMap->setCBarRange();
@@ -103,9 +108,6 @@ void ImgDispA::drawImage(QPainter* p)
         image->applyRangeToColorBar();
         p->drawImage(target, *baseImage, viewWindow);
     }
-    coord.setScreenArea(0, 0, width(), height());
-    coord.setRealCoord(viewWindow.x(), viewWindow.y(), viewWindow.x() + viewWindow.width(),
-                       viewWindow.y() + viewWindow.height());
 }
 
 void ImgDispA::onMousePressed()

@@ -313,6 +313,7 @@ private slots:
         QTemporaryDir dir;
         const QStringList first = writeStack(dir, "a", 8950.0, 2.5, 6, 12, 8);
         const QStringList second = writeStack(dir, "b", 9100.0, 5.0, 3, 20, 16);
+        const QStringList more = writeStack(dir, "c", 9100.0, 5.0, 3, 12, 8);
         Body b;
         QSignalSpy done(&b, &Body::finishBatchExec);
 
@@ -347,7 +348,7 @@ private slots:
 
         // Add: appended after the first list; the size stays the first image's.
         b.SelectI1Files->AddFiles->setChecked(true);
-        b.readI1Files(second, false);
+        b.readI1Files(more, false);
         QVERIFY(waitLoaded(b, done, 2));
         QCOMPARE(b.i1Images.size(), 9);
         QCOMPARE(b.i1Images.at(6)->energy, 9100.0);

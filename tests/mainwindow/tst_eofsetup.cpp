@@ -64,7 +64,8 @@ private slots:
         QTest::newRow("five digits") << "/data/run/Cu_08333_2500.tif" << p0 << 1.0 << 3 << 8333.25;
         QTest::newRow("four digits") << "/data/run/s9000_0125.tif" << p0 << 1.0 << 3 << 9000.0125;
         QTest::newRow("no match") << "/data/run/img.tif" << p0 << 1.0 << 7 << 7.0;
-        QTest::newRow("folder first") << "/data/2024_0530/x_08333_2500.tif" << p0 << 1.0 << 0 << 2024.053;
+        QTest::newRow("name before dated folder") << "/data/2024_0530/x_08333_2500.tif" << p0 << 1.0 << 0 << 8333.25;
+        QTest::newRow("folder when name has none") << "/data/2024_0530/x.tif" << p0 << 1.0 << 0 << 2024.053;
         QTest::newRow("keV") << "/d/a_08_333250KeV.tif" << "\\d\\d_\\d\\d\\d\\d\\d\\dKeV" << 1000.0 << 0
                              << 8333.25;
         QTest::newRow("eV suffix") << "/d/a_8333_25eV.tif" << "\\d\\d\\d\\d_\\d\\deV" << 1.0 << 0 << 8333.25;

@@ -1,0 +1,30 @@
+#ifndef STACKCHECKS_H
+#define STACKCHECKS_H
+
+#include <QVector>
+
+class TiffData;
+
+// Faults of a loaded stack that would make every spectrum of it wrong.
+namespace StackChecks {
+
+enum class Energies {
+    Ascending,   // strictly, as loaded
+    Unordered,   // distinct but not in load order: spectra are sorted
+    Repeated,    // some frames share an energy: their points are averaged
+    AllEqual,    // two or more frames, one energy: no spectrum at all
+    NotFinite    // an energy is NaN or infinite
+};
+
+Energies energies(const QVector<TiffData*>& stack);
+
+// Whether a frame has the size of the stack's first (true for the first).
+bool fitsStack(const TiffData& frame, const QVector<TiffData*>& stack);
+
+// Whether the energy range of i0 spans every energy of i1; true when either
+// is empty. range receives low and high of i0, then of i1.
+bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
+
+}  // namespace StackChecks
+
+#endif
