@@ -5,6 +5,7 @@
 #include "widgets/DispA.h"
 #include "widgets/MouseC.h"
 
+#include <QDebug>
 #include <QPainter>
 
 #include <algorithm>
@@ -32,9 +33,12 @@ Stats::Stats(QWidget* parent) : QFrame(parent)
 
 Stats::~Stats() = default;
 
-void Stats::initHistogram(double min, double max)
+void Stats::initHistogram(double min, double max, int samples)
 {
-    const StatsMath::Histogram h = StatsMath::emptyHistogram(StatsMath::binsOf(Bins->text()), min, max);
+    const int asked = StatsMath::binsOf(Bins->text());
+    const int b = StatsMath::cappedBins(asked, samples);
+    if (b != asked) qDebug() << "Statistics:" << asked << "bins asked," << b << "used";
+    const StatsMath::Histogram h = StatsMath::emptyHistogram(b, min, max);
     bins = h.bins;
     binWidth = h.binWidth;
     counts = h.counts;
@@ -52,6 +56,19 @@ StatsMath::Histogram Stats::histogram() const
     return h;
 }
 
+bool Stats::calcIfChanged(Analyzed2DRes* map, const AnalyzeCond& grid)
+{
+    if (!map) return false;
+    const QVector<double> samples = StatsMath::blockSamples(*map, grid);
+    const bool same = map == this->map && samples.size() == lastSamples.size()
+                      && std::equal(samples.begin(), samples.end(), lastSamples.begin(),
+                                    [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); })
+                      && StatsMath::binsOf(Bins->text()) == lastBins;
+    if (same) return false;
+    calc(map, grid);
+    return true;
+}
+
 void Stats::calc(Analyzed2DRes* map, const AnalyzeCond& grid)
 {
     if (!map) return;
@@ -59,6 +76,8 @@ void Stats::calc(Analyzed2DRes* map, const AnalyzeCond& grid)
     cond = grid;
 
     const QVector<double> samples = StatsMath::blockSamples(*map, cond);
+    lastSamples = samples;
+    lastBins = StatsMath::binsOf(Bins->text());
     const StatsMath::Summary s = StatsMath::summarize(samples);
     n = s.n;
     min = s.min;
@@ -67,7 +86,7 @@ void Stats::calc(Analyzed2DRes* map, const AnalyzeCond& grid)
     variance = s.variance;
     sigma = s.sigma;
 
-    initHistogram(min, max);
+    initHistogram(min, max, samples.size());
     StatsMath::clampMarkers(low, high, min, max);
     StatsMath::Histogram h = histogram();
     StatsMath::fill(h, samples);
@@ -131,6 +150,10 @@ void Stats::pointedAt(double rx, double ry)
 
 void Stats::setBins(int bins)
 {
+    if (bins > StatsMath::maxBins) {
+        qDebug() << "Statistics:" << bins << "bins asked, at most" << StatsMath::maxBins << "used";
+        bins = StatsMath::maxBins;
+    }
     Bins->setText(QString::number(bins));
 }
 

@@ -9,6 +9,7 @@
 
 #include <QFrame>
 #include <QPen>
+#include <QPointer>
 #include <QVector>
 
 class Analyzed2DRes;
@@ -29,15 +30,19 @@ public:
     explicit Stats(QWidget* parent = nullptr);
     ~Stats() override;
 
-    // map is not owned and must outlive its use here (until the next calc).
+    // map is not owned; when it is deleted the window lets go of it.
     void calc(Analyzed2DRes* map, const AnalyzeCond& grid);
-    void initHistogram(double min, double max);
+    // calc only when the map, its block values, the grid or the bin count
+    // differ from the last calc; whether it ran.
+    bool calcIfChanged(Analyzed2DRes* map, const AnalyzeCond& grid);
+    // samples < 0: not known yet.
+    void initHistogram(double min, double max, int samples = -1);
     void updateRange();
 
     ChCoord* coord = nullptr;
     MouseC* mouse = nullptr;
     QPen pen;
-    Analyzed2DRes* map = nullptr;
+    QPointer<Analyzed2DRes> map;
     AnalyzeCond cond;
     double pointedValue = 0;
     int bins = 0;
@@ -62,6 +67,7 @@ public slots:
     void mouseReleased();
     void toggledShowOverImage(bool f);
     void pointedAt(double rx, double ry);
+    // Capped at StatsMath::maxBins.
     void setBins(int bins);
     void setOverImage(bool f);
     void setCalcInSelectedRegion(bool f);
@@ -71,6 +77,8 @@ private:
     void vLine(QPainter* p, double x, double y0, double y1);
 
     DrawText textFitter;
+    QVector<double> lastSamples;
+    int lastBins = -1;
 };
 
 #endif

@@ -17,6 +17,17 @@ QVector<double> blockSamples(const Analyzed2DRes& map, AnalyzeCond grid)
     return samples;
 }
 
+QVector<QRect> blocksInRange(const Analyzed2DRes& map, AnalyzeCond grid, double low, double high)
+{
+    QVector<QRect> blocks;
+    do {
+        const double v = map.valueAt(grid.curX, grid.curY);
+        if (low <= v && v <= high)
+            blocks.append(QRect(grid.curX - grid.xw, grid.curY - grid.yw, 2 * grid.xw, 2 * grid.yw));
+    } while (grid.next());
+    return blocks;
+}
+
 Summary summarize(const QVector<double>& samples)
 {
     Summary s;
@@ -47,6 +58,14 @@ int binsOf(const QString& text)
 {
     const int b = text.toInt();
     return b > 0 ? b : 100;
+}
+
+int cappedBins(int bins, int samples)
+{
+    // Small maps keep the default 100 bins.
+    int cap = maxBins;
+    if (samples >= 0) cap = std::min(cap, std::max(samples, 100));
+    return std::max(1, std::min(bins, cap));
 }
 
 int binOf(double v, double min, double binWidth, int bins)

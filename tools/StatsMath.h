@@ -1,6 +1,7 @@
 #ifndef STATSMATH_H
 #define STATSMATH_H
 
+#include <QRect>
 #include <QString>
 #include <QVector>
 
@@ -38,12 +39,21 @@ struct Range
 // current block; 0 where the centre lies outside the map.
 QVector<double> blockSamples(const Analyzed2DRes& map, AnalyzeCond grid);
 
+// The blocks of grid (x - xw, y - yw, 2 xw, 2 yw around each centre) whose
+// centre value lies in [low, high]; 0 where the centre lies outside the map.
+QVector<QRect> blocksInRange(const Analyzed2DRes& map, AnalyzeCond grid, double low, double high);
+
 // Count, range, mean and population variance / sigma of the finite samples;
 // all 0 when there is none.
 Summary summarize(const QVector<double>& samples);
 
 // The number of bins the Bins field asks for: 100 unless it is a positive integer.
 int binsOf(const QString& text);
+
+// More bins than a histogram can draw, or than there are samples (when
+// samples >= 0; 100 bins are always allowed), only cost memory and time.
+constexpr int maxBins = 10000;
+int cappedBins(int bins, int samples);
 
 // Bin of v in bins of binWidth from min, clamped into 0 .. bins - 1; 0 when
 // binWidth is not positive or v is not a number.

@@ -12,6 +12,9 @@
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SelectDataFiles.h"
+#include "widgets/ChCoord.h"
+
+#include <QPainter>
 
 namespace {
 
@@ -62,6 +65,9 @@ void ToolsOnBody::setupImgProc()
     connections << connect(&imgProc, &ImgProc::imgShift, this, &ToolsOnBody::setImgShift);
     connections << connect(&imgProc, &ImgProc::askClearAllShifts, this, &ToolsOnBody::clearAllShifts);
     connections << connect(&body, &Body::shownImageChanged, this, &ToolsOnBody::shownImageChanged);
+    connections << connect(&body, &Body::framesFreeing, this, [this](const QVector<TiffData*>& frames) {
+        if (imgProc.image && frames.contains(imgProc.image)) imgProc.newImage(nullptr);
+    });
 }
 
 void ToolsOnBody::setupStats()
@@ -70,6 +76,7 @@ void ToolsOnBody::setupStats()
     connections << connect(body.ShowStatistics, &QPushButton::clicked, &stats, &QWidget::show);
     connections << connect(&stats, &Stats::rangeSelected, this, &ToolsOnBody::selectedRangeInStats);
     connections << connect(body.dispA, &ImgDispA::mouseMoved, &stats, &Stats::pointedAt);
+    connections << connect(body.dispA, &DispA::drawImage2, this, &ToolsOnBody::drawOverImage);
     body.statsRangeSet = false;
     body.statsRangeLow = 0.0;
     body.statsRangeHigh = 1.0;
@@ -89,9 +96,16 @@ void ToolsOnBody::giveProcData()
     imgProc.newImage(ImageAlign::imageAt(body.i1Images, idx));
 }
 
+// The shift belongs to the frame the panel analysed, which need not be the
+// one chosen in the I1 list; an I0 frame takes no shift.
 void ToolsOnBody::setImgShift(int dx, int dy)
 {
-    ImageAlign::setShiftAt(body.i1Images, body.SelectI1Files->Selected->currentIndex(), dx, dy);
+    const int idx = imgProc.image ? body.i1Images.indexOf(imgProc.image) : -1;
+    if (idx < 0) {
+        body.report(tr("The shift was not stored: the image-alignment panel has no I1 frame"));
+        return;
+    }
+    ImageAlign::setShiftAt(body.i1Images, idx, dx, dy);
 }
 
 void ToolsOnBody::clearAllShifts()
@@ -111,6 +125,24 @@ void ToolsOnBody::showStatistics()
     AnalyzeCond grid;
     body.fillAnalyzeCond(grid);
     stats.calc(map, grid);
+}
+
+// With "Show Over Image" the blocks inside the chosen range are outlined;
+// otherwise the statistics follow the map, recomputed only when it or the
+// grid changed, since their range report repaints this view.
+void ToolsOnBody::drawOverImage(QPainter* p)
+{
+    Analyzed2DRes* map = body.selectedMap();
+    AnalyzeCond grid;
+    if (!map || !body.fillAnalyzeCond(grid)) return;
+    if (body.statsRangeSet && stats.ShowOverImage->isChecked()) {
+        const ChCoord& cc = body.dispA->coord;
+        p->setPen(QColor(255, 200, 200));
+        for (const QRect& r : StatsMath::blocksInRange(*map, grid, body.statsRangeLow, body.statsRangeHigh))
+            p->drawRect(QRectF(cc.r2sx(r.x()), cc.r2sy(r.y()), cc.r2sdx(r.width()), cc.r2sdy(r.height())));
+    } else if (!body.analysis2DRunning) {
+        stats.calcIfChanged(map, grid);
+    }
 }
 
 void ToolsOnBody::selectedRangeInStats()

@@ -13,6 +13,7 @@
 
 class Analyzed2DRes;
 class Body;
+class QPainter;
 class TiffData;
 
 // Fills the main window's steps of the image-alignment panel and the
@@ -63,6 +64,7 @@ public slots:
 
     // Statistics
     void showStatistics();
+    void drawOverImage(QPainter* p);
     void selectedRangeInStats();
 
     // Energy-shift map files; each returns whether the file was written / read.

@@ -58,6 +58,12 @@ void ColorBar::paintCBar()
     update();
 }
 
+void ColorBar::resizeEvent(QResizeEvent* e)
+{
+    DispA::resizeEvent(e);
+    paintCBar();
+}
+
 void ColorBar::draw1(QPainter* p)
 {
     p->drawPixmap(rect(), barPixmap);

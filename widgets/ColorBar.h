@@ -43,6 +43,11 @@ private slots:
     void onMouseReleased();
     QColor colorOfH(int h);
 
+protected:
+    // The bar samples the scale once per widget row: drawn at the size the
+    // widget had at construction it would show a few coarse bands.
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     double fractionAtMouse() const;
 };
