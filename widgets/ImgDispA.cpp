@@ -60,6 +60,8 @@ void ImgDispA::setShowOverLayer(bool f)
 
 void ImgDispA::setSelectedArea(int x1, int y1, int x2, int y2)
 {
+    previousArea = selectedArea;
+    previousAreaValid = areaValid;
     selectedArea = ViewWindow::normalised(QRectF(x1, y1, double(x2) - x1, double(y2) - y1));
     areaValid = true;
     update();
@@ -74,7 +76,10 @@ void ImgDispA::setViewWAsSelectedArea()
 
 void ImgDispA::recallOldSelectedArea()
 {
+    // With no selection before, none is left: an empty area at the origin
+    // would pass for one and be taken as the next dark area.
     selectedArea = previousArea;
+    areaValid = previousAreaValid;
 }
 
 QImage ImgDispA::viewedImage() const
@@ -116,6 +121,7 @@ void ImgDispA::onMousePressed()
     if (mode == 0 || mode == 2) {
         selecting = true;
         previousArea = selectedArea;
+        previousAreaValid = areaValid;
         selectedArea = QRectF(imagePosOf(mouse.pressPos), QSizeF(0, 0));
     } else if (mode == 8) {
         selectedArea = QRectF(0, 0, 0, 0);

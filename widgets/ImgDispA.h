@@ -29,6 +29,7 @@ public:
     bool areaValid = false;
     QRectF selectedArea;             // in image pixels
     QRectF previousArea;
+    bool previousAreaValid = false;
 
     void setImage(TiffData* t);
     // The picture shown, cut to the view window; null when there is none.

@@ -22,7 +22,7 @@
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/SelectDataFiles.h"
-#include "support/ScriptRun.h"
+#include "support/Batch.h"
 #include "widgets/SpecPane.h"
 
 namespace {
@@ -211,22 +211,22 @@ private slots:
         Analyzer* p = AnalysisOnBody::of(b)->analyzer();
         BatchCtrl* c = BatchOnBody::of(b)->batchCtrl();
         if (stack) loadStack(b);
-        if (!setup.isEmpty()) QVERIFY(scriptrun::run(c, setup.replace("REF", refFile)));
+        if (!setup.isEmpty()) QVERIFY(ts::runScript(c, setup.replace("REF", refFile)));
         QSignalSpy done(&b, &Body::finishBatchExec);
         QSignalSpy changed(p, &Analyzer::changedSelection);
-        QVERIFY(scriptrun::run(c, script.replace("REF", refFile)));
+        QVERIFY(ts::runScript(c, script.replace("REF", refFile)));
         // A run that answered twice would show as one more id.
         QTest::qWait(50);
         QList<int> want;
         for (const QString& id : answers.split(' ')) want << id.toInt();
-        QCOMPARE(scriptrun::idsOf(done), want);
+        QCOMPARE(ts::idsOf(done), want);
         QVERIFY(!b.analysis2DRunning);
         if (selections >= 0) QCOMPARE(changed.size(), selections);
         for (const QString& e : expect) {
             const QString path = e.section('=', 0, 0);
             QCOMPARE(path + "=" + stateOf(p, path), e);
         }
-        const bool said = scriptrun::logOf(c).contains("Err:");
+        const bool said = ts::logOf(c).contains("Err:");
         QCOMPARE(said, answers == "158");
     }
 };

@@ -1,0 +1,181 @@
+// A night's processing as a beamline user scripts it, run by the real program
+// headless: load an I1 and an I0 stack, take the dark from a dark strip, choose
+// the analyses, run the 2-D analysis, save the maps as text and quit. Every
+// block of every saved map is checked against the truth the stack was made
+// from, and the program must end by itself with status 0.
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+#include "support/Files.h"
+#include "support/MixedStack.h"
+
+namespace {
+
+mixed::Stack scene()
+{
+    mixed::Stack s;
+    // Two mixtures, then the first mixture with its edge 2 eV higher.
+    s.regions = {{0, 5, 0.3, 0.9, 0.3, 0.0}, {6, 11, 0.5, 0.6, 0.8, 0.0}, {12, 17, 0.3, 0.9, 0.3, 2.0}};
+    return s;
+}
+
+const double raAt = 9000;
+const double raFactor = 0.5;
+
+// The known value of a quantity over a region; NAN where it has none.
+double truth(const QString& q, const mixed::Region& r)
+{
+    // The fits know no shift: fractions are only known where there is none.
+    if (q == "f1") return r.shift == 0 ? r.f1 : NAN;
+    if (q == "f2") return r.shift == 0 ? 1 - r.f1 : NAN;
+    if (q == "dedge") return r.shift;  // the edge is at E0 + shift, E0 suggested
+    if (q == "jump") return r.jump;    // flat lines: the jump everywhere
+    if (q == "rest") return r.pre - raFactor * r.jump;
+    return NAN;
+}
+
+double tolerance(const QString& q)
+{
+    return q == "dedge" ? 0.2 : 0.02;
+}
+
+}  // namespace
+
+class TstScriptAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headlessRun_data()
+    {
+        QTest::addColumn<QString>("analysis");
+        QTest::addColumn<QStringList>("maps");  // "file:quantity"
+
+        QTest::newRow("fractions and edge shift")
+            << "analyzer_set_LCF_std 0 1 0 REF1 0\n"
+               "analyzer_set_LCF_std 1 1 0 REF2 0\n"
+               "analyzer_sub_mode 0 1 1 0 0\n"
+               "analyzer_exec_LCF\n"
+               "analyzer_select_image_type 0\n"
+               "analyzer_select_image 0\n"
+               "save_data OUT/frac\n"
+               "analyzer_select_image 1\n"
+               "save_data OUT/frac\n"
+               "analyzer_select_image 4\n"
+               "save_data OUT/dedge\n"
+            << QStringList{"frac-0.dat:f1", "frac-1.dat:f2", "dedge-0.dat:dedge"};
+        QTest::newRow("element steps")
+            << "analyzer_target_elements Cu\n"
+               "analyzer_sub_mode 0 0 0 1 0\n"
+               "analyzer_exec_elems\n"
+               "analyzer_select_image 6\n"
+               "analyzer_elems_select_disp_mode 0\n"
+               "analyzer_elems_select_show Cu-K\n"
+               "save_data OUT/elem\n"
+            << QStringList{"elem-0.dat:jump"};
+        QTest::newRow("residual absorption")
+            << QString("analyzer_set_ra_energy %1\n"
+                       "analyzer_set_ra_factor %2\n"
+                       "analyzer_sub_mode 0 0 0 0 1\n"
+                       "analyzer_exec_ra\n"
+                       "analyzer_select_image 8\n"
+                       "save_data OUT/rest\n"
+                       "analyzer_select_image 7\n"
+                       "save_data OUT/jump\n")
+                   .arg(raAt)
+                   .arg(raFactor)
+            << QStringList{"jump-0.dat:jump", "rest-0.dat:rest"};
+    }
+
+    void headlessRun()
+    {
+        QFETCH(QString, analysis);
+        QFETCH(QStringList, maps);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const mixed::Stack s = scene();
+        QVERIFY(s.write(dir.path()));
+        QVERIFY(s.writeRef(dir.filePath("ref1.dat"), true));
+        QVERIFY(s.writeRef(dir.filePath("ref2.dat"), false));
+        QVERIFY(QDir(dir.path()).mkdir("out"));
+
+        const int x1 = s.width - 1, ySample = s.sampleRows - 1;
+        QString script = QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                 "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
+                                 "Use_I0 1\n"
+                                 "select_region 0 %2 %3 %4\n"
+                                 "set_i1_dark_area\n"
+                                 "select_region 0 %2 %3 %4\n"
+                                 "set_i0_dark_area\n"
+                                 "select_region 0 0 %3 %5\n"
+                                 "set_band_w 1\n"
+                                 "set_band_h 1\n"
+                                 "Suggesting_Edge_eV %6\n"
+                                 "saveDataCfg_save_as_text\n"
+                                 "saveDataCfg_text_as_xyz\n")
+                             .arg(dir.path())
+                             .arg(s.sampleRows)
+                             .arg(x1)
+                             .arg(s.height() - 1)
+                             .arg(ySample)
+                             .arg(s.E0);
+        script += analysis;
+        script += "quit\n";
+        script.replace("REF1", dir.filePath("ref1.dat"));
+        script.replace("REF2", dir.filePath("ref2.dat"));
+        script.replace("OUT", dir.filePath("out"));
+        QVERIFY(ts::writeText(dir.filePath("run.bat"), script));
+        QVERIFY(ts::writeText(dir.filePath("run.cfg"), "DataRoot " + dir.path() + "\n"));
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(CORVENLITH_BIN, {"-c", dir.filePath("run.cfg"), "-e", "-b", dir.filePath("run.bat"), "-x"});
+        QVERIFY(p.waitForStarted(10000));
+        const bool ended = p.waitForFinished(240000);
+        const QByteArray err = p.readAllStandardError();
+        if (!ended) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        QVERIFY2(ended, err.right(3000).constData());
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == 0, err.right(3000).constData());
+
+        // Block centres at 1, 4, ... with half-widths 1: each block within one region.
+        const int blocks = (s.width / 3) * (s.sampleRows / 3);
+        for (const QString& m : maps) {
+            const QString file = dir.filePath("out/" + m.section(':', 0, 0));
+            const QString q = m.section(':', 1);
+            QVERIFY2(QFileInfo::exists(file), qPrintable(file + " not saved\n" + err.right(3000)));
+            const QStringList lines = ts::readLines(file);
+            int seen = 0;
+            QString report;
+            for (const QString& l : lines) {
+                if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
+                const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
+                QVERIFY2(v.size() == 3, qPrintable(file + ": " + l + "\n" + err.right(4000)));
+                const int x = v[0].toInt(), y = v[1].toInt();
+                const double got = v[2].toDouble();
+                const mixed::Region* r = s.regionAt(x);
+                QVERIFY(r && y < s.sampleRows);
+                ++seen;
+                const double want = truth(q, *r);
+                if (std::isnan(want)) continue;
+                if (!(std::fabs(got - want) <= tolerance(q)))
+                    report += QString("%1 at (%2, %3): %4, want %5\n").arg(q).arg(x).arg(y).arg(got).arg(want);
+            }
+            QVERIFY2(report.isEmpty(), qPrintable(file + "\n" + report));
+            QVERIFY2(seen == blocks, qPrintable(QString("%1: %2 blocks of %3").arg(file).arg(seen).arg(blocks)));
+        }
+    }
+};
+
+QTEST_MAIN(TstScriptAnalysis)
+#include "tst_scriptanalysis.moc"
