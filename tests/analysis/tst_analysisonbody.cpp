@@ -77,28 +77,6 @@ void load(Body& b)
     b.showData(0);
 }
 
-void fillMap(Analyzed2DRes& map, int w, int h)
-{
-    AnalyzeCond g;
-    g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
-    map.setCond(g);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, x + 10.0 * y);
-}
-
-// An absorption edge as a two-column text file.
-QString writeMuFile(const QTemporaryDir& dir, const QString& name)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
-    QTextStream out(&f);
-    out << "# E mu\n";
-    for (double E = 6900; E <= 7500; E += 2)
-        out << E << " " << 1.2 - 1e-4 * (E - 6900) + 0.5 + std::atan((E - 7112) / 3) / M_PI << "\n";
-    return path;
-}
-
 }  // namespace
 
 class TstAnalysisOnBody : public QObject
@@ -163,42 +141,6 @@ private slots:
         p->ShowDEdge->setChecked(true);
         emit p->changedSelection();
         QCOMPARE(b.dispA->overlayMap, &p->dEdgeMap);
-    }
-
-    // All images of the reference maps: only rows in use with a spectrum,
-    // named by their place in the panel.
-    void referenceMapsOfRowsInUse()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        Body b;
-        AnalysisOnBody* a = AnalysisOnBody::of(b);
-        Analyzer* p = a->analyzer();
-        QVERIFY(p->lcfRefs.size() > 2);
-        for (int r = 0; r < 3; ++r)
-            for (Analyzed2DRes* m : qAsConst(p->lcfRefs[r]->maps)) {
-                fillMap(*m, 4, 3);
-                m->genImg();
-                QVERIFY(m->hasImage);
-            }
-        LCFReference* row = p->lcfRefs[1];
-        row->XFS->load(writeMuFile(dir, "ref.dat"));
-        QVERIFY(row->inUse());
-        const QVector<Analyzed2DRes*> maps = a->referenceMaps();
-        QCOMPARE(maps.size(), 2 * p->lcfRefs.size());
-        QCOMPARE(maps[2], row->maps[0]);
-        QCOMPARE(maps[3], row->maps[1]);
-        QVERIFY(!maps[0] && !maps[1] && !maps[4]);
-
-        QVERIFY(b.saveAllImages(dir.filePath("a.png")));
-        QVERIFY(QFileInfo::exists(dir.filePath("a-1-0.png")));
-        QVERIFY(QFileInfo::exists(dir.filePath("a-1-1.png")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("a-0-0.png")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("a-2-0.png")));
-
-        row->XFS->Use->setChecked(false);
-        QVERIFY(b.saveAllImages(dir.filePath("b.png")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("b-1-0.png")));
     }
 
     // The panel asks for the grid and gets the window's current one.

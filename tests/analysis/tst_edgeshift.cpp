@@ -45,25 +45,6 @@ private slots:
         QVERIFY2(std::fabs(d - 5) < 0.05, qPrintable(QString::number(d)));
     }
 
-    void midPointAtAnotherFraction()
-    {
-        const XafsSpectrum s = edgeAt(CuK + 5);
-        const double d4 = EdgeShift::midPoint(s, copperK(), 0.4);
-        QCOMPARE(d4, s.energyAtFraction(0.4) - CuK);
-        // On a tanh edge of width 2 the 0.4 crossing lies 2 atanh(-0.2) eV from the centre.
-        QVERIFY2(std::fabs(d4 - (5 + 2 * std::atanh(-0.2))) < 0.1, qPrintable(QString::number(d4)));
-    }
-
-    void energyOffsetLowersTheResult()
-    {
-        const double d0 = EdgeShift::midPoint(edgeAt(CuK + 5, 0), copperK(), 0.5);
-        const double d2 = EdgeShift::midPoint(edgeAt(CuK + 5, 2.0), copperK(), 0.5);
-        QVERIFY(std::fabs(d0 - d2 - 2.0) < 1e-9);
-        const double c2 = EdgeShift::dEdge(edgeAt(CuK + 3.3, 2.0), copperK(), false, 0.5,
-                                           edgeAt(CuK), 10, 1, 0.1);
-        QVERIFY2(std::fabs(c2 - 1.3) < 0.11, qPrintable(QString::number(c2)));
-    }
-
     void comparisonFindsTheShift()
     {
         const XafsSpectrum ref = edgeAt(CuK);

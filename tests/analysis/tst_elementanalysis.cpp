@@ -49,16 +49,6 @@ private slots:
         QCOMPARE(res.dmut, QVector<double>{1.0});
     }
 
-    void stepNotAboveItsThreshold()
-    {
-        const ElemsResult res = ElementAnalysis::analyze(unitStep(7112), {row(7112, 1.0)}, 0,
-                                                         ElemBackground());
-        const double want[ElemKindCount] = {0, 0, 0, 0, 0, -1, -1};
-        for (int k = 0; k < ElemKindCount; ++k)
-            QCOMPARE(res.value(k, 0), want[k]);
-        QCOMPARE(res.dmut, QVector<double>{1.0});
-    }
-
     void roiMeanOverItsWindow()
     {
         // mu rising 0.01 per eV with a step of 1 at 7000.
@@ -190,45 +180,6 @@ private slots:
         QCOMPARE(c, 1.0);
     }
 
-    void correlationMaps()
-    {
-        AnalyzeCond g;
-        g.set(8, 6, 1, 1, 0, 0, 8, 6, -1, -1);  // 3 x 3 blocks of 3 x 3 pixels
-        Analyzed2DRes n1("n1"), n2("n2"), cor("a2d ElemsCor"), th("a2d ElemsCorTh");
-        for (Analyzed2DRes* m : {&n1, &n2, &cor, &th})
-            m->setCond(g);
-        AnalyzeCond w = g;
-        w.reset();
-        int blocks = 0;
-        do {
-            // Proportional to the standard (1, 2) everywhere but one block.
-            const bool odd = w.curX == 4 && w.curY == 1;
-            n1.setData(w.curX, w.curY, w.xw, w.yw, odd ? 2.0 : 0.5);
-            n2.setData(w.curX, w.curY, w.xw, w.yw, odd ? 1.0 : 1.0);
-            ++blocks;
-        } while (w.next());
-        QVector<double> progress;
-        ElementAnalysis::fillCorrelationMaps(
-            {{true, 1, &n1}, {true, 2, &n2}}, 0.999, &cor, &th,
-            [&](double p) { progress.append(p); });
-        const double oddC = (2 + 2) / std::sqrt(5.0 * 5.0);
-        QVERIFY(std::fabs(cor.valueAt(4, 1) - oddC) < 1e-12);
-        QCOMPARE(th.valueAt(4, 1), 0.0);
-        QVERIFY(std::fabs(cor.valueAt(1, 1) - 1) < 1e-12);
-        QVERIFY(std::fabs(th.valueAt(1, 4) - 1) < 1e-12);
-        QCOMPARE(progress.size(), g.blockRows() + 1);
-        QCOMPARE(progress.first(), 100.0 / 6);  // at the first block centre, y = 1 of 0..6
-        QCOMPARE(progress.last(), 100.0);
-        QCOMPARE(blocks, 6);
-
-        // No used row, or a row without a map: zeros.
-        ElementAnalysis::fillCorrelationMaps({{false, 1, &n1}, {false, 2, &n2}}, 0.999, &cor, &th);
-        QCOMPARE(cor.valueAt(1, 1), 0.0);
-        QCOMPARE(th.valueAt(1, 1), 0.0);
-        ElementAnalysis::fillCorrelationMaps({{true, 1, nullptr}}, 0.5, &cor, &th);
-        QCOMPARE(cor.valueAt(4, 4), 0.0);
-        ElementAnalysis::fillCorrelationMaps({}, 0.5, nullptr, &th);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestElementAnalysis)

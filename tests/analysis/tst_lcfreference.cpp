@@ -107,21 +107,6 @@ private slots:
         QVERIFY(!row.snapshot().use);
     }
 
-    void loadsSavedSpectrum()
-    {
-        XafsSpectrum src(edge(5), "std", 1, 0.0, SuggestElm());
-        const QString path = dir.filePath("saved.dat");
-        QVERIFY(src.save(path, false));
-        LCFReference row;
-        QVERIFY(row.newFile(path));
-        // The reader takes the first two columns of the saved table.
-        QCOMPARE(row.spectrum().size(), src.size());
-        for (int i = 0; i < src.size(); i += 37) {
-            QVERIFY(std::abs(row.points[i].x() - src.points[i].x()) < 1e-6);
-            QVERIFY(std::abs(row.points[i].y() - src.doubleNormalizedPreBaseCurve.yAt(i)) < 1e-4);
-        }
-    }
-
     void failedLoadKeepsRow()
     {
         LCFReference row;

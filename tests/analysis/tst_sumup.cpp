@@ -224,53 +224,6 @@ private slots:
         QVERIFY(map.maxPos != map.minPos);
     }
 
-    void addAndDelete()
-    {
-        SumUpCtrl s;
-        auto add = [&](const QString& from, const QString& to) {
-            s.SumUpFrom->setText(from);
-            s.SumUpTo->setText(to);
-            QTest::mouseClick(s.AddSumUp, Qt::LeftButton);
-        };
-        auto items = [&] {
-            QStringList l;
-            for (int i = 0; i < s.SumUps->count(); ++i) l << s.SumUps->itemText(i);
-            return l;
-        };
-        auto ranges = [&] {
-            QStringList l;
-            for (const SumUpRange& r : s.ranges()) l << QStringLiteral("%1-%2").arg(r.from).arg(r.to);
-            return l;
-        };
-
-        // Deleting with no ranges does nothing.
-        QTest::mouseClick(s.DelSumUp, Qt::LeftButton);
-        QCOMPARE(s.SumUps->count(), 0);
-
-        add("3", "7");
-        add("abc", "12");
-        add("10", "5");
-        QCOMPARE(items(), QStringList({"3-7", "0-12", "10-5"}));
-        QCOMPARE(ranges(), items());
-        QCOMPARE(s.ranges()[0].flag, 0);
-
-        // The first of three: the current item is the new first one.
-        s.SumUps->setCurrentIndex(0);
-        QTest::mouseClick(s.DelSumUp, Qt::LeftButton);
-        QCOMPARE(items(), QStringList({"0-12", "10-5"}));
-        QCOMPARE(ranges(), items());
-        QCOMPARE(s.SumUps->currentIndex(), 0);
-
-        // A later one: the current item moves to the one before it.
-        add("1", "2");
-        s.SumUps->setCurrentIndex(1);
-        QTest::mouseClick(s.DelSumUp, Qt::LeftButton);
-        QCOMPARE(items(), QStringList({"0-12", "1-2"}));
-        QCOMPARE(ranges(), items());
-        QCOMPARE(s.SumUps->currentIndex(), 0);
-        QCOMPARE(s.SumUps->currentText(), QStringLiteral("0-12"));
-    }
-
     // As the owner wires it: the panel's button starts the sum-up into the
     // panel's map; the image lands in the current folder.
     void sumUpFromThePanel()

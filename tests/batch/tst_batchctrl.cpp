@@ -116,33 +116,6 @@ private slots:
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
     }
 
-    void logAtCursorThenEnd()
-    {
-        BatchCtrl w;
-        w.Log("first\n");
-        w.Log("third\n");
-        QTextCursor c = w.ui.BatchLogs->textCursor();
-        c.setPosition(6);
-        w.ui.BatchLogs->setTextCursor(c);
-        w.Log("second\n");
-        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("first\nsecond\nthird\n"));
-        QCOMPARE(w.ui.BatchLogs->textCursor().position(), w.ui.BatchLogs->toPlainText().size());
-
-        // A selection made by the user is kept, not overwritten.
-        c = w.ui.BatchLogs->textCursor();
-        c.setPosition(0);
-        c.setPosition(5, QTextCursor::KeepAnchor);
-        w.ui.BatchLogs->setTextCursor(c);
-        w.Log("x");
-        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("firstx\nsecond\nthird\n"));
-
-        CmdLine cmd;
-        cmd.setLine("  analyzer_select_main_mode_sumUp   1 # why");
-        w.ui.BatchLogs->clear();
-        w.showCmdErr(cmd);
-        QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("Err: analyzer_select_main_mode_sumUp 1 \n"));
-    }
-
     void runsThroughInterpreter()
     {
         qRegisterMetaType<CmdLine>("CmdLine");
@@ -181,26 +154,6 @@ private slots:
         delete disp;
     }
 
-    void configurationLines()
-    {
-        const QString path = tmp.filePath("batch.cfg");
-        writeFile(path, "Batch load_I1_files NEW a.tif\nDataRoot /x\nbatches no\n"
-                        "BATCH :end\n# batch commented\nbatch seek_image 2\n");
-        Cfg cfg;
-        cfg.readFile(path);
-        const QStringList got = batchLinesOfCfg(cfg);
-        QCOMPARE(got.size(), 3);
-        QCOMPARE(got[0].trimmed(), QString("load_I1_files NEW a.tif"));
-        QCOMPARE(got[1].trimmed(), QString(":end"));
-        QCOMPARE(got[2].trimmed(), QString("seek_image 2"));
-        // Each line parses to the command the configuration holds.
-        CmdLine c;
-        c.setLine(got[0]);
-        QCOMPARE(c.word, QString("load_I1_files"));
-        QCOMPARE(c.args, QStringList({"NEW", "a.tif"}));
-
-        QVERIFY(batchLinesOfCfg(Cfg()).isEmpty());
-    }
 };
 
 QTEST_MAIN(TstBatchCtrl)

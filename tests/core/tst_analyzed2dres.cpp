@@ -74,16 +74,13 @@ private slots:
     void initTestCase() { initColorTables(); }
     void cleanup() { mainColorBar = nullptr; }
     void setDataBlocksAndRange();
-    void displayImage();
     void exportPixelMode();
     void exportBlockMode();
     void exportGridBeyondImage();
     void exportThroughTiffWriter();
     void deglitchScores();
-    void deglitchRatioBand();
     void deglitchGridBeyondImage();
     void deglitch2Limit();
-    void copyFromDeep();
     void textVvvCsv();
     void textXyzSpace();
     void textNumbersAndOutside();
@@ -133,52 +130,6 @@ void TestAnalyzed2DRes::setDataBlocksAndRange()
     m.clear();
     QCOMPARE(m.width(), 0);
     QVERIFY(!m.data);
-}
-
-void TestAnalyzed2DRes::displayImage()
-{
-    Analyzed2DRes m("m");
-    // 5 x 3 map, odd width so that scan lines are padded.
-    fillPixels(m, 5, 3, [](int x, int y) { return x * 10.0 + y; });
-    m.genImg();
-    QImage* q = m.img();
-    QVERIFY(q);
-    QVERIFY(m.hasImage);
-    QCOMPARE(q->width(), 5);
-    QCOMPARE(q->height(), 3);
-    QCOMPARE(q->format(), QImage::Format_Grayscale8);
-    auto grey = [](double t) { return std::min(255, std::max(0, int(std::trunc(256 * t)))); };
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            QCOMPARE(int(q->constScanLine(y)[x]), grey((x * 10.0 + y) / 42.0));
-    // The fit was solved with the image: a plane is recovered exactly.
-    QVERIFY(std::abs(m.fit.d - 10) < 1e-9);
-    QVERIFY(std::abs(m.fit.e - 1) < 1e-9);
-
-    // Fixed scale 10 .. 20: below is black, above white.
-    m.setScale(10, 20);
-    m.setFixedScale(true);
-    q = m.img();
-    QCOMPARE(int(q->constScanLine(0)[0]), 0);
-    QCOMPARE(int(q->constScanLine(0)[1]), 0);    // exactly at the bottom
-    QCOMPARE(int(q->constScanLine(1)[1]), 25);   // 11: t = 0.1
-    QCOMPARE(int(q->constScanLine(0)[2]), 255);  // 20
-    QCOMPARE(int(q->constScanLine(0)[4]), 255);
-    // Equal limits: above white, at and below black.
-    m.setScale(20, 20);
-    q = m.img();
-    QCOMPARE(int(q->constScanLine(0)[2]), 0);
-    QCOMPARE(int(q->constScanLine(0)[3]), 255);
-    QCOMPARE(int(q->constScanLine(2)[1]), 0);
-
-    // The processed array is shown on request, on its own range.
-    m.setFixedScale(false);
-    m.procMin = 0;
-    m.procMax = 2;
-    m.proc[0] = 1.0;
-    m.selectProcImg(true);
-    QCOMPARE(int(m.img()->constScanLine(0)[0]), 128);
-    QCOMPARE(int(m.img()->constScanLine(0)[1]), 0);
 }
 
 void TestAnalyzed2DRes::exportPixelMode()
@@ -338,35 +289,6 @@ void TestAnalyzed2DRes::deglitchScores()
     QVERIFY(m.hasImage);
 }
 
-void TestAnalyzed2DRes::deglitchRatioBand()
-{
-    // Range 0 .. 100 (a low corner and a spike on a plane 50 + x + y). With
-    // ratio 0.3 only values below 30 or above 70 may be replaced: the spike
-    // goes, its mid-range neighbours stay although they score high.
-    auto f = [](int x, int y) {
-        if (x == 3 && y == 3) return 100.0;
-        if (x == 0 && y == 0) return 0.0;
-        return 50.0 + x + y;
-    };
-    Analyzed2DRes m("m");
-    fillPixels(m, 7, 7, f);
-    m.setDeglitchConds(2.0, 0.3);
-    m.deglitch();
-    QCOMPARE(m.proc[3 * 7 + 3], (55 + 57 + 55 + 57) / 4.0);
-    QCOMPARE(m.proc[3 * 7 + 2], 55.0);
-    QCOMPARE(m.proc[1], 51.0);
-    QCOMPARE(m.proc[0], 0.0);
-    // The default ratio accepts every value: the neighbours go too.
-    m.setDeglitchConds(2.0, 0.9);
-    m.deglitch();
-    QCOMPARE(m.proc[3 * 7 + 2], (54 + 100 + 54 + 56) / 4.0);
-    QCOMPARE(m.proc[1], (0 + 52 + 52) / 3.0);  // its upper neighbour lies outside
-    // A huge factor leaves everything.
-    m.setDeglitchConds(1000, 0.9);
-    m.deglitch();
-    QCOMPARE(m.proc[3 * 7 + 3], 100.0);
-}
-
 void TestAnalyzed2DRes::deglitchGridBeyondImage()
 {
     Analyzed2DRes m("m");
@@ -408,46 +330,6 @@ void TestAnalyzed2DRes::deglitch2Limit()
         for (int x = 3; x <= 5; ++x) QCOMPARE(b.proc[y * 9 + x], mean);
     QCOMPARE(b.proc[0], 2.0);
     QCOMPARE(b.procMax, 16.0);
-}
-
-void TestAnalyzed2DRes::copyFromDeep()
-{
-    Analyzed2DRes src("source");
-    src.setNo(7);
-    fillPixels(src, 5, 3, [](int x, int y) { return x - y * 0.5; });
-    src.proc[4] = 42;
-    src.fixedMin = -1;
-    src.fixedMax = 3;
-    src.setDeglitchConds(3, 0.25);
-    src.genImg();
-
-    Analyzed2DRes dst("dest");
-    fillPixels(dst, 2, 2, [](int, int) { return 9.0; });
-    dst.genImg();
-    dst.copyFrom(&src);
-    QCOMPARE(dst.name, QString("source"));
-    QCOMPARE(dst.no, 7);
-    QCOMPARE(dst.width(), 5);
-    QCOMPARE(dst.height(), 3);
-    QVERIFY(dst.hasImage);
-    QVERIFY(dst.data != src.data);
-    QVERIFY(dst.buffer != src.buffer);
-    QCOMPARE(dst.valueAt(4, 2), 3.0);
-    QCOMPARE(dst.proc[4], 42.0);
-    QCOMPARE(dst.dataMin, src.dataMin);
-    QCOMPARE(dst.fixedMax, 3.0);
-    QCOMPARE(dst.deglitchRatio, 0.25);
-    QVERIFY(dst.img() && dst.img() != src.img());
-    QCOMPARE(*dst.img(), *src.img());
-    QCOMPARE(dst.blockSum(2, 1, 2, 1), src.blockSum(2, 1, 2, 1));
-    // Independent of the source afterwards.
-    src.setData(4, 2, 0, 0, -50);
-    src.genImg();
-    QCOMPARE(dst.valueAt(4, 2), 3.0);
-    src.clear();
-    QCOMPARE(dst.valueAt(4, 2), 3.0);
-    dst.genImg();
-    QVERIFY(dst.hasImage);
 }
 
 void TestAnalyzed2DRes::textVvvCsv()

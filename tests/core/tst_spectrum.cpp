@@ -37,41 +37,10 @@ class TestSpectrum : public QObject
     Q_OBJECT
 
 private slots:
-    void runningExtremes();
     void valueAgainstBruteForce();
     void smallAndDegenerate();
     void smoothing();
-    void smoothingBounds();
 };
-
-void TestSpectrum::runningExtremes()
-{
-    Spectrum s;
-    const double ys[] = {3, 1, 1, 5, 5};
-    for (int i = 0; i < 5; ++i) s.append(10 + i, ys[i]);
-    QCOMPARE(s.minY, 1.0);
-    QCOMPARE(s.minYIndex, 1);
-    QCOMPARE(s.maxY, 5.0);
-    QCOMPARE(s.maxYIndex, 3);
-    QCOMPARE(s.minX, 10.0);
-    QCOMPARE(s.maxX, 14.0);
-
-    // The extremes on random data agree with a scan.
-    QRandomGenerator rng(7);
-    Spectrum r;
-    QVector<double> vy;
-    for (int i = 0; i < 300; ++i) {
-        const double y = std::floor(rng.generateDouble() * 20);  // many ties
-        vy << y;
-        r.append(rng.generateDouble() * 100 - 50, y);
-    }
-    const auto mn = std::min_element(vy.begin(), vy.end());
-    const auto mx = std::max_element(vy.begin(), vy.end());
-    QCOMPARE(r.minY, *mn);
-    QCOMPARE(r.minYIndex, int(mn - vy.begin()));
-    QCOMPARE(r.maxY, *mx);
-    QCOMPARE(r.maxYIndex, int(mx - vy.begin()));
-}
 
 void TestSpectrum::valueAgainstBruteForce()
 {
@@ -173,22 +142,6 @@ void TestSpectrum::smoothing()
     one.smooth(2);
     QCOMPARE(one.smoothed, QVector<double>{9});
     QCOMPARE(one.smoothedY(-7.0), 9.0);
-}
-
-void TestSpectrum::smoothingBounds()
-{
-    // A negative width is no smoothing, not a walk outside the list.
-    Spectrum s = make({0, 1, 2, 3}, {4, 1, 7, 2});
-    s.smooth(-3);
-    QCOMPARE(s.smoothed, (QVector<double>{4, 1, 7, 2}));
-
-    // Points appended after smoothing read smoothed values of 0.
-    s.append(4, 8);
-    s.append(5, 6);
-    QCOMPARE(s.smoothedY(3.5), 1.0);
-    QCOMPARE(s.smoothedY(4.5), 0.0);
-    Spectrum fresh = make({0, 1}, {1, 1});
-    QCOMPARE(fresh.smoothedY(0.5), 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestSpectrum)

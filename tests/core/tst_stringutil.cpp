@@ -12,7 +12,6 @@ private slots:
     void nextItemQuotes();
     void commentRules();
     void continuation();
-    void keysAndItems();
     void thousands_data();
     void thousands();
 };
@@ -121,28 +120,6 @@ void TestStringUtil::continuation()
     QCOMPARE(withoutContinuation("a\\\\"), QString("a"));
     QCOMPARE(withoutContinuation("a \\"), QString("a "));
     QCOMPARE(withoutContinuation("a b"), QString("a b"));
-}
-
-void TestStringUtil::keysAndItems()
-{
-    QVERIFY(startsWithKey("Size 10", "Size"));
-    QVERIFY(!startsWithKey("size 10", "Size"));
-    QVERIFY(!startsWithKey("Si", "Size"));
-
-    // A size line with one number and a trailing blank counts two items.
-    QCOMPARE(itemsAfterKey("# Size 12 ", "# Size"), (QStringList{"12", ""}));
-    QCOMPARE(itemsAfterKey("# Size", "# Size"), QStringList());
-    QCOMPARE(itemsAfterKey("KEY\"a b\" c", "KEY"), (QStringList{"a b", "c"}));
-
-    QStringList items{"untouched"};
-    QVERIFY(!keyWithItems("Other 1 2", items, 2, "Size"));
-    QCOMPARE(items, QStringList{"untouched"});
-    QVERIFY(keyWithItems("Size 1 2", items, 2, "Size"));
-    QCOMPARE(items, (QStringList{"1", "2"}));
-    QVERIFY(!keyWithItems("Size 1", items, 2, "Size"));
-    QCOMPARE(items, QStringList{"1"});
-    QVERIFY(keyWithItems("Size 1 2 3", "Size", 3, items));
-    QCOMPARE(items.size(), 3);
 }
 
 void TestStringUtil::thousands_data()

@@ -54,8 +54,6 @@ private slots:
     void noPointInRange();
     void energyNotANumber();
     void correctionAbovePreLine();
-    void correctionBelowPostLine();
-    void noCorrectionCases();
 };
 
 void TestVictLine::straightFit()
@@ -201,67 +199,6 @@ void TestVictLine::correctionAbovePreLine()
     QVERIFY(qAbs(pre.value(10000) - 2.75) < 1e-3);
     // The post line is left alone.
     QVERIFY(!post.correctionOn);
-}
-
-// Mirror case: post line 0.001 E - 6 from 9000, pre line flat at 2 from 8000.
-void TestVictLine::correctionBelowPostLine()
-{
-    VictLine pre = straight(0, 2, 8000, 8950);
-    VictLine post = straight(0.001, -6, 9000, 9500);
-    post.correctWithPre(pre);
-    QVERIFY(post.correctionOn);
-    QVERIFY(!post.correctionSide);
-    const QPointF q[4] = {{8000, 2.25}, {8050, 2.25}, {8950, 2.95}, {9000, 3}};
-    for (int i = 0; i < 4; ++i) {
-        QVERIFY(qAbs(post.controlPoints[i].x() - q[i].x()) < 1e-9);
-        QVERIFY(qAbs(post.controlPoints[i].y() - q[i].y()) < 1e-12);
-    }
-    QVERIFY(qAbs(post.value(8500) - 20.85 / 8) < 1e-6);
-    QCOMPARE(post.value(9000), 3.0);
-    QCOMPARE(post.value(9200), 3.2);
-}
-
-void TestVictLine::noCorrectionCases()
-{
-    const VictLine post = straight(0, 3, 9050, 10000);
-
-    // Extensions meet beyond twice the distance (u = 1.25).
-    VictLine far = straight(0.001, -7, 8000, 9000);
-    far.correctWithPost(straight(0, 3, 9050, 9400));
-    QVERIFY(!far.correctionOn);
-    QVERIFY(far.points.isEmpty());
-
-    // The pre line does not rise faster than the post line.
-    VictLine shallow = straight(0, 2, 8000, 9000);
-    shallow.correctWithPost(post);
-    QVERIFY(!shallow.correctionOn);
-
-    // Victoreen lines are never corrected.
-    VictLine vic = straight(0.001, -7, 8000, 9000);
-    vic.lineType = 0;
-    vic.correctWithPost(post);
-    QVERIFY(!vic.correctionOn);
-
-    // Both range ends at one energy: u is not a number.
-    VictLine same = straight(0.001, -7, 8000, 9000);
-    same.correctWithPost(straight(0, 2, 9000, 9000));
-    QVERIFY(!same.correctionOn);
-    VictLine samePost = straight(0.001, -7, 9000, 9500);
-    samePost.correctWithPre(straight(0, 2, 9000, 9500));
-    QVERIFY(!samePost.correctionOn);
-
-    // The lines have already crossed (post below pre at the end): u < 0.
-    VictLine crossed = straight(0.001, -7, 8000, 9000);
-    crossed.correctWithPost(straight(0, 1, 9050, 10000));
-    QVERIFY(!crossed.correctionOn);
-
-    // A run that finds no correction switches off the one left from before.
-    VictLine again = straight(0.001, -7, 8000, 9000);
-    again.correctWithPost(post);
-    QVERIFY(again.correctionOn);
-    again.correctWithPost(straight(0, 3, 9050, 9400));
-    QVERIFY(!again.correctionOn);
-    QCOMPARE(again.value(9500), 2.5);
 }
 
 QTEST_GUILESS_MAIN(TestVictLine)

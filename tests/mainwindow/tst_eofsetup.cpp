@@ -86,16 +86,6 @@ private slots:
         QVERIFY(qAbs(EnergyOfFiles::energyByName(path, pattern, factor, fileNo) - energy) < 1e-9);
     }
 
-    void evenStepsInEnergy()
-    {
-        EnergyOfFiles::CalcFields f{8000, 1, 9000, 1000};
-        QCOMPARE(EnergyOfFiles::energyByCalc(f, 0, true, D, 5), 8005.0);
-        EnergyOfFiles::CalcFields k{8, 0.001, 9, 1000};
-        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(k, 1, true, D, 5) - 8005) < 1e-9);
-        // No unit chosen: plain Start + n x Delta.
-        QCOMPARE(EnergyOfFiles::energyByCalc(f, -1, false, D, 5), 8005.0);
-    }
-
     void evenStepsInAngle()
     {
         EnergyOfFiles::CalcFields f{8000, 1, 9000, 1000};
@@ -112,14 +102,6 @@ private slots:
         EnergyOfFiles::CalcFields k{8, 0.001, 9, 1000};
         QVERIFY(qAbs(EnergyOfFiles::energyByCalc(k, 1, false, D, 250) -
                      braggEnergy(braggAngle(8000) + (braggAngle(9000) - braggAngle(8000)) / 4)) < 1e-6);
-    }
-
-    void degreeFieldsAreAngles()
-    {
-        EnergyOfFiles::CalcFields f{14, 0.01, 15, 100};
-        const double theta = (14 + 0.01 * 37) * M_PI / 180;
-        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(f, 2, true, D, 37) - braggEnergy(theta)) < 1e-4);
-        QCOMPARE(EnergyOfFiles::energyByCalc(f, 2, false, D, 37), EnergyOfFiles::energyByCalc(f, 2, true, D, 37));
     }
 
     void anglesUseTenDecimalPi()
@@ -180,18 +162,6 @@ private slots:
         QVERIFY(!EnergyOfFiles::calcFieldsUsable(f, 0, false, D, &why));
         QVERIFY(EnergyOfFiles::calcFieldsUsable(f, 0, true, D, &why));
         QVERIFY(EnergyOfFiles::calcFieldsUsable(f, 2, false, D, &why));
-    }
-
-    void referenceList()
-    {
-        QCOMPARE(EnergyOfFiles::energyByRef({}, 4, 10, true), 8004.0);
-        const QVector<double> r = {8000, 8001, 8002};
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 0, 5, true), 8000.0);
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 2, 5, true), 8000.0);
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 3, 5, true), 8001.0);
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 4, 5, true), 8002.0);
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 1, 5, false), 8001.0);
-        QCOMPARE(EnergyOfFiles::energyByRef(r, 9, 5, false), 8002.0);
     }
 
     void referenceAngles()

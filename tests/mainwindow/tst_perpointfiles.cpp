@@ -66,55 +66,6 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList({"s.dat"}));
     }
 
-    void clearedGridWritesOneEmptyBlock()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("e.dat");
-        QVERIFY(PerPointSpectra::write(path, PerPointSpectra::NormalizedXafs, AnalyzeCond(),
-                                       [](int, int) { return PerPointSpectra::Block(); }));
-        const QList<QByteArray> lines = readAll(path).split('\n');
-        QCOMPARE(lines[1], QByteArray("# X-Range (x0, x1), steps : 0 0 0"));
-        QCOMPARE(lines[5], QByteArray("# Step dX, dY             : 1 1"));
-        QCOMPARE(lines[7], QByteArray("0 0 0"));
-    }
-
-    void unwritablePlacesLeaveNothing()
-    {
-        QTemporaryDir dir;
-        const QString blocker = dir.filePath("file");
-        QFile b(blocker);
-        QVERIFY(b.open(QIODevice::WriteOnly));
-        b.write("x");
-        b.close();
-        AnalyzeCond grid;
-        grid.set(4, 4, 0, 0, QRectF(0, 0, 2, 2), -1, -1);
-        auto source = [](int, int) { return PerPointSpectra::Block(); };
-        QVERIFY(!PerPointSpectra::write(blocker + "/s.dat", PerPointSpectra::Raw, grid, source));
-
-        QImage img(4, 3, QImage::Format_Grayscale8);
-        img.fill(7);
-        QVERIFY(!SafeSave::image(img, blocker + "/i.png"));
-        const uint16_t px[4] = {1, 2, 3, 4};
-        QVERIFY(!SafeSave::tiff16(blocker + "/t.tif", 2, 2, px));
-        QCOMPARE(entries(dir.path()), QStringList({"file"}));
-        QCOMPARE(readAll(blocker), QByteArray("x"));
-
-        // A writer that fails half way keeps the target as it was.
-        QVERIFY(!SafeSave::viaTempFile(blocker, [](const QString& tmp) {
-            QFile f(tmp);
-            f.open(QIODevice::WriteOnly);
-            f.write("partial");
-            return false;
-        }));
-        QCOMPARE(readAll(blocker), QByteArray("x"));
-        QCOMPARE(entries(dir.path()), QStringList({"file"}));
-
-        // A suffix without an image format writes nothing.
-        QVERIFY(!SafeSave::image(img, dir.filePath("noformat.")));
-        QVERIFY(!SafeSave::image(img, dir.filePath("nosuffix")));
-        QCOMPARE(entries(dir.path()), QStringList({"file"}));
-    }
-
     void imagesAndTiffsReadBack()
     {
         QTemporaryDir dir;

@@ -65,17 +65,6 @@ private slots:
         QCOMPARE(configFileName(d, "def.cfg"), QString("def.cfg"));
     }
 
-    void onlyConfigNamedByConfigOptionIsRead()
-    {
-        QTemporaryDir dir;
-        const QString one = writeFile(dir, "one.cfg", "DataRoot /from/one\n");
-        const QString two = writeFile(dir, "two.cfg", "DataRoot /from/two\n");
-        Cfg c;
-        fill(c, {"-c", one, "-config", two});
-        c.readFile(configFileName(c, QString()));
-        QCOMPARE(resolve(c).dataRoot, QString("/from/two"));
-    }
-
     void rootsFromFileAndOptions()
     {
         QTemporaryDir dir;
@@ -92,15 +81,6 @@ private slots:
         o = resolve(d);
         QCOMPARE(o.dataRoot, QString("/cmd/data"));
         QCOMPARE(o.batchRoot, QString("/cmd/batch"));
-    }
-
-    void configLineReplacesOption()
-    {
-        QTemporaryDir dir;
-        const QString f = writeFile(dir, "c.cfg", "-d /from/file\n");
-        Cfg c;
-        fill(c, {"-d", "/from/cmd"}, f);
-        QCOMPARE(resolve(c).dataRoot, QString("/from/file"));
     }
 
     void analyzer2Button_data()
@@ -172,42 +152,6 @@ private slots:
 #endif
 
 #ifdef CORVENLITH_BIN
-    // The program reads the named configuration, shows its window and keeps
-    // running its event loop until it is told to stop.
-    void programStartsOnConfiguration()
-    {
-        QTemporaryDir dir;
-        const QString f = writeFile(dir, "start.cfg",
-                                    "DataRoot " + dir.path() + "\nShowAnalyzer2Button 1\nMarkerKey 42\n");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(CORVENLITH_BIN, {"-config", f, "-e"});
-        QVERIFY(p.waitForStarted(10000));
-        QByteArray err;
-        QElapsedTimer t;
-        t.start();
-        while (!err.contains("Keys of Cfg::") && t.elapsed() < 20000 && p.state() == QProcess::Running) {
-            p.waitForReadyRead(200);
-            err += p.readAllStandardError();
-        }
-        QVERIFY2(err.contains("Keys of Cfg::"), err.constData());
-        QVERIFY(err.contains("cfg file"));
-        QVERIFY(err.contains(f.toUtf8()));
-        QVERIFY(err.contains("MarkerKey"));
-        QVERIFY(err.contains("show analyzer 2 true"));
-        QVERIFY(!err.contains("Can't open config file"));
-        QTest::qWait(500);
-        QCOMPARE(p.state(), QProcess::Running);
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-    }
-
     // "-b" loads a script into the batch window and "-x" runs it, after the
     // configuration's script lines; words without an action are
     // reported one by one and the script goes on to its end.

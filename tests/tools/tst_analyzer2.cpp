@@ -93,51 +93,6 @@ private slots:
         }
     }
 
-    // The button, connected as the owner does, checks the stack it was given
-    // with the field values, into the current folder.
-    void darkCheckFromTheForm()
-    {
-        QTemporaryDir dir;
-        InDir in(dir.path());
-        Analyzer2 a;
-        a.show();
-        ErrPoints e;
-        e.points = {{1, 1}, {0, 1}};
-        a.setErrPoints(&e);
-        connect(&a, &Analyzer2::askedDarkCheck, &a, &Analyzer2::darkCheck);
-
-        QTest::ignoreMessage(QtDebugMsg, "Dark check: no I1 image");
-        QTest::mouseClick(a.DarkCheck, Qt::LeftButton);
-        QVector<TiffData*> none;
-        a.setI1Images(&none);
-        QTest::ignoreMessage(QtDebugMsg, "Dark check: no I1 image");
-        QVERIFY(!a.darkCheck());
-        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
-
-        ts::Stack s;
-        s.add(ts::frame(TiffData::UInt16, 3, 2, [](int c, int r) { return r == 1 && c == 1 ? 900 : 10 * c; }));
-        s.add(ts::frame(TiffData::UInt16, 3, 2, [](int c, int) { return 500 + c; }));
-        a.setI1Images(&s.frames);
-        a.DarkTh->setText("15");
-        a.HistgMax->setText("1000");
-        a.HistgBins->setText("4");
-        QTest::mouseClick(a.DarkCheck, Qt::LeftButton);
-        QCOMPARE(ts::readAll("dark-hg-all.dat"),
-                 QByteArray("# min, max = (0, 1000)  bins = 4\n0\t0\t5\n1\t250\t0\n2\t500\t6\n"
-                            "3\t750\t1\n4\t1000\t0\n"));
-        QCOMPARE(ts::readAll("dark-allDarkPoints.dat"),
-                 QByteArray("# Size 3\t2\n2\t0\t522\n1\t1\t1401\n2\t1\t522\n"));
-        QCOMPARE(ts::readAll("dark-allDarkPointNums.dat"), QByteArray("0\t3\n1\t3\n"));
-        QCOMPARE(ts::readAll("dark-allDarkPoints-onlyInPs1.dat"), QByteArray("2\t0\n2\t1\n"));
-        QCOMPARE(ts::readAll("dark-allDarkPoints-onlyInErrPs.dat"), QByteArray("0\t1\n"));
-
-        // Text that is no number reads as 0: no bins, every value above 0.
-        a.HistgBins->setText("many");
-        a.DarkTh->setText("none");
-        QVERIFY(a.darkCheck());
-        QCOMPARE(ts::readAll("dark-hg-all.dat"), QByteArray("# min, max = (0, 1000)  bins = 0\n0\t0\t12\n"));
-        QCOMPARE(ts::readAll("dark-allDarkPointNums.dat"), QByteArray("0\t4\n1\t4\n"));
-    }
 };
 
 QTEST_MAIN(TestAnalyzer2)

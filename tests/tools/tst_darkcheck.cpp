@@ -175,40 +175,6 @@ private slots:
         QCOMPARE(total, qint64(3 * W * H));
     }
 
-    // One image: a single count line; a list equal to the dark points gives
-    // two empty comparison files; an empty list lists every dark point.
-    void oneImageAndLists()
-    {
-        ts::Stack s;
-        s.add(ts::frame(TiffData::UInt16, W, H, view0));
-        QTemporaryDir dir;
-        const ErrPoints same = listOf({{0, 0}, {1, 1}, {4, 2}, {2, 3}});
-        QVERIFY(run(s.frames, same, 20000, 60000, 100, dir.path()));
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPointNums.dat")), QByteArray("0\t4\n"));
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints.dat")),
-                 QByteArray("# Size 6\t5\n0\t0\t65535\n1\t1\t30000\n4\t2\t25000\n2\t3\t20001\n"));
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")), QByteArray());
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
-
-        QVERIFY(run(s.frames, ErrPoints(), 20000, 60000, 100, dir.path()));
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInPs1.dat")),
-                 QByteArray("0\t0\n1\t1\n4\t2\n2\t3\n"));
-        QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")), QByteArray());
-    }
-
-    // No dark point left: the histogram is rewritten, the point files of an
-    // earlier check stay as they were.
-    void noDarkPointKeepsOldPointFiles()
-    {
-        ts::Stack s;
-        buildStack(s);
-        QTemporaryDir dir;
-        for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
-        QVERIFY(run(s.frames, ErrPoints(), 65535, 60000, 100, dir.path()));
-        QCOMPARE(ts::readAll(dir.filePath("dark-hg-all.dat")), expectedHistogram({view0, view1, view2}));
-        for (const QString& f : allFiles.mid(1)) QCOMPARE(ts::readAll(dir.filePath(f)), QByteArray("old\n"));
-    }
-
     // Frames of different sizes: the smaller frame reads 0 outside itself,
     // which drops the points there; a debug line says so.
     void differentSizes()

@@ -162,17 +162,6 @@ private slots:
         QCOMPARE(ImageAlign::binarize(e, std::nan("")).max, DBL_MIN);  // a NaN threshold marks nothing
     }
 
-    void binarisationIsStrict()
-    {
-        BinImage e(3, 1);
-        e.data = {1.0, 2.0, 3.0};
-        e.findMinMax();
-        const BinImage b = ImageAlign::binarize(e, 2.0);
-        QCOMPARE(b.data, (QVector<double>{0.0, 0.0, 1.0}));
-        QCOMPARE(b.min, 0.0);
-        QCOMPARE(b.max, 1.0);
-    }
-
     void scoreOfIdenticalEmptyAndShiftedImages()
     {
         const BinImage a = pixels(6, 5, {{1, 1}, {2, 3}, {4, 2}});
@@ -206,23 +195,6 @@ private slots:
         QCOMPARE(ImageAlign::compareScore(a, small, 6, 5, 0, 0), 1.0 / std::sqrt(3.0));
     }
 
-    void climbTiesAndStaleBest()
-    {
-        const BinImage ref = pixels(11, 11, {{5, 5}});
-        const BinImage bin = pixels(11, 11, {{4, 5}, {6, 5}});
-        // (1, 0) and (-1, 0) both score 1 / sqrt 2; (1, 0) comes first.
-        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), 0.0), QPoint(1, 0));
-        // A best no neighbour beats ends the climb where it starts.
-        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), 0.9), QPoint(0, 0));
-        // Equal to the best does not move.
-        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(0, 0), std::sqrt(0.5)), QPoint(0, 0));
-        // At the ends of int the climb stays within range and ends.
-        QCOMPARE(ImageAlign::hillClimb(bin, ref, 11, 11, QPoint(INT_MAX, INT_MIN), 0.0),
-                 QPoint(INT_MAX, INT_MIN));
-        QCOMPARE(ImageAlign::addClamped(INT_MAX, 1), INT_MAX);
-        QCOMPARE(ImageAlign::addClamped(INT_MIN, -1), INT_MIN);
-    }
-
     void climbRecoversAKnownShiftThroughEdges()
     {
         const int w = 48, h = 44;
@@ -241,36 +213,6 @@ private slots:
         QVERIFY(ImageAlign::compareScore(b, r, w, h, 3, -2) > 0.99);
         QCOMPARE(ImageAlign::hillClimb(b, r, w, h, QPoint(0, 0), 0.0), QPoint(3, -2));
         QCOMPARE(ImageAlign::hillClimb(b, r, w, h, QPoint(5, 1), 0.0), QPoint(3, -2));
-    }
-
-    void comparisonAndScaledPictures()
-    {
-        const BinImage ref = pixels(4, 3, {{1, 1}, {2, 1}});
-        const BinImage bin = pixels(4, 3, {{1, 1}, {0, 0}});
-        ImageAlign::ScoreSums s;
-        const QImage img = ImageAlign::comparisonImage(bin, ref, 4, 3, 1, 0, &s);
-        QCOMPARE(img.format(), QImage::Format_RGB888);
-        QCOMPARE(img.pixel(0, 0), qRgb(0, 0, 255));      // not reached by the moved image
-        QCOMPARE(img.pixel(1, 0), qRgb(0, 255, 0));      // binary only: bin(0, 0)
-        QCOMPARE(img.pixel(2, 1), qRgb(255, 255, 0));    // both: bin(1, 1) over ref(2, 1)
-        QCOMPARE(img.pixel(1, 1), qRgb(255, 0, 0));      // reference only
-        QCOMPARE(img.pixel(3, 2), qRgb(0, 0, 0));
-        QCOMPARE(s.score(), ImageAlign::compareScore(bin, ref, 4, 3, 1, 0));
-        QCOMPARE(s.score(), 1.0 / std::sqrt(2.0 * 2.0));
-        QVERIFY(ImageAlign::comparisonImage(bin, ref, 0, 0, 0, 0).isNull());
-
-        ColorScale scale;
-        scale.imageFormat = QImage::Format_RGB888;
-        BinImage e(3, 1);
-        e.data = {2.0, 4.0, 6.0};
-        e.findMinMax();
-        const QImage p = ImageAlign::scaledImage(e, 3, 1, scale);
-        for (int x = 0; x < 3; ++x) QCOMPARE(QColor(p.pixel(x, 0)), scale.colorOfV(x * 0.5));
-        // An empty range draws at fraction 0 rather than at NaN.
-        BinImage flat(2, 1);
-        flat.data = {3.0, 3.0};
-        flat.findMinMax();
-        QCOMPARE(QColor(ImageAlign::scaledImage(flat, 2, 1, scale).pixel(1, 0)), scale.colorOfV(0));
     }
 
     void mainWindowSideOverTheStack()
@@ -295,67 +237,6 @@ private slots:
         QCOMPARE(b->shiftY, 0);
     }
 
-    void panelTakesImagesOnlyWhileEdgeDetectIsChecked()
-    {
-        ImgProc p;
-        QSignalSpy ask(&p, &ImgProc::askGiveData);
-        auto f = makeFrame(1, 10, 8, [](int x, int) { return x < 5 ? 0.0 : 100.0; });
-        p.newImage(f.get());
-        QCOMPARE(p.image, nullptr);
-        QCOMPARE(p.width, 0);
-        p.EdgeDetect->setChecked(true);
-        QCOMPARE(ask.count(), 1);
-        p.BinaryImage->setChecked(false);
-        p.Compare->setChecked(false);
-        QCOMPARE(ask.count(), 3);
-
-        p.newImage(f.get());
-        QCOMPARE(p.image, f.get());
-        QCOMPARE(p.width, 10);
-        QCOMPARE(p.height, 8);
-        const BinImage e = ImageAlign::edgeImage(*f, 10, 8);
-        QCOMPARE(p.edge->data, e.data);
-        QCOMPARE(p.MinEdgeV->text(), QString::number(e.min, 'g', 6));
-        QCOMPARE(p.MaxEdgeV->text(), QString::number(e.max, 'g', 6));
-        const double t = ImageAlign::thresholdFromSlider(e.min, e.max, 100);
-        QCOMPARE(p.BinThV->text(), QString::number(t, 'g', 6));
-        QCOMPARE(p.binary->data, ImageAlign::binarize(e, p.BinThV->text().toDouble()).data);
-        // Plain drawing of the edge image, coloured by the panel's own bar.
-        QVERIFY(p.dispImage);
-        QCOMPARE(p.DispA->image, p.dispImage.get());
-        QCOMPARE(p.dispImage->size(), QSize(10, 8));
-        QCOMPARE(p.CBar->valueMin, e.min);
-        QCOMPARE(p.CBar->valueMax, e.max);
-        QCOMPARE(QColor(p.dispImage->pixel(5, 3)), p.CBar->colorOfV((e.at(5, 3) - e.min) / (e.max - e.min)));
-
-        // A typed threshold above Max puts the slider at its end.
-        p.BinThV->setText(QString::number(e.max * 2));
-        p.setBinThV();
-        QCOMPARE(p.BinThVSlider->value(), 999);
-        QCOMPARE(p.binary->max, DBL_MIN);
-        QCOMPARE(p.BinThV->text(), QString::number(e.max * 2));  // moved by hand, not by the user
-
-        // Unchecked: other images leave the panel as it was.
-        p.EdgeDetect->setChecked(false);
-        auto g = makeFrame(1, 4, 4, [](int, int) { return 1.0; });
-        const QImage* shown = p.dispImage.get();
-        p.newImage(g.get());
-        QCOMPARE(p.image, f.get());
-        QCOMPARE(p.width, 10);
-        QCOMPARE(p.dispImage.get(), shown);
-        // ... but a cleared stack is never kept as a dangling frame.
-        p.newImage(nullptr);
-        QCOMPARE(p.image, nullptr);
-        QCOMPARE(p.width, 10);
-        p.edgeDetect();  // without a frame: nothing
-        QCOMPARE(p.width, 10);
-
-        p.EdgeDetect->setChecked(true);
-        p.newImage(nullptr);
-        QCOMPARE(p.width, 0);
-        QCOMPARE(p.height, 0);
-    }
-
     // A shown panel destroyed while a field has the focus: the edit ends as
     // the window closes, after the panel's own part is gone.
     void destroyedWhileEditing()
@@ -369,102 +250,6 @@ private slots:
         QSignalSpy shifts(p, &ImgProc::imgShift);
         delete p;
         QCOMPARE(shifts.size(), 0);
-    }
-
-    void comparisonArrowsAndShiftsThroughThePanel()
-    {
-        ImgProc p;
-        p.AAutoShift->setChecked(false);
-        p.EdgeDetect->setChecked(true);
-        QSignalSpy shifts(&p, &ImgProc::imgShift);
-        QSignalSpy clears(&p, &ImgProc::askClearAllShifts);
-
-        p.drawOnImage();  // nothing to compare yet
-        QVERIFY(!p.dispImage);
-        p.setRefBin();    // no binary image: nothing
-        QVERIFY(!p.refBinary);
-
-        const int w = 48, h = 44;
-        auto ref = makeFrame(1, w, h, blobs);
-        p.newImage(ref.get());
-        QTest::mouseClick(p.SetRef, Qt::LeftButton);
-        QVERIFY(p.refBinary);
-        QCOMPARE(p.refBinary->data, p.binary->data);
-        QCOMPARE(p.lastScore, 1.0);
-        QCOMPARE(p.NormScolarP->text(), QString("1"));
-
-        auto moved = makeFrame(1, w, h, blobs);
-        moved->shiftX = -3;
-        moved->shiftY = 2;
-        p.newImage(moved.get());
-        QVERIFY(p.lastScore < 1.0);
-        QVERIFY(p.NormScolarP->text().size() <= 6);
-        QCOMPARE(p.NormScolarP->text(), QString::number(p.lastScore, 'g', 6).left(6));
-
-        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
-        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
-        QTest::mouseClick(p.ShiftU, Qt::LeftButton);
-        QCOMPARE(p.ShiftX->text(), QString("2"));
-        QCOMPARE(p.ShiftY->text(), QString("-1"));
-        QTest::mouseClick(p.ShiftL, Qt::LeftButton);
-        QTest::mouseClick(p.ShiftD, Qt::LeftButton);
-        QCOMPARE(p.ShiftX->text(), QString("1"));
-        QCOMPARE(p.ShiftY->text(), QString("0"));
-        QCOMPARE(p.lastScore, p.compareBinImg());
-
-        // Auto shift climbs to the displacement and hands it on.
-        p.lastScore = 0;
-        QTest::mouseClick(p.ShiftAuto, Qt::LeftButton);
-        QCOMPARE(p.ShiftX->text(), QString("3"));
-        QCOMPARE(p.ShiftY->text(), QString("-2"));
-        QCOMPARE(shifts.count(), 1);
-        QCOMPARE(shifts.last().at(0).toInt(), 3);
-        QCOMPARE(shifts.last().at(1).toInt(), -2);
-        QVERIFY(p.lastScore > 0.99);
-
-        p.ASetShift->setChecked(false);
-        p.autoShiftBinImg();
-        QCOMPARE(shifts.count(), 1);
-        QTest::mouseClick(p.SetShift, Qt::LeftButton);
-        QCOMPARE(shifts.count(), 2);
-        QTest::mouseClick(p.ClearAllShifts, Qt::LeftButton);
-        QCOMPARE(clears.count(), 1);
-        QCOMPARE(p.ShiftX->text(), QString("3"));  // the fields stay
-
-        // Shifts beyond the image: everything blue, score 0, no reading outside.
-        p.ShiftX->setText("100000");
-        p.drawOnImage();
-        QCOMPARE(p.lastScore, 0.0);
-        QCOMPARE(p.dispImage->pixel(5, 5), qRgb(0, 0, 255));
-        p.ShiftX->setText(QString::number(INT_MAX));
-        QTest::mouseClick(p.ShiftR, Qt::LeftButton);
-        QCOMPARE(p.ShiftX->text(), QString::number(INT_MAX));
-        p.ShiftX->setText("not a number");
-        p.drawOnImage();
-        QCOMPARE(p.lastScore, p.compareBinImg());
-
-        // An image of another size: the comparison refuses and keeps its state.
-        auto other = makeFrame(1, 20, 12, blobs);
-        p.Compare->setChecked(false);
-        p.newImage(other.get());
-        QCOMPARE(p.dispImage->size(), QSize(20, 12));
-        p.Compare->setChecked(true);
-        const double kept = p.lastScore;
-        const QImage* shown = p.dispImage.get();
-        p.drawOnImage();
-        p.autoShiftBinImg();
-        QCOMPARE(p.lastScore, kept);
-        QCOMPARE(p.dispImage.get(), shown);
-
-        // A one-pixel image and a cleared stack do not upset the drawing.
-        auto dot = makeFrame(1, 1, 1, [](int, int) { return 7.0; });
-        p.newImage(dot.get());
-        QCOMPARE(p.edge->max, 0.0);
-        p.setRefBin();
-        p.AAutoShift->setChecked(true);
-        p.newImage(nullptr);
-        p.drawOnImage();
-        QCOMPARE(p.lastScore, 0.0);
     }
 
     void byteMapsAreReadInEveryMode()

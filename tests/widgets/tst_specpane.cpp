@@ -33,8 +33,6 @@ const int H = 400;
 const int plotLeft = 60;
 const int plotMidX = 315;
 
-Spectrum edgeSpectrum(double from, double to, double step) { return synth::edgeSpectrum(from, to, step, 8984, 1, 4); }
-
 XafsSpectrum plainSpectrum(const QVector<QPointF>& pts)
 {
     XafsSpectrum s;
@@ -42,7 +40,6 @@ XafsSpectrum plainSpectrum(const QVector<QPointF>& pts)
     return s;
 }
 
-bool isDark(QRgb c) { return qRed(c) < 64 && qGreen(c) < 64 && qBlue(c) < 64; }
 }  // namespace
 
 class TestSpecPane : public QObject
@@ -60,82 +57,6 @@ class TestSpecPane : public QObject
 
 private slots:
     void initTestCase() { initGlobals(); }
-
-    void rangesFollowSpectra()
-    {
-        SpecPane pane;
-        QSignalSpy spy(&pane, &SpecPane::updated);
-        XafsSpectrum s(edgeSpectrum(8800, 9200, 5), "s", 1, 0, SuggestElm());
-        XafsSpectrum ref(edgeSpectrum(8790, 9200, 5), "r", 1, 0, SuggestElm());
-        pane.reference = ref;
-        const double diff = pane.setXafsSpectrum(s);
-        QCOMPARE(diff, s.midx - ref.midx);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(pane.xMin, 8800.0);
-        QCOMPARE(pane.xMax, 9200.0);
-        QCOMPARE(pane.xMinDefault, 8800.0);
-
-        // An empty spectrum has no span to take.
-        pane.setXafsSpectrum(XafsSpectrum());
-        QCOMPARE(pane.xMin, 8800.0);
-        QCOMPARE(pane.xMax, 9200.0);
-
-        // A shifted spectrum is shown at its display energies.
-        XafsSpectrum shifted = s;
-        shifted.xShiftOn = true;
-        shifted.xShift = 100;
-        pane.setXafsSpectrum(shifted);
-        QCOMPARE(pane.xMin, 8700.0);
-        QCOMPARE(pane.xMax, 9100.0);
-
-        // A user's zoom survives new cursor spectra until asked.
-        pane.autoRange = false;
-        pane.setXafsSpectrum(XafsSpectrum(edgeSpectrum(7000, 7500, 5), "t", 1, 0, SuggestElm()));
-        QCOMPARE(pane.xMin, 8700.0);
-        QCOMPARE(spy.count(), 4);
-    }
-
-    void wheelZoomsAboutCursor()
-    {
-        SpecPane pane;
-        prepare(pane);
-        pane.setXafsSpectrum(plainSpectrum({{8900, 0}, {9000, 1}, {9100, 2}}));
-        QCOMPARE(pane.xMin, 8900.0);
-        DispA* xafs = pane.ui.Xafs;
-        QSignalSpy spy(&pane, &SpecPane::updated);
-
-        WidgetEvents::move(xafs, QPointF(plotMidX, 200));
-        WidgetEvents::wheel(xafs, QPointF(plotMidX, 200), QPoint(0, 120));  // away from the user
-        QCOMPARE(pane.xMin, 8909.090909090909);
-        QCOMPARE(pane.xMax, 9090.909090909091);
-        QCOMPARE(pane.xMinDefault, 8900.0);
-        QCOMPARE(pane.ui.XVal->text(), QString("9000"));
-        QCOMPARE(spy.count(), 1);
-
-        WidgetEvents::wheel(xafs, QPointF(plotMidX, 200), QPoint(0, -120));
-        QVERIFY(std::fabs(pane.xMin - 8900) < 1e-9);
-        QVERIFY(std::fabs(pane.xMax - 9100) < 1e-9);
-
-        // Zooming out at the left end keeps 8900 there.
-        WidgetEvents::move(xafs, QPointF(plotLeft, 200));
-        WidgetEvents::wheel(xafs, QPointF(plotLeft, 200), QPoint(0, -120));
-        QVERIFY(std::fabs(pane.xMin - 8900) < 1e-9);
-        QVERIFY(std::fabs(pane.xMax - 9120) < 1e-9);
-
-        pane.ui.ResetXScale->click();
-        QCOMPARE(pane.xMin, 8900.0);
-        QCOMPARE(pane.xMax, 9100.0);
-
-        // 51 pixels are 20 eV on a 510-pixel plot of 200 eV.
-        WidgetEvents::drag(xafs, QPointF(plotMidX, 200), QPointF(plotMidX + 51, 200));
-        QVERIFY(std::fabs(pane.xMin - 8880) < 1e-9);
-        QVERIFY(std::fabs(pane.xMax - 9080) < 1e-9);
-        QCOMPARE(pane.xMinDefault, 8900.0);
-
-        pane.ui.ResetXScale->click();
-        QCOMPARE(pane.xMin, 8900.0);
-        QCOMPARE(pane.xMax, 9100.0);
-    }
 
     void rawModeScales()
     {
@@ -206,42 +127,6 @@ private slots:
         QCOMPARE(pane.coord.realX1, 2.0);
         QCOMPARE(pane.coord.realY0, 0.0);
         QCOMPARE(pane.coord.realY1, 1.0);
-    }
-
-    void energyCorrectionMovesCurveOnly()
-    {
-        SpecPane pane;
-        prepare(pane);
-        pane.setNormalize(false);
-        XafsSpectrum s;
-        // Levels -1 .. 2 keep the rows of 0 and 1 clear of the frame.
-        for (int E = 8900; E <= 9100; E += 10) s.append(E, E == 8900 ? -1 : E == 9100 ? 2 : E < 9000 ? 0 : 1);
-        s.midx = 9000;
-        s.energyOffset = 5;
-        pane.setXafsSpectrum(s);
-
-        auto firstDarkInRow = [](const QImage& img, int y) {
-            for (int x = 0; x < img.width(); ++x)
-                if (isDark(img.pixel(x, y))) return x;
-            return -1;
-        };
-        auto redColumn = [](const QImage& img, int y) {
-            for (int x = 0; x < img.width(); ++x)
-                if ((img.pixel(x, y) & 0xffffff) == 0xff0000) return x;
-            return -1;
-        };
-        pane.setEnergyCorrection(false);
-        QImage plain = paint(pane);
-        // A row off the grid lines, crossed by the rise only.
-        const int yTop = ChCoord::pix(pane.coord.r2sy(0.75));
-        pane.setEnergyCorrection(true);
-        QImage corrected = paint(pane);
-
-        // 5 eV are 12.75 pixels to the left; the E0 line stays.
-        const int moved = firstDarkInRow(plain, yTop) - firstDarkInRow(corrected, yTop);
-        QVERIFY2(moved >= 12 && moved <= 14, qPrintable(QString::number(moved)));
-        QVERIFY(redColumn(plain, 100) > 0);
-        QCOMPARE(redColumn(corrected, 100), redColumn(plain, 100));
     }
 
     void saveDataFileLayout()
