@@ -110,8 +110,8 @@ private slots:
         }
 
         Body b;
-        QVERIFY(ts::loadStack(b, i1Files, true));
-        QVERIFY(ts::loadStack(b, i0Files, false));
+        QVERIFY(ts::loadFiles(b, i1Files, true));
+        QVERIFY(ts::loadFiles(b, i0Files, false));
 
         const QString shown = b.statusBar()->currentMessage();
         if (status.isEmpty())

@@ -45,7 +45,7 @@ inline bool writeTiff16(const QString& path, int w, int h, const Pixels& px)
 
 // Loads files as a new stack and waits until the window has handled the
 // completion; false on time-out.
-inline bool loadStack(Body& b, const QStringList& files, bool i1)
+inline bool loadFiles(Body& b, const QStringList& files, bool i1)
 {
     QSignalSpy done(&b, &Body::finishBatchExec);
     if (i1)
