@@ -13,6 +13,12 @@ class Body;
 // Runs the enabled analyses of the panel block by block over the current
 // view of the I1 stack: one block in flight, recorded after the panel's
 // finished, then the next. GUI thread only.
+//
+// Every block request carries a tag of its own; an answer with another tag
+// (a request from before the run, from a stopped run, a re-analysis) is not
+// recorded. Only the groups prepared at the start and asked for in the
+// block's request are written, and LCF values go to the maps of the rows the
+// fit itself used.
 class Analysis2DDriver : public QObject
 {
     Q_OBJECT
@@ -30,18 +36,29 @@ public:
     Analyzed2DRes* raRatiMap = nullptr;
 
 public slots:
-    // A call during a run stops it. Whenever no run is under way on return,
-    // the batch completion 112 is emitted at once.
+    // The button's start: a call during a run stops it. Sends no batch
+    // completion.
     void start2DAnalysis();
+    // A batch command's start: completion 112 when its run ends (last block,
+    // stop, or nothing left to send), or at once when no run starts or the
+    // call stopped one.
+    void startFromBatch();
     void stop2DAnalysis();
     void analyzeASpectrumFinished();
     void recordResForAPoint();
     void generateResImages();
 
+signals:
+    // A run stopped or finished, however it ended.
+    void ended();
+
 private:
-    void analyzeAPoint(const AnalyzeCond& ac);
+    bool start(bool fromBatch);
+    // False when the panel sent nothing for the block.
+    bool analyzeAPoint(const AnalyzeCond& ac);
     void prepareMaps();
     void endRun();
+    void recordLcf();
     // Background line of the block spectra: the calibration window's choice.
     int lineType() const;
 
@@ -50,6 +67,17 @@ private:
     AnalyzeCond analyzeCond;
     // The groups whose maps this run prepared; only those are written.
     bool lcfOn = false, dEdgeOn = false, elemsOn = false, raOn = false;
+    bool batchRun = false;
+    // Never reset, so a tag is never reused across runs.
+    int tag = 0;
+    int expectedTag = -1;
+    int requestKinds = 0;
+    qint64 blocksDone = 0;
+    int lcfRows = 0;       // reference rows when the LCF maps were prepared
+    int elemRows = 0;      // element rows when the element maps were prepared
+    int elemGen = -1;      // their generation: other rows mean other maps
+    int lcfFailed = 0;     // blocks of this run whose fit failed
+    bool noteUnprepared = true;
 };
 
 #endif

@@ -3,24 +3,29 @@
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 
+#include <algorithm>
+
 void recordBlockValue(Analyzed2DRes* map, const AnalyzeCond& ac, double value)
 {
     if (map) map->setData(ac.curX, ac.curY, ac.xw, ac.yw, value);
 }
 
-void recordLcfBlock(const QVector<Analyzed2DRes*>& maps, const QVector<bool>& used,
-                    const QVector<double>& amounts, const QVector<double>& fractions,
-                    const AnalyzeCond& ac)
+int recordLcfBlock(const QVector<Analyzed2DRes*>& maps, int n, const QVector<int>& rows,
+                   const QVector<double>& amounts, const QVector<double>& fractions,
+                   const AnalyzeCond& ac)
 {
-    const int n = used.size();
-    int k = 0;
-    for (int i = 0; i < n; ++i) {
-        if (!used[i]) continue;
-        if (i < maps.size() && k < amounts.size()) recordBlockValue(maps[i], ac, amounts[k]);
-        if (n + i < maps.size() && k < fractions.size())
-            recordBlockValue(maps[n + i], ac, fractions[k]);
-        ++k;
+    int missing = 0;
+    for (int j = 0; j < rows.size(); ++j) {
+        const int i = rows[j];
+        if (i < 0 || i >= n) {
+            ++missing;
+            continue;
+        }
+        if (i < maps.size() && j < amounts.size()) recordBlockValue(maps[i], ac, amounts[j]);
+        if (n + i < maps.size() && j < fractions.size())
+            recordBlockValue(maps[n + i], ac, fractions[j]);
     }
+    return missing;
 }
 
 double thresholdedCorrelation(double cor, double corTh)
@@ -44,20 +49,26 @@ void recordElemBlock(const QVector<Analyzed2DRes*>& maps, int rows,
         recordBlockValue(maps[7 * rows + 1], ac, thresholdedCorrelation(cor, corTh));
 }
 
-void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio)
+void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio,
+                     const AnalyzeCond& grid, qint64 blocks)
 {
-    if (!rest.data) return;
-    const int w = rest.width();
-    const int h = rest.height();
+    if (!rest.data || blocks < 1) return;
+    AnalyzeCond g = grid;
+    g.reset();
     double m = 1e300;
-    for (qint64 p = 0; p < qint64(w) * h; ++p)
-        if (rest.data[p] < m) m = rest.data[p];
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const double d = dMut.valueAt(x, y);
-            const double r = rest.data[qint64(y) * w + x] - m;
-            const double s = d + r;
-            ratio.setData(x, y, 0, 0, s != 0.0 ? r / s : 0.0);
-        }
-    }
+    qint64 k = 0;
+    do {
+        if (g.centreInside()) m = std::min(m, rest.valueAt(g.curX, g.curY));
+    } while (++k < blocks && g.next());
+    // Earlier passes' values and extremes go: the range is this pass's own.
+    g.reset();
+    ratio.setCond(g);
+    k = 0;
+    do {
+        if (!g.centreInside()) continue;
+        const double d = dMut.valueAt(g.curX, g.curY);
+        const double r = rest.valueAt(g.curX, g.curY) - m;
+        const double s = d + r;
+        ratio.setData(g.curX, g.curY, g.xw, g.yw, s != 0.0 ? r / s : 0.0);
+    } while (++k < blocks && g.next());
 }

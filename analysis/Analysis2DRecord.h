@@ -13,11 +13,13 @@ class Analyzed2DRes;
 // value into map (nothing when map is null).
 void recordBlockValue(Analyzed2DRes* map, const AnalyzeCond& ac, double value);
 
-// For n = used.size() reference rows: entry i of maps takes amount k and
-// entry n + i fraction k, where k counts only the rows used before row i.
-void recordLcfBlock(const QVector<Analyzed2DRes*>& maps, const QVector<bool>& used,
-                    const QVector<double>& amounts, const QVector<double>& fractions,
-                    const AnalyzeCond& ac);
+// For maps prepared for n reference rows (entry i amounts of row i, entry
+// n + i its fractions): row rows[j] takes amounts[j] and fractions[j], the
+// rows being those the fit used. Returns how many of them have no prepared
+// map (rows added since).
+int recordLcfBlock(const QVector<Analyzed2DRes*>& maps, int n, const QVector<int>& rows,
+                   const QVector<double>& amounts, const QVector<double>& fractions,
+                   const AnalyzeCond& ac);
 
 // The correlation as the thresholded map shows it: cor when corTh is not
 // above it, else 0.
@@ -29,9 +31,12 @@ void recordElemBlock(const QVector<Analyzed2DRes*>& maps, int rows,
                      const QVector<QVector<double>>& kinds, double cor, double corTh,
                      const AnalyzeCond& ac);
 
-// ratio(x, y) = r / (d + r) over every pixel of rest, r = rest - min(rest),
-// d = dMut (0 outside it). Where d + r is 0 the ratio is 0: a division there
-// would leave NaN or infinities that spoil the map's range and image.
-void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio);
+// Refills ratio from scratch over the first `blocks` blocks of grid (those a
+// run has recorded): ratio = r / (d + r) per block, r = rest - m with m the
+// least rest of those blocks, d = dMut (0 outside it). Other pixels hold 0
+// and take no part in the range. Where d + r is 0 the ratio is 0: a division
+// there would leave NaN or infinities that spoil the map's range and image.
+void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio,
+                     const AnalyzeCond& grid, qint64 blocks);
 
 #endif

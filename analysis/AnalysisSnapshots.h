@@ -19,12 +19,14 @@ struct LcfRefSnapshot
     double minX = 1e300;   // energy range of the reference's own points
     double maxX = -1e300;
     double dE = 0;         // the row's energy shift; 0 while its shift is off
+    double curveShift = 0; // the shift already in the curves' energies (built at x - shift)
     Spectrum preBase;      // double-normalised pre-base curve (mu - pre) / (post - pre)
     Spectrum postBase;     // post-base normalised curve (mu - post) / (post - pre)
     double fraction = 0;   // the fraction the row holds now
 
     // The row's numbers taken from its spectrum (an LCFReference is one).
-    static LcfRefSnapshot of(const XafsSpectrum& s, bool use, double fraction)
+    static LcfRefSnapshot of(const XafsSpectrum& s, bool use, double fraction,
+                             double curveShift = 0)
     {
         LcfRefSnapshot r;
         r.use = use && !s.points.isEmpty();
@@ -34,6 +36,7 @@ struct LcfRefSnapshot
         r.preBase = s.doubleNormalizedPreBaseCurve;
         r.postBase = s.doubleNormalizedPostBaseCurve;
         r.fraction = fraction;
+        r.curveShift = curveShift;
         return r;
     }
 };

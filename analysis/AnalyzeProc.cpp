@@ -62,7 +62,7 @@ void AnalyzeProc::runFit(LcfFit::Kind kind, const XafsSpectrum& s,
                          const SuggestElm& sElm)
 {
     const bool report = !contAccess;
-    LcfResult r = LcfFit::fit(kind, s, refs, sE0, eE0, sElm, report);
+    LcfResult r = LcfFit::fit(kind, s, refs, sE0, eE0, sElm);
     switch (r.status) {
     case LcfResult::Skipped:
         // Nothing to fit; still answered, so a 2-D run does not wait forever.
@@ -76,6 +76,14 @@ void AnalyzeProc::runFit(LcfFit::Kind kind, const XafsSpectrum& s,
         fractions = r.fractions;
         amounts = r.amounts;
         r.z = z;
+        emit newLcfResult(r, false);
+        emit finished();
+        return;
+    case LcfResult::Failed:
+        // A run counts its failures and says so once at its end.
+        if (report) qDebug().noquote() << "LCF failed:" << r.failure;
+        fractions = r.fractions;
+        amounts = r.amounts;
         emit newLcfResult(r, false);
         emit finished();
         return;

@@ -49,7 +49,8 @@ signals:
     // and reportToRows set, rows[i] shows fractions[i] and amounts[i] (the
     // rows' displays follow outside a 2-D run only); `fitted` is the curve
     // for the panel's resSpectrum. Skipped and ZeroJump carry the worker's
-    // fractions and amounts as they now stand.
+    // fractions and amounts as they now stand; Failed carries zeros and its
+    // reason, without newZ.
     void newLcfResult(LcfResult result, bool reportToRows);
     void newElemsResult(ElemsResult result);
     void newRaResult(RaResult result);

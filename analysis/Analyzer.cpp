@@ -199,16 +199,20 @@ void Analyzer::initAnalyzeSpectrum()
     raAtEV = numberOf(RAAtEV);
 }
 
-void Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm)
+int Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag)
 {
     this->sElm = sElm;
-    if (!Sel2DA->isChecked()) return;
+    if (!Sel2DA->isChecked()) return 0;
+    const int kinds = (Sel2DAMLCFA->isChecked() ? LcfKind : 0)
+                      | (Sel2DADEdgeA->isChecked() ? DEdgeKind : 0)
+                      | (Sel2DAElemA->isChecked() ? ElemsKind : 0)
+                      | (Sel2DARAA->isChecked() ? RaKind : 0);
     const int n = int(Sel2DAMLCFA->isChecked()) + int(Sel2DADEdgeA->isChecked()) +
                   int(Sel2DAElemA->isChecked()) + int(Sel2DARAA->isChecked());
-    if (n == 0) return;
+    if (n == 0) return 0;
     // Counted per spectrum, so answers still on their way for an earlier
     // spectrum finish that one and never count against this one.
-    batches.enqueue(n);
+    batches.enqueue({n, tag, kinds});
     pending += n;
 
     if (Sel2DAMLCFA->isChecked()) {
@@ -228,6 +232,7 @@ void Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm)
                                    AElemsCds->background());
     }
     if (Sel2DARAA->isChecked()) emit analyzeSpectrumRA(s, raFactor, raAtEV);
+    return kinds;
 }
 
 void Analyzer::analyzeAndShowSpectrum(XafsSpectrum s, SuggestElm sElm)
@@ -239,6 +244,8 @@ void Analyzer::analyzeAndShowSpectrum(XafsSpectrum s, SuggestElm sElm)
 
 void Analyzer::reAnalyzeSpectrum()
 {
+    // The worker is busy with the run's blocks; the cursor spectrum waits.
+    if (contAccess) return;
     analyzeSpectrum(lastSpectrum, sElm);
 }
 
@@ -249,8 +256,10 @@ void Analyzer::answered()
         return;
     }
     --pending;
-    if (--batches.head() > 0) return;
-    batches.dequeue();
+    if (--batches.head().left > 0) return;
+    const Request done = batches.dequeue();
+    finishedTag = done.tag;
+    finishedKinds = done.kinds;
     emit finished();
 }
 
@@ -315,6 +324,7 @@ void Analyzer::setupElemsConnections()
     connect(CorTh, &QLineEdit::editingFinished, this, &Analyzer::newCorTh);
     connect(ReCalcCor, &QPushButton::clicked, this, &Analyzer::recalcCorMap);
     specPane->elemRows = elems->rowInfoProvider();
+    elemNamesText = AElemNames->text();
     connect(AElemNames, &QLineEdit::editingFinished, this, &Analyzer::newElems);
     elemDispGroup = new QButtonGroup(this);
     int id = 0;
@@ -329,7 +339,17 @@ void Analyzer::setupElemsConnections()
 
 void Analyzer::newElems()
 {
-    elems->newElems(AElemNames->text(), SortByANo->isChecked());
+    // A run records into the rows' maps until its last block.
+    if (contAccess) {
+        if (AElemNames->text() != elemNamesText) {
+            qDebug().noquote() << "element list not changed during a 2-D run:"
+                               << AElemNames->text();
+            AElemNames->setText(elemNamesText);
+        }
+        return;
+    }
+    elemNamesText = AElemNames->text();
+    elems->newElems(elemNamesText, SortByANo->isChecked());
 }
 
 void Analyzer::setTargetElements(QString elements)
@@ -408,9 +428,11 @@ void Analyzer::takeElemsResult(ElemsResult r)
 
 void Analyzer::analyze2DElemsFinished()
 {
-    if (Sel2DAElemA->isChecked() && lastElems.rowCount() > 0) {
+    if (lastElems.rowCount() > 0) {
         elems->showResults(lastElems);
         calcCorrelation();
+    } else {
+        setCorrelation(0.0);
     }
     analyze2DFinished();
 }
@@ -425,7 +447,10 @@ void Analyzer::calcCorrelation()
         use.append(row->Use->isChecked());
     }
     double c = 0;
-    if (ElementAnalysis::correlation(a, b, use, c)) emit setNewCorrelation(c);
+    // No correlation formed (no step, no standard): 0, as the recalculated map
+    // has it, never the previous spectrum's value.
+    if (!ElementAnalysis::correlation(a, b, use, c)) c = 0;
+    emit setNewCorrelation(c);
 }
 
 void Analyzer::setCorrelation(double cor)
@@ -519,19 +544,14 @@ void Analyzer::takeDEdgeSearch()
 
 bool Analyzer::prepareDEdgeRef()
 {
-    const double W = numberOf(DEdgeCWStepWeV);
-    const double d = numberOf(DEdgeCWStepDEeV);
-    const double A = numberOf(DEdgeCWStepAt);
-    // A spacing that is not positive would never reach the end; a grid of
-    // more points than this is no step anyone meant to type.
-    const double maxPoints = 1e7;
-    if (!(d > 0) || !(W >= 0) || W / d > maxPoints) {
-        qDebug() << "step reference: width" << W << "and spacing" << d << "give no grid";
+    const XafsSpectrum step = EdgeShift::stepReference(
+        numberOf(DEdgeCWStepAt), numberOf(DEdgeCWStepWeV), numberOf(DEdgeCWStepDEeV));
+    if (step.points.isEmpty()) {
+        qDebug() << "step reference: width" << numberOf(DEdgeCWStepWeV) << "and spacing"
+                 << numberOf(DEdgeCWStepDEeV) << "give no grid";
         return false;
     }
-    Spectrum step;
-    for (double x = A - W / 2; x < A + W / 2; x += d) step.append(x, x >= A ? 1.0 : 0.0);
-    dEdgeRef = XafsSpectrum(step, QStringLiteral("DEdge Step"), 1, 0, defaultSuggestion());
+    dEdgeRef = step;
     return true;
 }
 

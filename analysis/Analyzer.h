@@ -61,6 +61,13 @@ public:
     AnalyzeProc* analyzeProc = nullptr;
     // Answers still to come for every spectrum sent and not yet finished.
     int pending = 0;
+    // The analyses a request can ask for, as bits of the mask analyzeSpectrum
+    // returns and finishedKinds holds.
+    enum Kind { LcfKind = 1, DEdgeKind = 2, ElemsKind = 4, RaKind = 8 };
+    // Tag and analyses of the request whose answers are complete, valid while
+    // finished() is being delivered: a 2-D run records only its own block.
+    int finishedTag = 0;
+    int finishedKinds = 0;
     Analyzed2DRes dMutMap{QStringLiteral("a2d DMut")};
     Analyzed2DRes restMap{QStringLiteral("a2d Rest")};
     Analyzed2DRes ratiMap{QStringLiteral("a2d Rati")};
@@ -163,7 +170,10 @@ public slots:
     void setLCFRange(double fromEV, double toEV);
     void analyzeAndShowSpectrum(XafsSpectrum s, SuggestElm sElm);
     void initAnalyzeSpectrum();
-    void analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm);
+    // Sends s to every enabled analysis; tag comes back as finishedTag with
+    // the finished() of this request. Returns the analyses asked for, 0 when
+    // none (no finished() will come).
+    int analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag = 0);
     void reAnalyzeSpectrum();
     void setProgress(double perCent);
     void setLCFStd(int no, bool use, double dE, QString fname, QString isVic);
@@ -201,7 +211,15 @@ protected:
 private:
     // Answers arrive in the order the requests left: one entry per analysed
     // spectrum with the answers it still waits for, oldest first.
-    QQueue<int> batches;
+    struct Request
+    {
+        int left;
+        int tag;
+        int kinds;
+    };
+    QQueue<Request> batches;
+    // The element list as last built, put back when an edit is refused.
+    QString elemNamesText;
     // Generation of the element rows each element request was made for.
     QQueue<int> elemGens;
     QButtonGroup* elemDispGroup = nullptr;

@@ -18,6 +18,11 @@ double EdgeShift::midPoint(const XafsSpectrum& s, const SuggestElm& sElm, double
 double EdgeShift::compared(const XafsSpectrum& s, const XafsSpectrum& ref, double range,
                            double step, double minStep)
 {
+    // Compared with nothing, the search would end at the far end of its range.
+    if (ref.points.isEmpty()) {
+        qDebug() << "EdgeShift: no reference spectrum to compare with, taken as 0";
+        return 0.0;
+    }
     if (step > 0 && std::isfinite(step) && std::fabs(range) / step > MaxTrialsPerPass / 2) {
         qDebug() << "EdgeShift: comparison range" << range << "too wide for the step" << step;
         return 0.0;

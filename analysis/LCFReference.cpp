@@ -43,7 +43,7 @@ bool LCFReference::inUse() const
 
 LcfRefSnapshot LCFReference::snapshot() const
 {
-    return LcfRefSnapshot::of(*this, inUse(), fraction);
+    return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift);
 }
 
 bool LCFReference::newFile(QString fname)
@@ -57,7 +57,7 @@ bool LCFReference::newFile(QString fname)
         return false;
     }
     loaded = fname;
-    recalc(IsVictreen->isChecked() ? 0 : 1);
+    rebuildCurves();
     DMut->setText(FieldText::text(dMut));
     MidE->setText(FieldText::text(midx));
     emit newFileSelected();
@@ -82,9 +82,15 @@ void LCFReference::editedDeltaE()
     emit newDeltaE();
 }
 
-void LCFReference::toggledIsVictreen(bool f)
+void LCFReference::toggledIsVictreen(bool)
 {
-    recalc(f ? 0 : 1);
+    rebuildCurves();
+}
+
+void LCFReference::rebuildCurves()
+{
+    recalc(IsVictreen->isChecked() ? 0 : 1);
+    curveShift = xShiftOn ? xShift : 0.0;
 }
 
 void LCFReference::setStd(bool use, double dE, QString fname, QString isVic)

@@ -59,7 +59,11 @@ public slots:
 
 private:
     QString loaded;
+    // The shift in force when the derived curves were last built: they sit at
+    // x - shift already, so a fit adds only what changed since.
+    double curveShift = 0;
     void setShift(double dE);
+    void rebuildCurves();
 };
 
 #endif

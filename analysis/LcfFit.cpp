@@ -45,6 +45,36 @@ public:
     NormalEquations(const NormalEquations&) = delete;
     NormalEquations& operator=(const NormalEquations&) = delete;
 
+    // True when a column is (nearly) a combination of the others, e.g. two
+    // identical references: no unique fit exists. Judged on the Gram matrix
+    // scaled to unit diagonal, so the scales of the columns do not matter.
+    bool singular() const
+    {
+        if (n < 1)
+            return true;
+        for (int i = 0; i < n; ++i) {
+            if (!(a[i][i] > 0) || !std::isfinite(a[i][i]))
+                return true;
+        }
+        // Cholesky of the scaled matrix, in u (free until solve()).
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j <= i; ++j) {
+                double v = a[i][j] / std::sqrt(a[i][i] * a[j][j]);
+                for (int k = 0; k < j; ++k)
+                    v -= u[i][k] * u[j][k];
+                if (i == j) {
+                    // sin^2 of the angle between column i and the earlier ones.
+                    if (!(v > 1e-10))
+                        return true;
+                    u[i][i] = std::sqrt(v);
+                } else {
+                    u[i][j] = v / u[j][j];
+                }
+            }
+        }
+        return false;
+    }
+
     void add(const QVector<double>& r, double t)
     {
         for (int i = 0; i < n; ++i) {
@@ -84,10 +114,10 @@ private:
     int* perm = nullptr;
 };
 
-// R_j at e + dE_j, with the message for energies that are not numbers.
+// R_j at e + dE_j, less the shift its curves were built with.
 double preBaseAt(const LcfRefSnapshot& r, double e)
 {
-    const double E = e + r.dE;
+    const double E = e + r.dE - r.curveShift;
     if (std::isnan(E))
         qDebug() << "nan EeV in XafsSpectrum::doubleNormalizedPreBase";
     return LcfFit::curveAt(r.preBase, E);
@@ -109,7 +139,8 @@ double LcfFit::curveAt(const Spectrum& c, double e)
     return c.y(c.xShiftOn ? e + c.xShift : e);
 }
 
-double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0, int n)
+double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0, int n,
+                        double offset)
 {
     const int nd = D.points.size();
     if (nd < 3 || n < 1)
@@ -118,7 +149,7 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
     int count = 0;
     // The first and last points take no part.
     for (int i = 1; i <= nd - 2; ++i) {
-        const double u = D.xAt(i);
+        const double u = D.xAt(i) - offset;
         if (!std::isfinite(u) || u < sE0 || u > eE0)
             continue;
         const double w = D.points[i].y();
@@ -141,21 +172,12 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
 }
 
 LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
-                      double sE0, double eE0, const SuggestElm& sElm, bool rowsTakeFractions)
+                      double sE0, double eE0, const SuggestElm& sElm)
 {
     LcfResult res;
     const int N = s.points.size();
     if (N == 0 || refs.size() < 2)
         return res;
-
-    // A jump that is not a positive number leaves nothing to scale by.
-    const bool positiveJump = s.dMut > 0 && std::isfinite(s.dMut);
-    if (kind == LCF && !positiveJump) {
-        res.status = LcfResult::ZeroJump;
-        res.fractions = QVector<double>(refs.size(), 0.0);
-        res.amounts = QVector<double>(refs.size(), 0.0);
-        return res;
-    }
 
     QVector<int> used;
     for (int j = 0; j < refs.size(); ++j) {
@@ -163,6 +185,29 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
             used.append(j);
     }
     const int m = used.size();
+
+    // A jump that is not a positive number leaves nothing to scale by.
+    const bool positiveJump = s.dMut > 0 && std::isfinite(s.dMut);
+    if (kind == LCF && !positiveJump) {
+        res.status = LcfResult::ZeroJump;
+        res.rows = used;
+        res.fractions = QVector<double>(refs.size(), 0.0);
+        res.amounts = QVector<double>(refs.size(), 0.0);
+        return res;
+    }
+    auto failed = [&](const char* why) {
+        res.status = LcfResult::Failed;
+        res.failure = QString::fromLatin1(why);
+        res.rows = used;
+        res.fractions = QVector<double>(m, 0.0);
+        res.amounts = QVector<double>(m, 0.0);
+        res.z = 0;
+        res.sE0 = sE0;
+        res.eE0 = eE0;
+        return res;
+    };
+    if (m == 0)
+        return failed("no reference in use");
 
     double loAll = 0, hiAll = 1e300;
     for (int j : used) {
@@ -180,6 +225,7 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     NormalEquations eq(n);
     QVector<double> r(n);
     const Spectrum& D = s.doubleNormalizedPreBaseCurve;
+    int count = 0;
     for (int k = 0; k < N; ++k) {
         const double e = s.xAt(k) - s.energyOffset;
         if (e < sE0 || e > eE0)
@@ -188,8 +234,10 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         if (mlcf) {
             r[0] = 1.0;
             r[1] = e;
-            for (int j = 0; j < m; ++j)
-                r[j + 2] = curveAt(refs[used[j]].postBase, e + refs[used[j]].dE);
+            for (int j = 0; j < m; ++j) {
+                const LcfRefSnapshot& ref = refs[used[j]];
+                r[j + 2] = curveAt(ref.postBase, e + ref.dE - ref.curveShift);
+            }
             t = s.points[k].y();
         } else {
             for (int j = 0; j < m; ++j)
@@ -200,7 +248,12 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         if (!std::isfinite(e) || !std::isfinite(t) || !allFinite(r))
             continue;
         eq.add(r, t);
+        ++count;
     }
+    if (count == 0)
+        return failed("no point of the spectrum lies in the fit range and every reference");
+    if (eq.singular())
+        return failed("the references in use are not independent over the fit range");
     eq.solve();
 
     QVector<double> c(m);
@@ -230,24 +283,23 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         }
     }
 
+    // Drawn with this fit's own fractions: the residual is of this spectrum.
     Spectrum F;
+    F.points.reserve(N);
     for (int k = 0; k < N; ++k) {
         const double e = s.xAt(k) - s.energyOffset;
         if (!std::isfinite(e) || e < loAll || e > hiAll)
             continue;
         double v = 0;
-        for (int j = 0; j < m; ++j) {
-            const LcfRefSnapshot& ref = refs[used[j]];
-            const double f = rowsTakeFractions ? res.fractions[j] : ref.fraction;
-            v += f * preBaseAt(ref, e);
-        }
+        for (int j = 0; j < m; ++j)
+            v += res.fractions[j] * preBaseAt(refs[used[j]], e);
         if (!std::isfinite(v))
             continue;
         F.append(e, v);
     }
     res.fitted = XafsSpectrum(F, mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),
                               1, 0.0, sElm);
-    res.z = residual(D, res.fitted, sE0, eE0, N);
+    res.z = residual(D, res.fitted, sE0, eE0, N, s.energyOffset);
     res.sE0 = sE0;
     res.eE0 = eE0;
     res.status = LcfResult::Fitted;

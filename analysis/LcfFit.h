@@ -17,16 +17,19 @@ struct LcfResult
     enum Status {
         Skipped,   // no target points or fewer than two rows: nothing computed
         ZeroJump,  // LCF with a non-positive edge jump: zeros per row, no fit
-        Fitted
+        Fitted,
+        Failed     // no unique fit: dependent references, no point in range, no row
+                   // in use; zeros per row in use, z 0, reason in failure
     };
     Status status = Skipped;
-    QVector<int> rows;           // indices of the rows in use, in row order (Fitted)
+    QVector<int> rows;           // indices of the rows in use, in row order (not Skipped)
     QVector<double> fractions;   // per row in use (ZeroJump: per row, all 0)
     QVector<double> amounts;
     double z = 0;                // residual (Fitted)
     XafsSpectrum fitted;         // the fitted curve, "anal-LCF" / "anal-MLCF" (Fitted)
     double sE0 = 0;              // the fit range after narrowing to the references
     double eE0 = 0;
+    QString failure;             // why the fit failed (Failed)
 };
 
 Q_DECLARE_METATYPE(LcfResult)
@@ -39,19 +42,18 @@ class LcfFit
 public:
     enum Kind { LCF, LCFOld, MLCF };
 
-    // rowsTakeFractions: the rows are told the new fractions (outside a 2-D
-    // run), so the fitted curve is drawn with them; otherwise with the
-    // fractions the snapshots hold.
+    // The fitted curve is drawn with the fit's own fractions.
     static LcfResult fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
-                         double sE0, double eE0, const SuggestElm& sElm, bool rowsTakeFractions);
+                         double sE0, double eE0, const SuggestElm& sElm);
 
     // A curve at energy e; its own x shift, when on, is added to e.
     static double curveAt(const Spectrum& c, double e);
 
     // The residual of a fitted curve against D over [sE0, eE0], divided by
-    // the target's number of points n.
+    // the target's number of points n. D's energies less offset are the
+    // corrected ones the fit and the fitted curve use.
     static double residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0,
-                           int n);
+                           int n, double offset = 0.0);
 };
 
 #endif

@@ -62,7 +62,7 @@ static void BM_LcfBlock(benchmark::State& state)
     const Block blk;
     const LcfFit::Kind kind = LcfFit::Kind(state.range(0));
     for (auto _ : state) {
-        const LcfResult r = LcfFit::fit(kind, blk.s, blk.refs, 8900, 9150, noWindow(), false);
+        const LcfResult r = LcfFit::fit(kind, blk.s, blk.refs, 8900, 9150, noWindow());
         benchmark::DoNotOptimize(r.z);
     }
 }

@@ -106,8 +106,8 @@ private slots:
         QCOMPARE(result.at(0).at(1).toBool(), false);
         const LcfResult r = result.at(0).at(0).value<LcfResult>();
         QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
-        // Drawn with the rows' own fractions 1 and 0.
-        QVERIFY(std::fabs(r.fitted.points[100].y() - R1.points[100].y()) < 1e-12);
+        // Drawn with the fit's fractions, not the rows' 1 and 0.
+        QVERIFY(std::fabs(r.fitted.points[100].y() - D.points[100].y()) < 1e-12);
     }
 
     void variantChoice()

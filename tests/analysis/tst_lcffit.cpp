@@ -22,7 +22,7 @@ private slots:
         });
         const XafsSpectrum s = target(D, D, 2.0);
         const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2)};
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8950, 9300, SuggestElm(), true);
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8950, 9300, SuggestElm());
         QCOMPARE(r.status, LcfResult::Fitted);
         QCOMPARE(r.rows, (QVector<int>{0, 1}));
         QCOMPARE(r.fractions.size(), 2);
@@ -55,7 +55,7 @@ private slots:
                              "t", 1, 0, none);
         const QVector<LcfRefSnapshot> refs = {LcfRefSnapshot::of(a, true, 0),
                                               LcfRefSnapshot::of(b, true, 0)};
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8900, 9300, none, true);
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 8900, 9300, none);
         QCOMPARE(r.status, LcfResult::Fitted);
         QVERIFY2(std::fabs(r.fractions[0] - 0.25) < 2e-3, qPrintable(QString::number(r.fractions[0])));
         QVERIFY2(std::fabs(r.fractions[1] - 0.75) < 2e-3, qPrintable(QString::number(r.fractions[1])));
@@ -67,7 +67,7 @@ private slots:
         const Spectrum D = sample(8900, 9400, 1, [](double E) { return shape2(E) + 0.1; });
         const XafsSpectrum s = target(D, D, 1.0);
         const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2, false)};
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 9000, 9200, SuggestElm(), true);
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, refs, 9000, 9200, SuggestElm());
         double srt = 0, srr = 0;
         for (int k = 0; k < D.points.size(); ++k) {
             const double E = D.points[k].x();
@@ -80,29 +80,14 @@ private slots:
         QVERIFY(std::fabs(r.fractions[0] - srt / srr) < 1e-12);
     }
 
-    void noRowInUseGivesAnEmptyFitAndUnitTerms()
-    {
-        const Spectrum D = sample(8900, 9000, 1, [](double E) { return 1 + (E - 8900) / 100; });
-        const XafsSpectrum s = target(D, D, 1.0);
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1, false), ref(R2, R2, false)},
-                                        0, 30000, SuggestElm(), true);
-        QCOMPARE(r.status, LcfResult::Fitted);
-        QVERIFY(r.fractions.isEmpty());
-        QVERIFY(r.amounts.isEmpty());
-        QCOMPARE(r.fitted.points.size(), D.points.size());
-        for (const QPointF& p : r.fitted.points)
-            QCOMPARE(p.y(), 0.0);
-        QVERIFY(std::fabs(r.z - 1.0 / D.points.size()) < 1e-15);
-    }
-
     void tooLittleToFitIsSkipped()
     {
         const Spectrum D = sample(8900, 9400, 1, shape1);
         LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1), {ref(R1, R1)}, 0, 1e5,
-                                  SuggestElm(), true);
+                                  SuggestElm());
         QCOMPARE(r.status, LcfResult::Skipped);
         r = LcfFit::fit(LcfFit::MLCF, XafsSpectrum(), {ref(R1, R1), ref(R2, R2)}, 0, 1e5,
-                        SuggestElm(), true);
+                        SuggestElm());
         QCOMPARE(r.status, LcfResult::Skipped);
     }
 
@@ -114,13 +99,12 @@ private slots:
         const QVector<LcfRefSnapshot> refs = {ref(R1, R1), ref(R2, R2, false), ref(R3, R3)};
         for (double jump : {0.0, -1.0, std::nan("")}) {
             LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, jump), refs, 8900, 9400,
-                                      SuggestElm(), true);
+                                      SuggestElm());
             QCOMPARE(r.status, LcfResult::ZeroJump);
             QCOMPARE(r.fractions, QVector<double>(3, 0.0));  // one per row, not per row in use
             QCOMPARE(r.amounts, QVector<double>(3, 0.0));
             // The old variant still fits; only the amounts vanish.
-            r = LcfFit::fit(LcfFit::LCFOld, target(D, D, jump), refs, 8900, 9400, SuggestElm(),
-                            true);
+            r = LcfFit::fit(LcfFit::LCFOld, target(D, D, jump), refs, 8900, 9400, SuggestElm());
             QCOMPARE(r.status, LcfResult::Fitted);
             QVERIFY(std::fabs(r.fractions[0] - 0.4) < 1e-9);
             QVERIFY(std::fabs(r.fractions[1] - 0.6) < 1e-9);
@@ -136,7 +120,7 @@ private slots:
         const Spectrum D = sample(8900, 9400, 1, [](double) { return 1.0; });
         const QVector<LcfRefSnapshot> refs = {ref(R3, R1), ref(R3, R2), ref(R3, R3)};
         const LcfResult r = LcfFit::fit(LcfFit::MLCF, target(mu, D, -5), refs, 0, 30000,
-                                        SuggestElm(), true);
+                                        SuggestElm());
         QCOMPARE(r.status, LcfResult::Fitted);
         QCOMPARE(r.fitted.name, QStringLiteral("anal-MLCF"));
         const double want[3] = {0.6, 0.6, 0.0};
@@ -153,7 +137,7 @@ private slots:
             return 1.0 - 0.5 * shape1(E) - 0.3 * shape2(E);
         });
         const LcfResult r = LcfFit::fit(LcfFit::MLCF, target(mu, mu, 1),
-                                        {ref(R1, R1), ref(R2, R2)}, 0, 30000, SuggestElm(), true);
+                                        {ref(R1, R1), ref(R2, R2)}, 0, 30000, SuggestElm());
         for (int j = 0; j < 2; ++j) {
             QCOMPARE(r.amounts[j], 0.0);
             QCOMPARE(r.fractions[j], 0.0);  // not 0 / 0
@@ -173,7 +157,7 @@ private slots:
         XafsSpectrum s = target(D, D, 1.0);
         s.points[301].setX(std::nan(""));
         const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1), ref(R2, R2)}, 0, 30000,
-                                        SuggestElm(), true);
+                                        SuggestElm());
         QCOMPARE(r.sE0, 8900.0);
         QCOMPARE(r.eE0, 9400.0);
         QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
@@ -195,38 +179,64 @@ private slots:
         XafsSpectrum s = target(D, D, 1.0);
         s.energyOffset = offset;
         const LcfResult r = LcfFit::fit(LcfFit::LCF, s, {ref(R1, R1, true, dE), ref(R2, R2)}, 0,
-                                        30000, SuggestElm(), true);
+                                        30000, SuggestElm());
         QCOMPARE(r.sE0, 8900.0);
         QCOMPARE(r.eE0, 9400.0 - dE);
         QVERIFY(std::fabs(r.fractions[0] - 0.5) < 1e-9);
         QVERIFY(std::fabs(r.fractions[1] - 0.5) < 1e-9);
-        // The fitted curve is on the corrected energies.
+        // The fitted curve is on the corrected energies, and so is the residual.
         QCOMPARE(r.fitted.points.first().x(), 8920.0 - offset);
+        QVERIFY2(r.z < 1e-20, qPrintable(QString::number(r.z)));
     }
 
-    void curveUsesTheRowsFractionsDuringARun()
+    // Whatever fractions the rows hold (0 during a run), the curve and the
+    // residual are of this spectrum's own fit.
+    void curveUsesTheFitsOwnFractions()
     {
         const Spectrum D = sample(8900, 9400, 1, [](double E) {
             return 0.3 * shape1(E) + 0.7 * shape2(E);
         });
         const LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1.0),
                                         {ref(R1, R1, true, 0, 1.0), ref(R2, R2, true, 0, 0.0)},
-                                        8900, 9400, SuggestElm(), false);
+                                        8900, 9400, SuggestElm());
         QVERIFY(std::fabs(r.fractions[0] - 0.3) < 1e-9);
-        // Drawn with the stored 1.0 and 0.0: the curve is R1.
-        for (int k = 0; k < R1.points.size(); k += 50)
-            QVERIFY(std::fabs(r.fitted.points[k].y() - R1.points[k].y()) < 1e-12);
+        for (int k = 0; k < D.points.size(); k += 50)
+            QVERIFY(std::fabs(r.fitted.points[k].y() - D.points[k].y()) < 1e-12);
+        QVERIFY(r.z < 1e-20);
     }
 
-    void identicalReferencesStayFinite()
+    void failedFits_data()
     {
-        const Spectrum D = sample(8900, 9400, 1, shape1);
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, target(D, D, 1.0),
-                                        {ref(R1, R1), ref(R1, R1)}, 8900, 9400, SuggestElm(), true);
-        QCOMPARE(r.status, LcfResult::Fitted);
-        for (double f : r.fractions)
-            QVERIFY(std::isfinite(f));
-        QVERIFY(std::isfinite(r.z));
+        QTest::addColumn<int>("second");  // 0 R1 again, 1 R2, 2 R2 not in use
+        QTest::addColumn<bool>("firstUsed");
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::newRow("identical references") << 0 << true << 8900.0 << 9400.0;
+        QTest::newRow("range outside every reference") << 1 << true << 9500.0 << 9800.0;
+        QTest::newRow("no reference in use") << 2 << false << 8900.0 << 9400.0;
+    }
+
+    // No unique fit: its own status, zeros that a map can take, no z that
+    // reads as a perfect fit.
+    void failedFits()
+    {
+        QFETCH(int, second);
+        QFETCH(bool, firstUsed);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        const Spectrum D = sample(8900, 9400, 1, [](double E) {
+            return 0.4 * shape1(E) + 0.6 * shape2(E);
+        });
+        const QVector<LcfRefSnapshot> refs = {
+            ref(R1, R1, firstUsed), second == 0 ? ref(R1, R1) : ref(R2, R2, second == 1)};
+        for (LcfFit::Kind kind : {LcfFit::LCF, LcfFit::MLCF}) {
+            const LcfResult r = LcfFit::fit(kind, target(D, D, 1.0), refs, from, to, SuggestElm());
+            QCOMPARE(r.status, LcfResult::Failed);
+            QVERIFY(!r.failure.isEmpty());
+            QCOMPARE(r.fractions, QVector<double>(r.rows.size(), 0.0));
+            QCOMPARE(r.amounts, QVector<double>(r.rows.size(), 0.0));
+            QCOMPARE(r.z, 0.0);
+        }
     }
 
     void residualTerms()
