@@ -70,7 +70,7 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_exec_ra:
         // The run answers 112 on every way out, refused, stopped or finished.
         done = false;
-        on->driver()->start2DAnalysis();
+        on->driver()->startFromBatch();
         break;
     case analyzer_dEdge_select_mode: a->setDEdgeMode(a0.toInt()); break;
     case analyzer_dEdge_select_mode_midp: a->setDEdgeMode(0); break;
