@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QtEndian>
 
@@ -28,7 +29,7 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 bool tooLarge(qint64 width, qint64 height, const QString& fileName)
 {
-    if (width * height <= TiffData::maxPixels) return false;
+    if (TiffData::sizeAllowed(width, height)) return false;
     qDebug() << "Image too large:" << width << "x" << height << fileName;
     return true;
 }
@@ -128,16 +129,22 @@ bool TiffData::load(const QString& fileName, const ErrPoints& errList)
     loaded.loadedErrPoints = errList;
     loaded.errPs = &loaded.loadedErrPoints;
 
-    bool ok;
-    if (head.startsWith("II") || head.startsWith("MM")) {
-        ok = loaded.readTiff(fileName);
-    } else if (head.startsWith("IM")) {
-        ok = loaded.readImg(fileName);
-    } else if (QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)))
-                   .startsWith("#QDRN-CTImg")) {
-        ok = loaded.readText(fileName);
-    } else {
-        qDebug() << "Unknown image format" << fileName;
+    bool ok = false;
+    // Allocation failures inside Qt or the readers refuse the file; they
+    // must not end the program.
+    try {
+        if (head.startsWith("II") || head.startsWith("MM")) {
+            ok = loaded.readTiff(fileName);
+        } else if (head.startsWith("IM")) {
+            ok = loaded.readImg(fileName);
+        } else if (QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)))
+                       .startsWith("#QDRN-CTImg")) {
+            ok = loaded.readText(fileName);
+        } else {
+            qDebug() << "Unknown image format" << fileName;
+        }
+    } catch (const std::bad_alloc&) {
+        qDebug() << "Out of memory reading" << fileName;
         ok = false;
     }
     if (ok) adopt(loaded);
@@ -164,25 +171,53 @@ bool TiffData::readTiff(const QString& fileName)
         qDebug() << "Tiled TIFF is not supported" << fileName;
         return false;
     }
+    // Other sample layouts would read as halves of 16-bit values and look
+    // like data.
+    uint16_t bits = 1, samples = 1, sampleFormat = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    if (bits != 16 || samples != 1
+        || (sampleFormat != SAMPLEFORMAT_UINT && sampleFormat != SAMPLEFORMAT_INT)) {
+        const char* kind = sampleFormat == SAMPLEFORMAT_IEEEFP ? "floating-point"
+                           : sampleFormat == SAMPLEFORMAT_UINT || sampleFormat == SAMPLEFORMAT_INT
+                               ? "integer"
+                               : "other";
+        qDebug().noquote() << QStringLiteral(
+                                  "Not a 16-bit grey TIFF: %1 sample(s) of %2 bits (%3) per pixel; "
+                                  "only single-channel 16-bit integer images are read: %4")
+                                  .arg(samples)
+                                  .arg(bits)
+                                  .arg(QLatin1String(kind), fileName);
+        return false;
+    }
     if (tooLarge(w, h, fileName)) return false;
     const tmsize_t lineBytes = TIFFScanlineSize(tif.get());
-    // Rows are read as width 16-bit samples: shorter scan lines (8-bit
-    // images) would be read past their end.
+    // Rows are read as width 16-bit samples: shorter scan lines would be
+    // read past their end.
     if (lineBytes < 2 * tmsize_t(w) || lineBytes > INT_MAX) {
         qDebug() << "Not a 16-bit grey TIFF: scan line of" << lineBytes << "bytes for" << w
                  << "pixels" << fileName;
         return false;
     }
-    scanlineSize = int(lineBytes);
-
-    rows.reserve(int(h));
-    for (uint32_t r = 0; r < h; ++r) {
-        void* row = _TIFFmalloc(lineBytes);
-        if (!row) {
-            qDebug() << "Out of memory reading" << fileName;
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_NONE) {
+        const qint64 fileBytes = QFileInfo(fileName).size();
+        if (qint64(lineBytes) * h > fileBytes) {
+            qDebug() << "TIFF file too short:" << w << "x" << h << "pixels need"
+                     << qint64(lineBytes) * h << "bytes, the file has" << fileBytes << fileName;
             return false;
         }
-        rows.append(row);
+    }
+    scanlineSize = int(lineBytes);
+
+    if (!allocateRows(lineBytes, h)) {
+        qDebug() << "Out of memory reading" << fileName;
+        return false;
+    }
+    for (uint32_t r = 0; r < h; ++r) {
+        void* row = rows[int(r)];
         if (TIFFReadScanline(tif.get(), row, r, 0) < 0) {
             qDebug() << "Error on reading TIFF row" << r << fileName;
             return false;
@@ -268,15 +303,12 @@ bool TiffData::readImg(const QString& fileName)
     if (!f.seek(offset)) return sizeError();
 
     pixelType = wide ? UInt32 : UInt16;
-    rows.reserve(int(height));
+    if (!allocateRows(rowBytes, height)) {
+        qDebug() << "Out of memory reading" << fileName;
+        return false;
+    }
     for (uint32_t r = 0; r < height; ++r) {
-        char* row = wide ? reinterpret_cast<char*>(new (std::nothrow) uint32_t[width])
-                         : reinterpret_cast<char*>(new (std::nothrow) uint16_t[width]);
-        if (!row) {
-            qDebug() << "Out of memory reading" << fileName;
-            return false;
-        }
-        rows.append(row);
+        char* row = static_cast<char*>(rows[int(r)]);
         if (f.read(row, rowBytes) != rowBytes) return sizeError();
         if (wide) {
             uint32_t* p = reinterpret_cast<uint32_t*>(row);
@@ -359,16 +391,19 @@ bool TiffData::readText(const QString& fileName)
     for (int i = 0; i < headerLines; ++i) in.readLineInto(&line);
 
     pixelType = Float32;
-    rows.reserve(int(height));
+    if (!allocateRows(qint64(width) * qint64(sizeof(float)), height)) {
+        qDebug() << "Out of memory reading" << fileName;
+        return false;
+    }
+    bool ended = false;
     for (uint32_t r = 0; r < height; ++r) {
-        float* row = new (std::nothrow) float[width];
-        if (!row) {
-            qDebug() << "Out of memory reading" << fileName;
-            return false;
-        }
-        rows.append(row);
-        for (uint32_t c = 0; c < width; ++c) {
-            if (!in.readLineInto(&line)) line.clear();  // missing pixels are 0
+        float* row = static_cast<float*>(rows[int(r)]);
+        uint32_t c = 0;
+        for (; c < width && !ended; ++c) {
+            if (!in.readLineInto(&line)) {
+                ended = true;
+                break;
+            }
             QString item;
             QString rest = nextItem(line, item);  // x and y: pixels come in row-major order
             rest = nextItem(rest, item);
@@ -377,9 +412,11 @@ bool TiffData::readText(const QString& fileName)
             if (std::isnan(v) || v < 0) v = 0;
             row[c] = float(std::min(v, double(FLT_MAX)));
         }
-        for (uint32_t c = 0; c < width; ++c) {
-            if (row[c] < min) min = row[c];
-            if (row[c] > max) max = row[c];
+        // Missing pixels are 0, written in one go rather than one read each.
+        if (c < width) std::fill(row + c, row + width, 0.0f);
+        for (uint32_t i = 0; i < width; ++i) {
+            if (row[i] < min) min = row[i];
+            if (row[i] > max) max = row[i];
         }
     }
     f.close();

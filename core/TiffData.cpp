@@ -3,12 +3,15 @@
 #include "ColorScale.h"
 #include "Globals.h"
 
+#include <QSet>
+
 #include <tiffio.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 TiffData::~TiffData()
@@ -20,6 +23,12 @@ TiffData::~TiffData()
 
 void TiffData::freeRows()
 {
+    if (pixelBlock) {
+        delete[] pixelBlock;
+        pixelBlock = nullptr;
+        rows.clear();
+        return;
+    }
     for (void* row : rows) {
         switch (pixelType) {
         case TiffUInt16: _TIFFfree(row); break;
@@ -50,6 +59,8 @@ void TiffData::adopt(TiffData& loaded)
 {
     freeRows();
     rows.swap(loaded.rows);
+    pixelBlock = loaded.pixelBlock;
+    loaded.pixelBlock = nullptr;
     pixelType = loaded.pixelType;
     loaded.pixelType = NoPixels;
 
@@ -73,6 +84,25 @@ void TiffData::adopt(TiffData& loaded)
     exposureMs = loaded.exposureMs;
     loadedErrPoints = loaded.loadedErrPoints;
     errPs = &loadedErrPoints;
+}
+
+bool TiffData::allocateRows(qint64 rowBytes, qint64 h)
+{
+    freeRows();
+    if (rowBytes < 0 || h < 0 || h > maxSide) return false;
+    // Rows of 0 bytes still get distinct, valid addresses.
+    const qint64 stride = std::max<qint64>(rowBytes, 1);
+    pixelBlock = new (std::nothrow) unsigned char[size_t(stride * std::max<qint64>(h, 1))];
+    if (!pixelBlock) return false;
+    try {
+        rows.resize(int(h));
+    } catch (const std::bad_alloc&) {
+        delete[] pixelBlock;
+        pixelBlock = nullptr;
+        return false;
+    }
+    for (qint64 r = 0; r < h; ++r) rows[int(r)] = pixelBlock + r * stride;
+    return true;
 }
 
 void TiffData::setSample(int64_t r, int64_t c, double v)
@@ -191,7 +221,17 @@ double TiffData::rectMean(const QRectF& r) const
     return sumArea(x0, x0 + w, y0, y0 + h) / (double(w + 1) * double(h + 1));
 }
 
+static qint64 pointKey(int64_t x, int64_t y)
+{
+    return qint64((uint64_t(uint32_t(x)) << 32) | uint32_t(y));
+}
+
 double TiffData::fixErrPoint(int x, int y) const
+{
+    return neighbourMean(x, y, nullptr);
+}
+
+double TiffData::neighbourMean(int x, int y, const QSet<qint64>* listed) const
 {
     static const int neighbours[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
                                          {0, 1},   {1, -1}, {1, 0},  {1, 1}};
@@ -210,7 +250,8 @@ double TiffData::fixErrPoint(int x, int y) const
         const int64_t detX = nx + hdrX;
         const int64_t detY = ny + hdrY;
         if (useList && detX >= INT_MIN && detX <= INT_MAX && detY >= INT_MIN && detY <= INT_MAX
-            && errPs->contains(int(detX), int(detY)))
+            && (listed ? listed->contains(pointKey(detX, detY))
+                       : errPs->contains(int(detX), int(detY))))
             continue;
         sum += sample(r, c);
         ++count;
@@ -221,6 +262,13 @@ double TiffData::fixErrPoint(int x, int y) const
 void TiffData::fixErrPoints()
 {
     if (!errPs) return;
+    // Looked up once per neighbour of every listed pixel: a long list must
+    // not make that quadratic.
+    QSet<qint64> listed;
+    if (errPs->use) {
+        listed.reserve(errPs->points.size());
+        for (const QPoint& p : errPs->points) listed.insert(pointKey(p.x(), p.y()));
+    }
     for (const QPoint& p : errPs->points) {
         const int64_t x = int64_t(p.x()) - hdrX;
         const int64_t y = int64_t(p.y()) - hdrY;
@@ -228,7 +276,7 @@ void TiffData::fixErrPoints()
         const int64_t r = y - shiftY;
         if (c < 0 || r < 0 || c >= int64_t(width) || r >= int64_t(height) || r >= rows.size())
             continue;
-        setSample(r, c, fixErrPoint(int(x), int(y)));
+        setSample(r, c, neighbourMean(int(x), int(y), &listed));
     }
 }
 

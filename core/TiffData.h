@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -22,15 +23,22 @@ class TiffData
 public:
     // Sample type of rows.
     enum PixelType {
-        TiffUInt16 = 0,  // libtiff scan lines (_TIFFmalloc)
+        TiffUInt16 = 0,  // 16-bit TIFF samples
         UInt16 = 1,      // IM, 2 bytes a pixel
         UInt32 = 2,      // IM, 4 bytes a pixel
         Float32 = 3,     // text image
         NoPixels = 4
     };
 
-    // Larger images are refused by the readers rather than allocated.
-    static constexpr qint64 maxPixels = qint64(1) << 28;
+    // Larger images than any detector gives are refused by the readers
+    // before anything is allocated: at most maxPixels pixels, and neither
+    // side longer than maxSide, which also bounds the row table.
+    static constexpr qint64 maxPixels = qint64(1) << 26;
+    static constexpr qint64 maxSide = qint64(1) << 16;
+    static bool sizeAllowed(qint64 w, qint64 h)
+    {
+        return w >= 0 && h >= 0 && w <= maxSide && h <= maxSide && w * h <= maxPixels;
+    }
 
     int format = QImage::Format_Grayscale8;  // of the display image
     QString file;
@@ -104,11 +112,16 @@ private:
         }
     }
     void setSample(int64_t r, int64_t c, double v);
+    // fixErrPoint with the list's points looked up in listed, when given.
+    double neighbourMean(int x, int y, const QSet<qint64>* listed) const;
     // Sum over display columns x0 .. x1 and rows y0 .. y1, both ends included.
     double sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const;
     void resetRange();
     void freeRows();
     void adopt(TiffData& loaded);
+    // One block for every row of `h` rows of `rowBytes` bytes; false (rows
+    // empty) when memory is short.
+    bool allocateRows(qint64 rowBytes, qint64 h);
 
     bool readTiff(const QString& fileName);
     int readImgHeader(const QString& fileName);
@@ -117,6 +130,9 @@ private:
     bool readText(const QString& fileName);
 
     ErrPoints loadedErrPoints;  // the list that came with the last load
+    // The readers' pixels: rows point into it. Rows put in by hand, without
+    // a block, are each freed by pixel type.
+    unsigned char* pixelBlock = nullptr;
 };
 
 // Deletes every frame of the list and empties it.

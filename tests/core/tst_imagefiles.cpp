@@ -429,7 +429,7 @@ private slots:
         QTest::newRow("unknown") << QByteArray(20, 'x') << "Unknown image format";
         QTest::newRow("tiff cut in data") << rawTiff(8, 8, 128, data.left(50)) << "Error on reading TIFF row";
         QTest::newRow("tiff absurd size") << rawTiff(100000, 100000, 128, data) << "Image too large";
-        QTest::newRow("tiff lying size") << rawTiff(4000, 4000, 32000000, data) << "Error on reading TIFF row";
+        QTest::newRow("tiff lying size") << rawTiff(4000, 4000, 32000000, data) << "TIFF file too short";
         QTest::newRow("tiff no directory") << QByteArray("II*\0\xff\xff\xff\x00", 8) + data << "Can not open TIFF";
 
         std::vector<uint32_t> im(12, 1234);
