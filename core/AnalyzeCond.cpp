@@ -19,8 +19,9 @@ static int truncCoord(double v)
 
 static int halfWidth(int w)
 {
-    w = std::abs(w);
-    return w > (1 << 26) ? (1 << 26) : w;
+    // In 64 bits: the magnitude of INT_MIN has no int.
+    const qint64 a = std::abs(qint64(w));
+    return a > (1 << 26) ? (1 << 26) : int(a);
 }
 
 AnalyzeCond::AnalyzeCond()

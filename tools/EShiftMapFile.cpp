@@ -4,6 +4,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/StringUtil.h"
+#include "core/TiffData.h"
 #include "core/Units.h"
 #include "mainwindow/SafeSave.h"
 
@@ -83,6 +84,30 @@ bool readNumbers(const QString& text, qint64 n, QVector<double>& values)
     return true;
 }
 
+// Numbers no calibration grid can have are damage, not geometry: they would
+// overflow the grid's arithmetic or allocate maps of any size.
+bool headerInRange(const EMPHeader& h)
+{
+    const auto inside = [](qint64 v, qint64 lo, qint64 hi) { return v >= lo && v <= hi; };
+    const qint64 coord = TiffData::maxSide * 4;
+    const char* what = nullptr;
+    if (!TiffData::sizeAllowed(h.width, h.height))
+        what = "size";
+    else if (!inside(h.binHalfWidth, 0, TiffData::maxSide)
+             || !inside(h.binHalfHeight, 0, TiffData::maxSide))
+        what = "bin half size";
+    else if (!inside(h.areaX0, -coord, coord) || !inside(h.areaX1, -coord, coord)
+             || !inside(h.areaY0, -coord, coord) || !inside(h.areaY1, -coord, coord))
+        what = "area";
+    else if (!inside(h.xOffset, -coord, coord) || !inside(h.yOffset, -coord, coord))
+        what = "offset";
+    else if (!std::isfinite(h.stdEdgeEnergy) || !std::isfinite(h.spacing))
+        what = "edge energy or spacing";
+    if (!what) return true;
+    qDebug().noquote() << "emp header" << what << "out of range: damaged file";
+    return false;
+}
+
 }  // namespace
 
 double angleOf(double E, double d)
@@ -137,6 +162,27 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
         return false;
     }
     const double theta0 = angleOf(e0, d);
+    // A pixel whose energy the crystal cannot reflect has no angle: written
+    // anyway it would read back as some other shift.
+    const int mapW = map.width(), mapH = map.height();
+    qint64 noAngle = 0;
+    int firstX = 0, firstY = 0;
+    for (int y = 0; y < std::min(mapH, imageHeight); y++) {
+        for (int x = 0; x < std::min(mapW, imageWidth); x++) {
+            const double s = map.valueAt(x, y);
+            if (std::isfinite(s) && hasAngle(e0 - s, d)) continue;
+            if (noAngle++ == 0) {
+                firstX = x;
+                firstY = y;
+            }
+        }
+    }
+    if (noAngle > 0) {
+        qDebug().noquote() << noAngle << "energy shifts have no angle at the edge energy" << e0
+                           << "(first at pixel" << firstX << firstY << "):"
+                           << "energy map not written to" << fname;
+        return false;
+    }
     const QString path = fileNameWithSuffix(fname, QStringLiteral("emp"));
 
     return SafeSave::viaTempFile(path, [&](const QString& tmpPath) {
@@ -161,7 +207,6 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
         out << keyAreaY0 << header.areaY0 << "\n";
         out << keyAreaY1 << header.areaY1 << "\n";
         out << keyStdFileName << stdFileName << "\n";
-        const int mapW = map.width(), mapH = map.height();
         out << keyMapHeight << mapH << "\n";
         for (int i = 0; i < mapH; i++) out << keyMapWidth << i << " " << mapW << "\n";
         out << separator << "\n";
@@ -200,6 +245,7 @@ EMPHeader readHeader(QTextStream& in)
                 qDebug().noquote() << "emp size" << h.width << "x" << h.height << "is negative";
                 h.valid = false;
             }
+            if (h.valid && !headerInRange(h)) h.valid = false;
             return h;
         }
         if (valueOf(line, keyXOffset, v)) {
@@ -300,8 +346,9 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
         return LoadResult::DamagedData;
     }
     for (double& v : values) {
-        const double sine = std::sin((v + theta0) / 180.0 * pi);
-        if (sine == 0.0) {
+        // An angle that is no number, or one no crystal reflects at, is damage.
+        const double sine = std::isfinite(v) ? std::sin((v + theta0) / 180.0 * pi) : 0.0;
+        if (!(sine > 0.0)) {
             qDebug().noquote() << "No energy at the angle" << v << "in the energy map";
             invalidFile(fname);
             empH.valid = false;
@@ -311,8 +358,8 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
     }
 
     calibGrid.set(empH.width, empH.height, empH.binHalfWidth, empH.binHalfHeight, double(empH.areaX0),
-                  double(empH.areaY0), double(empH.areaX1 - empH.areaX0),
-                  double(empH.areaY1 - empH.areaY0), -1, -1);
+                  double(empH.areaY0), double(empH.areaX1) - double(empH.areaX0),
+                  double(empH.areaY1) - double(empH.areaY0), -1, -1);
     map.setCond(calibGrid);
     int i = 0;
     for (int y = 0; y < h; y++)
