@@ -85,20 +85,50 @@ void Cfg::parseArgs(int argc, const char* const* argv)
     }
 }
 
+namespace {
+
+// Real configurations are a few hundred lines in a few files; an include
+// fan-out multiplies without any cycle, so depth and total lines are bounded.
+const int maxIncludeDepth = 16;
+const int maxConfigLines = 20000;
+
+}  // namespace
+
 void Cfg::readFile(const QString& fileName)
 {
     QStringList openFiles;
-    readFile(fileName, openFiles);
+    int linesLeft = maxConfigLines;
+    readFile(fileName, openFiles, linesLeft);
 }
 
-void Cfg::readFile(const QString& fileName, QStringList& openFiles)
+void Cfg::readFile(const QString& fileName, QStringList& openFiles, int& linesLeft)
 {
+    // The file system sees a name only up to a zero character, so a name
+    // holding one would open another file than the cycle guard compares.
+    if (fileName.contains(QChar(0))) {
+        qDebug().noquote() << "Can't open config file : " + fileName.left(fileName.indexOf(QChar(0)))
+                                  + " (the name holds a zero character)";
+        return;
+    }
+    if (openFiles.size() >= maxIncludeDepth) {
+        qDebug().noquote() << QStringLiteral("Config INCLUDE nested deeper than %1, not read : %2")
+                                  .arg(maxIncludeDepth)
+                                  .arg(fileName);
+        return;
+    }
+    if (linesLeft <= 0) return;
+    // A device or a folder never ends or is no text ("INCLUDE /dev/zero").
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        qDebug().noquote() << "Can't open config file : " + fileName + " (not a plain file)";
+        return;
+    }
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open config file : " + fileName;
         return;
     }
-    const QString canonical = QFileInfo(fileName).canonicalFilePath();
+    const QString canonical = QFileInfo(f).canonicalFilePath();
     if (openFiles.contains(canonical)) {
         qDebug().noquote() << "Config file includes itself, not read again : " + fileName;
         return;
@@ -108,6 +138,16 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles)
     QTextStream in(&f);
     in.setCodec("UTF-8");
     while (!in.atEnd()) {
+        if (linesLeft <= 0) {
+            if (linesLeft == 0)
+                qDebug().noquote() << QStringLiteral("Config files longer than %1 lines: the "
+                                                     "rest is not read, from %2")
+                                          .arg(maxConfigLines)
+                                          .arg(fileName);
+            linesLeft = -1;
+            break;
+        }
+        --linesLeft;
         const QString line = stripComment(in.readLine());
         if (isBlankOrComment(line)) continue;
         QString key;
@@ -115,7 +155,7 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles)
         QString value;
         nextItem(rest, value);
         if (key.toUpper() == QLatin1String("INCLUDE"))
-            readFile(value, openFiles);
+            readFile(value, openFiles, linesLeft);
         else
             add(key, value, rest);
     }

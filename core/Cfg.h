@@ -50,7 +50,8 @@ public:
     // value (the first) and rest (all, blank-joined). Other words are skipped.
     void parseArgs(int argc, const char* const* argv);
     // Reads key / value / rest lines, following "INCLUDE" (any case). A file
-    // that is already being read is not opened again, so include cycles stop.
+    // that is already being read is not opened again, so include cycles stop;
+    // nesting depth and the total of lines read are bounded too.
     void readFile(const QString& fileName);
     // Parses the command line, then reads defaultFile, or the value of the
     // last of fileOptions present (any case), when that is not empty.
@@ -58,7 +59,7 @@ public:
               const QStringList& fileOptions);
 
 private:
-    void readFile(const QString& fileName, QStringList& openFiles);
+    void readFile(const QString& fileName, QStringList& openFiles, int& linesLeft);
 };
 
 // The program's configuration: command line and configuration file.
