@@ -8,12 +8,24 @@
 
 namespace {
 
+// Values holding later keys expand again at each later key, so a few lines
+// can ask for an argument of any length; no command needs more than this.
+const int maxSubstitutedLength = 1 << 20;
+
 // Every occurrence, left to right; what is put in is not searched again.
-void replaceAll(QString& text, const QString& key, const QString& value)
+// False, leaving text unchanged, when the result would be longer than
+// maxSubstitutedLength.
+bool replaceAll(QString& text, const QString& key, const QString& value)
 {
     if (key.isEmpty())
-        return;
+        return true;
+    if (value.size() > key.size()) {
+        const qint64 n = text.count(key, Qt::CaseSensitive);
+        if (text.size() + n * (value.size() - key.size()) > maxSubstitutedLength)
+            return false;
+    }
     text.replace(key, value, Qt::CaseSensitive);
+    return true;
 }
 
 }  // namespace
@@ -222,10 +234,16 @@ int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
 void BatchDispatcher::substituteVars(CmdLine& cmd) const
 {
     for (QString& arg : cmd.args) {
-        for (const LoopVar& loop : loops)
-            replaceAll(arg, loop.token, loop.current);
+        bool ok = true;
+        for (int i = 0; ok && i < loops.size(); ++i)
+            ok = replaceAll(arg, loops.at(i).token, loops.at(i).current);
         const int n = qMin(vars.keys.size(), vars.values.size());
-        for (int i = 0; i < n; ++i)
-            replaceAll(arg, vars.keys.at(i), vars.values.at(i));
+        for (int i = 0; ok && i < n; ++i)
+            ok = replaceAll(arg, vars.keys.at(i), vars.values.at(i));
+        if (!ok)
+            qDebug().noquote() << QStringLiteral("Substitution would make an argument longer "
+                                                 "than %1 characters; stopped at: %2")
+                                      .arg(maxSubstitutedLength)
+                                      .arg(arg.left(80));
     }
 }
