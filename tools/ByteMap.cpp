@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
+
 void ByteMap::reallocate(int w, int h)
 {
     bytes.clear();
@@ -19,6 +21,12 @@ void ByteMap::reallocate(int w, int h)
     height = h;
     bytes.fill(0, w * h);
 }
+
+namespace {
+
+const qint64 smallMapPixels = qint64(4096) * 4096;
+
+}  // namespace
 
 bool readByteMap(ByteMap& map, const QString& fileName, int mode)
 {
@@ -37,7 +45,17 @@ bool readByteMap(ByteMap& map, const QString& fileName, int mode)
             QString w, h;
             QString rest = nextItem(line.mid(6), w);
             nextItem(rest, h);
-            if (!w.isEmpty() && !h.isEmpty()) map.reallocate(w.toInt(), h.toInt());
+            if (w.isEmpty() || h.isEmpty()) continue;
+            // A map a file this small cannot describe is a damaged size line:
+            // small maps are always taken, larger ones need a file to match.
+            const qint64 pixels = qint64(w.toInt()) * h.toInt();
+            const qint64 allowed = std::max<qint64>(smallMapPixels, 64 * f.size());
+            if (pixels > allowed) {
+                qDebug() << "byte map size" << w << h << "refused: more than a file of"
+                         << f.size() << "bytes describes";
+                continue;
+            }
+            map.reallocate(w.toInt(), h.toInt());
             continue;
         }
         QString x, y, v;

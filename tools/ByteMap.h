@@ -20,7 +20,9 @@ struct ByteMap
 // the size and zeroes the bytes; mode 0 also zeroes them before reading. A
 // value that is not 0 (or not a number) sets the pixel: mode 0 to 1, mode 1
 // leaves it; a value 0 clears it in modes 0 and 1 and leaves it in mode 2,
-// where other values set it to 1. Points outside the map are skipped.
+// where other values set it to 1. Points outside the map are skipped. A size
+// beyond 4096 x 4096 pixels that the file is far too small to describe (more
+// than 64 pixels a byte) is refused with a debug line, keeping the map.
 // false ("Can't Open" debug line) when the file cannot be opened.
 bool readByteMap(ByteMap& map, const QString& fileName, int mode);
 
