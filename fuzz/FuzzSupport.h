@@ -1,14 +1,16 @@
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
-// What every harness needs: a quiet Qt, an application object, and the input
-// as a file under a fixed name in a private folder that is also the current
-// directory (so a configuration may INCLUDE itself by that name).
+// What every harness needs: a quiet Qt, an application object, the colour
+// tables the program sets up at start, and the input as a file under a fixed
+// name in a private folder.
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "core/Globals.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,13 +26,22 @@ inline QTemporaryDir& folder()
     static char* argv[] = {name, nullptr};
     static QCoreApplication* app = [] {
         qInstallMessageHandler(dropMessages);
-        return new QCoreApplication(argc, argv);
+        auto* a = new QCoreApplication(argc, argv);
+        initColorTables();
+        return a;
     }();
     (void)app;
     static QTemporaryDir dir;
-    static const bool entered = QDir::setCurrent(dir.path());
-    (void)entered;
     return dir;
+}
+
+// Makes the folder the current directory, so that relative names in the
+// input (a configuration's INCLUDE of itself) reach the input. The corpus
+// folders given to such a harness must then be absolute paths.
+inline void enterFolder()
+{
+    static const bool entered = QDir::setCurrent(folder().path());
+    (void)entered;
 }
 
 // Writes the input to `name` in the folder and returns its path.

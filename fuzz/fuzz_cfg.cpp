@@ -5,6 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    fuzz::enterFolder();
     const QString path = fuzz::inputFile(data, size, "fuzz.cfg");
     Cfg cfg;
     cfg.readFile(path);
