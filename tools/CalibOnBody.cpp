@@ -150,6 +150,8 @@ bool CalibOnBody::loadEMap(QString fname)
         qDebug().noquote() << "Energy map not loaded, no map files on this window:" << fname;
         return false;
     }
+    // A run would go on writing its blocks over the map read in.
+    calibration.stopRun(QStringLiteral("an energy map file is read"));
     tools->checkSize = calibCtrl->CheckSize->isChecked();
     tools->edgeEV = calibCtrl->edgeEV();
     qDebug() << "loading emap" << fname;

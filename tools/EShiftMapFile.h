@@ -22,7 +22,7 @@ class QTextStream;
 //  - loading: load() with the settings below; when headerWasRead(result), the
 //    calibration window's Width / Height / XOffset / YOffset and the map
 //    offsets take empH's; on Loaded the map has its image and the image view
-//    wants a repaint; every result ends with completion 138.
+//    wants a repaint. A script's read is answered by the batch executor.
 namespace EShiftMapFile {
 
 using PhysConst::hc;

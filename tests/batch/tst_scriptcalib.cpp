@@ -28,6 +28,7 @@
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
 #include "tools/EShiftMapFile.h"
+#include "tools/StatsMath.h"
 #include "tools/ToolsOnBody.h"
 
 namespace {
@@ -270,6 +271,8 @@ private slots:
             << QList<int>{stats_show_window, stats_show_window};
         QTest::newRow("stats bins decimal") << "stats_bins 12.5" << "bins" << "0" << QList<int>{stats_bins};
         QTest::newRow("stats bins") << "stats_bins 40" << "bins" << "40" << QList<int>{stats_bins};
+        QTest::newRow("stats bins capped by the panel")
+            << "stats_bins 2000000000" << "bins" << QString::number(StatsMath::maxBins) << QList<int>{stats_bins};
         QTest::newRow("edge energy kept as written")
             << "calib_set_edge_eV 8979.0x" << "edge" << "8979.0x" << QList<int>{calib_set_edge_eV};
         QTest::newRow("scale max 65535")
@@ -310,6 +313,21 @@ private slots:
     // after it never runs beside the calibration.
     void cleanupTestCase() { quirkBody.reset(); }
 
+    // Images the user loads from the file selector answer no script.
+    void handLoadAnswersNoScript()
+    {
+        const QString file = tmp.filePath("hand.tif");
+        QVERIFY(ts::writeTiff(file, 4, 3, [](int, int) { return 100.0; }));
+        Body b;
+        QSignalSpy done(&b, &Body::finishBatchExec);
+        emit b.SelectI1Files->filesSelected({file}, true);
+        emit b.SelectI0Files->filesSelected({file}, true);
+        QTRY_COMPARE(b.i1Images.size(), 1);
+        QTRY_COMPARE(b.i0Images.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(done.size(), 0);
+    }
+
     void calibrationAnswersWhenOver_data()
     {
         QTest::addColumn<QString>("how");
@@ -317,6 +335,7 @@ private slots:
         QTest::newRow("finished") << "" << QList<int>{calib_exec, set_band_w};
         QTest::newRow("I1 stack cleared") << "clear" << QList<int>{calib_exec, set_band_w};
         QTest::newRow("I1 load asked for") << "load" << QList<int>{calib_exec, set_band_w};
+        QTest::newRow("map file read by hand") << "map" << QList<int>{calib_exec, set_band_w};
         // The stopped script's "calib_exec" and the new one's both answer.
         QTest::newRow("second calib_exec after Stop")
             << "again" << QList<int>{calib_exec, calib_exec, set_band_w};
@@ -344,6 +363,7 @@ private slots:
             acted = true;
             if (how == "clear") b.clearI1Files();
             if (how == "load") b.readI1Files(QStringList(), false, not_ex_cmd);
+            if (how == "map") calib->loadEMap(tmp.filePath("none.emp"));
             if (how == "again") {
                 QTest::mouseClick(c->ui.Stop, Qt::LeftButton);
                 c->ui.BatchCmds->setPlainText("calib_exec\nset_band_w 5");
@@ -352,6 +372,7 @@ private slots:
         });
         if (how == "clear" || how == "load")
             QTest::ignoreMessage(QtDebugMsg, "Calibration stopped: the I1 stack changed");
+        if (how == "map") QTest::ignoreMessage(QtDebugMsg, "Calibration stopped: an energy map file is read");
         c->ui.BatchCmds->setPlainText("calib_exec\nset_band_w 5");
         c->execBatchSlot();
         QTRY_VERIFY_WITH_TIMEOUT(b.HWidth->text() == "5", 20000);
