@@ -1,8 +1,10 @@
 // Block-by-block recording of a 2-D run: every pixel of the maps checked
 // against the value its block should hold, computed straight from the block
 // geometry, plus the ratio map against the formula and short result vectors;
-// then whole runs on a main window over a stack mixed from two references.
+// and a main window closed while its run is under way. Whole runs against
+// their truth are in the run-scenario test.
 
+#include "support/RunStack.h"
 #include "support/Spectra.h"
 #include "analysis/Analysis2DDriver.h"
 #include "analysis/Analysis2DRecord.h"
@@ -11,19 +13,10 @@
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
-#include "core/TiffData.h"
 #include "mainwindow/Body.h"
-#include "mainwindow/SelectDataFiles.h"
 
 #include <QCheckBox>
-#include <QPushButton>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPointer>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 
 #include <algorithm>
@@ -40,82 +33,6 @@ int centreOf(int p, int hw) { return (p / (2 * hw + 1)) * (2 * hw + 1) + hw; }
 
 double fractionAt(int cx, int cy) { return 0.1 + 0.05 * cx + 0.02 * cy; }
 
-// The stack: every pixel mixes two references, the first one's share
-// growing across the image.
-const int SW = 4, SH = 3;
-double pre(double E) { return 0.5 - 2e-4 * (E - 8800); }
-double mu1(double E) { return pre(E) + synth::sigmoid(E, 9000, 0.4); }
-double mu2(double E) { return pre(E) + synth::sigmoid(E, 9006, 0.4); }
-double shareAt(int c, int r) { return 0.2 + 0.15 * c + 0.05 * r; }
-
-double i1Pixel(double E, int c, int r)
-{
-    const double f = shareAt(c, r);
-    return 20000.0 * std::exp(-(f * mu1(E) + (1 - f) * mu2(E)));
-}
-
-QString writeMu(const QTemporaryDir& dir, const QString& name, double (*mu)(double))
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
-    QTextStream out(&f);
-    out.setRealNumberPrecision(12);
-    out << "# E mu\n";
-    for (double E = 8800; E <= 9400; E += 1) out << E << " " << mu(E) << "\n";
-    return path;
-}
-
-TiffData* frame(double E, bool i0, int k)
-{
-    auto* d = new TiffData;
-    d->width = SW;
-    d->height = SH;
-    d->pixelType = TiffData::Float32;
-    d->energy = E;
-    d->file = QString("%1%2.tif").arg(i0 ? "i0-" : "i1-").arg(k);
-    for (int r = 0; r < SH; ++r) {
-        float* row = new float[SW];
-        for (int c = 0; c < SW; ++c) {
-            row[c] = float(i0 ? 20000.0 : i1Pixel(E, c, r));
-        }
-        d->min = std::min(d->min, double(*std::min_element(row, row + SW)));
-        d->max = std::max(d->max, double(*std::max_element(row, row + SW)));
-        d->rows.append(row);
-    }
-    return d;
-}
-
-void load(Body& b)
-{
-    int k = 0;
-    for (double E = 8850; E <= 9150; E += 2, ++k) {
-        b.i1Images.append(frame(E, false, k));
-        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
-        b.i0Images.append(frame(E, true, k));
-        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
-    }
-    b.imageWidth = SW;
-    b.imageHeight = SH;
-    b.SeekBar->setMaximum(k - 1);
-    b.showData(0);
-    b.HWidth->setText("0");
-    b.VWidth->setText("0");
-    b.UseSuggestElm->setChecked(false);
-}
-
-void lcfOnly(Analyzer& a, const QTemporaryDir& dir)
-{
-    a.Sel2DA->setChecked(true);
-    a.Sel2DAMLCFA->setChecked(true);
-    a.Sel2DADEdgeA->setChecked(false);
-    a.Sel2DAElemA->setChecked(false);
-    a.Sel2DARAA->setChecked(false);
-    a.setLCFStd(0, true, 0, writeMu(dir, "r1.dat", mu1), "0");
-    a.setLCFStd(1, true, 0, writeMu(dir, "r2.dat", mu2), "0");
-    a.setLCFRange(8900, 9100);
-}
-
 }  // namespace
 
 class TestAnalysis2D : public QObject
@@ -127,13 +44,7 @@ private slots:
     void elementMapsKindMajorAndCorrelation();
     void ratioMapFollowsTheFormula();
     void initTestCase();
-    void runFillsFractionMapsBlockByBlock();
-    void runWithoutAnalysisCompletesAtOnce();
-    void secondPressStopsAndLateAnswersAreDropped();
     void bodyDestroyedMidRun();
-
-private:
-    QTemporaryDir dir;
 };
 
 void TestAnalysis2D::initTestCase()
@@ -141,115 +52,17 @@ void TestAnalysis2D::initTestCase()
     initGlobals();
     initColorTables();
     installAnalysisOnBody();
-    QVERIFY(dir.isValid());
-}
-
-void TestAnalysis2D::runFillsFractionMapsBlockByBlock()
-{
-    Body b;
-    load(b);
-    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-    QVERIFY(a && run);
-    lcfOnly(*a, dir);
-
-    QSignalSpy done(&b, &Body::finishBatchExec);
-    QSignalSpy ended(run, &Analysis2DDriver::ended);
-    int sent = 0, answered = 0;
-    bool oneInFlight = true, flagSet = true;
-    connect(a, &Analyzer::analyzeSpectrum0, this, [&] {
-        // The run's own slot takes finished before this test's counter does, so
-        // block k + 1 goes out while answered still reads k.
-        if (sent != (sent ? answered + 1 : 0)) oneInFlight = false;
-        if (!b.analysis2DRunning) flagSet = false;
-        ++sent;
-    });
-    connect(a, &Analyzer::finished, this, [&] { ++answered; });
-
-    run->startFromBatch();
-    QVERIFY(b.analysis2DRunning);
-    QVERIFY(ended.wait(60000));
-    QTest::qWait(50);
-    QCOMPARE(ended.count(), 1);
-    QCOMPARE(done.count(), 1);
-    QCOMPARE(done.at(0).at(0).toInt(), 112);
-    QVERIFY(!b.analysis2DRunning);
-    QVERIFY(oneInFlight);
-    QVERIFY(flagSet);
-    QCOMPARE(sent, SW * SH);
-    QCOMPARE(answered, SW * SH);
-    QCOMPARE(a->Progress->text(), QString::asprintf("%5.2f", 100.0));
-
-    const int n = a->lcfRefs.size();
-    QCOMPARE(run->lcfRefMaps.size(), 2 * n);
-    for (int r = 0; r < SH; ++r) {
-        for (int c = 0; c < SW; ++c) {
-            const double f = shareAt(c, r);
-            const double got0 = run->lcfRefMaps[n]->valueAt(c, r);
-            const double got1 = run->lcfRefMaps[n + 1]->valueAt(c, r);
-            QVERIFY2(std::abs(got0 - f) < 5e-3, qPrintable(QString("%1,%2: %3 vs %4").arg(c).arg(r).arg(got0).arg(f)));
-            QVERIFY2(std::abs(got1 - (1 - f)) < 5e-3, qPrintable(QString("%1,%2: %3").arg(c).arg(r).arg(got1)));
-            // Rows without a reference keep their maps at 0.
-            QCOMPARE(run->lcfRefMaps[n + 2]->valueAt(c, r), 0.0);
-        }
-    }
-}
-
-void TestAnalysis2D::runWithoutAnalysisCompletesAtOnce()
-{
-    Body b;
-    load(b);
-    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-    lcfOnly(*a, dir);
-    a->Sel2DAMLCFA->setChecked(false);
-    QSignalSpy done(&b, &Body::finishBatchExec);
-    QSignalSpy asked(a, &Analyzer::analyzeSpectrum0);
-    // Refused from the button: no batch is waiting, none is told.
-    emit a->askAnalyze();
-    QCOMPARE(done.count(), 0);
-    AnalysisOnBody::of(b)->driver()->startFromBatch();
-    QCOMPARE(done.count(), 1);
-    QCOMPARE(done.at(0).at(0).toInt(), 112);
-    QVERIFY(!b.analysis2DRunning);
-    QTest::qWait(50);
-    QCOMPARE(asked.count(), 0);
-
-    // No stack at all: nothing starts either.
-    Body empty;
-    QSignalSpy done2(&empty, &Body::finishBatchExec);
-    AnalysisOnBody::of(empty)->driver()->startFromBatch();
-    QCOMPARE(done2.count(), 1);
-    QVERIFY(!empty.analysis2DRunning);
-}
-
-void TestAnalysis2D::secondPressStopsAndLateAnswersAreDropped()
-{
-    Body b;
-    load(b);
-    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-    lcfOnly(*a, dir);
-    QSignalSpy done(&b, &Body::finishBatchExec);
-    QSignalSpy asked(a, &Analyzer::analyzeSpectrum0);
-    QSignalSpy finished(a, &Analyzer::finished);
-    emit a->askAnalyze();
-    emit a->askAnalyze();
-    QVERIFY(!b.analysis2DRunning);
-    QVERIFY(!a->contAccess);
-    QVERIFY(finished.wait(30000));
-    QTest::qWait(50);
-    QCOMPARE(asked.count(), 1);
-    const int n = a->lcfRefs.size();
-    for (int i = 0; i < 2 * n; ++i) QCOMPARE(run->lcfRefMaps[i]->valueAt(0, 0), 0.0);
-    QCOMPARE(done.count(), 0);
 }
 
 void TestAnalysis2D::bodyDestroyedMidRun()
 {
     auto* b = new Body;
-    load(*b);
+    ts::MuStack st;
+    st.mu = [](double E, int c, int) { return synth::sigmoid(E, 9000 + c, 0.4); };
+    ts::loadMuStack(*b, st);
     Analyzer* a = AnalysisOnBody::of(*b)->analyzer();
-    lcfOnly(*a, dir);
+    a->Sel2DA->setChecked(true);
+    a->Sel2DADEdgeA->setChecked(true);
     QSignalSpy finished(a, &Analyzer::finished);
     emit a->askAnalyze();
     QVERIFY(b->analysis2DRunning);

@@ -279,6 +279,12 @@ private slots:
         a.DEdgeCWStepDEeV->setText("0");
         QVERIFY(!a.prepareDEdgeRef());
         QCOMPARE(a.dEdgeRef.points.size(), 4);
+        // A spacing lost against the energy must still end the grid.
+        a.DEdgeCWStepAt->setText("1e17");
+        a.DEdgeCWStepWeV->setText("100");
+        a.DEdgeCWStepDEeV->setText("1");
+        a.prepareDEdgeRef();
+        QVERIFY(a.dEdgeRef.points.size() <= 101);
     }
 
     // Two references mixed 1:3, fitted on the worker thread; the other three

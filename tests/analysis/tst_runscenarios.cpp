@@ -37,6 +37,7 @@ double share(int c, int r) { return 0.2 + 0.15 * c + 0.05 * r; }
 
 enum Scenario {
     Plain,
+    BatchStart,
     DeltaEBeforeFile,
     SetStdTwice,
     DeltaEEditMidRun,
@@ -50,6 +51,7 @@ enum Scenario {
     ElemListEditMidRun,
     AbsentElement,
     NoEdgeReference,
+    NothingEnabled,
     RatioOnTime
 };
 
@@ -90,6 +92,7 @@ void TestRunScenarios::scenario_data()
 {
     QTest::addColumn<int>("what");
     QTest::newRow("plain run") << int(Plain);
+    QTest::newRow("started by a batch word") << int(BatchStart);
     QTest::newRow("DeltaE typed before the file") << int(DeltaEBeforeFile);
     QTest::newRow("reference set twice") << int(SetStdTwice);
     QTest::newRow("DeltaE edited mid-run") << int(DeltaEEditMidRun);
@@ -103,6 +106,7 @@ void TestRunScenarios::scenario_data()
     QTest::newRow("element list edited mid-run") << int(ElemListEditMidRun);
     QTest::newRow("element absent from some blocks") << int(AbsentElement);
     QTest::newRow("edge comparison without reference") << int(NoEdgeReference);
+    QTest::newRow("nothing enabled") << int(NothingEnabled);
     QTest::newRow("ratio map shown on time") << int(RatioOnTime);
 }
 
@@ -115,7 +119,7 @@ void TestRunScenarios::scenario()
         if (what == AbsentElement && c == 2) return pre(e);
         const double f = share(c, r);
         // A background of its own per pixel gives the residual maps something to show.
-        const double bg = what == RatioOnTime ? 0.1 * c + 0.05 * r : 0.0;
+        const double bg = what == RatioOnTime ? 0.3 - 0.1 * c - 0.05 * r : 0.0;
         return bg + f * mu1(e) + (1 - f) * mu2(e);
     };
     Body b;
@@ -126,7 +130,7 @@ void TestRunScenarios::scenario()
     const bool lcf = what <= OffsetMap || what == ElemListEditMidRun;
     const bool elems = what == ElemListEditMidRun || what == AbsentElement;
     a->Sel2DA->setChecked(true);
-    a->Sel2DAMLCFA->setChecked(lcf);
+    a->Sel2DAMLCFA->setChecked(lcf && what != NothingEnabled);
     a->Sel2DADEdgeA->setChecked(what == NoEdgeReference);
     a->Sel2DAElemA->setChecked(elems);
     a->Sel2DARAA->setChecked(what == RatioOnTime);
@@ -173,11 +177,14 @@ void TestRunScenarios::scenario()
     // What the user does while blocks are in flight: after answer k the
     // driver has already sent block k + 1.
     int answers = 0;
+    bool oneInFlight = true;
     connect(a->analyzeProc, &AnalyzeProc::newLcfResult, this, [&] {
         if (what == UseToggledInFlight && answers == 0) row0->XFS->Use->setChecked(false);
     });
     connect(a, &Analyzer::finished, this, [&] {
         ++answers;
+        // The run has recorded this block and sent the next, no more.
+        if (a->pending > int(lcf) + int(elems) + int(what == RatioOnTime)) oneInFlight = false;
         if (answers == 1 && what == UseToggledInFlight) row0->XFS->Use->setChecked(true);
         if (answers != 3) return;
         switch (what) {
@@ -196,8 +203,11 @@ void TestRunScenarios::scenario()
 
     QSignalSpy ended(run, &Analysis2DDriver::ended);
     QSignalSpy done(&b, &Body::finishBatchExec);
-    if (what == NoEdgeReference) {
-        // Refused at the start, with the batch told at once.
+    if (what == NoEdgeReference || what == NothingEnabled) {
+        // Refused at the start: from the button nobody waits; a batch is told at once.
+        emit a->askAnalyze();
+        QVERIFY(!b.analysis2DRunning);
+        QCOMPARE(done.count(), 0);
         run->startFromBatch();
         QVERIFY(!b.analysis2DRunning);
         QCOMPARE(done.count(), 1);
@@ -206,7 +216,10 @@ void TestRunScenarios::scenario()
             for (int c = 0; c < st.w; ++c) QCOMPARE(a->dEdgeMap.valueAt(c, r), 0.0);
         return;
     }
-    emit a->askAnalyze();
+    if (what == BatchStart)
+        run->startFromBatch();
+    else
+        emit a->askAnalyze();
     if (what == StopRestart) {
         emit a->askAnalyze();
         QVERIFY(!b.analysis2DRunning);
@@ -217,11 +230,15 @@ void TestRunScenarios::scenario()
     QTest::qWait(20);
     QVERIFY(!b.analysis2DRunning);
     QVERIFY(!a->contAccess);
-    QCOMPARE(done.count(), 0);  // a run from the button releases no batch
+    QVERIFY(oneInFlight);
+    // Only a batch word's run releases the batch.
+    QCOMPARE(done.count(), what == BatchStart ? 1 : 0);
+    if (what == BatchStart) QCOMPARE(done.at(0).at(0).toInt(), 112);
 
     // Blocks recorded: all, or up to the one in flight when nothing more could be sent.
     const int blocks = st.w * st.h;
     const int recorded = (what == ModeSwitchMidRun || what == AllUncheckedMidRun) ? 4 : blocks;
+    if (recorded == blocks) QCOMPARE(a->Progress->text(), QString::asprintf("%5.2f", 100.0));
     const int n = run->lcfRefMaps.size() / 2;
     for (int r = 0; r < st.h; ++r) {
         for (int c = 0; c < st.w; ++c) {
