@@ -56,6 +56,8 @@ private slots:
         const XafsSpectrum step = EdgeShift::stepReference(9000, 300, 0.01);
         const double d = EdgeShift::compared(edgeAt(9004), step, 10, 1, 0.1);
         QVERIFY2(std::fabs(d - 4) < 0.3, qPrintable(QString::number(d)));
+        // Nothing to compare with: 0, not the far end of the search range.
+        QCOMPARE(EdgeShift::compared(edgeAt(CuK + 3), XafsSpectrum(), 10, 1, 0.1), 0.0);
     }
 
     void comparisonThatWouldNeverEnd()

@@ -266,6 +266,7 @@ void TestRunScenarios::scenario()
             }
             if (elems) {
                 QCOMPARE(a->elems->names(), QStringList{"Cu-K"});
+                QCOMPARE(a->AElemNames->text(), QStringLiteral("Cu"));
                 ElemCtrl* cu = a->elemCtrls().at(0);
                 const ElemRowSnapshot s = cu->snapshot();
                 const double d = st.muOnGrid(s.e0 + s.dE, c, r) - st.muOnGrid(s.e0 - s.dE, c, r);
