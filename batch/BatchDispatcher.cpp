@@ -71,6 +71,10 @@ void BatchDispatcher::finishBatchExec(int id)
         if (id == e || (id == not_ex_cmd && !answersWhenDone(e)))
             k = i;
     }
+    // A long-running word whose panel is missing is answered at once on the
+    // no-action path: only the script's own command can be that.
+    if (k < 0 && id == not_ex_cmd && !owed.isEmpty() && owed.last().ours)
+        k = owed.size() - 1;
     if (k < 0) {
         // Loads, runs and map reads started by hand answer no command.
         qDebug() << "Batch: answer" << id << "owed to no command, ignored";
