@@ -3,7 +3,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QStyle>
 #include <QThread>
+
+#include <algorithm>
 
 #include <climits>
 
@@ -33,6 +36,13 @@ Body::Body(QWidget* parent)
     qRegisterMetaType<LoadTiff::Request>("LoadTiff::Request");
 
     setupUi(this);
+    // A tool box sizes itself by none of its pages: without this its column
+    // clips the buttons of the longer (translated) pages.
+    int pageWidth = 0;
+    for (int i = 0; i < ToolBox->count(); ++i)
+        pageWidth = std::max(pageWidth, ToolBox->widget(i)->minimumSizeHint().width());
+    // Each page scrolls: room for its vertical scroll bar too.
+    ToolBox->setMinimumWidth(pageWidth + ToolBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     mainColorBar = CBar;
     CBarAll->labelButton.setText(tr("Set All"));
     CBarAll->setText(QString());

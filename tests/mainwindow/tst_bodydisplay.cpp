@@ -360,7 +360,8 @@ private slots:
             b.draw(&p);
         }
         const int left = int(cc.r2sx(12 - 3));
-        const int right = int(cc.r2sx(12 - 3) + cc.r2sdx(7));
+        // Corner and size are each cut to whole pixels.
+        const int right = left + int(cc.r2sdx(7));
         const int row = int(cc.r2sy(7 - 2));
         QCOMPARE(QColor(canvas.pixel(left, row)), QColor(255, 0, 0));
         QCOMPARE(QColor(canvas.pixel(right, row)), QColor(255, 0, 0));
