@@ -10,6 +10,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "mainwindow/Body.h"
+#include "mainwindow/BodyHooks.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "tools/StatsMath.h"
 #include "tools/ToolsOnBody.h"
@@ -135,6 +136,56 @@ private slots:
         emit b.dispA->mouseMoved(4.2, 1.7);
         QVERIFY(!st.map);
         st.DA->repaint();
+    }
+
+    // A repaint computes the statistics of the designated map once, not
+    // again for the repaint their own range report asks for; "Show Over
+    // Image" outlines the blocks whose value lies in the range.
+    void statisticsOverTheImage()
+    {
+        Analyzed2DRes map("m");
+        fill(map, 12, 9, [](int x, int y) { return x + 10.0 * y; });
+        BodyHooks& h = Body::hooks();
+        const auto designated = h.selectedMap;
+        h.selectedMap = [&map](const Body&) { return &map; };
+        Body b;
+        ts::StackSpec s;
+        s.n = 3;
+        ts::loadStack(b, s);
+        b.HWidth->setText("1");
+        b.VWidth->setText("1");
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        Stats& st = ToolsOnBody::of(b)->stats;
+        b.dispA->repaint();
+        QCOMPARE(st.map.data(), &map);
+        // Block centres at x 1, 4, 7, 10 and y 1, 4, 7.
+        QCOMPARE(st.mean, (1 + 4 + 7 + 10) / 4.0 + 10 * (1 + 4 + 7) / 3.0);
+        QSignalSpy ranges(&st, &Stats::rangeSelected);
+        b.dispA->repaint();
+        QTest::qWait(100);
+        QCOMPARE(ranges.count(), 0);
+        map.data[1 * 12 + 1] = 990;  // a new block value: computed again, once
+        b.dispA->repaint();
+        QTest::qWait(100);
+        QCOMPARE(ranges.count(), 1);
+
+        auto outlined = [&b] {
+            const QImage shot = b.dispA->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) n += QColor(shot.pixel(x, y)) == QColor(255, 200, 200);
+            return n;
+        };
+        st.ShowOverImage->setChecked(true);
+        b.statsRangeSet = true;
+        b.statsRangeLow = 40;
+        b.statsRangeHigh = 50;
+        QVERIFY(outlined() > 0);
+        b.statsRangeLow = 500;
+        b.statsRangeHigh = 600;
+        QCOMPARE(outlined(), 0);
+        h.selectedMap = designated;
     }
 
     void statisticsBinsCapped_data()
