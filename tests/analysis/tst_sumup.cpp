@@ -224,42 +224,6 @@ private slots:
         QVERIFY(map.maxPos != map.minPos);
     }
 
-    // As the owner wires it: the panel's button starts the sum-up into the
-    // panel's map; the image lands in the current folder.
-    void sumUpFromThePanel()
-    {
-        QTemporaryDir out;
-        QVERIFY(QDir::setCurrent(out.path()));
-        Analyzer a;
-        SumUpCtrl* s = a.SumUpC;
-        const AnalyzeCond grid = gridOf(1, 1, 0, 0, W, H);
-        s->setI1Stack(&stack);
-        s->setGridProvider([&](AnalyzeCond& ac) {
-            ac = grid;
-            return true;
-        });
-        s->setTargetMap(&a.sumUpMap);
-        connect(&a, &Analyzer::askSumUp, s, &SumUpCtrl::doSumUp);
-
-        for (auto r : {QPair<int, int>(0, 4), QPair<int, int>(3, 7), QPair<int, int>(18, 1000)}) {
-            s->SumUpFrom->setText(QString::number(r.first));
-            s->SumUpTo->setText(QString::number(r.second));
-            QTest::mouseClick(s->AddSumUp, Qt::LeftButton);
-        }
-        QTest::mouseClick(a.AskSumUp, Qt::LeftButton);
-        checkMap(a.sumUpMap, grid, s->ranges());
-        const QString png = out.filePath(SumUpCtrl::imageFileName());
-        QImage first(png);
-        QCOMPARE(first.size(), QSize(W, H));
-
-        // A deleted range no longer counts.
-        s->SumUps->setCurrentIndex(0);
-        QTest::mouseClick(s->DelSumUp, Qt::LeftButton);
-        QTest::mouseClick(a.AskSumUp, Qt::LeftButton);
-        checkMap(a.sumUpMap, grid, {{3, 7, 0}, {18, 1000, 0}});
-        QCOMPARE(a.sumUpMap.valueAt(4, 4), directTotal({{3, 7, 0}, {18, 20, 0}}, 4, 4, 1, 1));
-    }
-
     void badInput()
     {
         QTemporaryDir out;

@@ -75,7 +75,6 @@ private slots:
     void cleanup() { mainColorBar = nullptr; }
     void setDataBlocksAndRange();
     void exportPixelMode();
-    void exportBlockMode();
     void exportGridBeyondImage();
     void exportThroughTiffWriter();
     void deglitchScores();
@@ -83,7 +82,6 @@ private slots:
     void deglitch2Limit();
     void textVvvCsv();
     void textXyzSpace();
-    void textNumbersAndOutside();
     void textFailures();
 };
 
@@ -172,38 +170,6 @@ void TestAnalyzed2DRes::exportPixelMode()
     delete[] m.proc;
     m.proc = nullptr;
     QVERIFY(m.tiffDataForSave(false, 0, 1, false) == nullptr);
-}
-
-void TestAnalyzed2DRes::exportBlockMode()
-{
-    // 100 x 45 region, blocks of 5 x 3: 20 per row, 15 rows.
-    Analyzed2DRes m("m");
-    AnalyzeCond g = gridOf(120, 60, 2, 1, QRectF(0, 0, 100, 45));
-    m.setCond(g);
-    g.reset();
-    int k = 0;
-    do m.setData(g.curX, g.curY, g.xw, g.yw, k++);
-    while (g.next());
-    QCOMPARE(k, 300);
-    std::unique_ptr<quint16[]> s(m.tiffDataForSave(false, 0, 0, true));
-    QVERIFY(s);
-    QCOMPARE(m.exportCount, 300);
-    QCOMPARE(m.exportCount, m.grid.blocksPerRow() * m.grid.blockRows());
-    QCOMPARE(int(s[0]), 0);
-    QCOMPARE(int(s[299]), 65535);
-    QCOMPARE(int(s[21]), int(std::trunc(21.0 / 299.0 * 65535)));
-    // Scale ends in block mode: below, above, equal.
-    s.reset(m.tiffDataForSave(true, 100, 200, true));
-    QCOMPARE(int(s[99]), 0);
-    QCOMPARE(int(s[100]), 0);
-    QCOMPARE(int(s[150]), 32767);
-    QCOMPARE(int(s[200]), 65535);
-    QCOMPARE(int(s[299]), 65535);
-    s.reset(m.tiffDataForSave(true, 7, 7, true));
-    QCOMPARE(int(s[299]), 0);
-    // The walk did not disturb the map's grid.
-    QCOMPARE(m.grid.curX, 2);
-    QCOMPARE(m.grid.curY, 1);
 }
 
 void TestAnalyzed2DRes::exportGridBeyondImage()
@@ -384,27 +350,6 @@ void TestAnalyzed2DRes::textXyzSpace()
     checkHeader(csv, "XYZ", "CSV", 3, 2);
     QCOMPARE(csv[9], QString("10,4,-1.5"));
     QCOMPARE(csv.size(), 16);
-}
-
-void TestAnalyzed2DRes::textNumbersAndOutside()
-{
-    QTemporaryDir dir;
-    Analyzed2DRes m("m");
-    // Blocks of 5 over x 0 .. 100: 20 values per row; the area reaches past
-    // the 60-pixel-wide image, so the last 8 blocks have no value.
-    m.setCond(gridOf(60, 5, 2, 2, QRectF(0, 0, 100, 5)));
-    const double nums[5] = {2.5e6, 0.1, 1.5e-7, 1.23456789, -123456.7};
-    for (int i = 0; i < 5; ++i) m.setData(2 + 5 * i, 2, 2, 2, nums[i]);
-    m.setData(57, 2, 2, 2, 1e21);
-    const QString path = dir.filePath("n.dat");
-    QVERIFY(m.saveAsText(QFileInfo(path), false, false, false));
-    const QStringList lines = readLines(path);
-    checkHeader(lines, "VVV", "SPACE-Separated", 20, 1);
-    const QStringList vals = lines[10].split(' ');
-    QCOMPARE(vals.size(), 20);
-    QCOMPARE(vals.mid(0, 6), QStringList({"2.5e+06", "0.1", "1.5e-07", "1.23457", "-123457", "0"}));
-    QCOMPARE(vals[11], QString("1e+21"));
-    for (int i = 12; i < 20; ++i) QCOMPARE(vals[i], QString("0"));
 }
 
 void TestAnalyzed2DRes::textFailures()
