@@ -27,6 +27,7 @@
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "mainwindow/SelectDataFiles.h"
+#include "support/BodyStack.h"
 
 namespace {
 
@@ -45,36 +46,15 @@ double i1At(int k, int c, int r)
     return 20000.0 * std::exp(-mu);
 }
 
-TiffData* frame(int k, bool i0)
-{
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = energyOf(k);
-    d->file = QString("%1%2.tif").arg(i0 ? "i0-" : "i1-").arg(k);
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        for (int c = 0; c < W; ++c) row[c] = float(i0 ? 20000.0 : i1At(k, c, r));
-        d->min = std::min(d->min, double(*std::min_element(row, row + W)));
-        d->max = std::max(d->max, double(*std::max_element(row, row + W)));
-        d->rows.append(row);
-    }
-    return d;
-}
-
 void load(Body& b)
 {
-    for (int k = 0; k < N; ++k) {
-        b.i1Images.append(frame(k, false));
-        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
-        b.i0Images.append(frame(k, true));
-        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
-    }
-    b.imageWidth = W;
-    b.imageHeight = H;
-    b.SeekBar->setMaximum(N - 1);
-    b.showData(0);
+    ts::StackSpec s;
+    s.w = W;
+    s.h = H;
+    s.n = N;
+    s.energy = energyOf;
+    s.i1 = i1At;
+    ts::loadStack(b, s);
 }
 
 }  // namespace

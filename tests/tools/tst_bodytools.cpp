@@ -17,6 +17,8 @@
 #include "mainwindow/SelectDataFiles.h"
 #include "tools/ToolsOnBody.h"
 
+#include "support/BodyStack.h"
+
 namespace {
 
 class PaintCounter : public QObject
@@ -33,36 +35,17 @@ public:
 const int W = 24;
 const int H = 18;
 
-TiffData* frame(double energy, int base)
-{
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = energy;
-    d->file = QString("f%1.tif").arg(energy);
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        // A bright square, so the panel has edges to find.
-        for (int c = 0; c < W; ++c) row[c] = float(base + ((c > 6 && c < 14 && r > 5 && r < 12) ? 1000 : 0));
-        d->min = std::min(d->min, double(*std::min_element(row, row + W)));
-        d->max = std::max(d->max, double(*std::max_element(row, row + W)));
-        d->rows.append(row);
-    }
-    return d;
-}
-
+// A bright square on every I1 frame, so the panel has edges to find.
 void load(Body& b, int n)
 {
-    for (int k = 0; k < n; ++k) {
-        b.i1Images.append(frame(7100 + k, 10 * k));
-        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
-        b.i0Images.append(frame(7100 + k, 500));
-        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
-    }
-    b.imageWidth = W;
-    b.imageHeight = H;
-    b.SeekBar->setMaximum(n - 1);
+    ts::StackSpec s;
+    s.w = W;
+    s.h = H;
+    s.n = n;
+    s.energy = [](int k) { return 7100.0 + k; };
+    s.i1 = [](int k, int c, int r) { return 10 * k + ((c > 6 && c < 14 && r > 5 && r < 12) ? 1000 : 0); };
+    s.i0 = [](int, int, int) { return 500.0; };
+    ts::loadStack(b, s, false);
 }
 
 double shiftAt(int x, int y) { return 0.5 * x - 0.25 * y + 1.0; }
