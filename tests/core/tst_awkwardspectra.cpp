@@ -88,6 +88,13 @@ private slots:
                                  << 0.02 << e.jump() << 1e-4;
         QTest::newRow("control, window") << e.sample(8800, 9200, 0.5) << true << false << false
                                          << 9000.0 << 0.02 << e.jump() << 1e-4;
+        edges::Edge off = e;
+        off.E0 = 9010;
+        QTest::newRow("edge 10 eV into the window") << off.sample(8800, 9200, 0.5) << true << false << false
+                                                     << 9010.0 << 0.02 << off.jump() << 1e-4;
+        off.E0 = 9200;
+        QTest::newRow("data above the window") << off.sample(9100, 9300, 1) << true << true << true
+                                               << 9000.0 << 0.0 << 0.0 << 0.0;
         QTest::newRow("control, 3 eV grid") << e.sample(8700, 9300, 3) << false << false << false
                                             << 9000.0 << 0.1 << e.jump() << 1e-3;
         QTest::newRow("starts 9 eV below the edge")

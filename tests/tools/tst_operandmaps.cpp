@@ -8,6 +8,9 @@
 
 #include <cmath>
 
+#include "support/BodyStack.h"
+#include "support/Files.h"
+
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
 #include "core/Analyzed2DRes.h"
@@ -37,24 +40,6 @@ void fill(Analyzed2DRes& map, int w, int h, double base)
         for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, base + x + 10.0 * y);
 }
 
-TiffData* frame(double energy)
-{
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = energy;
-    d->file = QString("f%1.tif").arg(energy);
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        for (int c = 0; c < W; ++c) row[c] = 1000.0f + c;
-        d->rows.append(row);
-    }
-    d->min = 1000;
-    d->max = 1000 + W - 1;
-    return d;
-}
-
 // A map file of w x h pixels with shiftAt over it, offsets (4, 6).
 QString writeMap(const QString& path, int w, int h)
 {
@@ -66,18 +51,6 @@ QString writeMap(const QString& path, int w, int h)
         for (int x = 0; x < w; ++x) m.setData(x, y, 0, 0, shiftAt(x, y));
     const EMPHeader header = EShiftMapFile::headerOf(g, 4, 6, E0, Si111);
     return EShiftMapFile::write(path, m, header, "std.dat", w, h) ? path : QString();
-}
-
-QByteArray contentOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 }  // namespace
@@ -99,15 +72,15 @@ private slots:
         QVERIFY(dir.isValid());
         QVERIFY(!writeMap(dir.filePath("good.emp"), W, H).isEmpty());
         QVERIFY(!writeMap(dir.filePath("wide.emp"), W + 3, H).isEmpty());
-        const QByteArray good = contentOf(dir.filePath("good.emp"));
+        const QByteArray good = ts::readAll(dir.filePath("good.emp"));
         const int data = good.indexOf("##-----------------");
         QVERIFY(data > 0);
         QByteArray text = good;
         const int at = text.indexOf(' ', data + 40);
         text.insert(at, "x7");  // one value that is no number
-        QVERIFY(writeBytes(dir.filePath("text.emp"), text));
-        QVERIFY(writeBytes(dir.filePath("short.emp"), good.left(data + (good.size() - data) / 2)));
-        QVERIFY(writeBytes(dir.filePath("header.emp"), good.left(data)));
+        QVERIFY(ts::writeFile(dir.filePath("text.emp"), text));
+        QVERIFY(ts::writeFile(dir.filePath("short.emp"), good.left(data + (good.size() - data) / 2)));
+        QVERIFY(ts::writeFile(dir.filePath("header.emp"), good.left(data)));
     }
 
     void selectMap_data()
@@ -131,12 +104,14 @@ private slots:
         QFETCH(bool, taken);
         Body b;
         Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-        for (int k = 0; k < 3; ++k) {
-            b.i1Images.append(frame(8970 + k));
-            b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
-        }
-        b.imageWidth = W;
-        b.imageHeight = H;
+        ts::StackSpec s;
+        s.w = W;
+        s.h = H;
+        s.n = 3;
+        s.energy = [](int k) { return 8970.0 + k; };
+        s.i1 = [](int, int c, int) { return 1000.0 + c; };
+        s.i0 = nullptr;
+        ts::loadStack(b, s, false);
         fill(b.shiftMap, W, H, 100);
         b.shiftMapOriginX = 1;
         b.shiftMapOriginY = 2;
