@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/MatrixUtil.h"
 
@@ -114,13 +115,19 @@ private:
     int* perm = nullptr;
 };
 
+// A curve at energy e as LcfFit::curveAt reads it, for rising e.
+double curveAt(const Spectrum& c, SpectrumSweep& sweep, double e)
+{
+    return sweep.y(c.xShiftOn ? e + c.xShift : e);
+}
+
 // R_j at e + dE_j, less the shift its curves were built with.
-double preBaseAt(const LcfRefSnapshot& r, double e)
+double preBaseAt(const LcfRefSnapshot& r, SpectrumSweep& sweep, double e)
 {
     const double E = e + r.dE - r.curveShift;
     if (std::isnan(E))
         qDebug() << "nan EeV in XafsSpectrum::doubleNormalizedPreBase";
-    return LcfFit::curveAt(r.preBase, E);
+    return curveAt(r.preBase, sweep, E);
 }
 
 bool allFinite(const QVector<double>& v)
@@ -147,6 +154,7 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
         return 0.0;
     double sum = 0;
     int count = 0;
+    SpectrumSweep fittedSweep(fitted);
     // The first and last points take no part.
     for (int i = 1; i <= nd - 2; ++i) {
         const double u = D.xAt(i) - offset;
@@ -157,7 +165,7 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
         if (w == 0) {
             term = 1.0;
         } else {
-            const double g = curveAt(fitted, u);
+            const double g = ::curveAt(fitted, fittedSweep, u);
             const double q = (g - w) / w;
             term = q * q;
         }
@@ -172,7 +180,7 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
 }
 
 LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
-                      double sE0, double eE0, const SuggestElm& sElm)
+                      double sE0, double eE0, const SuggestElm& sElm, bool drawCurve)
 {
     LcfResult res;
     const int N = s.points.size();
@@ -224,6 +232,12 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     const int n = m + bg;
     NormalEquations eq(n);
     QVector<double> r(n);
+    // The target's energies rise: each reference is read by a sweep, not
+    // searched at every point.
+    std::vector<SpectrumSweep> sweeps;
+    sweeps.reserve(size_t(m));
+    for (int j = 0; j < m; ++j)
+        sweeps.emplace_back(mlcf ? refs[used[j]].postBase : refs[used[j]].preBase);
     const Spectrum& D = s.doubleNormalizedPreBaseCurve;
     int count = 0;
     for (int k = 0; k < N; ++k) {
@@ -236,12 +250,12 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
             r[1] = e;
             for (int j = 0; j < m; ++j) {
                 const LcfRefSnapshot& ref = refs[used[j]];
-                r[j + 2] = curveAt(ref.postBase, e + ref.dE - ref.curveShift);
+                r[j + 2] = ::curveAt(ref.postBase, sweeps[size_t(j)], e + ref.dE - ref.curveShift);
             }
             t = s.points[k].y();
         } else {
             for (int j = 0; j < m; ++j)
-                r[j] = preBaseAt(refs[used[j]], e);
+                r[j] = preBaseAt(refs[used[j]], sweeps[size_t(j)], e);
             t = D.yAt(k);
         }
         // One point that is not a number would spoil every coefficient.
@@ -286,20 +300,26 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     // Drawn with this fit's own fractions: the residual is of this spectrum.
     Spectrum F;
     F.points.reserve(N);
+    std::vector<SpectrumSweep> curveSweeps;
+    curveSweeps.reserve(size_t(m));
+    for (int j = 0; j < m; ++j)
+        curveSweeps.emplace_back(refs[used[j]].preBase);
     for (int k = 0; k < N; ++k) {
         const double e = s.xAt(k) - s.energyOffset;
         if (!std::isfinite(e) || e < loAll || e > hiAll)
             continue;
         double v = 0;
         for (int j = 0; j < m; ++j)
-            v += res.fractions[j] * preBaseAt(refs[used[j]], e);
+            v += res.fractions[j] * preBaseAt(refs[used[j]], curveSweeps[size_t(j)], e);
         if (!std::isfinite(v))
             continue;
         F.append(e, v);
     }
-    res.fitted = XafsSpectrum(F, mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),
-                              1, 0.0, sElm);
-    res.z = residual(D, res.fitted, sE0, eE0, N, s.energyOffset);
+    // The curve's own normalisation is for the view only; z needs its points.
+    res.z = residual(D, F, sE0, eE0, N, s.energyOffset);
+    if (drawCurve)
+        res.fitted = XafsSpectrum(F, mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),
+                                  1, 0.0, sElm);
     res.sE0 = sE0;
     res.eE0 = eE0;
     res.status = LcfResult::Fitted;

@@ -26,7 +26,7 @@ struct LcfResult
     QVector<double> fractions;   // per row in use (ZeroJump: per row, all 0)
     QVector<double> amounts;
     double z = 0;                // residual (Fitted)
-    XafsSpectrum fitted;         // the fitted curve, "anal-LCF" / "anal-MLCF" (Fitted)
+    XafsSpectrum fitted;         // the fitted curve, "anal-LCF" / "anal-MLCF" (Fitted, drawn)
     double sE0 = 0;              // the fit range after narrowing to the references
     double eE0 = 0;
     QString failure;             // why the fit failed (Failed)
@@ -43,8 +43,9 @@ public:
     enum Kind { LCF, LCFOld, MLCF };
 
     // The fitted curve is drawn with the fit's own fractions.
+    // drawCurve false: `fitted` stays empty (z is the same either way).
     static LcfResult fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
-                         double sE0, double eE0, const SuggestElm& sElm);
+                         double sE0, double eE0, const SuggestElm& sElm, bool drawCurve = true);
 
     // A curve at energy e; its own x shift, when on, is added to e.
     static double curveAt(const Spectrum& c, double e);

@@ -37,10 +37,17 @@ double SpectrumSweep::y(double x)
     const int n = s.points.size();
     // Ends, single points and x that are not numbers: as the search does.
     if (n < 2 || !(s.xAt(0) < x) || !(x < s.xAt(n - 1))) return s.y(x);
-    if (s.xAt(lo) > x) {
-        // Backwards: searched, and the sweep starts over.
-        lo = 0;
-        return s.y(x);
+    if (lo < 0 || s.xAt(lo) > x) {
+        // First read, or backwards: found by halving, as the search does.
+        int a = 0, b = n - 1;
+        while (b - 1 > a) {
+            const int mid = (a + b) / 2;
+            if (s.xAt(mid) > x)
+                b = mid;
+            else
+                a = mid;
+        }
+        lo = a;
     }
     // Ends before n - 1: x lies below the last point.
     while (s.xAt(lo + 1) <= x) ++lo;

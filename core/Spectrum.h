@@ -79,7 +79,7 @@ public:
 
 private:
     const Spectrum& s;
-    int lo = 0;
+    int lo = -1;
 };
 
 #endif
