@@ -2,6 +2,8 @@
 
 #include "Analysis2DRecord.h"
 #include "Analyzer.h"
+#include "BlockRun.h"
+#include "FieldText.h"
 #include "ElemCtrl.h"
 #include "ElemList.h"
 #include "LCFReference.h"
@@ -28,8 +30,16 @@ int Analysis2DDriver::lineType() const
 }
 
 Analysis2DDriver::Analysis2DDriver(Body& b, Analyzer& p, QObject* parent)
-    : QObject(parent), body(b), panel(p)
+    : QObject(parent), body(b), panel(p), pool(new BlockRunPool(this))
 {
+    connect(&body, &Body::framesFreeing, this, &Analysis2DDriver::framesFreeing);
+}
+
+void Analysis2DDriver::framesFreeing(const QVector<TiffData*>& frames)
+{
+    if (frames.isEmpty() || !body.analysis2DRunning) return;
+    qDebug() << "2-D run stopped: the image stack is being replaced";
+    endRun();
 }
 
 bool Analysis2DDriver::running() const
@@ -76,11 +86,63 @@ bool Analysis2DDriver::start(bool fromBatch)
     panel.setProgress(0.0);
     panel.initAnalyzeSpectrum();
     prepareMaps();
-    if (!analyzeAPoint(analyzeCond)) {
-        endRun();
-        return false;
-    }
+    const std::shared_ptr<BlockRunInputs> in = takeInputs();
+    Body* b = &body;
+    pool->start(
+        in, analyzeCond, [b](int x, int y) { return b->energyShiftAt(x, y); },
+        [this](const BlockJob& j, const BlockResult& r) { record(j, r); }, [this] { finished(); },
+        threads);
     return true;
+}
+
+std::shared_ptr<BlockRunInputs> Analysis2DDriver::takeInputs()
+{
+    auto in = std::make_shared<BlockRunInputs>();
+    in->i1 = body.i1Images;
+    in->xw = analyzeCond.xw;
+    in->yw = analyzeCond.yw;
+    in->conds = body.boxSpectrumConds();
+    // The I0 stack sorted once, not for every block.
+    if (in->conds.useI0) in->i0 = BoxSpectrum::sortedByEnergy(body.i0Images);
+    if (in->conds.dark) in->dark = copyFrame(*in->conds.dark);
+    if (in->conds.i1DarkAreaValues) in->i1DarkAreaValues = *in->conds.i1DarkAreaValues;
+    if (in->conds.i0DarkAreaValues) in->i0DarkAreaValues = *in->conds.i0DarkAreaValues;
+    if (in->conds.totalI0) in->totalI0 = *in->conds.totalI0;
+    in->pointCondsHere(in->conds.i1DarkAreaValues, in->conds.i0DarkAreaValues, in->conds.totalI0);
+    in->lineType = lineType();
+    in->sElm = body.suggestElmFromUi();
+    panel.sElm = in->sElm;
+
+    in->lcf = lcfOn;
+    if (lcfOn) {
+        in->lcfKind = panel.MLCF->isChecked()        ? LcfFit::MLCF
+                      : panel.AsOldLCF->isChecked() ? LcfFit::LCFOld
+                                                    : LcfFit::LCF;
+        for (const LCFReference* r : qAsConst(panel.lcfRefs)) in->refs.append(r->snapshot());
+        in->sE0 = FieldText::number(panel.LCFRange1->text());
+        in->eE0 = FieldText::number(panel.LCFRange2->text());
+    }
+    in->dEdge = dEdgeOn;
+    in->isMidPoint = panel.isMidPoint;
+    in->midRatio = panel.midRatio;
+    in->dEdgeRef = panel.dEdgeRef;
+    in->cwRange = panel.cwRangeEV;
+    in->cwInit = panel.cwInitDEeV;
+    in->cwMin = panel.cwMinDEeV;
+    in->elems = elemsOn;
+    if (elemsOn) {
+        in->elemRows = panel.elems->snapshots();
+        in->mainT = panel.elems->mainTarget();
+        in->elemBg = panel.AElemsCds->background();
+        for (const ElemCtrl* row : panel.elemCtrls()) {
+            in->stdRatios.append(row->stdRatio);
+            in->elemUse.append(row->Use->isChecked());
+        }
+    }
+    in->ra = raOn;
+    in->raFactor = panel.raFactor;
+    in->raAtEV = panel.raAtEV;
+    return in;
 }
 
 void Analysis2DDriver::prepareMaps()
@@ -139,74 +201,71 @@ void Analysis2DDriver::prepareMaps()
     }
 }
 
-bool Analysis2DDriver::analyzeAPoint(const AnalyzeCond& ac)
+void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
 {
-    const double s = body.energyShiftAt(ac.curX, ac.curY);
-    const SuggestElm sElm = body.suggestElmFromUi();
-    XafsSpectrum xs(body.makeXafsSpectrum(ac.curX, ac.curY, ac.xw, ac.yw), QStringLiteral("Body-AaP"),
-                    lineType(), s, sElm);
-    expectedTag = ++tag;
-    requestKinds = panel.analyzeSpectrum(xs, sElm, expectedTag);
-    if (requestKinds == 0) {
-        qDebug() << "2-D run ended: no analysis is enabled for block" << ac.curX << ac.curY;
-        return false;
-    }
-    return true;
-}
-
-void Analysis2DDriver::analyzeASpectrumFinished()
-{
-    if (!body.analysis2DRunning || panel.finishedTag != expectedTag) return;
-    requestKinds = panel.finishedKinds;
-    recordResForAPoint();
-    ++blocksDone;
-    if (analyzeCond.next()) {
-        if (analyzeCond.rowStart) {
-            if (panel.DispOnTime->isChecked()) generateResImages();
-            const double span = analyzeCond.y1 - analyzeCond.y0;
-            panel.setProgress(span > 0 ? (analyzeCond.curY - analyzeCond.y0) / span * 100.0 : 0.0);
-        }
-        if (!analyzeAPoint(analyzeCond)) endRun();
+    // What the panel would ask for now: nothing ends the run at this block.
+    const bool asked = panel.Sel2DA->isChecked();
+    const bool lcf = asked && panel.Sel2DAMLCFA->isChecked();
+    const bool dEdge = asked && panel.Sel2DADEdgeA->isChecked();
+    const bool elems = asked && panel.Sel2DAElemA->isChecked();
+    const bool ra = asked && panel.Sel2DARAA->isChecked();
+    if (!(lcf || dEdge || elems || ra)) {
+        qDebug() << "2-D run ended: no analysis is enabled for block" << job.x << job.y;
+        endRun();
         return;
     }
-    generateResImages();
-    if (body.dispA) body.dispA->update();
-    panel.setProgress(100.0);
-    endRun();
+    AnalyzeCond ac = analyzeCond;
+    ac.curX = job.x;
+    ac.curY = job.y;
+    ac.rowStart = job.rowStart;
+    if (job.rowStart && blocksDone > 0) {
+        if (panel.DispOnTime->isChecked()) generateResImages();
+        const double span = analyzeCond.y1 - analyzeCond.y0;
+        panel.setProgress(span > 0 ? (job.y - analyzeCond.y0) / span * 100.0 : 0.0);
+    }
+    if (lcfOn && lcf) recordLcf(res, ac);
+    if (dEdgeOn && dEdge) {
+        recordBlockValue(&panel.dEdgeMap, ac, res.dEdge);
+        lastDEdge = res.dEdge;
+    }
+    // Rows rebuilt since the start are not the ones whose maps were prepared.
+    if (elemsOn && elems && elemGen == panel.elems->generation()) {
+        QVector<QVector<double>> kinds;
+        kinds.reserve(ElemCtrl::mapCount);
+        for (int k = 0; k < ElemCtrl::mapCount; ++k) kinds << res.elems.kinds[k];
+        recordElemBlock(elemMaps, elemRows, kinds, res.corFound ? res.cor : 0.0, panel.corTh, ac);
+    }
+    if (raOn && ra) {
+        recordBlockValue(raDMutMap, ac, res.ra.jump);
+        recordBlockValue(raRestMap, ac, res.ra.rest);
+    }
+    ++blocksDone;
+    emit blockRecorded(blocksDone);
 }
 
-void Analysis2DDriver::recordLcf()
+void Analysis2DDriver::recordLcf(const BlockResult& r, const AnalyzeCond& ac)
 {
-    const LcfResult& r = panel.lastLcf;
-    const AnalyzeCond& ac = analyzeCond;
-    if (r.status == LcfResult::Skipped) return;
-    if (r.status == LcfResult::Failed) ++lcfFailed;
-    const int missing = recordLcfBlock(lcfRefMaps, lcfRows, r.rows, r.amounts, r.fractions, ac);
+    if (r.lcfStatus == LcfResult::Skipped) return;
+    if (r.lcfStatus == LcfResult::Failed) ++lcfFailed;
+    const int missing = recordLcfBlock(lcfRefMaps, lcfRows, r.lcfRows, r.amounts, r.fractions, ac);
     if (missing > 0 && noteUnprepared) {
         qDebug() << "2-D run: reference rows added during the run are not recorded;"
                  << "the rows present at its start still are";
         noteUnprepared = false;
     }
-    recordBlockValue(&panel.zansaMap, ac, r.status == LcfResult::Fitted ? r.z : 0.0);
+    lastZ = r.lcfStatus == LcfResult::Fitted ? r.z : 0.0;
+    recordBlockValue(&panel.zansaMap, ac, lastZ);
 }
 
-void Analysis2DDriver::recordResForAPoint()
+void Analysis2DDriver::finished()
 {
-    const AnalyzeCond& ac = analyzeCond;
-    if (lcfOn && (requestKinds & Analyzer::LcfKind)) recordLcf();
-    if (dEdgeOn && (requestKinds & Analyzer::DEdgeKind))
-        recordBlockValue(&panel.dEdgeMap, ac, panel.lastDEdge);
-    // Rows rebuilt since the start are not the ones whose maps were prepared.
-    if (elemsOn && (requestKinds & Analyzer::ElemsKind) && elemGen == panel.elems->generation()) {
-        QVector<QVector<double>> kinds;
-        kinds.reserve(ElemCtrl::mapCount);
-        for (int k = 0; k < ElemCtrl::mapCount; ++k) kinds << panel.lastElems.kinds[k];
-        recordElemBlock(elemMaps, elemRows, kinds, panel.cor, panel.corTh, ac);
-    }
-    if (raOn && (requestKinds & Analyzer::RaKind)) {
-        recordBlockValue(raDMutMap, ac, panel.lastRa.jump);
-        recordBlockValue(raRestMap, ac, panel.lastRa.rest);
-    }
+    generateResImages();
+    if (body.dispA) body.dispA->update();
+    panel.setProgress(100.0);
+    // The fields show the last block's values once, not every block's.
+    if (lcfOn) panel.DispZansa->setText(FieldText::text(lastZ));
+    if (dEdgeOn) panel.DispDEdge->setText(FieldText::text(lastDEdge));
+    endRun();
 }
 
 void Analysis2DDriver::generateResImages()
@@ -235,6 +294,7 @@ void Analysis2DDriver::stop2DAnalysis()
 
 void Analysis2DDriver::endRun()
 {
+    pool->stop();
     if (!body.analysis2DRunning) return;
     body.analysis2DRunning = false;
     panel.setContAccess(false);

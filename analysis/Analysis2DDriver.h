@@ -6,19 +6,27 @@
 
 #include "core/AnalyzeCond.h"
 
+#include <memory>
+
 class Analyzed2DRes;
 class Analyzer;
 class Body;
+class BlockRunPool;
+struct BlockJob;
+struct BlockResult;
+struct BlockRunInputs;
+class TiffData;
 
 // Runs the enabled analyses of the panel block by block over the current
-// view of the I1 stack: one block in flight, recorded after the panel's
-// finished, then the next. GUI thread only.
+// view of the I1 stack. The blocks are computed on a pool of threads from
+// what the panel, its rows and the window hold when the run starts (edits of
+// references during a run take effect at the next run); every block is
+// recorded here, on the GUI thread, in the order of the walk. GUI thread only.
 //
-// Every block request carries a tag of its own; an answer with another tag
-// (a request from before the run, from a stopped run, a re-analysis) is not
-// recorded. Only the groups prepared at the start and asked for in the
-// block's request are written, and LCF values go to the maps of the rows the
-// fit itself used.
+// Only the groups prepared at the start whose boxes are still checked when a
+// block is recorded are written; a block recorded while the panel would ask
+// for nothing (map processing chosen, every analysis unchecked) ends the run.
+// LCF values go to the maps of the rows the fit itself used.
 class Analysis2DDriver : public QObject
 {
     Q_OBJECT
@@ -44,21 +52,29 @@ public slots:
     // call stopped one.
     void startFromBatch();
     void stop2DAnalysis();
-    void analyzeASpectrumFinished();
-    void recordResForAPoint();
     void generateResImages();
+
+public:
+    // Threads of the pool; 0 (the default) uses every processor the program
+    // may run on.
+    void setThreads(int n) { threads = n; }
 
 signals:
     // A run stopped or finished, however it ended.
     void ended();
+    // Another block was written into the maps; blocks counts this run's.
+    void blockRecorded(qint64 blocks);
 
 private:
     bool start(bool fromBatch);
-    // False when the panel sent nothing for the block.
-    bool analyzeAPoint(const AnalyzeCond& ac);
+    std::shared_ptr<BlockRunInputs> takeInputs();
     void prepareMaps();
     void endRun();
-    void recordLcf();
+    void record(const BlockJob& job, const BlockResult& res);
+    void recordLcf(const BlockResult& res, const AnalyzeCond& ac);
+    void finished();
+    // The stacks are about to be freed: the workers must be done with them.
+    void framesFreeing(const QVector<TiffData*>& frames);
     // Background line of the block spectra: the calibration window's choice.
     int lineType() const;
 
@@ -68,11 +84,10 @@ private:
     // The groups whose maps this run prepared; only those are written.
     bool lcfOn = false, dEdgeOn = false, elemsOn = false, raOn = false;
     bool batchRun = false;
-    // Never reset, so a tag is never reused across runs.
-    int tag = 0;
-    int expectedTag = -1;
-    int requestKinds = 0;
+    BlockRunPool* pool = nullptr;
+    int threads = 0;
     qint64 blocksDone = 0;
+    double lastZ = 0, lastDEdge = 0;
     int lcfRows = 0;       // reference rows when the LCF maps were prepared
     int elemRows = 0;      // element rows when the element maps were prepared
     int elemGen = -1;      // their generation: other rows mean other maps

@@ -100,7 +100,6 @@ void AnalysisOnBody::setupAnalyzer()
                            [this](bool on) { panel->specPane->autoRange = on; });
     run = new Analysis2DDriver(body, *panel, this);
     connections << connect(panel, &Analyzer::askAnalyze, run, &Analysis2DDriver::start2DAnalysis);
-    connections << connect(panel, &Analyzer::finished, run, &Analysis2DDriver::analyzeASpectrumFinished);
 }
 
 void AnalysisOnBody::setupSumUp()

@@ -191,6 +191,8 @@ public slots:
 
 public:
     Spectrum makeXafsSpectrum(int x, int y, int dx, int dy);
+    // What block spectra are built with now, read from the fields.
+    BoxSpectrumConds boxSpectrumConds();
     Spectrum makeXafsSpectrumInRect(int x1, int y1, int x2, int y2);
     Spectrum makeRawSpectrum(int x, int y, int dx, int dy);
     Spectrum makeCrossSection(bool alongX, int at, int dx, int dy, bool mu);
@@ -237,7 +239,6 @@ private:
     void checkEnergies(const QVector<TiffData*>& stack, const QString& stackName);
     void checkI0Coverage();
 
-    BoxSpectrumConds boxSpectrumConds();
     int bgLineType() const;
     bool setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, bool& set,
                        QRectF& area, QVector<double>& values);

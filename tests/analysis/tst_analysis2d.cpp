@@ -63,10 +63,10 @@ void TestAnalysis2D::bodyDestroyedMidRun()
     Analyzer* a = AnalysisOnBody::of(*b)->analyzer();
     a->Sel2DA->setChecked(true);
     a->Sel2DADEdgeA->setChecked(true);
-    QSignalSpy finished(a, &Analyzer::finished);
+    QSignalSpy recorded(AnalysisOnBody::of(*b)->driver(), &Analysis2DDriver::blockRecorded);
     emit a->askAnalyze();
     QVERIFY(b->analysis2DRunning);
-    QVERIFY(finished.wait(30000));
+    QVERIFY(recorded.wait(30000));
     delete b;
     QTest::qWait(100);
 }
