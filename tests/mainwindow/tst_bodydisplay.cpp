@@ -142,29 +142,6 @@ private slots:
         b.darkImage = dark;
     }
 
-    void energyShiftFromTheMap()
-    {
-        Body b;
-        load(b);
-        AnalyzeCond g;
-        g.set(10, 10, 0, 0, QRectF(0, 0, 10, 10), -1, -1);
-        b.shiftMap.setCond(g);
-        b.shiftMap.allocData();
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x) b.shiftMap.setData(x, y, 0, 0, 0.5 * x - 0.25 * y);
-        b.shiftMap.fit.f = 1.5;
-        b.shiftMapOriginX = 5;
-        b.shiftMapOriginY = 2;
-        b.showXafsSpectrum(9, 4);  // map position (4, 2)
-        QCOMPARE(b.EShiftOnTbl->text(), QString(" 1.500"));
-        QCOMPARE(b.specWindow->current.energyOffset, 1.5);
-        b.QuadSurfFittedEShift->setChecked(true);
-        b.showXafsSpectrum(9, 4);
-        QCOMPARE(b.EShiftOnTbl->text(), QString(" 1.500"));
-        b.showXafsSpectrum(4, 4);  // map x -1: outside
-        QCOMPARE(b.EShiftOnTbl->text(), QString(" 0.000"));
-    }
-
     void darkAreasFollowTheDarkImage()
     {
         QTemporaryDir dir;

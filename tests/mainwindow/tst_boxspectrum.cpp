@@ -334,40 +334,6 @@ private slots:
         QVERIFY(BoxSpectrum::xafs({}, s.i0, 5, 5, 1, 1, c).isEmpty());
     }
 
-    void rawIsTheBoxSum()
-    {
-        Stacks s;
-        makeStacks(s, 50, 20, 100, false);
-        const Spectrum sp = BoxSpectrum::raw(s.i1, 0, 29, -2, 3, W, H);
-        QCOMPARE(sp.size(), 24);
-        for (int k = 0; k < 24; ++k) {
-            const double want = boxSum(0, 29, 2, 3, [&](int x, int y) { return double(float(s.i1[k]->pixelValue(x, y))); });
-            QVERIFY(std::abs(sp.points[k].y() - want) < 1e-6 * want);
-        }
-    }
-
-    void rectangleToBox()
-    {
-        int x, y, dx, dy;
-        BoxSpectrum::rectToBox(2, 4, 7, 9, x, y, dx, dy);
-        QCOMPARE(QVector<int>({x, y, dx, dy}), QVector<int>({4, 6, 3, 3}));
-        BoxSpectrum::rectToBox(7, 9, 2, 4, x, y, dx, dy);  // corners swapped
-        QCOMPARE(QVector<int>({x, y, dx, dy}), QVector<int>({4, 6, 2, 2}));
-        BoxSpectrum::rectToBox(-3, -3, 0, 0, x, y, dx, dy);
-        QCOMPARE(QVector<int>({x, y, dx, dy}), QVector<int>({-1, -1, 2, 2}));
-        BoxSpectrum::rectToBox(INT_MIN, INT_MIN, INT_MAX, INT_MAX, x, y, dx, dy);
-        QCOMPARE(QVector<int>({x, y, dx, dy}), QVector<int>({0, 0, INT_MAX, INT_MAX}));
-    }
-
-    void sortedByEnergyIsStable()
-    {
-        Stacks s;
-        for (double e : {3.0, 1.0, 2.0, 1.0}) s.i0.append(frame(e, 1, [](int, int) { return 0.0; }));
-        const QVector<TiffData*> sorted = BoxSpectrum::sortedByEnergy(s.i0);
-        QCOMPARE(sorted, QVector<TiffData*>({s.i0[1], s.i0[3], s.i0[2], s.i0[0]}));
-        QCOMPARE(BoxSpectrum::sortedByEnergy(sorted), sorted);
-    }
-
     void energyShiftFromTheMap()
     {
         Analyzed2DRes map("a2d esm");

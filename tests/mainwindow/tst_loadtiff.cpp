@@ -71,12 +71,6 @@ public:
     }
 };
 
-void muteDebug(QtMsgType type, const QMessageLogContext&, const QString& msg)
-{
-    if (type != QtDebugMsg)
-        fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 }  // namespace
 
 class TstLoadTiff : public QObject {
@@ -206,20 +200,6 @@ private slots:
         QCOMPARE(deliveredNumbers(), QList<int>({0, 2, 3, 0, 1, 2, 3}));
     }
 
-    void liveIsMatchedAnywhereInItsOwnCase()
-    {
-        QVERIFY(QDir(dir.path()).mkpath("LiveRun"));
-        const QStringList files = {dir.filePath("live_0.img"), dir.filePath("LiveRun/a.img"),
-                                   dir.filePath("run_Live2.img"), dir.filePath("LIVE_3.img")};
-        for (const QString& f : files)
-            writeIm(f, 4, 3, 5);
-        LoadTiff::Request r = request(files, 1, 0, 0);
-        r.ignoreLive = true;
-        emit send(r);
-        QVERIFY(waitFinished(1));
-        QCOMPARE(deliveredNumbers(), QList<int>({0, 3}));
-    }
-
     void failedFilesSendNothingButCompletion()
     {
         QStringList files = tenFiles.mid(0, 3);
@@ -245,25 +225,6 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(col.finished, QVector<EX_CMD_ID>({load_I1_files, load_I0_files, load_I1_files}));
         QCOMPARE(col.orderMarks, QVector<int>({0, 2, 2}));
-    }
-
-    void longListsStayFlat()
-    {
-        // 100,000 missing files: each fails alone, the stack does not grow and
-        // the request still completes.
-        QStringList files;
-        files.reserve(100000);
-        const QString missing = dir.filePath("none_%1.img");
-        for (int i = 0; i < 100000; ++i)
-            files << missing.arg(i);
-        files << tenFiles.at(3);
-        const QtMessageHandler old = qInstallMessageHandler(muteDebug);
-        emit send(request(files, 1, 0, 0));
-        const bool done = waitFinished(1, 120000);
-        qInstallMessageHandler(old);
-        QVERIFY(done);
-        QCOMPARE(deliveredNumbers(), QList<int>({100000}));
-        QCOMPARE(col.images.at(0).total, 100001);
     }
 
     void staleRequestsStop()
