@@ -11,7 +11,8 @@
 
 // The batch interpreter. It lives on a thread of its own, handles the control
 // words itself and hands each execution command to the main window with
-// execCmdSig; the next line is taken only when finishBatchExec comes back.
+// execCmdSig; the next line is taken only when the answer owed to that
+// command comes back through finishBatchExec.
 class BatchDispatcher : public QObject {
     Q_OBJECT
 
