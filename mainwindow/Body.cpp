@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QStyle>
 #include <QThread>
 
@@ -43,6 +44,8 @@ Body::Body(QWidget* parent)
         pageWidth = std::max(pageWidth, ToolBox->widget(i)->minimumSizeHint().width());
     // Each page scrolls: room for its vertical scroll bar too.
     ToolBox->setMinimumWidth(pageWidth + ToolBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+    // Made now, so the first message does not change the window's height.
+    statusBar();
     mainColorBar = CBar;
     CBarAll->labelButton.setText(tr("Set All"));
     CBarAll->setText(QString());

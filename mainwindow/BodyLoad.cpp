@@ -135,16 +135,17 @@ void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackNa
 
 void Body::checkI0Coverage()
 {
-    // Half-loaded stacks are checked when the other load completes.
+    const QString text = tr("The I0 stack (%1 - %2 eV) does not cover the I1 energies (%3 - %4 eV): outside its range the nearest I0 frame is used");
     double r[4];
-    if ((i1Loader && i1Loader->busy) || (i0Loader && i0Loader->busy) || !UseI0->isChecked()
-        || StackChecks::i0Covers(i0Images, i1Images, r))
+    if ((i1Loader && i1Loader->busy) || (i0Loader && i0Loader->busy)) return;
+    if (!UseI0->isChecked() || StackChecks::i0Covers(i0Images, i1Images, r)) {
+        // Images of one stack may still have been on their way when the other
+        // completed: a verdict on the half-loaded stack is withdrawn.
+        if (statusBar()->currentMessage().startsWith(text.left(text.indexOf(QLatin1String("%1")))))
+            statusBar()->clearMessage();
         return;
-    report(tr("The I0 stack (%1 - %2 eV) does not cover the I1 energies (%3 - %4 eV): outside its range the nearest I0 frame is used")
-               .arg(r[0], 0, 'f', 2)
-               .arg(r[1], 0, 'f', 2)
-               .arg(r[2], 0, 'f', 2)
-               .arg(r[3], 0, 'f', 2));
+    }
+    report(text.arg(r[0], 0, 'f', 2).arg(r[1], 0, 'f', 2).arg(r[2], 0, 'f', 2).arg(r[3], 0, 'f', 2));
 }
 
 void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
@@ -218,7 +219,10 @@ void Body::finishedLoadI1Files()
     showExposure(SelectI1Files, i1Images);
     updateI1DarkArea();
     checkEnergies(i1Images, QStringLiteral("I1"));
-    checkI0Coverage();
+    // Queued: images of the other stack that are still on their way, all sent
+    // before its loader went idle, arrive first.
+    if (!(i1Loader && i1Loader->busy) && !(i0Loader && i0Loader->busy))
+        QMetaObject::invokeMethod(this, &Body::checkI0Coverage, Qt::QueuedConnection);
     // The first spectrum of the finished stack still sets the energy range.
     showXafsSpectrum();
     specWindow->autoRange = false;
@@ -231,6 +235,9 @@ void Body::finishedLoadI0Files()
     showExposure(SelectI0Files, i0Images);
     updateI0DarkArea();
     checkEnergies(i0Images, QStringLiteral("I0"));
-    checkI0Coverage();
+    // Queued: images of the other stack that are still on their way, all sent
+    // before its loader went idle, arrive first.
+    if (!(i1Loader && i1Loader->busy) && !(i0Loader && i0Loader->busy))
+        QMetaObject::invokeMethod(this, &Body::checkI0Coverage, Qt::QueuedConnection);
     showXafsSpectrum();
 }
