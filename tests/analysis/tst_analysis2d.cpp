@@ -16,6 +16,7 @@
 #include "mainwindow/Body.h"
 
 #include <QCheckBox>
+#include <QPointer>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -67,7 +68,11 @@ void TestAnalysis2D::bodyDestroyedMidRun()
     emit a->askAnalyze();
     QVERIFY(b->analysis2DRunning);
     QVERIFY(recorded.wait(30000));
+    QPointer<Analyzer> panel(a);
+    QPointer<Analysis2DDriver> run(AnalysisOnBody::of(*b)->driver());
     delete b;
+    QVERIFY(panel.isNull() && run.isNull());
+    // No answer of the abandoned run arrives at freed objects.
     QTest::qWait(100);
 }
 

@@ -5,6 +5,7 @@
 #include "core/AnalyzeCond.h"
 #include "core/FFT.h"
 #include "core/TiffData.h"
+#include "support/Frames.h"
 
 #include <QtTest>
 
@@ -29,26 +30,14 @@ double boxSum(int k, int x, int y, int xw, int yw)
     return s;
 }
 
-struct Stack
+// The frames of N energies, stored as float.
+struct Stack : ts::Stack
 {
-    QVector<TiffData*> frames;
     explicit Stack(int n)
     {
-        for (int k = 0; k < n; ++k) {
-            auto* d = new TiffData;
-            d->width = W;
-            d->height = H;
-            d->pixelType = TiffData::Float32;
-            d->energy = 9000 + k;
-            for (int r = 0; r < H; ++r) {
-                float* row = new float[W];
-                for (int c = 0; c < W; ++c) row[c] = float(pixel(k, c, r));
-                d->rows.append(row);
-            }
-            frames.append(d);
-        }
+        for (int k = 0; k < n; ++k)
+            add(ts::floatFrame(W, H, [k](int c, int r) { return pixel(k, c, r); }, 9000 + k));
     }
-    ~Stack() { deleteTiffDataList(frames); }
 };
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "support/EdgeSpectra.h"
+#include "support/Files.h"
 #include "analysis/Analyzer.h"
 #include "widgets/XafsFileSelect.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,11 +37,7 @@ private slots:
         const QString first = dir.filePath("first.dat");
         QVERIFY(edges::writeTwoColumns(first, edges::Edge{9000}.sample(8800, 9200, 1).points));
         const QString other = dir.filePath("second.dat");
-        if (!second.isEmpty()) {
-            QFile f(other);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(second);
-        }
+        if (!second.isEmpty()) QVERIFY(ts::writeFile(other, second));
 
         Analyzer a;
         a.DEdgeCWFileSelect->fileSelected(first);

@@ -1,12 +1,10 @@
 #include "analysis/LCFReference.h"
 
 #include "core/XafsSpectrum.h"
+#include "support/Files.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTextStream>
-#include <QTranslator>
 #include <QtTest>
 
 #include <cmath>
@@ -25,13 +23,7 @@ Spectrum edge(double shift = 0)
 QString writeMuFile(const QTemporaryDir& dir, const QString& name, const Spectrum& s)
 {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
-    QTextStream out(&f);
-    out << "# E mu\n";
-    out.setRealNumberPrecision(12);
-    for (const QPointF& p : s.points) out << p.x() << " " << p.y() << "\n";
-    return path;
+    return ts::writeSpectrum(path, s) ? path : QString();
 }
 
 // The spectrum the row should hold: the file read and normalised apart from
@@ -74,16 +66,13 @@ private slots:
         const XafsSpectrum straight = expected(path, 1);
         QVERIFY(straight.dMut > 0.5 && straight.dMut < 1.5);
         QVERIFY(std::abs(straight.midx - 7112) < 3);
-        QCOMPARE(row.pre.lineType, 1);
-        QCOMPARE(row.DMut->text(), QString::number(straight.dMut, 'g', 6));
-        QCOMPARE(row.MidE->text(), QString::number(straight.midx, 'g', 6));
+        QCOMPARE(row.dMut, straight.dMut);
+        QCOMPARE(row.midx, straight.midx);
         QVERIFY(row.inUse());
 
         // Victoreen lines on the box: the same points normalised with type 0.
         row.IsVictreen->setChecked(true);
         const XafsSpectrum vic = expected(path, 0);
-        QCOMPARE(row.pre.lineType, 0);
-        QCOMPARE(row.post.lineType, 0);
         QCOMPARE(row.dMut, vic.dMut);
         QCOMPARE(row.midx, vic.midx);
         QCOMPARE(row.doubleNormalizedPreBaseCurve.points, vic.doubleNormalizedPreBaseCurve.points);
@@ -101,8 +90,6 @@ private slots:
         QCOMPARE(snap.fraction, 0.0);
 
         QTest::mouseClick(row.XFS->Use, Qt::LeftButton, Qt::NoModifier, QPoint(6, row.XFS->Use->height() / 2));
-        QVERIFY(!row.XFS->Use->isChecked());
-        QVERIFY(!row.use);
         QVERIFY(!row.inUse());
         QVERIFY(!row.snapshot().use);
     }

@@ -2,11 +2,9 @@
 // the vocabulary (which argument is read, what a missing one does), the
 // widgets they leave behind, and the single answer of the run words.
 #include <QAbstractButton>
-#include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 
 #include <cmath>
@@ -19,48 +17,26 @@
 #include "batch/BatchCmd.h"
 #include "batch/BatchOnBody.h"
 #include "core/Globals.h"
-#include "core/TiffData.h"
 #include "mainwindow/Body.h"
-#include "mainwindow/SelectDataFiles.h"
 #include "support/Batch.h"
+#include "support/BodyStack.h"
+#include "support/Files.h"
+#include "support/Spectra.h"
 #include "widgets/SpecPane.h"
 
 namespace {
 
-const int W = 6;
-const int H = 4;
-
-TiffData* frame(int k, bool i0)
+// An edge of 0.6 at 8980 eV over 40 frames.
+ts::StackSpec edgeStack()
 {
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = 8940 + 2.0 * k;
-    d->file = QString("%1%2.tif").arg(i0 ? "i0-" : "i1-").arg(k);
-    const double mu = 0.3 + (d->energy > 8980 ? 0.6 : 0.0);
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        for (int c = 0; c < W; ++c) row[c] = float(i0 ? 10000.0 : 10000.0 * std::exp(-mu));
-        d->rows.append(row);
-    }
-    d->min = 0;
-    d->max = 10000;
-    return d;
-}
-
-void loadStack(Body& b)
-{
-    for (int k = 0; k < 40; ++k) {
-        b.i1Images.append(frame(k, false));
-        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
-        b.i0Images.append(frame(k, true));
-        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
-    }
-    b.imageWidth = W;
-    b.imageHeight = H;
-    b.SeekBar->setMaximum(39);
-    b.showData(0);
+    ts::StackSpec s;
+    s.w = 6;
+    s.h = 4;
+    s.n = 40;
+    s.energy = [](int k) { return 8940 + 2.0 * k; };
+    s.i1 = [](int k, int, int) { return 10000.0 * std::exp(-(0.3 + (8940 + 2.0 * k > 8980 ? 0.6 : 0.0))); };
+    s.i0 = [](int, int, int) { return 10000.0; };
+    return s;
 }
 
 // "name" is a widget of the panel; "ref<i>/name" of reference row i,
@@ -114,11 +90,9 @@ private slots:
         installBatchOnBody();
         QVERIFY(tmp.isValid());
         refFile = tmp.filePath("ref.dat");
-        QFile f(refFile);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        QTextStream out(&f);
-        for (double E = 8900; E <= 9100; E += 1)
-            out << E << " " << 0.2 + 0.5 * (1 + std::tanh((E - 8980) / 3)) << "\n";
+        QVERIFY(ts::writeSpectrum(refFile, synth::sample(8900, 9100, 1, [](double E) {
+                                      return 0.2 + synth::sigmoid(E, 8980, 3);
+                                  })));
     }
 
     void words_data()
@@ -210,7 +184,7 @@ private slots:
         Body b;
         Analyzer* p = AnalysisOnBody::of(b)->analyzer();
         BatchCtrl* c = BatchOnBody::of(b)->batchCtrl();
-        if (stack) loadStack(b);
+        if (stack) ts::loadStack(b, edgeStack());
         if (!setup.isEmpty()) QVERIFY(ts::runScript(c, setup.replace("REF", refFile)));
         QSignalSpy done(&b, &Body::finishBatchExec);
         QSignalSpy changed(p, &Analyzer::changedSelection);

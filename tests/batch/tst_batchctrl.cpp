@@ -1,10 +1,7 @@
 // The batch editor window and the configuration's script lines.
-#include <QFile>
-#include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTranslator>
 #include <QtTest>
 
 #include "batch/BatchCmd.h"
@@ -15,22 +12,7 @@
 #include "core/Globals.h"
 #include "widgets/_FileDialog.h"
 
-namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-}  // namespace
+#include "support/Files.h"
 
 class Answerer : public QObject {
     Q_OBJECT
@@ -66,7 +48,7 @@ private slots:
             w.ui.BatchCmds->setPlainText(script);
             emit w.saveFileDialog()->fileSelected(path);
         }
-        QCOMPARE(readAll(path), script.toUtf8());
+        QCOMPARE(ts::readAll(path), script.toUtf8());
 
         BatchCtrl back;
         back.ui.BatchCmds->setPlainText("old text");
@@ -75,13 +57,13 @@ private slots:
 
         // Saving again replaces the file; the loaded text ends in a line break.
         back.save(path);
-        QCOMPARE(readAll(path), (script + "\n").toUtf8());
+        QCOMPARE(ts::readAll(path), (script + "\n").toUtf8());
     }
 
     void loadedFileRuns()
     {
         const QString path = tmp.filePath("three.bat");
-        writeFile(path, "seek_image 1\r\n:echo two\r\nsave_image x.png");
+        QVERIFY(ts::writeFile(path, "seek_image 1\r\n:echo two\r\nsave_image x.png"));
         BatchCtrl w;
         w.setBatchFile(path);
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("seek_image 1\n:echo two\nsave_image x.png\n"));
@@ -112,7 +94,7 @@ private slots:
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
         const QString bad = tmp.filePath("no/such/dir/x.bat");
         w.save(bad);
-        QVERIFY(!QFile::exists(bad));
+        QVERIFY(!QFileInfo::exists(bad));
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
     }
 

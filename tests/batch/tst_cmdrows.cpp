@@ -19,6 +19,7 @@
 #include "batch/BatchCtrl.h"
 #include "batch/BatchOnBody.h"
 #include "core/Analyzed2DRes.h"
+#include "core/Elements.h"
 #include "core/Globals.h"
 #include "core/PhysConst.h"
 #include "mainwindow/Body.h"
@@ -116,9 +117,41 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("untouched");  // the other side's field
-        auto row = [](const char* script, int id, const char* field, const char* value, const char* other) {
-            QTest::newRow(script) << QString(script) << id << QString(field) << QString(value) << QString(other);
+        // A script of several lines: "id" is the last line's answer.
+        auto row = [](const char* script, int id, const char* field, const QString& value, const char* other) {
+            QTest::newRow(script) << QString(script) << id << QString(field) << value << QString(other);
         };
+        row("Use_I0", Use_I0, "B:UseI0", "0", "B:FluoType");  // a missing flag unchecks
+        row("USE_I0 1", Use_I0, "B:UseI0", "1", "B:FluoType");
+        row("set_fluo_type 1", set_fluo_type, "B:FluoType", "1", "B:UseI0");
+        row("set_fluo_type 1.0", set_fluo_type, "B:FluoType", "0", "B:UseI0");  // only the integer 1 checks
+        row("cut_f_i1 2.5", cut_f_i1, "I1:CutFirst", "0", "I0:CutFirst");
+        row("skip_i1 3", skip_i1, "I1:Skip", "3", "I0:Skip");
+        row("set_band_w", set_band_w, "B:HWidth", "0", "B:VWidth");
+        row("set_band_h 1", set_band_h, "B:VWidth", "1", "B:HWidth");
+        row("eng_calc_base_i1 8.95e3", eng_calc_base_i1, "I1:Start", "8950", "I0:Start");
+        row("eng_by_name_factor_i0 0.000012345678", eng_by_name_factor_i0, "I0:Factor", "1.23457e-05",
+            "I1:Factor");
+        row("set_i1_energy_pattern _([0-9]+)_", set_i1_energy_pattern, "I1:Pattern", "_([0-9]+)_", "I0:Pattern");
+        row("eng_by_name_reg_exp_i0 e([0-9]+)", eng_by_name_reg_exp_i0, "I0:Pattern", "e([0-9]+)", "I1:Pattern");
+        row("show_latest_i1 1", show_latest_i1, "I1:ShowLatest", "1", "I0:ShowLatest");
+        row("show_latest_i0 yes", show_latest_i0, "I0:ShowLatest", "0", "I1:ShowLatest");
+        row("eng_calc_disp_unit_i1 99", eng_calc_disp_unit_i1, "I1:DisplayUnit", "0", "I0:DisplayUnit");
+        row("eng_calc_num_i0 5", eng_calc_num_i0, "I0:NumOfPoints", "5", "I1:NumOfPoints");
+        row("Suggesting_Pre_End_eV -30", Suggesting_Pre_End_eV, "B:DPreE", "-30", "B:DPostS");
+        row("select_qs_fitted_eShift 1", select_qs_fitted_eShift, "B:QuadSurfFittedEShift", "1", "B:FluoType");
+        // A checked radio button of its set is only unchecked by another.
+        row("eng_by_calc_i1 1\neng_by_calc_i1 0", eng_by_calc_i1, "I1:FromFileNum", "1", "I0:FromFileNum");
+        row("eng_by_name_i1", eng_by_name_i1, "I1:FromFileName", "1", "I0:FromFileName");
+        row("select_disp_image_i0\nselect_disp_image 7", select_disp_image, "B:ShowI0", "1", "B:UseI0");
+        row("select_disp_image 0", select_disp_image, "B:ShowData", "1", "B:UseI0");
+        // The edge energy follows element and edge; the symbol's case is exact.
+        const QString k = QString::number(edgeEnergyOf(29, 0), 'g', 6);
+        const QString l1 = QString::number(edgeEnergyOf(29, 3), 'g', 6);
+        row("Suggesting_Edge 0\nSuggesting_Elm Cu", Suggesting_Elm, "B:SuggestingEeV", k, "B:DPreE");
+        row("Suggesting_Edge 3", Suggesting_Edge, "B:SuggestingEeV", l1, "B:DPreE");
+        row("Suggesting_Elm cu", Suggesting_Elm, "B:SuggestingEeV", l1, "B:DPreE");
+        row("Suggesting_Edge_eV 1234.5", Suggesting_Edge_eV, "B:SuggestingEeV", "1234.5", "B:DPreE");
         row("set_i0_energy_pattern e([0-9]+)", set_i0_energy_pattern, "I0:Pattern", "e([0-9]+)", "I1:Pattern");
         row("eng_by_name_reg_exp_i1 _([0-9.]+)eV", eng_by_name_reg_exp_i1, "I1:Pattern", "_([0-9.]+)eV",
             "I0:Pattern");
@@ -158,7 +191,8 @@ private slots:
         QVERIFY(!before.startsWith("<no"));
         QList<int> ids;
         QVERIFY(run(script + "\n", &ids));
-        QCOMPARE(ids, QList<int>({id}));
+        QCOMPARE(ids.size(), script.count('\n') + 1);
+        QCOMPARE(ids.last(), id);
         QCOMPARE(probe(*body, field), value);
         QCOMPARE(probe(*body, untouched), before);
     }

@@ -3,6 +3,7 @@
 // default TIFF save end to end; a headless run whose script cannot be read.
 #include "support/Batch.h"
 #include "support/BodyStack.h"
+#include "support/Headless.h"
 
 #include "batch/BatchCmd.h"
 #include "batch/BatchOnBody.h"
@@ -13,7 +14,6 @@
 #include "mainwindow/Body.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -106,21 +106,12 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, said);
         QTemporaryDir dir;
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(CORVENLITH_BIN, QStringList{"-c", dir.filePath("none.cfg"), "-e"} + args);
-        QVERIFY(p.waitForStarted(10000));
-        const bool ended = p.waitForFinished(20000);
-        if (!ended) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        QVERIFY(ended);
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QVERIFY(p.exitCode() != 0);
-        QVERIFY2(p.readAllStandardError().contains(said.toUtf8()), qPrintable(said));
+        const ts::ProgramRun run =
+            ts::runProgram(CORVENLITH_BIN, QStringList{"-c", dir.filePath("none.cfg"), "-e"} + args, 20000);
+        QVERIFY(run.ended);
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QVERIFY(run.code != 0);
+        QVERIFY2(run.err.contains(said.toUtf8()), qPrintable(said));
     }
 #endif
 };

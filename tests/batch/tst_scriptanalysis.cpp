@@ -4,13 +4,13 @@
 // block of every saved map is checked against the truth the stack was made
 // from, and the program must end by itself with status 0.
 #include <QMap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 
 #include "support/Files.h"
+#include "support/Headless.h"
 #include "support/MixedStack.h"
 
 namespace {
@@ -131,22 +131,13 @@ private slots:
         QVERIFY(ts::writeText(dir.filePath("run.bat"), script));
         QVERIFY(ts::writeText(dir.filePath("run.cfg"), "DataRoot " + dir.path() + "\n"));
 
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(CORVENLITH_BIN, {"-c", dir.filePath("run.cfg"), "-e", "-b", dir.filePath("run.bat"), "-x"});
-        QVERIFY(p.waitForStarted(10000));
-        const bool ended = p.waitForFinished(240000);
-        const QByteArray err = p.readAllStandardError();
-        if (!ended) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        QVERIFY2(ended, err.right(3000).constData());
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(p.exitCode() == 0, err.right(3000).constData());
+        const ts::ProgramRun run = ts::runProgram(
+            CORVENLITH_BIN, {"-c", dir.filePath("run.cfg"), "-e", "-b", dir.filePath("run.bat"), "-x"}, 240000,
+            dir.path());
+        const QByteArray err = run.err;
+        QVERIFY2(run.ended, err.right(3000).constData());
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QVERIFY2(run.code == 0, err.right(3000).constData());
 
         // Block centres at 1, 4, ... with half-widths 1: each block within one region.
         const int blocks = (s.width / 3) * (s.sampleRows / 3);
