@@ -80,7 +80,6 @@ private slots:
     void fewPoints();
     void crossingWithZeroDenominator();
     void energyAtFractionMatchesDefinition();
-    void curvesUseCorrectedLines();
     void windowNoisy();
     void recalcIgnoresStaleCorrection();
     void postBelowPreIsSeparated();
@@ -271,31 +270,6 @@ void TestXafsSpectrum::energyAtFractionMatchesDefinition()
             QCOMPARE(s->energyAtFraction(f) == want, true);
         }
     }
-}
-
-// The curves and the jump take every line value as VictLine::value gives it,
-// the correction curves included.
-void TestXafsSpectrum::curvesUseCorrectedLines()
-{
-    const Spectrum raw = edge(8900, 9100, 0.7, 9003.3, 2, Line{-0.7, 1e-4}, Line{46.1, -5e-3}, 0.004);
-    const XafsSpectrum s(raw, "corrected", 1, 0, SuggestElm());
-    QVERIFY(s.pre.correctionOn);
-    QVERIFY(s.pre.correctionSide);
-    int beyond = 0;
-    for (int i = 0; i < s.size(); ++i) {
-        const double E = s.xAt(i), mu = s.yAt(i);
-        const double p = s.pre.value(E), q = s.post.value(E);
-        beyond += E > s.pre.fitTo;
-        QCOMPARE(s.normalizedCurve.yAt(i) == (mu - q) / s.dMut + 1, true);
-        QCOMPARE(s.doubleNormalizedPreBaseCurve.yAt(i) == (mu - p) / (q - p), true);
-        QCOMPARE(s.postBaseCurve.yAt(i) == (mu - q) / s.dMut, true);
-        QCOMPARE(s.doubleNormalizedPostBaseCurve.yAt(i) == (mu - q) / (q - p), true);
-    }
-    QVERIFY(beyond > 100);
-    QCOMPARE(s.dMut, s.post.value(s.midx) - s.pre.value(s.midx));
-    // Beyond its range the pre line follows the correction, not its straight form.
-    const double E = s.xAt(s.size() - 1);
-    QVERIFY(qAbs(s.pre.value(E) - s.pre.baseValue(E)) > 0.01);
 }
 
 void TestXafsSpectrum::windowNoisy()

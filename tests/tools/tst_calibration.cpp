@@ -256,12 +256,8 @@ private slots:
         QTest::newRow("area outside") << true << QRectF(100, 100, 10, 10) << 40 << 3 << QStringList()
                                       << "outside the image";
         QTest::newRow("no image size") << true << QRectF(0, 0, 10, 10) << -1 << 3 << QStringList() << "no image size";
-        QTest::newRow("empty step") << true << a << 40 << 3 << QStringList{"20", "", "0.1"}
-                                    << "E-step must not be below";
         QTest::newRow("zero minimum step") << true << a << 40 << 3 << QStringList{"20", "0", "0"}
                                            << "Min. E-step must be above 0";
-        QTest::newRow("empty minimum step") << true << a << 40 << 3 << QStringList{"20", "0", ""}
-                                            << "Min. E-step must be above 0";
         QTest::newRow("step below minimum") << true << a << 40 << 3 << QStringList{"20", "0.05", "0.1"}
                                             << "E-step must not be below";
         QTest::newRow("too many steps") << true << a << 40 << 3 << QStringList{"20", "1e-6", "1e-7"} << "too wide";
