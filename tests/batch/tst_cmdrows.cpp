@@ -125,9 +125,10 @@ private slots:
         row("USE_I0 1", Use_I0, "B:UseI0", "1", "B:FluoType");
         row("set_fluo_type 1", set_fluo_type, "B:FluoType", "1", "B:UseI0");
         row("set_fluo_type 1.0", set_fluo_type, "B:FluoType", "0", "B:UseI0");  // only the integer 1 checks
+        row("cut_f_i1 3", cut_f_i1, "I1:CutFirst", "3", "I0:CutFirst");
         row("cut_f_i1 2.5", cut_f_i1, "I1:CutFirst", "0", "I0:CutFirst");
         row("skip_i1 3", skip_i1, "I1:Skip", "3", "I0:Skip");
-        row("set_band_w", set_band_w, "B:HWidth", "0", "B:VWidth");
+        row("set_band_w 3\nset_band_w", set_band_w, "B:HWidth", "0", "B:VWidth");
         row("set_band_h 1", set_band_h, "B:VWidth", "1", "B:HWidth");
         row("eng_calc_base_i1 8.95e3", eng_calc_base_i1, "I1:Start", "8950", "I0:Start");
         row("eng_by_name_factor_i0 0.000012345678", eng_by_name_factor_i0, "I0:Factor", "1.23457e-05",
@@ -135,8 +136,9 @@ private slots:
         row("set_i1_energy_pattern _([0-9]+)_", set_i1_energy_pattern, "I1:Pattern", "_([0-9]+)_", "I0:Pattern");
         row("eng_by_name_reg_exp_i0 e([0-9]+)", eng_by_name_reg_exp_i0, "I0:Pattern", "e([0-9]+)", "I1:Pattern");
         row("show_latest_i1 1", show_latest_i1, "I1:ShowLatest", "1", "I0:ShowLatest");
-        row("show_latest_i0 yes", show_latest_i0, "I0:ShowLatest", "0", "I1:ShowLatest");
-        row("eng_calc_disp_unit_i1 99", eng_calc_disp_unit_i1, "I1:DisplayUnit", "0", "I0:DisplayUnit");
+        row("show_latest_i0 1\nshow_latest_i0 yes", show_latest_i0, "I0:ShowLatest", "0", "I1:ShowLatest");
+        row("eng_calc_disp_unit_i1 1\neng_calc_disp_unit_i1 99", eng_calc_disp_unit_i1, "I1:DisplayUnit", "1",
+            "I0:DisplayUnit");
         row("eng_calc_num_i0 5", eng_calc_num_i0, "I0:NumOfPoints", "5", "I1:NumOfPoints");
         row("Suggesting_Pre_End_eV -30", Suggesting_Pre_End_eV, "B:DPreE", "-30", "B:DPostS");
         row("select_qs_fitted_eShift 1", select_qs_fitted_eShift, "B:QuadSurfFittedEShift", "1", "B:FluoType");
