@@ -378,7 +378,7 @@ private slots:
         QFETCH(double, upper);
         const int h = 512;
         std::vector<double> v(size_t(w * h));
-        for (int i = 0; i < w * h; ++i) v[size_t(i)] = (i * 7919) % 60000 + 5;
+        for (int i = 0; i < w * h; ++i) v[size_t(i)] = double((int64_t(i) * 7919) % 60000 + 5);
         std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
         d->height = uint32_t(h + 3);
         d->shiftX = shift.x();
