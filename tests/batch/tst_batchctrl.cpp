@@ -114,7 +114,7 @@ private slots:
         w.setDispatcher(disp);  // set twice: still one connection each
         w.ui.BatchCmds->setPlainText(":for i %i 1 2\nseek_image %i\n:next i");
         QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
-        QTRY_VERIFY(w.ui.BatchLogs->toPlainText().endsWith("end"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.ui.BatchLogs->toPlainText().endsWith("end"), 30000);
         QCOMPARE(w.ui.BatchLogs->toPlainText(),
                  QString("for i : %i = 1\nseek_image : 1\nnext i : %i = 2\nseek_image : 2\n"
                          "next i : %i = 2\nend"));
@@ -124,11 +124,11 @@ private slots:
         w.ui.BatchLogs->clear();
         w.ui.BatchCmds->setPlainText(":rem_start\nseek_image 1");
         QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
-        QTRY_COMPARE(exec.words.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(exec.words.size(), 3, 30000);
         QTest::mouseClick(w.ui.Stop, Qt::LeftButton);
         w.ui.BatchCmds->setPlainText("seek_image 2");
         QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
-        QTRY_VERIFY(w.ui.BatchLogs->toPlainText().endsWith("end"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.ui.BatchLogs->toPlainText().endsWith("end"), 30000);
         QCOMPARE(w.ui.BatchLogs->toPlainText(), QString("seek_image : 2\nend"));
 
         thread.quit();

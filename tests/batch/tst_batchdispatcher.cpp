@@ -286,7 +286,7 @@ private slots:
     {
         emit driver->dispatch({"load_I1_files NEW \\", "a b.tif", "load_I1_files NEW\\  ", "b.tif",
                                "# comment", "", "seek_image 1 \\"});
-        QTRY_COMPARE(exec->sent.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 3, 30000);
         QCOMPARE(exec->sent[0].args, QStringList({"NEW", "a", "b.tif"}));
         // Without a blank before the backslash the two items run together.
         QCOMPARE(exec->sent[1].args, QStringList({"NEWb.tif"}));
@@ -318,12 +318,12 @@ private slots:
         exec->holdAll = true;
         if (!stopped.isEmpty()) {
             emit driver->dispatch(stopped);
-            QTRY_COMPARE(exec->sent.size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
             emit driver->stop();
         }
         const int before = exec->sent.size();
         emit driver->dispatch({"load_I1_files NEW b.tif", "seek_image 2", ":end"});
-        QTRY_COMPARE(exec->sent.size(), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), before + 1, 30000);
         exec->holdAll = false;
         for (int id : foreign) {
             exec->answer(id);
@@ -331,7 +331,7 @@ private slots:
             QCOMPARE(exec->sent.size(), before + 1);
         }
         exec->answer(4);
-        QTRY_VERIFY(!running());
+        QTRY_VERIFY_WITH_TIMEOUT(!running(), 30000);
         QCOMPARE(exec->sent.last().args, QStringList({"2"}));
         // Every answer owed has come in.
         QCOMPARE(onThread([this] { return disp->answersOwed(); }), 0);
@@ -356,7 +356,7 @@ private slots:
     {
         // The configuration's lines carry no ":end".
         emit driver->dispatch({"seek_image cfg"});
-        QTRY_COMPARE(exec->sent.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
         settle();
         QVERIFY(running());
         QVERIFY(runToIdle({":for i %i 1 2", "seek_image %i", ":next i", ":end"}));
@@ -367,12 +367,12 @@ private slots:
     {
         exec->holdWords << "save_image";
         emit driver->dispatch({"save_image 1", ":end"});
-        QTRY_COMPARE(exec->sent.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
         emit driver->dispatch({"seek_image 2", ":end"});
         settle();
         QCOMPARE(exec->sent.size(), 1);
         exec->answer(60);
-        QTRY_VERIFY(!running());
+        QTRY_VERIFY_WITH_TIMEOUT(!running(), 30000);
         settle();
         QCOMPARE(exec->sent.size(), 1);
 
@@ -390,7 +390,7 @@ private slots:
     {
         exec->holdAll = true;
         emit driver->dispatch({"seek_image 1", "seek_image 2", ":end"});
-        QTRY_COMPARE(exec->sent.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
         QTest::qWait(50);
         settle();
         QCOMPARE(exec->sent.size(), 1);
@@ -417,12 +417,12 @@ private slots:
 
         // A comment block without its end swallows ":end" and what follows.
         emit driver->dispatch({":rem_start", "seek_image a", ":end"});
-        QTRY_COMPARE(exec->sent.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 2, 30000);
         settle();
         QVERIFY(running());
         QVERIFY(onThread([this] { return disp->isInRem(); }));
         emit driver->dispatch({"seek_image b", ":end"});
-        QTRY_COMPARE(exec->sent.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 3, 30000);
         settle();
         QVERIFY(exec->sent[1].inRem && exec->sent[2].inRem);
         QVERIFY(running());

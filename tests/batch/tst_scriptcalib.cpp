@@ -311,8 +311,8 @@ private slots:
         QSignalSpy done(&b, &Body::finishBatchExec);
         emit b.SelectI1Files->filesSelected({file}, true);
         emit b.SelectI0Files->filesSelected({file}, true);
-        QTRY_COMPARE(b.i1Images.size(), 1);
-        QTRY_COMPARE(b.i0Images.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(b.i1Images.size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.i0Images.size(), 1, 30000);
         QTest::qWait(100);
         QCOMPARE(done.size(), 0);
     }
@@ -369,7 +369,7 @@ private slots:
         QCOMPARE(ended.size(), 1);
         QVERIFY(!calib->calibration.isRunning());
         QCOMPARE(acted, !how.isEmpty());
-        QTRY_VERIFY(ts::logOf(c).endsWith("end"));
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(c).endsWith("end"), 30000);
         QCOMPARE(ts::idsOf(done), answers);
         if (how.isEmpty()) {
             for (int x = 0; x < 30; x += 7)

@@ -205,7 +205,7 @@ private slots:
         QCOMPARE(r.blocks, 0);
         QVERIFY(finish.wait(30000));
         QCOMPARE(r.blocks, 24);
-        QTRY_COMPARE(r.log.count('T'), 24);
+        QTRY_COMPARE_WITH_TIMEOUT(r.log.count('T'), 24, 30000);
         QVERIFY2(!r.log.contains("BB"), qPrintable(r.log));
         QTest::qWait(50);
         QCOMPARE(finish.count(), 1);
@@ -221,7 +221,7 @@ private slots:
         };
         QSignalSpy finish(&r.cal, &EnergyCalibration::doFinishCalib);
         QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
-        QTRY_VERIFY(r.blocks >= 3 && !r.cal.isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(r.blocks >= 3 && !r.cal.isRunning(), 30000);
         QTest::qWait(100);
         QCOMPARE(r.blocks, 3);
         QCOMPARE(finish.count(), 0);
@@ -382,7 +382,7 @@ private slots:
             if (n == 24 + 2) r.ctrl.ClearMap->click();
         };
         r.cal.execCalibration();
-        QTRY_VERIFY(!r.cal.isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!r.cal.isRunning(), 30000);
         QTest::qWait(50);
         QCOMPARE(r.blocks, 24 + 2);
         QCOMPARE(r.map.width(), 0);
