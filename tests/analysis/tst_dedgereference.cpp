@@ -35,7 +35,7 @@ private slots:
         QFETCH(bool, taken);
         QTemporaryDir dir;
         const QString first = dir.filePath("first.dat");
-        QVERIFY(edges::writeTwoColumns(first, edges::Edge{9000}.sample(8800, 9200, 1).points));
+        QVERIFY(ts::writeSpectrum(first, edges::Edge{9000}.sample(8800, 9200, 1)));
         const QString other = dir.filePath("second.dat");
         if (!second.isEmpty()) QVERIFY(ts::writeFile(other, second));
 

@@ -3,6 +3,7 @@
 
 #include "core/XafsSpectrum.h"
 #include "support/EdgeSpectra.h"
+#include "support/Files.h"
 
 Q_DECLARE_METATYPE(Spectrum)
 
@@ -167,7 +168,7 @@ private slots:
         QFETCH(QVector<QPointF>, expected);
         QTemporaryDir dir;
         const QString path = dir.filePath("mu.dat");
-        QVERIFY(edges::writeTwoColumns(path, inFile));
+        QVERIFY(ts::writeTwoColumns(path, inFile));
         XafsSpectrum read;
         QVERIFY(read.loadAndCalc(path));
         QCOMPARE(read.points, expected);

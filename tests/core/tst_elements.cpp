@@ -1,5 +1,6 @@
 #include "Elements.h"
 #include "Units.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -13,15 +14,6 @@ static bool recordIsZero(const VictoreenRecord& r)
     for (int s = 0; s < victoreenEdgeSlots; s++)
         if (r.edge[s] != 0 || r.C[s] != 0 || r.D[s] != 0) return false;
     return true;
-}
-
-static QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return QString();
-    QTextStream(&f) << text;
-    return path;
 }
 
 // An element line whose every number encodes Z, so a shifted record shows.
@@ -91,7 +83,7 @@ private slots:
             }
             text += syntheticLine(z) + "\n";
         }
-        loadVictoreenTable(writeFile(dir, "v.txt", text));
+        loadVictoreenTable(ts::writeIn(dir, "v.txt", text));
         QCOMPARE(victoreenCount, victoreenTableSize);
         QVERIFY(recordIsZero(victoreenTable[0]));
         QCOMPARE(victoreenTable[4].Z, 4);
@@ -120,7 +112,7 @@ private slots:
         items[4] = "-1";
         items[8] = "nan";
         items[9] = "abc";
-        loadVictoreenTable(writeFile(dir, "neg.txt", "=\n" + items.join(' ') + "\n"));
+        loadVictoreenTable(ts::writeIn(dir, "neg.txt", "=\n" + items.join(' ') + "\n"));
         QCOMPARE(victoreenCount, 2);
         QCOMPARE(victoreenTable[1].edge[0], -3.0);
         QCOMPARE(victoreenTable[1].C[0], 0.0);

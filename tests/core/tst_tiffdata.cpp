@@ -2,6 +2,7 @@
 #include "core/ErrPoints.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
+#include "support/Frames.h"
 
 #include <QtTest>
 
@@ -13,38 +14,10 @@
 #include <functional>
 #include <vector>
 
-// Builds a frame of the given pixel type from row-major values, allocating the
-// rows the way the readers do, so the destructor frees them correctly.
+// A frame of the given pixel type from row-major values.
 static TiffData* makeFrame(int type, int w, int h, const std::vector<double>& v)
 {
-    auto* d = new TiffData;
-    d->width = uint32_t(w);
-    d->height = uint32_t(h);
-    d->pixelType = type;
-    d->min = DBL_MAX;
-    d->max = DBL_MIN;
-    for (int r = 0; r < h; ++r) {
-        void* row = nullptr;
-        switch (type) {
-        case TiffData::TiffUInt16: row = _TIFFmalloc(tmsize_t(w) * 2); break;
-        case TiffData::UInt16: row = new uint16_t[size_t(w)]; break;
-        case TiffData::UInt32: row = new uint32_t[size_t(w)]; break;
-        case TiffData::Float32: row = new float[size_t(w)]; break;
-        }
-        for (int c = 0; c < w; ++c) {
-            const double x = v[size_t(r * w + c)];
-            switch (type) {
-            case TiffData::TiffUInt16:
-            case TiffData::UInt16: static_cast<uint16_t*>(row)[c] = uint16_t(x); break;
-            case TiffData::UInt32: static_cast<uint32_t*>(row)[c] = uint32_t(x); break;
-            case TiffData::Float32: static_cast<float*>(row)[c] = float(x); break;
-            }
-            d->min = std::min(d->min, x);
-            d->max = std::max(d->max, x);
-        }
-        d->rows.append(row);
-    }
-    return d;
+    return ts::frame(type, w, h, [&](int c, int r) { return v[size_t(r * w + c)]; });
 }
 
 // The pixel rule written out independently of TiffData.

@@ -2,23 +2,11 @@
 #include <cmath>
 
 #include "core/VictLine.h"
+#include "support/Spectra.h"
 
 namespace {
 
 const double hc = 12398.424360387684;
-
-// Points from..to (inclusive) every step eV on y = f(E).
-template <typename F>
-Spectrum sampled(double from, double to, double step, F f)
-{
-    Spectrum s;
-    const int n = int(std::lround((to - from) / step));
-    for (int i = 0; i <= n; ++i) {
-        const double E = from + i * step;
-        s.append(E, f(E));
-    }
-    return s;
-}
 
 // Cubic Bezier point at t, written out independently of the line's sampler.
 QPointF bezier(const QPointF q[4], double t)
@@ -58,7 +46,7 @@ private slots:
 
 void TestVictLine::straightFit()
 {
-    const Spectrum s = sampled(8800, 9200, 2, [](double E) { return 1.5 + 0.002 * E; });
+    const Spectrum s = synth::sample(8800, 9200, 2, [](double E) { return 1.5 + 0.002 * E; });
     VictLine l;
     QVERIFY(l.fit(s, 8800, 9000, 1));
     QVERIFY(l.fitted);
@@ -78,7 +66,7 @@ void TestVictLine::victoreenFit()
         const double L = hc / E;
         return c0 + c1 * L * L * L + c2 * L * L * L * L;
     };
-    const Spectrum s = sampled(5000, 20000, 25, vic);
+    const Spectrum s = synth::sample(5000, 20000, 25, vic);
     VictLine l;
     QVERIFY(l.fit(s, 5000, 20000, 0));
     QCOMPARE(l.lineType, 0);
@@ -122,7 +110,7 @@ void TestVictLine::tooFewPointsChangesNothing()
 
 void TestVictLine::noPointInRange()
 {
-    const Spectrum s = sampled(0, 10, 1, [](double E) { return E; });
+    const Spectrum s = synth::sample(0, 10, 1, [](double E) { return E; });
     VictLine l;
     QVERIFY(!l.fit(s, 100, 200, 1));
     QCOMPARE(l.fitted, false);
@@ -147,7 +135,7 @@ void TestVictLine::noPointInRange()
 void TestVictLine::energyNotANumber()
 {
     for (int type : {0, 1}) {
-        Spectrum clean = sampled(5000, 9000, 50, [](double E) { return 3 + 1e-4 * E; });
+        Spectrum clean = synth::sample(5000, 9000, 50, [](double E) { return 3 + 1e-4 * E; });
         Spectrum withNaN;
         for (int i = 0; i < clean.size(); ++i) {
             withNaN.append(clean.xAt(i), clean.yAt(i));

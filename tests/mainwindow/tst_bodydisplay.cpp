@@ -9,6 +9,8 @@
 #include "core/TiffData.h"
 #include "core/TiffWriter.h"
 #include "core/StringUtil.h"
+#include "support/Files.h"
+#include "support/Frames.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -26,30 +28,9 @@ double beam(double x, double y, double e) { return (200.0 + 3.0 * x + 2.0 * y) *
 double mu(double e) { return 0.4 + 1.2 * (0.5 + std::atan((e - 7112.0) / 4.0) / M_PI); }
 double darkRate(double x, double y) { return 0.8 + 0.01 * x + 0.02 * y; }
 
-TiffData* frame(double energy, const std::function<double(int, int)>& px)
+TiffData* frame(double energy, const ts::PixelFn& px)
 {
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = energy;
-    d->file = QString("f%1.tif").arg(energy);
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        for (int c = 0; c < W; ++c) {
-            row[c] = float(px(c, r));
-            d->min = std::min(d->min, double(row[c]));
-            d->max = std::max(d->max, double(row[c]));
-        }
-        d->rows.append(row);
-    }
-    return d;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return ts::floatFrame(W, H, px, energy, QString("f%1.tif").arg(energy));
 }
 
 QStringList filesIn(const QString& dir)
@@ -388,7 +369,7 @@ private slots:
         b.dispA->setSelectedArea(2, 1, 20, 12);
         b.SaveAsRawXAFS->setChecked(true);
         QVERIFY(b.saveEachSpectrum(dir.filePath("each")));
-        const QList<QByteArray> lines = readAll(dir.filePath("each.dat")).split('\n');
+        const QList<QByteArray> lines = ts::readAll(dir.filePath("each.dat")).split('\n');
         QCOMPARE(lines[0], QByteArray("# Corvenlith Save Raw Xafs Spectra 1.0"));
         QCOMPARE(lines[4], QByteArray("# Bin Half Width, Height  : 4 3"));
         AnalyzeCond g;
@@ -412,7 +393,7 @@ private slots:
         // Raw intensities; the suffix given is kept.
         b.SaveAsRaw->setChecked(true);
         QVERIFY(b.saveEachSpectrum(dir.filePath("each.txt")));
-        const QList<QByteArray> raw = readAll(dir.filePath("each.txt")).split('\n');
+        const QList<QByteArray> raw = ts::readAll(dir.filePath("each.txt")).split('\n');
         QCOMPARE(raw[0], QByteArray("# Corvenlith Save Raw Spectra 1.0"));
         const QList<QByteArray> first = raw[7].split(' ');
         g.reset();
@@ -422,7 +403,7 @@ private slots:
         // Normalised spectra: one line per block as well.
         b.SaveAsNormalizedXAFS->setChecked(true);
         QVERIFY(b.saveEachSpectrum(dir.filePath("norm")));
-        QCOMPARE(readAll(dir.filePath("norm.dat")).count('\n'), 7 + int(g.blockCount()));
+        QCOMPARE(ts::readAll(dir.filePath("norm.dat")).count('\n'), 7 + int(g.blockCount()));
 
         // An unwritable place fails and leaves nothing.
         const QStringList now = filesIn(dir.path());

@@ -8,6 +8,7 @@
 
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/EnergyOfFiles.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -32,15 +33,6 @@ void commit(QLineEdit* edit, const QString& text)
     edit->selectAll();
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& body)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Text);
-    f.write(body.toUtf8());
-    return path;
 }
 
 void selectRef(EOFSetup& w, const QString& path)
@@ -213,7 +205,7 @@ private slots:
     {
         QTemporaryDir dir;
         EOFSetup w;
-        const QString plain = writeFile(dir, "ref.dat", "angles\n14.0\n13.9\n13.8\n");
+        const QString plain = ts::writeIn(dir, "ref.dat", "angles\n14.0\n13.9\n13.8\n");
         QTest::ignoreMessage(QtDebugMsg, "reading simple");
         selectRef(w, plain);
         QCOMPARE(w.RefFilePath->text(), plain);
@@ -224,7 +216,7 @@ private slots:
         QCOMPARE(w.energyOf("/a.tif", 4, 5), w.refEnergies()[2]);
         QCOMPARE(w.energyOf("/a.tif", 0, 5), w.refEnergies()[0]);
 
-        const QString spec9809 = writeFile(dir, "s.dat",
+        const QString spec9809 = ts::writeIn(dir, "s.dat",
                                            "  9809   header\nOffset skipped\n"
                                            "1 14.2\nlonely\n2 14.1 x\n");
         QTest::ignoreMessage(QtDebugMsg, "reading simple");

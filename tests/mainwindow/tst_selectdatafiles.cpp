@@ -7,17 +7,9 @@
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "widgets/SelectImgDialog.h"
+#include "support/Files.h"
 
 namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& body)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Text);
-    f.write(body.toUtf8());
-    return path;
-}
 
 void chooseErrPs(SelectDataFilesAdditionalSetup& s, const QString& path)
 {
@@ -107,8 +99,8 @@ private slots:
     void badPixelLists()
     {
         QTemporaryDir dir;
-        const QString good = writeFile(dir, "err.dat", "# Size 64 64\n10 20\n11 20\n");
-        const QString other = writeFile(dir, "err2.dat", "5 5\n");
+        const QString good = ts::writeIn(dir, "err.dat", "# Size 64 64\n10 20\n11 20\n");
+        const QString other = ts::writeIn(dir, "err2.dat", "5 5\n");
 
         {
             // No "ErrPoints" key: nothing is read and nothing is repaired.

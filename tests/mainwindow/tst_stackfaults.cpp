@@ -97,7 +97,7 @@ private slots:
                 QVERIFY(bad.open(QIODevice::WriteOnly));
                 bad.write("not an image at all");
             } else {
-                QVERIFY(ts::writeTiff16(file, k == oddSize ? 20 : W, H,
+                QVERIFY(ts::writeTiff(file, k == oddSize ? 20 : W, H,
                                         [&](int, int) { return beam(E) * std::exp(-mu(E)) * gain; }));
                 if (k != oddSize) kept[E] << mu(E) - std::log(gain);
             }
@@ -105,7 +105,7 @@ private slots:
         }
         for (double E : i0) {
             const QString path = dir + "/" + (energyNames ? ts::energyName("i0", E) : QString("i0_%1.tif").arg(i0Files.size()));
-            QVERIFY(ts::writeTiff16(path, W, H, [&](int, int) { return beam(E); }));
+            QVERIFY(ts::writeTiff(path, W, H, [&](int, int) { return beam(E); }));
             i0Files << path;
         }
 

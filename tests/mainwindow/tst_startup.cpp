@@ -9,6 +9,7 @@
 
 #include "StartupOptions.h"
 #include "core/Cfg.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -26,15 +27,6 @@ void fill(Cfg& c, const QStringList& args, const QString& file = QString())
     c.parseArgs(bytes.size(), argv.data());
     if (!file.isEmpty())
         c.readFile(file);
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Text))
-        f.write(text.toUtf8());
-    return path;
 }
 
 StartupOptions resolve(const Cfg& c)
@@ -68,7 +60,7 @@ private slots:
     void rootsFromFileAndOptions()
     {
         QTemporaryDir dir;
-        const QString f = writeFile(dir, "c.cfg",
+        const QString f = ts::writeIn(dir, "c.cfg",
                                     "DataRoot /data/root   # comment\nBatchRoot \"/batch root\"\n");
         Cfg c;
         fill(c, {}, f);
@@ -106,7 +98,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(bool, shown);
         QTemporaryDir dir;
-        const QString f = writeFile(dir, "c.cfg", fileLine + "\n");
+        const QString f = ts::writeIn(dir, "c.cfg", fileLine + "\n");
         Cfg c;
         fill(c, args, f);
         QCOMPARE(resolve(c).showAnalyzer2Button, shown);
@@ -158,9 +150,9 @@ private slots:
     void programRunsTheStartupScript()
     {
         QTemporaryDir dir;
-        const QString f = writeFile(dir, "start.cfg",
+        const QString f = ts::writeIn(dir, "start.cfg",
                                     "DataRoot " + dir.path() + "\nbatch analyzer_select_main_mode_sumUp 1\n");
-        const QString bat = writeFile(dir, "run.bat",
+        const QString bat = ts::writeIn(dir, "run.bat",
                                       "analyzer_select_main_mode_sumUp 2\n:echo half\n"
                                       "analyzer_select_main_mode_sumUp 3\n");
         QProcess p;

@@ -1,13 +1,10 @@
 #ifndef SUPPORT_EDGESPECTRA_H
 #define SUPPORT_EDGESPECTRA_H
 
-#include <QFile>
-#include <QString>
-#include <QTextStream>
-#include <QVector>
 #include <cmath>
 
 #include "core/Spectrum.h"
+#include "support/Spectra.h"
 
 // Absorption edges with a known answer: mu(E) blends a straight pre-edge line
 // into a straight post-edge line through a tanh step centred on E0, so mu(E0)
@@ -32,37 +29,13 @@ struct Edge {
     // Sampled from `from` to `to` (both included) every `step` eV.
     Spectrum sample(double from, double to, double step) const
     {
-        Spectrum s;
-        const int n = int(std::lround((to - from) / step));
-        for (int i = 0; i <= n; ++i) {
-            const double E = from + i * step;
-            s.append(E, mu(E));
-        }
-        return s;
+        return synth::sample(from, to, step, [this](double E) { return mu(E); });
     }
 };
 
 inline Spectrum constant(double from, double to, double step, double mu)
 {
-    Spectrum s;
-    const int n = int(std::lround((to - from) / step));
-    for (int i = 0; i <= n; ++i)
-        s.append(from + i * step, mu);
-    return s;
-}
-
-// A two-column energy / mu file of the given points in the given order,
-// written with every digit so it reads back exactly.
-inline bool writeTwoColumns(const QString& path, const QVector<QPointF>& points)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-    QTextStream out(&f);
-    out << "# E mu\n";
-    for (const QPointF& p : points)
-        out << QString::number(p.x(), 'g', 17) << ' ' << QString::number(p.y(), 'g', 17) << '\n';
-    return true;
+    return synth::sample(from, to, step, [mu](double) { return mu; });
 }
 
 }  // namespace edges

@@ -5,12 +5,18 @@
 #include "core/TiffWriter.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QVector>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -42,14 +48,32 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 
 inline bool writeText(const QString& path, const QString& text) { return writeFile(path, text.toUtf8()); }
 
-// A 16-bit grey TIFF through the program's own writer; samples are clamped.
+// Text written to name in dir: its path, or empty when it could not be written.
+inline QString writeIn(const QTemporaryDir& dir, const QString& name, const QString& text)
+{
+    const QString path = dir.filePath(name);
+    return writeText(path, text) ? path : QString();
+}
+
+// A 16-bit grey TIFF through the program's own writer, its folder made as
+// needed; samples are rounded and clamped.
 inline bool writeTiff(const QString& path, int w, int h, const std::function<double(int, int)>& px)
 {
     std::vector<uint16_t> s(size_t(w) * size_t(h));
     for (int r = 0; r < h; ++r)
         for (int c = 0; c < w; ++c)
-            s[size_t(r) * size_t(w) + size_t(c)] = uint16_t(std::max(0.0, std::min(65535.0, px(c, r))));
+            s[size_t(r) * size_t(w) + size_t(c)] = uint16_t(std::clamp(std::lround(px(c, r)), 0L, 65535L));
+    QDir().mkpath(QFileInfo(path).absolutePath());
     return TiffWriter().write16(path, uint32_t(w), h, s.data());
+}
+
+// A file name carrying energy e in the default name pattern, e.g.
+// "i1_08950_2500.tif" for 8950.25 eV.
+inline QString energyName(const QString& tag, double e)
+{
+    const int whole = int(e);
+    const int frac = int(std::lround((e - whole) * 10000));
+    return QString("%1_%2_%3.tif").arg(tag).arg(whole, 5, 10, QChar('0')).arg(frac, 4, 10, QChar('0'));
 }
 
 // An "IM" raw image: 64-byte header, comment, little-endian rows of 2 or 4 bytes.
@@ -88,17 +112,20 @@ inline bool writeIm(const QString& path, int w, int h, const std::function<doubl
     return writeFile(path, imBytes(w, h, px, bytesPerPixel));
 }
 
-// A spectrum as a two-column text file with a comment line.
-inline bool writeSpectrum(const QString& path, const Spectrum& s)
+// A two-column energy / mu file of the given points in the given order,
+// written with every digit so it reads back exactly.
+inline bool writeTwoColumns(const QString& path, const QVector<QPointF>& points)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
     QTextStream out(&f);
-    out.setRealNumberPrecision(12);
     out << "# E mu\n";
-    for (const QPointF& p : s.points) out << p.x() << " " << p.y() << "\n";
+    for (const QPointF& p : points)
+        out << QString::number(p.x(), 'g', 17) << ' ' << QString::number(p.y(), 'g', 17) << '\n';
     return true;
 }
+
+inline bool writeSpectrum(const QString& path, const Spectrum& s) { return writeTwoColumns(path, s.points); }
 
 }  // namespace ts
 

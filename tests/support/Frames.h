@@ -5,6 +5,8 @@
 
 #include <QVector>
 
+#include <tiffio.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -31,7 +33,8 @@ inline TiffData* frame(int type, int w, int h, const PixelFn& stored, double ene
     for (int r = 0; r < h; ++r) {
         void* row = nullptr;
         switch (type) {
-        case TiffData::TiffUInt16:
+        // TiffData frees these rows with libtiff, as the TIFF reader allocates them.
+        case TiffData::TiffUInt16: row = _TIFFmalloc(tmsize_t(w) * 2); break;
         case TiffData::UInt16: row = new uint16_t[size_t(w)]; break;
         case TiffData::UInt32: row = new uint32_t[size_t(w)]; break;
         default: row = new float[size_t(w)]; break;

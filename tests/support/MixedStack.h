@@ -1,7 +1,6 @@
 #ifndef SUPPORT_MIXEDSTACK_H
 #define SUPPORT_MIXEDSTACK_H
 
-#include <QDir>
 #include <QString>
 #include <QVector>
 
@@ -9,6 +8,7 @@
 
 #include "core/Spectrum.h"
 #include "support/Files.h"
+#include "support/Spectra.h"
 
 // An imaging scan across one edge with a known answer in every region: each
 // region's mu(E) is pre + jump x (f x ref1 + (1 - f) x ref2)(E - shift), where
@@ -55,21 +55,16 @@ struct Stack
     // i1/ and i0/ under dir, one file per energy ("i1_08979_0000.tif").
     bool write(const QString& dir) const
     {
-        if (!QDir(dir).mkpath("i1") || !QDir(dir).mkpath("i0")) return false;
         for (int k = 0; k < frames(); ++k) {
             const double E = energy(k);
-            const QString tag = QString("%1_%2.tif")
-                                    .arg(int(E), 5, 10, QChar('0'))
-                                    .arg(int(std::lround((E - int(E)) * 10000)), 4, 10, QChar('0'));
             auto i1 = [&](int c, int r) {
                 const Region* g = regionAt(c);
-                // + 0.5: the writer truncates to whole counts.
-                if (r >= sampleRows || !g) return dark + 0.5;
-                return i0(c, r, E) * std::exp(-mu(*g, E)) + dark + 0.5;
+                if (r >= sampleRows || !g) return dark;
+                return i0(c, r, E) * std::exp(-mu(*g, E)) + dark;
             };
-            auto i0px = [&](int c, int r) { return (r >= sampleRows ? dark : i0(c, r, E) + dark) + 0.5; };
-            if (!ts::writeTiff(dir + "/i1/i1_" + tag, width, height(), i1)) return false;
-            if (!ts::writeTiff(dir + "/i0/i0_" + tag, width, height(), i0px)) return false;
+            auto i0px = [&](int c, int r) { return r >= sampleRows ? dark : i0(c, r, E) + dark; };
+            if (!ts::writeTiff(dir + "/i1/" + ts::energyName("i1", E), width, height(), i1)) return false;
+            if (!ts::writeTiff(dir + "/i0/" + ts::energyName("i0", E), width, height(), i0px)) return false;
         }
         return true;
     }
@@ -77,11 +72,10 @@ struct Stack
     // A reference as measured alone: the same background as the first region.
     bool writeRef(const QString& path, bool first) const
     {
-        Spectrum s;
         const Region& r = regions.first();
-        for (double E = from - 20; E <= to + 20; E += 0.5)
-            s.append(E, r.pre + r.jump * (first ? ref1(E) : ref2(E)));
-        return ts::writeSpectrum(path, s);
+        return ts::writeSpectrum(path, synth::sample(from - 20, to + 20, 0.5, [&](double E) {
+            return r.pre + r.jump * (first ? ref1(E) : ref2(E));
+        }));
     }
 };
 

@@ -23,6 +23,7 @@
 #include "support/BodyStack.h"
 #include "support/Files.h"
 #include "support/Messages.h"
+#include "support/Spectra.h"
 #include "widgets/SpecPane.h"
 
 namespace {
@@ -59,9 +60,8 @@ void loadStack(Body& b)
 
 QString writeStandard(const QTemporaryDir& dir)
 {
-    Spectrum sp;
-    for (int i = 0; i <= 800; ++i) sp.append(8800 + 0.5 * i, edgeMu(8800 + 0.5 * i, stdE0));
     const QString name = dir.filePath("std.dat");
+    const Spectrum sp = synth::sample(8800, 9200, 0.5, [](double E) { return edgeMu(E, stdE0); });
     return ts::writeSpectrum(name, sp) ? name : QString();
 }
 

@@ -4,6 +4,7 @@
 #include "tools/ByteMap.h"
 #include "tools/ImageAlign.h"
 #include "tools/ImgProc.h"
+#include "support/Frames.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,34 +21,9 @@
 #include <memory>
 #include <vector>
 
-// A frame of the given pixel type with rows allocated as the readers do.
-static std::unique_ptr<TiffData> makeFrame(int type, int w, int h,
-                                           const std::function<double(int, int)>& v)
+static std::unique_ptr<TiffData> makeFrame(int type, int w, int h, const ts::PixelFn& v)
 {
-    auto d = std::make_unique<TiffData>();
-    d->width = uint32_t(w);
-    d->height = uint32_t(h);
-    d->pixelType = type;
-    for (int r = 0; r < h; ++r) {
-        void* row = nullptr;
-        switch (type) {
-        case TiffData::TiffUInt16: row = _TIFFmalloc(tmsize_t(w) * 2); break;
-        case TiffData::UInt16: row = new uint16_t[size_t(w)]; break;
-        case TiffData::UInt32: row = new uint32_t[size_t(w)]; break;
-        default: row = new float[size_t(w)]; break;
-        }
-        for (int c = 0; c < w; ++c) {
-            const double x = v(c, r);
-            switch (type) {
-            case TiffData::TiffUInt16:
-            case TiffData::UInt16: static_cast<uint16_t*>(row)[c] = uint16_t(x); break;
-            case TiffData::UInt32: static_cast<uint32_t*>(row)[c] = uint32_t(x); break;
-            default: static_cast<float*>(row)[c] = float(x); break;
-            }
-        }
-        d->rows.append(row);
-    }
-    return d;
+    return std::unique_ptr<TiffData>(ts::frame(type, w, h, v));
 }
 
 // Blobs with smooth flanks, so that their edge rings are a few pixels wide.

@@ -97,7 +97,7 @@ private slots:
             QStringList files;
             for (int k = 0; k < 8; ++k) {
                 const QString f = tmp.filePath(ts::energyName(e0 > 8000 ? "a" : "b", e0 + 5 * k));
-                ts::writeTiff16(f, 16, 12, [&](int c, int) { return 1000.0 + 100 * k + c; });
+                ts::writeTiff(f, 16, 12, [&](int c, int) { return 1000.0 + 100 * k + c; });
                 files << f;
             }
             return files;
