@@ -13,6 +13,7 @@
 #include "widgets/_FileDialog.h"
 
 #include "support/Files.h"
+#include "support/Batch.h"
 
 class Answerer : public QObject {
     Q_OBJECT
@@ -32,10 +33,7 @@ class TstBatchCtrl : public QObject {
 private slots:
     void initTestCase()
     {
-        initGlobals();
-        initBatchCmdTables();
-        QVERIFY(tmp.isValid());
-        BatchRoot = tmp.path();
+        QVERIFY(ts::initBatchRun(tmp));
     }
 
     void saveLoadRoundTrip()

@@ -46,10 +46,7 @@ class TstBodyBatch : public QObject
 private slots:
     void initTestCase()
     {
-        initGlobals();
-        initBatchCmdTables();
-        QVERIFY(tmp.isValid());
-        BatchRoot = tmp.path();
+        QVERIFY(ts::initBatchRun(tmp));
         installBatchOnBody();
         installToolsOnBody();
         // Installing again replaces: one teardown step per library.

@@ -31,10 +31,7 @@ class TstCmdExecutor : public QObject
 private slots:
     void initTestCase()
     {
-        initGlobals();
-        initBatchCmdTables();
-        QVERIFY(tmp.isValid());
-        BatchRoot = tmp.path();
+        QVERIFY(ts::initBatchRun(tmp));
         installBatchOnBody();
         QVERIFY(QDir(tmp.path()).mkdir("stack"));
         for (int i = 0; i < 3; ++i) {

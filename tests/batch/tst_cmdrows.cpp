@@ -87,9 +87,7 @@ class TstCmdRows : public QObject
 private slots:
     void initTestCase()
     {
-        initGlobals();
-        initBatchCmdTables();
-        BatchRoot = tmp.path();
+        QVERIFY(ts::initBatchRun(tmp));
         installBatchOnBody();
         body = std::make_unique<Body>();
         ctrl = BatchOnBody::of(*body)->batchCtrl();

@@ -137,10 +137,7 @@ class TstScriptCalib : public QObject
 private slots:
     void initTestCase()
     {
-        initGlobals();
-        initBatchCmdTables();
-        QVERIFY(tmp.isValid());
-        BatchRoot = tmp.path();
+        QVERIFY(ts::initBatchRun(tmp));
         installAnalysisOnBody();
         installBatchOnBody();
         installToolsOnBody();

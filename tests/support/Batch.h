@@ -1,16 +1,28 @@
 #ifndef SUPPORT_BATCH_H
 #define SUPPORT_BATCH_H
 
+#include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
+#include "core/Globals.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Scripts run through the batch window of a main window, as a user pastes them.
 namespace ts {
+
+// The tables a batch run needs, its root in tmp; false when tmp is unusable.
+inline bool initBatchRun(const QTemporaryDir& tmp)
+{
+    initGlobals();
+    initBatchCmdTables();
+    BatchRoot = tmp.path();
+    return tmp.isValid();
+}
 
 inline QString logOf(const BatchCtrl* c) { return c->ui.BatchLogs->toPlainText(); }
 
