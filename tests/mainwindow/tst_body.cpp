@@ -198,7 +198,6 @@ private slots:
         QCOMPARE(b.SeekBar->maximum(), 5);
         QCOMPARE(b.SelectI1Files->Selected->count(), 6);
         QCOMPARE(b.SelectI1Files->Selected->currentIndex(), 5);
-        QCOMPARE(b.SelectI1Files->Count->text(), QString("6"));
         for (TiffData* t : b.i1Images)
             QCOMPARE(t->cBar, static_cast<ColorScale*>(b.CBar));
 
@@ -211,7 +210,6 @@ private slots:
         QCOMPARE(b.i1Images.at(8)->energy, 9110.0);
         QCOMPARE(b.imageWidth, 12);
         QCOMPARE(b.imageHeight, 8);
-        QCOMPARE(b.SeekBar->maximum(), 8);
 
         // New: the stack is emptied first and the size comes from the new first image.
         b.readI1Files(second, true);
@@ -261,7 +259,6 @@ private slots:
         QVERIFY(b.i1Images.isEmpty());
         QCOMPARE(b.imageWidth, -1);  // I0 images do not set the size
         QCOMPARE(energiesOf(b.i0Images), (QVector<double>{8950, 8951, 8952}));
-        QCOMPARE(b.SelectI0Files->ExpTime->text(), QString::number(b.i0Images.first()->exposureMs, 'g', 6));
         QVERIFY(qAbs(b.SelectI0Files->ExpTime->text().toDouble() - 50.0) < 1e-3);
         QCOMPARE(b.SelectI0Files->ExpTime->styleSheet(), QString(pinkStyle));
 
@@ -324,7 +321,6 @@ private slots:
             delete b;
         }
         QCoreApplication::processEvents();
-        QVERIFY(true);
     }
 
     void closingEndsTheEventLoop()

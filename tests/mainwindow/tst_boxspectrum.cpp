@@ -3,6 +3,7 @@
 
 #include "core/Analyzed2DRes.h"
 #include "core/TiffData.h"
+#include "support/Frames.h"
 
 #include <QtTest>
 
@@ -26,19 +27,10 @@ double beam(double x, double y, double e)
 double mu(double e) { return 0.4 + 1.2 * (0.5 + std::atan((e - 7112.0) / 4.0) / M_PI); }
 double darkRate(double x, double y) { return 0.8 + 0.01 * x + 0.02 * y; }
 
-TiffData* frame(double energy, double expMs, const std::function<double(int, int)>& px)
+TiffData* frame(double energy, double expMs, const ts::PixelFn& px)
 {
-    auto* d = new TiffData;
-    d->width = W;
-    d->height = H;
-    d->pixelType = TiffData::Float32;
-    d->energy = energy;
+    TiffData* d = ts::floatFrame(W, H, px, energy);
     d->exposureMs = expMs;
-    for (int r = 0; r < H; ++r) {
-        float* row = new float[W];
-        for (int c = 0; c < W; ++c) row[c] = float(px(c, r));
-        d->rows.append(row);
-    }
     return d;
 }
 
@@ -254,10 +246,8 @@ private slots:
     void refusedDarkAreas()
     {
         QVERIFY(BoxSpectrum::usableDarkArea(QRectF(0, 0, 0, 0)));
-        QVERIFY(!BoxSpectrum::usableDarkArea(QRectF(0, 0, -1, 3)));
-        QVERIFY(!BoxSpectrum::usableDarkArea(QRectF(0, 0, 3, -2)));
-        QVERIFY(!BoxSpectrum::usableDarkArea(QRectF(qQNaN(), 0, 3, 3)));
-        QVERIFY(!BoxSpectrum::usableDarkArea(QRectF(0, 0, qInf(), 3)));
+        for (const QRectF& r : {QRectF(0, 0, -1, 3), QRectF(0, 0, 3, -2), QRectF(qQNaN(), 0, 3, 3), QRectF(0, 0, qInf(), 3)})
+            QVERIFY(!BoxSpectrum::usableDarkArea(r));
     }
 
     void unusableDarkExposureGivesFiniteValues()

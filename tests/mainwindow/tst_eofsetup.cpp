@@ -121,7 +121,6 @@ private slots:
     {
         EOFSetup w;
         w.PatternList->setCurrentIndex(9);
-        QCOMPARE(w.Pattern->text(), QString("\\d_\\d\\d\\d\\d\\d\\dKeV"));
         QCOMPARE(w.Factor->text(), QString("1000"));
         QCOMPARE(w.energyOf("/x/Fe_7_112000KeV_3.tif", 2, 9), 7112.0);
         w.PatternList->setCurrentIndex(6);
@@ -174,8 +173,6 @@ private slots:
         QCOMPARE(e.size(), 2);
         QVERIFY(qAbs(e[0] - braggEnergy(14.5 * M_PI / 180)) < 1e-4);
         QVERIFY(qAbs(e[1] - braggEnergy(13.25 * M_PI / 180)) < 1e-4);
-        for (double v : e)
-            QVERIFY(std::isfinite(v));
     }
 
     void refusedEditsKeepTheFields()

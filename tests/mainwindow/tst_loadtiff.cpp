@@ -1,38 +1,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QtEndian>
 #include <QtTest>
 
 #include "core/Globals.h"
 #include "core/TiffData.h"
 #include "mainwindow/LoadTiff.h"
+#include "support/Files.h"
 
 namespace {
-
-// An "IM" raw image: 64-byte header, comment, 16-bit little-endian rows.
-void writeIm(const QString& path, int w, int h, quint16 value, int badX = -1, int badY = -1,
-             quint16 badValue = 0)
-{
-    const QByteArray comment = "BytesPerPixel=2,ExposureTime=50 ms";
-    QByteArray bytes(64, '\0');
-    bytes[0] = 'I';
-    bytes[1] = 'M';
-    qToLittleEndian<quint16>(quint16(comment.size()), bytes.data() + 2);
-    qToLittleEndian<quint16>(quint16(w), bytes.data() + 4);
-    qToLittleEndian<quint16>(quint16(h), bytes.data() + 6);
-    bytes += comment;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            char px[2];
-            qToLittleEndian<quint16>(x == badX && y == badY ? badValue : value, px);
-            bytes.append(px, 2);
-        }
-    }
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 struct Delivered {
     QString file;
@@ -122,7 +98,7 @@ private slots:
         initColorTables();  // images build their display image through the grey table
         for (int i = 0; i < 10; ++i) {
             tenFiles << dir.filePath(QString("img_%1.img").arg(i));
-            writeIm(tenFiles.last(), 4, 3, quint16(100 + i));
+            QVERIFY(ts::writeIm(tenFiles.last(), 4, 3, [i](int, int) { return 100 + i; }));
         }
         loader = new LoadTiff;
         loader->moveToThread(&thread);
@@ -189,7 +165,7 @@ private slots:
     {
         QStringList files = tenFiles.mid(0, 4);
         files[1] = dir.filePath("Live_1.img");
-        writeIm(files[1], 4, 3, 7);
+        QVERIFY(ts::writeIm(files[1], 4, 3, [](int, int) { return 7; }));
         LoadTiff::Request r = request(files, 1, 0, 0);
         r.ignoreLive = true;
         emit send(r);
@@ -205,10 +181,7 @@ private slots:
         QStringList files = tenFiles.mid(0, 3);
         files.insert(1, dir.filePath("missing.img"));
         const QString junk = dir.filePath("junk.img");
-        QFile f(junk);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("this is not any image format at all");
-        f.close();
+        QVERIFY(ts::writeFile(junk, "this is not any image format at all"));
         files.insert(3, junk);
         emit send(request(files, 1, 0, 0));
         QVERIFY(waitFinished(1));
@@ -263,7 +236,7 @@ private slots:
     void requestCarriesItsOwnBadPixelList()
     {
         const QString path = dir.filePath("bad.img");
-        writeIm(path, 3, 3, 40, 1, 1, 9000);
+        QVERIFY(ts::writeIm(path, 3, 3, [](int x, int y) { return x == 1 && y == 1 ? 9000 : 40; }));
         LoadTiff::Request r = request({path}, 1, 0, 0);
         r.generation = 10;
         loader->dropOlderThan(10);

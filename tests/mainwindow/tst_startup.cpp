@@ -34,6 +34,36 @@ StartupOptions resolve(const Cfg& c)
     return resolveStartupOptions(c, "C:/Data", "C:/Data", false);
 }
 
+#ifdef CORVENLITH_BIN
+// Starts the program headless and reads its standard error until it holds
+// `until`, the program ends, or 20 s pass.
+QByteArray errorsOfRun(QProcess& p, const QStringList& args, const QByteArray& until)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(CORVENLITH_BIN, args);
+    if (!p.waitForStarted(10000)) return QByteArray();
+    QByteArray err;
+    QElapsedTimer t;
+    t.start();
+    while (!err.contains(until) && t.elapsed() < 20000 && p.state() == QProcess::Running) {
+        p.waitForReadyRead(200);
+        err += p.readAllStandardError();
+    }
+    return err;
+}
+
+void stop(QProcess& p)
+{
+    p.terminate();
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+#endif
+
 }  // namespace
 
 class TstStartup : public QObject
@@ -156,57 +186,26 @@ private slots:
                                       "analyzer_select_main_mode_sumUp 2\n:echo half\n"
                                       "analyzer_select_main_mode_sumUp 3\n");
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(CORVENLITH_BIN, {"-c", f, "-e", "-b", bat, "-x"});
-        QVERIFY(p.waitForStarted(10000));
-        QByteArray err;
-        QElapsedTimer t;
-        t.start();
-        while (!err.contains("\"analyzer_select_main_mode_sumUp 3\"") && t.elapsed() < 20000 &&
-               p.state() == QProcess::Running) {
-            p.waitForReadyRead(200);
-            err += p.readAllStandardError();
-        }
+        const QByteArray err =
+            errorsOfRun(p, {"-c", f, "-e", "-b", bat, "-x"}, "\"analyzer_select_main_mode_sumUp 3\"");
         const int one = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 1\"");
         const int two = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 2\"");
         const int three = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 3\"");
         QVERIFY2(one >= 0 && two > one && three > two, err.constData());
         QVERIFY(err.indexOf("echo half") > two);
         QCOMPARE(p.state(), QProcess::Running);
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
+        stop(p);
     }
 
     void programWithoutConfigurationGoesOn()
     {
         QTemporaryDir dir;
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(CORVENLITH_BIN, {"-c", dir.filePath("missing.cfg")});
-        QVERIFY(p.waitForStarted(10000));
-        QByteArray err;
-        QElapsedTimer t;
-        t.start();
-        while (!err.contains("Keys of Cfg::") && t.elapsed() < 20000 && p.state() == QProcess::Running) {
-            p.waitForReadyRead(200);
-            err += p.readAllStandardError();
-        }
+        const QByteArray err = errorsOfRun(p, {"-c", dir.filePath("missing.cfg")}, "Keys of Cfg::");
         QVERIFY2(err.contains("Can't open config file"), err.constData());
         QVERIFY(err.contains("show analyzer 2 false"));
         QCOMPARE(p.state(), QProcess::Running);
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
+        stop(p);
     }
 #endif
 };
