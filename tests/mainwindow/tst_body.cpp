@@ -20,6 +20,7 @@
 #include "SaveDataCfg.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -272,11 +273,8 @@ private slots:
     {
         QTemporaryDir dir;
         QStringList files = writeStack(dir, "u", 8950.0, 1.0, 2, 5, 5);
-        QFile bad(dir.filePath("u_8960_0000.tif"));
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("not an image at all");
-        bad.close();
-        files.insert(1, bad.fileName());
+        files.insert(1, dir.filePath("u_8960_0000.tif"));
+        QVERIFY(ts::writeFile(files[1], "not an image at all"));
         files << dir.filePath("missing_8970_0000.tif");
         Body b;
         QSignalSpy done(&b, &Body::finishBatchExec);

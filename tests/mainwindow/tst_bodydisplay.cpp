@@ -174,10 +174,9 @@ private slots:
         load(b);
         const Spectrum before = b.makeXafsSpectrum(20, 15, 3, 3);
         const QString two = dir.filePath("mu.dat");
-        QFile f(two);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        for (int k = 0; k < 20; ++k) f.write(QByteArray::number(7080 + 3 * k) + " 1.5\n");
-        f.close();
+        QByteArray twoColumns;
+        for (int k = 0; k < 20; ++k) twoColumns += QByteArray::number(7080 + 3 * k) + " 1.5\n";
+        QVERIFY(ts::writeFile(two, twoColumns));
         b.newTotalI0ofI1File(two);
         QVERIFY(!b.totalI0OfI1Supplied);
         QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
@@ -187,12 +186,10 @@ private slots:
         // A monochromator-angle file carries I0: it replaces the I0 stack,
         // point by point of the I1 stack; clearing the selector forgets it.
         const QString angle = dir.filePath("i0.9809");
-        QFile g(angle);
-        QVERIFY(g.open(QIODevice::WriteOnly | QIODevice::Text));
-        g.write("9809 test\nD= 3.13553\nOffset 0 0 0 0\n");
+        QByteArray angles = "9809 test\nD= 3.13553\nOffset 0 0 0 0\n";
         for (int k = 0; k < 8; ++k)
-            g.write(QByteArray("1 ") + QByteArray::number(12.8 - 0.01 * k) + " 0 " + QByteArray::number(1e6 + 1000 * k) + " 5000\n");
-        g.close();
+            angles += "1 " + QByteArray::number(12.8 - 0.01 * k) + " 0 " + QByteArray::number(1e6 + 1000 * k) + " 5000\n";
+        QVERIFY(ts::writeFile(angle, angles));
         b.newTotalI0ofI1File(angle);
         QVERIFY(b.totalI0OfI1Supplied);
         QCOMPARE(b.totalI0OfI1.i0Curve.size(), 8);

@@ -5,6 +5,8 @@
 #include "core/Globals.h"
 #include "core/TiffData.h"
 
+#include "support/Files.h"
+
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -14,12 +16,6 @@ class TstPerPointFiles : public QObject
 {
     Q_OBJECT
 
-    static QByteArray readAll(const QString& path)
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-        return f.readAll();
-    }
     static QStringList entries(const QString& dir)
     {
         return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -56,13 +52,13 @@ private slots:
             "# End of Header\n"
             "1 1 1.5e-07 7100.5 0.123457 7112 1.23457e+06\n"
             "4 1 -2.25 7100.5 0.123457 7112 -0.5\n";
-        QCOMPARE(readAll(path), want);
+        QCOMPARE(ts::readAll(path), want);
 
         // Normalised files differ only in the title.
         QVERIFY(PerPointSpectra::write(path, PerPointSpectra::NormalizedXafs, grid, source));
         QByteArray norm = want;
         norm.replace("Raw Xafs", "Normalized Xafs");
-        QCOMPARE(readAll(path), norm);
+        QCOMPARE(ts::readAll(path), norm);
         QCOMPARE(entries(dir.path()), QStringList({"s.dat"}));
     }
 
@@ -149,8 +145,8 @@ private slots:
             return lines.join('\n');
         };
         int safeDates = 0, directDates = 0;
-        const QByteArray safeText = checkedDate(readAll(safe), &safeDates);
-        const QByteArray directText = checkedDate(readAll(direct), &directDates);
+        const QByteArray safeText = checkedDate(ts::readAll(safe), &safeDates);
+        const QByteArray directText = checkedDate(ts::readAll(direct), &directDates);
         QCOMPARE(safeDates, 1);
         QCOMPARE(directDates, 1);
         QVERIFY(safeText.contains("\n<date>\n"));

@@ -93,9 +93,7 @@ private slots:
             const QString path = dir + "/" + (energyNames ? ts::energyName("i1", E) : QString("i1_%1.tif").arg(k));
             const QString file = repeated && i1.indexOf(E) != k ? path + "f" : path;
             if (k == damaged) {
-                QFile bad(file);
-                QVERIFY(bad.open(QIODevice::WriteOnly));
-                bad.write("not an image at all");
+                QVERIFY(ts::writeFile(file, "not an image at all"));
             } else {
                 QVERIFY(ts::writeTiff(file, k == oddSize ? 20 : W, H,
                                         [&](int, int) { return beam(E) * std::exp(-mu(E)) * gain; }));

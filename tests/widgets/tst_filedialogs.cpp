@@ -5,6 +5,7 @@
 #include "widgets/_FileDialog.h"
 
 #include "core/Globals.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -33,9 +34,7 @@ private slots:
         dirA = canon(tmp.filePath("a"));
         dirB = canon(tmp.filePath("b"));
         fileInB = dirB + "/spec.dat";
-        QFile f(fileInB);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("1 2\n");
+        QVERIFY(ts::writeFile(fileInB, "1 2\n"));
     }
 
     void dialogsStartInDataRoot()
