@@ -187,16 +187,11 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("scan.9809");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        QTextStream out(&f);
-        out << "9809 scan\nD= 3.13553\nOffset\n";
-        const double I0s[5] = {1000, 1100, 1200, 1300, 1400};
-        const double Is[5] = {500, 400, 300, 350, 200};
-        const double angles[5] = {20.0, 20.1, 20.2, 20.2, 20.3};  // one angle twice
-        for (int i = 0; i < 5; ++i)
-            out << "1 " << angles[i] << " x " << I0s[i] << " " << Is[i] << "\n";
-        f.close();
+        QByteArray text = "9809 scan\nD= 3.13553\nOffset\n";
+        const char* rows[5] = {"20 x 1000 500", "20.1 x 1100 400", "20.2 x 1200 300", "20.2 x 1300 350",
+                               "20.3 x 1400 200"};  // one angle twice
+        for (const char* r : rows) text += QByteArray("1 ") + r + "\n";
+        QVERIFY(ts::writeFile(path, text));
 
         XafsSpectrum s;
         QVERIFY(s.load(path));

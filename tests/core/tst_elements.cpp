@@ -2,10 +2,6 @@
 #include "Units.h"
 #include "support/Files.h"
 
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 
 static bool recordIsZero(const VictoreenRecord& r)
@@ -130,7 +126,6 @@ private slots:
         loadVictoreenTable();
         QCOMPARE(victoreenCount, 93);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TstElements)

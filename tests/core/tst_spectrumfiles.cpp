@@ -1,5 +1,4 @@
 #include <QtTest>
-#include <QTemporaryDir>
 #include <cmath>
 
 #include "core/XafsSpectrum.h"
@@ -14,12 +13,7 @@ double energyOf(double thetaDeg, double d)
     return hc / (2 * d * std::sin(thetaDeg * 3.1415926535 / 180));
 }
 
-void writeFile(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
+using ts::writeFile;
 
 bool near(double a, double b, double rel = 1e-12)
 {
@@ -245,9 +239,7 @@ void TestSpectrumFiles::saveFormat()
     s.pre.c1 = 0;
     s.pre.c2 = -2.5;
     QVERIFY(s.save(path("out.dat"), false));
-    QFile f(path("out.dat"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    const QList<QByteArray> lines = ts::readAll(path("out.dat")).split('\n');
     QCOMPARE(lines.size(), 7 + s.size() + 1);  // the last line break leaves an empty tail
     QCOMPARE(lines[0], QByteArray("###Corvenlith::XafsSpectrum"));
     QCOMPARE(lines[1], QByteArray("# midx    : 9000.12"));
@@ -286,9 +278,7 @@ void TestSpectrumFiles::saveReadsBack()
     XafsSpectrum raw;
     raw.append(1, 2);
     QVERIFY(raw.save(path("raw.dat"), false));
-    QFile f(path("raw.dat"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QVERIFY(f.readAll().endsWith("\n1\t0\t2\t0\t0\n"));
+    QVERIFY(ts::readAll(path("raw.dat")).endsWith("\n1\t0\t2\t0\t0\n"));
 }
 
 void TestSpectrumFiles::saveWithOffset()
