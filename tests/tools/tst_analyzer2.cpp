@@ -1,7 +1,5 @@
 #include "support/Files.h"
-#include "support/Frames.h"
 
-#include "core/AnalyzeCond.h"
 #include "core/Cfg.h"
 #include "core/ErrPoints.h"
 #include "tools/Analyzer2.h"
@@ -13,19 +11,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
-
-namespace {
-
-// Runs the test body in dir and goes back afterwards.
-struct InDir
-{
-    QString previous = QDir::currentPath();
-    explicit InDir(const QString& dir) { QDir::setCurrent(dir); }
-    ~InDir() { QDir::setCurrent(previous); }
-};
-
-}  // namespace
 
 class TestAnalyzer2 : public QObject
 {
@@ -37,10 +22,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString listPath = dir.filePath("bad.dat");
-        QFile f(listPath);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("# Size 6 5\n1 1\n2 3\n");
-        f.close();
+        QVERIFY(ts::writeFile(listPath, "# Size 6 5\n1 1\n2 3\n"));
 
         {
             Analyzer2 a;
@@ -92,7 +74,6 @@ private slots:
             QVERIFY(a.ErrPMaskFileName->text().isEmpty());
         }
     }
-
 };
 
 QTEST_MAIN(TestAnalyzer2)

@@ -18,19 +18,9 @@
 #include "tools/ToolsOnBody.h"
 
 #include "support/BodyStack.h"
+#include "support/Files.h"
 
 namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
 
 const int W = 24;
 const int H = 18;
@@ -78,18 +68,13 @@ private slots:
     {
         Body b;
         ToolsOnBody* t = ToolsOnBody::of(b);
-        QVERIFY(t);
-        QCOMPARE(t->parent(), &b);
-        QVERIFY(t->allConnected());
+        QVERIFY(t && t->allConnected());
         QVERIFY(!t->imgProc.isVisible());
         QTest::mouseClick(b.ShowImgProc, Qt::LeftButton);
         QVERIFY(t->imgProc.isVisible());
         QVERIFY(!t->stats.isVisible());
         QTest::mouseClick(b.ShowStatistics, Qt::LeftButton);
         QVERIFY(t->stats.isVisible());
-        QVERIFY(!b.statsRangeSet);
-        QCOMPARE(b.statsRangeLow, 0.0);
-        QCOMPARE(b.statsRangeHigh, 1.0);
     }
 
     // The panel follows the shown frame, of either stack, and is given none
@@ -174,11 +159,8 @@ private slots:
 
         // A file that is not there, or not a map: map kept.
         QVERIFY(!t->loadEMap(dir.filePath("missing.emp")));
-        QFile junk(dir.filePath("junk.emp"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write("hello\n");
-        junk.close();
-        QVERIFY(!t->loadEMap(junk.fileName()));
+        QVERIFY(ts::writeFile(dir.filePath("junk.emp"), "hello\n"));
+        QVERIFY(!t->loadEMap(dir.filePath("junk.emp")));
         QVERIFY(std::fabs(b.shiftMap.valueAt(2, 1) - shiftAt(2, 1)) < 1e-3);
         QCOMPARE(b.shiftMap.width(), W);
 

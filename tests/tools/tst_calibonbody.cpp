@@ -85,10 +85,7 @@ private slots:
         installAnalyzer2OnBody();
         showAnalyzer2Button = true;
         errListPath = dir.filePath("bad.dat");
-        QFile f(errListPath);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("# Size 8 6\n1 1\n2 3\n");
-        f.close();
+        QVERIFY(ts::writeFile(errListPath, "# Size 8 6\n1 1\n2 3\n"));
         globalCfg.add("ErrPoints", errListPath, errListPath);
     }
 
@@ -97,10 +94,8 @@ private slots:
         Body b(nullptr);
         CalibOnBody* calib = CalibOnBody::of(b);
         Analyzer2OnBody* a2 = Analyzer2OnBody::of(b);
-        QVERIFY(calib && a2);
-        QVERIFY(calib->allConnected());
-        QVERIFY(a2->allConnected());
-        QVERIFY(calib->calibCtrl);
+        QVERIFY(calib && a2 && calib->calibCtrl);
+        QVERIFY(calib->allConnected() && a2->allConnected());
         b.show();
 
         QVERIFY(!calib->calibCtrl->isVisible());

@@ -91,13 +91,6 @@ ErrPoints listOf(const QVector<QPoint>& pts)
     return e;
 }
 
-void writeText(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
-
 }  // namespace
 
 class TestDarkCheck : public QObject
@@ -219,12 +212,12 @@ private slots:
         ts::Stack s;
         buildStack(s);
         QTemporaryDir dir;
-        writeText(dir.filePath("plain"), "x");
+        QVERIFY(ts::writeFile(dir.filePath("plain"), "x"));
         const QString notAFolder = dir.filePath("plain/sub");
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't write " + notAFolder + "/dark-hg-all.dat"));
         QVERIFY(!run(s.frames, ErrPoints(), 20000, 60000, 100, notAFolder));
 
-        for (const QString& f : allFiles) writeText(dir.filePath(f), "old\n");
+        for (const QString& f : allFiles) QVERIFY(ts::writeFile(dir.filePath(f), "old\n"));
         QFile::remove(dir.filePath("dark-allDarkPointNums.dat"));
         QVERIFY(QDir(dir.path()).mkdir("dark-allDarkPointNums.dat"));
         QTest::ignoreMessage(QtDebugMsg,

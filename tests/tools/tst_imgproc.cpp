@@ -4,12 +4,12 @@
 #include "tools/ByteMap.h"
 #include "tools/ImageAlign.h"
 #include "tools/ImgProc.h"
+#include "support/Files.h"
 #include "support/Frames.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 #include <QtTest>
 
 #include <tiffio.h>
@@ -232,9 +232,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString fn = dir.filePath("map.dat");
-        QFile f(fn);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
-        f.write("# Size 4 3\n"
+        QVERIFY(ts::writeFile(fn, "# Size 4 3\n"
                 "1 0 1   # comment\n"
                 "2 1 0\n"
                 "3 2 abc\n"
@@ -242,8 +240,7 @@ private slots:
                 "9 9 1\n"
                 "-1 0 1\n"
                 "5\n"
-                "\n");
-        f.close();
+                "\n"));
         ByteMap m;
         QVERIFY(readByteMap(m, fn, 0));
         QCOMPARE(m.width, 4);
@@ -258,29 +255,24 @@ private slots:
         QVERIFY(readByteMap(m, fn, 1));  // "# Size" zeroes before the points
         QCOMPARE(m.bytes, QVector<unsigned char>(12, 0));
 
-        QFile g(dir.filePath("pts.dat"));
-        QVERIFY(g.open(QIODevice::WriteOnly | QIODevice::Text));
-        g.write("0 0 0\n1 0 5\n2 0 0\n");
-        g.close();
+        const QString pts = dir.filePath("pts.dat");
+        QVERIFY(ts::writeFile(pts, "0 0 0\n1 0 5\n2 0 0\n"));
         m.bytes.fill(1);
-        QVERIFY(readByteMap(m, g.fileName(), 1));
+        QVERIFY(readByteMap(m, pts, 1));
         QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 0, 1}));
         m.bytes.fill(0);
         m.bytes[2] = 1;
-        QVERIFY(readByteMap(m, g.fileName(), 2));
+        QVERIFY(readByteMap(m, pts, 2));
         QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 1, 0}));
-        QVERIFY(readByteMap(m, g.fileName(), 0));
+        QVERIFY(readByteMap(m, pts, 0));
         QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 0, 0}));
 
         // A map without bytes, or with a size refused, takes no points.
         ByteMap empty;
-        QVERIFY(readByteMap(empty, g.fileName(), 2));
+        QVERIFY(readByteMap(empty, pts, 2));
         QVERIFY(empty.bytes.isEmpty());
-        QFile h(dir.filePath("bad.dat"));
-        QVERIFY(h.open(QIODevice::WriteOnly | QIODevice::Text));
-        h.write("# Size -4 100000000\n0 0 1\n");
-        h.close();
-        QVERIFY(readByteMap(m, h.fileName(), 0));
+        QVERIFY(ts::writeFile(dir.filePath("bad.dat"), "# Size -4 100000000\n0 0 1\n"));
+        QVERIFY(readByteMap(m, dir.filePath("bad.dat"), 0));
         QCOMPARE(m.width, 0);
         QVERIFY(m.bytes.isEmpty());
 

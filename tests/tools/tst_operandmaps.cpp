@@ -1,12 +1,12 @@
 // Energy-shift map files read into the analysis panel's two operand maps
 // through its "Select Map" dialogs: a sound file fills the operand; a refused
 // one leaves it as it was; neither ever moves the window's own shift map.
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 
 #include "support/BodyStack.h"
 #include "support/Files.h"
@@ -31,24 +31,27 @@ const double Si111 = 3.13553;
 
 double shiftAt(int x, int y) { return 0.3 * x - 0.2 * y + 0.5; }
 
-void fill(Analyzed2DRes& map, int w, int h, double base)
+// Fills a map of w x h one-pixel blocks and returns its grid.
+AnalyzeCond fill(Analyzed2DRes& map, int w, int h, const std::function<double(int, int)>& f)
 {
     AnalyzeCond g;
     g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
     map.setCond(g);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, base + x + 10.0 * y);
+        for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, f(x, y));
+    return g;
+}
+
+AnalyzeCond fill(Analyzed2DRes& map, int w, int h, double base)
+{
+    return fill(map, w, h, [base](int x, int y) { return base + x + 10.0 * y; });
 }
 
 // A map file of w x h pixels with shiftAt over it, offsets (4, 6).
 QString writeMap(const QString& path, int w, int h)
 {
     Analyzed2DRes m("written");
-    AnalyzeCond g;
-    g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
-    m.setCond(g);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) m.setData(x, y, 0, 0, shiftAt(x, y));
+    const AnalyzeCond g = fill(m, w, h, shiftAt);
     const EMPHeader header = EShiftMapFile::headerOf(g, 4, 6, E0, Si111);
     return EShiftMapFile::write(path, m, header, "std.dat", w, h) ? path : QString();
 }

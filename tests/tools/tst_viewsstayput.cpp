@@ -24,13 +24,15 @@
 
 namespace {
 
-void fill(Analyzed2DRes& map, int w, int h, const std::function<double(int, int)>& f)
+// Fills a map of w x h one-pixel blocks and returns its grid.
+AnalyzeCond fill(Analyzed2DRes& map, int w, int h, const std::function<double(int, int)>& f)
 {
     AnalyzeCond g;
     g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
     map.setCond(g);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) map.data[y * w + x] = f(x, y);
+    return g;
 }
 
 }  // namespace
@@ -126,10 +128,7 @@ private slots:
         Body b;
         Stats& st = ToolsOnBody::of(b)->stats;
         auto* map = new Analyzed2DRes("m");
-        fill(*map, 10, 8, [](int x, int y) { return x + 10.0 * y; });
-        AnalyzeCond g;
-        g.set(10, 8, 0, 0, 0, 0, 10, 8, -1, -1);
-        st.calc(map, g);
+        st.calc(map, fill(*map, 10, 8, [](int x, int y) { return x + 10.0 * y; }));
         emit b.dispA->mouseMoved(3.2, 2.7);
         QCOMPARE(st.pointedValue, 23.0);
         delete map;
@@ -213,10 +212,7 @@ private slots:
         else
             st.Bins->setText(QString::number(asked));
         Analyzed2DRes map;
-        fill(map, samples, 1, [](int x, int) { return std::sin(x * 0.37); });
-        AnalyzeCond g;
-        g.set(samples, 1, 0, 0, 0, 0, samples, 1, -1, -1);
-        st.calc(&map, g);
+        st.calc(&map, fill(map, samples, 1, [](int x, int) { return std::sin(x * 0.37); }));
         QCOMPARE(st.n, samples);
         QCOMPARE(st.bins, used);
         QCOMPARE(st.counts.size(), used);
