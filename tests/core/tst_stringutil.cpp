@@ -1,6 +1,5 @@
 #include "core/StringUtil.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 class TestStringUtil : public QObject
@@ -8,143 +7,108 @@ class TestStringUtil : public QObject
     Q_OBJECT
 
 private slots:
-    void nextItemBlankAndWords();
-    void nextItemQuotes();
-    void commentRules();
-    void continuation();
-    void thousands_data();
-    void thousands();
-};
-
-void TestStringUtil::nextItemBlankAndWords()
-{
-    QString item = "old";
-    QCOMPARE(nextItem("", item), QString());
-    QCOMPARE(item, QString());
-    item = "old";
-    QCOMPARE(nextItem("   ", item), QString());
-    QCOMPARE(item, QString());
-
-    QCOMPARE(nextItem("alpha beta", item), QString(" beta"));
-    QCOMPARE(item, QString("alpha"));
-    QCOMPARE(nextItem(" \t alpha\tbeta  ", item), QString("\tbeta  "));
-    QCOMPARE(item, QString("alpha"));
-    QCOMPARE(nextItem("  last", item), QString());
-    QCOMPARE(item, QString("last"));
-
-    // Walking a whole line yields every item and the trailing empty one.
-    QString rest = "KEY 12 \"a b\"x  ";
-    QStringList items;
-    while (!rest.isEmpty()) {
-        rest = nextItem(rest, item);
-        items << item;
+    void nextItemSplits_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("rest");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("blanks only") << "   " << "" << "" << "";
+        QTest::newRow("tab separated") << " \t alpha\tbeta  " << "alpha" << "\tbeta  " << "";
+        QTest::newRow("last item") << "  last" << "last" << "" << "";
+        QTest::newRow("quoted, word right after") << "  \"a # b\"word tail" << "a # b" << "word tail" << "";
+        QTest::newRow("empty quotes") << "\"\" next" << "" << " next" << "";
+        QTest::newRow("quote never closed")
+            << " \"open ended" << "open ended" << ""
+            << "In a line [ \"open ended] item is started from quote but not ended by quote";
+        QTest::newRow("quote inside a word") << "ab\"cd ef" << "ab\"cd" << " ef" << "";
+        QTest::newRow("quote ends a word")
+            << "ab\" ef" << "ab\"" << " ef" << "In a line [ab\" ef] item is started from not quote but ended by quote";
     }
-    QCOMPARE(items, (QStringList{"KEY", "12", "a b", "x", ""}));
-}
 
-void TestStringUtil::nextItemQuotes()
-{
-    QString item;
-    // Quoted item followed directly by a word: rest starts with the word.
-    QCOMPARE(nextItem("  \"a # b\"word tail", item), QString("word tail"));
-    QCOMPARE(item, QString("a # b"));
-    QCOMPARE(nextItem("\"\" next", item), QString(" next"));
-    QCOMPARE(item, QString());
+    void nextItemSplits()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, item);
+        QFETCH(QString, rest);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty()) QTest::ignoreMessage(QtDebugMsg, qPrintable(warning));
+        QString got = "stale";
+        QCOMPARE(nextItem(line, got), rest);
+        QCOMPARE(got, item);
+    }
 
-    QTest::ignoreMessage(QtDebugMsg,
-                         "In a line [ \"open ended] item is started from quote but not ended by quote");
-    QCOMPARE(nextItem(" \"open ended", item), QString());
-    QCOMPARE(item, QString("open ended"));
+    void comments_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<bool>("blank");
+        // "kept": there is no comment and the caller's text stays as it was.
+        QTest::newRow("none") << "no comment here" << "no comment here" << "kept" << false;
+        QTest::newRow("quoted hash") << "a \"#\" b" << "a \"#\" b" << "kept" << false;
+        QTest::newRow("first hash") << "value 3 # note # more" << "value 3 " << " note # more" << false;
+        QTest::newRow("whole line") << "#all" << "" << "all" << true;
+        QTest::newRow("indented") << "   # just a note" << "   " << " just a note" << true;
+        QTest::newRow("blanks") << " \t " << " \t " << "kept" << true;
+        // Single and double quotes flip the same flag.
+        QTest::newRow("mixed quotes") << "'x\" # y" << "'x\" " << " y" << false;
+        QTest::newRow("single quote open") << "'x # y" << "'x # y" << "kept" << false;
+        QTest::newRow("double quote open") << "k \"open # not" << "k \"open # not" << "kept" << false;
+    }
 
-    // A quote inside or at the end of an unquoted item stays part of it.
-    QCOMPARE(nextItem("ab\"cd ef", item), QString(" ef"));
-    QCOMPARE(item, QString("ab\"cd"));
-    QTest::ignoreMessage(QtDebugMsg,
-                         "In a line [ab\" ef] item is started from not quote but ended by quote");
-    QCOMPARE(nextItem("ab\" ef", item), QString(" ef"));
-    QCOMPARE(item, QString("ab\""));
-    QTest::ignoreMessage(QtDebugMsg,
-                         "In a line [ ab\"] item is started from not quote but ended by quote");
-    QCOMPARE(nextItem(" ab\"", item), QString());
-    QCOMPARE(item, QString("ab\""));
-}
+    void comments()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, text);
+        QFETCH(QString, comment);
+        QFETCH(bool, blank);
+        QString got = "kept";
+        QCOMPARE(splitComment(line, got), text);
+        QCOMPARE(got, comment);
+        QCOMPARE(stripComment(line), text);
+        QCOMPARE(isBlankOrComment(line), blank);
+    }
 
-void TestStringUtil::commentRules()
-{
-    QString comment = "kept";
-    QCOMPARE(splitComment("no comment here", comment), QString("no comment here"));
-    QCOMPARE(comment, QString("kept"));
-    QCOMPARE(splitComment("a \"#\" b", comment), QString("a \"#\" b"));
-    QCOMPARE(comment, QString("kept"));
+    void continuation_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("continued");
+        QTest::addColumn<QString>("cut");
+        QTest::newRow("backslash then blanks") << "cmd a b \\  " << true << "cmd a b ";
+        QTest::newRow("backslash inside") << "cmd \\ a" << false << "cmd \\ a";
+        QTest::newRow("blanks") << "   " << false << "   ";
+        QTest::newRow("backslash alone") << "\\" << true << "";
+    }
 
-    QCOMPARE(splitComment("value 3 # note # more", comment), QString("value 3 "));
-    QCOMPARE(comment, QString(" note # more"));
-    QCOMPARE(splitComment("#all", comment), QString());
-    QCOMPARE(comment, QString("all"));
-    // Single and double quotes flip the same flag.
-    QCOMPARE(splitComment("'x\" # y", comment), QString("'x\" "));
-    QCOMPARE(comment, QString(" y"));
-    QCOMPARE(splitComment("'x # y", comment), QString("'x # y"));
-    // An unclosed quote hides every later "#".
-    QCOMPARE(stripComment("k \"open # not a comment"), QString("k \"open # not a comment"));
+    void continuation()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, continued);
+        QFETCH(QString, cut);
+        QCOMPARE(endsWithContinuation(line), continued);
+        QCOMPARE(line, cut);
+    }
 
-    QString line = "key v # c";
-    QCOMPARE(takeComment(line), QString(" c"));
-    QCOMPARE(line, QString("key v "));
-    line = "plain";
-    QCOMPARE(takeComment(line), QString());
-    QCOMPARE(line, QString("plain"));
+    void thousands_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("7") << "1234567" << "1,234,567";
+        QTest::newRow("decimals") << "1234567.891234" << "1,234,567.891234";
+        QTest::newRow("neg 3") << "-123" << "-123";
+        QTest::newRow("neg 6") << "-123456" << "-123,456";
+        QTest::newRow("plus") << "+123456" << "+123,456";
+    }
 
-    QVERIFY(isBlankOrComment(""));
-    QVERIFY(isBlankOrComment(" \t "));
-    QVERIFY(isBlankOrComment("   # just a note"));
-    QVERIFY(!isBlankOrComment(" x # note"));
-    QVERIFY(!isBlankOrComment("\"#\""));
-}
-
-void TestStringUtil::continuation()
-{
-    QString s = "cmd a b \\  ";
-    QVERIFY(endsWithContinuation(s));
-    QCOMPARE(s, QString("cmd a b "));
-    s = "cmd \\ a";
-    QVERIFY(!endsWithContinuation(s));
-    QCOMPARE(s, QString("cmd \\ a"));
-    s = "   ";
-    QVERIFY(!endsWithContinuation(s));
-    s = "\\";
-    QVERIFY(endsWithContinuation(s));
-    QCOMPARE(s, QString());
-
-    QCOMPARE(withoutContinuation("a \\ \\ "), QString("a "));
-    QCOMPARE(withoutContinuation("a\\\\"), QString("a"));
-    QCOMPARE(withoutContinuation("a \\"), QString("a "));
-    QCOMPARE(withoutContinuation("a b"), QString("a b"));
-}
-
-void TestStringUtil::thousands_data()
-{
-    QTest::addColumn<QString>("in");
-    QTest::addColumn<QString>("out");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("3") << "123" << "123";
-    QTest::newRow("4") << "1234" << "1,234";
-    QTest::newRow("6") << "123456" << "123,456";
-    QTest::newRow("7") << "1234567" << "1,234,567";
-    QTest::newRow("decimals") << "1234567.891234" << "1,234,567.891234";
-    QTest::newRow("small decimal") << "12.34567" << "12.34567";
-    QTest::newRow("neg 3") << "-123" << "-123";
-    QTest::newRow("neg 6") << "-123456" << "-123,456";
-    QTest::newRow("neg 7") << "-1234567.5" << "-1,234,567.5";
-    QTest::newRow("plus") << "+123456" << "+123,456";
-}
-
-void TestStringUtil::thousands()
-{
-    QFETCH(QString, in);
-    QFETCH(QString, out);
-    QCOMPARE(withThousandsSeparators(in), out);
-}
+    void thousands()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(withThousandsSeparators(in), out);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStringUtil)
 #include "tst_stringutil.moc"
