@@ -57,7 +57,8 @@ class TstTiffData : public QObject
 private slots:
     void initTestCase() { initColorTables(); }
 
-    void emptyFrame()
+    // Frames without samples read 0 and show black; a list with holes is freed.
+    void emptyFrames()
     {
         TiffData d;
         d.width = 5;
@@ -65,44 +66,25 @@ private slots:
         QCOMPARE(d.pixelValue(1, 1), 0.0);
         QCOMPARE(d.sumBox(2, 1, 3, 3), 0.0);
         d.makeQImage();
-        QVERIFY(d.image);
         QCOMPARE(d.image->size(), QSize(5, 3));
         for (int i = 0; i < bytesPerLineOfFormat(d.format, 5) * 3; ++i) QCOMPARE(int(d.buffer[i]), 0);
-
         TiffData none;
         none.makeQImage();
         QVERIFY(!none.image);
-        QVERIFY(!none.buffer);
+
+        QVector<TiffData*> list{new TiffData, nullptr, makeFrame(TiffData::TiffUInt16, 2, 2, {1, 2, 3, 4})};
+        deleteTiffDataList(list);
+        QVERIFY(list.isEmpty());
     }
 
-    void pixelRuleWithShift_data()
+    // Pixels and box sums of every sample type against the rule written out
+    // here, with shifts that move the frame partly and wholly out of view.
+    void pixelsAndBoxes_data()
     {
         QTest::addColumn<int>("type");
         for (int t = 0; t < 4; ++t) QTest::newRow(qPrintable(QString("type %1").arg(t))) << t;
     }
-    void pixelRuleWithShift()
-    {
-        QFETCH(int, type);
-        const int w = 5, h = 4;
-        const auto v = pattern(w, h, type);
-        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
-        const int shifts[][2] = {{0, 0}, {2, 0}, {-1, 3}, {7, -2}};
-        for (const auto& s : shifts) {
-            d->shiftX = s[0];
-            d->shiftY = s[1];
-            const Reference ref{w, h, s[0], s[1], v};
-            for (int y = -6; y < h + 6; ++y)
-                for (int x = -6; x < w + 6; ++x)
-                    QCOMPARE(d->pixelValue(x, y), type == TiffData::Float32 ? double(float(ref.at(x, y))) : ref.at(x, y));
-        }
-        d->shiftX = 2;
-        d->shiftY = 0;
-        QCOMPARE(d->pixelValue(2, 0), type == TiffData::Float32 ? double(float(v[0])) : v[0]);
-        QCOMPARE(d->pixelValue(0, 0), 0.0);
-    }
-
-    void sumBoxAcrossEdges_data() { pixelRuleWithShift_data(); }
-    void sumBoxAcrossEdges()
+    void pixelsAndBoxes()
     {
         QFETCH(int, type);
         const int w = 7, h = 6;
@@ -110,21 +92,25 @@ private slots:
         if (type == TiffData::Float32)
             for (auto& x : v) x = double(float(x));
         std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
-        d->shiftX = 1;
-        d->shiftY = -2;
-        const Reference ref{w, h, 1, -2, v};
-        for (int y = -3; y < h + 3; ++y)
-            for (int x = -3; x < w + 3; ++x)
-                for (int dx = -3; dx <= 3; dx += 2)
-                    for (int dy = -2; dy <= 3; ++dy) {
-                        const double want = ref.box(x, y, dx, dy);
-                        const double got = d->sumBox(x, y, dx, dy);
-                        QVERIFY2(std::fabs(got - want) <= 1e-9 * std::max(1.0, std::fabs(want)),
-                                 qPrintable(QString("%1 %2 %3 %4: %5 vs %6")
-                                                .arg(x).arg(y).arg(dx).arg(dy).arg(got).arg(want)));
-                    }
-        QCOMPARE(d->sumBox(3, 3, 0, 0), ref.at(3, 3));
+        for (const QPoint shift : {QPoint(0, 0), QPoint(1, -2), QPoint(8, 3)}) {
+            d->shiftX = shift.x();
+            d->shiftY = shift.y();
+            const Reference ref{w, h, shift.x(), shift.y(), v};
+            for (int y = -3; y < h + 3; ++y)
+                for (int x = -3; x < w + 3; ++x) {
+                    QCOMPARE(d->pixelValue(x, y), ref.at(x, y));
+                    for (int dx = -3; dx <= 3; dx += 2)
+                        for (int dy = -2; dy <= 3; ++dy) {
+                            const double want = ref.box(x, y, dx, dy);
+                            const double got = d->sumBox(x, y, dx, dy);
+                            QVERIFY2(std::fabs(got - want) <= 1e-9 * std::max(1.0, std::fabs(want)),
+                                     qPrintable(QString("%1 %2 %3 %4: %5 vs %6")
+                                                    .arg(x).arg(y).arg(dx).arg(dy).arg(got).arg(want)));
+                        }
+                }
+        }
         // Extreme arguments neither overflow nor loop over the whole range.
+        d->shiftX = d->shiftY = 0;
         double all = 0;
         for (double x : v) all += x;
         QCOMPARE(d->sumBox(0, 0, INT_MIN, INT_MAX), all);
@@ -134,32 +120,22 @@ private slots:
     void areaValueInterpolates()
     {
         QCOMPARE(TiffData::areaValue({}, 5, 1, 1, 1, 1), 1.0);
-
         // Frame i is constant (i + 1) * 10, so a 3x3 box inside sums to 90 (i + 1).
-        QVector<TiffData*> stack;
+        ts::Stack stack;
         const double energies[] = {100, 110, 130, 130};
-        for (int i = 0; i < 4; ++i) {
-            stack.append(makeFrame(TiffData::UInt16, 4, 4, std::vector<double>(16, (i + 1) * 10.0)));
-            stack.last()->energy = energies[i];
-        }
-        auto s = [](int i) { return 90.0 * (i + 1); };
-        auto line = [&](int a, int b, double e) {
-            return s(a) + (s(b) - s(a)) / (energies[b] - energies[a]) * (e - energies[a]);
-        };
-        QCOMPARE(TiffData::areaValue(stack.mid(0, 1), 42, 1, 1, 1, 1), s(0));
-        QCOMPARE(TiffData::areaValue(stack, 90, 1, 1, 1, 1), s(0));
-        QCOMPARE(TiffData::areaValue(stack, 100, 1, 1, 1, 1), s(0));
-        QCOMPARE(TiffData::areaValue(stack, 105, 1, 1, 1, 1), line(0, 1, 105));
-        QCOMPARE(TiffData::areaValue(stack, 120, 1, 1, 1, 1), line(1, 2, 120));
+        for (int i = 0; i < 4; ++i)
+            stack.add(ts::frame(TiffData::UInt16, 4, 4, [i](int, int) { return (i + 1) * 10.0; }, energies[i]));
+        auto at = [&](double e) { return TiffData::areaValue(stack.frames, e, 1, 1, 1, 1); };
+        QCOMPARE(TiffData::areaValue(stack.frames.mid(0, 1), 42, 1, 1, 1, 1), 90.0);
+        QCOMPARE(at(90), 90.0);
+        QCOMPARE(at(105), 135.0);
+        QCOMPARE(at(120), 225.0);
         // At and beyond the last energy the last frames hold; they share an
         // energy here, so their mean is the value.
-        QCOMPARE(TiffData::areaValue(stack, 130, 1, 1, 1, 1), (s(2) + s(3)) / 2);
-        QCOMPARE(TiffData::areaValue(stack, 150, 1, 1, 1, 1), (s(2) + s(3)) / 2);
+        QCOMPARE(at(130), 315.0);
+        QCOMPARE(at(150), 315.0);
         stack[3]->energy = 140;
-        QCOMPARE(TiffData::areaValue(stack, 140, 1, 1, 1, 1), s(3));
-        QCOMPARE(TiffData::areaValue(stack, 160, 1, 1, 1, 1), s(3));
-        deleteTiffDataList(stack);
-        QVERIFY(stack.isEmpty());
+        QCOMPARE(at(160), 360.0);
     }
 
     void rectMean()
@@ -186,109 +162,65 @@ private slots:
                  d->sumBox(50, 50, 50, 50) / (double(INT_MAX) + 1) / (double(INT_MAX) + 1));
     }
 
-    void repairCornerAndEnclosed()
+    // Listed pixels of a 4 x 4 frame holding i * i + 1 (i = 4 y + x) become
+    // the mean of their good neighbours, truncated for integer samples. The
+    // list holds detector positions (image position + header offset); its
+    // points are looked up at their shifted place and repaired in list order,
+    // so a later pixel sees the repaired value of an earlier one when the
+    // list is switched off. Expected: changed samples as (index, value).
+    void repairBadPixels_data()
     {
-        const int w = 4, h = 4;
-        std::vector<double> v(16);
-        for (int i = 0; i < 16; ++i) v[size_t(i)] = 10 * i + 1;
-        ErrPoints list;
-        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, w, h, v));
-        d->errPs = &list;
-        auto at = [&](int x, int y) { return v[size_t(y * w + x)]; };
-
-        list.use = true;
-        list.points = {QPoint(0, 0)};
-        QCOMPARE(d->fixErrPoint(0, 0), (at(1, 0) + at(0, 1) + at(1, 1)) / 3);
-        QCOMPARE(d->fixErrPoint(3, 3), (at(2, 2) + at(3, 2) + at(2, 3)) / 3);
-
-        // Every neighbour listed: no good neighbour, value 0. The same list
-        // switched off is not consulted, so all eight count.
-        list.points = {QPoint(1, 1)};
-        for (int x = 0; x < 3; ++x)
-            for (int y = 0; y < 3; ++y)
-                if (x != 1 || y != 1) list.points.append(QPoint(x, y));
-        QCOMPARE(d->fixErrPoint(1, 1), 0.0);
-        list.use = false;
-        double ring = 0;
-        for (int x = 0; x < 3; ++x)
-            for (int y = 0; y < 3; ++y)
-                if (x != 1 || y != 1) ring += at(x, y);
-        QCOMPARE(d->fixErrPoint(1, 1), ring / 8);
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("use");
+        QTest::addColumn<QPoint>("header");
+        QTest::addColumn<QPoint>("shift");
+        QTest::addColumn<QVector<QPoint>>("points");
+        QTest::addColumn<QVector<QPointF>>("changed");
+        using Points = QVector<QPoint>;
+        using Changes = QVector<QPointF>;
+        const int u16 = TiffData::UInt16;
+        const Points pair{QPoint(1, 1), QPoint(2, 1)};
+        QTest::newRow("corners") << u16 << true << QPoint() << QPoint() << Points{QPoint(0, 0), QPoint(3, 3)}
+                                 << Changes{{0, 15}, {15, 140}};
+        QTest::newRow("listed neighbours left out") << u16 << true << QPoint() << QPoint() << pair
+                                                    << Changes{{5, 39}, {6, 53}};
+        QTest::newRow("list off, points outside")
+            << u16 << false << QPoint() << QPoint() << (Points(pair) << QPoint(40, 1) << QPoint(-1, 0))
+            << Changes{{5, 38}, {6, 51}};
+        QTest::newRow("float samples") << int(TiffData::Float32) << false << QPoint() << QPoint() << pair
+                                       << Changes{{5, 38.75}, {6, 51.34375}};
+        QTest::newRow("no good neighbour") << u16 << true << QPoint() << QPoint()
+                                           << Points{QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}
+                                           << Changes{{0, 0}, {1, 21}, {4, 73}, {5, 58}};
+        QTest::newRow("header offset") << u16 << true << QPoint(10, 20) << QPoint()
+                                       << Points{QPoint(11, 21), QPoint(12, 21), QPoint(2, 1)}
+                                       << Changes{{5, 39}, {6, 53}};
+        QTest::newRow("shifted") << u16 << false << QPoint() << QPoint(1, 0) << Points{QPoint(2, 1)}
+                                 << Changes{{5, 38}};
     }
-
-    void repairFrameInListOrder_data() { pixelRuleWithShift_data(); }
-    void repairFrameInListOrder()
+    void repairBadPixels()
     {
         QFETCH(int, type);
-        const int w = 5, h = 4;
-        const auto v = pattern(w, h, type);
-        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        QFETCH(bool, use);
+        QFETCH(QPoint, header);
+        QFETCH(QPoint, shift);
+        QFETCH(QVector<QPoint>, points);
+        QFETCH(QVector<QPointF>, changed);
+        std::vector<double> v(16);
+        for (int i = 0; i < 16; ++i) v[size_t(i)] = i * i + 1;
+        std::unique_ptr<TiffData> d(makeFrame(type, 4, 4, v));
+        d->hdrX = header.x();
+        d->hdrY = header.y();
         ErrPoints list;
-        list.use = false;
-        list.points = {QPoint(1, 1), QPoint(2, 1), QPoint(40, 1), QPoint(-1, 0)};
+        list.use = use;
+        list.points = points;
         d->errPs = &list;
-        Reference ref{w, h, 0, 0, v};
-        for (auto& x : ref.v) x = double(type == TiffData::Float32 ? float(x) : x);
-        auto repaired = [&](int x, int y) {
-            double s = 0;
-            int n = 0;
-            for (int i = x - 1; i <= x + 1; ++i)
-                for (int j = y - 1; j <= y + 1; ++j)
-                    if ((i != x || j != y) && i >= 0 && j >= 0 && i < w && j < h) {
-                        s += ref.at(i, j);
-                        ++n;
-                    }
-            double m = s / n;
-            if (type == TiffData::Float32) m = double(float(m));
-            else m = std::trunc(m);
-            ref.v[size_t(y * w + x)] = m;
-        };
-        // (1, 1) first, then (2, 1) with the repaired (1, 1) among its neighbours.
-        repaired(1, 1);
-        repaired(2, 1);
+        d->shiftX = shift.x();
+        d->shiftY = shift.y();
         d->fixErrPoints();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) QCOMPARE(d->pixelValue(x, y), ref.at(x, y));
-        QCOMPARE(d->min, *std::min_element(v.begin(), v.end()));
-    }
-
-    void repairWithHeaderOffsetAndShift()
-    {
-        // Points and the neighbour test are in detector coordinates: image
-        // pixel (x, y) is detector pixel (x + hdrX, y + hdrY).
-        const int w = 4, h = 3;
-        std::vector<double> v(12);
-        for (int i = 0; i < 12; ++i) v[size_t(i)] = i * 3 + 2;
-        std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, w, h, v));
-        d->hdrX = 10;
-        d->hdrY = 20;
-        ErrPoints list;
-        list.use = true;
-        list.points = {QPoint(11, 21), QPoint(12, 21), QPoint(2, 1)};
-        d->errPs = &list;
-        auto at = [&](int x, int y) { return v[size_t(y * w + x)]; };
-        // (2, 1) of the image is listed, as detector (12, 21): excluded. The
-        // listed detector point (2, 1) is outside this image and changes nothing.
-        const double m11 = std::trunc(
-            (at(0, 0) + at(0, 1) + at(0, 2) + at(1, 0) + at(1, 2) + at(2, 0) + at(2, 2)) / 7);
-        d->fixErrPoints();
-        QCOMPARE(d->pixelValue(1, 1), m11);
-        const double m21 =
-            std::trunc((at(1, 0) + at(1, 2) + at(2, 0) + at(2, 2) + at(3, 0) + at(3, 1) + at(3, 2)) / 7);
-        QCOMPARE(d->pixelValue(2, 1), m21);
-
-        // With a shift the listed pixel is found at its shifted position.
-        std::unique_ptr<TiffData> s(makeFrame(TiffData::UInt16, w, h, v));
-        s->shiftX = 1;
-        ErrPoints one;
-        one.points = {QPoint(2, 1)};
-        s->errPs = &one;
-        s->fixErrPoints();
-        // Display (2, 1) is sample (1, 1); its neighbours read through the shift.
-        const double want = std::trunc(
-            (at(0, 0) + at(0, 1) + at(0, 2) + at(1, 0) + at(1, 2) + at(2, 0) + at(2, 1) + at(2, 2)) / 8);
-        QCOMPARE(s->pixelValue(2, 1), want);
-        QCOMPARE(double(static_cast<uint16_t*>(s->rows[1])[1]), want);
+        d->shiftX = d->shiftY = 0;
+        for (const QPointF& c : changed) v[size_t(c.x())] = c.y();
+        for (int i = 0; i < 16; ++i) QCOMPARE(d->pixelValue(i % 4, i / 4), v[size_t(i)]);
     }
 
     void displayImageColourAndFlat()
@@ -395,12 +327,6 @@ private slots:
                 QFAIL(qPrintable(QString("byte %1 is %2, not %3").arg(i).arg(d->buffer[i]).arg(want[i])));
     }
 
-    void deleteListWithNulls()
-    {
-        QVector<TiffData*> list{new TiffData, nullptr, makeFrame(TiffData::TiffUInt16, 2, 2, {1, 2, 3, 4})};
-        deleteTiffDataList(list);
-        QVERIFY(list.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TstTiffData)
