@@ -124,11 +124,6 @@ bool hasAngle(double E, double d)
     return std::isfinite(r) && r <= 1;
 }
 
-double shiftOfAngle(double v, double theta0, double E0, double d)
-{
-    return E0 - hc / (2 * std::sin((v + theta0) / 180.0 * pi) * d);
-}
-
 EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double stdEdgeEnergy,
                    double spacing)
 {

@@ -36,9 +36,6 @@ extern const char* const separator;   // ends the header
 double angleOf(double E, double d);
 // True when angleOf(E, d) is a real angle: E and d positive, in range.
 bool hasAngle(double E, double d);
-// The energy shift stored as the angle difference v, at edge energy E0 whose
-// angle is theta0.
-double shiftOfAngle(double v, double theta0, double E0, double d);
 
 // The header the writer records for a map made on grid.
 EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double stdEdgeEnergy,

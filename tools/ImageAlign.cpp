@@ -40,16 +40,6 @@ static BinImage edgeOfPadded(const QVector<double>& pad, int width, int height)
     return e;
 }
 
-BinImage edgeImage(const QVector<double>& pixels, int width, int height)
-{
-    if (!validSize(width, height) || pixels.size() < width * height) return BinImage();
-    const int pw = width + 2;
-    QVector<double> pad(pw * (height + 2), 0.0);
-    for (int y = 0; y < height; ++y)
-        std::copy_n(pixels.constData() + y * width, width, pad.data() + (y + 1) * pw + 1);
-    return edgeOfPadded(pad, width, height);
-}
-
 BinImage edgeImage(const TiffData& image, int width, int height)
 {
     if (!validSize(width, height)) return BinImage();

@@ -15,12 +15,10 @@ class TiffData;
 // the hill climb over integer shifts.
 namespace ImageAlign
 {
-// 3 x 3 Prewitt magnitude max(|Gx|, |Gy|) of a row-major picture; neighbours
-// outside count 0 and the centre takes no part. min and max are found. Empty
-// when the size is not positive, too large or has too few pixels.
-BinImage edgeImage(const QVector<double>& pixels, int width, int height);
-// The same over the frame's shifted pixel access, which also supplies the
-// neighbours just outside the width x height area.
+// 3 x 3 Prewitt magnitude max(|Gx|, |Gy|) over the frame's shifted pixel
+// access, which also supplies the neighbours just outside the width x height
+// area (0 outside the stored image); the centre takes no part. min and max
+// are found. Empty when the size is not positive or too large.
 BinImage edgeImage(const TiffData& image, int width, int height);
 
 // 1 where threshold < edge value (strictly), else 0; min and max are found.

@@ -33,6 +33,14 @@ struct Edge {
     }
 };
 
+// An edge with structure above it, so that inner products depend on position.
+inline double wiggly(double E, double E0 = 9000)
+{
+    const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
+    const double wiggle = E > E0 ? 0.05 * std::sin((E - E0) / 7) : 0;
+    return (1 - f) * 0.2 + f * (1.2 + wiggle);
+}
+
 inline Spectrum constant(double from, double to, double step, double mu)
 {
     return synth::sample(from, to, step, [mu](double) { return mu; });

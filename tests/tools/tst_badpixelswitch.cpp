@@ -8,16 +8,58 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Listed pixels are repaired when the detector panel's "Use Err Points Mask"
-// is checked and the list the image is loaded with (the stack's own, or the
-// program-wide one for loads without a list) is in use; either switch off
-// leaves the pixel as recorded.
+// The detector panel's "Use Err Points Mask" and the bad-pixel lists it
+// switches: the program-wide list named in the configuration, and the repair
+// of listed pixels as images load.
 class TestBadPixelSwitch : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { initColorTables(); }
+
+    // The key absent, naming a list that reads, naming one that does not.
+    void listFromTheConfiguration_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("no key") << "DataRoot" << "bad.dat" << false << true;
+        QTest::newRow("list that reads") << "errPoints" << "bad.dat" << true << true;
+        QTest::newRow("list missing") << "ERRPOINTS" << "missing.dat" << false << false;
+    }
+    void listFromTheConfiguration()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, file);
+        QFETCH(bool, read);
+        QFETCH(bool, enabled);
+        QTemporaryDir dir;
+        QVERIFY(ts::writeFile(dir.filePath("bad.dat"), "# Size 6 5\n1 1\n2 3\n"));
+        Analyzer2 a;
+        a.show();
+        ErrPoints e;
+        a.setErrPoints(&e);
+        Cfg cfg;
+        cfg.add(key, dir.filePath(file), dir.filePath(file));
+        QCOMPARE(a.setupErrPoints(cfg), read);
+        QCOMPARE(a.UseErrPMask->isEnabled(), enabled);
+        QCOMPARE(a.useErrPMask(), enabled);
+        QCOMPARE(e.use, read);
+        QCOMPARE(e.points, read ? (QVector<QPoint>{{1, 1}, {2, 3}}) : QVector<QPoint>());
+        QCOMPARE(a.ErrPMaskFileName->text(), read ? QFileInfo(dir.filePath(file)).canonicalFilePath() : QString());
+        if (!enabled) return;
+        // The box drives the list's flag once set up.
+        QTest::mouseClick(a.UseErrPMask, Qt::LeftButton);
+        QVERIFY(!e.use);
+        QTest::mouseClick(a.UseErrPMask, Qt::LeftButton);
+        QVERIFY(e.use);
+    }
+
+    // Listed pixels are repaired when the panel's box is checked and the list
+    // the image is loaded with (the stack's own, or the program-wide one for
+    // loads without a list) is in use; either switch off leaves the pixel.
     void repairNeedsBothSwitches_data()
     {
         QTest::addColumn<QString>("format");
@@ -33,7 +75,6 @@ private slots:
             row("both on", true, true, true, true);
             row("panel box off", false, true, true, false);
             row("stack list off", true, false, true, false);
-            row("both off", false, false, true, false);
             row("no stack list, program-wide list on", true, true, false, true);
             row("no stack list, panel box off", false, true, false, false);
         }
@@ -45,7 +86,6 @@ private slots:
         QFETCH(bool, listInUse);
         QFETCH(bool, stackList);
         QFETCH(bool, repaired);
-
         QTemporaryDir dir;
         const QString file = dir.filePath("frame." + format);
         auto px = [](int x, int y) { return 100.0 + 10 * (y * 4 + x); };
@@ -54,8 +94,7 @@ private slots:
         Analyzer2 panel;
         panel.show();
         QVERIFY(!panel.setupErrPoints(Cfg()));  // no program-wide list file
-        if (panel.UseErrPMask->isChecked() != panelBox)
-            QTest::mouseClick(panel.UseErrPMask, Qt::LeftButton);
+        if (!panelBox) QTest::mouseClick(panel.UseErrPMask, Qt::LeftButton);
         QCOMPARE(panel.UseErrPMask->isChecked(), panelBox);
 
         ErrPoints list;

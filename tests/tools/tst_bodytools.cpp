@@ -1,53 +1,57 @@
-// The image-alignment panel, the statistics window and the energy-shift map
-// files on the main window: the wiring, the frames the panel is given and let
-// go of, the statistics glue, and map files saved and read through the window.
-#include <QComboBox>
+// The detector tools on the main window: their buttons and configuration,
+// the alignment panel and the statistics window on the shown frame and map,
+// a calibration into the window's shift map and its map files, the analysis
+// panel's operand maps, and a teardown during a run.
+#include <QFileInfo>
 #include <QPointer>
-#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 
-#include "core/Analyzed2DRes.h"
-#include "core/ExCmdId.h"
+#include "analysis/AnalysisOnBody.h"
+#include "analysis/Analyzer.h"
+#include "core/Cfg.h"
+#include "core/ErrPoints.h"
 #include "core/Globals.h"
-#include "core/TiffData.h"
-#include "mainwindow/Body.h"
-#include "mainwindow/SelectDataFiles.h"
+#include "mainwindow/BodyHooks.h"
+#include "tools/Analyzer2OnBody.h"
+#include "tools/CalibCtrl.h"
+#include "tools/CalibOnBody.h"
+#include "tools/EShiftMapFile.h"
 #include "tools/ToolsOnBody.h"
-
 #include "support/BodyStack.h"
+#include "support/EdgeSpectra.h"
 #include "support/Files.h"
+#include "support/Maps.h"
+#include "widgets/SpecPane.h"
 
 namespace {
 
-const int W = 24;
-const int H = 18;
+const int W = 8;
+const int H = 6;
+const double shift = 2.0;  // eV the sample's edge lies above the standard's
 
-// A bright square on every I1 frame, so the panel has edges to find.
-void load(Body& b, int n)
+double ramp(int x, int y) { return x + 10.0 * y; }
+
+// I1 transmits exp(-mu) of an I0 of 1000 everywhere, mu being the standard's
+// edge moved up by shift; the frames sit at (5, 7) on the detector.
+void loadEdgeStack(Body& b)
 {
     ts::StackSpec s;
     s.w = W;
     s.h = H;
-    s.n = n;
-    s.energy = [](int k) { return 7100.0 + k; };
-    s.i1 = [](int k, int c, int r) { return 10 * k + ((c > 6 && c < 14 && r > 5 && r < 12) ? 1000 : 0); };
-    s.i0 = [](int, int, int) { return 500.0; };
+    s.n = 251;
+    s.energy = [](int k) { return 8900.0 + k; };
+    s.i1 = [](int k, int, int) { return 1000 * std::exp(-edges::wiggly(8900.0 + k - shift)); };
+    s.i0 = [](int, int, int) { return 1000.0; };
     ts::loadStack(b, s, false);
-}
-
-double shiftAt(int x, int y) { return 0.5 * x - 0.25 * y + 1.0; }
-
-// Shifts in eV over a map of w x h pixels.
-void fillMap(Analyzed2DRes& map, int w, int h)
-{
-    AnalyzeCond g;
-    g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
-    map.setCond(g);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) map.setData(x, y, 0, 0, shiftAt(x, y));
+    for (TiffData* f : b.i1Images + b.i0Images) {
+        f->hdrX = 5;
+        f->hdrY = 7;
+    }
+    b.dispA->setSelectedArea(0, 0, W - 1, H - 1);
 }
 
 }  // namespace
@@ -56,150 +60,257 @@ class TstBodyTools : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir dir;
+    QString errListPath, stdFile;
+
 private slots:
     void initTestCase()
     {
         initGlobals();
         initColorTables();
+        installAnalysisOnBody();
         installToolsOnBody();
+        installCalibOnBody();
+        installAnalyzer2OnBody();
+        showAnalyzer2Button = true;
+        errListPath = dir.filePath("bad.dat");
+        QVERIFY(ts::writeFile(errListPath, "# Size 8 6\n1 1\n2 3\n"));
+        globalCfg.add("ErrPoints", errListPath, errListPath);
+        stdFile = dir.filePath("std.dat");
+        QVERIFY(ts::writeSpectrum(stdFile, synth::sample(8800, 9200, 0.5, [](double E) { return edges::wiggly(E); })));
     }
 
-    void wired()
+    void wiring()
     {
         Body b;
+        CalibOnBody* calib = CalibOnBody::of(b);
+        Analyzer2OnBody* a2 = Analyzer2OnBody::of(b);
         ToolsOnBody* t = ToolsOnBody::of(b);
-        QVERIFY(t && t->allConnected());
-        QVERIFY(!t->imgProc.isVisible());
-        QTest::mouseClick(b.ShowImgProc, Qt::LeftButton);
-        QVERIFY(t->imgProc.isVisible());
-        QVERIFY(!t->stats.isVisible());
-        QTest::mouseClick(b.ShowStatistics, Qt::LeftButton);
-        QVERIFY(t->stats.isVisible());
+        QVERIFY(calib && a2 && t && calib->calibCtrl);
+        QVERIFY(calib->allConnected() && a2->allConnected() && t->allConnected());
+        b.show();
+        const QVector<QPair<QPushButton*, QWidget*>> opens{{b.OpenCalibCtrl, calib->calibCtrl},
+                                                           {b.ShowAnalyzer2, &a2->analyzer2},
+                                                           {b.ShowImgProc, &t->imgProc},
+                                                           {b.ShowStatistics, &t->stats}};
+        for (const auto& o : opens) {
+            QVERIFY(!o.second->isVisible());
+            QTest::mouseClick(o.first, Qt::LeftButton);
+            QVERIFY(o.second->isVisible());
+        }
+        // The configuration's bad-pixel list reached the panel and the list.
+        QCOMPARE(a2->analyzer2.ErrPMaskFileName->text(), QFileInfo(errListPath).canonicalFilePath());
+        QVERIFY(globalErrPoints.use);
+        QCOMPARE(globalErrPoints.points, (QVector<QPoint>{{1, 1}, {2, 3}}));
+        // The calibration window's choice of background line is the main window's.
+        calib->calibCtrl->TargetBGVictreen->setChecked(true);
+        QCOMPARE(Body::hooks().bgLineType(b), 0);
+        calib->calibCtrl->TargetBGSimple->setChecked(true);
+        QCOMPARE(Body::hooks().bgLineType(b), 1);
     }
 
-    // The panel follows the shown frame, of either stack, and is given none
-    // before a stack's frames are freed, also while edge detection is off.
-    void panelFollowsTheShownFrame()
+    // The panel follows the shown frame of either stack and is given none
+    // before a stack's frames are freed. Its shift goes to the frame it
+    // analysed, not the one chosen in the list; an I0 frame takes none, and
+    // the user is told.
+    void alignmentPanel()
     {
         Body b;
+        ts::StackSpec s;
+        s.n = 5;
+        ts::loadStack(b, s, false);
         ImgProc& p = ToolsOnBody::of(b)->imgProc;
-        load(b, 5);
         p.EdgeDetect->setChecked(true);
-        b.showData(3);
-        QCOMPARE(p.image, b.i1Images[3]);
-        QCOMPARE(p.width, W);
-        QVERIFY(p.edge);
-        b.showData(9);  // outside the stack: nothing changes
-        QCOMPARE(p.image, b.i1Images[3]);
-
-        b.ShowI0->setChecked(true);
-        b.showData(1);
-        QCOMPARE(p.image, b.i0Images[1]);
+        b.SelectI1Files->setShowLatest(false);
+        for (bool i0 : {false, true}) {
+            b.ShowI0->setChecked(i0);
+            b.ShowData->setChecked(!i0);
+            b.showData(i0 ? 1 : 3);
+            QCOMPARE(p.image, i0 ? b.i0Images[1] : b.i1Images[3]);
+            QVERIFY(p.edge);
+            b.showData(9);  // outside the stack: nothing changes
+            QCOMPARE(p.image, i0 ? b.i0Images[1] : b.i1Images[3]);
+            b.SelectI1Files->Selected->setCurrentIndex(1);
+            emit p.imgShift(4, -2);
+            for (int i = 0; i < 5; ++i) {
+                QCOMPARE(b.i1Images[i]->shiftX, i == 3 ? 4 : 0);
+                QCOMPARE(b.i0Images[i]->shiftX, 0);
+            }
+            QCOMPARE(b.statusBar()->currentMessage().contains("not stored"), i0);
+        }
         b.clearI0Files();
         QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
-        QCOMPARE(p.width, 0);
-
         b.ShowData->setChecked(true);
         b.showData(2);
-        QCOMPARE(p.image, b.i1Images[2]);
         p.EdgeDetect->setChecked(false);
         b.clearI1Files();
         QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
-        QVERIFY(b.i1Images.isEmpty());
     }
 
-    // The main window's map written and read back; every read answers the
-    // command with the map-load id, whatever its outcome.
-    void mapFileRoundTrip()
+    // The designated map is sampled block by block once per change, not again
+    // for the repaint the range report asks for; "Show Over Image" outlines
+    // the blocks in range; a map freed under the window is never read again.
+    void statisticsOverTheImage()
     {
-        QTemporaryDir dir;
+        Analyzed2DRes map("m");
+        ts::fillMap(map, 12, 9, ramp);
+        BodyHooks& h = Body::hooks();
+        const auto designated = h.selectedMap;
+        h.selectedMap = [&map](const Body&) { return &map; };
         Body b;
+        ts::StackSpec s;
+        s.n = 3;
+        ts::loadStack(b, s);
+        b.HWidth->setText("1");
+        b.VWidth->setText("1");
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        Stats& st = ToolsOnBody::of(b)->stats;
+        b.dispA->repaint();
+        QCOMPARE(st.map.data(), &map);
+        // Block centres at x 1, 4, 7, 10 and y 1, 4, 7.
+        QCOMPARE(st.mean, (1 + 4 + 7 + 10) / 4.0 + 10 * (1 + 4 + 7) / 3.0);
+        QSignalSpy ranges(&st, &Stats::rangeSelected);
+        b.dispA->repaint();
+        QTest::qWait(100);
+        QCOMPARE(ranges.count(), 0);
+        map.data[1 * 12 + 1] = 990;  // a new block value: computed again, once
+        b.dispA->repaint();
+        QTest::qWait(100);
+        QCOMPARE(ranges.count(), 1);
+
+        auto outlined = [&b] {
+            const QImage shot = b.dispA->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) n += QColor(shot.pixel(x, y)) == QColor(255, 200, 200);
+            return n;
+        };
+        st.ShowOverImage->setChecked(true);
+        b.statsRangeSet = true;
+        b.statsRangeLow = 40;
+        b.statsRangeHigh = 50;
+        QVERIFY(outlined() > 0);
+        b.statsRangeLow = 500;
+        b.statsRangeHigh = 600;
+        QCOMPARE(outlined(), 0);
+        h.selectedMap = designated;
+
+        auto* freed = new Analyzed2DRes("freed");
+        st.calc(freed, ts::fillMap(*freed, 10, 8, ramp));
+        emit b.dispA->mouseMoved(3.2, 2.7);
+        QCOMPARE(st.pointedValue, 23.0);
+        delete freed;
+        emit b.dispA->mouseMoved(4.2, 1.7);
+        QVERIFY(!st.map);
+    }
+
+    // A calibration places the map where the frames sit on the detector; the
+    // window's map file buttons keep that place. A file the window would
+    // misread is refused: a grid of another size than the images is not
+    // written, a map of another size is not read with the size check.
+    void calibrationMapFiles()
+    {
+        Body b;
+        CalibOnBody* calib = CalibOnBody::of(b);
+        CalibCtrl* ctrl = calib->calibCtrl;
         ToolsOnBody* t = ToolsOnBody::of(b);
-        load(b, 2);
-        fillMap(b.shiftMap, W - 4, H - 3);
-        b.shiftMapOriginX = 7;
-        b.shiftMapOriginY = -3;
-        t->stdEdgeEnergy = 8979;
-        t->crystalD = 3.13553;
-        t->stdFileName = "cu.dat";
-        // A grid of another size than the images (a stack loaded since the
-        // calibration) would give a file whose rows do not match its header.
-        t->calibGrid.set(W - 4, H - 3, 1, 1, 0, 0, W - 4, H - 3, -1, -1);
+        loadEdgeStack(b);
+        ctrl->loadStd(stdFile);
+        QVERIFY(b.specWindow);
+        QCOMPARE(b.specWindow->reference.points.size(), calib->calibration.standard.points.size());
+        b.HWidth->setText("1");
+        b.VWidth->setText("1");
+        QSignalSpy finished(&calib->calibration, &EnergyCalibration::doFinishCalib);
+        QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
+        QVERIFY(finished.count() > 0 || finished.wait(20000));
+        QCOMPARE(QPoint(b.shiftMapOriginX, b.shiftMapOriginY), QPoint(5, 7));
+        const double measured = b.shiftMap.valueAt(3, 3);
+        QVERIFY2(std::abs(measured - shift) < 0.5, qPrintable(QString::number(measured)));
+
+        const QString file = dir.filePath("shift.emp");
+        emit ctrl->saveEMap(file);
+        QCOMPARE(ctrl->EMPFileName->text(), file);
+        b.shiftMap.clear();
+        b.shiftMapOriginX = b.shiftMapOriginY = 0;
+        emit ctrl->loadEMap(file);
+        QCOMPARE(QPoint(b.shiftMapOriginX, b.shiftMapOriginY), QPoint(5, 7));
+        QVERIFY(std::abs(b.shiftMap.valueAt(3, 3) - measured) < 1e-3);
+
+        t->calibGrid.set(W - 1, H, 1, 1, 0, 0, W - 1, H, -1, -1);
         QVERIFY(!t->saveEMap(dir.filePath("other")));
         QVERIFY(!QFile::exists(dir.filePath("other.emp")));
-        t->calibGrid.set(W, H, 1, 1, 0, 0, W - 4, H - 3, -1, -1);
-
-        // No angle without a spacing: nothing written.
-        t->crystalD = 0;
-        QVERIFY(!t->saveEMap(dir.filePath("none")));
-        QVERIFY(!QFile::exists(dir.filePath("none.emp")));
-        t->crystalD = 3.13553;
-        QVERIFY(t->saveEMap(dir.filePath("map")));
-        QCOMPARE(t->empFileName, dir.filePath("map"));
-        const QString file = dir.filePath("map.emp");
-        QVERIFY(QFile::exists(file));
-
-        QSignalSpy done(&b, &Body::finishBatchExec);
-        fillMap(b.shiftMap, 3, 3);
-        b.shiftMapOriginX = b.shiftMapOriginY = 0;
-        QVERIFY(t->loadEMap(file));
-        QCOMPARE(b.shiftMapOriginX, 7);
-        QCOMPARE(b.shiftMapOriginY, -3);
-        // Written over the image size, pixels outside the map as 0.
-        QCOMPARE(b.shiftMap.width(), W);
-        QCOMPARE(b.shiftMap.height(), H);
-        QVERIFY(b.shiftMap.hasImage);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                const double s = (x < W - 4 && y < H - 3) ? shiftAt(x, y) : 0.0;
-                QVERIFY2(std::fabs(b.shiftMap.valueAt(x, y) - s) < 1e-3,
-                         qPrintable(QString("%1,%2: %3 vs %4").arg(x).arg(y).arg(b.shiftMap.valueAt(x, y)).arg(s)));
-            }
-        QCOMPARE(t->calibGrid.width, W);
-
-        // A file that is not there, or not a map: map kept.
-        QVERIFY(!t->loadEMap(dir.filePath("missing.emp")));
-        QVERIFY(ts::writeFile(dir.filePath("junk.emp"), "hello\n"));
-        QVERIFY(!t->loadEMap(dir.filePath("junk.emp")));
-        QVERIFY(std::fabs(b.shiftMap.valueAt(2, 1) - shiftAt(2, 1)) < 1e-3);
-        QCOMPARE(b.shiftMap.width(), W);
-
-        // With the size check: another image size refuses the map, and the
-        // map kept stays where it was; no image size yet adopts the file's.
+        QSignalSpy answers(&b, &Body::finishBatchExec);
         t->checkSize = true;
         b.imageWidth = W + 1;
         b.shiftMapOriginX = 2;
-        b.shiftMapOriginY = 1;
         QVERIFY(!t->loadEMap(file));
         QCOMPARE(b.shiftMapOriginX, 2);
-        QCOMPARE(b.shiftMapOriginY, 1);
         QCOMPARE(b.imageWidth, W + 1);
-        b.imageWidth = b.imageHeight = -1;
-        Analyzed2DRes other("other");
-        EMPHeader h;
-        QVERIFY(t->loadMap(file, other, h));
-        QVERIFY(h.valid);
-        QCOMPARE(b.imageWidth, W);
-        QCOMPARE(b.imageHeight, H);
-        QVERIFY(std::fabs(other.valueAt(3, 2) - shiftAt(3, 2)) < 1e-3);
-        // Reads the user asks for answer no script.
-        QCOMPARE(done.size(), 0);
+        b.imageWidth = b.imageHeight = -1;  // no image yet: the file's size is taken
+        QVERIFY(t->loadEMap(file));
+        QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));
+        QCOMPARE(answers.size(), 0);  // reads the user asks for answer no script
     }
 
-    // Torn down while the panel and the statistics window hold the main
-    // window's frame and a map.
-    void teardownLetsGo()
+    // Map files read into the analysis panel's operands through its "Select
+    // Map" dialogs: one of another size is refused, and the window's own map
+    // stays put either way.
+    void operandMaps()
     {
-        QPointer<ToolsOnBody> t;
+        Body b;
+        ts::StackSpec s;
+        s.w = W;
+        s.h = H;
+        s.n = 3;
+        ts::loadStack(b, s, false);
+        ts::fillMap(b.shiftMap, W, H, [](int x, int y) { return -ramp(x, y); });
+        b.shiftMapOriginX = 1;
+        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
+        ts::fillMap(p->map2, 3, 2, [](int, int) { return 50.0; });
+        p->Map2Name->setText("before");
+        for (int width : {W, W + 3}) {
+            Analyzed2DRes written("written");
+            const AnalyzeCond g = ts::fillMap(written, width, H, ramp);
+            const QString path = dir.filePath(QString("operand%1.emp").arg(width));
+            QVERIFY(EShiftMapFile::write(path, written, EShiftMapFile::headerOf(g, 4, 6, 8979, 3.13553), "",
+                                         width, H));
+            emit(width == W ? p->eShiftMapDialog1 : p->eShiftMapDialog2).fileSelected(path);
+        }
+        QCOMPARE(p->Map1Name->text(), dir.filePath(QString("operand%1.emp").arg(W)));
+        QCOMPARE(p->map1.width(), W);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) QVERIFY(std::fabs(p->map1.valueAt(x, y) - ramp(x, y)) < 1e-3);
+        QCOMPARE(p->Map2Name->text(), QString("before"));
+        QCOMPARE(QSize(p->map2.width(), p->map2.height()), QSize(3, 2));
+        QCOMPARE(p->map2.valueAt(2, 1), 50.0);
+        QCOMPARE(b.shiftMapOriginX, 1);
+        QCOMPARE(b.shiftMap.valueAt(3, 4), -43.0);
+        QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));
+    }
+
+    // Torn down while the panel holds a frame and a calibration runs: the
+    // windows go with the main window; blocks still queued find nothing.
+    void teardownDuringRun()
+    {
+        QPointer<ToolsOnBody> tools;
+        QPointer<CalibCtrl> ctrl;
         {
             Body b;
-            t = ToolsOnBody::of(b);
-            load(b, 3);
-            t->imgProc.EdgeDetect->setChecked(true);
+            loadEdgeStack(b);
+            tools = ToolsOnBody::of(b);
+            tools->imgProc.EdgeDetect->setChecked(true);
             b.showData(1);
-            QCOMPARE(t->imgProc.image, b.i1Images[1]);
+            QCOMPARE(tools->imgProc.image, b.i1Images[1]);
+            ctrl = CalibOnBody::of(b)->calibCtrl;
+            ctrl->loadStd(stdFile);
+            QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QVERIFY(CalibOnBody::of(b)->calibration.isRunning());
         }
-        QVERIFY(t.isNull());
+        QVERIFY(tools.isNull());
+        QVERIFY(ctrl.isNull());
+        QCoreApplication::processEvents();
     }
 };
 

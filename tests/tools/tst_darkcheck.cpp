@@ -84,13 +84,6 @@ QByteArray expectedHistogram(const QVector<double (*)(int, int)>& views)
     return t;
 }
 
-ErrPoints listOf(const QVector<QPoint>& pts)
-{
-    ErrPoints e;
-    e.points = pts;
-    return e;
-}
-
 }  // namespace
 
 class TestDarkCheck : public QObject
@@ -131,8 +124,6 @@ private slots:
                 }
             }
         }
-        QCOMPARE(histogramIndex(-3, 0, 60000, 100), 0);
-        QCOMPARE(histogramIndex(notANumber, 0, 60000, 100), 0);
         // From the maximum upwards is the last counter, whatever the maximum.
         QCOMPARE(histogramIndex(0, 0, 0, 100), 100);
         QCOMPARE(histogramIndex(7, 0, -5, 100), 100);
@@ -146,7 +137,8 @@ private slots:
     {
         ts::Stack s;
         buildStack(s);
-        const ErrPoints errPs = listOf({{3, 3}, {2, 3}, {0, 0}});
+        ErrPoints errPs;
+        errPs.points = {{3, 3}, {2, 3}, {0, 0}};
         QTemporaryDir dir;
         QVERIFY(run(s.frames, errPs, 20000, 60000, 100, dir.path()));
 
@@ -160,12 +152,6 @@ private slots:
         QCOMPARE(ts::readAll(dir.filePath("dark-allDarkPoints-onlyInErrPs.dat")),
                  QByteArray("3\t3\n0\t0\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);  // no temporary file left
-
-        // Every pixel of every frame was counted once.
-        const Histogram h = histogram(s.frames, 60000, 100);
-        qint64 total = 0;
-        for (qint64 c : h.counts) total += c;
-        QCOMPARE(total, qint64(3 * W * H));
     }
 
     // Frames of different sizes: the smaller frame reads 0 outside itself,

@@ -1,15 +1,12 @@
-#include "core/AnalyzeCond.h"
-#include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "tools/EShiftMapFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 using namespace EShiftMapFile;
@@ -24,21 +21,7 @@ double bragg(double e, double d)
     return std::asin(12398.424360387684 / e / (2 * d)) / 3.1415926535 * 180.0;
 }
 
-QString printfG(double v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return QString::fromLatin1(buf);
-}
-
-void makeMap(Analyzed2DRes& map, int mapW, int mapH)
-{
-    AnalyzeCond g;
-    g.set(mapW, mapH, 0, 0, 0, 0, mapW, mapH, -1, -1);
-    map.setCond(g);
-    for (int y = 0; y < mapH; y++)
-        for (int x = 0; x < mapW; x++) map.setData(x, y, 0, 0, (x - 3) * 0.75 + y * 0.1 - 0.2);
-}
+double shiftAt(int x, int y) { return (x - 3) * 0.75 + y * 0.1 - 0.2; }
 
 EMPHeader headerFor(int w, int h, double e0)
 {
@@ -47,24 +30,26 @@ EMPHeader headerFor(int w, int h, double e0)
     return headerOf(g, 12, -7, e0, si111);
 }
 
-// A 3 x 2 map of 42s, to show a failed read left it alone.
-void prefill(Analyzed2DRes& map, AnalyzeCond& grid)
+struct Read
 {
-    grid.set(3, 2, 0, 0, 0, 0, 3, 2, -1, -1);
-    map.setCond(grid);
-    for (int y = 0; y < 2; y++)
-        for (int x = 0; x < 3; x++) map.setData(x, y, 0, 0, 42);
-}
+    Analyzed2DRes map;
+    AnalyzeCond grid;
+    EMPHeader header;
+    LoadSettings settings;
 
-void checkUntouched(const Analyzed2DRes& map, const AnalyzeCond& grid)
-{
-    QCOMPARE(map.width(), 3);
-    QCOMPARE(map.height(), 2);
-    for (int y = 0; y < 2; y++)
-        for (int x = 0; x < 3; x++) QCOMPARE(map.valueAt(x, y), 42.0);
-    QCOMPARE(grid.width, 3);
-    QCOMPARE(grid.x1, 3);
-}
+    LoadResult from(const QString& path) { return load(path, map, header, grid, settings); }
+    // A 3 x 2 map of 42s, to show a failed read left it alone.
+    void prefill()
+    {
+        grid = ts::fillMap(map, 3, 2, [](int, int) { return 42.0; });
+    }
+    void checkUntouched() const
+    {
+        QCOMPARE(QSize(map.width(), map.height()), QSize(3, 2));
+        QCOMPARE(std::vector<double>(map.data, map.data + 6), std::vector<double>(6, 42.0));
+        QCOMPARE(QSize(grid.width, grid.x1), QSize(3, 3));
+    }
+};
 
 const QByteArray goodHeader = "###Corvenlith::KWOP\n"
                               "Std Edge Energy [eV]    : 8979\n"
@@ -86,22 +71,12 @@ class TestEShiftMapFile : public QObject
 private slots:
     void initTestCase() { initColorTables(); }
 
-    void angles()
-    {
-        QCOMPARE(angleOf(8979, si111), bragg(8979, si111));
-        QCOMPARE(angleOf(1000, si111), -1.0);  // below the crystal's reach
-        QVERIFY(!hasAngle(-8979, si111));
-        QVERIFY(!hasAngle(8979, 0));
-        const double t0 = angleOf(8979, si111);
-        QVERIFY(std::fabs(shiftOfAngle(angleOf(8979 - 2.5, si111) - t0, t0, 8979, si111) - 2.5) < 1e-9);
-    }
-
     // Every line of the file, then every value read back.
     void writeThenRead()
     {
         QTemporaryDir dir;
         Analyzed2DRes map("shift");
-        makeMap(map, 7, 5);
+        ts::fillMap(map, 7, 5, shiftAt);
         const int imgW = 9, imgH = 6;
         const double e0 = 8979.0;
         const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7, 89));
@@ -128,50 +103,36 @@ private slots:
         for (int i = 0; i < 5; i++) expect << QString("Map Width               : %1 7").arg(i);
         expect << "##-----------------";
         const double t0 = bragg(e0, si111);
-        auto shiftAt = [&](int x, int y) { return (x < 7 && y < 5) ? map.valueAt(x, y) : 0.0; };
+        auto written = [&](int x, int y) { return (x < 7 && y < 5) ? shiftAt(x, y) : 0.0; };
         for (int y = 0; y < imgH; y++) {
             QString row;
-            for (int x = 0; x < imgW; x++) row += printfG(bragg(e0 - shiftAt(x, y), si111) - t0) + " ";
+            for (int x = 0; x < imgW; x++) row += QString::asprintf("%g ", bragg(e0 - written(x, y), si111) - t0);
             expect << row;
         }
         QCOMPARE(ts::readLines(dir.filePath("m.emp")), expect);
 
-        Analyzed2DRes back("back");
-        AnalyzeCond grid;
-        EMPHeader r;
-        LoadSettings set;
-        QCOMPARE(load(dir.filePath("m.emp"), back, r, grid, set), LoadResult::Loaded);
-        QVERIFY(r.valid);
-        const QVector<int> got{r.xOffset, r.yOffset, r.width, r.height, r.binHalfWidth, r.binHalfHeight,
-                               r.areaX0, r.areaX1, r.areaY0, r.areaY1, grid.stepX, grid.stepY};
+        Read r;
+        QCOMPARE(r.from(dir.filePath("m.emp")), LoadResult::Loaded);
+        const EMPHeader& h = r.header;
+        const QVector<int> got{h.xOffset, h.yOffset, h.width, h.height, h.binHalfWidth, h.binHalfHeight,
+                               h.areaX0, h.areaX1, h.areaY0, h.areaY1, r.grid.stepX, r.grid.stepY};
         QCOMPARE(got, (QVector<int>{12, -7, 9, 6, 1, 2, 1, 8, 2, 5, 3, 5}));
-        QCOMPARE(r.stdEdgeEnergy, 8979.0);
-        QCOMPARE(r.spacing, si111);
-        QCOMPARE(back.width(), imgW);
-        QCOMPARE(back.height(), imgH);
+        QCOMPARE(h.stdEdgeEnergy, 8979.0);
+        QCOMPARE(h.spacing, si111);
+        QCOMPARE(r.map.width(), imgW);
+        QCOMPARE(r.map.height(), imgH);
         for (int y = 0; y < imgH; y++)
-            for (int x = 0; x < imgW; x++) QVERIFY(std::fabs(back.valueAt(x, y) - shiftAt(x, y)) < 1e-4);
-    }
+            for (int x = 0; x < imgW; x++) QVERIFY(std::fabs(r.map.valueAt(x, y) - written(x, y)) < 1e-4);
 
-    // An edge energy given for reading wins over the file's; the shifts are
-    // then measured from it.
-    void edgeEnergyOverridesFile()
-    {
-        QTemporaryDir dir;
-        Analyzed2DRes map("shift");
-        makeMap(map, 4, 3);
-        QVERIFY(write(dir.filePath("m.emp"), map, headerFor(4, 3, 8979), "", 4, 3));
-        Analyzed2DRes back;
-        AnalyzeCond grid;
-        EMPHeader r;
-        LoadSettings set;
-        set.edgeEV = 9659;
-        QCOMPARE(load(dir.filePath("m.emp"), back, r, grid, set), LoadResult::Loaded);
-        const double t0 = bragg(9659, si111);
-        const double v = bragg(8979 - map.valueAt(2, 1), si111) - bragg(8979, si111);
-        const double expect = 9659 - 12398.424360387684 / (2 * std::sin((v + t0) / 180.0 * 3.1415926535) * si111);
-        QVERIFY(std::fabs(back.valueAt(2, 1) - expect) < 1e-4);
-        QVERIFY(std::fabs(back.valueAt(2, 1) - map.valueAt(2, 1)) > 0.01);
+        // An edge energy given for reading wins over the file's; the shifts
+        // are then measured from it.
+        Read other;
+        other.settings.edgeEV = 9659;
+        QCOMPARE(other.from(dir.filePath("m.emp")), LoadResult::Loaded);
+        const double v = bragg(e0 - shiftAt(2, 1), si111) - t0, t1 = bragg(9659, si111);
+        const double want = 9659 - 12398.424360387684 / (2 * std::sin((v + t1) / 180.0 * 3.1415926535) * si111);
+        QVERIFY(std::fabs(other.map.valueAt(2, 1) - want) < 1e-4);
+        QVERIFY(std::fabs(other.map.valueAt(2, 1) - shiftAt(2, 1)) > 0.01);
     }
 
     void shortMagicKeysInAnyOrder()
@@ -187,63 +148,47 @@ private slots:
                                  "Std Edge Energy [eV]    : 8979\n"
                                  "##------------------- more\n"
                                  "0 0.01 -0.01\n0 0\n0\n"));
-        Analyzed2DRes map;
-        AnalyzeCond grid;
-        EMPHeader h;
-        LoadSettings set;
-        QCOMPARE(load(p, map, h, grid, set), LoadResult::Loaded);
-        QCOMPARE(h.xOffset, 5);
-        QCOMPARE(map.width(), 3);
-        QVERIFY(map.valueAt(1, 0) > 0);  // a larger angle: a lower energy, a positive shift
-        QVERIFY(map.valueAt(2, 0) < 0);
-        QVERIFY(std::fabs(map.valueAt(2, 1)) < 1e-9);
-    }
-
-    void headerReader_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("good") << goodHeader << true;
-        for (const char* k : {"Std Edge", "Spacing", "Width", "Height"}) {
-            QByteArray t;
-            for (const QByteArray& l : goodHeader.split('\n'))
-                if (!l.startsWith(k)) t += l + "\n";
-            QTest::newRow(qPrintable(QString("no ") + k)) << t << false;
-        }
-        QTest::newRow("key without value") << headerWith(": 3\n", ": \n") << false;
-        QTest::newRow("key without padding") << headerWith("Width [pix]             : 3", "Width [pix] : 3") << false;
-        QTest::newRow("negative height") << headerWith(": 2\n", ": -2\n") << false;
-    }
-    void headerReader()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(bool, valid);
-        QString s = QString::fromLatin1(text) + "1 2 3\n";
-        QTextStream in(&s);
-        QCOMPARE(readHeader(in).valid, valid);
-        if (valid) QCOMPARE(in.readLine(), QString("1 2 3"));  // left after the separator
+        Read r;
+        QCOMPARE(r.from(p), LoadResult::Loaded);
+        QCOMPARE(r.header.xOffset, 5);
+        QCOMPARE(r.map.width(), 3);
+        QVERIFY(r.map.valueAt(1, 0) > 0);  // a larger angle: a lower energy, a positive shift
+        QVERIFY(r.map.valueAt(2, 0) < 0);
+        QVERIFY(std::fabs(r.map.valueAt(2, 1)) < 1e-9);
     }
 
     // Damaged and foreign files fail with their verdict and leave the map and
-    // its grid as they were.
+    // its grid as they were; a header of size 0 reads as an empty map.
     void damagedFilesKeepTheMap_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes");  // "-": no file
         QTest::addColumn<LoadResult>("result");
         const QByteArray minusT0 = QByteArray::number(-angleOf(8979, si111), 'g', 17);
+        QTest::newRow("missing") << QByteArray("-") << LoadResult::CannotOpen;
         QTest::newRow("text") << QByteArray("just some notes\nWidth [pix]             : 3\n")
                               << LoadResult::InvalidHeader;
         QTest::newRow("empty") << QByteArray() << LoadResult::InvalidHeader;
         QTest::newRow("cut in header") << goodHeader.left(goodHeader.indexOf("##-")) << LoadResult::InvalidHeader;
+        for (const char* k : {"Std Edge", "Spacing", "Width", "Height"}) {
+            QByteArray t;
+            for (const QByteArray& l : goodHeader.split('\n'))
+                if (!l.startsWith(k)) t += l + "\n";
+            QTest::newRow(qPrintable(QString("no ") + k)) << t + "0 0 0\n0 0 0\n" << LoadResult::InvalidHeader;
+        }
+        QTest::newRow("key without value") << headerWith(": 3\n", ": \n") << LoadResult::InvalidHeader;
+        QTest::newRow("key without padding") << headerWith("Width [pix]             : 3", "Width [pix] : 3")
+                                             << LoadResult::InvalidHeader;
+        QTest::newRow("negative height") << headerWith(": 2\n", ": -2\n") << LoadResult::InvalidHeader;
+        QTest::newRow("huge size")
+            << headerWith(": 3\n", ": 2000000000\n").replace(": 2\n", ": 2000000000\n") + "0 0 0\n"
+            << LoadResult::InvalidHeader;
         QTest::newRow("cut in data") << goodHeader + "0 0 0 \n0 0 " << LoadResult::DamagedData;
         QTest::newRow("words among values") << goodHeader + "0 0 zero\n0 0 0\n" << LoadResult::DamagedData;
         QTest::newRow("no edge energy") << headerWith(": 8979", ": 0") + "0 0 0\n0 0 0\n" << LoadResult::DamagedData;
         QTest::newRow("angle of no energy") << goodHeader + "0 0 0\n0 0 " + minusT0 + "\n" << LoadResult::DamagedData;
-        QTest::newRow("huge size")
-            << headerWith(": 3\n", ": 2000000000\n").replace(": 2\n", ": 2000000000\n") + "0 0 0\n"
-            << LoadResult::InvalidHeader;
         for (const char* v : {"nan", "inf", "-inf"})
             QTest::newRow(v) << goodHeader + "0 0 0\n0 " + v + " 0\n" << LoadResult::DamagedData;
+        QTest::newRow("size 0") << headerWith(": 3\n", ": 0\n") << LoadResult::Loaded;
     }
     void damagedFilesKeepTheMap()
     {
@@ -251,84 +196,26 @@ private slots:
         QFETCH(LoadResult, result);
         QTemporaryDir dir;
         const QString p = dir.filePath("bad.emp");
-        QVERIFY(ts::writeFile(p, bytes));
-        Analyzed2DRes map;
-        AnalyzeCond grid;
-        prefill(map, grid);
-        EMPHeader h;
-        LoadSettings set;
-        QCOMPARE(load(p, map, h, grid, set), result);
-        QVERIFY(!h.valid);
-        checkUntouched(map, grid);
-    }
-
-    void missingFileKeepsTheHeader()
-    {
-        QTemporaryDir dir;
-        Analyzed2DRes map;
-        AnalyzeCond grid;
-        prefill(map, grid);
-        EMPHeader h;
-        h.xOffset = 99;
-        LoadSettings set;
-        QCOMPARE(load(dir.filePath("none.emp"), map, h, grid, set), LoadResult::CannotOpen);
-        QCOMPARE(h.xOffset, 99);
-        checkUntouched(map, grid);
-    }
-
-    // A header of size 0 gives an empty map and reads no value.
-    void emptyMap()
-    {
-        QTemporaryDir dir;
-        const QString p = dir.filePath("z.emp");
-        QVERIFY(ts::writeFile(p, headerWith(": 3\n", ": 0\n")));
-        Analyzed2DRes map;
-        AnalyzeCond grid;
-        prefill(map, grid);
-        EMPHeader h;
-        LoadSettings set;
-        QCOMPARE(load(p, map, h, grid, set), LoadResult::Loaded);
-        QCOMPARE(map.width(), 0);
-        QVERIFY(!map.hasImage);
-    }
-
-    void sizeCheck_data()
-    {
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<int>("imageW");
-        QTest::addColumn<LoadResult>("result");
-        QTest::addColumn<int>("imageWAfter");
-        QTest::newRow("checked, other size") << true << 4 << LoadResult::SizeMismatch << 4;
-        QTest::newRow("unchecked") << false << 4 << LoadResult::Loaded << 4;
-        QTest::newRow("no image yet") << true << -1 << LoadResult::Loaded << 3;
-    }
-    void sizeCheck()
-    {
-        QFETCH(bool, check);
-        QFETCH(int, imageW);
-        QFETCH(LoadResult, result);
-        QFETCH(int, imageWAfter);
-        QTemporaryDir dir;
-        const QString p = dir.filePath("s.emp");
-        QVERIFY(ts::writeFile(p, goodHeader + "0 0 0\n0 0 0\n"));
-        Analyzed2DRes map;
-        AnalyzeCond grid;
-        prefill(map, grid);
-        EMPHeader h;
-        LoadSettings set;
-        set.checkSize = check;
-        set.imageWidth = imageW;
-        set.imageHeight = imageW < 0 ? -1 : 2;
-        QCOMPARE(load(p, map, h, grid, set), result);
-        QCOMPARE(set.imageWidth, imageWAfter);
-        if (result != LoadResult::Loaded) checkUntouched(map, grid);
+        if (bytes != "-") QVERIFY(ts::writeFile(p, bytes));
+        Read r;
+        r.prefill();
+        r.header.xOffset = 99;
+        QCOMPARE(r.from(p), result);
+        if (result == LoadResult::Loaded) {
+            QCOMPARE(r.map.width(), 0);
+            QVERIFY(!r.map.hasImage);
+            return;
+        }
+        QVERIFY(!r.header.valid);
+        if (result == LoadResult::CannotOpen) QCOMPARE(r.header.xOffset, 99);
+        r.checkUntouched();
     }
 
     void writerCases()
     {
         QTemporaryDir dir;
         Analyzed2DRes map("shift");
-        makeMap(map, 3, 3);
+        ts::fillMap(map, 3, 3, shiftAt);
         // No image loaded: header only.
         QVERIFY(write(dir.filePath("noimg"), map, headerFor(3, 3, 8979), "", -1, -1));
         const QStringList l = ts::readLines(dir.filePath("noimg.emp"));
@@ -345,39 +232,20 @@ private slots:
         const QByteArray before = ts::readAll(keep);
         QVERIFY(!write(keep, map, headerFor(3, 3, -5), "", 3, 3));
         QCOMPARE(ts::readAll(keep), before);
-    }
 
-    // A shift that is no number, or whose energy the crystal cannot reflect,
-    // has no angle that reads back as itself: nothing is written.
-    void shiftsWithoutAngle_data()
-    {
-        QTest::addColumn<double>("shift");
-        QTest::addColumn<bool>("written");
+        // A shift that is no number, or whose energy the crystal cannot
+        // reflect, has no angle that reads back as itself: nothing is written.
         const double lowest = hc / (2 * si111);  // energy at 90 degrees
-        QTest::newRow("plain") << 1.5 << true;
-        QTest::newRow("just reachable") << 8979 - lowest - 0.5 << true;
-        QTest::newRow("below the crystal's range") << 8979 - lowest + 1.0 << false;
-        QTest::newRow("nan") << std::nan("") << false;
-        QTest::newRow("inf") << std::numeric_limits<double>::infinity() << false;
-    }
-    void shiftsWithoutAngle()
-    {
-        QFETCH(double, shift);
-        QFETCH(bool, written);
-        QTemporaryDir dir;
-        Analyzed2DRes map;
-        makeMap(map, 2, 1);
-        map.data[1] = shift;
-        const QString p = dir.filePath("s.emp");
-        QCOMPARE(write(p, map, headerFor(2, 1, 8979), "", 2, 1), written);
-        QCOMPARE(QFile::exists(p), written);
-        if (!written) return;
-        Analyzed2DRes back;
-        AnalyzeCond grid;
-        EMPHeader h;
-        LoadSettings set;
-        QCOMPARE(load(p, back, h, grid, set), LoadResult::Loaded);
-        QVERIFY(std::fabs(back.valueAt(1, 0) - shift) < 1e-3 * std::max(1.0, std::fabs(shift)));
+        for (double shift : {8979 - lowest + 1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+            map.setData(1, 0, 0, 0, shift);
+            QVERIFY(!write(dir.filePath("none"), map, headerFor(3, 3, 8979), "", 3, 3));
+            QVERIFY(!QFile::exists(dir.filePath("none.emp")));
+        }
+        map.setData(1, 0, 0, 0, 8979 - lowest - 0.5);
+        QVERIFY(write(dir.filePath("far"), map, headerFor(3, 3, 8979), "", 3, 3));
+        Read r;
+        QCOMPARE(r.from(dir.filePath("far.emp")), LoadResult::Loaded);
+        QVERIFY(std::fabs(r.map.valueAt(1, 0) - (8979 - lowest - 0.5)) < 1e-3 * (8979 - lowest));
     }
 };
 

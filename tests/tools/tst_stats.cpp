@@ -1,16 +1,13 @@
-#include "core/AnalyzeCond.h"
-#include "core/Analyzed2DRes.h"
+#include "support/Maps.h"
 #include "support/WidgetEvents.h"
 #include "tools/Stats.h"
 #include "tools/StatsMath.h"
 #include "widgets/DispA.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
 #include <limits>
-#include <random>
 
 using namespace StatsMath;
 
@@ -19,20 +16,7 @@ namespace {
 const double nan_ = std::numeric_limits<double>::quiet_NaN();
 const double inf_ = std::numeric_limits<double>::infinity();
 
-AnalyzeCond pixelGrid(int w, int h)
-{
-    AnalyzeCond g;
-    g.set(w, h, 0, 0, 0, 0, w, h, -1, -1);
-    return g;
-}
-
-template <typename F>
-void makeMap(Analyzed2DRes& map, int w, int h, F f)
-{
-    map.setCond(pixelGrid(w, h));
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) map.data[y * w + x] = f(x, y);
-}
+double ramp(int x, int y) { return x + 10.0 * y; }
 
 }  // namespace
 
@@ -41,40 +25,23 @@ class TestStats : public QObject
     Q_OBJECT
 
 private slots:
-    // Values far from zero with a small spread, where the sum of squares less
-    // the squared mean would lose every digit.
-    void summaryAgainstDirect()
-    {
-        std::mt19937 rng(7);
-        std::normal_distribution<double> d(8979.0, 0.003);
-        QVector<double> v;
-        for (int i = 0; i < 5000; i++) v << d(rng);
-        long double sum = 0, dev = 0;
-        for (double x : v) sum += x;
-        const long double mean = sum / v.size();
-        for (double x : v) dev += (x - mean) * (x - mean);
-        const double sigma = double(std::sqrt(dev / v.size()));
-        const Summary s = summarize(v);
-        QCOMPARE(s.n, 5000);
-        QVERIFY(std::fabs(s.mean - double(mean)) < 1e-9);
-        QVERIFY(std::fabs(s.sigma - sigma) < 1e-6 * sigma);
-        QCOMPARE(s.min, *std::min_element(v.begin(), v.end()));
-        QCOMPARE(s.max, *std::max_element(v.begin(), v.end()));
-    }
-
-    // Values that are no numbers are left out.
-    void summaryOfFewValues_data()
+    // Values that are no numbers are left out. Values far from zero with a
+    // small spread lose every digit when the squared mean is taken from the
+    // mean of the squares.
+    void summary_data()
     {
         QTest::addColumn<QVector<double>>("values");
         QTest::addColumn<int>("n");
         QTest::addColumn<double>("mean");
         QTest::addColumn<double>("sigma");
         QTest::newRow("four") << QVector<double>{1, 2, 3, 4} << 4 << 2.5 << std::sqrt(1.25);
+        QTest::newRow("far from zero") << QVector<double>{8979.001, 8979.002, 8979.003, 8979.004} << 4 << 8979.0025
+                                       << std::sqrt(1.25) * 1e-3;
         QTest::newRow("none") << QVector<double>{} << 0 << 0.0 << 0.0;
         QTest::newRow("all nan") << QVector<double>{nan_, nan_} << 0 << 0.0 << 0.0;
         QTest::newRow("nan and inf among") << QVector<double>{nan_, 1, inf_, 3} << 2 << 2.0 << 1.0;
     }
-    void summaryOfFewValues()
+    void summary()
     {
         QFETCH(QVector<double>, values);
         QFETCH(int, n);
@@ -82,112 +49,29 @@ private slots:
         QFETCH(double, sigma);
         const Summary s = summarize(values);
         QCOMPARE(s.n, n);
-        QCOMPARE(s.mean, mean);
-        QCOMPARE(s.sigma, sigma);
-    }
-
-    void binsText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("bins");
-        QTest::newRow("7") << "7" << 7;
-        QTest::newRow("0") << "0" << 100;
-        QTest::newRow("negative") << "-3" << 100;
-        QTest::newRow("words") << "abc" << 100;
-    }
-    void binsText()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, bins);
-        QCOMPARE(binsOf(text), bins);
+        QVERIFY(std::fabs(s.mean - mean) <= 1e-12 * std::fabs(mean));
+        QVERIFY(std::fabs(s.sigma - sigma) <= 1e-9 * sigma);
     }
 
     // Bins of width 0.25 from 1, 4 of them: every edge is exact in binary.
-    void binEdges_data()
-    {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("width");
-        QTest::addColumn<int>("bins");
-        QTest::addColumn<int>("bin");
-        QTest::newRow("low edge") << 1.0 << 0.25 << 4 << 0;
-        QTest::newRow("below first edge") << 1.2499 << 0.25 << 4 << 0;
-        QTest::newRow("second edge") << 1.25 << 0.25 << 4 << 1;
-        QTest::newRow("last edge") << 1.75 << 0.25 << 4 << 3;
-        QTest::newRow("top edge, last bin") << 2.0 << 0.25 << 4 << 3;
-        QTest::newRow("below") << 0.5 << 0.25 << 4 << 0;
-        QTest::newRow("far above") << 1e300 << 0.25 << 4 << 3;
-        QTest::newRow("far below") << -1e300 << 0.25 << 4 << 0;
-        QTest::newRow("nan") << nan_ << 0.25 << 4 << 0;
-        QTest::newRow("zero width") << 5.0 << 0.0 << 4 << 0;
-        QTest::newRow("no bins") << 1.5 << 0.25 << 0 << 0;
-    }
     void binEdges()
     {
-        QFETCH(double, x);
-        QFETCH(double, width);
-        QFETCH(int, bins);
-        QFETCH(int, bin);
-        QCOMPARE(binOf(x, 1.0, width, bins), bin);
+        const QVector<QPair<double, int>> cases{{1.0, 0}, {1.2499, 0}, {1.25, 1}, {2.0, 3},
+                                                {0.5, 0}, {1e300, 3}, {-1e300, 0}, {nan_, 0}};
+        for (const auto& c : cases) QCOMPARE(binOf(c.first, 1.0, 0.25, 4), c.second);
+        QCOMPARE(binOf(5.0, 1.0, 0.0, 4), 0);  // zero width
+        QCOMPARE(binOf(1.5, 1.0, 0.25, 0), 0);  // no bins
     }
 
-    void histogramCounts()
-    {
-        std::mt19937 rng(3);
-        std::uniform_real_distribution<double> d(-2.0, 3.0);
-        QVector<double> v;
-        for (int i = 0; i < 1000; i++) v << d(rng);
-        v << nan_;
-        const Summary s = summarize(v);
-        Histogram h = emptyHistogram(13, s.min, s.max);
-        fill(h, v);
-        // A sample is in bin i when at or above its lower edge and below the
-        // next; the maximum goes to the last bin.
-        QVector<int> direct(13, 0);
-        for (double x : v) {
-            if (std::isnan(x)) continue;
-            int b = 12;
-            for (int i = 0; i < 13; i++)
-                if (x < s.min + (i + 1) * (s.max - s.min) / 13) {
-                    b = i;
-                    break;
-                }
-            direct[b]++;
-        }
-        int total = 0;
-        for (int i = 0; i < 13; i++) {
-            QVERIFY(std::abs(h.counts[i] - direct[i]) <= 1);  // edge rounding
-            total += h.counts[i];
-        }
-        QCOMPARE(total, 1000);
-        QCOMPARE(h.maxCount, *std::max_element(h.counts.begin(), h.counts.end()));
-
-        Histogram flat = emptyHistogram(10, 4.0, 4.0);
-        fill(flat, {4, 4, 4});
-        QCOMPARE(flat.counts[0], 3);
-    }
-
-    // Markers are kept inside the range [2, 5] of a new map.
-    void markers_data()
-    {
-        QTest::addColumn<double>("lo");
-        QTest::addColumn<double>("hi");
-        QTest::addColumn<double>("loAfter");
-        QTest::addColumn<double>("hiAfter");
-        QTest::newRow("fresh") << 1e300 << -1e300 << 2.0 << 5.0;
-        QTest::newRow("inside") << 3.0 << 4.0 << 3.0 << 4.0;
-        QTest::newRow("around") << 1.0 << 9.0 << 2.0 << 5.0;
-        QTest::newRow("both below") << 0.0 << 1.0 << 2.0 << 5.0;
-        QTest::newRow("both above") << 6.0 << 7.0 << 2.0 << 5.0;
-    }
+    // Markers (before -> after) are kept inside the range [2, 5] of a new map.
     void markers()
     {
-        QFETCH(double, lo);
-        QFETCH(double, hi);
-        QFETCH(double, loAfter);
-        QFETCH(double, hiAfter);
-        clampMarkers(lo, hi, 2, 5);
-        QCOMPARE(lo, loAfter);
-        QCOMPARE(hi, hiAfter);
+        const double cases[][4] = {{1e300, -1e300, 2, 5}, {3, 4, 3, 4}, {1, 9, 2, 5}, {0, 1, 2, 5}, {6, 7, 2, 5}};
+        for (const auto& c : cases) {
+            double lo = c[0], hi = c[1];
+            clampMarkers(lo, hi, 2, 5);
+            QCOMPARE(QPointF(lo, hi), QPointF(c[2], c[3]));
+        }
     }
 
     void rangeAgainstDirect()
@@ -209,104 +93,104 @@ private slots:
         QCOMPARE(rangeOf(Histogram(), 0, 1).n, 0);
     }
 
+    // Samples are taken at block centres, 0 where a centre lies below the
+    // map; outlined are the blocks whose centre value lies in the range.
     void blockCentres()
     {
         Analyzed2DRes map;
-        makeMap(map, 6, 4, [](int x, int y) { return x + 10.0 * y; });
+        ts::fillMap(map, 9, 4, ramp);
         AnalyzeCond g;
-        g.set(6, 4, 1, 1, 0, 0, 6, 5, -1, -1);  // 3 x 3 blocks centred on (1, 1), (4, 1), (1, 4), (4, 4)
-        QCOMPARE(blockSamples(map, g), QVector<double>({11, 14, 0, 0}));  // the second row lies below the map
+        g.set(9, 4, 1, 1, 0, 0, 9, 5, -1, -1);  // 3 x 3 blocks centred on x 1, 4, 7 and y 1, 4
+        QCOMPARE(blockSamples(map, g), QVector<double>({11, 14, 17, 0, 0, 0}));
+        QCOMPARE(blocksInRange(map, g, 12, 17), (QVector<QRect>{QRect(3, 0, 2, 2), QRect(6, 0, 2, 2)}));
     }
 
+    // The window's own figures over a map: every sample counted once, bins
+    // as asked within what the map can fill, markers around all of it.
+    void calcOnAMap_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<int>("used");
+        QTest::newRow("batch word, huge") << "setter" << "2000000000" << 200 << 200;
+        QTest::newRow("typed, huge") << "field" << "50000000" << 30000 << StatsMath::maxBins;
+        QTest::newRow("typed, more than samples") << "field" << "5000" << 1200 << 1200;
+        QTest::newRow("small map keeps the default") << "field" << "100" << 30 << 100;
+        QTest::newRow("typed words") << "field" << "abc" << 300 << 100;
+        QTest::newRow("typed 0") << "field" << "0" << 300 << 100;
+        QTest::newRow("ordinary") << "setter" << "64" << 1200 << 64;
+    }
     void calcOnAMap()
     {
-        Analyzed2DRes map;
-        makeMap(map, 10, 8, [](int x, int y) { return x * 0.5 + y; });
+        QFETCH(QString, how);
+        QFETCH(QString, asked);
+        QFETCH(int, samples);
+        QFETCH(int, used);
         Stats st;
-        st.Bins->setText("abc");  // falls back to 100
-        st.calc(&map, pixelGrid(10, 8));
-        QCOMPARE(st.n, 80);
-        QCOMPARE(st.bins, 100);
-        double sum = 0, sq = 0;
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 10; x++) sum += x * 0.5 + y;
-        const double mean = sum / 80;
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 10; x++) sq += (x * 0.5 + y - mean) * (x * 0.5 + y - mean);
-        QVERIFY(std::fabs(st.mean - mean) < 1e-12);
-        QVERIFY(std::fabs(st.sigma - std::sqrt(sq / 80)) < 1e-12);
-        QCOMPARE(st.counts[99], 1);  // only the maximum sits in the last bin
-        QCOMPARE(st.low, 0.0);
-        QCOMPARE(st.high, 11.5);
-        QCOMPARE(st.rangeN, 80);
-        st.resize(600, 400);
-        st.grab();
-        QCOMPARE(st.Num->text(), QString("80"));
-        QCOMPARE(st.Mean->text(), QString::number(mean, 'g', 6));
-
-        Analyzed2DRes narrow;
-        makeMap(narrow, 4, 1, [](int x, int) { return 20.0 + x; });
-        st.calc(&narrow, pixelGrid(4, 1));
-        QCOMPARE(st.low, 20.0);
-        QCOMPARE(st.high, 23.0);
+        if (how == "setter")
+            st.setBins(asked.toInt());
+        else
+            st.Bins->setText(asked);
+        Analyzed2DRes map;
+        auto f = [](int x, int) { return 10 + std::sin(x * 0.37); };
+        st.calc(&map, ts::fillMap(map, samples, 1, f));
+        QCOMPARE(st.n, samples);
+        QCOMPARE(st.bins, used);
+        QCOMPARE(st.counts.size(), used);
+        int total = 0;
+        double lo = 1e300, hi = -1e300;
+        for (int c : st.counts) total += c;
+        for (int x = 0; x < samples; ++x) {
+            lo = std::min(lo, f(x, 0));
+            hi = std::max(hi, f(x, 0));
+        }
+        QCOMPARE(total, samples);
+        QCOMPARE(QPointF(st.low, st.high), QPointF(lo, hi));  // fresh markers around all of it
+        QCOMPARE(st.rangeN, samples);
     }
 
-    void equalValuesAndNaN()
+    // Maps that give nothing to divide by: equal values, no finite value, no
+    // map at all. Drawing must not divide by 0.
+    void degenerateMaps()
     {
         Analyzed2DRes map;
-        makeMap(map, 5, 5, [](int x, int y) { return (x == 2 && y == 2) ? nan_ : 7.0; });
+        ts::fillMap(map, 5, 5, [](int x, int y) { return (x == 2 && y == 2) ? nan_ : 7.0; });
         Stats st;
-        st.calc(&map, pixelGrid(5, 5));
+        st.resize(400, 300);
+        st.calc(&map, ts::pixelGrid(5, 5));
         QCOMPARE(st.n, 24);
         QCOMPARE(st.sigma, 0.0);
         QCOMPARE(st.counts[0], 24);
-        st.resize(400, 300);
-        st.grab();  // draws with width 1 instead of dividing by 0
-        QCOMPARE(st.Num->text(), QString("24"));
+        st.grab();
 
         Analyzed2DRes allNan;
-        makeMap(allNan, 2, 2, [](int, int) { return nan_; });
-        st.calc(&allNan, pixelGrid(2, 2));
+        ts::fillMap(allNan, 2, 2, [](int, int) { return nan_; });
+        st.calc(&allNan, ts::pixelGrid(2, 2));
         QCOMPARE(st.n, 0);
         QCOMPARE(st.maxCount, 0);
         st.grab();
 
-        AnalyzeCond far;  // its only block lies outside the map: samples 0
-        far.set(5, 5, 0, 0, 100, 100, 0, 0, -1, -1);
-        st.calc(&map, far);
-        QCOMPARE(st.n, 1);
-        QCOMPARE(st.mean, 0.0);
-        st.calc(nullptr, pixelGrid(1, 1));
-        QCOMPARE(st.map, &map);
+        st.calc(nullptr, ts::pixelGrid(1, 1));
+        QCOMPARE(st.map, &allNan);
     }
 
-    void pointedAt_data()
-    {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<double>("value");
-        QTest::newRow("inside") << 2.9 << 1.2 << 12.0;
-        QTest::newRow("negative truncates to 0") << -0.5 << 0.5 << 0.0;
-        QTest::newRow("right of the map") << 4.0 << 0.0 << 0.0;
-        QTest::newRow("huge") << 1e300 << -1e300 << 0.0;
-        QTest::newRow("nan") << nan_ << 1.0 << 0.0;
-    }
+    // The value under the pointer, 0 off the map and before any map.
     void pointedAt()
     {
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QFETCH(double, value);
         Stats st;
-        st.pointedAt(1, 1);  // no map yet
+        st.pointedAt(1, 1);
         QCOMPARE(st.pointedValue, 0.0);
         Analyzed2DRes map;
-        makeMap(map, 4, 3, [](int x, int y) { return x + 10.0 * y; });
-        st.calc(&map, pixelGrid(4, 3));
-        st.pointedAt(1, 1);
-        st.pointedAt(x, y);
-        QCOMPARE(st.pointedValue, value);
-        st.resize(400, 300);
-        st.grab();
+        st.calc(&map, ts::fillMap(map, 4, 3, ramp));
+        const QVector<QPair<QPointF, double>> cases{{{2.9, 1.2}, 12.0}, {{-0.5, 0.5}, 0.0}, {{4.0, 0.0}, 0.0},
+                                                    {{1e300, -1e300}, 0.0}, {{nan_, 1.0}, 0.0}};
+        for (const auto& c : cases) {
+            st.pointedAt(1, 1);
+            st.pointedAt(c.first.x(), c.first.y());
+            QCOMPARE(st.pointedValue, c.second);
+            st.grab();
+        }
     }
 
     // Drag the high marker below the low one; on release the two swap and
@@ -314,50 +198,33 @@ private slots:
     void dragMarkers()
     {
         Analyzed2DRes map;
-        makeMap(map, 10, 10, [](int x, int y) { return x + 10.0 * y; });  // 0 .. 99
+        ts::fillMap(map, 10, 10, ramp);  // 0 .. 99
         Stats st;
         st.Bins->setText("10");
         st.resize(600, 400);
         st.show();
         QVERIFY(QTest::qWaitForWindowExposed(&st));
-        st.calc(&map, pixelGrid(10, 10));
+        st.calc(&map, ts::pixelGrid(10, 10));
         st.grab();
         DispA* da = st.DA;
         ChCoord* c = st.coord;
         auto at = [c](double v) { return QPointF(ChCoord::pix(c->r2sx(v)), 50); };
 
-        QSignalSpy range(&st, &Stats::rangeSelected);
         WidgetEvents::press(da, at(99) + QPointF(5, 0));
         QCOMPARE(st.grabbed, &st.high);
         WidgetEvents::move(da, at(25), Qt::LeftButton);
-        QVERIFY(std::fabs(st.high - c->s2rx(int(at(25).x()))) < 1e-9);
-        QVERIFY(range.count() >= 1);
         QCOMPARE(st.rangeN, 30);  // low at 0, high near 25: bins at 0, 9.9, 19.8
         WidgetEvents::move(da, at(-10), Qt::LeftButton);
         QCOMPARE(st.rangeN, 0);
         WidgetEvents::release(da, at(-10));
         QVERIFY(!st.grabbed);
-        QVERIFY(st.low < st.high);
         QCOMPARE(st.high, 0.0);
+        QVERIFY(st.low < st.high);
         QCOMPARE(st.rangeLow, st.low);
         QCOMPARE(st.rangeHigh, st.high);
         QCOMPARE(st.rangeN, 10);
-
-        // Both markers within reach: the high one is taken.
-        st.low = 50;
-        st.high = 51;
-        st.grab();
-        WidgetEvents::press(da, at(50.5));
-        QCOMPARE(st.grabbed, &st.high);
-        WidgetEvents::release(da, at(50.5));
-        // Far from both: nothing is taken, moving changes nothing.
-        WidgetEvents::press(da, at(80));
+        WidgetEvents::press(da, at(80));  // far from both markers: nothing taken
         QVERIFY(!st.grabbed);
-        WidgetEvents::move(da, at(90), Qt::LeftButton);
-        QCOMPARE(st.low, 50.0);
-        WidgetEvents::release(da, at(90));
-        st.grab();
-        QCOMPARE(st.Val->text(), QString("1"));
     }
 };
 
