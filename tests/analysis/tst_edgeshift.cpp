@@ -1,12 +1,30 @@
-#include <QElapsedTimer>
-#include <QtTest>
-#include <cmath>
-
-#include "support/Spectra.h"
+// Edge positions by mid point and by comparison with a reference, the
+// generated step reference, and the residual absorption.
 #include "analysis/EdgeShift.h"
 #include "analysis/ResidualAbsorption.h"
 
-using namespace synth;
+#include "support/Spectra.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <cmath>
+
+// The spectrum's edge lies `shift` after the reference's; searches that
+// cannot end, or have nothing to compare with, give 0 at once.
+struct Comparison
+{
+    QString ref;  // "edge", "step" or "none"
+    double shift, range, step, minStep, expected, tolerance;
+};
+Q_DECLARE_METATYPE(Comparison)
+
+struct Step
+{
+    double at, width, spacing;
+    int count;
+};
+Q_DECLARE_METATYPE(Step)
 
 namespace {
 
@@ -22,11 +40,11 @@ SuggestElm copperK()
 }
 
 // A symmetric edge on a sloping background, normalised.
-XafsSpectrum edgeAt(double E0, double offset = 0)
+XafsSpectrum edgeAt(double E0)
 {
-    return XafsSpectrum(sample(8800, 9300, 0.5,
-                               [&](double E) { return 0.2 + 1e-4 * (E - 8800) + sigmoid(E, E0, 2); }),
-                        "edge", 1, offset, copperK());
+    return XafsSpectrum(synth::sample(8800, 9300, 0.5,
+                                      [&](double E) { return 0.2 + 1e-4 * (E - 8800) + synth::sigmoid(E, E0, 2); }),
+                        "edge", 1, 0, copperK());
 }
 
 }  // namespace
@@ -38,126 +56,119 @@ class TestEdgeShift : public QObject
 private slots:
     void midPointAtTheNormalisationsFraction()
     {
-        const XafsSpectrum s = edgeAt(CuK + 5);
-        QCOMPARE(s.fraction, 0.5);
-        const double d = EdgeShift::dEdge(s, copperK(), true, 0.5, XafsSpectrum(), 10, 1, 0.1);
-        QCOMPARE(d, s.midx - CuK);
+        const double d = EdgeShift::dEdge(edgeAt(CuK + 5), copperK(), true, 0.5, XafsSpectrum(), 10, 1, 0.1);
         QVERIFY2(std::fabs(d - 5) < 0.05, qPrintable(QString::number(d)));
     }
 
+    void comparisonFindsTheShift_data()
+    {
+        QTest::addColumn<Comparison>("c");
+        QTest::newRow("later") << Comparison{"edge", 3.3, 10, 1, 0.1, 3.3, 0.11};
+        QTest::newRow("earlier") << Comparison{"edge", -6, 10, 1, 0.1, -6, 0.11};
+        QTest::newRow("same") << Comparison{"edge", 0, 10, 1, 0.1, 0, 0.11};
+        QTest::newRow("against the generated step") << Comparison{"step", 4, 10, 1, 0.1, 4, 0.3};
+        QTest::newRow("no reference") << Comparison{"none", 3, 10, 1, 0.1, 0, 0};
+        QTest::newRow("range far too wide") << Comparison{"edge", 0, 1e9, 1, 0.1, 0, 0};
+        QTest::newRow("step 0") << Comparison{"edge", 0, 10, 0, 0, 0, 0};
+        QTest::newRow("negative step") << Comparison{"edge", 0, 10, -1, 0.1, 0, 0};
+    }
     void comparisonFindsTheShift()
     {
-        const XafsSpectrum ref = edgeAt(CuK);
-        for (double shift : {3.3, -6.0, 0.0}) {
-            const double d = EdgeShift::compared(edgeAt(CuK + shift), ref, 10, 1, 0.1);
-            QVERIFY2(std::fabs(d - shift) < 0.11, qPrintable(QString("%1 %2").arg(shift).arg(d)));
-        }
-        // Against the generated step.
-        const XafsSpectrum step = EdgeShift::stepReference(9000, 300, 0.01);
-        const double d = EdgeShift::compared(edgeAt(9004), step, 10, 1, 0.1);
-        QVERIFY2(std::fabs(d - 4) < 0.3, qPrintable(QString::number(d)));
-        // Nothing to compare with: 0, not the far end of the search range.
-        QCOMPARE(EdgeShift::compared(edgeAt(CuK + 3), XafsSpectrum(), 10, 1, 0.1), 0.0);
-    }
-
-    void comparisonThatWouldNeverEnd()
-    {
+        QFETCH(Comparison, c);
+        XafsSpectrum ref;
+        if (c.ref == "edge") ref = edgeAt(CuK);
+        if (c.ref == "step") ref = EdgeShift::stepReference(9000, 300, 0.01);
         QElapsedTimer t;
         t.start();
-        const XafsSpectrum s = edgeAt(CuK);
-        QCOMPARE(EdgeShift::compared(s, s, 1e9, 1, 0.1), 0.0);
-        QCOMPARE(EdgeShift::compared(s, s, 10, 0, 0), 0.0);
-        QCOMPARE(EdgeShift::compared(s, s, 10, -1, 0.1), 0.0);
+        const double d = EdgeShift::compared(edgeAt((c.ref == "step" ? 9000 : CuK) + c.shift), ref, c.range, c.step,
+                                             c.minStep);
+        QVERIFY2(std::fabs(d - c.expected) <= c.tolerance, qPrintable(QString::number(d)));
         QVERIFY(t.elapsed() < 10000);
     }
 
+    // A unit step from `at` on, points `spacing` apart over `width`.
+    void stepSpectrum_data()
+    {
+        QTest::addColumn<Step>("s");
+        QTest::newRow("four points") << Step{10, 1, 0.25, 4};
+        QTest::newRow("spacing 0") << Step{9000, 300, 0, 0};
+        QTest::newRow("negative spacing") << Step{9000, 300, -0.01, 0};
+        QTest::newRow("NaN spacing") << Step{9000, 300, std::nan(""), 0};
+        QTest::newRow("far too many points") << Step{9000, 1e12, 1e-3, 0};
+        // The spacing vanishes against the energy: stops after the first point.
+        QTest::newRow("spacing lost") << Step{1e20, 1e5, 1, 1};
+    }
     void stepSpectrum()
     {
-        const Spectrum s = EdgeShift::stepSpectrum(10, 1, 0.25);
-        QCOMPARE(s.points.size(), 4);
-        const double x[4] = {9.5, 9.75, 10.0, 10.25};
-        const double y[4] = {0, 0, 1, 1};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(s.points[i].x(), x[i]);
-            QCOMPARE(s.points[i].y(), y[i]);
+        QFETCH(Step, s);
+        const Spectrum sp = EdgeShift::stepSpectrum(s.at, s.width, s.spacing);
+        QCOMPARE(sp.points.size(), s.count);
+        for (int i = 0; i < sp.points.size() && s.count > 1; ++i) {
+            const double x = s.at - s.width / 2 + i * s.spacing;
+            QCOMPARE(sp.points[i], QPointF(x, x >= s.at ? 1 : 0));
         }
-        const XafsSpectrum ref = EdgeShift::stepReference(9000, 300, 0.01);
-        QCOMPARE(ref.name, QStringLiteral("DEdge Step"));
-        QVERIFY(std::abs(ref.points.size() - 30000) <= 1);
-        QCOMPARE(ref.points.first().x(), 8850.0);
-        QVERIFY(ref.points.last().x() < 9150);
-        QVERIFY(std::fabs(ref.midx - 9000) < 0.05);
+        QCOMPARE(EdgeShift::stepReference(s.at, s.width, s.spacing).points.size(), s.count);
     }
 
-    void stepSpacingsThatWouldNeverFinish()
+    // Straight lines pre = 1 + 0.001 E, post = 2 + 0.001 E, read at E less
+    // the spectrum's own x shift when that is on (never its energy offset).
+    void residualAbsorption_data()
     {
-        QVERIFY(EdgeShift::stepSpectrum(9000, 300, 0).points.isEmpty());
-        QVERIFY(EdgeShift::stepSpectrum(9000, 300, -0.01).points.isEmpty());
-        QVERIFY(EdgeShift::stepSpectrum(9000, 300, std::nan("")).points.isEmpty());
-        QVERIFY(EdgeShift::stepSpectrum(9000, 1e12, 1e-3).points.isEmpty());
-        // The spacing vanishes against the energy: stops after the first point.
-        QCOMPARE(EdgeShift::stepSpectrum(1e20, 1e5, 1).points.size(), 1);
-        QVERIFY(EdgeShift::stepReference(9000, 300, 0).points.isEmpty());
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("E");
+        QTest::addColumn<double>("xShift");  // 0: off
+        QTest::addColumn<double>("rest");
+        QTest::newRow("half") << 0.5 << 8200.0 << 0.0 << 0.5 + 8.2;
+        QTest::newRow("none") << 0.0 << 9000.0 << 0.0 << 1 + 9.0;
+        QTest::newRow("all") << 1.0 << 9000.0 << 0.0 << 9.0;
+        QTest::newRow("at 0 eV") << 0.5 << 0.0 << 0.0 << 0.5;
+        QTest::newRow("own x shift") << 0.0 << 8200.0 << 100.0 << 1 + 8.1;
     }
-
-    void residualAbsorptionOnStraightLines()
+    void residualAbsorption()
     {
+        QFETCH(double, factor);
+        QFETCH(double, E);
+        QFETCH(double, xShift);
+        QFETCH(double, rest);
         XafsSpectrum s;
-        s.pre.lineType = 1;
+        s.pre.lineType = s.post.lineType = 1;
         s.pre.c0 = 1;
-        s.pre.k = 0.001;
-        s.post.lineType = 1;
         s.post.c0 = 2;
-        s.post.k = 0.001;
-        s.energyOffset = 50;  // not applied
-        for (double E : {8200.0, 9000.0, 0.0}) {
-            RaResult r = ResidualAbsorption::compute(s, 0.5, E);
-            QVERIFY(std::fabs(r.jump - 1) < 1e-12);
-            QVERIFY(std::fabs(r.scaledJump - 0.5) < 1e-12);
-            QVERIFY(std::fabs(r.rest - (0.5 + 0.001 * E)) < 1e-9);
-            r = ResidualAbsorption::compute(s, 0, E);
-            QCOMPARE(r.scaledJump, 0.0);
-            QCOMPARE(r.rest, 1 + 0.001 * E);
-            r = ResidualAbsorption::compute(s, 1, E);
-            QVERIFY(std::fabs(r.rest - (2 * (1 + 0.001 * E) - (2 + 0.001 * E))) < 1e-9);
-        }
-        // With its own x shift on, the lines are read at atEV less the shift.
-        s.xShiftOn = true;
-        s.xShift = 100;
-        QVERIFY(std::fabs(ResidualAbsorption::compute(s, 0, 8200).rest - (1 + 8.1)) < 1e-9);
+        s.pre.k = s.post.k = 0.001;
+        s.energyOffset = 50;
+        s.xShiftOn = xShift != 0;
+        s.xShift = xShift;
+        const RaResult r = ResidualAbsorption::compute(s, factor, E);
+        QCOMPARE(r.jump, 1.0);
+        QCOMPARE(r.scaledJump, factor);
+        QVERIFY(std::fabs(r.rest - rest) < 1e-9);
     }
 
-    void residualAbsorptionWithCorrectedPostLine()
+    void residualAbsorptionOtherLines()
     {
+        // A post line corrected above 9000 eV: by its line, then by its points.
         XafsSpectrum s;
         s.pre.c0 = 1;
         s.post.c0 = 2;
-        s.post.correctionOn = true;
-        s.post.correctionSide = true;
+        s.post.correctionOn = s.post.correctionSide = true;
         s.post.fitTo = 9000;
         s.post.correctionType = 1;
         s.post.d = 7;
         s.post.c = 0.001;
-        QVERIFY(std::fabs(ResidualAbsorption::compute(s, 0, 9100).jump - (7 + 9.1 - 1)) < 1e-9);
+        QCOMPARE(ResidualAbsorption::compute(s, 0, 9100).jump, 7 + 9.1 - 1);
         QCOMPARE(ResidualAbsorption::compute(s, 0, 8900).jump, 1.0);
         s.post.correctionType = 2;
         s.post.append(9000, 3);
         s.post.append(9200, 5);
-        QVERIFY(std::fabs(ResidualAbsorption::compute(s, 0, 9100).jump - 3) < 1e-12);
-    }
-
-    void residualAbsorptionAtZeroOnVictoreenLines()
-    {
-        XafsSpectrum s;
-        s.pre.lineType = 0;
-        s.pre.c1 = 1;
-        s.post.lineType = 0;
-        s.post.c1 = 2;
-        const RaResult r = ResidualAbsorption::compute(s, 1.0, 0);
-        QCOMPARE(r.jump, 0.0);
-        QCOMPARE(r.scaledJump, 0.0);
-        QCOMPARE(r.rest, 0.0);
-        QVERIFY(std::isfinite(ResidualAbsorption::compute(s, 1.0, 8200).rest));
+        QCOMPARE(ResidualAbsorption::compute(s, 0, 9100).jump, 3.0);
+        // Victoreen lines have no value at 0 eV: zeros, not infinities.
+        XafsSpectrum v;
+        v.pre.lineType = v.post.lineType = 0;
+        v.pre.c1 = 1;
+        v.post.c1 = 2;
+        const RaResult r = ResidualAbsorption::compute(v, 1.0, 0);
+        QVERIFY(r.jump == 0 && r.scaledJump == 0 && r.rest == 0);
+        QVERIFY(std::isfinite(ResidualAbsorption::compute(v, 1.0, 8200).rest));
     }
 };
 

@@ -1,8 +1,17 @@
+// The reference spectra of the analysis panel: a reference row of the
+// linear-combination fits (the file it reads, how it is normalised, its
+// energy shift) and the edge-comparison reference and search; files that give
+// no spectrum and values that cannot be used are refused.
+#include "analysis/Analyzer.h"
 #include "analysis/LCFReference.h"
+#include "widgets/XafsFileSelect.h"
 
 #include "core/XafsSpectrum.h"
+#include "support/EdgeSpectra.h"
 #include "support/Files.h"
+#include "support/Spectra.h"
 
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,21 +20,6 @@
 
 namespace
 {
-// mu(E) of an edge at 7112 eV over a falling background.
-Spectrum edge(double shift = 0)
-{
-    Spectrum s;
-    for (double E = 6900; E <= 7500; E += 2)
-        s.append(E, 1.2 - 1e-4 * (E - 6900) + 0.5 + std::atan((E - 7112 - shift) / 3) / M_PI);
-    return s;
-}
-
-QString writeMuFile(const QTemporaryDir& dir, const QString& name, const Spectrum& s)
-{
-    const QString path = dir.filePath(name);
-    return ts::writeSpectrum(path, s) ? path : QString();
-}
-
 // The spectrum the row should hold: the file read and normalised apart from
 // any row.
 XafsSpectrum expected(const QString& path, int lineType)
@@ -49,103 +43,155 @@ class TestLCFReference : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    // An edge of jump 1 at 7112 eV.
+    const Spectrum src = synth::edgeSpectrum(6900, 7500, 2);
+
+    QString goodFile()
+    {
+        const QString path = dir.filePath("ref.dat");
+        return ts::writeSpectrum(path, src) ? path : QString();
+    }
 
 private slots:
-    void loadsFile()
+    void loadsAndNormalises()
     {
-        const Spectrum src = edge();
-        const QString path = writeMuFile(dir, "ref.dat", src);
-        QVERIFY(!path.isEmpty());
+        const QString path = goodFile();
         LCFReference row;
         QSignalSpy loaded(&row, &LCFReference::newFileSelected);
         row.XFS->load(path);
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(row.loadedFile(), path);
-        QCOMPARE(row.spectrum().size(), src.size());
-        QCOMPARE(row.spectrum().points.last().x(), 7500.0);
-        const XafsSpectrum straight = expected(path, 1);
-        QVERIFY(straight.dMut > 0.5 && straight.dMut < 1.5);
-        QVERIFY(std::abs(straight.midx - 7112) < 3);
-        QCOMPARE(row.dMut, straight.dMut);
-        QCOMPARE(row.midx, straight.midx);
-        QVERIFY(row.inUse());
-
-        // Victoreen lines on the box: the same points normalised with type 0.
+        QCOMPARE(row.spectrum().points, src.points);
+        QVERIFY(std::fabs(row.dMut - 1) < 0.3 && std::fabs(row.midx - 7112) < 3);
+        // Victoreen lines on the box: what a fit reads is the same points
+        // normalised with type 0.
         row.IsVictreen->setChecked(true);
         const XafsSpectrum vic = expected(path, 0);
-        QCOMPARE(row.dMut, vic.dMut);
-        QCOMPARE(row.midx, vic.midx);
-        QCOMPARE(row.doubleNormalizedPreBaseCurve.points, vic.doubleNormalizedPreBaseCurve.points);
-
-        // The snapshot carries what a fit reads, by value.
-        LcfRefSnapshot snap = row.snapshot();
+        const LcfRefSnapshot snap = row.snapshot();
         QVERIFY(snap.use);
         QCOMPARE(snap.minX, 6900.0);
         QCOMPARE(snap.maxX, 7500.0);
-        QCOMPARE(snap.dE, 0.0);
         QCOMPARE(snap.preBase.points, vic.doubleNormalizedPreBaseCurve.points);
         QCOMPARE(snap.postBase.points, vic.doubleNormalizedPostBaseCurve.points);
-        row.setRatio(0.4);
-        QCOMPARE(row.snapshot().fraction, 0.4);
-        QCOMPARE(snap.fraction, 0.0);
-
         QTest::mouseClick(row.XFS->Use, Qt::LeftButton, Qt::NoModifier, QPoint(6, row.XFS->Use->height() / 2));
-        QVERIFY(!row.inUse());
         QVERIFY(!row.snapshot().use);
     }
 
-    void failedLoadKeepsRow()
+    // A file that gives no spectrum, first and after a good one: the row
+    // goes on naming and using the file it really holds.
+    void unreadableFileKeepsRow_data()
     {
+        QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("header only") << QByteArray("# E mu\n");
+    }
+    void unreadableFileKeepsRow()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString bad = dir.filePath("bad.dat");
+        QFile::remove(bad);
+        if (!bytes.isEmpty()) QVERIFY(ts::writeFile(bad, bytes));
         LCFReference row;
         QSignalSpy loaded(&row, &LCFReference::newFileSelected);
-        row.XFS->load(dir.filePath("missing.dat"));
+        row.XFS->load(bad);
         QCOMPARE(loaded.count(), 0);
         QVERIFY(row.spectrum().isEmpty());
-        QVERIFY(!row.XFS->fileChosen);
         QCOMPARE(row.XFS->Selected->text(), QString());
-        QVERIFY(!row.inUse());
+        QVERIFY(!row.XFS->fileChosen && !row.inUse());
 
-        const QString good = writeMuFile(dir, "good.dat", edge());
+        const QString good = goodFile();
         row.XFS->load(good);
-        QCOMPARE(loaded.count(), 1);
         const QString dmut = row.DMut->text();
-        const QVector<QPointF> pts = row.points;
-
-        // An unreadable file must not stand in the row's name for the old data.
-        const QString empty = writeMuFile(dir, "empty.dat", Spectrum());
-        QVERIFY(!row.newFile(empty));
-        row.XFS->load(dir.filePath("missing.dat"));
+        row.XFS->load(bad);
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(row.points, pts);
+        QCOMPARE(row.points, src.points);
         QCOMPARE(row.DMut->text(), dmut);
         QCOMPARE(row.XFS->Selected->text(), good);
-        QVERIFY(row.XFS->fileChosen);
         QCOMPARE(row.loadedFile(), good);
-        QVERIFY(row.inUse());
+        QVERIFY(row.XFS->fileChosen && row.inUse());
     }
 
     void energyShift()
     {
-        const Spectrum src = edge();
         LCFReference row;
-        QVERIFY(row.newFile(writeMuFile(dir, "shift.dat", src)));
+        QVERIFY(row.newFile(goodFile()));
         QSignalSpy shifted(&row, &LCFReference::newDeltaE);
         row.show();
-        typeInto(row.DeltaE, "1.5");
-        QCOMPARE(shifted.count(), 1);
-        QCOMPARE(row.xShift, 1.5);
-        QCOMPARE(row.energyOffset, 1.5);
-        QCOMPARE(row.snapshot().dE, 1.5);
-        // Point energies are read less the shift.
-        QCOMPARE(row.spectrum().xAt(10), src.points[10].x() - 1.5);
-        QVERIFY(std::abs(row.spectrum().y(7101.0 - 1.5) - src.y(7101.0)) < 1e-9);
-
-        typeInto(row.DeltaE, "abc");
+        for (const QString& typed : {QString("1.5"), QString("abc")}) {
+            typeInto(row.DeltaE, typed);
+            const double dE = typed == "abc" ? 0 : 1.5;
+            QCOMPARE(row.energyOffset, dE);
+            QCOMPARE(row.snapshot().dE, dE);
+            // Point energies are read less the shift.
+            QCOMPARE(row.spectrum().xAt(10), src.points[10].x() - dE);
+            QVERIFY(std::fabs(row.spectrum().y(7101.0 - dE) - src.y(7101.0)) < 1e-9);
+        }
         QCOMPARE(shifted.count(), 2);
-        QCOMPARE(row.xShift, 0.0);
-        QCOMPARE(row.energyOffset, 0.0);
     }
 
+    // A second file that gives no spectrum: the selector goes back to the
+    // file whose spectrum is still the comparison reference.
+    void comparisonReferenceFile_data()
+    {
+        QTest::addColumn<QByteArray>("second");  // empty: no file at all
+        QTest::addColumn<bool>("taken");
+        QString text;
+        for (const QPointF& p : edges::Edge{9010}.sample(8800, 9200, 1).points)
+            text += QString("%1 %2\n").arg(p.x(), 0, 'g', 17).arg(p.y(), 0, 'g', 17);
+        QTest::newRow("readable (control)") << text.toUtf8() << true;
+        QTest::newRow("no numbers") << QByteArray("# header\nenergy\nmu\n") << false;
+        QTest::newRow("angle file without data lines") << QByteArray("9809 scan\nD= 3.1\nOffset\n") << false;
+        QTest::newRow("missing file") << QByteArray() << false;
+    }
+    void comparisonReferenceFile()
+    {
+        QFETCH(QByteArray, second);
+        QFETCH(bool, taken);
+        const QString first = dir.filePath("first.dat"), other = dir.filePath("second.dat");
+        QVERIFY(ts::writeSpectrum(first, edges::Edge{9000}.sample(8800, 9200, 1)));
+        QFile::remove(other);
+        if (!second.isEmpty()) QVERIFY(ts::writeFile(other, second));
+        Analyzer a;
+        a.DEdgeCWFileSelect->fileSelected(first);
+        QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
+        a.DEdgeCWFileSelect->fileSelected(other);
+        QCOMPARE(a.DEdgeCWFileSelect->Selected->text(), taken ? other : first);
+        QVERIFY(std::fabs(a.dEdgeRef.midx - (taken ? 9010 : 9000)) < 0.05);
+        QCOMPARE(a.dEdgeRef.size(), 401);
+    }
+
+    // Typed search values: steps that cannot scan are refused and the field
+    // shows the value in use again.
+    void comparisonSearch_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QVector<double>>("search");  // range, step, minimum step
+        const QVector<double> kept{20, 1, 0.1};
+        QTest::newRow("step 0.5 (control)") << "DEdgeCWInitDEeV" << "0.5" << QVector<double>{20, 0.5, 0.1};
+        QTest::newRow("range 40 (control)") << "DEdgeCWFullRangeEV" << "40" << QVector<double>{40, 1, 0.1};
+        QTest::newRow("step 0") << "DEdgeCWInitDEeV" << "0" << kept;
+        QTest::newRow("step not a number") << "DEdgeCWInitDEeV" << "abc" << kept;
+        QTest::newRow("negative step") << "DEdgeCWInitDEeV" << "-1" << kept;
+        QTest::newRow("minimum step 0") << "DEdgeCWMinDEeV" << "0" << kept;
+        QTest::newRow("minimum above step") << "DEdgeCWMinDEeV" << "2" << kept;
+        QTest::newRow("negative range") << "DEdgeCWFullRangeEV" << "-5" << kept;
+        QTest::newRow("range far too wide") << "DEdgeCWFullRangeEV" << "1e12" << kept;
+    }
+    void comparisonSearch()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QVector<double>, search);
+        Analyzer a;
+        a.show();
+        QLineEdit* e = a.findChild<QLineEdit*>(field);
+        QVERIFY(e);
+        const QString before = e->text();
+        typeInto(e, typed);
+        a.initAnalyzeSpectrum();
+        QCOMPARE((QVector<double>{a.cwRangeEV, a.cwInitDEeV, a.cwMinDEeV}), search);
+        QCOMPARE(e->text(), (search == QVector<double>{20, 1, 0.1}) ? before : typed);
+    }
 };
 
 QTEST_MAIN(TestLCFReference)
