@@ -10,37 +10,20 @@
 #include "batch/LoopVar.h"
 #include "core/Globals.h"
 
-namespace {
-
-struct Sent {
-    QString word;
-    QStringList args;
-    bool inRem;
-};
-
-}  // namespace
-
 // Answers every command at once with its id (158 inside a comment block),
-// unless told to hold it.
+// unless told to hold it. Each command is kept as "word arg|arg", with
+// "rem " before it when it came from a comment block.
 class FakeExec : public QObject {
     Q_OBJECT
 public:
-    QVector<Sent> sent;
+    QStringList sent;
     QStringList holdWords;
     bool holdAll = false;
-
-    QStringList firstArgs() const
-    {
-        QStringList a;
-        for (const Sent& s : sent)
-            a << s.args.value(0);
-        return a;
-    }
 
 public slots:
     void execCmdSlot(CmdLine cmd, bool inRem)
     {
-        sent.append({cmd.word, cmd.args, inRem});
+        sent << QString(inRem ? "rem " : "") + cmd.word + (cmd.args.isEmpty() ? "" : " " + cmd.args.join('|'));
         if (holdAll || holdWords.contains(cmd.word))
             return;
         emit finishBatchExec(inRem ? int(not_ex_cmd) : int(answerIdOf(exCmdId(cmd))));
@@ -51,20 +34,25 @@ signals:
     void finishBatchExec(int id);
 };
 
-class LogSink : public QObject {
-    Q_OBJECT
-public:
-    QString text;
-public slots:
-    void Log(const QString& t) { text += t; }
-};
+namespace {
 
-class Driver : public QObject {
-    Q_OBJECT
-signals:
-    void dispatch(const QStringList& lines);
-    void stop();
-};
+QStringList seeks(const QStringList& values)
+{
+    QStringList s;
+    for (const QString& v : values)
+        s << "seek_image " + v;
+    return s;
+}
+
+QStringList range(int from, int to, int width)
+{
+    QStringList l;
+    for (int v = from; v <= to; ++v)
+        l << QString("%1").arg(v, width, 10, QChar('0'));
+    return l;
+}
+
+}  // namespace
 
 class TstBatchDispatcher : public QObject {
     Q_OBJECT
@@ -72,8 +60,7 @@ class TstBatchDispatcher : public QObject {
     QThread* thread = nullptr;
     BatchDispatcher* disp = nullptr;
     FakeExec* exec = nullptr;
-    LogSink* sink = nullptr;
-    Driver* driver = nullptr;
+    QString log;
 
     template <typename F>
     auto onThread(F f) -> decltype(f())
@@ -83,25 +70,24 @@ class TstBatchDispatcher : public QObject {
         return r;
     }
     bool running() { return onThread([this] { return disp->isRunning(); }); }
-
-    // Runs a script and waits until the interpreter is idle again; the texts
-    // and commands it sent on the way have all arrived when this returns.
-    bool runToIdle(const QStringList& script, int timeoutMs = 5000)
+    void dispatch(const QStringList& lines)
     {
-        emit driver->dispatch(script);
-        QElapsedTimer t;
-        t.start();
-        while (running()) {
-            if (t.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        QCoreApplication::sendPostedEvents();
-        return true;
+        QMetaObject::invokeMethod(disp, [this, lines] { disp->doDispatchCmds(lines); }, Qt::QueuedConnection);
     }
-    void settle()
+    void stop() { QMetaObject::invokeMethod(disp, [this] { disp->batchStopSlot(); }, Qt::QueuedConnection); }
+
+    // Until the interpreter is idle or has sent nothing for a few turns; the
+    // texts and commands it sent on the way have all arrived on return.
+    void drain()
     {
-        running();  // everything queued to the interpreter so far is handled
+        int quiet = 0;
+        while (quiet < 5) {
+            const int n = exec->sent.size();
+            QCoreApplication::processEvents();
+            if (!running())
+                break;
+            quiet = exec->sent.size() == n ? quiet + 1 : 0;
+        }
         QCoreApplication::sendPostedEvents();
     }
 
@@ -126,13 +112,10 @@ private slots:
         disp->moveToThread(thread);
         thread->start();
         exec = new FakeExec;
-        sink = new LogSink;
-        driver = new Driver;
+        log.clear();
         connect(disp, &BatchDispatcher::execCmdSig, exec, &FakeExec::execCmdSlot);
         connect(exec, &FakeExec::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
-        connect(disp, &BatchDispatcher::Log, sink, &LogSink::Log);
-        connect(driver, &Driver::dispatch, disp, &BatchDispatcher::doDispatchCmds);
-        connect(driver, &Driver::stop, disp, &BatchDispatcher::batchStopSlot);
+        connect(disp, &BatchDispatcher::Log, exec, [this](const QString& t) { log += t; });
     }
 
     void cleanup()
@@ -144,334 +127,210 @@ private slots:
         delete disp;
         delete thread;
         delete exec;
-        delete sink;
-        delete driver;
     }
 
-    void letVariableInArgument()
+    // Scripts sent as lists of lines, one after the other: "--" ends a list
+    // and sends it, "STOP" presses Stop, "ANSWER n" answers n, "HOLD" makes
+    // the stand-in keep its answers until "RELEASE". Each of the first three
+    // adds "/" to the commands sent, so the rows show which step sent what.
+    void scripts_data()
     {
-        QVERIFY(runToIdle({":let X 5", "load_I1_files NEW a$X$.tif a$x$.tif", ":end"}));
-        QCOMPARE(exec->sent.size(), 1);
-        QCOMPARE(exec->sent[0].word, QString("load_I1_files"));
-        QCOMPARE(exec->sent[0].args, QStringList({"NEW", "a5.tif", "a$x$.tif"}));
-        QVERIFY(!exec->sent[0].inRem);
-        QCOMPARE(sink->text, QString("load_I1_files : NEW a5.tif a$x$.tif\nend"));
-
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("log");  // null: not checked
         // Variables outlive ":end"; the data root is known from the start.
-        QVERIFY(runToIdle({"save_image $X$ $DataRoot$/m.png", ":end"}));
-        QCOMPARE(exec->sent[1].args, QStringList({"5", "/data/root/m.png"}));
-    }
-
-    void variablesInTableOrder()
-    {
+        QTest::newRow("variables") << QStringList{":let X 5", "load_I1_files NEW a$X$.tif a$x$.tif", ":end", "--",
+                                                  "save_image $X$ $DataRoot$/m.png", ":end"}
+                                   << QStringList{"load_I1_files NEW|a5.tif|a$x$.tif", "/", "save_image 5|/data/root/m.png"}
+                                   << "load_I1_files : NEW a5.tif a$x$.tif\nendsave_image : 5 /data/root/m.png\nend";
         // A value holding another key is expanded only when that key comes
         // later in the table; a value holding its own key is put in once.
-        QVERIFY(runToIdle({":let B x$A$", ":let A 1", ":let C y$A$", ":let S <$S$>",
-                           "seek_image $B$ $C$ $S$", ":let S $S$$S$", "seek_image $S$", ":end"}));
-        QCOMPARE(exec->sent.size(), 2);
-        QCOMPARE(exec->sent[0].args, QStringList({"x1", "y$A$", "<$S$>"}));
-        QCOMPARE(exec->sent[1].args, QStringList({"$S$$S$"}));
-        QCOMPARE(onThread([this] { return disp->variables().keys; }),
-                 QStringList({"$DataRoot$", "$B$", "$A$", "$C$", "$S$"}));
-    }
+        QTest::newRow("variables in table order")
+            << QStringList{":let B x$A$", ":let A 1", ":let C y$A$", ":let S <$S$>", "seek_image $B$ $C$ $S$",
+                           ":let S $S$$S$", "seek_image $S$", ":end"}
+            << QStringList{"seek_image x1|y$A$|<$S$>", "seek_image $S$$S$"} << QString();
+        QTest::newRow("nested loops")
+            << QStringList{":for i %i 1 2", ":for j %j 1 3", "save_image f%i_%j.png", ":next j", "seek_image after%i",
+                           ":next i", "seek_image last%i%j", ":end"}
+            << QStringList{"save_image f1_1.png", "save_image f1_2.png", "save_image f1_3.png", "seek_image after1",
+                           "save_image f2_1.png", "save_image f2_2.png", "save_image f2_3.png", "seek_image after2",
+                           "seek_image last23"}
+            << QString();
+        // A second loop of a name replaces the first; the bound written as a
+        // variable key is no integer and counts as 0; a loop without a token
+        // replaces nothing and runs once.
+        QTest::newRow("loop replaced, not substituted")
+            << QStringList{":let N 3", ":for i %i 1 3", ":for i %k 1 $N$", "seek_image %i %k", ":next i", ":for k",
+                           "seek_image once", ":next k", ":end"}
+            << QStringList{"seek_image %i|1", "seek_image %i|0", "seek_image once"} << QString();
+        QTest::newRow("loop without next runs once") << QStringList{":for i %i 1 3", "seek_image %i", ":end"}
+                                                     << QStringList{"seek_image 1"} << QString();
+        // Inside a block: sent flagged, unsubstituted, without a log text.
+        // Unknown words and labels pass without a trace; echo has no line break.
+        QTest::newRow("comment block, labels, unknown words")
+            << QStringList{":label_1", ":REM_START", "seek_image $DataRoot$", ":end", ":let Y 1", ":for i %i 1 3",
+                           ":echo hidden", ":rem_end", "bogus_word 1", "SEEK_IMAGE $Y$ %i", ":rem_end", ":Echo x",
+                           ":END", "seek_image never"}
+            << QStringList{"rem seek_image $DataRoot$", "SEEK_IMAGE $Y$|%i"} << "SEEK_IMAGE : $Y$ %i\necho xend";
+        QTest::newRow("echo") << QStringList{":let N 7", ":echo n=$N$ second", "seek_image 1", ":end"}
+                              << QStringList{"seek_image 1"} << "echo n=7seek_image : 1\nend";
+        // A comment block without its end swallows ":end" and what follows,
+        // until Stop.
+        QTest::newRow("unclosed comment block")
+            << QStringList{":rem_start", "seek_image a", ":end", "--", "seek_image b", ":end", "--", "STOP",
+                           "seek_image c", ":end"}
+            << QStringList{"rem seek_image a", "/", "rem seek_image b", "/", "/", "seek_image c"} << QString();
+        // Without a blank before the backslash the two items run together; a
+        // backslash inside a line is an ordinary character; the next list's
+        // first line is a line of its own.
+        QTest::newRow("continued lines")
+            << QStringList{"load_I1_files NEW \\", "a b.tif", "load_I1_files NEW\\  ", "b.tif", "# comment", "",
+                           "save_data C:\\o\\m.dat", "seek_image 1 \\", "--", "seek_image 2", ":end"}
+            << QStringList{"load_I1_files NEW|a|b.tif", "load_I1_files NEWb.tif", "save_data C:\\o\\m.dat",
+                           "seek_image 1", "/", "seek_image 2"}
+            << QString();
+        // The editor's empty script is an empty line and ":end". An empty
+        // list starts a script with nothing to do, and so does one without
+        // ":end" (the configuration's lines): what comes next is taken at once.
+        QTest::newRow("empty script") << QStringList{"", ":end"} << QStringList{} << "end";
+        QTest::newRow("after an empty list") << QStringList{"--", "seek_image 2", ":end"}
+                                             << QStringList{"/", "seek_image 2"} << QString();
+        QTest::newRow("after a script without end")
+            << QStringList{"seek_image cfg", "--", ":for i %i 1 2", "seek_image %i", ":next i", ":end"}
+            << QStringList{"seek_image cfg", "/", "seek_image 1", "seek_image 2"} << QString();
+        // A script waiting for its load goes on only on that load's answer: not
+        // on the late answer of a command a Stop abandoned, nor on answers to
+        // work started by hand (another stack's load, a 2-D run, a map read).
+        const QStringList waiting{"load_I1_files NEW b.tif", "seek_image 2", ":end", "--", "RELEASE"};
+        QTest::newRow("stopped load") << QStringList{"HOLD", "load_I1_files NEW a.tif", "--", "STOP"} + waiting
+                                             + QStringList{"ANSWER 4", "ANSWER 4"}
+                                      << QStringList{"load_I1_files NEW|a.tif", "/", "/", "load_I1_files NEW|b.tif",
+                                                     "/", "/", "seek_image 2", "/"}
+                                      << QString();
+        QTest::newRow("stopped pattern load")
+            << QStringList{"HOLD", "load_I1_files_of_pattern NEW d/ *.tif", "--", "STOP"} + waiting
+                   + QStringList{"ANSWER 4", "ANSWER 4"}
+            << QStringList{"load_I1_files_of_pattern NEW|d/|*.tif", "/", "/", "load_I1_files NEW|b.tif", "/", "/",
+                           "seek_image 2", "/"}
+            << QString();
+        QTest::newRow("stopped seek") << QStringList{"HOLD", "seek_image 1", "--", "STOP"} + waiting
+                                             + QStringList{"ANSWER 59", "ANSWER 4"}
+                                      << QStringList{"seek_image 1", "/", "/", "load_I1_files NEW|b.tif", "/", "/",
+                                                     "seek_image 2", "/"}
+                                      << QString();
+        QTest::newRow("answers to work by hand")
+            << QStringList{"HOLD"} + waiting + QStringList{"ANSWER 5", "ANSWER 112", "ANSWER 138", "ANSWER 137",
+                                                            "ANSWER 4"}
+            << QStringList{"load_I1_files NEW|b.tif", "/", "/", "/", "/", "/", "seek_image 2", "/"} << QString();
+        // Lines sent while a script runs are dropped by its ":end"; answers
+        // while idle change nothing.
+        QTest::newRow("appended lines")
+            << QStringList{"HOLD", "save_image 1", ":end", "--", "seek_image 2", ":end", "--", "RELEASE", "ANSWER 60",
+                           "seek_image 3", ":end", "--", "ANSWER 4"}
+            << QStringList{"save_image 1", "/", "/", "/", "seek_image 3", "/", "/"} << QString();
 
-    void loopValues_data()
-    {
-        QTest::addColumn<QString>("bounds");
-        QTest::addColumn<QStringList>("values");
-        auto range = [](int from, int to, int by, int width) {
-            QStringList l;
-            for (int v = from; by > 0 ? v <= to : v >= to; v += by)
-                l << QString("%1").arg(v, width, 10, QChar('0'));
-            return l;
+        auto loop = [](const char* name, const QString& bounds, const QStringList& values) {
+            QTest::newRow(name) << QStringList{":for i %i " + bounds, "seek_image %i", ":next i", ":end"}
+                                << seeks(values) << QString();
         };
-        QTest::newRow("up") << "1 3" << QStringList({"1", "2", "3"});
-        QTest::newRow("down") << "3 1" << QStringList({"3", "2", "1"});
-        QTest::newRow("once") << "5 5" << QStringList({"5"});
-        QTest::newRow("step 4") << "1 10 4" << QStringList({"1", "5", "9"});
-        QTest::newRow("step 0") << "1 3 0" << QStringList({"1", "2", "3"});
-        QTest::newRow("step text") << "1 3 abc" << QStringList({"1", "2", "3"});
-        QTest::newRow("padded") << "01 12" << range(1, 12, 1, 2);
-        QTest::newRow("plain") << "1 12" << range(1, 12, 1, 1);
-        QTest::newRow("outgrows pad") << "08 120" << range(8, 99, 1, 2) + range(100, 120, 1, 1);
+        loop("loop up", "1 3", {"1", "2", "3"});
+        loop("loop down", "3 1", {"3", "2", "1"});
+        loop("loop once", "5 5", {"5"});
+        loop("loop step 4", "1 10 4", {"1", "5", "9"});
+        loop("loop step 0", "1 3 0", {"1", "2", "3"});
+        loop("loop step text", "1 3 abc", {"1", "2", "3"});
+        loop("loop padded", "01 12", range(1, 12, 2));
+        loop("loop plain", "1 12", range(1, 12, 1));
+        loop("loop outgrows pad", "08 120", range(8, 99, 2) + range(100, 120, 1));
         // A step written with the sign that leads away from the end still
         // walks towards it instead of never ending.
-        QTest::newRow("up, negative step") << "1 10 -4" << QStringList({"1", "5", "9"});
-        QTest::newRow("down, negative step") << "10 1 -3" << QStringList({"10", "7", "4", "1"});
-        QTest::newRow("down, positive step") << "10 1 3" << QStringList({"10", "7", "4", "1"});
-        QTest::newRow("padded below zero") << "000 -3" << QStringList({"000", "-01", "-02", "-03"});
-        QTest::newRow("whole int range")
-            << "-2147483648 2147483647 2147483647"
-            << QStringList({"-2147483648", "-1", "2147483646"});
-        QTest::newRow("whole int range down")
-            << "2147483647 -2147483648 -2147483647"
-            << QStringList({"2147483647", "0", "-2147483647"});
-        QTest::newRow("bounds not numbers") << "a b" << QStringList({"a"});
+        loop("loop up, negative step", "1 10 -4", {"1", "5", "9"});
+        loop("loop down, negative step", "10 1 -3", {"10", "7", "4", "1"});
+        loop("loop down, positive step", "10 1 3", {"10", "7", "4", "1"});
+        loop("loop padded below zero", "000 -3", {"000", "-01", "-02", "-03"});
+        loop("loop whole int range", "-2147483648 2147483647 2147483647", {"-2147483648", "-1", "2147483646"});
+        loop("loop whole int range down", "2147483647 -2147483648 -2147483647", {"2147483647", "0", "-2147483647"});
+        loop("loop bounds not numbers", "a b", {"a"});
     }
-
-    void loopValues()
+    void scripts()
     {
-        QFETCH(QString, bounds);
-        QFETCH(QStringList, values);
-        QVERIFY(runToIdle({":for i %i " + bounds, "seek_image %i", ":next i", ":end"}));
-        QCOMPARE(exec->firstArgs(), values);
-    }
-
-    void nestedLoops()
-    {
-        QVERIFY(runToIdle({":for i %i 1 2",
-                           ":for j %j 1 3",
-                           "save_image f%i_%j.png",
-                           ":next j",
-                           "seek_image after%i",
-                           ":next i",
-                           "seek_image last%i%j",
-                           ":end"}));
-        QCOMPARE(exec->firstArgs(),
-                 QStringList({"f1_1.png", "f1_2.png", "f1_3.png", "after1", "f2_1.png", "f2_2.png",
-                              "f2_3.png", "after2", "last23"}));
-    }
-
-    void forReplacesItsNameAndIsNotSubstituted()
-    {
-        // The bound written as a variable key is no integer: it counts as 0.
-        QVERIFY(runToIdle({":let N 3", ":for i %i 1 3", ":for i %k 1 $N$", "seek_image %i %k", ":next i",
-                           ":for k", "seek_image once", ":next k", ":end"}));
-        QCOMPARE(exec->sent.size(), 3);
-        QCOMPARE(exec->sent[0].args, QStringList({"%i", "1"}));
-        QCOMPARE(exec->sent[1].args, QStringList({"%i", "0"}));
-        // A loop without a token replaces nothing and runs once.
-        QCOMPARE(exec->sent[2].args, QStringList({"once"}));
-        const QVector<LoopVar> loops = onThread([this] { return disp->loopVars(); });
-        QCOMPARE(loops.size(), 2);
-        QCOMPARE(loops[0].token, QString("%k"));
-        QCOMPARE(loops[0].end, QString("$N$"));
-    }
-
-    void commentBlocksLabelsAndUnknownWords()
-    {
-        QVERIFY(runToIdle({":label_1",
-                           ":REM_START",
-                           "seek_image $DataRoot$",
-                           ":end",
-                           ":let Y 1",
-                           ":for i %i 1 3",
-                           ":echo hidden",
-                           ":rem_end",
-                           "bogus_word 1",
-                           "SEEK_IMAGE $Y$ %i",
-                           ":rem_end",
-                           ":Echo x",
-                           ":END",
-                           "seek_image never"}));
-        QCOMPARE(exec->sent.size(), 2);
-        // Inside the block: sent flagged, unsubstituted, without a log text.
-        QCOMPARE(exec->sent[0].word, QString("seek_image"));
-        QCOMPARE(exec->sent[0].args, QStringList({"$DataRoot$"}));
-        QVERIFY(exec->sent[0].inRem);
-        QCOMPARE(exec->sent[1].word, QString("SEEK_IMAGE"));
-        QCOMPARE(exec->sent[1].args, QStringList({"$Y$", "%i"}));
-        QVERIFY(!exec->sent[1].inRem);
-        // Unknown words and labels pass without a trace; echo has no line break.
-        QCOMPARE(sink->text, QString("SEEK_IMAGE : $Y$ %i\necho xend"));
-    }
-
-    void echoSubstitutes()
-    {
-        QVERIFY(runToIdle({":let N 7", ":echo n=$N$ second", "seek_image 1", ":end"}));
-        QCOMPARE(sink->text, QString("echo n=7seek_image : 1\nend"));
-    }
-
-    void continuedLines()
-    {
-        emit driver->dispatch({"load_I1_files NEW \\", "a b.tif", "load_I1_files NEW\\  ", "b.tif",
-                               "# comment", "", "seek_image 1 \\"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 3, 30000);
-        QCOMPARE(exec->sent[0].args, QStringList({"NEW", "a", "b.tif"}));
-        // Without a blank before the backslash the two items run together.
-        QCOMPARE(exec->sent[1].args, QStringList({"NEWb.tif"}));
-        QCOMPARE(exec->sent[2].args, QStringList({"1"}));
-        // No ":end": the script is out of lines but still running.
-        QVERIFY(running());
-        // The next list's first line is a line of its own.
-        QVERIFY(runToIdle({"seek_image 2", ":end"}));
-        QCOMPARE(exec->sent.size(), 4);
-        QCOMPARE(exec->sent[3].args, QStringList({"2"}));
-    }
-
-    // A script waiting for its load goes on only on that load's answer: not on
-    // the late answer of a command a Stop abandoned, nor on answers to work
-    // started by hand (another stack's load, a 2-D run, a map read).
-    void waitsForItsOwnAnswer_data()
-    {
-        QTest::addColumn<QStringList>("stopped");
-        QTest::addColumn<QList<int>>("foreign");
-        QTest::newRow("stopped load") << QStringList{"load_I1_files NEW a.tif"} << QList<int>{4};
-        QTest::newRow("stopped pattern load") << QStringList{"load_I1_files_of_pattern NEW d/ *.tif"} << QList<int>{4};
-        QTest::newRow("stopped seek") << QStringList{"seek_image 1"} << QList<int>{59};
-        QTest::newRow("by hand") << QStringList{} << QList<int>{5, 112, 138, 137};
-    }
-    void waitsForItsOwnAnswer()
-    {
-        QFETCH(QStringList, stopped);
-        QFETCH(QList<int>, foreign);
-        exec->holdAll = true;
-        if (!stopped.isEmpty()) {
-            emit driver->dispatch(stopped);
-            QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
-            emit driver->stop();
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, log);
+        QStringList list;
+        for (const QString& l : lines) {
+            if (l == "HOLD" || l == "RELEASE") {
+                exec->holdAll = l == "HOLD";
+                continue;
+            }
+            if (l == "--")
+                dispatch(list);
+            else if (l == "STOP")
+                stop();
+            else if (l.startsWith("ANSWER "))
+                exec->answer(l.mid(7).toInt());
+            else {
+                list << l;
+                continue;
+            }
+            list.clear();
+            drain();
+            exec->sent << "/";
         }
-        const int before = exec->sent.size();
-        emit driver->dispatch({"load_I1_files NEW b.tif", "seek_image 2", ":end"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), before + 1, 30000);
-        exec->holdAll = false;
-        for (int id : foreign) {
-            exec->answer(id);
-            settle();
-            QCOMPARE(exec->sent.size(), before + 1);
+        if (!list.isEmpty()) {
+            dispatch(list);
+            drain();
         }
-        exec->answer(4);
-        QTRY_VERIFY_WITH_TIMEOUT(!running(), 30000);
-        QCOMPARE(exec->sent.last().args, QStringList({"2"}));
+        QCOMPARE(exec->sent, sent);
+        if (!log.isNull())
+            QCOMPARE(this->log, log);
+        QVERIFY(!running());
         // Every answer owed has come in.
         QCOMPARE(onThread([this] { return disp->answersOwed(); }), 0);
     }
 
-    void emptyScripts()
+    // Stop, and the end of the thread, reach a script that runs control
+    // lines for ever.
+    void endlessControlLoopEnds_data()
     {
-        // The editor's empty script: an empty line and ":end".
-        QVERIFY(runToIdle({"", ":end"}));
-        QVERIFY(exec->sent.isEmpty());
-        QCOMPARE(sink->text, QString("end"));
-
-        // An empty list starts a script that has nothing to do; what comes
-        // next is taken at once, not at some later completion.
-        emit driver->dispatch({});
-        QVERIFY(running());
-        QVERIFY(runToIdle({"seek_image 2", ":end"}));
-        QCOMPARE(exec->firstArgs(), QStringList({"2"}));
+        QTest::addColumn<bool>("byStop");
+        QTest::newRow("Stop") << true;
+        QTest::newRow("thread quit") << false;
     }
-
-    void scriptAfterOneWithoutEnd()
+    void endlessControlLoopEnds()
     {
-        // The configuration's lines carry no ":end".
-        emit driver->dispatch({"seek_image cfg"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
-        settle();
-        QVERIFY(running());
-        QVERIFY(runToIdle({":for i %i 1 2", "seek_image %i", ":next i", ":end"}));
-        QCOMPARE(exec->firstArgs(), QStringList({"cfg", "1", "2"}));
-    }
-
-    void appendedLinesClearedByEnd()
-    {
-        exec->holdWords << "save_image";
-        emit driver->dispatch({"save_image 1", ":end"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
-        emit driver->dispatch({"seek_image 2", ":end"});
-        settle();
-        QCOMPARE(exec->sent.size(), 1);
-        exec->answer(60);
-        QTRY_VERIFY_WITH_TIMEOUT(!running(), 30000);
-        settle();
-        QCOMPARE(exec->sent.size(), 1);
-
-        QVERIFY(runToIdle({"seek_image 3", ":end"}));
-        QCOMPARE(exec->firstArgs(), QStringList({"1", "3"}));
-
-        // Completions while idle change nothing.
-        exec->answer(4);
-        settle();
-        QVERIFY(!running());
-        QCOMPARE(exec->sent.size(), 2);
-    }
-
-    void commandThatNeverFinishes()
-    {
-        exec->holdAll = true;
-        emit driver->dispatch({"seek_image 1", "seek_image 2", ":end"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 30000);
+        QFETCH(bool, byStop);
+        disconnect(disp, &BatchDispatcher::Log, exec, nullptr);
+        dispatch({":for i %i 1 2000000000", ":echo %i", ":next i", ":end"});
         QTest::qWait(50);
-        settle();
-        QCOMPARE(exec->sent.size(), 1);
-        QVERIFY(running());
-
-        emit driver->stop();
-        QVERIFY(!running());
-        // The late answer of the stopped command does not restart anything.
-        exec->answer(59);
-        settle();
-        QCOMPARE(exec->sent.size(), 1);
-
-        exec->holdAll = false;
-        QVERIFY(runToIdle({"seek_image 3", ":end"}));
-        QCOMPARE(exec->firstArgs(), QStringList({"1", "3"}));
-        // The thread is quit in cleanup while the stand-in never answered 1.
-    }
-
-    void unclosedBlocksAndLoops()
-    {
-        // A loop without ":next" runs its body once.
-        QVERIFY(runToIdle({":for i %i 1 3", "seek_image %i", ":end"}));
-        QCOMPARE(exec->firstArgs(), QStringList({"1"}));
-
-        // A comment block without its end swallows ":end" and what follows.
-        emit driver->dispatch({":rem_start", "seek_image a", ":end"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 2, 30000);
-        settle();
-        QVERIFY(running());
-        QVERIFY(onThread([this] { return disp->isInRem(); }));
-        emit driver->dispatch({"seek_image b", ":end"});
-        QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 3, 30000);
-        settle();
-        QVERIFY(exec->sent[1].inRem && exec->sent[2].inRem);
-        QVERIFY(running());
-
-        emit driver->stop();
-        QVERIFY(!onThread([this] { return disp->isInRem(); }));
-        QVERIFY(runToIdle({"seek_image c", ":end"}));
-        QCOMPARE(exec->sent.size(), 4);
-        QVERIFY(!exec->sent[3].inRem);
-    }
-
-    void stopReachesEndlessControlLoop()
-    {
-        disconnect(disp, &BatchDispatcher::Log, sink, &LogSink::Log);
-        emit driver->dispatch({":for i %i 1 2000000000", ":echo %i", ":next i", ":end"});
-        QTest::qWait(100);
         QElapsedTimer t;
         t.start();
-        QVERIFY(running());
-        emit driver->stop();
-        QVERIFY(!running());
+        if (byStop) {
+            QVERIFY(running());
+            stop();
+            QVERIFY(!running());
+            auto value = [this] { return disp->loopVars().value(0).current.toInt(); };
+            const int v = onThread(value);
+            QVERIFY(v > 1);
+            QTest::qWait(20);
+            QCOMPARE(onThread(value), v);
+        } else {
+            thread->quit();
+            QVERIFY(thread->wait(30000));
+        }
         QVERIFY2(t.elapsed() < 10000, qPrintable(QString::number(t.elapsed())));
-        auto value = [this] { return disp->loopVars().value(0).current.toInt(); };
-        const int v = onThread(value);
-        QVERIFY(v > 1);
-        QTest::qWait(20);
-        QCOMPARE(onThread(value), v);
     }
 
-    void quitReachesEndlessControlLoop()
-    {
-        disconnect(disp, &BatchDispatcher::Log, sink, &LogSink::Log);
-        emit driver->dispatch({":for i %i 1 2000000000", ":echo %i", ":next i", ":end"});
-        QTest::qWait(50);
-        QElapsedTimer t;
-        t.start();
-        thread->quit();
-        QVERIFY(thread->wait(30000));
-        QVERIFY(t.elapsed() < 10000);
-    }
-
+    // Many turns of control lines: setting a variable again and again keeps
+    // no trace of each setting.
     void manyPassesOfControlLines()
     {
-        disconnect(disp, &BatchDispatcher::Log, sink, &LogSink::Log);
-        emit driver->dispatch({":for i %i 1 100000", ":echo %i", ":let v x", ":next i", "seek_image %i $v$",
-                               ":end"});
+        const int passes = 5 * BatchDispatcher::linesPerTurn;
+        disconnect(disp, &BatchDispatcher::Log, exec, nullptr);
+        dispatch({QString(":for i %i 1 %1").arg(passes), ":echo %i", ":let v x", ":next i",
+                               "seek_image %i $v$", ":end"});
         QTRY_COMPARE_WITH_TIMEOUT(exec->sent.size(), 1, 120000);
-        QCOMPARE(exec->sent[0].args, QStringList({"100000", "x"}));
-        // Setting a variable many times keeps no trace of each setting.
+        QCOMPARE(exec->sent[0], QString("seek_image %1|x").arg(passes));
         const Cfg vars = onThread([this] { return disp->variables(); });
         QCOMPARE(vars.keys.size(), 2);
         QVERIFY(vars.histKeys.size() <= 2);
@@ -491,10 +350,9 @@ private slots:
         local.doDispatchCmds({":for i %i 1 50000", "seek_image %i", ":next i", ":end"});
         QTRY_VERIFY_WITH_TIMEOUT(!local.isRunning(), 60000);
         QCOMPARE(direct.sent.size(), 50000);
-        QCOMPARE(direct.sent.last().args, QStringList({"50000"}));
+        QCOMPARE(direct.sent.last(), QString("seek_image 50000"));
         QCOMPARE(logs, 1 + 50000 * 2 + 1);
     }
-
 };
 
 QTEST_MAIN(TstBatchDispatcher)

@@ -1,38 +1,50 @@
-// The executor's commands on a real main window, one row per command: the
-// ids it answers and what it changed (and, for the I1 / I0 pairs, that the
-// other side was left alone); the I0-side dark area and the total-I0 file as
-// they reach the cursor spectrum; the map export with and without a fixed
-// scale; the image saves.
+// The executor's commands on one real main window with every panel, one row
+// per command: the ids it answers and what it changed (and, for the I1 / I0
+// pairs, that the other side was left alone); loads on a window of their
+// own, answering once the stack is full; the I0-side dark area as it
+// reaches the cursor spectrum; the map and image saves.
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QMap>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
 
+#include "analysis/AnalysisOnBody.h"
+#include "analysis/Analyzer.h"
+#include "analysis/ElemCtrl.h"
+#include "analysis/LCFReference.h"
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
 #include "batch/BatchOnBody.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Elements.h"
 #include "core/Globals.h"
-#include "core/PhysConst.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SafeSave.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "mainwindow/SelectDataFiles.h"
-#include "widgets/XafsFileSelect.h"
+#include "tools/CalibCtrl.h"
+#include "tools/CalibOnBody.h"
+#include "tools/StatsMath.h"
+#include "tools/ToolsOnBody.h"
+#include "widgets/ColorBar.h"
+#include "widgets/ImgDispA.h"
+#include "widgets/SpecPane.h"
 
 #include "support/Batch.h"
 #include "support/BodyStack.h"
 #include "support/Files.h"
+#include "support/Spectra.h"
 
 namespace {
 
@@ -45,22 +57,47 @@ double i0Offset(int k) { return 300 + 10 * k; }
 double i1At(int k, int c, int r) { return (shaded(c, r) ? 0 : 1000 * std::exp(-mu(k))) + i1Offset(k); }
 double i0At(int k, int c, int r) { return (shaded(c, r) ? 0 : 4000) + i0Offset(k); }
 
+QString rectText(const QRectF& r) { return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+
 // A widget state as text: a field's text, a button's check, a list's index.
-// "I1:Name" and "I0:Name" look in that side's selector and its panels.
+// "root:Name" looks for Name under root: B the main window, I1 / I0 that
+// side's selector and its panels, A the analysis panel, ref<i> / elem<i> its
+// reference and element rows, C the calibration window, T the statistics,
+// S the save options, P the spectrum view. "view<i>" is the energy offset
+// of the copy of reference row i the analysis panel's view draws.
 QString probe(Body& b, const QString& key)
 {
-    QObject* w = nullptr;
-    const QString side = key.section(':', 0, 0), name = key.section(':', 1);
-    if (side == "B") {
-        w = b.findChild<QObject*>(name);
-    } else {
-        SelectDataFiles* s = side == "I1" ? b.SelectI1Files : b.SelectI0Files;
-        for (QObject* o : {static_cast<QObject*>(s), static_cast<QObject*>(s->eofSetup()),
-                           static_cast<QObject*>(&s->additionalSetup())})
-            if (!w) w = o->findChild<QObject*>(name);
+    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+    if (key == "status") return b.statusBar()->currentMessage();
+    if (key == "cbar") return QString("%1 %2").arg(b.CBar->valueMin).arg(b.CBar->valueMax);
+    if (key == "area") return rectText(b.dispA->selectedArea);
+    if (key == "window") return rectText(b.dispA->viewWindow);
+    if (key == "stats") return ToolsOnBody::of(b)->stats.isVisible() ? "shown" : "hidden";
+    if (key.startsWith("view")) {
+        const int k = key.mid(4).toInt() + 1;
+        const QVector<XafsSpectrum>& o = a->specPane->others;
+        return k < o.size() ? QString::number(o[k].energyOffset) : QString("none");
     }
+    const QString root = key.section(':', 0, 0), name = key.section(':', 1);
+    QList<QObject*> roots;
+    if (root == "B") roots << &b;
+    if (root == "I1" || root == "I0") {
+        SelectDataFiles* s = root == "I1" ? b.SelectI1Files : b.SelectI0Files;
+        roots << s << s->eofSetup() << &s->additionalSetup();
+    }
+    if (root == "A") roots << a;
+    if (root.startsWith("ref") && root.mid(3).toInt() < a->lcfRefs.size()) roots << a->lcfRefs[root.mid(3).toInt()];
+    if (root.startsWith("elem") && root.mid(4).toInt() < a->elemCtrls().size())
+        roots << a->elemCtrls()[root.mid(4).toInt()];
+    if (root == "C") roots << CalibOnBody::of(b)->calibCtrl;
+    if (root == "T") roots << &ToolsOnBody::of(b)->stats;
+    if (root == "S") roots << b.saveDataCfg;
+    if (root == "P") roots << b.specWindow;
+    QObject* w = nullptr;
+    for (QObject* o : roots)
+        if (!w) w = o->objectName() == name ? o : o->findChild<QObject*>(name);
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-    if (auto* a = qobject_cast<QAbstractButton*>(w)) return a->isChecked() ? "1" : "0";
+    if (auto* c = qobject_cast<QAbstractButton*>(w)) return c->isChecked() ? "1" : "0";
     if (auto* c = qobject_cast<QComboBox*>(w)) return QString::number(c->currentIndex());
     return "<no " + key + ">";
 }
@@ -72,9 +109,17 @@ class TstCmdRows : public QObject
     Q_OBJECT
 
     QTemporaryDir tmp;
+    QString refFile;
     std::unique_ptr<Body> body;
     BatchCtrl* ctrl = nullptr;
     Analyzed2DRes map{"rows map"};
+    std::unique_ptr<Body> loadBody;  // the load rows' window, empty at first
+    QStringList files;
+
+    QString withPaths(QString text) const
+    {
+        return text.replace("REF", refFile).replace("TMP", tmp.path());
+    }
 
     bool run(const QString& script, QList<int>* ids = nullptr)
     {
@@ -88,7 +133,14 @@ private slots:
     void initTestCase()
     {
         QVERIFY(ts::initBatchRun(tmp));
+        installAnalysisOnBody();
         installBatchOnBody();
+        installToolsOnBody();
+        installCalibOnBody();
+        refFile = tmp.filePath("ref.dat");
+        QVERIFY(ts::writeSpectrum(refFile, synth::sample(8900, 9100, 1, [](double E) {
+                                      return 0.2 + synth::sigmoid(E, 8980, 3);
+                                  })));
         body = std::make_unique<Body>();
         ctrl = BatchOnBody::of(*body)->batchCtrl();
         ts::StackSpec s;
@@ -97,7 +149,7 @@ private slots:
         s.i0 = i0At;
         ts::loadStack(*body, s);
         body->UseI0->setChecked(true);
-        Body::hooks().selectedMap = [this](const Body&) { return &map; };
+        Body::hooks().selectedMap = [this](const Body& b) { return &b == body.get() ? &map : nullptr; };
     }
 
     void cleanupTestCase()
@@ -105,96 +157,225 @@ private slots:
         Body::hooks().selectedMap = nullptr;
         QPointer<BatchCtrl> c = ctrl;
         body.reset();
+        loadBody.reset();
         QVERIFY(c.isNull());
     }
 
-    void settings_data()
+    void words_data()
     {
         QTest::addColumn<QString>("script");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("untouched");  // the other side's field
-        // A script of several lines: "id" is the last line's answer.
-        auto row = [](const char* script, int id, const char* field, const QString& value, const char* other) {
-            QTest::newRow(script) << QString(script) << id << QString(field) << value << QString(other);
+        // Empty: one answer per line, none of them the no-command id.
+        QTest::addColumn<QList<int>>("answers");
+        // "key=value" after the script; "~key": the script left it as it was.
+        QTest::addColumn<QStringList>("checks");
+        auto row = [](const QString& script, const QStringList& checks, const QList<int>& answers = {}) {
+            QTest::newRow(qPrintable(script)) << script << answers << checks;
         };
-        row("Use_I0", Use_I0, "B:UseI0", "0", "B:FluoType");  // a missing flag unchecks
-        row("USE_I0 1", Use_I0, "B:UseI0", "1", "B:FluoType");
-        row("set_fluo_type 1", set_fluo_type, "B:FluoType", "1", "B:UseI0");
-        row("set_fluo_type 1.0", set_fluo_type, "B:FluoType", "0", "B:UseI0");  // only the integer 1 checks
-        row("cut_f_i1 3", cut_f_i1, "I1:CutFirst", "3", "I0:CutFirst");
-        row("cut_f_i1 2.5", cut_f_i1, "I1:CutFirst", "0", "I0:CutFirst");
-        row("skip_i1 3", skip_i1, "I1:Skip", "3", "I0:Skip");
-        row("set_band_w 3\nset_band_w", set_band_w, "B:HWidth", "0", "B:VWidth");
-        row("set_band_h 1", set_band_h, "B:VWidth", "1", "B:HWidth");
-        row("eng_calc_base_i1 8.95e3", eng_calc_base_i1, "I1:Start", "8950", "I0:Start");
-        row("eng_by_name_factor_i0 0.000012345678", eng_by_name_factor_i0, "I0:Factor", "1.23457e-05",
-            "I1:Factor");
-        row("set_i1_energy_pattern _([0-9]+)_", set_i1_energy_pattern, "I1:Pattern", "_([0-9]+)_", "I0:Pattern");
-        row("eng_by_name_reg_exp_i0 e([0-9]+)", eng_by_name_reg_exp_i0, "I0:Pattern", "e([0-9]+)", "I1:Pattern");
-        row("show_latest_i1 1", show_latest_i1, "I1:ShowLatest", "1", "I0:ShowLatest");
-        row("show_latest_i0 1\nshow_latest_i0 yes", show_latest_i0, "I0:ShowLatest", "0", "I1:ShowLatest");
-        row("eng_calc_disp_unit_i1 1\neng_calc_disp_unit_i1 99", eng_calc_disp_unit_i1, "I1:DisplayUnit", "1",
-            "I0:DisplayUnit");
-        row("eng_calc_num_i0 5", eng_calc_num_i0, "I0:NumOfPoints", "5", "I1:NumOfPoints");
-        row("Suggesting_Pre_End_eV -30", Suggesting_Pre_End_eV, "B:DPreE", "-30", "B:DPostS");
-        row("select_qs_fitted_eShift 1", select_qs_fitted_eShift, "B:QuadSurfFittedEShift", "1", "B:FluoType");
+        // The I1 word changes the I1 side only, the I0 word the I0 side only.
+        auto pair = [&row](const char* script, const char* field, const QString& value) {
+            row(QString(script).arg("i1"), {QString("I1:%1=%2").arg(field, value), QString("~I0:") + field});
+            row(QString(script).arg("i0"), {QString("I0:%1=%2").arg(field, value), QString("~I1:") + field});
+        };
+        pair("cut_f_%1 3", "CutFirst", "3");
+        pair("cut_f_%1 2.5", "CutFirst", "0");
+        pair("cut_l_%1 5", "CutLast", "5");
+        pair("skip_%1 2", "Skip", "2");
+        pair("eng_calc_base_%1 8.95e3", "Start", "8950");
+        pair("eng_calc_delta_%1 2.5", "Delta", "2.5");
+        pair("eng_calc_end_%1 7400", "End", "7400");
+        pair("eng_calc_num_%1 41", "NumOfPoints", "41");
+        pair("eng_by_name_factor_%1 0.000012345678", "Factor", "1.23457e-05");
+        pair("set_%1_energy_pattern _([0-9]+)_", "Pattern", "_([0-9]+)_");
+        pair("eng_by_name_reg_exp_%1 e([0-9.]+)eV", "Pattern", "e([0-9.]+)eV");
+        pair("show_latest_%1 1", "ShowLatest", "1");
+        pair("show_latest_%1 1\nshow_latest_%1 yes", "ShowLatest", "0");
+        pair("eng_calc_disp_unit_%1 1\neng_calc_disp_unit_%1 99", "DisplayUnit", "1");
+        pair("eng_calc_even_in_deg_%1 1", "EvenInAngle", "1");
+        pair("eng_calc_even_in_eng_%1 1", "EvenInEnergy", "1");
         // A checked radio button of its set is only unchecked by another.
-        row("eng_by_calc_i1 1\neng_by_calc_i1 0", eng_by_calc_i1, "I1:FromFileNum", "1", "I0:FromFileNum");
-        row("eng_by_name_i1", eng_by_name_i1, "I1:FromFileName", "1", "I0:FromFileName");
-        row("select_disp_image_i0\nselect_disp_image 7", select_disp_image, "B:ShowI0", "1", "B:UseI0");
-        row("select_disp_image 0", select_disp_image, "B:ShowData", "1", "B:UseI0");
+        pair("eng_by_calc_%1 1\neng_by_calc_%1 0", "FromFileNum", "1");
+        pair("eng_by_name_%1", "FromFileName", "1");
+        pair("eng_by_ref_%1 none.dat", "FromRefFile", "1");
+        row("Use_I0", {"B:UseI0=0", "~B:FluoType"});  // a missing flag unchecks
+        row("USE_I0 1", {"B:UseI0=1", "~B:FluoType"});
+        row("set_fluo_type 1", {"B:FluoType=1", "~B:UseI0"});
+        row("set_fluo_type 1.0", {"B:FluoType=0", "~B:UseI0"});  // only the integer 1 checks
+        row("set_band_w 3\nset_band_w", {"B:HWidth=0", "~B:VWidth"});
+        row("set_band_h 1", {"B:VWidth=1", "~B:HWidth"});
+        row("Suggest_Elm 1", {"B:UseSuggestElm=1", "~B:FluoType"});
+        row("Suggesting_Pre_End_eV -30", {"B:DPreE=-30", "~B:DPostS"});
+        row("Suggesting_Post_Start_eV 55", {"B:DPostS=55", "~B:DPreE"});
+        row("select_qs_fitted_eShift 1", {"B:QuadSurfFittedEShift=1", "~B:FluoType"});
+        row("select_disp_image_i0\nselect_disp_image 7", {"B:ShowI0=1", "~B:UseI0"});
+        row("select_disp_image 0", {"B:ShowData=1"});
+        row("select_disp_image_eShift", {"B:ShowShiftMap=1"});
+        row("select_disp_image_analyzed", {"B:ShowResAnalysis=1"});
+        row("select_disp_image_i1", {"B:ShowData=1"});
         // The edge energy follows element and edge; the symbol's case is exact.
-        const QString k = QString::number(edgeEnergyOf(29, 0), 'g', 6);
-        const QString l1 = QString::number(edgeEnergyOf(29, 3), 'g', 6);
-        row("Suggesting_Edge 0\nSuggesting_Elm Cu", Suggesting_Elm, "B:SuggestingEeV", k, "B:DPreE");
-        row("Suggesting_Edge 3", Suggesting_Edge, "B:SuggestingEeV", l1, "B:DPreE");
-        row("Suggesting_Elm cu", Suggesting_Elm, "B:SuggestingEeV", l1, "B:DPreE");
-        row("Suggesting_Edge_eV 1234.5", Suggesting_Edge_eV, "B:SuggestingEeV", "1234.5", "B:DPreE");
-        row("set_i0_energy_pattern e([0-9]+)", set_i0_energy_pattern, "I0:Pattern", "e([0-9]+)", "I1:Pattern");
-        row("eng_by_name_reg_exp_i1 _([0-9.]+)eV", eng_by_name_reg_exp_i1, "I1:Pattern", "_([0-9.]+)eV",
-            "I0:Pattern");
-        row("cut_f_i0 4", cut_f_i0, "I0:CutFirst", "4", "I1:CutFirst");
-        row("cut_l_i1 5", cut_l_i1, "I1:CutLast", "5", "I0:CutLast");
-        row("skip_i0 2", skip_i0, "I0:Skip", "2", "I1:Skip");
-        row("eng_by_name_i0", eng_by_name_i0, "I0:FromFileName", "1", "I1:FromFileName");
-        row("eng_by_name_factor_i1 0.5", eng_by_name_factor_i1, "I1:Factor", "0.5", "I0:Factor");
-        row("eng_by_calc_i0 1", eng_by_calc_i0, "I0:FromFileNum", "1", "I1:FromFileNum");
-        row("eng_calc_base_i0 7000", eng_calc_base_i0, "I0:Start", "7000", "I1:Start");
-        row("eng_calc_delta_i0 2.5", eng_calc_delta_i0, "I0:Delta", "2.5", "I1:Delta");
-        row("eng_calc_delta_i1 1.5", eng_calc_delta_i1, "I1:Delta", "1.5", "I0:Delta");
-        row("eng_calc_end_i0 7400", eng_calc_end_i0, "I0:End", "7400", "I1:End");
-        row("eng_calc_end_i1 7300", eng_calc_end_i1, "I1:End", "7300", "I0:End");
-        row("eng_calc_num_i1 41", eng_calc_num_i1, "I1:NumOfPoints", "41", "I0:NumOfPoints");
-        row("eng_calc_even_in_deg_i0 1", eng_calc_even_in_deg_i0, "I0:EvenInAngle", "1", "I1:EvenInAngle");
-        row("eng_calc_even_in_deg_i1 1", eng_calc_even_in_deg_i1, "I1:EvenInAngle", "1", "I0:EvenInAngle");
-        row("eng_calc_even_in_eng_i0 1", eng_calc_even_in_eng_i0, "I0:EvenInEnergy", "1", "I1:EvenInEnergy");
-        row("eng_calc_even_in_eng_i1 1", eng_calc_even_in_eng_i1, "I1:EvenInEnergy", "1", "I0:EvenInEnergy");
-        row("eng_calc_disp_unit_i0 1", eng_calc_disp_unit_i0, "I0:DisplayUnit", "1", "I1:DisplayUnit");
-        row("eng_by_ref_i0 none.dat", eng_by_ref_i0, "I0:FromRefFile", "1", "I1:FromRefFile");
-        row("eng_by_ref_i1 none.dat", eng_by_ref_i1, "I1:FromRefFile", "1", "I0:FromRefFile");
-        row("Suggest_Elm 1", Suggest_Elm, "B:UseSuggestElm", "1", "B:FluoType");
-        row("Suggesting_Post_Start_eV 55", Suggesting_Post_Start_eV, "B:DPostS", "55", "B:DPreE");
-        row("select_disp_image_i1", select_disp_image_i1, "B:ShowData", "1", "B:UseI0");
-        row("select_disp_image_eShift", select_disp_image_eShift, "B:ShowShiftMap", "1", "B:UseI0");
-        row("select_disp_image_analyzed", select_disp_image_analyzed, "B:ShowResAnalysis", "1", "B:UseI0");
+        const QString k = "B:SuggestingEeV=" + QString::number(edgeEnergyOf(29, 0), 'g', 6);
+        const QString l1 = "B:SuggestingEeV=" + QString::number(edgeEnergyOf(29, 3), 'g', 6);
+        row("Suggesting_Edge 0\nSuggesting_Elm Cu", {k, "~B:DPreE"});
+        row("Suggesting_Edge 3", {l1});
+        row("Suggesting_Elm cu", {l1});
+        row("Suggesting_Edge_eV 1234.5", {"B:SuggestingEeV=1234.5"});
+        row("cbar_set_range 2 1e3", {"cbar=2 1000"});
+        row("select_region 6 5 2 1\nzoom_in", {"area=2 1 4 4", "window=2 1 4 4"});  // corners in any order
+        row("specpane_normalize 1\nspecpane_enerugy_correction 2", {"P:Normalized=1", "P:ECorrect=0"});
+        row("move_position 2.7 3\ncbar_set_all\nscale_reset", {});
+        row("save_image TMP/none/view.png", {"status=Not saved: the folder TMP/none does not exist"});
+
+        // The analysis panel: which argument is read, what a missing one does.
+        row("analyzer_sub_mode 0 0 1 0 1\nanalyzer_sub_mode 0 1 0 1 0",
+            {"A:Sel2DADEdgeA=1", "A:Sel2DAMLCFA=0", "A:Sel2DAElemA=1", "A:Sel2DARAA=0"});
+        row("analyzer_sub_mode 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
+        row("analyzer_sub_mode 1 0 0 0 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
+        row("analyzer_set_scale_max 2.5", {"A:DMutScaleMax=2.5", "A:RatioScaleMax=2.5"});
+        row("analyzer_set_scale_min low", {"A:DMutScaleMin=0", "A:RatioScaleMin=0"});
+        row("analyzer_set_LCF_std 4 1 3 REF 0\nanalyzer_set_LCF_std -1 1 3 REF 0", {"~ref0:DeltaE", "~ref3:DeltaE"});
+        row("analyzer_set_LCF_std 1 1 0 REF 0\nanalyzer_set_LCF_std 1 1 2.5 REF",
+            {"ref1:IsVictreen=1", "ref1:DeltaE=2.5", "ref1:Use=1", "view1=2.5", "~ref2:DeltaE"});
+        row("analyzer_set_LCF_std 2 1 0 REF 0\nanalyzer_set_LCF_std 2 0 -1 REF vic",
+            {"ref2:IsVictreen=1", "ref2:DeltaE=-1", "ref2:Use=0", "view2=-1"});
+        row("analyzer_set_LCF_std 0 1 0 REF VIC\nanalyzer_set_LCF_std 0 1 0.125 REF 0",
+            {"ref0:IsVictreen=0", "ref0:DeltaE=0.125", "view0=0.125"});
+        row("analyzer_elems_bg_dMut Fe 3.5\nanalyzer_elems_bg_dMut 7", {"A:BGVDMut=0"});
+        row("analyzer_elems_bg_NROI 9 1e-7", {"A:BGVNROI=1e-07"});
+        row("analyzer_select_image 99", {"A:ShowDEdge=1"});  // no such button
+        row("analyzer_elems_select_disp_mode 9", {"A:ShowElemsDMut0=1"});
+        row("analyzer_elems_select_disp_mode 7", {"A:ShowElemsROI=1", "A:ShowElemsDMut0=0"});
+        row("analyzer_elems_sort_by_an 0\nanalyzer_target_elements Cu,Fe",
+            {"A:SortByANo=0", "elem0:Name=Cu-K", "elem1:Name=Fe-K"});
+        row("analyzer_target_elements Fe,Cu,Zn\nanalyzer_elems_set_use 2 0", {"elem2:Use=0", "elem1:Use=1"});
+        row("analyzer_target_elements Fe,Cu\nanalyzer_elems_roi Cu-K 8990 9000.5",
+            {"elem1:ROIs=8990", "elem1:ROIe=9000.5", "elem0:ROIs=7000"});
+        row("analyzer_elems_set_corr_th 0.95", {"A:CorTh=0.95"});
+        row("analyzer_dEdge_comp_params 30 0.5",
+            {"A:DEdgeCWFullRangeEV=30", "A:DEdgeCWInitDEeV=0.5", "A:DEdgeCWMinDEeV=0"});
+        row("analyzer_select_main_mode_sumUp", {"A:Sel2DA=1", "A:SelSumUp=0"}, {not_ex_cmd});
+        // Every run answers once, whichever way it ends.
+        row("analyzer_sub_mode 0 0 0 0 0\nanalyzer_exec_2da", {}, {analyzer_sub_mode, analyzer_exec_LCF});
+        row("analyzer_sub_mode 0 0 0 0 1\nanalyzer_exec_ra", {"A:Sel2DARAA=1"}, {analyzer_sub_mode, analyzer_exec_LCF});
+        row("analyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_LCF", {"A:Sel2DADEdgeA=1"},
+            {analyzer_sub_mode, analyzer_exec_LCF});
+
+        // Calibration, statistics and save options.
+        row("calib_type 1", {"C:CalibTypeInnerP=1"});
+        row("calib_type 2", {"C:CalibTypeInnerP=0", "C:CalibTypeDMidX=1"});
+        row("calib_set_edge_eV 8979.0x", {"C:EdgeEeV=8979.0x"});
+        row("calib_load_map nowhere.emp", {});  // answered once by the reader
+        row("stats_show_window", {"stats=shown"});
+        row("stats_show_window yes", {"stats=hidden"});
+        row("stats_bins 12.5", {"T:Bins=0"});
+        row("stats_bins 2000000000", {"T:Bins=" + QString::number(StatsMath::maxBins)});
+        row("saveDataCfg_tiff_scale_max 65535", {"S:TiffScaleMax=65535"});
+        row("saveDataCfg_tiff_scale_max 1234567", {"S:TiffScaleMax=1.23457e+06"});
+        row("saveDataCfg_tiff_scale_min abc", {"S:TiffScaleMin=0"});
+        row("saveDataCfg_tiff_fix_scale 1\nsaveDataCfg_tiff_fix_scale 2", {"S:TiffFixedScale=0"});
+        row("saveDataCfg_save_as_text\nsaveDataCfg_text_as_ssv\nsaveDataCfg_text_as_vals",
+            {"S:SaveAsTextData=1", "S:DataSpaceSeparated=1", "S:DataValValVal=1"});
+        row("saveDataCfg_text_as_csv\nsaveDataCfg_text_as_xyz\nsaveDataCfg_save_as_tiff",
+            {"S:SaveAsTextData=0", "S:DataSpaceSeparated=0", "S:DataValValVal=0"});
     }
-    void settings()
+    void words()
     {
         QFETCH(QString, script);
-        QFETCH(int, id);
-        QFETCH(QString, field);
-        QFETCH(QString, value);
-        QFETCH(QString, untouched);
-        const QString before = probe(*body, untouched);
-        QVERIFY(!before.startsWith("<no"));
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, checks);
+        QMap<QString, QString> before;
+        for (const QString& c : checks)
+            if (c.startsWith('~')) before[c] = probe(*body, c.mid(1));
+        QSignalSpy done(body.get(), &Body::finishBatchExec);
+        QVERIFY(ts::runScript(ctrl, withPaths(script)));
+        // A run that answered twice would show as one more id.
+        if (answers.contains(analyzer_exec_LCF)) QTest::qWait(50);
+        const QList<int> ids = ts::idsOf(done);
+        if (answers.isEmpty()) {
+            QCOMPARE(ids.size(), script.count('\n') + 1);
+            QVERIFY(!ids.contains(not_ex_cmd));
+        } else {
+            QCOMPARE(ids, answers);
+        }
+        QVERIFY(!body->analysis2DRunning);
+        QCOMPARE(ts::logOf(ctrl).contains("Err:"), ids.contains(not_ex_cmd));
+        for (const QString& c : checks) {
+            if (c.startsWith('~')) {
+                QVERIFY2(!before[c].startsWith("<no"), qPrintable(before[c]));
+                QCOMPARE(c + "=" + probe(*body, c.mid(1)), c + "=" + before[c]);
+            } else {
+                const QString key = c.section('=', 0, 0);
+                QCOMPARE(key + "=" + probe(*body, key), withPaths(c));
+            }
+        }
+    }
+
+    // Loads answer once the loader is through: the stack is full by then.
+    // The rows run in order on one window.
+    void loads_data()
+    {
+        QTest::addColumn<QString>("script");  // DIR: a folder of three images
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QString>("sizes");  // I1 / I0 stack sizes at each answer
+        QTest::addColumn<QString>("status");
+        QTest::newRow("runs without images") << "analyzer_exec_elems\ncalib_exec"
+                                             << QList<int>{analyzer_exec_LCF, calib_exec} << "0/0 0/0" << "";
+        // The first word is the mode, never a file.
+        QTest::newRow("mode word") << "load_I1_files DIR/img_0.tif DIR/img_1.tif" << QList<int>{load_I1_files} << "1/0"
+                                   << "";
+        QTest::newRow("new, none, add")
+            << "load_I1_files new DIR/img_0.tif DIR/img_1.tif DIR/img_2.tif\nload_I1_files NEW\n"
+               "load_I0_files add DIR/img_0.tif DIR/img_1.tif"
+            << QList<int>{load_I1_files, load_I1_files, load_I0_files} << "3/0 3/0 3/2" << "";
+        // The folder is joined to each name as written.
+        QTest::newRow("pattern") << "load_I0_files_of_pattern NEW DIR *.tif\nload_I0_files_of_pattern NEW DIR/ *.tif *.tiff"
+                                 << QList<int>{load_I0_files, load_I0_files} << "3/0 3/3" << "";
+        QTest::newRow("seek, clear") << "seek_image 1\nclear_I0_files" << QList<int>{seek_image, clear_I0_files}
+                                     << "3/3 3/0" << "";
+        QTest::newRow("no match") << "load_I1_files_of_pattern NEW DIR/ *.none" << QList<int>{load_I1_files} << "0/0"
+                                  << "No images loaded: no file in DIR/ matches *.none";
+        QTest::newRow("no folder") << "load_I1_files_of_pattern NEW DIR/none/ *.tif" << QList<int>{load_I1_files}
+                                   << "0/0" << "No images loaded: the folder DIR/none/ does not exist";
+        QTest::newRow("clear") << "load_I1_files NEW DIR/img_0.tif\nclear_I1_files"
+                               << QList<int>{load_I1_files, clear_I1_files} << "1/0 0/0" << "";
+    }
+    void loads()
+    {
+        QFETCH(QString, script);
+        QFETCH(QList<int>, answers);
+        QFETCH(QString, sizes);
+        QFETCH(QString, status);
+        const QString dir = tmp.filePath("stack");
+        if (!loadBody) {
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(ts::writeTiff(QString("%1/img_%2.tif").arg(dir).arg(i), 8, 6,
+                                      [i](int x, int y) { return 100 + 10 * i + x + y; }));
+            loadBody = std::make_unique<Body>();
+        }
+        Body& b = *loadBody;
         QList<int> ids;
-        QVERIFY(run(script + "\n", &ids));
-        QCOMPARE(ids.size(), script.count('\n') + 1);
-        QCOMPARE(ids.last(), id);
-        QCOMPARE(probe(*body, field), value);
-        QCOMPARE(probe(*body, untouched), before);
+        QStringList seen;
+        auto c = connect(&b, &Body::finishBatchExec, &b, [&](int id) {
+            ids << id;
+            seen << QString("%1/%2").arg(b.i1Images.size()).arg(b.i0Images.size());
+        });
+        QVERIFY(ts::runScript(BatchOnBody::of(b)->batchCtrl(), script.replace("DIR", dir) + "\n"));
+        disconnect(c);
+        QCOMPARE(ids, answers);
+        QCOMPARE(seen.join(' '), sizes);
+        if (!status.isEmpty()) QCOMPARE(b.statusBar()->currentMessage(), status.replace("DIR", dir));
+    }
+
+    // Images the user loads from the file selectors answer no script.
+    void handLoadsAnswerNothing()
+    {
+        Body& b = *loadBody;
+        const QString file = tmp.filePath("stack/img_0.tif");
+        QSignalSpy done(&b, &Body::finishBatchExec);
+        emit b.SelectI1Files->filesSelected({file}, true);
+        emit b.SelectI0Files->filesSelected({file}, true);
+        QTRY_COMPARE_WITH_TIMEOUT(b.i1Images.size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.i0Images.size(), 1, 30000);
+        QTest::qWait(100);
+        QCOMPARE(done.size(), 0);
     }
 
     // The I0 dark area is measured on the I0 stack and taken off I0 only.
@@ -216,29 +397,12 @@ private slots:
         for (int k = 0; k < N; ++k)
             QVERIFY(qAbs(s.points[k].y() - std::log(4000 / i1At(k, 8, 5))) < 1e-6);
 
-        QVERIFY(run("clear_i0_dark_area\n", &ids));
-        QCOMPARE(ids, QList<int>({clear_i0_dark_area}));
+        QVERIFY(run("clear_i0_dark_area\nset_i1_dark_area\nclear_i1_dark_area\n", &ids));
+        QCOMPARE(ids, QList<int>({clear_i0_dark_area, set_i1_dark_area, clear_i1_dark_area}));
         QVERIFY(!body->i0DarkAreaSet);
         const Spectrum plain = body->makeXafsSpectrum(8, 5, 0, 0);
         for (int k = 0; k < N; ++k)
             QVERIFY(qAbs(plain.points[k].y() - std::log(i0At(k, 8, 5) / i1At(k, 8, 5))) < 1e-6);
-    }
-
-    // A total-I0 angle file replaces the I0 images, point by point.
-    void totalI0File()
-    {
-        const QString path = tmp.filePath("total.dat");
-        QString text = "9809     test\nD= 3.13551\nOffset 0 0 0 0\n";
-        for (int k = 0; k < N; ++k)
-            text += QString("%1 %2 0 %3 %4\n").arg(k).arg(14.0 - 0.1 * k).arg(7000 + 100 * k).arg(900);
-        QVERIFY(ts::writeText(path, text));
-        body->TotalI0ofI1XAFS->load(path);
-        QVERIFY(body->totalI0OfI1Supplied);
-        const Spectrum s = body->makeXafsSpectrum(8, 5, 0, 0);
-        for (int k = 0; k < N; ++k)
-            QVERIFY(qAbs(s.points[k].y() - std::log((7000 + 100 * k) / i1At(k, 8, 5))) < 1e-6);
-        body->TotalI0ofI1XAFS->clear();
-        QVERIFY(!body->totalI0OfI1Supplied);
     }
 
     void mapExport_data()
@@ -261,14 +425,16 @@ private slots:
         auto value = [](int x, int y) { return -3.0 + 2.5 * x + 4.0 * y; };  // -3 .. 12.5
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 4; ++x) map.setData(x, y, 0, 0, value(x, y));
-        body->saveDataCfg->TiffFixedScale->setChecked(fixed);
-        body->saveDataCfg->TiffScaleMin->setText(QString::number(lo));
-        body->saveDataCfg->TiffScaleMax->setText(QString::number(hi));
-        body->saveDataCfg->TiffAsAnalyzed->setChecked(false);
         const QString name = tmp.filePath(QString("map%1%2.tif").arg(lo).arg(hi));
         QList<int> ids;
-        QVERIFY(run("save_data_as_tiff " + name + "\n", &ids));
-        QCOMPARE(ids, QList<int>({save_data_as_tiff}));
+        QVERIFY(run(QString("saveDataCfg_tiff_fix_scale %1\nsaveDataCfg_tiff_scale_min %2\n"
+                            "saveDataCfg_tiff_scale_max %3\nsaveDataCfg_tiff_as_analyzed 0\nsave_data_as_tiff %4\n")
+                        .arg(fixed ? 1 : 0)
+                        .arg(lo)
+                        .arg(hi)
+                        .arg(name),
+                    &ids));
+        QCOMPARE(ids.last(), int(save_data_as_tiff));
         TiffData t;
         QVERIFY(t.load(SafeSave::numberedName(name, 0, "tif")));
         QCOMPARE(int(t.width), 4);
@@ -281,19 +447,32 @@ private slots:
             }
     }
 
+    // The view, its colour bar, every reference map and the selected map as
+    // the save options leave it, read back as the pictures they were.
     void imageSaves()
     {
         QList<int> ids;
-        const QString view = tmp.filePath("view.png"), all = tmp.filePath("all.png");
-        body->referenceMaps = {&map, nullptr};
+        const auto panelMaps = Body::hooks().referenceMaps;
+        Body::hooks().referenceMaps = [this](const Body&) { return QVector<Analyzed2DRes*>{&map, nullptr}; };
         map.genImg();
-        QVERIFY(run(QString("save_image_w_num %1 7\nsave_all_images %2\n").arg(view, all), &ids));
-        QCOMPARE(ids, QList<int>({save_image_w_num, save_all_images}));
-        QVERIFY(!QImage(fileNameWithTag(view, "7")).isNull());
-        QVERIFY(!QImage(fileNameWithTag(fileNameWithTag(view, "7"), "cBar")).isNull());
-        QCOMPARE(QImage(fileNameWithTag(all, "0-0")).size(), QSize(4, 3));
-        QVERIFY(!QFile::exists(fileNameWithTag(all, "0-1")));
-        body->referenceMaps.clear();
+        QVERIFY(run(withPaths("select_disp_image_i1\nscale_reset\nsave_image TMP/view.tif\n"
+                              "save_image_w_num TMP/view.png 7\nsave_all_images TMP/all.png\n"
+                              "saveDataCfg_save_as_tiff\nsave_data TMP/data.tif\n"),
+                    &ids));
+        QCOMPARE(ids, QList<int>({select_disp_image_i1, scale_reset, save_image, save_image_w_num, save_all_images,
+                                  saveDataCfg_save_as_tiff, save_data}));
+        const QImage view(tmp.filePath("view.tif"));
+        QCOMPARE(view.size(), QSize(12, 9));
+        QCOMPARE(view.pixelColor(11, 8), body->dispA->viewedImage().pixelColor(11, 8));
+        QVERIFY(view.pixelColor(0, 0) != view.pixelColor(11, 8));
+        QCOMPARE(QImage(tmp.filePath("view-cBar.tif")).size(), QSize(20, 600));
+        QVERIFY(!QImage(tmp.filePath("view-7.png")).isNull());
+        QVERIFY(!QImage(tmp.filePath("view-7-cBar.png")).isNull());
+        QCOMPARE(QImage(tmp.filePath("all-0-0.png")).size(), QSize(4, 3));
+        QVERIFY(!QFile::exists(tmp.filePath("all-0-1.png")));
+        QCOMPARE(QImage(tmp.filePath("data-0.tif")).size(), QSize(4, 3));
+        QCOMPARE(QImage(tmp.filePath("data-0--cBar.tif")).size(), QSize(20, 600));
+        Body::hooks().referenceMaps = panelMaps;
     }
 };
 
