@@ -45,7 +45,6 @@ private slots:
         cfg.add(key, dir.filePath(file), dir.filePath(file));
         QCOMPARE(a.setupErrPoints(cfg), read);
         QCOMPARE(a.UseErrPMask->isEnabled(), enabled);
-        QCOMPARE(a.useErrPMask(), enabled);
         QCOMPARE(e.use, read);
         QCOMPARE(e.points, read ? (QVector<QPoint>{{1, 1}, {2, 3}}) : QVector<QPoint>());
         QCOMPARE(a.ErrPMaskFileName->text(), read ? QFileInfo(dir.filePath(file)).canonicalFilePath() : QString());

@@ -2,8 +2,10 @@
 #include "core/Globals.h"
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "support/Messages.h"
 #include "tools/CalibCtrl.h"
+#include "tools/CalibMath.h"
 #include "tools/EnergyCalibration.h"
 
 #include <QSignalSpy>
@@ -185,8 +187,7 @@ private slots:
     }
 
     // Stopped after three blocks, by the start button pressed again or by
-    // clearing the map: no block lands after it, the figures stay, and a new
-    // start runs every block afresh.
+    // clearing the map: no block lands after it and the figures stay.
     void stoppedDuringARun_data()
     {
         QTest::addColumn<bool>("clear");
@@ -214,45 +215,29 @@ private slots:
             const double v = r.map.valueAt(cs[i].x(), cs[i].y());
             QVERIFY(std::abs(v - (i < 3 ? r.shift(cs[i].x(), cs[i].y()) : 0.0)) < 1e-3);
         }
-        r.onBlock = nullptr;
-        QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
-        QVERIFY(finish.wait(30000));
-        QCOMPARE(r.blocks, 3 + 24);
-        QVERIFY(r.worstBlockError() < 1e-3);
     }
 
-    // Nothing starts, nothing is left queued, and the map keeps what it had.
+    // Nothing starts, nothing is left queued, the map keeps what it had, and
+    // the user reads why.
     void badInputStartsNothing_data()
     {
         QTest::addColumn<QString>("standard");  // the file the standard is loaded from
         QTest::addColumn<QRectF>("area");
-        QTest::addColumn<int>("width");
         QTest::addColumn<int>("count");
-        QTest::addColumn<QStringList>("search");  // inner-product range, step, minimum step
-        QTest::addColumn<QString>("said");        // empty: nothing said
+        QTest::addColumn<QString>("minStep");  // of the inner-product search
+        QTest::addColumn<QString>("said");     // empty: nothing said
         const QRectF a(3, 4, 30, 20);
-        QTest::newRow("no standard") << "missing.dat" << a << 40 << 3 << QStringList() << "needs a standard spectrum";
-        QTest::newRow("no images") << "" << a << 40 << 0 << QStringList() << "";
-        QTest::newRow("zero width area") << "" << QRectF(5, 5, 0, 10) << 40 << 3 << QStringList() << "empty area";
-        QTest::newRow("half pixel area") << "" << QRectF(5, 5, 10, 0.5) << 40 << 3 << QStringList() << "empty area";
-        QTest::newRow("area outside") << "" << QRectF(100, 100, 10, 10) << 40 << 3 << QStringList()
-                                      << "outside the image";
-        QTest::newRow("no image size") << "" << QRectF(0, 0, 10, 10) << -1 << 3 << QStringList() << "no image size";
-        QTest::newRow("zero minimum step") << "" << a << 40 << 3 << QStringList{"20", "0", "0"}
-                                           << "Min. E-step must be above 0";
-        QTest::newRow("step below minimum") << "" << a << 40 << 3 << QStringList{"20", "0.05", "0.1"}
-                                            << "E-step must not be below";
-        QTest::newRow("too many steps") << "" << a << 40 << 3 << QStringList{"20", "1e-6", "1e-7"} << "too wide";
-        QTest::newRow("negative range") << "" << a << 40 << 3 << QStringList{"-1", "1", "0.1"} << "negative";
-        QTest::newRow("range not a number") << "" << a << 40 << 3 << QStringList{"nan", "1", "0.1"} << "numbers";
+        QTest::newRow("no standard") << "missing.dat" << a << 3 << "" << "needs a standard spectrum";
+        QTest::newRow("no images") << "" << a << 0 << "" << "";
+        QTest::newRow("empty area") << "" << QRectF(5, 5, 10, 0.5) << 3 << "" << "empty area";
+        QTest::newRow("search refused") << "" << a << 3 << "0" << "Min. E-step must be above 0";
     }
     void badInputStartsNothing()
     {
         QFETCH(QString, standard);
         QFETCH(QRectF, area);
-        QFETCH(int, width);
         QFETCH(int, count);
-        QFETCH(QStringList, search);
+        QFETCH(QString, minStep);
         QFETCH(QString, said);
         Rig r;
         if (!standard.isEmpty()) {
@@ -263,19 +248,12 @@ private slots:
             QCOMPARE(r.cal.standard.midx, kept);
             r.cal.standard = XafsSpectrum();
         }
-        AnalyzeCond g;
-        g.set(8, 8, 0, 0, 0, 0, 8, 8, -1, -1);
-        r.map.setCond(g);
+        r.map.setCond(ts::pixelGrid(8, 8));
         r.map.setData(3, 3, 0, 0, 42.0);
         r.input.area = area;
-        r.input.imageWidth = width;
         r.input.imageCount = count;
-        if (!search.isEmpty()) {
-            r.ctrl.CalibTypeInnerP->setChecked(true);
-            r.ctrl.DEw->setText(search[0]);
-            r.ctrl.DEs->setText(search[1]);
-            r.ctrl.MinDEs->setText(search[2]);
-        }
+        r.ctrl.CalibTypeInnerP->setChecked(!minStep.isEmpty());
+        r.ctrl.MinDEs->setText(minStep);
         QSignalSpy finish(&r.cal, &EnergyCalibration::doFinishCalib);
         {
             ts::MessageLog m;
@@ -289,6 +267,25 @@ private slots:
         QVERIFY(finish.isEmpty());
         QCOMPARE(r.map.valueAt(3, 3), 42.0);
         QCOMPARE(r.map.width(), 8);
+    }
+
+    // The reasons a start is refused for its search or its area.
+    void refusedSearchesAndAreas()
+    {
+        auto search = [](double range, double step, double minStep) {
+            CalibMath::Search p;
+            p.range = range;
+            p.step = step;
+            p.minStep = minStep;
+            return CalibMath::searchProblem(p);
+        };
+        QVERIFY(search(20, 0.05, 0.1).contains("E-step must not be below"));
+        QVERIFY(search(20, 1e-6, 1e-7).contains("too wide"));
+        QVERIFY(search(-1, 1, 0.1).contains("negative"));
+        QVERIFY(search(std::nan(""), 1, 0.1).contains("numbers"));
+        QVERIFY(CalibMath::areaProblem(QRectF(5, 5, 0, 10), 40, 30).contains("empty area"));
+        QVERIFY(CalibMath::areaProblem(QRectF(100, 100, 10, 10), 40, 30).contains("outside the image"));
+        QVERIFY(CalibMath::areaProblem(QRectF(0, 0, 10, 10), -1, 30).contains("no image size"));
 
         EnergyCalibration bare;  // no window, map or providers: every entry is safe
         bare.execCalibration();

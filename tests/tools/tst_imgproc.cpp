@@ -208,11 +208,6 @@ private slots:
         QVERIFY(readByteMap(m, pts, 2));
         QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 1, 0}));
 
-        // A size refused takes no points; a file not there says so.
-        QVERIFY(ts::writeFile(dir.filePath("bad.dat"), "# Size -4 100000000\n0 0 1\n"));
-        QVERIFY(readByteMap(m, dir.filePath("bad.dat"), 0));
-        QCOMPARE(m.width, 0);
-        QVERIFY(m.bytes.isEmpty());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Can't Open"));
         QVERIFY(!readByteMap(m, dir.filePath("missing.dat"), 0));
     }

@@ -54,8 +54,7 @@ private slots:
         QCOMPARE(b.dispA->viewWindow, window);
         b.dispA->repaint();
         b.dispA->setRealMousePos(25.5, 7.5);
-        QCOMPARE(b.cursorX, 25);
-        QCOMPARE(b.cursorY, 7);
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(25, 7));
     }
 
     // Zoomed by the user, the panel's spectrum view keeps its range while the
@@ -80,8 +79,7 @@ private slots:
         pane->xMax = 8970;
         b.showXafsSpectrum(3, 4);
         b.showXafsSpectrum(9, 2);
-        QCOMPARE(pane->xMin, 8960.0);
-        QCOMPARE(pane->xMax, 8970.0);
+        QCOMPARE(QPointF(pane->xMin, pane->xMax), QPointF(8960, 8970));
 
         QVERIFY(ts::loadFiles(b, stack(7100), true));
         QVERIFY2(std::abs(pane->xMin - 7100) < 1 && std::abs(pane->xMax - 7135) < 1,
