@@ -1,60 +1,34 @@
-// The analysis panel on the main window: the wiring, the selected map and
-// reference row the window answers with, the cursor spectrum handed to the
-// panel, the sum-up over the window's stack, and the teardown.
-#include <QButtonGroup>
+// The analysis panel on the main window: the wiring, the cursor spectrum
+// handed to the panel, and the teardown with the panel's worker or a 2-D run
+// busy.
 #include <QDir>
-#include <QFile>
-#include <QTextStream>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <cmath>
 
+#include "analysis/Analysis2DDriver.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
 #include "analysis/LCFReference.h"
 #include "analysis/SumUpCtrl.h"
-#include "core/AnalyzeCond.h"
-#include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
-#include "core/TiffData.h"
 #include "widgets/SpecPane.h"
 #include "widgets/XafsFileSelect.h"
-#include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
-#include "mainwindow/SaveDataCfg.h"
-#include "mainwindow/SelectDataFiles.h"
-#include "support/BodyStack.h"
+#include "support/RunStack.h"
+#include "support/Spectra.h"
 
 namespace {
 
-const int W = 12;
-const int H = 9;
-const int N = 30;
-
-double energyOf(int k) { return 8900 + 4.0 * k; }
-
-// I1 of image k at column c, row r: an absorption edge at 8980 eV whose
-// step grows with the column, so positions differ.
-double i1At(int k, int c, int r)
+// Edges that move with the column, so positions differ.
+ts::MuStack edgeStack()
 {
-    const double E = energyOf(k);
-    const double mu = 0.2 + (E > 8980 ? 0.5 + 0.05 * c : 0.0) + 0.01 * r;
-    return 20000.0 * std::exp(-mu);
-}
-
-void load(Body& b)
-{
-    ts::StackSpec s;
-    s.w = W;
-    s.h = H;
-    s.n = N;
-    s.energy = energyOf;
-    s.i1 = i1At;
-    ts::loadStack(b, s);
+    ts::MuStack st;
+    st.mu = [](double E, int c, int r) { return 0.01 * r + synth::sigmoid(E, 9000 + c, 0.4); };
+    return st;
 }
 
 }  // namespace
@@ -63,184 +37,118 @@ class TstAnalysisOnBody : public QObject
 {
     Q_OBJECT
 
-    QString startDir;
-
 private slots:
     void initTestCase()
     {
         initGlobals();
         initColorTables();
         installAnalysisOnBody();
-        startDir = QDir::currentPath();
     }
-
-    void cleanup() { QDir::setCurrent(startDir); }
 
     void wired()
     {
+        const QString startDir = QDir::currentPath();
+        QTemporaryDir out;
+        QVERIFY(QDir::setCurrent(out.path()));
         Body b;
         AnalysisOnBody* a = AnalysisOnBody::of(b);
-        QVERIFY(a);
-        QCOMPARE(a->parent(), &b);
-        QVERIFY(a->allConnected());
+        QVERIFY(a && a->allConnected());
         Analyzer* p = a->analyzer();
-        QVERIFY(p);
-        // A window of its own, not a child of the main window.
-        QVERIFY(!p->parent());
-        QVERIFY(!b.analysis2DRunning);
-        QVERIFY(!p->isVisible());
+        // A window of its own, shown by the window's button.
+        QVERIFY(p && !p->parent());
         QTest::mouseClick(b.ShowAnalyzer, Qt::LeftButton);
         QVERIFY(p->isVisible());
-        QVERIFY(p->specPane->isVisible());
 
-        // A new I1 stack: both spectrum views take its energy range.
+        // A new I1 stack: the panel's spectrum view takes its energy range.
         p->specPane->autoRange = false;
-        b.specWindow->autoRange = false;
-        emit b.SelectI1Files->filesSelected(QStringList(), false);
-        QVERIFY(!p->specPane->autoRange);
         emit b.SelectI1Files->filesSelected(QStringList(), true);
         QVERIFY(p->specPane->autoRange);
-        QVERIFY(b.specWindow->autoRange);
-    }
 
-    // The window's selected map is the panel's, followed as the panel's
-    // choice changes; the view shows the new choice.
-    void selectedMapIsThePanels()
-    {
-        Body b;
-        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-        QCOMPARE(b.selectedMap(), p->selectedMap());
-        QVERIFY(b.selectedMap());
-        p->ShowZ->setChecked(true);
-        QCOMPARE(b.selectedMap(), &p->zansaMap);
+        // The window's selected map is the panel's; the view follows its choice.
         p->lcfRefs[1]->Show->setChecked(true);
         QCOMPARE(b.selectedMap(), p->lcfRefs[1]->maps[0]);
-
         b.ShowResAnalysis->setChecked(true);
         QCOMPARE(b.dispA->overlayMap, p->lcfRefs[1]->maps[0]);
         p->ShowDEdge->setChecked(true);
         emit p->changedSelection();
         QCOMPARE(b.dispA->overlayMap, &p->dEdgeMap);
-    }
 
-    // The panel asks for the grid and gets the window's current one.
-    void panelRequestsAnsweredAtOnce()
-    {
-        Body b;
-        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
+        // The panel asks for the grid and gets the window's current one.
+        const ts::MuStack st = edgeStack();
+        ts::loadMuStack(b, st);
+        b.VWidth->setText("1");
         AnalyzeCond ac;
         emit p->askAnalyzeCond(ac);
-        QCOMPARE(ac.width, 0);
-        load(b);
-        b.HWidth->setText("1");
-        b.VWidth->setText("2");
-        emit p->askAnalyzeCond(ac);
-        QCOMPARE(ac.width, W);
-        QCOMPARE(ac.height, H);
-        QCOMPARE(ac.xw, 1);
-        QCOMPARE(ac.yw, 2);
+        QCOMPARE(QVector<int>({ac.width, ac.height, ac.xw, ac.yw}), QVector<int>({st.w, st.h, 0, 1}));
 
-    }
-
-    // The spectrum under the cursor reaches the panel, its analyses are
-    // asked for and answered; not while a block-by-block analysis runs.
-    void cursorSpectrumReachesThePanel()
-    {
-        Body b;
-        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-        load(b);
-        b.HWidth->setText("0");
-        b.VWidth->setText("0");
-        p->Sel2DA->setChecked(true);
-        p->Sel2DAMLCFA->setChecked(false);
-        p->Sel2DADEdgeA->setChecked(false);
-        p->Sel2DAElemA->setChecked(false);
-        p->Sel2DARAA->setChecked(true);
-        QSignalSpy asked(p, &Analyzer::analyzeSpectrumRA);
-        QSignalSpy done(p, &Analyzer::finished);
-
-        b.showXafsSpectrum(3, 4);
-        QCOMPARE(asked.count(), 1);
-        QCOMPARE(p->lastSpectrum.size(), N);
-        for (int k = 0; k < N; ++k) QCOMPARE(p->lastSpectrum.xAt(k), energyOf(k));
-        // The raw absorption of the pixel, as the stack gives it.
-        const auto sent = qvariant_cast<XafsSpectrum>(asked.first().first());
-        QCOMPARE(sent.size(), N);
-        QVERIFY(done.count() == 1 || done.wait(20000));
-
-        const XafsSpectrum at3 = p->lastSpectrum;
-        b.showXafsSpectrum(9, 4);
-        QCOMPARE(asked.count(), 2);
-        // The edge step grows with the column: the new position's spectrum
-        // is not the old one.
-        QVERIFY(p->lastSpectrum.size() == N);
-        bool differs = false;
-        for (int k = 0; k < N; ++k)
-            if (std::abs(p->lastSpectrum.yAt(k) - at3.yAt(k)) > 1e-9) differs = true;
-        QVERIFY(differs);
-        QVERIFY(done.count() == 2 || done.wait(20000));
-
-        b.analysis2DRunning = true;
-        b.showXafsSpectrum(1, 1);
-        QCOMPARE(asked.count(), 2);
-        b.analysis2DRunning = false;
-        b.showXafsSpectrum(1, 1);
-        QCOMPARE(asked.count(), 3);
-    }
-
-    // The panel's button sums the window's own stack over its grid.
-    void sumUpOverTheWindowsStack()
-    {
-        QTemporaryDir out;
-        QVERIFY(out.isValid());
-        QVERIFY(QDir::setCurrent(out.path()));
-        Body b;
-        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-        load(b);
-        b.HWidth->setText("0");
-        b.VWidth->setText("0");
-        SumUpCtrl* s = p->SumUpC;
-        s->SumUpFrom->setText("2");
-        s->SumUpTo->setText("5");
-        QTest::mouseClick(s->AddSumUp, Qt::LeftButton);
+        // The panel's sum-up works on the window's own stack and grid.
+        p->SumUpC->SumUpFrom->setText("2");
+        p->SumUpC->SumUpTo->setText("5");
+        QTest::mouseClick(p->SumUpC->AddSumUp, Qt::LeftButton);
         QTest::mouseClick(p->AskSumUp, Qt::LeftButton);
-        QCOMPARE(p->sumUpMap.width(), W);
-        QCOMPARE(p->sumUpMap.height(), H);
-        for (int r = 0; r < H; r += 4)
-            for (int c = 0; c < W; c += 5) {
-                double want = 0;
-                for (int k = 2; k < 5; ++k) want += double(float(i1At(k, c, r)));
-                QVERIFY(std::abs(p->sumUpMap.valueAt(c, r) - want) <= 1e-6 * want);
-            }
+        double want = 0;
+        for (int r = 0; r < 3; ++r)
+            for (int k = 2; k < 5; ++k) want += double(float(st.i0 * std::exp(-st.mu(st.energy(k), 3, r))));
+        QVERIFY(std::abs(p->sumUpMap.valueAt(3, 1) - want) <= 1e-6 * want);
         QVERIFY(QFileInfo::exists(out.filePath(SumUpCtrl::imageFileName())));
+        QDir::setCurrent(startDir);
     }
 
-    // Destroyed while the panel is shown, its map is on the view and its
-    // worker may still be busy: the panel goes first, the view keeps no
-    // pointer into it.
-    void destroyedCleanly()
+    // The spectrum under the cursor reaches the panel, not while a 2-D run is
+    // on. Torn down while the panel is shown, its map is on the view and its
+    // worker or a run is busy: the run and the panel go first, the view keeps
+    // no pointer into them, and no late answer reaches freed objects.
+    void cursorSpectrumAndTeardown_data()
     {
-        QPointer<Analyzer> gone;
-        {
-            Body b;
-            Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-            gone = p;
-            load(b);
-            QTest::mouseClick(b.ShowAnalyzer, Qt::LeftButton);
-            p->Sel2DA->setChecked(true);
-            p->Sel2DARAA->setChecked(true);
-            b.ShowResAnalysis->setChecked(true);
-            for (int x = 0; x < W; ++x) b.showXafsSpectrum(x, 2);
-            Body::hooks().beforeTeardown.value("analysis")(b);
-            QVERIFY(!gone);
-            QVERIFY(!b.selectedMap());
-            QVERIFY(!b.dispA->overlayMap);
-            // A second teardown, as the destructor runs, does nothing.
+        QTest::addColumn<bool>("running");
+        QTest::newRow("panel busy with cursor spectra") << false;
+        QTest::newRow("2-D run under way") << true;
+    }
+    void cursorSpectrumAndTeardown()
+    {
+        QFETCH(bool, running);
+        auto* b = new Body;
+        ts::MuStack st = edgeStack();
+        // Large enough that the run is still on after its first block.
+        if (running) {
+            st.w = 40;
+            st.h = 30;
         }
-        QVERIFY(!gone);
-        // A fresh window builds its own panel.
-        Body again;
-        QVERIFY(AnalysisOnBody::of(again)->analyzer());
+        ts::loadMuStack(*b, st);
+        Analyzer* p = AnalysisOnBody::of(*b)->analyzer();
+        QPointer<Analyzer> panel(p);
+        QPointer<Analysis2DDriver> run(AnalysisOnBody::of(*b)->driver());
+        QTest::mouseClick(b->ShowAnalyzer, Qt::LeftButton);
+        p->Sel2DA->setChecked(true);
+        p->Sel2DADEdgeA->setChecked(true);
+        b->ShowResAnalysis->setChecked(true);
+        QVERIFY(b->dispA->overlayMap);
+        QSignalSpy asked(p, &Analyzer::analyzeSpectrumDEdge0);
+        if (running) {
+            run->setThreads(1);
+            QSignalSpy recorded(run.data(), &Analysis2DDriver::blockRecorded);
+            emit p->askAnalyze();
+            QVERIFY(recorded.wait(30000));
+            QVERIFY(b->analysis2DRunning);
+        }
+        for (int x = 0; x < st.w; ++x) b->showXafsSpectrum(x, 2);
+        QCOMPARE(asked.count(), running ? 0 : st.w);
+        if (!running) {
+            // The pixel's own absorption at every frame's energy.
+            const auto sent = qvariant_cast<XafsSpectrum>(asked.at(1).first());
+            QCOMPARE(sent.size(), st.n);
+            for (int k = 0; k < st.n; k += 10) {
+                QCOMPARE(sent.xAt(k), st.energy(k));
+                QVERIFY(std::abs(sent.yAt(k) - st.stored(st.energy(k), 1, 2)) < 1e-9);
+            }
+        }
+        Body::hooks().beforeTeardown.value("analysis")(*b);
+        QVERIFY(panel.isNull() && run.isNull());
+        QVERIFY(!b->selectedMap());
+        QVERIFY(!b->dispA->overlayMap);
+        // The destructor tears down again: nothing left to do.
+        delete b;
+        QTest::qWait(100);
     }
 };
 
