@@ -1,4 +1,5 @@
 #include "Cfg.h"
+#include "core/StringUtil.h"
 #include "support/Files.h"
 
 #include <QDir>
@@ -25,6 +26,8 @@ static QStringList history(const Cfg& c)
     return h;
 }
 
+// The configuration table, and the line syntax it shares with the other
+// line readers.
 class TstCfg : public QObject
 {
     Q_OBJECT
@@ -52,18 +55,15 @@ private slots:
         Cfg c;
         parseWords(c, words);
         QCOMPARE(history(c), entries);
-        // The exact table holds each option's latest value.
-        for (const QString& e : entries) {
-            const QString key = e.section('=', 0, 0);
-            const QStringList values = c.values(key, c.histKeys, c.histValues);
-            QCOMPARE(c.value(key, "unset"), values.last());
-        }
     }
 
+    // A configuration chosen on the command line: the last option word of
+    // the list present, in any case, names it; without one, the default.
     void configurationFile()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        const QString other = ts::writeIn(dir, "other.cfg", "From other\n");
         const QString inc = ts::writeIn(dir, "inc.cfg", "ErrPoints  bad.dat\nbatch   second line\n");
         const QString main = ts::writeIn(
             dir, "main.cfg",
@@ -79,10 +79,11 @@ private slots:
             "dataroot /second\n"
             "DataRoot /third\n"
             "BATCH third \"#not a comment\" # comment\n");
+        const QByteArray mainArg = main.toUtf8(), otherArg = other.toUtf8();
+        const char* argv[] = {"prog", "-CONFIG", mainArg.constData(), "-c", otherArg.constData(), nullptr};
         Cfg c;
-        c.add("-d", "/cmd", "/cmd");
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open config file : " + dir.filePath("missing.cfg")));
-        c.readFile(main);
+        c.init(5, argv, other, {"-c", "-config"});
 
         // The later of two spellings wins in the any-case table only.
         QCOMPARE(c.value("DataRoot"), QString("/third"));
@@ -94,12 +95,16 @@ private slots:
         // The rest keeps its blanks up to the comment; included lines come in
         // at their INCLUDE, which is no entry itself.
         QCOMPARE(history(c),
-                 (QStringList{"-d=/cmd|/cmd", "DataRoot=/first| /first   ",
-                              "batch=load|  load \"a b.tif\"  now   ", "KeyOnly=|",
+                 (QStringList{"-CONFIG=" + main + "|" + main, "-c=" + other + "|" + other,
+                              "DataRoot=/first| /first   ", "batch=load|  load \"a b.tif\"  now   ", "KeyOnly=|",
                               "Quoted Key=value with blanks| \"value with blanks\" tail",
                               "ErrPoints=bad.dat|  bad.dat", "batch=second|   second line",
                               "dataroot=/second| /second", "DataRoot=/third| /third",
                               "BATCH=third| third \"#not a comment\" "}));
+
+        Cfg plain;
+        plain.init(1, argv, other, {"-c", "-config"});
+        QCOMPARE(history(plain), QStringList{"From=other| other"});
     }
 
     void includeCycles()
@@ -131,24 +136,100 @@ private slots:
         QCOMPARE(t.histKeys, (QStringList{"B", "B"}));
     }
 
-    void initChoosesFile()
+    void nextItemSplits_data()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString def = ts::writeIn(dir, "def.cfg", "From default\n");
-        const QByteArray c1 = ts::writeIn(dir, "c1.cfg", "From c1\n").toUtf8();
-        const QByteArray c2 = ts::writeIn(dir, "c2.cfg", "From c2\n").toUtf8();
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("rest");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("blanks only") << "   " << "" << "" << "";
+        QTest::newRow("tab separated") << " \t alpha\tbeta  " << "alpha" << "\tbeta  " << "";
+        QTest::newRow("last item") << "  last" << "last" << "" << "";
+        QTest::newRow("quoted, word right after") << "  \"a # b\"word tail" << "a # b" << "word tail" << "";
+        QTest::newRow("empty quotes") << "\"\" next" << "" << " next" << "";
+        QTest::newRow("quote never closed")
+            << " \"open ended" << "open ended" << ""
+            << "In a line [ \"open ended] item is started from quote but not ended by quote";
+        QTest::newRow("quote inside a word") << "ab\"cd ef" << "ab\"cd" << " ef" << "";
+        QTest::newRow("quote ends a word")
+            << "ab\" ef" << "ab\"" << " ef" << "In a line [ab\" ef] item is started from not quote but ended by quote";
+    }
 
-        Cfg a;
-        const char* argvA[] = {"prog", nullptr};
-        a.init(1, argvA, def, {"-c", "-config"});
-        QCOMPARE(a.value("From"), QString("default"));
+    void nextItemSplits()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, item);
+        QFETCH(QString, rest);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty()) QTest::ignoreMessage(QtDebugMsg, qPrintable(warning));
+        QString got = "stale";
+        QCOMPARE(nextItem(line, got), rest);
+        QCOMPARE(got, item);
+    }
 
-        // The last option word of the list present, in any case, wins.
-        Cfg b;
-        const char* argvB[] = {"prog", "-CONFIG", c2.constData(), "-c", c1.constData(), nullptr};
-        b.init(5, argvB, def, {"-c", "-config"});
-        QCOMPARE(b.value("From"), QString("c2"));
+    void comments_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("comment");
+        // "kept": there is no comment and the caller's text stays as it was.
+        QTest::newRow("none") << "no comment here" << "no comment here" << "kept";
+        QTest::newRow("quoted hash") << "a \"#\" b" << "a \"#\" b" << "kept";
+        QTest::newRow("first hash") << "value 3 # note # more" << "value 3 " << " note # more";
+        QTest::newRow("whole line") << "#all" << "" << "all";
+        // Single and double quotes flip the same flag.
+        QTest::newRow("mixed quotes") << "'x\" # y" << "'x\" " << " y";
+        QTest::newRow("single quote open") << "'x # y" << "'x # y" << "kept";
+        QTest::newRow("double quote open") << "k \"open # not" << "k \"open # not" << "kept";
+    }
+
+    void comments()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, text);
+        QFETCH(QString, comment);
+        QString got = "kept";
+        QCOMPARE(splitComment(line, got), text);
+        QCOMPARE(got, comment);
+    }
+
+    void continuation_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("continued");
+        QTest::addColumn<QString>("cut");
+        QTest::newRow("backslash then blanks") << "cmd a b \\  " << true << "cmd a b ";
+        QTest::newRow("backslash inside") << "cmd \\ a" << false << "cmd \\ a";
+        QTest::newRow("blanks") << "   " << false << "   ";
+        QTest::newRow("backslash alone") << "\\" << true << "";
+    }
+
+    void continuation()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, continued);
+        QFETCH(QString, cut);
+        QCOMPARE(endsWithContinuation(line), continued);
+        QCOMPARE(line, cut);
+    }
+
+    void thousands_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("7") << "1234567" << "1,234,567";
+        QTest::newRow("decimals") << "1234567.891234" << "1,234,567.891234";
+        QTest::newRow("neg 3") << "-123" << "-123";
+        QTest::newRow("neg 6") << "-123456" << "-123,456";
+        QTest::newRow("plus") << "+123456" << "+123,456";
+    }
+
+    void thousands()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(withThousandsSeparators(in), out);
     }
 };
 
