@@ -61,6 +61,13 @@ private slots:
                                               << QPoint(2, 1) << QPoint(5, 3) << QPoint(4, 3);
         QTest::newRow("area drawn backwards") << QRectF(20, 0, -10, 5) << QPoint(1, 1) << QPoint(-1, -1)
                                               << QPoint(11, 1) << QPoint(3, 3) << QPoint(3, 2);
+        // Corners truncated towards zero; a corner that is not a number reads 0.
+        QTest::newRow("fractional area") << QRectF(10.9, 3.2, 5.5, 4.9) << QPoint(0, 0) << QPoint(-1, -1)
+                                         << QPoint(10, 3) << QPoint(1, 1) << QPoint(6, 5);
+        QTest::newRow("negative corners") << QRectF(-0.5, -1.7, 3, -1) << QPoint(0, 0) << QPoint(-1, -1)
+                                          << QPoint(0, -2) << QPoint(1, 1) << QPoint(2, 1);
+        QTest::newRow("corner not a number") << QRectF(qQNaN(), 0, 5, 1) << QPoint(0, 0) << QPoint(-1, -1)
+                                             << QPoint(0, 0) << QPoint(1, 1) << QPoint(1, 1);
     }
     void walks()
     {
@@ -88,26 +95,6 @@ private slots:
         QVERIFY(walk(c).size() <= 100000);
     }
 
-    void setTruncates_data()
-    {
-        QTest::addColumn<QRectF>("area");
-        QTest::addColumn<QRect>("corners");  // x0, y0, x1, y1 as a rect's left, top, right, bottom
-        QTest::newRow("fractions") << QRectF(10.9, 3.2, 5.5, 4.9) << QRect(QPoint(10, 3), QPoint(16, 8));
-        QTest::newRow("negative, towards zero") << QRectF(-0.5, -1.7, 3, -1) << QRect(QPoint(0, -2), QPoint(2, -1));
-        QTest::newRow("nan") << QRectF(qQNaN(), 0, 5, 1) << QRect(QPoint(0, 0), QPoint(5, 1));
-    }
-    void setTruncates()
-    {
-        QFETCH(QRectF, area);
-        QFETCH(QRect, corners);
-        AnalyzeCond c;
-        c.set(100, 100, 0, 0, area, -1, -1);
-        QCOMPARE(c.x0, corners.left());
-        QCOMPARE(c.y0, corners.top());
-        QCOMPARE(c.y1, corners.bottom());
-        if (!qIsNaN(area.x())) QCOMPARE(c.x1, corners.right());
-    }
-
     void hugeAreaEndsQuickly()
     {
         AnalyzeCond c;
@@ -118,32 +105,32 @@ private slots:
         QCOMPARE(walk(c).size(), size_t(1));  // a cleared grid still yields its one block
     }
 
+    // A 3 x 3 block around the centre, clipped to the 6 x 5 image; one spare
+    // row each side must stay untouched.
+    void fillBlockClips_data()
+    {
+        QTest::addColumn<QPoint>("centre");
+        QTest::addColumn<QRect>("filled");
+        QTest::newRow("bottom right corner") << QPoint(5, 4) << QRect(QPoint(4, 3), QPoint(5, 4));
+        QTest::newRow("top left corner") << QPoint(0, 0) << QRect(QPoint(0, 0), QPoint(1, 1));
+        QTest::newRow("right of the image") << QPoint(100, 0) << QRect();
+        QTest::newRow("left of the image") << QPoint(-5, 0) << QRect();
+    }
     void fillBlockClips()
     {
+        QFETCH(QPoint, centre);
+        QFETCH(QRect, filled);
         const int w = 6, h = 5;
-        std::vector<double> img(w * h + 2 * w, -1.0);  // one spare row each side
+        std::vector<double> img(w * h + 2 * w, -1.0);
         double* base = img.data() + w;
         AnalyzeCond c;
         c.set(w, h, 1, 1, QRectF(0, 0, w, h), -1, -1);
-        c.curX = 5;  // right border
-        c.curY = 4;  // bottom border
+        c.curX = centre.x();
+        c.curY = centre.y();
         c.fillBlock(base, 7.0);
         for (int r = -1; r <= h; ++r)
-            for (int col = 0; col < w; ++col) {
-                const bool in = r >= 3 && r <= 4 && col >= 4 && col <= 5;
-                QCOMPARE(base[r * w + col], in ? 7.0 : -1.0);
-            }
-        c.curX = 0;
-        c.curY = 0;
-        c.fillBlock(base, 3.0);
-        QCOMPARE(base[w + 1], 3.0);
-        QCOMPARE(base[-1], -1.0);  // the spare row before the image
-        QCOMPARE(base[2], -1.0);
-        c.curX = 100;
-        c.fillBlock(base, 9.0);
-        c.curX = -5;
-        c.fillBlock(base, 9.0);
-        for (double v : img) QVERIFY(v != 9.0);
+            for (int col = 0; col < w; ++col)
+                QCOMPARE(base[r * w + col], filled.contains(col, r) ? 7.0 : -1.0);
         c.fillBlock(nullptr, 1.0);
     }
 };

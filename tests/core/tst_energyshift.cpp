@@ -1,24 +1,24 @@
 #include <QtTest>
 #include <cmath>
+#include <memory>
 
 #include "core/XafsSpectrum.h"
+#include "support/Messages.h"
+#include "support/Spectra.h"
 
 namespace {
 
-// A calculated spectrum on 0.5 eV steps with its edge at E0; every energy is
-// an exact binary fraction, so shifting by whole or half eV is exact.
-XafsSpectrum edgeAt(double E0, double from = 8800, double to = 9200)
+// A calculated spectrum on 0.5 eV steps from E0 - 200 to E0 + 200; every
+// energy is an exact binary fraction, so shifting by whole or half eV is exact.
+// A little structure above the edge makes scores depend on position.
+XafsSpectrum edgeAt(double E0)
 {
-    Spectrum raw;
-    const int n = int((to - from) / 0.5);
-    for (int i = 0; i <= n; ++i) {
-        const double E = from + 0.5 * i;
-        const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
-        // A little structure above the edge so that scores depend on position.
-        const double wiggle = E > E0 ? 0.05 * std::sin((E - E0) / 7) : 0;
-        raw.append(E, (1 - f) * 0.2 + f * (1.2 + wiggle));
-    }
-    return XafsSpectrum(raw, "edge", 1, 0, SuggestElm());
+    return XafsSpectrum(synth::sample(E0 - 200, E0 + 200, 0.5, [E0](double E) {
+                            const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
+                            const double wiggle = E > E0 ? 0.05 * std::sin((E - E0) / 7) : 0;
+                            return (1 - f) * 0.2 + f * (1.2 + wiggle);
+                        }),
+                        "edge", 1, 0, SuggestElm());
 }
 
 // The score written straight from its definition, with Spectrum::y lookups.
@@ -43,12 +43,8 @@ XafsSpectrum irregular(double E0, unsigned seed)
 {
     std::srand(seed);
     Spectrum raw;
-    double E = E0 - 150;
-    while (E < E0 + 150) {
-        const double f = 0.5 * (1 + std::tanh((E - E0) / 2));
-        raw.append(E, 0.1 + f + 0.01 * (std::rand() % 100) / 100.0);
-        E += 0.3 + 2.0 * (std::rand() % 100) / 100.0;
-    }
+    for (double E = E0 - 150; E < E0 + 150; E += 0.3 + 2.0 * (std::rand() % 100) / 100.0)
+        raw.append(E, 0.1 + synth::sigmoid(E, E0, 2) + 0.01 * (std::rand() % 100) / 100.0);
     return XafsSpectrum(raw, "irregular", 1, 0, SuggestElm());
 }
 
@@ -58,154 +54,98 @@ class TestEnergyShift : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<ts::MessageLog> log;
+
 private slots:
-    void correlationScores();
-    void recoversShiftOnCoarseGrid();
-    void finePassRefines();
-    void fineBandStaysAroundCentre();
-    void tiesKeepEarliestShift();
-    void rangeZeroScoresCentreOnly();
-    void stepRules();
-    void scoresMatchDefinition();
+    void initTestCase() { log.reset(new ts::MessageLog); }
+    void cleanupTestCase()
+    {
+        // Several refused searches below, one line per cause.
+        QCOMPARE(log->lines.filter("findEnergyShift: step or minimum step").size(), 1);
+        QCOMPARE(log->lines.filter("findEnergyShift: step below the minimum").size(), 1);
+        log.reset();
+    }
+
+    // The reference has its edge at 9000 (or far away); the spectrum's edge is
+    // at E0 and the search centre (the difference of the two midx) is given.
+    void search_data()
+    {
+        QTest::addColumn<double>("refE0");
+        QTest::addColumn<double>("E0");
+        QTest::addColumn<double>("centre");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("minStep");
+        QTest::addColumn<double>("expected");
+        const double inf = qInf();
+        // Finer passes stay within range / 10 of the centre.
+        QTest::newRow("on the coarse grid, away from the centre")
+            << 9000.0 << 9003.0 << 7.0 << 10.0 << 1.0 << 0.01 << 3.0;
+        QTest::newRow("only the fine pass has it") << 9000.0 << 9003.5 << 3.2 << 10.0 << 1.0 << 0.1 << 3.5;
+        QTest::newRow("the fine band stays around the centre") << 9000.0 << 9003.5 << 5.2 << 10.0 << 1.0 << 0.1 << 3.2;
+        QTest::newRow("first pass too short") << 9000.0 << 9003.5 << 5.5 << 1.0 << 1.0 << 0.1 << 4.5;
+        QTest::newRow("equal step and smallest step") << 9000.0 << 9003.0 << 0.0 << 10.0 << 1.0 << 1.0 << 3.0;
+        QTest::newRow("range 0 scores the centre only") << 9000.0 << 9003.0 << 1.25 << 0.0 << 1.0 << 0.001 << 1.25;
+        // No overlap at any shift: every score is 0, the first shift scanned wins.
+        QTest::newRow("ties keep the earliest") << 20000.0 << 9000.0 << 0.0 << 10.0 << 1.0 << 0.01 << -10.0;
+        QTest::newRow("ties, half steps") << 20000.0 << 9000.0 << 0.0 << 3.0 << 0.5 << 0.5 << -3.0;
+        QTest::newRow("step lost against the range") << 9000.0 << 9003.0 << 0.0 << 1e300 << 1.0 << 0.5 << -1e300;
+        // Refused: 0. Empty form fields read 0; none may hang the search.
+        QTest::newRow("negative range") << 9000.0 << 9003.0 << 0.0 << -1.0 << 1.0 << 0.01 << 0.0;
+        QTest::newRow("step below the smallest") << 9000.0 << 9003.0 << 0.0 << 10.0 << 0.01 << 0.1 << 0.0;
+        QTest::newRow("steps 0") << 9000.0 << 9003.0 << 0.0 << 10.0 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("smallest step 0") << 9000.0 << 9003.0 << 0.0 << 10.0 << 1.0 << 0.0 << 0.0;
+        QTest::newRow("negative steps") << 9000.0 << 9003.0 << 0.0 << 10.0 << -1.0 << -2.0 << 0.0;
+        QTest::newRow("infinite step") << 9000.0 << 9003.0 << 0.0 << 10.0 << inf << 1.0 << 0.0;
+        QTest::newRow("step not a number") << 9000.0 << 9003.0 << 0.0 << 10.0 << qQNaN() << 0.1 << 0.0;
+        QTest::newRow("infinite range") << 9000.0 << 9003.0 << 0.0 << inf << 1.0 << 0.5 << 0.0;
+    }
+    void search()
+    {
+        QFETCH(double, refE0);
+        QFETCH(double, E0);
+        QFETCH(double, centre);
+        QFETCH(double, range);
+        QFETCH(double, step);
+        QFETCH(double, minStep);
+        QFETCH(double, expected);
+        const XafsSpectrum ref = edgeAt(refE0);
+        XafsSpectrum s = edgeAt(E0);
+        s.midx = ref.midx + centre;
+        const double found = s.findEnergyShift(ref, range, step, minStep);
+        QVERIFY2(qAbs(found - expected) <= 1e-9 * (1 + qAbs(expected)), qPrintable(QString::number(found, 'g', 17)));
+    }
+
+    // The score reads the reference in one sweep; it must give the very values
+    // of point-by-point lookups, also on references whose energies repeat or run
+    // backwards, and with x shifts switched on.
+    void scores()
+    {
+        const XafsSpectrum ref = edgeAt(9000);
+        QVERIFY(qAbs(edgeAt(9003).correlation(3, ref) - 1) < 1e-12);
+        QCOMPARE(XafsSpectrum().correlation(0, ref), 0.0);
+        QCOMPARE(ref.correlation(0, XafsSpectrum()), 0.0);
+
+        const XafsSpectrum a = irregular(9000, 1);
+        const XafsSpectrum s = irregular(9002, 2);
+        XafsSpectrum repeated = a;
+        repeated.doubleNormalizedPreBaseCurve.points[40].rx() = repeated.doubleNormalizedPreBaseCurve.points[41].x();
+        XafsSpectrum backwards = a;
+        qSwap(backwards.doubleNormalizedPreBaseCurve.points[10], backwards.doubleNormalizedPreBaseCurve.points[60]);
+        XafsSpectrum shiftedRef = a;
+        shiftedRef.doubleNormalizedPreBaseCurve.xShiftOn = true;
+        shiftedRef.doubleNormalizedPreBaseCurve.xShift = 1.7;
+        XafsSpectrum shiftedOwn = s;
+        shiftedOwn.xShiftOn = true;
+        shiftedOwn.xShift = -0.9;
+        const struct { const XafsSpectrum* own; const XafsSpectrum* ref; } pairs[] = {
+            {&s, &a}, {&s, &repeated}, {&s, &backwards}, {&s, &shiftedRef}, {&shiftedOwn, &a}};
+        // Far enough out on both sides that some shifts leave no overlap.
+        for (double shift = -160; shift <= 160; shift += 0.37)
+            for (const auto& p : pairs)
+                QCOMPARE(p.own->correlation(shift, *p.ref) == scoreByDefinition(*p.own, shift, *p.ref), true);
+    }
 };
-
-void TestEnergyShift::correlationScores()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    const XafsSpectrum s = edgeAt(9000);
-    QVERIFY(qAbs(s.correlation(0, ref) - 1) < 1e-12);
-    QVERIFY(s.correlation(5, ref) < 1);
-    QVERIFY(s.correlation(5, ref) > 0);
-
-    // The cosine of the two sampled curves, computed here independently.
-    const double shift = 2.5;
-    double saa = 0, sbb = 0, sab = 0;
-    for (int i = 0; i < s.size(); ++i) {
-        const double E = s.xAt(i) - shift;
-        if (E < ref.minX || E > ref.maxX)
-            continue;
-        const double a = s.doubleNormalizedPreBaseCurve.yAt(i);
-        const double b = ref.doubleNormalizedPreBaseCurve.y(E);
-        saa += a * a;
-        sbb += b * b;
-        sab += a * b;
-    }
-    QVERIFY(qAbs(s.correlation(shift, ref) - sab / std::sqrt(saa * sbb)) < 1e-12);
-
-    // No overlap, or no points: 0.
-    QCOMPARE(s.correlation(1000, ref), 0.0);
-    QCOMPARE(XafsSpectrum().correlation(0, ref), 0.0);
-    QCOMPARE(s.correlation(0, XafsSpectrum()), 0.0);
-}
-
-// The true shift is on the first pass's grid but away from the centre that
-// the two E0 values give: the coarse pass finds it and finer passes, which
-// stay within range / 10 of the centre, cannot beat the exact match.
-void TestEnergyShift::recoversShiftOnCoarseGrid()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    XafsSpectrum s = edgeAt(9003, 8803, 9203);
-    QVERIFY(qAbs(s.correlation(3, ref) - 1) < 1e-12);
-    s.midx = ref.midx + 7;  // centre 7, true shift 3 = centre - 4
-    QCOMPARE(s.findEnergyShift(ref, 10, 1, 0.01), 3.0);
-    // Both spectra are left as they were.
-    QCOMPARE(s.midx, ref.midx + 7);
-    QCOMPARE(ref.size(), 801);
-}
-
-void TestEnergyShift::finePassRefines()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    XafsSpectrum s = edgeAt(9003.5, 8803.5, 9203.5);
-    s.midx = ref.midx + 3.2;  // true shift centre + 0.3: only the second pass has it
-    const double found = s.findEnergyShift(ref, 10, 1, 0.1);
-    QVERIFY2(qAbs(found - 3.5) < 1e-9, qPrintable(QString::number(found, 'g', 17)));
-}
-
-void TestEnergyShift::fineBandStaysAroundCentre()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    XafsSpectrum s = edgeAt(9003.5, 8803.5, 9203.5);
-    s.midx = ref.midx + 5.5;  // true shift 3.5 is 2 eV from the centre
-    // Coarse pass: 3.5 on the grid (centre - 2). The fine pass (+-1 eV) does
-    // not reach it and scores lower.
-    QCOMPARE(s.findEnergyShift(ref, 10, 1, 0.1), 3.5);
-    // With a first pass too short to reach it, the best stays at its edge.
-    QCOMPARE(s.findEnergyShift(ref, 1, 1, 0.1), 4.5);
-}
-
-void TestEnergyShift::tiesKeepEarliestShift()
-{
-    // No overlap at any shift: every score is 0, the first scanned shift wins.
-    const XafsSpectrum ref = edgeAt(20000, 19800, 20200);
-    XafsSpectrum s = edgeAt(9000);
-    s.midx = 9000;
-    XafsSpectrum r = ref;
-    r.midx = 9000;  // centre 0, so shifts stay far from any overlap
-    QCOMPARE(s.findEnergyShift(r, 10, 1, 0.01), -10.0);
-    QCOMPARE(s.findEnergyShift(r, 3, 0.5, 0.5), -3.0);
-}
-
-void TestEnergyShift::rangeZeroScoresCentreOnly()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    XafsSpectrum s = edgeAt(9003, 8803, 9203);
-    s.midx = ref.midx + 1.25;
-    QCOMPARE(s.findEnergyShift(ref, 0, 1, 0.001), 1.25);
-    // A negative range scans nothing: the result stays 0.
-    QCOMPARE(s.findEnergyShift(ref, -1, 1, 0.01), 0.0);
-}
-
-void TestEnergyShift::stepRules()
-{
-    const XafsSpectrum ref = edgeAt(9000);
-    XafsSpectrum s = edgeAt(9003, 8803, 9203);
-    // A step below the smallest step: no search.
-    QCOMPARE(s.findEnergyShift(ref, 10, 0.01, 0.1), 0.0);
-    // Empty form fields read 0: neither may hang the search.
-    QCOMPARE(s.findEnergyShift(ref, 10, 0, 0), 0.0);
-    QCOMPARE(s.findEnergyShift(ref, 10, 1, 0), 0.0);
-    QCOMPARE(s.findEnergyShift(ref, 10, -1, -2), 0.0);
-    QCOMPARE(s.findEnergyShift(ref, 10, qInf(), 1), 0.0);
-    QCOMPARE(s.findEnergyShift(ref, 10, qQNaN(), 0.1), 0.0);
-    QCOMPARE(s.findEnergyShift(ref, qInf(), 1, 0.5), 0.0);
-    // A range so large that the step is lost against it still ends.
-    QVERIFY(std::isfinite(s.findEnergyShift(ref, 1e300, 1, 0.5)));
-    // Equal step and smallest step: one pass.
-    QVERIFY(qAbs(s.findEnergyShift(ref, 10, 1, 1) - 3) < 1e-9);
-}
-
-// The score reads the reference in one sweep; it must give the very values
-// of point-by-point lookups, also on references whose energies repeat or run
-// backwards, and with x shifts switched on.
-void TestEnergyShift::scoresMatchDefinition()
-{
-    XafsSpectrum ref = irregular(9000, 1);
-    XafsSpectrum s = irregular(9002, 2);
-    XafsSpectrum repeated = ref;
-    repeated.doubleNormalizedPreBaseCurve.points[40].rx() =
-        repeated.doubleNormalizedPreBaseCurve.points[41].x();
-    XafsSpectrum backwards = ref;
-    qSwap(backwards.doubleNormalizedPreBaseCurve.points[10],
-          backwards.doubleNormalizedPreBaseCurve.points[60]);
-    XafsSpectrum shiftedRef = ref;
-    shiftedRef.doubleNormalizedPreBaseCurve.xShiftOn = true;
-    shiftedRef.doubleNormalizedPreBaseCurve.xShift = 1.7;
-    XafsSpectrum shiftedOwn = s;
-    shiftedOwn.xShiftOn = true;
-    shiftedOwn.xShift = -0.9;
-
-    int compared = 0;
-    for (double shift = -160; shift <= 160; shift += 0.37) {
-        for (const XafsSpectrum* r : {&ref, &repeated, &backwards, &shiftedRef}) {
-            QCOMPARE(s.correlation(shift, *r) == scoreByDefinition(s, shift, *r), true);
-            ++compared;
-        }
-        QCOMPARE(shiftedOwn.correlation(shift, ref) == scoreByDefinition(shiftedOwn, shift, ref),
-                 true);
-    }
-    QVERIFY(compared > 3000);
-}
 
 QTEST_GUILESS_MAIN(TestEnergyShift)
 #include "tst_energyshift.moc"

@@ -1,4 +1,5 @@
 #include "core/ErrPoints.h"
+#include "support/Files.h"
 
 #include <QtTest>
 
@@ -8,90 +9,57 @@ class TstErrPoints : public QObject
 
     QTemporaryDir dir;
 
-    QString write(const QString& name, const QByteArray& text)
-    {
-        const QString p = dir.filePath(name);
-        QFile f(p);
-        if (!f.open(QIODevice::WriteOnly)) return QString();
-        f.write(text);
-        return p;
-    }
-
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
-
-    void readsPointsAndSize()
+    // Read into a list that held a 5 x 6 size and no points.
+    void reads_data()
     {
-        const QString p = write("a.txt",
-                                "# Size 2048 2048\r\n"
-                                "10 20\n"
-                                "# a comment\n"
-                                "11 20 hot\n"
-                                "12 34 # near the edge\n"
-                                "12\n"
-                                "\n"
-                                "a b\n"
-                                "10 20\n"
-                                "\"7\" 8 9 10\n");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<QPoint>>("points");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("points, comments, short and bad lines")
+            << "# Size 2048 2048\r\n10 20\n# a comment\n11 20 hot\n12 34 # near the edge\n12\n\na b\n10 20\n\"7\" 8 9\n"
+            << QVector<QPoint>{{10, 20}, {11, 20}, {12, 34}, {0, 0}, {10, 20}, {7, 8}} << QSize(2048, 2048);
+        QTest::newRow("a size line drops earlier points")
+            << "0 1\n1 1\n2 1\n# Size 640 480\n5 6\n" << QVector<QPoint>{{5, 6}} << QSize(640, 480);
+        // No blank after the hash, or one number only: not size lines.
+        QTest::newRow("not size lines") << "#Size 10 10\n1 2\n# Size 7\n3 4\n" << QVector<QPoint>{{1, 2}, {3, 4}}
+                                        << QSize(5, 6);
+        // Blanks after the one number make an empty second item.
+        QTest::newRow("size with one number") << "1 2\n# Size 7  \n" << QVector<QPoint>() << QSize(7, 0);
+        QTest::newRow("empty file") << "" << QVector<QPoint>() << QSize(5, 6);
+    }
+    void reads()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<QPoint>, points);
+        QFETCH(QSize, size);
+        const QString path = ts::writeIn(dir, "e.txt", text);
         ErrPoints e;
         e.width = 5;
-        QVERIFY(e.read(p, false));
-        QCOMPARE(e.width, 2048);
-        QCOMPARE(e.height, 2048);
-        const QVector<QPoint> want{{10, 20}, {11, 20}, {12, 34}, {0, 0}, {10, 20}, {7, 8}};
-        QCOMPARE(e.points, want);
+        e.height = 6;
+        e.use = true;
+        QVERIFY(e.read(path, false));
+        QCOMPARE(e.points, points);
+        QCOMPARE(QSize(e.width, e.height), size);
         QVERIFY(!e.use);
-        QCOMPARE(e.file, QFileInfo(p).canonicalFilePath());
-        QVERIFY(e.contains(10, 20));
-        QVERIFY(e.contains(0, 0));
+        QCOMPARE(e.file, QFileInfo(path).canonicalFilePath());
+        for (const QPoint& p : points) QVERIFY(e.contains(p.x(), p.y()));
         QVERIFY(!e.contains(20, 10));
-        QVERIFY(!e.contains(12, 35));
     }
 
-    void sizeLineRules()
+    // Appending keeps earlier points until a size line; a missing file
+    // clears the list.
+    void appendAndMissing()
     {
-        QByteArray ten;
-        for (int i = 0; i < 10; ++i) ten += QByteArray::number(i) + " 1\n";
         ErrPoints e;
-        QVERIFY(e.read(write("b.txt", ten + "# Size 640 480\n5 6\n"), false));
-        QCOMPARE(e.points, QVector<QPoint>{QPoint(5, 6)});
-        QCOMPARE(e.width, 640);
-        QCOMPARE(e.height, 480);
-
-        // Not size lines: no blank after the hash, or one number only.
-        QVERIFY(e.read(write("c.txt", "#Size 10 10\n1 2\n# Size 7\n3 4\n"), false));
-        QCOMPARE(e.width, 640);
-        QCOMPARE(e.height, 480);
-        QCOMPARE(e.points, (QVector<QPoint>{{1, 2}, {3, 4}}));
-
-        // Blanks after the one number make an empty second item.
-        QVERIFY(e.read(write("d.txt", "1 2\n# Size 7  \n"), false));
-        QCOMPARE(e.width, 7);
-        QCOMPARE(e.height, 0);
-        QVERIFY(e.points.isEmpty());
-
-        // Appending keeps earlier points until a size line.
-        QVERIFY(e.read(write("e.txt", "1 1\n"), false));
-        QVERIFY(e.read(write("f.txt", "2 2\n"), true));
+        QVERIFY(e.read(ts::writeIn(dir, "e.txt", "1 1\n"), false));
+        QVERIFY(e.read(ts::writeIn(dir, "f.txt", "2 2\n"), true));
         QCOMPARE(e.points, (QVector<QPoint>{{1, 1}, {2, 2}}));
         QVERIFY(e.use);
-        QVERIFY(e.read(write("g.txt", "3 3\n# Size 1 1\n4 4\n"), true));
+        QVERIFY(e.read(ts::writeIn(dir, "g.txt", "3 3\n# Size 1 1\n4 4\n"), true));
         QCOMPARE(e.points, QVector<QPoint>{QPoint(4, 4)});
         QVERIFY(!e.use);
-    }
 
-    void emptyAndMissingFiles()
-    {
-        ErrPoints e;
-        e.width = 3;
-        e.height = 4;
-        QVERIFY(e.read(write("empty.txt", ""), false));
-        QVERIFY(e.points.isEmpty());
-        QCOMPARE(e.width, 3);
-        QCOMPARE(e.height, 4);
-        QVERIFY(!e.use);
-
-        e.points = {QPoint(1, 1)};
         e.use = true;
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Can't Open"));
         QVERIFY(!e.read(dir.filePath("missing.txt"), false));
@@ -99,7 +67,6 @@ private slots:
         QVERIFY(!e.use);
         QVERIFY(e.file.isEmpty());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TstErrPoints)
