@@ -7,9 +7,9 @@
 #include "widgets/SpecPane.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QRadioButton>
-#include <QApplication>
 #include <QSet>
 #include <QToolBox>
 #include <QTranslator>
@@ -20,20 +20,21 @@ namespace {
 // What a window may take of a 1366 x 768 screen: the title bar is not counted.
 const QSize screen(1366, 740);
 
-// Buttons whose text does not fit in the room the layout gave them (the
-// style's padding of push buttons beyond their text is not counted).
-QStringList cutOff(QWidget* w)
+// Said of a window larger than the screen, and of every button whose text
+// does not fit in the room the layout gave it (the style's padding of push
+// buttons beyond their text is not counted).
+QString misfits(QWidget* w, const QSize& size)
 {
-    QStringList cut;
+    QStringList bad;
+    if (size.width() > screen.width() || size.height() > screen.height())
+        bad << QString("%1 is %2 x %3").arg(w->objectName()).arg(size.width()).arg(size.height());
     for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
         if (!b->isVisibleTo(w) || b->text().isEmpty()) continue;
         const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
-        const int need = box ? b->minimumSizeHint().width()
-                             : b->fontMetrics().horizontalAdvance(b->text()) + 6;
-        if (b->width() < need)
-            cut << QString("%1 \"%2\" %3 < %4").arg(b->objectName(), b->text()).arg(b->width()).arg(need);
+        const int need = box ? b->minimumSizeHint().width() : b->fontMetrics().horizontalAdvance(b->text()) + 6;
+        if (b->width() < need) bad << QString("%1 \"%2\" %3 < %4").arg(b->objectName(), b->text()).arg(b->width()).arg(need);
     }
-    return cut;
+    return bad.join("; ");
 }
 
 }  // namespace
@@ -59,7 +60,6 @@ private slots:
         QTest::newRow("English") << false;
         QTest::newRow("Japanese") << true;
     }
-
     void fitsTheScreen()
     {
         QFETCH(bool, japanese);
@@ -69,23 +69,18 @@ private slots:
             QCoreApplication::installTranslator(&t);
         }
         {
+            // As it opens, and as small as it can be made.
             Body b;
             b.show();
             QVERIFY(QTest::qWaitForWindowExposed(&b));
-            // As it opens, and as small as it can be made.
-            QVERIFY2(b.width() <= screen.width() && b.height() <= screen.height(),
-                     qPrintable(QString("main window opens at %1 x %2").arg(b.width()).arg(b.height())));
-            const QSize bodyMin = b.minimumSizeHint();
-            QVERIFY2(bodyMin.width() <= screen.width() && bodyMin.height() <= screen.height(),
-                     qPrintable(QString("main window at least %1 x %2").arg(bodyMin.width()).arg(bodyMin.height())));
-            b.resize(bodyMin);
+            QCOMPARE(misfits(&b, b.size()), QString());
+            b.resize(b.minimumSizeHint());
+            QCOMPARE(misfits(&b, b.minimumSizeHint()), QString());
             for (int i = 0; i < b.ToolBox->count(); ++i) {
                 b.ToolBox->setCurrentIndex(i);
                 QTest::qWait(20);
-                const QStringList cut = cutOff(b.ToolBox->widget(i));
-                QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+                QCOMPARE(misfits(b.ToolBox->widget(i), QSize()), QString());
             }
-            QVERIFY2(cutOff(b.centralWidget()).isEmpty(), qPrintable(cutOff(b.centralWidget()).join("; ")));
             // Before any image the colour bar shows a smooth scale at its
             // real height, not the few bands of the size it was built at.
             const QImage bar = b.CBar->barPixmap.toImage();
@@ -97,16 +92,12 @@ private slots:
             a->show();
             QVERIFY(QTest::qWaitForWindowExposed(a));
             QTest::qWait(50);
-            const QSize panel = a->size().expandedTo(a->minimumSizeHint());
-            QVERIFY2(panel.width() <= screen.width() && panel.height() <= screen.height(),
-                     qPrintable(QString("analysis panel %1 x %2").arg(panel.width()).arg(panel.height())));
-            QVERIFY2(cutOff(a).isEmpty(), qPrintable(cutOff(a).join("; ")));
-
+            QCOMPARE(misfits(a, a->size().expandedTo(a->minimumSizeHint())), QString());
             b.specWindow->show();
             QVERIFY(QTest::qWaitForWindowExposed(b.specWindow));
             b.specWindow->resize(b.specWindow->minimumSizeHint());
             QTest::qWait(20);
-            QVERIFY2(cutOff(b.specWindow).isEmpty(), qPrintable(cutOff(b.specWindow).join("; ")));
+            QCOMPARE(misfits(b.specWindow, QSize()), QString());
         }
         if (japanese) QCoreApplication::removeTranslator(&t);
     }

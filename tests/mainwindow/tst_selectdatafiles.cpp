@@ -1,95 +1,200 @@
-#include <QFile>
-#include <QSignalSpy>
+// Choosing data files: frame energies from file names, calculated steps or a
+// reference file, and the selector's list, navigation, dark-area label and
+// bad-pixel lists.
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 #include "core/Cfg.h"
 #include "mainwindow/EOFSetup.h"
+#include "mainwindow/EnergyOfFiles.h"
 #include "mainwindow/SelectDataFiles.h"
-#include "widgets/SelectImgDialog.h"
 #include "support/Files.h"
 
 namespace {
 
-void chooseErrPs(SelectDataFilesAdditionalSetup& s, const QString& path)
+const double HC = 12398.424360387684;
+const double D = 3.13553;
+const double PI10 = 3.1415926535;  // the pi of the program's degree conversions
+
+// Bragg's law.
+double energyAtDegrees(double deg) { return HC / (2 * D * std::sin(deg / 180 * PI10)); }
+double degreesAt(double e) { return std::asin(HC / (2 * D * e)) / PI10 * 180; }
+
+void selectRef(EOFSetup& w, const QString& path)
 {
-    QMetaObject::invokeMethod(&s, "errPsDefSelected", Q_ARG(QString, path));
+    QMetaObject::invokeMethod(&w, "refFileSelected", Q_ARG(QString, path));
 }
 
-const char* const whiteStyle = "background-color: rgb(255, 255, 255);";
-const char* const pinkStyle = "background-color: rgb(255, 192, 192);";
+void commit(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
 
 }  // namespace
 
-class TstSelectDataFiles : public QObject {
+class TstSelectDataFiles : public QObject
+{
     Q_OBJECT
+
 private slots:
-    void filesAreListedWithTheirEnergies()
+    void energiesFromFileNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<int>("fileNo");
+        QTest::addColumn<double>("energy");
+        const QString p0 = "(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d";
+        QTest::newRow("five digits") << "/data/run/Cu_08333_2500.tif" << p0 << 1.0 << 3 << 8333.25;
+        QTest::newRow("four digits") << "/data/run/s9000_0125.tif" << p0 << 1.0 << 3 << 9000.0125;
+        QTest::newRow("no match") << "/data/run/img.tif" << p0 << 1.0 << 7 << 7.0;
+        QTest::newRow("name before dated folder") << "/data/2024_0530/x_08333_2500.tif" << p0 << 1.0 << 0 << 8333.25;
+        QTest::newRow("folder when name has none") << "/data/2024_0530/x.tif" << p0 << 1.0 << 0 << 2024.053;
+        QTest::newRow("keV") << "/d/a_08_333250KeV.tif" << "\\d\\d_\\d\\d\\d\\d\\d\\dKeV" << 1000.0 << 0 << 8333.25;
+        QTest::newRow("dot") << "/d/a_8333.2.tif" << "\\d\\d\\d\\d\\.\\d" << 1.0 << 0 << 8333.2;
+        QTest::newRow("case matters") << "/d/a_8333_25EV.tif" << "\\d\\d\\d\\d_\\d\\deV" << 1.0 << 4 << 4.0;
+        QTest::newRow("bad pattern") << "/d/8333_2500.tif" << "(\\d" << 2.0 << 5 << 10.0;
+        QTest::newRow("zero factor ignored") << "/d/8333_2500.tif" << "\\d\\d\\d\\d_\\d\\d\\d\\d" << 0.0 << 0 << 8333.25;
+    }
+    void energiesFromFileNames()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, pattern);
+        QFETCH(double, factor);
+        QFETCH(int, fileNo);
+        QFETCH(double, energy);
+        QVERIFY(qAbs(EnergyOfFiles::energyByName(path, pattern, factor, fileNo) - energy) < 1e-9);
+    }
+
+    // Steps even in angle run between the Bragg angles of Start and End;
+    // below the crystal's reach they fall back to steps even in energy.
+    void calculatedEnergies_data()
+    {
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("delta");
+        QTest::addColumn<double>("end");
+        QTest::addColumn<int>("num");
+        QTest::addColumn<int>("unit");  // eV, keV, degrees
+        QTest::addColumn<bool>("evenInEnergy");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("energy");
+        QTest::addColumn<bool>("usable");
+        const double t8 = degreesAt(8000), t9 = degreesAt(9000);
+        QTest::newRow("first") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 0 << 8000.0 << true;
+        QTest::newRow("last") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 1000 << 9000.0 << true;
+        QTest::newRow("middle angle") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 500
+                                      << energyAtDegrees((t8 + t9) / 2) << true;
+        QTest::newRow("delta takes no part") << 8000.0 << 55.0 << 9000.0 << 1000 << 0 << false << 300
+                                             << energyAtDegrees(t8 + (t9 - t8) * 0.3) << true;
+        QTest::newRow("keV") << 8.0 << 0.001 << 9.0 << 1000 << 1 << false << 250
+                             << energyAtDegrees(t8 + (t9 - t8) / 4) << true;
+        QTest::newRow("degrees") << 14.0 << 0.01 << 15.0 << 100 << 2 << false << 37 << energyAtDegrees(14.37) << true;
+        QTest::newRow("even in energy") << 1000.0 << 2.0 << 9000.0 << 1000 << 0 << true << 10 << 1020.0 << true;
+        QTest::newRow("below the reach") << 1000.0 << 2.0 << 9000.0 << 1000 << 0 << false << 10 << 1020.0 << false;
+        QTest::newRow("negative") << -9000.0 << 2.0 << 9000.0 << 1000 << 0 << false << 10 << -8980.0 << false;
+        QTest::newRow("no points") << 8000.0 << 1.0 << 9000.0 << 0 << 0 << false << 10 << 8010.0 << false;
+    }
+    void calculatedEnergies()
+    {
+        QFETCH(double, start);
+        QFETCH(double, delta);
+        QFETCH(double, end);
+        QFETCH(int, num);
+        QFETCH(int, unit);
+        QFETCH(bool, evenInEnergy);
+        QFETCH(int, n);
+        QFETCH(double, energy);
+        QFETCH(bool, usable);
+        const EnergyOfFiles::CalcFields f{start, delta, end, num};
+        QString why;
+        QCOMPARE(EnergyOfFiles::calcFieldsUsable(f, unit, evenInEnergy, D, &why), usable);
+        if (!usable) QTest::ignoreMessage(QtDebugMsg, QRegularExpression("even in angle"));
+        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(f, unit, evenInEnergy, D, n) - energy) < 1e-9);
+    }
+
+    void refusedEditsKeepTheFields()
+    {
+        EOFSetup w;
+        w.show();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
+        commit(w.NumOfPoints, "0");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
+        commit(w.NumOfPoints, "many");
+        QCOMPARE(w.NumOfPoints->text(), QString("1000"));
+        // Angle steps (the default) cannot start below the crystal's reach;
+        // even in energy the same start is fine.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
+        commit(w.Start, "1000");
+        QCOMPARE(w.Start->text(), QString("8000"));
+        w.EvenInEnergy->setChecked(true);
+        commit(w.Start, "1000");
+        QCOMPARE(w.End->text(), QString("2000"));
+
+        // A pattern from the list brings its factor; the suffix keeps its case.
+        w.PatternList->setCurrentIndex(9);
+        QCOMPARE(w.energyOf("/x/Fe_7_112000KeV_3.tif", 2, 9), 7112.0);
+        w.PatternList->setCurrentIndex(6);
+        QCOMPARE(w.energyOf("/x/Fe_7112.50eV.tif", 2, 9), 7112.5);
+        QCOMPARE(w.energyOf("/x/Fe_7112.50EV.tif", 2, 9), 2.0);
+    }
+
+    void referenceFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<double>>("angles");
+        QTest::newRow("one angle a line") << "angles\n14.0\n13.9\n13.8\n" << QVector<double>{14.0, 13.9, 13.8};
+        QTest::newRow("lines that are no angle") << "first line is no data\n14.5\n# comment\n\nabc\n0\n  13.25  extra\n"
+                                                 << QVector<double>{14.5, 13.25};
+        QTest::newRow("scan file") << "  9809   header\nOffset skipped\n1 14.2\nlonely\n2 14.1 x\n"
+                                   << QVector<double>{14.2, 14.1};
+    }
+    void referenceFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<double>, angles);
+        QTemporaryDir dir;
+        const QString path = ts::writeIn(dir, "ref.dat", text);
+        EOFSetup w;
+        selectRef(w, path);
+        QCOMPARE(w.RefFilePath->text(), path);
+        QCOMPARE(w.refEnergies().size(), angles.size());
+        for (int i = 0; i < angles.size(); ++i) QVERIFY(qAbs(w.refEnergies()[i] - energyAtDegrees(angles[i])) < 1e-4);
+        w.FromRefFile->setChecked(true);
+        // The last of five files takes the last reference energy.
+        QCOMPARE(w.energyOf("/a.tif", 4, 5), w.refEnergies().last());
+        // A file that cannot be read keeps the energies in use.
+        selectRef(w, dir.filePath("missing.dat"));
+        QCOMPARE(w.RefFilePath->text(), path);
+        QCOMPARE(w.refEnergies().size(), angles.size());
+    }
+
+    void listNavigationAndDarkAreaLabel()
     {
         SelectDataFiles s;
         QCOMPARE(s.addFile("/run/Cu_08333_2500.tif", 0, 3), 8333.25);
         QCOMPARE(s.addFile("/run/plain.tif", 1, 3), 1.0);
-        QCOMPARE(s.Count->text(), QString("2"));
-        QCOMPARE(s.Selected->itemText(0), QString("/run/Cu_08333_2500.tif"));
-        QCOMPARE(s.Selected->itemData(1).toDouble(), 1.0);
         s.setEngByCalc(true);
         s.setEvenInEng(true);
         QCOMPARE(s.addFile("/run/Cu_08333_2500.tif", 5, 10), 8005.0);
-        s.clearFiles();
-        QCOMPARE(s.Count->text(), QString("0"));
-        QCOMPARE(s.Selected->count(), 0);
-    }
-
-    void navigation()
-    {
-        SelectDataFiles s;
-        for (int i = 0; i < 3; ++i)
-            s.addFile(QString("/f%1.tif").arg(i), i, 3);
+        QCOMPARE(s.Count->text(), QString("3"));
+        QCOMPARE(s.Selected->itemData(1).toDouble(), 1.0);
+        // Steps stop at the ends.
         s.select(0);
         s.prev();
         QCOMPARE(s.Selected->currentIndex(), 0);
-        s.next();
-        s.next();
-        s.next();
-        QCOMPARE(s.Selected->currentIndex(), 2);
+        for (int i = 0; i < 3; ++i) s.next();
         s.select(-1);
         s.select(3);
         QCOMPARE(s.Selected->currentIndex(), 2);
-        s.select(1);
-        QCOMPARE(s.Selected->currentIndex(), 1);
-    }
+        s.clearFiles();
+        QCOMPARE(s.Count->text(), QString("0"));
 
-    void selectionsAndClear()
-    {
-        SelectDataFiles s;
-        s.show();
-        QSignalSpy files(&s, &SelectDataFiles::filesSelected);
-        QSignalSpy cleared(&s, &SelectDataFiles::clear);
-        emit s.dataFileDialog()->filesSelected({"/a.tif", "/b.tif"});
-        QTest::mouseClick(s.AddFiles, Qt::LeftButton);
-        QVERIFY(!s.LoadNewFiles->isChecked());
-        emit s.dataFileDialog()->filesSelected({"/c.tif"});
-        QCOMPARE(files.count(), 2);
-        QCOMPARE(files.at(0).at(0).toStringList(), QStringList({"/a.tif", "/b.tif"}));
-        QCOMPARE(files.at(0).at(1).toBool(), true);
-        QCOMPARE(files.at(1).at(1).toBool(), false);
-        QTest::mouseClick(s.Clear, Qt::LeftButton);
-        QCOMPARE(cleared.count(), 1);
-    }
-
-    void darkAreaSignalsAndLabel()
-    {
-        SelectDataFiles s;
-        QSignalSpy set(&s, &SelectDataFiles::setDarkArea);
-        QSignalSpy upd(&s, &SelectDataFiles::updateDarkArea);
-        QSignalSpy clr(&s, &SelectDataFiles::clearDarkArea);
-        s.additionalSetup().show();
-        QTest::mouseClick(s.additionalSetup().SetDA, Qt::LeftButton);
-        QTest::mouseClick(s.additionalSetup().UpDateDA, Qt::LeftButton);
-        QTest::mouseClick(s.additionalSetup().ClearDA, Qt::LeftButton);
-        QCOMPARE(set.count() + upd.count() + clr.count(), 3);
-        QCOMPARE(set.count(), 1);
-
+        // The area's label: corners cut to whole pixels.
         s.darkArea(QRectF(10.7, 20.2, 5.9, 3.5));
         QCOMPARE(s.additionalSetup().DarkArea->text(), QString("(10,20)-(16,23)"));
         s.additionalSetup().darkArea(QRectF(3.9, -0.5, 10, 10));
@@ -101,30 +206,23 @@ private slots:
         QTemporaryDir dir;
         const QString good = ts::writeIn(dir, "err.dat", "# Size 64 64\n10 20\n11 20\n");
         const QString other = ts::writeIn(dir, "err2.dat", "5 5\n");
-
         {
             // No "ErrPoints" key: nothing is read and nothing is repaired.
             SelectDataFilesAdditionalSetup a;
-            QVERIFY(a.ErrPsFile->text().isEmpty());
             QVERIFY(a.errPoints().points.isEmpty());
             QVERIFY(!a.errPoints().use);
         }
-
         globalCfg.add("errpoints", good, good);
         SelectDataFilesAdditionalSetup a;
-        QCOMPARE(a.ErrPsFile->text(), good);
         QCOMPARE(a.errPoints().points.size(), 2);
         QVERIFY(a.errPoints().use);
-
         // A file that cannot be read keeps the list in use and its name.
-        chooseErrPs(a, dir.filePath("missing.dat"));
+        QMetaObject::invokeMethod(&a, "errPsDefSelected", Q_ARG(QString, dir.filePath("missing.dat")));
         QCOMPARE(a.ErrPsFile->text(), good);
         QCOMPARE(a.errPoints().points.size(), 2);
-        QVERIFY(a.errPoints().use);
-
+        // A new list keeps the use switch as it is.
         a.UseErrPs->setChecked(false);
-        QVERIFY(!a.errPoints().use);
-        chooseErrPs(a, other);
+        QMetaObject::invokeMethod(&a, "errPsDefSelected", Q_ARG(QString, other));
         QCOMPARE(a.ErrPsFile->text(), other);
         QCOMPARE(a.errPoints().points, QVector<QPoint>({QPoint(5, 5)}));
         QVERIFY(!a.errPoints().use);

@@ -50,23 +50,19 @@ private slots:
         QTest::addColumn<QString>("status");      // part of the status-bar message
 
         const QVector<double> e = steps(12);
-        QTest::newRow("dated folder") << "beamtime_2024_0612" << true << e << e << -1 << -1 << QString();
-        QTest::newRow("dated folder, names without energy")
-            << "beamtime_2024_0612" << false << e << e << -1 << -1
-            << "frames of the I0 stack have the energy 2024.0612";
         QVector<double> shuffled = e;
         std::swap(shuffled[3], shuffled[9]);
         std::swap(shuffled[5], shuffled[6]);
-        QTest::newRow("out of energy order") << "run" << true << shuffled << e << -1 << -1 << QString();
         QVector<double> twice = e;
         twice.insert(6, e[5]);
+        QTest::newRow("dated folder, names without energy")
+            << "beamtime_2024_0612" << false << e << e << -1 << -1 << "frames of the I0 stack have the energy 2024.0612";
+        QTest::newRow("out of energy order") << "run" << true << shuffled << e << -1 << -1 << QString();
         QTest::newRow("repeated energy") << "run" << true << twice << e << -1 << -1 << "share an energy";
-        QTest::newRow("frame of another size") << "run" << true << e << e << 4 << -1
-                                               << "i1_08970_0000.tif is 20 x 12 pixels";
-        QTest::newRow("I0 short of the I1 range") << "run" << true << e << e.mid(0, 8) << -1 << -1
-                                                  << "I0 stack (8950.00 - 8985.00 eV) does not cover";
-        QTest::newRow("damaged file") << "run" << true << e << e << -1 << 7
-                                      << "1 of 12 files could not be read";
+        QTest::newRow("frame of another size") << "run" << true << e << e << 4 << -1 << "i1_08970_0000.tif is 20 x 12 pixels";
+        QTest::newRow("I0 short of the I1 range")
+            << "run" << true << e << e.mid(0, 8) << -1 << -1 << "I0 stack (8950.00 - 8985.00 eV) does not cover";
+        QTest::newRow("damaged file") << "run" << true << e << e << -1 << 7 << "1 of 12 files could not be read";
     }
 
     void spectraAgainstTruth()
