@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
 
 namespace
 {
@@ -46,6 +47,14 @@ class TestLCFReference : public QObject
     // An edge of jump 1 at 7112 eV.
     const Spectrum src = synth::edgeSpectrum(6900, 7500, 2);
 
+    // One panel for every row: each row sets what it reads first.
+    std::unique_ptr<Analyzer> panel;
+    Analyzer& analyzer()
+    {
+        if (!panel) panel.reset(new Analyzer);
+        return *panel;
+    }
+
     QString goodFile()
     {
         const QString path = dir.filePath("ref.dat");
@@ -53,6 +62,8 @@ class TestLCFReference : public QObject
     }
 
 private slots:
+    void cleanupTestCase() { panel.reset(); }
+
     void loadsAndNormalises()
     {
         const QString path = goodFile();
@@ -68,8 +79,7 @@ private slots:
         const XafsSpectrum vic = expected(path, 0);
         const LcfRefSnapshot snap = row.snapshot();
         QVERIFY(snap.use);
-        QCOMPARE(snap.minX, 6900.0);
-        QCOMPARE(snap.maxX, 7500.0);
+        QCOMPARE(QPointF(snap.minX, snap.maxX), QPointF(6900, 7500));
         QCOMPARE(snap.preBase.points, vic.doubleNormalizedPreBaseCurve.points);
         QCOMPARE(snap.postBase.points, vic.doubleNormalizedPostBaseCurve.points);
         QTest::mouseClick(row.XFS->Use, Qt::LeftButton, Qt::NoModifier, QPoint(6, row.XFS->Use->height() / 2));
@@ -150,7 +160,7 @@ private slots:
         QVERIFY(ts::writeSpectrum(first, edges::Edge{9000}.sample(8800, 9200, 1)));
         QFile::remove(other);
         if (!second.isEmpty()) QVERIFY(ts::writeFile(other, second));
-        Analyzer a;
+        Analyzer& a = analyzer();
         a.DEdgeCWFileSelect->fileSelected(first);
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
         a.DEdgeCWFileSelect->fileSelected(other);
@@ -182,8 +192,12 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QVector<double>, search);
-        Analyzer a;
+        Analyzer& a = analyzer();
         a.show();
+        a.DEdgeCWFullRangeEV->setText("20");
+        a.DEdgeCWInitDEeV->setText("1");
+        a.DEdgeCWMinDEeV->setText("0.1");
+        a.initAnalyzeSpectrum();
         QLineEdit* e = a.findChild<QLineEdit*>(field);
         QVERIFY(e);
         const QString before = e->text();

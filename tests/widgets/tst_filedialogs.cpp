@@ -84,7 +84,6 @@ private slots:
         const QString roundabout = dirA + "/../b/spec.dat";
         s.load(roundabout);
         QCOMPARE(files[0][0].toString(), roundabout);
-        QCOMPARE(s.Selected->text(), roundabout);
         QCOMPARE(s.dialog->directory().absolutePath(), dirB);
         // A name without a folder is passed on as given; the dialog stays.
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^XafsFileSelect: no folder for .*none\\.dat"));
