@@ -110,9 +110,10 @@ private slots:
     }
 
     // The panel follows the shown frame of either stack and is given none
-    // before a stack's frames are freed. Its shift goes to the frame it
-    // analysed, not the one chosen in the list; an I0 frame takes none, and
-    // the user is told.
+    // before a stack's frames are freed, also one it holds without showing
+    // it, and also while edge detection is off. Its shift goes to the frame
+    // it analysed, not the one chosen in the list; an I0 frame takes none,
+    // and the user is told.
     void alignmentPanel()
     {
         Body b;
@@ -138,12 +139,14 @@ private slots:
             }
             QCOMPARE(b.statusBar()->currentMessage().contains("not stored"), i0);
         }
-        b.clearI0Files();
-        QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
-        b.ShowData->setChecked(true);
-        b.showData(2);
-        p.EdgeDetect->setChecked(false);
+        emit p.askGiveData();  // the frame chosen in the I1 list, while I0 shows
+        QCOMPARE(p.image, b.i1Images[1]);
         b.clearI1Files();
+        QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
+        b.showData(1);
+        QCOMPARE(p.image, b.i0Images[1]);
+        p.EdgeDetect->setChecked(false);
+        b.clearI0Files();
         QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
     }
 
