@@ -17,14 +17,13 @@ class FakeExec : public QObject {
     Q_OBJECT
 public:
     QStringList sent;
-    QStringList holdWords;
     bool holdAll = false;
 
 public slots:
     void execCmdSlot(CmdLine cmd, bool inRem)
     {
         sent << QString(inRem ? "rem " : "") + cmd.word + (cmd.args.isEmpty() ? "" : " " + cmd.args.join('|'));
-        if (holdAll || holdWords.contains(cmd.word))
+        if (holdAll)
             return;
         emit finishBatchExec(inRem ? int(not_ex_cmd) : int(answerIdOf(exCmdId(cmd))));
     }
@@ -33,26 +32,6 @@ public slots:
 signals:
     void finishBatchExec(int id);
 };
-
-namespace {
-
-QStringList seeks(const QStringList& values)
-{
-    QStringList s;
-    for (const QString& v : values)
-        s << "seek_image " + v;
-    return s;
-}
-
-QStringList range(int from, int to, int width)
-{
-    QStringList l;
-    for (int v = from; v <= to; ++v)
-        l << QString("%1").arg(v, width, 10, QChar('0'));
-    return l;
-}
-
-}  // namespace
 
 class TstBatchDispatcher : public QObject {
     Q_OBJECT
@@ -135,130 +114,117 @@ private slots:
     // adds "/" to the commands sent, so the rows show which step sent what.
     void scripts_data()
     {
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QString>("log");  // null: not checked
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("sent");  // one command a line
+        QTest::addColumn<QString>("log");   // null: not checked
+        auto row = [](const char* name, const QString& lines, const QString& sent, const QString& log = QString()) {
+            QTest::newRow(name) << lines << sent << log;
+        };
         // Variables outlive ":end"; the data root is known from the start.
-        QTest::newRow("variables") << QStringList{":let X 5", "load_I1_files NEW a$X$.tif a$x$.tif", ":end", "--",
-                                                  "save_image $X$ $DataRoot$/m.png", ":end"}
-                                   << QStringList{"load_I1_files NEW|a5.tif|a$x$.tif", "/", "save_image 5|/data/root/m.png"}
-                                   << "load_I1_files : NEW a5.tif a$x$.tif\nendsave_image : 5 /data/root/m.png\nend";
+        row("variables",
+            ":let X 5\nload_I1_files NEW a$X$.tif a$x$.tif\n:end\n--\nsave_image $X$ $DataRoot$/m.png\n:end",
+            "load_I1_files NEW|a5.tif|a$x$.tif\n/\nsave_image 5|/data/root/m.png",
+            "load_I1_files : NEW a5.tif a$x$.tif\nendsave_image : 5 /data/root/m.png\nend");
         // A value holding another key is expanded only when that key comes
         // later in the table; a value holding its own key is put in once.
-        QTest::newRow("variables in table order")
-            << QStringList{":let B x$A$", ":let A 1", ":let C y$A$", ":let S <$S$>", "seek_image $B$ $C$ $S$",
-                           ":let S $S$$S$", "seek_image $S$", ":end"}
-            << QStringList{"seek_image x1|y$A$|<$S$>", "seek_image $S$$S$"} << QString();
-        QTest::newRow("nested loops")
-            << QStringList{":for i %i 1 2", ":for j %j 1 3", "save_image f%i_%j.png", ":next j", "seek_image after%i",
-                           ":next i", "seek_image last%i%j", ":end"}
-            << QStringList{"save_image f1_1.png", "save_image f1_2.png", "save_image f1_3.png", "seek_image after1",
-                           "save_image f2_1.png", "save_image f2_2.png", "save_image f2_3.png", "seek_image after2",
-                           "seek_image last23"}
-            << QString();
+        row("variables in table order",
+            ":let B x$A$\n:let A 1\n:let C y$A$\n:let S <$S$>\nseek_image $B$ $C$ $S$\n:let S $S$$S$\n"
+            "seek_image $S$\n:end",
+            "seek_image x1|y$A$|<$S$>\nseek_image $S$$S$");
+        row("nested loops",
+            ":for i %i 1 2\n:for j %j 1 3\nsave_image f%i_%j.png\n:next j\nseek_image after%i\n:next i\n"
+            "seek_image last%i%j\n:end",
+            "save_image f1_1.png\nsave_image f1_2.png\nsave_image f1_3.png\nseek_image after1\nsave_image f2_1.png\n"
+            "save_image f2_2.png\nsave_image f2_3.png\nseek_image after2\nseek_image last23");
         // A second loop of a name replaces the first; the bound written as a
         // variable key is no integer and counts as 0; a loop without a token
         // replaces nothing and runs once.
-        QTest::newRow("loop replaced, not substituted")
-            << QStringList{":let N 3", ":for i %i 1 3", ":for i %k 1 $N$", "seek_image %i %k", ":next i", ":for k",
-                           "seek_image once", ":next k", ":end"}
-            << QStringList{"seek_image %i|1", "seek_image %i|0", "seek_image once"} << QString();
-        QTest::newRow("loop without next runs once") << QStringList{":for i %i 1 3", "seek_image %i", ":end"}
-                                                     << QStringList{"seek_image 1"} << QString();
+        row("loop replaced, not substituted",
+            ":let N 3\n:for i %i 1 3\n:for i %k 1 $N$\nseek_image %i %k\n:next i\n:for k\nseek_image once\n"
+            ":next k\n:end",
+            "seek_image %i|1\nseek_image %i|0\nseek_image once");
+        row("loop without next runs once", ":for i %i 1 3\nseek_image %i\n:end", "seek_image 1");
         // Inside a block: sent flagged, unsubstituted, without a log text.
         // Unknown words and labels pass without a trace; echo has no line break.
-        QTest::newRow("comment block, labels, unknown words")
-            << QStringList{":label_1", ":REM_START", "seek_image $DataRoot$", ":end", ":let Y 1", ":for i %i 1 3",
-                           ":echo hidden", ":rem_end", "bogus_word 1", "SEEK_IMAGE $Y$ %i", ":rem_end", ":Echo x",
-                           ":END", "seek_image never"}
-            << QStringList{"rem seek_image $DataRoot$", "SEEK_IMAGE $Y$|%i"} << "SEEK_IMAGE : $Y$ %i\necho xend";
-        QTest::newRow("echo") << QStringList{":let N 7", ":echo n=$N$ second", "seek_image 1", ":end"}
-                              << QStringList{"seek_image 1"} << "echo n=7seek_image : 1\nend";
+        row("comment block, labels, unknown words",
+            ":label_1\n:REM_START\nseek_image $DataRoot$\n:end\n:let Y 1\n:for i %i 1 3\n:echo hidden\n:rem_end\n"
+            "bogus_word 1\nSEEK_IMAGE $Y$ %i\n:rem_end\n:Echo x\n:END\nseek_image never",
+            "rem seek_image $DataRoot$\nSEEK_IMAGE $Y$|%i", "SEEK_IMAGE : $Y$ %i\necho xend");
+        row("echo", ":let N 7\n:echo n=$N$ second\nseek_image 1\n:end", "seek_image 1", "echo n=7seek_image : 1\nend");
         // A comment block without its end swallows ":end" and what follows,
         // until Stop.
-        QTest::newRow("unclosed comment block")
-            << QStringList{":rem_start", "seek_image a", ":end", "--", "seek_image b", ":end", "--", "STOP",
-                           "seek_image c", ":end"}
-            << QStringList{"rem seek_image a", "/", "rem seek_image b", "/", "/", "seek_image c"} << QString();
+        row("unclosed comment block",
+            ":rem_start\nseek_image a\n:end\n--\nseek_image b\n:end\n--\nSTOP\nseek_image c\n:end",
+            "rem seek_image a\n/\nrem seek_image b\n/\n/\nseek_image c");
         // Without a blank before the backslash the two items run together; a
         // backslash inside a line is an ordinary character; the next list's
         // first line is a line of its own.
-        QTest::newRow("continued lines")
-            << QStringList{"load_I1_files NEW \\", "a b.tif", "load_I1_files NEW\\  ", "b.tif", "# comment", "",
-                           "save_data C:\\o\\m.dat", "seek_image 1 \\", "--", "seek_image 2", ":end"}
-            << QStringList{"load_I1_files NEW|a|b.tif", "load_I1_files NEWb.tif", "save_data C:\\o\\m.dat",
-                           "seek_image 1", "/", "seek_image 2"}
-            << QString();
+        row("continued lines",
+            "load_I1_files NEW \\\na b.tif\nload_I1_files NEW\\  \nb.tif\n# comment\n\nsave_data C:\\o\\m.dat\n"
+            "seek_image 1 \\\n--\nseek_image 2\n:end",
+            "load_I1_files NEW|a|b.tif\nload_I1_files NEWb.tif\nsave_data C:\\o\\m.dat\nseek_image 1\n/\nseek_image 2");
         // The editor's empty script is an empty line and ":end". An empty
         // list starts a script with nothing to do, and so does one without
         // ":end" (the configuration's lines): what comes next is taken at once.
-        QTest::newRow("empty script") << QStringList{"", ":end"} << QStringList{} << "end";
-        QTest::newRow("after an empty list") << QStringList{"--", "seek_image 2", ":end"}
-                                             << QStringList{"/", "seek_image 2"} << QString();
-        QTest::newRow("after a script without end")
-            << QStringList{"seek_image cfg", "--", ":for i %i 1 2", "seek_image %i", ":next i", ":end"}
-            << QStringList{"seek_image cfg", "/", "seek_image 1", "seek_image 2"} << QString();
+        row("empty script", "\n:end", "", "end");
+        row("after an empty list", "--\nseek_image 2\n:end", "/\nseek_image 2");
+        row("after a script without end", "seek_image cfg\n--\n:for i %i 1 2\nseek_image %i\n:next i\n:end",
+            "seek_image cfg\n/\nseek_image 1\nseek_image 2");
         // A script waiting for its load goes on only on that load's answer: not
         // on the late answer of a command a Stop abandoned, nor on answers to
         // work started by hand (another stack's load, a 2-D run, a map read).
-        const QStringList waiting{"load_I1_files NEW b.tif", "seek_image 2", ":end", "--", "RELEASE"};
-        QTest::newRow("stopped load") << QStringList{"HOLD", "load_I1_files NEW a.tif", "--", "STOP"} + waiting
-                                             + QStringList{"ANSWER 4", "ANSWER 4"}
-                                      << QStringList{"load_I1_files NEW|a.tif", "/", "/", "load_I1_files NEW|b.tif",
-                                                     "/", "/", "seek_image 2", "/"}
-                                      << QString();
-        QTest::newRow("stopped pattern load")
-            << QStringList{"HOLD", "load_I1_files_of_pattern NEW d/ *.tif", "--", "STOP"} + waiting
-                   + QStringList{"ANSWER 4", "ANSWER 4"}
-            << QStringList{"load_I1_files_of_pattern NEW|d/|*.tif", "/", "/", "load_I1_files NEW|b.tif", "/", "/",
-                           "seek_image 2", "/"}
-            << QString();
-        QTest::newRow("stopped seek") << QStringList{"HOLD", "seek_image 1", "--", "STOP"} + waiting
-                                             + QStringList{"ANSWER 59", "ANSWER 4"}
-                                      << QStringList{"seek_image 1", "/", "/", "load_I1_files NEW|b.tif", "/", "/",
-                                                     "seek_image 2", "/"}
-                                      << QString();
-        QTest::newRow("answers to work by hand")
-            << QStringList{"HOLD"} + waiting + QStringList{"ANSWER 5", "ANSWER 112", "ANSWER 138", "ANSWER 137",
-                                                            "ANSWER 4"}
-            << QStringList{"load_I1_files NEW|b.tif", "/", "/", "/", "/", "/", "seek_image 2", "/"} << QString();
+        const QString waiting = "load_I1_files NEW b.tif\nseek_image 2\n:end\n--\nRELEASE\n";
+        row("stopped load", "HOLD\nload_I1_files NEW a.tif\n--\nSTOP\n" + waiting + "ANSWER 4\nANSWER 4",
+            "load_I1_files NEW|a.tif\n/\n/\nload_I1_files NEW|b.tif\n/\n/\nseek_image 2\n/");
+        row("stopped pattern load",
+            "HOLD\nload_I1_files_of_pattern NEW d/ *.tif\n--\nSTOP\n" + waiting + "ANSWER 4\nANSWER 4",
+            "load_I1_files_of_pattern NEW|d/|*.tif\n/\n/\nload_I1_files NEW|b.tif\n/\n/\nseek_image 2\n/");
+        row("stopped seek", "HOLD\nseek_image 1\n--\nSTOP\n" + waiting + "ANSWER 59\nANSWER 4",
+            "seek_image 1\n/\n/\nload_I1_files NEW|b.tif\n/\n/\nseek_image 2\n/");
+        row("answers to work by hand", "HOLD\n" + waiting + "ANSWER 5\nANSWER 112\nANSWER 138\nANSWER 137\nANSWER 4",
+            "load_I1_files NEW|b.tif\n/\n/\n/\n/\n/\nseek_image 2\n/");
         // Lines sent while a script runs are dropped by its ":end"; answers
         // while idle change nothing.
-        QTest::newRow("appended lines")
-            << QStringList{"HOLD", "save_image 1", ":end", "--", "seek_image 2", ":end", "--", "RELEASE", "ANSWER 60",
-                           "seek_image 3", ":end", "--", "ANSWER 4"}
-            << QStringList{"save_image 1", "/", "/", "/", "seek_image 3", "/", "/"} << QString();
+        row("appended lines", "HOLD\nsave_image 1\n:end\n--\nseek_image 2\n:end\n--\nRELEASE\nANSWER 60\nseek_image 3\n"
+                              ":end\n--\nANSWER 4",
+            "save_image 1\n/\n/\n/\nseek_image 3\n/\n/");
 
-        auto loop = [](const char* name, const QString& bounds, const QStringList& values) {
-            QTest::newRow(name) << QStringList{":for i %i " + bounds, "seek_image %i", ":next i", ":end"}
-                                << seeks(values) << QString();
+        auto loop = [&row](const char* name, const QString& bounds, const QString& values) {
+            row(name, ":for i %i " + bounds + "\nseek_image %i\n:next i\n:end",
+                "seek_image " + values.split(' ').join("\nseek_image "));
         };
-        loop("loop up", "1 3", {"1", "2", "3"});
-        loop("loop down", "3 1", {"3", "2", "1"});
-        loop("loop once", "5 5", {"5"});
-        loop("loop step 4", "1 10 4", {"1", "5", "9"});
-        loop("loop step 0", "1 3 0", {"1", "2", "3"});
-        loop("loop step text", "1 3 abc", {"1", "2", "3"});
+        auto range = [](int from, int to, int width) {
+            QStringList l;
+            for (int v = from; v <= to; ++v)
+                l << QString("%1").arg(v, width, 10, QChar('0'));
+            return l.join(' ');
+        };
+        loop("loop up", "1 3", "1 2 3");
+        loop("loop down", "3 1", "3 2 1");
+        loop("loop once", "5 5", "5");
+        loop("loop step 4", "1 10 4", "1 5 9");
+        loop("loop step 0", "1 3 0", "1 2 3");
+        loop("loop step text", "1 3 abc", "1 2 3");
         loop("loop padded", "01 12", range(1, 12, 2));
         loop("loop plain", "1 12", range(1, 12, 1));
-        loop("loop outgrows pad", "08 120", range(8, 99, 2) + range(100, 120, 1));
+        loop("loop outgrows pad", "08 120", range(8, 99, 2) + " " + range(100, 120, 1));
         // A step written with the sign that leads away from the end still
         // walks towards it instead of never ending.
-        loop("loop up, negative step", "1 10 -4", {"1", "5", "9"});
-        loop("loop down, negative step", "10 1 -3", {"10", "7", "4", "1"});
-        loop("loop down, positive step", "10 1 3", {"10", "7", "4", "1"});
-        loop("loop padded below zero", "000 -3", {"000", "-01", "-02", "-03"});
-        loop("loop whole int range", "-2147483648 2147483647 2147483647", {"-2147483648", "-1", "2147483646"});
-        loop("loop whole int range down", "2147483647 -2147483648 -2147483647", {"2147483647", "0", "-2147483647"});
-        loop("loop bounds not numbers", "a b", {"a"});
+        loop("loop up, negative step", "1 10 -4", "1 5 9");
+        loop("loop down, negative step", "10 1 -3", "10 7 4 1");
+        loop("loop down, positive step", "10 1 3", "10 7 4 1");
+        loop("loop padded below zero", "000 -3", "000 -01 -02 -03");
+        loop("loop whole int range", "-2147483648 2147483647 2147483647", "-2147483648 -1 2147483646");
+        loop("loop whole int range down", "2147483647 -2147483648 -2147483647", "2147483647 0 -2147483647");
+        loop("loop bounds not numbers", "a b", "a");
     }
     void scripts()
     {
-        QFETCH(QStringList, lines);
-        QFETCH(QStringList, sent);
+        QFETCH(QString, lines);
+        QFETCH(QString, sent);
         QFETCH(QString, log);
         QStringList list;
-        for (const QString& l : lines) {
+        for (const QString& l : lines.split('\n')) {
             if (l == "HOLD" || l == "RELEASE") {
                 exec->holdAll = l == "HOLD";
                 continue;
@@ -281,7 +247,7 @@ private slots:
             dispatch(list);
             drain();
         }
-        QCOMPARE(exec->sent, sent);
+        QCOMPARE(exec->sent.join('\n'), sent);
         if (!log.isNull())
             QCOMPARE(this->log, log);
         QVERIFY(!running());

@@ -1,13 +1,17 @@
-// The batch interpreter and window on the main window: the wiring, scripts
-// answered end to end through the main window (words without an action
-// included), Stop, "quit", the configuration's script lines, and the
-// teardown with the interpreter's thread still busy.
+// The batch window and interpreter, alone and on the main window: script
+// files saved and loaded, the lines dispatched, the wiring, scripts answered
+// end to end through the main window (words without an action included),
+// Stop, "quit", the configuration's script lines, a calibration's answer
+// coming only when its run is over, and the teardown with the interpreter's
+// thread still busy.
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <cmath>
 
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
@@ -17,10 +21,38 @@
 #include "core/Globals.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "tools/CalibCtrl.h"
+#include "tools/CalibOnBody.h"
 #include "tools/ToolsOnBody.h"
+#include "widgets/_FileDialog.h"
 
 #include "support/Batch.h"
+#include "support/BodyStack.h"
+#include "support/EdgeSpectra.h"
 #include "support/Files.h"
+
+namespace {
+
+// A stack of 30 x 30 pixels whose left half has its edge 3 eV above the
+// standard's and whose right half 2 eV below.
+const double StdE0 = 8950;
+
+double shiftAt(int x) { return x < 15 ? 3.0 : -2.0; }
+
+edges::Edge edgeAt(double E0)
+{
+    edges::Edge e;
+    e.E0 = E0;
+    e.width = 3.0;
+    return e;
+}
+
+double energyOf(int k) { return 8900 + k; }
+
+// Transmitted intensity of pixel x at image k.
+double i1At(int k, int x) { return 30000.0 * std::exp(-edgeAt(StdE0 + shiftAt(x)).mu(energyOf(k))); }
+
+}  // namespace
 
 class TstBodyBatch : public QObject
 {
@@ -34,23 +66,56 @@ private slots:
         QVERIFY(ts::initBatchRun(tmp));
         installBatchOnBody();
         installToolsOnBody();
+        installCalibOnBody();
         // Installing again replaces: one teardown step per library.
         installBatchOnBody();
-        QCOMPARE(Body::hooks().beforeTeardown.keys(), QStringList({"batch", "tools"}));
+        QCOMPARE(Body::hooks().beforeTeardown.keys(), QStringList({"batch", "calib", "tools"}));
     }
 
-    void wiredOnItsThread()
+    void saveLoadRoundTrip()
     {
-        Body b;
-        BatchOnBody* ext = BatchOnBody::of(b);
-        QVERIFY(ext && ext->allConnected());
-        QVERIFY(ext->thread()->isRunning());
-        QCOMPARE(ext->dispatcher()->thread(), ext->thread());
-        QVERIFY(ext->thread() != b.thread());
-        QVERIFY(!ext->batchCtrl()->isVisible());
-        QTest::mouseClick(b.BatchCtrlB, Qt::LeftButton);
-        QVERIFY(ext->batchCtrl()->isVisible());
-        QVERIFY(ext->batchCtrl()->parent() == nullptr);  // a window of its own
+        const QString script = QString::fromUtf8(":let X 5\nload_I1_files NEW \"a b.tif\" # c\n\n"
+                                                 ":for i %i 01 12\n  seek_image %i \\\nμ\n:end");
+        const QString path = tmp.filePath("round.bat");
+        BatchCtrl w;
+        w.ui.BatchCmds->setPlainText(script);
+        emit w.saveFileDialog()->fileSelected(path);
+        QCOMPARE(ts::readAll(path), script.toUtf8());
+        w.ui.BatchCmds->setPlainText("old text");
+        emit w.loadFileDialog()->fileSelected(path);
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), script + "\n");
+        // Saving again replaces the file; the loaded text ends in a line break.
+        w.save(path);
+        QCOMPARE(ts::readAll(path), (script + "\n").toUtf8());
+
+        // Unreadable and unwritable files change nothing.
+        w.ui.BatchCmds->setPlainText("keep me");
+        w.load(tmp.filePath("missing.bat"));
+        w.setBatchFile(QString());
+        w.save(tmp.filePath("no/such/dir/x.bat"));
+        QVERIFY(!QFileInfo::exists(tmp.filePath("no/such/dir/x.bat")));
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
+    }
+
+    void dispatchedLines()
+    {
+        const QString path = tmp.filePath("three.bat");
+        QVERIFY(ts::writeFile(path, "seek_image 1\r\n:echo two\r\nsave_image x.png"));
+        BatchCtrl w;
+        w.setBatchFile(path);
+        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("seek_image 1\n:echo two\nsave_image x.png\n"));
+        QSignalSpy spy(&w, &BatchCtrl::doDispatchCmds);
+        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
+        const QStringList expected{"seek_image 1", ":echo two", "save_image x.png", "", ":end"};
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy[0][0].toStringList(), expected);
+        QCOMPARE(w.lastLines(), expected);
+        w.ui.BatchCmds->clear();
+        w.execBatchSlot();
+        QCOMPARE(spy[1][0].toStringList(), QStringList({"", ":end"}));
+        w.dispatchCmds({"a", "b"});
+        QCOMPARE(spy[2][0].toStringList(), QStringList({"a", "b"}));
+        QCOMPARE(w.lastLines(), QStringList({"", ":end"}));
     }
 
     // A word without an action (here none has the analysis panel) is logged
@@ -95,20 +160,15 @@ private slots:
         QVERIFY(ts::runScript(ctrl, "set_band_h 2"));
         QCOMPARE(ts::logOf(ctrl), QString("set_band_h : 2\nend"));
         QCOMPARE(b.VWidth->text(), QString("2"));
-    }
 
-    // "quit" hands over to the application's end and answers nothing.
-    void quitEnds()
-    {
-        Body b;
-        BatchCtrl* c = BatchOnBody::of(b)->batchCtrl();
-        QSignalSpy done(&b, &Body::finishBatchExec);
+        // "quit" hands over to the application's end and answers nothing.
         QSignalSpy fin(&b, &Body::finishing);
-        c->ui.BatchCmds->setPlainText("set_band_w 3\nquit\nset_band_w 4\n");
-        c->execBatchSlot();
+        answers.clear();
+        ctrl->ui.BatchCmds->setPlainText("set_band_w 3\nquit\nset_band_w 4\n");
+        ctrl->execBatchSlot();
         QVERIFY(fin.wait(10000));
         QTest::qWait(50);
-        QCOMPARE(ts::idsOf(done), QList<int>({set_band_w}));
+        QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
         QCOMPARE(b.HWidth->text(), QString("3"));
     }
 
@@ -116,7 +176,8 @@ private slots:
     void configurationLinesRunAtStart()
     {
         const QString path = tmp.filePath("start.cfg");
-        QVERIFY(ts::writeText(path, "batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH set_band_w 7\nbatch :end\n"));
+        QVERIFY(ts::writeText(path, "batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH set_band_w 7\n"
+                                    "batch :end\n"));
         globalCfg = Cfg();
         globalCfg.readFile(path);
         {
@@ -129,6 +190,77 @@ private slots:
             QCOMPARE(b.HWidth->text(), QString("7"));
         }
         globalCfg = Cfg();
+    }
+
+    // "calib_exec" answers when its run is over, however it ends; the line
+    // after it never runs beside the calibration.
+    void calibrationAnswersWhenOver_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::newRow("finished") << "" << QList<int>{calib_exec, set_band_w};
+        QTest::newRow("I1 stack cleared") << "clear" << QList<int>{calib_exec, set_band_w};
+        QTest::newRow("I1 load asked for") << "load" << QList<int>{calib_exec, set_band_w};
+        QTest::newRow("map file read by hand") << "map" << QList<int>{calib_exec, set_band_w};
+        // The stopped script's "calib_exec" and the new one's both answer.
+        QTest::newRow("second calib_exec after Stop") << "again" << QList<int>{calib_exec, calib_exec, set_band_w};
+    }
+    void calibrationAnswersWhenOver()
+    {
+        QFETCH(QString, how);
+        QFETCH(QList<int>, answers);
+        Body b;
+        // Large enough that a calibration over it takes many turns of the
+        // event loop.
+        ts::StackSpec s;
+        s.w = 30;
+        s.h = 30;
+        s.n = 101;
+        s.energy = energyOf;
+        s.i1 = [](int k, int c, int) { return i1At(k, c); };
+        s.i0 = nullptr;
+        ts::loadStack(b, s);
+        b.UseI0->setChecked(false);
+        b.HWidth->setText("0");
+        b.VWidth->setText("0");
+        CalibOnBody* calib = CalibOnBody::of(b);
+        const QString stdFile = tmp.filePath("inproc-std.dat");
+        QVERIFY(ts::writeSpectrum(stdFile, edgeAt(StdE0).sample(8880, 9020, 0.5)));
+        calib->calibCtrl->loadStd(stdFile);
+        BatchCtrl* c = BatchOnBody::of(b)->batchCtrl();
+        QSignalSpy done(&b, &Body::finishBatchExec);
+        QSignalSpy ended(&calib->calibration, &EnergyCalibration::runEnded);
+        bool acted = false;
+        // Acts between two blocks, once the run is well under way.
+        connect(&calib->calibration, &EnergyCalibration::calibProgress, this, [&](double p) {
+            if (acted || how.isEmpty() || p < 20 || p >= 100) return;
+            acted = true;
+            if (how == "clear") b.clearI1Files();
+            if (how == "load") b.readI1Files(QStringList(), false, not_ex_cmd);
+            if (how == "map") calib->loadEMap(tmp.filePath("none.emp"));
+            if (how == "again") {
+                QTest::mouseClick(c->ui.Stop, Qt::LeftButton);
+                c->ui.BatchCmds->setPlainText("calib_exec\nset_band_w 5");
+                c->execBatchSlot();
+            }
+        });
+        if (how == "clear" || how == "load")
+            QTest::ignoreMessage(QtDebugMsg, "Calibration stopped: the I1 stack changed");
+        if (how == "map") QTest::ignoreMessage(QtDebugMsg, "Calibration stopped: an energy map file is read");
+        c->ui.BatchCmds->setPlainText("calib_exec\nset_band_w 5");
+        c->execBatchSlot();
+        QTRY_VERIFY_WITH_TIMEOUT(b.HWidth->text() == "5", 20000);
+        // The next line ran only once the run was over.
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!calib->calibration.isRunning());
+        QCOMPARE(acted, !how.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(c).endsWith("end"), 30000);
+        QCOMPARE(ts::idsOf(done), answers);
+        if (how.isEmpty()) {
+            for (int x = 0; x < 30; x += 7)
+                QVERIFY2(std::fabs(b.shiftMap.valueAt(x, 15) - shiftAt(x)) < 0.2,
+                         qPrintable(QString::number(b.shiftMap.valueAt(x, 15))));
+        }
     }
 
     // Destroyed in the middle of a long script: the thread is stopped and
@@ -151,20 +283,29 @@ private slots:
         QVERIFY(thread.isNull());
     }
 
-    // Without the installers the steps build nothing and the window works.
-    void noHooksNoPanels()
+    // Installed, the interpreter runs on a thread of its own and the window's
+    // button shows its editor; without the installers the steps build nothing.
+    void wiring()
     {
-        const BodyHooks saved = Body::hooks();
-        Body::hooks() = BodyHooks();
         {
             Body b;
-            QVERIFY(!BatchOnBody::of(b));
-            QVERIFY(!ToolsOnBody::of(b));
+            BatchOnBody* ext = BatchOnBody::of(b);
+            QVERIFY(ext && ext->allConnected());
+            QVERIFY(ext->thread()->isRunning());
+            QCOMPARE(ext->dispatcher()->thread(), ext->thread());
+            QVERIFY(ext->thread() != b.thread());
+            QVERIFY(!ext->batchCtrl()->isVisible());
+            QTest::mouseClick(b.BatchCtrlB, Qt::LeftButton);
+            QVERIFY(ext->batchCtrl()->isVisible());
+            QVERIFY(ext->batchCtrl()->parent() == nullptr);  // a window of its own
+            QVERIFY(ToolsOnBody::of(b) && CalibOnBody::of(b));
         }
-        Body::hooks() = saved;
+        const BodyHooks saved = Body::hooks();
+        Body::hooks() = BodyHooks();
         Body b;
-        QVERIFY(BatchOnBody::of(b));
-        QVERIFY(ToolsOnBody::of(b));
+        Body::hooks() = saved;
+        QVERIFY(!BatchOnBody::of(b));
+        QVERIFY(!ToolsOnBody::of(b));
     }
 };
 

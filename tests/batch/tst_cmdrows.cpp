@@ -30,7 +30,6 @@
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
-#include "mainwindow/SafeSave.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "tools/CalibCtrl.h"
@@ -57,14 +56,21 @@ double i0Offset(int k) { return 300 + 10 * k; }
 double i1At(int k, int c, int r) { return (shaded(c, r) ? 0 : 1000 * std::exp(-mu(k))) + i1Offset(k); }
 double i0At(int k, int c, int r) { return (shaded(c, r) ? 0 : 4000) + i0Offset(k); }
 
-QString rectText(const QRectF& r) { return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+double mapValue(int x, int y) { return -3.0 + 2.5 * x + 4.0 * y; }  // -3 .. 12.5
+
+QString rectText(const QRectF& r)
+{
+    return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
 
 // A widget state as text: a field's text, a button's check, a list's index.
 // "root:Name" looks for Name under root: B the main window, I1 / I0 that
 // side's selector and its panels, A the analysis panel, ref<i> / elem<i> its
 // reference and element rows, C the calibration window, T the statistics,
 // S the save options, P the spectrum view. "view<i>" is the energy offset
-// of the copy of reference row i the analysis panel's view draws.
+// of the copy of reference row i the analysis panel's view draws;
+// "file:<path>" the size of the picture saved there, "tiff:<path>" the
+// samples of a map saved there.
 QString probe(Body& b, const QString& key)
 {
     Analyzer* a = AnalysisOnBody::of(b)->analyzer();
@@ -73,6 +79,18 @@ QString probe(Body& b, const QString& key)
     if (key == "area") return rectText(b.dispA->selectedArea);
     if (key == "window") return rectText(b.dispA->viewWindow);
     if (key == "stats") return ToolsOnBody::of(b)->stats.isVisible() ? "shown" : "hidden";
+    if (key.startsWith("tiff:")) {
+        TiffData t;
+        if (!t.load(key.mid(5))) return "none";
+        QStringList v;
+        for (int y = 0; y < int(t.height); ++y)
+            for (int x = 0; x < int(t.width); ++x) v << QString::number(t.pixelValue(x, y));
+        return QString("%1x%2: %3").arg(t.width).arg(t.height).arg(v.join(' '));
+    }
+    if (key.startsWith("file:")) {
+        const QImage i(key.mid(5));
+        return i.isNull() ? "none" : QString("%1x%2").arg(i.width()).arg(i.height());
+    }
     if (key.startsWith("view")) {
         const int k = key.mid(4).toInt() + 1;
         const QVector<XafsSpectrum>& o = a->specPane->others;
@@ -114,7 +132,6 @@ class TstCmdRows : public QObject
     BatchCtrl* ctrl = nullptr;
     Analyzed2DRes map{"rows map"};
     std::unique_ptr<Body> loadBody;  // the load rows' window, empty at first
-    QStringList files;
 
     QString withPaths(QString text) const
     {
@@ -149,12 +166,21 @@ private slots:
         s.i0 = i0At;
         ts::loadStack(*body, s);
         body->UseI0->setChecked(true);
+        // The map every save of a map or of the reference maps takes.
         Body::hooks().selectedMap = [this](const Body& b) { return &b == body.get() ? &map : nullptr; };
+        Body::hooks().referenceMaps = [this](const Body&) { return QVector<Analyzed2DRes*>{&map, nullptr}; };
+        AnalyzeCond g;
+        g.set(4, 3, 0, 0, QRectF(0, 0, 4, 3), -1, -1);
+        map.setCond(g);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) map.setData(x, y, 0, 0, mapValue(x, y));
+        map.genImg();
     }
 
     void cleanupTestCase()
     {
         Body::hooks().selectedMap = nullptr;
+        Body::hooks().referenceMaps = nullptr;
         QPointer<BatchCtrl> c = ctrl;
         body.reset();
         loadBody.reset();
@@ -223,6 +249,24 @@ private slots:
         row("specpane_normalize 1\nspecpane_enerugy_correction 2", {"P:Normalized=1", "P:ECorrect=0"});
         row("move_position 2.7 3\ncbar_set_all\nscale_reset", {});
         row("save_image TMP/none/view.png", {"status=Not saved: the folder TMP/none does not exist"});
+        // The view and its colour bar; every reference map; the selected map
+        // as the save options leave it.
+        row("scale_reset\nsave_image TMP/view.tif", {"file:TMP/view.tif=12x9", "file:TMP/view-cBar.tif=20x600"});
+        row("save_image_w_num TMP/view.png 7", {"file:TMP/view-7.png=12x9", "file:TMP/view-7-cBar.png=20x600"});
+        row("save_all_images TMP/all.png", {"file:TMP/all-0-0.png=4x3", "file:TMP/all-0-1.png=none"});
+        row("saveDataCfg_save_as_tiff\nsave_data TMP/data.tif",
+            {"file:TMP/data-0.tif=4x3", "file:TMP/data-0--cBar.tif=20x600"});
+        // A map as 16-bit samples, on a fixed scale or on its own range
+        // (-3 .. 12.5), every block of it; beyond the scale a sample is clamped.
+        const QString scale = "saveDataCfg_tiff_as_analyzed 0\nsaveDataCfg_tiff_fix_scale %1\n"
+                              "saveDataCfg_tiff_scale_min %2\nsaveDataCfg_tiff_scale_max %3\n"
+                              "save_data_as_tiff TMP/%4.tif";
+        row(scale.arg(1).arg(0).arg(10).arg("m0"),
+            {"tiff:TMP/m0-0.tif=4x3: 0 0 13107 29490 6553 22937 39321 55704 32767 49151 65535 65535"});
+        row(scale.arg(1).arg(4).arg(6).arg("m4"),
+            {"tiff:TMP/m4-0.tif=4x3: 0 0 0 16383 0 0 65535 65535 32767 65535 65535 65535"});
+        row(scale.arg(0).arg(4).arg(6).arg("ma"),
+            {"tiff:TMP/ma-0.tif=4x3: 0 10570 21140 31710 16912 27482 38052 48622 33824 44394 54964 65535"});
 
         // The analysis panel: which argument is read, what a missing one does.
         row("analyzer_sub_mode 0 0 1 0 1\nanalyzer_sub_mode 0 1 0 1 0",
@@ -302,7 +346,7 @@ private slots:
                 QVERIFY2(!before[c].startsWith("<no"), qPrintable(before[c]));
                 QCOMPARE(c + "=" + probe(*body, c.mid(1)), c + "=" + before[c]);
             } else {
-                const QString key = c.section('=', 0, 0);
+                const QString key = withPaths(c.section('=', 0, 0));
                 QCOMPARE(key + "=" + probe(*body, key), withPaths(c));
             }
         }
@@ -326,7 +370,8 @@ private slots:
                "load_I0_files add DIR/img_0.tif DIR/img_1.tif"
             << QList<int>{load_I1_files, load_I1_files, load_I0_files} << "3/0 3/0 3/2" << "";
         // The folder is joined to each name as written.
-        QTest::newRow("pattern") << "load_I0_files_of_pattern NEW DIR *.tif\nload_I0_files_of_pattern NEW DIR/ *.tif *.tiff"
+        QTest::newRow("pattern") << "load_I0_files_of_pattern NEW DIR *.tif\n"
+                                    "load_I0_files_of_pattern NEW DIR/ *.tif *.tiff"
                                  << QList<int>{load_I0_files, load_I0_files} << "3/0 3/3" << "";
         QTest::newRow("seek, clear") << "seek_image 1\nclear_I0_files" << QList<int>{seek_image, clear_I0_files}
                                      << "3/3 3/0" << "";
@@ -403,76 +448,6 @@ private slots:
         const Spectrum plain = body->makeXafsSpectrum(8, 5, 0, 0);
         for (int k = 0; k < N; ++k)
             QVERIFY(qAbs(plain.points[k].y() - std::log(i0At(k, 8, 5) / i1At(k, 8, 5))) < 1e-6);
-    }
-
-    void mapExport_data()
-    {
-        QTest::addColumn<bool>("fixed");
-        QTest::addColumn<double>("lo");
-        QTest::addColumn<double>("hi");
-        QTest::newRow("fixed 0 .. 10") << true << 0.0 << 10.0;
-        QTest::newRow("fixed 4 .. 6") << true << 4.0 << 6.0;
-        QTest::newRow("automatic: the data range") << false << 0.0 << 10.0;
-    }
-    void mapExport()
-    {
-        QFETCH(bool, fixed);
-        QFETCH(double, lo);
-        QFETCH(double, hi);
-        AnalyzeCond g;
-        g.set(4, 3, 0, 0, QRectF(0, 0, 4, 3), -1, -1);
-        map.setCond(g);
-        auto value = [](int x, int y) { return -3.0 + 2.5 * x + 4.0 * y; };  // -3 .. 12.5
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x) map.setData(x, y, 0, 0, value(x, y));
-        const QString name = tmp.filePath(QString("map%1%2.tif").arg(lo).arg(hi));
-        QList<int> ids;
-        QVERIFY(run(QString("saveDataCfg_tiff_fix_scale %1\nsaveDataCfg_tiff_scale_min %2\n"
-                            "saveDataCfg_tiff_scale_max %3\nsaveDataCfg_tiff_as_analyzed 0\nsave_data_as_tiff %4\n")
-                        .arg(fixed ? 1 : 0)
-                        .arg(lo)
-                        .arg(hi)
-                        .arg(name),
-                    &ids));
-        QCOMPARE(ids.last(), int(save_data_as_tiff));
-        TiffData t;
-        QVERIFY(t.load(SafeSave::numberedName(name, 0, "tif")));
-        QCOMPARE(int(t.width), 4);
-        QCOMPARE(int(t.height), 3);
-        const double a = fixed ? lo : -3.0, z = fixed ? hi : 12.5;
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const double f = qBound(0.0, (value(x, y) - a) / (z - a), 1.0);
-                QCOMPARE(t.pixelValue(x, y), std::trunc(f * 65535));
-            }
-    }
-
-    // The view, its colour bar, every reference map and the selected map as
-    // the save options leave it, read back as the pictures they were.
-    void imageSaves()
-    {
-        QList<int> ids;
-        const auto panelMaps = Body::hooks().referenceMaps;
-        Body::hooks().referenceMaps = [this](const Body&) { return QVector<Analyzed2DRes*>{&map, nullptr}; };
-        map.genImg();
-        QVERIFY(run(withPaths("select_disp_image_i1\nscale_reset\nsave_image TMP/view.tif\n"
-                              "save_image_w_num TMP/view.png 7\nsave_all_images TMP/all.png\n"
-                              "saveDataCfg_save_as_tiff\nsave_data TMP/data.tif\n"),
-                    &ids));
-        QCOMPARE(ids, QList<int>({select_disp_image_i1, scale_reset, save_image, save_image_w_num, save_all_images,
-                                  saveDataCfg_save_as_tiff, save_data}));
-        const QImage view(tmp.filePath("view.tif"));
-        QCOMPARE(view.size(), QSize(12, 9));
-        QCOMPARE(view.pixelColor(11, 8), body->dispA->viewedImage().pixelColor(11, 8));
-        QVERIFY(view.pixelColor(0, 0) != view.pixelColor(11, 8));
-        QCOMPARE(QImage(tmp.filePath("view-cBar.tif")).size(), QSize(20, 600));
-        QVERIFY(!QImage(tmp.filePath("view-7.png")).isNull());
-        QVERIFY(!QImage(tmp.filePath("view-7-cBar.png")).isNull());
-        QCOMPARE(QImage(tmp.filePath("all-0-0.png")).size(), QSize(4, 3));
-        QVERIFY(!QFile::exists(tmp.filePath("all-0-1.png")));
-        QCOMPARE(QImage(tmp.filePath("data-0.tif")).size(), QSize(4, 3));
-        QCOMPARE(QImage(tmp.filePath("data-0--cBar.tif")).size(), QSize(20, 600));
-        Body::hooks().referenceMaps = panelMaps;
     }
 };
 

@@ -1,15 +1,20 @@
 // A night's processing as a beamline user scripts it, run by the real program
-// headless: load an I1 and an I0 stack, take the dark from a dark strip, run
-// every 2-D analysis at once, save the maps as text and quit. Every block of
-// every saved map is checked against the truth the stack was made from, and
-// the program must end by itself with status 0. A headless run without its
-// script must end too, and say why.
+// headless: load an I1 and an I0 stack, take the dark from a dark strip,
+// calibrate and keep the energy-shift map, run every 2-D analysis at once,
+// save the maps as text, run again with the map read back, and quit. The map
+// file and every block of every saved map are checked against the truth the
+// stack was made from, and the program must end by itself with status 0. A
+// headless run without its script must end too, and say why.
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 
+#include "core/Analyzed2DRes.h"
+#include "core/EMPHeader.h"
+#include "core/Globals.h"
 #include "support/Files.h"
+#include "tools/EShiftMapFile.h"
 #include "support/Headless.h"
 #include "support/MixedStack.h"
 
@@ -27,6 +32,7 @@ double truth(const QString& q, const mixed::Region& r)
     if (q == "dedge") return r.shift;  // the edge is at E0 + shift, E0 suggested
     if (q == "jump") return r.jump;    // flat lines: the jump everywhere
     if (q == "rest") return r.pre - raFactor * r.jump;
+    if (q == "corrected") return 0;  // the calibration took the shift away
     return NAN;
 }
 
@@ -37,6 +43,8 @@ class TstScriptAnalysis : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { initGlobals(); }
+
     void headlessRun()
     {
         QTemporaryDir dir;
@@ -62,6 +70,11 @@ private slots:
                                        "Suggesting_Edge_eV %6\n"
                                        "saveDataCfg_save_as_text\n"
                                        "saveDataCfg_text_as_xyz\n"
+                                       "calib_load_std %1/ref1.dat\n"
+                                       "calib_type 2\n"
+                                       "calib_exec\n"
+                                       "calib_save_map %1/out/shift.emp\n"
+                                       "calib_clear_map\n"
                                        "analyzer_set_LCF_std 0 1 0 %1/ref1.dat 0\n"
                                        "analyzer_set_LCF_std 1 1 0 %1/ref2.dat 0\n"
                                        "analyzer_target_elements Cu\n"
@@ -84,6 +97,11 @@ private slots:
                                        "save_data %1/out/rest\n"
                                        "analyzer_select_image 7\n"
                                        "save_data %1/out/jump\n"
+                                       "calib_load_map %1/out/shift.emp\n"
+                                       "analyzer_sub_mode 0 1 0 0 0\n"
+                                       "analyzer_exec_2da\n"
+                                       "analyzer_select_image 4\n"
+                                       "save_data %1/out/corrected\n"
                                        "quit\n")
                                    .arg(dir.path())
                                    .arg(s.sampleRows)
@@ -104,10 +122,24 @@ private slots:
         QCOMPARE(run.status, QProcess::NormalExit);
         QVERIFY2(run.code == 0, err.constData());
 
+        // The map written right after "calib_exec" holds the finished run.
+        Analyzed2DRes map("read back");
+        EMPHeader header;
+        AnalyzeCond grid;
+        EShiftMapFile::LoadSettings settings;
+        QCOMPARE(int(EShiftMapFile::load(dir.filePath("out/shift.emp"), map, header, grid, settings)),
+                 int(EShiftMapFile::LoadResult::Loaded));
+        QCOMPARE(map.width(), s.width);
+        QCOMPARE(map.height(), s.height());
+        for (int y = 0; y < s.sampleRows; ++y)
+            for (int x = 0; x < s.width; ++x)
+                QVERIFY2(std::fabs(map.valueAt(x, y) - s.regionAt(x)->shift) < 0.2,
+                         qPrintable(QString("%1,%2: %3").arg(x).arg(y).arg(map.valueAt(x, y))));
+
         // Block centres at 1, 4, ... with half-widths 1: each block within one region.
         const int blocks = (s.width / 3) * (s.sampleRows / 3);
         for (const QString& m : QStringList{"frac-0.dat:f1", "frac-1.dat:f2", "dedge-0.dat:dedge", "elem-0.dat:jump",
-                                 "jump-0.dat:jump", "rest-0.dat:rest"}) {
+                                 "jump-0.dat:jump", "rest-0.dat:rest", "corrected-0.dat:corrected"}) {
             const QString file = dir.filePath("out/" + m.section(':', 0, 0));
             const QString q = m.section(':', 1);
             QVERIFY2(QFileInfo::exists(file), qPrintable(file + " not saved\n" + err));
@@ -122,7 +154,8 @@ private slots:
                 QVERIFY(r && y < s.sampleRows);
                 ++seen;
                 const double want = truth(q, *r);
-                if (!std::isnan(want) && !(std::fabs(v[2].toDouble() - want) <= (q == "dedge" ? 0.2 : 0.02)))
+                const double tolerance = q == "dedge" || q == "corrected" ? 0.2 : 0.02;
+                if (!std::isnan(want) && !(std::fabs(v[2].toDouble() - want) <= tolerance))
                     report += QString("%1 at (%2, %3): %4, want %5\n").arg(q).arg(x).arg(y).arg(v[2]).arg(want);
             }
             QVERIFY2(report.isEmpty(), qPrintable(file + "\n" + report));
