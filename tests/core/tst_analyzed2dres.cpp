@@ -230,10 +230,8 @@ private slots:
             const QStringList lines = ts::readLines(path);
             QCOMPARE(lines.size(), 9 + body.size());
             QCOMPARE(lines.mid(0, 2), (QStringList{"## 240301", "## Corvenlith Analyzed 2D Result"}));
-            QVERIFY2(QRegularExpression("^# Date    : \\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}$")
-                         .match(lines[2])
-                         .hasMatch(),
-                     qPrintable(lines[2]));
+            const QRegularExpression date("^# Date    : \\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}$");
+            QVERIFY2(date.match(lines[2]).hasMatch(), qPrintable(lines[2]));
             QCOMPARE(lines.mid(3, 6), (QStringList{"## Energy : ", QString("# Format1 : ") + (xyz ? "XYZ" : "VVV"),
                                                    QString("# Format2 : ") + (csv ? "CSV" : "SPACE-Separated"),
                                                    "# X-NUM 3", "# Y-NUM 2", "## End of Header ##"}));

@@ -107,33 +107,22 @@ private slots:
         QCOMPARE(history(plain), QStringList{"From=other| other"});
     }
 
+    // INCLUDE cycles stop at a file already being read, also one named
+    // relative to the current directory; a file included twice in sequence
+    // is read twice.
     void includeCycles()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString a = dir.filePath("a.cfg"), b = dir.filePath("b.cfg");
-        ts::writeText(a, "A 1\nInclude " + b + "\nAfterB 1\n");
-        ts::writeText(b, "B 1\nINCLUDE " + a + "\nINCLUDE " + b + "\nEndB 1\n");
-        const QString self = ts::writeIn(dir, "self.cfg", "S 1\ninclude self.cfg\nS2 2\n");
-
-        Cfg c;
-        c.readFile(a);
-        QCOMPARE(c.histKeys, (QStringList{"A", "B", "EndB", "AfterB"}));
-
-        // A relative INCLUDE resolves against the current directory.
+        ts::writeText(a, "A 1\nInclude " + b + "\nAfterB 1\ninclude " + b + "\n");
+        ts::writeText(b, "B 1\nINCLUDE " + a + "\nINCLUDE b.cfg\nEndB 1\n");
         const QString cwd = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
-        Cfg s;
-        s.readFile(self);
+        Cfg c;
+        c.readFile(a);
         QDir::setCurrent(cwd);
-        QCOMPARE(s.histKeys, (QStringList{"S", "S2"}));
-
-        // The same file included twice in sequence is read twice.
-        const QString twice = ts::writeIn(dir, "twice.cfg", "include " + b + "\ninclude " + b + "\n");
-        ts::writeText(b, "B 1\n");
-        Cfg t;
-        t.readFile(twice);
-        QCOMPARE(t.histKeys, (QStringList{"B", "B"}));
+        QCOMPARE(c.histKeys, (QStringList{"A", "B", "EndB", "AfterB", "B", "EndB"}));
     }
 
     void nextItemSplits_data()

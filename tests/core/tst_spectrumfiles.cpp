@@ -30,38 +30,36 @@ class TestSpectrumFiles : public QObject
 private slots:
     void init() { QVERIFY(dir.isValid()); }
 
-    void recognisesAngleFiles_data()
+    // Angle files: recognised by "9809" opening their first line, the
+    // crystal spacing from the last valid "D=" before the "Offset" line, mu
+    // as ln(I0 / I) (1 when I0 I <= 0), lines without five items or a finite
+    // energy skipped.
+    void angleFiles_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("angles");
-        QTest::newRow("padded") << QByteArray("   9809   scan\n") << true;
-        QTest::newRow("tab") << QByteArray("\t9809\n") << true;
-        QTest::newRow("split") << QByteArray("98 09 scan\n") << false;
-        QTest::newRow("short") << QByteArray("980\n") << false;
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<double>("d");
+        QTest::newRow("as recorded") << QByteArray("9809     KEK-PF  BL-xx\nsample  D= 3.1356 more\n"
+                                                   "  Angle   Time   I0   I   \nOffset   0 0 0 0 \n")
+                                     << 3.1356;
+        QTest::newRow("padded, no spacing given") << QByteArray("   9809   scan\nOffset\n") << 3.13553;
+        QTest::newRow("tab, the last one wins") << QByteArray("\t9809 D= 3.2\nOffset D= 3.1356\n") << 3.1356;
+        QTest::newRow("no value") << QByteArray("9809 D= 3.2\nx D=\nOffset\n") << 3.2;
+        QTest::newRow("zero") << QByteArray("9809 D= 3.2\nOffset D= 0\n") << 3.2;  // E would be infinite
+        QTest::newRow("negative") << QByteArray("9809 D= 3.2\nOffset D= -1\n") << 3.2;
+        QTest::newRow("after the header") << QByteArray("9809\nOffset\nD= 5\n") << 3.13553;
     }
-    void recognisesAngleFiles()
+    void angleFiles()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(bool, angles);
-        ts::writeFile(path("a.dat"), text);
-        QCOMPARE(XafsSpectrum::isFile9809(path("a.dat")), angles);
-        QVERIFY(!XafsSpectrum::isFile9809(path("missing.dat")));
-    }
-
-    void readsAngleFile()
-    {
-        ts::writeFile(path("scan.dat"),
-                      "9809     KEK-PF  BL-xx\n"
-                      "sample  D= 3.1356 more\n"
-                      "  Angle   Time   I0   I   \n"
-                      "Offset   0 0 0 0 \n"
-                      "1 20.5 x 1000 500\n"
-                      "2  20.4  1  2000\t 400  extra\n"
-                      "3 20.3 1 700\n"         // four items: skipped
-                      "4 0 1 10 5\n"           // no finite energy: skipped
-                      "5 abc 1 10 5\n"
-                      "6 20.2 1 900 0\n"       // I = 0: mu 1
-                      "7 20.1 1 -100 -50\n");  // both negative: ln 2 again
+        QFETCH(QByteArray, header);
+        QFETCH(double, d);
+        ts::writeFile(path("scan.dat"), header +
+                                            "1 20.5 x 1000 500\n"
+                                            "2  20.4  1  2000\t 400  extra\n"
+                                            "3 20.3 1 700\n"
+                                            "4 0 1 10 5\n"
+                                            "5 abc 1 10 5\n"
+                                            "6 20.2 1 900 0\n"
+                                            "7 20.1 1 -100 -50\n");
         XafsSpectrum s;
         QVERIFY(s.load(path("scan.dat")));
         QCOMPARE(s.fileKind, 0);
@@ -72,7 +70,7 @@ private slots:
         const double i0[4] = {1000, 2000, 900, -100};
         const double i1[4] = {500, 400, 0, -50};
         for (int i = 0; i < 4; ++i) {
-            QVERIFY(near(s.xAt(i), energyOf(th[i], 3.1356)));
+            QVERIFY(near(s.xAt(i), energyOf(th[i], d)));
             QVERIFY(near(s.yAt(i), mu[i]));
             QVERIFY(near(s.i0Curve.xAt(i), s.xAt(i)));
             QCOMPARE(s.i0Curve.yAt(i), i0[i]);
@@ -80,46 +78,26 @@ private slots:
         }
     }
 
-    void crystalSpacing_data()
-    {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<double>("d");
-        QTest::newRow("none given") << QByteArray("9809\nOffset\n") << 3.13553;
-        QTest::newRow("the last one wins") << QByteArray("9809 D= 3.2\nOffset D= 3.1356\n") << 3.1356;
-        QTest::newRow("no value") << QByteArray("9809 D= 3.2\nx D=\nOffset\n") << 3.2;
-        QTest::newRow("zero") << QByteArray("9809 D= 3.2\nOffset D= 0\n") << 3.2;  // E would be infinite
-        QTest::newRow("negative") << QByteArray("9809 D= 3.2\nOffset D= -1\n") << 3.2;
-        QTest::newRow("after the header") << QByteArray("9809\nOffset\nD= 5\n") << 3.13553;
-    }
-    void crystalSpacing()
-    {
-        QFETCH(QByteArray, header);
-        QFETCH(double, d);
-        ts::writeFile(path("d.dat"), header + "1 20.5 x 1000 500\n");
-        XafsSpectrum s;
-        QVERIFY(s.read9809(path("d.dat")));
-        QCOMPARE(s.size(), 1);
-        QVERIFY(near(s.xAt(0), energyOf(20.5, d)));
-    }
-
+    // Comments and short lines skipped, text mu 0, non-finite values
+    // skipped; a first line starting "980" opens no angle file.
     void readsTwoColumns()
     {
-        ts::writeFile(path("mu.dat"), "# energy mu\n8990 0.5\n#9000 7\n9000\n  9005\t0.75   12\n\n"
-                                      "9010 abc\n9020 nan\n9030 1.25\n");
+        ts::writeFile(path("mu.dat"), "980 0.5\n#9000 7\n9000\n  9005\t0.75   12\n\n9010 abc\n9020 nan\n9030 1.25\n");
         XafsSpectrum s;
         QVERIFY(s.load(path("mu.dat")));
         QCOMPARE(s.fileKind, 1);
-        QCOMPARE(s.points, (QVector<QPointF>{{8990, 0.5}, {9005, 0.75}, {9010, 0}, {9030, 1.25}}));
+        QCOMPARE(s.points, (QVector<QPointF>{{980, 0.5}, {9005, 0.75}, {9010, 0}, {9030, 1.25}}));
         QCOMPARE(s.minYIndex, 2);
     }
 
     // What a read leaves behind: a failed one keeps the spectrum, its kind
-    // and intensities; a two-column file drops an angle file's intensities.
+    // and intensities; a two-column file (here one opening "98 09") drops an
+    // angle file's intensities.
     void loadSequence()
     {
         ts::writeFile(path("scan.dat"), "9809\nOffset\n1 20.5 x 1000 500\n2 20.4 x 1000 400\n");
         ts::writeFile(path("useless.dat"), "# only a comment\nsingle\n");
-        ts::writeFile(path("mu.dat"), "9000 1\n9001 2\n");
+        ts::writeFile(path("mu.dat"), "98 09\n9001 2\n");
         XafsSpectrum s;
         QVERIFY(s.load(path("scan.dat")));
         const QVector<QPointF> before = s.points;

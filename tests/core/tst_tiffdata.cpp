@@ -326,28 +326,9 @@ private slots:
         compareSamples(d, 3, 2, v);
     }
 
-    // Frames without samples read 0 and show black; a list with holes is freed.
-    void emptyFrames()
-    {
-        TiffData d;
-        d.width = 5;
-        d.height = 3;
-        QCOMPARE(d.pixelValue(1, 1), 0.0);
-        QCOMPARE(d.sumBox(2, 1, 3, 3), 0.0);
-        d.makeQImage();
-        QCOMPARE(d.image->size(), QSize(5, 3));
-        for (int i = 0; i < bytesPerLineOfFormat(d.format, 5) * 3; ++i) QCOMPARE(int(d.buffer[i]), 0);
-        TiffData none;
-        none.makeQImage();
-        QVERIFY(!none.image);
-
-        QVector<TiffData*> list{new TiffData, nullptr, makeFrame(TiffData::TiffUInt16, 2, 2, {1, 2, 3, 4})};
-        deleteTiffDataList(list);
-        QVERIFY(list.isEmpty());
-    }
-
     // Pixels and box sums of every sample type against the rule written out
-    // here, with shifts that move the frame partly and wholly out of view.
+    // here, with shifts that move the frame partly and wholly out of view and
+    // rows announced beyond the stored ones (they read 0).
     void pixelsAndBoxes_data()
     {
         QTest::addColumn<int>("type");
@@ -361,6 +342,7 @@ private slots:
         if (type == TiffData::Float32)
             for (auto& x : v) x = double(float(x));
         std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        d->height = uint32_t(h + 2);
         for (const QPoint shift : {QPoint(0, 0), QPoint(1, -2), QPoint(8, 3)}) {
             d->shiftX = shift.x();
             d->shiftY = shift.y();
@@ -487,7 +469,9 @@ private slots:
         for (int i = 0; i < 16; ++i) QCOMPARE(d->pixelValue(i % 4, i / 4), v[size_t(i)]);
     }
 
-    void displayImageColourAndFlat()
+    // Colours of the scale at both ends and the middle, a grey frame under a
+    // colour scale, frames without size, and flat frames.
+    void displayEdgeCases()
     {
         std::unique_ptr<TiffData> d(makeFrame(TiffData::UInt16, 3, 2, {0, 383, 766, 5, 5, 5}));
         ColorScale colour;
@@ -503,6 +487,14 @@ private slots:
         d->makeQImage();
         QCOMPARE(d->image->format(), QImage::Format_Grayscale8);
         mainColorBar = nullptr;
+
+        // No size: no image. A list with holes is freed.
+        TiffData none;
+        none.makeQImage();
+        QVERIFY(!none.image);
+        QVector<TiffData*> list{new TiffData, nullptr, makeFrame(TiffData::TiffUInt16, 2, 2, {1, 2, 3, 4})};
+        deleteTiffDataList(list);
+        QVERIFY(list.isEmpty());
 
         // min == max: every pixel takes the lowest colour.
         std::unique_ptr<TiffData> flat(makeFrame(TiffData::Float32, 3, 2, std::vector<double>(6, 7)));
