@@ -2,12 +2,12 @@
 #include "core/ColorScale.h"
 #include "core/Globals.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 
 namespace {
@@ -17,14 +17,6 @@ AnalyzeCond gridOf(int w, int h, int xw, int yw, QRectF area)
     AnalyzeCond c;
     c.set(w, h, xw, yw, area, -1, -1);
     return c;
-}
-
-// A w x h map of single-pixel blocks over the whole image, value f(x, y).
-void fillPixels(Analyzed2DRes& m, int w, int h, const std::function<double(int, int)>& f)
-{
-    m.setCond(gridOf(w, h, 0, 0, QRectF(0, 0, w, h)));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) m.setData(x, y, 0, 0, f(x, y));
 }
 
 }  // namespace
@@ -59,7 +51,7 @@ private slots:
             }
 
         // Reallocation leaves no value, range or fit of the old map behind.
-        m.setCond(gridOf(4, 3, 0, 0, QRectF(0, 0, 4, 3)));
+        m.setCond(ts::pixelGrid(4, 3));
         QCOMPARE(m.valueAt(1, 1), 0.0);
         QCOMPARE(m.dataMax, -1e300);
         QCOMPARE(m.fit.n, 0.0);
@@ -89,7 +81,7 @@ private slots:
         QFETCH(QVector<int>, samples);
         Analyzed2DRes m("m");
         const double vals[4] = {-3, 5, 12, 10};
-        fillPixels(m, 2, 2, [&](int x, int y) { return vals[y * 2 + x]; });
+        ts::fillMap(m, 2, 2, [&](int x, int y) { return vals[y * 2 + x]; });
         m.fixedScale = true;
         m.fixedMin = 100;
         m.fixedMax = 200;
@@ -151,7 +143,7 @@ private slots:
         // but leaves the bump. The spike becomes the mean of its neighbours
         // (6); each neighbour the mean of its own, which include the spike.
         Analyzed2DRes m("m");
-        fillPixels(m, 7, 7, [](int x, int y) { return x == 3 && y == 3 ? 100.0 : x == 1 && y == 5 ? 12.0 : x + y; });
+        ts::fillMap(m, 7, 7, [](int x, int y) { return x == 3 && y == 3 ? 100.0 : x == 1 && y == 5 ? 12.0 : x + y; });
         m.deglitch();
         QCOMPARE(m.proc[3 * 7 + 3], 6.0);
         QCOMPARE(m.proc[3 * 7 + 2], (4 + 100 + 4 + 6) / 4.0);
@@ -174,7 +166,7 @@ private slots:
         // values under the limit is 1; the centre has only glitch neighbours
         // (0), the patch edge sees 1.0 neighbours.
         Analyzed2DRes m("m");
-        fillPixels(m, 5, 5, [](int x, int y) { return std::abs(x - 2) <= 1 && std::abs(y - 2) <= 1 ? 100.0 : 1.0; });
+        ts::fillMap(m, 5, 5, [](int x, int y) { return std::abs(x - 2) <= 1 && std::abs(y - 2) <= 1 ? 100.0 : 1.0; });
         m.deglitch2(40);
         QCOMPARE(m.proc[2 * 5 + 2], 0.0);
         QCOMPARE(m.proc[1 * 5 + 1], 1.0);
@@ -244,7 +236,7 @@ private slots:
     {
         QTemporaryDir dir;
         Analyzed2DRes m("m");
-        fillPixels(m, 2, 2, [](int, int) { return 1.0; });
+        ts::fillMap(m, 2, 2, [](int, int) { return 1.0; });
         const QString bad = dir.filePath("missing/sub/x.dat");
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open " + bad));
         QVERIFY(!m.saveAsText(QFileInfo(bad), false, true, true));

@@ -66,8 +66,9 @@ QByteArray tiffBytes(const QString& scratch, uint32_t w, uint32_t h, const std::
 QByteArray rawTiff(uint32_t w, uint32_t h, uint32_t stripBytes, const QByteArray& data)
 {
     // Tag, type (3 short, 4 long), value; a short sits in the first two bytes.
-    const uint32_t entries[9][3] = {{256, 4, w}, {257, 4, h},   {258, 3, 16},     {259, 3, 1},         {262, 3, 1},
-                                    {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, 1}, {278, 4, h}, {279, 4, stripBytes}};
+    // The data follows the nine entries at 8 + 2 + 9 * 12 + 4 = 122.
+    const uint32_t entries[9][3] = {{256, 4, w},   {257, 4, h}, {258, 3, 16}, {259, 3, 1}, {262, 3, 1},
+                                    {273, 4, 122}, {277, 3, 1}, {278, 4, h},  {279, 4, stripBytes}};
     QByteArray t("II*\0\x08\0\0\0\x09\0", 10);
     for (const auto& e : entries) {
         char b[12];
