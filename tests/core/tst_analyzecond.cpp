@@ -5,6 +5,10 @@
 
 namespace {
 
+struct Walk {
+    int halfX, halfY, askX, askY, firstX, firstY, stepX, stepY, perRow, rows;
+};
+
 struct Visit {
     int x, y;
     bool rowStart;
@@ -25,69 +29,50 @@ std::vector<Visit> walk(AnalyzeCond& c, int cap = 100000)
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Walk)
+
 class TestAnalyzeCond : public QObject
 {
     Q_OBJECT
 private slots:
-    // Every block centre in order: first centre, steps, blocks per row and rows.
+    // Every block centre in order: half widths, asked steps (-1: whole blocks),
+    // first centre, steps taken, blocks per row and rows.
     void walks_data()
     {
         QTest::addColumn<QRectF>("area");
-        QTest::addColumn<QPoint>("half");   // block half width, height
-        QTest::addColumn<QPoint>("step");   // asked steps (-1: whole blocks)
-        QTest::addColumn<QPoint>("first");
-        QTest::addColumn<QPoint>("stepped");
-        QTest::addColumn<QPoint>("blocks");  // per row, rows
-        QTest::newRow("even split") << QRectF(0, 10, 100, 30) << QPoint(2, 1) << QPoint(-1, -1) << QPoint(2, 11)
-                                    << QPoint(5, 3) << QPoint(20, 10);
+        QTest::addColumn<Walk>("w");
+        QTest::newRow("even split") << QRectF(0, 10, 100, 30) << Walk{2, 1, -1, -1, 2, 11, 5, 3, 20, 10};
         // The second block reaches column 9; 12 is not below y1 = 12.
-        QTest::newRow("uneven split") << QRectF(0, 0, 8, 12) << QPoint(2, 2) << QPoint(-1, -1) << QPoint(2, 2)
-                                      << QPoint(5, 5) << QPoint(2, 2);
-        QTest::newRow("steps given") << QRectF(3, 0, 10, 1) << QPoint(1, 0) << QPoint(4, 1) << QPoint(4, 0)
-                                     << QPoint(4, 1) << QPoint(3, 1);
-        QTest::newRow("narrower than a block") << QRectF(10, 10, 3, 2) << QPoint(5, 5) << QPoint(-1, -1)
-                                               << QPoint(15, 15) << QPoint(11, 11) << QPoint(1, 1);
-        QTest::newRow("empty area") << QRectF(4, 4, 0, 0) << QPoint(0, 0) << QPoint(-1, -1) << QPoint(4, 4)
-                                    << QPoint(1, 1) << QPoint(1, 1);
-        QTest::newRow("single pixels") << QRectF(10, 4, 3, 2) << QPoint(0, 0) << QPoint(-1, -1) << QPoint(10, 4)
-                                       << QPoint(1, 1) << QPoint(3, 2);
-        QTest::newRow("overlapping blocks") << QRectF(0, 0, 20, 10) << QPoint(3, 3) << QPoint(2, 5) << QPoint(3, 3)
-                                            << QPoint(2, 5) << QPoint(9, 2);
-        QTest::newRow("zero steps") << QRectF(0, 0, 20, 9) << QPoint(2, 1) << QPoint(0, 0) << QPoint(2, 1)
-                                    << QPoint(5, 3) << QPoint(4, 3);
-        QTest::newRow("negative step") << QRectF(0, 0, 4, 2) << QPoint(0, 0) << QPoint(0, -7) << QPoint(0, 0)
-                                       << QPoint(1, 1) << QPoint(4, 2);
-        QTest::newRow("negative half widths") << QRectF(0, 0, 20, 9) << QPoint(-2, -1) << QPoint(-1, -1)
-                                              << QPoint(2, 1) << QPoint(5, 3) << QPoint(4, 3);
-        QTest::newRow("area drawn backwards") << QRectF(20, 0, -10, 5) << QPoint(1, 1) << QPoint(-1, -1)
-                                              << QPoint(11, 1) << QPoint(3, 3) << QPoint(3, 2);
+        QTest::newRow("uneven split") << QRectF(0, 0, 8, 12) << Walk{2, 2, -1, -1, 2, 2, 5, 5, 2, 2};
+        QTest::newRow("steps given") << QRectF(3, 0, 10, 1) << Walk{1, 0, 4, 1, 4, 0, 4, 1, 3, 1};
+        QTest::newRow("narrower than a block") << QRectF(10, 10, 3, 2) << Walk{5, 5, -1, -1, 15, 15, 11, 11, 1, 1};
+        QTest::newRow("empty area") << QRectF(4, 4, 0, 0) << Walk{0, 0, -1, -1, 4, 4, 1, 1, 1, 1};
+        QTest::newRow("single pixels") << QRectF(10, 4, 3, 2) << Walk{0, 0, -1, -1, 10, 4, 1, 1, 3, 2};
+        QTest::newRow("overlapping blocks") << QRectF(0, 0, 20, 10) << Walk{3, 3, 2, 5, 3, 3, 2, 5, 9, 2};
+        QTest::newRow("zero steps") << QRectF(0, 0, 20, 9) << Walk{2, 1, 0, 0, 2, 1, 5, 3, 4, 3};
+        QTest::newRow("negative step") << QRectF(0, 0, 4, 2) << Walk{0, 0, 0, -7, 0, 0, 1, 1, 4, 2};
+        QTest::newRow("negative half widths") << QRectF(0, 0, 20, 9) << Walk{-2, -1, -1, -1, 2, 1, 5, 3, 4, 3};
+        QTest::newRow("area drawn backwards") << QRectF(20, 0, -10, 5) << Walk{1, 1, -1, -1, 11, 1, 3, 3, 3, 2};
         // Corners truncated towards zero; a corner that is not a number reads 0.
-        QTest::newRow("fractional area") << QRectF(10.9, 3.2, 5.5, 4.9) << QPoint(0, 0) << QPoint(-1, -1)
-                                         << QPoint(10, 3) << QPoint(1, 1) << QPoint(6, 5);
-        QTest::newRow("negative corners") << QRectF(-0.5, -1.7, 3, -1) << QPoint(0, 0) << QPoint(-1, -1)
-                                          << QPoint(0, -2) << QPoint(1, 1) << QPoint(2, 1);
-        QTest::newRow("corner not a number") << QRectF(qQNaN(), 0, 5, 1) << QPoint(0, 0) << QPoint(-1, -1)
-                                             << QPoint(0, 0) << QPoint(1, 1) << QPoint(1, 1);
+        QTest::newRow("fractional area") << QRectF(10.9, 3.2, 5.5, 4.9) << Walk{0, 0, -1, -1, 10, 3, 1, 1, 6, 5};
+        QTest::newRow("negative corners") << QRectF(-0.5, -1.7, 3, -1) << Walk{0, 0, -1, -1, 0, -2, 1, 1, 2, 1};
+        QTest::newRow("corner not a number") << QRectF(qQNaN(), 0, 5, 1) << Walk{0, 0, -1, -1, 0, 0, 1, 1, 1, 1};
     }
     void walks()
     {
         QFETCH(QRectF, area);
-        QFETCH(QPoint, half);
-        QFETCH(QPoint, step);
-        QFETCH(QPoint, first);
-        QFETCH(QPoint, stepped);
-        QFETCH(QPoint, blocks);
+        QFETCH(Walk, w);
         AnalyzeCond c;
-        c.set(200, 200, half.x(), half.y(), area, step.x(), step.y());
-        QCOMPARE(QPoint(c.stepX, c.stepY), stepped);
+        c.set(200, 200, w.halfX, w.halfY, area, w.askX, w.askY);
+        QCOMPARE(QPoint(c.stepX, c.stepY), QPoint(w.stepX, w.stepY));
         const auto v = walk(c);
-        QCOMPARE(QPoint(c.blocksPerRow(), c.blockRows()), blocks);
-        QCOMPARE(int(v.size()), blocks.x() * blocks.y());
+        QCOMPARE(QPoint(c.blocksPerRow(), c.blockRows()), QPoint(w.perRow, w.rows));
+        QCOMPARE(int(v.size()), w.perRow * w.rows);
         QCOMPARE(c.blockCount(), qint64(v.size()));
         for (int i = 0; i < int(v.size()); ++i) {
-            QCOMPARE(v[i].x, first.x() + stepped.x() * (i % blocks.x()));
-            QCOMPARE(v[i].y, first.y() + stepped.y() * (i / blocks.x()));
-            QCOMPARE(v[i].rowStart, i % blocks.x() == 0);
+            QCOMPARE(v[i].x, w.firstX + w.stepX * (i % w.perRow));
+            QCOMPARE(v[i].y, w.firstY + w.stepY * (i / w.perRow));
+            QCOMPARE(v[i].rowStart, i % w.perRow == 0);
         }
         // Steps written directly as 0 or below: the walk still ends.
         c.stepX = 0;

@@ -33,17 +33,11 @@ private slots:
         QVERIFY(recordIsZero(victoreenTable[0]));
         for (int z = 1; z <= 92; z++) QCOMPARE(victoreenTable[z].Z, z);
         for (int z = 93; z < victoreenTableSize; z++) QVERIFY(recordIsZero(victoreenTable[z]));
-        const VictoreenRecord &h = victoreenTable[1], &cu = victoreenTable[29], &u = victoreenTable[92];
-        QCOMPARE(h.C[0], 0.0127);
-        QCOMPARE(h.D[0], 0.00000466);
+        const VictoreenRecord& cu = victoreenTable[29];
         QCOMPARE(cu.edge[0], 8.98436029);
         QCOMPARE(cu.C[0], 176.0);
         QCOMPARE(cu.D[0], 48.3);
-        QCOMPARE(cu.edge[1], 1.1);
         QCOMPARE(cu.edge[3], 0.935);
-        QCOMPARE(u.edge[0], 115.009);
-        QCOMPARE(u.edge[2], 20.946);
-        QCOMPARE(u.C[0], 0.0);
         QCOMPARE(victoreenTable[74].edge[4], 4.374);  // W M1 wavelength
         // Edge energies grow with Z and keep K > LI > LII > LIII where present.
         for (int z = 30; z <= 92; z++) {

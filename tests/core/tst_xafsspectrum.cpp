@@ -2,16 +2,36 @@
 #include <cmath>
 #include <memory>
 
+#include "core/VictLine.h"
 #include "core/XafsSpectrum.h"
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
 #include "support/Messages.h"
 
-Q_DECLARE_METATYPE(Spectrum)
-
 namespace {
 
 const double hc = 12398.424360387684;
+
+// What calc must give: E0 and the jump within tolerances, or the flags and no jump.
+struct Verdict {
+    bool noisy, outOfRange;
+    double E0, tolE0, jump, tolJump;
+};
+
+// An energy-shift search: the reference's edge, the spectrum's edge, the
+// search centre (the difference of the two midx), the search and its answer.
+struct Search {
+    double refE0, E0, centre, range, step, minStep, expected;
+};
+
+// A fit asked of a line that held k 0.5, c0 7, sigma 0.25, nine points, 1 .. 2.
+struct Refusal {
+    double from, to;
+    int type;
+    bool ok;
+    int count;
+    double c0, k, sigma;
+};
 
 SuggestElm windowAt(double edgeEnergy, double noiseFactor = 1)
 {
@@ -60,7 +80,72 @@ double energyByDefinition(const XafsSpectrum& s, double f)
     return (zab + zbc + zac) / 3;
 }
 
+// A calculated spectrum on 0.5 eV steps from E0 - 200 to E0 + 200; every
+// energy is an exact binary fraction, so shifting by whole or half eV is exact.
+// A little structure above the edge makes scores depend on position.
+XafsSpectrum shiftEdgeAt(double E0)
+{
+    return XafsSpectrum(synth::sample(E0 - 200, E0 + 200, 0.5, [E0](double E) {
+                            const double wiggle = E > E0 ? 0.05 * std::sin((E - E0) / 7) : 0;
+                            return 0.2 + synth::sigmoid(E, E0, 3) * (1 + wiggle);
+                        }),
+                        "edge", 1, 0, SuggestElm());
+}
+
+// The score written straight from its definition, with Spectrum::y lookups.
+double scoreByDefinition(const XafsSpectrum& s, double shift, const XafsSpectrum& ref)
+{
+    double saa = 0, sbb = 0, sab = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        const double E = s.xAt(i) - shift;
+        if (E < ref.minX || E > ref.maxX)
+            continue;
+        const double a = s.doubleNormalizedPreBaseCurve.yAt(i);
+        const double b = ref.doubleNormalizedPreBaseCurve.y(E);
+        saa += a * a;
+        sbb += b * b;
+        sab += a * b;
+    }
+    return (saa > 0 && sbb > 0) ? sab / std::sqrt(saa * sbb) : 0.0;
+}
+
+// An irregular noisy scan.
+XafsSpectrum irregular(double E0, unsigned seed)
+{
+    std::srand(seed);
+    Spectrum raw;
+    for (double E = E0 - 150; E < E0 + 150; E += 0.3 + 2.0 * (std::rand() % 100) / 100.0)
+        raw.append(E, 0.1 + synth::sigmoid(E, E0, 2) + 0.01 * (std::rand() % 100) / 100.0);
+    return XafsSpectrum(raw, "irregular", 1, 0, SuggestElm());
+}
+
+// Cubic Bezier point at t, written out independently of the line's sampler.
+QPointF bezier(const QPointF q[4], double t)
+{
+    QPointF a[4] = {q[0], q[1], q[2], q[3]};
+    for (int level = 3; level > 0; --level)
+        for (int i = 0; i < level; ++i)
+            a[i] = a[i] * (1 - t) + a[i + 1] * t;
+    return a[0];
+}
+
+VictLine straight(double k, double c0, double from, double to)
+{
+    VictLine l;
+    l.lineType = 1;
+    l.k = k;
+    l.c0 = c0;
+    l.fitFrom = from;
+    l.fitTo = to;
+    return l;
+}
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Spectrum)
+Q_DECLARE_METATYPE(Verdict)
+Q_DECLARE_METATYPE(Search)
+Q_DECLARE_METATYPE(Refusal)
 
 class TestXafsSpectrum : public QObject
 {
@@ -72,9 +157,11 @@ private slots:
     void initTestCase() { log.reset(new ts::MessageLog); }
     void cleanupTestCase()
     {
-        // Many flagged spectra above, one line per cause.
+        // Many flagged spectra and refused searches below, one line per cause.
         QCOMPARE(log->lines.filter("a pre- or post-edge line has too few points").size(), 1);
         QCOMPARE(log->lines.filter("no mid-line crossing inside the edge window").size(), 1);
+        QCOMPARE(log->lines.filter("findEnergyShift: step or minimum step").size(), 1);
+        QCOMPARE(log->lines.filter("findEnergyShift: step below the minimum").size(), 1);
         log.reset();
     }
 
@@ -85,34 +172,22 @@ private slots:
         QTest::addColumn<Spectrum>("raw");
         QTest::addColumn<int>("lineType");
         QTest::addColumn<SuggestElm>("window");
-        QTest::addColumn<bool>("noisy");
-        QTest::addColumn<bool>("outOfRange");
-        QTest::addColumn<double>("E0");
-        QTest::addColumn<double>("tolE0");
-        QTest::addColumn<double>("jump");
-        QTest::addColumn<double>("tolJump");
+        QTest::addColumn<Verdict>("want");
 
         const SuggestElm none;
         const SuggestElm at9000 = windowAt(9000);
-        const double free = none.edgeEnergy;  // where flagged spectra put E0
+        const Verdict noisyHere{true, false, none.edgeEnergy, 0, 0, 0};  // flagged E0 goes there
         const edges::Edge e;  // E0 9000, jump 1
-        QTest::newRow("straight lines") << e.sample(8800, 9200, 0.5) << 1 << none << false << false
-                                        << 9000.0 << 0.02 << e.jump() << 1e-4;
-        edges::Edge sloping = e;
-        sloping.E0 = 8985.3;
-        sloping.preK = 6e-4;
-        sloping.preC0 = 0.2 - 6e-4 * 9000;
-        sloping.postK = -3e-4;
-        sloping.postC0 = 1.2 + 3e-4 * 9000;
-        QTest::newRow("between points, lines apart") << sloping.sample(8800, 9200, 0.5) << 1 << none << false
-                                                     << false << 8985.3 << 0.02 << sloping.jump() << 1e-4;
-        edges::Edge large = e;
-        large.E0 = 9012.7;
-        large.postC0 = large.preC0 + 25;
-        QTest::newRow("large jump") << large.sample(8800, 9200, 0.5) << 1 << none << false << false << 9012.7
-                                    << 0.02 << large.jump() << 25e-5;
-        QTest::newRow("3 eV grid") << e.sample(8700, 9300, 3) << 1 << none << false << false << 9000.0 << 0.1
-                                   << e.jump() << 1e-3;
+        const Verdict edgeE{false, false, 9000, 0.02, e.jump(), 1e-4};
+        QTest::newRow("straight lines") << e.sample(8800, 9200, 0.5) << 1 << none << edgeE;
+        QTest::newRow("3 eV grid") << e.sample(8700, 9300, 3) << 1 << none << Verdict{false, false, 9000, 0.1, 1, 1e-3};
+        // Lines far apart in slope: the jump must be taken at E0, not at the first guess.
+        edges::Edge apart{8985.3, 1.5, 0.2 - 6e-4 * 9000, 6e-4, 1.2 + 3e-4 * 9000, -3e-4};
+        QTest::newRow("between points, lines apart")
+            << apart.sample(8800, 9200, 0.5) << 1 << none << Verdict{false, false, 8985.3, 0.02, apart.jump(), 1e-4};
+        edges::Edge large{9012.7, 1.5, 0.2, 1e-5, 25.2, 1e-5};
+        QTest::newRow("large jump") << large.sample(8800, 9200, 0.5) << 1 << none
+                                    << Verdict{false, false, 9012.7, 0.02, 25, 25e-5};
         auto vic = [](double a, double c1, double c2) {
             return [=](double E) { return a + (c1 + c2 * hc / E) * std::pow(hc / E, 3); };
         };
@@ -121,63 +196,47 @@ private slots:
             const double f = synth::sigmoid(E, 9000, 2);
             return (1 - f) * vicPre(E) + f * vicPost(E);
         });
-        QTest::newRow("Victoreen lines") << vicEdge << 0 << none << false << false << 9000.0 << 0.05
-                                         << vicPost(9000) - vicPre(9000) << 1e-4;
-        QTest::newRow("window") << e.sample(8800, 9200, 0.5) << 1 << at9000 << false << false << 9000.0 << 0.02
-                                << e.jump() << 1e-4;
+        QTest::newRow("Victoreen lines") << vicEdge << 0 << none
+                                         << Verdict{false, false, 9000, 0.05, vicPost(9000) - vicPre(9000), 1e-4};
+        QTest::newRow("window") << e.sample(8800, 9200, 0.5) << 1 << at9000 << edgeE;
         edges::Edge off = e;
         off.E0 = 9010;
-        QTest::newRow("edge 10 eV into the window") << off.sample(8800, 9200, 0.5) << 1 << at9000 << false
-                                                     << false << 9010.0 << 0.02 << off.jump() << 1e-4;
-        const Spectrum wiggly = synth::sample(8800, 9200, 0.5, [&](double E) {
-            return e.mu(E) + 0.01 * std::sin(E * 4.6);
-        });
-        QTest::newRow("wiggles, window") << wiggly << 1 << windowAt(9003) << false << false << 9000.0 << 0.1
-                                         << e.jump() << 1e-2;
+        QTest::newRow("edge 10 eV into the window")
+            << off.sample(8800, 9200, 0.5) << 1 << at9000 << Verdict{false, false, 9010, 0.02, 1, 1e-4};
+        const Spectrum wiggly = synth::sample(8800, 9200, 0.5, [&](double E) { return e.mu(E) + 0.01 * std::sin(E * 4.6); });
+        QTest::newRow("wiggles, window") << wiggly << 1 << windowAt(9003) << Verdict{false, false, 9000, 0.1, 1, 1e-2};
         QTest::newRow("wiggles, window, strict noise test")
-            << wiggly << 1 << windowAt(9003, 1000) << true << false << 9003.0 << 0.0 << 0.0 << 0.0;
+            << wiggly << 1 << windowAt(9003, 1000) << Verdict{true, false, 9003, 0, 0, 0};
         off.E0 = 9200;
-        QTest::newRow("data above the window") << off.sample(9100, 9300, 1) << 1 << at9000 << true << true
-                                               << 9000.0 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("starts 9 eV below the edge") << e.sample(8991, 9200, 0.5) << 1 << none << true << false
-                                                    << free << 0.0 << 0.0 << 0.0;
+        QTest::newRow("data above the window") << off.sample(9100, 9300, 1) << 1 << at9000 << Verdict{true, true, 9000, 0, 0, 0};
+        QTest::newRow("starts 9 eV below the edge") << e.sample(8991, 9200, 0.5) << 1 << none << noisyHere;
         QTest::newRow("starts 9 eV below the edge, window")
-            << e.sample(8991, 9200, 0.5) << 1 << at9000 << true << false << 9000.0 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("ends 9 eV above the edge") << e.sample(8800, 9009, 0.5) << 1 << none << true << false
-                                                  << free << 0.0 << 0.0 << 0.0;
-        QTest::newRow("constant (dead pixel)") << edges::constant(8800, 9200, 0.5, 1.0) << 1 << none << true
-                                               << false << free << 0.0 << 0.0 << 0.0;
-        QTest::newRow("two points") << e.sample(8999, 9001, 2) << 1 << none << true << false << free << 0.0
-                                    << 0.0 << 0.0;
-        QTest::newRow("one point, window") << e.sample(9000, 9000, 1) << 1 << at9000 << true << true << 9000.0
-                                           << 0.0 << 0.0 << 0.0;
+            << e.sample(8991, 9200, 0.5) << 1 << at9000 << Verdict{true, false, 9000, 0, 0, 0};
+        QTest::newRow("ends 9 eV above the edge") << e.sample(8800, 9009, 0.5) << 1 << none << noisyHere;
+        QTest::newRow("constant (dead pixel)") << edges::constant(8800, 9200, 0.5, 1.0) << 1 << none << noisyHere;
+        QTest::newRow("two points") << e.sample(8999, 9001, 2) << 1 << none << noisyHere;
+        QTest::newRow("one point, window") << e.sample(9000, 9000, 1) << 1 << at9000 << Verdict{true, true, 9000, 0, 0, 0};
         QTest::newRow("rising step outside the window")
-            << bumpAndStep(1.0) << 1 << at9000 << false << true << 9000.0 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("no crossing, window") << bumpAndStep(-1.0) << 1 << at9000 << false << true << 9000.0
-                                             << 0.0 << 0.0 << 0.0;
+            << bumpAndStep(1.0) << 1 << at9000 << Verdict{false, true, 9000, 0, 0, 0};
+        QTest::newRow("no crossing, window") << bumpAndStep(-1.0) << 1 << at9000 << Verdict{false, true, 9000, 0, 0, 0};
         // Without the window the first guess stands, as it always has.
         QTest::newRow("no crossing, no window")
-            << bumpAndStep(-1.0) << 1 << none << false << false << 8997.0 << 0.0 << 0.051028 << 1e-6;
+            << bumpAndStep(-1.0) << 1 << none << Verdict{false, false, 8997, 0, 0.051028, 1e-6};
     }
     void normalisation()
     {
         QFETCH(Spectrum, raw);
         QFETCH(int, lineType);
         QFETCH(SuggestElm, window);
-        QFETCH(bool, noisy);
-        QFETCH(bool, outOfRange);
-        QFETCH(double, E0);
-        QFETCH(double, tolE0);
-        QFETCH(double, jump);
-        QFETCH(double, tolJump);
+        QFETCH(Verdict, want);
         // Flagged spectra are flagged whatever the line type.
-        const QVector<int> types = jump == 0 ? QVector<int>{1, 0} : QVector<int>{lineType};
+        const QVector<int> types = want.jump == 0 ? QVector<int>{1, 0} : QVector<int>{lineType};
         for (int type : types) {
             const XafsSpectrum s(raw, "s", type, 0, window);
-            QCOMPARE(s.noisy, noisy);
-            QCOMPARE(s.outOfRange, outOfRange);
-            QVERIFY2(std::fabs(s.midx - E0) <= tolE0, qPrintable(QString::number(s.midx, 'g', 10)));
-            QVERIFY2(std::fabs(s.dMut - jump) <= tolJump, qPrintable(QString::number(s.dMut, 'g', 10)));
+            QCOMPARE(s.noisy, want.noisy);
+            QCOMPARE(s.outOfRange, want.outOfRange);
+            QVERIFY2(std::fabs(s.midx - want.E0) <= want.tolE0, qPrintable(QString::number(s.midx, 'g', 10)));
+            QVERIFY2(std::fabs(s.dMut - want.jump) <= want.tolJump, qPrintable(QString::number(s.dMut, 'g', 10)));
         }
     }
 
@@ -221,10 +280,9 @@ private slots:
         s.append(3, 1);
         s.smoothed = {0, 0, 1};
         s.post.c0 = 1;
-        QCOMPARE(s.setFraction(0.5), 2.25);
+        QCOMPARE(s.energyAtFraction(0.5), 2.25);
         // d = (0.75, 0.75, -0.25): crossings at 2.75 and 2.5.
-        QCOMPARE(s.setFraction(0.75), 2.625);
-        QCOMPARE(s.fraction, 0.75);
+        QCOMPARE(s.energyAtFraction(0.75), 2.625);
     }
 
     // The search reads smoothed values at the points' own energies without
@@ -259,10 +317,9 @@ private slots:
             const double f = synth::sigmoid(E, 9000, 1.5);
             return (1 - f) * (10 + 0.05 * (E - 8990)) + f * 20;
         });
-        const Spectrum b = edges::Edge{9000, 1.5, 0, 0, 1, 0}.sample(8800, 9200, 0.5);
         XafsSpectrum reused(a, "a", 1, 0, SuggestElm());
         QVERIFY(reused.pre.correctionOn);
-        static_cast<Spectrum&>(reused) = b;
+        static_cast<Spectrum&>(reused) = edges::Edge{9000, 1.5, 0, 0, 1, 0}.sample(8800, 9200, 0.5);
         reused.calc(1);
         QVERIFY(qAbs(reused.dMut - 1) < 1e-6);
         QVERIFY(qAbs(reused.midx - 9000) < 0.02);
@@ -314,14 +371,9 @@ private slots:
         XafsSpectrum read;
         QVERIFY(read.loadAndCalc(path));
         QCOMPARE(read.points, expected);
-        Spectrum plain;
-        for (const QPointF& p : expected)
-            plain.append(p);
-        const XafsSpectrum direct(plain, "direct", read.lineType, 0, SuggestElm());
-        QCOMPARE(read.midx, direct.midx);
-        QCOMPARE(read.dMut, direct.dMut);
         QCOMPARE(read.minX, expected.first().x());
         QCOMPARE(read.maxX, expected.last().x());
+        QVERIFY(qAbs(read.midx - 9000) < 1);  // normalised after the sort
     }
 
     // A monochromator scan recorded with the angle rising: energies fall.
@@ -331,8 +383,7 @@ private slots:
         const QString path = dir.filePath("scan.9809");
         QByteArray text = "9809 scan\nD= 3.13553\nOffset\n";
         // Angle, I0, I; one angle twice.
-        for (const char* r : {"20 x 1000 500", "20.1 x 1100 400", "20.2 x 1200 300", "20.2 x 1300 350",
-                              "20.3 x 1400 200"})
+        for (const char* r : {"20 x 1000 500", "20.1 x 1100 400", "20.2 x 1200 300", "20.2 x 1300 350", "20.3 x 1400 200"})
             text += QByteArray("1 ") + r + "\n";
         QVERIFY(ts::writeFile(path, text));
 
@@ -351,6 +402,175 @@ private slots:
             QCOMPARE(s.i0Curve.yAt(i), want[i].i0);
             QCOMPARE(s.iCurve.yAt(i), want[i].i);
         }
+    }
+
+    void shiftSearch_data()
+    {
+        QTest::addColumn<Search>("search");
+        const double inf = qInf();
+        // Finer passes stay within range / 10 of the centre.
+        QTest::newRow("on the coarse grid, away from the centre") << Search{9000, 9003, 7, 10, 1, 0.01, 3};
+        QTest::newRow("only the fine pass has it") << Search{9000, 9003.5, 3.2, 10, 1, 0.1, 3.5};
+        QTest::newRow("the fine band stays around the centre") << Search{9000, 9003.5, 5.2, 10, 1, 0.1, 3.2};
+        QTest::newRow("first pass too short") << Search{9000, 9003.5, 5.5, 1, 1, 0.1, 4.5};
+        QTest::newRow("equal step and smallest step") << Search{9000, 9003, 0, 10, 1, 1, 3};
+        QTest::newRow("range 0 scores the centre only") << Search{9000, 9003, 1.25, 0, 1, 0.001, 1.25};
+        // No overlap at any shift: every score is 0, the first shift scanned wins.
+        QTest::newRow("ties keep the earliest") << Search{20000, 9000, 0, 10, 1, 0.01, -10};
+        QTest::newRow("ties, half steps") << Search{20000, 9000, 0, 3, 0.5, 0.5, -3};
+        QTest::newRow("step lost against the range") << Search{9000, 9003, 0, 1e300, 1, 0.5, -1e300};
+        // Refused: 0. Empty form fields read 0; none may hang the search.
+        QTest::newRow("negative range") << Search{9000, 9003, 0, -1, 1, 0.01, 0};
+        QTest::newRow("step below the smallest") << Search{9000, 9003, 0, 10, 0.01, 0.1, 0};
+        QTest::newRow("steps 0") << Search{9000, 9003, 0, 10, 0, 0, 0};
+        QTest::newRow("smallest step 0") << Search{9000, 9003, 0, 10, 1, 0, 0};
+        QTest::newRow("negative steps") << Search{9000, 9003, 0, 10, -1, -2, 0};
+        QTest::newRow("infinite step") << Search{9000, 9003, 0, 10, inf, 1, 0};
+        QTest::newRow("step not a number") << Search{9000, 9003, 0, 10, qQNaN(), 0.1, 0};
+        QTest::newRow("infinite range") << Search{9000, 9003, 0, inf, 1, 0.5, 0};
+    }
+    void shiftSearch()
+    {
+        QFETCH(Search, search);
+        const XafsSpectrum ref = shiftEdgeAt(search.refE0);
+        XafsSpectrum s = shiftEdgeAt(search.E0);
+        s.midx = ref.midx + search.centre;
+        const double found = s.findEnergyShift(ref, search.range, search.step, search.minStep);
+        QVERIFY2(qAbs(found - search.expected) <= 1e-9 * (1 + qAbs(search.expected)),
+                 qPrintable(QString::number(found, 'g', 17)));
+    }
+
+    // The score reads the reference in one sweep; it must give the very values
+    // of point-by-point lookups, also on references whose energies repeat or
+    // run backwards, and with x shifts switched on.
+    void shiftScores()
+    {
+        const XafsSpectrum ref = shiftEdgeAt(9000);
+        QVERIFY(qAbs(shiftEdgeAt(9003).correlation(3, ref) - 1) < 1e-12);
+        QCOMPARE(XafsSpectrum().correlation(0, ref), 0.0);
+        QCOMPARE(ref.correlation(0, XafsSpectrum()), 0.0);
+
+        const XafsSpectrum a = irregular(9000, 1);
+        const XafsSpectrum s = irregular(9002, 2);
+        XafsSpectrum repeated = a;
+        repeated.doubleNormalizedPreBaseCurve.points[40].rx() = repeated.doubleNormalizedPreBaseCurve.points[41].x();
+        XafsSpectrum backwards = a;
+        qSwap(backwards.doubleNormalizedPreBaseCurve.points[10], backwards.doubleNormalizedPreBaseCurve.points[60]);
+        XafsSpectrum shiftedRef = a;
+        shiftedRef.doubleNormalizedPreBaseCurve.xShiftOn = true;
+        shiftedRef.doubleNormalizedPreBaseCurve.xShift = 1.7;
+        XafsSpectrum shiftedOwn = s;
+        shiftedOwn.xShiftOn = true;
+        shiftedOwn.xShift = -0.9;
+        const struct { const XafsSpectrum* own; const XafsSpectrum* ref; } pairs[] = {
+            {&s, &a}, {&s, &repeated}, {&s, &backwards}, {&s, &shiftedRef}, {&shiftedOwn, &a}};
+        // Far enough out on both sides that some shifts leave no overlap.
+        for (double shift = -160; shift <= 160; shift += 0.37)
+            for (const auto& p : pairs)
+                QCOMPARE(p.own->correlation(shift, *p.ref) == scoreByDefinition(*p.own, shift, *p.ref), true);
+    }
+
+    // Exact lines come back exactly. The range end is left out of the sums (the
+    // Victoreen residual counts it), and so is a point whose energy is not a
+    // number (its value would wreck the fit).
+    void lineFits_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("withNaN");
+        QTest::addColumn<int>("count");
+        QTest::newRow("straight") << 1 << false << 100;
+        QTest::newRow("straight, energy not a number") << 1 << true << 100;
+        QTest::newRow("Victoreen") << 0 << false << 101;
+        QTest::newRow("Victoreen, energy not a number") << 0 << true << 101;
+    }
+    void lineFits()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, withNaN);
+        QFETCH(int, count);
+        const double c0 = 0.3, k = 2e-4, c1 = 0.05, c2 = -0.004;
+        auto truth = [&](double E) {
+            const double L = hc / E;
+            return type == 1 ? c0 + k * E : c0 + c1 * L * L * L + c2 * L * L * L * L;
+        };
+        Spectrum s = synth::sample(5000, 15000, 50, truth);
+        if (withNaN)
+            s.points.insert(20, QPointF(qQNaN(), 1e6));
+        VictLine l;
+        QVERIFY(l.fit(s, 5000, 10000, type));
+        QCOMPARE(l.fitCount, count);
+        QVERIFY2(qAbs(l.c0 - c0) < 1e-6, qPrintable(QString::number(l.c0, 'g', 17)));
+        QVERIFY(qAbs(type == 1 ? l.k - k : l.c1 - c1) < 1e-6);
+        QVERIFY(type == 1 || qAbs(l.c2 - c2) < 1e-6);
+        QVERIFY(l.sigma < 1e-8);
+        for (double E : {6000.0, 9000.0, 14000.0})
+            QVERIFY(qAbs(l.value(E) - truth(E)) < 1e-8);
+    }
+
+    // Too few points leave the previous line whole; nothing in range (or a
+    // range that is not a number) gives sigma 1; three points make a line.
+    void lineRefusals_data()
+    {
+        QTest::addColumn<Spectrum>("s");
+        QTest::addColumn<Refusal>("want");
+        const Spectrum ramp = synth::sample(0, 10, 1, [](double E) { return E; });
+        const Spectrum three = synth::sample(1, 3, 1, [](double E) { return E; });
+        const double nan = qQNaN();
+        QTest::newRow("two points, straight") << synth::sample(1, 2, 1, [](double E) { return E; })
+                                              << Refusal{0, 10, 1, false, 9, 7, 0.5, 0.25};
+        QTest::newRow("three points, Victoreen") << three << Refusal{0, 10, 0, false, 9, 7, 0.5, 0.25};
+        QTest::newRow("three points, straight") << three << Refusal{0, 10, 1, true, 3, 0, 1, 0};
+        QTest::newRow("nothing in range, straight") << ramp << Refusal{100, 200, 1, false, 0, 0, 0, 1};
+        QTest::newRow("nothing in range, Victoreen") << ramp << Refusal{100, 200, 0, false, 0, 0, 0.5, 1};
+        QTest::newRow("start not a number, straight") << ramp << Refusal{nan, 8, 1, false, 0, 0, 0, 1};
+        QTest::newRow("start not a number, Victoreen") << ramp << Refusal{nan, 8, 0, false, 0, 0, 0.5, 1};
+        // A single point: no slope, the constant is that point.
+        QTest::newRow("one point in range") << ramp << Refusal{4, 5, 1, false, 1, 4, 0, 0};
+    }
+    void lineRefusals()
+    {
+        QFETCH(Spectrum, s);
+        QFETCH(Refusal, want);
+        VictLine l = straight(0.5, 7, 1, 2);
+        l.fitted = true;
+        l.sigma = 0.25;
+        l.fitCount = 9;
+        const bool keeps = want.count == 9;
+        QCOMPARE(l.fit(s, want.from, want.to, want.type), want.ok);
+        QCOMPARE(l.fitted, want.ok || keeps);
+        QCOMPARE(l.lineType, keeps ? 1 : want.type);
+        QCOMPARE(l.fitCount, want.count);
+        QVERIFY(qAbs(l.c0 - want.c0) < 1e-12);
+        QVERIFY(qAbs(l.k - want.k) < 1e-12);
+        QCOMPARE(l.sigma, want.sigma);
+        QCOMPARE(l.fitTo, keeps ? 2.0 : want.to);
+    }
+
+    // Pre line 0.001 E - 7 fitted up to 9000, post line flat at 3 up to 10000:
+    // the extensions meet at 10000, u = 0.5, delta = 50.
+    void correctionAbovePreLine()
+    {
+        VictLine pre = straight(0.001, -7, 8000, 9000);
+        VictLine post = straight(0, 3, 9050, 10000);
+        pre.correctWithPost(post);
+        QVERIFY(pre.correctionOn && pre.correctionSide);
+        QVERIFY(!post.correctionOn);
+        const QPointF q[4] = {{9000, 2}, {9050, 2.05}, {9950, 2.75}, {10000, 2.75}};
+        QCOMPARE(pre.controlPoints.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(qAbs(pre.controlPoints[i].x() - q[i].x()) < 1e-9);
+            QVERIFY(qAbs(pre.controlPoints[i].y() - q[i].y()) < 1e-12);
+        }
+        QCOMPARE(pre.points.size(), 100);
+        QCOMPARE(pre.points.first(), QPointF(9000, 2));
+        const QPointF last = bezier(q, 0.99);
+        QVERIFY(qAbs(pre.points.last().x() - last.x()) < 1e-6);
+        QVERIFY(qAbs(pre.points.last().y() - last.y()) < 1e-9);
+        QVERIFY(qAbs(pre.value(9500) - 19.15 / 8) < 1e-6);  // t = 0.5
+        QCOMPARE(pre.value(9000), 2.0);  // the line itself up to its end
+        QCOMPARE(pre.value(8500), 1.5);
+        // Past t = 0.99 the last segment carries on towards the end point.
+        QVERIFY(qAbs(pre.value(10000) - 2.75) < 1e-3);
     }
 };
 
