@@ -140,7 +140,8 @@ private slots:
         QCOMPARE(lines.mid(0, 7),
                  (QList<QByteArray>{"###Corvenlith::XafsSpectrum", "# midx    : 9000.12", "# dMut    : 1.5",
                                     "# pre   vic : 0.1 1e-05 0 -2.5",
-                                    "# poste vic : " + QByteArray::number(s.post.c0) + " " + QByteArray::number(s.post.k) + " 0 0",
+                                    "# poste vic : " + QByteArray::number(s.post.c0) + " "
+                                        + QByteArray::number(s.post.k) + " 0 0",
                                     "#", "# x  double-normalized-pre-base y pre post"}));
         QVERIFY(lines.last().isEmpty());
         for (int i = 0; i < s.size(); ++i) {
