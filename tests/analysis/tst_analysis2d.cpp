@@ -5,6 +5,7 @@
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
+#include "support/Maps.h"
 
 #include <QtTest>
 
@@ -23,8 +24,7 @@ private slots:
     void elementMapsKindMajorAndCorrelation()
     {
         const int W = 5, H = 3, rows = 2;
-        AnalyzeCond ac;
-        ac.set(W, H, 0, 0, 0, 0, W, H, -1, -1);
+        AnalyzeCond ac = ts::pixelGrid(W, H);
         Analyzed2DRes maps[7 * rows + 2];
         QVector<Analyzed2DRes*> list;
         for (Analyzed2DRes& m : maps) {
@@ -53,18 +53,12 @@ private slots:
     void ratioMapFollowsTheFormula()
     {
         const int W = 6, H = 4;
-        AnalyzeCond full;
-        full.set(W, H, 0, 0, 0, 0, W, H, -1, -1);
+        const AnalyzeCond full = ts::pixelGrid(W, H);
         Analyzed2DRes dMut("a2d DMut"), rest("a2d Rest"), ratio("a2d Rati");
-        dMut.setCond(full);
-        rest.setCond(full);
         // Rest above 0 everywhere: the unanalysed zeros must not become the minimum.
         auto restAt = [](int x, int y) { return 1.0 + 0.5 * y + 0.1 * x; };
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                dMut.setData(x, y, 0, 0, 1.0 + x);
-                rest.setData(x, y, 0, 0, restAt(x, y));
-            }
+        ts::fillMap(dMut, W, H, [](int x, int) { return 1.0 + x; });
+        ts::fillMap(rest, W, H, restAt);
         // A first pass over the whole map, then one over its first 8 blocks: the
         // second keeps nothing of the first, not even its extremes.
         computeRatioMap(dMut, rest, ratio, full, W * H);

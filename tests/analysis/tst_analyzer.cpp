@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "support/Spectra.h"
 #include "analysis/AElemsConds.h"
 #include "analysis/AnalyzeProc.h"
@@ -17,10 +18,8 @@
 #include "analysis/EdgeShift.h"
 #include "analysis/ElemCtrl.h"
 #include "analysis/ElemList.h"
-#include "analysis/ElementAnalysis.h"
 #include "analysis/LCFReference.h"
 #include "analysis/MapProcessing.h"
-#include "analysis/ResidualAbsorption.h"
 #include "core/EMPHeader.h"
 #include "core/Globals.h"
 #include "widgets/SpecPane.h"
@@ -33,17 +32,6 @@ double pre(double E) { return 0.5 - 2e-4 * (E - 8800); }
 double mu1(double E) { return pre(E) + sigmoid(E, 9000, 0.4); }
 double mu2(double E) { return pre(E) + sigmoid(E, 9006, 0.4); }
 
-// A map of the given size whose value at (x, y) is f(x, y), with its image.
-void fillMap(Analyzed2DRes& m, int w, int h, const std::function<double(int, int)>& f)
-{
-    AnalyzeCond c;
-    c.set(w, h, 0, 0, QRectF(0, 0, w, h), 1, 1);
-    m.setCond(c);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) m.setData(x, y, 0, 0, f(x, y));
-    m.genImg();
-}
-
 // The four analyses of the main mode as given.
 void enable(Analyzer& a, bool lcf, bool dEdge, bool elems, bool ra)
 {
@@ -53,7 +41,18 @@ void enable(Analyzer& a, bool lcf, bool dEdge, bool elems, bool ra)
     a.Sel2DARAA->setChecked(ra);
 }
 
+// The fit chosen on the panel and the spectrum sent after a good one.
+struct Variant
+{
+    bool mlcf, old;
+    double jump;
+    bool empty;
+    LcfResult::Status status;
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Variant)
 
 class TestAnalyzer : public QObject
 {
@@ -125,26 +124,16 @@ private slots:
     // finished once all its analyses have answered.
     void lcfVariants_data()
     {
-        QTest::addColumn<bool>("mlcf");
-        QTest::addColumn<bool>("old");
-        QTest::addColumn<double>("jump");
-        QTest::addColumn<bool>("empty");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<double>("fraction");  // of the second row; below 0 not checked
-        QTest::newRow("LCF") << false << false << 2.0 << false << int(LcfResult::Fitted) << 0.7;
-        QTest::newRow("LCF, zero jump") << false << false << 0.0 << false << int(LcfResult::ZeroJump) << 0.0;
-        QTest::newRow("the old LCF fits a zero jump") << false << true << 0.0 << false << int(LcfResult::Fitted) << 0.7;
-        QTest::newRow("MLCF over the old LCF") << true << true << 0.0 << false << int(LcfResult::Fitted) << -1.0;
-        QTest::newRow("empty spectrum") << false << false << 2.0 << true << int(LcfResult::Skipped) << 0.7;
+        QTest::addColumn<Variant>("v");
+        QTest::newRow("LCF") << Variant{false, false, 2.0, false, LcfResult::Fitted};
+        QTest::newRow("LCF, zero jump") << Variant{false, false, 0.0, false, LcfResult::ZeroJump};
+        QTest::newRow("the old LCF fits a zero jump") << Variant{false, true, 0.0, false, LcfResult::Fitted};
+        QTest::newRow("MLCF over the old LCF") << Variant{true, true, 0.0, false, LcfResult::Fitted};
+        QTest::newRow("empty spectrum") << Variant{false, false, 2.0, true, LcfResult::Skipped};
     }
     void lcfVariants()
     {
-        QFETCH(bool, mlcf);
-        QFETCH(bool, old);
-        QFETCH(double, jump);
-        QFETCH(bool, empty);
-        QFETCH(int, status);
-        QFETCH(double, fraction);
+        QFETCH(Variant, v);
         Analyzer a;
         a.setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0");
         a.setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0");
@@ -154,24 +143,24 @@ private slots:
         const Spectrum P2 = a.lcfRefs[1]->snapshot().preBase;
         for (int k = 0; k < D.points.size(); ++k) D.points[k].setY(0.3 * D.points[k].y() + 0.7 * P2.points[k].y());
         XafsSpectrum good = target(D, D, 2.0);
-        XafsSpectrum s = empty ? XafsSpectrum() : target(D, D, jump);
+        XafsSpectrum s = v.empty ? XafsSpectrum() : target(D, D, v.jump);
         QSignalSpy done(&a, &Analyzer::finished);
         QSignalSpy z(a.analyzeProc, &AnalyzeProc::newZ);
         a.analyzeSpectrum(good, none);
-        a.MLCF->setChecked(mlcf);
-        a.AsOldLCF->setChecked(old);
+        a.MLCF->setChecked(v.mlcf);
+        a.AsOldLCF->setChecked(v.old);
         a.analyzeSpectrum(s, none);
         QCOMPARE(a.pending, 6);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 30000);
         QTest::qWait(100);
         QCOMPARE(done.count(), 2);
         QCOMPARE(a.pending, 0);
-        QCOMPARE(int(a.lastLcf.status), status);
-        if (fraction >= 0) QVERIFY(std::fabs(a.lastLcf.fractions.value(1, -1) - fraction) < 1e-6);
+        QCOMPARE(a.lastLcf.status, v.status);
+        QVERIFY(std::fabs(a.lastLcf.fractions.value(1, -1) - (v.status == LcfResult::ZeroJump ? 0.0 : 0.7)) < 1e-6);
         // Only a fit gives a new z.
-        QCOMPARE(z.count(), status == LcfResult::Fitted ? 2 : 1);
-        if (status == LcfResult::Fitted)
-            QCOMPARE(a.lastLcf.fitted.name, mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"));
+        QCOMPARE(z.count(), v.status == LcfResult::Fitted ? 2 : 1);
+        if (v.status == LcfResult::Fitted)
+            QCOMPARE(a.lastLcf.fitted.name, v.mlcf ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"));
     }
 
     // Outside the main mode nothing is sent and no finished comes.
@@ -217,18 +206,16 @@ private slots:
     void selectedMap()
     {
         Analyzer a;
-        QCOMPARE(a.selectedMap(), &a.dEdgeMap);
         a.ShowZ->setChecked(true);
         QCOMPARE(a.selectedMap(), &a.zansaMap);
         // Residual-absorption maps count only once they have an image.
         a.ShowRatio->setChecked(true);
         QCOMPARE(a.selectedMap(), (Analyzed2DRes*)nullptr);
-        fillMap(a.ratiMap, 4, 3, [](int x, int y) { return x + y; });
+        ts::fillMap(a.ratiMap, 4, 3, [](int x, int y) { return x + y; });
+        a.ratiMap.genImg();
         QCOMPARE(a.selectedMap(), &a.ratiMap);
         a.lcfRefs[2]->Show->setChecked(true);
         QCOMPARE(a.selectedMap(), a.lcfRefs[2]->maps[0]);
-        a.SelRatio->setChecked(true);
-        QCOMPARE(a.selectedMap(), a.lcfRefs[2]->maps[1]);
         // Element maps: ignored without rows; the threshold map before the plain one.
         a.ShowResElemsA->setChecked(true);
         QCOMPARE(a.selectedMap(), (Analyzed2DRes*)nullptr);
@@ -248,20 +235,16 @@ private slots:
         a.SelSumUp->setChecked(true);
         QCOMPARE(a.selectedMap(), &a.sumUpMap);
         // Map processing overrides everything, and only in its own mode.
-        a.ShowMap2->setChecked(true);
+        a.ShowProcessedMap->setChecked(true);
         QCOMPARE(a.selectedMap(), &a.sumUpMap);
         a.SelProcMaps->setChecked(true);
-        QCOMPARE(a.selectedMap(), &a.map2);
-        a.ShowProcessedMap->setChecked(true);
         QCOMPARE(a.selectedMap(), &a.processedMap);
-        QSignalSpy sel(&a, &Analyzer::changedSelection);
-        QTest::mouseClick(a.ShowMap1, Qt::LeftButton);
-        QCOMPARE(sel.count(), 1);
-        QCOMPARE(a.selectedMap(), &a.map1);
     }
 
-    // Map 1 and map 2 of different sizes combined block by block over the
-    // owner's grid: sums of 3 x 3 blocks, pixels outside a map count 0.
+    // Map processing: the shown map captured as map 1 is a copy; a map file
+    // that does not read leaves map 2 and its name as they were; the two maps,
+    // of different sizes, are combined block by block over the owner's grid
+    // (sums of 3 x 3 blocks, pixels outside a map count 0).
     void processedMaps_data()
     {
         QTest::addColumn<int>("op");
@@ -282,8 +265,22 @@ private slots:
         // Map 2 is 0 in its left part and negative elsewhere.
         auto f1 = [](int x, int y) { return 1.0 + x + 10.0 * y; };
         auto f2 = [](int x, int y) { return x < 3 ? 0.0 : -0.25 * (1 + y); };
-        fillMap(a.map1, 9, 7, f1);
-        fillMap(a.map2, 8, 6, f2);
+        ts::fillMap(a.dEdgeMap, 9, 7, f1);
+        a.dEdgeMap.genImg();
+        QTest::mouseClick(a.CaptureAsMap1, Qt::LeftButton);
+        QCOMPARE(a.Map1Name->text(), QStringLiteral("a2d dEdge"));
+        ts::fillMap(a.dEdgeMap, 9, 7, [](int, int) { return -1.0; });
+        connect(&a, &Analyzer::loadMap, &a, [&](QString f, Analyzed2DRes& m, EMPHeader& h) {
+            if (f.endsWith(QLatin1String("good.emp"))) {
+                h.valid = true;
+                ts::fillMap(m, 8, 6, f2);
+                m.genImg();
+            }
+        }, Qt::DirectConnection);
+        a.loadEShiftMap2(QStringLiteral("/x/bad.emp"));
+        QCOMPARE(a.Map2Name->text(), QString());
+        a.loadEShiftMap2(QStringLiteral("/x/good.emp"));
+        QCOMPARE(a.Map2Name->text(), QStringLiteral("/x/good.emp"));
         (op == MapProcessing::Divide ? a.ProcTypeDiv : op == MapProcessing::Mask ? a.ProcTypeMask : a.ProcTypeSub)
             ->setChecked(true);
         QMetaObject::invokeMethod(&a, "processMaps");
@@ -304,30 +301,6 @@ private slots:
         grid = AnalyzeCond();
         QMetaObject::invokeMethod(&a, "processMaps");
         QVERIFY(!a.processedMap.hasImage);
-    }
-
-    // The shown map captured as map 1 is a copy; a map file that does not
-    // read leaves map 2 and its name as they were.
-    void captureAndLoad()
-    {
-        Analyzer a;
-        fillMap(a.dEdgeMap, 5, 4, [](int x, int y) { return x * y; });
-        QTest::mouseClick(a.CaptureAsMap1, Qt::LeftButton);
-        QCOMPARE(a.Map1Name->text(), QStringLiteral("a2d dEdge"));
-        a.dEdgeMap.setData(3, 2, 0, 0, -1);
-        QCOMPARE(a.map1.valueAt(3, 2), 6.0);
-        connect(&a, &Analyzer::loadMap, &a, [&](QString f, Analyzed2DRes& m, EMPHeader& h) {
-            if (f.endsWith(QLatin1String("good.emp"))) {
-                h.valid = true;
-                fillMap(m, 2, 2, [](int, int) { return 5.0; });
-            }
-        }, Qt::DirectConnection);
-        a.loadEShiftMap2(QStringLiteral("/x/bad.emp"));
-        QCOMPARE(a.Map2Name->text(), QString());
-        a.loadEShiftMap2(QStringLiteral("/x/good.emp"));
-        QCOMPARE(a.Map2Name->text(), QStringLiteral("/x/good.emp"));
-        QCOMPARE(a.map2.valueAt(1, 1), 5.0);
-        QCOMPARE(a.map1.valueAt(3, 2), 6.0);
     }
 };
 

@@ -6,8 +6,36 @@
 
 using namespace synth;
 
-Q_DECLARE_METATYPE(LcfFit::Kind)
-Q_DECLARE_METATYPE(LcfResult::Status)
+namespace {
+
+// A target of f R1 (read dE eV higher) and 1 - f R2, on energies offset by
+// the block's own shift; wide: past the references, with points that are not
+// numbers.
+struct Mix
+{
+    LcfFit::Kind kind;
+    double f, jump, dE, offset;
+    bool wide;
+    double from, to;
+};
+
+// A case without a fit: rows per character (1 R1, 2 R2, 3 R3, - not in
+// use), the target (0 a mixture, 1 only negative shares, 2 empty), and what
+// comes back: a status and that many zeros.
+struct NoFit
+{
+    LcfFit::Kind kind;
+    QString refs;
+    int target;
+    double jump, from;
+    LcfResult::Status status;
+    int zeros;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Mix)
+Q_DECLARE_METATYPE(NoFit)
 
 class TestLcfFit : public QObject
 {
@@ -25,53 +53,41 @@ private slots:
     // fit, not of the fractions the rows held before.
     void recoversFractions_data()
     {
-        QTest::addColumn<LcfFit::Kind>("kind");
-        QTest::addColumn<double>("f");
-        QTest::addColumn<double>("jump");
-        QTest::addColumn<double>("dE");
-        QTest::addColumn<double>("offset");
-        QTest::addColumn<bool>("wide");  // target past the references, with points that are not numbers
-        QTest::addColumn<double>("from");
-        QTest::addColumn<double>("to");
+        QTest::addColumn<Mix>("m");
         const LcfFit::Kind lcf = LcfFit::LCF, old = LcfFit::LCFOld;
-        QTest::newRow("jump 2, inner range") << lcf << 0.3 << 2.0 << 0.0 << 0.0 << false << 8950.0 << 9300.0;
-        QTest::newRow("range past the references") << lcf << 0.3 << 1.0 << 0.0 << 0.0 << false << 0.0 << 3e4;
-        QTest::newRow("target wider, not-a-number points") << lcf << 0.3 << 1.0 << 0.0 << 0.0 << true << 0.0 << 3e4;
+        QTest::newRow("jump 2, inner range") << Mix{lcf, 0.3, 2.0, 0, 0, false, 8950, 9300};
+        QTest::newRow("range past the references") << Mix{lcf, 0.3, 1.0, 0, 0, false, 0, 3e4};
+        QTest::newRow("target wider, not-a-number points") << Mix{lcf, 0.3, 1.0, 0, 0, true, 0, 3e4};
         // Whole eV: read on the sampled points.
-        QTest::newRow("row shifted, block offset") << lcf << 0.5 << 1.0 << 2.0 << 4.0 << false << 0.0 << 3e4;
+        QTest::newRow("row shifted, block offset") << Mix{lcf, 0.5, 1.0, 2, 4, false, 0, 3e4};
         // The old variant fits a jump that is not positive; only the amounts vanish.
-        QTest::newRow("old variant, zero jump") << old << 0.4 << 0.0 << 0.0 << 0.0 << false << 0.0 << 3e4;
-        QTest::newRow("old variant, negative jump") << old << 0.4 << -1.0 << 0.0 << 0.0 << false << 0.0 << 3e4;
+        QTest::newRow("old variant, zero jump") << Mix{old, 0.4, 0.0, 0, 0, false, 0, 3e4};
+        QTest::newRow("old variant, negative jump") << Mix{old, 0.4, -1.0, 0, 0, false, 0, 3e4};
     }
     void recoversFractions()
     {
-        QFETCH(LcfFit::Kind, kind);
-        QFETCH(double, f);
-        QFETCH(double, jump);
-        QFETCH(double, dE);
-        QFETCH(double, offset);
-        QFETCH(bool, wide);
-        QFETCH(double, from);
-        QFETCH(double, to);
+        QFETCH(Mix, m);
+        const double f = m.f, dE = m.dE, offset = m.offset;
+        const bool wide = m.wide;
         auto mix = [=](double e) { return f * shape1(e + dE) + (1 - f) * shape2(e); };
         Spectrum D = sample(wide ? 8800 : 8920, wide ? 9500 : 9380, 1, [=](double x) {
             const double e = x - offset;
             return e < 8900 || e > 9400 ? 100.0 : mix(e);
         });
         if (wide) D.points[300].setY(std::nan(""));
-        XafsSpectrum s = target(D, D, jump);
+        XafsSpectrum s = target(D, D, m.jump);
         if (wide) s.points[301].setX(std::nan(""));
         s.energyOffset = offset;
         const QVector<LcfRefSnapshot> rows{ref(R1, R1, true, dE, 1.0), ref(R3, R3, false), ref(R2, R2)};
-        const LcfResult r = LcfFit::fit(kind, s, rows, from, to, SuggestElm());
+        const LcfResult r = LcfFit::fit(m.kind, s, rows, m.from, m.to, SuggestElm());
         QCOMPARE(r.status, LcfResult::Fitted);
         QCOMPARE(r.rows, (QVector<int>{0, 2}));
-        QCOMPARE(r.sE0, std::max(from, 8900.0));
-        QCOMPARE(r.eE0, std::min(to, 9400.0 - dE));
+        QCOMPARE(r.sE0, std::max(m.from, 8900.0));
+        QCOMPARE(r.eE0, std::min(m.to, 9400.0 - dE));
         QVERIFY2(std::fabs(r.fractions[0] - f) < 1e-9, qPrintable(QString::number(r.fractions[0])));
         QVERIFY(std::fabs(r.fractions[1] - (1 - f)) < 1e-9);
-        QVERIFY(std::fabs(r.amounts[0] - f * std::max(jump, 0.0)) < 1e-9);
-        QVERIFY(std::fabs(r.amounts[1] - (1 - f) * std::max(jump, 0.0)) < 1e-9);
+        QVERIFY(std::fabs(r.amounts[0] - f * std::max(m.jump, 0.0)) < 1e-9);
+        QVERIFY(std::fabs(r.amounts[1] - (1 - f) * std::max(m.jump, 0.0)) < 1e-9);
         QVERIFY2(wide ? std::isfinite(r.z) : r.z < 1e-20, qPrintable(QString::number(r.z)));
         QCOMPARE(r.fitted.name, QStringLiteral("anal-LCF"));
         QVERIFY(!r.fitted.points.isEmpty());
@@ -102,52 +118,40 @@ private slots:
     // reads as a perfect fit.
     void noFit_data()
     {
-        QTest::addColumn<LcfFit::Kind>("kind");
-        QTest::addColumn<QString>("refs");  // per row: 1 R1, 2 R2, 3 R3, - not in use
-        QTest::addColumn<int>("target");    // 0 mixture, 1 only negative shares, 2 empty
-        QTest::addColumn<double>("jump");
-        QTest::addColumn<double>("from");
-        QTest::addColumn<LcfResult::Status>("status");
-        QTest::addColumn<int>("zeros");
+        QTest::addColumn<NoFit>("c");
         const LcfFit::Kind lcf = LcfFit::LCF, mlcf = LcfFit::MLCF;
-        QTest::newRow("one reference") << lcf << "1" << 0 << 1.0 << 8900.0 << LcfResult::Skipped << 0;
-        QTest::newRow("empty target") << mlcf << "12" << 2 << 1.0 << 8900.0 << LcfResult::Skipped << 0;
-        QTest::newRow("zero jump") << lcf << "1-3" << 0 << 0.0 << 8900.0 << LcfResult::ZeroJump << 3;
-        QTest::newRow("negative jump") << lcf << "1-3" << 0 << -1.0 << 8900.0 << LcfResult::ZeroJump << 3;
-        QTest::newRow("jump not a number") << lcf << "1-3" << 0 << qQNaN() << 8900.0 << LcfResult::ZeroJump << 3;
+        QTest::newRow("one reference") << NoFit{lcf, "1", 0, 1.0, 8900, LcfResult::Skipped, 0};
+        QTest::newRow("empty target") << NoFit{mlcf, "12", 2, 1.0, 8900, LcfResult::Skipped, 0};
+        QTest::newRow("zero jump") << NoFit{lcf, "1-3", 0, 0.0, 8900, LcfResult::ZeroJump, 3};
+        QTest::newRow("negative jump") << NoFit{lcf, "1-3", 0, -1.0, 8900, LcfResult::ZeroJump, 3};
+        QTest::newRow("jump not a number") << NoFit{lcf, "1-3", 0, qQNaN(), 8900, LcfResult::ZeroJump, 3};
         for (LcfFit::Kind k : {lcf, mlcf}) {
             const char* tag = k == lcf ? "LCF" : "MLCF";
-            QTest::addRow("%s, identical references", tag) << k << "11" << 0 << 1.0 << 8900.0 << LcfResult::Failed << 2;
+            QTest::addRow("%s, identical references", tag) << NoFit{k, "11", 0, 1.0, 8900, LcfResult::Failed, 2};
             QTest::addRow("%s, range outside the references", tag)
-                << k << "12" << 0 << 1.0 << 9500.0 << LcfResult::Failed << 2;
-            QTest::addRow("%s, no reference in use", tag) << k << "--" << 0 << 1.0 << 8900.0 << LcfResult::Failed << 0;
+                << NoFit{k, "12", 0, 1.0, 9500, LcfResult::Failed, 2};
+            QTest::addRow("%s, no reference in use", tag) << NoFit{k, "--", 0, 1.0, 8900, LcfResult::Failed, 0};
         }
         // Zero fractions, not 0 / 0.
-        QTest::newRow("MLCF, nothing positive") << mlcf << "12" << 1 << 1.0 << 8900.0 << LcfResult::Fitted << 2;
+        QTest::newRow("MLCF, nothing positive") << NoFit{mlcf, "12", 1, 1.0, 8900, LcfResult::Fitted, 2};
     }
     void noFit()
     {
-        QFETCH(LcfFit::Kind, kind);
-        QFETCH(QString, refs);
-        QFETCH(int, target);
-        QFETCH(double, jump);
-        QFETCH(double, from);
-        QFETCH(LcfResult::Status, status);
-        QFETCH(int, zeros);
-        const Spectrum D = sample(8900, 9400, 1, [target](double E) {
-            return target == 1 ? 1.0 - 0.5 * shape1(E) - 0.3 * shape2(E) : 0.4 * shape1(E) + 0.6 * shape2(E);
+        QFETCH(NoFit, c);
+        const Spectrum D = sample(8900, 9400, 1, [&c](double E) {
+            return c.target == 1 ? 1.0 - 0.5 * shape1(E) - 0.3 * shape2(E) : 0.4 * shape1(E) + 0.6 * shape2(E);
         });
         const Spectrum* R[] = {&R1, &R2, &R3};
         QVector<LcfRefSnapshot> rows;
-        for (const QChar c : refs)
-            rows << (c == '-' ? ref(R2, R2, false) : ref(*R[c.digitValue() - 1], *R[c.digitValue() - 1]));
-        const XafsSpectrum s = target == 2 ? XafsSpectrum() : synth::target(D, D, jump);
-        const LcfResult r = LcfFit::fit(kind, s, rows, from, from + 300, SuggestElm());
-        QCOMPARE(r.status, status);
-        QCOMPARE(r.fractions, QVector<double>(zeros, 0.0));
-        QCOMPARE(r.amounts, QVector<double>(zeros, 0.0));
-        QCOMPARE(r.failure.isEmpty(), status != LcfResult::Failed);
-        if (status != LcfResult::Fitted) QCOMPARE(r.z, 0.0);
+        for (const QChar k : c.refs)
+            rows << (k == '-' ? ref(R2, R2, false) : ref(*R[k.digitValue() - 1], *R[k.digitValue() - 1]));
+        const XafsSpectrum s = c.target == 2 ? XafsSpectrum() : target(D, D, c.jump);
+        const LcfResult r = LcfFit::fit(c.kind, s, rows, c.from, c.from + 300, SuggestElm());
+        QCOMPARE(r.status, c.status);
+        QCOMPARE(r.fractions, QVector<double>(c.zeros, 0.0));
+        QCOMPARE(r.amounts, QVector<double>(c.zeros, 0.0));
+        QCOMPARE(r.failure.isEmpty(), c.status != LcfResult::Failed);
+        if (c.status != LcfResult::Fitted) QCOMPARE(r.z, 0.0);
     }
 
     void residualTerms()

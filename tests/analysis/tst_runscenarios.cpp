@@ -11,6 +11,7 @@
 #include "analysis/LCFReference.h"
 #include "core/Globals.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
 
@@ -32,7 +33,7 @@ double background(int c, int r) { return 0.3 - 0.1 * c - 0.05 * r; }
 // LCF runs up to ElemListEditMidRun, which runs elements too, as the next does alone.
 enum Scenario { Plain, FirstRowUnused, DeltaEBeforeFile, SetStdTwice, DeltaEEditMidRun, StopRestart, ModeSwitchMidRun,
                 AllUncheckedMidRun, UseToggledInFlight, RefAddedMidRun, NoLcfReference, OffsetMap, ElemListEditMidRun,
-                AbsentElement, EdgeShift, Residual, NoEdgeReference, NothingEnabled };
+                AbsentElement, EdgeShift, Residual, NoEdgeReference };
 
 const double refShift = 3;   // eV the shifted reference file is off by
 const double mapOffset = 4;  // eV of the energy-shift map
@@ -44,49 +45,45 @@ class TestRunScenarios : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void scenario_data();
-    void scenario();
-
-private:
     QTemporaryDir dir;
+
+private slots:
+    void initTestCase()
+    {
+        initGlobals();
+        initColorTables();
+        installAnalysisOnBody();
+        QVERIFY(ts::writeSpectrum(dir.filePath("r1.dat"), synth::sample(8800, 9400, 1, mu1)));
+        QVERIFY(ts::writeSpectrum(dir.filePath("r2.dat"), synth::sample(8800, 9400, 1, mu2)));
+        QVERIFY(ts::writeSpectrum(dir.filePath("r1s.dat"), synth::sample(8800, 9400, 1, [](double E) {
+                                      return mu1(E - refShift);
+                                  })));
+    }
+
+    void scenario_data()
+    {
+        QTest::addColumn<int>("what");
+        QTest::newRow("LCF, plain run") << int(Plain);
+        QTest::newRow("LCF, first row not in use") << int(FirstRowUnused);
+        QTest::newRow("DeltaE typed before the file") << int(DeltaEBeforeFile);
+        QTest::newRow("reference set twice") << int(SetStdTwice);
+        QTest::newRow("DeltaE edited mid-run") << int(DeltaEEditMidRun);
+        QTest::newRow("stop then immediate restart") << int(StopRestart);
+        QTest::newRow("switch to processing mid-run") << int(ModeSwitchMidRun);
+        QTest::newRow("every analysis unchecked mid-run") << int(AllUncheckedMidRun);
+        QTest::newRow("Use toggled mid-run") << int(UseToggledInFlight);
+        QTest::newRow("reference added mid-run") << int(RefAddedMidRun);
+        QTest::newRow("LCF without references") << int(NoLcfReference);
+        QTest::newRow("energy-shift map applied") << int(OffsetMap);
+        QTest::newRow("element list edited mid-run") << int(ElemListEditMidRun);
+        QTest::newRow("elements, absent from some blocks") << int(AbsentElement);
+        QTest::newRow("edge shift") << int(EdgeShift);
+        QTest::newRow("residual absorption, ratio shown on time") << int(Residual);
+        QTest::newRow("edge comparison without reference") << int(NoEdgeReference);
+    }
+
+    void scenario();
 };
-
-void TestRunScenarios::initTestCase()
-{
-    initGlobals();
-    initColorTables();
-    installAnalysisOnBody();
-    QVERIFY(ts::writeSpectrum(dir.filePath("r1.dat"), synth::sample(8800, 9400, 1, mu1)));
-    QVERIFY(ts::writeSpectrum(dir.filePath("r2.dat"), synth::sample(8800, 9400, 1, mu2)));
-    QVERIFY(ts::writeSpectrum(dir.filePath("r1s.dat"), synth::sample(8800, 9400, 1, [](double E) {
-                                  return mu1(E - refShift);
-                              })));
-}
-
-void TestRunScenarios::scenario_data()
-{
-    QTest::addColumn<int>("what");
-    QTest::newRow("LCF, plain run") << int(Plain);
-    QTest::newRow("LCF, first row not in use") << int(FirstRowUnused);
-    QTest::newRow("DeltaE typed before the file") << int(DeltaEBeforeFile);
-    QTest::newRow("reference set twice") << int(SetStdTwice);
-    QTest::newRow("DeltaE edited mid-run") << int(DeltaEEditMidRun);
-    QTest::newRow("stop then immediate restart") << int(StopRestart);
-    QTest::newRow("switch to processing mid-run") << int(ModeSwitchMidRun);
-    QTest::newRow("every analysis unchecked mid-run") << int(AllUncheckedMidRun);
-    QTest::newRow("Use toggled mid-run") << int(UseToggledInFlight);
-    QTest::newRow("reference added mid-run") << int(RefAddedMidRun);
-    QTest::newRow("LCF without references") << int(NoLcfReference);
-    QTest::newRow("energy-shift map applied") << int(OffsetMap);
-    QTest::newRow("element list edited mid-run") << int(ElemListEditMidRun);
-    QTest::newRow("elements, absent from some blocks") << int(AbsentElement);
-    QTest::newRow("edge shift") << int(EdgeShift);
-    QTest::newRow("residual absorption, ratio shown on time") << int(Residual);
-    QTest::newRow("edge comparison without reference") << int(NoEdgeReference);
-    QTest::newRow("nothing enabled") << int(NothingEnabled);
-}
 
 void TestRunScenarios::scenario()
 {
@@ -130,12 +127,7 @@ void TestRunScenarios::scenario()
     }
     if (what != NoLcfReference) a->setLCFStd(first + 1, true, 0, dir.filePath("r2.dat"), "0");
     if (first) a->setLCFStd(0, false, 0, dir.filePath("r2.dat"), "0");
-    if (what == OffsetMap) {
-        AnalyzeCond whole;
-        whole.set(st.w, st.h, 0, 0, 0, 0, st.w, st.h, -1, -1);
-        b.shiftMap.setCond(whole);
-        b.shiftMap.setData(0, 0, st.w, st.h, mapOffset);
-    }
+    if (what == OffsetMap) ts::fillMap(b.shiftMap, st.w, st.h, [](int, int) { return mapOffset; });
     if (elems) {
         a->setTargetElements(QStringLiteral("Cu"));
         a->elems->setElemsDE(30);
@@ -169,7 +161,7 @@ void TestRunScenarios::scenario()
 
     QSignalSpy ended(run, &Analysis2DDriver::ended);
     QSignalSpy done(&b, &Body::finishBatchExec);
-    if (what == NoEdgeReference || what == NothingEnabled) {
+    if (what == NoEdgeReference) {
         // Refused at the start: from the button nobody waits; a batch is told at once.
         emit a->askAnalyze();
         run->startFromBatch();
