@@ -25,12 +25,17 @@ const int W = 11, H = 7, N = 20;
 // Stored value of image k at column c, row r.
 double pix(int k, int c, int r) { return (k + 1) * 100 + c * 7 + r * 3; }
 
+// Image 4 of the stack is missing and image 7 is smaller than the rest.
+int widthOf(int k) { return k == 7 ? 5 : W; }
+int heightOf(int k) { return k == 7 ? 4 : H; }
+
 // Box sum of image k straight from the formula; pixels outside count 0.
-double directBox(int k, int x, int y, int xw, int yw, int w = W, int h = H)
+double directBox(int k, int x, int y, int xw, int yw)
 {
+    if (k == 4) return 0;
     double s = 0;
-    for (int r = std::max(0, y - yw); r <= std::min(h - 1, y + yw); ++r)
-        for (int c = std::max(0, x - xw); c <= std::min(w - 1, x + xw); ++c) s += pix(k, c, r);
+    for (int r = std::max(0, y - yw); r <= std::min(heightOf(k) - 1, y + yw); ++r)
+        for (int c = std::max(0, x - xw); c <= std::min(widthOf(k) - 1, x + xw); ++c) s += pix(k, c, r);
     return s;
 }
 
@@ -87,7 +92,7 @@ private slots:
     void initTestCase()
     {
         initColorTables();
-        for (int k = 0; k < N; ++k) stack.append(image(k));
+        for (int k = 0; k < N; ++k) stack.append(k == 4 ? nullptr : image(k, widthOf(k), heightOf(k)));
     }
 
     void totalsOverRanges_data()
@@ -115,23 +120,13 @@ private slots:
         Analyzed2DRes map(QStringLiteral("Sum Up Img"));
         const QList<SumUpRange> ranges = {{2, 9, 0}, {15, 30, 0}};
         const AnalyzeCond whole = gridOf(1, 1, 0, 0, W, H);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("1 I1 images differ in size"));
         ImageSum::fillMap(map, whole, stack, ranges);
         checkMap(map, whole, ranges);
         // Nothing of the earlier grid survives outside the new one.
         const AnalyzeCond part = gridOf(2, 1, 3, 1, 5, 4);
         ImageSum::fillMap(map, part, stack, ranges);
         checkMap(map, part, ranges);
-
-        // A missing frame is skipped; one of another size counts the pixels it has.
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("1 I1 images differ in size"));
-        const QVector<TiffData*> mixed = {stack[0], nullptr, image(50, 5, 4), stack[3]};
-        ImageSum::fillMap(map, whole, mixed, {{0, 4, 0}});
-        AnalyzeCond ac = whole;
-        do {
-            const double want = directBox(0, ac.curX, ac.curY, 1, 1) + directBox(50, ac.curX, ac.curY, 1, 1, 5, 4)
-                                + directBox(3, ac.curX, ac.curY, 1, 1);
-            QCOMPARE(map.valueAt(ac.curX, ac.curY), want);
-        } while (ac.next());
 
         // Written as an image and read back pixel by pixel.
         ImageSum::fillMap(map, whole, stack, ranges);
