@@ -32,7 +32,7 @@ private slots:
         for (const char* d : {"a", "b"}) QDir(tmp.path()).mkpath(d);
         dirA = canon(tmp.filePath("a"));
         dirB = canon(tmp.filePath("b"));
-        fileInB = dirB + "/spec.dat";
+        fileInB = dirB + "/mu.dat";
         QVERIFY(ts::writeFile(fileInB, "1 2\n"));
     }
 
@@ -71,7 +71,8 @@ private slots:
         QCOMPARE(dirOf(&a), dirA);
         // A highlighted file moves the others to its real folder; one that
         // does not exist moves nothing.
-        emit a.currentChanged(dirA + "/../b/spec.dat");
+        b.setDirectory(dirA);
+        emit a.currentChanged(dirA + "/../b/mu.dat");
         QCOMPARE(b.directory().absolutePath(), dirB);
         emit b.currentChanged(tmp.filePath("missing/x.dat"));
         QCOMPARE(dirOf(&a), dirA);
@@ -81,7 +82,8 @@ private slots:
     {
         XafsFileSelect s;
         QSignalSpy files(&s, SIGNAL(newFile(QString)));
-        const QString roundabout = dirA + "/../b/spec.dat";
+        const QString roundabout = dirA + "/../b/mu.dat";
+        s.dialog->setDirectory(dirA);
         s.load(roundabout);
         QCOMPARE(files[0][0].toString(), roundabout);
         QCOMPARE(s.dialog->directory().absolutePath(), dirB);
