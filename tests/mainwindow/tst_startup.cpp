@@ -65,14 +65,11 @@ private slots:
         QTest::newRow("-e") << QStringList{"-b", "/s/run.bat", "-x", "-e"} << "" << "english" << "1";
         QTest::newRow("-b without a file") << QStringList{"-b"} << "" << "script" << "";
         QTest::newRow("no -x") << QStringList{"-b"} << "" << "run" << "0";
-        QTest::newRow("A2B: nothing") << QStringList() << "" << "A2B" << "0";
         QTest::newRow("A2B: key 1") << QStringList() << "ShowAnalyzer2Button 1" << "A2B" << "1";
         QTest::newRow("A2B: key text") << QStringList() << "ShowAnalyzer2Button yes" << "A2B" << "0";
-        QTest::newRow("A2B: key no value") << QStringList() << "ShowAnalyzer2Button" << "A2B" << "0";
         QTest::newRow("A2B: option 1") << QStringList{"-showA2B", "1"} << "" << "A2B" << "1";
         QTest::newRow("A2B: option 0 over key 1") << QStringList{"-showA2B", "0"} << "ShowAnalyzer2Button 1" << "A2B" << "0";
         QTest::newRow("A2B: option empty over key 1") << QStringList{"-showA2B"} << "ShowAnalyzer2Button 1" << "A2B" << "0";
-        QTest::newRow("A2B: option text over key 1") << QStringList{"-showA2B", "on"} << "ShowAnalyzer2Button 1" << "A2B" << "0";
         QTest::newRow("A2B: option 2") << QStringList{"-showA2B", "2"} << "" << "A2B" << "0";
     }
     void options()
