@@ -211,7 +211,7 @@ private slots:
     // A calibration places the map where the frames sit on the detector; the
     // window's map file buttons keep that place. A file the window would
     // misread is refused: a grid of another size than the images is not
-    // written, a map of another size is not read with the size check.
+    // written, a map of another size is read only without the size check.
     void calibrationMapFiles()
     {
         Body b;
@@ -249,6 +249,9 @@ private slots:
         QVERIFY(!t->loadEMap(file));
         QCOMPARE(b.shiftMapOriginX, 2);
         QCOMPARE(b.imageWidth, W + 1);
+        t->checkSize = false;  // unchecked, any size is read
+        QVERIFY(t->loadEMap(file));
+        t->checkSize = true;
         b.imageWidth = b.imageHeight = -1;  // no image yet: the file's size is taken
         QVERIFY(t->loadEMap(file));
         QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));

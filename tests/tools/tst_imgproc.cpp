@@ -77,10 +77,15 @@ private slots:
             QCOMPARE(e.min, mn);
             QCOMPARE(e.max, mx);
         }
-        // Sizes that are not positive or too large give nothing.
+        // Sizes that are not positive or too large give nothing; a frame
+        // without pixels reads 0 everywhere.
         auto f = makeFrame(3, 4, 4, [](int, int) { return 5.0; });
         QCOMPARE(ImageAlign::edgeImage(*f, 0, 5).width, 0);
         QCOMPARE(ImageAlign::edgeImage(*f, INT_MAX, INT_MAX).width, 0);
+        f->pixelType = TiffData::NoPixels;
+        const BinImage none = ImageAlign::edgeImage(*f, 4, 4);
+        f->pixelType = TiffData::Float32;  // so the rows are freed as floats
+        QCOMPARE(none.max, DBL_MIN);
     }
 
     void notANumberPixelsDoNotPoisonTheImages()
@@ -208,6 +213,11 @@ private slots:
         QVERIFY(readByteMap(m, pts, 2));
         QCOMPARE(m.bytes.mid(0, 4), (QVector<unsigned char>{0, 1, 1, 0}));
 
+        // A size refused takes no points; a file not there says so.
+        QVERIFY(ts::writeFile(dir.filePath("bad.dat"), "# Size -4 100000000\n0 0 1\n"));
+        QVERIFY(readByteMap(m, dir.filePath("bad.dat"), 0));
+        QCOMPARE(m.width, 0);
+        QVERIFY(m.bytes.isEmpty());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Can't Open"));
         QVERIFY(!readByteMap(m, dir.filePath("missing.dat"), 0));
     }
