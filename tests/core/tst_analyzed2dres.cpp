@@ -10,6 +10,16 @@
 #include <cmath>
 #include <memory>
 
+// A pixel-mode export: fixed limits or not, the limits, whether the processed
+// map is shown, and the samples expected.
+struct Export {
+    bool fixed;
+    double lo, hi;
+    bool processed;
+    QVector<int> samples;
+};
+Q_DECLARE_METATYPE(Export)
+
 namespace {
 
 AnalyzeCond gridOf(int w, int h, int xw, int yw, QRectF area)
@@ -61,40 +71,32 @@ private slots:
     // fixed scale (100 to 200) is never the export's.
     void exportScaling_data()
     {
-        QTest::addColumn<bool>("fixed");
-        QTest::addColumn<double>("lo");
-        QTest::addColumn<double>("hi");
-        QTest::addColumn<bool>("processed");
-        QTest::addColumn<QVector<int>>("samples");
-        QTest::newRow("given limits") << true << 0.0 << 10.0 << false << QVector<int>{0, 32767, 65535, 65535};
-        QTest::newRow("data range") << false << 0.0 << 10.0 << false << QVector<int>{0, 34952, 65535, 56797};
-        QTest::newRow("equal limits") << true << 5.0 << 5.0 << false << QVector<int>{0, 0, 0, 0};
-        QTest::newRow("infinite limits") << true << -qInf() << qInf() << false << QVector<int>{0, 0, 0, 0};
-        QTest::newRow("processed range") << false << 0.0 << 0.0 << true << QVector<int>{0, 0, 0, 16383};
+        QTest::addColumn<Export>("e");
+        QTest::newRow("given limits") << Export{true, 0, 10, false, {0, 32767, 65535, 65535}};
+        QTest::newRow("data range") << Export{false, 0, 10, false, {0, 34952, 65535, 56797}};
+        QTest::newRow("equal limits") << Export{true, 5, 5, false, {0, 0, 0, 0}};
+        QTest::newRow("infinite limits") << Export{true, -qInf(), qInf(), false, {0, 0, 0, 0}};
+        QTest::newRow("processed range") << Export{false, 0, 0, true, {0, 0, 0, 16383}};
     }
     void exportScaling()
     {
-        QFETCH(bool, fixed);
-        QFETCH(double, lo);
-        QFETCH(double, hi);
-        QFETCH(bool, processed);
-        QFETCH(QVector<int>, samples);
+        QFETCH(Export, e);
         Analyzed2DRes m("m");
         const double vals[4] = {-3, 5, 12, 10};
         ts::fillMap(m, 2, 2, [&](int x, int y) { return vals[y * 2 + x]; });
         m.fixedScale = true;
         m.fixedMin = 100;
         m.fixedMax = 200;
-        if (processed) {
+        if (e.processed) {
             m.showProc = true;
             m.procMin = 0;
             m.procMax = 4;
             m.proc[3] = 1;
         }
-        std::unique_ptr<quint16[]> s(m.tiffDataForSave(fixed, lo, hi, false));
+        std::unique_ptr<quint16[]> s(m.tiffDataForSave(e.fixed, e.lo, e.hi, false));
         QVERIFY(s);
         QCOMPARE(m.exportCount, 4);
-        QCOMPARE((QVector<int>{s[0], s[1], s[2], s[3]}), samples);
+        QCOMPARE((QVector<int>{s[0], s[1], s[2], s[3]}), e.samples);
     }
 
     // Block mode: one sample per block in walk order, 0 for a block centred

@@ -16,6 +16,39 @@
 #include <cstring>
 #include <vector>
 
+// What a file must load as: sample type, size, samples row by row, exposure
+// and header offset.
+struct Loaded {
+    QByteArray bytes;
+    int type;
+    QSize size;
+    QVector<double> values;
+    double exposureMs;
+    QPoint header;
+};
+Q_DECLARE_METATYPE(Loaded)
+
+// A bad-pixel repair: whether the list is in use, its points, the frame's
+// sample type, header offset and shift, and the samples that change as
+// (index, value).
+struct Repair {
+    bool use;
+    QVector<QPoint> points;
+    int type;
+    QPoint header, shift;
+    QVector<QPointF> changed;
+};
+Q_DECLARE_METATYPE(Repair)
+
+// A display buffer: sample type, image format, width, shift and the colour
+// scale's limits.
+struct Display {
+    int type, format, w;
+    QPoint shift;
+    double lower, upper;
+};
+Q_DECLARE_METATYPE(Display)
+
 namespace {
 
 // A 16-bit grey TIFF written by libtiff itself, independently of TiffWriter,
@@ -166,19 +199,14 @@ private slots:
     // values and missing lines 0.
     void readsFiles_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QVector<double>>("values");
-        QTest::addColumn<double>("exposureMs");
-        QTest::addColumn<QPoint>("header");
+        QTest::addColumn<Loaded>("file");
         const int w = 37;
         // Empty set: the ramp; otherwise its values spread over the frame.
         auto tiff = [&](const char* name, bool big, double seconds, double ms, const QVector<int>& set) {
             auto v = ramp(w, 5);
             for (size_t i = 0; !set.isEmpty() && i < v.size(); ++i) v[i] = uint16_t(set[int(i * 7 % set.size())]);
-            QTest::newRow(name) << tiffBytes(path("t.tif"), w, 5, v, big, seconds) << int(TiffData::TiffUInt16)
-                                << QSize(w, 5) << QVector<double>(v.begin(), v.end()) << ms << QPoint();
+            QTest::newRow(name) << Loaded{tiffBytes(path("t.tif"), w, 5, v, big, seconds), TiffData::TiffUInt16,
+                                          QSize(w, 5), QVector<double>(v.begin(), v.end()), ms, QPoint()};
         };
         tiff("tiff", false, -1, 100, {});
         tiff("tiff big endian, exposure", true, 2, 2000, {});
@@ -189,9 +217,10 @@ private slots:
         auto im = [&](const char* name, const QByteArray& comment, int bpp, int rows, double ms) {
             QVector<double> v(w * rows);
             for (int i = 0; i < v.size(); ++i) v[i] = bpp == 4 ? uint32_t(i) * 300000007u + 5 : (i * 5000 + 17) % 65536;
-            QTest::newRow(name) << ts::imBytes(w, rows, [&](int x, int y) { return v[y * w + x]; }, bpp, comment, 7, 9)
-                                << int(bpp == 4 ? TiffData::UInt32 : TiffData::UInt16) << QSize(w, rows) << v << ms
-                                << QPoint(7, 9);
+            auto px = [&](int x, int y) { return v[y * w + x]; };
+            const QByteArray bytes = ts::imBytes(w, rows, px, bpp, comment, 7, 9);
+            QTest::newRow(name) << Loaded{bytes, bpp == 4 ? TiffData::UInt32 : TiffData::UInt16, QSize(w, rows), v, ms,
+                                          QPoint(7, 9)};
         };
         im("im us", "BytesPerPixel=2,ExposureTime=250 us", 2, 3, 0.25);
         im("im ms, 32-bit", "BytesPerPixel=4,ExposureTime=250 ms", 4, 3, 250);
@@ -204,27 +233,21 @@ private slots:
         const int f32 = TiffData::Float32;
         const QByteArray text = "#QDRN-CTImg v1\n# range_x0 = 2\n# RANGE_X1 = 5.9\n# RANGE_Y0 = 1\n# RANGE_Y1 = 3\n"
                                 "0 0 1\n1 0 -0.1\n2 0 0.002\n0 1 4.5\n1 1 2\n2 1 3\n";
-        QTest::newRow("text") << text << f32 << QSize(3, 2) << QVector<double>{500, 0, 1, 2250, 1000, 1500} << 100.0
-                              << QPoint();
-        QTest::newRow("text, lines missing") << text.left(text.indexOf("2 0 0.002")) << f32 << QSize(3, 2)
-                                             << QVector<double>{500, 0, 0, 0, 0, 0} << 100.0 << QPoint();
+        QTest::newRow("text") << Loaded{text, f32, QSize(3, 2), {500, 0, 1, 2250, 1000, 1500}, 100, QPoint()};
+        QTest::newRow("text, lines missing")
+            << Loaded{text.left(text.indexOf("2 0 0.002")), f32, QSize(3, 2), {500, 0, 0, 0, 0, 0}, 100, QPoint()};
     }
     void readsFiles()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, type);
-        QFETCH(QSize, size);
-        QFETCH(QVector<double>, values);
-        QFETCH(double, exposureMs);
-        QFETCH(QPoint, header);
-        QVERIFY(ts::writeFile(path("frame"), bytes));
+        QFETCH(Loaded, file);
+        QVERIFY(ts::writeFile(path("frame"), file.bytes));
         TiffData d;
         QVERIFY(d.load(path("frame"), ErrPoints()));
-        QCOMPARE(d.pixelType, type);
-        QCOMPARE(d.exposureMs, exposureMs);
-        QCOMPARE(QPoint(d.hdrX, d.hdrY), header);
-        compareSamples(d, uint32_t(size.width()), uint32_t(size.height()), values);
-        QCOMPARE(d.image != nullptr, !values.isEmpty());
+        QCOMPARE(d.pixelType, file.type);
+        QCOMPARE(d.exposureMs, file.exposureMs);
+        QCOMPARE(QPoint(d.hdrX, d.hdrY), file.header);
+        compareSamples(d, uint32_t(file.size.width()), uint32_t(file.size.height()), file.values);
+        QCOMPARE(d.image != nullptr, !file.values.isEmpty());
     }
 
     // Strips of as many rows as the image is wide (here 2, 2 and 1), read
@@ -416,56 +439,37 @@ private slots:
     // list is switched off. Expected: changed samples as (index, value).
     void repairBadPixels_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<bool>("use");
-        QTest::addColumn<QPoint>("header");
-        QTest::addColumn<QPoint>("shift");
-        QTest::addColumn<QVector<QPoint>>("points");
-        QTest::addColumn<QVector<QPointF>>("changed");
-        using Points = QVector<QPoint>;
-        using Changes = QVector<QPointF>;
+        QTest::addColumn<Repair>("repair");
         const int u16 = TiffData::UInt16;
-        const Points pair{QPoint(1, 1), QPoint(2, 1)};
-        QTest::newRow("corners") << u16 << true << QPoint() << QPoint() << Points{QPoint(0, 0), QPoint(3, 3)}
-                                 << Changes{{0, 15}, {15, 140}};
-        QTest::newRow("listed neighbours left out") << u16 << true << QPoint() << QPoint() << pair
-                                                    << Changes{{5, 39}, {6, 53}};
+        const QVector<QPoint> pair{{1, 1}, {2, 1}};
+        QTest::newRow("corners") << Repair{true, {{0, 0}, {3, 3}}, u16, {}, {}, {{0, 15}, {15, 140}}};
+        QTest::newRow("listed neighbours left out") << Repair{true, pair, u16, {}, {}, {{5, 39}, {6, 53}}};
         QTest::newRow("list off, points outside")
-            << u16 << false << QPoint() << QPoint() << (Points(pair) << QPoint(40, 1) << QPoint(-1, 0))
-            << Changes{{5, 38}, {6, 51}};
-        QTest::newRow("float samples") << int(TiffData::Float32) << false << QPoint() << QPoint() << pair
-                                       << Changes{{5, 38.75}, {6, 51.34375}};
-        QTest::newRow("no good neighbour") << u16 << true << QPoint() << QPoint()
-                                           << Points{QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}
-                                           << Changes{{0, 0}, {1, 21}, {4, 73}, {5, 58}};
-        QTest::newRow("header offset") << u16 << true << QPoint(10, 20) << QPoint()
-                                       << Points{QPoint(11, 21), QPoint(12, 21), QPoint(2, 1)}
-                                       << Changes{{5, 39}, {6, 53}};
-        QTest::newRow("shifted") << u16 << false << QPoint() << QPoint(1, 0) << Points{QPoint(2, 1)}
-                                 << Changes{{5, 38}};
+            << Repair{false, pair + QVector<QPoint>{{40, 1}, {-1, 0}}, u16, {}, {}, {{5, 38}, {6, 51}}};
+        QTest::newRow("float samples") << Repair{false, pair, TiffData::Float32, {}, {}, {{5, 38.75}, {6, 51.34375}}};
+        QTest::newRow("no good neighbour")
+            << Repair{true, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, u16, {}, {}, {{0, 0}, {1, 21}, {4, 73}, {5, 58}}};
+        QTest::newRow("header offset")
+            << Repair{true, {{11, 21}, {12, 21}, {2, 1}}, u16, {10, 20}, {}, {{5, 39}, {6, 53}}};
+        QTest::newRow("shifted") << Repair{false, {{2, 1}}, u16, {}, {1, 0}, {{5, 38}}};
     }
     void repairBadPixels()
     {
-        QFETCH(int, type);
-        QFETCH(bool, use);
-        QFETCH(QPoint, header);
-        QFETCH(QPoint, shift);
-        QFETCH(QVector<QPoint>, points);
-        QFETCH(QVector<QPointF>, changed);
+        QFETCH(Repair, repair);
         std::vector<double> v(16);
         for (int i = 0; i < 16; ++i) v[size_t(i)] = i * i + 1;
-        std::unique_ptr<TiffData> d(makeFrame(type, 4, 4, v));
-        d->hdrX = header.x();
-        d->hdrY = header.y();
+        std::unique_ptr<TiffData> d(makeFrame(repair.type, 4, 4, v));
+        d->hdrX = repair.header.x();
+        d->hdrY = repair.header.y();
         ErrPoints list;
-        list.use = use;
-        list.points = points;
+        list.use = repair.use;
+        list.points = repair.points;
         d->errPs = &list;
-        d->shiftX = shift.x();
-        d->shiftY = shift.y();
+        d->shiftX = repair.shift.x();
+        d->shiftY = repair.shift.y();
         d->fixErrPoints();
         d->shiftX = d->shiftY = 0;
-        for (const QPointF& c : changed) v[size_t(c.x())] = c.y();
+        for (const QPointF& c : repair.changed) v[size_t(c.x())] = c.y();
         for (int i = 0; i < 16; ++i) QCOMPARE(d->pixelValue(i % 4, i / 4), v[size_t(i)]);
     }
 
@@ -509,37 +513,30 @@ private slots:
     // blank, and scale limits inside the range.
     void displayBufferEveryByte_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("w");
-        QTest::addColumn<QPoint>("shift");
-        QTest::addColumn<double>("lower");
-        QTest::addColumn<double>("upper");
+        QTest::addColumn<Display>("display");
         const int grey = QImage::Format_Grayscale8, rgb = QImage::Format_RGB888;
         const int t16 = TiffData::TiffUInt16;
         for (int format : {grey, rgb}) {
             const QString f = format == grey ? "grey" : "rgb";
-            QTest::newRow(qPrintable(f + " narrow")) << t16 << format << 7 << QPoint(-3, 2) << 0.0 << 1.0;
-            QTest::newRow(qPrintable(f + " wide")) << t16 << format << 513 << QPoint(-3, 2) << 0.0 << 1.0;
-            QTest::newRow(qPrintable(f + " shifted out right")) << t16 << format << 513 << QPoint(518, 0) << 0.0 << 1.0;
-            QTest::newRow(qPrintable(f + " shifted out up")) << t16 << format << 7 << QPoint(0, -600) << 0.0 << 1.0;
-            QTest::newRow(qPrintable(f + " limits")) << t16 << format << 700 << QPoint(3, -2) << 0.1 << 0.8;
-            QTest::newRow(qPrintable(f + " 32-bit limits")) << int(TiffData::UInt32) << format << 700 << QPoint(3, -2)
-                                                            << 0.1 << 0.8;
+            QTest::newRow(qPrintable(f + " narrow")) << Display{t16, format, 7, QPoint(-3, 2), 0.0, 1.0};
+            QTest::newRow(qPrintable(f + " wide")) << Display{t16, format, 513, QPoint(-3, 2), 0.0, 1.0};
+            QTest::newRow(qPrintable(f + " shifted out right")) << Display{t16, format, 513, QPoint(518, 0), 0.0, 1.0};
+            QTest::newRow(qPrintable(f + " shifted out up")) << Display{t16, format, 7, QPoint(0, -600), 0.0, 1.0};
+            QTest::newRow(qPrintable(f + " limits")) << Display{t16, format, 700, QPoint(3, -2), 0.1, 0.8};
+            QTest::newRow(qPrintable(f + " 32-bit limits"))
+                << Display{TiffData::UInt32, format, 700, QPoint(3, -2), 0.1, 0.8};
         }
     }
     void displayBufferEveryByte()
     {
-        QFETCH(int, type);
-        QFETCH(int, format);
-        QFETCH(int, w);
-        QFETCH(QPoint, shift);
-        QFETCH(double, lower);
-        QFETCH(double, upper);
+        QFETCH(Display, display);
+        const int w = display.w, format = display.format;
+        const QPoint shift = display.shift;
+        const double lower = display.lower, upper = display.upper;
         const int h = 512;
         std::vector<double> v(size_t(w * h));
         for (int i = 0; i < w * h; ++i) v[size_t(i)] = double((int64_t(i) * 7919) % 60000 + 5);
-        std::unique_ptr<TiffData> d(makeFrame(type, w, h, v));
+        std::unique_ptr<TiffData> d(makeFrame(display.type, w, h, v));
         d->height = uint32_t(h + 3);
         d->shiftX = shift.x();
         d->shiftY = shift.y();
