@@ -79,8 +79,10 @@ private slots:
         QTest::newRow("step") << Row{"step", 7112, 0.1, 7200.2, 7204.7, true, bg, {1, 1, 0, -0.5, 1, 1}};
         // Midpoints above 7100.2 start at 7100, the first above 7104.7 is at
         // 7105: the ROI is the mean of mu - 0.8 at 7100 .. 7104.
-        QTest::newRow("slope") << Row{"slope", 7000, 0.1, 7100.2, 7104.7, true, bg, {1.4, 2.2, 0.8, -0.5, 2.22, 2.22 / 1.4}};
-        QTest::newRow("ROI below every midpoint") << Row{"step", 7112, 0.1, 6000, 6100, true, bg, {1, 1, 0, -0.5, 0, 0}};
+        QTest::newRow("slope")
+            << Row{"slope", 7000, 0.1, 7100.2, 7104.7, true, bg, {1.4, 2.2, 0.8, -0.5, 2.22, 2.22 / 1.4}};
+        QTest::newRow("ROI below every midpoint")
+            << Row{"step", 7112, 0.1, 6000, 6100, true, bg, {1, 1, 0, -0.5, 0, 0}};
         QTest::newRow("below threshold: background")
             << Row{"step", 7112, 5, 7200, 7210, true, {0.25, 3, -7, -8}, {0.25, 0.25, 0.25, 3, -7, -8}};
         QTest::newRow("negative ROI kept") << Row{"dip", 7112, 0.1, 7201, 7205, false, bg, {1, 1, 0, -0.5, -0.5, -0.5}};

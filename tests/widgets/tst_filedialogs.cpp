@@ -54,7 +54,8 @@ private slots:
         FDGroup g;
         _FileDialog a, b;
         auto* gone = new _FileDialog;
-        for (QFileDialog* d : {static_cast<QFileDialog*>(&a), static_cast<QFileDialog*>(gone), static_cast<QFileDialog*>(&b)}) {
+        for (QFileDialog* d : {static_cast<QFileDialog*>(&a), static_cast<QFileDialog*>(gone),
+                               static_cast<QFileDialog*>(&b)}) {
             d->setDirectory(dirA);
             g.addDialog(d);
         }

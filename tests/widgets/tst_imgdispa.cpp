@@ -114,7 +114,8 @@ private slots:
         QTest::newRow("NaN") << Ticks{kNan, 1, 0, 0, 0, false};
         QTest::newRow("whole double line") << Ticks{-DBL_MAX, DBL_MAX, 0, 0, 0, true};
         QTest::newRow("tiny") << Ticks{1e-310, 3e-310, 0, 0, 0, true};
-        QTest::newRow("beyond precision") << Ticks{1e20, std::nextafter(std::nextafter(1e20, 2e20), 2e20), 0, 0, 0, true};
+        const double twoStepsOn = std::nextafter(std::nextafter(1e20, 2e20), 2e20);
+        QTest::newRow("beyond precision") << Ticks{1e20, twoStepsOn, 0, 0, 0, true};
         QTest::newRow("reversed") << Ticks{7, 0, 0, 0, 0, true};
     }
     void ticks()
@@ -283,7 +284,8 @@ private slots:
     {
         QTest::addColumn<Selection>("s");
         const QRectF whole(0, 0, 100, 80), before(10, 20, 40, 20);
-        QTest::newRow("drag backwards") << Selection{{250, 200}, {150, 150}, Qt::NoModifier, true, {30, 30, 20, 10}, whole};
+        QTest::newRow("drag backwards")
+            << Selection{{250, 200}, {150, 150}, Qt::NoModifier, true, {30, 30, 20, 10}, whole};
         QTest::newRow("ctrl drag zooms")
             << Selection{{100, 50}, {300, 250}, Qt::ControlModifier, true, {20, 10, 40, 40}, {20, 10, 40, 40}};
         QTest::newRow("click keeps") << Selection{{400, 300}, {400, 300}, Qt::NoModifier, false, before, whole};
