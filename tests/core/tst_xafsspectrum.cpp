@@ -176,7 +176,11 @@ private slots:
 
         const SuggestElm none;
         const SuggestElm at9000 = windowAt(9000);
-        const Verdict noisyHere{true, false, none.edgeEnergy, 0, 0, 0};  // flagged E0 goes there
+        // Flagged: E0 at the suggested edge energy (9000 with the window), no jump.
+        const Verdict noisyHere{true, false, none.edgeEnergy, 0, 0, 0};
+        const Verdict noisy9000{true, false, 9000, 0, 0, 0};
+        const Verdict outside{false, true, 9000, 0, 0, 0};
+        const Verdict noisyOutside{true, true, 9000, 0, 0, 0};
         const edges::Edge e;  // E0 9000, jump 1
         const Verdict edgeE{false, false, 9000, 0.02, e.jump(), 1e-4};
         QTest::newRow("straight lines") << e.sample(8800, 9200, 0.5) << 1 << none << edgeE;
@@ -203,22 +207,22 @@ private slots:
         off.E0 = 9010;
         QTest::newRow("edge 10 eV into the window")
             << off.sample(8800, 9200, 0.5) << 1 << at9000 << Verdict{false, false, 9010, 0.02, 1, 1e-4};
-        const Spectrum wiggly = synth::sample(8800, 9200, 0.5, [&](double E) { return e.mu(E) + 0.01 * std::sin(E * 4.6); });
-        QTest::newRow("wiggles, window") << wiggly << 1 << windowAt(9003) << Verdict{false, false, 9000, 0.1, 1, 1e-2};
+        const Spectrum wiggly =
+            synth::sample(8800, 9200, 0.5, [&](double E) { return e.mu(E) + 0.01 * std::sin(E * 4.6); });
+        QTest::newRow("wiggles, window")
+            << wiggly << 1 << windowAt(9003) << Verdict{false, false, 9000, 0.1, 1, 1e-2};
         QTest::newRow("wiggles, window, strict noise test")
             << wiggly << 1 << windowAt(9003, 1000) << Verdict{true, false, 9003, 0, 0, 0};
         off.E0 = 9200;
-        QTest::newRow("data above the window") << off.sample(9100, 9300, 1) << 1 << at9000 << Verdict{true, true, 9000, 0, 0, 0};
+        QTest::newRow("data above the window") << off.sample(9100, 9300, 1) << 1 << at9000 << noisyOutside;
         QTest::newRow("starts 9 eV below the edge") << e.sample(8991, 9200, 0.5) << 1 << none << noisyHere;
-        QTest::newRow("starts 9 eV below the edge, window")
-            << e.sample(8991, 9200, 0.5) << 1 << at9000 << Verdict{true, false, 9000, 0, 0, 0};
+        QTest::newRow("starts 9 eV below the edge, window") << e.sample(8991, 9200, 0.5) << 1 << at9000 << noisy9000;
         QTest::newRow("ends 9 eV above the edge") << e.sample(8800, 9009, 0.5) << 1 << none << noisyHere;
         QTest::newRow("constant (dead pixel)") << edges::constant(8800, 9200, 0.5, 1.0) << 1 << none << noisyHere;
         QTest::newRow("two points") << e.sample(8999, 9001, 2) << 1 << none << noisyHere;
-        QTest::newRow("one point, window") << e.sample(9000, 9000, 1) << 1 << at9000 << Verdict{true, true, 9000, 0, 0, 0};
-        QTest::newRow("rising step outside the window")
-            << bumpAndStep(1.0) << 1 << at9000 << Verdict{false, true, 9000, 0, 0, 0};
-        QTest::newRow("no crossing, window") << bumpAndStep(-1.0) << 1 << at9000 << Verdict{false, true, 9000, 0, 0, 0};
+        QTest::newRow("one point, window") << e.sample(9000, 9000, 1) << 1 << at9000 << noisyOutside;
+        QTest::newRow("rising step outside the window") << bumpAndStep(1.0) << 1 << at9000 << outside;
+        QTest::newRow("no crossing, window") << bumpAndStep(-1.0) << 1 << at9000 << outside;
         // Without the window the first guess stands, as it always has.
         QTest::newRow("no crossing, no window")
             << bumpAndStep(-1.0) << 1 << none << Verdict{false, false, 8997, 0, 0.051028, 1e-6};
@@ -383,7 +387,8 @@ private slots:
         const QString path = dir.filePath("scan.9809");
         QByteArray text = "9809 scan\nD= 3.13553\nOffset\n";
         // Angle, I0, I; one angle twice.
-        for (const char* r : {"20 x 1000 500", "20.1 x 1100 400", "20.2 x 1200 300", "20.2 x 1300 350", "20.3 x 1400 200"})
+        for (const char* r :
+             {"20 x 1000 500", "20.1 x 1100 400", "20.2 x 1200 300", "20.2 x 1300 350", "20.3 x 1400 200"})
             text += QByteArray("1 ") + r + "\n";
         QVERIFY(ts::writeFile(path, text));
 
