@@ -1,5 +1,5 @@
-// Recording of a 2-D run's element answers, block by block, and the ratio
-// map against its formula; short result vectors are not read past.
+// The correlation maps of a 2-D run's element answers, and the ratio map
+// against its formula.
 
 #include "analysis/Analysis2DRecord.h"
 #include "core/AnalyzeCond.h"
@@ -19,34 +19,26 @@ class TestAnalysis2D : public QObject
 private slots:
     void initTestCase() { initColorTables(); }
 
-    // Maps kind by kind, each kind's rows together, then the correlation and
-    // the correlation kept only from the threshold up.
-    void elementMapsKindMajorAndCorrelation()
+    // The thresholded correlation map keeps the correlation from the
+    // threshold up; short vectors and a short map list are not read past.
+    void correlationThreshold()
     {
-        const int W = 5, H = 3, rows = 2;
-        AnalyzeCond ac = ts::pixelGrid(W, H);
-        Analyzed2DRes maps[7 * rows + 2];
+        AnalyzeCond ac = ts::pixelGrid(5, 1);
+        Analyzed2DRes maps[2];
         QVector<Analyzed2DRes*> list;
         for (Analyzed2DRes& m : maps) {
             m.setCond(ac);
             list << &m;
         }
-        auto value = [](int k, int i, int x, int y) { return 100 * k + 10 * i + x + 0.1 * y; };
+        // No element rows: the two correlation maps come first.
         do {
-            QVector<QVector<double>> kinds(7);
-            for (int k = 0; k < 7; ++k)
-                for (int i = 0; i < rows; ++i) kinds[k] << value(k, i, ac.curX, ac.curY);
-            recordElemBlock(list, rows, kinds, 0.25 * ac.curX, 0.5, ac);
+            recordElemBlock(list, 0, {}, 0.25 * ac.curX, 0.5, ac);
         } while (ac.next());
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                for (int k = 0; k < 7; ++k)
-                    for (int i = 0; i < rows; ++i) QCOMPARE(maps[k * rows + i].valueAt(x, y), value(k, i, x, y));
-                QCOMPARE(maps[7 * rows].valueAt(x, y), 0.25 * x);
-                QCOMPARE(maps[7 * rows + 1].valueAt(x, y), x >= 2 ? 0.25 * x : 0.0);
-            }
-        // Short vectors and a short map list must not be read past.
-        recordElemBlock(list.mid(0, 3), rows, {{1.0}}, 0, 0, ac);
+        for (int x = 0; x < 5; ++x) {
+            QCOMPARE(maps[0].valueAt(x, 0), 0.25 * x);
+            QCOMPARE(maps[1].valueAt(x, 0), x >= 2 ? 0.25 * x : 0.0);
+        }
+        recordElemBlock(list.mid(0, 1), 2, {{1.0}}, 0, 0, ac);
         recordElemBlock({}, -1, {}, 0, 0, ac);
     }
 
