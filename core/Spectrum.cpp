@@ -32,42 +32,17 @@ double valueAt(const Spectrum& s, double x, YOf yOf)
 
 }  // namespace
 
-double SpectrumSweep::y(double x)
+int SpectrumSweep::find(double x) const
 {
-    const int n = s.points.size();
-    // Ends, single points and x that are not numbers: as the search does.
-    if (n < 2 || !(s.xAt(0) < x) || !(x < s.xAt(n - 1))) return s.y(x);
-    if (lo < 0 || s.xAt(lo) > x) {
-        // First read, or backwards: found by halving, as the search does.
-        int a = 0, b = n - 1;
-        while (b - 1 > a) {
-            const int mid = (a + b) / 2;
-            if (s.xAt(mid) > x)
-                b = mid;
-            else
-                a = mid;
-        }
-        lo = a;
+    int a = 0, b = n - 1;
+    while (b - 1 > a) {
+        const int mid = (a + b) / 2;
+        if (xAt(mid) > x)
+            b = mid;
+        else
+            a = mid;
     }
-    // Ends before n - 1: x lies below the last point.
-    while (s.xAt(lo + 1) <= x) ++lo;
-    return lineAt(s.xAt(lo), s.yAt(lo), s.xAt(lo + 1), s.yAt(lo + 1), x);
-}
-
-void Spectrum::append(double x, double y)
-{
-    points.append(QPointF(x, y));
-    const int last = points.size() - 1;
-    if (x < minX) minX = x;
-    if (y < minY) {
-        minY = y;
-        minYIndex = last;
-    }
-    if (x > maxX) maxX = x;
-    if (y > maxY) {
-        maxY = y;
-        maxYIndex = last;
-    }
+    return a;
 }
 
 void Spectrum::clear()

@@ -32,7 +32,22 @@ public:
 
     // Appends and keeps the extremes; the first point reaching an extreme
     // keeps its index.
-    void append(double x, double y);
+    // Inline: every curve of every block is built through it.
+    void append(double x, double y)
+    {
+        points.append(QPointF(x, y));
+        const int last = points.size() - 1;
+        if (x < minX) minX = x;
+        if (y < minY) {
+            minY = y;
+            minYIndex = last;
+        }
+        if (x > maxX) maxX = x;
+        if (y > maxY) {
+            maxY = y;
+            maxYIndex = last;
+        }
+    }
     void append(const QPointF& p) { append(p.x(), p.y()); }
     // Empties the points and resets the extremes; smoothed is left alone.
     void clear();
@@ -74,11 +89,37 @@ private:
 class SpectrumSweep
 {
 public:
-    explicit SpectrumSweep(const Spectrum& s) : s(s) {}
-    double y(double x);
+    explicit SpectrumSweep(const Spectrum& s)
+        : s(s), p(s.points.constData()), n(s.points.size()), shiftOn(s.xShiftOn), shift(s.xShift)
+    {
+    }
+    // Inline: the fits read their reference curves through it at every point.
+    double y(double x)
+    {
+        // Ends, single points and x that are not numbers: as the search does.
+        if (n < 2 || !(xAt(0) < x) || !(x < xAt(n - 1))) return s.y(x);
+        // First read, or backwards: found by halving, as the search does.
+        if (lo < 0 || xAt(lo) > x) lo = find(x);
+        // Ends before n - 1: x lies below the last point.
+        while (xAt(lo + 1) <= x) ++lo;
+        const double x1 = xAt(lo), x2 = xAt(lo + 1), y1 = p[lo].y(), y2 = p[lo + 1].y();
+        if (x2 == x1) return 0.5 * (y1 + y2);
+        return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
+    }
 
 private:
+    double xAt(int i) const
+    {
+        const double v = p[i].x();
+        return shiftOn ? v - shift : v;
+    }
+    int find(double x) const;
+
     const Spectrum& s;
+    const QPointF* p;
+    int n;
+    bool shiftOn;
+    double shift;
     int lo = -1;
 };
 

@@ -139,14 +139,14 @@ uint64_t sumInts(const QVector<void*>& rows, int64_t c0, int64_t c1, int64_t r0,
 
 }  // namespace
 
-double TiffData::sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const
+double TiffData::sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1, int sx, int sy) const
 {
     // Pixels outside the image read 0, so only the part inside is visited.
-    const int64_t c0 = std::max<int64_t>(x0 - shiftX, 0);
-    const int64_t c1 = std::min<int64_t>(x1 - shiftX, int64_t(width) - 1);
-    const int64_t r0 = std::max<int64_t>(y0 - shiftY, 0);
+    const int64_t c0 = std::max<int64_t>(x0 - sx, 0);
+    const int64_t c1 = std::min<int64_t>(x1 - sx, int64_t(width) - 1);
+    const int64_t r0 = std::max<int64_t>(y0 - sy, 0);
     const int64_t r1 = std::min<int64_t>(
-        y1 - shiftY, std::min<int64_t>(int64_t(height), rows.size()) - 1);
+        y1 - sy, std::min<int64_t>(int64_t(height), rows.size()) - 1);
     if (c0 > c1 || r0 > r1) return 0.0;
 
     switch (pixelType) {
@@ -164,11 +164,11 @@ double TiffData::sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const
     }
 }
 
-double TiffData::sumBox(int x, int y, int dx, int dy) const
+double TiffData::sumWideBox(int x, int y, int dx, int dy, int sx, int sy) const
 {
     const int64_t ax = std::abs(int64_t(dx));
     const int64_t ay = std::abs(int64_t(dy));
-    return sumArea(int64_t(x) - ax, int64_t(x) + ax, int64_t(y) - ay, int64_t(y) + ay);
+    return sumArea(int64_t(x) - ax, int64_t(x) + ax, int64_t(y) - ay, int64_t(y) + ay, sx, sy);
 }
 
 double TiffData::areaValue(const QVector<TiffData*>& stack, double energy, int x, int y, int dx,
@@ -218,7 +218,7 @@ double TiffData::rectMean(const QRectF& r) const
         return 0.0;
     // An empty rectangle has no mean; 0 keeps the dark values usable.
     if (w < 0 || h < 0) return 0.0;
-    return sumArea(x0, x0 + w, y0, y0 + h) / (double(w + 1) * double(h + 1));
+    return sumArea(x0, x0 + w, y0, y0 + h, shiftX, shiftY) / (double(w + 1) * double(h + 1));
 }
 
 static qint64 pointKey(int64_t x, int64_t y)

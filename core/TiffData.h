@@ -75,10 +75,13 @@ public:
     // The same with the frame's current list (globalErrPoints at first).
     bool load(const QString& fileName);
 
-    double pixelValue(int x, int y) const
+    double pixelValue(int x, int y) const { return pixelValue(x, y, shiftX, shiftY); }
+    // As if the frame's alignment shift were (sx, sy): a run reads with the
+    // shifts it took at its start, whatever the frame holds meanwhile.
+    double pixelValue(int x, int y, int sx, int sy) const
     {
-        const int64_t c = int64_t(x) - shiftX;
-        const int64_t r = int64_t(y) - shiftY;
+        const int64_t c = int64_t(x) - sx;
+        const int64_t r = int64_t(y) - sy;
         if (c < 0 || r < 0 || c >= int64_t(width) || r >= int64_t(height) || r >= rows.size())
             return 0.0;
         return sample(r, c);
@@ -88,7 +91,14 @@ public:
     void applyRangeToColorBar();
 
     // Sum over columns x-|dx| .. x+|dx| and rows y-|dy| .. y+|dy|.
-    double sumBox(int x, int y, int dx, int dy) const;
+    double sumBox(int x, int y, int dx, int dy) const { return sumBox(x, y, dx, dy, shiftX, shiftY); }
+    // With the alignment shift (sx, sy), as pixelValue.
+    double sumBox(int x, int y, int dx, int dy, int sx, int sy) const
+    {
+        // A one-pixel box is the pixel; + 0.0 as the sum starts from 0.
+        if (dx == 0 && dy == 0) return pixelValue(x, y, sx, sy) + 0.0;
+        return sumWideBox(x, y, dx, dy, sx, sy);
+    }
     // Box sum interpolated to energy over a stack sorted by ascending energy;
     // outside its range, that of the nearest frame.
     static double areaValue(const QVector<TiffData*>& stack, double energy, int x, int y,
@@ -112,10 +122,11 @@ private:
         }
     }
     void setSample(int64_t r, int64_t c, double v);
+    double sumWideBox(int x, int y, int dx, int dy, int sx, int sy) const;
     // fixErrPoint with the list's points looked up in listed, when given.
     double neighbourMean(int x, int y, const QSet<qint64>* listed) const;
     // Sum over display columns x0 .. x1 and rows y0 .. y1, both ends included.
-    double sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1) const;
+    double sumArea(int64_t x0, int64_t x1, int64_t y0, int64_t y1, int sx, int sy) const;
     void resetRange();
     void freeRows();
     void adopt(TiffData& loaded);
