@@ -142,6 +142,7 @@ std::shared_ptr<BlockRunInputs> Analysis2DDriver::takeInputs()
     in->ra = raOn;
     in->raFactor = panel.raFactor;
     in->raAtEV = panel.raAtEV;
+    in->prepare();
     return in;
 }
 

@@ -55,12 +55,31 @@ std::unique_ptr<TiffData> copyFrame(const TiffData& f)
     return c;
 }
 
+void BlockRunInputs::prepare()
+{
+    plan = BoxSpectrum::StackPlan(i1, i0, conds);
+}
+
 void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out)
 {
-    const XafsSpectrum xs(BoxSpectrum::xafs(in.i1, in.i0, job.x, job.y, in.xw, in.yw, in.conds),
+    BlockScratch scratch;
+    analyzeBlock(in, job, out, scratch);
+}
+
+void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out,
+                  BlockScratch& scratch)
+{
+    XafsSpectrum& xs = scratch.xs;
+    if (!in.plan.isEmpty()) {
+        in.plan.xafs(job.x, job.y, in.xw, in.yw, xs);
+        xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
+    } else {
+        xs = XafsSpectrum(BoxSpectrum::xafs(in.i1, in.i0, job.x, job.y, in.xw, in.yw, in.conds),
                           QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
+    }
     if (in.lcf) {
-        const LcfResult r = LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false);
+        const LcfResult r =
+            LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);
         out.lcfStatus = r.status;
         out.lcfRows = r.rows;
         out.fractions = r.fractions;
@@ -154,9 +173,10 @@ void BlockRunPool::submit(int slot)
     const std::shared_ptr<std::atomic<bool>> stopFlag = cancel;
     const quint64 gen = generation;
     pool.start([this, c, in, stopFlag, slot, gen] {
+        BlockScratch scratch;
         for (size_t k = 0; k < c->jobs.size(); ++k) {
             if (stopFlag->load(std::memory_order_relaxed)) return;
-            analyzeBlock(*in, c->jobs[k], c->results[k]);
+            analyzeBlock(*in, c->jobs[k], c->results[k], scratch);
         }
         QMetaObject::invokeMethod(this, [this, slot, gen] { chunkDone(slot, gen); },
                                   Qt::QueuedConnection);

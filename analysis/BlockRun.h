@@ -63,6 +63,20 @@ struct BlockRunInputs
 
     bool ra = false;
     double raFactor = 1, raAtEV = 0;
+
+    // Works out what every block's spectrum shares (the frames' order,
+    // pairing and alignment shifts as they are now); call once everything
+    // above is filled. Blocks read the stacks through it from then on.
+    void prepare();
+    BoxSpectrum::StackPlan plan;
+};
+
+// What a worker reuses from block to block: the spectrum's storage and the
+// references read at the blocks' energies. One per worker; not shared.
+struct BlockScratch
+{
+    XafsSpectrum xs;
+    LcfFit::Workspace lcf;
 };
 
 // A copy of a frame's pixels, size, energy and alignment shift, rows of its
@@ -95,6 +109,9 @@ struct BlockResult
 // The block's spectrum and every analysis switched on, as the panel's worker
 // computes them for one spectrum. Pure: safe on any thread.
 void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out);
+// The same with a worker's scratch.
+void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out,
+                  BlockScratch& scratch);
 
 // Blocks of a grid on a pool of threads, a bounded number of chunks ahead of
 // the recording; every result is handed to record on the owner's thread in

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <vector>
+
 #include "analysis/AnalysisSnapshots.h"
 #include "core/Spectrum.h"
 #include "core/SuggestElm.h"
@@ -42,10 +44,30 @@ class LcfFit
 public:
     enum Kind { LCF, LCFOld, MLCF };
 
+    // The references' values at the energies of the last target fitted with
+    // it: targets on the same energies (the blocks of a run without a shift
+    // map) read them from here instead of from the curves. Only for fits
+    // against the same, unchanged references.
+    class Workspace
+    {
+    private:
+        friend class LcfFit;
+        QVector<double> energies;  // of the target the values belong to
+        const LcfRefSnapshot* refs = nullptr;
+        int refCount = 0;
+        int kind = -1;
+        double sE0 = 0, eE0 = 0;   // the fit range asked for
+        bool fitFilled = false, curveFilled = false;
+        std::vector<double> fitValues;    // in use per point of the fit range, in order
+        std::vector<double> curveValues;  // in use per point of the drawn curve
+    };
+
     // The fitted curve is drawn with the fit's own fractions.
     // drawCurve false: `fitted` stays empty (z is the same either way).
+    // With a workspace the numbers are the same, only found faster.
     static LcfResult fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
-                         double sE0, double eE0, const SuggestElm& sElm, bool drawCurve = true);
+                         double sE0, double eE0, const SuggestElm& sElm, bool drawCurve = true,
+                         Workspace* ws = nullptr);
 
     // A curve at energy e; its own x shift, when on, is added to e.
     static double curveAt(const Spectrum& c, double e);

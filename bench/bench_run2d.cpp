@@ -129,14 +129,16 @@ static void BM_AnalyzeBlock(benchmark::State& state)
     in->sE0 = 8900;
     in->eE0 = 9100;
     in->dEdge = true;
+    in->prepare();
     BlockResult out;
+    BlockScratch scratch;
     BlockJob job;
     int k = 0;
     for (auto _ : state) {
         job.x = k % side;
         job.y = (k / side) % side;
         ++k;
-        analyzeBlock(*in, job, out);
+        analyzeBlock(*in, job, out, scratch);
         benchmark::DoNotOptimize(out.z);
     }
 }

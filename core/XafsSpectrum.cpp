@@ -108,7 +108,7 @@ DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum st
 
 XafsSpectrum::XafsSpectrum()
 {
-    setParams("No Name", SuggestElm());
+    setParams(QStringLiteral("No Name"), SuggestElm());
 }
 
 XafsSpectrum::XafsSpectrum(const Spectrum& spectrum, const QString& name, int lineType,
@@ -137,6 +137,54 @@ void XafsSpectrum::setParams(const QString& name, const SuggestElm& sElm)
     noisy = false;
     midx = 0;
     dMut = 0;
+}
+
+namespace {
+
+// A default curve that keeps the storage of its points.
+void freshCurve(Spectrum& c)
+{
+    QVector<QPointF> keep;
+    keep.swap(c.points);
+    c = Spectrum();
+    keep.resize(0);
+    c.points.swap(keep);
+}
+
+void freshLine(VictLine& l)
+{
+    QVector<QPointF> keep, controls;
+    keep.swap(l.points);
+    controls.swap(l.controlPoints);
+    l = VictLine();
+    keep.resize(0);
+    controls.resize(0);
+    l.points.swap(keep);
+    l.controlPoints.swap(controls);
+}
+
+}  // namespace
+
+void XafsSpectrum::renew(const QString& name, int lineType, double energyOffset,
+                         const SuggestElm& sElm)
+{
+    // What a copy of a fresh spectrum holds besides its points.
+    kind = true;
+    smoothed.resize(0);
+    xShiftOn = false;
+    xShift = 0;
+    spare = 0;
+    freshLine(pre);
+    freshLine(post);
+    for (Spectrum* c : {&i0Curve, &iCurve, &postBaseCurve, &doubleNormalizedPostBaseCurve,
+                        &normalizedCurve, &doubleNormalizedPreBaseCurve})
+        freshCurve(*c);
+    fraction = 0.5;
+    setParams(name, sElm);
+    this->lineType = lineType;
+    this->energyOffset = energyOffset;
+    if (!points.isEmpty())
+        calc(lineType);
 }
 
 void XafsSpectrum::recalc(int lineType)

@@ -22,6 +22,12 @@ public:
                  double energyOffset, const SuggestElm& sElm);
 
     void setParams(const QString& name, const SuggestElm& sElm);
+    // Takes the points and extremes held now as a new spectrum: afterwards
+    // the same as XafsSpectrum(s, name, lineType, energyOffset, sElm) for a
+    // spectrum s of those points, but the storage of the points, lines and
+    // curves is kept, so a spectrum renewed for every block of a run
+    // allocates nothing once it has grown.
+    void renew(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm);
 
     void calc(int lineType);
     void recalc(int lineType);

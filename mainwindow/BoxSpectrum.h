@@ -6,6 +6,8 @@
 #include <QRectF>
 #include <QVector>
 
+#include <vector>
+
 class Analyzed2DRes;
 class TiffData;
 
@@ -38,6 +40,46 @@ QVector<TiffData*> sortedByEnergy(const QVector<TiffData*>& stack);
 // outside the image.
 Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x, int y, int dx,
               int dy, const BoxSpectrumConds& c);
+
+// The box spectra of a pair of stacks at many positions, with what depends
+// only on the stacks worked out once when it is made: the energy order, the
+// I0 frames every point reads and the frames' alignment shifts. Gives what
+// xafs() gives for the stacks as they were then, whatever shifts the frames
+// take meanwhile. The frames and what the conditions point to are not owned
+// and must outlive it.
+class StackPlan
+{
+public:
+    StackPlan() = default;
+    StackPlan(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0,
+              const BoxSpectrumConds& c);
+
+    bool isEmpty() const { return pts.empty(); }
+    // xafs(i1, i0, x, y, dx, dy, c) into s: its points and their extremes,
+    // in the storage s already has.
+    void xafs(int x, int y, int dx, int dy, Spectrum& s) const;
+
+private:
+    struct Read
+    {
+        const TiffData* f = nullptr;
+        int sx = 0, sy = 0;
+    };
+    // How the I0 value of a point comes about: not read (n stands), the
+    // empty stack's 1, one frame, or a line between two.
+    enum I0Mode { I0Unread, I0Empty, I0Frame, I0Line };
+    struct Point
+    {
+        Read i1, a, b;
+        double energy = 0;          // of the I1 frame
+        double e = 0, ea = 0, eb = 0;  // I0 line: at e between ea and eb
+        int mode = I0Unread;
+    };
+    std::vector<Point> pts;
+    BoxSpectrumConds conds;
+    bool useTotalI0 = false;
+    bool ascending = true;
+};
 
 // (energy, box sum) per I1 image, no correction, in ascending energy; empty
 // outside the image.

@@ -52,6 +52,8 @@ private slots:
     void sameMapsAsOneBlockAtATime();
     void stackFreedMidRun_data();
     void stackFreedMidRun();
+    void alignmentEditedMidRun_data();
+    void alignmentEditedMidRun();
 
 private:
     QTemporaryDir dir;
@@ -237,6 +239,66 @@ void TestRunPool::stackFreedMidRun()
     QTest::qWait(100);
     QVERIFY(!b.analysis2DRunning);
     QCOMPARE(after, qint64(0));
+}
+
+void TestRunPool::alignmentEditedMidRun_data()
+{
+    QTest::addColumn<bool>("i1");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("I1 frames shifted, one thread") << true << 1;
+    QTest::newRow("I0 frames shifted, two threads") << false << 2;
+}
+
+// A run works from the alignment it took at its start: shifts stored while
+// it goes on neither mix into its maps nor race with its workers.
+void TestRunPool::alignmentEditedMidRun()
+{
+    QFETCH(bool, i1);
+    QFETCH(int, threads);
+    ts::MuStack st;
+    st.w = 40;
+    st.h = 30;
+    st.mu = [](double E, int c, int r) { return mu1(E + 0.2 * c - 0.1 * r) + 0.01 * c; };
+    Body b;
+    ts::loadMuStack(b, st);
+    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+    run->setThreads(threads);
+    a->Sel2DA->setChecked(true);
+    a->Sel2DAMLCFA->setChecked(false);
+    a->Sel2DADEdgeA->setChecked(true);
+    QSignalSpy ended(run, &Analysis2DDriver::ended);
+    auto runOnce = [&] {
+        const int before = ended.count();
+        emit a->askAnalyze();
+        QVERIFY(ended.count() > before || ended.wait(30000));
+    };
+
+    AnalyzeCond grid;
+    QVERIFY(b.fillAnalyzeCond(grid));
+    auto values = [&] {
+        QVector<double> v;
+        grid.reset();
+        do v.append(a->dEdgeMap.valueAt(grid.curX, grid.curY));
+        while (grid.next());
+        return v;
+    };
+    runOnce();
+    const QVector<double> want = values();
+    QVector<TiffData*>& frames = i1 ? b.i1Images : b.i0Images;
+    auto connection = connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 k) {
+        if (k != 1) return;
+        for (TiffData* f : frames) f->shiftX = 3;
+    });
+    runOnce();
+    disconnect(connection);
+    for (TiffData* f : frames) f->shiftX = 0;
+
+    const QVector<double> got = values();
+    QCOMPARE(got.size(), st.w * st.h);
+    // Blocks of another alignment would sit elsewhere on the edge.
+    QVERIFY(std::fabs(want.first() - want.last()) > 1);
+    for (int k = 0; k < got.size(); ++k) QVERIFY2(got[k] == want[k], qPrintable(QString("block %1").arg(k)));
 }
 
 QTEST_MAIN(TestRunPool)
