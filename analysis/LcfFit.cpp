@@ -10,7 +10,8 @@
 
 namespace {
 
-// The normal equations and their solution, released on every path.
+// The normal equations and their solution, in one block of storage: on the
+// stack for the few unknowns a fit has, on the heap beyond.
 class NormalEquations
 {
 public:
@@ -18,31 +19,30 @@ public:
     {
         if (n < 1)
             return;
-        a = MatrixUtil::newMatrix(n);
-        l = MatrixUtil::newMatrix(n);
-        u = MatrixUtil::newMatrix(n);
-        b = MatrixUtil::newVector(n);
-        y = MatrixUtil::newVector(n);
-        x = MatrixUtil::newVector(n);
-        perm = MatrixUtil::newIntVector(n);
-        MatrixUtil::zeroMatrix(n, a);
-        MatrixUtil::zeroMatrix(n, l);
-        MatrixUtil::zeroMatrix(n, u);
-        MatrixUtil::zeroVector(n, b);
-        MatrixUtil::zeroVector(n, y);
-        MatrixUtil::zeroVector(n, x);
-    }
-    ~NormalEquations()
-    {
-        if (n < 1)
-            return;
-        MatrixUtil::deleteMatrix(n, a);
-        MatrixUtil::deleteMatrix(n, l);
-        MatrixUtil::deleteMatrix(n, u);
-        MatrixUtil::deleteVector(b);
-        MatrixUtil::deleteVector(y);
-        MatrixUtil::deleteVector(x);
-        MatrixUtil::deleteIntVector(perm);
+        const size_t nn = size_t(n) * size_t(n);
+        const size_t values = 3 * nn + 3 * size_t(n);
+        double* store = smallStore;
+        double** rows = smallRows;
+        perm = smallPerm;
+        if (n > Small) {
+            bigStore.assign(values, 0.0);
+            bigRows.assign(3 * size_t(n), nullptr);
+            bigPerm.assign(size_t(n), 0);
+            store = bigStore.data();
+            rows = bigRows.data();
+            perm = bigPerm.data();
+        } else {
+            std::fill(store, store + values, 0.0);
+            std::fill(perm, perm + n, 0);
+        }
+        a = rows;
+        l = rows + n;
+        u = rows + 2 * n;
+        for (int i = 0; i < 3 * n; ++i)
+            rows[i] = store + size_t(i) * size_t(n);
+        b = store + 3 * nn;
+        y = b + n;
+        x = y + n;
     }
     NormalEquations(const NormalEquations&) = delete;
     NormalEquations& operator=(const NormalEquations&) = delete;
@@ -77,7 +77,7 @@ public:
         return false;
     }
 
-    void add(const QVector<double>& r, double t)
+    void add(const double* r, double t)
     {
         for (int i = 0; i < n; ++i) {
             for (int j = 0; j < n; ++j)
@@ -106,6 +106,7 @@ public:
     }
 
 private:
+    static constexpr int Small = 8;
     int n;
     double** a = nullptr;
     double** l = nullptr;
@@ -114,6 +115,12 @@ private:
     double* y = nullptr;
     double* x = nullptr;
     int* perm = nullptr;
+    double smallStore[3 * Small * Small + 3 * Small];
+    double* smallRows[3 * Small];
+    int smallPerm[Small];
+    std::vector<double> bigStore;
+    std::vector<double*> bigRows;
+    std::vector<int> bigPerm;
 };
 
 // A curve at energy e as LcfFit::curveAt reads it, for rising e.
@@ -131,10 +138,10 @@ double preBaseAt(const LcfRefSnapshot& r, SpectrumSweep& sweep, double e)
     return curveAt(r.preBase, sweep, E);
 }
 
-bool allFinite(const QVector<double>& v)
+bool allFinite(const double* v, int n)
 {
-    for (double x : v) {
-        if (!std::isfinite(x))
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(v[i]))
             return false;
     }
     return true;
@@ -234,7 +241,9 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     const int bg = mlcf ? 2 : 0;
     const int n = m + bg;
     NormalEquations eq(n);
-    QVector<double> r(n);
+    double rSmall[16];
+    std::vector<double> rBig(n > 16 ? size_t(n) : 0);
+    double* r = n > 16 ? rBig.data() : rSmall;
 
     // The references' values depend on the target only through its energies:
     // a workspace that read them at the same energies gives them back.
@@ -305,9 +314,9 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
             t = D.yAt(k);
         }
         if (ws && !replay)
-            ws->fitValues.insert(ws->fitValues.end(), r.constData() + bg, r.constData() + n);
+            ws->fitValues.insert(ws->fitValues.end(), r + bg, r + n);
         // One point that is not a number would spoil every coefficient.
-        if (!std::isfinite(e) || !std::isfinite(t) || !allFinite(r))
+        if (!std::isfinite(e) || !std::isfinite(t) || !allFinite(r, n))
             continue;
         eq.add(r, t);
         ++count;
