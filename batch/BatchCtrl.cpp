@@ -67,7 +67,7 @@ void BatchCtrl::dispatchCmds(const QStringList& cmdLines)
 
 void BatchCtrl::execCmdsSlot()
 {
-    lines = ui.BatchCmds->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = ui.BatchCmds->toPlainText().split(QLatin1Char('\n'));
     lines << QStringLiteral(":end");
     emit doDispatchCmds(lines);
 }

@@ -21,8 +21,6 @@ public:
     void setDispatcher(BatchDispatcher* d);
     void dispatchCmds(const QStringList& cmdLines);
 
-    // The lines of the last run started from the editor, ":end" included.
-    const QStringList& lastLines() const { return lines; }
     _FileDialog* saveFileDialog() const { return saveDialog; }
     _FileDialog* loadFileDialog() const { return loadDialog; }
 
@@ -47,7 +45,6 @@ private:
     void setupFileDialogs();
 
     BatchDispatcher* dispatcher = nullptr;
-    QStringList lines;
     _FileDialog* saveDialog = nullptr;
     _FileDialog* loadDialog = nullptr;
 };
