@@ -24,7 +24,6 @@ public:
 
     // State as seen from the interpreter's own thread.
     bool isRunning() const { return running; }
-    bool isInRem() const { return inRem; }
     const Cfg& variables() const { return vars; }
     const QVector<LoopVar>& loopVars() const { return loops; }
     // Answers still owed to commands sent, those of stopped scripts included.
