@@ -50,7 +50,10 @@ bool LCFReference::newFile(QString fname)
 {
     // A failed read keeps the points but could have been named in the selector
     // already; the row goes back to the file it really holds.
-    if (!XafsSpectrum::load(fname)) {
+    // An angle file without data lines reads as success with no points; the
+    // row would name it and drop out of every fit, so it is refused unread.
+    XafsSpectrum probe;
+    if (!probe.load(fname) || probe.points.isEmpty() || !XafsSpectrum::load(fname)) {
         qDebug().noquote() << "Can't load the reference" << fname;
         XFS->Selected->setText(loaded);
         XFS->fileChosen = !loaded.isEmpty();

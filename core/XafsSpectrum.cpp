@@ -647,16 +647,26 @@ bool XafsSpectrum::readMuT(const QString& file)
     }
     QTextStream in(&f);
     QVector<FileRow> rows;
+    int worded = 0;
     while (!in.atEnd()) {
         const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
         if (items.size() <= 1 || items[0].startsWith(QLatin1Char('#')))
             continue;
-        const double E = items[0].toDouble();
-        const double m = items[1].toDouble();
+        // A column title such as "Energy mu" would otherwise read as a point at 0 eV.
+        bool okE = false, okM = false;
+        const double E = items[0].toDouble(&okE);
+        const double m = items[1].toDouble(&okM);
+        if (!okE || !okM) {
+            ++worded;
+            continue;
+        }
         if (!std::isfinite(E) || !std::isfinite(m))
             continue;
         rows.append(FileRow{E, {m, 0, 0}});
     }
+    if (worded > 0)
+        qDebug().noquote() << "Spectrum file" << file << ":" << worded
+                           << "lines whose first two items are not numbers skipped";
     if (rows.isEmpty()) {
         qDebug().noquote() << "No spectrum points in" << file;
         return false;

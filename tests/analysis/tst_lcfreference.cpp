@@ -93,6 +93,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
         QTest::newRow("missing") << QByteArray();
         QTest::newRow("header only") << QByteArray("# E mu\n");
+        QTest::newRow("words only") << QByteArray("Energy mu\nnone yet\n");
+        QTest::newRow("angle file without data") << QByteArray("9809 scan\nD= 3.1355\nOffset\n");
     }
     void unreadableFileKeepsRow()
     {

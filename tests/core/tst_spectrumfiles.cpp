@@ -82,12 +82,14 @@ private slots:
     // skipped; a first line starting "980" opens no angle file.
     void readsTwoColumns()
     {
-        ts::writeFile(path("mu.dat"), "980 0.5\n#9000 7\n9000\n  9005\t0.75   12\n\n9010 abc\n9020 nan\n9030 1.25\n");
+        // Column titles and words in place of numbers are skipped, not read as 0.
+        ts::writeFile(path("mu.dat"),
+                      "Energy mu\n980 0.5\n#9000 7\n9000\n  9005\t0.75   12\n\n9010 abc\n9020 nan\n9030 1.25\n");
         XafsSpectrum s;
         QVERIFY(s.load(path("mu.dat")));
         QCOMPARE(s.fileKind, 1);
-        QCOMPARE(s.points, (QVector<QPointF>{{980, 0.5}, {9005, 0.75}, {9010, 0}, {9030, 1.25}}));
-        QCOMPARE(s.minYIndex, 2);
+        QCOMPARE(s.points, (QVector<QPointF>{{980, 0.5}, {9005, 0.75}, {9030, 1.25}}));
+        QCOMPARE(s.minYIndex, 0);
     }
 
     // What a read leaves behind: a failed one keeps the spectrum, its kind
