@@ -176,10 +176,12 @@ private slots:
         QCOMPARE(a.lastElems.rowCount(), 0);
     }
 
-    // Deleted with requests in flight: the worker and its thread end first.
+    // The worker lives on a thread of its own; deleted with requests in
+    // flight, the worker and its thread end first.
     void deletedWithRequestsInFlight()
     {
         auto a = std::make_unique<Analyzer>();
+        QVERIFY(a->analyzeProc->thread() == a->analyzeThread && a->analyzeThread->isRunning());
         enable(*a, true, true, true, true);
         for (int i = 0; i < 5; ++i) a->analyzeSpectrum(edge1, none);
         QPointer<AnalyzeProc> proc(a->analyzeProc);
