@@ -209,7 +209,6 @@ private slots:
             row(QString(script).arg("i0"), {QString("I0:%1=%2").arg(field, value), QString("~I1:") + field});
         };
         pair("cut_f_%1 3", "CutFirst", "3");
-        pair("cut_f_%1 2.5", "CutFirst", "0");
         pair("cut_l_%1 5", "CutLast", "5");
         pair("skip_%1 2", "Skip", "2");
         pair("eng_calc_base_%1 8.95e3", "Start", "8950");
@@ -220,7 +219,6 @@ private slots:
         pair("set_%1_energy_pattern _([0-9]+)_", "Pattern", "_([0-9]+)_");
         pair("eng_by_name_reg_exp_%1 e([0-9.]+)eV", "Pattern", "e([0-9.]+)eV");
         pair("show_latest_%1 1", "ShowLatest", "1");
-        pair("show_latest_%1 1\nshow_latest_%1 yes", "ShowLatest", "0");
         pair("eng_calc_disp_unit_%1 1\neng_calc_disp_unit_%1 99", "DisplayUnit", "1");
         pair("eng_calc_even_in_deg_%1 1", "EvenInAngle", "1");
         pair("eng_calc_even_in_eng_%1 1", "EvenInEnergy", "1");
@@ -228,6 +226,8 @@ private slots:
         pair("eng_by_calc_%1 1\neng_by_calc_%1 0", "FromFileNum", "1");
         pair("eng_by_name_%1", "FromFileName", "1");
         pair("eng_by_ref_%1 none.dat", "FromRefFile", "1");
+        row("cut_f_i1 2.5", {"I1:CutFirst=0"});
+        row("show_latest_i0 1\nshow_latest_i0 yes", {"I0:ShowLatest=0"});
         row("Use_I0", {"B:UseI0=0", "~B:FluoType"});  // a missing flag unchecks
         row("USE_I0 1", {"B:UseI0=1", "~B:FluoType"});
         row("set_fluo_type 1", {"B:FluoType=1", "~B:UseI0"});
