@@ -31,39 +31,6 @@ struct Delivered
     double centre;
 };
 
-// Receives the loader's signals on the test thread, as the main window does.
-class Collector : public QObject
-{
-    Q_OBJECT
-public:
-    QVector<Delivered> images;
-    QVector<EX_CMD_ID> finished;
-    QVector<int> orderMarks;  // images.size() at each completion
-
-    void onLoaded(TiffData* d, int fNo, int total, int generation)
-    {
-        images.append({fNo, total, generation, d->pixelValue(1, 1)});
-        delete d;
-    }
-    void onFinished(EX_CMD_ID id)
-    {
-        finished.append(id);
-        orderMarks.append(images.size());
-    }
-    void clear()
-    {
-        images.clear();
-        finished.clear();
-        orderMarks.clear();
-    }
-    QList<int> numbers() const
-    {
-        QList<int> out;
-        for (const Delivered& d : images) out << d.fNo;
-        return out;
-    }
-};
-
 // IM frames named after their energy (a_08950_0000.img), each with its
 // exposure in ms (50 unless given).
 QStringList writeStack(const QTemporaryDir& dir, const QString& tag, double e0, double de, int n, int w, int h,
@@ -148,7 +115,23 @@ private:
     QStringList tenFiles;  // frame i holds 100 + i everywhere
     QThread thread;
     LoadTiff* loader = nullptr;
-    Collector col;
+    // What the loader sent, received on the test thread as the main window receives it.
+    QVector<Delivered> images;
+    QVector<EX_CMD_ID> finished;
+    QVector<int> orderMarks;  // images.size() at each completion
+
+    void forget()
+    {
+        images.clear();
+        finished.clear();
+        orderMarks.clear();
+    }
+    QList<int> numbers() const
+    {
+        QList<int> out;
+        for (const Delivered& d : images) out << d.fNo;
+        return out;
+    }
 
     LoadTiff::Request request(const QStringList& files, int skip = 1, int cutFirst = 0, int cutLast = 0,
                               EX_CMD_ID id = load_I1_files)
@@ -166,8 +149,8 @@ private:
     {
         QElapsedTimer t;
         t.start();
-        while (col.finished.size() < n && t.elapsed() < 10000) QTest::qWait(5);
-        return col.finished.size() >= n;
+        while (finished.size() < n && t.elapsed() < 10000) QTest::qWait(5);
+        return finished.size() >= n;
     }
 
 private slots:
@@ -182,8 +165,14 @@ private slots:
         loader = new LoadTiff;
         loader->moveToThread(&thread);
         connect(this, &TstLoadStacks::send, loader, &LoadTiff::loadTiffs);
-        connect(loader, &LoadTiff::loaded, &col, &Collector::onLoaded);
-        connect(loader, &LoadTiff::finishLoadFiles, &col, &Collector::onFinished);
+        connect(loader, &LoadTiff::loaded, this, [this](TiffData* d, int fNo, int total, int generation) {
+            images.append({fNo, total, generation, d->pixelValue(1, 1)});
+            delete d;
+        });
+        connect(loader, &LoadTiff::finishLoadFiles, this, [this](EX_CMD_ID id) {
+            finished.append(id);
+            orderMarks.append(images.size());
+        });
         thread.start();
     }
 
@@ -194,7 +183,7 @@ private slots:
         delete loader;
     }
 
-    void init() { col.clear(); }
+    void init() { forget(); }
 
     void skipAndCuts_data()
     {
@@ -224,10 +213,10 @@ private slots:
         QFETCH(QList<int>, read);
         emit send(request(tenFiles.mid(0, files), skip, cutFirst, cutLast, load_I0_files));
         QVERIFY(waitFinished(1));
-        QCOMPARE(col.numbers(), read);
-        QCOMPARE(col.finished, QVector<EX_CMD_ID>{load_I0_files});
-        QCOMPARE(col.orderMarks.at(0), read.size());  // completion after the last image
-        for (const Delivered& d : col.images) {
+        QCOMPARE(numbers(), read);
+        QCOMPARE(finished, QVector<EX_CMD_ID>{load_I0_files});
+        QCOMPARE(orderMarks.at(0), read.size());  // completion after the last image
+        for (const Delivered& d : images) {
             QCOMPARE(d.total, files);
             QCOMPARE(d.centre, 100.0 + d.fNo);
         }
@@ -253,10 +242,10 @@ private slots:
         emit send(request({}));
         QVERIFY(waitFinished(3));
         QTest::qWait(50);
-        QCOMPARE(col.finished, QVector<EX_CMD_ID>({load_I1_files, load_I0_files, load_I1_files}));
-        QCOMPARE(col.orderMarks, QVector<int>({2, 5, 5}));
-        QCOMPARE(col.numbers(), QList<int>({0, 4, 0, 1, 4}));
-        QCOMPARE(col.images.at(1).total, 5);
+        QCOMPARE(finished, QVector<EX_CMD_ID>({load_I1_files, load_I0_files, load_I1_files}));
+        QCOMPARE(orderMarks, QVector<int>({2, 5, 5}));
+        QCOMPARE(numbers(), QList<int>({0, 4, 0, 1, 4}));
+        QCOMPARE(images.at(1).total, 5);
     }
 
     void staleRequestsStop()
@@ -270,11 +259,11 @@ private slots:
         r.cutFirst = 8;
         emit send(r);
         QVERIFY(waitFinished(2));
-        QCOMPARE(col.numbers(), QList<int>({8, 9}));
-        for (const Delivered& d : col.images) QCOMPARE(d.generation, 3);
+        QCOMPARE(numbers(), QList<int>({8, 9}));
+        for (const Delivered& d : images) QCOMPARE(d.generation, 3);
 
         // Dropping while a request is read stops it at the next file.
-        col.clear();
+        forget();
         const QMetaObject::Connection c = connect(
             loader, &LoadTiff::loaded, loader, [this](TiffData*, int, int, int) { loader->dropOlderThan(4); },
             Qt::DirectConnection);
@@ -282,13 +271,13 @@ private slots:
         emit send(r);
         QVERIFY(waitFinished(1));
         disconnect(c);
-        QCOMPARE(col.numbers(), QList<int>({0}));
+        QCOMPARE(numbers(), QList<int>({0}));
         // A lower mark never lowers the one in force.
         loader->dropOlderThan(1);
-        col.clear();
+        forget();
         emit send(r);
         QVERIFY(waitFinished(1));
-        QVERIFY(col.images.isEmpty());
+        QVERIFY(images.isEmpty());
     }
 
     void requestCarriesItsOwnBadPixelList()
@@ -307,8 +296,8 @@ private slots:
         r.errPs.use = false;
         emit send(r);
         QVERIFY(waitFinished(2));
-        QCOMPARE(col.images.at(0).centre, 40.0);
-        QCOMPARE(col.images.at(1).centre, 9000.0);
+        QCOMPARE(images.at(0).centre, 40.0);
+        QCOMPARE(images.at(1).centre, 9000.0);
     }
 
     void loadNewAddAndI0()
