@@ -58,7 +58,7 @@ class TstBodyDisplay : public QObject
 private slots:
     void initTestCase() { initGlobals(); }
 
-    void cursorSpectrumFollowsTheMouse()
+    void cursorSpectrumFollowsTheMouseAndTheFiles()
     {
         Body b;
         load(b);
@@ -90,6 +90,33 @@ private slots:
         b.SelectI1Files->Selected->setCurrentIndex(5);
         b.showXafsSpectrum(3, 3);
         QCOMPARE(b.specWindow->markerEnergy, 7110.0);
+
+        // A total-I0 file of two columns carries no I0: it is not used.
+        QTemporaryDir dir;
+        const Spectrum before = b.makeXafsSpectrum(20, 15, 3, 3);
+        QByteArray two;
+        for (int k = 0; k < 20; ++k) two += QByteArray::number(7080 + 3 * k) + " 1.5\n";
+        QVERIFY(ts::writeFile(dir.filePath("mu.dat"), two));
+        b.newTotalI0ofI1File(dir.filePath("mu.dat"));
+        QVERIFY(!b.totalI0OfI1Supplied);
+        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
+
+        // A monochromator-angle file carries I0: it replaces the I0 stack,
+        // point by point of the I1 stack; clearing the selector forgets it.
+        QByteArray angles = "9809 test\nD= 3.13553\nOffset 0 0 0 0\n";
+        for (int k = 0; k < 8; ++k)
+            angles += "1 " + QByteArray::number(12.8 - 0.01 * k) + " 0 " + QByteArray::number(1e6 + 1000 * k) + " 5000\n";
+        QVERIFY(ts::writeFile(dir.filePath("i0.9809"), angles));
+        b.newTotalI0ofI1File(dir.filePath("i0.9809"));
+        QVERIFY(b.totalI0OfI1Supplied);
+        const Spectrum withTotal = b.makeXafsSpectrum(20, 15, 3, 3);
+        QCOMPARE(withTotal.size(), 12);
+        // The file's first I0 at the first point; past its 8 points I0 is 0, giving 1.0.
+        QVERIFY(std::abs(withTotal.yAt(0) - std::log(1e6 / boxSum(20, 15, 3, 3, [](int x, int y) { return beam(x, y, 7090) * 50 * std::exp(-mu(7090)); }))) < 1e-6);
+        QCOMPARE(withTotal.yAt(11), 1.0);
+        b.TotalI0ofI1XAFS->cleared();
+        QVERIFY(!b.totalI0OfI1Supplied);
+        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
     }
 
     // A dark area is taken from the selection, which then goes back to the
@@ -146,38 +173,6 @@ private slots:
         QVERIFY(!b.darkImage);
         b.SelectI1Files->additionalSetup().ClearDA->click();
         QVERIFY(b.i1DarkAreaValues.isEmpty());
-    }
-
-    void totalI0FromAFile()
-    {
-        QTemporaryDir dir;
-        Body b;
-        load(b);
-        const Spectrum before = b.makeXafsSpectrum(20, 15, 3, 3);
-        // Two columns carry no I0: the file is not used.
-        QByteArray two;
-        for (int k = 0; k < 20; ++k) two += QByteArray::number(7080 + 3 * k) + " 1.5\n";
-        QVERIFY(ts::writeFile(dir.filePath("mu.dat"), two));
-        b.newTotalI0ofI1File(dir.filePath("mu.dat"));
-        QVERIFY(!b.totalI0OfI1Supplied);
-        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
-
-        // A monochromator-angle file carries I0: it replaces the I0 stack,
-        // point by point of the I1 stack; clearing the selector forgets it.
-        QByteArray angles = "9809 test\nD= 3.13553\nOffset 0 0 0 0\n";
-        for (int k = 0; k < 8; ++k)
-            angles += "1 " + QByteArray::number(12.8 - 0.01 * k) + " 0 " + QByteArray::number(1e6 + 1000 * k) + " 5000\n";
-        QVERIFY(ts::writeFile(dir.filePath("i0.9809"), angles));
-        b.newTotalI0ofI1File(dir.filePath("i0.9809"));
-        QVERIFY(b.totalI0OfI1Supplied);
-        const Spectrum withTotal = b.makeXafsSpectrum(20, 15, 3, 3);
-        QCOMPARE(withTotal.size(), 12);
-        // The file's first I0 at the first point; past its 8 points I0 is 0, giving 1.0.
-        QVERIFY(std::abs(withTotal.yAt(0) - std::log(1e6 / boxSum(20, 15, 3, 3, [](int x, int y) { return beam(x, y, 7090) * 50 * std::exp(-mu(7090)); }))) < 1e-6);
-        QCOMPARE(withTotal.yAt(11), 1.0);
-        b.TotalI0ofI1XAFS->cleared();
-        QVERIFY(!b.totalI0OfI1Supplied);
-        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
     }
 
     void viewFollowsTheMouseAndTheSteps()

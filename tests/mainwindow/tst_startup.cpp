@@ -1,7 +1,5 @@
 // Start-up: options resolved over the configuration table, the Japanese
 // translation, and the program itself started on a configuration file.
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
@@ -9,35 +7,7 @@
 #include "StartupOptions.h"
 #include "core/Cfg.h"
 #include "support/Files.h"
-
-#ifdef CORVENLITH_BIN
-namespace {
-
-// Starts the program headless and reads its standard error until it holds
-// `until`, the program ends, or 20 s pass; then stops it.
-QByteArray errorsOfRun(const QStringList& args, const QByteArray& until, bool* stillRunning)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(CORVENLITH_BIN, args);
-    QByteArray err;
-    QElapsedTimer t;
-    t.start();
-    while (p.waitForStarted(10000) && !err.contains(until) && t.elapsed() < 20000 && p.state() == QProcess::Running) {
-        p.waitForReadyRead(200);
-        err += p.readAllStandardError();
-    }
-    *stillRunning = p.state() == QProcess::Running;
-    p.terminate();
-    if (!p.waitForFinished(5000)) p.kill();
-    p.waitForFinished(5000);
-    return err;
-}
-
-}  // namespace
-#endif
+#include "support/Headless.h"
 
 class TstStartup : public QObject
 {
@@ -122,25 +92,26 @@ private slots:
     {
         QTemporaryDir dir;
         const QString f = ts::writeIn(dir, "start.cfg", "DataRoot " + dir.path() + "\nbatch analyzer_select_main_mode_sumUp 1\n");
-        const QString bat = ts::writeIn(dir, "run.bat", "analyzer_select_main_mode_sumUp 2\n:echo half\nanalyzer_select_main_mode_sumUp 3\n");
-        bool running = false;
-        const QByteArray err = errorsOfRun({"-c", f, "-e", "-b", bat, "-x"}, "\"analyzer_select_main_mode_sumUp 3\"", &running);
-        const int one = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 1\"");
-        const int two = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 2\"");
-        const int three = err.indexOf("cmd \"analyzer_select_main_mode_sumUp 3\"");
-        QVERIFY2(one >= 0 && two > one && three > two, err.constData());
-        QVERIFY(err.indexOf("echo half") > two);
-        QVERIFY(running);
+        const QString bat = ts::writeIn(dir, "run.bat", "analyzer_select_main_mode_sumUp 2\n:echo half\nanalyzer_select_main_mode_sumUp 3\nquit\n");
+        const ts::ProgramRun r = ts::runProgram(CORVENLITH_BIN, {"-c", f, "-e", "-b", bat, "-x"}, 20000);
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == 0, r.err.constData());
+        const int one = r.err.indexOf("cmd \"analyzer_select_main_mode_sumUp 1\"");
+        const int two = r.err.indexOf("cmd \"analyzer_select_main_mode_sumUp 2\"");
+        const int three = r.err.indexOf("cmd \"analyzer_select_main_mode_sumUp 3\"");
+        QVERIFY2(one >= 0 && two > one && three > two, r.err.constData());
+        QVERIFY(r.err.indexOf("echo half") > two);
     }
 
+    // A configuration file that cannot be read leaves the defaults; start-up
+    // goes on (here to "-x", which then has no script to run).
     void programWithoutConfigurationGoesOn()
     {
         QTemporaryDir dir;
-        bool running = false;
-        const QByteArray err = errorsOfRun({"-c", dir.filePath("missing.cfg")}, "Keys of Cfg::", &running);
-        QVERIFY2(err.contains("Can't open config file"), err.constData());
-        QVERIFY(err.contains("show analyzer 2 false"));
-        QVERIFY(running);
+        const ts::ProgramRun r = ts::runProgram(CORVENLITH_BIN, {"-c", dir.filePath("missing.cfg"), "-x"}, 20000);
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit, r.err.constData());
+        QVERIFY2(r.err.contains("Can't open config file"), r.err.constData());
+        QVERIFY(r.err.contains("show analyzer 2 false"));
+        QVERIFY(r.err.contains("no batch file given"));
     }
 #endif
 };
