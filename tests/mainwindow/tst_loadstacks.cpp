@@ -56,23 +56,11 @@ QVector<double> energiesOf(const QVector<TiffData*>& images)
 
 // Counts the loaders' completions once the window has handled them: its own
 // queued slots were connected first, so they run first.
-struct Completions
+void countCompletions(Body& b, int& n)
 {
-    int n = 0;
-
-    explicit Completions(Body& b)
-    {
-        for (LoadTiff* l : {b.i1Loader, b.i0Loader})
-            QObject::connect(l, &LoadTiff::finishLoadFiles, &b, [this] { ++n; }, Qt::QueuedConnection);
-    }
-    bool wait(int count)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (n < count && t.elapsed() < 20000) QTest::qWait(10);
-        return n >= count;
-    }
-};
+    for (LoadTiff* l : {b.i1Loader, b.i0Loader})
+        QObject::connect(l, &LoadTiff::finishLoadFiles, &b, [&n] { ++n; }, Qt::QueuedConnection);
+}
 
 const QString pinkStyle = "background-color: rgb(255, 192, 192);";
 const QString whiteStyle = "background-color: rgb(255, 255, 255);";
@@ -145,14 +133,6 @@ private:
         return r;
     }
 
-    bool waitFinished(int n)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (finished.size() < n && t.elapsed() < 10000) QTest::qWait(5);
-        return finished.size() >= n;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -212,7 +192,7 @@ private slots:
         QFETCH(int, cutLast);
         QFETCH(QList<int>, read);
         emit send(request(tenFiles.mid(0, files), skip, cutFirst, cutLast, load_I0_files));
-        QVERIFY(waitFinished(1));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QCOMPARE(numbers(), read);
         QCOMPARE(finished, QVector<EX_CMD_ID>{load_I0_files});
         QCOMPARE(orderMarks.at(0), read.size());  // completion after the last image
@@ -240,7 +220,7 @@ private slots:
         r.id = load_I0_files;
         emit send(r);
         emit send(request({}));
-        QVERIFY(waitFinished(3));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 3, 10000);
         QTest::qWait(50);
         QCOMPARE(finished, QVector<EX_CMD_ID>({load_I1_files, load_I0_files, load_I1_files}));
         QCOMPARE(orderMarks, QVector<int>({2, 5, 5}));
@@ -258,7 +238,7 @@ private slots:
         r.generation = 3;
         r.cutFirst = 8;
         emit send(r);
-        QVERIFY(waitFinished(2));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
         QCOMPARE(numbers(), QList<int>({8, 9}));
         for (const Delivered& d : images) QCOMPARE(d.generation, 3);
 
@@ -269,14 +249,14 @@ private slots:
             Qt::DirectConnection);
         r.cutFirst = 0;
         emit send(r);
-        QVERIFY(waitFinished(1));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         disconnect(c);
         QCOMPARE(numbers(), QList<int>({0}));
         // A lower mark never lowers the one in force.
         loader->dropOlderThan(1);
         forget();
         emit send(r);
-        QVERIFY(waitFinished(1));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QVERIFY(images.isEmpty());
     }
 
@@ -295,7 +275,7 @@ private slots:
         r.errPs.points.clear();
         r.errPs.use = false;
         emit send(r);
-        QVERIFY(waitFinished(2));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
         QCOMPARE(images.at(0).centre, 40.0);
         QCOMPARE(images.at(1).centre, 9000.0);
     }
@@ -309,7 +289,8 @@ private slots:
         // Exposures differing only in the fourth decimal place of a millisecond.
         const QStringList i0 = writeStack(dir, "z", 9100.0, 5.0, 3, 6, 6, {"20", "20", "20.0001"});
         Body b;
-        Completions done(b);
+        int done = 0;
+        countCompletions(b, done);
         QSignalSpy answers(&b, &Body::finishBatchExec);
 
         // The selector's skip and cuts reach the loader; a cut that is no number counts 0.
@@ -320,7 +301,7 @@ private slots:
         b.specWindow->autoRange = false;
         emit b.SelectI1Files->dataFileDialog()->filesSelected(first);
         QVERIFY(b.specWindow->autoRange);  // the new stack sets the energy range
-        QVERIFY(done.wait(1));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 1, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8952.5, 8957.5, 8962.5}));
         QVERIFY(!b.specWindow->autoRange);
         QVERIFY(b.specWindow->xMin >= 8952.0 && b.specWindow->xMin <= 8953.0);
@@ -343,14 +324,14 @@ private slots:
         b.SelectI1Files->CutFirst->setText("0");
         b.SelectI1Files->AddFiles->setChecked(true);
         emit b.SelectI1Files->dataFileDialog()->filesSelected(more);
-        QVERIFY(done.wait(2));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 2, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8952.5, 8957.5, 8962.5, 9100, 9105, 9110}));
         QCOMPARE(b.imageWidth, 12);
 
         // New: emptied first; the size comes from the new first image.
         b.SelectI1Files->LoadNewFiles->setChecked(true);
         emit b.SelectI1Files->dataFileDialog()->filesSelected(other);
-        QVERIFY(done.wait(3));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 3, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{9100, 9105, 9110}));
         QCOMPARE(b.imageWidth, 20);
         QCOMPARE(b.imageHeight, 16);
@@ -359,7 +340,7 @@ private slots:
         // As a script loads: I0 images set no size; exposures that differ
         // at all are tinted. Only script loads answer the script.
         b.readI0Files(i0, true);
-        QVERIFY(done.wait(4));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 4, 20000);
         QCOMPARE(answers.count(), 1);
         QCOMPARE(answers.last().at(0).toInt(), 5);
         QCOMPARE(energiesOf(b.i0Images), (QVector<double>{9100, 9105, 9110}));
@@ -369,7 +350,7 @@ private slots:
 
         // An empty list still completes.
         b.readI1Files(QStringList(), true);
-        QVERIFY(done.wait(5));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 5, 20000);
         QCOMPARE(answers.last().at(0).toInt(), 4);
         QVERIFY(b.i1Images.isEmpty());
     }
@@ -379,10 +360,11 @@ private slots:
         QTemporaryDir dir;
         const QStringList files = writeStack(dir, "c", 8000.0, 1.0, 40, 64, 64);
         Body b;
-        Completions done(b);
+        int done = 0;
+        countCompletions(b, done);
         b.readI1Files(files, true);
         b.SelectI1Files->Clear->click();
-        QVERIFY(done.wait(1));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 1, 20000);
         QTest::qWait(100);
         QVERIFY(b.i1Images.isEmpty());
         QCOMPARE(b.SelectI1Files->Selected->count(), 0);
@@ -390,7 +372,7 @@ private slots:
         // A new load right after the clear keeps only its own images.
         b.readI1Files(files, true);
         b.readI1Files(files.mid(0, 2), true);
-        QVERIFY(done.wait(3));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 3, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8000, 8001}));
         QCOMPARE(b.SelectI1Files->Selected->count(), 2);
     }
