@@ -20,7 +20,8 @@ class TiffData;
 // Runs the enabled analyses of the panel block by block over the current
 // view of the I1 stack. The blocks are computed on a pool of threads from
 // what the panel, its rows and the window hold when the run starts (edits of
-// references during a run take effect at the next run); every block is
+// references or of the frames' alignment during a run take effect at the
+// next run); every block is
 // recorded here, on the GUI thread, in the order of the walk. GUI thread only.
 //
 // Only the groups prepared at the start whose boxes are still checked when a

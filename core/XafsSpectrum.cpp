@@ -273,9 +273,10 @@ void XafsSpectrum::calc(int lineType)
         const double mu = points[i].y();
         const double p = preAt(E);
         const double q = postAt(E);
-        normalizedCurve.append(E, (mu - q) / dMut + 1);
+        const double postBase = (mu - q) / dMut;
+        normalizedCurve.append(E, postBase + 1);
         doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
-        postBaseCurve.append(E, (mu - q) / dMut);
+        postBaseCurve.append(E, postBase);
         doubleNormalizedPostBaseCurve.append(E, (mu - q) / (q - p));
     }
 
