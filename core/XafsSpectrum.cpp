@@ -375,14 +375,18 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
 
     int kBest = 0;
     double best = 0;
+    // Each smoothed value is worked out once and rolled along.
+    double sa = N >= 3 ? smoothedAtPoint(0) : 0.0;
+    double sb = N >= 3 ? smoothedAtPoint(1) : 0.0;
     for (int i = 1; i <= N - 2; ++i) {
         const double t = target(pointX(*this, i));
-        const double sa = smoothedAtPoint(i - 1);
         const double sc = smoothedAtPoint(i + 1);
         if (sa < t && t < sc && sc - sa > best) {
             best = sc - sa;
             kBest = i;
         }
+        sa = sb;
+        sb = sc;
     }
     if (kBest == 0)
         return false;
