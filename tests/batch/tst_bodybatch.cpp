@@ -246,8 +246,13 @@ private slots:
         c->ui.BatchCmds->setPlainText("calib_exec\nset_band_w 5");
         c->execBatchSlot();
         QTRY_VERIFY_WITH_TIMEOUT(b.HWidth->text() == "5", 20000);
-        // The next line ran only once the run was over.
-        QCOMPARE(ended.size(), 1);
+        // The next line ran only once the run was over. After Stop the first
+        // run may end on its own before the new script's calib_exec arrives,
+        // which then runs a calibration of its own.
+        if (how == "again")
+            QVERIFY2(ended.size() == 1 || ended.size() == 2, qPrintable(QString::number(ended.size())));
+        else
+            QCOMPARE(ended.size(), 1);
         QVERIFY(!calib->calibration.isRunning());
         QCOMPARE(acted, !how.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(c).endsWith("end"), 30000);
