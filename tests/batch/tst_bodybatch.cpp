@@ -1,9 +1,8 @@
 // The batch window and interpreter, alone and on the main window: script
-// files saved and loaded, the lines dispatched, the wiring, scripts answered
-// end to end through the main window (words without an action included),
-// Stop, "quit", the configuration's script lines, a calibration's answer
-// coming only when its run is over, and the teardown with the interpreter's
-// thread still busy.
+// files saved and loaded, the wiring, scripts answered end to end through
+// the main window (words without an action included), Stop, "quit", a
+// calibration's answer coming only when its run is over, and the teardown
+// with the interpreter's thread still busy.
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSignalSpy>
@@ -17,7 +16,6 @@
 #include "batch/BatchCtrl.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchOnBody.h"
-#include "core/Cfg.h"
 #include "core/Globals.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
@@ -97,23 +95,6 @@ private slots:
         QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("keep me"));
     }
 
-    void dispatchedLines()
-    {
-        const QString path = tmp.filePath("three.bat");
-        QVERIFY(ts::writeFile(path, "seek_image 1\r\n:echo two\r\nsave_image x.png"));
-        BatchCtrl w;
-        w.setBatchFile(path);
-        QCOMPARE(w.ui.BatchCmds->toPlainText(), QString("seek_image 1\n:echo two\nsave_image x.png\n"));
-        QSignalSpy spy(&w, &BatchCtrl::doDispatchCmds);
-        QTest::mouseClick(w.ui.Exec, Qt::LeftButton);
-        const QStringList expected{"seek_image 1", ":echo two", "save_image x.png", "", ":end"};
-        QCOMPARE(spy.size(), 1);
-        QCOMPARE(spy[0][0].toStringList(), expected);
-        w.ui.BatchCmds->clear();
-        w.execBatchSlot();
-        QCOMPARE(spy[1][0].toStringList(), QStringList({"", ":end"}));
-    }
-
     // A word without an action (here none has the analysis panel) is logged
     // as an error with its line as written and answered with the no-command
     // id, so the script runs to its end. Lines in a comment block are
@@ -166,26 +147,6 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
         QCOMPARE(b.HWidth->text(), QString("3"));
-    }
-
-    // The configuration's "batch" lines run when the window has been built.
-    void configurationLinesRunAtStart()
-    {
-        const QString path = tmp.filePath("start.cfg");
-        QVERIFY(ts::writeText(path, "batch analyzer_select_main_mode_sumUp 4\nDataRoot /x\nBATCH set_band_w 7\n"
-                                    "batch :end\n"));
-        globalCfg = Cfg();
-        globalCfg.readFile(path);
-        {
-            Body b;
-            BatchCtrl* ctrl = BatchOnBody::of(b)->batchCtrl();
-            QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains("\nend"), 10000);
-            const QString log = ts::logOf(ctrl);
-            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") >= 0);
-            QVERIFY(log.indexOf("Err: analyzer_select_main_mode_sumUp 4") < log.indexOf("set_band_w : 7"));
-            QCOMPARE(b.HWidth->text(), QString("7"));
-        }
-        globalCfg = Cfg();
     }
 
     // "calib_exec" answers when its run is over, however it ends; the line
