@@ -178,29 +178,32 @@ double TiffData::areaValue(const QVector<TiffData*>& stack, double energy, int x
     if (n < 1) return 1.0;
     if (n == 1) return stack[0]->sumBox(x, y, dx, dy);
 
+    int a, b;
+    bracket(stack, energy, a, b);
+    return lerp(energy, stack[a]->energy, stack[a]->sumBox(x, y, dx, dy), stack[b]->energy,
+                stack[b]->sumBox(x, y, dx, dy));
+}
+
+void TiffData::bracket(const QVector<TiffData*>& stack, double& energy, int& a, int& b)
+{
+    const int n = stack.size();
     // Outside the stack's range the nearest frame holds: a straight line
     // through two noisy frames runs off to negative intensities.
     energy = qBound(stack[0]->energy, energy, stack[n - 1]->energy);
-    int a, b;
-    if (energy < stack[0]->energy) {
-        a = 0;
-        b = 1;
-    } else if (energy >= stack[n - 1]->energy) {
+    if (energy >= stack[n - 1]->energy) {
         a = n - 2;
         b = n - 1;
-    } else {
-        a = 0;
-        b = n - 1;
-        while (a + 1 < b) {
-            const int mid = (a + b) / 2;
-            if (energy >= stack[mid]->energy)
-                a = mid;
-            else
-                b = mid;
-        }
+        return;
     }
-    return lerp(energy, stack[a]->energy, stack[a]->sumBox(x, y, dx, dy), stack[b]->energy,
-                stack[b]->sumBox(x, y, dx, dy));
+    a = 0;
+    b = n - 1;
+    while (a + 1 < b) {
+        const int mid = (a + b) / 2;
+        if (energy >= stack[mid]->energy)
+            a = mid;
+        else
+            b = mid;
+    }
 }
 
 static bool truncToInt(double v, int64_t& out)

@@ -103,6 +103,10 @@ public:
     // outside its range, that of the nearest frame.
     static double areaValue(const QVector<TiffData*>& stack, double energy, int x, int y,
                             int dx, int dy);
+    // For a stack of at least two frames sorted by ascending energy: energy
+    // held within the stack's range, and the frames a < b whose energies
+    // enclose it.
+    static void bracket(const QVector<TiffData*>& stack, double& energy, int& a, int& b);
     // Mean over columns x .. x+w and rows y .. y+h (integer parts); 0 when empty.
     double rectMean(const QRectF& r) const;
     // Mean of the good neighbours of pixel (x, y); 0 when there is none.

@@ -38,58 +38,6 @@ static void darkOfBox(const BoxSpectrumConds& c, int x, int y, int ax, int ay, d
     }
 }
 
-Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x, int y, int dx,
-              int dy, const BoxSpectrumConds& c)
-{
-    Spectrum spec;
-    if (x < 0 || x >= c.imageWidth || y < 0 || y >= c.imageHeight) return spec;
-
-    const int ax = std::abs(dx);
-    const int ay = std::abs(dy);
-    const double n = (2.0 * ax + 1.0) * (2.0 * ay + 1.0);
-
-    double dark1, dark0;
-    darkOfBox(c, x, y, ax, ay, dark1, dark0);
-
-    spec.points.reserve(i1.size());
-    const QVector<TiffData*> i0Sorted = c.useI0 ? sortedByEnergy(i0) : QVector<TiffData*>();
-    const bool useTotalI0 = c.totalI0 && c.totalI0->size() > 0;
-    bool zeroI0Reported = false;
-
-    for (int i = 0; i < i1.size(); ++i) {
-        const TiffData* img = i1[i];
-        double d1 = dark1;
-        if (c.i1DarkAreaValues && i < c.i1DarkAreaValues->size())
-            d1 = c.i1DarkAreaValues->at(i) * n + dark1;
-        double d0 = dark0;
-        // The I0 stack may be shorter than the I1 stack: past its end there is
-        // no I0 dark-area value to apply.
-        if (c.i0DarkAreaValues && i < c.i0DarkAreaValues->size())
-            d0 = c.i0DarkAreaValues->at(i) * n + dark0;
-
-        const double vI1 = img->sumBox(x, y, ax, ay) - d1;
-        double vI0 = n;
-        if (c.useI0) vI0 = TiffData::areaValue(i0Sorted, img->energy, x, y, ax, ay) - d0;
-        if (useTotalI0) vI0 = i < c.totalI0->size() ? c.totalI0->yAt(i) : 0.0;
-
-        double value;
-        if (c.fluorescence) {
-            value = vI1 / vI0;
-            if (!std::isfinite(value)) {
-                if (!zeroI0Reported) {
-                    qDebug() << "I0 is 0 at" << img->energy << "eV: fluorescence ratio set to 0";
-                    zeroI0Reported = true;
-                }
-                value = 0.0;
-            }
-        } else {
-            value = vI0 * vI1 > 0 ? std::log(vI0 / vI1) : 1.0;
-        }
-        spec.append(img->energy, value);
-    }
-    return inEnergyOrder(spec);
-}
-
 namespace {
 
 bool integerPixels(const TiffData* f)
@@ -121,27 +69,9 @@ StackPlan::StackPlan(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0,
                 p.mode = I0Frame;
                 p.a = read(i0Sorted[0]);
             } else {
-                // As TiffData::areaValue finds its two frames.
-                const double energy =
-                    qBound(i0Sorted[0]->energy, img->energy, i0Sorted[n0 - 1]->energy);
+                double energy = img->energy;
                 int a, b;
-                if (energy < i0Sorted[0]->energy) {
-                    a = 0;
-                    b = 1;
-                } else if (energy >= i0Sorted[n0 - 1]->energy) {
-                    a = n0 - 2;
-                    b = n0 - 1;
-                } else {
-                    a = 0;
-                    b = n0 - 1;
-                    while (a + 1 < b) {
-                        const int mid = (a + b) / 2;
-                        if (energy >= i0Sorted[mid]->energy)
-                            a = mid;
-                        else
-                            b = mid;
-                    }
-                }
+                TiffData::bracket(i0Sorted, energy, a, b);
                 p.a = read(i0Sorted[a]);
                 p.b = read(i0Sorted[b]);
                 p.e = energy;
@@ -159,13 +89,20 @@ StackPlan::StackPlan(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0,
     }
 }
 
+Spectrum xafs(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0, int x, int y, int dx,
+              int dy, const BoxSpectrumConds& c)
+{
+    Spectrum s;
+    StackPlan(i1, i0, c).xafs(x, y, dx, dy, s);
+    return s;
+}
+
 void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
 {
     out.clear();
     const BoxSpectrumConds& c = conds;
     if (x < 0 || x >= c.imageWidth || y < 0 || y >= c.imageHeight) return;
 
-    // From here on as xafs(), step for step.
     const int ax = std::abs(dx);
     const int ay = std::abs(dy);
     const double n = (2.0 * ax + 1.0) * (2.0 * ay + 1.0);
@@ -187,6 +124,8 @@ void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
         double d1 = dark1;
         if (i < n1Dark) d1 = c.i1DarkAreaValues->at(i) * n + dark1;
         double d0 = dark0;
+        // The I0 stack may be shorter than the I1 stack: past its end there is
+        // no I0 dark-area value to apply.
         if (i < n0Dark) d0 = c.i0DarkAreaValues->at(i) * n + dark0;
 
         const double vI1 = sum(p.i1) - d1;
