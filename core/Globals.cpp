@@ -1,6 +1,7 @@
 #include "Globals.h"
 
 #include "ColorScale.h"
+#include "Spectrum.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -118,8 +119,7 @@ QColor colorByIndex(int n)
 
 double lerp(double x, double x0, double y0, double x1, double y1)
 {
-    if (x1 == x0) return (y0 + y1) / 2;
-    return (y1 - y0) / (x1 - x0) * (x - x0) + y0;
+    return lineAt(x0, y0, x1, y1, x);
 }
 
 void logWithTime(const QString& text)

@@ -2,12 +2,6 @@
 
 namespace {
 
-inline double lineAt(double x1, double y1, double x2, double y2, double x)
-{
-    if (x2 == x1) return 0.5 * (y1 + y2);
-    return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
-}
-
 // Shared by y and smoothedY, which differ only in where y comes from.
 template <typename YOf>
 double valueAt(const Spectrum& s, double x, YOf yOf)

@@ -4,6 +4,14 @@
 #include <QPointF>
 #include <QVector>
 
+// The straight line through (x1, y1) and (x2, y2) at x; where the two share
+// x, their mean. Inline: every curve read of every fit goes through it.
+inline double lineAt(double x1, double y1, double x2, double y2, double x)
+{
+    if (x2 == x1) return 0.5 * (y1 + y2);
+    return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
+}
+
 // A curve as (x, y) points appended in ascending x, with running extremes, a
 // smoothed copy of y and an optional x shift. Copied by value everywhere.
 class Spectrum
@@ -102,9 +110,7 @@ public:
         if (lo < 0 || xAt(lo) > x) lo = find(x);
         // Ends before n - 1: x lies below the last point.
         while (xAt(lo + 1) <= x) ++lo;
-        const double x1 = xAt(lo), x2 = xAt(lo + 1), y1 = p[lo].y(), y2 = p[lo + 1].y();
-        if (x2 == x1) return 0.5 * (y1 + y2);
-        return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
+        return lineAt(xAt(lo), p[lo].y(), xAt(lo + 1), p[lo + 1].y(), x);
     }
 
 private:

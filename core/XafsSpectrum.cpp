@@ -19,13 +19,6 @@ inline double pointX(const Spectrum& s, int i)
     return s.xShiftOn ? x - s.xShift : x;
 }
 
-inline double lineAt(double x1, double y1, double x2, double y2, double x)
-{
-    if (x2 == x1)
-        return 0.5 * (y1 + y2);
-    return (y2 - y1) / (x2 - x1) * (x - x1) + y1;
-}
-
 bool strictlyRising(const Spectrum& s)
 {
     const int n = s.points.size();

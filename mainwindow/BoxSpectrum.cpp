@@ -135,10 +135,7 @@ void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
         case I0Frame: vI0 = sum(p.a) - d0; break;
         case I0Line: {
             const double y0 = sum(p.a), y1 = sum(p.b);
-            // As lerp() of the globals.
-            const double v =
-                p.eb == p.ea ? (y0 + y1) / 2 : (y1 - y0) / (p.eb - p.ea) * (p.e - p.ea) + y0;
-            vI0 = v - d0;
+            vI0 = lineAt(p.ea, y0, p.eb, y1, p.e) - d0;
             break;
         }
         default: break;
