@@ -60,23 +60,12 @@ void BlockRunInputs::prepare()
     plan = BoxSpectrum::StackPlan(i1, i0, conds);
 }
 
-void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out)
-{
-    BlockScratch scratch;
-    analyzeBlock(in, job, out, scratch);
-}
-
 void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out,
                   BlockScratch& scratch)
 {
     XafsSpectrum& xs = scratch.xs;
-    if (!in.plan.isEmpty()) {
-        in.plan.xafs(job.x, job.y, in.xw, in.yw, xs);
-        xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
-    } else {
-        xs = XafsSpectrum(BoxSpectrum::xafs(in.i1, in.i0, job.x, job.y, in.xw, in.yw, in.conds),
-                          QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
-    }
+    in.plan.xafs(job.x, job.y, in.xw, in.yw, xs);
+    xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
     if (in.lcf) {
         const LcfResult r =
             LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);

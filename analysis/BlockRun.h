@@ -107,9 +107,8 @@ struct BlockResult
 };
 
 // The block's spectrum and every analysis switched on, as the panel's worker
-// computes them for one spectrum. Pure: safe on any thread.
-void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out);
-// The same with a worker's scratch.
+// computes them for one spectrum, with a worker's scratch; the inputs must be
+// prepared. Pure: safe on any thread.
 void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& out,
                   BlockScratch& scratch);
 

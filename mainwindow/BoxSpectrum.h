@@ -54,7 +54,6 @@ public:
     StackPlan(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0,
               const BoxSpectrumConds& c);
 
-    bool isEmpty() const { return pts.empty(); }
     // xafs(i1, i0, x, y, dx, dy, c) into s: its points and their extremes,
     // in the storage s already has.
     void xafs(int x, int y, int dx, int dy, Spectrum& s) const;
