@@ -21,23 +21,6 @@ QVector<TiffData*> sortedByEnergy(const QVector<TiffData*>& stack)
     return sorted;
 }
 
-// The dark counts of the box at (x, y) in the I1 and I0 exposures. Without a
-// usable exposure the dark image cannot be scaled; leaving it out keeps every
-// point finite.
-static void darkOfBox(const BoxSpectrumConds& c, int x, int y, int ax, int ay, double& dark1, double& dark0)
-{
-    dark1 = 0;
-    dark0 = 0;
-    if (!c.dark) return;
-    if (std::isfinite(c.darkExpTime) && c.darkExpTime > 0) {
-        const double perMs = c.dark->sumBox(x, y, ax, ay) / c.darkExpTime;
-        dark1 = perMs * c.i1ExpTime;
-        dark0 = perMs * c.i0ExpTime;
-    } else {
-        qDebug() << "Dark exposure time" << c.darkExpTime << "ms is not usable: dark not subtracted";
-    }
-}
-
 namespace {
 
 bool integerPixels(const TiffData* f)
@@ -54,6 +37,11 @@ StackPlan::StackPlan(const QVector<TiffData*>& i1, const QVector<TiffData*>& i0,
 {
     const QVector<TiffData*> i0Sorted = c.useI0 ? sortedByEnergy(i0) : QVector<TiffData*>();
     useTotalI0 = c.totalI0 && c.totalI0->size() > 0;
+    // Without a usable exposure the dark image cannot be scaled; leaving it
+    // out keeps every point finite. Said once, not for every block of a run.
+    useDark = c.dark && std::isfinite(c.darkExpTime) && c.darkExpTime > 0;
+    if (c.dark && !useDark)
+        qDebug() << "Dark exposure time" << c.darkExpTime << "ms is not usable: dark not subtracted";
     const int n0 = i0Sorted.size();
     auto read = [](const TiffData* f) { return Read{f, f->shiftX, f->shiftY}; };
     pts.reserve(size_t(i1.size()));
@@ -107,8 +95,12 @@ void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
     const int ay = std::abs(dy);
     const double n = (2.0 * ax + 1.0) * (2.0 * ay + 1.0);
 
-    double dark1, dark0;
-    darkOfBox(c, x, y, ax, ay, dark1, dark0);
+    double dark1 = 0, dark0 = 0;
+    if (useDark) {
+        const double perMs = c.dark->sumBox(x, y, ax, ay) / c.darkExpTime;
+        dark1 = perMs * c.i1ExpTime;
+        dark0 = perMs * c.i0ExpTime;
+    }
 
     Spectrum unordered;
     Spectrum& spec = ascending ? out : unordered;

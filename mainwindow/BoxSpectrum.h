@@ -77,6 +77,7 @@ private:
     std::vector<Point> pts;
     BoxSpectrumConds conds;
     bool useTotalI0 = false;
+    bool useDark = false;
     bool ascending = true;
 };
 
