@@ -45,6 +45,17 @@ void Spectrum::clear()
     resetMinMax();
 }
 
+void Spectrum::takePoints(const Spectrum& from)
+{
+    points = from.points;
+    minX = from.minX;
+    minY = from.minY;
+    maxX = from.maxX;
+    maxY = from.maxY;
+    minYIndex = from.minYIndex;
+    maxYIndex = from.maxYIndex;
+}
+
 void Spectrum::resetMinMax()
 {
     minX = minY = 1e300;

@@ -60,6 +60,9 @@ public:
     // Empties the points and resets the extremes; smoothed is left alone.
     void clear();
     void resetMinMax();
+    // Takes over from's points and their extremes only; the display flag, the
+    // x shift and the smoothed values stay this spectrum's own.
+    void takePoints(const Spectrum& from);
 
     int size() const { return points.size(); }
     bool isEmpty() const { return points.isEmpty(); }

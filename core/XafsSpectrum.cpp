@@ -490,19 +490,6 @@ double XafsSpectrum::findEnergyShift(const XafsSpectrum& reference, double range
 
 namespace {
 
-// Takes over the points and their extremes only; the display flag, the x
-// shift and the smoothed values stay the spectrum's own.
-void takePoints(Spectrum& to, const Spectrum& from)
-{
-    to.points = from.points;
-    to.minX = from.minX;
-    to.minY = from.minY;
-    to.maxX = from.maxX;
-    to.maxY = from.maxY;
-    to.minYIndex = from.minYIndex;
-    to.maxYIndex = from.maxYIndex;
-}
-
 // One line of a spectrum file: the energy and up to three values (mu, I0, I).
 struct FileRow {
     double E;
@@ -630,7 +617,7 @@ bool XafsSpectrum::read9809(const QString& file)
         i0.append(r.E, r.v[1]);
         i1.append(r.E, r.v[2]);
     }
-    takePoints(*this, mu);
+    takePoints(mu);
     i0Curve = i0;
     iCurve = i1;
     return true;
@@ -674,7 +661,7 @@ bool XafsSpectrum::readMuT(const QString& file)
     mu.points.reserve(rows.size());
     for (const FileRow& r : qAsConst(rows))
         mu.append(r.E, r.v[0]);
-    takePoints(*this, mu);
+    takePoints(mu);
     // Intensities of an earlier angle file do not belong to this spectrum.
     i0Curve = Spectrum();
     iCurve = Spectrum();

@@ -149,16 +149,7 @@ void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
         }
         spec.append(p.energy, value);
     }
-    if (!ascending) {
-        const Spectrum sorted = inEnergyOrder(unordered);
-        out.points = sorted.points;
-        out.minX = sorted.minX;
-        out.minY = sorted.minY;
-        out.maxX = sorted.maxX;
-        out.maxY = sorted.maxY;
-        out.minYIndex = sorted.minYIndex;
-        out.maxYIndex = sorted.maxYIndex;
-    }
+    if (!ascending) out.takePoints(inEnergyOrder(unordered));
 }
 
 Spectrum raw(const QVector<TiffData*>& i1, int x, int y, int dx, int dy, int imageWidth,
