@@ -1,24 +1,29 @@
+// Box spectra, profiles and dark areas, bare and through the main window's
+// fields (the cursor spectrum, the dark image and dark areas, total I0,
+// steps through the stacks). Every expected value is summed from the
+// detector's formulas, not from the frames.
+#include "mainwindow/Body.h"
 #include "mainwindow/BoxSpectrum.h"
 #include "mainwindow/CrossSection.h"
+#include "mainwindow/SelectDataFiles.h"
+#include "widgets/SpecPane.h"
 
 #include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
 #include "core/TiffData.h"
+#include "support/BodyStack.h"
 #include "support/Detector.h"
+#include "support/Files.h"
 #include "support/Maps.h"
+#include "support/WidgetEvents.h"
 
 #include <QtTest>
 
 #include <memory>
 
-// Every expected value is summed from the detector's formulas, not from
-// the frames.
 namespace {
 
 using namespace det;
-
-const double T1 = 50;   // ms of the I1 frames
-const double T0 = 20;   // ms of the I0 frames
-const double TD = 100;  // ms of the dark image
 
 double i1Energy(int k) { return 7080.0 + 3.0 * k; }
 
@@ -26,40 +31,39 @@ double i1Energy(int k) { return 7080.0 + 3.0 * k; }
 // with the detector dark, and a dark image.
 struct Stacks
 {
-    QVector<TiffData*> i1, i0;
-    std::unique_ptr<TiffData> dark;
+    ts::Stack i1, i0;
+    std::unique_ptr<TiffData> dark{darkFrame()};
 
     Stacks()
     {
-        for (int k = 0; k < 24; ++k) {
-            const double e = i1Energy(k);
-            i1.append(frame(e, [=](int x, int y) {
-                return beam(x, y, e) * T1 * std::exp(-mu(e)) + darkRate(x, y) * T1;
-            }));
-        }
-        for (int k = 14; k >= 0; --k) {
-            const double e = 7070.0 + 7.0 * k;
-            i0.append(frame(e, [=](int x, int y) { return beam(x, y, e) * T0 + darkRate(x, y) * T0; }));
-        }
-        dark.reset(frame(0, [](int x, int y) { return darkRate(x, y) * TD; }));
+        for (int k = 0; k < 24; ++k) i1.add(i1Frame(i1Energy(k)));
+        for (int k = 14; k >= 0; --k) i0.add(i0Frame(7070.0 + 7.0 * k));
     }
-    ~Stacks()
-    {
-        deleteTiffDataList(i1);
-        deleteTiffDataList(i0);
-    }
-    BoxSpectrumConds conds() const
-    {
-        BoxSpectrumConds c;
-        c.imageWidth = W;
-        c.imageHeight = H;
-        c.dark = dark.get();
-        c.darkExpTime = TD;
-        c.i1ExpTime = T1;
-        c.i0ExpTime = T0;
-        return c;
-    }
+    // The image size, the dark image and the three exposures.
+    BoxSpectrumConds conds() const { return {W, H, dark.get(), TD, T1, T0}; }
 };
+
+
+// The detector's measurement, I0 in descending energies; the selectors
+// list the files.
+void load(Body& b)
+{
+    for (int k = 0; k < 12; ++k) {
+        b.i1Images.append(i1Frame(7090.0 + 4.0 * k));
+        b.SelectI1Files->Selected->addItem(b.i1Images.last()->file);
+    }
+    for (int k = 7; k >= 0; --k) {
+        b.i0Images.append(i0Frame(7080.0 + 10.0 * k));
+        b.SelectI0Files->Selected->addItem(b.i0Images.last()->file);
+    }
+    b.darkImage = darkFrame();
+    b.DarkExpTime->setText(QString::number(TD));
+    b.SelectI1Files->ExpTime->setText(QString::number(T1));
+    b.SelectI0Files->ExpTime->setText(QString::number(T0));
+    b.imageWidth = W;
+    b.imageHeight = H;
+    b.SeekBar->setMaximum(11);
+}
 
 }  // namespace
 
@@ -68,8 +72,11 @@ class TstBoxSpectrum : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { initGlobals(); }
+
     // The dark image is scaled to each stack's exposure, and I0 is
-    // interpolated to each I1 energy although its stack is in descending order.
+    // interpolated to each I1 energy although its stack is in descending
+    // order. Outside the image the spectrum is empty.
     void xafs_data()
     {
         QTest::addColumn<int>("x");
@@ -77,8 +84,6 @@ private slots:
         QTest::addColumn<int>("dx");
         QTest::addColumn<int>("dy");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("centre 21x21") << 20 << 15 << 10 << 10 << "I0 stack";
-        QTest::newRow("negative half widths") << 20 << 15 << -3 << -5 << "I0 stack";
         QTest::newRow("box over the corner") << 1 << 2 << 4 << 6 << "I0 stack";
         QTest::newRow("single pixel") << 39 << 29 << 0 << 0 << "I0 stack";
         QTest::newRow("no I0: the box's pixel count") << 20 << 15 << -10 << 10 << "no I0";
@@ -86,6 +91,9 @@ private slots:
         QTest::newRow("fluorescence") << 12 << 9 << 3 << 2 << "fluorescence";
         QTest::newRow("total I0, shorter than the stack") << 20 << 15 << 1 << 1 << "total I0";
         QTest::newRow("empty total I0 is none") << 20 << 15 << 1 << 1 << "empty total I0";
+        QTest::newRow("left of the image") << -1 << 5 << 1 << 1 << "outside";
+        QTest::newRow("right of the image") << W << 5 << 1 << 1 << "outside";
+        QTest::newRow("below the image") << 5 << H << 1 << 1 << "outside";
     }
     void xafs()
     {
@@ -103,63 +111,44 @@ private slots:
         if (mode == "total I0") c.totalI0 = &total;
         if (mode == "empty total I0") c.totalI0 = &empty;
 
-        const Spectrum sp = BoxSpectrum::xafs(s.i1, s.i0, x, y, dx, dy, c);
-        QCOMPARE(sp.size(), 24);
-        for (int k = 0; k < 24; ++k) {
+        const Spectrum sp = BoxSpectrum::xafs(s.i1.frames, s.i0.frames, x, y, dx, dy, c);
+        QCOMPARE(sp.size(), mode == "outside" ? 0 : 24);
+        for (int k = 0; k < sp.size(); ++k) {
             const double e = i1Energy(k);
-            const double i1 = boxSum(x, y, dx, dy, [&](int xx, int yy) { return beam(xx, yy, e) * T1 * std::exp(-mu(e)); });
+            const double i1 = boxSum(x, y, dx, dy, [&](int xx, int yy) { return i1Counts(xx, yy, e); });
             double i0 = boxSum(x, y, dx, dy, [&](int xx, int yy) { return beam(xx, yy, e) * T0; });
             if (mode == "no I0") i0 = (2 * std::abs(dx) + 1) * (2 * std::abs(dy) + 1);
             // Past the file's points I0 is 0, which gives 1.0.
             if (mode == "total I0") i0 = k < 20 ? total.yAt(k) : 0.0;
             const double want = c.fluorescence ? i1 / i0 : (i0 > 0 ? std::log(i0 / i1) : 1.0);
             QCOMPARE(sp.xAt(k), e);
-            QVERIFY2(std::abs(sp.yAt(k) - want) < 1e-4 * std::max(1.0, std::abs(want)),
-                     qPrintable(QString("%1 eV: %2, want %3").arg(e).arg(sp.yAt(k)).arg(want)));
+            QVERIFY2(std::abs(sp.yAt(k) - want) < 1e-4 * std::max(1.0, std::abs(want)), qPrintable(QString::number(e)));
         }
     }
 
-    void unusableInputsGiveFiniteValues()
+    void unusableInputs()
     {
         // A dark exposure that cannot scale the dark leaves the dark out.
         Stacks s;
+        BoxSpectrumConds c = s.conds();
+        c.dark = nullptr;
+        const Spectrum noDark = BoxSpectrum::xafs(s.i1.frames, s.i0.frames, 20, 15, 2, 2, c);
+        c.dark = s.dark.get();
         for (double tD : {0.0, -5.0, qQNaN()}) {
-            BoxSpectrumConds c = s.conds();
             c.darkExpTime = tD;
-            const Spectrum sp = BoxSpectrum::xafs(s.i1, s.i0, 20, 15, 2, 2, c);
-            c.dark = nullptr;
-            QCOMPARE(sp.points, BoxSpectrum::xafs(s.i1, s.i0, 20, 15, 2, 2, c).points);
-            for (const QPointF& p : sp.points) QVERIFY(std::isfinite(p.y()));
+            QCOMPARE(BoxSpectrum::xafs(s.i1.frames, s.i0.frames, 20, 15, 2, 2, c).points, noDark.points);
         }
+        QVERIFY(BoxSpectrum::xafs({}, s.i0.frames, 5, 5, 1, 1, c).isEmpty());
+        QVERIFY(BoxSpectrum::raw(s.i1.frames, 5, -1, 1, 1, W, H).isEmpty());
 
         // Zero I0: fluorescence gives 0, transmission 1.0.
-        Stacks z;
-        deleteTiffDataList(z.i0);
-        for (int k = 0; k < 2; ++k) z.i0.append(frame(7080 + 40 * k, [](int, int) { return 0.0; }));
-        BoxSpectrumConds c = z.conds();
-        c.dark = nullptr;
-        c.fluorescence = true;
-        for (const QPointF& p : BoxSpectrum::xafs(z.i1, z.i0, 3, 3, 1, 1, c).points) QCOMPARE(p.y(), 0.0);
-        c.fluorescence = false;
-        for (const QPointF& p : BoxSpectrum::xafs(z.i1, z.i0, 3, 3, 1, 1, c).points) QCOMPARE(p.y(), 1.0);
-    }
-
-    void outsideTheImageIsEmpty()
-    {
-        Stacks s;
-        const BoxSpectrumConds c = s.conds();
-        QVERIFY(BoxSpectrum::xafs(s.i1, s.i0, -1, 5, 1, 1, c).isEmpty());
-        QVERIFY(BoxSpectrum::xafs(s.i1, s.i0, W, 5, 1, 1, c).isEmpty());
-        QVERIFY(BoxSpectrum::xafs(s.i1, s.i0, 5, H, 1, 1, c).isEmpty());
-        QVERIFY(BoxSpectrum::xafs({}, s.i0, 5, 5, 1, 1, c).isEmpty());
-        QVERIFY(BoxSpectrum::raw(s.i1, 5, -1, 1, 1, W, H).isEmpty());
-        CrossSection::Conds cc;
-        cc.imageWidth = W;
-        cc.imageHeight = H;
-        QVERIFY(CrossSection::alongX(s.i1[0], s.i0, H, 1, 1, cc).isEmpty());
-        QVERIFY(CrossSection::alongX(s.i1[0], s.i0, -1, 1, 1, cc).isEmpty());
-        QVERIFY(CrossSection::alongY(s.i1[0], s.i0, W, 1, 1, cc).isEmpty());
-        QVERIFY(CrossSection::alongY(nullptr, s.i0, 3, 1, 1, cc).isEmpty());
+        ts::Stack zero;
+        for (int k = 0; k < 2; ++k) zero.add(frame(7080 + 40 * k, [](int, int) { return 0.0; }));
+        for (bool fluorescence : {true, false}) {
+            c.fluorescence = fluorescence;
+            for (const QPointF& p : BoxSpectrum::xafs(s.i1.frames, zero.frames, 3, 3, 1, 1, c).points)
+                QCOMPARE(p.y(), fluorescence ? 0.0 : 1.0);
+        }
     }
 
     void darkAreas()
@@ -169,39 +158,31 @@ private slots:
         // stack is shorter: past its end no I0 dark-area value exists.
         const QRectF area(30, 0, 5, 3);  // 6 x 4 pixels from (30, 0)
         auto open = [&](int x, int y) { return area.contains(x, y) ? 0.0 : 1.0; };
-        Stacks s;
-        deleteTiffDataList(s.i1);
-        deleteTiffDataList(s.i0);
+        ts::Stack i1, i0;
         for (int k = 0; k < 24; ++k) {
             const double e = i1Energy(k);
-            s.i1.append(frame(e, [=](int x, int y) { return open(x, y) * beam(x, y, e) * T1 * std::exp(-mu(e)) + 40 + 3.0 * k; }));
+            i1.add(frame(e, [=](int x, int y) { return open(x, y) * i1Counts(x, y, e) + 40 + 3.0 * k; }));
         }
         for (int k = 0; k < 10; ++k) {
             const double e = 7070.0 + 8.0 * k;
-            s.i0.append(frame(e, [=](int x, int y) { return open(x, y) * beam(x, y, e) * T1 + 7; }));
+            i0.add(frame(e, [=](int x, int y) { return open(x, y) * beam(x, y, e) * T1 + 7; }));
         }
         QVector<double> v1, v0;
-        BoxSpectrum::appendDarkAreaValues(v1, s.i1, area, nullptr);
-        BoxSpectrum::appendDarkAreaValues(v0, s.i0, area, nullptr);
-        QCOMPARE(v1.size(), 24);
-        QCOMPARE(v0.size(), 10);
-        for (int k = 0; k < 24; ++k) QVERIFY(std::abs(v1[k] - (40 + 3.0 * k)) < 1e-9);
-        for (int k = 0; k < 10; ++k) QVERIFY(std::abs(v0[k] - 7) < 1e-9);
-
+        BoxSpectrum::appendDarkAreaValues(v1, i1.frames, area, nullptr);
+        BoxSpectrum::appendDarkAreaValues(v0, i0.frames, area, nullptr);
         BoxSpectrumConds c;
         c.imageWidth = W;
         c.imageHeight = H;
         c.i1DarkAreaValues = &v1;
         c.i0DarkAreaValues = &v0;
-        const Spectrum sp = BoxSpectrum::xafs(s.i1, s.i0, 10, 12, 4, 4, c);
+        const Spectrum sp = BoxSpectrum::xafs(i1.frames, i0.frames, 10, 12, 4, 4, c);
         QCOMPARE(sp.size(), 24);
         for (int k = 0; k < 24; ++k) {
             const double e = i1Energy(k);
             // Past the I0 stack's length its offset (7 in each of 81 pixels)
             // is no longer taken off; past its energies its last frame holds.
             const double i0 = boxSum(10, 12, 4, 4, [&](int xx, int yy) { return beam(xx, yy, std::min(e, 7142.0)) * T1; }) + 7 * 81;
-            const double i1 = boxSum(10, 12, 4, 4, [&](int xx, int yy) { return beam(xx, yy, e) * T1 * std::exp(-mu(e)); });
-            const double want = k < 10 ? mu(e) : std::log(i0 / i1);
+            const double want = k < 10 ? mu(e) : std::log(i0 / boxSum(10, 12, 4, 4, [&](int xx, int yy) { return i1Counts(xx, yy, e); }));
             QVERIFY2(std::abs(sp.yAt(k) - want) < 1e-4, qPrintable(QString::number(k)));
         }
 
@@ -210,7 +191,7 @@ private slots:
         std::unique_ptr<TiffData> dark(frame(0, [](int x, int y) { return 10.0 + x + y; }));
         v1.resize(5);
         v1[0] = 1234;
-        BoxSpectrum::appendDarkAreaValues(v1, s.i1, area, dark.get());
+        BoxSpectrum::appendDarkAreaValues(v1, i1.frames, area, dark.get());
         QCOMPARE(v1.size(), 24);
         QCOMPARE(v1[0], 1234.0);
         for (int k = 5; k < 24; ++k) QVERIFY(std::abs(v1[k] - (40 + 3.0 * k - 44)) < 1e-9);
@@ -231,9 +212,10 @@ private slots:
         QCOMPARE(BoxSpectrum::energyShift(map, 5, 3, false), 35.0);
         QCOMPARE(BoxSpectrum::energyShift(map, 5, 3, true), 0.5 * 25 - 2 * 3 + 3);
         QCOMPARE(BoxSpectrum::energyShift(map, 6, 3, true), 0.0);
-        QCOMPARE(BoxSpectrum::energyShift(map, 0, -1, false), 0.0);
     }
 
+    // Profiles take no dark off; I0 is linear in energy, so its
+    // interpolation is exact. Off the image they are empty.
     void profiles_data()
     {
         QTest::addColumn<bool>("alongX");
@@ -241,10 +223,11 @@ private slots:
         QTest::addColumn<int>("dx");
         QTest::addColumn<int>("dy");
         QTest::addColumn<QString>("kind");
-        QTest::newRow("raw along x") << true << 4 << 1 << 2 << "raw";
         QTest::newRow("raw along y at the edge") << false << 38 << 1 << 4 << "raw";
         QTest::newRow("mu along x") << true << 10 << 1 << 1 << "mu";
         QTest::newRow("fluorescence along y") << false << 3 << 1 << 1 << "fluorescence";
+        QTest::newRow("below the image") << true << H << 1 << 1 << "raw";
+        QTest::newRow("right of the image") << false << W << 1 << 1 << "raw";
     }
     void profiles()
     {
@@ -256,29 +239,135 @@ private slots:
         Stacks s;
         const TiffData* img = s.i1[7];
         const double e = img->energy;
-        CrossSection::Conds c;
-        c.imageWidth = W;
-        c.imageHeight = H;
-        c.mu = kind != "raw";
-        c.fluorescence = kind == "fluorescence";
-        const Spectrum p = alongX ? CrossSection::alongX(img, s.i0, line, dx, dy, c)
-                                  : CrossSection::alongY(img, s.i0, line, dx, dy, c);
-        QCOMPARE(p.size(), alongX ? W : H);
+        const CrossSection::Conds c{W, H, kind != "raw", kind == "fluorescence"};
+        QVERIFY(CrossSection::alongY(nullptr, s.i0.frames, 3, 1, 1, c).isEmpty());
+        const Spectrum p = alongX ? CrossSection::alongX(img, s.i0.frames, line, dx, dy, c)
+                                  : CrossSection::alongY(img, s.i0.frames, line, dx, dy, c);
+        QCOMPARE(p.size(), line < 0 || line >= (alongX ? H : W) ? 0 : alongX ? W : H);
         for (int i = 0; i < p.size(); ++i) {
             const int x = alongX ? i : line;
             const int y = alongX ? line : i;
-            // No dark is taken off profiles; I0 is linear in energy, so its
-            // interpolation is exact.
-            const double i1 = boxSum(x, y, dx, dy, [&](int xx, int yy) {
-                return beam(xx, yy, e) * T1 * std::exp(-mu(e)) + darkRate(xx, yy) * T1;
-            });
+            const double i1 = boxSum(x, y, dx, dy, [&](int xx, int yy) { return i1Counts(xx, yy, e) + darkRate(xx, yy) * T1; });
             const double i0 = boxSum(x, y, dx, dy, [&](int xx, int yy) { return (beam(xx, yy, e) + darkRate(xx, yy)) * T0; });
             const double want = kind == "raw" ? i1 : c.fluorescence ? i1 / i0 : std::log(i0 / i1);
             QCOMPARE(p.xAt(i), double(i));
             QVERIFY2(std::abs(p.yAt(i) - want) < 1e-6 * std::max(1.0, std::abs(want)), qPrintable(QString::number(i)));
         }
     }
+
+    void cursorSpectrumFollowsTheMouseAndTheFiles()
+    {
+        Body b;
+        load(b);
+        b.HWidth->setText("2");
+        b.VWidth->setText("3");
+        b.SelectI0Files->setShowLatest(false);
+        b.SelectI1Files->setShowLatest(false);
+        b.SelectI1Files->Selected->setCurrentIndex(6);
+        b.showData(6);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        b.dispA->repaint();  // sets the image-to-screen frame
+        const ChCoord& cc = b.dispA->coord;
+        WidgetEvents::move(b.dispA, QPoint(int(cc.r2sx(12.5)), int(cc.r2sy(7.5))));
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(12, 7));
+        QCOMPARE(b.specWindow->current.points, b.makeXafsSpectrum(12, 7, 2, 3).points);
+
+        // Steps through either stack; past the I0 stack: no marker, nothing new shown.
+        b.next();
+        QCOMPARE(b.dispA->image, b.i1Images[7]);
+        b.ShowI0->setChecked(true);
+        b.SelectI0Files->Selected->setCurrentIndex(2);
+        b.dispImgSelected(true);
+        b.sliderMoved(10);
+        QCOMPARE(b.specWindow->markerEnergy, -1.0);
+        QCOMPARE(b.dispA->image, b.i0Images[2]);
+
+        b.HWidth->setText("10");
+        b.VWidth->setText("-10");
+        b.showXafsSpectrum(20.9, 15.2);
+        // Each stack's exposure, the dark and the I0 order come from the window.
+        const XafsSpectrum& shown = b.specWindow->current;
+        QCOMPARE(shown.size(), 12);
+        for (int k = 0; k < shown.size(); ++k) {
+            const double e = 7090.0 + 4.0 * k;
+            QCOMPARE(shown.xAt(k), e);
+            QVERIFY(std::abs(shown.yAt(k) - (mu(e) + std::log(T0 / T1))) < 1e-4);
+        }
+        QCOMPARE(b.makeXafsSpectrumInRect(2, 4, 7, 9).points, b.makeXafsSpectrum(4, 6, 3, 3).points);
+
+        // Outside the image the spectrum is empty.
+        b.showXafsSpectrum(-3, 4);
+        QVERIFY(b.specWindow->current.isEmpty());
+        b.showXafsSpectrum(qInf(), qQNaN());
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(0, 0));
+
+        // A monochromator-angle file carries I0: it replaces the I0 stack,
+        // point by point of the I1 stack; clearing the selector forgets it.
+        QTemporaryDir dir;
+        const Spectrum before = b.makeXafsSpectrum(20, 15, 3, 3);
+        QByteArray angles = "9809 test\nD= 3.13553\nOffset 0 0 0 0\n";
+        for (int k = 0; k < 8; ++k) angles += "1 " + QByteArray::number(12.8 - 0.01 * k) + " 0 1000000 5000\n";
+        QVERIFY(ts::writeFile(dir.filePath("i0.9809"), angles));
+        b.newTotalI0ofI1File(dir.filePath("i0.9809"));
+        const double i1 = boxSum(20, 15, 3, 3, [](int x, int y) { return i1Counts(x, y, 7090); });
+        QVERIFY(std::abs(b.makeXafsSpectrum(20, 15, 3, 3).yAt(0) - std::log(1e6 / i1)) < 1e-6);
+        b.TotalI0ofI1XAFS->cleared();
+        QCOMPARE(b.makeXafsSpectrum(20, 15, 3, 3).points, before.points);
+    }
+
+    // A dark area is taken from the selection, which then goes back to the
+    // one before; with none before, no selection is left to be taken for the
+    // other stack's dark area by mistake.
+    void darkAreasFromTheSelection_data()
+    {
+        QTest::addColumn<bool>("selectedBefore");
+        QTest::addColumn<bool>("selectAgain");
+        QTest::addColumn<bool>("i0Set");
+        QTest::newRow("one selection, both dark areas") << false << false << false;
+        QTest::newRow("selected again for I0") << false << true << true;
+        QTest::newRow("an area before comes back") << true << false << true;
+    }
+    void darkAreasFromTheSelection()
+    {
+        QFETCH(bool, selectedBefore);
+        QFETCH(bool, selectAgain);
+        QFETCH(bool, i0Set);
+        QTemporaryDir dir;
+        Body b;
+        ts::StackSpec spec;
+        // Sample counts above, dark counts in the bottom three rows.
+        spec.i1 = [](int, int, int r) { return r >= 6 ? 50.0 : 4000.0; };
+        spec.i0 = [](int, int, int r) { return r >= 6 ? 60.0 : 9000.0; };
+        ts::loadStack(b, spec);
+        b.setI0DarkArea();
+        QVERIFY(!b.i0DarkAreaSet);  // no selection yet
+        if (selectedBefore) b.dispA->setSelectedArea(2, 1, 9, 4);
+        b.dispA->setSelectedArea(0, 6, 11, 8);
+        b.SelectI1Files->additionalSetup().SetDA->click();
+        QCOMPARE(b.i1DarkAreaValues.value(0), 50.0);
+        QCOMPARE(b.dispA->areaValid, selectedBefore);
+        if (selectAgain) b.dispA->setSelectedArea(0, 6, 11, 8);
+        b.SelectI0Files->additionalSetup().SetDA->click();
+        QCOMPARE(b.i0DarkAreaSet, i0Set);
+        if (i0Set) QCOMPARE(b.i0DarkAreaValues.value(0), selectAgain ? 60.0 : 9000.0);
+        if (i0Set) QCOMPARE(b.SelectI0Files->additionalSetup().DarkArea->text(), QString(selectAgain ? "(0,6)-(11,8)" : "(2,1)-(9,4)"));
+
+        // A dark image (7 counts at 250 ms) fills the exposure field and is
+        // taken off the dark-area values; clearing it puts them back.
+        const QString dark = dir.filePath("dark.img");
+        QVERIFY(ts::writeFile(dark, ts::imBytes(12, 9, [](int, int) { return 7; }, 2, "BytesPerPixel=2,ExposureTime=250 ms")));
+        b.selectedDark(dark);
+        QCOMPARE(b.DarkExpTime->text(), QString("250"));
+        QCOMPARE(b.i1DarkAreaValues.value(0), 43.0);
+        b.clearDark();
+        QCOMPARE(b.i1DarkAreaValues.value(0), 50.0);
+        b.selectedDark(dir.filePath("missing.img"));
+        QVERIFY(!b.darkImage);
+        b.SelectI1Files->additionalSetup().ClearDA->click();
+        QVERIFY(b.i1DarkAreaValues.isEmpty());
+    }
 };
 
-QTEST_GUILESS_MAIN(TstBoxSpectrum)
+QTEST_MAIN(TstBoxSpectrum)
 #include "tst_boxspectrum.moc"

@@ -25,6 +25,24 @@ inline TiffData* frame(double energy, const ts::PixelFn& px)
     return ts::floatFrame(W, H, px, energy, QString("f%1.tif").arg(energy));
 }
 
+// A measurement with it: I1 at T1 ms and I0 at T0 ms, each with the dark,
+// and a dark image at TD ms.
+const double T1 = 50;
+const double T0 = 20;
+const double TD = 100;
+
+// I1 without the dark.
+inline double i1Counts(double x, double y, double e) { return beam(x, y, e) * T1 * std::exp(-mu(e)); }
+inline TiffData* i1Frame(double e)
+{
+    return frame(e, [=](int x, int y) { return i1Counts(x, y, e) + darkRate(x, y) * T1; });
+}
+inline TiffData* i0Frame(double e)
+{
+    return frame(e, [=](int x, int y) { return (beam(x, y, e) + darkRate(x, y)) * T0; });
+}
+inline TiffData* darkFrame() { return frame(0, [](int x, int y) { return darkRate(x, y) * TD; }); }
+
 // Sums f over the box of half widths |dx|, |dy|; pixels outside count 0.
 inline double boxSum(int x, int y, int dx, int dy, const std::function<double(int, int)>& f)
 {
