@@ -1,7 +1,10 @@
-// Whole 2-D runs on a main window over a 4 x 3 stack of known mixtures, one
-// row per mode and per thing a user does before or during a run; every block
+// Whole 2-D runs on a main window. Over a 4 x 3 stack of known mixtures, one
+// row per mode and per thing a user does before or during a run, every block
 // of the maps is checked against the truth of its own pixel, so a map shifted
-// by one block, a value in the wrong map or a stale value cannot pass.
+// by one block, a value in the wrong map or a stale value cannot pass. On the
+// pool of threads the maps hold, value for value, what the panel's own worker
+// gives for each block's spectrum. Then the panel's wiring on the window and
+// its teardown with a run under way.
 
 #include "analysis/Analysis2DDriver.h"
 #include "analysis/AnalysisOnBody.h"
@@ -9,12 +12,18 @@
 #include "analysis/ElemCtrl.h"
 #include "analysis/ElemList.h"
 #include "analysis/LCFReference.h"
+#include "analysis/SumUpCtrl.h"
 #include "core/Globals.h"
+#include "mainwindow/BodyHooks.h"
 #include "support/Files.h"
 #include "support/Maps.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
+#include "widgets/ImgDispA.h"
+#include "widgets/XafsFileSelect.h"
 
+#include <QDir>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,12 +41,34 @@ double background(int c, int r) { return 0.3 - 0.1 * c - 0.05 * r; }
 
 // LCF runs up to ElemListEditMidRun, which runs elements too, as the next does alone.
 enum Scenario { Plain, FirstRowUnused, DeltaEBeforeFile, SetStdTwice, DeltaEEditMidRun, StopRestart, ModeSwitchMidRun,
-                AllUncheckedMidRun, UseToggledInFlight, RefAddedMidRun, NoLcfReference, OffsetMap, ElemListEditMidRun,
+                AllUncheckedMidRun, UseToggledInFlight, RefAddedMidRun, NoLcfReference, ElemListEditMidRun,
                 AbsentElement, EdgeShift, Residual, NoEdgeReference };
 
 const double refShift = 3;   // eV the shifted reference file is off by
-const double mapOffset = 4;  // eV of the energy-shift map
 const double raAt = 9100, raFactor = 0.1;
+
+// Every value a run of all four analyses records for a block: read from its
+// maps at (x, y), or with x < 0 what the panel's worker answered last.
+QVector<double> blockValues(Analyzer* a, Analysis2DDriver* run, int x = -1, int y = -1)
+{
+    QVector<double> v;
+    auto add = [&](const Analyzed2DRes* m, double answer) { v << (x < 0 ? answer : m->valueAt(x, y)); };
+    const int n = a->lcfRefs.size();
+    const LcfResult& r = a->lastLcf;
+    for (int i = 0; i < 2 * n; ++i) {
+        const int j = r.rows.indexOf(i % n);
+        add(run->lcfRefMaps.value(i), j < 0 ? 0.0 : (i < n ? r.amounts : r.fractions).value(j));
+    }
+    add(&a->zansaMap, r.status == LcfResult::Fitted ? r.z : 0.0);
+    add(&a->dEdgeMap, a->lastDEdge);
+    add(&a->dMutMap, a->lastRa.jump);
+    add(&a->restMap, a->lastRa.rest);
+    for (int kind = 0; kind < ElemKindCount; ++kind)
+        for (int i = 0; i < a->elemCtrls().size(); ++i)
+            add(a->elemCtrls()[i]->map(ElemKind(kind)), a->lastElems.kinds[kind].value(i));
+    add(&a->elemsCorMap, a->cor);
+    return v;
+}
 
 }  // namespace
 
@@ -74,170 +105,366 @@ private slots:
         QTest::newRow("Use toggled mid-run") << int(UseToggledInFlight);
         QTest::newRow("reference added mid-run") << int(RefAddedMidRun);
         QTest::newRow("LCF without references") << int(NoLcfReference);
-        QTest::newRow("energy-shift map applied") << int(OffsetMap);
         QTest::newRow("element list edited mid-run") << int(ElemListEditMidRun);
         QTest::newRow("elements, absent from some blocks") << int(AbsentElement);
         QTest::newRow("edge shift") << int(EdgeShift);
         QTest::newRow("residual absorption, ratio shown on time") << int(Residual);
         QTest::newRow("edge comparison without reference") << int(NoEdgeReference);
     }
-
-    void scenario();
-};
-
-void TestRunScenarios::scenario()
-{
-    QFETCH(int, what);
-    ts::MuStack st;
-    st.mu = [what](double E, int c, int r) {
-        if (what == EdgeShift) return pre(E) + synth::sigmoid(E, 9000 + 2 * c + r, 0.4);
-        const double e = what == OffsetMap ? E - mapOffset : E;
-        if (what == AbsentElement && c == 2) return pre(e);
-        const double bg = what == Residual ? background(c, r) : 0.0;
-        return bg + share(c, r) * mu1(e) + (1 - share(c, r)) * mu2(e);
-    };
-    Body b;
-    ts::loadMuStack(b, st);
-    Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-    Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-    const bool lcf = what <= ElemListEditMidRun;
-    const bool elems = what == ElemListEditMidRun || what == AbsentElement;
-    a->Sel2DA->setChecked(true);
-    a->Sel2DAMLCFA->setChecked(lcf);
-    a->Sel2DADEdgeA->setChecked(what == EdgeShift || what == NoEdgeReference);
-    a->Sel2DAElemA->setChecked(elems);
-    a->Sel2DARAA->setChecked(what == Residual);
-    // From above both edges' feet the relative residual has no near-zero
-    // values to divide by, so the block's own fit leaves z near 0; a shifted
-    // reference needs its edge inside the range to show.
-    const bool shifted = what == DeltaEBeforeFile || what == SetStdTwice;
-    a->setLCFRange(shifted ? 8900 : 9003, 9100);
-    const int first = what == FirstRowUnused ? 1 : 0;  // the row of the first reference
-    LCFReference* row0 = a->lcfRefs[first];
-    if (what == DeltaEBeforeFile) {
-        // The natural order in the panel: the shift first, then the file.
-        row0->DeltaE->setText(QString::number(refShift));
-        emit row0->DeltaE->editingFinished();
-        row0->XFS->load(dir.filePath("r1s.dat"));
-    } else if (what == SetStdTwice) {
-        a->setLCFStd(0, true, refShift, dir.filePath("r1s.dat"), "0");
-        a->setLCFStd(0, true, refShift, dir.filePath("r1s.dat"), "0");
-    } else if (what != NoLcfReference) {
-        a->setLCFStd(first, true, 0, dir.filePath("r1.dat"), "0");
-    }
-    if (what != NoLcfReference) a->setLCFStd(first + 1, true, 0, dir.filePath("r2.dat"), "0");
-    if (first) a->setLCFStd(0, false, 0, dir.filePath("r2.dat"), "0");
-    if (what == OffsetMap) ts::fillMap(b.shiftMap, st.w, st.h, [](int, int) { return mapOffset; });
-    if (elems) {
-        a->setTargetElements(QStringLiteral("Cu"));
-        a->elems->setElemsDE(30);
-    }
-    a->DEdgeCompWith->setChecked(what == NoEdgeReference);
-    a->DEdgeCWFile->setChecked(what == NoEdgeReference);
-    a->DispOnTime->setChecked(what == Residual);
-    a->setRaEnergy(raAt);
-    a->setRaFactor(raFactor);
-
-    // What the user does while the run goes on, after its third block is in
-    // the maps; later blocks may already be computed.
-    bool inOrder = true;
-    qint64 last = 0;
-    connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 answers) {
-        // Recorded one by one, in the order of the walk, while the run is on.
-        if (answers != last + 1 || !b.analysis2DRunning) inOrder = false;
-        last = answers;
-        if (what == UseToggledInFlight && answers <= 2) row0->XFS->Use->setChecked(answers == 2);
-        if (answers != 3) return;
-        if (what == DeltaEEditMidRun) emit row0->DeltaE->editingFinished();
-        if (what == ModeSwitchMidRun) a->SelProcMaps->setChecked(true);
-        if (what == AllUncheckedMidRun) a->Sel2DAMLCFA->setChecked(false);
-        if (what == RefAddedMidRun) QTest::mouseClick(a->AddRef, Qt::LeftButton);
-        if (what == ElemListEditMidRun) {
-            a->setTargetElements(QStringLiteral("Fe Ni"));
-            a->AElemNames->setText(QStringLiteral("Zn"));
-            emit a->AElemNames->editingFinished();
+    void scenario()
+    {
+        QFETCH(int, what);
+        ts::MuStack st;
+        st.mu = [what](double E, int c, int r) {
+            if (what == EdgeShift) return pre(E) + synth::sigmoid(E, 9000 + 2 * c + r, 0.4);
+            if (what == AbsentElement && c == 2) return pre(E);
+            const double bg = what == Residual ? background(c, r) : 0.0;
+            return bg + share(c, r) * mu1(E) + (1 - share(c, r)) * mu2(E);
+        };
+        Body b;
+        ts::loadMuStack(b, st);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        const bool lcf = what <= ElemListEditMidRun;
+        const bool elems = what == ElemListEditMidRun || what == AbsentElement;
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(lcf);
+        a->Sel2DADEdgeA->setChecked(what == EdgeShift || what == NoEdgeReference);
+        a->Sel2DAElemA->setChecked(elems);
+        a->Sel2DARAA->setChecked(what == Residual);
+        // From above both edges' feet the relative residual has no near-zero
+        // values to divide by, so the block's own fit leaves z near 0; a shifted
+        // reference needs its edge inside the range to show.
+        const bool shifted = what == DeltaEBeforeFile || what == SetStdTwice;
+        a->setLCFRange(shifted ? 8900 : 9003, 9100);
+        const int first = what == FirstRowUnused ? 1 : 0;  // the row of the first reference
+        LCFReference* row0 = a->lcfRefs[first];
+        if (what == DeltaEBeforeFile) {
+            // The natural order in the panel: the shift first, then the file.
+            row0->DeltaE->setText(QString::number(refShift));
+            emit row0->DeltaE->editingFinished();
+            row0->XFS->load(dir.filePath("r1s.dat"));
+        } else if (what == SetStdTwice) {
+            a->setLCFStd(0, true, refShift, dir.filePath("r1s.dat"), "0");
+            a->setLCFStd(0, true, refShift, dir.filePath("r1s.dat"), "0");
+        } else if (what != NoLcfReference) {
+            a->setLCFStd(first, true, 0, dir.filePath("r1.dat"), "0");
         }
-    });
+        if (what != NoLcfReference) a->setLCFStd(first + 1, true, 0, dir.filePath("r2.dat"), "0");
+        if (first) a->setLCFStd(0, false, 0, dir.filePath("r2.dat"), "0");
+        if (elems) {
+            a->setTargetElements(QStringLiteral("Cu"));
+            a->elems->setElemsDE(30);
+        }
+        a->DEdgeCompWith->setChecked(what == NoEdgeReference);
+        a->DEdgeCWFile->setChecked(what == NoEdgeReference);
+        a->DispOnTime->setChecked(what == Residual);
+        a->setRaEnergy(raAt);
+        a->setRaFactor(raFactor);
 
-    QSignalSpy ended(run, &Analysis2DDriver::ended);
-    QSignalSpy done(&b, &Body::finishBatchExec);
-    if (what == NoEdgeReference) {
-        // Refused at the start: from the button nobody waits; a batch is told at once.
-        emit a->askAnalyze();
-        run->startFromBatch();
-        QVERIFY(!b.analysis2DRunning);
-        QCOMPARE(done.count(), 1);
-        QCOMPARE(ended.count(), 0);
-        return;
-    }
-    emit a->askAnalyze();
-    if (what == StopRestart) {
-        emit a->askAnalyze();
-        QVERIFY(!b.analysis2DRunning);
-        emit a->askAnalyze();
-    }
-    QVERIFY(b.analysis2DRunning);
-    QVERIFY(ended.wait(60000));
-    QTest::qWait(20);
-    QVERIFY(!b.analysis2DRunning);
-    QVERIFY(!a->contAccess);
-    QVERIFY(inOrder);
-    // Only a batch word's run releases the batch.
-    QCOMPARE(done.count(), 0);
+        // What the user does while the run goes on, after its third block is in
+        // the maps; later blocks may already be computed.
+        bool inOrder = true;
+        qint64 last = 0;
+        connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 answers) {
+            // Recorded one by one, in the order of the walk, while the run is on.
+            if (answers != last + 1 || !b.analysis2DRunning) inOrder = false;
+            last = answers;
+            if (what == UseToggledInFlight && answers <= 2) row0->XFS->Use->setChecked(answers == 2);
+            if (answers != 3) return;
+            if (what == DeltaEEditMidRun) emit row0->DeltaE->editingFinished();
+            if (what == ModeSwitchMidRun) a->SelProcMaps->setChecked(true);
+            if (what == AllUncheckedMidRun) a->Sel2DAMLCFA->setChecked(false);
+            if (what == RefAddedMidRun) QTest::mouseClick(a->AddRef, Qt::LeftButton);
+            if (what == ElemListEditMidRun) {
+                a->setTargetElements(QStringLiteral("Fe Ni"));
+                a->AElemNames->setText(QStringLiteral("Zn"));
+                emit a->AElemNames->editingFinished();
+            }
+        });
 
-    // Blocks recorded: all, or those before the switch that left nothing to ask for.
-    const int recorded = (what == ModeSwitchMidRun || what == AllUncheckedMidRun) ? 3 : st.w * st.h;
-    const int n = run->lcfRefMaps.size() / 2;
-    const double edgeEnergy = b.suggestElmFromUi().edgeEnergy;
-    double minRest = 1e300;
-    for (int r = 0; r < st.h; ++r)
-        for (int c = 0; c < st.w; ++c) minRest = std::min(minRest, background(c, r) + pre(raAt) - raFactor);
-    for (int r = 0; r < st.h; ++r) {
-        for (int c = 0; c < st.w; ++c) {
-            const QString at = QString("block %1,%2").arg(c).arg(r);
-            if (lcf) {
-                const double f0 = run->lcfRefMaps[n + first]->valueAt(c, r);
-                const double f1 = run->lcfRefMaps[n + first + 1]->valueAt(c, r);
-                const double z = a->zansaMap.valueAt(c, r);
-                if (what == NoLcfReference || r * st.w + c >= recorded) {
-                    QCOMPARE(f0, 0.0);
-                    QCOMPARE(z, 0.0);
-                } else {
-                    // A run keeps the references it started with, Use toggles included.
-                    QVERIFY2(std::abs(f0 - share(c, r)) < 5e-3, qPrintable(at + QString(": %1").arg(f0)));
-                    QVERIFY2(std::abs(f1 - (1 - share(c, r))) < 5e-3, qPrintable(at + QString(": %1").arg(f1)));
-                    // The residual of the block's own fit.
-                    QVERIFY2(z >= 0 && (shifted || z < 1e-4), qPrintable(at + QString(": z %1").arg(z)));
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        QSignalSpy done(&b, &Body::finishBatchExec);
+        if (what == NoEdgeReference) {
+            // Refused at the start: from the button nobody waits; a batch is told at once.
+            emit a->askAnalyze();
+            run->startFromBatch();
+            QVERIFY(!b.analysis2DRunning);
+            QCOMPARE(done.count(), 1);
+            QCOMPARE(ended.count(), 0);
+            return;
+        }
+        emit a->askAnalyze();
+        if (what == StopRestart) {
+            emit a->askAnalyze();
+            QVERIFY(!b.analysis2DRunning);
+            emit a->askAnalyze();
+        }
+        QVERIFY(b.analysis2DRunning);
+        QVERIFY(ended.wait(60000));
+        QTest::qWait(20);
+        QVERIFY(!b.analysis2DRunning);
+        QVERIFY(!a->contAccess);
+        QVERIFY(inOrder);
+        // Only a batch word's run releases the batch.
+        QCOMPARE(done.count(), 0);
+
+        // Blocks recorded: all, or those before the switch that left nothing to ask for.
+        const int recorded = (what == ModeSwitchMidRun || what == AllUncheckedMidRun) ? 3 : st.w * st.h;
+        const int n = run->lcfRefMaps.size() / 2;
+        const double edgeEnergy = b.suggestElmFromUi().edgeEnergy;
+        double minRest = 1e300;
+        for (int r = 0; r < st.h; ++r)
+            for (int c = 0; c < st.w; ++c) minRest = std::min(minRest, background(c, r) + pre(raAt) - raFactor);
+        for (int r = 0; r < st.h; ++r) {
+            for (int c = 0; c < st.w; ++c) {
+                const QString at = QString("block %1,%2").arg(c).arg(r);
+                if (lcf) {
+                    const double f0 = run->lcfRefMaps[n + first]->valueAt(c, r);
+                    const double f1 = run->lcfRefMaps[n + first + 1]->valueAt(c, r);
+                    const double z = a->zansaMap.valueAt(c, r);
+                    if (what == NoLcfReference || r * st.w + c >= recorded) {
+                        QCOMPARE(f0, 0.0);
+                        QCOMPARE(z, 0.0);
+                    } else {
+                        // A run keeps the references it started with, Use toggles included.
+                        QVERIFY2(std::abs(f0 - share(c, r)) < 5e-3, qPrintable(at + QString(": %1").arg(f0)));
+                        QVERIFY2(std::abs(f1 - (1 - share(c, r))) < 5e-3, qPrintable(at + QString(": %1").arg(f1)));
+                        // The residual of the block's own fit.
+                        QVERIFY2(z >= 0 && (shifted || z < 1e-4), qPrintable(at + QString(": z %1").arg(z)));
+                    }
+                    // Rows without a reference or not in use keep their maps at 0.
+                    QCOMPARE(run->lcfRefMaps[n + (first ? 0 : 2)]->valueAt(c, r), 0.0);
                 }
-                // Rows without a reference or not in use keep their maps at 0.
-                QCOMPARE(run->lcfRefMaps[n + (first ? 0 : 2)]->valueAt(c, r), 0.0);
-            }
-            if (elems) {
-                QCOMPARE(a->AElemNames->text(), QStringLiteral("Cu"));
-                ElemCtrl* cu = a->elemCtrls().at(0);
-                const ElemRowSnapshot s = cu->snapshot();
-                const double d = st.muOnGrid(s.e0 + s.dE, c, r) - st.muOnGrid(s.e0 - s.dE, c, r);
-                const bool present = d > s.thDMut;
-                QCOMPARE(present, !(what == AbsentElement && c == 2));
-                QVERIFY2(std::abs(cu->map(ElemKind0)->valueAt(c, r) - (present ? d : 0.0)) < 1e-4, qPrintable(at));
-                // One row, its own main target: correlation 1 where it has a step, else 0.
-                QCOMPARE(a->elemsCorMap.valueAt(c, r), present ? 1.0 : 0.0);
-            }
-            if (what == EdgeShift) {
-                const double want = 9000 + 2 * c + r - edgeEnergy;
-                QVERIFY2(std::abs(a->dEdgeMap.valueAt(c, r) - want) < 0.05, qPrintable(at));
-            }
-            if (what == Residual) {
-                // Both edges have stepped by 1 at the energy; the rest is the pre-edge line less 0.1 of it.
-                const double rest = background(c, r) + pre(raAt) - raFactor;
-                QVERIFY2(std::abs(a->dMutMap.valueAt(c, r) - 1) < 1e-3, qPrintable(at));
-                QVERIFY2(std::abs(a->restMap.valueAt(c, r) - rest) < 1e-3, qPrintable(at));
-                const double rr = rest - minRest;
-                QVERIFY2(std::abs(a->ratiMap.valueAt(c, r) - rr / (1 + rr)) < 1e-3, qPrintable(at));
+                if (elems) {
+                    QCOMPARE(a->AElemNames->text(), QStringLiteral("Cu"));
+                    ElemCtrl* cu = a->elemCtrls().at(0);
+                    const ElemRowSnapshot s = cu->snapshot();
+                    const double d = st.muOnGrid(s.e0 + s.dE, c, r) - st.muOnGrid(s.e0 - s.dE, c, r);
+                    const bool present = d > s.thDMut;
+                    QCOMPARE(present, !(what == AbsentElement && c == 2));
+                    QVERIFY2(std::abs(cu->map(ElemKind0)->valueAt(c, r) - (present ? d : 0.0)) < 1e-4, qPrintable(at));
+                    // One row, its own main target: correlation 1 where it has a step, else 0.
+                    QCOMPARE(a->elemsCorMap.valueAt(c, r), present ? 1.0 : 0.0);
+                }
+                if (what == EdgeShift) {
+                    const double want = 9000 + 2 * c + r - edgeEnergy;
+                    QVERIFY2(std::abs(a->dEdgeMap.valueAt(c, r) - want) < 0.05, qPrintable(at));
+                }
+                if (what == Residual) {
+                    // Both edges have stepped by 1 at the energy; the rest is the pre-edge line less 0.1 of it.
+                    const double rest = background(c, r) + pre(raAt) - raFactor;
+                    QVERIFY2(std::abs(a->dMutMap.valueAt(c, r) - 1) < 1e-3, qPrintable(at));
+                    QVERIFY2(std::abs(a->restMap.valueAt(c, r) - rest) < 1e-3, qPrintable(at));
+                    const double rr = rest - minRest;
+                    QVERIFY2(std::abs(a->ratiMap.valueAt(c, r) - rr / (1 + rr)) < 1e-3, qPrintable(at));
+                }
             }
         }
     }
-}
+
+    void sameMapsAsOneBlockAtATime()
+    {
+        ts::MuStack st;
+        st.w = 9;
+        st.h = 7;
+        st.mu = [](double E, int c, int r) {
+            const double f = 0.1 + 0.09 * c + 0.03 * r;
+            // Noise of its own per pixel, so that no two blocks give the same numbers.
+            return f * mu1(E) + (1 - f) * mu2(E) + 2e-3 * std::sin(0.37 * E + 1.3 * c + 2.9 * r);
+        };
+        Body b;
+        ts::loadMuStack(b, st);
+        b.HWidth->setText("1");
+        b.VWidth->setText("1");
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(true);
+        a->MLCF->setChecked(true);
+        a->Sel2DADEdgeA->setChecked(true);
+        a->Sel2DAElemA->setChecked(true);
+        a->Sel2DARAA->setChecked(true);
+        a->setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0");
+        a->setLCFStd(1, true, 0.5, dir.filePath("r2.dat"), "0");
+        a->setLCFRange(8950, 9050);
+        a->setRaEnergy(9000);
+        a->setRaFactor(0.3);
+        a->setTargetElements(QStringLiteral("Cu Ni"));
+        a->elems->setElemsDE(20);
+        ts::fillMap(b.shiftMap, st.w, st.h, [](int x, int y) { return 0.7 * x - 0.4 * y; });
+        QTest::qWait(50);  // the cursor spectrum's own answers
+
+        // One block at a time through the panel's worker, as the cursor spectrum is.
+        AnalyzeCond grid;
+        QVERIFY(b.fillAnalyzeCond(grid));
+        a->initAnalyzeSpectrum();
+        QVector<QVector<double>> want;
+        int tag = 1000;
+        do {
+            XafsSpectrum xs(b.makeXafsSpectrum(grid.curX, grid.curY, grid.xw, grid.yw), QStringLiteral("Body-AaP"), 1,
+                            b.energyShiftAt(grid.curX, grid.curY), b.suggestElmFromUi());
+            QSignalSpy finished(a, &Analyzer::finished);
+            QVERIFY(a->analyzeSpectrum(xs, b.suggestElmFromUi(), ++tag) != 0);
+            while (a->finishedTag != tag) QVERIFY(finished.wait(10000));
+            want << blockValues(a, run);
+        } while (grid.next());
+
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        emit a->askAnalyze();
+        QVERIFY(ended.wait(60000));
+        grid.reset();
+        for (const QVector<double>& e : qAsConst(want)) {
+            const QVector<double> got = blockValues(a, run, grid.curX, grid.curY);
+            QVERIFY2(got == e, qPrintable(QString("block %1,%2").arg(grid.curX).arg(grid.curY)));
+            grid.next();
+        }
+    }
+
+    // Workers read the frames: the run must be over before they are freed.
+    // A run works from the alignment it took at its start: shifts stored
+    // while it goes on neither mix into its maps nor race with its workers.
+    void framesTouchedMidRun_data()
+    {
+        QTest::addColumn<bool>("cleared");
+        QTest::addColumn<bool>("i1");
+        QTest::addColumn<int>("threads");
+        QTest::newRow("I1 stack cleared") << true << true << 4;
+        QTest::newRow("I0 stack cleared") << true << false << 4;
+        QTest::newRow("I1 frames shifted, one thread") << false << true << 1;
+        QTest::newRow("I0 frames shifted, two threads") << false << false << 2;
+    }
+    void framesTouchedMidRun()
+    {
+        QFETCH(bool, cleared);
+        QFETCH(bool, i1);
+        QFETCH(int, threads);
+        ts::MuStack st;
+        st.w = 40;
+        st.h = 30;
+        // Edges that move with the column and row, so that every block's position differs.
+        st.mu = [](double E, int c, int r) { return mu1(E + 0.2 * c - 0.1 * r) + 0.01 * c; };
+        Body b;
+        ts::loadMuStack(b, st);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        run->setThreads(threads);
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(false);
+        a->Sel2DADEdgeA->setChecked(true);
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        auto runOnce = [&] {
+            const int before = ended.count();
+            emit a->askAnalyze();
+            QVERIFY(ended.count() > before || ended.wait(30000));
+        };
+        auto values = [&] {
+            QVector<double> v;
+            for (int y = 0; y < st.h; ++y)
+                for (int x = 0; x < st.w; ++x) v << a->dEdgeMap.valueAt(x, y);
+            return v;
+        };
+        QVector<double> want;
+        if (!cleared) {
+            runOnce();
+            want = values();
+            // Blocks of another alignment would sit elsewhere on the edge.
+            QVERIFY(std::fabs(want.first() - want.last()) > 1);
+        }
+        qint64 after = 0;
+        connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 k) {
+            if (k == 1 && cleared) i1 ? b.clearI1Files() : b.clearI0Files();
+            if (k == 1 && !cleared)
+                for (TiffData* f : i1 ? b.i1Images : b.i0Images) f->shiftX = 3;
+            if (k > 1 && after == 0) after = k;
+        });
+        runOnce();
+        QTest::qWait(100);
+        QVERIFY(!b.analysis2DRunning);
+        if (cleared) QCOMPARE(after, qint64(0));
+        else QCOMPARE(values(), want);
+    }
+
+    // The spectrum under the cursor reaches the panel, not while a 2-D run is
+    // on; the panel works on the window's map choice, grid and stack. Torn
+    // down while the panel is shown, its map is on the view and its worker or
+    // a run is busy: the run and the panel go first, the view keeps no
+    // pointer into them, and no late answer reaches freed objects.
+    void cursorSpectrumAndTeardown_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("wired panel busy with cursor spectra") << false;
+        QTest::newRow("2-D run under way") << true;
+    }
+    void cursorSpectrumAndTeardown()
+    {
+        QFETCH(bool, running);
+        auto* b = new Body;
+        ts::MuStack st;
+        st.mu = [](double E, int c, int r) { return 0.01 * r + synth::sigmoid(E, 9000 + c, 0.4); };
+        // Large enough that the run is still on after its first block.
+        if (running) {
+            st.w = 40;
+            st.h = 30;
+        }
+        ts::loadMuStack(*b, st);
+        Analyzer* p = AnalysisOnBody::of(*b)->analyzer();
+        QPointer<Analyzer> panel(p);
+        QPointer<Analysis2DDriver> run(AnalysisOnBody::of(*b)->driver());
+        QTest::mouseClick(b->ShowAnalyzer, Qt::LeftButton);
+        p->Sel2DA->setChecked(true);
+        p->Sel2DADEdgeA->setChecked(true);
+        b->ShowResAnalysis->setChecked(true);
+        QVERIFY(b->dispA->overlayMap);
+        if (running) {
+            run->setThreads(1);
+            QSignalSpy recorded(run.data(), &Analysis2DDriver::blockRecorded);
+            emit p->askAnalyze();
+            QVERIFY(recorded.wait(30000));
+            QVERIFY(b->analysis2DRunning);
+        } else {
+            QVERIFY(AnalysisOnBody::of(*b)->allConnected());
+            // The window's selected map is the panel's.
+            p->lcfRefs[1]->Show->setChecked(true);
+            QCOMPARE(b->selectedMap(), p->lcfRefs[1]->maps[0]);
+            // The panel asks for the grid and gets the window's current one.
+            b->VWidth->setText("1");
+            AnalyzeCond ac;
+            emit p->askAnalyzeCond(ac);
+            QCOMPARE(QVector<int>({ac.width, ac.height, ac.xw, ac.yw}), QVector<int>({st.w, st.h, 0, 1}));
+            // The panel's sum-up works on the window's own stack and grid.
+            const QString startDir = QDir::currentPath();
+            QTemporaryDir out;
+            QVERIFY(QDir::setCurrent(out.path()));
+            p->SumUpC->SumUpFrom->setText("2");
+            p->SumUpC->SumUpTo->setText("5");
+            QTest::mouseClick(p->SumUpC->AddSumUp, Qt::LeftButton);
+            QTest::mouseClick(p->AskSumUp, Qt::LeftButton);
+            QDir::setCurrent(startDir);
+            double want = 0;
+            for (int r = 0; r < 3; ++r)
+                for (int k = 2; k < 5; ++k) want += double(float(st.i0 * std::exp(-st.mu(st.energy(k), 3, r))));
+            QVERIFY(std::abs(p->sumUpMap.valueAt(3, 1) - want) <= 1e-6 * want);
+            QVERIFY(QFileInfo::exists(out.filePath(SumUpCtrl::imageFileName())));
+            b->VWidth->setText("0");
+        }
+        QSignalSpy asked(p, &Analyzer::analyzeSpectrumDEdge0);
+        for (int x = 0; x < st.w; ++x) b->showXafsSpectrum(x, 2);
+        QCOMPARE(asked.count(), running ? 0 : st.w);
+        if (!running) {
+            // The pixel's own absorption.
+            const auto sent = qvariant_cast<XafsSpectrum>(asked.at(1).first());
+            QVERIFY(std::abs(sent.yAt(75) - st.stored(st.energy(75), 1, 2)) < 1e-9);
+        }
+        Body::hooks().beforeTeardown.value("analysis")(*b);
+        QVERIFY(panel.isNull() && run.isNull());
+        QVERIFY(!b->selectedMap());
+        QVERIFY(!b->dispA->overlayMap);
+        // The destructor tears down again: nothing left to do.
+        delete b;
+        QTest::qWait(100);
+    }
+};
 
 QTEST_MAIN(TestRunScenarios)
 #include "tst_runscenarios.moc"
