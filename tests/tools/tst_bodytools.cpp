@@ -1,7 +1,8 @@
-// The detector tools on the main window: their buttons and configuration,
-// the alignment panel and the statistics window on the shown frame and map,
-// a calibration into the window's shift map and its map files, the analysis
-// panel's operand maps, and a teardown during a run.
+// The detector tools on the main window: their configuration, the
+// alignment panel and the statistics window on the shown frame and map, a
+// calibration into the window's shift map and its map files, the analysis
+// panel's operand maps, and a teardown during a run; the detector panel's
+// "Use Err Points Mask" and the bad-pixel repair it switches.
 #include <QFileInfo>
 #include <QPointer>
 #include <QStatusBar>
@@ -16,6 +17,7 @@
 #include "core/ErrPoints.h"
 #include "core/Globals.h"
 #include "mainwindow/BodyHooks.h"
+#include "tools/Analyzer2.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
@@ -25,7 +27,6 @@
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
 #include "support/Maps.h"
-#include "widgets/SpecPane.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ void loadEdgeStack(Body& b)
         f->hdrY = 7;
     }
     b.dispA->setSelectedArea(0, 0, W - 1, H - 1);
+    b.HWidth->setText("1");
+    b.VWidth->setText("1");
 }
 
 }  // namespace
@@ -80,32 +83,24 @@ private slots:
         QVERIFY(ts::writeSpectrum(stdFile, synth::sample(8800, 9200, 0.5, [](double E) { return edges::wiggly(E); })));
     }
 
+    // The configuration's bad-pixel list reaches the program-wide list,
+    // whose flag the detector panel's box then drives; the calibration
+    // window's choice of background line is the main window's.
     void wiring()
     {
         Body b;
-        CalibOnBody* calib = CalibOnBody::of(b);
-        Analyzer2OnBody* a2 = Analyzer2OnBody::of(b);
-        ToolsOnBody* t = ToolsOnBody::of(b);
-        QVERIFY(calib && a2 && t && calib->calibCtrl);
-        QVERIFY(calib->allConnected() && a2->allConnected() && t->allConnected());
-        b.show();
-        const QVector<QPair<QPushButton*, QWidget*>> opens{{b.OpenCalibCtrl, calib->calibCtrl},
-                                                           {b.ShowAnalyzer2, &a2->analyzer2},
-                                                           {b.ShowImgProc, &t->imgProc},
-                                                           {b.ShowStatistics, &t->stats}};
-        for (const auto& o : opens) {
-            QVERIFY(!o.second->isVisible());
-            QTest::mouseClick(o.first, Qt::LeftButton);
-            QVERIFY(o.second->isVisible());
-        }
-        // The configuration's bad-pixel list reached the panel and the list.
-        QCOMPARE(a2->analyzer2.ErrPMaskFileName->text(), QFileInfo(errListPath).canonicalFilePath());
         QVERIFY(globalErrPoints.use);
         QCOMPARE(globalErrPoints.points, (QVector<QPoint>{{1, 1}, {2, 3}}));
-        // The calibration window's choice of background line is the main window's.
-        calib->calibCtrl->TargetBGVictreen->setChecked(true);
+        Analyzer2& panel = Analyzer2OnBody::of(b)->analyzer2;
+        panel.show();
+        QTest::mouseClick(panel.UseErrPMask, Qt::LeftButton);
+        QVERIFY(!globalErrPoints.use);
+        QTest::mouseClick(panel.UseErrPMask, Qt::LeftButton);
+        QVERIFY(globalErrPoints.use);
+        CalibCtrl* ctrl = CalibOnBody::of(b)->calibCtrl;
+        ctrl->TargetBGVictreen->setChecked(true);
         QCOMPARE(Body::hooks().bgLineType(b), 0);
-        calib->calibCtrl->TargetBGSimple->setChecked(true);
+        ctrl->TargetBGSimple->setChecked(true);
         QCOMPARE(Body::hooks().bgLineType(b), 1);
     }
 
@@ -128,7 +123,6 @@ private slots:
             b.ShowData->setChecked(!i0);
             b.showData(i0 ? 1 : 3);
             QCOMPARE(p.image, i0 ? b.i0Images[1] : b.i1Images[3]);
-            QVERIFY(p.edge);
             b.showData(9);  // outside the stack: nothing changes
             QCOMPARE(p.image, i0 ? b.i0Images[1] : b.i1Images[3]);
             b.SelectI1Files->Selected->setCurrentIndex(1);
@@ -139,6 +133,8 @@ private slots:
             }
             QCOMPARE(b.statusBar()->currentMessage().contains("not stored"), i0);
         }
+        emit p.askClearAllShifts();
+        QCOMPARE(b.i1Images[3]->shiftX, 0);
         emit p.askGiveData();  // the frame chosen in the I1 list, while I0 shows
         QCOMPARE(p.image, b.i1Images[1]);
         b.clearI1Files();
@@ -151,8 +147,8 @@ private slots:
     }
 
     // The designated map is sampled block by block once per change, not again
-    // for the repaint the range report asks for; "Show Over Image" outlines
-    // the blocks in range; a map freed under the window is never read again.
+    // for the repaint the range report asks for; a map freed under the window
+    // is never read again.
     void statisticsOverTheImage()
     {
         Analyzed2DRes map("m");
@@ -181,22 +177,6 @@ private slots:
         b.dispA->repaint();
         QTest::qWait(100);
         QCOMPARE(ranges.count(), 1);
-
-        auto outlined = [&b] {
-            const QImage shot = b.dispA->grab().toImage();
-            int n = 0;
-            for (int y = 0; y < shot.height(); ++y)
-                for (int x = 0; x < shot.width(); ++x) n += QColor(shot.pixel(x, y)) == QColor(255, 200, 200);
-            return n;
-        };
-        st.ShowOverImage->setChecked(true);
-        b.statsRangeSet = true;
-        b.statsRangeLow = 40;
-        b.statsRangeHigh = 50;
-        QVERIFY(outlined() > 0);
-        b.statsRangeLow = 500;
-        b.statsRangeHigh = 600;
-        QCOMPARE(outlined(), 0);
         h.selectedMap = designated;
 
         auto* freed = new Analyzed2DRes("freed");
@@ -211,7 +191,9 @@ private slots:
     // A calibration places the map where the frames sit on the detector; the
     // window's map file buttons keep that place. A file the window would
     // misread is refused: a grid of another size than the images is not
-    // written, a map of another size is read only without the size check.
+    // written, a map of another size is read only without the size check,
+    // and never as an operand of the analysis panel (read through its
+    // "Select Map" dialogs); the window's own map stays put either way.
     void calibrationMapFiles()
     {
         Body b;
@@ -220,10 +202,6 @@ private slots:
         ToolsOnBody* t = ToolsOnBody::of(b);
         loadEdgeStack(b);
         ctrl->loadStd(stdFile);
-        QVERIFY(b.specWindow);
-        QCOMPARE(b.specWindow->reference.points.size(), calib->calibration.standard.points.size());
-        b.HWidth->setText("1");
-        b.VWidth->setText("1");
         QSignalSpy finished(&calib->calibration, &EnergyCalibration::doFinishCalib);
         QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
         QVERIFY(finished.count() > 0 || finished.wait(20000));
@@ -238,6 +216,25 @@ private slots:
         emit ctrl->loadEMap(file);
         QCOMPARE(QPoint(b.shiftMapOriginX, b.shiftMapOriginY), QPoint(5, 7));
         QVERIFY(std::abs(b.shiftMap.valueAt(3, 3) - measured) < 1e-3);
+
+        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
+        ts::fillMap(p->map2, 3, 2, [](int, int) { return 50.0; });
+        for (int width : {W, W + 3}) {
+            Analyzed2DRes written("written");
+            const AnalyzeCond g = ts::fillMap(written, width, H, ramp);
+            const QString path = dir.filePath(QString("operand%1.emp").arg(width));
+            QVERIFY(EShiftMapFile::write(path, written, EShiftMapFile::headerOf(g, 4, 6, ctrl->edgeEV(), 3.13553), "",
+                                         width, H));
+            emit(width == W ? p->eShiftMapDialog1 : p->eShiftMapDialog2).fileSelected(path);
+        }
+        QCOMPARE(p->map1.width(), W);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) QVERIFY(std::fabs(p->map1.valueAt(x, y) - ramp(x, y)) < 1e-3);
+        QCOMPARE(QSize(p->map2.width(), p->map2.height()), QSize(3, 2));
+        QCOMPARE(p->map2.valueAt(2, 1), 50.0);
+        QCOMPARE(QPoint(b.shiftMapOriginX, b.shiftMapOriginY), QPoint(5, 7));
+        QVERIFY(std::abs(b.shiftMap.valueAt(3, 3) - measured) < 1e-3);
+        QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));
 
         t->calibGrid.set(W - 1, H, 1, 1, 0, 0, W - 1, H, -1, -1);
         QVERIFY(!t->saveEMap(dir.filePath("other")));
@@ -256,42 +253,6 @@ private slots:
         QVERIFY(t->loadEMap(file));
         QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));
         QCOMPARE(answers.size(), 0);  // reads the user asks for answer no script
-    }
-
-    // Map files read into the analysis panel's operands through its "Select
-    // Map" dialogs: one of another size is refused, and the window's own map
-    // stays put either way.
-    void operandMaps()
-    {
-        Body b;
-        ts::StackSpec s;
-        s.w = W;
-        s.h = H;
-        s.n = 3;
-        ts::loadStack(b, s, false);
-        ts::fillMap(b.shiftMap, W, H, [](int x, int y) { return -ramp(x, y); });
-        b.shiftMapOriginX = 1;
-        Analyzer* p = AnalysisOnBody::of(b)->analyzer();
-        ts::fillMap(p->map2, 3, 2, [](int, int) { return 50.0; });
-        p->Map2Name->setText("before");
-        for (int width : {W, W + 3}) {
-            Analyzed2DRes written("written");
-            const AnalyzeCond g = ts::fillMap(written, width, H, ramp);
-            const QString path = dir.filePath(QString("operand%1.emp").arg(width));
-            QVERIFY(EShiftMapFile::write(path, written, EShiftMapFile::headerOf(g, 4, 6, 8979, 3.13553), "",
-                                         width, H));
-            emit(width == W ? p->eShiftMapDialog1 : p->eShiftMapDialog2).fileSelected(path);
-        }
-        QCOMPARE(p->Map1Name->text(), dir.filePath(QString("operand%1.emp").arg(W)));
-        QCOMPARE(p->map1.width(), W);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) QVERIFY(std::fabs(p->map1.valueAt(x, y) - ramp(x, y)) < 1e-3);
-        QCOMPARE(p->Map2Name->text(), QString("before"));
-        QCOMPARE(QSize(p->map2.width(), p->map2.height()), QSize(3, 2));
-        QCOMPARE(p->map2.valueAt(2, 1), 50.0);
-        QCOMPARE(b.shiftMapOriginX, 1);
-        QCOMPARE(b.shiftMap.valueAt(3, 4), -43.0);
-        QCOMPARE(QSize(b.imageWidth, b.imageHeight), QSize(W, H));
     }
 
     // Torn down while the panel holds a frame and a calibration runs: the
@@ -316,6 +277,47 @@ private slots:
         QVERIFY(tools.isNull());
         QVERIFY(ctrl.isNull());
         QCoreApplication::processEvents();
+    }
+
+    // Listed pixels are repaired when the panel's box is checked and the list
+    // the image is loaded with (the stack's own, or the program-wide one for
+    // loads without a list) is in use; either switch off leaves the pixel.
+    void repairNeedsBothSwitches_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("panelBox");
+        QTest::addColumn<bool>("listInUse");
+        QTest::addColumn<bool>("stackList");  // false: the load brings no list
+        QTest::addColumn<bool>("repaired");
+        QTest::newRow("both on") << "tif" << true << true << true << true;
+        QTest::newRow("both on, IM file") << "im" << true << true << true << true;
+        QTest::newRow("panel box off") << "tif" << false << true << true << false;
+        QTest::newRow("stack list off") << "im" << true << false << true << false;
+        QTest::newRow("program-wide list") << "tif" << true << true << false << true;
+    }
+    void repairNeedsBothSwitches()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, panelBox);
+        QFETCH(bool, listInUse);
+        QFETCH(bool, stackList);
+        QFETCH(bool, repaired);
+        const QString file = dir.filePath("frame." + format);
+        QVERIFY(format == "tif" ? ts::writeTiff(file, 4, 4, ramp) : ts::writeIm(file, 4, 4, ramp));
+        Analyzer2 panel;
+        panel.show();
+        QVERIFY(!panel.setupErrPoints(Cfg()));  // no program-wide list file
+        if (!panelBox) QTest::mouseClick(panel.UseErrPMask, Qt::LeftButton);
+        ErrPoints list;
+        list.points = {QPoint(0, 0)};
+        list.use = listInUse;
+        globalErrPoints = list;
+        TiffData d;
+        QVERIFY(stackList ? d.load(file, list) : d.load(file));
+        QCOMPARE(d.pixelValue(0, 0), repaired ? 7.0 : 0.0);  // 7: the mean of 1, 10 and 11
+        QCOMPARE(d.pixelValue(3, 3), 33.0);  // unlisted pixels as recorded
+        globalErrPoints = ErrPoints();
+        errPointsMaskOn = true;
     }
 };
 
