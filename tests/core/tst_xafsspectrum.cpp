@@ -208,7 +208,7 @@ private slots:
     // A flat pre line at 0.3 and a post line rising 0.001 per eV through 2.3
     // at the edge: every curve is known below, above and at the edge (the gap
     // is 1.905 at 8905 eV, about 2 = the jump at E0, which is found to within
-    // 0.02 eV); the normalisation smooths with five points.
+    // 0.02 eV).
     void derivedCurves()
     {
         const Spectrum raw = edges::Edge{9000, 1, 0.3, 0, 2.3 - 9, 0.001}.sample(8900, 9100, 1);
@@ -217,13 +217,10 @@ private slots:
             {&s.normalizedCurve, 1 - 1.905 / 2, 0.5, 1}, {&s.doubleNormalizedPreBaseCurve, 0, 0.5, 1},
             {&s.postBaseCurve, -1.905 / 2, -0.5, 0}, {&s.doubleNormalizedPostBaseCurve, -1, -0.5, 0}};
         for (const auto& k : curves) {
-            for (int i = 0; i < raw.size(); ++i)
-                QCOMPARE(k.c->xAt(i), raw.xAt(i));
             const double want[3] = {k.below, k.edge, k.above};
             for (int j = 0; j < 3; ++j)
                 QVERIFY(qAbs(k.c->yAt(5 + 95 * j) - want[j]) < 1e-5);
         }
-        QVERIFY(qAbs(s.smoothed[10] - (raw.yAt(8) + raw.yAt(9) + raw.yAt(10) + raw.yAt(11) + raw.yAt(12)) / 5) < 1e-12);
 
         XafsSpectrum empty;
         empty.recalc(1);
@@ -245,6 +242,30 @@ private slots:
             QCOMPARE(s.energyAtFraction(f) == energyByDefinition(s, f), true);
     }
 
+    // d = (0.5, 0.5, -0.5): the b-c crossing at 2.5 and a-c at 2; the a-b pair
+    // has no denominator and is left out of the mean.
+    void crossingWithZeroDenominator()
+    {
+        XafsSpectrum s;
+        s.points = {{1, 0}, {2, 0}, {3, 1}};
+        s.smoothed = {0, 0, 1};
+        s.post.c0 = 1;
+        QCOMPARE(s.energyAtFraction(0.5), 2.25);
+    }
+
+    // A second calc on new data must not measure the gap against the first
+    // calc's correction curve (the first pre line is steep enough to be bent).
+    void recalcIgnoresStaleCorrection()
+    {
+        XafsSpectrum reused(edges::Edge{9000, 1.5, -439.5, 0.05, 20, 0}.sample(8800, 9200, 0.5), "a", 1, 0, SuggestElm());
+        QVERIFY(reused.pre.correctionOn);
+        static_cast<Spectrum&>(reused) = edges::Edge{9000, 1.5, 0, 0, 1, 0}.sample(8800, 9200, 0.5);
+        reused.calc(1);
+        QVERIFY(qAbs(reused.dMut - 1) < 1e-6);
+        QVERIFY(qAbs(reused.midx - 9000) < 0.02);
+        QVERIFY(!reused.pre.correctionOn);
+    }
+
     // Files come in every order; the normalisation sees ascending energies,
     // the values of one energy averaged (an angle file's intensities too).
     void fileOrder_data()
@@ -252,17 +273,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<Points>("expected");
         QTest::addColumn<Points>("intensities");  // I0, I
-        auto columns = [](const Points& pts) {
-            QByteArray t;
-            for (const QPointF& p : pts)
-                t += QByteArray::number(p.x(), 'g', 17) + ' ' + QByteArray::number(p.y(), 'g', 17) + '\n';
-            return t;
-        };
-        const Points up = edges::Edge().sample(8900, 9100, 1).points;
-        Points twoValues = up, averaged = up;
-        twoValues.insert(101, QPointF(up[100].x(), up[100].y() + 0.5));
-        averaged[100].ry() += 0.25;
-        QTest::newRow("one energy, two values") << columns(twoValues) << averaged << Points();
+        QTest::newRow("one energy twice, out of order")
+            << QByteArray("9000 1\n9001 2\n9001 3\n8999 0.5\n") << Points{{8999, 0.5}, {9000, 1}, {9001, 2.5}} << Points();
         // A monochromator scan recorded with the angle rising: energies fall.
         auto energy = [](double deg) { return hc / (2 * 3.13553 * std::sin(deg * 3.1415926535 / 180)); };
         QTest::newRow("angle file, one angle twice")
@@ -287,13 +299,11 @@ private slots:
         QCOMPARE(read.maxX, expected.last().x());
         for (int i = 0; i < intensities.size(); ++i)
             QCOMPARE(QPointF(read.i0Curve.yAt(i), read.iCurve.yAt(i)), intensities[i]);
-        QVERIFY(!intensities.isEmpty() || qAbs(read.midx - 9000) < 1);  // normalised after the sort
     }
 
     void shiftSearch_data()
     {
         QTest::addColumn<Search>("search");
-        const double inf = qInf();
         // Finer passes stay within range / 10 of the centre.
         QTest::newRow("on the coarse grid, away from the centre") << Search{9000, 9003, 7, 10, 1, 0.01, 3};
         QTest::newRow("only the fine pass has it") << Search{9000, 9003.5, 3.2, 10, 1, 0.1, 3.5};
@@ -307,9 +317,9 @@ private slots:
         QTest::newRow("step below the smallest") << Search{9000, 9003, 0, 10, 0.01, 0.1, 0};
         QTest::newRow("steps 0") << Search{9000, 9003, 0, 10, 0, 0, 0};
         QTest::newRow("smallest step 0") << Search{9000, 9003, 0, 10, 1, 0, 0};
-        QTest::newRow("infinite step") << Search{9000, 9003, 0, 10, inf, 1, 0};
+        QTest::newRow("infinite step") << Search{9000, 9003, 0, 10, qInf(), 1, 0};
         QTest::newRow("step not a number") << Search{9000, 9003, 0, 10, qQNaN(), 0.1, 0};
-        QTest::newRow("infinite range") << Search{9000, 9003, 0, inf, 1, 0.5, 0};
+        QTest::newRow("infinite range") << Search{9000, 9003, 0, qInf(), 1, 0.5, 0};
     }
     void shiftSearch()
     {
@@ -333,14 +343,12 @@ private slots:
         QCOMPARE(ref.correlation(0, XafsSpectrum()), 0.0);
 
         const XafsSpectrum a = irregular(9000, 1), s = irregular(9002, 2);
-        XafsSpectrum repeated = a, shiftedRef = a, shiftedOwn = s;
+        XafsSpectrum repeated = a, shiftedOwn = s;
         repeated.doubleNormalizedPreBaseCurve.points[40].rx() = repeated.doubleNormalizedPreBaseCurve.points[41].x();
-        shiftedRef.doubleNormalizedPreBaseCurve.xShiftOn = true;
-        shiftedRef.doubleNormalizedPreBaseCurve.xShift = 1.7;
         shiftedOwn.xShiftOn = true;
         shiftedOwn.xShift = -0.9;
         const struct { const XafsSpectrum* own; const XafsSpectrum* ref; } pairs[] = {
-            {&s, &a}, {&s, &repeated}, {&s, &shiftedRef}, {&shiftedOwn, &a}};
+            {&s, &a}, {&s, &repeated}, {&shiftedOwn, &a}};
         // Far enough out on both sides that some shifts leave no overlap.
         for (double shift = -160; shift <= 160; shift += 0.37)
             for (const auto& p : pairs)
@@ -380,7 +388,6 @@ private slots:
         VictLine l;
         l.k = 0.5;
         l.c0 = 7;
-        l.fitTo = 2;
         l.fitted = true;
         l.sigma = 0.25;
         l.fitCount = 9;
@@ -392,7 +399,6 @@ private slots:
         QVERIFY2(qAbs(l.c0 - want.c0) < 1e-6, qPrintable(QString::number(l.c0, 'g', 17)));
         QVERIFY(qAbs(l.k - want.k) < 1e-9);
         QVERIFY(qAbs(l.sigma - want.sigma) < 1e-8);
-        QCOMPARE(l.fitTo, keeps ? 2.0 : want.to);
         // Beyond the fitted range the line carries on as the data does.
         QVERIFY(want.count < 100 || qAbs(l.value(14000.0) - s.y(14000.0)) < 1e-8);
     }
