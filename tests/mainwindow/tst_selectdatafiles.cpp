@@ -1,6 +1,5 @@
 // Choosing data files: frame energies from file names, calculated steps or a
-// reference file, and the selector's list, navigation, dark-area label and
-// bad-pixel lists.
+// reference file, refused edits, and the selector's bad-pixel lists.
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,11 +20,6 @@ const double PI10 = 3.1415926535;  // the pi of the program's degree conversions
 // Bragg's law.
 double energyAtDegrees(double deg) { return HC / (2 * D * std::sin(deg / 180 * PI10)); }
 double degreesAt(double e) { return std::asin(HC / (2 * D * e)) / PI10 * 180; }
-
-void selectRef(EOFSetup& w, const QString& path)
-{
-    QMetaObject::invokeMethod(&w, "refFileSelected", Q_ARG(QString, path));
-}
 
 void commit(QLineEdit* edit, const QString& text)
 {
@@ -50,11 +44,8 @@ private slots:
         QTest::addColumn<int>("fileNo");
         QTest::addColumn<double>("energy");
         const QString p0 = "(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d";
-        QTest::newRow("five digits") << "/data/run/Cu_08333_2500.tif" << p0 << 1.0 << 3 << 8333.25;
-        QTest::newRow("four digits") << "/data/run/s9000_0125.tif" << p0 << 1.0 << 3 << 9000.0125;
         QTest::newRow("no match") << "/data/run/img.tif" << p0 << 1.0 << 7 << 7.0;
         QTest::newRow("name before dated folder") << "/data/2024_0530/x_08333_2500.tif" << p0 << 1.0 << 0 << 8333.25;
-        QTest::newRow("folder when name has none") << "/data/2024_0530/x.tif" << p0 << 1.0 << 0 << 2024.053;
         QTest::newRow("keV") << "/d/a_08_333250KeV.tif" << "\\d\\d_\\d\\d\\d\\d\\d\\dKeV" << 1000.0 << 0 << 8333.25;
         QTest::newRow("dot") << "/d/a_8333.2.tif" << "\\d\\d\\d\\d\\.\\d" << 1.0 << 0 << 8333.2;
         QTest::newRow("case matters") << "/d/a_8333_25EV.tif" << "\\d\\d\\d\\d_\\d\\deV" << 1.0 << 4 << 4.0;
@@ -75,56 +66,40 @@ private slots:
     // below the crystal's reach they fall back to steps even in energy.
     void calculatedEnergies_data()
     {
-        QTest::addColumn<double>("start");
-        QTest::addColumn<double>("delta");
-        QTest::addColumn<double>("end");
-        QTest::addColumn<int>("num");
-        QTest::addColumn<int>("unit");  // eV, keV, degrees
-        QTest::addColumn<bool>("evenInEnergy");
-        QTest::addColumn<int>("n");
+        // Start, Delta, End, number of points, unit (eV, keV, degrees), even in energy, file.
+        QTest::addColumn<QVector<double>>("fields");
         QTest::addColumn<double>("energy");
         QTest::addColumn<bool>("usable");
         const double t8 = degreesAt(8000), t9 = degreesAt(9000);
-        QTest::newRow("first") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 0 << 8000.0 << true;
-        QTest::newRow("last") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 1000 << 9000.0 << true;
-        QTest::newRow("middle angle") << 8000.0 << 1.0 << 9000.0 << 1000 << 0 << false << 500
-                                      << energyAtDegrees((t8 + t9) / 2) << true;
-        QTest::newRow("delta takes no part") << 8000.0 << 55.0 << 9000.0 << 1000 << 0 << false << 300
-                                             << energyAtDegrees(t8 + (t9 - t8) * 0.3) << true;
-        QTest::newRow("keV") << 8.0 << 0.001 << 9.0 << 1000 << 1 << false << 250
-                             << energyAtDegrees(t8 + (t9 - t8) / 4) << true;
-        QTest::newRow("degrees") << 14.0 << 0.01 << 15.0 << 100 << 2 << false << 37 << energyAtDegrees(14.37) << true;
-        QTest::newRow("even in energy") << 1000.0 << 2.0 << 9000.0 << 1000 << 0 << true << 10 << 1020.0 << true;
-        QTest::newRow("below the reach") << 1000.0 << 2.0 << 9000.0 << 1000 << 0 << false << 10 << 1020.0 << false;
-        QTest::newRow("negative") << -9000.0 << 2.0 << 9000.0 << 1000 << 0 << false << 10 << -8980.0 << false;
-        QTest::newRow("no points") << 8000.0 << 1.0 << 9000.0 << 0 << 0 << false << 10 << 8010.0 << false;
+        QTest::newRow("last") << QVector<double>{8000, 1, 9000, 1000, 0, 0, 1000} << 9000.0 << true;
+        QTest::newRow("delta takes no part") << QVector<double>{8000, 55, 9000, 1000, 0, 0, 300} << energyAtDegrees(t8 + (t9 - t8) * 0.3) << true;
+        QTest::newRow("keV") << QVector<double>{8, 0.001, 9, 1000, 1, 0, 250} << energyAtDegrees(t8 + (t9 - t8) / 4) << true;
+        QTest::newRow("degrees") << QVector<double>{14, 0.01, 15, 100, 2, 0, 37} << energyAtDegrees(14.37) << true;
+        QTest::newRow("even in energy") << QVector<double>{1000, 2, 9000, 1000, 0, 1, 10} << 1020.0 << true;
+        QTest::newRow("below the reach") << QVector<double>{1000, 2, 9000, 1000, 0, 0, 10} << 1020.0 << false;
+        QTest::newRow("no points") << QVector<double>{8000, 1, 9000, 0, 0, 0, 10} << 8010.0 << false;
     }
     void calculatedEnergies()
     {
-        QFETCH(double, start);
-        QFETCH(double, delta);
-        QFETCH(double, end);
-        QFETCH(int, num);
-        QFETCH(int, unit);
-        QFETCH(bool, evenInEnergy);
-        QFETCH(int, n);
+        QFETCH(QVector<double>, fields);
         QFETCH(double, energy);
         QFETCH(bool, usable);
-        const EnergyOfFiles::CalcFields f{start, delta, end, num};
+        const EnergyOfFiles::CalcFields f{fields[0], fields[1], fields[2], int(fields[3])};
+        const int unit = int(fields[4]);
         QString why;
-        QCOMPARE(EnergyOfFiles::calcFieldsUsable(f, unit, evenInEnergy, D, &why), usable);
+        QCOMPARE(EnergyOfFiles::calcFieldsUsable(f, unit, fields[5] > 0, D, &why), usable);
         if (!usable) QTest::ignoreMessage(QtDebugMsg, QRegularExpression("even in angle"));
-        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(f, unit, evenInEnergy, D, n) - energy) < 1e-9);
+        QVERIFY(qAbs(EnergyOfFiles::energyByCalc(f, unit, fields[5] > 0, D, int(fields[6])) - energy) < 1e-9);
     }
 
     void refusedEditsKeepTheFields()
     {
         EOFSetup w;
         w.show();
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
-        commit(w.NumOfPoints, "0");
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
-        commit(w.NumOfPoints, "many");
+        for (const char* refused : {"0", "many"}) {
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("refused"));
+            commit(w.NumOfPoints, refused);
+        }
         QCOMPARE(w.NumOfPoints->text(), QString("1000"));
         // Angle steps (the default) cannot start below the crystal's reach;
         // even in energy the same start is fine.
@@ -160,44 +135,16 @@ private slots:
         QTemporaryDir dir;
         const QString path = ts::writeIn(dir, "ref.dat", text);
         EOFSetup w;
-        selectRef(w, path);
-        QCOMPARE(w.RefFilePath->text(), path);
+        QMetaObject::invokeMethod(&w, "refFileSelected", Q_ARG(QString, path));
         QCOMPARE(w.refEnergies().size(), angles.size());
         for (int i = 0; i < angles.size(); ++i) QVERIFY(qAbs(w.refEnergies()[i] - energyAtDegrees(angles[i])) < 1e-4);
         w.FromRefFile->setChecked(true);
         // The last of five files takes the last reference energy.
         QCOMPARE(w.energyOf("/a.tif", 4, 5), w.refEnergies().last());
-        // A file that cannot be read keeps the energies in use.
-        selectRef(w, dir.filePath("missing.dat"));
+        // A file that cannot be read keeps the energies in use, and the name.
+        QMetaObject::invokeMethod(&w, "refFileSelected", Q_ARG(QString, dir.filePath("missing.dat")));
         QCOMPARE(w.RefFilePath->text(), path);
         QCOMPARE(w.refEnergies().size(), angles.size());
-    }
-
-    void listNavigationAndDarkAreaLabel()
-    {
-        SelectDataFiles s;
-        QCOMPARE(s.addFile("/run/Cu_08333_2500.tif", 0, 3), 8333.25);
-        QCOMPARE(s.addFile("/run/plain.tif", 1, 3), 1.0);
-        s.setEngByCalc(true);
-        s.setEvenInEng(true);
-        QCOMPARE(s.addFile("/run/Cu_08333_2500.tif", 5, 10), 8005.0);
-        QCOMPARE(s.Count->text(), QString("3"));
-        // Steps stop at the ends.
-        s.select(0);
-        s.prev();
-        QCOMPARE(s.Selected->currentIndex(), 0);
-        for (int i = 0; i < 3; ++i) s.next();
-        s.select(-1);
-        s.select(3);
-        QCOMPARE(s.Selected->currentIndex(), 2);
-        s.clearFiles();
-        QCOMPARE(s.Count->text(), QString("0"));
-
-        // The area's label: corners cut to whole pixels.
-        s.darkArea(QRectF(10.7, 20.2, 5.9, 3.5));
-        QCOMPARE(s.additionalSetup().DarkArea->text(), QString("(10,20)-(16,23)"));
-        s.additionalSetup().darkArea(QRectF(3.9, -0.5, 10, 10));
-        QCOMPARE(s.additionalSetup().DarkArea->text(), QString("(3,0)-(13,9)"));
     }
 
     void badPixelLists()

@@ -15,39 +15,28 @@ class TstStartup : public QObject
 
 private slots:
     // The command line first, then the file, as start-up fills the table.
+    // Resolved: config file | data root | batch root | script | run | English | A2B.
     void options_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("resolved");
         const QString roots = "DataRoot /data/root   # comment\nBatchRoot \"/batch root\"";
-        QTest::newRow("-c") << QStringList{"-c", "one.cfg"} << "" << "config" << "one.cfg";
-        QTest::newRow("-config over -c") << QStringList{"-config", "two.cfg", "-c", "one.cfg"} << "" << "config" << "two.cfg";
-        QTest::newRow("-c without a value") << QStringList{"-c", "-e"} << "" << "config" << "";
-        QTest::newRow("options are case-sensitive") << QStringList{"-C", "upper.cfg"} << "" << "config" << "def.cfg";
-        QTest::newRow("data root from the file") << QStringList() << roots << "data" << "/data/root";
-        QTest::newRow("batch root from the file") << QStringList() << roots << "batch" << "/batch root";
-        QTest::newRow("-d over the file") << QStringList{"-d", "/cmd/data"} << roots << "data" << "/cmd/data";
-        QTest::newRow("-br over the file") << QStringList{"-br", "/cmd/batch"} << roots << "batch" << "/cmd/batch";
-        QTest::newRow("-b") << QStringList{"-b", "/s/run.bat", "-x", "-e"} << "" << "script" << "/s/run.bat";
-        QTest::newRow("-x") << QStringList{"-b", "/s/run.bat", "-x", "-e"} << "" << "run" << "1";
-        QTest::newRow("-e") << QStringList{"-b", "/s/run.bat", "-x", "-e"} << "" << "english" << "1";
-        QTest::newRow("-b without a file") << QStringList{"-b"} << "" << "script" << "";
-        QTest::newRow("no -x") << QStringList{"-b"} << "" << "run" << "0";
-        QTest::newRow("A2B: key 1") << QStringList() << "ShowAnalyzer2Button 1" << "A2B" << "1";
-        QTest::newRow("A2B: key text") << QStringList() << "ShowAnalyzer2Button yes" << "A2B" << "0";
-        QTest::newRow("A2B: option 1") << QStringList{"-showA2B", "1"} << "" << "A2B" << "1";
-        QTest::newRow("A2B: option 0 over key 1") << QStringList{"-showA2B", "0"} << "ShowAnalyzer2Button 1" << "A2B" << "0";
-        QTest::newRow("A2B: option empty over key 1") << QStringList{"-showA2B"} << "ShowAnalyzer2Button 1" << "A2B" << "0";
-        QTest::newRow("A2B: option 2") << QStringList{"-showA2B", "2"} << "" << "A2B" << "0";
+        QTest::newRow("nothing given") << QStringList() << "" << "def.cfg|C:/Data|C:/Data||0|0|0";
+        QTest::newRow("-config over -c") << QStringList{"-config", "two.cfg", "-c", "one.cfg"} << "" << "two.cfg|C:/Data|C:/Data||0|0|0";
+        QTest::newRow("-c without a value") << QStringList{"-c", "-e"} << "" << "|C:/Data|C:/Data||0|1|0";
+        QTest::newRow("options are case-sensitive") << QStringList{"-C", "upper.cfg", "-X"} << "" << "def.cfg|C:/Data|C:/Data||0|0|0";
+        QTest::newRow("roots from the file") << QStringList() << roots << "def.cfg|/data/root|/batch root||0|0|0";
+        QTest::newRow("-d and -br over the file") << QStringList{"-d", "/cmd/data", "-br", "/cmd/batch"} << roots << "def.cfg|/cmd/data|/cmd/batch||0|0|0";
+        QTest::newRow("-b -x -e") << QStringList{"-c", "one.cfg", "-b", "/s/run.bat", "-x", "-e"} << "" << "one.cfg|C:/Data|C:/Data|/s/run.bat|1|1|0";
+        QTest::newRow("A2B: key 1") << QStringList() << "ShowAnalyzer2Button 1" << "def.cfg|C:/Data|C:/Data||0|0|1";
+        QTest::newRow("A2B: option 0 over key 1") << QStringList{"-showA2B", "0"} << "ShowAnalyzer2Button 1" << "def.cfg|C:/Data|C:/Data||0|0|0";
     }
     void options()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, file);
-        QFETCH(QString, option);
-        QFETCH(QString, value);
+        QFETCH(QString, resolved);
         QList<QByteArray> bytes{"corvenlith"};
         for (const QString& a : args) bytes << a.toUtf8();
         QVector<char*> argv;
@@ -58,14 +47,10 @@ private slots:
         QTemporaryDir dir;
         c.readFile(ts::writeIn(dir, "c.cfg", file + "\n"));
         const StartupOptions o = resolveStartupOptions(c, "C:/Data", "C:/Data", false);
-        const QMap<QString, QString> got{{"config", configFileName(c, "def.cfg")},
-                                         {"data", o.dataRoot},
-                                         {"batch", o.batchRoot},
-                                         {"script", o.batchFile},
-                                         {"run", QString::number(o.execBatch)},
-                                         {"english", QString::number(o.english)},
-                                         {"A2B", QString::number(o.showAnalyzer2Button)}};
-        QCOMPARE(got.value(option), value);
+        const QStringList got{configFileName(c, "def.cfg"), o.dataRoot, o.batchRoot, o.batchFile,
+                              QString::number(o.execBatch), QString::number(o.english),
+                              QString::number(o.showAnalyzer2Button)};
+        QCOMPARE(got.join('|'), resolved);
     }
 
     // Every collected text has its translation (scripts/lupdate.sh collects
