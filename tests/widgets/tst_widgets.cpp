@@ -69,13 +69,6 @@ void prepare(ImgDispA& v)
 // A 600 x 400 surface plots x 60 .. 570, y 360 .. 20.
 const QPointF plotMiddle(315, 200);
 
-XafsSpectrum plainSpectrum(const QVector<QPointF>& pts)
-{
-    XafsSpectrum s;
-    for (const QPointF& p : pts) s.append(p);
-    return s;
-}
-
 QString canon(const QString& p) { return QFileInfo(p).canonicalFilePath(); }
 QString dirOf(const QFileDialog* d) { return canon(d->directory().absolutePath()); }
 }  // namespace
@@ -107,6 +100,20 @@ private slots:
         dirB = canon(tmp.filePath("b"));
         fileInB = dirB + "/mu.dat";
         QVERIFY(ts::writeFile(fileInB, "1 2\n"));
+    }
+
+    // Values that are no screen position at all still give one in reach; an
+    // empty range maps onto its start instead of dividing by zero.
+    void screenPositionsStayInReach()
+    {
+        QCOMPARE(ChCoord::pix(qQNaN()), 0);
+        QCOMPARE(ChCoord::pix(-qInf()), -10000000);
+        ChCoord c;
+        c.setScreenArea(0, 400, 600, 0);
+        c.calcPlotArea();
+        c.setRealCoord(5, 5, 5, 5);
+        QCOMPARE(ChCoord::pix(c.r2sx(9)), 60);
+        QCOMPARE(ChCoord::pix(c.r2sy(9)), 360);
     }
 
     void ticks_data()
@@ -275,7 +282,9 @@ private slots:
     {
         SpecPane pane;
         showPane(pane);
-        pane.setXafsSpectrum(plainSpectrum({{8900, 0}, {9000, 1}, {9100, 2}}));
+        XafsSpectrum cur;
+        for (const QPointF& p : {QPointF(8900, 0), QPointF(9000, 1), QPointF(9100, 2)}) cur.append(p);
+        pane.setXafsSpectrum(cur);
         Spectrum raw;
         for (int i = 0; i < 100; ++i) raw.append(8000 + i, 1000 + 10 * std::sin(i * 0.7) + i);
         pane.setRawSpectrum(raw);
@@ -306,7 +315,8 @@ private slots:
     {
         QTemporaryDir dir;
         SpecPane pane;
-        XafsSpectrum cur = plainSpectrum({{8990, 1.5}, {9000, 2.25}, {9010.5, 3}});
+        XafsSpectrum cur;
+        for (const QPointF& p : {QPointF(8990, 1.5), QPointF(9000, 2.25), QPointF(9010.5, 3)}) cur.append(p);
         cur.doubleNormalizedPreBaseCurve.append(8990, 0.1);
         cur.doubleNormalizedPreBaseCurve.append(9000, -0.25);
         cur.energyOffset = 0.5;
