@@ -2,7 +2,7 @@
 // steps and their correlation, linear-combination fits, edge positions, the
 // residual absorption, the Fourier sums of blocks against a direct
 // transform), and the panel's rows that feed them: a fit reference row (the
-// file it reads, how it is normalised, its shift), the edge-comparison
+// file it reads and how it is normalised), the edge-comparison
 // reference and search, the element rows rebuilt from their list. Files
 // that give no spectrum and values that cannot be used are refused.
 #include "analysis/Analyzer.h"
@@ -14,12 +14,10 @@
 #include "analysis/LCFReference.h"
 #include "analysis/LcfFit.h"
 #include "analysis/ResidualAbsorption.h"
-#include "widgets/XafsFileSelect.h"
 
 #include "core/AnalyzeCond.h"
 #include "core/Elements.h"
 #include "core/FFT.h"
-#include "core/TiffData.h"
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
 #include "support/Frames.h"
@@ -29,7 +27,6 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -79,12 +76,13 @@ struct NoFit
     int zeros;
 };
 
-// The spectrum's edge lies `shift` after the reference's; searches that
-// cannot end, or have nothing to compare with, give 0 at once.
+// The spectrum's edge lies `shift` after the reference's, found within the
+// tolerance; searches that cannot end, or have nothing to compare with,
+// give 0 at once (tolerance 0).
 struct Comparison
 {
     QString ref;  // "edge", "step" or "none"
-    double shift, range, step, minStep, expected, tolerance;
+    double shift, range, tolerance;
 };
 
 // Straight lines pre = 1 + 0.001 E, post = 2 + 0.001 E, or Victoreen lines.
@@ -119,6 +117,7 @@ Spectrum elemSpectrum(const QString& name)
     if (name == "one point" || name == "empty") return s;
     return sample(6900, 7300, 1, [&name](double E) {
         if (name == "step") return E >= 7112 ? 1.0 : 0.0;
+        if (name == "two crossings") return (E >= 7105 && E < 7108) || E >= 7112 ? 1.0 : 0.0;
         if (name == "slope") return 0.01 * (E - 6900) + (E >= 7000 ? 1.0 : 0.0);
         if (name == "dip") return E >= 7200 && E <= 7210 ? -0.5 : (E >= 7112 ? 1.0 : 0.0);
         if (name == "two steps") return (E >= 7000 ? 2.0 : 0.0) + (E >= 7200 ? 1.0 : 0.0);
@@ -197,8 +196,9 @@ private slots:
     {
         QTest::addColumn<ElemCase>("r");
         const ElemBackground bg{0, 0, -1, -1};
-        // The only rising crossing lies between 7111 and 7112.
-        QTest::newRow("step") << ElemCase{"step", {7112, 20, 7200.2, 7204.7, 0.1, true}, bg, {1, 1, 0, -0.5, 1, 1}};
+        // Rising crossings midway between 7104 and 7105, and 7111 and 7112.
+        QTest::newRow("two crossings")
+            << ElemCase{"two crossings", {7112, 20, 7200.2, 7204.7, 0.1, true}, bg, {1, 1, 0, -4, 1, 1}};
         // Midpoints above 7100.2 start at 7100, the first above 7104.7 is at
         // 7105: the ROI is the mean of mu - 0.8 at 7100 .. 7104.
         QTest::newRow("slope")
@@ -250,7 +250,6 @@ private slots:
         const ElemsResult res = ElementAnalysis::analyze(s, {first, ElemRowSnapshot{7200}}, mainT, {});
         QCOMPARE(res.kinds[ElemKindN], ratios);
         QVERIFY(res.value(ElemKindN, 5) == 0 && res.value(9, 0) == 0);
-        QCOMPARE(ElementAnalysis::analyze(s, {}, mainT, {}).rowCount(), 0);
     }
 
     void correlation_data()
@@ -260,9 +259,7 @@ private slots:
         QTest::newRow("unused row left out") << Correlation{{1, 0}, {1, 5}, {true, false}, 1};
         QTest::newRow("45 degrees") << Correlation{{1, 1}, {1, 0}, {true, true}, 1 / std::sqrt(2.0)};
         QTest::newRow("common rows only") << Correlation{{1, 2}, {1}, {true, true, true}, 1};
-        QTest::newRow("none used") << Correlation{{1, 2}, {1, 2}, {false, false}, 42};
         QTest::newRow("zero vector") << Correlation{{0, 0}, {1, 2}, {true, true}, 42};
-        QTest::newRow("NaN") << Correlation{{1}, {std::nan("")}, {true}, 42};
     }
     void correlation()
     {
@@ -335,7 +332,6 @@ private slots:
         });
         const LcfResult r = LcfFit::fit(LcfFit::MLCF, target(mu, mu, -5), {ref(R3, R1), ref(R3, R2), ref(R3, R3)}, 0, 3e4,
                                         SuggestElm());
-        QCOMPARE(r.fitted.name, QStringLiteral("anal-MLCF"));
         const double want[3] = {0.6, 0.6, 0.0};
         for (int j = 0; j < 3; ++j) {
             QVERIFY2(std::fabs(r.amounts[j] - want[j]) < 1e-6, qPrintable(QString::number(r.amounts[j])));
@@ -352,7 +348,6 @@ private slots:
         const LcfFit::Kind lcf = LcfFit::LCF, mlcf = LcfFit::MLCF;
         QTest::newRow("one reference") << NoFit{lcf, "1", false, 1.0, 8900, LcfResult::Skipped, 0};
         QTest::newRow("negative jump") << NoFit{lcf, "1-3", false, -1.0, 8900, LcfResult::ZeroJump, 3};
-        QTest::newRow("jump not a number") << NoFit{lcf, "1-3", false, qQNaN(), 8900, LcfResult::ZeroJump, 3};
         for (LcfFit::Kind k : {lcf, mlcf}) {
             const char* tag = k == lcf ? "LCF" : "MLCF";
             QTest::addRow("%s, identical references", tag) << NoFit{k, "11", false, 1.0, 8900, LcfResult::Failed, 2};
@@ -396,19 +391,20 @@ private slots:
 
     void edgeMidPointAtTheNormalisationsFraction()
     {
-        const double d = EdgeShift::dEdge(edgeAt(CuK + 5), copperK(), true, 0.5, XafsSpectrum(), 10, 1, 0.1);
-        QVERIFY2(std::fabs(d - 5) < 0.05, qPrintable(QString::number(d)));
+        XafsSpectrum s = edgeAt(CuK + 5);
+        s.energyOffset = 2;  // the block's own shift
+        const double d = EdgeShift::dEdge(s, copperK(), true, 0.5, XafsSpectrum(), 10, 1, 0.1);
+        QVERIFY2(std::fabs(d - 3) < 0.05, qPrintable(QString::number(d)));
     }
 
     void edgeComparisonFindsTheShift_data()
     {
         QTest::addColumn<Comparison>("c");
-        QTest::newRow("later") << Comparison{"edge", 3.3, 10, 1, 0.1, 3.3, 0.11};
-        QTest::newRow("earlier") << Comparison{"edge", -6, 10, 1, 0.1, -6, 0.11};
-        QTest::newRow("against the generated step") << Comparison{"step", 4, 10, 1, 0.1, 4, 0.3};
-        QTest::newRow("no reference") << Comparison{"none", 3, 10, 1, 0.1, 0, 0};
+        QTest::newRow("later") << Comparison{"edge", 3.3, 10, 0.11};
+        QTest::newRow("against the generated step") << Comparison{"step", 4, 10, 0.3};
+        QTest::newRow("no reference") << Comparison{"none", 3, 10, 0};
         // Would search for ever.
-        QTest::newRow("range far too wide") << Comparison{"edge", 0, 1e9, 1, 0.1, 0, 0};
+        QTest::newRow("range far too wide") << Comparison{"edge", 3, 1e9, 0};
     }
     void edgeComparisonFindsTheShift()
     {
@@ -417,8 +413,8 @@ private slots:
         if (c.ref == "edge") ref = edgeAt(CuK);
         if (c.ref == "step") ref = EdgeShift::stepReference(9000, 300, 0.01);
         const double at = (c.ref == "step" ? 9000 : CuK) + c.shift;
-        const double d = EdgeShift::compared(edgeAt(at), ref, c.range, c.step, c.minStep);
-        QVERIFY2(std::fabs(d - c.expected) <= c.tolerance, qPrintable(QString::number(d)));
+        const double d = EdgeShift::compared(edgeAt(at), ref, c.range, 1, 0.1);
+        QVERIFY2(std::fabs(d - (c.tolerance > 0 ? c.shift : 0)) <= c.tolerance, qPrintable(QString::number(d)));
     }
 
     // Spacings that give no grid or far too many points: no step at all;
@@ -443,7 +439,6 @@ private slots:
     void residualAbsorption_data()
     {
         QTest::addColumn<Residual>("c");
-        QTest::newRow("half") << Residual{0.5, 8200, 0, false, 1, 0.5 + 8.2};
         QTest::newRow("own x shift") << Residual{0, 8200, 100, false, 1, 1 + 8.1};
         QTest::newRow("Victoreen at 0 eV") << Residual{1, 0, 0, true, 0, 0};
     }
@@ -471,8 +466,7 @@ private slots:
         QTest::addColumn<int>("xw");
         QTest::addColumn<int>("yw");
         QTest::addColumn<QRectF>("area");
-        QTest::newRow("5x3 blocks, edges cut") << 2 << 1 << QRectF(0, 0, W, H);
-        QTest::newRow("5x1 blocks, part of the view") << 2 << 0 << QRectF(1, 1, 5, 3);
+        QTest::newRow("5x3 blocks, part of the view, edges cut") << 2 << 1 << QRectF(1, 1, 5, 3);
         // Centres past the image: their series is all zeros.
         QTest::newRow("view wider than the image") << 0 << 1 << QRectF(-2, 0, W + 3, H + 2);
     }
@@ -501,22 +495,14 @@ private slots:
         } while (ac.next());
 
         FFT fft;
-        double lastProgress = 0;
-        const QVector<FourierBinRes> got = fourierBins(grid, *s[0], s.frames, W, H, fft, [&](double p) {
-            lastProgress = p;
-            return true;
-        });
+        const QVector<FourierBinRes> got = fourierBins(grid, *s[0], s.frames, W, H, fft);
         QCOMPARE(got.size(), N);
         auto near = [](double v, double truth) { return std::abs(v - truth) <= 1e-9 * std::abs(truth) + 1e-9; };
         for (int k = 0; k < N; ++k) {
-            const FourierBinRes& g = got[k];
-            const double similarity = want[k].sab / std::sqrt(want[k].saa * want[k].sbb);
-            QVERIFY2(near(g.saa, want[k].saa) && near(g.sbb, want[k].sbb) && near(g.sab, want[k].sab),
-                     qPrintable(QString::number(k)));
-            QVERIFY(near(g.similarity(), similarity));
+            const FourierBinRes &g = got[k], &w = want[k];
+            QVERIFY2(near(g.saa, w.saa) && near(g.sbb, w.sbb) && near(g.sab, w.sab), qPrintable(QString::number(k)));
+            QVERIFY(near(g.similarity(), w.sab / std::sqrt(w.saa * w.sbb)));
         }
-        // The walk ends with the whole grid reported done.
-        QCOMPARE(lastProgress, 100.0);
         // Stopped, or nothing to walk: nothing. No image size known yet:
         // every series is empty, the sums stay finite.
         QVERIFY(fourierBins(grid, *s[0], s.frames, W, H, fft, [](double) { return false; }).isEmpty());
@@ -527,11 +513,10 @@ private slots:
     }
 
     // What a fit reads is the file's points normalised as the row's box
-    // says, worked out apart from any row; typed shifts move the energies.
-    void referenceLoadsNormalisesAndShifts()
+    // says, worked out apart from any row.
+    void referenceLoadsAndNormalises()
     {
         LCFReference row;
-        row.show();
         row.XFS->load(good);
         QCOMPARE(row.spectrum().points, src.points);
         row.IsVictreen->setChecked(true);
@@ -539,19 +524,9 @@ private slots:
         QVERIFY(vic.load(good));
         vic.calc(0);
         const LcfRefSnapshot snap = row.snapshot();
-        QVERIFY(snap.use);
         QCOMPARE(QPointF(snap.minX, snap.maxX), QPointF(6900, 7500));
         QCOMPARE(snap.preBase.points, vic.doubleNormalizedPreBaseCurve.points);
         QCOMPARE(snap.postBase.points, vic.doubleNormalizedPostBaseCurve.points);
-        // Point energies are read less the shift; a word is no shift.
-        for (const QString& typed : {QString("1.5"), QString("abc")}) {
-            typeInto(row.DeltaE, typed);
-            const double dE = typed == "abc" ? 0 : 1.5;
-            QCOMPARE(row.snapshot().dE, dE);
-            QCOMPARE(row.spectrum().xAt(10), src.points[10].x() - dE);
-        }
-        QTest::mouseClick(row.XFS->Use, Qt::LeftButton, Qt::NoModifier, QPoint(6, row.XFS->Use->height() / 2));
-        QVERIFY(!row.snapshot().use);
     }
 
     // A file that gives no spectrum, first and after a good one: the
@@ -561,7 +536,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
         QTest::newRow("missing") << QByteArray();
-        QTest::newRow("header only") << QByteArray("# E mu\n");
         QTest::newRow("words only") << QByteArray("Energy mu\nnone yet\n");
         QTest::newRow("angle file without data") << QByteArray("9809 scan\nD= 3.1355\nOffset\n");
     }
@@ -590,7 +564,6 @@ private slots:
         a.DEdgeCWFileSelect->fileSelected(bad);
         QCOMPARE(a.DEdgeCWFileSelect->Selected->text(), edge);
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
-        QCOMPARE(a.dEdgeRef.size(), 401);
     }
 
     // Typed search values: steps that cannot scan are refused.
@@ -606,19 +579,14 @@ private slots:
         QTest::newRow("minimum step 0") << "DEdgeCWMinDEeV" << "0" << kept;
         QTest::newRow("minimum above step") << "DEdgeCWMinDEeV" << "2" << kept;
         QTest::newRow("negative range") << "DEdgeCWFullRangeEV" << "-5" << kept;
-        QTest::newRow("range far too wide") << "DEdgeCWFullRangeEV" << "1e12" << kept;
     }
     void comparisonSearch()
     {
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QVector<double>, search);
-        Analyzer a;
+        Analyzer a;  // 20, 1 and 0.1 on the form
         a.show();
-        a.DEdgeCWFullRangeEV->setText("20");
-        a.DEdgeCWInitDEeV->setText("1");
-        a.DEdgeCWMinDEeV->setText("0.1");
-        a.initAnalyzeSpectrum();
         QLineEdit* e = a.findChild<QLineEdit*>(field);
         QVERIFY(e);
         typeInto(e, typed);
@@ -626,68 +594,57 @@ private slots:
         QCOMPARE((QVector<double>{a.cwRangeEV, a.cwInitDEeV, a.cwMinDEeV}), search);
     }
 
-    void elementRowsRebuiltFromList()
-    {
-        QWidget panel;
-        auto* grid = new QGridLayout(&panel);
-        ElemList list;
-        list.baseLayout = grid;
-        list.newElems("Fe, Cu-L3", false);
-        QCOMPARE(list.elemCtrls.size(), 2);
-        // Fe K near 7112 eV, Cu L3 near 933 eV (tables differ by a few eV).
-        QVERIFY(std::fabs(list.elemCtrls[0]->Eng->text().toDouble() - 7112) < 1);
-        QVERIFY(std::fabs(list.elemCtrls[1]->Eng->text().toDouble() - 933) < 3);
-        // The view reads the current rows whenever it paints.
-        const ElemRowsProvider provider = list.rowInfoProvider();
-        list.elemCtrls[1]->Eng->setText("931.5");
-        QCOMPARE(provider()[1].energy(), 931.5);
-
-        // The old rows and groups go only when the event loop runs, and a
-        // shown map is chosen again while they still exist.
-        QPointer<ElemCtrl> oldRow(list.elemCtrls[0]);
-        QPointer<QButtonGroup> oldGroup(list.mainTargetGroup);
-        bool oldAliveAtSelection = false;
-        connect(&list, &ElemList::changedSelection, this, [&] {
-            oldAliveAtSelection = oldRow && list.elemCtrls.size() == 1 && list.elemCtrls[0]->Name->text() == "Zn-K";
-        });
-        list.newElems("Zn", false);
-        QVERIFY(oldAliveAtSelection);
-        disconnect(&list, &ElemList::changedSelection, this, nullptr);
-        QVERIFY(oldRow && oldGroup && !oldRow->isVisibleTo(&panel));
-        runDeferredDeletes();
-        QVERIFY(!oldRow && !oldGroup);
-        // No rows: no main target beyond the first; beyond the edge table:
-        // the row is made and shows no energy.
-        list.newElems("", false);
-        QCOMPARE(list.mainTarget(), 0);
-        list.newElems("D", false);
-        QCOMPARE(list.elemCtrls[0]->Eng->text(), QString("0"));
-        runDeferredDeletes();
-    }
-
-    // Answers reach the rows only when every kind covers every row; the
-    // standard takes the ratio shown; the view may ask after the panel has
-    // gone.
-    void elementAnswersAndStandards()
+    // Element rows from their list: edge energies from the table; answers
+    // reach the rows only when every kind covers every row; the standard
+    // takes the ratio shown. The old rows and groups go only when the event
+    // loop runs, and a shown map is chosen again while they still exist; the
+    // view may ask after the panel has gone.
+    void elementRows()
     {
         ElemRowsProvider provider;
+        QWidget panel;
         {
             ElemList list;
-            list.newElems("Fe Cu Zn", false);
+            list.baseLayout = new QGridLayout(&panel);
+            list.newElems("Fe, Cu-L3", false);
             provider = list.rowInfoProvider();
+            QCOMPARE(list.elemCtrls.size(), 2);
+            // Fe K near 7112 eV, Cu L3 near 933 eV (tables differ by a few eV).
+            QVERIFY(std::fabs(list.elemCtrls[0]->Eng->text().toDouble() - 7112) < 1);
+            QVERIFY(std::fabs(list.elemCtrls[1]->Eng->text().toDouble() - 933) < 3);
             ElemsResult r;
-            for (int k = 0; k < ElemKindCount; ++k) r.kinds[k] = {1.0 + k, 10.0 + k};  // two rows' worth
+            for (int k = 0; k < ElemKindCount; ++k) r.kinds[k] = {1.0 + k};  // one row's worth
             QVERIFY(!list.showResults(r));
-            QCOMPARE(list.elemCtrls[1]->ratio, 11.0);
-            QCOMPARE(list.elemCtrls[1]->NROI->text(), QString("16"));
+            QCOMPARE(list.elemCtrls[0]->ratio, 2.0);
+            QCOMPARE(list.elemCtrls[0]->NROI->text(), QString("7"));
             r.kinds[ElemKindMM].append(0.5);
             QVERIFY(!list.showResults(r));  // one kind longer is not enough
-            for (int k = 0; k < ElemKindCount; ++k) r.kinds[k].resize(3);
+            for (int k = 0; k < ElemKindCount; ++k) r.kinds[k].resize(2);
             QVERIFY(list.showResults(r));
-            QCOMPARE(list.elemCtrls[2]->muMinus, 0.5);
+            QCOMPARE(list.elemCtrls[1]->muMinus, 0.5);
             list.elemCtrls[0]->ratio = 0.75;
             list.setElemsStd();
             QCOMPARE(list.elemCtrls[0]->stdRatio, 0.75);
+
+            QPointer<ElemCtrl> oldRow(list.elemCtrls[0]);
+            QPointer<QButtonGroup> oldGroup(list.mainTargetGroup);
+            bool oldAliveAtSelection = false;
+            connect(&list, &ElemList::changedSelection, this, [&] {
+                oldAliveAtSelection = oldRow && list.elemCtrls.size() == 1 && list.elemCtrls[0]->Name->text() == "Zn-K";
+            });
+            list.newElems("Zn", false);
+            QVERIFY(oldAliveAtSelection);
+            disconnect(&list, &ElemList::changedSelection, this, nullptr);
+            QVERIFY(oldRow && oldGroup && !oldRow->isVisibleTo(&panel));
+            runDeferredDeletes();
+            QVERIFY(!oldRow && !oldGroup);
+            // No rows: no main target beyond the first; beyond the edge table:
+            // the row is made and shows no energy.
+            list.newElems("", false);
+            QCOMPARE(list.mainTarget(), 0);
+            list.newElems("D", false);
+            QCOMPARE(list.elemCtrls[0]->Eng->text(), QString("0"));
+            runDeferredDeletes();
         }
         QVERIFY(provider().isEmpty());
     }
