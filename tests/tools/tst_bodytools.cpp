@@ -27,6 +27,8 @@
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
 #include "support/Maps.h"
+#include "support/StackFiles.h"
+#include "widgets/SpecPane.h"
 
 namespace {
 
@@ -282,6 +284,33 @@ private slots:
     // Listed pixels are repaired when the panel's box is checked and the list
     // the image is loaded with (the stack's own, or the program-wide one for
     // loads without a list) is in use; either switch off leaves the pixel.
+    // Zoomed by the user, the panel's spectrum view keeps its range while the
+    // cursor moves; a new stack sets it afresh.
+    void analysisSpectrumKeepsItsRange()
+    {
+        auto stack = [&](double e0) {
+            QStringList files;
+            for (int k = 0; k < 8; ++k) {
+                const QString f = dir.filePath(ts::energyName(e0 > 8000 ? "a" : "b", e0 + 5 * k));
+                ts::writeTiff(f, 16, 12, [&](int c, int) { return 1000.0 + 100 * k + c; });
+                files << f;
+            }
+            return files;
+        };
+        Body b;
+        SpecPane* pane = AnalysisOnBody::of(b)->analyzer()->specPane;
+        QVERIFY(ts::loadFiles(b, stack(8950), true));
+        QVERIFY(std::abs(pane->xMin - 8950) < 1 && std::abs(pane->xMax - 8985) < 1);
+        pane->xMin = 8960;
+        pane->xMax = 8970;
+        b.showXafsSpectrum(3, 4);
+        b.showXafsSpectrum(9, 2);
+        QCOMPARE(QPointF(pane->xMin, pane->xMax), QPointF(8960, 8970));
+        QVERIFY(ts::loadFiles(b, stack(7100), true));
+        QVERIFY2(std::abs(pane->xMin - 7100) < 1 && std::abs(pane->xMax - 7135) < 1,
+                 qPrintable(QString("%1 - %2").arg(pane->xMin).arg(pane->xMax)));
+    }
+
     void repairNeedsBothSwitches_data()
     {
         QTest::addColumn<QString>("format");

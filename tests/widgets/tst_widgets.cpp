@@ -15,6 +15,7 @@
 #include "widgets/ImgDispA.h"
 #include "widgets/SelectImgDialog.h"
 #include "widgets/SpecPane.h"
+#include "widgets/SpecPaneMath.h"
 #include "widgets/ViewWindow.h"
 #include "widgets/XafsFileSelect.h"
 #include "widgets/_FileDialog.h"
@@ -51,6 +52,16 @@ struct Selection
     QRectF area, view;
 };
 Q_DECLARE_METATYPE(Selection)
+
+// A range scaled by f about c, or moved by pan; a result that is not a
+// finite, non-empty range changes nothing.
+struct Range
+{
+    double lo0, hi0, c, f, pan;
+    bool changes;
+    double lo, hi;
+};
+Q_DECLARE_METATYPE(Range)
 
 namespace {
 
@@ -172,6 +183,63 @@ private slots:
         QCOMPARE(px[1], (unsigned char)7);
         bar.imageFormat = QImage::Format_RGB888;
         QCOMPARE(bar.valueToPixel(f, px), px + 3);
+    }
+
+    // Grabbed near an end, the bar moves that limit, beyond the widget too.
+    void barDragMovesNearerLimit()
+    {
+        ColorBar bar;
+        bar.resize(20, 400);
+        QSignalSpy updated(&bar, SIGNAL(cBarUpdated()));
+        press(&bar, QPointF(10, 20));
+        move(&bar, QPointF(10, 100), Qt::LeftButton);
+        QCOMPARE(QPointF(bar.lowerLimit, bar.upperLimit), QPointF(0, 0.75));
+        move(&bar, QPointF(10, -40), Qt::LeftButton);
+        QCOMPARE(bar.upperLimit, 1.1);
+        release(&bar, QPointF(10, -40));
+        press(&bar, QPointF(10, 390));
+        move(&bar, QPointF(10, 300), Qt::RightButton);
+        release(&bar, QPointF(10, 300));
+        QCOMPARE(bar.lowerLimit, 0.25);
+        QCOMPARE(updated.count(), 2);
+    }
+
+    void spectrumZoomAndPan_data()
+    {
+        QTest::addColumn<Range>("r");
+        QTest::newRow("out off centre") << Range{8900, 9100, 8950, 1.1, 0, true, 8895, 9115};
+        QTest::newRow("pan") << Range{8900, 9100, 0, 1, -20, true, 8880, 9080};
+        QTest::newRow("factor 0") << Range{8900, 9100, 9000, 0, 0, false, 8900, 9100};
+        QTest::newRow("NaN centre") << Range{8900, 9100, qQNaN(), 1.1, 0, false, 8900, 9100};
+        QTest::newRow("infinite pan") << Range{8900, 9100, 0, 1, qInf(), false, 8900, 9100};
+        QTest::newRow("one point") << Range{5, 5, 5, 1.1, 0, false, 5, 5};
+        QTest::newRow("whole double line") << Range{-DBL_MAX, DBL_MAX, 0, 1.1, 0, false, -DBL_MAX, DBL_MAX};
+    }
+    void spectrumZoomAndPan()
+    {
+        QFETCH(Range, r);
+        double a = r.lo0, b = r.hi0;
+        const bool changed = r.pan != 0 ? SpecPaneMath::panRange(a, b, r.pan) : SpecPaneMath::zoomRange(a, b, r.c, r.f);
+        QCOMPARE(changed, r.changes);
+        QCOMPARE(QPointF(a, b), QPointF(r.lo, r.hi));
+    }
+
+    // Where the plotted curve breaks (gaps over 50 eV, or going back), and
+    // which point the Position field names (the midpoint goes right).
+    void curvePiecesAndNearestPoint()
+    {
+        using SpecPaneMath::pieces;
+        using Runs = QVector<QPair<int, int>>;
+        QCOMPARE(pieces({8800, 8850, 8900, 8950.0001, 8960}), (Runs{{0, 3}, {3, 5}}));
+        QCOMPARE(pieces({9000, 8900, 8890}), (Runs{{0, 1}, {1, 3}}));
+        QCOMPARE(pieces({0, qQNaN(), 10}), (Runs{{0, 3}}));
+        QCOMPARE(pieces({}), Runs{});
+        const QVector<QPointF> pts{{0, 0}, {10, 0}, {20, 0}};
+        QCOMPARE(SpecPaneMath::nearestIndex(pts, 4.9), 0);
+        QCOMPARE(SpecPaneMath::nearestIndex(pts, 5.0), 1);
+        QCOMPARE(SpecPaneMath::nearestIndex(pts, 1e300), 2);
+        QCOMPARE(SpecPaneMath::nearestIndex(pts, qQNaN()), 2);
+        QCOMPARE(SpecPaneMath::nearestIndex({}, 5.0), -1);
     }
 
     void emptyViewSurvivesEverything()
