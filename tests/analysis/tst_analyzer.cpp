@@ -70,13 +70,6 @@ double directTotal(const QList<SumUpRange>& ranges, int x, int y, int xw, int yw
     return s;
 }
 
-AnalyzeCond gridOf(int xw, int yw, double x, double y, double w, double h)
-{
-    AnalyzeCond ac;
-    ac.set(W, H, xw, yw, x, y, w, h, -1, -1);
-    return ac;
-}
-
 // Every pixel holds the direct total of the block that covers it, or 0 outside every block.
 void checkSumMap(const Analyzed2DRes& map, AnalyzeCond ac, const QList<SumUpRange>& ranges)
 {
@@ -117,6 +110,17 @@ private slots:
             stack.append(k == 4 ? nullptr : frames.add(ts::frame(TiffData::UInt16, widthOf(k), heightOf(k), [k](int c, int r) {
                 return pix(k, c, r);
             })));
+    }
+
+    // The unit step the edge shift compares with, from the panel's fields.
+    void dEdgeStepReference()
+    {
+        Analyzer a;
+        a.DEdgeCWStepAt->setText("10");
+        a.DEdgeCWStepWeV->setText("1");
+        a.DEdgeCWStepDEeV->setText("0.25");
+        QVERIFY(a.prepareDEdgeRef());
+        QCOMPARE(a.dEdgeRef.points[2], QPointF(10.0, 1.0));
     }
 
     // The fit chosen on the panel runs on the worker, after a good fit of 0.3
@@ -179,12 +183,16 @@ private slots:
         QCOMPARE(a.lastElems.rowCount(), 0);
     }
 
-    // Deleted with requests in flight, the worker and its thread end first.
+    // Outside the main mode nothing is sent. Deleted with requests in flight,
+    // the worker and its thread end first.
     void deletedWithRequestsInFlight()
     {
         auto a = std::make_unique<Analyzer>();
         QVERIFY(a->analyzeProc->thread() == a->analyzeThread && a->analyzeThread->isRunning());
         enable(*a, true, true, true, true);
+        a->SelProcMaps->setChecked(true);
+        QCOMPARE(a->analyzeSpectrum(edge1, none), 0);
+        a->Sel2DA->setChecked(true);
         for (int i = 0; i < 5; ++i) a->analyzeSpectrum(edge1, none);
         QPointer<AnalyzeProc> proc(a->analyzeProc);
         QPointer<QThread> thread(a->analyzeThread);
@@ -209,12 +217,16 @@ private slots:
         a.elemShowGroup()->button(1)->setChecked(true);
         a.ShowElemsROI->setChecked(true);
         QCOMPARE(a.selectedMap(), a.elemCtrls()[1]->map(ElemKindROI));
+        a.ShowElemsCorrTh->setChecked(true);
+        QCOMPARE(a.selectedMap(), &a.elemsCorThMap);
         // No row shown: no row is indexed.
         a.ShowElemsDE->setChecked(true);
         a.elemShowGroup()->setExclusive(false);
         a.elemShowGroup()->button(1)->setChecked(false);
         QCOMPARE(a.selectedMap(), (Analyzed2DRes*)nullptr);
-        // Map processing overrides everything.
+        // The sum-up and map-processing modes override everything.
+        a.SelSumUp->setChecked(true);
+        QCOMPARE(a.selectedMap(), &a.sumUpMap);
         a.SelProcMaps->setChecked(true);
         QCOMPARE(a.selectedMap(), &a.processedMap);
     }
@@ -276,7 +288,8 @@ private slots:
     {
         Analyzed2DRes map(QStringLiteral("Sum Up Img"));
         const QList<SumUpRange> ranges = {{INT_MIN, 2, 0}, {7, 3, 0}, {1, 9, 0}, {15, INT_MAX, 0}};
-        const AnalyzeCond whole = gridOf(1, 1, 0, 0, W, H);
+        AnalyzeCond whole;
+        whole.set(W, H, 1, 1, 0, 0, W, H, -1, -1);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("1 I1 images differ in size"));
         ImageSum::fillMap(map, whole, stack, ranges);
         checkSumMap(map, whole, ranges);
@@ -288,10 +301,11 @@ private slots:
         for (int r = 0; r < H; ++r)
             for (int c = 0; c < W; ++c) QCOMPARE(got.pixel(c, r), map.image->pixel(c, r));
         QVERIFY(qGray(got.pixel(map.maxPos)) > qGray(got.pixel(map.minPos)));
-// Nothing of the earlier grid survives outside the new one.
-const AnalyzeCond part = gridOf(2, 1, 3, 1, 5, 4);
-ImageSum::fillMap(map, part, stack, ranges);
-checkSumMap(map, part, ranges);
+        // Nothing of the earlier grid survives outside the new one.
+        AnalyzeCond part;
+        part.set(W, H, 2, 1, 3, 1, 5, 4, -1, -1);
+        ImageSum::fillMap(map, part, stack, ranges);
+        checkSumMap(map, part, ranges);
     }
 
     // No map, no images, a folder where the image goes: false and a debug
@@ -312,7 +326,8 @@ checkSumMap(map, part, ranges);
         QCOMPARE(map.width(), 0);
         QVERIFY(!QFile::exists(out.filePath(SumUpCtrl::imageFileName())));
         QVERIFY(QDir(out.path()).mkdir(SumUpCtrl::imageFileName()));
-        const AnalyzeCond grid = gridOf(1, 1, 0, 0, W, H);
+        AnalyzeCond grid;
+        grid.set(W, H, 1, 1, 0, 0, W, H, -1, -1);
         s.setI1Stack(&stack);
         s.setGridProvider([&](AnalyzeCond& a) {
             a = grid;
@@ -343,9 +358,9 @@ checkSumMap(map, part, ranges);
         recordElemBlock({&maps[0]}, 2, {{1.0}}, 0, 0, ac);
         recordElemBlock({}, -1, {}, 0, 0, ac);
 
-    // The ratio map from the jump and rest maps: a second pass over fewer
-    // blocks keeps nothing of the first; d + r = 0 gives 0, not NaN; without
-    // rest data nothing is written.
+        // The ratio map from the jump and rest maps: a second pass over fewer
+        // blocks keeps nothing of the first; d + r = 0 gives 0, not NaN;
+        // without rest data nothing is written.
         const AnalyzeCond full = ts::pixelGrid(6, 4);
         Analyzed2DRes dMut, rest, ratio;
         // Rest above 0 everywhere: the unanalysed zeros must not become the minimum.
