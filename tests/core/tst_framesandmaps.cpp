@@ -43,7 +43,6 @@ struct Repair {
 };
 Q_DECLARE_METATYPE(Repair)
 
-
 // A pixel-mode export: fixed limits or not, the limits, whether the processed
 // map is shown, and the samples expected.
 struct Export {
