@@ -56,10 +56,10 @@ Q_DECLARE_METATYPE(Export)
 namespace {
 
 // A 16-bit grey TIFF written by libtiff itself, independently of TiffWriter,
-// in strips of three rows; an EXIF exposure when seconds is not negative.
-// Its bytes, through a scratch file.
+// in strips of three rows (or one 16 x 16 tile); an EXIF exposure when
+// seconds is not negative. Its bytes, through a scratch file.
 QByteArray tiffBytes(const QString& scratch, uint32_t w, uint32_t h, const std::vector<uint16_t>& v,
-                     bool bigEndian = false, double seconds = -1)
+                     bool bigEndian = false, double seconds = -1, bool tiled = false)
 {
     TIFF* t = TIFFOpen(QFile::encodeName(scratch).constData(), bigEndian ? "wb" : "wl");
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
@@ -67,10 +67,17 @@ QByteArray tiffBytes(const QString& scratch, uint32_t w, uint32_t h, const std::
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
     if (seconds >= 0) TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t(0));
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3);
-    for (uint32_t r = 0; r < h; ++r) {
-        std::vector<uint16_t> row(v.begin() + r * w, v.begin() + (r + 1) * w);
-        TIFFWriteScanline(t, row.data(), r, 0);
+    if (tiled) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+        std::vector<uint16_t> tile(256, 7);
+        TIFFWriteEncodedTile(t, 0, tile.data(), 512);
+    } else {
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3);
+        for (uint32_t r = 0; r < h; ++r) {
+            std::vector<uint16_t> row(v.begin() + r * w, v.begin() + (r + 1) * w);
+            TIFFWriteScanline(t, row.data(), r, 0);
+        }
     }
     if (seconds >= 0) {
         TIFFWriteDirectory(t);
@@ -287,6 +294,8 @@ private slots:
         QTest::newRow("14 bytes") << QByteArray("II*\0abcdefghij", 14) << "Error on reading file \\(1\\)";
         QTest::newRow("unknown") << QByteArray(20, 'x') << "Unknown image format";
         QTest::newRow("tiff cut in data") << rawTiff(8, 8, 128, data.left(50)) << "Error on reading TIFF row";
+        QTest::newRow("tiff tiled") << tiffBytes(path("t.tif"), 16, 16, v, false, -1, true)
+                                    << "Tiled TIFF is not supported";
         QTest::newRow("tiff no directory") << QByteArray("II*\0\xff\xff\xff\x00", 8) + data << "Can not open TIFF";
 
         // 4 x 3 samples, one byte short.

@@ -110,6 +110,8 @@ private slots:
         // Single and double quotes flip the same flag.
         QTest::newRow("mixed quotes") << "comment" << "'x\" # y" << "'x\" " << " y" << "";
         QTest::newRow("quote open") << "comment" << "k \"open # not" << "k \"open # not" << "kept" << "";
+        QTest::newRow("thousands, decimals") << "thousands" << "1234567.891234" << "1,234,567.891234" << "kept" << "";
+        QTest::newRow("thousands, sign") << "thousands" << "-123456" << "-123,456" << "kept" << "";
     }
     void lineHelpers()
     {
@@ -124,6 +126,8 @@ private slots:
             QCOMPARE(nextItem(line, got), returned);
         } else if (helper == "comment") {
             QCOMPARE(splitComment(line, got), returned);
+        } else {
+            QCOMPARE(withThousandsSeparators(line), returned);
         }
         QCOMPARE(got, handed);
     }
