@@ -85,7 +85,6 @@ public slots:
             return;
         emit finishBatchExec(inRem ? int(not_ex_cmd) : int(answerIdOf(exCmdId(cmd))));
     }
-    void answer(int id) { emit finishBatchExec(id); }
 
 signals:
     void finishBatchExec(int id);
@@ -282,7 +281,7 @@ private slots:
             else if (l == "STOP")
                 stop();
             else if (l.startsWith("ANSWER "))
-                exec->answer(l.mid(7).toInt());
+                emit exec->finishBatchExec(l.mid(7).toInt());
             else {
                 list << l;
                 continue;

@@ -39,12 +39,9 @@ namespace {
 const int N = 6;
 // Columns and rows 0 .. 2 are shaded: only the detector offset reaches them.
 bool shaded(int c, int r) { return c < 3 && r < 3; }
-double i1Offset(int k) { return 50 + k; }
 double i0Offset(int k) { return 300 + 10 * k; }
-double i1At(int k, int c, int r) { return (shaded(c, r) ? 0 : 1000 * std::exp(-0.2 - 0.1 * k)) + i1Offset(k); }
+double i1At(int k, int c, int r) { return (shaded(c, r) ? 0 : 1000 * std::exp(-0.2 - 0.1 * k)) + 50 + k; }
 double i0At(int k, int c, int r) { return (shaded(c, r) ? 0 : 4000) + i0Offset(k); }
-
-double mapValue(int x, int y) { return -3.0 + 2.5 * x + 4.0 * y; }  // -3 .. 12.5
 
 // The calibration's stack: the left half's edge 3 eV above the standard's
 // (at 8950 eV), the right half's 2 eV below.
@@ -168,6 +165,10 @@ private slots:
         QCOMPARE(ext->dispatcher()->thread(), ext->thread());
         QTest::mouseClick(body->BatchCtrlB, Qt::LeftButton);
         QVERIFY(ctrl->isVisible());
+        // The editor's script goes out line by line with ":end" after it.
+        QSignalSpy sent(ctrl, &BatchCtrl::doDispatchCmds);
+        QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
+        QCOMPARE(sent.value(0).value(0).toStringList(), QStringList({"", ":end"}));
         ts::StackSpec s;
         s.n = N;
         s.i1 = i1At;
@@ -181,7 +182,7 @@ private slots:
         g.set(4, 3, 0, 0, QRectF(0, 0, 4, 3), -1, -1);
         map.setCond(g);
         for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x) map.setData(x, y, 0, 0, mapValue(x, y));
+            for (int x = 0; x < 4; ++x) map.setData(x, y, 0, 0, -3.0 + 2.5 * x + 4.0 * y);
         map.genImg();
     }
 
