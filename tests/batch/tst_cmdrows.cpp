@@ -68,7 +68,9 @@ double truth(const QString& q, const mixed::Region& r)
 // "root:Name" looks for Name under root: B the main window, I1 / I0 that
 // side's selector and its panels, A the analysis panel, ref<i> / elem<i> its
 // reference and element rows, C the calibration window, T the statistics,
-// S the save options. "file:<path>" is the size of the picture saved there,
+// S the save options, P the spectrum view. "view<i>" is the energy offset
+// of reference i's copy in the panel's spectrum view, "cbar" the colour
+// bar's range, "stats" the statistics window. "file:<path>" is the size of the picture saved there,
 // "tiff:<path>" the samples of a map saved there; "darks" whether the I1 and
 // I0 dark areas are set, "mu" the cursor spectrum at (8, 5), "log" the batch
 // window's log, "area" / "window" the selected area and the view.
@@ -80,6 +82,13 @@ QString probe(Body& b, const QString& key)
     if (key == "area" || key == "window") {
         const QRectF r = key == "area" ? b.dispA->selectedArea : b.dispA->viewWindow;
         return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
+    if (key == "cbar") return QString("%1 %2").arg(b.CBar->valueMin).arg(b.CBar->valueMax);
+    if (key == "stats") return ToolsOnBody::of(b)->stats.isVisible() ? "shown" : "hidden";
+    if (key.startsWith("view")) {
+        const int k = key.mid(4).toInt() + 1;
+        const QVector<XafsSpectrum>& o = a->specPane->others;
+        return k < o.size() ? QString::number(o[k].energyOffset) : QString("none");
     }
     if (key == "darks") return QString("%1 %2").arg(b.i1DarkAreaSet).arg(b.i0DarkAreaSet);
     QStringList v;
@@ -112,6 +121,7 @@ QString probe(Body& b, const QString& key)
     if (root == "C") roots << CalibOnBody::of(b)->calibCtrl;
     if (root == "T") roots << &ToolsOnBody::of(b)->stats;
     if (root == "S") roots << b.saveDataCfg;
+    if (root == "P") roots << b.specWindow;
     QObject* w = nullptr;
     for (QObject* o : roots)
         if (!w) w = o->objectName() == name ? o : o->findChild<QObject*>(name);
@@ -246,6 +256,13 @@ private slots:
         row("select_qs_fitted_eShift 1", {"B:QuadSurfFittedEShift=1", "~B:FluoType"});
         row("select_disp_image_i0\nselect_disp_image 7", {"B:ShowI0=1", "~B:UseI0"});
         row("select_disp_image_i1", {"B:ShowData=1"});
+        row("select_disp_image_eShift", {"B:ShowShiftMap=1"});
+        row("select_disp_image_analyzed", {"B:ShowResAnalysis=1"});
+        row("select_disp_image 0", {"B:ShowData=1"});
+        row("Suggest_Elm 1", {"B:UseSuggestElm=1", "~B:FluoType"});
+        row("Suggesting_Edge_eV 1234.5", {"B:SuggestingEeV=1234.5"});
+        row("cbar_set_range 2 1e3", {"cbar=2 1000"});
+        row("specpane_normalize 1\nspecpane_enerugy_correction 2", {"P:Normalized=1", "P:ECorrect=0"});
         // The edge energy follows element and edge.
         const QString k = "B:SuggestingEeV=" + QString::number(edgeEnergyOf(29, 0), 'g', 6);
         row("Suggesting_Edge 0\nSuggesting_Elm Cu", {k, "~B:DPreE"});
@@ -278,9 +295,11 @@ private slots:
         row("analyzer_sub_mode 1 0 0 0 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
         row("analyzer_set_LCF_std 4 1 3 REF 0\nanalyzer_set_LCF_std -1 1 3 REF 0", {"~ref0:DeltaE", "~ref3:DeltaE"});
         row("analyzer_set_LCF_std 1 1 0 REF 0\nanalyzer_set_LCF_std 1 1 2.5 REF",
-            {"ref1:IsVictreen=1", "ref1:DeltaE=2.5", "ref1:Use=1", "~ref2:DeltaE"});
+            {"ref1:IsVictreen=1", "ref1:DeltaE=2.5", "ref1:Use=1", "view1=2.5", "~ref2:DeltaE"});
         row("analyzer_set_LCF_std 2 1 0 REF 0\nanalyzer_set_LCF_std 2 0 -1 REF vic",
-            {"ref2:IsVictreen=1", "ref2:DeltaE=-1", "ref2:Use=0"});
+            {"ref2:IsVictreen=1", "ref2:DeltaE=-1", "ref2:Use=0", "view2=-1"});
+        row("analyzer_set_scale_max 2.5", {"A:DMutScaleMax=2.5", "A:RatioScaleMax=2.5"});
+        row("analyzer_set_scale_min low", {"A:DMutScaleMin=0", "A:RatioScaleMin=0"});
         row("analyzer_elems_bg_dMut Fe 3.5\nanalyzer_elems_bg_dMut 7", {"A:BGVDMut=0"});
         row("analyzer_elems_bg_NROI 9 1e-7", {"A:BGVNROI=1e-07"});
         row("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9", {"A:ShowDEdge=1", "A:ShowElemsDMut0=1"});
@@ -313,6 +332,9 @@ private slots:
         row("calib_type 2", {"C:CalibTypeInnerP=0", "C:CalibTypeDMidX=1"});
         row("calib_set_edge_eV 8979.0x", {"C:EdgeEeV=8979.0x"});
         row("calib_load_map nowhere.emp", {});  // answered once by the reader
+        row("stats_show_window", {"stats=shown"});
+        row("stats_show_window yes", {"stats=hidden"});
+        row("stats_bins 12.5", {"T:Bins=0"});
         row("stats_bins 2000000000", {"T:Bins=" + QString::number(StatsMath::maxBins)});
         row("saveDataCfg_tiff_fix_scale 1\nsaveDataCfg_tiff_fix_scale 2", {"S:TiffFixedScale=0"});
         row("saveDataCfg_tiff_scale_max 1234567", {"S:TiffScaleMax=1.23457e+06"});
