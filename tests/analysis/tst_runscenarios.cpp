@@ -34,6 +34,8 @@ namespace {
 double pre(double E) { return 0.5 - 2e-4 * (E - 8800); }
 double mu1(double E) { return pre(E) + synth::sigmoid(E, 9000, 0.4); }
 double mu2(double E) { return pre(E) + synth::sigmoid(E, 9006, 0.4); }
+const double refShift = 3;  // eV the shifted reference file is off by
+double mu1Shifted(double E) { return mu1(E - refShift); }
 // The share of the first reference: a step of at least 0.05 between blocks.
 double share(int c, int r) { return 0.2 + 0.15 * c + 0.05 * r; }
 // A background of its own per pixel, for the residual maps.
@@ -44,7 +46,6 @@ enum Scenario { Plain, FirstRowUnused, DeltaEBeforeFile, SetStdTwice, DeltaEEdit
                 AllUncheckedMidRun, UseToggledInFlight, RefAddedMidRun, NoLcfReference, ElemListEditMidRun,
                 AbsentElement, EdgeShift, Residual, NoEdgeReference };
 
-const double refShift = 3;   // eV the shifted reference file is off by
 const double raAt = 9100, raFactor = 0.1;
 
 // Every value a run of all four analyses records for a block: read from its
@@ -84,11 +85,11 @@ private slots:
         initGlobals();
         initColorTables();
         installAnalysisOnBody();
+        // The sum-up writes its image into the working directory.
+        QVERIFY(QDir::setCurrent(dir.path()));
         QVERIFY(ts::writeSpectrum(dir.filePath("r1.dat"), synth::sample(8800, 9400, 1, mu1)));
         QVERIFY(ts::writeSpectrum(dir.filePath("r2.dat"), synth::sample(8800, 9400, 1, mu2)));
-        QVERIFY(ts::writeSpectrum(dir.filePath("r1s.dat"), synth::sample(8800, 9400, 1, [](double E) {
-                                      return mu1(E - refShift);
-                                  })));
+        QVERIFY(ts::writeSpectrum(dir.filePath("r1s.dat"), synth::sample(8800, 9400, 1, mu1Shifted)));
     }
 
     void scenario_data()
@@ -355,12 +356,8 @@ private slots:
             emit a->askAnalyze();
             QVERIFY(ended.count() > before || ended.wait(30000));
         };
-        auto values = [&] {
-            QVector<double> v;
-            for (int y = 0; y < st.h; ++y)
-                for (int x = 0; x < st.w; ++x) v << a->dEdgeMap.valueAt(x, y);
-            return v;
-        };
+        const Analyzed2DRes& map = a->dEdgeMap;
+        auto values = [&map] { return QVector<double>(map.data, map.data + map.width() * map.height()); };
         QVector<double> want;
         if (!cleared) {
             runOnce();
@@ -403,8 +400,7 @@ private slots:
         st.w = running ? 40 : 4;
         st.h = running ? 30 : 3;
         ts::loadMuStack(*b, st);
-        Analyzer* p = AnalysisOnBody::of(*b)->analyzer();
-        QPointer<Analyzer> panel(p);
+        QPointer<Analyzer> p(AnalysisOnBody::of(*b)->analyzer());
         QPointer<Analysis2DDriver> run(AnalysisOnBody::of(*b)->driver());
         QTest::mouseClick(b->ShowAnalyzer, Qt::LeftButton);
         p->Sel2DA->setChecked(true);
@@ -426,13 +422,10 @@ private slots:
             emit p->askAnalyzeCond(ac);
             QCOMPARE(QVector<int>({ac.width, ac.height}), QVector<int>({st.w, st.h}));
             // The panel's sum-up works on the window's own stack and grid.
-            const QString startDir = QDir::currentPath();
-            QVERIFY(QDir::setCurrent(dir.path()));
             p->SumUpC->SumUpFrom->setText("2");
             p->SumUpC->SumUpTo->setText("5");
             QTest::mouseClick(p->SumUpC->AddSumUp, Qt::LeftButton);
             QTest::mouseClick(p->AskSumUp, Qt::LeftButton);
-            QDir::setCurrent(startDir);
             double want = 0;
             for (int k = 2; k < 5; ++k) want += double(float(st.i0 * std::exp(-st.mu(st.energy(k), 3, 1))));
             QVERIFY(std::abs(p->sumUpMap.valueAt(3, 1) - want) <= 1e-6 * want);
@@ -447,7 +440,7 @@ private slots:
             QVERIFY(std::abs(sent.yAt(75) - st.stored(st.energy(75), 1, 2)) < 1e-9);
         }
         Body::hooks().beforeTeardown.value("analysis")(*b);
-        QVERIFY(panel.isNull() && run.isNull());
+        QVERIFY(p.isNull() && run.isNull());
         QVERIFY(!b->selectedMap() && !b->dispA->overlayMap);
         // The destructor tears down again: nothing left to do.
         delete b;
