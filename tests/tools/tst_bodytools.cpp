@@ -284,6 +284,37 @@ private slots:
     // Listed pixels are repaired when the panel's box is checked and the list
     // the image is loaded with (the stack's own, or the program-wide one for
     // loads without a list) is in use; either switch off leaves the pixel.
+    // Clearing one stack lets go only of what shows it: the view keeps its
+    // frame, and a view without a picture still maps positions top-down, as
+    // the cursor box and the batch word move_position rely on.
+    void imageViewKeepsItsFrame()
+    {
+        Body b;
+        ts::StackSpec s;
+        s.w = 40;
+        s.h = 30;
+        s.n = 4;
+        ts::loadStack(b, s, false);
+        b.showData(2);
+        b.resize(1200, 900);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        TiffData* shown = b.i1Images[2];
+        const QRectF window = b.dispA->viewWindow;
+        b.clearI0Files();
+        QCOMPARE(b.dispA->image, shown);
+        QCOMPARE(b.dispA->viewWindow, window);
+        b.ShowResAnalysis->setChecked(true);
+        QCOMPARE(b.dispA->image, shown);
+        QCOMPARE(b.dispA->viewWindow, window);
+        b.ShowData->setChecked(true);
+        b.clearI1Files();
+        QCOMPARE(b.dispA->viewWindow, window);
+        b.dispA->repaint();
+        b.dispA->setRealMousePos(25.5, 7.5);
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(25, 7));
+    }
+
     // Zoomed by the user, the panel's spectrum view keeps its range while the
     // cursor moves; a new stack sets it afresh.
     void analysisSpectrumKeepsItsRange()
