@@ -206,6 +206,9 @@ public:
     Analyzed2DRes* selectedMap() const;
     // A fault the user must see: the debug line and the status bar.
     void report(const QString& text);
+    // A step that failed or was refused (a load, a save, a run): reported as
+    // above and counted, so that a script run ends with a failing status.
+    void reportFailure(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -2,6 +2,8 @@
 // arrive, completion, and clearing.
 #include "Body.h"
 
+#include "core/FailureLog.h"
+
 #include "core/TiffData.h"
 #include "LoadTiff.h"
 #include "SelectDataFiles.h"
@@ -82,6 +84,12 @@ void Body::report(const QString& text)
 {
     qDebug().noquote() << text;
     statusBar()->showMessage(text);
+}
+
+void Body::reportFailure(const QString& text)
+{
+    FailureLog::note(text);
+    report(text);
 }
 
 void Body::reportUnreadable(const QString& stackName, const QStringList& files, int total)
