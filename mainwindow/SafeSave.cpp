@@ -1,6 +1,7 @@
 #include "SafeSave.h"
 
 #include "core/Analyzed2DRes.h"
+#include "core/FailureLog.h"
 #include "core/TiffWriter.h"
 
 #include <QDebug>
@@ -23,6 +24,7 @@ bool viaTempFile(const QString& path, const std::function<bool(const QString& tm
     tmp.setAutoRemove(false);
     if (!tmp.open()) {
         qDebug().noquote() << "Can't open" << path;
+        FailureLog::note(QStringLiteral("Can't open ") + path);
         return false;
     }
     const QString tmpPath = tmp.fileName();
@@ -45,6 +47,7 @@ bool viaTempFile(const QString& path, const std::function<bool(const QString& tm
     if (!ok) {
         QFile::remove(tmpPath);
         qDebug().noquote() << "Can't write" << path;
+        FailureLog::note(QStringLiteral("Can't write ") + path);
     }
     return ok;
 }
@@ -63,16 +66,19 @@ bool image(const QImage& img, const QString& path)
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
         qDebug().noquote() << "Can't open" << path;
+        FailureLog::note(QStringLiteral("Can't open ") + path);
         return false;
     }
     if (!img.save(&f, format.constData())) {
         f.cancelWriting();
         f.commit();
         qDebug().noquote() << "Can't write" << path;
+        FailureLog::note(QStringLiteral("Can't write ") + path);
         return false;
     }
     if (!f.commit()) {
         qDebug().noquote() << "Can't write" << path;
+        FailureLog::note(QStringLiteral("Can't write ") + path);
         return false;
     }
     return true;
