@@ -38,7 +38,7 @@ Analysis2DDriver::Analysis2DDriver(Body& b, Analyzer& p, QObject* parent)
 void Analysis2DDriver::framesFreeing(const QVector<TiffData*>& frames)
 {
     if (frames.isEmpty() || !body.analysis2DRunning) return;
-    qDebug() << "2-D run stopped: the image stack is being replaced";
+    body.report(tr("2-D run stopped: the image stack is being replaced"));
     endRun();
 }
 
@@ -54,28 +54,44 @@ void Analysis2DDriver::start2DAnalysis()
 
 void Analysis2DDriver::startFromBatch()
 {
-    if (!start(true)) emit body.finishBatchExec(finishedId);
+    if (start(true) != Start::Started) emit body.finishBatchExec(finishedId);
 }
 
-bool Analysis2DDriver::start(bool fromBatch)
+QString Analysis2DDriver::startProblem()
+{
+    if (body.i1Images.isEmpty()) return tr("no I1 image is loaded");
+    if (!panel.Sel2DA->isChecked()) return tr("\"Process Maps\" is chosen, not \"2D Analysis\"");
+    // Without a mode that answers, a run would wait for ever.
+    const bool anyOn = panel.Sel2DAMLCFA->isChecked() || panel.Sel2DADEdgeA->isChecked()
+                       || panel.Sel2DAElemA->isChecked() || panel.Sel2DARAA->isChecked();
+    if (!anyOn) return tr("no analysis is checked");
+    if (!body.fillAnalyzeCond(analyzeCond)) return tr("no analysis area");
+    if (panel.Sel2DADEdgeA->isChecked()) {
+        // A step that cannot be built must not leave an earlier reference in use.
+        const bool stepWanted = panel.DEdgeCWStep->isChecked();
+        const bool stepBuilt = stepWanted && panel.prepareDEdgeRef();
+        if (panel.DEdgeCompWith->isChecked()) {
+            if (stepWanted && !stepBuilt)
+                return tr("the edge comparison's step (\"SW\" %1 eV, \"dE\" %2 eV) gives no reference")
+                    .arg(panel.DEdgeCWStepWeV->text(), panel.DEdgeCWStepDEeV->text());
+            // Compared with nothing, every block would read as the far end of the range.
+            if (panel.dEdgeRef.points.isEmpty())
+                return tr("the edge comparison has no reference; choose its file or \"Step at\"");
+        }
+    }
+    return QString();
+}
+
+Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
 {
     if (body.analysis2DRunning) {
         stop2DAnalysis();
-        return false;
+        return Start::Stopped;
     }
-    // Without a mode that answers, a run would wait for ever: refuse it.
-    const bool anyOn = panel.Sel2DAMLCFA->isChecked() || panel.Sel2DADEdgeA->isChecked()
-                       || panel.Sel2DAElemA->isChecked() || panel.Sel2DARAA->isChecked();
-    if (body.i1Images.isEmpty() || !panel.Sel2DA->isChecked() || !anyOn
-        || !body.fillAnalyzeCond(analyzeCond))
-        return false;
-    if (panel.Sel2DADEdgeA->isChecked()) {
-        if (panel.DEdgeCWStep->isChecked()) panel.prepareDEdgeRef();
-        // Compared with nothing, every block would read as the far end of the range.
-        if (panel.DEdgeCompWith->isChecked() && panel.dEdgeRef.points.isEmpty()) {
-            qDebug() << "2-D run refused: the edge shift compares with a reference, but none is loaded";
-            return false;
-        }
+    const QString why = startProblem();
+    if (!why.isEmpty()) {
+        body.reportFailure(tr("2-D run not started: %1").arg(why));
+        return Start::Refused;
     }
     body.analysis2DRunning = true;
     batchRun = fromBatch;
@@ -92,7 +108,7 @@ bool Analysis2DDriver::start(bool fromBatch)
         in, analyzeCond, [b](int x, int y) { return b->energyShiftAt(x, y); },
         [this](const BlockJob& j, const BlockResult& r) { record(j, r); }, [this] { finished(); },
         threads);
-    return true;
+    return Start::Started;
 }
 
 std::shared_ptr<BlockRunInputs> Analysis2DDriver::takeInputs()
@@ -211,7 +227,7 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
     const bool elems = asked && panel.Sel2DAElemA->isChecked();
     const bool ra = asked && panel.Sel2DARAA->isChecked();
     if (!(lcf || dEdge || elems || ra)) {
-        qDebug() << "2-D run ended: no analysis is enabled for block" << job.x << job.y;
+        body.report(tr("2-D run ended at block %1, %2: no analysis is checked any more").arg(job.x).arg(job.y));
         endRun();
         return;
     }
@@ -300,8 +316,9 @@ void Analysis2DDriver::endRun()
     body.analysis2DRunning = false;
     panel.setContAccess(false);
     if (lcfFailed > 0)
-        qDebug() << "2-D run: the LCF could not fit" << lcfFailed
-                 << "blocks (singular references or no points in range); their maps hold 0";
+        body.report(tr("2-D run: the LCF could not fit %1 blocks (singular references or no points in "
+                       "range); their maps hold 0")
+                        .arg(lcfFailed));
     emit ended();
     if (batchRun) {
         batchRun = false;

@@ -67,7 +67,11 @@ signals:
     void blockRecorded(qint64 blocks);
 
 private:
-    bool start(bool fromBatch);
+    enum class Start { Started, Stopped, Refused };
+    Start start(bool fromBatch);
+    // Empty when a run can start now; otherwise why not. Builds the step
+    // reference when the comparison asks for one.
+    QString startProblem();
     std::shared_ptr<BlockRunInputs> takeInputs();
     void prepareMaps();
     void endRun();

@@ -342,8 +342,7 @@ void Analyzer::newElems()
     // A run records into the rows' maps until its last block.
     if (contAccess) {
         if (AElemNames->text() != elemNamesText) {
-            qDebug().noquote() << "element list not changed during a 2-D run:"
-                               << AElemNames->text();
+            emit refused(tr("Element list not changed during a 2-D run: %1").arg(AElemNames->text()));
             AElemNames->setText(elemNamesText);
         }
         return;
@@ -486,8 +485,10 @@ void Analyzer::recalcCorMap()
         r.nMap = row->map(ElemKindN);
         rows.append(r);
     }
-    ElementAnalysis::fillCorrelationMaps(rows, corTh, &elemsCorMap, &elemsCorThMap,
-                                         [this](double p) { setProgress(p); });
+    // Before any run the maps have no blocks: the progress is not a run's.
+    std::function<void(double)> progress;
+    if (elemsCorMap.width() > 0) progress = [this](double p) { setProgress(p); };
+    ElementAnalysis::fillCorrelationMaps(rows, corTh, &elemsCorMap, &elemsCorThMap, progress);
     elemsCorMap.genImg();
     elemsCorThMap.genImg();
     emit changedSelection();
@@ -513,8 +514,9 @@ void Analyzer::selectedNewDEdgeCWFile(QString fname)
         dEdgeRefFile = fname;
         return;
     }
-    qDebug().noquote() << "No spectrum in" << fname << "- the comparison keeps"
-                       << (dEdgeRefFile.isEmpty() ? QStringLiteral("its reference") : dEdgeRefFile);
+    emit refused(dEdgeRefFile.isEmpty()
+                     ? tr("No spectrum in %1: the edge comparison has no reference file").arg(fname)
+                     : tr("No spectrum in %1: the edge comparison keeps %2").arg(fname, dEdgeRefFile));
     DEdgeCWFileSelect->Selected->setText(dEdgeRefFile);
 }
 
@@ -535,8 +537,15 @@ void Analyzer::takeDEdgeSearch()
         cwMinDEeV = minStep;
         return;
     }
-    qDebug() << "Edge comparison: range" << range << "step" << step << "min. step" << minStep
-             << "refused; kept" << cwRangeEV << cwInitDEeV << cwMinDEeV;
+    emit refused(tr("Edge comparison settings refused (range %1, step %2, min. step %3: the steps must be "
+                    "above 0, the step not below the min. step, the range not too wide for the step); "
+                    "kept %4, %5, %6")
+                     .arg(range)
+                     .arg(step)
+                     .arg(minStep)
+                     .arg(cwRangeEV)
+                     .arg(cwInitDEeV)
+                     .arg(cwMinDEeV));
     DEdgeCWFullRangeEV->setText(FieldText::text(cwRangeEV));
     DEdgeCWInitDEeV->setText(FieldText::text(cwInitDEeV));
     DEdgeCWMinDEeV->setText(FieldText::text(cwMinDEeV));

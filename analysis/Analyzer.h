@@ -134,6 +134,8 @@ signals:
     void askSumUp();
     void loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH);
     void askAnalyzeCond(AnalyzeCond& ac);
+    // A file, a setting or a change the panel did not take, and why.
+    void refused(const QString& why);
 
 private slots:
     void addNewRef();

@@ -1,7 +1,10 @@
 #include "CmdExecutor.h"
 
+#include "BatchCtrl.h"
+
 #include <QDebug>
 
+#include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "tools/CalibCtrl.h"
@@ -36,6 +39,7 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
     case calib_type:
         if (!cc) {
             qDebug().noquote() << "No calibration window:" << cmd.text << "not done";
+            ctrl.showCmdErr(cmd);
             return true;
         }
         break;
@@ -45,6 +49,7 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
     case stats_in_selected_region:
         if (!tools) {
             qDebug().noquote() << "No statistics window:" << cmd.text << "not done";
+            ctrl.showCmdErr(cmd);
             return true;
         }
         break;
@@ -61,6 +66,7 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
     case saveDataCfg_text_as_vals:
         if (!save) {
             qDebug().noquote() << "No save options:" << cmd.text << "not done";
+            ctrl.showCmdErr(cmd);
             return true;
         }
         break;
@@ -69,7 +75,10 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
 
     switch (id) {
     case calib_show_window: cc->show(); break;
-    case calib_load_std: cc->loadStd(a0); break;
+    case calib_load_std:
+        cc->loadStd(a0);
+        if (!cc->standard || cc->standard->points.isEmpty()) ctrl.showCmdErr(cmd);
+        break;
     case calib_set_edge_eV: cc->setEdgeEV(a0); break;
     case calib_exec: {
         EnergyCalibration& run = calib->calibration;
@@ -92,7 +101,9 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
         calib->loadEMap(a0);
         break;
     case calib_clear_map: calib->calibration.clearShiftMap(); break;
-    case calib_save_map: calib->saveEMap(a0); break;
+    case calib_save_map:
+        if (!calib->saveEMap(a0)) ctrl.showCmdErr(cmd);
+        break;
     case calib_type:
         if (a0.toInt() == 1)
             cc->CalibTypeInnerP->setChecked(true);

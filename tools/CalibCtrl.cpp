@@ -4,7 +4,6 @@
 #include "widgets/EShiftMapDialog.h"
 
 #include <QButtonGroup>
-#include <QDebug>
 
 namespace {
 
@@ -95,8 +94,8 @@ void CalibCtrl::newFile(QString fname)
     delete standard;
     standard = new XafsSpectrum;
     if (!standard->load(fname)) {
-        qDebug().noquote() << "Standard spectrum not loaded:" << fname;
         SelectStd->clear();
+        emit stdNotLoaded(fname);
         return;
     }
     standard->lineType = stdLineType();

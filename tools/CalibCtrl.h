@@ -43,6 +43,9 @@ signals:
     void saveEMap(QString fname);
     void loadEMap(QString fname);
     void clearMap();
+    // The file chosen for the standard holds no spectrum; the window keeps
+    // an empty standard.
+    void stdNotLoaded(QString fname);
 
 public slots:
     void loadStd(QString fname);

@@ -3,33 +3,41 @@
 #include "core/AnalyzeCond.h"
 #include "core/XafsSpectrum.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace CalibMath {
 
+// The reasons reach the status bar.
+struct Reason
+{
+    Q_DECLARE_TR_FUNCTIONS(CalibMath)
+};
+
 QString searchProblem(const Search& p)
 {
     if (!std::isfinite(p.range) || !std::isfinite(p.step) || !std::isfinite(p.minStep))
-        return QStringLiteral("E-range and E-steps must be numbers");
-    if (!(p.minStep > 0)) return QStringLiteral("Min. E-step must be above 0");
-    if (!(p.step >= p.minStep)) return QStringLiteral("E-step must not be below Min. E-step");
-    if (p.range < 0) return QStringLiteral("Initial E-range must not be negative");
+        return Reason::tr("E-range and E-steps must be numbers");
+    if (!(p.minStep > 0)) return Reason::tr("Min. E-step must be above 0");
+    if (!(p.step >= p.minStep)) return Reason::tr("E-step must not be below Min. E-step");
+    if (p.range < 0) return Reason::tr("Initial E-range must not be negative");
     if (2 * p.range / p.step + 1 > maxScoresPerPass)
-        return QStringLiteral("Initial E-range is too wide for its E-step");
+        return Reason::tr("Initial E-range is too wide for its E-step");
     return QString();
 }
 
 QString areaProblem(const QRectF& area, int width, int height)
 {
-    if (width <= 0 || height <= 0) return QStringLiteral("no image size");
+    if (width <= 0 || height <= 0) return Reason::tr("no image size");
     const double x = area.x(), y = area.y(), w = area.width(), h = area.height();
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) || !std::isfinite(h))
-        return QStringLiteral("area is not a number");
+        return Reason::tr("area is not a number");
     // The walk covers whole pixels from trunc(x) to trunc(x + w).
     if (std::trunc(x) == std::trunc(x + w) || std::trunc(y) == std::trunc(y + h))
-        return QStringLiteral("empty area");
+        return Reason::tr("empty area");
     const QRectF image(0, 0, width, height);
-    if (!area.normalized().intersects(image)) return QStringLiteral("area lies outside the image");
+    if (!area.normalized().intersects(image)) return Reason::tr("the area lies outside the image");
     return QString();
 }
 

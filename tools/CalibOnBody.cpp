@@ -87,12 +87,21 @@ void CalibOnBody::setupCalib()
     };
     calibration.suggestElm = [this] { return body.suggestElmFromUi(); };
     calibration.quadSurfaceFitted = [this] { return body.QuadSurfFittedEShift->isChecked(); };
+    calibration.tell = [this](const QString& text, bool failed) {
+        if (failed)
+            body.reportFailure(text);
+        else
+            body.report(text);
+    };
+    connections << connect(calibCtrl, &CalibCtrl::stdNotLoaded, this, [this](const QString& fname) {
+        body.reportFailure(tr("Standard spectrum not loaded: no spectrum in %1").arg(fname));
+    });
 
     connections << connect(body.OpenCalibCtrl, &QPushButton::clicked, calibCtrl, &QWidget::show);
     // Blocks measured on a replaced stack would sit in one map beside blocks of
     // the old one, placed with the old stack's offsets.
     connections << connect(&body, &Body::i1StackChanging, &calibration,
-                           [this] { calibration.stopRun(QStringLiteral("the I1 stack changed")); });
+                           [this] { calibration.stopRun(tr("the I1 stack changed")); });
     connections << connect(calibCtrl, &CalibCtrl::saveEMap, this, &CalibOnBody::saveEMap);
     connections << connect(calibCtrl, &CalibCtrl::loadEMap, this, &CalibOnBody::loadEMap);
     connections << connect(body.NormalizeEShift, &QPushButton::clicked, &calibration,
@@ -122,6 +131,7 @@ void CalibOnBody::teardown()
     calibration.blockSpectrum = nullptr;
     calibration.suggestElm = nullptr;
     calibration.quadSurfaceFitted = nullptr;
+    calibration.tell = nullptr;
     delete calibCtrl;
     calibCtrl = nullptr;
 }
@@ -131,7 +141,12 @@ bool CalibOnBody::saveEMap(QString fname)
     // The detector tools are set up after the calibration: looked up now.
     ToolsOnBody* tools = ToolsOnBody::of(body);
     if (!tools || !calibCtrl) {
-        qDebug().noquote() << "Energy map not saved, no map files on this window:" << fname;
+        body.reportFailure(tr("The energy-shift map was not saved: this window has no map files"));
+        return false;
+    }
+    // Half a map would be written as if it were the whole.
+    if (calibration.isRunning()) {
+        body.reportFailure(tr("The energy-shift map was not saved: a calibration is still running"));
         return false;
     }
     tools->calibGrid = calibration.grid;
@@ -147,11 +162,11 @@ bool CalibOnBody::loadEMap(QString fname)
 {
     ToolsOnBody* tools = ToolsOnBody::of(body);
     if (!tools || !calibCtrl) {
-        qDebug().noquote() << "Energy map not loaded, no map files on this window:" << fname;
+        body.reportFailure(tr("Energy-shift map not read: this window has no map files"));
         return false;
     }
     // A run would go on writing its blocks over the map read in.
-    calibration.stopRun(QStringLiteral("an energy map file is read"));
+    calibration.stopRun(tr("an energy map file is read"));
     tools->checkSize = calibCtrl->CheckSize->isChecked();
     tools->edgeEV = calibCtrl->edgeEV();
     qDebug() << "loading emap" << fname;

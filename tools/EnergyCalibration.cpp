@@ -35,33 +35,30 @@ void EnergyCalibration::setCtrl(CalibCtrl* c)
     connect(this, &EnergyCalibration::calibProgress, ctrl, &CalibCtrl::progress);
 }
 
-bool EnergyCalibration::canStart(const CalibRunInput& in) const
+QString EnergyCalibration::startProblem(const CalibRunInput& in) const
 {
-    if (!ctrl || !map || !blockSpectrum) {
-        qDebug() << "Calibration not set up: no window, map or block spectra";
-        return false;
-    }
-    if (standard.points.isEmpty()) {
-        qDebug() << "Calibration needs a standard spectrum: none loaded";
-        return false;
-    }
+    if (!ctrl || !map || !blockSpectrum) return tr("the calibration window, map or block spectra are not set up");
+    if (in.imageCount <= 0) return tr("no I1 image is loaded");
+    if (standard.points.isEmpty())
+        return tr("it needs a standard spectrum and none is loaded (press \"Select Std.\")");
     const QString area = CalibMath::areaProblem(in.area, in.imageWidth, in.imageHeight);
-    if (!area.isEmpty()) {
-        qDebug().noquote() << "Calibration not started:" << area;
-        return false;
-    }
+    if (!area.isEmpty()) return area;
     if (ctrl->CalibTypeInnerP->isChecked()) {
         CalibMath::Search p;
         p.range = ctrl->DEw->text().toDouble();
         p.step = ctrl->DEs->text().toDouble();
         p.minStep = ctrl->MinDEs->text().toDouble();
-        const QString why = CalibMath::searchProblem(p);
-        if (!why.isEmpty()) {
-            qDebug().noquote() << "Calibration not started:" << why;
-            return false;
-        }
+        return CalibMath::searchProblem(p);
     }
-    return true;
+    return QString();
+}
+
+void EnergyCalibration::say(const QString& text, bool failed)
+{
+    if (tell)
+        tell(text, failed);
+    else
+        qDebug().noquote() << text;
 }
 
 void EnergyCalibration::requestNext()
@@ -79,8 +76,11 @@ void EnergyCalibration::execCalibration()
         return;
     }
     const CalibRunInput in = runInput ? runInput() : CalibRunInput();
-    if (in.imageCount <= 0) return;
-    if (!canStart(in)) return;
+    const QString why = startProblem(in);
+    if (!why.isEmpty()) {
+        say(tr("Calibration not started: %1").arg(why), true);
+        return;
+    }
 
     running = true;
     logWithTime(QStringLiteral("Start Calibration"));
@@ -145,7 +145,7 @@ void EnergyCalibration::finishCalib()
     }
 
     if (stats.count == 0) {
-        qDebug() << "Calibration measured no block: figures kept";
+        say(tr("Calibration measured no block: the map holds no shift, the figures are kept"), true);
     } else {
         const double mean = stats.mean();
         ctrl->DEMin->setText(QString::number(stats.min, 'g', 6));
@@ -202,7 +202,7 @@ void EnergyCalibration::clearShiftMap()
 {
     // Blocks still to come would be written into a map that no longer
     // belongs to the run.
-    stopRun(QStringLiteral("the map was cleared"));
+    stopRun(tr("the map was cleared"));
     if (map) map->clear();
     if (ctrl) {
         ctrl->Width->setText(QStringLiteral("0"));
@@ -216,7 +216,7 @@ void EnergyCalibration::clearShiftMap()
 void EnergyCalibration::stopRun(const QString& why)
 {
     if (!running) return;
-    qDebug().noquote() << "Calibration stopped:" << why;
+    say(tr("Calibration stopped: %1").arg(why), false);
     running = false;
     emit runEnded();
 }

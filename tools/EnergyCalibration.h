@@ -59,6 +59,9 @@ public:
     std::function<SuggestElm()> suggestElm;
     // The map's fitted surface is wanted in place of its values.
     std::function<bool()> quadSurfaceFitted;
+    // Tells the user why a start was refused or a run measured nothing
+    // (failed), or that a run was cut short; a debug line when unset.
+    std::function<void(const QString& text, bool failed)> tell;
 
     // The grid of the last run; the map file reader sets it and the writer
     // reads it.
@@ -94,7 +97,9 @@ public slots:
     void stopRun(const QString& why);
 
 private:
-    bool canStart(const CalibRunInput& in) const;
+    // Empty when a run can start on in; otherwise why not.
+    QString startProblem(const CalibRunInput& in) const;
+    void say(const QString& text, bool failed);
     void requestNext();
 
     QPointer<CalibCtrl> ctrl;

@@ -110,7 +110,11 @@ void ImgProc::setBinThV()
 
 void ImgProc::setRefBin()
 {
-    if (!binary) return;
+    if (!binary) {
+        emit refused(tr("No reference image taken: the image processor has no image yet "
+                        "(check \"Edge Detect\" with I1 images loaded)"));
+        return;
+    }
     refBinary = std::make_unique<BinImage>(*binary);
     refBinary->findMinMax();
     drawOnImage();
@@ -138,18 +142,28 @@ void ImgProc::binarize()
     binary = std::make_unique<BinImage>(ImageAlign::binarize(*edge, BinThV->text().toDouble()));
 }
 
-bool ImgProc::canCompare() const
+bool ImgProc::canCompare()
 {
     if (!binary) {
         qDebug() << "no bin image";
+        emit refused(tr("The image processor shows nothing: it has no image yet "
+                        "(check \"Edge Detect\" with I1 images loaded)"));
         return false;
     }
     if (!refBinary) {
         qDebug() << "no ref bin image";
+        emit refused(tr("The image processor shows nothing: it has no reference image; "
+                        "press \"Set Ref.\" to take this one"));
         return false;
     }
     if (!binary->sameSize(*refBinary)) {
         qDebug() << "size mis-match";
+        emit refused(tr("The image processor shows nothing: the reference image is %1 x %2 pixels, "
+                        "this one %3 x %4; press \"Set Ref.\" to take this one")
+                         .arg(refBinary->width)
+                         .arg(refBinary->height)
+                         .arg(binary->width)
+                         .arg(binary->height));
         return false;
     }
     return true;

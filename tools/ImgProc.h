@@ -44,6 +44,8 @@ signals:
     void askClearAllShifts();
     void updateImg();
     void imgShift(int sx, int sy);
+    // Why nothing is drawn or taken, for the user.
+    void refused(const QString& why);
 
 public slots:
     void movedBinThVSlider(int);
@@ -61,8 +63,9 @@ public slots:
     void clearAllShifts();
 
 private:
-    // The checks shared by the climb and the comparison drawing.
-    bool canCompare() const;
+    // The checks shared by the climb and the comparison drawing; says why
+    // not when they fail.
+    bool canCompare();
     int shiftXValue() const;
     int shiftYValue() const;
     void setShiftFields(int sx, int sy);

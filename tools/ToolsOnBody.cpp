@@ -24,6 +24,29 @@ ToolsOnBody* toolsOf(Body& body)
     return new ToolsOnBody(body);
 }
 
+// Why a map file was not taken; empty when it was.
+QString whyNotRead(EShiftMapFile::LoadResult r, const QString& fname, const EMPHeader& empH,
+                   const EShiftMapFile::LoadSettings& settings)
+{
+    using R = EShiftMapFile::LoadResult;
+    switch (r) {
+    case R::CannotOpen: return ToolsOnBody::tr("Energy-shift map not read: %1 cannot be opened").arg(fname);
+    case R::InvalidHeader:
+        return ToolsOnBody::tr("Energy-shift map not read: %1 is not an energy-shift map file").arg(fname);
+    case R::SizeMismatch:
+        return ToolsOnBody::tr("Energy-shift map not read: %1 is %2 x %3 pixels, the images %4 x %5")
+            .arg(fname)
+            .arg(empH.width)
+            .arg(empH.height)
+            .arg(settings.imageWidth)
+            .arg(settings.imageHeight);
+    case R::DamagedData:
+        return ToolsOnBody::tr("Energy-shift map not read: values in %1 are missing or damaged").arg(fname);
+    case R::Loaded: break;
+    }
+    return QString();
+}
+
 }  // namespace
 
 void installToolsOnBody()
@@ -64,6 +87,7 @@ void ToolsOnBody::setupImgProc()
     connections << connect(&imgProc, &ImgProc::askGiveData, this, &ToolsOnBody::giveProcData);
     connections << connect(&imgProc, &ImgProc::imgShift, this, &ToolsOnBody::setImgShift);
     connections << connect(&imgProc, &ImgProc::askClearAllShifts, this, &ToolsOnBody::clearAllShifts);
+    connections << connect(&imgProc, &ImgProc::refused, &body, &Body::report);
     connections << connect(&body, &Body::shownImageChanged, this, &ToolsOnBody::shownImageChanged);
     connections << connect(&body, &Body::framesFreeing, this, [this](const QVector<TiffData*>& frames) {
         if (imgProc.image && frames.contains(imgProc.image)) imgProc.newImage(nullptr);
@@ -91,7 +115,11 @@ void ToolsOnBody::teardown()
 
 void ToolsOnBody::giveProcData()
 {
-    if (body.i1Images.isEmpty()) return;
+    if (body.i1Images.isEmpty()) {
+        if (imgProc.EdgeDetect->isChecked())
+            body.report(tr("The image processor shows nothing: no I1 image is loaded"));
+        return;
+    }
     const int idx = body.SelectI1Files->Selected->currentIndex();
     imgProc.newImage(ImageAlign::imageAt(body.i1Images, idx));
 }
@@ -167,21 +195,35 @@ bool ToolsOnBody::saveEMap(QString fname)
 
 bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
 {
+    // A file of zeros would read back as a map that corrects nothing.
+    if (map.width() <= 0 || map.height() <= 0 || !map.data) {
+        body.reportFailure(tr("The energy-shift map was not saved: there is nothing to save "
+                              "(run \"Exec Calib.\" or load a map first)"));
+        return false;
+    }
     // The header's size comes from the grid and the rows from the image; a
     // file where they differ would read back shifted row by row.
     if (body.imageHeight > 0 && (calibGrid.width != body.imageWidth || calibGrid.height != body.imageHeight)) {
-        qDebug().noquote() << QStringLiteral("Energy map grid %1 x %2 does not match the image size %3 x %4 : %5")
-                                  .arg(calibGrid.width)
-                                  .arg(calibGrid.height)
-                                  .arg(body.imageWidth)
-                                  .arg(body.imageHeight)
-                                  .arg(fname);
+        body.reportFailure(tr("The energy-shift map was not saved: its grid is %1 x %2 pixels, the images %3 x %4")
+                               .arg(calibGrid.width)
+                               .arg(calibGrid.height)
+                               .arg(body.imageWidth)
+                               .arg(body.imageHeight));
+        return false;
+    }
+    // The file holds angles: without an edge energy there are none.
+    if (!EShiftMapFile::hasAngle(stdEdgeEnergy, crystalD)) {
+        body.reportFailure(tr("The energy-shift map was not saved: the standard's edge energy %1 eV gives no "
+                              "angle on the crystal (load a standard with \"Select Std.\")")
+                               .arg(stdEdgeEnergy));
         return false;
     }
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
-    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight))
+    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight)) {
+        body.reportFailure(tr("The energy-shift map was not saved to %1 (the debug output says why)").arg(fname));
         return false;
+    }
     empFileName = fname;
     return true;
 }
@@ -206,7 +248,7 @@ bool ToolsOnBody::readMap(const QString& fname, Analyzed2DRes& map, EMPHeader& e
     AnalyzeCond grid;
     const EShiftMapFile::LoadResult r = EShiftMapFile::load(fname, map, empH, grid, settings);
     if (r != EShiftMapFile::LoadResult::Loaded) {
-        qDebug().noquote() << "Energy map not read:" << fname;
+        body.reportFailure(whyNotRead(r, fname, empH, settings));
         return false;
     }
     return true;
@@ -231,6 +273,8 @@ bool ToolsOnBody::loadMap(QString fname, Analyzed2DRes& map, EMPHeader& empH)
         body.imageHeight = settings.imageHeight;
         body.dispA->update();
         empFileName = fname;
+    } else {
+        body.reportFailure(whyNotRead(r, fname, empH, settings));
     }
     return loaded;
 }

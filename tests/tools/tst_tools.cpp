@@ -330,7 +330,7 @@ private slots:
         QTest::addColumn<QString>("said");     // empty: nothing said
         const QRectF a(3, 4, 30, 20);
         QTest::newRow("no standard") << "missing.dat" << a << 3 << "" << "needs a standard spectrum";
-        QTest::newRow("no images") << "" << a << 0 << "" << "";
+        QTest::newRow("no images") << "" << a << 0 << "" << "no I1 image";
         QTest::newRow("empty area") << "" << QRectF(5, 5, 10, 0.5) << 3 << "" << "empty area";
         QTest::newRow("search refused") << "" << a << 3 << "0" << "Min. E-step must be above 0";
     }
