@@ -1,7 +1,9 @@
 // Box spectra, profiles and dark areas, bare and through the main window's
-// fields (the cursor spectrum, the dark image and dark areas, total I0,
-// steps through the stacks). Every expected value is summed from the
+// fields (the cursor spectrum, the dark image and dark areas, total I0 and
+// its Clear buttons, steps through the stacks, positions given in image
+// pixels, the profiles beside the image). Every expected value is summed from the
 // detector's formulas, not from the frames.
+#include "batch/BatchOnBody.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BoxSpectrum.h"
 #include "mainwindow/CrossSection.h"
@@ -13,6 +15,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
+#include "support/Batch.h"
 #include "support/BodyStack.h"
 #include "support/Detector.h"
 #include "support/Files.h"
@@ -364,6 +367,31 @@ private slots:
         WidgetEvents::move(b.dispA, px);
         const QPointF under = ViewWindow::toImage(view, px.toPoint(), b.dispA->size());
         QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(int(under.x()), int(under.y())));
+    }
+
+    // The same through a script, as per-point work of a batch run selects its
+    // pixel: zoomed to a window that no whole scale fits.
+    void scriptedPositionSelectsThatPixel()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(ts::initBatchRun(tmp));
+        installBatchOnBody();
+        Body b;
+        ts::StackSpec spec;
+        spec.w = 100;
+        spec.h = 90;
+        spec.n = 4;
+        spec.i1 = [](int k, int c, int r) { return 1000.0 + c + 100.0 * r + 50.0 * k; };
+        ts::loadStack(b, spec);
+        b.resize(1000, 1000);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        BatchCtrl* c = BatchOnBody::of(b)->batchCtrl();
+        QVERIFY(c);
+        QVERIFY(ts::runScript(c, "set_band_w 0\nset_band_h 0\nselect_region 13 17 71 61\nzoom_in\nmove_position 60 70"));
+        QCOMPARE(b.dispA->viewWindow, QRectF(13, 17, 58, 44));
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(60, 70));
+        QCOMPARE(b.specWindow->current.points, b.makeXafsSpectrum(60, 70, 0, 0).points);
     }
 
     // The vertical profile runs down as the image rows do, row beside row,
