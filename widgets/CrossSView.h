@@ -31,7 +31,7 @@ public:
     // Without it the profile's pixels fill the view.
     void alignPositions(double from, double to, double screenFrom, double screenTo);
     void unalignPositions();
-    // Screen coordinate along the position axis of position p as drawn.
+    // Screen coordinate along the position axis of position p, as last drawn.
     double screenOfPosition(double p) const;
 
 private slots:
