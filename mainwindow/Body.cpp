@@ -97,6 +97,7 @@ Body::Body(QWidget* parent)
     connect(ShowBG, &QPushButton::clicked, &bgPane, &QWidget::show);
     connect(&bgSelect, &XafsFileSelect::newFile, this, &Body::selectedBG);
     connect(&bgSelect, &XafsFileSelect::cleared, this, &Body::clearedBG);
+    connect(bgSelect.Clear, &QPushButton::clicked, &bgSelect, &XafsFileSelect::clear);
 
     BodyHooks::run(hooks().execBatchsInCfg, *this);
 }
@@ -252,6 +253,8 @@ void Body::setupDataFiles()
     connect(TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
     connect(TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, &Body::clearedTotalI0ofI1);
     connect(TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, &Body::clearedTotalI0ofI0);
+    connect(TotalI0ofI1XAFS->Clear, &QPushButton::clicked, TotalI0ofI1XAFS, &XafsFileSelect::clear);
+    connect(TotalI0ofI0XAFS->Clear, &QPushButton::clicked, TotalI0ofI0XAFS, &XafsFileSelect::clear);
 }
 
 void Body::setupImageView()

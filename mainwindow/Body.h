@@ -238,7 +238,9 @@ private:
     void forgetFramesOf(const QVector<TiffData*>& stack);
     static void showExposure(SelectDataFiles* selector, const QVector<TiffData*>& images);
     void reportUnreadable(const QString& stackName, const QStringList& files, int total);
-    bool acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName);
+    bool acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName,
+                     const QVector<TiffData*>& other, const QString& otherName);
+    void reportNameMisses(SelectDataFiles* selector, const QString& stackName);
     void checkEnergies(const QVector<TiffData*>& stack, const QString& stackName);
     void checkI0Coverage();
 
@@ -250,6 +252,7 @@ private:
     const QVector<TiffData*>& displayedStack() const;
     TiffData* displayedImage() const;
     void rerenderDisplayed(bool wholeStack);
+    void alignProfiles();
     int referenceIndex() const;
     bool saveEachSpectrumAs(int kind, const QString& fname);
     // Says why fname was not written when ok is false; returns ok.

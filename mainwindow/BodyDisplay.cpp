@@ -155,8 +155,26 @@ void Body::cBarUpdated()
     rerenderDisplayed(true);
 }
 
+// The profiles show what the image view shows, row for row and column for
+// column, wherever the layout puts them.
+void Body::alignProfiles()
+{
+    const QRectF& w = dispA->viewWindow;
+    if (!(w.width() > 0 && w.height() > 0)) {
+        HCross->unalignPositions();
+        VCross->unalignPositions();
+        return;
+    }
+    const QPoint origin = dispA->mapToGlobal(QPoint(0, 0));
+    const QPoint inH = HCross->mapFromGlobal(origin);
+    const QPoint inV = VCross->mapFromGlobal(origin);
+    HCross->alignPositions(w.x(), w.x() + w.width(), inH.x(), inH.x() + dispA->width());
+    VCross->alignPositions(w.y(), w.y() + w.height(), inV.y(), inV.y() + dispA->height());
+}
+
 void Body::draw(QPainter* p)
 {
+    alignProfiles();
     const ChCoord& cc = dispA->coord;
     auto rect = [&](double x, double y, double w, double h) {
         return truncRect(cc.r2sx(x), cc.r2sy(y), cc.r2sdx(w), cc.r2sdy(h));
@@ -216,9 +234,9 @@ Spectrum Body::makeYCrossSection(int x, int dx, int dy, bool mu)
 
 void Body::onMouseMovedInDispA()
 {
-    const QPoint m = dispA->mouse.currentPos;
-    const int x = truncToInt(dispA->coord.s2rx(m.x()));
-    const int y = truncToInt(dispA->coord.s2ry(m.y()));
+    const QPointF at = dispA->cursorImagePos();
+    const int x = truncToInt(at.x());
+    const int y = truncToInt(at.y());
     const bool mu = ShowData->isChecked();
 
     HCross->profile = makeXCrossSection(y, 1, VWidth->text().toInt(), mu);
@@ -227,6 +245,7 @@ void Body::onMouseMovedInDispA()
     VCross->profile = makeYCrossSection(x, 1, HWidth->text().toInt(), mu);
     VCross->markerPos = y;
     VCross->update();
+    alignProfiles();
 
     Analyzed2DRes* map = ShowResAnalysis->isChecked() ? selectedMap() : nullptr;
     if (map) {

@@ -5,6 +5,7 @@
 #include "core/FailureLog.h"
 
 #include "core/TiffData.h"
+#include "EOFSetup.h"
 #include "LoadTiff.h"
 #include "SelectDataFiles.h"
 #include "SelectDataFilesAdditionalSetup.h"
@@ -94,27 +95,55 @@ void Body::reportFailure(const QString& text)
 
 void Body::reportUnreadable(const QString& stackName, const QStringList& files, int total)
 {
-    report(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
-               .arg(files.size())
-               .arg(total)
-               .arg(stackName, QFileInfo(files.first()).fileName()));
+    reportFailure(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
+                      .arg(files.size())
+                      .arg(total)
+                      .arg(stackName, QFileInfo(files.first()).fileName()));
 }
 
 // A frame of another size would be read outside its pixels wherever the
-// stack's first is larger, and give wrong spectra there.
-bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName)
+// stack's first is larger, and give wrong spectra there. The same holds
+// between the stacks: I0 is read at the I1 pixels, and where it has none
+// the absorption would be taken against 0.
+bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName,
+                       const QVector<TiffData*>& other, const QString& otherName)
 {
-    if (StackChecks::fitsStack(*data, stack)) return true;
-    const TiffData* first = stack.first();
-    report(tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
-               .arg(QFileInfo(data->file).fileName())
-               .arg(data->width)
-               .arg(data->height)
-               .arg(stackName)
-               .arg(first->width)
-               .arg(first->height));
+    const QString name = QFileInfo(data->file).fileName();
+    if (!StackChecks::fitsStack(*data, stack)) {
+        const TiffData* first = stack.first();
+        reportFailure(tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
+                          .arg(name)
+                          .arg(data->width)
+                          .arg(data->height)
+                          .arg(stackName)
+                          .arg(first->width)
+                          .arg(first->height));
+    } else if (!other.isEmpty() && !StackChecks::fitsStack(*data, other)) {
+        const TiffData* first = other.first();
+        reportFailure(tr("%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack")
+                          .arg(name)
+                          .arg(data->width)
+                          .arg(data->height)
+                          .arg(otherName)
+                          .arg(first->width)
+                          .arg(first->height)
+                          .arg(stackName));
+    } else {
+        return true;
+    }
     delete data;
     return false;
+}
+
+// Once per load: frames whose energy is their number in the list.
+void Body::reportNameMisses(SelectDataFiles* selector, const QString& stackName)
+{
+    const EOFSetup::NameMisses m = selector->eofSetup()->takeNameMisses();
+    if (m.missed == 0) return;
+    report(tr("%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)")
+               .arg(m.missed)
+               .arg(m.named)
+               .arg(stackName, selector->eofSetup()->Pattern->text(), QFileInfo(m.first).fileName()));
 }
 
 void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackName)
@@ -164,7 +193,7 @@ void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
         delete data;
         return;
     }
-    if (!acceptFrame(data, i1Images, QStringLiteral("I1")))
+    if (!acceptFrame(data, i1Images, QStringLiteral("I1"), i0Images, QStringLiteral("I0")))
         return;
     data->cBar = mainColorBar;
     data->energy = SelectI1Files->addFile(data->file, fNo, totalFiles);
@@ -183,7 +212,7 @@ void Body::loadedI0(TiffData* data, int fNo, int totalFiles, int generation)
         delete data;
         return;
     }
-    if (!acceptFrame(data, i0Images, QStringLiteral("I0")))
+    if (!acceptFrame(data, i0Images, QStringLiteral("I0"), i1Images, QStringLiteral("I1")))
         return;
     data->cBar = mainColorBar;
     data->energy = SelectI0Files->addFile(data->file, fNo, totalFiles);
@@ -227,6 +256,7 @@ void Body::finishedLoadI1Files()
     showExposure(SelectI1Files, i1Images);
     updateI1DarkArea();
     checkEnergies(i1Images, QStringLiteral("I1"));
+    reportNameMisses(SelectI1Files, QStringLiteral("I1"));
     // Queued: images of the other stack that are still on their way, all sent
     // before its loader went idle, arrive first.
     if (!(i1Loader && i1Loader->busy) && !(i0Loader && i0Loader->busy))
@@ -243,6 +273,7 @@ void Body::finishedLoadI0Files()
     showExposure(SelectI0Files, i0Images);
     updateI0DarkArea();
     checkEnergies(i0Images, QStringLiteral("I0"));
+    reportNameMisses(SelectI0Files, QStringLiteral("I0"));
     // Queued: images of the other stack that are still on their way, all sent
     // before its loader went idle, arrive first.
     if (!(i1Loader && i1Loader->busy) && !(i0Loader && i0Loader->busy))

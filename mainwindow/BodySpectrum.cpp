@@ -149,6 +149,7 @@ void Body::selectedDark(QString fname)
     auto* d = new TiffData;
     if (!d->load(fname)) {
         delete d;
+        reportFailure(tr("The dark image %1 could not be read: no dark image in use").arg(fname));
         return;
     }
     darkImage = d;
@@ -241,13 +242,13 @@ bool Body::loadTotalI0(const QString& fname, XafsSpectrum& total, bool& supplied
     total = XafsSpectrum();
     supplied = false;
     if (!total.load(fname)) {
-        qDebug().noquote() << "Can't read total I0 from" << fname;
+        reportFailure(tr("The total I0 file %1 could not be read: no total I0 in use").arg(fname));
         return false;
     }
     for (int i = 0; i < total.size(); ++i)
         qDebug() << total.xAt(i) << total.i0Curve.yAt(i);
     supplied = total.i0Curve.size() > 0;
-    if (!supplied) qDebug().noquote() << "No I0 column in" << fname << ": total I0 not used";
+    if (!supplied) reportFailure(tr("%1 has no I0 column: no total I0 in use").arg(fname));
     return supplied;
 }
 
@@ -265,6 +266,7 @@ void Body::clearedTotalI0ofI1()
 {
     totalI0OfI1 = XafsSpectrum();
     totalI0OfI1Supplied = false;
+    showXafsSpectrum();
 }
 
 void Body::clearedTotalI0ofI0()
@@ -276,7 +278,7 @@ void Body::clearedTotalI0ofI0()
 void Body::selectedBG(QString fnaem)
 {
     if (!bgSpectrum.load(fnaem)) {
-        qDebug().noquote() << "Can't read background spectrum" << fnaem;
+        reportFailure(tr("The background spectrum %1 could not be read").arg(fnaem));
         return;
     }
     bgOn = true;

@@ -75,7 +75,19 @@ double EOFSetup::energyOf(const QString& fileName, int fileNo, int totalFiles)
 
 double EOFSetup::energyByName(const QString& fileName, int fileNo)
 {
-    return EnergyOfFiles::energyByName(fileName, Pattern->text(), Factor->text().toDouble(), fileNo);
+    bool matched = false;
+    const double e = EnergyOfFiles::energyByName(fileName, Pattern->text(), Factor->text().toDouble(),
+                                                 fileNo, &matched);
+    ++nameMisses.named;
+    if (!matched && nameMisses.missed++ == 0) nameMisses.first = fileName;
+    return e;
+}
+
+EOFSetup::NameMisses EOFSetup::takeNameMisses()
+{
+    const NameMisses m = nameMisses;
+    nameMisses = NameMisses();
+    return m;
 }
 
 double EOFSetup::energyByCalc(int fileNo)

@@ -33,6 +33,16 @@ public:
 
     const QVector<double>& refEnergies() const { return refs; }
 
+    // Files given their number as energy because the pattern found none in
+    // their name, since the last call: how many, of how many named, and the
+    // first such file. Counting starts afresh.
+    struct NameMisses {
+        int missed = 0;
+        int named = 0;
+        QString first;
+    };
+    NameMisses takeNameMisses();
+
 private slots:
     void newStart();
     void newDelta();
@@ -54,6 +64,7 @@ private:
     QButtonGroup stepGroup;
     // The calculation fields as last accepted, restored when an edit is refused.
     QStringList acceptedCalc;
+    NameMisses nameMisses;
 };
 
 #endif

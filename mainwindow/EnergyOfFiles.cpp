@@ -72,7 +72,7 @@ bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D
     return true;
 }
 
-double energyByName(const QString& path, const QString& pattern, double factor, int n)
+double energyByName(const QString& path, const QString& pattern, double factor, int n, bool* matched)
 {
     double value = n;
     const QRegularExpression re(pattern);
@@ -91,6 +91,7 @@ double energyByName(const QString& path, const QString& pattern, double factor, 
         t.remove(QStringLiteral("EV"));
         value = t.toDouble();
     }
+    if (matched) *matched = m.hasMatch();
     if (factor > 0)
         value *= factor;
     return value;

@@ -43,7 +43,9 @@ bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D
 // The first match of `pattern` in the file name of `path`, or anywhere in
 // `path` when the name has none, as a number ("_" read as
 // the decimal point, "KeV" / "eV" dropped), else n; times factor when positive.
-double energyByName(const QString& path, const QString& pattern, double factor, int n);
+// matched, when given, tells whether the name gave the number.
+double energyByName(const QString& path, const QString& pattern, double factor, int n,
+                    bool* matched = nullptr);
 
 // "1000" for patterns naming keV, else "1".
 QString factorOfPattern(const QString& pattern);

@@ -65,11 +65,20 @@ void DispA::setScreenMousePos(int x, int y)
 {
     mouse.previousPos = mouse.currentPos;
     mouse.currentPos = QPoint(x, y);
+    mouse.posGiven = false;
     emit mouseMoved0();
     update();
 }
 
+// The screen pixel is only where the pointer would be; receivers take the
+// position itself (MouseC::givenPos), as the way back through a whole pixel
+// lands on a neighbour whenever the scale is not a whole number.
 void DispA::setRealMousePos(double x, double y)
 {
-    setScreenMousePos(ChCoord::pix(coord.r2sx(x)), ChCoord::pix(coord.r2sy(y)));
+    mouse.previousPos = mouse.currentPos;
+    mouse.currentPos = QPoint(ChCoord::pix(coord.r2sx(x)), ChCoord::pix(coord.r2sy(y)));
+    mouse.givenPos = QPointF(x, y);
+    mouse.posGiven = true;
+    emit mouseMoved0();
+    update();
 }

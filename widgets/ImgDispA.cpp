@@ -21,6 +21,11 @@ QPointF ImgDispA::imagePosOf(const QPoint& m) const
     return ViewWindow::toImage(viewWindow, m, size());
 }
 
+QPointF ImgDispA::cursorImagePos() const
+{
+    return mouse.posGiven ? mouse.givenPos : imagePosOf(mouse.currentPos);
+}
+
 QImage* ImgDispA::currentBase() const
 {
     return image ? image->image : nullptr;
@@ -134,7 +139,7 @@ void ImgDispA::onMousePressed()
 void ImgDispA::onMouseMoved()
 {
     if (!mouse.pressed) {
-        const QPointF at = imagePosOf(mouse.currentPos);
+        const QPointF at = cursorImagePos();
         emit mouseMoved(at.x(), at.y());
         update();
         return;

@@ -34,6 +34,9 @@ public:
     void setImage(TiffData* t);
     // The picture shown, cut to the view window; null when there is none.
     QImage viewedImage() const;
+    // The image position of the cursor: the one given to setRealMousePos,
+    // else the one under the pointer.
+    QPointF cursorImagePos() const;
 
 signals:
     void mouseMoved(double x, double y);

@@ -23,6 +23,7 @@ void MouseC::move(QMouseEvent* e)
 {
     previousPos = currentPos;
     currentPos = roundPos(e->localPos());
+    posGiven = false;
     currentButton = e->button();
     currentModifiers = e->modifiers();
 }

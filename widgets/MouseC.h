@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointF>
 
 class QMouseEvent;
 
@@ -28,6 +29,11 @@ public:
     Qt::KeyboardModifiers pressModifiers = Qt::NoModifier;
     Qt::KeyboardModifiers releaseModifiers = Qt::NoModifier;
     Qt::KeyboardModifiers doubleClickModifiers = Qt::NoModifier;
+    // A position the owner placed the cursor at in its own (real) coordinates;
+    // a whole screen pixel cannot stand for it at every scale. Valid until
+    // the next real move.
+    QPointF givenPos;
+    bool posGiven = false;
 
     void move(QMouseEvent* e);
     void press(QMouseEvent* e);

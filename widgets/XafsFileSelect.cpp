@@ -56,6 +56,7 @@ void XafsFileSelect::fileNameValid(bool f)
 
 void XafsFileSelect::clear()
 {
+    fileChosen = false;
     Selected->setText(QString());
     emit cleared();
 }

@@ -4,10 +4,12 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <set>
 
+#include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
@@ -218,7 +220,7 @@ private slots:
         // As a script loads: exposures that differ at all are tinted. Only
         // script loads answer the script.
         // Exposures differing only in the fourth decimal place of a millisecond.
-        b.readI0Files(writeStack(dir, "z", 9100.0, 5.0, 3, 6, 6, {"20", "20", "20.0001"}), true);
+        b.readI0Files(writeStack(dir, "z", 9100.0, 5.0, 3, 20, 16, {"20", "20", "20.0001"}), true);
         QTRY_COMPARE_WITH_TIMEOUT(done, 4, 20000);
         QCOMPARE(answers.count(), 1);
         QCOMPARE(answers.last().at(0).toInt(), 5);
@@ -226,6 +228,8 @@ private slots:
         QVERIFY(qAbs(b.SelectI0Files->ExpTime->text().toDouble() - 20.0) < 1e-3);
         QCOMPARE(b.SelectI0Files->ExpTime->styleSheet(), QString("background-color: rgb(255, 192, 192);"));
 
+        // I1 stacks of another size follow: the I0 frames would be refused.
+        b.clearI0Files();
         // An empty list still completes.
         b.readI1Files(QStringList(), true);
         QTRY_COMPARE_WITH_TIMEOUT(done, 5, 20000);
@@ -248,7 +252,7 @@ private slots:
 
         // Each load repairs with the bad-pixel list its selector held when it was asked for.
         const QString bad = dir.filePath("bad.img");
-        QVERIFY(ts::writeIm(bad, 3, 3, [](int x, int y) { return x == 1 && y == 1 ? 9000 : 40; }));
+        QVERIFY(ts::writeIm(bad, 64, 64, [](int x, int y) { return x == 1 && y == 1 ? 9000 : 40; }));
         SelectDataFilesAdditionalSetup& setup = b.SelectI0Files->additionalSetup();
         QMetaObject::invokeMethod(&setup, "errPsDefSelected", Q_ARG(QString, ts::writeIn(dir, "err.dat", "1 1\n")));
         setup.UseErrPs->setChecked(true);
@@ -356,6 +360,103 @@ private slots:
             QVERIFY2(std::abs(s.yAt(i) - want) < 1e-3, qPrintable(QString("%1 eV: %2, want %3").arg(E).arg(s.yAt(i)).arg(want)));
             ++i;
         }
+    }
+
+    // Files whose name the pattern does not match get their number in the
+    // list as energy; each load says so once, with the count and the first.
+    void energiesMissingFromNames_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QVector<double>>("energies");
+        QTest::addColumn<QString>("status");
+        const QString text = "%1 of %2 files of the I1 stack have no energy in their name (pattern "
+                             "(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d): their numbers in the list are taken as energies (first: %3)";
+        QTest::newRow("no name has one") << QStringList{"scan-a.img", "scan-b.img", "scan-c.img", "scan-d.img"}
+                                         << QVector<double>{0, 1, 2, 3} << text.arg(4).arg(4).arg("scan-a.img");
+        QTest::newRow("some have one")
+            << QStringList{"s_08950_0000.img", "s_08955_0000.img", "s-late.img", "s-later.img"}
+            << QVector<double>{8950, 8955, 2, 3} << text.arg(2).arg(4).arg("s-late.img");
+        QTest::newRow("all have one") << QStringList{"s_08950_0000.img", "s_08955_0000.img", "s_08960_5000.img"}
+                                      << QVector<double>{8950, 8955, 8960.5} << QString();
+    }
+    void energiesMissingFromNames()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QVector<double>, energies);
+        QFETCH(QString, status);
+        QTemporaryDir tmp;
+        QStringList files;
+        for (const QString& n : names) {
+            files << tmp.filePath(n);
+            QVERIFY(ts::writeFile(files.last(), ts::imBytes(6, 5, [&](int x, int) { return 100 + x + files.size(); })));
+        }
+        Body b;
+        for (int load = 0; load < 2; ++load) {
+            b.statusBar()->clearMessage();
+            ts::MessageLog log;
+            QVERIFY(ts::loadFiles(b, files, true));
+            QCOMPARE(energiesOf(b.i1Images), energies);
+            QCOMPARE(b.statusBar()->currentMessage(), status);
+            QCOMPARE(int(std::count_if(log.lines.begin(), log.lines.end(),
+                                       [](const QString& l) { return l.contains("no energy in their name"); })),
+                     status.isEmpty() ? 0 : 1);
+        }
+    }
+
+    // I0 is read at the pixels of I1: a stack whose frames have another size
+    // than the other stack's is refused frame by frame, whichever comes
+    // second, and what was loaded before stays as it was.
+    void stacksOfAnotherSize_data()
+    {
+        QTest::addColumn<QSize>("i1Size");
+        QTest::addColumn<QSize>("i0Size");
+        QTest::addColumn<bool>("i1First");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("I0 smaller than I1") << QSize(64, 64) << QSize(32, 32) << true
+                                            << "i0_09000_0000.img is 32 x 32 pixels, the frames of the I1 stack 64 x 64: not loaded into the I0 stack";
+        QTest::newRow("I0 wider than I1") << QSize(16, 12) << QSize(20, 12) << true
+                                          << "i0_09000_0000.img is 20 x 12 pixels, the frames of the I1 stack 16 x 12: not loaded into the I0 stack";
+        QTest::newRow("I1 after a smaller I0") << QSize(64, 64) << QSize(32, 32) << false
+                                               << "i1_09000_0000.img is 64 x 64 pixels, the frames of the I0 stack 32 x 32: not loaded into the I1 stack";
+        QTest::newRow("same size") << QSize(16, 12) << QSize(16, 12) << true << QString();
+    }
+    void stacksOfAnotherSize()
+    {
+        QFETCH(QSize, i1Size);
+        QFETCH(QSize, i0Size);
+        QFETCH(bool, i1First);
+        QFETCH(QString, status);
+        QTemporaryDir tmp;
+        const QStringList i1 = writeStack(tmp, "i1", 9000.0, 5.0, 4, i1Size.width(), i1Size.height());
+        const QStringList i0 = writeStack(tmp, "i0", 9000.0, 5.0, 4, i0Size.width(), i0Size.height());
+        Body b;
+        QVERIFY(ts::loadFiles(b, i1First ? i1 : i0, i1First));
+        const QVector<TiffData*>& earlier = i1First ? b.i1Images : b.i0Images;
+        const QVector<TiffData*>& later = i1First ? b.i0Images : b.i1Images;
+        SelectDataFiles* laterSelector = i1First ? b.SelectI0Files : b.SelectI1Files;
+        const QVector<TiffData*> before = earlier;
+        const int failures = FailureLog::count();
+        ts::MessageLog log;
+        QVERIFY(ts::loadFiles(b, i1First ? i0 : i1, !i1First));
+        QTest::qWait(20);
+
+        // Each frame is refused on its own; the last one stays in view.
+        QCOMPARE(b.statusBar()->currentMessage(), QString(status).replace("09000", "09015"));
+        QCOMPARE(earlier, before);
+        QCOMPARE(energiesOf(earlier), (QVector<double>{9000, 9005, 9010, 9015}));
+        if (status.isEmpty()) {
+            QCOMPARE(later.size(), 4);
+            QCOMPARE(FailureLog::count(), failures);
+            return;
+        }
+        // Nothing of the refused stack is left, in the stack or its list, and
+        // every refusal is counted for a script's exit status.
+        QVERIFY(later.isEmpty());
+        QCOMPARE(laterSelector->Selected->count(), 0);
+        QCOMPARE(FailureLog::count(), failures + 4);
+        QVERIFY(log.has(status));
+        // An I1 stack alone still gives its spectrum.
+        if (i1First) QCOMPARE(b.makeRawSpectrum(3, 3, 0, 0).size(), 4);
     }
 
     void wiringEdgeGuessAndClosing()
