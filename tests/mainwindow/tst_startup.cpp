@@ -117,7 +117,7 @@ QString windowMisfits(QWidget* w)
     return bad.join("; ");
 }
 
-// The analysis panel's fields show a typical value whole.
+// The fields of a window where numbers are typed show a typical value whole.
 QString narrowFields(QWidget* panel)
 {
     QStringList bad;
@@ -225,6 +225,9 @@ private slots:
             QVERIFY(t.load(":Corvenlith_ja_JP"));
             QCoreApplication::installTranslator(&t);
         }
+        // With every button the display bar can have.
+        const bool a2b = showAnalyzer2Button;
+        showAnalyzer2Button = true;
         {
             // As it opens, and as small as it can be made.
             Body b;
@@ -262,15 +265,19 @@ private slots:
                 QVERIFY(w);
                 note(w->objectName(), windowMisfits(w));
             }
-            a->show();
-            QVERIFY(QTest::qWaitForWindowExposed(a));
-            a->resize(a->size().boundedTo(screen));
-            QTest::qWait(20);
-            note("fields", narrowFields(a));
+            for (QWidget* w : {static_cast<QWidget*>(a), static_cast<QWidget*>(CalibOnBody::of(b)->calibCtrl),
+                               static_cast<QWidget*>(b.saveDataCfg)}) {
+                w->show();
+                QVERIFY(QTest::qWaitForWindowExposed(w));
+                w->resize(w->size().boundedTo(screen));
+                QTest::qWait(20);
+                note(w->objectName() + " fields", narrowFields(w));
+            }
             // The message of a failed check is cut short: every misfit is told.
             for (const QString& m : bad) qWarning().noquote() << m;
             QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
         }
+        showAnalyzer2Button = a2b;
         if (japanese) QCoreApplication::removeTranslator(&t);
     }
 
