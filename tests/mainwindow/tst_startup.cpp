@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QToolBox>
@@ -56,10 +57,10 @@ QString misfits(QWidget* w, const QSize& size)
     for (QWidget* c : w->findChildren<QWidget*>()) {
         if (!c->isVisibleTo(w) || c->isWindow()) continue;
         // What a view holds, and the scroll bars, are the view's own affair.
-        QWidget* p = c->parentWidget();
+        if (qobject_cast<QScrollBar*>(c)) continue;
         bool inView = false;
-        for (; p && p != w; p = p->parentWidget())
-            if (qobject_cast<QAbstractItemView*>(p) || qobject_cast<QScrollBar*>(c)) inView = true;
+        for (QWidget* p = c->parentWidget(); p && p != w; p = p->parentWidget())
+            inView = inView || qobject_cast<QAbstractItemView*>(p);
         if (inView) continue;
         // A push button's hint holds the style's least width; its text is
         // checked below.
@@ -228,6 +229,10 @@ private slots:
         // With every button the display bar can have.
         const bool a2b = showAnalyzer2Button;
         showAnalyzer2Button = true;
+        const auto restore = qScopeGuard([&] {
+            showAnalyzer2Button = a2b;
+            if (japanese) QCoreApplication::removeTranslator(&t);
+        });
         {
             // As it opens, and as small as it can be made.
             Body b;
@@ -277,8 +282,6 @@ private slots:
             for (const QString& m : bad) qWarning().noquote() << m;
             QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
         }
-        showAnalyzer2Button = a2b;
-        if (japanese) QCoreApplication::removeTranslator(&t);
     }
 
 #ifdef CORVENLITH_BIN
