@@ -7,6 +7,7 @@
 #include "analysis/ElemList.h"
 #include "analysis/FieldText.h"
 #include "analysis/LCFReference.h"
+#include "widgets/FieldWidth.h"
 #include "widgets/SpecPane.h"
 #include "widgets/XafsFileSelect.h"
 
@@ -39,6 +40,7 @@ Analyzer::Analyzer(QWidget* parent)
 {
     AnalyzeProc::registerTypes();
     setupUi(this);
+    widenFields(this);
     updatingCor = false;
     sElm = defaultSuggestion();
 

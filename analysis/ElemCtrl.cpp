@@ -1,6 +1,7 @@
 #include "ElemCtrl.h"
 
 #include "FieldText.h"
+#include "widgets/FieldWidth.h"
 
 const char* const ElemCtrl::mapKindNames[ElemCtrl::mapCount] = {"0",  "N",   "MP",  "MM",
                                                                  "DE", "ROI", "NROI"};
@@ -8,6 +9,7 @@ const char* const ElemCtrl::mapKindNames[ElemCtrl::mapCount] = {"0",  "N",   "MP
 ElemCtrl::ElemCtrl(QWidget* parent) : QFrame(parent)
 {
     setupUi(this);
+    widenFields(this);
     for (int k = 0; k < mapCount; ++k)
         maps[k].name = QStringLiteral("Elem Ctrl %1").arg(QLatin1String(mapKindNames[k]));
     connect(StdRatio, &QLineEdit::editingFinished, this, &ElemCtrl::newStdRatio);

@@ -1,6 +1,7 @@
 #include "LCFReference.h"
 
 #include "FieldText.h"
+#include "widgets/FieldWidth.h"
 
 #include <QDebug>
 
@@ -17,6 +18,7 @@ const char* const showStyle =
 LCFReference::LCFReference(QWidget* parent) : QFrame(parent)
 {
     setupUi(this);
+    widenFields(this);
     Show->setStyleSheet(QLatin1String(showStyle));
     maps << new Analyzed2DRes(QStringLiteral("LCF Ref 1"))
          << new Analyzed2DRes(QStringLiteral("LCF Ref 2"));

@@ -1,9 +1,12 @@
 #include "SaveDataCfg.h"
 
+#include "widgets/FieldWidth.h"
+
 SaveDataCfg::SaveDataCfg(QWidget* parent)
     : QFrame(parent)
 {
     setupUi(this);
+    widenFields(this);
     separatorGroup.addButton(DataCommaSeparated);
     separatorGroup.addButton(DataSpaceSeparated);
     DataCommaSeparated->setChecked(true);

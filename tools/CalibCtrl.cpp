@@ -2,6 +2,7 @@
 
 #include "core/XafsSpectrum.h"
 #include "widgets/EShiftMapDialog.h"
+#include "widgets/FieldWidth.h"
 
 #include <QButtonGroup>
 
@@ -23,6 +24,7 @@ const Crystal crystals[] = {
 CalibCtrl::CalibCtrl(QWidget* parent) : QFrame(parent)
 {
     setupUi(this);
+    widenFields(this);
 
     for (const Crystal& c : crystals) SelCrystal->addItem(QString::fromLatin1(c.name), c.d);
     SelCrystal->setCurrentIndex(0);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -90,6 +91,8 @@ int main(int argc, char** argv)
     }
 
     Body body(nullptr);
+    // The whole screen, as on a 1366 x 768 laptop (the display sets the size).
+    body.resize(QGuiApplication::primaryScreen()->size());
     body.show();
     QSignalSpy done(&body, &Body::finishBatchExec);
     body.readI0Files(i0Files, true);
