@@ -94,7 +94,7 @@ void Body::reportFailure(const QString& text)
 
 void Body::reportUnreadable(const QString& stackName, const QStringList& files, int total)
 {
-    report(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
+    reportFailure(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
                .arg(files.size())
                .arg(total)
                .arg(stackName, QFileInfo(files.first()).fileName()));
