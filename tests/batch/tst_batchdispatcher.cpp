@@ -339,6 +339,35 @@ private slots:
         QCOMPARE(logs, 1 + 50000 * 2 + 1);
     }
 
+    // The reference of batch words (docs/batch-words.md) against the
+    // program's own tables: a word added without its line, a line for a word
+    // that is gone, or a word written as it is not stored (the stored
+    // misspellings included) fails here.
+    void referenceMatchesTheTables()
+    {
+        const QString path = QFINDTESTDATA("../../docs/batch-words.md");
+        QFile f(path);
+        QVERIFY2(f.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path));
+        QStringList documented;
+        const QRegularExpression row("^\\|\\s*`([^`]+)`\\s*\\|");
+        for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+            const QRegularExpressionMatch m = row.match(line);
+            if (m.hasMatch()) documented << m.captured(1);
+        }
+        QStringList stored;
+        for (const BatchCmdEntry& e : ctrlCmdList) stored << e.word;
+        for (const BatchCmdEntry& e : exCmdList)
+            if (e.id != not_ex_cmd) stored << e.word;  // the "none" id, no word a script uses
+        QCOMPARE(stored.size(), 7 + 158);
+        QStringList missing, unknown;
+        for (const QString& w : stored)
+            if (documented.count(w) != 1) missing << QString("%1 (%2 times)").arg(w).arg(documented.count(w));
+        for (const QString& w : documented)
+            if (!stored.contains(w)) unknown << w;
+        QVERIFY2(missing.isEmpty(), qPrintable("not documented once: " + missing.join(", ")));
+        QVERIFY2(unknown.isEmpty(), qPrintable("documented, not in the tables: " + unknown.join(", ")));
+    }
+
     // One line parsed into word and items.
     void parse_data()
     {
