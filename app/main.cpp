@@ -39,6 +39,10 @@ int main(int argc, char** argv)
     const QString cfgFile = configFileName(globalCfg, defaultCfg.canonicalFilePath());
     qDebug() << "cfg file" << cfgFile;
     globalCfg.readFile(cfgFile);
+    // The reader's "Can't open" line reads like an error; a start without a
+    // configuration file is the usual first run.
+    if (cfgFile.isEmpty())
+        qInfo().noquote() << "No config.cfg beside the program: the defaults and the command line apply";
 
     const StartupOptions opt = resolveStartupOptions(globalCfg, DataRoot, BatchRoot, showAnalyzer2Button);
     DataRoot = opt.dataRoot;
