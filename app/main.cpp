@@ -16,6 +16,7 @@
 #include "tools/CalibOnBody.h"
 #include "tools/ToolsOnBody.h"
 #include "core/Cfg.h"
+#include "core/FailureLog.h"
 #include "core/Globals.h"
 
 int main(int argc, char** argv)
@@ -38,6 +39,10 @@ int main(int argc, char** argv)
     const QString cfgFile = configFileName(globalCfg, defaultCfg.canonicalFilePath());
     qDebug() << "cfg file" << cfgFile;
     globalCfg.readFile(cfgFile);
+    // The reader's "Can't open" line reads like an error; a start without a
+    // configuration file is the usual first run.
+    if (cfgFile.isEmpty())
+        qInfo().noquote() << "No config.cfg beside the program: the defaults and the command line apply";
 
     const StartupOptions opt = resolveStartupOptions(globalCfg, DataRoot, BatchRoot, showAnalyzer2Button);
     DataRoot = opt.dataRoot;
@@ -73,6 +78,17 @@ int main(int argc, char** argv)
                 batch->batchCtrl()->execBatchSlot();
         }
         result = app.exec();
+    }
+    // A script run tells its caller whether every step went through: the
+    // window's teardown has written its lines, so this one comes last.
+    const int failures = FailureLog::count();
+    if (opt.execBatch && failures > 0) {
+        fprintf(stderr, "%s\n",
+                qPrintable(QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
+                               .arg(failures)
+                               .arg(FailureLog::first())));
+        fflush(stderr);
+        if (result == 0) result = 1;
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include "BatchDispatcher.h"
+#include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "widgets/_FileDialog.h"
 
@@ -122,16 +123,33 @@ bool BatchCtrl::setBatchFile(const QString& fname)
 
 void BatchCtrl::Log(const QString& logMsg)
 {
-    // At the user's cursor, but a selection there is not overwritten.
+    if (logMsg.isEmpty())
+        return;
+    // At the user's cursor, but a selection there is not overwritten. Each
+    // text stands on a line of its own, also texts sent without a line break.
     QTextCursor c = ui.BatchLogs->textCursor();
     c.clearSelection();
-    c.insertText(logMsg);
+    QString text = logMsg;
+    if (!c.atBlockStart())
+        text.prepend(QLatin1Char('\n'));
+    if (!text.endsWith(QLatin1Char('\n')) && !c.atBlockEnd())
+        text.append(QLatin1Char('\n'));
+    c.insertText(text);
     c.movePosition(QTextCursor::End);
     ui.BatchLogs->setTextCursor(c);
+}
+
+void BatchCtrl::logError(const QString& text)
+{
+    QString line = text;
+    while (line.endsWith(QLatin1Char('\n')))
+        line.chop(1);
+    FailureLog::note(line);
+    Log(line + QLatin1Char('\n'));
 }
 
 void BatchCtrl::showCmdErr(const CmdLine& cmd)
 {
     qDebug() << "cmd" << cmd.text;
-    Log(tr("Err: %1\n").arg(cmd.text));
+    logError(tr("Err: %1\n").arg(cmd.text));
 }

@@ -39,6 +39,8 @@ public slots:
     bool load(const QString& fname);
     bool setBatchFile(const QString& fname);
     void Log(const QString& logMsg);
+    // An "Err:" line: text on a line of its own, counted as a failure of the run.
+    void logError(const QString& text);
     void showCmdErr(const CmdLine& cmd);
 
 private:

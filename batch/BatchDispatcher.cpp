@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include "BatchCmd.h"
+#include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "core/StringUtil.h"
 
@@ -112,6 +113,15 @@ int BatchDispatcher::listEndAfter(int line) const
     return lines.size();
 }
 
+int BatchDispatcher::listStartOf(int line) const
+{
+    int start = 0;
+    for (int end : listEnds)
+        if (end <= line)
+            start = end;
+    return start;
+}
+
 void BatchDispatcher::resumeLines()
 {
     if (!resumePending)
@@ -140,6 +150,8 @@ void BatchDispatcher::execNextLineSlot()
             break;
         }
 
+        // Counted from 1 in the script it came with, as the editor shows it.
+        const int lineNo = curLine - listStartOf(curLine) + 1;
         CmdLine cmd;
         cmd.line = joinContinuedLines(lines, curLine, listEndAfter(curLine));
         cmd.setLine(cmd.line);
@@ -205,6 +217,12 @@ void BatchDispatcher::execNextLineSlot()
                 substituteVars(cmd);
                 emit Log(tr("%1 : %2\n").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
                 send = true;
+            } else if (!cmd.isLabel) {
+                // A misspelt word would otherwise drop its step without a sign.
+                const QString err = tr("Err: line %1: unknown word %2").arg(lineNo).arg(cmd.word);
+                qDebug().noquote() << err;
+                FailureLog::note(err);
+                emit Log(err + QLatin1Char('\n'));
             }
         }
         ++curLine;

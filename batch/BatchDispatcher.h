@@ -66,6 +66,7 @@ private:
     // continued at the end of one list does not reach into the next.
     QVector<int> listEnds;
     int listEndAfter(int line) const;
+    int listStartOf(int line) const;
 
     bool waiting = false;        // an execution command has not been answered yet
     bool resumePending = false;  // a run of lines goes on at the next turn of the event loop

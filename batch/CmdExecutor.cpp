@@ -52,10 +52,7 @@ void CmdExecutor::noAction(const CmdLine& cmd)
 {
     CmdLine w;
     w.setLine(cmd.word);
-    if (!isCtrlCmd(w)) {
-        qDebug() << "cmd" << cmd.text;
-        ctrl.showCmdErr(cmd);
-    }
+    if (!isCtrlCmd(w)) ctrl.showCmdErr(cmd);
     emit body.finishBatchExec(not_ex_cmd);
 }
 
@@ -68,9 +65,9 @@ void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
         const QStringList filters = cmd.args.mid(2);
         for (const QString& n : QDir(dir).entryList(filters, QDir::Files, QDir::NoSort)) files << dir + n;
         if (!QDir(dir).exists())
-            body.report(tr("No images loaded: the folder %1 does not exist").arg(dir));
+            body.reportFailure(tr("No images loaded: the folder %1 does not exist").arg(dir));
         else if (files.isEmpty())
-            body.report(tr("No images loaded: no file in %1 matches %2").arg(dir, filters.join(QLatin1Char(' '))));
+            body.reportFailure(tr("No images loaded: no file in %1 matches %2").arg(dir, filters.join(QLatin1Char(' '))));
     } else {
         files = cmd.args.mid(1);
         // Nothing to queue: the loader would not answer a request never made.

@@ -199,11 +199,16 @@ private slots:
             "seek_image %i|1\nseek_image %i|0\nseek_image once");
         row("loop without next runs once", ":for i %i 1 3\nseek_image %i\n:end", "seek_image 1");
         // Inside a block: sent flagged, unsubstituted, without a log text.
-        // Unknown words and labels pass without a trace; echo has no line break.
+        // Labels pass without a trace, an unknown word is logged with its
+        // line and not sent; echo has no line break (the log pane breaks it).
         row("comment block, labels, unknown words",
             ":label_1\n:REM_START\nseek_image $DataRoot$\n:end\n:let Y 1\n:for i %i 1 3\n:echo hidden\n:rem_end\n"
             "bogus_word 1\nSEEK_IMAGE $Y$ %i\n:rem_end\n:Echo x\n:END\nseek_image never",
-            "rem seek_image $DataRoot$\nSEEK_IMAGE $Y$|%i", "SEEK_IMAGE : $Y$ %i\necho xend");
+            "rem seek_image $DataRoot$\nSEEK_IMAGE $Y$|%i",
+            "Err: line 9: unknown word bogus_word\nSEEK_IMAGE : $Y$ %i\necho xend");
+        // Line numbers count within the list a line came with.
+        row("unknown words in two lists", "seek_image 1\nbogus 2\n--\n\nbogus \\\n3\n:end",
+            "seek_image 1\n/", "seek_image : 1\nErr: line 2: unknown word bogus\nErr: line 2: unknown word bogus\nend");
         row("echo", ":let N 7\n:echo n=$N$ second\nseek_image 1\n:end", "seek_image 1", "echo n=7seek_image : 1\nend");
         // A comment block without its end swallows ":end" and what follows,
         // until Stop.
@@ -332,6 +337,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!local.isRunning(), 60000);
         QCOMPARE(direct.sent.size(), 50000);
         QCOMPARE(logs, 1 + 50000 * 2 + 1);
+    }
+
+    // The reference of batch words (docs/batch-words.md) against the
+    // program's own tables: a word added without its line, a line for a word
+    // that is gone, or a word written as it is not stored (the stored
+    // misspellings included) fails here.
+    void referenceMatchesTheTables()
+    {
+        const QString path = QFINDTESTDATA("../../docs/batch-words.md");
+        QFile f(path);
+        QVERIFY2(f.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path));
+        QStringList documented;
+        const QRegularExpression row("^\\|\\s*`([^`]+)`\\s*\\|");
+        for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+            const QRegularExpressionMatch m = row.match(line);
+            if (m.hasMatch()) documented << m.captured(1);
+        }
+        QStringList stored;
+        for (const BatchCmdEntry& e : ctrlCmdList) stored << e.word;
+        for (const BatchCmdEntry& e : exCmdList)
+            if (e.id != not_ex_cmd) stored << e.word;  // the "none" id, no word a script uses
+        QCOMPARE(stored.size(), 7 + 158);
+        QStringList missing, unknown;
+        for (const QString& w : stored)
+            if (documented.count(w) != 1) missing << QString("%1 (%2 times)").arg(w).arg(documented.count(w));
+        for (const QString& w : documented)
+            if (!stored.contains(w)) unknown << w;
+        QVERIFY2(missing.isEmpty(), qPrintable("not documented once: " + missing.join(", ")));
+        QVERIFY2(unknown.isEmpty(), qPrintable("documented, not in the tables: " + unknown.join(", ")));
     }
 
     // One line parsed into word and items.

@@ -18,6 +18,7 @@
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchOnBody.h"
 #include "core/Elements.h"
+#include "core/FailureLog.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SaveDataCfg.h"
@@ -176,6 +177,8 @@ private slots:
         QSignalSpy sent(ctrl, &BatchCtrl::doDispatchCmds);
         QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
         QCOMPARE(sent.value(0).value(0).toStringList(), QStringList({"", ":end"}));
+        // Its end is in the log before any test clears the log.
+        QTRY_COMPARE_WITH_TIMEOUT(ts::logOf(ctrl), QString("end"), 10000);
         ts::StackSpec s;
         s.n = N;
         s.i1 = i1At;
@@ -313,14 +316,15 @@ private slots:
             {"A:DEdgeCWFullRangeEV=30", "A:DEdgeCWInitDEeV=0.5", "A:DEdgeCWMinDEeV=0"});
         // A word without an action is logged as an error with its line as
         // written and answered with the no-command id, so the script runs on;
-        // lines in a comment block are answered but not logged, unknown words
-        // not sent at all.
+        // lines in a comment block are answered but not logged; unknown words
+        // are not sent, but logged with their line number.
         row(":for i %i 1 2\nanalyzer_select_main_mode_sumUp %i\n:next i\n:rem_start\nset_band_h 9\n:rem_end\n"
             "not_a_command 5\nset_band_h 8 # narrow",
             {"B:VWidth=8", "A:SelSumUp=0",
              "log=for i : %i = 1\nanalyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp %i\n"
              "next i : %i = 2\nanalyzer_select_main_mode_sumUp : 2\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nset_band_h : 8 # narrow\nend"}, {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
+             "next i : %i = 2\nErr: line 7: unknown word not_a_command\nset_band_h : 8 # narrow\nend"},
+            {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
         // Every run answers once, whichever way it ends.
         row("analyzer_sub_mode 0 0 0 0 0\nanalyzer_exec_2da", {}, {analyzer_sub_mode, analyzer_exec_LCF});
         row("analyzer_sub_mode 0 0 0 0 1\nanalyzer_exec_ra", {"A:Sel2DARAA=1"}, {analyzer_sub_mode, analyzer_exec_LCF});
@@ -410,6 +414,62 @@ private slots:
                 QCOMPARE(key + "=" + (key == "sizes" ? sizes.join(' ') : probe(*body, key)), withPaths(c));
             }
         }
+    }
+
+    // The batch log through the real interpreter and executor: each text on
+    // a line of its own, echo texts too; a word the language does not know
+    // gets an "Err:" line naming it and its line, and the script goes on.
+    // Every "Err:" line is a failure of the run; labels and words in a
+    // comment block are none.
+    void logLines_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<int>("failures");
+        auto row = [](const char* name, const QString& script, const QString& log, int failures) {
+            QTest::newRow(name) << script << log << failures;
+        };
+        row("echo, then a command", ":echo a\n:echo val=5\nset_band_w 2", "echo a\necho val=5\nset_band_w : 2\nend", 0);
+        row("echo last", "set_band_w 2\n:echo done", "set_band_w : 2\necho done\nend", 0);
+        row("misspelt word", "set_band_w 1\nsetband_h 2\nset_band_h 3",
+            "set_band_w : 1\nErr: line 2: unknown word setband_h\nset_band_h : 3\nend", 1);
+        row("continued, counted from its first line", "\n:echo x\nbogus \\\n 2\nset_band_h 4",
+            "echo x\nErr: line 3: unknown word bogus\nset_band_h : 4\nend", 1);
+        row("word without action", "analyzer_select_main_mode_sumUp 1\nmissing_word\nset_band_w 5",
+            "analyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp 1\n"
+            "Err: line 2: unknown word missing_word\nset_band_w : 5\nend",
+            2);
+        row("label, comment block", ":label\n:rem_start\nbogus 1\n:rem_end\nset_band_w 6", "set_band_w : 6\nend", 0);
+    }
+    void logLines()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, log);
+        QFETCH(int, failures);
+        FailureLog::reset();
+        QVERIFY(ts::runScript(ctrl, script));
+        QCOMPARE(ts::logOf(ctrl), log);
+        QCOMPARE(FailureLog::count(), failures);
+        // The first failure is the first "Err:" line, as the log shows it.
+        const int at = log.indexOf("Err:");
+        QCOMPARE(FailureLog::first(), at < 0 ? QString() : log.mid(at).section('\n', 0, 0));
+        FailureLog::reset();
+    }
+
+    // A text put in where the user left the log's cursor, in the middle of a
+    // line, still stands on a line of its own.
+    void logTextAtTheUsersCursor()
+    {
+        BatchCtrl w;
+        w.Log("first line\n");
+        w.Log("echo a");
+        w.Log("echo b");
+        QTextCursor c = w.ui.BatchLogs->textCursor();
+        c.setPosition(5);
+        w.ui.BatchLogs->setTextCursor(c);
+        w.Log("end");
+        w.Log("next");
+        QCOMPARE(ts::logOf(&w), QString("first\nend\n line\necho a\necho b\nnext"));
     }
 
     // Images the user loads from the file selectors answer no script.
@@ -582,6 +642,45 @@ private slots:
             }
             QVERIFY2(report.isEmpty(), qPrintable(file + "\n" + report));
             QCOMPARE(seen, (s.width / 3) * (s.sampleRows / 3));
+        }
+    }
+
+    // The real program headless: a script whose steps all went through ends
+    // with status 0; one with a failed load or save or an "Err:" line ends
+    // with 1, its last line on standard error counting the failures and
+    // naming the first.
+    void exitStatus_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QString>("first");  // what the last line names as the first failure
+        const QString load = "load_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n";
+        QTest::newRow("clean") << load + "seek_image 1\nsave_image TMP/exit-clean.png\nquit" << 0 << "";
+        QTest::newRow("save into a missing folder")
+            << load + "save_image TMP/none/exit.png\nset_band_w 2\nquit" << 1 << "TMP/none/exit.png";
+        QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2\nquit" << 1
+                                      << "Err: line 2: unknown word setband_h";
+        QTest::newRow("unreadable image, word without action")
+            << "load_I1_files NEW TMP/stack/none.tif\nanalyzer_select_main_mode_sumUp\nquit" << 2 << "none.tif";
+    }
+    void exitStatus()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, failures);
+        QFETCH(QString, first);
+        const QString bat = tmp.filePath("exit.bat");
+        QVERIFY(ts::writeText(bat, withPaths(script) + "\n"));
+        const ts::ProgramRun r =
+            ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"}, 60000, tmp.path());
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit, r.err.right(2000).constData());
+        QVERIFY2(r.code == (failures ? 1 : 0), r.err.right(2000).constData());
+        const QString last = QString::fromUtf8(r.err).trimmed().section('\n', -1);
+        if (failures) {
+            const QString head = QString("Failures in this run: %1; the first: ").arg(failures);
+            QVERIFY2(last.startsWith(head) && last.contains(withPaths(first)), qPrintable(last));
+        } else {
+            QVERIFY2(!r.err.contains("Failures in this run"), qPrintable(last));
+            QVERIFY(QFileInfo::exists(tmp.filePath("exit-clean-cBar.png")));
         }
     }
 
