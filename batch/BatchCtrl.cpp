@@ -139,17 +139,17 @@ void BatchCtrl::Log(const QString& logMsg)
     ui.BatchLogs->setTextCursor(c);
 }
 
-void BatchCtrl::logError(const QString& text)
+void BatchCtrl::logError(const QString& text, bool counted)
 {
     QString line = text;
     while (line.endsWith(QLatin1Char('\n')))
         line.chop(1);
-    FailureLog::note(line);
+    if (!counted) FailureLog::note(line);
     Log(line + QLatin1Char('\n'));
 }
 
-void BatchCtrl::showCmdErr(const CmdLine& cmd)
+void BatchCtrl::showCmdErr(const CmdLine& cmd, bool counted)
 {
     qDebug() << "cmd" << cmd.text;
-    logError(tr("Err: %1\n").arg(cmd.text));
+    logError(tr("Err: %1\n").arg(cmd.text), counted);
 }

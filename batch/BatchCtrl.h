@@ -40,8 +40,9 @@ public slots:
     bool setBatchFile(const QString& fname);
     void Log(const QString& logMsg);
     // An "Err:" line: text on a line of its own, counted as a failure of the run.
-    void logError(const QString& text);
-    void showCmdErr(const CmdLine& cmd);
+    void logError(const QString& text, bool counted = false);
+    // counted: the step's failure is already in the failure log.
+    void showCmdErr(const CmdLine& cmd, bool counted = false);
 
 private:
     void setupFileDialogs();

@@ -4,6 +4,7 @@
 
 #include <QDebug>
 
+#include "core/FailureLog.h"
 #include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/SaveDataCfg.h"
@@ -76,9 +77,12 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
     switch (id) {
     case calib_show_window: cc->show(); break;
     case calib_load_std:
+    {
+        const int before = FailureLog::count();
         cc->loadStd(a0);
-        if (!cc->standard || cc->standard->points.isEmpty()) ctrl.showCmdErr(cmd);
+        if (!cc->standard || cc->standard->points.isEmpty()) ctrl.showCmdErr(cmd, FailureLog::count() > before);
         break;
+    }
     case calib_set_edge_eV: cc->setEdgeEV(a0); break;
     case calib_exec: {
         EnergyCalibration& run = calib->calibration;
@@ -101,9 +105,11 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
         calib->loadEMap(a0);
         break;
     case calib_clear_map: calib->calibration.clearShiftMap(); break;
-    case calib_save_map:
-        if (!calib->saveEMap(a0)) ctrl.showCmdErr(cmd);
+    case calib_save_map: {
+        const int before = FailureLog::count();
+        if (!calib->saveEMap(a0)) ctrl.showCmdErr(cmd, FailureLog::count() > before);
         break;
+    }
     case calib_type:
         if (a0.toInt() == 1)
             cc->CalibTypeInnerP->setChecked(true);
