@@ -7,6 +7,7 @@
 
 #include "BatchDispatcher.h"
 #include "core/Globals.h"
+#include "mainwindow/SafeSave.h"
 #include "widgets/_FileDialog.h"
 
 BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
@@ -89,14 +90,16 @@ void BatchCtrl::clearLog()
 
 void BatchCtrl::save(const QString& fname)
 {
-    QFile f(fname);
-    if (fname.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qDebug().noquote() << "Can't write batch file : " + fname;
-        return;
-    }
-    QTextStream out(&f);
-    out.setCodec("UTF-8");
-    out << ui.BatchCmds->toPlainText();
+    // Written whole or not at all: a full disk must not cut the user's
+    // earlier script short. A failure is in the debug output and counted.
+    const QString text = ui.BatchCmds->toPlainText();
+    SafeSave::viaDevice(fname, [&text](QIODevice& f) {
+        QTextStream out(&f);
+        out.setCodec("UTF-8");
+        out << text;
+        out.flush();
+        return out.status() == QTextStream::Ok;
+    }, nullptr, true);
 }
 
 bool BatchCtrl::load(const QString& fname)

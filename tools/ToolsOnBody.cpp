@@ -8,12 +8,16 @@
 #include "ImageAlign.h"
 #include "core/Analyzed2DRes.h"
 #include "core/ExCmdId.h"
+#include "core/Globals.h"
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "widgets/ChCoord.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 
 namespace {
@@ -180,8 +184,15 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
     }
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
-    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight))
+    QString why;
+    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight,
+                              QDateTime::currentDateTime(), &why)) {
+        // Counted where it failed; the user reads which file and why.
+        body.report(tr("%1 could not be saved: %2")
+                        .arg(QDir::toNativeSeparators(QFileInfo(fileNameWithSuffix(fname, QStringLiteral("emp"))).absoluteFilePath()),
+                             why));
         return false;
+    }
     empFileName = fname;
     return true;
 }
