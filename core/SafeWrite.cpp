@@ -54,13 +54,17 @@ void CheckedFile::fail(const QString& why)
 qint64 CheckedFile::writeData(const char* data, qint64 len)
 {
     if (!reason.isEmpty()) return -1;
-    const qint64 n = file.write(data, len);
-    if (n != len) {
-        // A short count without an error text is a full device as well.
-        fail(n < 0 || file.error() != QFileDevice::NoError ? file.errorString() : systemError(ENOSPC));
-        return -1;
+    // A short count carries no reason; writing the rest again gives it.
+    qint64 done = 0;
+    while (done < len) {
+        const qint64 n = file.write(data + done, len - done);
+        if (n <= 0) {
+            fail(n < 0 ? file.errorString() : systemError(ENOSPC));
+            return -1;
+        }
+        done += n;
     }
-    return n;
+    return len;
 }
 
 bool CheckedFile::finish()
