@@ -16,11 +16,6 @@ namespace SafeWrite {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("SafeWrite", text);
-}
-
 QString systemError(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
@@ -48,7 +43,7 @@ bool CheckedFile::open(OpenMode mode)
 
 void CheckedFile::fail(const QString& why)
 {
-    if (reason.isEmpty()) reason = why.isEmpty() ? tr("write error") : why;
+    if (reason.isEmpty()) reason = why.isEmpty() ? QCoreApplication::translate("SafeWrite", "write error") : why;
 }
 
 qint64 CheckedFile::writeData(const char* data, qint64 len)
@@ -87,7 +82,8 @@ QString folderProblem(const QString& path)
 {
     const QFileInfo f(path);
     if (!f.absoluteDir().exists())
-        return tr("the folder %1 does not exist").arg(QDir::toNativeSeparators(f.absolutePath()));
+        return QCoreApplication::translate("SafeWrite", "the folder %1 does not exist")
+            .arg(QDir::toNativeSeparators(f.absolutePath()));
     return QString();
 }
 
@@ -95,7 +91,7 @@ QString prepare(const QString& path, const Writer& write, Prepared* out, bool te
 {
     *out = Prepared();
     const QFileInfo target(path);
-    if (path.isEmpty()) return tr("no file name");
+    if (path.isEmpty()) return QCoreApplication::translate("SafeWrite", "no file name");
     const QString missing = folderProblem(path);
     if (!missing.isEmpty()) return missing;
     // Found now rather than at the rename, after the data were written.
@@ -115,7 +111,7 @@ QString prepare(const QString& path, const Writer& write, Prepared* out, bool te
         const bool written = write(f);
         const bool finished = f.finish();
         if (!finished) why = f.failure();
-        else if (!written) why = tr("the data could not be written");
+        else if (!written) why = QCoreApplication::translate("SafeWrite", "the data could not be written");
     }
     if (!why.isEmpty()) {
         QFile::remove(tmpPath);
@@ -128,7 +124,7 @@ QString prepare(const QString& path, const Writer& write, Prepared* out, bool te
 
 QString commit(const Prepared& p)
 {
-    if (p.temp.isEmpty()) return tr("nothing was prepared");
+    if (p.temp.isEmpty()) return QCoreApplication::translate("SafeWrite", "nothing was prepared");
     // A temporary file is private to its owner; the result should carry the
     // permissions an ordinary new file (or the replaced one) has.
     const QFileInfo target(p.target);
@@ -166,7 +162,7 @@ QString bytes(const QString& path, const QByteArray& data)
 
 QString viaTempPath(const QString& path, const std::function<QString(const QString& tmpPath)>& write)
 {
-    if (path.isEmpty()) return tr("no file name");
+    if (path.isEmpty()) return QCoreApplication::translate("SafeWrite", "no file name");
     const QString missing = folderProblem(path);
     if (!missing.isEmpty()) return missing;
     QTemporaryFile tmp(QFileInfo(path).absoluteFilePath() + QStringLiteral(".XXXXXX"));
@@ -186,11 +182,12 @@ QByteArray encodeImage(const QImage& img, const QString& path, QString* why)
 {
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        *why = tr("no image format for the suffix \"%1\"").arg(QFileInfo(path).suffix());
+        *why = QCoreApplication::translate("SafeWrite", "no image format for the suffix \"%1\"")
+                   .arg(QFileInfo(path).suffix());
         return QByteArray();
     }
     if (img.isNull()) {
-        *why = tr("no image to save");
+        *why = QCoreApplication::translate("SafeWrite", "no image to save");
         return QByteArray();
     }
     // Encoded in memory: the image writers do not look at the device's

@@ -17,11 +17,6 @@ namespace SafeSave {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("SafeSave", text);
-}
-
 bool done(const QString& path, const QString& reason, QString* why)
 {
     return reason.isEmpty() ? true : failed(path, reason, why);
@@ -41,7 +36,8 @@ bool failed(const QString& path, const QString& reason, QString* why)
 bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write, QString* why)
 {
     return done(path, SafeWrite::viaTempPath(path, [&](const QString& tmp) {
-                    return write(tmp) ? QString() : tr("the data could not be written");
+                    return write(tmp) ? QString()
+                                      : QCoreApplication::translate("SafeSave", "the data could not be written");
                 }),
                 why);
 }
@@ -59,7 +55,8 @@ bool image(const QImage& img, const QString& path, QString* why)
 bool tiff16(const QString& path, uint32_t width, int32_t height, const uint16_t* samples, QString* why)
 {
     const QByteArray encoded = TiffWriter().encode16(width, height, samples);
-    if (encoded.isEmpty()) return failed(path, tr("the TIFF image could not be made"), why);
+    if (encoded.isEmpty())
+        return failed(path, QCoreApplication::translate("SafeSave", "the TIFF image could not be made"), why);
     return done(path, SafeWrite::bytes(path, encoded), why);
 }
 
@@ -67,7 +64,8 @@ bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double 
                double scaleMax, bool asAnalyzed, QString* why)
 {
     std::unique_ptr<quint16[]> samples(map.tiffDataForSave(fixedScale, scaleMin, scaleMax, asAnalyzed));
-    if (!samples) return failed(path, tr("the map %1 holds no values").arg(map.name), why);
+    if (!samples)
+        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
     const int w = asAnalyzed ? map.grid.blocksPerRow() : map.width();
     const int h = asAnalyzed ? map.grid.blockRows() : map.height();
     return tiff16(path, uint32_t(std::max(w, 0)), h, samples.get(), why);
@@ -76,7 +74,8 @@ bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double 
 bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool csv, bool xyz, QString* why)
 {
     Q_UNUSED(asAnalyzed);  // the text file always holds one value per block
-    if (!map.hasValues()) return failed(path, tr("the map %1 holds no values").arg(map.name), why);
+    if (!map.hasValues())
+        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
     return viaDevice(path, [&](QIODevice& out) { return map.writeText(out, csv, xyz); }, why, true);
 }
 

@@ -188,9 +188,8 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
     if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight,
                               QDateTime::currentDateTime(), &why)) {
         // Counted where it failed; the user reads which file and why.
-        body.report(tr("%1 could not be saved: %2")
-                        .arg(QDir::toNativeSeparators(QFileInfo(fileNameWithSuffix(fname, QStringLiteral("emp"))).absoluteFilePath()),
-                             why));
+        const QString file = QFileInfo(fileNameWithSuffix(fname, QStringLiteral("emp"))).absoluteFilePath();
+        body.report(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(file), why));
         return false;
     }
     empFileName = fname;
