@@ -1,7 +1,9 @@
 #include "BatchCtrl.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextStream>
 
@@ -93,13 +95,16 @@ void BatchCtrl::save(const QString& fname)
     // Written whole or not at all: a full disk must not cut the user's
     // earlier script short. A failure is in the debug output and counted.
     const QString text = ui.BatchCmds->toPlainText();
-    SafeSave::viaDevice(fname, [&text](QIODevice& f) {
+    QString why;
+    const bool saved = SafeSave::viaDevice(fname, [&text](QIODevice& f) {
         QTextStream out(&f);
         out.setCodec("UTF-8");
         out << text;
         out.flush();
         return out.status() == QTextStream::Ok;
-    }, nullptr, true);
+    }, &why, true);
+    if (!saved)
+        statusBar()->showMessage(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(fname), why));
 }
 
 bool BatchCtrl::load(const QString& fname)

@@ -193,6 +193,9 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
         return false;
     }
     empFileName = fname;
+    // The suffix may have been added to the name typed.
+    const QFileInfo saved(fileNameWithSuffix(fname, QStringLiteral("emp")));
+    body.report(tr("Saved %1 in %2").arg(saved.fileName(), QDir::toNativeSeparators(saved.absolutePath())));
     return true;
 }
 
