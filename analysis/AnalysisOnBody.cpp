@@ -1,6 +1,8 @@
 #include "AnalysisOnBody.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 
 #include "Analysis2DDriver.h"
@@ -99,6 +101,7 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
     connections << connect(&body, &Body::spectrumAutoRange, panel,
                            [this](bool on) { panel->specPane->autoRange = on; });
+    connections << connect(panel->specPane, &SpecPane::reported, &body, &Body::report);
     run = new Analysis2DDriver(body, *panel, this);
     connections << connect(panel, &Analyzer::askAnalyze, run, &Analysis2DDriver::start2DAnalysis);
 }
@@ -111,7 +114,17 @@ void AnalysisOnBody::setupSumUp()
     Body* b = &body;
     s->setGridProvider([b](AnalyzeCond& ac) { return b->fillAnalyzeCond(ac); });
     s->setTargetMap(&panel->sumUpMap);
-    connections << connect(panel, &Analyzer::askSumUp, s, &SumUpCtrl::doSumUp);
+    // The image goes to the current folder: the status bar says which file
+    // and where, or why not (a failed write is counted where it failed).
+    connections << connect(panel, &Analyzer::askSumUp, s, [b, s] {
+        const QString file = QFileInfo(SumUpCtrl::imageFileName()).absoluteFilePath();
+        QString why;
+        if (s->doSumUp(&why))
+            b->report(tr("Sum up: saved %1 in %2")
+                          .arg(QFileInfo(file).fileName(), QDir::toNativeSeparators(QFileInfo(file).absolutePath())));
+        else
+            b->report(tr("Sum up: %1 could not be saved: %2").arg(QDir::toNativeSeparators(file), why));
+    });
 }
 
 void AnalysisOnBody::teardown()

@@ -4,6 +4,7 @@
 #include "core/TiffData.h"
 #include "mainwindow/SafeSave.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <algorithm>
@@ -48,14 +49,14 @@ void fillMap(Analyzed2DRes& map, const AnalyzeCond& grid, const QVector<TiffData
     } while (ac.next());
 }
 
-bool saveImage(Analyzed2DRes& map, const QString& path)
+bool saveImage(Analyzed2DRes& map, const QString& path, QString* why)
 {
     map.genImg();
     if (!map.hasImage || !map.image) {
         qDebug() << "Sum up: the map has no image;" << path << "not written";
-        return false;
+        return SafeSave::failed(path, QCoreApplication::translate("ImageSum", "the sum-up map has no image"), why);
     }
-    return SafeSave::image(*map.image, path);
+    return SafeSave::image(*map.image, path, why);
 }
 
 }  // namespace ImageSum

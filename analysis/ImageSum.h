@@ -32,7 +32,7 @@ void fillMap(Analyzed2DRes& map, const AnalyzeCond& grid, const QVector<TiffData
 // Regenerates the map's image and writes it to path, in the format of the
 // suffix; the file is replaced only when the whole image was written. False
 // with a debug line when the map has no image or the file cannot be written.
-bool saveImage(Analyzed2DRes& map, const QString& path);
+bool saveImage(Analyzed2DRes& map, const QString& path, QString* why = nullptr);
 
 }  // namespace ImageSum
 

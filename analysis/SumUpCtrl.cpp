@@ -30,15 +30,16 @@ void SumUpCtrl::del()
     list.removeAt(i);
 }
 
-bool SumUpCtrl::doSumUp()
+bool SumUpCtrl::doSumUp(QString* why)
 {
     if (!target) {
         qDebug() << "Sum up: no map to fill";
+        if (why) *why = tr("no map to fill");
         return false;
     }
     AnalyzeCond grid;
     if (gridOf) gridOf(grid);
     static const QVector<TiffData*> none;
     ImageSum::fillMap(*target, grid, i1 ? *i1 : none, list);
-    return ImageSum::saveImage(*target, imageFileName());
+    return ImageSum::saveImage(*target, imageFileName(), why);
 }

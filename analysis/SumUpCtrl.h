@@ -49,7 +49,8 @@ public slots:
     void del();
     // Fills the target map and writes its image; false with a debug line when
     // there is no map or the image could not be written.
-    bool doSumUp();
+    // why receives the reason when the image was not written.
+    bool doSumUp(QString* why = nullptr);
 
 private:
     QList<SumUpRange> list;

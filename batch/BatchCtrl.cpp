@@ -1,13 +1,16 @@
 #include "BatchCtrl.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextStream>
 
 #include "BatchDispatcher.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
+#include "mainwindow/SafeSave.h"
 #include "widgets/_FileDialog.h"
 
 BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
@@ -90,14 +93,19 @@ void BatchCtrl::clearLog()
 
 void BatchCtrl::save(const QString& fname)
 {
-    QFile f(fname);
-    if (fname.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qDebug().noquote() << "Can't write batch file : " + fname;
-        return;
-    }
-    QTextStream out(&f);
-    out.setCodec("UTF-8");
-    out << ui.BatchCmds->toPlainText();
+    // Written whole or not at all: a full disk must not cut the user's
+    // earlier script short. A failure is in the debug output and counted.
+    const QString text = ui.BatchCmds->toPlainText();
+    QString why;
+    const bool saved = SafeSave::viaDevice(fname, [&text](QIODevice& f) {
+        QTextStream out(&f);
+        out.setCodec("UTF-8");
+        out << text;
+        out.flush();
+        return out.status() == QTextStream::Ok;
+    }, &why, true);
+    if (!saved)
+        statusBar()->showMessage(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(fname), why));
 }
 
 bool BatchCtrl::load(const QString& fname)

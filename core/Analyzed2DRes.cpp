@@ -1,9 +1,12 @@
 #include "Analyzed2DRes.h"
 
+#include "SafeWrite.h"
+
 #include "ColorScale.h"
 #include "Globals.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -485,12 +488,25 @@ bool Analyzed2DRes::saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv,
         qDebug().noquote() << "No data to save in" << name << ":" << path;
         return false;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Written beside the target and put in its place only when whole.
+    SafeWrite::Prepared p;
+    QString why = SafeWrite::prepare(path, [&](QIODevice& out) { return writeText(out, csv, xyz); }, &p, true);
+    if (!why.isEmpty() && p.temp.isEmpty() && !QFileInfo(path).absoluteDir().exists()) {
         qDebug().noquote() << "Can't open" << path;
         return false;
     }
-    QTextStream out(&f);
+    if (why.isEmpty()) why = SafeWrite::commit(p);
+    if (!why.isEmpty()) {
+        qDebug().noquote() << "Write error in" << path << ":" << why;
+        return false;
+    }
+    return true;
+}
+
+bool Analyzed2DRes::writeText(QIODevice& device, bool csv, bool xyz)
+{
+    if (!data) return false;
+    QTextStream out(&device);
     writeHeader(out, csv, xyz);
 
     const QChar sep = csv ? QChar(',') : QChar(' ');
@@ -510,8 +526,5 @@ bool Analyzed2DRes::saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv,
     } while (grid.next());
     if (!xyz) out << "\n";
     out.flush();
-    const bool ok = out.status() == QTextStream::Ok;
-    f.close();
-    if (!ok) qDebug().noquote() << "Write error in" << path;
-    return ok;
+    return out.status() == QTextStream::Ok;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 
 class QFileInfo;
+class QIODevice;
 class QTextStream;
 
 // One named 2-D result map: a double per pixel of the analysed image, written
@@ -38,6 +39,9 @@ public:
     // Text export, one value per block of the grid. asAnalyzed is unused: the
     // file always holds one value per block. False when nothing was written.
     bool saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv, bool xyz);
+    // The text file's content into out; false when a write failed.
+    bool writeText(QIODevice& out, bool csv, bool xyz);
+    bool hasValues() const { return data != nullptr; }
     void writeHeader(QTextStream& out, bool csv, bool xyz);
 
     int width() const { return grid.width; }

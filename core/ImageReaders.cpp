@@ -339,10 +339,12 @@ int TiffData::readTextHeader(const QString& fileName)
     }
     QTextStream in(&f);
     QString line;
+    qint64 headerBytes = 0;
     while (in.readLineInto(&line)) {
         QString first, key, sep, value;
         QString rest = nextItem(line, first);
         if (!first.startsWith('#')) break;
+        headerBytes += line.toUtf8().size() + 1;
         rest = nextItem(rest, key);
         rest = nextItem(rest, sep);
         nextItem(rest, value);
@@ -368,6 +370,18 @@ int TiffData::readTextHeader(const QString& fileName)
         return -1;
     }
     if (tooLarge(w, h, fileName)) return -1;
+    // Every pixel is a line of its own, at least its line end: a file cannot
+    // describe more pixels than it has bytes after its header. Lines missing
+    // at the end read as 0, but a header alone must not buy a huge image.
+    const qint64 room = std::max<qint64>(0, QFileInfo(fileName).size() - headerBytes);
+    if (w * h > room) {
+        qDebug().noquote() << QStringLiteral("Text image %1 declares %2 x %3 pixels but holds at most %4: not read")
+                                  .arg(fileName)
+                                  .arg(w)
+                                  .arg(h)
+                                  .arg(room);
+        return -1;
+    }
     width = uint32_t(w);
     height = uint32_t(h);
     pixelType = Float32;

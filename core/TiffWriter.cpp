@@ -6,16 +6,17 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 #include <cstdint>
 #include <new>
 
-bool TiffWriter::write16(const QString& fileName, uint32_t width, int32_t height,
-                         const uint16_t* samples)
-{
-    if (height < 0 || (!samples && width > 0 && height > 0)) return false;
-    TIFF* tif = TIFFOpen(QFile::encodeName(fileName).constData(), "w");
-    if (!tif) return false;
+namespace {
 
+// Tags, strips and the directory into an open TIFF, which is closed.
+bool writeImage(TIFF* tif, uint32_t width, int32_t height, const uint16_t* samples)
+{
     // RowsPerStrip is the width: images no taller than wide are one strip.
     const bool tagsSet = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width)
                          && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height))
@@ -52,6 +53,76 @@ bool TiffWriter::write16(const QString& fileName, uint32_t width, int32_t height
     const bool flushed = TIFFFlush(tif);
     TIFFClose(tif);
     return flushed;
+}
+
+// A TIFF "file" in memory for libtiff's client interface.
+struct MemoryFile
+{
+    QByteArray data;
+    qint64 pos = 0;
+};
+
+tmsize_t memRead(thandle_t h, void* buf, tmsize_t n)
+{
+    auto* m = static_cast<MemoryFile*>(h);
+    const qint64 left = std::max<qint64>(0, m->data.size() - m->pos);
+    const qint64 k = std::min<qint64>(n, left);
+    if (k > 0) std::memcpy(buf, m->data.constData() + m->pos, size_t(k));
+    m->pos += k;
+    return tmsize_t(k);
+}
+
+tmsize_t memWrite(thandle_t h, void* buf, tmsize_t n)
+{
+    auto* m = static_cast<MemoryFile*>(h);
+    const qint64 end = m->pos + n;
+    if (n < 0 || end > INT_MAX) return -1;
+    const int old = m->data.size();
+    if (end > old) {
+        m->data.resize(int(end));
+        // A seek past the end leaves a gap: zeros, as a file would read.
+        if (m->pos > old) std::memset(m->data.data() + old, 0, size_t(m->pos - old));
+    }
+    std::memcpy(m->data.data() + m->pos, buf, size_t(n));
+    m->pos = end;
+    return n;
+}
+
+toff_t memSeek(thandle_t h, toff_t off, int whence)
+{
+    auto* m = static_cast<MemoryFile*>(h);
+    const qint64 base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->data.size() : 0;
+    const qint64 to = base + qint64(off);
+    if (to < 0 || to > INT_MAX) return toff_t(-1);
+    m->pos = to;
+    return toff_t(to);
+}
+
+int memClose(thandle_t) { return 0; }
+toff_t memSize(thandle_t h) { return toff_t(static_cast<MemoryFile*>(h)->data.size()); }
+int memMap(thandle_t, void**, toff_t*) { return 0; }
+void memUnmap(thandle_t, void*, toff_t) {}
+
+}  // namespace
+
+bool TiffWriter::write16(const QString& fileName, uint32_t width, int32_t height,
+                         const uint16_t* samples)
+{
+    if (height < 0 || (!samples && width > 0 && height > 0)) return false;
+    TIFF* tif = TIFFOpen(QFile::encodeName(fileName).constData(), "w");
+    if (!tif) return false;
+    return writeImage(tif, width, height, samples);
+}
+
+QByteArray TiffWriter::encode16(uint32_t width, int32_t height, const uint16_t* samples)
+{
+    if (height < 0 || (!samples && width > 0 && height > 0)) return QByteArray();
+    MemoryFile m;
+    TIFF* tif = TIFFClientOpen("memory", "w", &m, memRead, memWrite, memSeek, memClose, memSize, memMap,
+                               memUnmap);
+    if (!tif) return QByteArray();
+    if (!writeImage(tif, width, height, samples)) return QByteArray();
+    return m.data;
 }
 
 void TiffWriter::writeConst(const QString& fileName, uint32_t width, int32_t height,

@@ -1,5 +1,7 @@
 #include "XafsSpectrum.h"
 
+#include "SafeWrite.h"
+
 #include "DebugOnce.h"
 #include "PhysConst.h"
 
@@ -670,12 +672,15 @@ bool XafsSpectrum::readMuT(const QString& file)
 
 bool XafsSpectrum::save(const QString& file, bool subtractOffset) const
 {
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        qDebug().noquote() << "Cannot write" << file;
-        return false;
-    }
-    QTextStream out(&f);
+    const QString why =
+        SafeWrite::toFile(file, [&](QIODevice& out) { return write(out, subtractOffset); }, true);
+    if (!why.isEmpty()) qDebug().noquote() << "Cannot write" << file << ":" << why;
+    return why.isEmpty();
+}
+
+bool XafsSpectrum::write(QIODevice& device, bool subtractOffset) const
+{
+    QTextStream out(&device);
     out << "###Corvenlith::XafsSpectrum\n";
     out << "# midx    : " << midx << "\n";
     out << "# dMut    : " << dMut << "\n";
@@ -692,10 +697,6 @@ bool XafsSpectrum::save(const QString& file, bool subtractOffset) const
             << (i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << yAt(i) << "\t"
             << pre.value(E) << "\t" << post.value(E) << "\n";
     }
-    // A full disk shows only at the flush; a cut-off spectrum is not a saved one.
     out.flush();
-    f.close();
-    const bool ok = out.status() == QTextStream::Ok && f.error() == QFileDevice::NoError;
-    if (!ok) qDebug().noquote() << "Cannot write" << file;
-    return ok;
+    return out.status() == QTextStream::Ok;
 }

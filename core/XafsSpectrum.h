@@ -8,6 +8,7 @@
 #include "SuggestElm.h"
 #include "VictLine.h"
 
+class QIODevice;
 class QTextStream;
 
 // One absorption spectrum mu(E) in ascending energy with its normalisation:
@@ -49,7 +50,11 @@ public:
     static bool startsWith9809(QTextStream& in);
     bool read9809(const QString& file);
     bool readMuT(const QString& file);
+    // Written whole beside the file and put in its place, or not at all
+    // (the earlier file then stays as it was).
     bool save(const QString& file, bool subtractOffset) const;
+    // The saved file's content; false when a write failed.
+    bool write(QIODevice& device, bool subtractOffset) const;
 
     int fileKind = 1;  // 1 two-column mu(E) file, 0 monochromator-angle file
     QString name;

@@ -282,6 +282,7 @@ void Body::setupSpectrumWindow()
     specWindow->show();
     specWindows.append(specWindow);
     connect(ShowSpecPane, &QPushButton::clicked, specWindow, &QWidget::show);
+    connect(specWindow, &SpecPane::reported, this, &Body::report);
 }
 
 void Body::setupAnalyzer()

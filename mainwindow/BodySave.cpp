@@ -11,10 +11,13 @@
 
 #include "core/Globals.h"
 #include "core/TiffData.h"
+#include "widgets/ColorBar.h"
+#include "widgets/ImgDispA.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 
 #include <vector>
 
@@ -25,22 +28,113 @@ int Body::referenceIndex() const
     return h.referenceIndex ? h.referenceIndex(*this) : 0;
 }
 
+namespace {
+
+// What one save wrote, and where it stopped. A failed file was counted in the
+// failure log by the safe save already, so it is reported, not counted again.
+struct Saved
+{
+    QStringList files;  // absolute paths, in the order written
+    QString failedFile;
+    QString reason;
+
+    bool add(bool ok, const QString& file, const QString& why)
+    {
+        if (ok)
+            files << QFileInfo(file).absoluteFilePath();
+        else if (failedFile.isEmpty()) {
+            failedFile = file;
+            reason = why;
+        }
+        return ok;
+    }
+};
+
+QString unsavedText(const QString& file, const QString& reason)
+{
+    const QFileInfo f(file);
+    if (!f.absoluteDir().exists())
+        return Body::tr("Not saved: the folder %1 does not exist").arg(QDir::toNativeSeparators(f.absolutePath()));
+    if (reason.isEmpty()) return Body::tr("%1 could not be saved").arg(QDir::toNativeSeparators(f.absoluteFilePath()));
+    return Body::tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(f.absoluteFilePath()), reason);
+}
+
+// The status bar names the files written (the savers add numbers, tags and
+// suffixes to the name typed), or the file that failed and why.
+bool finish(Body& b, const Saved& s)
+{
+    if (!s.failedFile.isEmpty()) {
+        b.report(unsavedText(s.failedFile, s.reason));
+        return false;
+    }
+    if (s.files.isEmpty()) return true;
+    QStringList names;
+    for (const QString& f : s.files) names << QFileInfo(f).fileName();
+    b.report(Body::tr("Saved %1 in %2")
+                 .arg(names.join(QStringLiteral(", ")),
+                      QDir::toNativeSeparators(QFileInfo(s.files.first()).absolutePath())));
+    return true;
+}
+
+// The colour bar of a value range, drawn now: the bar widget's own pixmap
+// shows the range of the view's last repaint, which may be another map's.
+QImage barFor(Body& b, double lo, double hi)
+{
+    return b.CBar->renderBar(lo, hi).toImage();
+}
+
+QImage barOfMap(Body& b, const Analyzed2DRes& map)
+{
+    return barFor(b, map.activeMin(), map.activeMax());
+}
+
+// The bar of what the view shows, with the range its next repaint gives it.
+QImage barOfView(Body& b)
+{
+    const ImgDispA* v = b.dispA;
+    if (v->showOverlay && v->overlayMap) return barOfMap(b, *v->overlayMap);
+    if (!v->showOverlay && v->image) return barFor(b, v->image->min, v->image->max);
+    return b.CBar->barPixmap.toImage();
+}
+
+bool writeMapTiff(Body& b, Analyzed2DRes& map, const QString& fname, int ext, Saved& s)
+{
+    const QString path = SafeSave::numberedName(fname, ext, "tif");
+    QString why;
+    return s.add(SafeSave::mapAsTiff(map, path, b.saveDataCfg->TiffFixedScale->isChecked(),
+                                     b.saveDataCfg->TiffScaleMin->text().toDouble(),
+                                     b.saveDataCfg->TiffScaleMax->text().toDouble(),
+                                     b.saveDataCfg->TiffAsAnalyzed->isChecked(), &why),
+                 path, why);
+}
+
+bool writeMapText(Body& b, Analyzed2DRes& map, const QString& fname, int ext, Saved& s)
+{
+    const QString path = SafeSave::numberedName(fname, ext, "dat");
+    QString why;
+    return s.add(SafeSave::mapAsText(map, path, b.saveDataCfg->TiffAsAnalyzed->isChecked(),
+                                     b.saveDataCfg->DataCommaSeparated->isChecked(),
+                                     b.saveDataCfg->DataXYVal->isChecked(), &why),
+                 path, why);
+}
+
+}  // namespace
+
 bool Body::reportUnsaved(bool ok, const QString& fname)
 {
     if (ok) return true;
-    const QFileInfo f(fname);
-    if (!f.absoluteDir().exists())
-        report(tr("Not saved: the folder %1 does not exist").arg(QDir::toNativeSeparators(f.absolutePath())));
-    else
-        report(tr("%1 could not be saved").arg(QDir::toNativeSeparators(f.absoluteFilePath())));
+    report(unsavedText(fname, QString()));
     return false;
 }
 
 bool Body::saveImage(QString fname)
 {
-    const bool ok = SafeSave::image(dispA->viewedImage(), fname)
-                    && SafeSave::image(CBar->barPixmap.toImage(), fileNameWithTag(fname, "cBar"));
-    return reportUnsaved(ok, fname);
+    Saved s;
+    QString why;
+    const QString bar = fileNameWithTag(fname, "cBar");
+    if (s.add(SafeSave::image(dispA->viewedImage(), fname, &why), fname, why))
+        s.add(SafeSave::image(barOfView(*this), bar, &why), bar, why);
+    return finish(*this, s);
 }
 
 bool Body::saveImageWNum(QString fname, QString num)
@@ -50,7 +144,7 @@ bool Body::saveImageWNum(QString fname, QString num)
 
 bool Body::saveAllImages(QString fname)
 {
-    bool ok = true;
+    Saved s;
     const BodyHooks& h = hooks();
     if (h.referenceMaps) referenceMaps = h.referenceMaps(*this);
     const int rows = referenceMaps.size() / 2;
@@ -58,10 +152,12 @@ bool Body::saveAllImages(QString fname)
         for (int r = 0; r < rows; ++r) {
             Analyzed2DRes* map = referenceMaps[2 * r + k];
             if (!map || !map->hasImage || !map->image) continue;
-            ok = SafeSave::image(*map->image, fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k))) && ok;
+            const QString path = fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k));
+            QString why;
+            s.add(SafeSave::image(*map->image, path, &why), path, why);
         }
     }
-    return reportUnsaved(ok, fname);
+    return finish(*this, s);
 }
 
 void Body::showSaveDataDialog()
@@ -76,16 +172,26 @@ void Body::showSaveDataDialog()
 bool Body::saveData(QString fname)
 {
     const int ext = referenceIndex();
-    if (saveDataCfg->SaveAsTiff->isChecked()) {
-        qDebug() << "selected tiff";
-        const bool ok = saveDataAsTiff(fname, ext)
-                        && SafeSave::image(CBar->barPixmap.toImage(),
-                                           fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar"));
-        return selectedMap() ? reportUnsaved(ok, fname) : ok;
+    const bool tiff = saveDataCfg->SaveAsTiff->isChecked();
+    qDebug() << (tiff ? "selected tiff" : "selected text");
+    if (tiff) qDebug() << "saveDataAsTiff";
+    Analyzed2DRes* map = selectedMap();
+    if (!map) {
+        qDebug() << "No map selected: nothing saved";
+        return false;
     }
-    qDebug() << "selected text";
-    const bool ok = saveDataAsText(fname, ext);
-    return selectedMap() ? reportUnsaved(ok, fname) : ok;
+    Saved s;
+    if (!tiff) {
+        writeMapText(*this, *map, fname, ext, s);
+        return finish(*this, s);
+    }
+    // The bar beside the map is the map's own, whatever the view showed last.
+    if (writeMapTiff(*this, *map, fname, ext, s)) {
+        const QString bar = fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar");
+        QString why;
+        s.add(SafeSave::image(barOfMap(*this, *map), bar, &why), bar, why);
+    }
+    return finish(*this, s);
 }
 
 bool Body::saveDataAsText(QString fname, int ext)
@@ -95,10 +201,9 @@ bool Body::saveDataAsText(QString fname, int ext)
         qDebug() << "No map selected: nothing saved";
         return false;
     }
-    return SafeSave::mapAsText(*map, SafeSave::numberedName(fname, ext, "dat"),
-                               saveDataCfg->TiffAsAnalyzed->isChecked(),
-                               saveDataCfg->DataCommaSeparated->isChecked(),
-                               saveDataCfg->DataXYVal->isChecked());
+    Saved s;
+    writeMapText(*this, *map, fname, ext, s);
+    return finish(*this, s);
 }
 
 bool Body::saveDataAsTiff(QString fname, int ext)
@@ -109,11 +214,9 @@ bool Body::saveDataAsTiff(QString fname, int ext)
         qDebug() << "No map selected: nothing saved";
         return false;
     }
-    return SafeSave::mapAsTiff(*map, SafeSave::numberedName(fname, ext, "tif"),
-                               saveDataCfg->TiffFixedScale->isChecked(),
-                               saveDataCfg->TiffScaleMin->text().toDouble(),
-                               saveDataCfg->TiffScaleMax->text().toDouble(),
-                               saveDataCfg->TiffAsAnalyzed->isChecked());
+    Saved s;
+    writeMapTiff(*this, *map, fname, ext, s);
+    return finish(*this, s);
 }
 
 bool Body::saveFlatDark()
@@ -122,11 +225,13 @@ bool Body::saveFlatDark()
         qDebug() << "No image loaded: flat.dat and dark.dat not written";
         return false;
     }
+    Saved s;
+    QString why;
     std::vector<uint16_t> samples(size_t(imageWidth) * size_t(imageHeight), 1);
-    const bool flat = SafeSave::tiff16("flat.dat", uint32_t(imageWidth), imageHeight, samples.data());
+    s.add(SafeSave::tiff16("flat.dat", uint32_t(imageWidth), imageHeight, samples.data(), &why), "flat.dat", why);
     std::fill(samples.begin(), samples.end(), 0);
-    const bool dark = SafeSave::tiff16("dark.dat", uint32_t(imageWidth), imageHeight, samples.data());
-    return flat && dark;
+    s.add(SafeSave::tiff16("dark.dat", uint32_t(imageWidth), imageHeight, samples.data(), &why), "dark.dat", why);
+    return finish(*this, s);
 }
 
 bool Body::fillAnalyzeCond(AnalyzeCond& ac)
@@ -144,7 +249,7 @@ bool Body::saveEachSpectrum(QString fname)
     if (SaveAsNormalizedXAFS->isChecked()) ok = saveEachNormalizedXafsSpectrum(fname) && ok;
     if (SaveAsRawXAFS->isChecked()) ok = saveEachRawXafsSpectrum(fname) && ok;
     if (SaveAsRaw->isChecked()) ok = saveEachRawSpectrum(fname) && ok;
-    return i1Images.isEmpty() ? ok : reportUnsaved(ok, fname);
+    return ok;
 }
 
 bool Body::saveEachSpectrumAs(int kind, const QString& fname)
@@ -156,8 +261,11 @@ bool Body::saveEachSpectrumAs(int kind, const QString& fname)
     }
     const SuggestElm sElm = suggestElmFromUi();
     const int lineType = bgLineType();
-    return PerPointSpectra::write(
-        fileNameWithSuffix(fname, "dat"), PerPointSpectra::Kind(kind), grid, [&](int x, int y) {
+    const QString path = fileNameWithSuffix(fname, "dat");
+    Saved s;
+    QString why;
+    const bool ok = PerPointSpectra::write(
+        path, PerPointSpectra::Kind(kind), grid, [&](int x, int y) {
             PerPointSpectra::Block b;
             const int dx = HWidth->text().toInt();
             const int dy = VWidth->text().toInt();
@@ -176,7 +284,10 @@ bool Body::saveEachSpectrumAs(int kind, const QString& fname)
             for (int i = 0; i < xs.size(); ++i)
                 b.points.append(QPointF(xs.xAt(i), xs.doubleNormalizedPostBaseCurve.yAt(i)));
             return b;
-        });
+        },
+        &why);
+    s.add(ok, path, why);
+    return finish(*this, s);
 }
 
 bool Body::saveEachNormalizedXafsSpectrum(QString fname)

@@ -1,7 +1,8 @@
 #include "PerPointSpectra.h"
 
+#include "SafeSave.h"
+
 #include <QDebug>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace PerPointSpectra {
@@ -16,14 +17,11 @@ QString title(Kind kind)
     return QStringLiteral("# Corvenlith Save Raw Spectra 1.0");
 }
 
-bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& source)
+namespace {
+
+bool writeTo(QIODevice& device, Kind kind, AnalyzeCond grid, const Source& source)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qDebug().noquote() << "Can't open" << path;
-        return false;
-    }
-    QTextStream out(&f);
+    QTextStream out(&device);
     const int nx = (grid.x1 - (grid.x0 + grid.xw) - 1) / grid.stepX + 1;
     const int ny = (grid.y1 - (grid.y0 + grid.yw) - 1) / grid.stepY + 1;
     out << title(kind) << "\n";
@@ -39,6 +37,8 @@ bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& sourc
         const int x = grid.curX;
         const int y = grid.curY;
         if (grid.rowStart) {
+            // A disk that filled up need not wait for every spectrum.
+            if (out.status() != QTextStream::Ok) return false;
             const double span = grid.y1 - grid.y0;
             qDebug() << "Save Xafs Spectra : Progress" << (span != 0 ? (y - grid.y0) / span * 100 : 0.0);
         }
@@ -50,11 +50,15 @@ bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& sourc
     } while (grid.next());
 
     out.flush();
-    if (out.status() != QTextStream::Ok || !f.commit()) {
-        qDebug().noquote() << "Can't write" << path;
-        return false;
-    }
-    return true;
+    return out.status() == QTextStream::Ok;
 }
+
+}  // namespace
+
+bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& source, QString* why)
+{
+    return SafeSave::viaDevice(path, [&](QIODevice& device) { return writeTo(device, kind, grid, source); }, why, true);
+}
+
 
 }  // namespace PerPointSpectra

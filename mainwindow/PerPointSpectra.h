@@ -25,9 +25,9 @@ using Source = std::function<Block(int x, int y)>;
 
 QString title(Kind kind);
 
-// Writes the whole file or nothing: false (with a debug line) when the file
-// cannot be written.
-bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& source);
+// Writes the whole file or nothing: false (with a debug line, counted as a
+// failure) when the file cannot be written; why then receives the reason.
+bool write(const QString& path, Kind kind, AnalyzeCond grid, const Source& source, QString* why = nullptr);
 
 }  // namespace PerPointSpectra
 

@@ -4,114 +4,79 @@
 #include "core/FailureLog.h"
 #include "core/TiffWriter.h"
 
+#include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
 
 namespace SafeSave {
 
-bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write)
-{
-    const QFileInfo target(path);
-    QTemporaryFile tmp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    tmp.setAutoRemove(false);
-    if (!tmp.open()) {
-        qDebug().noquote() << "Can't open" << path;
-        FailureLog::note(QStringLiteral("Can't open ") + path);
-        return false;
-    }
-    const QString tmpPath = tmp.fileName();
-    tmp.close();
+namespace {
 
-    bool ok = write(tmpPath);
-    if (ok) {
-        // A temporary file is private to its owner; the result should carry
-        // the permissions an ordinary new file (or the replaced one) has.
-        const QFileDevice::Permissions perms =
-            target.exists() ? QFile::permissions(path)
-                            : (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                               | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        QFile::setPermissions(tmpPath, perms);
-        // rename() replaces the target in one step.
-        ok = std::rename(QFile::encodeName(tmpPath).constData(),
-                         QFile::encodeName(target.absoluteFilePath()).constData())
-             == 0;
-    }
-    if (!ok) {
-        QFile::remove(tmpPath);
-        qDebug().noquote() << "Can't write" << path;
-        FailureLog::note(QStringLiteral("Can't write ") + path);
-    }
-    return ok;
+bool done(const QString& path, const QString& reason, QString* why)
+{
+    return reason.isEmpty() ? true : failed(path, reason, why);
 }
 
-bool image(const QImage& img, const QString& path)
+}  // namespace
+
+bool failed(const QString& path, const QString& reason, QString* why)
 {
-    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        qDebug().noquote() << "No image format for" << path;
-        return false;
-    }
-    if (img.isNull()) {
-        qDebug().noquote() << "No image to save in" << path;
-        return false;
-    }
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        qDebug().noquote() << "Can't open" << path;
-        FailureLog::note(QStringLiteral("Can't open ") + path);
-        return false;
-    }
-    if (!img.save(&f, format.constData())) {
-        f.cancelWriting();
-        f.commit();
-        qDebug().noquote() << "Can't write" << path;
-        FailureLog::note(QStringLiteral("Can't write ") + path);
-        return false;
-    }
-    if (!f.commit()) {
-        qDebug().noquote() << "Can't write" << path;
-        FailureLog::note(QStringLiteral("Can't write ") + path);
-        return false;
-    }
-    return true;
+    const QString text = QStringLiteral("Can't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    qDebug().noquote() << text;
+    FailureLog::note(text);
+    if (why) *why = reason;
+    return false;
 }
 
-bool tiff16(const QString& path, uint32_t width, int32_t height, const uint16_t* samples)
+bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write, QString* why)
 {
-    return viaTempFile(path, [&](const QString& tmp) {
-        TiffWriter w;
-        return w.write16(tmp, width, height, samples);
-    });
+    return done(path, SafeWrite::viaTempPath(path, [&](const QString& tmp) {
+                    return write(tmp) ? QString()
+                                      : QCoreApplication::translate("SafeSave", "the data could not be written");
+                }),
+                why);
+}
+
+bool viaDevice(const QString& path, const SafeWrite::Writer& write, QString* why, bool text)
+{
+    return done(path, SafeWrite::toFile(path, write, text), why);
+}
+
+bool image(const QImage& img, const QString& path, QString* why)
+{
+    return done(path, SafeWrite::image(img, path), why);
+}
+
+bool tiff16(const QString& path, uint32_t width, int32_t height, const uint16_t* samples, QString* why)
+{
+    const QByteArray encoded = TiffWriter().encode16(width, height, samples);
+    if (encoded.isEmpty())
+        return failed(path, QCoreApplication::translate("SafeSave", "the TIFF image could not be made"), why);
+    return done(path, SafeWrite::bytes(path, encoded), why);
 }
 
 bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double scaleMin,
-               double scaleMax, bool asAnalyzed)
+               double scaleMax, bool asAnalyzed, QString* why)
 {
-    quint16* samples = map.tiffDataForSave(fixedScale, scaleMin, scaleMax, asAnalyzed);
-    if (!samples) {
-        qDebug().noquote() << "No values in" << map.name << ": nothing written to" << path;
-        return false;
-    }
+    std::unique_ptr<quint16[]> samples(map.tiffDataForSave(fixedScale, scaleMin, scaleMax, asAnalyzed));
+    if (!samples)
+        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
     const int w = asAnalyzed ? map.grid.blocksPerRow() : map.width();
     const int h = asAnalyzed ? map.grid.blockRows() : map.height();
-    const bool ok = tiff16(path, uint32_t(std::max(w, 0)), h, samples);
-    delete[] samples;
-    return ok;
+    return tiff16(path, uint32_t(std::max(w, 0)), h, samples.get(), why);
 }
 
-bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool csv, bool xyz)
+bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool csv, bool xyz, QString* why)
 {
-    return viaTempFile(path, [&](const QString& tmp) {
-        return map.saveAsText(QFileInfo(tmp), asAnalyzed, csv, xyz);
-    });
+    Q_UNUSED(asAnalyzed);  // the text file always holds one value per block
+    if (!map.hasValues())
+        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
+    return viaDevice(path, [&](QIODevice& out) { return map.writeText(out, csv, xyz); }, why, true);
 }
 
 QString numberedName(const QString& fname, int n, const QString& suffix)

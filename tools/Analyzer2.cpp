@@ -70,16 +70,17 @@ void Analyzer2::setErrPMaskFileName(QString fname)
     ErrPMaskFileName->setText(fname);
 }
 
-bool Analyzer2::darkCheck()
+bool Analyzer2::darkCheck(QStringList* written, QString* why)
 {
     if (!i1Images || i1Images->isEmpty()) {
         qDebug() << "Dark check: no I1 image";
+        if (why) *why = tr("no I1 image");
         return false;
     }
     static const ErrPoints noList;
     return ::DarkCheck::run(*i1Images, errPoints ? *errPoints : noList, DarkTh->text().toDouble(),
-                          HistgMax->text().toDouble(), HistgBins->text().toInt(),
-                          QDir::currentPath());
+                            HistgMax->text().toDouble(), HistgBins->text().toInt(), QDir::currentPath(),
+                            written, why);
 }
 
 void Analyzer2::applyUseErrPMask(bool f)

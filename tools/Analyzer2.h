@@ -45,8 +45,9 @@ public slots:
     void setUseErrPMaskChecked(bool f);
     bool useErrPMask();
     void setErrPMaskFileName(QString fname);
-    // The dark check of the I1 stack into the current working directory.
-    bool darkCheck();
+    // The dark check of the I1 stack into the current working directory;
+    // written receives the files' paths, why the reason when none was written.
+    bool darkCheck(QStringList* written = nullptr, QString* why = nullptr);
     // Sets the bad-pixel list's use flag.
     void applyUseErrPMask(bool f);
 

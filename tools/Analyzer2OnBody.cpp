@@ -4,6 +4,9 @@
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 Analyzer2OnBody* analyzer2Of(Body& body)
@@ -50,7 +53,22 @@ void Analyzer2OnBody::setupAnalyzer2()
 {
     analyzer2.setI1Images(&body.i1Images);
     connections << connect(body.ShowAnalyzer2, &QPushButton::clicked, &analyzer2, &QWidget::show);
-    connections << connect(&analyzer2, &Analyzer2::askedDarkCheck, &analyzer2, &Analyzer2::darkCheck);
+    connections << connect(&analyzer2, &Analyzer2::askedDarkCheck, this, &Analyzer2OnBody::darkCheck);
+}
+
+void Analyzer2OnBody::darkCheck()
+{
+    QStringList written;
+    QString why;
+    if (!analyzer2.darkCheck(&written, &why)) {
+        body.reportFailure(tr("Dark check: nothing written: %1").arg(why));
+        return;
+    }
+    QStringList names;
+    for (const QString& f : written) names << QFileInfo(f).fileName();
+    body.report(tr("Dark check: saved %1 in %2")
+                    .arg(names.join(QStringLiteral(", ")),
+                         QDir::toNativeSeparators(QFileInfo(written.first()).absolutePath())));
 }
 
 void Analyzer2OnBody::setupErrPoints()

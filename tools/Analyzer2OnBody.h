@@ -27,6 +27,8 @@ public:
 
     void setupAnalyzer2();
     void setupErrPoints();
+    // The panel's dark check, its files or its failure in the status bar.
+    void darkCheck();
     void teardown();
     bool allConnected() const;
 

@@ -1,11 +1,12 @@
 #include "DarkCheck.h"
 
 #include "core/ErrPoints.h"
+#include "core/SafeWrite.h"
 #include "core/TiffData.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QSaveFile>
 #include <QSet>
 
 #include <cmath>
@@ -183,33 +184,42 @@ QByteArray onlyInErrPointsText(const DarkPoints& d, const ErrPoints& errPs)
     return t;
 }
 
-bool writeFiles(const QString& dir, const QVector<QPair<QString, QByteArray>>& files)
+bool writeFiles(const QString& dir, const QVector<QPair<QString, QByteArray>>& files, QString* why)
 {
     const QDir d(dir);
-    std::vector<std::unique_ptr<QSaveFile>> outs;
+    std::vector<SafeWrite::Prepared> ready;
+    auto fail = [&](const QString& path, const QString& reason) {
+        for (const SafeWrite::Prepared& p : ready) SafeWrite::discard(p);
+        qDebug().noquote() << QStringLiteral("Can't write %1: %2").arg(path, reason);
+        if (why) *why = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
+        return false;
+    };
     for (const auto& f : files) {
         const QString path = d.filePath(f.first);
-        outs.emplace_back(new QSaveFile(path));
-        QSaveFile& out = *outs.back();
-        if (!out.open(QIODevice::WriteOnly) || out.write(f.second) != f.second.size()) {
-            qDebug().noquote() << "Can't write" << path;
-            for (auto& o : outs) o->cancelWriting();
-            return false;  // the unfinished temporary files go with outs
-        }
+        SafeWrite::Prepared p;
+        const QString reason = SafeWrite::prepare(
+            path, [&f](QIODevice& out) { return out.write(f.second) == f.second.size(); }, &p);
+        if (!reason.isEmpty()) return fail(path, reason);
+        ready.push_back(p);
     }
-    for (size_t i = 0; i < outs.size(); i++) {
-        if (!outs[i]->commit()) {
-            qDebug().noquote() << "Can't write" << outs[i]->fileName();
-            return false;
+    for (size_t i = 0; i < ready.size(); i++) {
+        const QString reason = SafeWrite::commit(ready[i]);
+        if (!reason.isEmpty()) {
+            ready.erase(ready.begin(), ready.begin() + std::ptrdiff_t(i) + 1);
+            return fail(d.filePath(files[int(i)].first), reason);
         }
     }
     return true;
 }
 
 bool run(const QVector<TiffData*>& images, const ErrPoints& errPs, double th, double histgMax,
-         int bins, const QString& dir)
+         int bins, const QString& dir, QStringList* written, QString* why)
 {
-    if (!stackUsable(images) || !binsUsable(bins)) return false;
+    if (written) written->clear();
+    if (!stackUsable(images) || !binsUsable(bins)) {
+        if (why) *why = QCoreApplication::translate("DarkCheck", "the I1 stack or the bin count cannot be used");
+        return false;
+    }
 
     // One write for everything, so a failure leaves every file as it was.
     QVector<QPair<QString, QByteArray>> files{
@@ -221,7 +231,10 @@ bool run(const QVector<TiffData*>& images, const ErrPoints& errPs, double th, do
         files.append({onlyInPointsFile, onlyInPointsText(d, errPs)});
         files.append({onlyInErrPointsFile, onlyInErrPointsText(d, errPs)});
     }
-    return writeFiles(dir, files);
+    if (!writeFiles(dir, files, why)) return false;
+    if (written)
+        for (const auto& f : files) *written << QDir(dir).filePath(f.first);
+    return true;
 }
 
 }  // namespace DarkCheck

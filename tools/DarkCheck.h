@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class ErrPoints;
@@ -77,15 +78,17 @@ QByteArray onlyInErrPointsText(const DarkPoints& d, const ErrPoints& errPs);
 // Writes every (name, contents) pair into dir, each file created or
 // replaced. All files are prepared beside their targets first and replace
 // them only when every one of them was written, so a failure leaves all
-// targets as they were. Writes a debug line on failure.
-bool writeFiles(const QString& dir, const QVector<QPair<QString, QByteArray>>& files);
+// targets as they were. Writes a debug line naming the file and the reason
+// on failure; why then receives both.
+bool writeFiles(const QString& dir, const QVector<QPair<QString, QByteArray>>& files, QString* why = nullptr);
 
 // The whole check into dir: the histogram file always, the four point files
 // only when a dark point is left (earlier point files stay otherwise), all
 // in one writeFiles. Unusable input writes nothing; returns false then and
-// when the files could not be written.
+// when the files could not be written, with the reason in why. written
+// receives the paths of the files written.
 bool run(const QVector<TiffData*>& images, const ErrPoints& errPs, double th, double histgMax,
-         int bins, const QString& dir);
+         int bins, const QString& dir, QStringList* written = nullptr, QString* why = nullptr);
 
 }  // namespace DarkCheck
 

@@ -1,6 +1,7 @@
 #include "EShiftMapFile.h"
 
 #include "core/AnalyzeCond.h"
+#include "core/FailureLog.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/StringUtil.h"
@@ -8,6 +9,7 @@
 #include "core/Units.h"
 #include "mainwindow/SafeSave.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QTextStream>
@@ -144,8 +146,20 @@ EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double std
     return h;
 }
 
+namespace {
+
+// A map refused before writing counts as a failed save.
+void refused(const QString& reason, const QString& fname, QString* why)
+{
+    FailureLog::note(QStringLiteral("Not written: %1: %2").arg(fname, reason));
+    if (why) *why = reason;
+}
+
+}  // namespace
+
 bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& header,
-           const QString& stdFileName, int imageWidth, int imageHeight, const QDateTime& recordDate)
+           const QString& stdFileName, int imageWidth, int imageHeight, const QDateTime& recordDate,
+           QString* why)
 {
     Units units;
     units.setD(header.spacing);
@@ -154,6 +168,10 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
     if (!hasAngle(e0, d)) {
         qDebug().noquote() << "No angle at the edge energy" << e0 << "with spacing" << d
                            << ": energy map not written to" << fname;
+        refused(QCoreApplication::translate("EShiftMapFile", "the edge energy %1 eV gives no angle with the spacing %2")
+                    .arg(e0)
+                    .arg(d),
+                fname, why);
         return false;
     }
     const double theta0 = angleOf(e0, d);
@@ -176,16 +194,15 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
         qDebug().noquote() << noAngle << "energy shifts have no angle at the edge energy" << e0
                            << "(first at pixel" << firstX << firstY << "):"
                            << "energy map not written to" << fname;
+        refused(QCoreApplication::translate("EShiftMapFile", "%1 energy shifts have no angle at the edge energy %2 eV")
+                    .arg(noAngle)
+                    .arg(e0),
+                fname, why);
         return false;
     }
     const QString path = fileNameWithSuffix(fname, QStringLiteral("emp"));
 
-    return SafeSave::viaTempFile(path, [&](const QString& tmpPath) {
-        QFile f(tmpPath);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            qDebug().noquote() << "Can not open" << fname;
-            return false;
-        }
+    return SafeSave::viaDevice(path, [&](QIODevice& f) {
         QTextStream out(&f);
         out << magic << "\n";
         out << keyRecordDate << recordDate.toString(QStringLiteral("yy/MM/dd hh:mm:ss.zzz")) << "\n";
@@ -216,10 +233,8 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
         }
         logWithTime(QStringLiteral("EMap Write End   : "));
         out.flush();
-        const bool ok = out.status() == QTextStream::Ok && f.error() == QFileDevice::NoError;
-        f.close();
-        return ok && f.error() == QFileDevice::NoError;
-    });
+        return out.status() == QTextStream::Ok;
+    }, why, true);
 }
 
 EMPHeader readHeader(QTextStream& in)

@@ -45,10 +45,10 @@ EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double std
 // are 0) to fname, given ".emp" when it has no suffix. The file is complete
 // or not written at all. False, with a debug line, when the file cannot be
 // written or the header's edge energy and spacing give no angle (the angles
-// could never be turned back into shifts).
+// could never be turned back into shifts); why then receives the reason.
 bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& header,
            const QString& stdFileName, int imageWidth, int imageHeight,
-           const QDateTime& recordDate = QDateTime::currentDateTime());
+           const QDateTime& recordDate = QDateTime::currentDateTime(), QString* why = nullptr);
 
 // Reads the header up to and including the separator line. Valid only when
 // the first line is a magic line, the separator was reached and the width,

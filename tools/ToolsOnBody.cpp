@@ -8,12 +8,16 @@
 #include "ImageAlign.h"
 #include "core/Analyzed2DRes.h"
 #include "core/ExCmdId.h"
+#include "core/Globals.h"
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "widgets/ChCoord.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 
 namespace {
@@ -220,11 +224,18 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
     }
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
-    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight)) {
-        body.reportFailure(tr("The energy-shift map was not saved to %1 (the debug output says why)").arg(fname));
+    QString why;
+    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight,
+                              QDateTime::currentDateTime(), &why)) {
+        // Counted where it failed; the user reads which file and why.
+        const QString file = QFileInfo(fileNameWithSuffix(fname, QStringLiteral("emp"))).absoluteFilePath();
+        body.report(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(file), why));
         return false;
     }
     empFileName = fname;
+    // The suffix may have been added to the name typed.
+    const QFileInfo saved(fileNameWithSuffix(fname, QStringLiteral("emp")));
+    body.report(tr("Saved %1 in %2").arg(saved.fileName(), QDir::toNativeSeparators(saved.absolutePath())));
     return true;
 }
 

@@ -26,11 +26,18 @@ QColor ColorBar::colorOfH(int h)
 
 void ColorBar::paintCBar()
 {
+    barPixmap = renderBar(valueMin, valueMax);
+    update();
+}
+
+QPixmap ColorBar::renderBar(double vMin, double vMax)
+{
     const int w = pixmapWidth;
     const int n = pixmapHeight;
+    QPixmap bar(w, n);
     // Before the widget has a height, sample the table as if it were as tall as the pixmap.
     const int H = height() > 0 ? height() : n;
-    QPainter p(&barPixmap);
+    QPainter p(&bar);
     for (int r = n - 1; r >= 0; --r) {
         const int h = static_cast<int>(static_cast<qint64>(n - 1 - r) * H / n);
         p.setPen(height() > 0 ? colorOfH(h) : colorOfV(static_cast<double>(n - 1 - r) / n));
@@ -46,16 +53,16 @@ void ColorBar::paintCBar()
     const QFont font;
     const double cx = w / 2;
     drawText.putRotatedText(&p, 90, QRectF(cx, 50, 95, w), font, Qt::AlignLeft | Qt::AlignVCenter, 1,
-                            QString::number(valueMax, 'g', 6), 10, false, QColor());
+                            QString::number(vMax, 'g', 6), 10, false, QColor());
     drawText.putRotatedText(&p, 90, QRectF(cx, n - 50, 95, w), font, Qt::AlignRight | Qt::AlignVCenter, 1,
-                            QString::number(valueMin, 'g', 6), 10, false, QColor());
+                            QString::number(vMin, 'g', 6), 10, false, QColor());
     if (dragging) {
-        const double v = valueMin + (valueMax - valueMin) * *dragTarget;
+        const double v = vMin + (vMax - vMin) * *dragTarget;
         drawText.putRotatedText(&p, 90, QRectF(cx, n / 2, 95, w), font, Qt::AlignRight | Qt::AlignVCenter, 1,
                                 QString::number(v, 'g', 6), 10, false, QColor());
     }
     p.end();
-    update();
+    return bar;
 }
 
 void ColorBar::resizeEvent(QResizeEvent* e)

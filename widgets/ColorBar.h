@@ -27,6 +27,11 @@ public:
     static constexpr int pixmapWidth = 20;
     static constexpr int pixmapHeight = 600;
 
+    // The bar as paintCBar draws it, for the value range vMin .. vMax; the
+    // bar itself is left as it is. Savers take the bar of the data they save
+    // from it rather than the pixmap, which follows the view's last repaint.
+    QPixmap renderBar(double vMin, double vMax);
+
 signals:
     void cBarUpdated();
     void cBarUpdating();

@@ -5,9 +5,13 @@
 #include "SpecPaneMath.h"
 #include "_FileDialog.h"
 
+#include "core/FailureLog.h"
 #include "core/Globals.h"
+#include "core/SafeWrite.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -192,18 +196,41 @@ void SpecPane::onWheelMoved()
     update();
 }
 
-void SpecPane::saveData(QString fname)
+bool SpecPane::saveData(QString fname)
 {
     if (fname.isEmpty()) {
         qDebug() << "SpecPane::saveData: no file name";
-        return;
+        return false;
     }
     auto path = [&fname](const QString& tag) {
         return fileNameWithSuffix(fileNameWithTag(fname, tag), "dat");
     };
-    current.save(path("T"), true);
-    reference.save(path("std"), false);
+    QStringList written;
+    QString failedFile, reason;
+    auto save = [&](const XafsSpectrum& s, const QString& file, bool subtractOffset) {
+        const QString why = SafeWrite::toFile(file, [&](QIODevice& out) { return s.write(out, subtractOffset); }, true);
+        if (why.isEmpty()) {
+            written << QFileInfo(file).fileName();
+        } else if (failedFile.isEmpty()) {
+            failedFile = file;
+            reason = why;
+        }
+    };
+    save(current, path("T"), true);
+    save(reference, path("std"), false);
     // An entry switched off keeps its place, so the numbers follow positions.
     for (int i = 0; i < others.size(); ++i)
-        if (others[i].kind) others[i].save(path(QString("other%1").arg(i)), false);
+        if (others[i].kind) save(others[i], path(QString("other%1").arg(i)), false);
+
+    if (!failedFile.isEmpty()) {
+        const QString native = QDir::toNativeSeparators(QFileInfo(failedFile).absoluteFilePath());
+        qDebug().noquote() << QStringLiteral("Can't write %1: %2").arg(native, reason);
+        FailureLog::note(QStringLiteral("Can't write %1: %2").arg(native, reason));
+        emit reported(tr("%1 could not be saved: %2").arg(native, reason));
+        return false;
+    }
+    emit reported(tr("Saved %1 in %2")
+                      .arg(written.join(QStringLiteral(", ")),
+                           QDir::toNativeSeparators(QFileInfo(path("T")).absolutePath())));
+    return true;
 }

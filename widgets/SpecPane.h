@@ -59,6 +59,9 @@ public:
 
 signals:
     void updated();
+    // What a save wrote, or which file failed and why, for the owner's status
+    // line (a failure is in the debug output and the failure log already).
+    void reported(const QString& text);
 
 private slots:
     void draw(QPainter* p);
@@ -68,7 +71,9 @@ private slots:
 
 public slots:
     void update();
-    void saveData(QString fname);
+    // The shown spectra as name-T.dat, name-std.dat and name-otherN.dat,
+    // each written whole or not at all; false when one could not be.
+    bool saveData(QString fname);
     void setNormalize(bool f);
     void setEnergyCorrection(bool f);
 

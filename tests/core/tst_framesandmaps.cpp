@@ -9,9 +9,11 @@
 #include "support/Frames.h"
 #include "support/Maps.h"
 
+#include <QElapsedTimer>
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <tiffio.h>
 
 #include <cmath>
@@ -313,6 +315,28 @@ private slots:
         QVERIFY(!d.load(name, ErrPoints()));
         QCOMPARE(d.file, path("good.tif"));
         compareSamples(d, 3, 2, v);
+    }
+
+    // A text image's header alone must not buy the image it declares (8192 x
+    // 8192 floats, over 300 MB): refused at once, naming the file, before
+    // anything of that size is allocated.
+    void textImageBoundByItsFile()
+    {
+        const QString name = path("header-only.txt");
+        QVERIFY(ts::writeFile(name, "#QDRN-CTImg\n# RANGE_X1 = 8192\n# RANGE_Y1 = 8192\n"));
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        QElapsedTimer t;
+        t.start();
+        TiffData d;
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^Text image " + QRegularExpression::escape(name) + " declares 8192 x 8192"));
+        QVERIFY(!d.load(name, ErrPoints()));
+        QVERIFY2(t.elapsed() < 300, qPrintable(QString::number(t.elapsed()) + " ms"));
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        QVERIFY2(after.ru_maxrss - before.ru_maxrss < 64 * 1024,
+                 qPrintable(QString::number((after.ru_maxrss - before.ru_maxrss) / 1024) + " MB more"));
     }
 
     // Pixels, box sums and rectangle means of every sample type against the
