@@ -255,8 +255,6 @@ private:
     void alignProfiles();
     int referenceIndex() const;
     bool saveEachSpectrumAs(int kind, const QString& fname);
-    // Says why fname was not written when ok is false; returns ok.
-    bool reportUnsaved(bool ok, const QString& fname);
 };
 
 #endif

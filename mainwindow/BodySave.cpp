@@ -120,13 +120,6 @@ bool writeMapText(Body& b, Analyzed2DRes& map, const QString& fname, int ext, Sa
 
 }  // namespace
 
-bool Body::reportUnsaved(bool ok, const QString& fname)
-{
-    if (ok) return true;
-    report(unsavedText(fname, QString()));
-    return false;
-}
-
 bool Body::saveImage(QString fname)
 {
     Saved s;
@@ -177,7 +170,7 @@ bool Body::saveData(QString fname)
     if (tiff) qDebug() << "saveDataAsTiff";
     Analyzed2DRes* map = selectedMap();
     if (!map) {
-        qDebug() << "No map selected: nothing saved";
+        reportFailure(tr("No map selected: %1 not saved").arg(QDir::toNativeSeparators(QFileInfo(fname).absoluteFilePath())));
         return false;
     }
     Saved s;
@@ -198,7 +191,7 @@ bool Body::saveDataAsText(QString fname, int ext)
 {
     Analyzed2DRes* map = selectedMap();
     if (!map) {
-        qDebug() << "No map selected: nothing saved";
+        reportFailure(tr("No map selected: %1 not saved").arg(QDir::toNativeSeparators(QFileInfo(fname).absoluteFilePath())));
         return false;
     }
     Saved s;
@@ -211,7 +204,7 @@ bool Body::saveDataAsTiff(QString fname, int ext)
     qDebug() << "saveDataAsTiff";
     Analyzed2DRes* map = selectedMap();
     if (!map) {
-        qDebug() << "No map selected: nothing saved";
+        reportFailure(tr("No map selected: %1 not saved").arg(QDir::toNativeSeparators(QFileInfo(fname).absoluteFilePath())));
         return false;
     }
     Saved s;

@@ -445,6 +445,12 @@ private slots:
         QCOMPARE(b.statusBar()->currentMessage(),
                  "Not saved: the folder " + QDir::toNativeSeparators(dir.filePath("none")) + " does not exist");
         QCOMPARE(FailureLog::count(), failures + 1);
+        // With no map chosen nothing is written, and the run is told so.
+        Body::hooks().selectedMap = [](const Body&) { return static_cast<Analyzed2DRes*>(nullptr); };
+        QVERIFY(!b.saveData(dir.filePath("m.dat")));
+        QVERIFY(b.statusBar()->currentMessage().startsWith("No map selected"));
+        QCOMPARE(FailureLog::count(), failures + 2);
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 
     // Runs last: it installs the panels into every later main window. The
