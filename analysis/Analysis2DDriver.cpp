@@ -118,7 +118,8 @@ std::shared_ptr<BlockRunInputs> Analysis2DDriver::takeInputs()
         in->lcfKind = panel.MLCF->isChecked()        ? LcfFit::MLCF
                       : panel.AsOldLCF->isChecked() ? LcfFit::LCFOld
                                                     : LcfFit::LCF;
-        for (const LCFReference* r : qAsConst(panel.lcfRefs)) in->refs.append(r->snapshot());
+        for (LCFReference* r : qAsConst(panel.lcfRefs))
+            in->refs.append(r->snapshotFor(in->sElm, in->lineType));
         in->sE0 = FieldText::number(panel.LCFRange1->text());
         in->eE0 = FieldText::number(panel.LCFRange2->text());
     }

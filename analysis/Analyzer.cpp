@@ -220,7 +220,7 @@ int Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag)
         const double sE0 = numberOf(LCFRange1);
         QVector<LcfRefSnapshot> refs;
         refs.reserve(lcfRefs.size());
-        for (const LCFReference* r : qAsConst(lcfRefs)) refs.append(r->snapshot());
+        for (LCFReference* r : qAsConst(lcfRefs)) refs.append(r->snapshotFor(s.suggest, s.lineType));
         emit analyzeSpectrum0(s, refs, MLCF->isChecked(), sE0, eE0, sElm);
     }
     if (Sel2DADEdgeA->isChecked())
