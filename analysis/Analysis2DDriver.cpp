@@ -80,6 +80,7 @@ bool Analysis2DDriver::start(bool fromBatch)
     body.analysis2DRunning = true;
     batchRun = fromBatch;
     blocksDone = 0;
+    lastElems = ElemsResult();
     lcfFailed = 0;
     noteUnprepared = true;
     panel.setContAccess(true);
@@ -236,6 +237,7 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         kinds.reserve(ElemCtrl::mapCount);
         for (int k = 0; k < ElemCtrl::mapCount; ++k) kinds << res.elems.kinds[k];
         recordElemBlock(elemMaps, elemRows, kinds, res.corFound ? res.cor : 0.0, panel.corTh, ac);
+        lastElems = res.elems;
     }
     if (raOn && ra) {
         recordBlockValue(raDMutMap, ac, res.ra.jump);
@@ -300,6 +302,14 @@ void Analysis2DDriver::endRun()
     if (!body.analysis2DRunning) return;
     body.analysis2DRunning = false;
     panel.setContAccess(false);
+    // The workers' answers never reached the rows: they show the last
+    // block's values, not a cursor spectrum's from before the run, and Set
+    // STD takes those.
+    if (lastElems.rowCount() > 0 && elemGen == panel.elems->generation()) {
+        panel.lastElems = lastElems;
+        panel.elemRes = lastElems.dmut;
+        panel.showElemsAnswer(lastElems);
+    }
     if (lcfFailed > 0)
         qDebug() << "2-D run: the LCF could not fit" << lcfFailed
                  << "blocks (singular references or no points in range); their maps hold 0";

@@ -428,13 +428,18 @@ void Analyzer::takeElemsResult(ElemsResult r)
 
 void Analyzer::analyze2DElemsFinished()
 {
-    if (lastElems.rowCount() > 0) {
-        elems->showResults(lastElems);
+    showElemsAnswer(lastElems);
+    analyze2DFinished();
+}
+
+void Analyzer::showElemsAnswer(const ElemsResult& r)
+{
+    if (r.rowCount() > 0) {
+        elems->showResults(r);
         calcCorrelation();
     } else {
         setCorrelation(0.0);
     }
-    analyze2DFinished();
 }
 
 void Analyzer::calcCorrelation()

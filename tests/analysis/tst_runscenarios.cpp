@@ -409,6 +409,70 @@ private slots:
         }
     }
 
+    // After a run, ended or stopped, the element rows and the correlation
+    // show the last recorded block's values, not the cursor spectrum's
+    // from before it, and Set STD takes those as the standards.
+    void elementRowsAfterRun_data()
+    {
+        QTest::addColumn<int>("stopAt");  // blocks recorded before a stop; 0 none
+        QTest::newRow("run ended") << 0;
+        QTest::newRow("run stopped after its fifth block") << 5;
+    }
+    void elementRowsAfterRun()
+    {
+        QFETCH(int, stopAt);
+        ts::MuStack st;
+        st.n = 426;  // 8850 to 9700 eV: the Cu and Zn K edges
+        // Edge steps that differ from pixel to pixel, and in ratio.
+        st.mu = [](double E, int c, int r) {
+            return pre(E) + (0.4 + 0.1 * c) * synth::sigmoid(E, 8979, 0.5)
+                   + (0.2 + 0.15 * r + 0.02 * c) * synth::sigmoid(E, 9659, 0.5);
+        };
+        Body b;
+        ts::loadMuStack(b, st);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(false);
+        a->Sel2DAElemA->setChecked(true);
+        a->setTargetElements(QStringLiteral("Cu Zn"));
+        a->elems->setElemsDE(15);
+        const QVector<ElemRowSnapshot> rows = a->elems->snapshots();
+        auto step = [&](int i, int c, int r) {
+            return st.muOnGrid(rows[i].e0 + rows[i].dE, c, r) - st.muOnGrid(rows[i].e0 - rows[i].dE, c, r);
+        };
+        // The cursor's pixel shown first: its values are what must go.
+        b.showXafsSpectrum(0, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+        ElemCtrl* zn = a->elemCtrls().at(1);
+        QVERIFY(std::abs(zn->dmut - step(1, 0, 0)) < 1e-3);
+
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 k) {
+            if (k == stopAt) run->stop2DAnalysis();
+        });
+        emit a->askAnalyze();
+        QVERIFY(ended.count() > 0 || ended.wait(30000));
+        const int last = stopAt > 0 ? stopAt - 1 : st.w * st.h - 1;
+        const int c = last % st.w, r = last / st.w;
+        const double dCu = step(0, c, r), dZn = step(1, c, r);
+        QVERIFY2(std::abs(a->elemCtrls().at(0)->dmut - dCu) < 1e-3, qPrintable(QString::number(a->elemCtrls().at(0)->dmut)));
+        QVERIFY(std::abs(zn->dmut - dZn) < 1e-3);
+        QVERIFY(std::abs(zn->ratio - dZn / dCu) < 1e-3);
+        QCOMPARE(zn->DMuT->text(), QString::number(zn->dmut, 'g', 6));
+        QCOMPARE(zn->Ratio->text(), QString::number(zn->ratio, 'g', 6));
+        // The standards are still 1 and 1: the cosine of (1, ratio) with (1, 1).
+        const double q = dZn / dCu, cor = (1 + q) / std::sqrt(2 * (1 + q * q));
+        QVERIFY(std::abs(a->cor - cor) < 1e-4);
+        QCOMPARE(a->ElemsCorrelation->text(), QString::number(a->cor, 'g', 6));
+
+        QTest::mouseClick(a->SetSTD, Qt::LeftButton);
+        QCOMPARE(zn->stdRatio, zn->ratio);
+        QVERIFY(std::abs(zn->stdRatio - q) < 1e-3);
+        // The block whose ratios are the standards correlates as 1 with them.
+        QVERIFY(std::abs(a->elemsCorMap.valueAt(c, r) - 1) < 1e-9);
+    }
+
     // Workers read the frames: the run must be over before they are freed.
     // A run works from the alignment it took at its start: shifts stored
     // while it goes on neither mix into its maps nor race with its workers.
