@@ -96,6 +96,7 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
     body.analysis2DRunning = true;
     batchRun = fromBatch;
     blocksDone = 0;
+    lastElems = ElemsResult();
     lcfFailed = 0;
     noteUnprepared = true;
     panel.setContAccess(true);
@@ -134,7 +135,8 @@ std::shared_ptr<BlockRunInputs> Analysis2DDriver::takeInputs()
         in->lcfKind = panel.MLCF->isChecked()        ? LcfFit::MLCF
                       : panel.AsOldLCF->isChecked() ? LcfFit::LCFOld
                                                     : LcfFit::LCF;
-        for (const LCFReference* r : qAsConst(panel.lcfRefs)) in->refs.append(r->snapshot());
+        for (LCFReference* r : qAsConst(panel.lcfRefs))
+            in->refs.append(r->snapshotFor(in->sElm, in->lineType));
         in->sE0 = FieldText::number(panel.LCFRange1->text());
         in->eE0 = FieldText::number(panel.LCFRange2->text());
     }
@@ -251,6 +253,7 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         kinds.reserve(ElemCtrl::mapCount);
         for (int k = 0; k < ElemCtrl::mapCount; ++k) kinds << res.elems.kinds[k];
         recordElemBlock(elemMaps, elemRows, kinds, res.corFound ? res.cor : 0.0, panel.corTh, ac);
+        lastElems = res.elems;
     }
     if (raOn && ra) {
         recordBlockValue(raDMutMap, ac, res.ra.jump);
@@ -315,6 +318,14 @@ void Analysis2DDriver::endRun()
     if (!body.analysis2DRunning) return;
     body.analysis2DRunning = false;
     panel.setContAccess(false);
+    // The workers' answers never reached the rows: they show the last
+    // block's values, not a cursor spectrum's from before the run, and Set
+    // STD takes those.
+    if (lastElems.rowCount() > 0 && elemGen == panel.elems->generation()) {
+        panel.lastElems = lastElems;
+        panel.elemRes = lastElems.dmut;
+        panel.showElemsAnswer(lastElems);
+    }
     if (lcfFailed > 0)
         body.report(tr("2-D run: the LCF could not fit %1 blocks (singular references or no points in "
                        "range); their maps hold 0")

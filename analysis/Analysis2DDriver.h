@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QVector>
 
+#include "analysis/ElementAnalysis.h"
 #include "core/AnalyzeCond.h"
 
 #include <memory>
@@ -93,6 +94,9 @@ private:
     int threads = 0;
     qint64 blocksDone = 0;
     double lastZ = 0, lastDEdge = 0;
+    // The element values of the last block recorded, shown in the rows when
+    // the run ends (empty: none recorded).
+    ElemsResult lastElems;
     int lcfRows = 0;       // reference rows when the LCF maps were prepared
     int elemRows = 0;      // element rows when the element maps were prepared
     int elemGen = -1;      // their generation: other rows mean other maps

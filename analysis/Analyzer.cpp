@@ -222,7 +222,7 @@ int Analyzer::analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag)
         const double sE0 = numberOf(LCFRange1);
         QVector<LcfRefSnapshot> refs;
         refs.reserve(lcfRefs.size());
-        for (const LCFReference* r : qAsConst(lcfRefs)) refs.append(r->snapshot());
+        for (LCFReference* r : qAsConst(lcfRefs)) refs.append(r->snapshotFor(s.suggest, s.lineType));
         emit analyzeSpectrum0(s, refs, MLCF->isChecked(), sE0, eE0, sElm);
     }
     if (Sel2DADEdgeA->isChecked())
@@ -429,13 +429,18 @@ void Analyzer::takeElemsResult(ElemsResult r)
 
 void Analyzer::analyze2DElemsFinished()
 {
-    if (lastElems.rowCount() > 0) {
-        elems->showResults(lastElems);
+    showElemsAnswer(lastElems);
+    analyze2DFinished();
+}
+
+void Analyzer::showElemsAnswer(const ElemsResult& r)
+{
+    if (r.rowCount() > 0) {
+        elems->showResults(r);
         calcCorrelation();
     } else {
         setCorrelation(0.0);
     }
-    analyze2DFinished();
 }
 
 void Analyzer::calcCorrelation()

@@ -103,6 +103,9 @@ public:
     RaResult lastRa;
 
     QVector<ElemCtrl*> elemCtrls() const;
+    // One element answer shown in the rows, and its correlation in the
+    // panel; a 2-D run shows its last block's so.
+    void showElemsAnswer(const ElemsResult& r);
     QButtonGroup* mainTargetGroup() const;
     QButtonGroup* elemShowGroup() const;
 

@@ -48,6 +48,36 @@ LcfRefSnapshot LCFReference::snapshot() const
     return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift);
 }
 
+int LCFReference::ownLineType() const
+{
+    return IsVictreen->isChecked() ? 0 : 1;
+}
+
+LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
+{
+    if (points.isEmpty() || XafsSpectrum::sameNormalisation(suggest, ownLineType(), sElm, lineType))
+        return snapshot();
+    const double shift = xShiftOn ? xShift : 0.0;
+    const bool fresh = fitGen == curvesGen && fitShift == shift
+                       && XafsSpectrum::sameNormalisation(fitSElm, fitLineType, sElm, lineType);
+    if (!fresh) {
+        fitCopy = spectrum();
+        fitCopy.normaliseUnder(sElm, lineType);
+        fitGen = curvesGen;
+        fitSElm = sElm;
+        fitLineType = lineType;
+        fitShift = shift;
+        const bool otherLines = (ownLineType() == 0) != (lineType == 0);
+        if (otherLines && !lineTypeNoted)
+            qDebug().noquote() << "LCF reference" << loaded << "is fitted with"
+                               << (lineType == 0 ? "Victoreen" : "straight")
+                               << "background lines, as the spectra fitted to it are normalised,"
+                               << "not with the lines its Victreen box chooses";
+        lineTypeNoted = otherLines;
+    }
+    return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift);
+}
+
 bool LCFReference::newFile(QString fname)
 {
     // A failed read keeps the points but could have been named in the selector
@@ -94,8 +124,9 @@ void LCFReference::toggledIsVictreen(bool)
 
 void LCFReference::rebuildCurves()
 {
-    recalc(IsVictreen->isChecked() ? 0 : 1);
+    recalc(ownLineType());
     curveShift = xShiftOn ? xShift : 0.0;
+    ++curvesGen;
 }
 
 void LCFReference::setStd(bool use, double dE, QString fname, QString isVic)

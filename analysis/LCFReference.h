@@ -37,8 +37,13 @@ public:
     // Takes part in the fits and the 2-D run: Use checked and a spectrum
     // actually loaded.
     bool inUse() const;
-    // The numbers a fit reads of this row.
+    // The numbers a fit reads of this row, normalised as the row's own box says.
     LcfRefSnapshot snapshot() const;
+    // The numbers a fit of a spectrum normalised under sElm and lineType
+    // reads: the row's spectrum normalised under the same conditions, or a
+    // reference would not fit its own material as a whole. Kept until the
+    // conditions, the file, the line box or the shift change.
+    LcfRefSnapshot snapshotFor(const SuggestElm& sElm, int lineType);
     // The file whose spectrum the row holds; empty when none was loaded.
     QString loadedFile() const { return loaded; }
 
@@ -62,6 +67,17 @@ private:
     // The shift in force when the derived curves were last built: they sit at
     // x - shift already, so a fit adds only what changed since.
     double curveShift = 0;
+    // Bumped whenever the row's own curves are built anew.
+    quint64 curvesGen = 0;
+    // The row's spectrum as the fits see it when their conditions differ
+    // from the row's own; valid for fitGen == curvesGen and the rest.
+    XafsSpectrum fitCopy;
+    quint64 fitGen = ~quint64(0);
+    SuggestElm fitSElm;
+    int fitLineType = 1;
+    double fitShift = 0;
+    bool lineTypeNoted = false;
+    int ownLineType() const;
     void setShift(double dE);
     void rebuildCurves();
 };

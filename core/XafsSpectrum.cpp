@@ -121,12 +121,10 @@ void XafsSpectrum::setParams(const QString& name, const SuggestElm& sElm)
 {
     fileKind = 1;
     this->name = name;
-    suggest = sElm;
     lineType = 1;
     preStart = -1000;
-    preEnd = sElm.useWindow ? sElm.preOffset : -10;
-    postStart = sElm.useWindow ? sElm.postOffset : 10;
     postEnd = 1000;
+    takeSuggestion(sElm);
     energyOffset = 0;
     outOfRange = false;
     noisy = false;
@@ -186,6 +184,31 @@ void XafsSpectrum::recalc(int lineType)
 {
     if (!points.isEmpty())
         calc(lineType);
+}
+
+void XafsSpectrum::takeSuggestion(const SuggestElm& sElm)
+{
+    suggest = sElm;
+    preEnd = sElm.useWindow ? sElm.preOffset : -10;
+    postStart = sElm.useWindow ? sElm.postOffset : 10;
+}
+
+void XafsSpectrum::normaliseUnder(const SuggestElm& sElm, int lineType)
+{
+    takeSuggestion(sElm);
+    this->lineType = lineType;
+    recalc(lineType);
+}
+
+bool XafsSpectrum::sameNormalisation(const SuggestElm& a, int lineA, const SuggestElm& b,
+                                     int lineB)
+{
+    if ((lineA == 0) != (lineB == 0) || a.useWindow != b.useWindow)
+        return false;
+    // Without the window the suggestion takes no part.
+    return !a.useWindow
+           || (a.edgeEnergy == b.edgeEnergy && a.preOffset == b.preOffset
+               && a.postOffset == b.postOffset && a.noiseFactor == b.noiseFactor);
 }
 
 double XafsSpectrum::setFraction(double f)

@@ -32,6 +32,12 @@ public:
 
     void calc(int lineType);
     void recalc(int lineType);
+    // Normalised anew as a spectrum made with sElm and lineType would be:
+    // the suggestion's E0 window and pre-/post-edge gaps, and the line type.
+    void normaliseUnder(const SuggestElm& sElm, int lineType);
+    // Spectra normalised under a with line type lineA and under b with lineB
+    // get their E0 and lines found alike.
+    static bool sameNormalisation(const SuggestElm& a, int lineA, const SuggestElm& b, int lineB);
     bool fitPrePost(double E0, int lineType);
     double setFraction(double f);
     double energyAtFraction(double f) const;
@@ -80,6 +86,8 @@ public:
     double fraction = 0.5;  // fraction between the lines at which midx was found
 
 private:
+    // The suggestion and the edge gaps it sets.
+    void takeSuggestion(const SuggestElm& sElm);
     // The refined crossing at fraction f; false when no point qualifies.
     bool crossingAt(double f, double& E) const;
     double correlationWith(double shift, const XafsSpectrum& reference,
