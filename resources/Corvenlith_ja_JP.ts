@@ -33,6 +33,60 @@
     </message>
 </context>
 <context>
+    <name>Analysis2DDriver</name>
+    <message>
+        <source>2-D run stopped: the image stack is being replaced</source>
+        <translation>2-D 解析を止めました: 画像スタックを入れ替えています</translation>
+    </message>
+    <message>
+        <source>no I1 image is loaded</source>
+        <translation>I1 画像が読み込まれていません</translation>
+    </message>
+    <message>
+        <source>&quot;Process Maps&quot; is chosen, not &quot;2D Analysis&quot;</source>
+        <translation>「2D解析」ではなく「マップ処理」が選ばれています</translation>
+    </message>
+    <message>
+        <source>no analysis is checked</source>
+        <translation>解析が一つもチェックされていません</translation>
+    </message>
+    <message>
+        <source>no analysis area</source>
+        <translation>解析領域がありません</translation>
+    </message>
+    <message>
+        <source>the edge comparison&apos;s step (&quot;SW&quot; %1 eV, &quot;dE&quot; %2 eV) gives no reference</source>
+        <translation>エッジ比較のステップ（「SW」%1 eV、「dE」%2 eV）から参照を作れません</translation>
+    </message>
+    <message>
+        <source>the edge comparison has no reference; choose its file or &quot;Step at&quot;</source>
+        <translation>エッジ比較に参照がありません。ファイルか「ステップ位置」を選んでください</translation>
+    </message>
+    <message>
+        <source>2-D run not started: %1</source>
+        <translation>2-D 解析を始めません: %1</translation>
+    </message>
+    <message>
+        <source>2-D run ended at block %1, %2: no analysis is checked any more</source>
+        <translation>2-D 解析をブロック %1, %2 で終えました: チェックされた解析がなくなりました</translation>
+    </message>
+    <message>
+        <source>2-D run: the LCF could not fit %1 blocks (singular references or no points in range); their maps hold 0</source>
+        <translation>2-D 解析: LCF が %1 ブロックをフィットできませんでした（参照が特異か、範囲内に点がありません）。それらのマップ値は 0 です</translation>
+    </message>
+</context>
+<context>
+    <name>AnalysisOnBody</name>
+    <message>
+        <source>Sum up: saved %1 in %2</source>
+        <translation>合算: %2 に %1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Sum up: %1 could not be saved: %2</source>
+        <translation>合算: %1 を保存できませんでした: %2</translation>
+    </message>
+</context>
+<context>
     <name>Analyzer</name>
     <message>
         <source>Analyzer</source>
@@ -310,6 +364,30 @@
         <source>Select Ref%1</source>
         <translation>参照%1選択</translation>
     </message>
+    <message>
+        <source>LCF</source>
+        <translation>LCF</translation>
+    </message>
+    <message>
+        <source>Edge Shift</source>
+        <translation>エッジシフト</translation>
+    </message>
+    <message>
+        <source>Element list not changed during a 2-D run: %1</source>
+        <translation>2-D 解析中は元素リストを変えません: %1</translation>
+    </message>
+    <message>
+        <source>No spectrum in %1: the edge comparison has no reference file</source>
+        <translation>%1 にスペクトルがありません: エッジ比較の参照ファイルはありません</translation>
+    </message>
+    <message>
+        <source>No spectrum in %1: the edge comparison keeps %2</source>
+        <translation>%1 にスペクトルがありません: エッジ比較は %2 を使い続けます</translation>
+    </message>
+    <message>
+        <source>Edge comparison settings refused (range %1, step %2, min. step %3: the steps must be above 0, the step not below the min. step, the range not too wide for the step); kept %4, %5, %6</source>
+        <translation>エッジ比較の設定を受け付けません（範囲 %1、ステップ %2、最小ステップ %3: ステップは 0 より大きく、最小ステップ以上で、範囲はステップに対して広すぎてはいけません）。%4, %5, %6 のままです</translation>
+    </message>
 </context>
 <context>
     <name>Analyzer2</name>
@@ -340,6 +418,21 @@
     <message>
         <source>Analyzer2</source>
         <translation>解析パネル2</translation>
+    </message>
+    <message>
+        <source>no I1 image</source>
+        <translation>I1 画像がありません</translation>
+    </message>
+</context>
+<context>
+    <name>Analyzer2OnBody</name>
+    <message>
+        <source>Dark check: nothing written: %1</source>
+        <translation>ダークチェック: 何も書きませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Dark check: saved %1 in %2</source>
+        <translation>ダークチェック: %2 に %1 を保存しました</translation>
     </message>
 </context>
 <context>
@@ -394,6 +487,10 @@
         <translation>Err: %1
 </translation>
     </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
 </context>
 <context>
     <name>BatchDispatcher</name>
@@ -422,6 +519,10 @@
 </source>
         <translation>%1 : %2
 </translation>
+    </message>
+    <message>
+        <source>Err: line %1: unknown word %2</source>
+        <translation>Err: %1 行目: 不明な語 %2</translation>
     </message>
 </context>
 <context>
@@ -810,6 +911,42 @@
         <source>%1 could not be saved</source>
         <translation>%1 を保存できませんでした</translation>
     </message>
+    <message>
+        <source>%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack</source>
+        <translation>%1 は %2 x %3 ピクセルで、%4 スタックの画像 %5 x %6 と異なるため %7 スタックに読み込みません</translation>
+    </message>
+    <message>
+        <source>%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)</source>
+        <translation>%3 スタックの %2 個のうち %1 個のファイル名にエネルギーがありません（パターン %4）: リスト中の番号をエネルギーとします（最初: %5）</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>Saved %1 in %2</source>
+        <translation>%2 に %1 を保存しました</translation>
+    </message>
+    <message>
+        <source>No map selected: %1 not saved</source>
+        <translation>マップが選ばれていません: %1 は保存しません</translation>
+    </message>
+    <message>
+        <source>The dark image %1 could not be read: no dark image in use</source>
+        <translation>ダーク画像 %1 を読めません: ダーク画像は使いません</translation>
+    </message>
+    <message>
+        <source>The total I0 file %1 could not be read: no total I0 in use</source>
+        <translation>全 I0 ファイル %1 を読めません: 全 I0 は使いません</translation>
+    </message>
+    <message>
+        <source>%1 has no I0 column: no total I0 in use</source>
+        <translation>%1 に I0 の列がありません: 全 I0 は使いません</translation>
+    </message>
+    <message>
+        <source>The background spectrum %1 could not be read</source>
+        <translation>バックグラウンドスペクトル %1 を読めません</translation>
+    </message>
 </context>
 <context>
     <name>CalibCtrl</name>
@@ -935,6 +1072,72 @@
     </message>
 </context>
 <context>
+    <name>CalibMath</name>
+    <message>
+        <source>E-range and E-steps must be numbers</source>
+        <translation>E範囲とEステップは数値でなければなりません</translation>
+    </message>
+    <message>
+        <source>Min. E-step must be above 0</source>
+        <translation>最小Eステップは 0 より大きくなければなりません</translation>
+    </message>
+    <message>
+        <source>E-step must not be below Min. E-step</source>
+        <translation>Eステップは最小Eステップ以上でなければなりません</translation>
+    </message>
+    <message>
+        <source>Initial E-range must not be negative</source>
+        <translation>初期E範囲は負であってはなりません</translation>
+    </message>
+    <message>
+        <source>Initial E-range is too wide for its E-step</source>
+        <translation>初期E範囲がEステップに対して広すぎます</translation>
+    </message>
+    <message>
+        <source>no image size</source>
+        <translation>画像サイズがありません</translation>
+    </message>
+    <message>
+        <source>area is not a number</source>
+        <translation>領域が数値ではありません</translation>
+    </message>
+    <message>
+        <source>empty area</source>
+        <translation>領域が空です</translation>
+    </message>
+    <message>
+        <source>the area lies outside the image</source>
+        <translation>領域が画像の外にあります</translation>
+    </message>
+</context>
+<context>
+    <name>CalibOnBody</name>
+    <message>
+        <source>Standard spectrum not loaded: no spectrum in %1</source>
+        <translation>標準スペクトルを読み込みません: %1 にスペクトルがありません</translation>
+    </message>
+    <message>
+        <source>the I1 stack changed</source>
+        <translation>I1 スタックが変わりました</translation>
+    </message>
+    <message>
+        <source>The energy-shift map was not saved: this window has no map files</source>
+        <translation>エネルギーシフトマップを保存しません: このウィンドウにはマップファイルがありません</translation>
+    </message>
+    <message>
+        <source>The energy-shift map was not saved: a calibration is still running</source>
+        <translation>エネルギーシフトマップを保存しません: 校正の実行中です</translation>
+    </message>
+    <message>
+        <source>Energy-shift map not read: this window has no map files</source>
+        <translation>エネルギーシフトマップを読みません: このウィンドウにはマップファイルがありません</translation>
+    </message>
+    <message>
+        <source>an energy map file is read</source>
+        <translation>エネルギーマップファイルを読み込んでいます</translation>
+    </message>
+</context>
+<context>
     <name>CmdExecutor</name>
     <message>
         <source>No images loaded: the folder %1 does not exist</source>
@@ -943,6 +1146,13 @@
     <message>
         <source>No images loaded: no file in %1 matches %2</source>
         <translation>画像を読み込んでいません: %1 に %2 に合うファイルがありません</translation>
+    </message>
+</context>
+<context>
+    <name>DarkCheck</name>
+    <message>
+        <source>the I1 stack or the bin count cannot be used</source>
+        <translation>I1 スタックまたはビン数が使えません</translation>
     </message>
 </context>
 <context>
@@ -965,6 +1175,17 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>EShiftMapFile</name>
+    <message>
+        <source>the edge energy %1 eV gives no angle with the spacing %2</source>
+        <translation>エッジエネルギー %1 eV は面間隔 %2 で角度になりません</translation>
+    </message>
+    <message>
+        <source>%1 energy shifts have no angle at the edge energy %2 eV</source>
+        <translation>%1 個のエネルギーシフトがエッジエネルギー %2 eV で角度になりません</translation>
     </message>
 </context>
 <context>
@@ -1064,6 +1285,37 @@
     <message>
         <source>Show</source>
         <translation>表示</translation>
+    </message>
+</context>
+<context>
+    <name>EnergyCalibration</name>
+    <message>
+        <source>the calibration window, map or block spectra are not set up</source>
+        <translation>校正ウィンドウ、マップまたはブロックスペクトルが用意されていません</translation>
+    </message>
+    <message>
+        <source>no I1 image is loaded</source>
+        <translation>I1 画像が読み込まれていません</translation>
+    </message>
+    <message>
+        <source>it needs a standard spectrum and none is loaded (press &quot;Select Std.&quot;)</source>
+        <translation>標準スペクトルが必要ですが読み込まれていません（「標準選択」を押してください）</translation>
+    </message>
+    <message>
+        <source>Calibration not started: %1</source>
+        <translation>校正を始めません: %1</translation>
+    </message>
+    <message>
+        <source>Calibration measured no block: the map holds no shift, the figures are kept</source>
+        <translation>校正でブロックを一つも測れませんでした: マップにシフトはなく、数値はそのままです</translation>
+    </message>
+    <message>
+        <source>the map was cleared</source>
+        <translation>マップが消去されました</translation>
+    </message>
+    <message>
+        <source>Calibration stopped: %1</source>
+        <translation>校正を止めました: %1</translation>
     </message>
 </context>
 <context>
@@ -1174,6 +1426,13 @@
     </message>
 </context>
 <context>
+    <name>ImageSum</name>
+    <message>
+        <source>the sum-up map has no image</source>
+        <translation>合算マップに画像がありません</translation>
+    </message>
+</context>
+<context>
     <name>ImgProc</name>
     <message>
         <source>Image Processor</source>
@@ -1239,6 +1498,22 @@
         <source>Clear All Shifts</source>
         <translation>全シフトをクリア</translation>
     </message>
+    <message>
+        <source>No reference image taken: the image processor has no image yet (check &quot;Edge Detect&quot; with I1 images loaded)</source>
+        <translation>参照画像を取りません: 画像処理にまだ画像がありません（I1 画像を読み込んで「エッジ検出」をチェックしてください）</translation>
+    </message>
+    <message>
+        <source>The image processor shows nothing: it has no image yet (check &quot;Edge Detect&quot; with I1 images loaded)</source>
+        <translation>画像処理に何も表示しません: まだ画像がありません（I1 画像を読み込んで「エッジ検出」をチェックしてください）</translation>
+    </message>
+    <message>
+        <source>The image processor shows nothing: it has no reference image; press &quot;Set Ref.&quot; to take this one</source>
+        <translation>画像処理に何も表示しません: 参照画像がありません。「参照に設定」を押してこの画像を参照にしてください</translation>
+    </message>
+    <message>
+        <source>The image processor shows nothing: the reference image is %1 x %2 pixels, this one %3 x %4; press &quot;Set Ref.&quot; to take this one</source>
+        <translation>画像処理に何も表示しません: 参照画像は %1 x %2 ピクセル、この画像は %3 x %4 です。「参照に設定」を押してこの画像を参照にしてください</translation>
+    </message>
 </context>
 <context>
     <name>LCFReference</name>
@@ -1273,6 +1548,52 @@
     <message>
         <source>mut</source>
         <translation>mut</translation>
+    </message>
+</context>
+<context>
+    <name>SafeSave</name>
+    <message>
+        <source>the data could not be written</source>
+        <translation>データを書き込めませんでした</translation>
+    </message>
+    <message>
+        <source>the TIFF image could not be made</source>
+        <translation>TIFF 画像を作れませんでした</translation>
+    </message>
+    <message>
+        <source>the map %1 holds no values</source>
+        <translation>マップ %1 に値がありません</translation>
+    </message>
+</context>
+<context>
+    <name>SafeWrite</name>
+    <message>
+        <source>write error</source>
+        <translation>書き込みエラー</translation>
+    </message>
+    <message>
+        <source>the folder %1 does not exist</source>
+        <translation>フォルダ %1 がありません</translation>
+    </message>
+    <message>
+        <source>no file name</source>
+        <translation>ファイル名がありません</translation>
+    </message>
+    <message>
+        <source>the data could not be written</source>
+        <translation>データを書き込めませんでした</translation>
+    </message>
+    <message>
+        <source>nothing was prepared</source>
+        <translation>何も用意されていません</translation>
+    </message>
+    <message>
+        <source>no image format for the suffix &quot;%1&quot;</source>
+        <translation>拡張子「%1」の画像形式がありません</translation>
+    </message>
+    <message>
+        <source>no image to save</source>
+        <translation>保存する画像がありません</translation>
     </message>
 </context>
 <context>
@@ -1525,6 +1846,14 @@
         <source>Noizy to decide midx</source>
         <translation>ノイズが多く midx を決定できません</translation>
     </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>Saved %1 in %2</source>
+        <translation>%2 に %1 を保存しました</translation>
+    </message>
 </context>
 <context>
     <name>Stats</name>
@@ -1603,12 +1932,56 @@
         <source>Del</source>
         <translation>削除</translation>
     </message>
+    <message>
+        <source>no map to fill</source>
+        <translation>書き込むマップがありません</translation>
+    </message>
 </context>
 <context>
     <name>ToolsOnBody</name>
     <message>
         <source>The shift was not stored: the image-alignment panel has no I1 frame</source>
         <translation>シフトを記録していません: 位置合わせパネルに I1 画像がありません</translation>
+    </message>
+    <message>
+        <source>Energy-shift map not read: %1 cannot be opened</source>
+        <translation>エネルギーシフトマップを読みません: %1 を開けません</translation>
+    </message>
+    <message>
+        <source>Energy-shift map not read: %1 is not an energy-shift map file</source>
+        <translation>エネルギーシフトマップを読みません: %1 はエネルギーシフトマップファイルではありません</translation>
+    </message>
+    <message>
+        <source>Energy-shift map not read: %1 is %2 x %3 pixels, the images %4 x %5</source>
+        <translation>エネルギーシフトマップを読みません: %1 は %2 x %3 ピクセル、画像は %4 x %5 です</translation>
+    </message>
+    <message>
+        <source>Energy-shift map not read: values in %1 are missing or damaged</source>
+        <translation>エネルギーシフトマップを読みません: %1 の値が欠けているか壊れています</translation>
+    </message>
+    <message>
+        <source>The image processor shows nothing: no I1 image is loaded</source>
+        <translation>画像処理に何も表示しません: I1 画像が読み込まれていません</translation>
+    </message>
+    <message>
+        <source>The energy-shift map was not saved: there is nothing to save (run &quot;Exec Calib.&quot; or load a map first)</source>
+        <translation>エネルギーシフトマップを保存しません: 保存するものがありません（「校正実行」を押すかマップを読み込んでください）</translation>
+    </message>
+    <message>
+        <source>The energy-shift map was not saved: its grid is %1 x %2 pixels, the images %3 x %4</source>
+        <translation>エネルギーシフトマップを保存しません: そのグリッドは %1 x %2 ピクセル、画像は %3 x %4 です</translation>
+    </message>
+    <message>
+        <source>The energy-shift map was not saved: the standard&apos;s edge energy %1 eV gives no angle on the crystal (load a standard with &quot;Select Std.&quot;)</source>
+        <translation>エネルギーシフトマップを保存しません: 標準のエッジエネルギー %1 eV は結晶で角度になりません（「標準選択」で標準を読み込んでください）</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>Saved %1 in %2</source>
+        <translation>%2 に %1 を保存しました</translation>
     </message>
 </context>
 <context>
@@ -1632,6 +2005,13 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Failures in this run: %1; the first: %2</source>
+        <translation>この実行の失敗: %1 件。最初の失敗: %2</translation>
     </message>
 </context>
 </TS>
