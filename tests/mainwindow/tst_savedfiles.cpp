@@ -14,7 +14,6 @@
 
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
-#include "analysis/ImageSum.h"
 #include "batch/BatchCtrl.h"
 #include "core/Analyzed2DRes.h"
 #include "core/FailureLog.h"
@@ -30,25 +29,16 @@
 #include "support/BodyStack.h"
 #include "support/FileSizeLimit.h"
 #include "support/Files.h"
-#include "support/Maps.h"
 #include "support/Spectra.h"
-#include "tools/Analyzer2.h"
 #include "tools/Analyzer2OnBody.h"
-#include "tools/DarkCheck.h"
 #include "tools/EShiftMapFile.h"
-#include "widgets/ColorBar.h"
-#include "widgets/ImgDispA.h"
-#include "widgets/SpecPane.h"
-
-#include <QStatusBar>
 
 using Writer = std::function<bool(const QString& path)>;
+using Saver = std::function<bool(Body& b)>;  // saves into the working folder
 using Check = std::function<void(const QString& path)>;
-// Saves into the folder given, as the user or a script would.
-using Saver = std::function<bool(Body& b, const QString& dir)>;
 Q_DECLARE_METATYPE(Writer)
-Q_DECLARE_METATYPE(Check)
 Q_DECLARE_METATYPE(Saver)
+Q_DECLARE_METATYPE(Check)
 
 namespace {
 
@@ -81,24 +71,18 @@ Check mapTiff(bool asAnalyzed)
 
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot); }
 
-// Puts the main window's hooks back as they were when it goes.
-struct HooksKept
+void row(const char* name, const Saver& save, const QStringList& outputs, bool statusBar = true, bool panels = false)
 {
-    BodyHooks saved = Body::hooks();
-    ~HooksKept() { Body::hooks() = saved; }
-};
-
-// Goes back to the working directory it found when it goes.
-struct CwdKept
-{
-    QString saved = QDir::currentPath();
-    ~CwdKept() { QDir::setCurrent(saved); }
-};
-
-QString savedText(const QStringList& names, const QString& dir)
-{
-    return "Saved " + names.join(", ") + " in " + QDir::toNativeSeparators(dir);
+    QTest::newRow(name) << save << outputs << statusBar << panels;
 }
+
+// The main window's hooks and the working folder, put back when it goes.
+struct Kept
+{
+    BodyHooks hooks = Body::hooks();
+    QString cwd = QDir::currentPath();
+    ~Kept() { Body::hooks() = hooks; QDir::setCurrent(cwd); }
+};
 
 }  // namespace
 
@@ -259,234 +243,125 @@ private slots:
         QVERIFY(!s.save(dir.filePath("s.dat"), false));
     }
 
-    // Every writer family, with a disk that fills up at the last byte of a
-    // file, half-way, or at once: the save says it failed, each file is the
-    // user's earlier one or the whole new one (never a part), no temporary
-    // file stays, the failure is counted, and where the main window saved,
-    // its status bar names the file and the reason. With room the status bar
-    // names the files actually written.
+    // A disk that fills up at the last byte of a file, half-way or at once,
+    // for each writer family: the save fails and is counted, each file is the
+    // earlier one or the whole new one, the failing one the earlier, no
+    // temporary file stays, the status bar names the failing file and why.
     void failingDiskKeepsEarlierFiles_data()
     {
         QTest::addColumn<Saver>("save");
-        QTest::addColumn<QStringList>("outputs");
-        QTest::addColumn<bool>("statusBar");  // a main window's save: it says, and counts
-        QTest::newRow("map as TIFF and its bar") << Saver([](Body& b, const QString& d) {
-            b.saveDataCfg->setSaveAsTiff();
-            return b.saveData(d + "/m.tif");
-        }) << QStringList{"m-0.tif", "m-0--cBar.tif"} << true;
-        QTest::newRow("map as text") << Saver([](Body& b, const QString& d) {
-            b.saveDataCfg->setSaveAsText();
-            return b.saveData(d + "/m.xyz");
-        }) << QStringList{"m-0.dat"} << true;
-        QTest::newRow("view and its bar") << Saver([](Body& b, const QString& d) { return b.saveImage(d + "/v.png"); })
-                                          << QStringList{"v.png", "v-cBar.png"} << true;
-        QTest::newRow("reference images") << Saver([](Body& b, const QString& d) { return b.saveAllImages(d + "/all.png"); })
-                                          << QStringList{"all-0-0.png", "all-0-1.png"} << true;
-        QTest::newRow("flat and dark") << Saver([](Body& b, const QString&) { return b.saveFlatDark(); })
-                                       << QStringList{"flat.dat", "dark.dat"} << true;
-        QTest::newRow("per-point spectra") << Saver([](Body& b, const QString& d) {
-            b.SaveAsRawXAFS->setChecked(true);
-            return b.saveEachSpectrum(d + "/each");
-        }) << QStringList{"each.dat"} << true;
-        QTest::newRow("spectra") << Saver([](Body& b, const QString& d) {
-            b.specWindow->current = XafsSpectrum(synth::edgeSpectrum(7000, 7300, 0.5), "s", 1, 0, SuggestElm());
-            b.specWindow->reference = XafsSpectrum(synth::edgeSpectrum(7000, 7300, 1, 7115), "r", 1, 0, SuggestElm());
-            return b.specWindow->saveData(d + "/s.dat");
-        }) << QStringList{"s-T.dat", "s-std.dat"} << true;
-        QTest::newRow("energy-shift map") << Saver([](Body&, const QString& d) {
-            Analyzed2DRes map("shift");
-            ts::fillMap(map, 40, 30, [](int x, int y) { return 0.01 * x - 0.02 * y; });
-            AnalyzeCond g;
-            g.set(40, 30, 1, 1, QRectF(0, 0, 40, 30), -1, -1);
-            return EShiftMapFile::write(d + "/e", map, EShiftMapFile::headerOf(g, 0, 0, 8979, 3.13553), "std.dat",
-                                        40, 30, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)));
-        }) << QStringList{"e.emp"} << false;
-        QTest::newRow("dark check") << Saver([](Body& b, const QString& d) {
-            return DarkCheck::run(b.i1Images, ErrPoints(), -1, 60000, 100, d);
-        }) << QStringList{"dark-hg-all.dat", "dark-allDarkPoints.dat", "dark-allDarkPointNums.dat",
-                          "dark-allDarkPoints-onlyInPs1.dat", "dark-allDarkPoints-onlyInErrPs.dat"}
-                                    << false;  // its panel reports and counts (toolsNameTheirFiles)
-        QTest::newRow("sum-up image") << Saver([](Body&, const QString& d) { return ImageSum::saveImage(blockMap(), d + "/sum.png"); })
-                                      << QStringList{"sum.png"} << false;
-        QTest::newRow("batch script") << Saver([](Body&, const QString& d) {
+        QTest::addColumn<QStringList>("outputs");  // in the order written
+        QTest::addColumn<bool>("statusBar");       // the main window's names the files written
+        QTest::addColumn<bool>("panels");          // built only where needed: they are slow
+        row("map as TIFF and its bar", [](Body& b) { b.saveDataCfg->setSaveAsTiff(); return b.saveData("m.tif"); },
+            {"m-0.tif", "m-0--cBar.tif"});
+        row("map as text", [](Body& b) { b.saveDataCfg->setSaveAsText(); return b.saveData("m.xyz"); }, {"m-0.dat"});
+        row("view and its bar", [](Body& b) { return b.saveImage("v.png"); }, {"v.png", "v-cBar.png"});
+        row("reference images", [](Body& b) { return b.saveAllImages("all.png"); }, {"all-0-0.png", "all-0-1.png"});
+        row("flat and dark", [](Body& b) { return b.saveFlatDark(); }, {"flat.dat", "dark.dat"});
+        row("per-point spectra", [](Body& b) { b.SaveAsRawXAFS->setChecked(true); return b.saveEachSpectrum("each"); },
+            {"each.dat"});
+        row("spectra", [](Body& b) {
+            b.specWindow->current = b.specWindow->reference =
+                XafsSpectrum(synth::edgeSpectrum(7000, 7300, 0.5), "s", 1, 0, SuggestElm());
+            return b.specWindow->saveData("s.dat");
+        }, {"s-T.dat", "s-std.dat"});
+        row("dark check", [](Body& b) {
+            Analyzer2OnBody::of(b)->analyzer2.DarkTh->setText("-1");
+            emit Analyzer2OnBody::of(b)->analyzer2.askedDarkCheck();
+            return b.statusBar()->currentMessage().startsWith("Dark check: saved");
+        }, {"dark-hg-all.dat", "dark-allDarkPoints.dat", "dark-allDarkPointNums.dat", "dark-allDarkPoints-onlyInPs1.dat",
+            "dark-allDarkPoints-onlyInErrPs.dat"}, true, true);
+        row("sum-up image", [](Body& b) {
+            emit AnalysisOnBody::of(b)->analyzer()->askSumUp();
+            return b.statusBar()->currentMessage().startsWith("Sum up: saved");
+        }, {"sumUpImg.png"}, true, true);
+        row("energy-shift map", [](Body&) {
+            return EShiftMapFile::write("e", blockMap(), EShiftMapFile::headerOf(blockMap().grid, 0, 0, 8979, 3.13553),
+                                        "std.dat", 300, 240, QDateTime());
+        }, {"e.emp"}, false);
+        row("batch script", [](Body&) {
             BatchCtrl editor;
-            QString script;
-            for (int i = 0; i < 300; ++i) script += QString("move_position %1 2\n").arg(i);
-            editor.ui.BatchCmds->setPlainText(script);
-            const int failures = FailureLog::count();
-            editor.save(d + "/run.bat");
-            return FailureLog::count() == failures;
-        }) << QStringList{"run.bat"} << false;
+            editor.ui.BatchCmds->setPlainText(QString("move_position 1 2\n").repeated(300));
+            editor.save("run.bat");
+            return editor.statusBar()->currentMessage().isEmpty();
+        }, {"run.bat"}, false);
     }
     void failingDiskKeepsEarlierFiles()
     {
         QFETCH(Saver, save);
         QFETCH(QStringList, outputs);
         QFETCH(bool, statusBar);
+        QFETCH(bool, panels);
         QTemporaryDir dir;
-        const QString d = dir.path();
-        CwdKept cwd;
-        QVERIFY(QDir::setCurrent(d));  // flat.dat and dark.dat go there
-        HooksKept kept;
+        Kept kept;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        if (panels) {
+            installAnalysisOnBody();
+            installAnalyzer2OnBody();
+        }
         Body b;
-        ts::StackSpec spec;
-        spec.w = 60;
-        spec.h = 40;
-        spec.i1 = [](int k, int c, int r) { return 1000.0 + 10 * c + r + k; };
-        ts::loadStack(b, spec);
+        ts::loadStack(b, ts::StackSpec());
         blockMap().genImg();
         Body::hooks().selectedMap = [](const Body&) { return &blockMap(); };
         Body::hooks().referenceMaps = [](const Body&) { return QVector<Analyzed2DRes*>{&blockMap(), &blockMap()}; };
+        // The view shows the map saved, the bar widget still another range (no repaint since):
+        // the bar saved must be the map's own.
+        blockMap().setCBarRange();
+        const QImage bar = b.CBar->barPixmap.toImage();
+        b.dispA->overlayMap = &blockMap();
+        b.dispA->setShowOverLayer(true);
+        b.CBar->valueMax = 1;
+        b.CBar->paintCBar();
+        const auto inFolder = [] { return QDir().entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(); };
 
-        QVERIFY(save(b, d));
-        const QSet<QString> names(outputs.begin(), outputs.end());
-        auto inFolder = [&d] {
-            const QStringList all = QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-            return QSet<QString>(all.begin(), all.end());
-        };
-        QCOMPARE(inFolder(), names);
-        if (statusBar) QCOMPARE(b.statusBar()->currentMessage(), savedText(outputs, d));
+        QVERIFY(save(b));
+        QCOMPARE(inFolder(), outputs.size());
+        const QString native = QDir::toNativeSeparators(QDir::currentPath());
+        if (statusBar) QVERIFY(b.statusBar()->currentMessage().endsWith(" " + outputs.join(", ") + " in " + native));
         QMap<QString, QByteArray> fresh;
-        for (const QString& o : outputs) fresh[o] = ts::readAll(dir.filePath(o));
-        auto earlier = [](const QString& o) { return QByteArray("the user's earlier ") + o.toUtf8() + "\n"; };
-
         QSet<qint64> limits;
-        for (const QString& o : outputs)
-            for (qint64 l : {qint64(fresh[o].size()) - 1, qint64(fresh[o].size()) / 2, qint64(1)})
-                if (l > 0) limits.insert(l);
+        for (const QString& o : outputs) {
+            fresh[o] = ts::readAll(o);
+            limits << std::max(fresh[o].size() - 1, 1) << std::max(fresh[o].size() / 2, 1) << 1;
+            if (o.contains("cBar")) QCOMPARE(QImage(o).convertToFormat(bar.format()), bar);
+        }
         for (const qint64 limit : limits) {
-            for (const QString& o : outputs) QVERIFY(ts::writeFile(dir.filePath(o), earlier(o)));
-            const int failures = FailureLog::count();
-            bool ok = true;
-            {
-                ts::FileSizeLimit full{rlim_t(limit)};
-                ok = save(b, d);
-            }
-            const QString at = QString("limit %1").arg(limit);
-            QVERIFY2(!ok, qPrintable(at));
-            QString firstKept;
+            QString failing;
             for (const QString& o : outputs) {
-                const QByteArray now = ts::readAll(dir.filePath(o));
-                if (now == earlier(o)) {
-                    if (firstKept.isEmpty()) firstKept = o;
-                } else {
-                    QVERIFY2(now == fresh[o], qPrintable(at + ": " + o + " is neither the earlier nor the new file"));
-                }
+                QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
+                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
             }
-            QVERIFY2(!firstKept.isEmpty(), qPrintable(at));
-            QCOMPARE(inFolder(), names);  // no temporary file left
-            if (!outputs.first().startsWith("dark-"))  // the dark check's panel counts it
-                QVERIFY2(FailureLog::count() > failures, qPrintable(at));
-            if (statusBar) {
-                const QString shown = b.statusBar()->currentMessage();
-                QVERIFY2(shown.contains(QDir::toNativeSeparators(dir.filePath(firstKept)) + " could not be saved: "),
-                         qPrintable(at + ": " + shown));
-                QVERIFY2(shown.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(at + ": " + shown));
-            }
+            const int failures = FailureLog::count();
+            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
+            const bool ok = save(b);
+            full.reset();
+            QVERIFY(!ok && FailureLog::count() > failures);
+            for (const QString& o : outputs)
+                QVERIFY2(ts::readAll(o) == fresh[o] || ts::readAll(o) == "earlier " + o.toUtf8(), qPrintable(o));
+            QCOMPARE(ts::readAll(failing), "earlier " + failing.toUtf8());
+            QCOMPARE(inFolder(), outputs.size());  // no temporary file left
+            const QString shown = b.statusBar()->currentMessage();
+            if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(EFBIG)), qPrintable(shown));
         }
     }
 
-    // The colour bar beside a TIFF map is the bar of that map, also when
-    // the map was chosen just before the save, with no event-loop turn for
-    // the view to repaint (the bar widget still shows the earlier map's
-    // range then). So is the bar beside the saved view.
-    void colourBarOfTheMapSaved()
+    // A save into a missing folder, or with no map chosen, writes nothing, says why and counts once.
+    void refusedSaveCountedOnce()
     {
         QTemporaryDir dir;
-        HooksKept kept;
+        Kept kept;
         Body b;
-        Analyzed2DRes low("low"), high("high");
-        ts::fillMap(low, 30, 20, [](int x, int y) { return 0.01 * (x + y); });
-        ts::fillMap(high, 30, 20, [](int x, int y) { return 2500.0 + 40 * x - y; });
-        low.genImg();
-        high.genImg();
-        Analyzed2DRes* selected = &low;
-        Body::hooks().selectedMap = [&selected](const Body&) { return selected; };
-        auto barOf = [&b](Analyzed2DRes& m) {
-            m.setCBarRange();  // what the view's repaint does for the map it shows
-            return b.CBar->barPixmap.toImage();
-        };
-        const QImage lowBar = barOf(low), highBar = barOf(high);
-        QVERIFY(lowBar != highBar);
-
-        // The view shows the low map, repainted; then the high one is chosen.
-        b.dispA->overlayMap = &low;
-        b.dispA->setShowOverLayer(true);
-        low.setCBarRange();
-        b.saveDataCfg->setSaveAsTiff();
-        selected = &high;
-        QVERIFY(b.saveData(dir.filePath("m.tif")));
-        QCOMPARE(QImage(dir.filePath("m-0--cBar.tif")).convertToFormat(highBar.format()), highBar);
-        // And the other way round, the bar widget now at the high range.
-        high.setCBarRange();
-        selected = &low;
-        QVERIFY(b.saveData(dir.filePath("n.tif")));
-        QCOMPARE(QImage(dir.filePath("n-0--cBar.tif")).convertToFormat(lowBar.format()), lowBar);
-
-        // The view switched to the high map and saved before it repaints.
-        low.setCBarRange();
-        b.dispA->overlayMap = &high;
-        QVERIFY(b.saveImage(dir.filePath("v.png")));
-        QCOMPARE(QImage(dir.filePath("v-cBar.png")).convertToFormat(highBar.format()), highBar);
-        b.dispA->overlayMap = nullptr;
-    }
-
-    // A save into a folder that is not there is refused, named, counted.
-    void missingFolderIsSaid()
-    {
-        QTemporaryDir dir;
-        HooksKept kept;
-        Body b;
-        blockMap().genImg();
-        Body::hooks().selectedMap = [](const Body&) { return &blockMap(); };
         b.saveDataCfg->setSaveAsText();
+        const QString native = QDir::toNativeSeparators(dir.path());
         const int failures = FailureLog::count();
+        Body::hooks().selectedMap = [](const Body&) { return &blockMap(); };
         QVERIFY(!b.saveData(dir.filePath("none/m.dat")));
-        QCOMPARE(b.statusBar()->currentMessage(),
-                 "Not saved: the folder " + QDir::toNativeSeparators(dir.filePath("none")) + " does not exist");
-        QCOMPARE(FailureLog::count(), failures + 1);
-        // With no map chosen nothing is written, and the run is told so.
-        Body::hooks().selectedMap = [](const Body&) { return static_cast<Analyzed2DRes*>(nullptr); };
+        QCOMPARE(b.statusBar()->currentMessage(), "Not saved: the folder " + native + "/none does not exist");
+        Body::hooks().selectedMap = nullptr;
         QVERIFY(!b.saveData(dir.filePath("m.dat")));
-        QVERIFY(b.statusBar()->currentMessage().startsWith("No map selected"));
+        QCOMPARE(b.statusBar()->currentMessage(), "No map selected: " + native + "/m.dat not saved");
         QCOMPARE(FailureLog::count(), failures + 2);
-        QVERIFY(QDir(dir.path()).isEmpty());
-    }
-
-    // Runs last: it installs the panels into every later main window. The
-    // dark check and the sum-up name what they wrote and where.
-    void toolsNameTheirFiles()
-    {
-        installAnalysisOnBody();
-        installAnalyzer2OnBody();
-        QTemporaryDir dir;
-        CwdKept cwd;
-        QVERIFY(QDir::setCurrent(dir.path()));
-        const QString d = QDir::currentPath();
-        Body b;
-        ts::StackSpec spec;
-        spec.i1 = [](int k, int c, int r) { return 1000.0 + 10 * c + r + k; };
-        ts::loadStack(b, spec);
-        Analyzer2& panel = Analyzer2OnBody::of(b)->analyzer2;
-        panel.DarkTh->setText("-1");
-        emit panel.askedDarkCheck();
-        QCOMPARE(b.statusBar()->currentMessage(),
-                 "Dark check: saved dark-hg-all.dat, dark-allDarkPoints.dat, dark-allDarkPointNums.dat, "
-                 "dark-allDarkPoints-onlyInPs1.dat, dark-allDarkPoints-onlyInErrPs.dat in "
-                     + QDir::toNativeSeparators(d));
-        panel.HistgBins->setText("-1");
-        const int failures = FailureLog::count();
-        emit panel.askedDarkCheck();
-        QVERIFY(b.statusBar()->currentMessage().startsWith("Dark check: nothing written: "));
-        QCOMPARE(FailureLog::count(), failures + 1);
-
-        Analyzer* analyzer = AnalysisOnBody::of(b)->analyzer();
-        emit analyzer->askSumUp();
-        QCOMPARE(b.statusBar()->currentMessage(), "Sum up: saved sumUpImg.png in " + QDir::toNativeSeparators(d));
-        QVERIFY(QFile::remove("sumUpImg.png") && QDir().mkdir("sumUpImg.png"));
-        emit analyzer->askSumUp();
-        QVERIFY(b.statusBar()->currentMessage().startsWith(
-            "Sum up: " + QDir::toNativeSeparators(d + "/sumUpImg.png") + " could not be saved: "));
     }
 };
 
