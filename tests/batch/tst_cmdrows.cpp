@@ -18,7 +18,6 @@
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchOnBody.h"
 #include "core/Elements.h"
-#include "core/FailureLog.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SaveDataCfg.h"
@@ -177,8 +176,7 @@ private slots:
         QSignalSpy sent(ctrl, &BatchCtrl::doDispatchCmds);
         QTest::mouseClick(ctrl->ui.Exec, Qt::LeftButton);
         QCOMPARE(sent.value(0).value(0).toStringList(), QStringList({"", ":end"}));
-        // Its end is in the log before any test clears the log.
-        QTRY_COMPARE_WITH_TIMEOUT(ts::logOf(ctrl), QString("end"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ts::logOf(ctrl), QString("end"), 10000);  // before any test clears the log
         ts::StackSpec s;
         s.n = N;
         s.i1 = i1At;
@@ -316,14 +314,14 @@ private slots:
             {"A:DEdgeCWFullRangeEV=30", "A:DEdgeCWInitDEeV=0.5", "A:DEdgeCWMinDEeV=0"});
         // A word without an action is logged as an error with its line as
         // written and answered with the no-command id, so the script runs on;
-        // lines in a comment block are answered but not logged; unknown words
-        // are not sent, but logged with their line number.
+        // lines in a comment block are answered but not logged, unknown words
+        // not sent but logged with their line; echo texts on lines of their own.
         row(":for i %i 1 2\nanalyzer_select_main_mode_sumUp %i\n:next i\n:rem_start\nset_band_h 9\n:rem_end\n"
-            "not_a_command 5\nset_band_h 8 # narrow",
+            "not_a_command 5\n:echo x\nset_band_h 8 # narrow\n:echo done",
             {"B:VWidth=8", "A:SelSumUp=0",
              "log=for i : %i = 1\nanalyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp %i\n"
              "next i : %i = 2\nanalyzer_select_main_mode_sumUp : 2\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nErr: line 7: unknown word not_a_command\nset_band_h : 8 # narrow\nend"},
+             "next i : %i = 2\nErr: line 7: unknown word not_a_command\necho x\nset_band_h : 8 # narrow\necho done\nend"},
             {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
         // Every run answers once, whichever way it ends.
         row("analyzer_sub_mode 0 0 0 0 0\nanalyzer_exec_2da", {}, {analyzer_sub_mode, analyzer_exec_LCF});
@@ -416,54 +414,11 @@ private slots:
         }
     }
 
-    // The batch log through the real interpreter and executor: each text on
-    // a line of its own, echo texts too; a word the language does not know
-    // gets an "Err:" line naming it and its line, and the script goes on.
-    // Every "Err:" line is a failure of the run; labels and words in a
-    // comment block are none.
-    void logLines_data()
-    {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<int>("failures");
-        auto row = [](const char* name, const QString& script, const QString& log, int failures) {
-            QTest::newRow(name) << script << log << failures;
-        };
-        row("echo, then a command", ":echo a\n:echo val=5\nset_band_w 2", "echo a\necho val=5\nset_band_w : 2\nend", 0);
-        row("echo last", "set_band_w 2\n:echo done", "set_band_w : 2\necho done\nend", 0);
-        row("misspelt word", "set_band_w 1\nsetband_h 2\nset_band_h 3",
-            "set_band_w : 1\nErr: line 2: unknown word setband_h\nset_band_h : 3\nend", 1);
-        row("continued, counted from its first line", "\n:echo x\nbogus \\\n 2\nset_band_h 4",
-            "echo x\nErr: line 3: unknown word bogus\nset_band_h : 4\nend", 1);
-        row("word without action", "analyzer_select_main_mode_sumUp 1\nmissing_word\nset_band_w 5",
-            "analyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp 1\n"
-            "Err: line 2: unknown word missing_word\nset_band_w : 5\nend",
-            2);
-        row("label, comment block", ":label\n:rem_start\nbogus 1\n:rem_end\nset_band_w 6", "set_band_w : 6\nend", 0);
-    }
-    void logLines()
-    {
-        QFETCH(QString, script);
-        QFETCH(QString, log);
-        QFETCH(int, failures);
-        FailureLog::reset();
-        QVERIFY(ts::runScript(ctrl, script));
-        QCOMPARE(ts::logOf(ctrl), log);
-        QCOMPARE(FailureLog::count(), failures);
-        // The first failure is the first "Err:" line, as the log shows it.
-        const int at = log.indexOf("Err:");
-        QCOMPARE(FailureLog::first(), at < 0 ? QString() : log.mid(at).section('\n', 0, 0));
-        FailureLog::reset();
-    }
-
-    // A text put in where the user left the log's cursor, in the middle of a
-    // line, still stands on a line of its own.
+    // Each log text on a line of its own: sent without a line break, or put in mid-line at the user's cursor.
     void logTextAtTheUsersCursor()
     {
         BatchCtrl w;
-        w.Log("first line\n");
-        w.Log("echo a");
-        w.Log("echo b");
+        for (const char* text : {"first line\n", "echo a", "echo b"}) w.Log(text);
         QTextCursor c = w.ui.BatchLogs->textCursor();
         c.setPosition(5);
         w.ui.BatchLogs->setTextCursor(c);
@@ -645,23 +600,19 @@ private slots:
         }
     }
 
-    // The real program headless: a script whose steps all went through ends
-    // with status 0; one with a failed load or save or an "Err:" line ends
-    // with 1, its last line on standard error counting the failures and
-    // naming the first.
+    // The real program headless: status 0 after a clean script (labels and comment blocks fail nothing); 1 after
+    // a failed load or save or an "Err:" line, the last line on stderr counting the failures and naming the first.
     void exitStatus_data()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("failures");
-        QTest::addColumn<QString>("first");  // what the last line names as the first failure
+        QTest::addColumn<QString>("first");
         const QString load = "load_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n";
-        QTest::newRow("clean") << load + "seek_image 1\nsave_image TMP/exit-clean.png\nquit" << 0 << "";
-        QTest::newRow("save into a missing folder")
-            << load + "save_image TMP/none/exit.png\nset_band_w 2\nquit" << 1 << "TMP/none/exit.png";
-        QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2\nquit" << 1
-                                      << "Err: line 2: unknown word setband_h";
+        QTest::newRow("clean") << ":label\n:rem_start\nbogus\n:rem_end\n" + load + "save_image TMP/exit-clean.png" << 0 << "";
+        QTest::newRow("save into a missing folder") << load + "save_image TMP/none/exit.png" << 1 << "TMP/none/exit.png";
+        QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2" << 1 << "Err: line 2: unknown word setband_h";
         QTest::newRow("unreadable image, word without action")
-            << "load_I1_files NEW TMP/stack/none.tif\nanalyzer_select_main_mode_sumUp\nquit" << 2 << "none.tif";
+            << "load_I1_files NEW TMP/stack/none.tif\nanalyzer_select_main_mode_sumUp" << 2 << "none.tif";
     }
     void exitStatus()
     {
@@ -669,19 +620,15 @@ private slots:
         QFETCH(int, failures);
         QFETCH(QString, first);
         const QString bat = tmp.filePath("exit.bat");
-        QVERIFY(ts::writeText(bat, withPaths(script) + "\n"));
+        QVERIFY(ts::writeText(bat, withPaths(script) + "\nquit\n"));
         const ts::ProgramRun r =
             ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"}, 60000, tmp.path());
-        QVERIFY2(r.ended && r.status == QProcess::NormalExit, r.err.right(2000).constData());
-        QVERIFY2(r.code == (failures ? 1 : 0), r.err.right(2000).constData());
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == (failures ? 1 : 0), r.err.right(2000).constData());
         const QString last = QString::fromUtf8(r.err).trimmed().section('\n', -1);
-        if (failures) {
-            const QString head = QString("Failures in this run: %1; the first: ").arg(failures);
-            QVERIFY2(last.startsWith(head) && last.contains(withPaths(first)), qPrintable(last));
-        } else {
-            QVERIFY2(!r.err.contains("Failures in this run"), qPrintable(last));
-            QVERIFY(QFileInfo::exists(tmp.filePath("exit-clean-cBar.png")));
-        }
+        const QString head = QString("Failures in this run: %1; the first: ").arg(failures);
+        QVERIFY2(failures ? last.startsWith(head) && last.contains(withPaths(first)) : !r.err.contains("Failures in this run"),
+                 qPrintable(last));
+        QVERIFY(failures || QFileInfo::exists(tmp.filePath("exit-clean-cBar.png")));  // the clean script did run
     }
 
     // "quit" hands over to the application's end and answers nothing.
