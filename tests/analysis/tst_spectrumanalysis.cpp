@@ -516,7 +516,6 @@ private slots:
         a.useWindow = b.useWindow = true;
         a.edgeEnergy = b.edgeEnergy = 7112;
         b.preOffset = -30;
-        b.postOffset = 40;
         auto fitsAs = [&row](const SuggestElm& s, int type, double shift, const QString& file) {
             XafsSpectrum x;
             x.load(file);
@@ -524,7 +523,8 @@ private slots:
             x.xShift = shift;
             x.normaliseUnder(s, type);
             const LcfRefSnapshot got = row.snapshotFor(s, type);
-            return got.preBase.points == x.doubleNormalizedPreBaseCurve.points && got.dE == shift && got.curveShift == shift;
+            return got.preBase.points == x.doubleNormalizedPreBaseCurve.points && got.dE == shift
+                   && got.curveShift == shift;
         };
         QVERIFY(fitsAs(a, 1, 0, good));
         QVERIFY(fitsAs(b, 1, 0, good));
