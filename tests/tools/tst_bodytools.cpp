@@ -2,8 +2,7 @@
 // alignment panel and the statistics window on the shown frame and map, a
 // calibration into the window's shift map and its map files, the analysis
 // panel's operand maps, and a teardown during a run; the detector panel's
-// "Use Err Points Mask" and the bad-pixel repair it switches; refusals'
-// reasons in the status bar.
+// "Use Err Points Mask" and the bad-pixel repair it switches; refusals' reasons.
 #include <QFileInfo>
 #include <QPointer>
 #include <QStatusBar>
@@ -330,13 +329,12 @@ private slots:
                                                    : &ToolsOnBody::of(b)->imgProc;
             root->show();
             QVERIFY(QTest::qWaitForWindowExposed(root));
-            if (step.startsWith("click ")) {
+            if (auto* e = root->findChild<QLineEdit*>(name)) {
+                e->clear();
+                QTest::keyClicks(e, step.section('=', 1) + '\r');
+            } else {
                 QTest::mouseClick(root->findChild<QAbstractButton*>(name), Qt::LeftButton);
-                continue;
             }
-            auto* e = root->findChild<QLineEdit*>(name);
-            e->clear();
-            QTest::keyClicks(e, step.section('=', 1) + '\r');
         }
         QTRY_VERIFY2_WITH_TIMEOUT(b.statusBar()->currentMessage().contains(said),
                                   qPrintable(b.statusBar()->currentMessage()), 5000);
