@@ -272,15 +272,15 @@ private slots:
         // window, "type C:/A:/P:Name=text" into an emptied field with Enter, or a script.
         QTest::addColumn<QString>("act");
         QTest::addColumn<QString>("said");  // part of the status bar's message
-        QTest::addColumn<QString>("err");   // part of the log
+        QTest::addColumn<QString>("err");   // part of the batch log
         const QString none = dir.filePath("none"), calib = "Calibration not started: ", run = "2-D run not started: ";
         const QString cmp = "analyzer_select_sub_mode_dEdge 1\nanalyzer_dEdge_select_mode_comp\n";
         QTest::newRow("calibration, no standard")
             << "stack" << "click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
         QTest::newRow("calibration, unusable search") << "stack+std" << "type C:MinDEs=0; calib_type 1\ncalib_exec"
                                                       << calib + "Min. E-step must be above 0" << "";
-        QTest::newRow("calibration, area outside the image")
-            << "stack+std" << "select_region 100 100 120 120\ncalib_exec" << calib + "the area lies outside the" << "";
+        QTest::newRow("calibration, area outside the image") << "stack+std" << "select_region 99 99 120 120\ncalib_exec"
+                                                             << calib + "the area lies outside the image" << "";
         QTest::newRow("calibration, no images") << "" << "calib_exec" << calib + "no I1 image is loaded" << "";
         QTest::newRow("standard without spectrum") << "stack" << "calib_load_std " + none + ".dat"
             << "Standard spectrum not loaded: no spectrum in " + none + ".dat" << "Err: calib_load_std " + none;
