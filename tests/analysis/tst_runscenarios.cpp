@@ -320,96 +320,62 @@ private slots:
         }
     }
 
-    // References made as a user makes them, saved from the window's own
-    // cursor spectra of the pure regions, over two materials at the
-    // suggested edge, 2.5 eV apart, one with a strong white line. Whatever
-    // the suggestion, a reference and the spectrum fitted to it are
-    // normalised alike: a pure block is wholly its own material, in the
-    // cursor's fit as in the run's maps.
+    // References saved from the window's own cursor spectra of the pure regions are normalised as the
+    // spectra fitted to them, whatever the suggestion or the rows' line box, in the cursor's fits as in the maps.
     void fractionsUnderSuggestion_data()
     {
-        QTest::addColumn<bool>("suggest");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("column");  // 0 pure A, 2 pure B, 4 half and half
-        QTest::addColumn<QString>("isVic");  // the rows' Victreen box as the batch word sets it
-        const char* kinds[] = {"LCF", "old LCF", "MLCF"};
-        const char* blocks[] = {"pure A", "pure B", "mixed"};
-        for (bool on : {true, false})
-            for (int k = 0; k < 3; ++k)
-                for (int c = 0; c < 3; ++c)
-                    QTest::newRow(qPrintable(QString("%1, suggestion %2, %3").arg(kinds[k], on ? "on" : "off", blocks[c])))
-                        << on << k << 2 * c << "0";
-        // Without the box's argument the rows take Victoreen lines, the spectra straight ones.
-        for (int k = 0; k < 3; ++k)
-            QTest::newRow(qPrintable(QString("%1, Victreen box checked, pure A").arg(kinds[k]))) << true << k << 0 << "";
+        QTest::addColumn<int>("how");  // suggestion on, off, off with the rows' Victreen box checked
+        const char *kinds[] = {"LCF", "old LCF", "MLCF"}, *hows[] = {"suggestion on", "suggestion off", "Victreen box"};
+        for (int i = 0; i < 9; ++i) QTest::addRow("%s, %s", kinds[i / 3], hows[i % 3]) << i / 3 << i % 3;
     }
     void fractionsUnderSuggestion()
     {
-        QFETCH(bool, suggest);
         QFETCH(int, kind);
-        QFETCH(int, column);
-        QFETCH(QString, isVic);
+        QFETCH(int, how);
         Body b;  // suggesting the Cu K edge
         const double E0 = b.suggestElmFromUi().edgeEnergy;
-        QVERIFY(E0 > 8900 && E0 < 9000);
-        auto matA = [E0](double E) {
-            return synth::sigmoid(E, E0, 1.0) + 0.9 * std::exp(-std::pow((E - E0 - 5) / 4.5, 2));
-        };
-        auto matB = [E0](double E) { return synth::sigmoid(E, E0 + 2.5, 1.5); };
-        ts::MuStack st;
-        st.w = 6;
-        st.h = 1;
-        st.from = std::floor(E0) - 50;
-        st.step = 1;
-        st.n = 151;
-        // Columns 0-1 A, 2-3 B, 4-5 half of each.
-        st.mu = [=](double E, int c, int) {
-            const double f = c < 2 ? 1.0 : c < 4 ? 0.0 : 0.5;
-            return 0.4 - 1e-4 * (E - E0) + f * matA(E) + (1 - f) * matB(E);
-        };
+        // Columns 0-1 pure A (with a strong white line), 2-3 pure B 2.5 eV up, 4-5 half of each.
+        auto fA = [](int c) { return c < 2 ? 1.0 : c < 4 ? 0.0 : 0.5; };
+        ts::MuStack st{6, 1, std::floor(E0) - 50, 1, 151, [=](double E, int c, int) {
+                           const double whiteLine = 0.9 * std::exp(-std::pow((E - E0 - 5) / 4.5, 2));
+                           return 0.4 - 1e-4 * (E - E0) + (1 - fA(c)) * synth::sigmoid(E, E0 + 2.5, 1.5)
+                                  + fA(c) * (synth::sigmoid(E, E0, 1) + whiteLine);
+                       }};
         ts::loadMuStack(b, st);
-        b.UseSuggestElm->setChecked(suggest);
+        b.UseSuggestElm->setChecked(how == 0);
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
         Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-        a->Sel2DA->setChecked(true);
         a->Sel2DAMLCFA->setChecked(true);
         a->MLCF->setChecked(kind == 2);
         a->AsOldLCF->setChecked(kind == 1);
         a->setLCFRange(E0 - 40, E0 + 90);
-        QTemporaryDir own;
         for (int i = 0; i < 2; ++i) {
             b.showXafsSpectrum(2 * i, 0);
-            const QString f = own.filePath(QString("pure%1.dat").arg(i));
+            const QString f = dir.filePath(QString("pure%1.dat").arg(i));
             b.specWindow->saveData(f);
-            a->setLCFStd(i, true, 0, fileNameWithSuffix(fileNameWithTag(f, "T"), "dat"), isVic);
+            a->setLCFStd(i, true, 0, fileNameWithSuffix(fileNameWithTag(f, "T"), "dat"), how == 2 ? "" : "0");
         }
-        const double want[2] = {column == 0 ? 1.0 : column == 2 ? 0.0 : 0.5, column == 0 ? 0.0 : column == 2 ? 1.0 : 0.5};
-        const double tol = column == 4 ? 0.02 : 0.01;
-        auto near = [&](const char* where, double fA, double fB) {
-            return QString("%1: %2 A, %3 B").arg(where).arg(fA).arg(fB).toLatin1();
+        auto check = [&](const char* where, int c, double fracA, double fracB) {
+            QVERIFY2(std::max(std::abs(fracA - fA(c)), std::abs(fracB - 1 + fA(c))) <= (c < 4 ? 0.01 : 0.02),
+                     qPrintable(QString("%1, column %2: %3 A, %4 B").arg(where).arg(c).arg(fracA).arg(fracB)));
         };
-
-        // The answers to the spectra shown before go first.
-        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
-        b.showXafsSpectrum(column + 1, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
-        QCOMPARE(a->lastLcf.status, LcfResult::Fitted);
-        const double cA = a->lastLcf.fractions.value(0), cB = a->lastLcf.fractions.value(1);
-        QVERIFY2(std::abs(cA - want[0]) <= tol && std::abs(cB - want[1]) <= tol, near("cursor", cA, cB));
-
+        for (int c : {1, 3, 5}) {
+            QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);  // the answers to spectra shown before go first
+            b.showXafsSpectrum(c, 0);
+            QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+            check("cursor", c, a->lastLcf.fractions.value(0), a->lastLcf.fractions.value(1));
+        }
         QSignalSpy ended(run, &Analysis2DDriver::ended);
         emit a->askAnalyze();
         QVERIFY(ended.wait(60000));
         const int n = run->lcfRefMaps.size() / 2;
-        for (int c = column; c < column + 2; ++c) {
-            const double mA = run->lcfRefMaps[n]->valueAt(c, 0), mB = run->lcfRefMaps[n + 1]->valueAt(c, 0);
-            QVERIFY2(std::abs(mA - want[0]) <= tol && std::abs(mB - want[1]) <= tol, near("map", mA, mB));
-        }
+        for (int c = 0; c < 6; ++c)
+            check("map", c, run->lcfRefMaps[n]->valueAt(c, 0), run->lcfRefMaps[n + 1]->valueAt(c, 0));
     }
 
-    // After a run, ended or stopped, the element rows and the correlation
-    // show the last recorded block's values, not the cursor spectrum's
-    // from before it, and Set STD takes those as the standards.
+    // After a run, ended or stopped, the element rows and the correlation show the last block's values, not
+    // the cursor spectrum's from before it, and Set STD takes those as the standards.
     void elementRowsAfterRun_data()
     {
         QTest::addColumn<int>("stopAt");  // blocks recorded before a stop; 0 none
@@ -419,53 +385,37 @@ private slots:
     void elementRowsAfterRun()
     {
         QFETCH(int, stopAt);
-        ts::MuStack st;
-        st.n = 426;  // 8850 to 9700 eV: the Cu and Zn K edges
-        // Edge steps that differ from pixel to pixel, and in ratio.
-        st.mu = [](double E, int c, int r) {
-            return pre(E) + (0.4 + 0.1 * c) * synth::sigmoid(E, 8979, 0.5)
-                   + (0.2 + 0.15 * r + 0.02 * c) * synth::sigmoid(E, 9659, 0.5);
-        };
+        // 8850 to 9700 eV: Cu and Zn K edges whose steps differ per pixel and in ratio.
+        ts::MuStack st{4, 3, 8850, 2, 426, [](double E, int c, int r) {
+                           return pre(E) + (0.4 + 0.1 * c) * synth::sigmoid(E, 8979, 0.5)
+                                  + (0.2 + 0.15 * r + 0.02 * c) * synth::sigmoid(E, 9659, 0.5);
+                       }};
         Body b;
         ts::loadMuStack(b, st);
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
         Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-        a->Sel2DA->setChecked(true);
-        a->Sel2DAMLCFA->setChecked(false);
         a->Sel2DAElemA->setChecked(true);
         a->setTargetElements(QStringLiteral("Cu Zn"));
         a->elems->setElemsDE(15);
-        const QVector<ElemRowSnapshot> rows = a->elems->snapshots();
-        auto step = [&](int i, int c, int r) {
-            return st.muOnGrid(rows[i].e0 + rows[i].dE, c, r) - st.muOnGrid(rows[i].e0 - rows[i].dE, c, r);
-        };
-        // The cursor's pixel shown first: its values are what must go.
-        b.showXafsSpectrum(0, 0);
+        b.showXafsSpectrum(0, 0);  // the cursor's values are what must go
         QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
-        ElemCtrl* zn = a->elemCtrls().at(1);
-        QVERIFY(std::abs(zn->dmut - step(1, 0, 0)) < 1e-3);
-
         QSignalSpy ended(run, &Analysis2DDriver::ended);
-        connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 k) {
-            if (k == stopAt) run->stop2DAnalysis();
-        });
+        connect(run, &Analysis2DDriver::blockRecorded, this, [&](qint64 k) { if (k == stopAt) run->stop2DAnalysis(); });
         emit a->askAnalyze();
         QVERIFY(ended.count() > 0 || ended.wait(30000));
-        const int last = stopAt > 0 ? stopAt - 1 : st.w * st.h - 1;
-        const int c = last % st.w, r = last / st.w;
-        const double dCu = step(0, c, r), dZn = step(1, c, r);
-        QVERIFY(std::abs(a->elemCtrls().at(0)->dmut - dCu) < 1e-3 && std::abs(zn->dmut - dZn) < 1e-3);
-        QVERIFY(std::abs(zn->ratio - dZn / dCu) < 1e-3);
-        QCOMPARE(zn->Ratio->text(), QString::number(zn->ratio, 'g', 6));
-        // The standards are still 1 and 1: the cosine of (1, ratio) with (1, 1).
-        const double q = dZn / dCu, cor = (1 + q) / std::sqrt(2 * (1 + q * q));
-        QVERIFY(std::abs(a->cor - cor) < 1e-4);
-        QCOMPARE(a->ElemsCorrelation->text(), QString::number(a->cor, 'g', 6));
-
+        const int last = stopAt > 0 ? stopAt - 1 : st.w * st.h - 1, c = last % st.w, r = last / st.w;
+        auto step = [&](int i) {
+            const ElemRowSnapshot s = a->elemCtrls().at(i)->snapshot();
+            return st.muOnGrid(s.e0 + s.dE, c, r) - st.muOnGrid(s.e0 - s.dE, c, r);
+        };
+        const double q = step(1) / step(0);
+        ElemCtrl* zn = a->elemCtrls().at(1);
+        QVERIFY(std::abs(zn->dmut - step(1)) < 1e-3 && std::abs(zn->ratio - q) < 1e-3);
+        // The standards are still 1 and 1: the cosine of (1, q) with (1, 1).
+        QVERIFY(std::abs(a->cor - (1 + q) / std::sqrt(2 * (1 + q * q))) < 1e-4);
         QTest::mouseClick(a->SetSTD, Qt::LeftButton);
         QVERIFY(std::abs(zn->stdRatio - q) < 1e-3);
-        // The block whose ratios are the standards correlates as 1 with them.
-        QVERIFY(std::abs(a->elemsCorMap.valueAt(c, r) - 1) < 1e-9);
+        QVERIFY(std::abs(a->elemsCorMap.valueAt(c, r) - 1) < 1e-9);  // recalculated with them
     }
 
     // Workers read the frames: the run must be over before they are freed.
