@@ -129,6 +129,7 @@ void AnalysisOnBody::setupSumUp()
 
 void AnalysisOnBody::teardown()
 {
+    BodyHooks::cut(connections);
     if (!panel) return;
     // The view and the saved-images list may point at the panel's maps.
     if (body.dispA && body.dispA->overlayMap != &body.shiftMap) {

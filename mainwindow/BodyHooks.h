@@ -2,6 +2,7 @@
 #define BODYHOOKS_H
 
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QVector>
 
@@ -57,6 +58,15 @@ struct BodyHooks
     static void run(const Step& step, Body& body)
     {
         if (step) step(body);
+    }
+
+    // A panel's connections cut as the window goes: the panels outlive its
+    // own parts, and a last signal of theirs (a field losing focus as its
+    // window closes) must reach nothing of it.
+    static void cut(QVector<QMetaObject::Connection>& connections)
+    {
+        for (const QMetaObject::Connection& c : qAsConst(connections)) QObject::disconnect(c);
+        connections.clear();
     }
 };
 

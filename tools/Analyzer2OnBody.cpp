@@ -78,5 +78,7 @@ void Analyzer2OnBody::setupErrPoints()
 
 void Analyzer2OnBody::teardown()
 {
+    BodyHooks::cut(connections);
+    analyzer2.blockSignals(true);
     analyzer2.setI1Images(nullptr);
 }

@@ -123,6 +123,7 @@ void CalibOnBody::setupCalib()
 
 void CalibOnBody::teardown()
 {
+    BodyHooks::cut(connections);
     // A second start request stops a run; the block in flight is the last.
     if (calibration.isRunning()) calibration.execCalibration();
     calibration.setCtrl(nullptr);

@@ -112,6 +112,8 @@ void ToolsOnBody::setupStats()
 
 void ToolsOnBody::teardown()
 {
+    BodyHooks::cut(connections);
+    imgProc.blockSignals(true);
     // The panel takes a null frame even while edge detection is off.
     imgProc.newImage(nullptr);
     stats.map = nullptr;

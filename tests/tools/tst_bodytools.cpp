@@ -365,6 +365,20 @@ private slots:
         QVERIFY(tools.isNull());
         QVERIFY(ctrl.isNull());
         QCoreApplication::processEvents();
+        // Closed while the alignment window is active with a field in focus:
+        // the field's last edit, as the window goes, reaches no dying window.
+        {
+            Body b;
+            loadEdgeStack(b);
+            ImgProc& align = ToolsOnBody::of(b)->imgProc;
+            align.show();
+            QVERIFY(QTest::qWaitForWindowActive(&align));
+            auto* field = align.findChild<QLineEdit*>();
+            QVERIFY(field);
+            field->setFocus();
+            QTRY_VERIFY(field->hasFocus());
+        }
+        QCoreApplication::processEvents();
     }
 
     // Listed pixels are repaired when the panel's box is checked and the list
