@@ -108,29 +108,19 @@ void Body::reportUnreadable(const QString& stackName, const QStringList& files, 
 bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QString& stackName,
                        const QVector<TiffData*>& other, const QString& otherName)
 {
-    const QString name = QFileInfo(data->file).fileName();
-    if (!StackChecks::fitsStack(*data, stack)) {
-        const TiffData* first = stack.first();
-        reportFailure(tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
-                          .arg(name)
-                          .arg(data->width)
-                          .arg(data->height)
-                          .arg(stackName)
-                          .arg(first->width)
-                          .arg(first->height));
-    } else if (!other.isEmpty() && !StackChecks::fitsStack(*data, other)) {
-        const TiffData* first = other.first();
-        reportFailure(tr("%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack")
-                          .arg(name)
-                          .arg(data->width)
-                          .arg(data->height)
-                          .arg(otherName)
-                          .arg(first->width)
-                          .arg(first->height)
-                          .arg(stackName));
-    } else {
-        return true;
-    }
+    const bool ownStack = !StackChecks::fitsStack(*data, stack);
+    if (!ownStack && (other.isEmpty() || StackChecks::fitsStack(*data, other))) return true;
+    const TiffData* first = ownStack ? stack.first() : other.first();
+    const QString text =
+        (ownStack ? tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
+                  : tr("%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack"))
+            .arg(QFileInfo(data->file).fileName())
+            .arg(data->width)
+            .arg(data->height)
+            .arg(ownStack ? stackName : otherName)
+            .arg(first->width)
+            .arg(first->height);
+    reportFailure(ownStack ? text : text.arg(stackName));
     delete data;
     return false;
 }
