@@ -1,7 +1,6 @@
 #include "BatchCtrl.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -97,15 +96,15 @@ void BatchCtrl::save(const QString& fname)
     // earlier script short. A failure is in the debug output and counted.
     const QString text = ui.BatchCmds->toPlainText();
     QString why;
-    const bool saved = SafeSave::viaDevice(fname, [&text](QIODevice& f) {
+    SafeSave::viaDevice(fname, [&text](QIODevice& f) {
         QTextStream out(&f);
         out.setCodec("UTF-8");
         out << text;
         out.flush();
         return out.status() == QTextStream::Ok;
     }, &why, true);
-    if (!saved)
-        statusBar()->showMessage(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(fname), why));
+    SafeWrite::Outcome saved;
+    if (!saved.add(fname, why)) statusBar()->showMessage(saved.text());
 }
 
 bool BatchCtrl::load(const QString& fname)

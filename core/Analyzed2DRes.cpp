@@ -489,18 +489,13 @@ bool Analyzed2DRes::saveAsText(const QFileInfo& file, bool asAnalyzed, bool csv,
         return false;
     }
     // Written beside the target and put in its place only when whole.
-    SafeWrite::Prepared p;
-    QString why = SafeWrite::prepare(path, [&](QIODevice& out) { return writeText(out, csv, xyz); }, &p, true);
-    if (!why.isEmpty() && p.temp.isEmpty() && !QFileInfo(path).absoluteDir().exists()) {
-        qDebug().noquote() << "Can't open" << path;
-        return false;
-    }
-    if (why.isEmpty()) why = SafeWrite::commit(p);
-    if (!why.isEmpty()) {
+    const QString why = SafeWrite::toFile(path, [&](QIODevice& out) { return writeText(out, csv, xyz); }, true);
+    if (why.isEmpty()) return true;
+    if (QFileInfo(path).absoluteDir().exists())
         qDebug().noquote() << "Write error in" << path << ":" << why;
-        return false;
-    }
-    return true;
+    else
+        qDebug().noquote() << "Can't open" << path;
+    return false;
 }
 
 bool Analyzed2DRes::writeText(QIODevice& device, bool csv, bool xyz)

@@ -1,6 +1,9 @@
 #include "SafeWrite.h"
 
+#include "FailureLog.h"
+
 #include <QBuffer>
+#include <QDebug>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -160,24 +163,6 @@ QString bytes(const QString& path, const QByteArray& data)
     return toFile(path, [&data](QIODevice& out) { return out.write(data) == data.size(); });
 }
 
-QString viaTempPath(const QString& path, const std::function<QString(const QString& tmpPath)>& write)
-{
-    if (path.isEmpty()) return QCoreApplication::translate("SafeWrite", "no file name");
-    const QString missing = folderProblem(path);
-    if (!missing.isEmpty()) return missing;
-    QTemporaryFile tmp(QFileInfo(path).absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    tmp.setAutoRemove(false);
-    if (!tmp.open()) return tmp.errorString();
-    const Prepared p{QFileInfo(path).absoluteFilePath(), tmp.fileName()};
-    tmp.close();
-    const QString why = write(p.temp);
-    if (!why.isEmpty()) {
-        discard(p);
-        return why;
-    }
-    return commit(p);
-}
-
 QByteArray encodeImage(const QImage& img, const QString& path, QString* why)
 {
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
@@ -209,6 +194,42 @@ QString image(const QImage& img, const QString& path)
     const QByteArray encoded = encodeImage(img, path, &why);
     if (!why.isEmpty()) return why;
     return bytes(path, encoded);
+}
+
+QString noteFailure(const QString& path, const QString& reason)
+{
+    const QString text = QStringLiteral("Can't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    qDebug().noquote() << text;
+    FailureLog::note(text);
+    return text;
+}
+
+bool Outcome::add(const QString& file, const QString& why)
+{
+    if (why.isEmpty())
+        files << QFileInfo(file).absoluteFilePath();
+    else if (failedFile.isEmpty()) {
+        failedFile = QFileInfo(file).absoluteFilePath();
+        reason = why;
+    }
+    return why.isEmpty();
+}
+
+QString Outcome::text() const
+{
+    if (!failedFile.isEmpty()) {
+        const QFileInfo f(failedFile);
+        if (!f.absoluteDir().exists())
+            return QCoreApplication::translate("SafeWrite", "Not saved: the folder %1 does not exist")
+                .arg(QDir::toNativeSeparators(f.absolutePath()));
+        return QCoreApplication::translate("SafeWrite", "%1 could not be saved: %2")
+            .arg(QDir::toNativeSeparators(failedFile), reason);
+    }
+    if (files.isEmpty()) return QString();
+    QStringList names;
+    for (const QString& f : files) names << QFileInfo(f).fileName();
+    return QCoreApplication::translate("SafeWrite", "Saved %1 in %2")
+        .arg(names.join(QStringLiteral(", ")), QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath()));
 }
 
 }  // namespace SafeWrite

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -69,10 +70,6 @@ void discard(const Prepared& p);
 // prepare and commit.
 QString toFile(const QString& path, const Writer& write, bool text = false);
 QString bytes(const QString& path, const QByteArray& data);
-// write is given a temporary file's name to fill and returns why it failed
-// (empty on success); for writers that can only write to a named file.
-QString viaTempPath(const QString& path, const std::function<QString(const QString& tmpPath)>& write);
-
 // The image encoded in the format named by path's suffix; empty with the
 // reason when the suffix names no format Qt can write or the image is null.
 QByteArray encodeImage(const QImage& img, const QString& path, QString* why);
@@ -81,6 +78,27 @@ QString image(const QImage& img, const QString& path);
 // The reason a folder gives for not taking a file: that it does not exist,
 // or the system's own text.
 QString folderProblem(const QString& path);
+
+// The debug line and the failure-log entry of a file not written; returns
+// the line.
+QString noteFailure(const QString& path, const QString& reason);
+
+// What one save of one or more files wrote, and where it stopped, said as
+// the status bar says it: the savers add numbers, tags and suffixes to the
+// name typed, so the files actually written are named.
+struct Outcome
+{
+    QStringList files;  // absolute paths, in the order written
+    QString failedFile;
+    QString reason;
+
+    // Takes one file's result (why empty: written); returns whether it was.
+    bool add(const QString& file, const QString& why);
+    bool ok() const { return failedFile.isEmpty(); }
+    // "Saved NAMES in FOLDER", or the first failed file and why; empty when
+    // nothing was written and nothing failed.
+    QString text() const;
+};
 
 }  // namespace SafeWrite
 

@@ -30,50 +30,16 @@ int Body::referenceIndex() const
 
 namespace {
 
-// What one save wrote, and where it stopped. A failed file was counted in the
-// failure log by the safe save already, so it is reported, not counted again.
-struct Saved
-{
-    QStringList files;  // absolute paths, in the order written
-    QString failedFile;
-    QString reason;
+using Saved = SafeWrite::Outcome;
 
-    bool add(bool ok, const QString& file, const QString& why)
-    {
-        if (ok)
-            files << QFileInfo(file).absoluteFilePath();
-        else if (failedFile.isEmpty()) {
-            failedFile = file;
-            reason = why;
-        }
-        return ok;
-    }
-};
-
-QString unsavedText(const QString& file, const QString& reason)
-{
-    const QFileInfo f(file);
-    if (!f.absoluteDir().exists())
-        return Body::tr("Not saved: the folder %1 does not exist").arg(QDir::toNativeSeparators(f.absolutePath()));
-    if (reason.isEmpty()) return Body::tr("%1 could not be saved").arg(QDir::toNativeSeparators(f.absoluteFilePath()));
-    return Body::tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(f.absoluteFilePath()), reason);
-}
-
-// The status bar names the files written (the savers add numbers, tags and
-// suffixes to the name typed), or the file that failed and why.
+// The status bar names the files written, or the file that failed and why.
+// A failed file was counted in the failure log by the safe save already, so
+// it is reported, not counted again.
 bool finish(Body& b, const Saved& s)
 {
-    if (!s.failedFile.isEmpty()) {
-        b.report(unsavedText(s.failedFile, s.reason));
-        return false;
-    }
-    if (s.files.isEmpty()) return true;
-    QStringList names;
-    for (const QString& f : s.files) names << QFileInfo(f).fileName();
-    b.report(Body::tr("Saved %1 in %2")
-                 .arg(names.join(QStringLiteral(", ")),
-                      QDir::toNativeSeparators(QFileInfo(s.files.first()).absolutePath())));
-    return true;
+    const QString text = s.text();
+    if (!text.isEmpty()) b.report(text);
+    return s.ok();
 }
 
 // The colour bar of a value range, drawn now: the bar widget's own pixmap
@@ -101,21 +67,19 @@ bool writeMapTiff(Body& b, Analyzed2DRes& map, const QString& fname, int ext, Sa
 {
     const QString path = SafeSave::numberedName(fname, ext, "tif");
     QString why;
-    return s.add(SafeSave::mapAsTiff(map, path, b.saveDataCfg->TiffFixedScale->isChecked(),
-                                     b.saveDataCfg->TiffScaleMin->text().toDouble(),
-                                     b.saveDataCfg->TiffScaleMax->text().toDouble(),
-                                     b.saveDataCfg->TiffAsAnalyzed->isChecked(), &why),
-                 path, why);
+    SafeSave::mapAsTiff(map, path, b.saveDataCfg->TiffFixedScale->isChecked(),
+                        b.saveDataCfg->TiffScaleMin->text().toDouble(), b.saveDataCfg->TiffScaleMax->text().toDouble(),
+                        b.saveDataCfg->TiffAsAnalyzed->isChecked(), &why);
+    return s.add(path, why);
 }
 
 bool writeMapText(Body& b, Analyzed2DRes& map, const QString& fname, int ext, Saved& s)
 {
     const QString path = SafeSave::numberedName(fname, ext, "dat");
     QString why;
-    return s.add(SafeSave::mapAsText(map, path, b.saveDataCfg->TiffAsAnalyzed->isChecked(),
-                                     b.saveDataCfg->DataCommaSeparated->isChecked(),
-                                     b.saveDataCfg->DataXYVal->isChecked(), &why),
-                 path, why);
+    SafeSave::mapAsText(map, path, b.saveDataCfg->TiffAsAnalyzed->isChecked(),
+                        b.saveDataCfg->DataCommaSeparated->isChecked(), b.saveDataCfg->DataXYVal->isChecked(), &why);
+    return s.add(path, why);
 }
 
 }  // namespace
@@ -125,8 +89,11 @@ bool Body::saveImage(QString fname)
     Saved s;
     QString why;
     const QString bar = fileNameWithTag(fname, "cBar");
-    if (s.add(SafeSave::image(dispA->viewedImage(), fname, &why), fname, why))
-        s.add(SafeSave::image(barOfView(*this), bar, &why), bar, why);
+    SafeSave::image(dispA->viewedImage(), fname, &why);
+    if (s.add(fname, why)) {
+        SafeSave::image(barOfView(*this), bar, &why);
+        s.add(bar, why);
+    }
     return finish(*this, s);
 }
 
@@ -147,7 +114,8 @@ bool Body::saveAllImages(QString fname)
             if (!map || !map->hasImage || !map->image) continue;
             const QString path = fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k));
             QString why;
-            s.add(SafeSave::image(*map->image, path, &why), path, why);
+            SafeSave::image(*map->image, path, &why);
+            s.add(path, why);
         }
     }
     return finish(*this, s);
@@ -182,7 +150,8 @@ bool Body::saveData(QString fname)
     if (writeMapTiff(*this, *map, fname, ext, s)) {
         const QString bar = fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar");
         QString why;
-        s.add(SafeSave::image(barOfMap(*this, *map), bar, &why), bar, why);
+        SafeSave::image(barOfMap(*this, *map), bar, &why);
+        s.add(bar, why);
     }
     return finish(*this, s);
 }
@@ -221,9 +190,12 @@ bool Body::saveFlatDark()
     Saved s;
     QString why;
     std::vector<uint16_t> samples(size_t(imageWidth) * size_t(imageHeight), 1);
-    s.add(SafeSave::tiff16("flat.dat", uint32_t(imageWidth), imageHeight, samples.data(), &why), "flat.dat", why);
+    SafeSave::tiff16("flat.dat", uint32_t(imageWidth), imageHeight, samples.data(), &why);
+    s.add("flat.dat", why);
     std::fill(samples.begin(), samples.end(), 0);
-    s.add(SafeSave::tiff16("dark.dat", uint32_t(imageWidth), imageHeight, samples.data(), &why), "dark.dat", why);
+    QString darkWhy;
+    SafeSave::tiff16("dark.dat", uint32_t(imageWidth), imageHeight, samples.data(), &darkWhy);
+    s.add("dark.dat", darkWhy);
     return finish(*this, s);
 }
 
@@ -279,7 +251,7 @@ bool Body::saveEachSpectrumAs(int kind, const QString& fname)
             return b;
         },
         &why);
-    s.add(ok, path, why);
+    s.add(path, ok ? QString() : why);
     return finish(*this, s);
 }
 

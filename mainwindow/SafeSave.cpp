@@ -1,12 +1,9 @@
 #include "SafeSave.h"
 
 #include "core/Analyzed2DRes.h"
-#include "core/FailureLog.h"
 #include "core/TiffWriter.h"
 
 #include <QCoreApplication>
-#include <QDebug>
-#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 
@@ -26,20 +23,9 @@ bool done(const QString& path, const QString& reason, QString* why)
 
 bool failed(const QString& path, const QString& reason, QString* why)
 {
-    const QString text = QStringLiteral("Can't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
-    qDebug().noquote() << text;
-    FailureLog::note(text);
+    SafeWrite::noteFailure(path, reason);
     if (why) *why = reason;
     return false;
-}
-
-bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write, QString* why)
-{
-    return done(path, SafeWrite::viaTempPath(path, [&](const QString& tmp) {
-                    return write(tmp) ? QString()
-                                      : QCoreApplication::translate("SafeSave", "the data could not be written");
-                }),
-                why);
 }
 
 bool viaDevice(const QString& path, const SafeWrite::Writer& write, QString* why, bool text)

@@ -19,9 +19,6 @@ class QImage;
 // given, receives the reason alone.
 namespace SafeSave {
 
-// write is given the temporary file's name and returns whether it succeeded.
-bool viaTempFile(const QString& path, const std::function<bool(const QString& tmpPath)>& write,
-                 QString* why = nullptr);
 // write is given the checked temporary file (text: opened in text mode).
 bool viaDevice(const QString& path, const SafeWrite::Writer& write, QString* why = nullptr, bool text = false);
 

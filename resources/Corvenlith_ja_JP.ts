@@ -487,10 +487,6 @@
         <translation>Err: %1
 </translation>
     </message>
-    <message>
-        <source>%1 could not be saved: %2</source>
-        <translation>%1 を保存できませんでした: %2</translation>
-    </message>
 </context>
 <context>
     <name>BatchDispatcher</name>
@@ -904,28 +900,12 @@
         <translation>I0 スタック（%1 - %2 eV）は I1 のエネルギー（%3 - %4 eV）を覆っていません: 範囲外では最も近い I0 画像を使います</translation>
     </message>
     <message>
-        <source>Not saved: the folder %1 does not exist</source>
-        <translation>保存していません: フォルダ %1 がありません</translation>
-    </message>
-    <message>
-        <source>%1 could not be saved</source>
-        <translation>%1 を保存できませんでした</translation>
-    </message>
-    <message>
         <source>%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack</source>
         <translation>%1 は %2 x %3 ピクセルで、%4 スタックの画像 %5 x %6 と異なるため %7 スタックに読み込みません</translation>
     </message>
     <message>
         <source>%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)</source>
         <translation>%3 スタックの %2 個のうち %1 個のファイル名にエネルギーがありません（パターン %4）: リスト中の番号をエネルギーとします（最初: %5）</translation>
-    </message>
-    <message>
-        <source>%1 could not be saved: %2</source>
-        <translation>%1 を保存できませんでした: %2</translation>
-    </message>
-    <message>
-        <source>Saved %1 in %2</source>
-        <translation>%2 に %1 を保存しました</translation>
     </message>
     <message>
         <source>No map selected: %1 not saved</source>
@@ -1553,10 +1533,6 @@
 <context>
     <name>SafeSave</name>
     <message>
-        <source>the data could not be written</source>
-        <translation>データを書き込めませんでした</translation>
-    </message>
-    <message>
         <source>the TIFF image could not be made</source>
         <translation>TIFF 画像を作れませんでした</translation>
     </message>
@@ -1594,6 +1570,18 @@
     <message>
         <source>no image to save</source>
         <translation>保存する画像がありません</translation>
+    </message>
+    <message>
+        <source>Not saved: the folder %1 does not exist</source>
+        <translation>保存していません: フォルダ %1 がありません</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>Saved %1 in %2</source>
+        <translation>%2 に %1 を保存しました</translation>
     </message>
 </context>
 <context>
@@ -1846,14 +1834,6 @@
         <source>Noizy to decide midx</source>
         <translation>ノイズが多く midx を決定できません</translation>
     </message>
-    <message>
-        <source>%1 could not be saved: %2</source>
-        <translation>%1 を保存できませんでした: %2</translation>
-    </message>
-    <message>
-        <source>Saved %1 in %2</source>
-        <translation>%2 に %1 を保存しました</translation>
-    </message>
 </context>
 <context>
     <name>Stats</name>
@@ -1974,14 +1954,6 @@
     <message>
         <source>The energy-shift map was not saved: the standard&apos;s edge energy %1 eV gives no angle on the crystal (load a standard with &quot;Select Std.&quot;)</source>
         <translation>エネルギーシフトマップを保存しません: 標準のエッジエネルギー %1 eV は結晶で角度になりません（「標準選択」で標準を読み込んでください）</translation>
-    </message>
-    <message>
-        <source>%1 could not be saved: %2</source>
-        <translation>%1 を保存できませんでした: %2</translation>
-    </message>
-    <message>
-        <source>Saved %1 in %2</source>
-        <translation>%2 に %1 を保存しました</translation>
     </message>
 </context>
 <context>

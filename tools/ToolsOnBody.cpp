@@ -9,6 +9,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/ExCmdId.h"
 #include "core/Globals.h"
+#include "core/SafeWrite.h"
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
@@ -16,8 +17,6 @@
 #include "widgets/ChCoord.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QPainter>
 
 namespace {
@@ -227,18 +226,15 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
     QString why;
-    if (!EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight,
-                              QDateTime::currentDateTime(), &why)) {
-        // Counted where it failed; the user reads which file and why.
-        const QString file = QFileInfo(fileNameWithSuffix(fname, QStringLiteral("emp"))).absoluteFilePath();
-        body.report(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(file), why));
-        return false;
-    }
-    empFileName = fname;
-    // The suffix may have been added to the name typed.
-    const QFileInfo saved(fileNameWithSuffix(fname, QStringLiteral("emp")));
-    body.report(tr("Saved %1 in %2").arg(saved.fileName(), QDir::toNativeSeparators(saved.absolutePath())));
-    return true;
+    EShiftMapFile::write(fname, map, header, stdFileName, body.imageWidth, body.imageHeight,
+                         QDateTime::currentDateTime(), &why);
+    // The suffix may have been added to the name typed. A failure was
+    // counted where it happened; the user reads which file and why.
+    SafeWrite::Outcome saved;
+    saved.add(fileNameWithSuffix(fname, QStringLiteral("emp")), why);
+    body.report(saved.text());
+    if (saved.ok()) empFileName = fname;
+    return saved.ok();
 }
 
 bool ToolsOnBody::loadEMap(QString fname)

@@ -5,13 +5,10 @@
 #include "SpecPaneMath.h"
 #include "_FileDialog.h"
 
-#include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "core/SafeWrite.h"
 
 #include <QDebug>
-#include <QDir>
-#include <QFileInfo>
 
 #include <cmath>
 
@@ -205,16 +202,9 @@ bool SpecPane::saveData(QString fname)
     auto path = [&fname](const QString& tag) {
         return fileNameWithSuffix(fileNameWithTag(fname, tag), "dat");
     };
-    QStringList written;
-    QString failedFile, reason;
+    SafeWrite::Outcome saved;
     auto save = [&](const XafsSpectrum& s, const QString& file, bool subtractOffset) {
-        const QString why = SafeWrite::toFile(file, [&](QIODevice& out) { return s.write(out, subtractOffset); }, true);
-        if (why.isEmpty()) {
-            written << QFileInfo(file).fileName();
-        } else if (failedFile.isEmpty()) {
-            failedFile = file;
-            reason = why;
-        }
+        saved.add(file, SafeWrite::toFile(file, [&](QIODevice& out) { return s.write(out, subtractOffset); }, true));
     };
     save(current, path("T"), true);
     save(reference, path("std"), false);
@@ -222,15 +212,7 @@ bool SpecPane::saveData(QString fname)
     for (int i = 0; i < others.size(); ++i)
         if (others[i].kind) save(others[i], path(QString("other%1").arg(i)), false);
 
-    if (!failedFile.isEmpty()) {
-        const QString native = QDir::toNativeSeparators(QFileInfo(failedFile).absoluteFilePath());
-        qDebug().noquote() << QStringLiteral("Can't write %1: %2").arg(native, reason);
-        FailureLog::note(QStringLiteral("Can't write %1: %2").arg(native, reason));
-        emit reported(tr("%1 could not be saved: %2").arg(native, reason));
-        return false;
-    }
-    emit reported(tr("Saved %1 in %2")
-                      .arg(written.join(QStringLiteral(", ")),
-                           QDir::toNativeSeparators(QFileInfo(path("T")).absolutePath())));
-    return true;
+    if (!saved.ok()) SafeWrite::noteFailure(saved.failedFile, saved.reason);
+    emit reported(saved.text());
+    return saved.ok();
 }
