@@ -63,9 +63,14 @@ void DispA::wheelEvent(QWheelEvent* e)
 
 void DispA::setScreenMousePos(int x, int y)
 {
+    placeMouse(QPoint(x, y), false);
+}
+
+void DispA::placeMouse(const QPoint& screen, bool given)
+{
     mouse.previousPos = mouse.currentPos;
-    mouse.currentPos = QPoint(x, y);
-    mouse.posGiven = false;
+    mouse.currentPos = screen;
+    mouse.posGiven = given;
     emit mouseMoved0();
     update();
 }
@@ -75,10 +80,6 @@ void DispA::setScreenMousePos(int x, int y)
 // lands on a neighbour whenever the scale is not a whole number.
 void DispA::setRealMousePos(double x, double y)
 {
-    mouse.previousPos = mouse.currentPos;
-    mouse.currentPos = QPoint(ChCoord::pix(coord.r2sx(x)), ChCoord::pix(coord.r2sy(y)));
     mouse.givenPos = QPointF(x, y);
-    mouse.posGiven = true;
-    emit mouseMoved0();
-    update();
+    placeMouse(QPoint(ChCoord::pix(coord.r2sx(x)), ChCoord::pix(coord.r2sy(y))), true);
 }

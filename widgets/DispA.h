@@ -49,6 +49,10 @@ private slots:
 public slots:
     void setScreenMousePos(int x, int y);
     void setRealMousePos(double x, double y);
+
+private:
+    // The cursor moved to a screen pixel; given: placed at mouse.givenPos.
+    void placeMouse(const QPoint& screen, bool given);
 };
 
 #endif
