@@ -52,10 +52,8 @@ void fillMap(Analyzed2DRes& map, const AnalyzeCond& grid, const QVector<TiffData
 bool saveImage(Analyzed2DRes& map, const QString& path, QString* why)
 {
     map.genImg();
-    if (!map.hasImage || !map.image) {
-        qDebug() << "Sum up: the map has no image;" << path << "not written";
+    if (!map.hasImage || !map.image)
         return SafeSave::failed(path, QCoreApplication::translate("ImageSum", "the sum-up map has no image"), why);
-    }
     return SafeSave::image(*map.image, path, why);
 }
 

@@ -1951,10 +1951,6 @@
         <source>The energy-shift map was not saved: its grid is %1 x %2 pixels, the images %3 x %4</source>
         <translation>エネルギーシフトマップを保存しません: そのグリッドは %1 x %2 ピクセル、画像は %3 x %4 です</translation>
     </message>
-    <message>
-        <source>The energy-shift map was not saved: the standard&apos;s edge energy %1 eV gives no angle on the crystal (load a standard with &quot;Select Std.&quot;)</source>
-        <translation>エネルギーシフトマップを保存しません: 標準のエッジエネルギー %1 eV は結晶で角度になりません（「標準選択」で標準を読み込んでください）</translation>
-    </message>
 </context>
 <context>
     <name>XafsFileSelect</name>

@@ -216,13 +216,6 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
                                .arg(body.imageHeight));
         return false;
     }
-    // The file holds angles: without an edge energy there are none.
-    if (!EShiftMapFile::hasAngle(stdEdgeEnergy, crystalD)) {
-        body.reportFailure(tr("The energy-shift map was not saved: the standard's edge energy %1 eV gives no "
-                              "angle on the crystal (load a standard with \"Select Std.\")")
-                               .arg(stdEdgeEnergy));
-        return false;
-    }
     const EMPHeader header = EShiftMapFile::headerOf(calibGrid, body.shiftMapOriginX, body.shiftMapOriginY,
                                                      stdEdgeEnergy, crystalD);
     QString why;
