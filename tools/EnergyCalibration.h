@@ -71,6 +71,10 @@ public:
     XafsSpectrum standard;
     CalibMath::ShiftStats stats;
     double sigma = 0;
+    // Blocks of the last run that gave no shift (no edge, or no spectrum),
+    // of all it visited.
+    int blocksWithoutEdge = 0;
+    int blocksVisited = 0;
 
 signals:
     void doCalibNextPoint();
