@@ -31,6 +31,7 @@ void EnergyCalibration::setCtrl(CalibCtrl* c)
     connect(ctrl, &CalibCtrl::execCalibration, this, &EnergyCalibration::execCalibration,
             Qt::QueuedConnection);
     connect(ctrl, &CalibCtrl::newStdFileLoaded, this, &EnergyCalibration::newStdFile);
+    connect(ctrl, &CalibCtrl::stdCleared, this, &EnergyCalibration::stdCleared);
     connect(ctrl, &CalibCtrl::clearMap, this, &EnergyCalibration::clearShiftMap);
     connect(this, &EnergyCalibration::calibProgress, ctrl, &CalibCtrl::progress);
 }
@@ -211,6 +212,14 @@ void EnergyCalibration::newStdFile()
 {
     if (!ctrl || !ctrl->standard) return;
     standard = *ctrl->standard;
+    emit standardChanged(standard);
+}
+
+void EnergyCalibration::stdCleared()
+{
+    // The blocks still to come would be measured against no standard.
+    stopRun(tr("the standard was cleared"));
+    standard = XafsSpectrum();
     emit standardChanged(standard);
 }
 

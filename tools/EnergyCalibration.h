@@ -96,6 +96,9 @@ public slots:
     void finishCalib();
     void normalizeEShift();
     void newStdFile();
+    // The window's standard was cleared: no run starts until another is
+    // loaded, and a running one stops.
+    void stdCleared();
     void clearShiftMap();
     // Stops a running run with a debug line saying why; nothing without one.
     void stopRun(const QString& why);

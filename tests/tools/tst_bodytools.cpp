@@ -406,6 +406,8 @@ private slots:
         const QString cmp = "analyzer_select_sub_mode_dEdge 1\nanalyzer_dEdge_select_mode_comp\n";
         QTest::newRow("calibration, no standard")
             << "stack" << "click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
+        QTest::newRow("calibration, standard cleared")
+            << "stack+std" << "click C:Clear; click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
         QTest::newRow("calibration, unusable search") << "stack+std" << "type C:MinDEs=0; calib_type 1\ncalib_exec"
                                                       << calib + "Min. E-step must be above 0" << "";
         QTest::newRow("calibration, area outside the image") << "stack+std" << "select_region 99 99 120 120\ncalib_exec"

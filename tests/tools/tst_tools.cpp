@@ -292,23 +292,27 @@ private slots:
         QCOMPARE(finish.count(), 1);
     }
 
-    // Stopped after three blocks, by the start button pressed again or by
-    // clearing the map: no block lands after it.
+    // Stopped after three blocks, by the start button pressed again, by
+    // clearing the map or by clearing the standard: no block lands after it.
+    // A cleared standard is out of use: the next start is refused.
     void stoppedDuringARun_data()
     {
-        QTest::addColumn<bool>("clear");
-        QTest::newRow("start pressed again") << false;
-        QTest::newRow("map cleared") << true;
+        QTest::addColumn<QString>("button");
+        QTest::newRow("start pressed again") << "ExecCalib";
+        QTest::newRow("map cleared") << "ClearMap";
+        QTest::newRow("standard cleared") << "Clear";
     }
     void stoppedDuringARun()
     {
-        QFETCH(bool, clear);
+        QFETCH(QString, button);
         Rig r;
-        r.onBlock = [&r, clear](int n) {
-            if (n == 3) QTest::mouseClick(clear ? r.ctrl.ClearMap : r.ctrl.ExecCalib, Qt::LeftButton);
+        const bool clear = button == "ClearMap", stdCleared = button == "Clear";
+        r.onBlock = [&r, button](int n) {
+            if (n == 3) QTest::mouseClick(r.ctrl.findChild<QPushButton*>(button), Qt::LeftButton);
         };
         QSignalSpy finish(&r.cal, &EnergyCalibration::doFinishCalib);
         QSignalSpy offsets(&r.cal, &EnergyCalibration::mapOffsetsChanged);
+        ts::MessageLog m;
         QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(r.blocks >= 3 && !r.cal.isRunning(), 30000);
         QTest::qWait(100);
@@ -317,7 +321,17 @@ private slots:
         QCOMPARE(r.map.width(), clear ? 0 : 40);
         QCOMPARE(offsets.last()[0].toInt(), clear ? 0 : 5);  // the cleared map's place is reset
         const QPoint last = r.centres[2];
-        QVERIFY(std::abs(r.map.valueAt(last.x(), last.y()) - (clear ? 0.0 : r.shift(last.x(), last.y()))) < 1e-3);
+        // A block under way when the standard goes is not measured against none.
+        const double kept = clear || stdCleared ? 0.0 : r.shift(last.x(), last.y());
+        QVERIFY(std::abs(r.map.valueAt(last.x(), last.y()) - kept) < 1e-3);
+
+        QCOMPARE(m.has("Calibration stopped: the standard was cleared"), stdCleared);
+        QCOMPARE(r.ctrl.SelectStd->Selected->text().isEmpty(), stdCleared);
+        QCOMPARE(r.cal.standard.points.isEmpty(), stdCleared);
+        QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
+        QTest::qWait(50);
+        QCOMPARE(m.has("Calibration not started: it needs a standard spectrum"), stdCleared);
+        QCOMPARE(m.lines.filter("Start Calibration").size(), stdCleared ? 1 : 2);
     }
 
     // Nothing starts, nothing is left queued, the map keeps what it had, and
