@@ -44,6 +44,7 @@ CalibCtrl::CalibCtrl(QWidget* parent) : QFrame(parent)
     SelectStd->Select->setText(tr("Select Std."));
 
     connect(SelectStd, &XafsFileSelect::newFile, this, &CalibCtrl::newFile);
+    connect(SelectStd->Clear, &QPushButton::clicked, this, &CalibCtrl::clearStd);
     connect(ExecCalib, &QPushButton::clicked, this, &CalibCtrl::execCalibration);
     connect(StdBGVictreen, &QRadioButton::toggled, this, &CalibCtrl::stdBGToggled);
     connect(ClearMap, &QPushButton::clicked, this, &CalibCtrl::clearMap);
@@ -104,6 +105,16 @@ void CalibCtrl::newFile(QString fname)
     standard->recalc(standard->lineType);
     EdgeEeV->setText(QString::number(standard->midx, 'g', 6));
     emit newStdFileLoaded();
+}
+
+void CalibCtrl::clearStd()
+{
+    // The selector's own clear also follows a file that did not load, where
+    // the calibration keeps its copy; only the button drops it.
+    SelectStd->clear();
+    delete standard;
+    standard = nullptr;
+    emit stdCleared();
 }
 
 void CalibCtrl::stdBGToggled(bool)

@@ -46,6 +46,8 @@ signals:
     // The file chosen for the standard holds no spectrum; the window keeps
     // an empty standard.
     void stdNotLoaded(QString fname);
+    // The user cleared the standard: no standard is in use any more.
+    void stdCleared();
 
 public slots:
     void loadStd(QString fname);
@@ -55,6 +57,7 @@ public slots:
 
 private slots:
     void newFile(QString fname);
+    void clearStd();
     void stdBGToggled(bool f);
 };
 

@@ -49,6 +49,51 @@ double blockShift(const XafsSpectrum& block, const XafsSpectrum& standard, Metho
     return block.midx - standard.midx;
 }
 
+bool atSearchLimit(double offset, const Search& p)
+{
+    if (!(p.range > 0) || !(p.step > 0) || !std::isfinite(p.range) || !std::isfinite(offset))
+        return false;
+    // The first pass's scores, stepped as the search steps them.
+    const double first = -p.range;
+    double last = first;
+    for (double d = first; d <= p.range;) {
+        last = d;
+        const double next = d + p.step;
+        if (next == d) break;
+        d = next;
+    }
+    // Finer passes stay within a tenth of the range of the centre, far from
+    // these two; the tolerance only absorbs the rounding of centre + d.
+    const double tol = 1e-9 * (std::fabs(offset) + p.range + p.step);
+    return std::fabs(offset - first) <= tol || std::fabs(offset - last) <= tol;
+}
+
+BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, Method m,
+                 const Search& p)
+{
+    // A line through as many points as it has parameters leaves no residual
+    // to judge the jump by.
+    auto fitted = [](const VictLine& l) { return l.fitted && l.fitCount > (l.lineType == 0 ? 3 : 2); };
+    BlockEdge e;
+    e.flagged = block.noisy || block.outOfRange;
+    e.linesFitted = fitted(block.pre) && fitted(block.post);
+    e.jump = block.dMut;
+    e.preResidual = block.pre.sigma;
+    e.postResidual = block.post.sigma;
+    e.searchAtLimit =
+        m == Method::InnerProduct && atSearchLimit(shift - (block.midx - standard.midx), p);
+    e.shift = shift;
+    return e;
+}
+
+bool hasEdge(const BlockEdge& b, double noiseFactor)
+{
+    if (b.flagged || !b.linesFitted || b.searchAtLimit) return false;
+    if (!std::isfinite(b.shift) || !std::isfinite(b.jump)) return false;
+    const double f = noiseFactor > 0 ? noiseFactor : 0.0;
+    return b.jump > f * b.preResidual && b.jump > f * b.postResidual;
+}
+
 double rowProgress(const AnalyzeCond& g)
 {
     if (g.y1 <= g.y0) return 0.0;

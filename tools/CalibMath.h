@@ -42,6 +42,36 @@ QString areaProblem(const QRectF& area, int width, int height);
 double blockShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m,
                   const Search& p);
 
+// True when a search with p that settled offset (eV) from its centre stopped
+// on the first or last score of its first pass: the best match may lie
+// beyond the range. Never for a search of no range, which only scores the
+// centre.
+bool atSearchLimit(double offset, const Search& p);
+
+// What a block's normalisation and shift tell about its edge.
+struct BlockEdge
+{
+    bool flagged = false;        // noisy or out of range
+    bool linesFitted = false;    // both lines fitted, with points beyond their parameters
+    double jump = 0;             // post(E0) - pre(E0)
+    double preResidual = 0;      // rms of the pre-edge line's fit
+    double postResidual = 0;     // rms of the post-edge line's fit
+    bool searchAtLimit = false;  // the inner-product search ended on its range's limit
+    double shift = 0;
+};
+
+// The facts of block, normalised, whose shift against standard is shift by
+// method m with p.
+BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, Method m,
+                 const Search& p);
+
+// True when the block shows the standard's edge: not flagged, lines fitted,
+// no search ending at its limit, a finite shift, and a jump above each
+// line's residual times noiseFactor (Th. Jmp.; not above 0 counts as 0).
+// A block without an edge (a flat, noisy area with no sample) would give a
+// shift made of noise.
+bool hasEdge(const BlockEdge& b, double noiseFactor);
+
 // Percent of the walk's rows done at its current block; 0 for an area
 // without height.
 double rowProgress(const AnalyzeCond& g);

@@ -31,6 +31,7 @@ void EnergyCalibration::setCtrl(CalibCtrl* c)
     connect(ctrl, &CalibCtrl::execCalibration, this, &EnergyCalibration::execCalibration,
             Qt::QueuedConnection);
     connect(ctrl, &CalibCtrl::newStdFileLoaded, this, &EnergyCalibration::newStdFile);
+    connect(ctrl, &CalibCtrl::stdCleared, this, &EnergyCalibration::stdCleared);
     connect(ctrl, &CalibCtrl::clearMap, this, &EnergyCalibration::clearShiftMap);
     connect(this, &EnergyCalibration::calibProgress, ctrl, &CalibCtrl::progress);
 }
@@ -102,6 +103,8 @@ void EnergyCalibration::execCalibration()
     emit mapOffsetsChanged(in.xOffset, in.yOffset);
 
     stats = CalibMath::ShiftStats();
+    blocksWithoutEdge = 0;
+    blocksVisited = 0;
     measured.clear();
     measured.reserve(int(qMin<qint64>(grid.blockCount(), 1 << 20)));
     requestNext();
@@ -116,18 +119,24 @@ void EnergyCalibration::calibNextPoint()
 
     const int x = grid.curX, y = grid.curY;
     const Spectrum mu = blockSpectrum(x, y, grid.xw, grid.yw);
-    // A block without a spectrum (outside the images, or the stack gone)
-    // has no edge to measure: it keeps 0 and stays out of the figures.
-    if (!mu.points.isEmpty()) {
-        const XafsSpectrum block(mu, QStringLiteral("Body-Calib"), lineType, 0,
-                                 suggestElm ? suggestElm() : SuggestElm());
+    ++blocksVisited;
+    // A block without a spectrum (outside the images, or the stack gone) or
+    // without the standard's edge has no shift: it keeps 0 and stays out of
+    // the figures and the surface.
+    bool edge = false;
+    // The standard may have been cleared while this block was being built.
+    if (!mu.points.isEmpty() && !standard.points.isEmpty()) {
+        const SuggestElm sElm = suggestElm ? suggestElm() : SuggestElm();
+        const XafsSpectrum block(mu, QStringLiteral("Body-Calib"), lineType, 0, sElm);
         const double s = CalibMath::blockShift(block, standard, method, search);
-        if (std::isfinite(s)) {
+        edge = CalibMath::hasEdge(CalibMath::edgeOf(block, standard, s, method, search), sElm.noiseFactor);
+        if (edge) {
             map->setData(x, y, grid.xw, grid.yw, s);
             stats.add(s);
             measured.append(QPoint(x, y));
         }
     }
+    if (!edge) ++blocksWithoutEdge;
 
     if (grid.next())
         requestNext();
@@ -145,8 +154,16 @@ void EnergyCalibration::finishCalib()
     }
 
     if (stats.count == 0) {
-        say(tr("Calibration measured no block: the map holds no shift, the figures are kept"), true);
+        say(tr("Calibration measured no block: none of the %1 blocks shows the standard's edge; "
+               "the map holds no shift, the figures are kept")
+                .arg(blocksVisited),
+            true);
     } else {
+        if (blocksWithoutEdge > 0)
+            say(tr("Calibration done: %1 of %2 blocks show no edge and got no shift")
+                    .arg(blocksWithoutEdge)
+                    .arg(blocksVisited),
+                false);
         const double mean = stats.mean();
         ctrl->DEMin->setText(QString::number(stats.min, 'g', 6));
         ctrl->DEMax->setText(QString::number(stats.max, 'g', 6));
@@ -195,6 +212,14 @@ void EnergyCalibration::newStdFile()
 {
     if (!ctrl || !ctrl->standard) return;
     standard = *ctrl->standard;
+    emit standardChanged(standard);
+}
+
+void EnergyCalibration::stdCleared()
+{
+    // The blocks still to come would be measured against no standard.
+    stopRun(tr("the standard was cleared"));
+    standard = XafsSpectrum();
     emit standardChanged(standard);
 }
 

@@ -71,6 +71,10 @@ public:
     XafsSpectrum standard;
     CalibMath::ShiftStats stats;
     double sigma = 0;
+    // Blocks of the last run that gave no shift (no edge, or no spectrum),
+    // of all it visited.
+    int blocksWithoutEdge = 0;
+    int blocksVisited = 0;
 
 signals:
     void doCalibNextPoint();
@@ -92,6 +96,9 @@ public slots:
     void finishCalib();
     void normalizeEShift();
     void newStdFile();
+    // The window's standard was cleared: no run starts until another is
+    // loaded, and a running one stops.
+    void stdCleared();
     void clearShiftMap();
     // Stops a running run with a debug line saying why; nothing without one.
     void stopRun(const QString& why);

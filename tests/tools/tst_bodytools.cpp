@@ -62,6 +62,65 @@ void loadEdgeStack(Body& b)
     b.VWidth->setText("1");
 }
 
+// A gaussian deviate fixed by (k, c, r, which), the same whatever order the
+// frames are made in.
+double gauss(int k, int c, int r, int which)
+{
+    auto mix = [](quint64 z) {
+        z += 0x9e3779b97f4a7c15ULL;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    };
+    const quint64 h = mix((quint64(k) << 40) ^ (quint64(c) << 24) ^ (quint64(r) << 8) ^ quint64(which));
+    const double u1 = (double(h >> 11) + 0.5) / 9007199254740992.0;
+    const double u2 = (double(mix(h) >> 11) + 0.5) / 9007199254740992.0;
+    return std::sqrt(-2 * std::log(u1)) * std::cos(2 * M_PI * u2);
+}
+
+// Counts with photon noise about n.
+double photons(double n, int k, int c, int r, int which) { return n + std::sqrt(n) * gauss(k, c, r, which); }
+
+// Scan energies as a step scan takes them: 5 eV below the edge, 0.5 eV over
+// it, 4 eV above.
+QVector<double> scanEnergies()
+{
+    QVector<double> e;
+    for (double E = 8800; E < 8970; E += 5) e.append(E);
+    for (double E = 8970; E < 9030; E += 0.5) e.append(E);
+    for (double E = 9030; E <= 9200; E += 4) e.append(E);
+    return e;
+}
+
+const int flatW = 18, flatH = 9, sampleW = 9;  // the sample covers x < 9
+
+// The known shift of the block centred on (x, y).
+double sampleShift(int x, int y) { return 3 + 0.5 * x - 0.3 * y; }
+
+// A sample whose edge moves block by block over the left half, nothing but
+// a flat matrix over the right half (with a hot pixel in one frame), photon
+// noise everywhere; blocks of 3 x 3 pixels.
+void loadHalfEmptyStack(Body& b)
+{
+    static const QVector<double> E = scanEnergies();
+    ts::StackSpec s;
+    s.w = flatW;
+    s.h = flatH;
+    s.n = E.size();
+    s.energy = [](int k) { return E[k]; };
+    s.i0 = [](int k, int c, int r) { return photons(20000, k, c, r, 0); };
+    s.i1 = [](int k, int c, int r) {
+        if (c >= sampleW && k == 60 && c == 14 && r == 2) return 60000.0;
+        const double mu = c < sampleW ? 0.3 + edges::wiggly(E[k] - sampleShift(c / 3 * 3 + 1, r / 3 * 3 + 1))
+                                      : 0.8 - 2e-5 * (E[k] - 8800);
+        return photons(20000 * std::exp(-mu), k, c, r, 1);
+    };
+    ts::loadStack(b, s, false);
+    b.dispA->setSelectedArea(0, 0, flatW, flatH);
+    b.HWidth->setText("1");
+    b.VWidth->setText("1");
+}
+
 }  // namespace
 
 class TstBodyTools : public QObject
@@ -262,6 +321,76 @@ private slots:
         QCOMPARE(answers.size(), 0);  // reads the user asks for answer no script
     }
 
+    // Over an area without sample only blocks with the standard's edge get a
+    // shift, by either method: those hold the known shifts and alone make
+    // the figures and the fitted surface; the others stay 0, so the pixels'
+    // energies do not move, and the user reads how many there were.
+    void blocksWithoutEdge_data()
+    {
+        QTest::addColumn<bool>("innerP");
+        QTest::addColumn<bool>("fitted");
+        QTest::addColumn<QString>("thJmp");
+        QTest::addColumn<int>("withEdge");
+        QTest::addColumn<QString>("said");
+        const QString half = "Calibration done: 9 of 18 blocks show no edge and got no shift";
+        QTest::newRow("mid-point") << false << false << "1" << 9 << half;
+        QTest::newRow("mid-point, fitted surface") << false << true << "1" << 9 << half;
+        QTest::newRow("inner product") << true << false << "1" << 9 << half;
+        QTest::newRow("inner product, fitted surface") << true << true << "3" << 9 << half;
+        QTest::newRow("Th. Jmp. above every jump")
+            << true << false << "1000" << 0
+            << "Calibration measured no block: none of the 18 blocks shows the standard's edge; "
+               "the map holds no shift, the figures are kept";
+    }
+    void blocksWithoutEdge()
+    {
+        QFETCH(bool, innerP);
+        QFETCH(bool, fitted);
+        QFETCH(QString, thJmp);
+        QFETCH(int, withEdge);
+        QFETCH(QString, said);
+        Body b;
+        CalibOnBody* calib = CalibOnBody::of(b);
+        CalibCtrl* ctrl = calib->calibCtrl;
+        loadHalfEmptyStack(b);
+        ctrl->loadStd(stdFile);
+        b.ThJumpSigma->setText(thJmp);
+        b.QuadSurfFittedEShift->setChecked(fitted);
+        ctrl->show();
+        QVERIFY(QTest::qWaitForWindowExposed(ctrl));
+        QTest::mouseClick(innerP ? ctrl->CalibTypeInnerP : ctrl->CalibTypeDMidX, Qt::LeftButton);
+        const int failures = FailureLog::count();
+        QSignalSpy ended(&calib->calibration, &EnergyCalibration::runEnded);
+        QTest::mouseClick(ctrl->ExecCalib, Qt::LeftButton);
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(b.statusBar()->currentMessage(), said);
+        QCOMPARE(FailureLog::count() - failures, withEdge == 0 ? 1 : 0);
+        QCOMPARE(calib->calibration.stats.count, withEdge);
+        QCOMPARE(calib->calibration.blocksWithoutEdge, 18 - withEdge);
+        QCOMPARE(int(b.shiftMap.fit.n), withEdge);
+
+        double sum = 0, sq = 0;
+        const double mean = ctrl->DEAvr->text().toDouble();
+        for (int y = 0; y < flatH; ++y)
+            for (int x = 0; x < flatW; ++x) {
+                const int cx = x / 3 * 3 + 1, cy = y / 3 * 3 + 1;
+                const bool sample = x < sampleW && withEdge > 0;
+                const double truth = sample ? sampleShift(cx, cy) : 0.0;
+                QVERIFY2(std::abs(b.shiftMap.valueAt(x, y) - truth) < 0.25,
+                         qPrintable(QString("(%1, %2): %3, not %4").arg(x).arg(y).arg(b.shiftMap.valueAt(x, y)).arg(truth)));
+                if (!fitted) QVERIFY(std::abs(b.energyShiftAt(x, y) - truth) < 0.25);
+                if (!sample || x != cx || y != cy) continue;
+                sum += truth;
+                sq += std::pow((fitted ? b.shiftMap.fit.valueAt(cx, cy) : b.shiftMap.valueAt(cx, cy)) - mean, 2);
+                if (fitted) QVERIFY(std::abs(b.shiftMap.fit.valueAt(cx, cy) - truth) < 0.25);
+            }
+        if (withEdge == 0) return;
+        QVERIFY(std::abs(mean - sum / 9) < 0.25);
+        QVERIFY(std::abs(ctrl->DEMin->text().toDouble() - sampleShift(1, 7)) < 0.25);
+        QVERIFY(std::abs(ctrl->DEMax->text().toDouble() - sampleShift(7, 1)) < 0.25);
+        QVERIFY(std::abs(ctrl->DESigma->text().toDouble() - std::sqrt(sq / 9)) < 1e-3);
+    }
+
     // Each refusal says why in the status bar and counts once for a script's
     // exit status, also with its "Err:" line, except the alignment panel's
     // hints; the analysis panel's progress never reads as a finished run.
@@ -277,6 +406,8 @@ private slots:
         const QString cmp = "analyzer_select_sub_mode_dEdge 1\nanalyzer_dEdge_select_mode_comp\n";
         QTest::newRow("calibration, no standard")
             << "stack" << "click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
+        QTest::newRow("calibration, standard cleared")
+            << "stack+std" << "click C:Clear; click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
         QTest::newRow("calibration, unusable search") << "stack+std" << "type C:MinDEs=0; calib_type 1\ncalib_exec"
                                                       << calib + "Min. E-step must be above 0" << "";
         QTest::newRow("calibration, area outside the image") << "stack+std" << "select_region 99 99 120 120\ncalib_exec"

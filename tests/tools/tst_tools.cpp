@@ -209,6 +209,7 @@ QByteArray headerWith(const char* from, const char* to) { return QByteArray(good
 }  // namespace
 
 Q_DECLARE_METATYPE(Shift)
+Q_DECLARE_METATYPE(CalibMath::BlockEdge)
 Q_DECLARE_METATYPE(LoadResult)
 
 class TestTools : public QObject
@@ -291,23 +292,27 @@ private slots:
         QCOMPARE(finish.count(), 1);
     }
 
-    // Stopped after three blocks, by the start button pressed again or by
-    // clearing the map: no block lands after it.
+    // Stopped after three blocks, by the start button pressed again, by
+    // clearing the map or by clearing the standard: no block lands after it.
+    // A cleared standard is out of use: the next start is refused.
     void stoppedDuringARun_data()
     {
-        QTest::addColumn<bool>("clear");
-        QTest::newRow("start pressed again") << false;
-        QTest::newRow("map cleared") << true;
+        QTest::addColumn<QString>("button");
+        QTest::newRow("start pressed again") << "ExecCalib";
+        QTest::newRow("map cleared") << "ClearMap";
+        QTest::newRow("standard cleared") << "Clear";
     }
     void stoppedDuringARun()
     {
-        QFETCH(bool, clear);
+        QFETCH(QString, button);
         Rig r;
-        r.onBlock = [&r, clear](int n) {
-            if (n == 3) QTest::mouseClick(clear ? r.ctrl.ClearMap : r.ctrl.ExecCalib, Qt::LeftButton);
+        const bool clear = button == "ClearMap", stdCleared = button == "Clear";
+        r.onBlock = [&r, button](int n) {
+            if (n == 3) QTest::mouseClick(r.ctrl.findChild<QPushButton*>(button), Qt::LeftButton);
         };
         QSignalSpy finish(&r.cal, &EnergyCalibration::doFinishCalib);
         QSignalSpy offsets(&r.cal, &EnergyCalibration::mapOffsetsChanged);
+        ts::MessageLog m;
         QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(r.blocks >= 3 && !r.cal.isRunning(), 30000);
         QTest::qWait(100);
@@ -316,7 +321,17 @@ private slots:
         QCOMPARE(r.map.width(), clear ? 0 : 40);
         QCOMPARE(offsets.last()[0].toInt(), clear ? 0 : 5);  // the cleared map's place is reset
         const QPoint last = r.centres[2];
-        QVERIFY(std::abs(r.map.valueAt(last.x(), last.y()) - (clear ? 0.0 : r.shift(last.x(), last.y()))) < 1e-3);
+        // A block under way when the standard goes is not measured against none.
+        const double kept = clear || stdCleared ? 0.0 : r.shift(last.x(), last.y());
+        QVERIFY(std::abs(r.map.valueAt(last.x(), last.y()) - kept) < 1e-3);
+
+        QCOMPARE(m.has("Calibration stopped: the standard was cleared"), stdCleared);
+        QCOMPARE(r.ctrl.SelectStd->Selected->text().isEmpty(), stdCleared);
+        QCOMPARE(r.cal.standard.points.isEmpty(), stdCleared);
+        QTest::mouseClick(r.ctrl.ExecCalib, Qt::LeftButton);
+        QTest::qWait(50);
+        QCOMPARE(m.has("Calibration not started: it needs a standard spectrum"), stdCleared);
+        QCOMPARE(m.lines.filter("Start Calibration").size(), stdCleared ? 1 : 2);
     }
 
     // Nothing starts, nothing is left queued, the map keeps what it had, and
@@ -385,6 +400,102 @@ private slots:
         bare.finishCalib();
         bare.normalizeEShift();
         bare.clearShiftMap();
+    }
+
+    // The edge a shift is measured on: a flag, a line without residual, a
+    // search stopped at its limit, or a jump within the residuals times Th.
+    // Jmp. each take the block's shift away.
+    void blockEdge_data()
+    {
+        QTest::addColumn<CalibMath::BlockEdge>("b");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<bool>("edge");
+        const CalibMath::BlockEdge ok{false, true, 1.0, 0.01, 0.03, false, 2.5};
+        auto with = [ok](std::function<void(CalibMath::BlockEdge&)> f) {
+            CalibMath::BlockEdge b = ok;
+            f(b);
+            return b;
+        };
+        QTest::newRow("clear edge") << ok << 1.0 << true;
+        QTest::newRow("flagged") << with([](auto& b) { b.flagged = true; }) << 1.0 << false;
+        QTest::newRow("line fit failed") << with([](auto& b) { b.linesFitted = false; }) << 1.0 << false;
+        QTest::newRow("search at its limit") << with([](auto& b) { b.searchAtLimit = true; }) << 1.0 << false;
+        QTest::newRow("jump equal to a residual") << ok << 1.0 / 0.03 << false;
+        QTest::newRow("jump just above both") << ok << 0.99 / 0.03 << true;
+        QTest::newRow("above the pre line's only") << with([](auto& b) { b.jump = 0.02; }) << 1.0 << false;
+        QTest::newRow("flat: jump below the noise") << with([](auto& b) { b.jump = 6e-4; }) << 1.0 << false;
+        QTest::newRow("Th. Jmp. 0, some jump") << with([](auto& b) { b.jump = 1e-6; }) << 0.0 << true;
+        QTest::newRow("Th. Jmp. negative counts as 0") << ok << -5.0 << true;
+        QTest::newRow("no jump") << with([](auto& b) { b.jump = 0; }) << 0.0 << false;
+        QTest::newRow("jump not a number") << with([](auto& b) { b.jump = nan_; }) << 1.0 << false;
+        QTest::newRow("residual not a number") << with([](auto& b) { b.postResidual = nan_; }) << 1.0 << false;
+        QTest::newRow("shift not finite") << with([](auto& b) { b.shift = inf_; }) << 1.0 << false;
+    }
+    void blockEdge()
+    {
+        QFETCH(CalibMath::BlockEdge, b);
+        QFETCH(double, factor);
+        QFETCH(bool, edge);
+        QCOMPARE(CalibMath::hasEdge(b, factor), edge);
+    }
+
+    // Only the first and last scores of the first pass are its limits.
+    void searchLimit_data()
+    {
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<bool>("atLimit");
+        QTest::newRow("lower end") << -20.0 << 20.0 << 1.0 << true;
+        QTest::newRow("upper end") << 20.0 << 20.0 << 1.0 << true;
+        QTest::newRow("inside") << 19.0 << 20.0 << 1.0 << false;
+        QTest::newRow("finer pass's end") << -2.0 << 20.0 << 1.0 << false;
+        QTest::newRow("rounded centre + d") << 20.0 - 3e-12 << 20.0 << 1.0 << true;
+        QTest::newRow("last score short of the range") << 19.0 << 20.0 << 3.0 << true;
+        QTest::newRow("range itself not scored") << 20.0 << 20.0 << 3.0 << false;
+        QTest::newRow("steps of a tenth, last scored 1.9") << 1.9 << 2.0 << 0.1 << true;
+        QTest::newRow("no range") << 0.0 << 0.0 << 1.0 << false;
+        QTest::newRow("offset not a number") << nan_ << 20.0 << 1.0 << false;
+    }
+    void searchLimit()
+    {
+        QFETCH(double, offset);
+        QFETCH(double, range);
+        QFETCH(double, step);
+        QFETCH(bool, atLimit);
+        QCOMPARE(CalibMath::atSearchLimit(offset, {range, step, 0.1}), atLimit);
+    }
+
+    // The facts are read off real normalisations: a search whose best match
+    // lies beyond its range is found at its limit from the result alone, and
+    // a post-edge line through two points has no residual to judge the jump by.
+    void edgeFactsOfSpectra()
+    {
+        const SuggestElm sElm;
+        const XafsSpectrum standard(shiftedEdge(0), "std", 1, 0, sElm);
+        const XafsSpectrum moved(shiftedEdge(30), "block", 1, 0, sElm);
+        const CalibMath::Search p{5, 1, 0.1};
+        using M = CalibMath::Method;
+        const double s = CalibMath::blockShift(moved, standard, M::InnerProduct, p);
+        QVERIFY(std::abs(s - 30) < 0.1);
+        CalibMath::BlockEdge e = CalibMath::edgeOf(moved, standard, s, M::InnerProduct, p);
+        QVERIFY(e.linesFitted && !e.searchAtLimit && CalibMath::hasEdge(e, 1.0));
+        // Mid-points 8 eV apart from where the curves match: the search is
+        // centred 8 eV off and stops at its upper end.
+        XafsSpectrum offStd = standard;
+        offStd.midx += 8;
+        const double atEnd = CalibMath::blockShift(moved, offStd, M::InnerProduct, p);
+        QVERIFY(std::abs(atEnd - 27) < 1e-9);
+        e = CalibMath::edgeOf(moved, offStd, atEnd, M::InnerProduct, p);
+        QVERIFY(e.searchAtLimit && !CalibMath::hasEdge(e, 1.0));
+        QVERIFY(!CalibMath::edgeOf(moved, offStd, atEnd, M::MidPoint, p).searchAtLimit);
+        // An edge 11 eV before the end leaves its post line two points.
+        Spectrum shortScan;
+        for (double E = 8900; E <= 9011; E += 0.5) shortScan.append(E, edges::wiggly(E));
+        const XafsSpectrum cut(shortScan, "cut", 1, 0, sElm);
+        QVERIFY(cut.post.fitted && !cut.noisy);
+        QCOMPARE(cut.post.fitCount, 2);
+        QVERIFY(!CalibMath::edgeOf(cut, standard, cut.midx - standard.midx, M::MidPoint, p).linesFitted);
     }
 
     // Blocks beyond the images have no spectrum: they keep 0 and stay out of
