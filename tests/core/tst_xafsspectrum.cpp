@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "core/VictLine.h"
 #include "core/XafsSpectrum.h"
@@ -117,12 +118,96 @@ XafsSpectrum irregular(double E0, unsigned seed)
     return XafsSpectrum(raw, "irregular", 1, 0, SuggestElm());
 }
 
+// A metal foil's step scan as beamlines record it: 5 eV steps in the
+// pre-edge, 0.5 eV nearing the edge, 0.1 eV over it, then steps of constant k
+// (0.05 per angstrom) that reach 5.7 eV at k 15. The grid is laid out from the
+// tabulated edge; the half-jump lies a few eV above it. mu = ln(I0/I) with
+// photon noise on I, and EXAFS-like oscillations of a tenth of the jump.
+struct Foil {
+    double tabulated, E0, jump, R;
+    unsigned seed;
+    double glitchAt = 0;  // eV above E0 of one point read during a beam loss
+    double width = 3.5;
+
+    double pre(double E) const { return 1.0 - 3e-4 * (E - E0); }
+    double post(double E) const { return 1.0 + jump - 4.5e-4 * (E - E0); }
+    QVector<double> grid() const
+    {
+        QVector<double> g;
+        for (int i = 0; i < 34; ++i) g.append(tabulated - 200 + 5 * i);
+        for (int i = 0; i < 40; ++i) g.append(tabulated - 30 + 0.5 * i);
+        for (int i = 0; i < 300; ++i) g.append(tabulated - 10 + 0.1 * i);
+        for (double k = std::sqrt(20 / 3.81); k < 15.001; k += 0.05) g.append(tabulated + 3.81 * k * k);
+        return g;
+    }
+    double mu(double E) const
+    {
+        const double k = E > E0 ? std::sqrt((E - E0) / 3.81) : 0;
+        // Faded in over the first eV, where a sine in k would rise without bound.
+        const double chi = 0.1 * (1 - std::exp(-k * k)) * std::sin(2 * k * R) * std::exp(-0.006 * k * k);
+        return pre(E) + (post(E) - pre(E)) * synth::sigmoid(E, E0, width) * (1 + chi);
+    }
+    Spectrum scan() const
+    {
+        std::mt19937 rng(seed);
+        std::normal_distribution<double> unit(0, 1);
+        const double I0 = 1e6;
+        Spectrum s;
+        const QVector<double> g = grid();
+        int glitch = -1;
+        for (int i = 0; glitchAt > 0 && i < g.size(); ++i)
+            if (glitch < 0 || std::fabs(g[i] - E0 - glitchAt) < std::fabs(g[glitch] - E0 - glitchAt)) glitch = i;
+        for (int i = 0; i < g.size(); ++i) {
+            const double I = I0 * std::exp(-mu(g[i]));
+            // A beam loss: the point reads far below the post-edge line.
+            s.append(g[i], i == glitch ? post(g[i]) - 3.2 * jump : std::log(I0 / (I + std::sqrt(I) * unit(rng))));
+        }
+        return s;
+    }
+};
+
+// The normalisation with the steepest rise counted per point, for the first
+// guess and the crossing alike, written out from its description. On an
+// evenly spaced grid the rise per eV must find the very same numbers.
+XafsSpectrum perPointRule(const Spectrum& raw, const SuggestElm& w, int type)
+{
+    XafsSpectrum s;
+    static_cast<Spectrum&>(s) = raw;
+    s.setParams("per point", w);
+    s.smooth(2);
+    const int N = s.size();
+    auto mid = [&](int i) { return (s.xAt(i) + s.xAt(i + 1)) / 2; };
+    int a = 0, b = N - 1;
+    if (w.useWindow) {
+        a = N - 1;
+        for (int i = 0; i <= N - 2; ++i)
+            if (mid(i) > w.edgeEnergy + w.preOffset) { a = i; break; }
+        for (int i = 1; i <= N - 2; ++i)
+            if (mid(i) > w.edgeEnergy + w.postOffset) { b = i; break; }
+        if (mid(0) > w.edgeEnergy + w.postOffset) b = 0;
+    }
+    int guess = 0;
+    double best = 0;
+    for (int i = a; i < b; ++i) {
+        if (s.smoothed[i + 1] - s.smoothed[i] > best) {
+            best = s.smoothed[i + 1] - s.smoothed[i];
+            guess = i;
+        }
+    }
+    s.midx = s.xAt(guess);
+    s.fitPrePost(s.midx, type);
+    s.midx = energyByDefinition(s, 0.5);
+    s.dMut = s.post.value(s.midx) - s.pre.value(s.midx);
+    return s;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Spectrum)
 Q_DECLARE_METATYPE(Verdict)
 Q_DECLARE_METATYPE(Search)
 Q_DECLARE_METATYPE(Fit)
+Q_DECLARE_METATYPE(Foil)
 
 class TestXafsSpectrum : public QObject
 {
@@ -198,6 +283,74 @@ private slots:
             QVERIFY2(std::fabs(s.midx - want.E0) <= want.tolE0, qPrintable(QString::number(s.midx, 'g', 10)));
             QVERIFY2(std::fabs(s.dMut - want.jump) <= want.tolJump, qPrintable(QString::number(s.dMut, 'g', 10)));
         }
+    }
+
+    // A foil scanned finely over the edge and coarsely above it: oscillations
+    // above the edge rise more per point than the edge does, but far less per
+    // eV. A point read during a beam loss far above the edge makes a second
+    // crossing of the mid-line, steep per point and shallow per eV.
+    void foilOnStepScanGrid_data()
+    {
+        QTest::addColumn<Foil>("foil");
+        QTest::addColumn<SuggestElm>("window");
+        QTest::addColumn<double>("jumpTol");  // relative; the lost point tilts the post-edge line
+        QTest::newRow("Fe-like") << Foil{7112, 7119, 4.3, 2.48, 11} << SuggestElm() << 0.03;
+        QTest::newRow("Cu-like") << Foil{8979, 8986, 2.45, 2.55, 12} << SuggestElm() << 0.03;
+        QTest::newRow("Fe-like, window") << Foil{7112, 7119, 4.3, 2.48, 13} << windowAt(7112) << 0.03;
+        QTest::newRow("Fe-like, beam loss far above") << Foil{7112, 7119, 4.3, 2.48, 14, 780} << SuggestElm() << 0.05;
+        QTest::newRow("Cu-like, beam loss far above") << Foil{8979, 8986, 2.45, 2.55, 15, 780} << SuggestElm() << 0.05;
+    }
+    void foilOnStepScanGrid()
+    {
+        QFETCH(Foil, foil);
+        QFETCH(SuggestElm, window);
+        QFETCH(double, jumpTol);
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(foil.scan(), "foil", type, 0, window);
+            const QString got = QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx, 0, 'f', 3).arg(s.dMut, 0, 'f', 4);
+            QVERIFY2(!s.noisy && !s.outOfRange, qPrintable(got));
+            QVERIFY2(std::fabs(s.midx - foil.E0) < 0.3, qPrintable(got));
+            QVERIFY2(std::fabs(s.dMut / foil.jump - 1) < jumpTol, qPrintable(got));
+        }
+    }
+
+    // On evenly spaced energies, steps of 0.1 or 0.7 eV included whose
+    // differences vary in the last bits, the rise per eV ranks as the rise
+    // per point did: the same guess, lines, E0 and jump to the last bit, the
+    // first of equal rises still winning.
+    void evenGridUnchanged_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<SuggestElm>("window");
+        QTest::addColumn<int>("lineType");
+        std::mt19937 rng(5);
+        std::normal_distribution<double> noise(0, 0.01);
+        const edges::Edge e;
+        const Foil fe{7112, 7119, 4.3, 2.48, 1};
+        QTest::newRow("0.5 eV, exact") << e.sample(8800, 9200, 0.5) << SuggestElm() << 1;
+        QTest::newRow("0.1 eV, noise and oscillations")
+            << synth::sample(7019, 7419, 0.1, [&](double E) { return fe.mu(E) + noise(rng); }) << SuggestElm() << 1;
+        QTest::newRow("0.1 eV, Victoreen")
+            << synth::sample(7019, 7419, 0.1, [&](double E) { return fe.mu(E) + noise(rng); }) << SuggestElm() << 0;
+        QTest::newRow("0.7 eV, window")
+            << synth::sample(8900, 9200, 0.7, [&](double E) { return edges::wiggly(E, 9010) + noise(rng); }) << windowAt(9003) << 1;
+        QTest::newRow("2 eV, Victoreen, window")
+            << synth::sample(6000, 14000, 2, [&](double E) { return fe.mu(E - 1880) + noise(rng); }) << windowAt(9000) << 0;
+        // Steps of 5: the smoothed values, and so the rises, are exact and equal.
+        QTest::newRow("0.1 eV, equal rises")
+            << synth::sample(7000.3, 7100.3, 0.1, [](double E) { return 5.0 * std::floor((E - 7000) / 20); }) << SuggestElm() << 1;
+    }
+    void evenGridUnchanged()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(SuggestElm, window);
+        QFETCH(int, lineType);
+        const XafsSpectrum s(raw, "even", lineType, 0, window);
+        const XafsSpectrum want = perPointRule(raw, window, lineType);
+        QVERIFY(!s.noisy && !s.outOfRange);
+        QCOMPARE(s.pre.fitTo == want.pre.fitTo, true);
+        QCOMPARE(s.midx == want.midx, true);
+        QCOMPARE(s.dMut == want.dMut, true);
     }
 
     // A flat pre line at 0.3 and a post line rising 0.001 per eV through 2.3
