@@ -121,8 +121,9 @@ private:
     double bestStep = 0;
 };
 
-DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line has too few points to fit: "
-                    "spectrum flagged noisy, jump 0");
+DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
+                    "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
+                    "noisy, jump 0");
 DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
                      "spectrum flagged out of range, jump 0");
 DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0, or step or "
@@ -353,7 +354,9 @@ void XafsSpectrum::calc(int lineType)
     if (!fitted) {
         noLineFit();
         noisy = true;
-        midx = suggest.edgeEnergy;
+        // A suggestion not in use is no evidence of where this edge is: the
+        // guess at least is an energy of the spectrum.
+        midx = suggest.useWindow ? suggest.edgeEnergy : guess;
         dMut = 0;
     }
 }

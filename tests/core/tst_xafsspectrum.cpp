@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -236,8 +237,9 @@ private slots:
 
         const SuggestElm none;
         const SuggestElm at9000 = windowAt(9000);
-        // Flagged: E0 at the suggested edge energy (9000 with the window), no jump.
-        const Verdict noisyHere{true, false, none.edgeEnergy, 0, 0, 0};
+        // Flagged: no jump; E0 at the suggested edge energy with the window
+        // (9000), else at the first guess, an energy the spectrum holds.
+        auto noisyAt = [](double E0, double tol) { return Verdict{true, false, E0, tol, 0, 0}; };
         const Verdict outside{false, true, 9000, 0, 0, 0};
         const Verdict noisyOutside{true, true, 9000, 0, 0, 0};
         const edges::Edge e;  // E0 9000, jump 1
@@ -259,9 +261,12 @@ private slots:
             synth::sample(8800, 9200, 0.5, [&](double E) { return e.mu(E) + 0.01 * std::sin(E * 4.6); });
         QTest::newRow("wiggles, strict noise test") << wiggly << 1 << windowAt(9003, 1000) << Verdict{true, false, 9003, 0, 0, 0};
         QTest::newRow("data above the window") << edges::Edge{9200}.sample(9100, 9300, 1) << 1 << at9000 << noisyOutside;
-        QTest::newRow("ends 9 eV above the edge") << e.sample(8800, 9009, 0.5) << 1 << none << noisyHere;
-        QTest::newRow("constant (dead pixel)") << edges::constant(8800, 9200, 0.5, 1.0) << 1 << none << noisyHere;
-        QTest::newRow("two points") << e.sample(8999, 9001, 2) << 1 << none << noisyHere;
+        QTest::newRow("ends 9 eV above the edge") << e.sample(8800, 9009, 0.5) << 1 << none << noisyAt(9000, 0.5);
+        // No post-edge point: the suggestion's edge (Cu K) is not this spectrum's.
+        QTest::newRow("V-like, ends 4 eV above the edge")
+            << edges::Edge{5465, 1.5, 0.3, -1e-4, 1.6, -2e-4}.sample(5300, 5469, 0.5) << 1 << none << noisyAt(5465, 0.5);
+        QTest::newRow("constant (dead pixel)") << edges::constant(8800, 9200, 0.5, 1.0) << 1 << none << noisyAt(8800, 0);
+        QTest::newRow("two points") << e.sample(8999, 9001, 2) << 1 << none << noisyAt(8999, 0);
         QTest::newRow("one point, window") << e.sample(9000, 9000, 1) << 1 << at9000 << noisyOutside;
         QTest::newRow("rising step outside the window") << bumpAndStep(1.0) << 1 << at9000 << outside;
         QTest::newRow("no crossing, window") << bumpAndStep(-1.0) << 1 << at9000 << outside;
@@ -282,6 +287,7 @@ private slots:
             QCOMPARE(s.outOfRange, want.outOfRange);
             QVERIFY2(std::fabs(s.midx - want.E0) <= want.tolE0, qPrintable(QString::number(s.midx, 'g', 10)));
             QVERIFY2(std::fabs(s.dMut - want.jump) <= want.tolJump, qPrintable(QString::number(s.dMut, 'g', 10)));
+            QVERIFY(window.useWindow || (raw.minX <= s.midx && s.midx <= raw.maxX));
         }
     }
 
@@ -351,6 +357,50 @@ private slots:
         QCOMPARE(s.pre.fitTo == want.pre.fitTo, true);
         QCOMPARE(s.midx == want.midx, true);
         QCOMPARE(s.dMut == want.dMut, true);
+    }
+
+    // A spectrum on relative energies (E - E0) or on a pixel axis from 0: the
+    // straight lines work there as anywhere; Victoreen lines, which need a
+    // wavelength, refuse, and the spectrum is flagged with no jump and an E0
+    // it holds, never a NaN or an absurd jump passed off as fitted.
+    void nonPositiveEnergies_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<double>("E0");
+        QTest::addColumn<double>("jump");
+        const edges::Edge rel{0, 1.5, 0.2, -2e-4, 1.3, -3e-4};
+        QTest::newRow("relative energies") << rel.sample(-200, 800, 0.5) << 0.0 << rel.jump();
+        const edges::Edge above{35, 1.5, 0.2, -2e-4, 1.3, -3e-4};
+        QTest::newRow("relative, edge above 0") << above.sample(-150, 600, 0.5) << 35.0 << above.jump();
+        const edges::Edge pix{150, 3, 0.5, 0, 2, 0};
+        QTest::newRow("pixel axis from 0") << pix.sample(0, 399, 1) << 150.0 << 1.5;
+        const Foil cu{8979, 8986, 2.45, 2.55, 3};
+        Spectrum shifted;
+        for (const QPointF& p : cu.scan().points) shifted.append(p.x() - 8986, p.y());
+        QTest::newRow("foil scan, relative energies") << shifted << 0.0 << 2.45;
+    }
+    void nonPositiveEnergies()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(double, E0);
+        QFETCH(double, jump);
+        const XafsSpectrum straight(raw, "rel", 1, 0, SuggestElm());
+        QVERIFY(!straight.noisy);
+        QVERIFY2(std::fabs(straight.midx - E0) < 0.3, qPrintable(QString::number(straight.midx)));
+        QVERIFY2(std::fabs(straight.dMut / jump - 1) < 0.03, qPrintable(QString::number(straight.dMut)));
+
+        const XafsSpectrum vic(raw, "rel", 0, 0, SuggestElm());
+        QVERIFY(!vic.pre.fitted);
+        QVERIFY(vic.noisy);
+        QCOMPARE(vic.dMut, 0.0);
+        // The first guess: the steepest rise, which the spectrum holds.
+        QVERIFY2(std::fabs(vic.midx - E0) < 1.5, qPrintable(QString::number(vic.midx)));
+        QBuffer file;
+        file.open(QIODevice::WriteOnly);
+        QVERIFY(vic.write(file, false));
+        const QList<QByteArray> head = file.data().split('\n').mid(1, 4);
+        for (const QByteArray& line : head)
+            QVERIFY2(!line.toLower().contains("nan") && !line.toLower().contains("inf"), line.constData());
     }
 
     // A flat pre line at 0.3 and a post line rising 0.001 per eV through 2.3
@@ -524,6 +574,11 @@ private slots:
         QTest::newRow("three points, straight") << three << Fit{0, 10, 1, 3, true, 0, 1, 0};
         QTest::newRow("nothing in range, straight") << ramp << Fit{100, 200, 1, 0, false, 0, 0, 1};
         QTest::newRow("start not a number, Victoreen") << ramp << Fit{qQNaN(), 8, 0, 0, false, 0, 0.5, 1};
+        // Victoreen lines need a wavelength: a point at 0 eV or below refuses
+        // the fit as a fit on no point.
+        QTest::newRow("Victoreen from 0 eV") << ramp << Fit{0, 8, 0, 0, false, 0, 0.5, 1};
+        QTest::newRow("Victoreen below 0 eV") << synth::sample(-10, -1, 1, [](double E) { return 2 - E; }) << Fit{-20, 0, 0, 0, false, 0, 0.5, 1};
+        QTest::newRow("straight below 0 eV") << synth::sample(-10, -1, 1, [](double E) { return 2 - E; }) << Fit{-20, 0, 1, 10, true, 2, -1, 0};
         // A single point: no slope, the constant is that point.
         QTest::newRow("one point in range") << ramp << Fit{4, 5, 1, 1, false, 4, 0, 0};
     }
