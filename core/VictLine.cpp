@@ -2,9 +2,12 @@
 
 #include <cmath>
 
+#include "DebugOnce.h"
 #include "MatrixUtil.h"
 
 namespace {
+
+DebugOnce noWavelength("VictLine: Victoreen line refused on energies of 0 eV or below");
 
 // Point access with the shift rule, inline for the per-point sums (i in range).
 inline double pointX(const Spectrum& s, int i)
@@ -80,6 +83,16 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
             break;
         if (!(E >= from))
             continue;
+        // Relative energies or a pixel axis: there is no wavelength at 0 eV or
+        // below, and the sums would give an infinite or absurd line that
+        // passes for fitted. Refused as a fit on no point.
+        if (E <= 0) {
+            noWavelength();
+            c0 = c1 = c2 = 0;
+            fitCount = 0;
+            sigma = 1.0;
+            return false;
+        }
         const double yv = pointY(source, i);
         const double L = PhysConst::hc / E;
         const double L3 = L * L * L;

@@ -90,8 +90,40 @@ private:
     int hint = 0;
 };
 
-DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line has too few points to fit: "
-                    "spectrum flagged noisy, jump 0");
+// The steepest rise among offered candidates, by rise per eV. Steps that agree
+// to a millionth count as equal and are ranked by the rise alone, so an evenly
+// spaced scan, whose steps differ only in their last bits, ranks exactly as by
+// the rise per point (the first of equal rises winning). A step of no energy
+// has no slope. Per point, the coarse steps above an edge measured finely
+// would outrank the edge itself.
+class SteepestRise
+{
+public:
+    void offer(int i, double rise, double step)
+    {
+        if (!(step > 0) || !std::isfinite(step) || !(rise > 0))
+            return;
+        const bool sameStep = std::fabs(step - bestStep) <= 1e-6 * std::max(step, bestStep);
+        const bool better = index < 0
+                            || (sameStep ? rise > bestRise : rise * bestStep > bestRise * step);
+        if (better) {
+            index = i;
+            bestRise = rise;
+            bestStep = step;
+        }
+    }
+    // The winner, or -1 when nothing rose.
+    int found() const { return index; }
+
+private:
+    int index = -1;
+    double bestRise = 0;
+    double bestStep = 0;
+};
+
+DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
+                    "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
+                    "noisy, jump 0");
 DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
                      "spectrum flagged out of range, jump 0");
 DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0, or step or "
@@ -222,8 +254,8 @@ void XafsSpectrum::calc(int lineType)
     smooth(2);
     const int N = points.size();
 
-    // First E0 guess: the steepest rise of the smoothed values, limited to the
-    // suggested window when it is in use.
+    // First E0 guess: the steepest rise per eV of the smoothed values, limited
+    // to the suggested window when it is in use.
     int s = 0;
     int e = N - 1;
     bool search = true;
@@ -260,14 +292,11 @@ void XafsSpectrum::calc(int lineType)
     }
     int guessIndex = 0;
     if (search && e > s) {
-        double best = 0;
-        for (int i = s; i < e; ++i) {
-            const double rise = smoothed[i + 1] - smoothed[i];
-            if (rise > best) {
-                best = rise;
-                guessIndex = i;
-            }
-        }
+        SteepestRise steepest;
+        for (int i = s; i < e; ++i)
+            steepest.offer(i, smoothed[i + 1] - smoothed[i],
+                           pointX(*this, i + 1) - pointX(*this, i));
+        guessIndex = std::max(0, steepest.found());
     }
     const double guess = xAt(guessIndex);
 
@@ -325,7 +354,9 @@ void XafsSpectrum::calc(int lineType)
     if (!fitted) {
         noLineFit();
         noisy = true;
-        midx = suggest.edgeEnergy;
+        // A suggestion not in use is no evidence of where this edge is: the
+        // guess at least is an energy of the spectrum.
+        midx = suggest.useWindow ? suggest.edgeEnergy : guess;
         dMut = 0;
     }
 }
@@ -357,9 +388,9 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
 
 // E0 at fraction f: the smoothed spectrum crossing f of the way from the pre
 // line to the post line, refined by the three pairwise zero crossings around
-// the steepest qualifying point. Without a qualifying point (flat or noisy
-// data, fewer than three points) the current midx stands; in calc that is the
-// steepest-rise guess.
+// the qualifying point steepest per eV. Without a qualifying point (flat or
+// noisy data, fewer than three points) the current midx stands; in calc that
+// is the steepest-rise guess.
 double XafsSpectrum::energyAtFraction(double f) const
 {
     double E = midx;
@@ -391,22 +422,20 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
                       pointX(*this, j));
     };
 
-    int kBest = 0;
-    double best = 0;
+    SteepestRise steepest;
     // Each smoothed value is worked out once and rolled along.
     double sa = N >= 3 ? smoothedAtPoint(0) : 0.0;
     double sb = N >= 3 ? smoothedAtPoint(1) : 0.0;
     for (int i = 1; i <= N - 2; ++i) {
         const double t = target(pointX(*this, i));
         const double sc = smoothedAtPoint(i + 1);
-        if (sa < t && t < sc && sc - sa > best) {
-            best = sc - sa;
-            kBest = i;
-        }
+        if (sa < t && t < sc)
+            steepest.offer(i, sc - sa, pointX(*this, i + 1) - pointX(*this, i - 1));
         sa = sb;
         sb = sc;
     }
-    if (kBest == 0)
+    const int kBest = steepest.found();
+    if (kBest < 1)
         return false;
 
     const double E[3] = {pointX(*this, kBest - 1), pointX(*this, kBest), pointX(*this, kBest + 1)};
