@@ -326,23 +326,43 @@ private slots:
             limits << std::max(fresh[o].size() - 1, 1) << std::max(fresh[o].size() / 2, 1) << 1;
             if (o.contains("cBar")) QCOMPARE(QImage(o).convertToFormat(bar.format()), bar);
         }
-        for (const qint64 limit : limits) {
-            QString failing;
-            for (const QString& o : outputs) {
-                QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
-                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
-            }
-            const int failures = FailureLog::count();
-            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
-            const bool ok = save(b);
-            full.reset();
+        // Each file is then the earlier one or the whole new one, the failing one the earlier.
+        const auto writeEarlier = [&] {
+            for (const QString& o : outputs) QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
+        };
+        const auto failedKeeping = [&](bool ok, int failures, const QString& failing, int err) {
             QVERIFY(!ok && FailureLog::count() > failures);
             for (const QString& o : outputs)
                 QVERIFY2(ts::readAll(o) == fresh[o] || ts::readAll(o) == "earlier " + o.toUtf8(), qPrintable(o));
             QCOMPARE(ts::readAll(failing), "earlier " + failing.toUtf8());
             QCOMPARE(inFolder(), outputs.size());  // no temporary file left
             const QString shown = b.statusBar()->currentMessage();
-            if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(EFBIG)), qPrintable(shown));
+            if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(err)), qPrintable(shown));
+        };
+        for (const qint64 limit : limits) {
+            QString failing;
+            for (const QString& o : outputs)
+                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
+            writeEarlier();
+            const int failures = FailureLog::count();
+            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
+            const bool ok = save(b);
+            full.reset();
+            failedKeeping(ok, failures, failing, EFBIG);
+            if (QTest::currentTestFailed()) return;
+        }
+        // Every write taken, the data refused at the flush or the close.
+        for (const QString& failing : outputs) {
+            for (const auto& [step, err] : {std::make_pair(SafeWrite::Step::Flush, EDQUOT), std::make_pair(SafeWrite::Step::Close, EIO)}) {
+                writeEarlier();
+                const int failures = FailureLog::count();
+                auto refuse = std::make_unique<ts::StepFailure>(step, failing, err);
+                const bool ok = save(b);
+                QCOMPARE(refuse->refused, 1);
+                refuse.reset();
+                failedKeeping(ok, failures, failing, err);
+                if (QTest::currentTestFailed()) return;
+            }
         }
     }
 
