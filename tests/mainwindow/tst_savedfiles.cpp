@@ -366,6 +366,45 @@ private slots:
         }
     }
 
+    // One of the two masks cannot be written (a folder of its name is in the
+    // way): the save fails, counted once, the status names that file, and
+    // the other is written whole.
+    void flatWithoutDark_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<double>("value");  // of every pixel written
+        QTest::newRow("dark blocked") << "dark.dat" << "flat.dat" << 1.0;
+        QTest::newRow("flat blocked") << "flat.dat" << "dark.dat" << 0.0;
+    }
+    void flatWithoutDark()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(QString, written);
+        QFETCH(double, value);
+        QTemporaryDir dir;
+        Kept kept;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QVERIFY(QDir().mkdir(blocked));
+        Body b;
+        ts::StackSpec spec;
+        spec.w = 7;
+        spec.h = 5;
+        ts::loadStack(b, spec);
+        const int failures = FailureLog::count();
+        QVERIFY(!b.saveFlatDark());
+        QCOMPARE(FailureLog::count(), failures + 1);
+        const QString shown = b.statusBar()->currentMessage();
+        QVERIFY2(shown.startsWith(QDir::toNativeSeparators(dir.filePath(blocked)) + " could not be saved: ")
+                     && shown.contains(std::strerror(EISDIR)),
+                 qPrintable(shown));
+        QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"dark.dat", "flat.dat"}));
+        TiffData t;
+        QVERIFY(t.load(written, ErrPoints()));
+        QCOMPARE(QSize(int(t.width), int(t.height)), QSize(7, 5));
+        for (int i = 0; i < 35; ++i) QCOMPARE(t.pixelValue(i % 7, i / 7), value);
+    }
+
     // A save into a missing folder, or with no map chosen, writes nothing, says why and counts once.
     void refusedSaveCountedOnce()
     {
