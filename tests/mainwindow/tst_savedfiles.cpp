@@ -3,6 +3,7 @@
 // file is left as it was and no temporary file is left behind.
 #include <QDir>
 #include <QImage>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,6 +30,7 @@
 #include "support/BodyStack.h"
 #include "support/FileSizeLimit.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "support/Spectra.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/EShiftMapFile.h"
@@ -364,6 +366,62 @@ private slots:
                 if (QTest::currentTestFailed()) return;
             }
         }
+    }
+
+    // The bar saved beside a picture is that picture's own, whatever the bar
+    // widget showed at its last repaint: the image's after a map was shown
+    // and the view switched back, the saved map's while the view shows the
+    // image or another map. The views are stepped through in turn, each but
+    // the last repainted. Ranges: image 1000 .. 1118, saved map -8 .. 27.5,
+    // energy-shift map 7 .. 7.19.
+    void savedBarIsThePicturesOwn_data()
+    {
+        QTest::addColumn<QStringList>("views");
+        QTest::addColumn<bool>("data");  // Save Data as TIFF, else Save Image
+        QTest::addColumn<QPointF>("range");
+        QTest::newRow("image after the map") << QStringList{"map", "image"} << false << QPointF(1000, 1118);
+        QTest::newRow("image after the shift map") << QStringList{"shift", "image"} << false << QPointF(1000, 1118);
+        QTest::newRow("map while the image shows") << QStringList{"map", "image", "image"} << true << QPointF(-8, 27.5);
+        QTest::newRow("map while the shift map shows") << QStringList{"shift", "shift"} << true << QPointF(-8, 27.5);
+        QTest::newRow("map after the image, shift map shown") << QStringList{"image", "shift"} << true << QPointF(-8, 27.5);
+    }
+    void savedBarIsThePicturesOwn()
+    {
+        QFETCH(QStringList, views);
+        QFETCH(bool, data);
+        QFETCH(QPointF, range);
+        QTemporaryDir dir;
+        Kept kept;
+        static Analyzed2DRes saved("saved");
+        ts::fillMap(saved, 12, 9, [](int x, int y) { return 2.5 * x - y; });
+        saved.genImg();
+        Body::hooks().selectedMap = [](const Body&) { return &saved; };
+        Body b;
+        ts::StackSpec spec;
+        spec.i1 = [](int k, int c, int r) { return 1000.0 + 10 * c + r + 50 * k; };
+        ts::loadStack(b, spec);
+        for (TiffData* f : b.i1Images + b.i0Images) f->cBar = b.CBar;  // as loading leaves them
+        ts::fillMap(b.shiftMap, 12, 9, [](int x, int y) { return 7 + 0.01 * (x + y); });
+        b.shiftMap.genImg();
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        const QMap<QString, QRadioButton*> buttons{{"image", b.ShowData}, {"map", b.ShowResAnalysis}, {"shift", b.ShowShiftMap}};
+        // Switched as a script switches them: no repaint comes between its lines.
+        for (int i = 0; i < views.size(); ++i) {
+            buttons[views[i]]->setChecked(true);
+            if (i + 1 < views.size()) b.dispA->repaint();
+        }
+        const QImage want = b.CBar->renderBar(range.x(), range.y()).toImage();
+        QVERIFY(b.CBar->barPixmap.toImage() != want);  // the widget shows another range
+
+        const QString bar = dir.filePath(data ? "m-0--cBar.tif" : "v-cBar.png");
+        if (data) {
+            b.saveDataCfg->setSaveAsTiff();
+            QVERIFY(b.saveData(dir.filePath("m.tif")));
+        } else {
+            QVERIFY(b.saveImage(dir.filePath("v.png")));
+        }
+        QCOMPARE(QImage(bar).convertToFormat(want.format()), want);
     }
 
     // One of the two masks cannot be written (a folder of its name is in the
