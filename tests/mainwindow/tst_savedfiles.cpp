@@ -1,6 +1,7 @@
 // Result files read back byte by byte or value by value, and writes that
-// fail part way (the disk fills up): the writer says so, the user's earlier
-// file is left as it was and no temporary file is left behind.
+// fail part way (the disk fills up) or are refused at the flush or the close:
+// the writer says so, the user's earlier file is left as it was and no
+// temporary file is left behind.
 #include <QDir>
 #include <QImage>
 #include <QRadioButton>
@@ -246,7 +247,8 @@ private slots:
     }
 
     // A disk that fills up at the last byte of a file, half-way or at once,
-    // for each writer family: the save fails and is counted, each file is the
+    // or that takes every write of a file and refuses it at the flush or the
+    // close, for each writer family: the save fails and is counted, each file is the
     // earlier one or the whole new one, the failing one the earlier, no
     // temporary file stays, the status bar names the failing file and why.
     void failingDiskKeepsEarlierFiles_data()
@@ -392,11 +394,11 @@ private slots:
         QFETCH(QPointF, range);
         QTemporaryDir dir;
         Kept kept;
+        Body b;
         static Analyzed2DRes saved("saved");
         ts::fillMap(saved, 12, 9, [](int x, int y) { return 2.5 * x - y; });
         saved.genImg();
         Body::hooks().selectedMap = [](const Body&) { return &saved; };
-        Body b;
         ts::StackSpec spec;
         spec.i1 = [](int k, int c, int r) { return 1000.0 + 10 * c + r + 50 * k; };
         ts::loadStack(b, spec);
