@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -24,7 +26,29 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+QMutex stepFailureMutex;
+StepFailure stepFailure;
+
+// A failure the stand-in file system reports at this step, if the step
+// itself passed.
+void injectedFailure(const QString& path, Step step, bool* passed, QString* why)
+{
+    if (!*passed) return;
+    QMutexLocker lock(&stepFailureMutex);
+    if (!stepFailure) return;
+    if (const int err = stepFailure(path, step)) {
+        *passed = false;
+        *why = systemError(err);
+    }
+}
+
 }  // namespace
+
+void setStepFailure(const StepFailure& hook)
+{
+    QMutexLocker lock(&stepFailureMutex);
+    stepFailure = hook;
+}
 
 CheckedFile::CheckedFile(const QString& path) : file(path) {}
 
@@ -68,9 +92,15 @@ qint64 CheckedFile::writeData(const char* data, qint64 len)
 bool CheckedFile::finish()
 {
     if (file.isOpen()) {
-        if (!file.flush()) fail(file.errorString());
+        bool flushed = file.flush();
+        QString why = file.errorString();
+        injectedFailure(file.fileName(), Step::Flush, &flushed, &why);
+        if (!flushed) fail(why);
         file.close();
-        if (file.error() != QFileDevice::NoError) fail(file.errorString());
+        bool closed = file.error() == QFileDevice::NoError;
+        why = file.errorString();
+        injectedFailure(file.fileName(), Step::Close, &closed, &why);
+        if (!closed) fail(why);
     }
     if (isOpen()) QIODevice::close();
     return reason.isEmpty();

@@ -48,6 +48,15 @@ private:
     void fail(const QString& why);
 };
 
+// The steps after the last write at which a file system may still refuse
+// the data (a quota, a network share report it only there).
+enum class Step { Flush, Close };
+// Stands in for such a file system in tests: asked at each step of every
+// checked file, it returns the errno to report there, 0 for none. An empty
+// hook (the default) reports nothing.
+using StepFailure = std::function<int(const QString& path, Step step)>;
+void setStepFailure(const StepFailure& hook);
+
 // Writes the whole content to the device; false when it could not (the
 // device's own failure, if any, is the reason given).
 using Writer = std::function<bool(QIODevice& out)>;

@@ -1,8 +1,10 @@
 // Result files read back byte by byte or value by value, and writes that
-// fail part way (the disk fills up): the writer says so, the user's earlier
-// file is left as it was and no temporary file is left behind.
+// fail part way (the disk fills up) or are refused at the flush or the close:
+// the writer says so, the user's earlier file is left as it was and no
+// temporary file is left behind.
 #include <QDir>
 #include <QImage>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,6 +31,7 @@
 #include "support/BodyStack.h"
 #include "support/FileSizeLimit.h"
 #include "support/Files.h"
+#include "support/Maps.h"
 #include "support/Spectra.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/EShiftMapFile.h"
@@ -244,7 +247,8 @@ private slots:
     }
 
     // A disk that fills up at the last byte of a file, half-way or at once,
-    // for each writer family: the save fails and is counted, each file is the
+    // or that takes every write of a file and refuses it at the flush or the
+    // close, for each writer family: the save fails and is counted, each file is the
     // earlier one or the whole new one, the failing one the earlier, no
     // temporary file stays, the status bar names the failing file and why.
     void failingDiskKeepsEarlierFiles_data()
@@ -326,24 +330,139 @@ private slots:
             limits << std::max(fresh[o].size() - 1, 1) << std::max(fresh[o].size() / 2, 1) << 1;
             if (o.contains("cBar")) QCOMPARE(QImage(o).convertToFormat(bar.format()), bar);
         }
-        for (const qint64 limit : limits) {
-            QString failing;
-            for (const QString& o : outputs) {
-                QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
-                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
-            }
-            const int failures = FailureLog::count();
-            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
-            const bool ok = save(b);
-            full.reset();
+        // Each file is then the earlier one or the whole new one, the failing one the earlier.
+        const auto writeEarlier = [&] {
+            for (const QString& o : outputs) QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
+        };
+        const auto failedKeeping = [&](bool ok, int failures, const QString& failing, int err) {
             QVERIFY(!ok && FailureLog::count() > failures);
             for (const QString& o : outputs)
                 QVERIFY2(ts::readAll(o) == fresh[o] || ts::readAll(o) == "earlier " + o.toUtf8(), qPrintable(o));
             QCOMPARE(ts::readAll(failing), "earlier " + failing.toUtf8());
             QCOMPARE(inFolder(), outputs.size());  // no temporary file left
             const QString shown = b.statusBar()->currentMessage();
-            if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(EFBIG)), qPrintable(shown));
+            if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(err)), qPrintable(shown));
+        };
+        for (const qint64 limit : limits) {
+            QString failing;
+            for (const QString& o : outputs)
+                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
+            writeEarlier();
+            const int failures = FailureLog::count();
+            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
+            const bool ok = save(b);
+            full.reset();
+            failedKeeping(ok, failures, failing, EFBIG);
+            if (QTest::currentTestFailed()) return;
         }
+        // Every write taken, the data refused at the flush or the close.
+        for (const QString& failing : outputs) {
+            for (const auto& [step, err] : {std::make_pair(SafeWrite::Step::Flush, EDQUOT), std::make_pair(SafeWrite::Step::Close, EIO)}) {
+                writeEarlier();
+                const int failures = FailureLog::count();
+                auto refuse = std::make_unique<ts::StepFailure>(step, failing, err);
+                const bool ok = save(b);
+                QCOMPARE(refuse->refused, 1);
+                refuse.reset();
+                failedKeeping(ok, failures, failing, err);
+                if (QTest::currentTestFailed()) return;
+            }
+        }
+    }
+
+    // The bar saved beside a picture is that picture's own, whatever the bar
+    // widget showed at its last repaint: the image's after a map was shown
+    // and the view switched back, the saved map's while the view shows the
+    // image or another map. The views are stepped through in turn, each but
+    // the last repainted. Ranges: image 1000 .. 1118, saved map -8 .. 27.5,
+    // energy-shift map 7 .. 7.19.
+    void savedBarIsThePicturesOwn_data()
+    {
+        QTest::addColumn<QStringList>("views");
+        QTest::addColumn<bool>("data");  // Save Data as TIFF, else Save Image
+        QTest::addColumn<QPointF>("range");
+        QTest::newRow("image after the map") << QStringList{"map", "image"} << false << QPointF(1000, 1118);
+        QTest::newRow("image after the shift map") << QStringList{"shift", "image"} << false << QPointF(1000, 1118);
+        QTest::newRow("map while the image shows") << QStringList{"map", "image", "image"} << true << QPointF(-8, 27.5);
+        QTest::newRow("map while the shift map shows") << QStringList{"shift", "shift"} << true << QPointF(-8, 27.5);
+        QTest::newRow("map after the image, shift map shown") << QStringList{"image", "shift"} << true << QPointF(-8, 27.5);
+    }
+    void savedBarIsThePicturesOwn()
+    {
+        QFETCH(QStringList, views);
+        QFETCH(bool, data);
+        QFETCH(QPointF, range);
+        QTemporaryDir dir;
+        Kept kept;
+        Body b;
+        static Analyzed2DRes saved("saved");
+        ts::fillMap(saved, 12, 9, [](int x, int y) { return 2.5 * x - y; });
+        saved.genImg();
+        Body::hooks().selectedMap = [](const Body&) { return &saved; };
+        ts::StackSpec spec;
+        spec.i1 = [](int k, int c, int r) { return 1000.0 + 10 * c + r + 50 * k; };
+        ts::loadStack(b, spec);
+        for (TiffData* f : b.i1Images + b.i0Images) f->cBar = b.CBar;  // as loading leaves them
+        ts::fillMap(b.shiftMap, 12, 9, [](int x, int y) { return 7 + 0.01 * (x + y); });
+        b.shiftMap.genImg();
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        const QMap<QString, QRadioButton*> buttons{{"image", b.ShowData}, {"map", b.ShowResAnalysis}, {"shift", b.ShowShiftMap}};
+        // Switched as a script switches them: no repaint comes between its lines.
+        for (int i = 0; i < views.size(); ++i) {
+            buttons[views[i]]->setChecked(true);
+            if (i + 1 < views.size()) b.dispA->repaint();
+        }
+        const QImage want = b.CBar->renderBar(range.x(), range.y()).toImage();
+        QVERIFY(b.CBar->barPixmap.toImage() != want);  // the widget shows another range
+
+        const QString bar = dir.filePath(data ? "m-0--cBar.tif" : "v-cBar.png");
+        if (data) {
+            b.saveDataCfg->setSaveAsTiff();
+            QVERIFY(b.saveData(dir.filePath("m.tif")));
+        } else {
+            QVERIFY(b.saveImage(dir.filePath("v.png")));
+        }
+        QCOMPARE(QImage(bar).convertToFormat(want.format()), want);
+    }
+
+    // One of the two masks cannot be written (a folder of its name is in the
+    // way): the save fails, counted once, the status names that file, and
+    // the other is written whole.
+    void flatWithoutDark_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<double>("value");  // of every pixel written
+        QTest::newRow("dark blocked") << "dark.dat" << "flat.dat" << 1.0;
+        QTest::newRow("flat blocked") << "flat.dat" << "dark.dat" << 0.0;
+    }
+    void flatWithoutDark()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(QString, written);
+        QFETCH(double, value);
+        QTemporaryDir dir;
+        Kept kept;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QVERIFY(QDir().mkdir(blocked));
+        Body b;
+        ts::StackSpec spec;
+        spec.w = 7;
+        spec.h = 5;
+        ts::loadStack(b, spec);
+        const int failures = FailureLog::count();
+        QVERIFY(!b.saveFlatDark());
+        QCOMPARE(FailureLog::count(), failures + 1);
+        const QString shown = b.statusBar()->currentMessage();
+        QVERIFY2(shown.startsWith(QDir::toNativeSeparators(dir.filePath(blocked)) + " could not be saved: ")
+                     && shown.contains(std::strerror(EISDIR)),
+                 qPrintable(shown));
+        QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"dark.dat", "flat.dat"}));
+        TiffData t;
+        QVERIFY(t.load(written, ErrPoints()));
+        QCOMPARE(QSize(int(t.width), int(t.height)), QSize(7, 5));
+        for (int i = 0; i < 35; ++i) QCOMPARE(t.pixelValue(i % 7, i / 7), value);
     }
 
     // A save into a missing folder, or with no map chosen, writes nothing, says why and counts once.

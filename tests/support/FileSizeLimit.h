@@ -1,6 +1,10 @@
 #ifndef SUPPORT_FILESIZELIMIT_H
 #define SUPPORT_FILESIZELIMIT_H
 
+#include "core/SafeWrite.h"
+
+#include <QFileInfo>
+
 #include <sys/resource.h>
 
 #include <csignal>
@@ -26,6 +30,27 @@ public:
 
 private:
     rlimit saved{};
+};
+
+// While it lives, the file system takes every write but refuses the data of
+// the file named (the temporary file written for it) at the flush or the
+// close with err, as a quota or a network share does.
+class StepFailure
+{
+public:
+    StepFailure(SafeWrite::Step step, const QString& fileName, int err)
+    {
+        SafeWrite::setStepFailure([this, step, fileName, err](const QString& path, SafeWrite::Step s) {
+            if (s != step || !QFileInfo(path).fileName().startsWith(fileName + '.')) return 0;
+            ++refused;
+            return err;
+        });
+    }
+    ~StepFailure() { SafeWrite::setStepFailure(nullptr); }
+    StepFailure(const StepFailure&) = delete;
+    StepFailure& operator=(const StepFailure&) = delete;
+
+    int refused = 0;
 };
 
 }  // namespace ts

@@ -121,6 +121,13 @@ void loadHalfEmptyStack(Body& b)
     b.VWidth->setText("1");
 }
 
+QVector<QPoint> shiftsOf(const QVector<TiffData*>& stack)
+{
+    QVector<QPoint> v;
+    for (const TiffData* f : stack) v << QPoint(f->shiftX, f->shiftY);
+    return v;
+}
+
 }  // namespace
 
 class TstBodyTools : public QObject
@@ -193,14 +200,12 @@ private slots:
             QCOMPARE(p.image, i0 ? b.i0Images[1] : b.i1Images[3]);
             b.SelectI1Files->Selected->setCurrentIndex(1);
             emit p.imgShift(4, -2);
-            for (int i = 0; i < 5; ++i) {
-                QCOMPARE(b.i1Images[i]->shiftX, i == 3 ? 4 : 0);
-                QCOMPARE(b.i0Images[i]->shiftX, 0);
-            }
+            QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>({{}, {}, {}, {4, -2}, {}}));
+            QCOMPARE(shiftsOf(b.i0Images), QVector<QPoint>(5));
             QCOMPARE(b.statusBar()->currentMessage().contains("not stored"), i0);
         }
         emit p.askClearAllShifts();
-        QCOMPARE(b.i1Images[3]->shiftX, 0);
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>(5));
         emit p.askGiveData();  // the frame chosen in the I1 list, while I0 shows
         QCOMPARE(p.image, b.i1Images[1]);
         b.clearI1Files();
@@ -210,6 +215,68 @@ private slots:
         p.EdgeDetect->setChecked(false);
         b.clearI0Files();
         QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
+    }
+
+    // The panel's climb, arrows and typed fields reach the analysed frame in
+    // both parts, and only it. Frame 3 shows the scene displaced by (-4, 2),
+    // so the shift that lines it up with frame 0 is (4, -2).
+    void alignmentShiftsBothParts()
+    {
+        Body b;
+        ts::StackSpec s;
+        s.w = 48;
+        s.h = 44;
+        s.n = 5;
+        auto blobs = [](int x, int y) {
+            auto g = [](double dx, double dy, double w) { return std::exp(-(dx * dx + dy * dy) / (2 * w * w)); };
+            return 1000 * g(x - 14, y - 16, 4) + 700 * g(x - 32, y - 30, 5) + 500 * g(x - 34, y - 12, 3);
+        };
+        s.i1 = [&](int k, int c, int r) { return k == 3 ? blobs(c + 4, r - 2) : blobs(c, r); };
+        ts::loadStack(b, s, false);
+        b.SelectI1Files->setShowLatest(false);
+        ImgProc& p = ToolsOnBody::of(b)->imgProc;
+        QTest::mouseClick(b.ShowImgProc, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        p.BinThVSlider->setValue(100);
+        QTest::mouseClick(p.AAutoShift, Qt::LeftButton);  // climbs only when asked
+        QTest::mouseClick(p.Compare, Qt::LeftButton);
+        QVERIFY(!p.AAutoShift->isChecked() && !p.Compare->isChecked() && p.ASetShift->isChecked());
+        // Chosen in the list and shown, as the seek bar does.
+        auto show = [&](int k) {
+            b.SelectI1Files->Selected->setCurrentIndex(k);
+            b.showData(k);
+        };
+        show(0);
+        QTest::mouseClick(p.EdgeDetect, Qt::LeftButton);
+        QCOMPARE(p.image, b.i1Images[0]);
+        QTest::mouseClick(p.SetRef, Qt::LeftButton);
+        show(3);
+        QTest::mouseClick(p.Compare, Qt::LeftButton);
+        QCOMPARE(p.image, b.i1Images[3]);
+
+        QTest::mouseClick(p.ShiftAuto, Qt::LeftButton);
+        QCOMPARE(QPoint(p.ShiftX->text().toInt(), p.ShiftY->text().toInt()), QPoint(4, -2));
+        QVERIFY2(p.NormScolarP->text().toDouble() > 0.99, qPrintable(p.NormScolarP->text()));
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>({{}, {}, {}, {4, -2}, {}}));
+        // Up lowers y, left lowers x; nothing is stored before "Set Shift".
+        QTest::mouseClick(p.ShiftU, Qt::LeftButton);
+        QTest::mouseClick(p.ShiftL, Qt::LeftButton);
+        QCOMPARE(shiftsOf(b.i1Images)[3], QPoint(4, -2));
+        QTest::mouseClick(p.SetShift, Qt::LeftButton);
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>({{}, {}, {}, {3, -3}, {}}));
+
+        show(1);
+        QCOMPARE(p.image, b.i1Images[1]);
+        for (auto field : {std::make_pair(p.ShiftX, "-7"), std::make_pair(p.ShiftY, "5")}) {
+            field.first->clear();
+            QTest::keyClicks(field.first, field.second);
+            QTest::keyClick(field.first, Qt::Key_Return);
+        }
+        QTest::mouseClick(p.SetShift, Qt::LeftButton);
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>({{}, {-7, 5}, {}, {3, -3}, {}}));
+        QCOMPARE(shiftsOf(b.i0Images), QVector<QPoint>(5));
+        QTest::mouseClick(p.ClearAllShifts, Qt::LeftButton);
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>(5));
     }
 
     // The designated map is sampled block by block once per change, not again
