@@ -23,6 +23,18 @@ namespace {
 const int finishedId = 112;
 }
 
+// An edge shift or residual of a spectrum without an edge means nothing;
+// element steps are found apart from the spectrum's own edge.
+bool Analysis2DDriver::gaveResult(const BlockResult& r, bool lcf, bool needsEdge, bool elems)
+{
+    if (lcf && r.lcfStatus == LcfResult::Fitted) return true;
+    if (needsEdge && !r.flagged) return true;
+    if (elems)
+        for (double step : r.elems.kinds[ElemKind0])
+            if (step != 0) return true;
+    return false;
+}
+
 int Analysis2DDriver::lineType() const
 {
     const BodyHooks& h = Body::hooks();
@@ -98,6 +110,7 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
     blocksDone = 0;
     lastElems = ElemsResult();
     lcfFailed = 0;
+    blocksWithResult = 0;
     noteUnprepared = true;
     panel.setContAccess(true);
     panel.setProgress(0.0);
@@ -259,6 +272,7 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         recordBlockValue(raDMutMap, ac, res.ra.jump);
         recordBlockValue(raRestMap, ac, res.ra.rest);
     }
+    if (gaveResult(res, lcfOn && lcf, (dEdgeOn && dEdge) || (raOn && ra), elemsOn && elems)) ++blocksWithResult;
     ++blocksDone;
     emit blockRecorded(blocksDone);
 }
@@ -285,6 +299,13 @@ void Analysis2DDriver::finished()
     // The fields show the last block's values once, not every block's.
     if (lcfOn) panel.DispZansa->setText(FieldText::text(lastZ));
     if (dEdgeOn) panel.DispDEdge->setText(FieldText::text(lastDEdge));
+    // Maps holding nothing measured would pass for a finished run.
+    if (blocksDone > 0 && blocksWithResult == 0) {
+        body.reportFailure(tr("2-D run gave no result: in each of its %1 blocks the spectrum was flagged (no edge "
+                              "found) or the fit failed")
+                               .arg(blocksDone));
+        lcfFailed = 0;  // said above
+    }
     endRun();
 }
 

@@ -81,6 +81,8 @@ private:
     void finished();
     // The stacks are about to be freed: the workers must be done with them.
     void framesFreeing(const QVector<TiffData*>& frames);
+    // Whether the block gave a value to any analysis recorded for it.
+    static bool gaveResult(const BlockResult& r, bool lcf, bool needsEdge, bool elems);
     // Background line of the block spectra: the calibration window's choice.
     int lineType() const;
 
@@ -101,6 +103,7 @@ private:
     int elemRows = 0;      // element rows when the element maps were prepared
     int elemGen = -1;      // their generation: other rows mean other maps
     int lcfFailed = 0;     // blocks of this run whose fit failed
+    qint64 blocksWithResult = 0;  // blocks that gave any analysis a value
     bool noteUnprepared = true;
 };
 

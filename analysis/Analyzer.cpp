@@ -185,6 +185,14 @@ void Analyzer::addNewRef()
         specPane->update();
     };
     connect(row, &LCFReference::newFileSelected, this, refresh);
+    connect(row, &LCFReference::fileDropped, this, refresh);
+    // The spectrum shown was fitted with the reference just dropped.
+    connect(row, &LCFReference::fileDropped, this, &Analyzer::reAnalyzeSpectrum);
+    connect(row, &LCFReference::loadFailed, this, [this, n](const QString& fname) {
+        emit refused(tr("The LCF reference file \"%1\" could not be read: reference row %2 has no file now")
+                         .arg(fname)
+                         .arg(n));
+    });
     connect(row->IsVictreen, &QCheckBox::toggled, this, refresh);
     connect(row, &LCFReference::newDeltaE, this, refresh);
     connect(row, &LCFReference::newDeltaE, this, &Analyzer::reAnalyzeSpectrum);
@@ -281,7 +289,8 @@ void Analyzer::takeLcfResult(LcfResult r, bool reportToRows)
     const int n = std::min({r.rows.size(), r.fractions.size(), r.amounts.size()});
     for (int j = 0; j < n; ++j) {
         const int i = r.rows[j];
-        if (i < 0 || i >= lcfRefs.size()) continue;
+        // A row dropped since the request shows no values of a fit it left.
+        if (i < 0 || i >= lcfRefs.size() || !lcfRefs[i]->inUse()) continue;
         lcfRefs[i]->setRatio(r.fractions[j]);
         lcfRefs[i]->setAmount(r.amounts[j]);
     }
@@ -610,14 +619,15 @@ void Analyzer::setProgress(double perCent)
     Progress->setText(QString::asprintf("%5.2f", perCent));
 }
 
-void Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isVic)
+bool Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isVic)
 {
-    if (no < 0 || no >= lcfRefs.size()) return;
+    if (no < 0 || no >= lcfRefs.size()) return true;
     LCFReference* row = lcfRefs[no];
-    row->setStd(use, dE, fname, isVic);
+    const bool read = row->setStd(use, dE, fname, isVic);
     // The row's new shift comes without newDeltaE: the view's copy is renewed here.
     showOther(no + 1, row->spectrum());
     specPane->update();
+    return read;
 }
 
 void Analyzer::selectImage(int id)

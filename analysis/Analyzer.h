@@ -181,7 +181,9 @@ public slots:
     int analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag = 0);
     void reAnalyzeSpectrum();
     void setProgress(double perCent);
-    void setLCFStd(int no, bool use, double dE, QString fname, QString isVic);
+    // False when the row's file could not be read (said through refused);
+    // a row index out of range changes nothing.
+    bool setLCFStd(int no, bool use, double dE, QString fname, QString isVic);
     void selectImage(int id);
     void setRaEnergy(double eng);
     void setRaFactor(double factor);

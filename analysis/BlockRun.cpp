@@ -66,6 +66,7 @@ void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& ou
     XafsSpectrum& xs = scratch.xs;
     in.plan.xafs(job.x, job.y, in.xw, in.yw, xs);
     xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
+    out.flagged = xs.outOfRange || xs.noisy;
     if (in.lcf) {
         const LcfResult r =
             LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);

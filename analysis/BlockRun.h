@@ -95,6 +95,9 @@ struct BlockJob
 // What one block gives, for the analyses the inputs switch on.
 struct BlockResult
 {
+    // The block's spectrum was flagged (E0 outside the window, noise above
+    // the jump, a line not fitted): it shows no edge.
+    bool flagged = false;
     LcfResult::Status lcfStatus = LcfResult::Skipped;
     QVector<int> lcfRows;
     QVector<double> fractions, amounts;

@@ -29,6 +29,8 @@ LCFReference::LCFReference(QWidget* parent) : QFrame(parent)
     fraction = 0;
     connect(XFS, &XafsFileSelect::newFile, this, &LCFReference::newFile);
     connect(XFS, &XafsFileSelect::changedUse, this, &LCFReference::changedUse);
+    connect(XFS->Clear, &QPushButton::clicked, XFS, &XafsFileSelect::clear);
+    connect(XFS, &XafsFileSelect::cleared, this, &LCFReference::clearFile);
     connect(DeltaE, &QLineEdit::editingFinished, this, &LCFReference::editedDeltaE);
     connect(IsVictreen, &QCheckBox::toggled, this, &LCFReference::toggledIsVictreen);
 }
@@ -80,15 +82,13 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
 
 bool LCFReference::newFile(QString fname)
 {
-    // A failed read keeps the points but could have been named in the selector
-    // already; the row goes back to the file it really holds.
-    // An angle file without data lines reads as success with no points; the
-    // row would name it and drop out of every fit, so it is refused unread.
+    // The reference the user asked for is not there: going on with the one
+    // held before would fit with a spectrum nobody chose now.
+    // An angle file without data lines reads as success with no points.
     XafsSpectrum probe;
     if (!probe.load(fname) || probe.points.isEmpty() || !XafsSpectrum::load(fname)) {
-        qDebug().noquote() << "Can't load the reference" << fname;
-        XFS->Selected->setText(loaded);
-        XFS->fileChosen = !loaded.isEmpty();
+        dropFile();
+        emit loadFailed(fname);
         return false;
     }
     loaded = fname;
@@ -97,6 +97,27 @@ bool LCFReference::newFile(QString fname)
     MidE->setText(FieldText::text(midx));
     emit newFileSelected();
     return true;
+}
+
+void LCFReference::clearFile()
+{
+    dropFile();
+}
+
+void LCFReference::dropFile()
+{
+    // The shift belongs to the row, not to the file.
+    const double shift = xShift;
+    static_cast<XafsSpectrum&>(*this) = XafsSpectrum();
+    xShiftOn = true;
+    setShift(shift);
+    loaded.clear();
+    ++curvesGen;
+    fraction = 0;
+    for (QLineEdit* e : {DMut, MidE, R, T}) e->clear();
+    XFS->fileChosen = false;
+    XFS->Selected->clear();
+    emit fileDropped();
 }
 
 void LCFReference::changedUse(bool f)
@@ -129,15 +150,22 @@ void LCFReference::rebuildCurves()
     ++curvesGen;
 }
 
-void LCFReference::setStd(bool use, double dE, QString fname, QString isVic)
+bool LCFReference::setStd(bool use, double dE, QString fname, QString isVic)
 {
     const bool vic = isVic.isEmpty() || isVic.toUpper() == QLatin1String("VIC") || isVic.toInt() > 0;
     IsVictreen->setChecked(vic);
-    XFS->load(fname);
+    bool read = true;
+    if (fname.isEmpty() && !use) {
+        XFS->clear();
+    } else {
+        XFS->load(fname);
+        read = !loaded.isEmpty() && loaded == fname;
+    }
     XFS->setUse(use);
     this->use = use;
     setShift(dE);
     DeltaE->setText(FieldText::text(dE));
+    return read;
 }
 
 void LCFReference::setRatio(double f)

@@ -50,15 +50,23 @@ public:
 signals:
     void newFileSelected();
     void newDeltaE();
+    // The row holds no spectrum any more: cleared, or a file could not be read.
+    void fileDropped();
+    // fname gave no spectrum; the row was left without a file.
+    void loadFailed(const QString& fname);
 
 public slots:
-    // False when the file could not be read; the row then keeps the spectrum
-    // and the file name it had.
+    // False when the file could not be read; the row is then left without a
+    // file, so no fit goes on silently with the one it held before.
     bool newFile(QString fname);
+    // Clear: no file, no spectrum, no fitted values; out of every fit.
+    void clearFile();
     void changedUse(bool f);
     void editedDeltaE();
     void toggledIsVictreen(bool f);
-    void setStd(bool use, double dE, QString fname, QString isVic);
+    // False when fname could not be read. An empty name with use off only
+    // clears the row.
+    bool setStd(bool use, double dE, QString fname, QString isVic);
     void setRatio(double f);
     void setAmount(double a);
 
@@ -80,6 +88,7 @@ private:
     int ownLineType() const;
     void setShift(double dE);
     void rebuildCurves();
+    void dropFile();
 };
 
 #endif

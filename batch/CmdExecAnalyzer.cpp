@@ -1,10 +1,12 @@
 #include "CmdExecutor.h"
 
 #include "BatchCmd.h"
+#include "BatchCtrl.h"
 #include "analysis/AElemsConds.h"
 #include "analysis/Analysis2DDriver.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
+#include "core/FailureLog.h"
 #include "mainwindow/Body.h"
 #include "widgets/XafsFileSelect.h"
 
@@ -90,9 +92,13 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         a->DEdgeCWInitDEeV->setText(realText(a1));
         a->DEdgeCWMinDEeV->setText(realText(cmd.arg(2)));
         break;
-    case analyzer_set_LCF_std:
-        a->setLCFStd(a0.toInt(), flagOf(a1), cmd.arg(2).toDouble(), cmd.arg(3), cmd.arg(4));
+    case analyzer_set_LCF_std: {
+        // The panel has said and counted the unread file already.
+        const int before = FailureLog::count();
+        if (!a->setLCFStd(a0.toInt(), flagOf(a1), cmd.arg(2).toDouble(), cmd.arg(3), cmd.arg(4)))
+            ctrl.showCmdErr(cmd, FailureLog::count() > before);
         break;
+    }
     case analyzer_set_LCF_mode:
     case analyzer_set_MLCF: a->MLCF->setChecked(flagOf(a0)); break;
     case analyzer_set_LCF_as_old: a->AsOldLCF->setChecked(flagOf(a0)); break;

@@ -172,6 +172,17 @@ void Body::checkI0Coverage()
             statusBar()->clearMessage();
         return;
     }
+    // Stacks of different scans: every spectrum would be divided by one I0
+    // frame, which no later step can undo.
+    if (StackChecks::i0Apart(i0Images, i1Images, r)) {
+        reportFailure(tr("The I0 stack (%1 - %2 eV) does not overlap the I1 energies (%3 - %4 eV): the spectra "
+                         "cannot be normalised by it")
+                          .arg(r[0], 0, 'f', 2)
+                          .arg(r[1], 0, 'f', 2)
+                          .arg(r[2], 0, 'f', 2)
+                          .arg(r[3], 0, 'f', 2));
+        return;
+    }
     report(text.arg(r[0], 0, 'f', 2).arg(r[1], 0, 'f', 2).arg(r[2], 0, 'f', 2).arg(r[3], 0, 'f', 2));
 }
 

@@ -50,4 +50,15 @@ bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double
     return range[0] <= range[2] && range[3] <= range[1];
 }
 
+bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4])
+{
+    if (i0.size() < 2 || i1.size() < 2) return false;
+    rangeOf(i0, range[0], range[1]);
+    rangeOf(i1, range[2], range[3]);
+    int inside = 0;
+    for (const TiffData* t : i1)
+        if (range[0] <= t->energy && t->energy <= range[1]) ++inside;
+    return inside <= 1;
+}
+
 }  // namespace StackChecks

@@ -25,6 +25,12 @@ bool fitsStack(const TiffData& frame, const QVector<TiffData*>& stack);
 // is empty. range receives low and high of i0, then of i1.
 bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
 
+// Whether an I0 stack of two or more frames has at most one I1 energy within
+// its range, so that the I1 points are all (or all but one) divided by the
+// same end frame: the stacks are not of one scan. False when I1 has fewer
+// than two frames. range as for i0Covers.
+bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
+
 }  // namespace StackChecks
 
 #endif

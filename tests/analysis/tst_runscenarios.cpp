@@ -13,6 +13,7 @@
 #include "analysis/ElemList.h"
 #include "analysis/LCFReference.h"
 #include "analysis/SumUpCtrl.h"
+#include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "mainwindow/BodyHooks.h"
 #include "support/Files.h"
@@ -25,6 +26,7 @@
 
 #include <QDir>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -196,6 +198,7 @@ private slots:
             QCOMPARE(ended.count(), 0);
             return;
         }
+        const int failures = FailureLog::count();
         emit a->askAnalyze();
         if (what == StopRestart) {
             emit a->askAnalyze();
@@ -209,6 +212,9 @@ private slots:
         QVERIFY(inOrder);
         // Only a batch word's run releases the batch.
         QCOMPARE(done.count(), 0);
+        // A run of fits without a reference gave nothing; every other gave
+        // values. The two element lists edited mid-run were refused.
+        QCOMPARE(FailureLog::count() - failures, what == NoLcfReference ? 1 : what == ElemListEditMidRun ? 2 : 0);
 
         // Blocks recorded: all, or those before the switch that left nothing to ask for.
         const int recorded = (what == ModeSwitchMidRun || what == AllUncheckedMidRun) ? 3 : st.w * st.h;
@@ -372,6 +378,119 @@ private slots:
         const int n = run->lcfRefMaps.size() / 2;
         for (int c = 0; c < 6; ++c)
             check("map", c, run->lcfRefMaps[n]->valueAt(c, 0), run->lcfRefMaps[n + 1]->valueAt(c, 0));
+    }
+
+    // A reference row cleared by its button, or given a file that cannot be
+    // read in its selector or by the script's call: the cursor's fit, redone
+    // at once, and the next 2-D run leave it out, so the pure B blocks read
+    // all B by the other row. Only the unread file is a failure, said with
+    // its name.
+    void droppedReferenceLeavesTheFits_data()
+    {
+        QTest::addColumn<int>("how");  // 0 Clear clicked, 1 chosen in the selector, 2 set by call
+        QTest::newRow("Clear clicked") << 0;
+        QTest::newRow("unreadable file chosen in the selector") << 1;
+        QTest::newRow("unreadable file set by the script's call") << 2;
+    }
+    void droppedReferenceLeavesTheFits()
+    {
+        QFETCH(int, how);
+        // Columns 0-1 pure B, 2-3 half A and half B.
+        ts::MuStack st{4, 1, 8850, 2, 151, [](double E, int c, int) {
+                           const double f = c < 2 ? 0.0 : 0.5;
+                           return f * mu1(E) + (1 - f) * mu2(E);
+                       }};
+        Body b;
+        ts::loadMuStack(b, st);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(true);
+        a->setLCFRange(9003, 9100);
+        QVERIFY(a->setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0"));
+        QVERIFY(a->setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0"));
+        b.showXafsSpectrum(2, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+        QCOMPARE(a->lastLcf.rows, QVector<int>({0, 1}));
+        QVERIFY(std::abs(a->lastLcf.fractions.value(0) - 0.5) < 5e-3);
+        QVERIFY(!a->lcfRefs[0]->R->text().isEmpty());
+
+        const int failures = FailureLog::count();
+        const QString missing = dir.filePath("gone/r1.dat");
+        LCFReference* rowA = a->lcfRefs[0];
+        if (how == 0) QTest::mouseClick(rowA->XFS->Clear, Qt::LeftButton);
+        if (how == 1) emit rowA->XFS->dialog->fileSelected(missing);
+        if (how == 2) QVERIFY(!a->setLCFStd(0, true, 0, missing, "0"));
+        QCOMPARE(FailureLog::count() - failures, how == 0 ? 0 : 1);
+        if (how > 0)
+            QCOMPARE(b.statusBar()->currentMessage(),
+                     QString("The LCF reference file \"%1\" could not be read: reference row 1 has no file now").arg(missing));
+        QVERIFY(rowA->XFS->Selected->text().isEmpty() && rowA->R->text().isEmpty() && !rowA->inUse());
+        // The spectrum shown is fitted again without the row.
+        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+        QCOMPARE(a->lastLcf.rows, QVector<int>({1}));
+        b.showXafsSpectrum(0, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+        QCOMPARE(a->lastLcf.rows, QVector<int>({1}));
+        QVERIFY(std::abs(a->lastLcf.fractions.value(0) - 1) < 5e-3);
+
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        emit a->askAnalyze();
+        QVERIFY(ended.wait(30000));
+        const int n = run->lcfRefMaps.size() / 2;
+        for (int c = 0; c < st.w; ++c) {
+            QCOMPARE(run->lcfRefMaps[n]->valueAt(c, 0), 0.0);
+            if (c < 2) QVERIFY2(std::abs(run->lcfRefMaps[n + 1]->valueAt(c, 0) - 1) < 5e-3, qPrintable(QString::number(c)));
+        }
+    }
+
+    // A run in which no block gave any analysis a value (frames numbered
+    // 0 .. N, as when their names hold no energy, so every spectrum is
+    // flagged or unfitted) is said and counted; a run over a stack with the
+    // sample in half of it, or all of it, is not.
+    void runWithoutResult_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("sample");  // 0 frames numbered, no edge where suggested; 1 left half; 2 all
+        for (const char* m : {"LCF", "edge shift", "residual", "elements"}) {
+            QTest::addRow("%s, frames numbered", m) << QString(m) << 0;
+            QTest::addRow("%s, sample everywhere", m) << QString(m) << 2;
+        }
+        QTest::newRow("edge shift, sample in the left half") << "edge shift" << 1;
+    }
+    void runWithoutResult()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, sample);
+        Body b;  // suggesting the Cu K edge
+        const double E0 = b.suggestElmFromUi().edgeEnergy;
+        ts::MuStack st{4, 2, sample ? std::floor(E0) - 100 : 0, sample ? 2.0 : 1.0, 151, [=](double E, int c, int) {
+                           if (sample == 1 && c >= 2) return 0.4;
+                           return 0.4 - 1e-4 * E + synth::sigmoid(E, sample ? E0 : 75, 1);
+                       }};
+        ts::loadMuStack(b, st);
+        b.UseSuggestElm->setChecked(true);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DAMLCFA->setChecked(mode == "LCF");
+        a->Sel2DADEdgeA->setChecked(mode == "edge shift");
+        a->Sel2DARAA->setChecked(mode == "residual");
+        a->Sel2DAElemA->setChecked(mode == "elements");
+        a->setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0");
+        a->setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0");
+        a->setLCFRange(8950, 9100);
+        a->setRaEnergy(E0 + 50);
+        a->setTargetElements(QStringLiteral("Cu"));
+        const int failures = FailureLog::count();
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        emit a->askAnalyze();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(FailureLog::count() - failures, sample ? 0 : 1);
+        const QString said = b.statusBar()->currentMessage();
+        QVERIFY2(sample ? !said.contains("2-D run gave no result")
+                        : said == "2-D run gave no result: in each of its 8 blocks the spectrum was flagged (no edge "
+                                  "found) or the fit failed",
+                 qPrintable(said));
     }
 
     // After a run, ended or stopped, the element rows and the correlation show the last block's values, not

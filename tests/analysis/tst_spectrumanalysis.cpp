@@ -539,16 +539,17 @@ private slots:
     }
 
     // A file that gives no spectrum, first and after a good one: the
-    // reference row and the edge comparison go on naming and using the file
-    // they really hold.
-    void unreadableFileKeepsWhatIsHeld_data()
+    // reference row is left without a file (never on the one it held), says
+    // which file failed and keeps its shift; the edge comparison keeps the
+    // reference it holds and names it.
+    void unreadableFileLeavesNoReference_data()
     {
         QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
         QTest::newRow("missing") << QByteArray();
         QTest::newRow("words only") << QByteArray("Energy mu\nnone yet\n");
         QTest::newRow("angle file without data") << QByteArray("9809 scan\nD= 3.1355\nOffset\n");
     }
-    void unreadableFileKeepsWhatIsHeld()
+    void unreadableFileLeavesNoReference()
     {
         QFETCH(QByteArray, bytes);
         const QString bad = dir.filePath("bad.dat"), edge = dir.filePath("edge.dat");
@@ -556,16 +557,28 @@ private slots:
         if (!bytes.isEmpty()) QVERIFY(ts::writeFile(bad, bytes));
         LCFReference row;
         QSignalSpy loaded(&row, &LCFReference::newFileSelected);
+        QSignalSpy failed(&row, &LCFReference::loadFailed);
         row.XFS->load(bad);
         QVERIFY(row.spectrum().isEmpty() && !row.XFS->fileChosen && !row.inUse());
         QCOMPARE(row.XFS->Selected->text(), QString());
+        row.DeltaE->setText("1.5");
+        emit row.DeltaE->editingFinished();
         row.XFS->load(good);
+        row.setRatio(0.25);
+        row.setAmount(0.5);
+        QVERIFY(row.XFS->fileChosen && row.inUse() && !row.MidE->text().isEmpty());
         row.XFS->load(bad);
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(row.points, src.points);
-        QCOMPARE(row.XFS->Selected->text(), good);
-        QCOMPARE(row.loadedFile(), good);
-        QVERIFY(row.XFS->fileChosen && row.inUse());
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(1).at(0).toString(), bad);
+        QVERIFY(row.points.isEmpty() && row.loadedFile().isEmpty() && !row.inUse());
+        QVERIFY(!row.snapshotFor(SuggestElm(), 0).use);
+        for (QLineEdit* e : {row.XFS->Selected, row.DMut, row.MidE, row.R, row.T}) QCOMPARE(e->text(), QString());
+        QCOMPARE(row.fraction, 0.0);
+        // The next file is read at the row's shift.
+        row.XFS->load(good);
+        QCOMPARE(row.snapshot().dE, 1.5);
+        QVERIFY(row.inUse());
 
         Analyzer a;
         QVERIFY(ts::writeSpectrum(edge, edges::Edge{9000}.sample(8800, 9200, 1)));
@@ -573,6 +586,34 @@ private slots:
         a.DEdgeCWFileSelect->fileSelected(bad);
         QCOMPARE(a.DEdgeCWFileSelect->Selected->text(), edge);
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
+    }
+
+    // The script's set-up of a row: an empty name with use off only clears
+    // it; with use on, or a file that gives nothing, it fails.
+    void scriptedRowSetUp_data()
+    {
+        QTest::addColumn<bool>("use");
+        QTest::addColumn<QString>("file");  // "good": the readable reference
+        QTest::addColumn<bool>("read");
+        QTest::newRow("readable") << true << "good" << true;
+        QTest::newRow("no name, not used") << false << "" << true;
+        QTest::newRow("no name, used") << true << "" << false;
+        QTest::newRow("missing file, not used") << false << "missing.dat" << false;
+    }
+    void scriptedRowSetUp()
+    {
+        QFETCH(bool, use);
+        QFETCH(QString, file);
+        QFETCH(bool, read);
+        LCFReference row;
+        QVERIFY(row.setStd(true, 0, good, "0"));
+        QSignalSpy failed(&row, &LCFReference::loadFailed);
+        const QString name = file == "good" ? good : file.isEmpty() ? QString() : dir.filePath(file);
+        QCOMPARE(row.setStd(use, 2.5, name, "0"), read);
+        QCOMPARE(failed.count(), read ? 0 : 1);
+        QCOMPARE(row.loadedFile(), file == "good" ? good : QString());
+        QCOMPARE(row.inUse(), use && file == "good");
+        QCOMPARE(row.DeltaE->text(), QString("2.5"));
     }
 
     // Typed search values: steps that cannot scan are refused.

@@ -160,6 +160,13 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QVERIFY(ts::writeTiff(tmp.filePath(QString("stack/img_%1.tif").arg(i)), 8, 6,
                                   [i](int x, int y) { return 100 + 10 * i + x + y; }));
+        // I1 and I0 frames of two different scans, 150 eV apart.
+        for (int k = 0; k < 4; ++k)
+            for (const char* tag : {"i1", "i0"}) {
+                const double E = (tag[1] == '1' ? 8950 : 8800) + 10 * k;
+                QVERIFY(ts::writeTiff(tmp.filePath(QString("scans/%1/").arg(tag) + ts::energyName(tag, E)), 8, 6,
+                                      [k](int x, int y) { return 3000 - 100 * k + x + y; }));
+            }
         refFile = tmp.filePath("ref.dat");
         QVERIFY(ts::writeSpectrum(refFile, synth::sample(8900, 9100, 1, [](double E) {
                                       return 0.2 + synth::sigmoid(E, 8980, 3);
@@ -602,6 +609,8 @@ private slots:
 
     // The real program headless: status 0 after a clean script (labels and comment blocks fail nothing); 1 after
     // a failed load or save or an "Err:" line, the last line on stderr counting the failures and naming the first.
+    // A reference that cannot be read, a 2-D run in which no block gave a result (frames numbered, their names
+    // holding no energy) and an I0 stack of another scan count too; a run with both references read does not.
     void exitStatus_data()
     {
         QTest::addColumn<QString>("script");
@@ -613,6 +622,17 @@ private slots:
         QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2" << 1 << "Err: line 2: unknown word setband_h";
         QTest::newRow("unreadable image, word without action")
             << "load_I1_files NEW TMP/stack/none.tif\nanalyzer_select_main_mode_sumUp" << 2 << "none.tif";
+        const QString refs = "analyzer_set_LCF_std 0 1 0 %1 0\nanalyzer_set_LCF_std 1 1 0 REF 0\n";
+        QTest::newRow("both references read") << refs.arg("REF") << 0 << "";
+        QTest::newRow("a reference unreadable")
+            << refs.arg("TMP/none.dat") << 1
+            << "The LCF reference file \"TMP/none.dat\" could not be read: reference row 1 has no file now";
+        QTest::newRow("2-D run on numbered frames")
+            << load + refs.arg("REF") + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da" << 1
+            << "2-D run gave no result: in each of its 6 blocks the spectrum was flagged (no edge found) or the fit failed";
+        QTest::newRow("I0 of another scan")
+            << "load_I1_files_of_pattern NEW TMP/scans/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/scans/i0/ *.tif" << 1
+            << "The I0 stack (8800.00 - 8830.00 eV) does not overlap the I1 energies (8950.00 - 8980.00 eV)";
     }
     void exitStatus()
     {

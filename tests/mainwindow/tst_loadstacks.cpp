@@ -282,7 +282,8 @@ private slots:
     }
 
     // Each spectrum is checked against the truth the files were written from,
-    // and each fault against the message the user sees.
+    // and each fault against the message the user sees and whether it counts
+    // as a failure of a script run.
     void spectraAgainstTruth_data()
     {
         QTest::addColumn<QString>("folder");      // empty: energies in the file names
@@ -291,6 +292,7 @@ private slots:
         QTest::addColumn<int>("oddSize");         // I1 frame written at another size
         QTest::addColumn<int>("damaged");         // I1 file that is no image
         QTest::addColumn<QString>("status");      // part of the status-bar message
+        QTest::addColumn<int>("failures");
 
         QVector<double> e;
         for (int k = 0; k < 12; ++k) e << 8950.0 + 5.0 * k;
@@ -299,14 +301,24 @@ private slots:
         std::swap(shuffled[5], shuffled[6]);
         QVector<double> twice = e;
         twice.insert(6, e[5]);
+        // I0 of another scan: 150 eV below, or only around the last I1 energy.
+        QVector<double> below, last;
+        for (double E : e) below << E - 150;
+        for (int k = 0; k < 6; ++k) last << 9003.0 + 2 * k;
         QTest::newRow("dated folder, names without energy")
-            << "beamtime_2024_0612" << e << e << -1 << -1 << "frames of the I0 stack have the energy 2024.0612";
-        QTest::newRow("out of energy order") << "" << shuffled << e << -1 << -1 << QString();
-        QTest::newRow("repeated energy") << "" << twice << e << -1 << -1 << "share an energy";
-        QTest::newRow("frame of another size") << "" << e << e << 4 << -1 << "i1_08970_0000.tif is 20 x 12 pixels";
+            << "beamtime_2024_0612" << e << e << -1 << -1 << "frames of the I0 stack have the energy 2024.0612" << 0;
+        QTest::newRow("out of energy order") << "" << shuffled << e << -1 << -1 << QString() << 0;
+        QTest::newRow("repeated energy") << "" << twice << e << -1 << -1 << "share an energy" << 0;
+        QTest::newRow("frame of another size") << "" << e << e << 4 << -1 << "i1_08970_0000.tif is 20 x 12 pixels" << 1;
         QTest::newRow("I0 short of the I1 range")
-            << "" << e << e.mid(0, 8) << -1 << -1 << "I0 stack (8950.00 - 8985.00 eV) does not cover";
-        QTest::newRow("damaged file") << "" << e << e << -1 << 7 << "1 of 12 files could not be read";
+            << "" << e << e.mid(0, 8) << -1 << -1 << "I0 stack (8950.00 - 8985.00 eV) does not cover" << 0;
+        QTest::newRow("I0 of another scan, below")
+            << "" << e << below << -1 << -1
+            << "The I0 stack (8800.00 - 8855.00 eV) does not overlap the I1 energies (8950.00 - 9005.00 eV): the spectra "
+               "cannot be normalised by it" << 1;
+        QTest::newRow("I0 around the last I1 energy only")
+            << "" << e << last << -1 << -1 << "I0 stack (9003.00 - 9013.00 eV) does not overlap" << 1;
+        QTest::newRow("damaged file") << "" << e << e << -1 << 7 << "1 of 12 files could not be read" << 1;
     }
     void spectraAgainstTruth()
     {
@@ -316,6 +328,7 @@ private slots:
         QFETCH(int, oddSize);
         QFETCH(int, damaged);
         QFETCH(QString, status);
+        QFETCH(int, failures);
 
         QTemporaryDir tmp;
         const auto path = [&](const QString& tag, double E, int k) {
@@ -341,10 +354,12 @@ private slots:
         }
 
         Body b;
+        const int before = FailureLog::count();
         QVERIFY(ts::loadFiles(b, i1Files, true));
         QVERIFY(ts::loadFiles(b, i0Files, false));
         const QString shown = b.statusBar()->currentMessage();
         QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
+        QCOMPARE(FailureLog::count() - before, failures);
 
         const Spectrum s = b.makeXafsSpectrum(8, 6, 1, 1);
         // One energy for every frame: one point, and no number pretends otherwise.
