@@ -16,6 +16,7 @@
 #include "core/Globals.h"
 #include "mainwindow/BodyHooks.h"
 #include "support/Files.h"
+#include "support/BodyStack.h"
 #include "support/Maps.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
@@ -29,6 +30,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -318,6 +320,102 @@ private slots:
             QVERIFY2(got == e, qPrintable(QString("block %1,%2").arg(grid.curX).arg(grid.curY)));
             grid.next();
         }
+    }
+
+    // The edge map of a whole run against the edge each pixel was made with:
+    // at mid-point ratios off the middle, where the pre- and post-edge lines
+    // weigh unequally, and by comparison with a file or the generated step,
+    // with an energy-shift map giving every block an offset of its own. Fine
+    // energy steps at the edge, coarse ones away from it, photon noise.
+    void edgeMapAgainstTruth_data()
+    {
+        QTest::addColumn<QString>("how");  // "mid", "file" or "step"
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<bool>("mapped");  // an energy-shift map is loaded
+        QTest::newRow("mid-point at 0.3") << "mid" << 0.3 << false;
+        QTest::newRow("mid-point at 0.7, shift map") << "mid" << 0.7 << true;
+        QTest::newRow("mid-point at 0.5, shift map") << "mid" << 0.5 << true;
+        QTest::newRow("compared with a file, shift map") << "file" << 0.5 << true;
+        QTest::newRow("compared with the step, shift map") << "step" << 0.5 << true;
+    }
+    void edgeMapAgainstTruth()
+    {
+        QFETCH(QString, how);
+        QFETCH(double, ratio);
+        QFETCH(bool, mapped);
+        const double width = 4;  // of the tanh step, eV
+        // The edge of pixel (c, r) on the true energy scale, and the offset the
+        // map says its energies read high by.
+        auto edgeAt = [](int c, int r) { return 9000 + 1.5 * c - 0.8 * r + 0.13; };
+        auto offset = [mapped](int c, int r) { return mapped ? 2.5 + 0.7 * c - 0.4 * r : 0.0; };
+        // Lines of unlike slopes: mixing them up moves every crossing.
+        auto mu = [width](double E, double E0) {
+            const double s = 0.5 * (1 + std::tanh((E - E0) / width));
+            return (1 - s) * (0.4 + 1e-4 * (E - 9000)) + s * (1.4 - 3e-4 * (E - 9000));
+        };
+        QVector<double> energies;
+        for (double E = 8800; E < 8960; E += 5) energies << E;
+        for (double E = 8960; E < 9040; E += 0.5) energies << E;
+        for (double E = 9040; E <= 9400; E += 5) energies << E;
+        const int w = 4, h = 3;
+        ts::StackSpec spec;
+        spec.w = w;
+        spec.h = h;
+        spec.n = energies.size();
+        spec.energy = [energies](int k) { return energies[k]; };
+        const double i0 = 1e6;
+        spec.i0 = [i0](int, int, int) { return i0; };
+        spec.i1 = [=](int k, int c, int r) {
+            const double counts = i0 * std::exp(-mu(energies[k] - offset(c, r), edgeAt(c, r)));
+            std::mt19937 g(1 + 7919 * k + 131 * c + r);
+            return counts + std::sqrt(counts) * std::normal_distribution<double>()(g);
+        };
+        Body b;
+        ts::loadStack(b, spec);
+        b.HWidth->setText(QStringLiteral("0"));
+        b.VWidth->setText(QStringLiteral("0"));
+        b.UseSuggestElm->setChecked(false);
+        if (mapped) ts::fillMap(b.shiftMap, w, h, offset);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(false);
+        a->Sel2DADEdgeA->setChecked(true);
+        a->DEdgeMidRatio->setText(QString::number(ratio));
+        a->DEdgeCompWith->setChecked(how != "mid");
+        const double refEdge = 9000;
+        if (how == "file") {
+            const QString ref = dir.filePath("edge-ref.dat");
+            QVERIFY(ts::writeSpectrum(ref, synth::sample(8800, 9400, 0.5, [&](double E) { return mu(E, refEdge); })));
+            a->DEdgeCWFile->setChecked(true);
+            a->DEdgeCWFileSelect->fileSelected(ref);
+        } else if (how == "step") {
+            a->DEdgeCWStep->setChecked(true);
+            a->DEdgeCWStepAt->setText(QString::number(refEdge));
+            a->DEdgeCWStepWeV->setText(QStringLiteral("300"));
+            a->DEdgeCWStepDEeV->setText(QStringLiteral("0.01"));
+        }
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        emit a->askAnalyze();
+        QVERIFY(b.analysis2DRunning);
+        QVERIFY(ended.wait(60000));
+        // Where the smooth step crosses the ratio between the lines.
+        const double crossing = width * std::atanh(2 * ratio - 1);
+        const double E0 = b.suggestElmFromUi().edgeEnergy;
+        // The smoothing pulls a crossing off the steepest part by some
+        // hundredths of an eV; the comparison ends on a 0.1 eV step; against
+        // a step the score changes only as the step passes a measured point,
+        // 0.5 eV apart at the edge.
+        const double tolerance = how == "step" ? 0.6 : 0.1;
+        QString report;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                const double want = how == "mid" ? edgeAt(c, r) + crossing - E0 : edgeAt(c, r) - refEdge;
+                const double got = a->dEdgeMap.valueAt(c, r);
+                if (!(std::fabs(got - want) <= tolerance))
+                    report += QString("block %1,%2: %3, want %4\n").arg(c).arg(r).arg(got).arg(want);
+            }
+        QVERIFY2(report.isEmpty(), qPrintable(report));
     }
 
     // References saved from the window's own cursor spectra of the pure regions are normalised as the
