@@ -472,6 +472,110 @@ private slots:
             check("map", c, run->lcfRefMaps[n]->valueAt(c, 0), run->lcfRefMaps[n + 1]->valueAt(c, 0));
     }
 
+    // Only the suggestion's edge energy changes, its offsets stay: the window
+    // then takes a sharp pre-edge peak for the edge and fits the lines
+    // elsewhere. The references follow, in the cursor's fits as in a run, or
+    // a reference would no longer fit its own material.
+    void referencesFollowTheEdgeEnergy_data()
+    {
+        QTest::addColumn<bool>("run");
+        QTest::newRow("cursor spectrum") << false;
+        QTest::newRow("2-D run") << true;
+    }
+    void referencesFollowTheEdgeEnergy()
+    {
+        QFETCH(bool, run);
+        // A: an edge at 9000 eV with a white line, a sharp pre-edge peak at
+        // 8983 eV, structure above; B: a plain edge 3 eV higher. Columns 0-1 pure A,
+        // 2-3 pure B: mixtures normalise alike only roughly.
+        auto muA = [](double E) {
+            return 0.3 - 1e-4 * (E - 9000) + 0.5 + std::atan((E - 9000) / 2) / M_PI
+                   + 0.5 * std::exp(-std::pow((E - 8983) / 1.2, 2)) + 0.5 * std::exp(-std::pow((E - 9008) / 4, 2))
+                   + 0.06 * std::sin((E - 9000) / 9) * (E > 9000);
+        };
+        auto muB = [](double E) { return 0.3 - 1e-4 * (E - 9000) + 1.1 * (0.5 + std::atan((E - 9003) / 1.5) / M_PI); };
+        auto fA = [](int c) { return c < 2 ? 1.0 : 0.0; };
+        QVector<double> energies;
+        for (double E = 8850; E < 8960; E += 4) energies << E;
+        for (double E = 8960; E < 9040; E += 0.5) energies << E;
+        for (double E = 9040; E <= 9300; E += 4) energies << E;
+        ts::StackSpec spec;
+        spec.w = 4;
+        spec.h = 1;
+        spec.n = energies.size();
+        spec.energy = [energies](int k) { return energies[k]; };
+        spec.i1 = [=](int k, int c, int) {
+            return ts::MuStack::i0 * std::exp(-(fA(c) * muA(energies[k]) + (1 - fA(c)) * muB(energies[k])));
+        };
+        spec.i0 = [](int, int, int) { return ts::MuStack::i0; };
+        Body b;
+        ts::loadStack(b, spec);
+        b.HWidth->setText(QStringLiteral("0"));
+        b.VWidth->setText(QStringLiteral("0"));
+        b.UseSuggestElm->setChecked(true);
+        b.DPreE->setText(QStringLiteral("-20"));
+        b.DPostS->setText(QStringLiteral("20"));
+        b.SuggestingEeV->setText(QStringLiteral("9010"));  // the window holds the edge, not the peak
+        const SuggestElm before = b.suggestElmFromUi();
+        SuggestElm after = before;
+        after.edgeEnergy = 8990;  // now the peak too, and it is steeper
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* driver = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(true);
+        a->setLCFRange(8960, 9060);
+        // The references measured pure, on the stack's energies.
+        Spectrum refs[2];
+        for (double E : qAsConst(energies)) {
+            refs[0].append(E, muA(E));
+            refs[1].append(E, muB(E));
+        }
+        for (int i = 0; i < 2; ++i) {
+            const QString f = dir.filePath(QString("follow%1.dat").arg(i));
+            QVERIFY(ts::writeSpectrum(f, refs[i]));
+            a->setLCFStd(i, true, 0, f, "0");
+        }
+        // The two windows do normalise the references apart.
+        const XafsSpectrum x(refs[0], "x", 1, 0, before), y(refs[0], "y", 1, 0, after);
+        double apart = 0;
+        for (int k = 0; k < energies.size(); ++k)
+            apart = std::max(apart, std::fabs(x.doubleNormalizedPreBaseCurve.yAt(k) - y.doubleNormalizedPreBaseCurve.yAt(k)));
+        QVERIFY(apart > 0.1);
+
+        auto fractions = [&](QVector<double>& fracA, QVector<double>& fracB) {
+            fracA.clear();
+            fracB.clear();
+            if (run) {
+                QSignalSpy ended(driver, &Analysis2DDriver::ended);
+                emit a->askAnalyze();
+                QVERIFY(ended.wait(60000));
+                const int n = driver->lcfRefMaps.size() / 2;
+                for (int c = 0; c < 4; ++c) {
+                    fracA << driver->lcfRefMaps[n]->valueAt(c, 0);
+                    fracB << driver->lcfRefMaps[n + 1]->valueAt(c, 0);
+                }
+                return;
+            }
+            for (int c = 0; c < 4; ++c) {
+                QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+                b.showXafsSpectrum(c, 0);
+                QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+                QCOMPARE(a->lastLcf.status, LcfResult::Fitted);
+                fracA << a->lastLcf.fractions.value(0);
+                fracB << a->lastLcf.fractions.value(1);
+            }
+        };
+        for (const SuggestElm& s : {before, after}) {
+            b.SuggestingEeV->setText(QString::number(s.edgeEnergy));
+            QVector<double> fracA, fracB;
+            fractions(fracA, fracB);
+            QCOMPARE(fracA.size(), 4);
+            for (int c = 0; c < 4; ++c)
+                QVERIFY2(std::max(std::fabs(fracA[c] - fA(c)), std::fabs(fracB[c] - 1 + fA(c))) <= 2e-3,
+                         qPrintable(QString("edge %1 eV, column %2: %3 A, %4 B").arg(s.edgeEnergy).arg(c).arg(fracA[c]).arg(fracB[c])));
+        }
+    }
+
     // After a run, ended or stopped, the element rows and the correlation show the last block's values, not
     // the cursor spectrum's from before it, and Set STD takes those as the standards.
     void elementRowsAfterRun_data()
