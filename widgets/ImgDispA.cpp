@@ -176,6 +176,10 @@ void ImgDispA::onMouseReleased()
 void ImgDispA::onWheelMoved()
 {
     if (!zoomEnabled) return;
-    viewWindow = ViewWindow::zoomed(viewWindow, mouse.currentPos, size(), zoomFactor, true);
+    // A given position stands for itself: the screen pixel placed with it
+    // was worked out from the frame last drawn, which may show another window.
+    const QPointF m = mouse.posGiven ? ViewWindow::toWidget(viewWindow, mouse.givenPos, size())
+                                     : QPointF(mouse.currentPos);
+    viewWindow = ViewWindow::zoomed(viewWindow, m, size(), zoomFactor, true);
     update();
 }

@@ -13,6 +13,12 @@ QPointF toImage(const QRectF& view, const QPointF& m, const QSizeF& widget)
                    ChCoord::fraction(m.y(), widget.height()) * view.height() + view.y());
 }
 
+QPointF toWidget(const QRectF& view, const QPointF& p, const QSizeF& widget)
+{
+    return QPointF(ChCoord::fraction(p.x() - view.x(), view.width()) * widget.width(),
+                   ChCoord::fraction(p.y() - view.y(), view.height()) * widget.height());
+}
+
 QRectF zoomed(const QRectF& view, const QPointF& m, const QSizeF& widget, double f, bool edgeBands)
 {
     const double W = widget.width();

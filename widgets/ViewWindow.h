@@ -12,6 +12,8 @@ namespace ViewWindow {
 
 // The image point under widget pixel m.
 QPointF toImage(const QRectF& view, const QPointF& m, const QSizeF& widget);
+// The widget point over image point p, not rounded to a pixel.
+QPointF toWidget(const QRectF& view, const QPointF& p, const QSizeF& widget);
 
 // The window scaled by f about the cursor m, so the image point under m stays
 // under it. With edgeBands, a cursor in the left or right tenth of the widget

@@ -17,6 +17,7 @@
 #include "core/Globals.h"
 #include "mainwindow/BodyHooks.h"
 #include "support/Files.h"
+#include "support/BodyStack.h"
 #include "support/Maps.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -326,6 +328,102 @@ private slots:
         }
     }
 
+    // The edge map of a whole run against the edge each pixel was made with:
+    // at mid-point ratios off the middle, where the pre- and post-edge lines
+    // weigh unequally, and by comparison with a file or the generated step,
+    // with an energy-shift map giving every block an offset of its own. Fine
+    // energy steps at the edge, coarse ones away from it, photon noise.
+    void edgeMapAgainstTruth_data()
+    {
+        QTest::addColumn<QString>("how");  // "mid", "file" or "step"
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<bool>("mapped");  // an energy-shift map is loaded
+        QTest::newRow("mid-point at 0.3") << "mid" << 0.3 << false;
+        QTest::newRow("mid-point at 0.7, shift map") << "mid" << 0.7 << true;
+        QTest::newRow("mid-point at 0.5, shift map") << "mid" << 0.5 << true;
+        QTest::newRow("compared with a file, shift map") << "file" << 0.5 << true;
+        QTest::newRow("compared with the step, shift map") << "step" << 0.5 << true;
+    }
+    void edgeMapAgainstTruth()
+    {
+        QFETCH(QString, how);
+        QFETCH(double, ratio);
+        QFETCH(bool, mapped);
+        const double width = 4;  // of the tanh step, eV
+        // The edge of pixel (c, r) on the true energy scale, and the offset the
+        // map says its energies read high by.
+        auto edgeAt = [](int c, int r) { return 9000 + 1.5 * c - 0.8 * r + 0.13; };
+        auto offset = [mapped](int c, int r) { return mapped ? 2.5 + 0.7 * c - 0.4 * r : 0.0; };
+        // Lines of unlike slopes: mixing them up moves every crossing.
+        auto mu = [width](double E, double E0) {
+            const double s = 0.5 * (1 + std::tanh((E - E0) / width));
+            return (1 - s) * (0.4 + 1e-4 * (E - 9000)) + s * (1.4 - 3e-4 * (E - 9000));
+        };
+        QVector<double> energies;
+        for (double E = 8800; E < 8960; E += 5) energies << E;
+        for (double E = 8960; E < 9040; E += 0.5) energies << E;
+        for (double E = 9040; E <= 9400; E += 5) energies << E;
+        const int w = 4, h = 3;
+        ts::StackSpec spec;
+        spec.w = w;
+        spec.h = h;
+        spec.n = energies.size();
+        spec.energy = [energies](int k) { return energies[k]; };
+        const double i0 = 1e6;
+        spec.i0 = [i0](int, int, int) { return i0; };
+        spec.i1 = [=](int k, int c, int r) {
+            const double counts = i0 * std::exp(-mu(energies[k] - offset(c, r), edgeAt(c, r)));
+            std::mt19937 g(1 + 7919 * k + 131 * c + r);
+            return counts + std::sqrt(counts) * std::normal_distribution<double>()(g);
+        };
+        Body b;
+        ts::loadStack(b, spec);
+        b.HWidth->setText(QStringLiteral("0"));
+        b.VWidth->setText(QStringLiteral("0"));
+        b.UseSuggestElm->setChecked(false);
+        if (mapped) ts::fillMap(b.shiftMap, w, h, offset);
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(false);
+        a->Sel2DADEdgeA->setChecked(true);
+        a->DEdgeMidRatio->setText(QString::number(ratio));
+        a->DEdgeCompWith->setChecked(how != "mid");
+        const double refEdge = 9000;
+        if (how == "file") {
+            const QString ref = dir.filePath("edge-ref.dat");
+            QVERIFY(ts::writeSpectrum(ref, synth::sample(8800, 9400, 0.5, [&](double E) { return mu(E, refEdge); })));
+            a->DEdgeCWFile->setChecked(true);
+            a->DEdgeCWFileSelect->fileSelected(ref);
+        } else if (how == "step") {
+            a->DEdgeCWStep->setChecked(true);
+            a->DEdgeCWStepAt->setText(QString::number(refEdge));
+            a->DEdgeCWStepWeV->setText(QStringLiteral("300"));
+            a->DEdgeCWStepDEeV->setText(QStringLiteral("0.01"));
+        }
+        QSignalSpy ended(run, &Analysis2DDriver::ended);
+        emit a->askAnalyze();
+        QVERIFY(b.analysis2DRunning);
+        QVERIFY(ended.wait(60000));
+        // Where the smooth step crosses the ratio between the lines.
+        const double crossing = width * std::atanh(2 * ratio - 1);
+        const double E0 = b.suggestElmFromUi().edgeEnergy;
+        // The smoothing pulls a crossing off the steepest part by some
+        // hundredths of an eV; the comparison ends on a 0.1 eV step; against
+        // a step the score changes only as the step passes a measured point,
+        // 0.5 eV apart at the edge.
+        const double tolerance = how == "step" ? 0.6 : 0.1;
+        QString report;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                const double want = how == "mid" ? edgeAt(c, r) + crossing - E0 : edgeAt(c, r) - refEdge;
+                const double got = a->dEdgeMap.valueAt(c, r);
+                if (!(std::fabs(got - want) <= tolerance))
+                    report += QString("block %1,%2: %3, want %4\n").arg(c).arg(r).arg(got).arg(want);
+            }
+        QVERIFY2(report.isEmpty(), qPrintable(report));
+    }
+
     // References saved from the window's own cursor spectra of the pure regions are normalised as the
     // spectra fitted to them, whatever the suggestion or the rows' line box, in the cursor's fits as in the maps.
     void fractionsUnderSuggestion_data()
@@ -491,6 +589,110 @@ private slots:
                         : said == "2-D run gave no result: in each of its 8 blocks the spectrum was flagged (no edge "
                                   "found) or the fit failed",
                  qPrintable(said));
+    }
+
+    // Only the suggestion's edge energy changes, its offsets stay: the window
+    // then takes a sharp pre-edge peak for the edge and fits the lines
+    // elsewhere. The references follow, in the cursor's fits as in a run, or
+    // a reference would no longer fit its own material.
+    void referencesFollowTheEdgeEnergy_data()
+    {
+        QTest::addColumn<bool>("run");
+        QTest::newRow("cursor spectrum") << false;
+        QTest::newRow("2-D run") << true;
+    }
+    void referencesFollowTheEdgeEnergy()
+    {
+        QFETCH(bool, run);
+        // A: an edge at 9000 eV with a white line, a sharp pre-edge peak at
+        // 8983 eV, structure above; B: a plain edge 3 eV higher. Columns 0-1 pure A,
+        // 2-3 pure B: mixtures normalise alike only roughly.
+        auto muA = [](double E) {
+            return 0.3 - 1e-4 * (E - 9000) + 0.5 + std::atan((E - 9000) / 2) / M_PI
+                   + 0.5 * std::exp(-std::pow((E - 8983) / 1.2, 2)) + 0.5 * std::exp(-std::pow((E - 9008) / 4, 2))
+                   + 0.06 * std::sin((E - 9000) / 9) * (E > 9000);
+        };
+        auto muB = [](double E) { return 0.3 - 1e-4 * (E - 9000) + 1.1 * (0.5 + std::atan((E - 9003) / 1.5) / M_PI); };
+        auto fA = [](int c) { return c < 2 ? 1.0 : 0.0; };
+        QVector<double> energies;
+        for (double E = 8850; E < 8960; E += 4) energies << E;
+        for (double E = 8960; E < 9040; E += 0.5) energies << E;
+        for (double E = 9040; E <= 9300; E += 4) energies << E;
+        ts::StackSpec spec;
+        spec.w = 4;
+        spec.h = 1;
+        spec.n = energies.size();
+        spec.energy = [energies](int k) { return energies[k]; };
+        spec.i1 = [=](int k, int c, int) {
+            return ts::MuStack::i0 * std::exp(-(fA(c) * muA(energies[k]) + (1 - fA(c)) * muB(energies[k])));
+        };
+        spec.i0 = [](int, int, int) { return ts::MuStack::i0; };
+        Body b;
+        ts::loadStack(b, spec);
+        b.HWidth->setText(QStringLiteral("0"));
+        b.VWidth->setText(QStringLiteral("0"));
+        b.UseSuggestElm->setChecked(true);
+        b.DPreE->setText(QStringLiteral("-20"));
+        b.DPostS->setText(QStringLiteral("20"));
+        b.SuggestingEeV->setText(QStringLiteral("9010"));  // the window holds the edge, not the peak
+        const SuggestElm before = b.suggestElmFromUi();
+        SuggestElm after = before;
+        after.edgeEnergy = 8990;  // now the peak too, and it is steeper
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        Analysis2DDriver* driver = AnalysisOnBody::of(b)->driver();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(true);
+        a->setLCFRange(8960, 9060);
+        // The references measured pure, on the stack's energies.
+        Spectrum refs[2];
+        for (double E : qAsConst(energies)) {
+            refs[0].append(E, muA(E));
+            refs[1].append(E, muB(E));
+        }
+        for (int i = 0; i < 2; ++i) {
+            const QString f = dir.filePath(QString("follow%1.dat").arg(i));
+            QVERIFY(ts::writeSpectrum(f, refs[i]));
+            a->setLCFStd(i, true, 0, f, "0");
+        }
+        // The two windows do normalise the references apart.
+        const XafsSpectrum x(refs[0], "x", 1, 0, before), y(refs[0], "y", 1, 0, after);
+        double apart = 0;
+        for (int k = 0; k < energies.size(); ++k)
+            apart = std::max(apart, std::fabs(x.doubleNormalizedPreBaseCurve.yAt(k) - y.doubleNormalizedPreBaseCurve.yAt(k)));
+        QVERIFY(apart > 0.1);
+
+        auto fractions = [&](QVector<double>& fracA, QVector<double>& fracB) {
+            fracA.clear();
+            fracB.clear();
+            if (run) {
+                QSignalSpy ended(driver, &Analysis2DDriver::ended);
+                emit a->askAnalyze();
+                QVERIFY(ended.wait(60000));
+                const int n = driver->lcfRefMaps.size() / 2;
+                for (int c = 0; c < 4; ++c) {
+                    fracA << driver->lcfRefMaps[n]->valueAt(c, 0);
+                    fracB << driver->lcfRefMaps[n + 1]->valueAt(c, 0);
+                }
+                return;
+            }
+            for (int c = 0; c < 4; ++c) {
+                QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+                b.showXafsSpectrum(c, 0);
+                QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
+                QCOMPARE(a->lastLcf.status, LcfResult::Fitted);
+                fracA << a->lastLcf.fractions.value(0);
+                fracB << a->lastLcf.fractions.value(1);
+            }
+        };
+        for (const SuggestElm& s : {before, after}) {
+            b.SuggestingEeV->setText(QString::number(s.edgeEnergy));
+            QVector<double> fracA, fracB;
+            fractions(fracA, fracB);
+            QCOMPARE(fracA.size(), 4);
+            for (int c = 0; c < 4; ++c)
+                QVERIFY2(std::max(std::fabs(fracA[c] - fA(c)), std::fabs(fracB[c] - 1 + fA(c))) <= 2e-3,
+                         qPrintable(QString("edge %1 eV, column %2: %3 A, %4 B").arg(s.edgeEnergy).arg(c).arg(fracA[c]).arg(fracB[c])));
+        }
     }
 
     // After a run, ended or stopped, the element rows and the correlation show the last block's values, not

@@ -651,6 +651,52 @@ private slots:
         QVERIFY(failures || QFileInfo::exists(tmp.filePath("exit-clean-cBar.png")));  // the clean script did run
     }
 
+    // The real program headless with a configuration holding "batch" lines: the
+    // script queued behind them names its own line numbers in its "Err:" lines,
+    // and so do the configuration's lines; a continued last line of the
+    // configuration does not swallow the script's first line.
+    void errLinesAfterConfigLines_data()
+    {
+        QTest::addColumn<QString>("cfg");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("errs");  // every "Err:" line, in order
+        const QString three = "batch set_band_w 1\nBATCH :echo from the configuration\nbatch set_band_h 2\n";
+        QTest::newRow("script's second line") << three << "set_band_w 3\nsetband_h 2"
+                                              << QStringList{"Err: line 2: unknown word setband_h"};
+        QTest::newRow("script's first line") << three << "setband_w 3\nset_band_h 2"
+                                             << QStringList{"Err: line 1: unknown word setband_w"};
+        QTest::newRow("configuration's own, then the script's")
+            << "batch set_band_w 1\nbatch setband_h 2\nbatch :echo x\nbatch :echo y\n"
+            << ":label\nset_band_w 3\n\nsetband_x 1"
+            << QStringList{"Err: line 2: unknown word setband_h", "Err: line 4: unknown word setband_x"};
+        QTest::newRow("configuration's lines only control words") << "batch :echo a\nbatch :let v 1\n"
+                                                                   << ":echo b\nsetband_h 2"
+                                                                   << QStringList{"Err: line 2: unknown word setband_h"};
+        QTest::newRow("configuration's last line continued")
+            << "batch set_band_w 1\nbatch set_band_h \\\n" << "setband_w 3\nset_band_h 2"
+            << QStringList{"Err: line 1: unknown word setband_w"};
+        QTest::newRow("script's first line continued") << three << "set_band_w \\\n3\nsetband_h 2"
+                                                       << QStringList{"Err: line 3: unknown word setband_h"};
+    }
+    void errLinesAfterConfigLines()
+    {
+        QFETCH(QString, cfg);
+        QFETCH(QString, script);
+        QFETCH(QStringList, errs);
+        QTemporaryDir dir;
+        QVERIFY(ts::writeText(dir.filePath("run.cfg"), "DataRoot " + dir.path() + "\n" + cfg));
+        QVERIFY(ts::writeText(dir.filePath("run.bat"), script + "\nquit\n"));
+        const ts::ProgramRun r = ts::runProgram(
+            CORVENLITH_BIN, {"-c", dir.filePath("run.cfg"), "-e", "-b", dir.filePath("run.bat"), "-x"}, 60000, dir.path());
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == 1, r.err.right(2000).constData());
+        QStringList seen;
+        for (const QString& l : QString::fromUtf8(r.err).split('\n'))
+            if (l.trimmed().startsWith("Err: line")) seen << l.trimmed();
+        QCOMPARE(seen, errs);
+        const QString last = QString::fromUtf8(r.err).trimmed().section('\n', -1);
+        QCOMPARE(last, QString("Failures in this run: %1; the first: %2").arg(errs.size()).arg(errs.first()));
+    }
+
     // "quit" hands over to the application's end and answers nothing.
     void quitAnswersNothing()
     {

@@ -365,7 +365,10 @@ private slots:
         }
     }
 
-    // The same through a script run, zoomed to a window no whole scale fits.
+    // The same through a script run, zoomed to a window no whole scale fits;
+    // a wheel turn right after, the pointer resting elsewhere, zooms about
+    // that position across and down (the view is not drawn anew between the
+    // script's lines).
     void scriptedPositionSelectsThatPixel()
     {
         QTemporaryDir tmp;
@@ -373,9 +376,20 @@ private slots:
         installBatchOnBody();
         Body b;
         QVERIFY(showStack(b, QSize(1000, 1000)));
-        QVERIFY(ts::runScript(BatchOnBody::of(b)->batchCtrl(), "select_region 13 17 71 61\nzoom_in\nmove_position 60 70"));
-        QCOMPARE(b.dispA->viewWindow, QRectF(13, 17, 58, 44));
-        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(60, 70));
+        const QPointF pointer(5, 5);
+        WidgetEvents::move(b.dispA, pointer);
+        QVERIFY(ts::runScript(BatchOnBody::of(b)->batchCtrl(), "select_region 13 17 71 61\nzoom_in\nmove_position 40 30"));
+        const QRectF view(13, 17, 58, 44);
+        QCOMPARE(b.dispA->viewWindow, view);
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(40, 30));
+        const QSizeF size = b.dispA->size();
+        const QPointF at((40 - view.x()) / view.width() * size.width(), (30 - view.y()) / view.height() * size.height());
+        WidgetEvents::wheel(b.dispA, pointer, QPoint(0, 120));
+        const QRectF& now = b.dispA->viewWindow;
+        QVERIFY(std::fabs(now.width() - view.width() / 1.1) < 1e-9 && std::fabs(now.height() - view.height() / 1.1) < 1e-9);
+        QVERIFY(std::fabs(now.x() + at.x() / size.width() * now.width() - 40) < 1e-9);
+        QVERIFY(std::fabs(now.y() + at.y() / size.height() * now.height() - 30) < 1e-9);
+        QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(40, 30));
     }
 
     // Each Clear stops its file's use: the cursor spectrum takes the I0 stack again.

@@ -300,6 +300,53 @@ private slots:
         QCOMPARE(v.cursorImagePos(), ViewWindow::toImage(v.viewWindow, QPointF(137, 90), v.size()));
     }
 
+    // A position given in image pixels, then a real wheel turn before the
+    // pointer moves: the zoom keeps that very point where it was on the
+    // screen, across and down; not the point under the resting pointer, nor
+    // the whole screen pixel the cursor was drawn on.
+    void wheelZoomsAboutGivenPosition_data()
+    {
+        QTest::addColumn<QRectF>("view");
+        QTest::addColumn<QPoint>("given");
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<bool>("drawn");  // the view drawn since its window changed
+        QTest::newRow("whole image, in") << QRectF(0, 0, 400, 300) << QPoint(154, 86) << 120 << true;
+        QTest::newRow("zoomed off the origin, no whole scale, out")
+            << QRectF(100.3, 50.7, 213.1, 157.9) << QPoint(250, 90) << -120 << true;
+        QTest::newRow("zoomed out past the image, in") << QRectF(-300.5, -200.25, 1100, 900) << QPoint(31, 270) << 120 << true;
+        // As a script zooms and then places the cursor: no paint between.
+        QTest::newRow("window changed, not drawn yet") << QRectF(100.3, 50.7, 213.1, 157.9) << QPoint(250, 90) << 120 << false;
+    }
+    void wheelZoomsAboutGivenPosition()
+    {
+        QFETCH(QRectF, view);
+        QFETCH(QPoint, given);
+        QFETCH(int, delta);
+        QFETCH(bool, drawn);
+        auto a = gradient(400, 300);
+        ImgDispA v;
+        prepare(v, a.get());
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        v.repaint();
+        v.viewWindow = view;
+        if (drawn) v.repaint();
+        const QPointF pointer(60, 350);  // where the pointer rests, far from the given point
+        move(&v, pointer);
+        v.setRealMousePos(given.x(), given.y());
+        // Where the given point sits on the screen, worked out from the window itself.
+        const QPointF at((given.x() - view.x()) / view.width() * v.width(),
+                         (given.y() - view.y()) / view.height() * v.height());
+        wheel(&v, pointer, QPoint(0, delta));
+        const double f = delta > 0 ? 1 / 1.1 : 1.1;
+        QVERIFY(std::fabs(v.viewWindow.width() - f * view.width()) < 1e-9);
+        QVERIFY(std::fabs(v.viewWindow.height() - f * view.height()) < 1e-9);
+        const QPointF now = ViewWindow::toImage(v.viewWindow, at, v.size());
+        QVERIFY2(std::fabs(now.x() - given.x()) < 1e-9, qPrintable(QString::number(now.x())));
+        QVERIFY2(std::fabs(now.y() - given.y()) < 1e-9, qPrintable(QString::number(now.y())));
+        QCOMPARE(v.cursorImagePos(), QPointF(given));
+    }
+
     // A vertical profile runs down as image rows do, a horizontal one across
     // as columns do; peak and marker are drawn mid-pixel.
     void profileRunsAsTheImage()
