@@ -123,6 +123,8 @@ Analyzer::Analyzer(QWidget* parent)
     DEdgeCWFile->setChecked(true);
     connect(DEdgeCWFile, &QRadioButton::toggled, this, &Analyzer::toggledCWFile);
     connect(DEdgeCWFileSelect, &XafsFileSelect::newFile, this, &Analyzer::selectedNewDEdgeCWFile);
+    connect(DEdgeCWFileSelect->Clear, &QPushButton::clicked, DEdgeCWFileSelect, &XafsFileSelect::clear);
+    connect(DEdgeCWFileSelect, &XafsFileSelect::cleared, this, &Analyzer::clearedDEdgeCWFile);
 
     setupElemsConnections();
     setupProcessMapsUi();
@@ -517,7 +519,18 @@ void Analyzer::toggledDEdgeCompWith(bool)
     DEdgeCWSelectBox->setEnabled(true);
 }
 
-void Analyzer::toggledCWFile(bool) {}
+void Analyzer::toggledCWFile(bool f)
+{
+    if (f) dEdgeRef = dEdgeFileRef;
+}
+
+void Analyzer::clearedDEdgeCWFile()
+{
+    dEdgeFileRef = XafsSpectrum();
+    dEdgeRefFile.clear();
+    // A step in use stays; a run with "File" is refused until a file is chosen.
+    if (DEdgeCWFile->isChecked()) dEdgeRef = dEdgeFileRef;
+}
 
 void Analyzer::selectedNewDEdgeCWFile(QString fname)
 {
@@ -527,6 +540,7 @@ void Analyzer::selectedNewDEdgeCWFile(QString fname)
     XafsSpectrum fresh = dEdgeRef;
     if (fresh.loadAndCalc(fname) && !fresh.isEmpty()) {
         dEdgeRef = fresh;
+        dEdgeFileRef = fresh;
         dEdgeRefFile = fname;
         return;
     }

@@ -91,6 +91,9 @@ public:
     EShiftMapDialog eShiftMapDialog2;
     XafsSpectrum dEdgeRef;
     QString dEdgeRefFile;  // the file dEdgeRef was last read from
+    // The file's spectrum kept apart: a run with "Step at" puts its step into
+    // dEdgeRef, and choosing "File" again must compare with the file.
+    XafsSpectrum dEdgeFileRef;
     bool isMidPoint = true;
     double midRatio = 0.5, cwRangeEV = 20, cwInitDEeV = 1, cwMinDEeV = 0.1;
 
@@ -162,6 +165,7 @@ private slots:
     void toggledDEdgeCompWith(bool f);
     void toggledCWFile(bool f);
     void selectedNewDEdgeCWFile(QString fname);
+    void clearedDEdgeCWFile();
     void takeDEdgeSearch();
     void takeLcfResult(LcfResult r, bool reportToRows);
     void takeElemsResult(ElemsResult r);

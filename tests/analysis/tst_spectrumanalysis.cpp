@@ -588,6 +588,32 @@ private slots:
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
     }
 
+    // The comparison compares with what the user chose: the file again after
+    // a run with the step, nothing once the file is cleared (a run is then
+    // refused for want of a reference), the step still when that is chosen.
+    void edgeComparisonReference()
+    {
+        QTemporaryDir dir;
+        const QString edge = dir.filePath("edge.dat");
+        QVERIFY(ts::writeSpectrum(edge, edges::Edge{9000}.sample(8800, 9200, 1)));
+        Analyzer a;
+        a.DEdgeCWFileSelect->fileSelected(edge);
+        a.DEdgeCWStepAt->setText("9030");
+        QTest::mouseClick(a.DEdgeCWStep, Qt::LeftButton);
+        QVERIFY(a.prepareDEdgeRef());  // as a run with "Step at" starts
+        QVERIFY(std::fabs(a.dEdgeRef.midx - 9030) < 0.05);
+        QTest::mouseClick(a.DEdgeCWFile, Qt::LeftButton);
+        QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
+        QTest::mouseClick(a.DEdgeCWFileSelect->Clear, Qt::LeftButton);
+        QVERIFY(a.dEdgeRef.points.isEmpty());
+        QCOMPARE(a.DEdgeCWFileSelect->Selected->text(), QString());
+        QTest::mouseClick(a.DEdgeCWStep, Qt::LeftButton);
+        QVERIFY(a.dEdgeRef.points.isEmpty());
+        QVERIFY(a.prepareDEdgeRef());
+        QTest::mouseClick(a.DEdgeCWFileSelect->Clear, Qt::LeftButton);
+        QVERIFY(std::fabs(a.dEdgeRef.midx - 9030) < 0.05);
+    }
+
     // The script's set-up of a row: an empty name with use off only clears
     // it; with use on, or a file that gives nothing, it fails.
     void scriptedRowSetUp_data()
