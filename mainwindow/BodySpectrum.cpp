@@ -153,7 +153,10 @@ void Body::selectedDark(QString fname)
         return;
     }
     darkImage = d;
-    DarkFileName->setText(QFileInfo(fname).fileName());
+    // A long name is cut in the middle, within the label's room; its tip has it whole.
+    DarkFileName->setText(DarkFileName->fontMetrics().elidedText(QFileInfo(fname).fileName(), Qt::ElideMiddle,
+                                                                  DarkFileName->maximumWidth()));
+    DarkFileName->setToolTip(fname);
     DarkExpTime->setText(QString::number(d->exposureMs, 'g', 6));
     // The dark-area values are relative to the dark image.
     clearUpdateI1DarkArea();
@@ -165,6 +168,7 @@ void Body::clearDark()
     delete darkImage;
     darkImage = nullptr;
     DarkFileName->setText(QString());
+    DarkFileName->setToolTip(QString());
     clearUpdateI1DarkArea();
     clearUpdateI0DarkArea();
 }
