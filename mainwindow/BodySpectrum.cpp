@@ -137,7 +137,9 @@ void Body::showXafsSpectrum()
 
     Position->setText(QString::asprintf("(% 4d, % 4d)", cursorX, cursorY));
     EShiftOnTbl->setText(QString::asprintf("%6.3f", s));
-    EShiftFromStd->setText(QString::asprintf("%5.2f", dE));
+    // Without a standard the difference is the spectrum's own E0, no shift.
+    const bool standard = specWindow && !specWindow->reference.isEmpty();
+    EShiftFromStd->setText(standard ? QString::asprintf("%5.2f", dE) : QStringLiteral("-"));
 
     if (specWindow)
         specWindow->setRawSpectrum(makeRawSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)));
