@@ -38,18 +38,12 @@ Body::Body(QWidget* parent)
     qRegisterMetaType<LoadTiff::Request>("LoadTiff::Request");
 
     setupUi(this);
-    // A tool box sizes itself by none of its pages: without this its column
-    // clips the buttons of the longer (translated) pages.
-    int pageWidth = 0;
-    for (int i = 0; i < ToolBox->count(); ++i)
-        pageWidth = std::max(pageWidth, ToolBox->widget(i)->minimumSizeHint().width());
-    // Each page scrolls: room for its vertical scroll bar too.
-    ToolBox->setMinimumWidth(pageWidth + ToolBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     // The window's width does not follow what the bars show: each number's
     // widest form fits, and a region's corners take four digits each.
     reserveWidth(BoxSize, QString::asprintf("(% 4d, % 4d)-(% 4d, % 4d)", 8888, 8888, 8888, 8888));
     reserveWidth(Position, QString::asprintf("(% 4d, % 4d)", 8888, 8888));
-    for (QWidget* w : {static_cast<QWidget*>(Value), static_cast<QWidget*>(Value2)}) reserveWidth(w, "-8.888e+08");
+    reserveWidth(Value, "-8.888e+08");
+    reserveWidth(Value2, "-8.888e+08");
     reserveWidth(DarkValue, "-8.88888e+08");
     reserveWidth(EShiftFromStd, "-8888.88");
     reserveWidth(EShiftOnTbl, "-8888.888");
@@ -59,6 +53,13 @@ Body::Body(QWidget* parent)
     reserveWidth(SuggestingEeV, "88888.8");
     DarkFileName->setMaximumWidth(DarkFileName->fontMetrics().horizontalAdvance("Cu_K_dark_100ms_0001.tif"));
     showNumberStarts(this);
+    // A tool box sizes itself by none of its pages: without this its column
+    // clips the buttons of the longer (translated) pages.
+    int pageWidth = 0;
+    for (int i = 0; i < ToolBox->count(); ++i)
+        pageWidth = std::max(pageWidth, ToolBox->widget(i)->minimumSizeHint().width());
+    // Each page scrolls: room for its vertical scroll bar too.
+    ToolBox->setMinimumWidth(pageWidth + ToolBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     // Made now, so the first message does not change the window's height.
     statusBar();
     mainColorBar = CBar;
