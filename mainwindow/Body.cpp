@@ -19,6 +19,7 @@
 #include "SaveDataCfg.h"
 #include "SelectDataFiles.h"
 #include "SpecPane.h"
+#include "widgets/FieldWidth.h"
 
 Body::Body(QWidget* parent)
     : QMainWindow(parent),
@@ -37,6 +38,21 @@ Body::Body(QWidget* parent)
     qRegisterMetaType<LoadTiff::Request>("LoadTiff::Request");
 
     setupUi(this);
+    // The window's width does not follow what the bars show: each number's
+    // widest form fits, and a region's corners take four digits each.
+    reserveWidth(BoxSize, QString::asprintf("(% 4d, % 4d)-(% 4d, % 4d)", 8888, 8888, 8888, 8888));
+    reserveWidth(Position, QString::asprintf("(% 4d, % 4d)", 8888, 8888));
+    reserveWidth(Value, "-8.888e+08");
+    reserveWidth(Value2, "-8.888e+08");
+    reserveWidth(DarkValue, "-8.88888e+08");
+    reserveWidth(EShiftFromStd, "-8888.88");
+    reserveWidth(EShiftOnTbl, "-8888.888");
+    reserveWidth(ImgNo, "8888");
+    for (QLineEdit* e : {HWidth, VWidth, DarkExpTime, DPreE, DPostS, ThJumpSigma, DeGlitchFactor, DeGlitchRatio})
+        reserveWidth(e, "-8888");
+    reserveWidth(SuggestingEeV, "88888.8");
+    DarkFileName->setMaximumWidth(DarkFileName->fontMetrics().horizontalAdvance("Cu_K_dark_100ms_0001.tif"));
+    showNumberStarts(this);
     // A tool box sizes itself by none of its pages: without this its column
     // clips the buttons of the longer (translated) pages.
     int pageWidth = 0;

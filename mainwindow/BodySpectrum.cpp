@@ -137,7 +137,9 @@ void Body::showXafsSpectrum()
 
     Position->setText(QString::asprintf("(% 4d, % 4d)", cursorX, cursorY));
     EShiftOnTbl->setText(QString::asprintf("%6.3f", s));
-    EShiftFromStd->setText(QString::asprintf("%5.2f", dE));
+    // Without a standard the difference is the spectrum's own E0, no shift.
+    const bool standard = specWindow && !specWindow->reference.isEmpty();
+    EShiftFromStd->setText(standard ? QString::asprintf("%5.2f", dE) : QStringLiteral("-"));
 
     if (specWindow)
         specWindow->setRawSpectrum(makeRawSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)));
@@ -153,7 +155,10 @@ void Body::selectedDark(QString fname)
         return;
     }
     darkImage = d;
-    DarkFileName->setText(QFileInfo(fname).fileName());
+    // A long name is cut in the middle, within the label's room; its tip has it whole.
+    DarkFileName->setText(DarkFileName->fontMetrics().elidedText(QFileInfo(fname).fileName(), Qt::ElideMiddle,
+                                                                  DarkFileName->maximumWidth()));
+    DarkFileName->setToolTip(fname);
     DarkExpTime->setText(QString::number(d->exposureMs, 'g', 6));
     // The dark-area values are relative to the dark image.
     clearUpdateI1DarkArea();
@@ -165,6 +170,7 @@ void Body::clearDark()
     delete darkImage;
     darkImage = nullptr;
     DarkFileName->setText(QString());
+    DarkFileName->setToolTip(QString());
     clearUpdateI1DarkArea();
     clearUpdateI0DarkArea();
 }

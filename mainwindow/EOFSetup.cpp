@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include "widgets/FieldWidth.h"
+
 using namespace EnergyOfFiles;
 
 namespace {
@@ -33,6 +35,7 @@ EOFSetup::EOFSetup(QWidget* parent)
 {
     units.D = 3.13553;
     setupUi(this);
+    showNumberStarts(this);
 
     refDialog.setFileMode(QFileDialog::AnyFile);
     refDialog.setAcceptMode(QFileDialog::AcceptOpen);

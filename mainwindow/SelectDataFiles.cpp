@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include "EOFSetup.h"
+#include "widgets/FieldWidth.h"
 #include "widgets/SelectImgDialog.h"
 
 namespace {
@@ -18,6 +19,9 @@ SelectDataFiles::SelectDataFiles(QWidget* parent)
     : QFrame(parent), addSetup(nullptr)
 {
     setupUi(this);
+    reserveWidth(ExpTime, "8888");
+    for (QLineEdit* e : {CutFirst, Skip, CutLast}) reserveWidth(e, "888");
+    reserveWidth(Count, "8888");
     newOrAdd.addButton(LoadNewFiles);
     newOrAdd.addButton(AddFiles);
     LoadNewFiles->setChecked(true);

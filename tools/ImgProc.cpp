@@ -3,6 +3,7 @@
 #include "ImageAlign.h"
 
 #include "core/TiffData.h"
+#include "widgets/FieldWidth.h"
 
 #include <QDebug>
 
@@ -14,6 +15,7 @@ static QString numberText(double v)
 ImgProc::ImgProc(QWidget* parent) : QFrame(parent)
 {
     setupUi(this);
+    showNumberStarts(this);
     lastScore = NormScolarP->text().toDouble();
     // Edge and binary pictures are drawn in colour.
     CBar->imageFormat = QImage::Format_RGB888;

@@ -3,6 +3,7 @@
 #include "core/Analyzed2DRes.h"
 #include "widgets/ChCoord.h"
 #include "widgets/DispA.h"
+#include "widgets/FieldWidth.h"
 #include "widgets/MouseC.h"
 
 #include <QDebug>
@@ -14,6 +15,7 @@
 Stats::Stats(QWidget* parent) : QFrame(parent)
 {
     setupUi(this);
+    showNumberStarts(this);
     coord = &DA->coord;
     mouse = &DA->mouse;
     // Room under the plot for the rotated tick values.

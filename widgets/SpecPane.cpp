@@ -3,6 +3,7 @@
 #include "DispA.h"
 #include "MouseC.h"
 #include "SpecPaneMath.h"
+#include "FieldWidth.h"
 #include "_FileDialog.h"
 
 #include "core/Globals.h"
@@ -15,6 +16,7 @@
 SpecPane::SpecPane(QWidget* parent) : QFrame(parent)
 {
     ui.setupUi(this);
+    showNumberStarts(this);
 
     // The view zooms and pans its own energy axis.
     ui.Xafs->zoomEnabled = false;

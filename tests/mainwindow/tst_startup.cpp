@@ -1,9 +1,11 @@
 // Start-up: options resolved over the configuration table, the Japanese
-// translation, windows that fit a 1366 x 768 screen in both languages, and
+// translation, windows that fit a 1366 x 768 screen in both languages (at start
+// and after a day's work, their numbers read as shown), and
 // the program itself started on a configuration file.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSet>
@@ -12,9 +14,13 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include <cmath>
+#include <random>
+
 #include "StartupOptions.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
+#include "analysis/LCFReference.h"
 #include "batch/BatchCtrl.h"
 #include "batch/BatchOnBody.h"
 #include "core/Cfg.h"
@@ -22,8 +28,12 @@
 #include "mainwindow/Body.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SaveDataCfg.h"
+#include "support/Batch.h"
 #include "support/Files.h"
 #include "support/Headless.h"
+#include "support/Spectra.h"
+#include "support/StackFiles.h"
+#include "support/WidgetEvents.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
@@ -35,10 +45,37 @@ namespace {
 // What a window may take of a 1366 x 768 screen: the title bar is not counted.
 const QSize screen(1366, 740);
 
+// The part of a field's text the user sees: the characters drawn wholly
+// within its text area, found from where the line edit draws its cursor.
+QString shownText(QLineEdit* e)
+{
+    e->repaint();  // the line edit scrolls its text as it paints
+    const QString t = e->displayText();
+    const QFontMetrics fm = e->fontMetrics();
+    const int frame = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e) : 0;
+    const QMargins m = e->textMargins();
+    // The line edit keeps 2 px of its contents clear on either side.
+    const int left = frame + m.left() + 2, right = e->width() - frame - m.right() - 2;
+    // Its cursor rectangle starts 5 px before the cursor.
+    const int x0 = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() + 5 - fm.horizontalAdvance(t.left(e->cursorPosition()));
+    QString seen;
+    for (int i = 0; i < t.size(); ++i)
+        if (x0 + fm.horizontalAdvance(t.left(i)) >= left && x0 + fm.horizontalAdvance(t.left(i + 1)) <= right) seen += t[i];
+    return seen;
+}
+
+bool readsAsNumber(const QString& text)
+{
+    bool ok = false;
+    QString(text).remove(',').trimmed().toDouble(&ok);
+    return ok;
+}
+
 // Said of a window larger than the screen, and of every button whose text
 // does not fit in the room the layout gave it (the style's padding of push
 // buttons beyond their text is not counted); of a widget below its minimum size hint,
-// a scroll area that scrolls sideways, and a field too narrow for a typical value.
+// a scroll area that scrolls sideways, a field too narrow for a typical value,
+// and a field that shows a number without its beginning.
 QStringList misfits(QWidget* w, bool fields)
 {
     QStringList bad;
@@ -55,6 +92,10 @@ QStringList misfits(QWidget* w, bool fields)
         if (c->width() < need || c->height() < hint.height())
             bad << QString("%1: %2 %3 x %4 < %5 x %6").arg(w->objectName(), c->objectName()).arg(c->width()).arg(c->height())
                        .arg(need).arg(hint.height());
+        // A number cut at the front reads as another number.
+        if (auto* e = qobject_cast<QLineEdit*>(c); e && readsAsNumber(e->text()))
+            if (const QString seen = shownText(e); seen.isEmpty() || !e->text().startsWith(seen))
+                bad << QString("%1: %2 shows \"%3\" of \"%4\"").arg(w->objectName(), e->objectName(), seen, e->text());
         if (auto* a = qobject_cast<QScrollArea*>(c); a && a->widget() && a->widget()->width() > a->viewport()->width())
             bad << w->objectName() + ": " + a->objectName() + " scrolls sideways";
     }
@@ -79,6 +120,69 @@ QStringList windowMisfits(QWidget* w, bool mainWindow)
     w->hide();
     return bad;
 }
+
+// Every window but the main one.
+QWidgetList toolWindows(Body& b)
+{
+    return {AnalysisOnBody::of(b)->analyzer(), AnalysisOnBody::of(b)->analyzer()->specPane, b.specWindow,
+            CalibOnBody::of(b)->calibCtrl, b.saveDataCfg, &ToolsOnBody::of(b)->imgProc, &ToolsOnBody::of(b)->stats,
+            &Analyzer2OnBody::of(b)->analyzer2, BatchOnBody::of(b)->batchCtrl(),
+            &b.SelectI1Files->additionalSetup(), b.SelectI1Files->eofSetup()};
+}
+
+QStringList allMisfits(Body& b, const QString& state)
+{
+    QStringList bad = windowMisfits(&b, true);
+    for (QWidget* w : toolWindows(b)) bad << windowMisfits(w, false);
+    bad.removeDuplicates();
+    for (QString& m : bad) m.prepend(state + ": ");
+    return bad;
+}
+
+// A Cu K edge scan as a beamline records it on a 2048-pixel-wide detector
+// cut to a strip: frames every 5 eV below and above the edge and every 0.5 eV
+// across it, photon noise, a few hot pixels, no sample in the first 300
+// columns; the sample a mixture of two references whose share runs across the
+// strip. The files carry their energies in long names. The references' paths
+// are given back.
+struct WorkScan
+{
+    static constexpr int width = 2048, height = 16;
+    static constexpr double E0 = 8979;
+    QStringList i1, i0;
+    QString ref1, ref2;
+
+    static double metal(double E) { return 0.5 * (1 + std::tanh((E - E0) / 1.5)); }
+    static double oxide(double E) { return 0.5 * (1 + std::tanh((E - E0 - 4) / 3.0)) + (E > E0 + 6 ? 0.08 * std::sin((E - E0) / 9) : 0); }
+
+    bool write(const QString& dir)
+    {
+        QVector<double> energies;
+        for (double E = 8900; E < 8965; E += 5) energies << E;
+        for (double E = 8965; E < 9005; E += 0.5) energies << E;
+        for (double E = 9005; E <= 9120; E += 5) energies << E;
+        std::mt19937 rng(32);
+        const QString name = "CuK_operando-cell3_450C_H2-He-flow_scan0042_north-east-corner_";
+        for (double E : energies) {
+            const double beam = 21000 * (1 - 0.0008 * (E - 8900));
+            auto count = [&](double mean) { return std::normal_distribution<double>(mean, std::sqrt(mean))(rng); };
+            auto hot = [](int c, int r) { return (c == 1600 && r == 7) || (c == 1777 && r == 3) || (c == 310 && r == 11); };
+            i1 << dir + "/i1/" + name + ts::energyName("i1", E);
+            i0 << dir + "/i0/" + name + ts::energyName("i0", E);
+            const bool ok = ts::writeTiff(i1.last(), width, height, [&](int c, int r) {
+                if (hot(c, r)) return 65535.0;
+                if (c < 300) return count(beam * 0.8);
+                const double f = (c - 300) / double(width - 300);
+                return count(beam * 0.8 * std::exp(-(0.3 + 1.1 * (f * metal(E) + (1 - f) * oxide(E)))));
+            }) && ts::writeTiff(i0.last(), width, height, [&](int, int) { return count(beam); });
+            if (!ok) return false;
+        }
+        ref1 = dir + "/Cu-metal-foil_transmission_reference_7um_" + "2026-11-30.dat";
+        ref2 = dir + "/CuO-pellet-in-BN_transmission_reference_" + "2026-11-30.dat";
+        return ts::writeSpectrum(ref1, synth::sample(8880, 9140, 0.5, [](double E) { return 0.3 + 1.1 * metal(E); }))
+               && ts::writeSpectrum(ref2, synth::sample(8880, 9140, 0.5, [](double E) { return 0.3 + 1.1 * oxide(E); }));
+    }
+};
 
 }  // namespace
 
@@ -190,15 +294,108 @@ private slots:
 
             Analyzer* a = AnalysisOnBody::of(b)->analyzer();
             a->setTargetElements("Fe Cu Zn");  // element rows are made for the names the user enters
-            for (QWidget* w : QWidgetList{a, a->specPane, b.specWindow, CalibOnBody::of(b)->calibCtrl, b.saveDataCfg,
-                                          &ToolsOnBody::of(b)->imgProc, &ToolsOnBody::of(b)->stats,
-                                          &Analyzer2OnBody::of(b)->analyzer2, BatchOnBody::of(b)->batchCtrl(),
-                                          &b.SelectI1Files->additionalSetup(), b.SelectI1Files->eofSetup()})
-                bad << windowMisfits(w, false);
+            for (QWidget* w : toolWindows(b)) bad << windowMisfits(w, false);
             for (const QString& m : bad) qWarning().noquote() << m;  // a failed check's message is cut short
             QVERIFY(bad.isEmpty());
         }
         if (japanese) QCoreApplication::removeTranslator(&t);
+    }
+
+    // The windows after a first day's work, in both languages: stacks loaded
+    // with long file names, a region with four-digit corners, a calibration and
+    // a 2-D run done, a fraction map shown and the cursor on one of its pixels.
+    // The numbers the program wrote are read as the user sees them.
+    void fitsTheScreenAtWork_data() { fitsTheScreen_data(); }
+    void fitsTheScreenAtWork()
+    {
+        QFETCH(bool, japanese);
+        QTranslator t;
+        if (japanese) {
+            QVERIFY(t.load(":Corvenlith_ja_JP"));
+            QCoreApplication::installTranslator(&t);
+        }
+        QTemporaryDir dir;
+        QVERIFY(ts::initBatchRun(dir));
+        WorkScan scan;
+        QVERIFY(scan.write(dir.path()));
+        QStringList bad;
+        {
+            Body b;
+            QVERIFY(ts::loadFiles(b, scan.i1, true));
+            QVERIFY(ts::loadFiles(b, scan.i0, false));
+            QCOMPARE(b.imageWidth, WorkScan::width);
+            // The dark frame is chosen in its dialog.
+            const QString dark = dir.filePath("CuK_operando-cell3_dark-frame_shutter-closed_100ms_average-of-20.tif");
+            QVERIFY(ts::writeTiff(dark, WorkScan::width, WorkScan::height, [](int c, int r) { return 300.0 + (c + r) % 7; }));
+            emit b.darkFileDialog.fileSelected(dark);
+            QVERIFY(!b.DarkFileName->text().isEmpty());
+            // No standard yet: no shift from it either.
+            QCOMPARE(b.EShiftFromStd->text(), QString("-"));
+            bad << allMisfits(b, "loaded");
+
+            BatchCtrl* batch = BatchOnBody::of(b)->batchCtrl();
+            QVERIFY(ts::runScript(batch, "select_region 1024 2 2040 14"));
+            bad << allMisfits(b, "region");
+            QVERIFY(b.BoxSize->text().contains("2040"));  // the area as the window said it
+
+            const QString run = QString(
+                "set_band_w 3\nset_band_h 3\nSuggesting_Edge_eV 8979\ncalib_load_std %1\ncalib_type 2\ncalib_exec\n"
+                "analyzer_set_LCF_std 0 1 0 %1 0\nanalyzer_set_LCF_std 1 1 0 %2 0\nanalyzer_set_LCF_std 2 0 -0.000422222 %2 0\n"
+                "analyzer_set_LCF_range 8990 9100\n"
+                "analyzer_sub_mode 0 1 1 0 0\nanalyzer_exec_2da\nselect_disp_image_analyzed\n"
+                "analyzer_select_image_type 0\nanalyzer_select_image 0\n").arg(scan.ref1, scan.ref2);
+            QVERIFY2(ts::runScript(batch, run, 120000), qPrintable(ts::logOf(batch)));
+            bad << allMisfits(b, "run");
+
+            // The cursor on a pixel of the map, the main window as small as it goes:
+            // the fraction there is read whole.
+            b.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&b));
+            b.resize(b.minimumSizeHint());
+            QTest::qWait(20);
+            const ChCoord& cc = b.dispA->coord;
+            WidgetEvents::move(b.dispA, QPointF(cc.r2sx(1500.5), cc.r2sy(8.5)));
+            QVERIFY(std::abs(b.cursorX - 1500) <= 1 && std::abs(b.cursorY - 8) <= 1);
+            const double fraction = b.Value->text().toDouble();
+            // The metal's share there, as the strip was made (the references'
+            // own normalisation leaves a few per cent).
+            const double share = (b.cursorX - 300) / double(WorkScan::width - 300);
+            QVERIFY2(std::abs(fraction - share) < 0.05, qPrintable(b.Value->text()));
+            // The mixture's edge lies between the metal standard's and the oxide's, 4 eV above.
+            const double dE = b.EShiftFromStd->text().toDouble();
+            QVERIFY2(dE > 0 && dE < 4, qPrintable(b.EShiftFromStd->text()));
+            QCOMPARE(shownText(b.Value), b.Value->text());
+            bad << allMisfits(b, "cursor");
+
+            // The reference rows and the calibration's figures, each window as
+            // small as it goes: a number is read whole, or a long one from its
+            // beginning as far as a typical value reaches.
+            auto read = [&](QWidget* w, const QList<QLineEdit*>& fields) {
+                w->show();
+                QVERIFY(QTest::qWaitForWindowExposed(w));
+                w->resize(w->minimumSizeHint());
+                QTest::qWait(20);
+                for (QLineEdit* e : fields) {
+                    const QString seen = shownText(e);
+                    if (seen != e->text() && !(e->text().startsWith(seen) && seen.size() >= 7))
+                        bad << QString("%1 shows \"%2\" of \"%3\"").arg(e->objectName(), seen, e->text());
+                }
+                w->hide();
+            };
+            Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+            QList<QLineEdit*> rows;
+            for (LCFReference* r : a->lcfRefs.mid(0, 3)) rows << r->DeltaE << r->DMut << r->MidE << r->R << r->T;
+            QCOMPARE(a->lcfRefs[2]->DeltaE->text(), QString("-0.000422222"));
+            for (QLineEdit* e : rows.mid(0, 10)) QVERIFY2(readsAsNumber(e->text()), qPrintable(e->objectName()));
+            read(a, rows);
+            CalibCtrl* c = CalibOnBody::of(b)->calibCtrl;
+            const QList<QLineEdit*> stats{c->DEMin, c->DEMax, c->DEAvr, c->DESigma};
+            for (QLineEdit* e : stats) QVERIFY2(e->text().toDouble() != 0, qPrintable(e->objectName()));
+            read(c, stats);
+        }
+        if (japanese) QCoreApplication::removeTranslator(&t);
+        for (const QString& m : bad) qWarning().noquote() << m;
+        QVERIFY(bad.isEmpty());
     }
 
 #ifdef CORVENLITH_BIN
