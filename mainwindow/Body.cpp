@@ -15,22 +15,12 @@
 #include "core/Globals.h"
 #include "core/InputBounds.h"
 #include "core/TiffData.h"
-#include "widgets/ClampingIntValidator.h"
+#include "BoundedField.h"
 #include "LoadTiff.h"
 #include "EOFSetup.h"
 #include "SaveDataCfg.h"
 #include "SelectDataFiles.h"
 #include "SpecPane.h"
-
-// A number typed past the field's range is brought to its end, and the
-// status bar says so: the user sees which value is in use.
-static void boundField(Body* b, QLineEdit* field, const QString& label, int bottom, int top)
-{
-    ClampingIntValidator* v = ClampingIntValidator::attach(field, bottom, top);
-    QObject::connect(v, &ClampingIntValidator::clipped, b, [b, label, bottom, top](const QString& asked, int value) {
-        b->report(Body::tr("%1: %2 clipped to %3 (%4 to %5)").arg(label, asked).arg(value).arg(bottom).arg(top));
-    });
-}
 
 Body::Body(QWidget* parent)
     : QMainWindow(parent),
@@ -78,8 +68,8 @@ Body::Body(QWidget* parent)
     HCross->orientation = 0;
     VCross->orientation = 1;
 
-    boundField(this, HWidth, tr("xw"), 0, InputBounds::maxHalfWidth());
-    boundField(this, VWidth, tr("yw"), 0, InputBounds::maxHalfWidth());
+    boundField(*this, HWidth, tr("xw"), 0, InputBounds::maxHalfWidth());
+    boundField(*this, VWidth, tr("yw"), 0, InputBounds::maxHalfWidth());
 
     newElmSuggested();
     connect(SuggestingElm, &QLineEdit::editingFinished, this, &Body::newElmSuggested);
@@ -217,9 +207,9 @@ void Body::setupDataFiles()
     labelSelector(SelectI0Files, tr("I0 Data"));
     for (SelectDataFiles* s : {SelectI1Files, SelectI0Files}) {
         const QString name = s->Select->text();
-        boundField(this, s->CutFirst, tr("%1 Cut F.").arg(name), 0, INT_MAX);
-        boundField(this, s->CutLast, tr("%1 Cut L.").arg(name), 0, INT_MAX);
-        boundField(this, s->Skip, tr("%1 Skip").arg(name), 1, INT_MAX);
+        boundField(*this, s->CutFirst, tr("%1 Cut F.").arg(name), 0, INT_MAX);
+        boundField(*this, s->CutLast, tr("%1 Cut L.").arg(name), 0, INT_MAX);
+        boundField(*this, s->Skip, tr("%1 Skip").arg(name), 1, INT_MAX);
     }
 
     startLoader(i1LoaderThread, i1Loader);

@@ -262,6 +262,58 @@ private slots:
         QCOMPARE(answers.size(), 0);  // reads the user asks for answer no script
     }
 
+    // The integer fields of the tool windows, typed with real keys: a number
+    // past an end of the range is brought to it on Enter and the main
+    // window's status bar names the field; keys that cannot lead into the
+    // range are refused while typing. None of it counts as a failure.
+    void typedNumbersAreBounded_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("shift past a frame") << "P:ShiftX" << "70000" << "65535"
+                                            << "Shift X: 70000 clipped to 65535 (-65535 to 65535)";
+        QTest::newRow("shift past a frame, negative") << "P:ShiftX" << "-70000" << "-7000" << "";
+        QTest::newRow("shift of INT_MIN") << "P:ShiftY" << "-2147483648" << "-21474" << "";
+        QTest::newRow("statistics bins") << "T:Bins" << "99999" << "10000"
+                                         << "Statistics Bins: 99999 clipped to 10000 (0 to 10000)";
+        QTest::newRow("statistics bins, minus") << "T:Bins" << "-5" << "5" << "";
+        QTest::newRow("dark check bins") << "D:HistgBins" << "99999999" << "16777216"
+                                         << "Dark Check Bins: 99999999 clipped to 16777216 (0 to 16777216)";
+        QTest::newRow("sum-up frame past int") << "S:SumUpTo" << "9999999999" << "2147483647"
+                                               << "Sum Up Img No. To: 9999999999 clipped to 2147483647 (0 to 2147483647)";
+        QTest::newRow("sum-up frame, minus") << "S:SumUpFrom" << "-1" << "1" << "";
+    }
+    void typedNumbersAreBounded()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, said);
+        Body b;
+        const QString root = field.section(':', 0, 0);
+        QWidget* w = root == "P"   ? static_cast<QWidget*>(&ToolsOnBody::of(b)->imgProc)
+                     : root == "T" ? static_cast<QWidget*>(&ToolsOnBody::of(b)->stats)
+                     : root == "D" ? static_cast<QWidget*>(&Analyzer2OnBody::of(b)->analyzer2)
+                                   : static_cast<QWidget*>(AnalysisOnBody::of(b)->analyzer());
+        auto* e = w->findChild<QLineEdit*>(field.section(':', 1));
+        QVERIFY(e);
+        const int failures = FailureLog::count();
+        // A window may say more after the field's message (the image
+        // processor that it has no image to draw on).
+        QSignalSpy shown(b.statusBar(), &QStatusBar::messageChanged);
+        e->clear();
+        QTest::keyClicks(e, typed);
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(e->text(), kept);
+        QStringList clips;
+        for (const QList<QVariant>& m : shown)
+            if (m.at(0).toString().contains("clipped")) clips << m.at(0).toString();
+        QCOMPARE(clips, said.isEmpty() ? QStringList() : QStringList{said});
+        QCOMPARE(FailureLog::count(), failures);
+    }
+
     // Each refusal says why in the status bar and counts once for a script's
     // exit status, also with its "Err:" line, except the alignment panel's
     // hints; the analysis panel's progress never reads as a finished run.
