@@ -8,6 +8,11 @@
 #include "mainwindow/Body.h"
 #include "widgets/XafsFileSelect.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
+
+#include <algorithm>
+
 namespace {
 
 QString realText(const QString& a)
@@ -50,7 +55,13 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_select_main_mode_procMaps: a->setMainMode(1); break;
     case analyzer_view_normalize: a->setNormalize(flagOf(a0)); break;
     case analyzer_view_enerugy_correction: a->setEnergyCorrection(flagOf(a0)); break;
-    case analyzer_select_image: a->selectImage(a0.toInt()); break;
+    case analyzer_select_image: {
+        // A later save would write another map than the one named.
+        int last = 0;
+        for (QAbstractButton* b : a->refGroup->buttons()) last = std::max(last, a->refGroup->id(b));
+        if (choiceArg(cmd, 0, last, [a](int id) { return a->refGroup->button(id) != nullptr; })) a->selectImage(a0.toInt());
+        break;
+    }
     case analyzer_set_fixed_scale: a->setFixedScale(flagOf(a0)); break;
     case analyzer_set_scale_max:
         a->setDMutScaleMax(a0.toDouble());
@@ -91,6 +102,8 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         a->DEdgeCWMinDEeV->setText(realText(cmd.arg(2)));
         break;
     case analyzer_set_LCF_std:
+        // A fit would go on without the reference, on the other rows alone.
+        if (!choiceArg(cmd, 0, a->lcfRefs.size() - 1)) break;
         a->setLCFStd(a0.toInt(), flagOf(a1), cmd.arg(2).toDouble(), cmd.arg(3), cmd.arg(4));
         break;
     case analyzer_set_LCF_mode:

@@ -134,6 +134,14 @@ void CmdExecutor::seekImage(const CmdLine& cmd)
     body.seekImage(int(k));
 }
 
+bool CmdExecutor::choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists)
+{
+    const qint64 c = InputBounds::integerOf(cmd.arg(k));
+    if (c >= 0 && c <= last && (!exists || exists(int(c)))) return true;
+    refused(cmd, tr("%1 is none of 0 to %2; nothing changed").arg(c).arg(last));
+    return false;
+}
+
 void CmdExecutor::setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd)
 {
     // Below 1 the panel refuses the number; past the int range it is clipped.
@@ -221,17 +229,11 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case set_fluo_type: body.FluoType->setChecked(flagOf(a0)); break;
     case Suggest_Elm: body.UseSuggestElm->setChecked(flagOf(a0)); body.newElmSuggested(); break;
     case Suggesting_Elm: body.SuggestingElm->setText(a0); body.newElmSuggested(); break;
-    case Suggesting_Edge: {
-        const qint64 edge = InputBounds::integerOf(a0);
-        const int edges = body.SuggestingEdge->count();
-        if (edge < 0 || edge >= edges) {
-            refused(cmd, tr("there is no edge %1 (0 to %2)").arg(edge).arg(edges - 1));
-            break;
-        }
-        body.SuggestingEdge->setCurrentIndex(int(edge));
+    case Suggesting_Edge:
+        if (!choiceArg(cmd, 0, body.SuggestingEdge->count() - 1)) break;
+        body.SuggestingEdge->setCurrentIndex(a0.toInt());
         body.newElmSuggested();
         break;
-    }
     case Suggesting_Edge_eV: body.SuggestingEeV->setText(a0); break;
     case Suggesting_Pre_End_eV: body.DPreE->setText(a0); break;
     case Suggesting_Post_Start_eV: body.DPostS->setText(a0); break;
@@ -242,7 +244,9 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case set_band_w: body.HWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
     case set_band_h: body.VWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
     case select_disp_image:
-        if (QAbstractButton* b = body.dispSelect.button(a0.toInt())) b->setChecked(true);
+        // A later save_image would save another view than the one named.
+        if (choiceArg(cmd, 0, 3, [this](int id) { return body.dispSelect.button(id) != nullptr; }))
+            body.dispSelect.button(a0.toInt())->setChecked(true);
         break;
     case select_disp_image_i1: body.ShowData->setChecked(true); break;
     case select_disp_image_i0: body.ShowI0->setChecked(true); break;

@@ -3,6 +3,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include "CmdLine.h"
 
 class BatchCtrl;
@@ -46,6 +48,9 @@ private:
     void selectRegion(const CmdLine& cmd);
     void seekImage(const CmdLine& cmd);
     void setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd);
+    // Argument k names one of the choices 0 .. last that exist (exists);
+    // otherwise it is refused and false returned.
+    bool choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists = nullptr);
     // The analysis panel's commands (CmdExecAnalyzer.cpp).
     bool actAnalyzer(int id, const CmdLine& cmd, bool& done);
     // Calibration, statistics and saving-settings commands (CmdExecTools.cpp).

@@ -259,7 +259,10 @@ private slots:
         row("set_band_w 3\nset_band_w", {"B:HWidth=0", "~B:VWidth"});
         row("Suggesting_Pre_End_eV -30\nSuggesting_Post_Start_eV 55", {"B:DPreE=-30", "B:DPostS=55"});
         row("select_qs_fitted_eShift 1", {"B:QuadSurfFittedEShift=1", "~B:FluoType"});
-        row("select_disp_image_i0\nselect_disp_image 7", {"B:ShowI0=1", "~B:UseI0"});
+        row("select_disp_image_i0\nselect_disp_image 7",
+            {"B:ShowI0=1", "~B:UseI0",
+             "log=select_disp_image_i0 : \nselect_disp_image : 7\nErr: select_disp_image 7: 7 is none of 0 to 3; nothing changed\nend"},
+            {select_disp_image_i0, select_disp_image});
         row("select_disp_image_i1", {"B:ShowData=1"});
         row("select_disp_image_eShift", {"B:ShowShiftMap=1"});
         row("select_disp_image_analyzed", {"B:ShowResAnalysis=1"});
@@ -288,7 +291,7 @@ private slots:
         row("move_position 3 2147483647", {"B:Position=(   3,    8)"});
         row("seek_image 99", {"log=seek_image : 99\nErr: seek_image 99: the I1 stack has no frame 99 (it holds 6)\nend"},
             {seek_image});
-        row("Suggesting_Edge 7", {"~B:SuggestingEdge", "log=Suggesting_Edge : 7\nErr: Suggesting_Edge 7: there is no edge 7 (0 to 3)\nend"},
+        row("Suggesting_Edge 7", {"~B:SuggestingEdge", "log=Suggesting_Edge : 7\nErr: Suggesting_Edge 7: 7 is none of 0 to 3; nothing changed\nend"},
             {Suggesting_Edge});
         row("eng_calc_num_i1 0", {"~I1:NumOfPoints", "log=eng_calc_num_i1 : 0\nErr: eng_calc_num_i1 0: the energy calculation "
                                                      "cannot use it and keeps 41 points\nend"},
@@ -317,7 +320,11 @@ private slots:
             {"A:Sel2DADEdgeA=1", "A:Sel2DAMLCFA=0", "A:Sel2DAElemA=1", "A:Sel2DARAA=0"});
         row("analyzer_sub_mode 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
         row("analyzer_sub_mode 1 0 0 0 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
-        row("analyzer_set_LCF_std 4 1 3 REF 0\nanalyzer_set_LCF_std -1 1 3 REF 0", {"~ref0:DeltaE", "~ref3:DeltaE"});
+        row("analyzer_set_LCF_std 4 1 3 REF 0\nanalyzer_set_LCF_std -1 1 3 REF 0",
+            {"~ref0:DeltaE", "~ref3:DeltaE",
+             "log=analyzer_set_LCF_std : 4 1 3 REF 0\nErr: analyzer_set_LCF_std 4 1 3 REF 0: 4 is none of 0 to 3; nothing changed\n"
+             "analyzer_set_LCF_std : -1 1 3 REF 0\nErr: analyzer_set_LCF_std -1 1 3 REF 0: -1 is none of 0 to 3; nothing changed\nend"},
+            {analyzer_set_LCF_std, analyzer_set_LCF_std});
         row("analyzer_set_LCF_std 1 1 0 REF 0\nanalyzer_set_LCF_std 1 1 2.5 REF",
             {"ref1:IsVictreen=1", "ref1:DeltaE=2.5", "ref1:Use=1", "view1=2.5", "~ref2:DeltaE"});
         row("analyzer_set_LCF_std 2 1 0 REF 0\nanalyzer_set_LCF_std 2 0 -1 REF vic",
@@ -326,7 +333,11 @@ private slots:
         row("analyzer_set_scale_min low", {"A:DMutScaleMin=0", "A:RatioScaleMin=0"});
         row("analyzer_elems_bg_dMut Fe 3.5\nanalyzer_elems_bg_dMut 7", {"A:BGVDMut=0"});
         row("analyzer_elems_bg_NROI 9 1e-7", {"A:BGVNROI=1e-07"});
-        row("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9", {"A:ShowDEdge=1", "A:ShowElemsDMut0=1"});
+        row("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9",
+            {"A:ShowDEdge=1", "A:ShowElemsDMut0=1",
+             "log=analyzer_select_image : 99\nErr: analyzer_select_image 99: 99 is none of 0 to 10; nothing changed\n"
+             "analyzer_elems_select_disp_mode : 9\nend"},
+            {analyzer_select_image, analyzer_elems_select_disp_mode});
         row("analyzer_elems_sort_by_an 0\nanalyzer_target_elements Cu,Fe",
             {"A:SortByANo=0", "elem0:Name=Cu-K", "elem1:Name=Fe-K"});
         row("analyzer_target_elements Fe,Cu,Zn\nanalyzer_elems_set_use 2 0", {"elem2:Use=0", "elem1:Use=1"});
@@ -698,7 +709,7 @@ private slots:
             << QStringList{"Err: select_region 100 100 200 200: the region lies outside the image of 8 x 6 pixels",
                            "Err: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 3)",
                            "Err: seek_image -1: the I1 stack has no frame -1 (it holds 3)",
-                           "Err: Suggesting_Edge 2147483647: there is no edge 2147483647 (0 to 3)",
+                           "Err: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed",
                            "Err: eng_calc_num_i1 -2147483648: the energy calculation cannot use it and keeps 1000 points"};
     }
     void extremeIntegers()
