@@ -38,8 +38,13 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     const QString a1 = cmd.arg(1);
     switch (id) {
     case analyzer_show_window: a->show(); break;
-    case analyzer_select_analysis_mode: a->selectAnalysisMode(a0.toInt()); break;
-    case analyzer_main_mode: a->setMainMode(a0.toInt()); break;
+    // A mode that names nothing would leave the run doing another analysis.
+    case analyzer_select_analysis_mode:
+        if (choiceArg(cmd, 0, 5)) a->selectAnalysisMode(a0.toInt());
+        break;
+    case analyzer_main_mode:
+        if (choiceArg(cmd, 0, 1)) a->setMainMode(a0.toInt());
+        break;
     case analyzer_sub_mode:
         if (cmd.args.size() < 2) break;
         for (int k = 1; k < cmd.args.size(); ++k) a->setSubMode(a0.toInt(), k - 1, cmd.arg(k).toInt() == 1);
@@ -83,11 +88,15 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         done = false;
         on->driver()->startFromBatch();
         break;
-    case analyzer_dEdge_select_mode: a->setDEdgeMode(a0.toInt()); break;
+    case analyzer_dEdge_select_mode:
+        if (choiceArg(cmd, 0, 1)) a->setDEdgeMode(a0.toInt());
+        break;
     case analyzer_dEdge_select_mode_midp: a->setDEdgeMode(0); break;
     case analyzer_dEdge_select_mode_comp: a->setDEdgeMode(1); break;
     case analyzer_dEdge_mid_point_ratio: a->DEdgeMidRatio->setText(realText(a0)); break;
-    case analyzer_dEdge_comp_target: a->setDEdgeCompTarget(a0.toInt()); break;
+    case analyzer_dEdge_comp_target:
+        if (choiceArg(cmd, 0, 1)) a->setDEdgeCompTarget(a0.toInt());
+        break;
     case analzyer_dEdge_comp_w_file: a->setDEdgeCompTarget(0); break;
     case analyzer_dEdge_comp_file_name: a->DEdgeCWFileSelect->load(a0); break;
     case analyzer_dEdge_comp_w_step: a->setDEdgeCompTarget(1); break;
@@ -109,7 +118,9 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_set_LCF_mode:
     case analyzer_set_MLCF: a->MLCF->setChecked(flagOf(a0)); break;
     case analyzer_set_LCF_as_old: a->AsOldLCF->setChecked(flagOf(a0)); break;
-    case analyzer_select_image_type: a->selectImageType(a0.toInt()); break;
+    case analyzer_select_image_type:
+        if (choiceArg(cmd, 0, 1)) a->selectImageType(a0.toInt());
+        break;
     case analyzer_set_LCF_range:
         a->LCFRange1->setText(realText(a0));
         a->LCFRange2->setText(realText(a1));

@@ -222,8 +222,13 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case eng_calc_even_in_eng_i1: e1->EvenInEnergy->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_deg_i0: e0->EvenInAngle->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_deg_i1: e1->EvenInAngle->setChecked(flagOf(a0)); break;
-    case eng_calc_disp_unit_i0: s0->setDispUnit(a0.toInt()); break;
-    case eng_calc_disp_unit_i1: s1->setDispUnit(a0.toInt()); break;
+    // Another unit than the one named would change every calculated energy.
+    case eng_calc_disp_unit_i0:
+        if (choiceArg(cmd, 0, e0->DisplayUnit->count() - 1)) s0->setDispUnit(a0.toInt());
+        break;
+    case eng_calc_disp_unit_i1:
+        if (choiceArg(cmd, 0, e1->DisplayUnit->count() - 1)) s1->setDispUnit(a0.toInt());
+        break;
     case eng_by_ref_i0: s0->setEngByRef(a0); break;
     case eng_by_ref_i1: s1->setEngByRef(a0); break;
     case set_fluo_type: body.FluoType->setChecked(flagOf(a0)); break;

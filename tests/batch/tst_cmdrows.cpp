@@ -245,7 +245,15 @@ private slots:
         pair("set_%1_energy_pattern _([0-9]+)_", "Pattern", "_([0-9]+)_");
         pair("eng_by_name_reg_exp_%1 e([0-9.]+)eV", "Pattern", "e([0-9.]+)eV");
         pair("show_latest_%1 1", "ShowLatest", "1");
-        pair("eng_calc_disp_unit_%1 1\neng_calc_disp_unit_%1 99", "DisplayUnit", "1");
+        // A unit the list does not hold is refused; the other side is untouched.
+        for (const QString& side : QStringList{"i1", "i0"}) {
+            const QString word = "eng_calc_disp_unit_" + side, other = side == "i1" ? "I0" : "I1";
+            row(word + " 1\n" + word + " 99",
+                {side.toUpper() + ":DisplayUnit=1", "~" + other + ":DisplayUnit",
+                 "log=" + word + " : 1\n" + word + " : 99\nErr: " + word + " 99: 99 is none of 0 to 2; nothing changed\nend"},
+                {side == "i1" ? eng_calc_disp_unit_i1 : eng_calc_disp_unit_i0,
+                 side == "i1" ? eng_calc_disp_unit_i1 : eng_calc_disp_unit_i0});
+        }
         pair("eng_calc_even_in_deg_%1 1", "EvenInAngle", "1");
         pair("eng_calc_even_in_eng_%1 1", "EvenInEnergy", "1");
         // A checked radio button of its set is only unchecked by another.
@@ -320,6 +328,16 @@ private slots:
             {"A:Sel2DADEdgeA=1", "A:Sel2DAMLCFA=0", "A:Sel2DAElemA=1", "A:Sel2DARAA=0"});
         row("analyzer_sub_mode 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
         row("analyzer_sub_mode 1 0 0 0 0", {"~A:Sel2DADEdgeA", "~A:Sel2DAElemA"});
+        row("analyzer_select_analysis_mode 6\nanalyzer_main_mode -1\nanalyzer_select_image_type 2\n"
+            "analyzer_dEdge_select_mode 2\nanalyzer_dEdge_comp_target 2",
+            {"~A:SelSumUp", "~A:SelProcMaps", "~A:SelDMut", "~A:DEdgeCompWith", "~A:DEdgeCWStep",
+             "log=analyzer_select_analysis_mode : 6\nErr: analyzer_select_analysis_mode 6: 6 is none of 0 to 5; nothing changed\n"
+             "analyzer_main_mode : -1\nErr: analyzer_main_mode -1: -1 is none of 0 to 1; nothing changed\n"
+             "analyzer_select_image_type : 2\nErr: analyzer_select_image_type 2: 2 is none of 0 to 1; nothing changed\n"
+             "analyzer_dEdge_select_mode : 2\nErr: analyzer_dEdge_select_mode 2: 2 is none of 0 to 1; nothing changed\n"
+             "analyzer_dEdge_comp_target : 2\nErr: analyzer_dEdge_comp_target 2: 2 is none of 0 to 1; nothing changed\nend"},
+            {analyzer_select_analysis_mode, analyzer_main_mode, analyzer_select_image_type, analyzer_dEdge_select_mode,
+             analyzer_dEdge_comp_target});
         row("analyzer_set_LCF_std 4 1 3 REF 0\nanalyzer_set_LCF_std -1 1 3 REF 0",
             {"~ref0:DeltaE", "~ref3:DeltaE",
              "log=analyzer_set_LCF_std : 4 1 3 REF 0\nErr: analyzer_set_LCF_std 4 1 3 REF 0: 4 is none of 0 to 3; nothing changed\n"
