@@ -176,6 +176,18 @@ void ImgDispA::onMouseReleased()
 void ImgDispA::onWheelMoved()
 {
     if (!zoomEnabled) return;
-    viewWindow = ViewWindow::zoomed(viewWindow, mouse.currentPos, size(), zoomFactor, true);
+    const QRectF z = ViewWindow::zoomed(viewWindow, mouse.currentPos, size(), zoomFactor, true);
+    // A trackpad turns many small scrolls into whole steps: zooming out stops
+    // a few image sizes out.
+    double w = 0, h = 0;
+    if (showOverlay && overlayMap) {
+        w = overlayMap->width();
+        h = overlayMap->height();
+    } else if (image) {
+        w = image->width;
+        h = image->height;
+    }
+    if (zoomFactor > 1 && ViewWindow::pastZoomOut(z, w, h)) return;
+    viewWindow = z;
     update();
 }
