@@ -14,6 +14,7 @@
 #include "tools/StatsMath.h"
 #include "tools/ToolsOnBody.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -129,9 +130,12 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
         }
         break;
     case stats_bins: {
-        // Text that is no number still reaches the field as 0 (100 bins).
+        // More than the window draws is clipped and said; 0, a negative number
+        // or text that is no number still asks for the default 100 bins.
         const qint64 asked = InputBounds::integerOf(a0);
-        tools->stats.setBins(asked > StatsMath::maxBins ? boundedArg(cmd, 0, 1, StatsMath::maxBins) : int(asked < INT_MIN ? INT_MIN : asked));
+        const int bins = asked > StatsMath::maxBins ? boundedArg(cmd, 0, 1, StatsMath::maxBins)
+                                                    : int(std::max<qint64>(asked, INT_MIN));
+        tools->stats.setBins(bins);
         break;
     }
     case stats_over_image: tools->stats.setOverImage(flagOf(a0)); break;
