@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include <climits>
+
 #include "Analysis2DDriver.h"
 #include "Analyzer.h"
 #include "BlockFourier.h"
@@ -14,6 +16,7 @@
 #include "core/Analyzed2DRes.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/BoundedField.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "widgets/SpecPane.h"
 
@@ -114,6 +117,9 @@ void AnalysisOnBody::setupSumUp()
     Body* b = &body;
     s->setGridProvider([b](AnalyzeCond& ac) { return b->fillAnalyzeCond(ac); });
     s->setTargetMap(&panel->sumUpMap);
+    // Frame numbers: from is the first summed, to the one after the last.
+    connections << boundField(body, s->SumUpFrom, tr("Sum Up Img No. From"), 0, INT_MAX);
+    connections << boundField(body, s->SumUpTo, tr("Sum Up Img No. To"), 0, INT_MAX);
     // The image goes to the current folder: the status bar says which file
     // and where, or why not (a failed write is counted where it failed).
     connections << connect(panel, &Analyzer::askSumUp, s, [b, s] {

@@ -10,6 +10,11 @@
 #include "mainwindow/Body.h"
 #include "widgets/XafsFileSelect.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
+
+#include <algorithm>
+
 namespace {
 
 QString realText(const QString& a)
@@ -35,8 +40,13 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     const QString a1 = cmd.arg(1);
     switch (id) {
     case analyzer_show_window: a->show(); break;
-    case analyzer_select_analysis_mode: a->selectAnalysisMode(a0.toInt()); break;
-    case analyzer_main_mode: a->setMainMode(a0.toInt()); break;
+    // A mode that names nothing would leave the run doing another analysis.
+    case analyzer_select_analysis_mode:
+        if (choiceArg(cmd, 0, 5)) a->selectAnalysisMode(a0.toInt());
+        break;
+    case analyzer_main_mode:
+        if (choiceArg(cmd, 0, 1)) a->setMainMode(a0.toInt());
+        break;
     case analyzer_sub_mode:
         if (cmd.args.size() < 2) break;
         for (int k = 1; k < cmd.args.size(); ++k) a->setSubMode(a0.toInt(), k - 1, cmd.arg(k).toInt() == 1);
@@ -52,7 +62,13 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_select_main_mode_procMaps: a->setMainMode(1); break;
     case analyzer_view_normalize: a->setNormalize(flagOf(a0)); break;
     case analyzer_view_enerugy_correction: a->setEnergyCorrection(flagOf(a0)); break;
-    case analyzer_select_image: a->selectImage(a0.toInt()); break;
+    case analyzer_select_image: {
+        // A later save would write another map than the one named.
+        int last = 0;
+        for (QAbstractButton* b : a->refGroup->buttons()) last = std::max(last, a->refGroup->id(b));
+        if (choiceArg(cmd, 0, last, [a](int id) { return a->refGroup->button(id) != nullptr; })) a->selectImage(a0.toInt());
+        break;
+    }
     case analyzer_set_fixed_scale: a->setFixedScale(flagOf(a0)); break;
     case analyzer_set_scale_max:
         a->setDMutScaleMax(a0.toDouble());
@@ -74,11 +90,15 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         done = false;
         on->driver()->startFromBatch();
         break;
-    case analyzer_dEdge_select_mode: a->setDEdgeMode(a0.toInt()); break;
+    case analyzer_dEdge_select_mode:
+        if (choiceArg(cmd, 0, 1)) a->setDEdgeMode(a0.toInt());
+        break;
     case analyzer_dEdge_select_mode_midp: a->setDEdgeMode(0); break;
     case analyzer_dEdge_select_mode_comp: a->setDEdgeMode(1); break;
     case analyzer_dEdge_mid_point_ratio: a->DEdgeMidRatio->setText(realText(a0)); break;
-    case analyzer_dEdge_comp_target: a->setDEdgeCompTarget(a0.toInt()); break;
+    case analyzer_dEdge_comp_target:
+        if (choiceArg(cmd, 0, 1)) a->setDEdgeCompTarget(a0.toInt());
+        break;
     case analzyer_dEdge_comp_w_file: a->setDEdgeCompTarget(0); break;
     case analyzer_dEdge_comp_file_name: a->DEdgeCWFileSelect->load(a0); break;
     case analyzer_dEdge_comp_w_step: a->setDEdgeCompTarget(1); break;
@@ -93,6 +113,8 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         a->DEdgeCWMinDEeV->setText(realText(cmd.arg(2)));
         break;
     case analyzer_set_LCF_std: {
+        // A fit would go on without the reference, on the other rows alone.
+        if (!choiceArg(cmd, 0, a->lcfRefs.size() - 1)) break;
         // The panel has said and counted the unread file already.
         const int before = FailureLog::count();
         if (!a->setLCFStd(a0.toInt(), flagOf(a1), cmd.arg(2).toDouble(), cmd.arg(3), cmd.arg(4)))
@@ -102,7 +124,9 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_set_LCF_mode:
     case analyzer_set_MLCF: a->MLCF->setChecked(flagOf(a0)); break;
     case analyzer_set_LCF_as_old: a->AsOldLCF->setChecked(flagOf(a0)); break;
-    case analyzer_select_image_type: a->selectImageType(a0.toInt()); break;
+    case analyzer_select_image_type:
+        if (choiceArg(cmd, 0, 1)) a->selectImageType(a0.toInt());
+        break;
     case analyzer_set_LCF_range:
         a->LCFRange1->setText(realText(a0));
         a->LCFRange2->setText(realText(a1));

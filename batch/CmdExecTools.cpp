@@ -5,12 +5,17 @@
 #include <QDebug>
 
 #include "core/FailureLog.h"
+#include "core/InputBounds.h"
 #include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/SaveDataCfg.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
+#include "tools/StatsMath.h"
 #include "tools/ToolsOnBody.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -124,7 +129,15 @@ bool CmdExecutor::actTools(int id, const CmdLine& cmd, bool& done)
             tools->stats.hide();
         }
         break;
-    case stats_bins: tools->stats.setBins(a0.toInt()); break;
+    case stats_bins: {
+        // More than the window draws is clipped and said; 0, a negative number
+        // or text that is no number still asks for the default 100 bins.
+        const qint64 asked = InputBounds::integerOf(a0);
+        const int bins = asked > StatsMath::maxBins ? boundedArg(cmd, 0, 1, StatsMath::maxBins)
+                                                    : int(std::max<qint64>(asked, INT_MIN));
+        tools->stats.setBins(bins);
+        break;
+    }
     case stats_over_image: tools->stats.setOverImage(flagOf(a0)); break;
     case stats_in_selected_region: tools->stats.setCalcInSelectedRegion(flagOf(a0)); break;
     case saveDataCfg_show_window: save->show(); break;

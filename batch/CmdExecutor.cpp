@@ -5,17 +5,16 @@
 
 #include "BatchCmd.h"
 #include "BatchCtrl.h"
+#include "core/InputBounds.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
 
-namespace {
+#include <algorithm>
+#include <climits>
 
-QString integerText(const QString& a)
-{
-    return QString::number(a.toInt());
-}
+namespace {
 
 QString realText(const QString& a)
 {
@@ -54,6 +53,104 @@ void CmdExecutor::noAction(const CmdLine& cmd)
     w.setLine(cmd.word);
     if (!isCtrlCmd(w)) ctrl.showCmdErr(cmd);
     emit body.finishBatchExec(not_ex_cmd);
+}
+
+void CmdExecutor::said(const QString& text)
+{
+    qDebug().noquote() << text;
+    ctrl.Log(text + QLatin1Char('\n'));
+}
+
+void CmdExecutor::refused(const CmdLine& cmd, const QString& why)
+{
+    const QString text = tr("Err: %1: %2").arg(cmd.text, why);
+    qDebug().noquote() << text;
+    ctrl.logError(text);
+}
+
+int CmdExecutor::boundedArg(const CmdLine& cmd, int k, int lo, int hi)
+{
+    const InputBounds::Bounded b = InputBounds::bound(InputBounds::integerOf(cmd.arg(k)), lo, hi);
+    if (b.clipped) said(tr("%1: %2 clipped to %3 (%4 to %5)").arg(cmd.word).arg(b.asked).arg(b.value).arg(lo).arg(hi));
+    return b.value;
+}
+
+QString CmdExecutor::extentText(const InputBounds::Extent& e)
+{
+    return e.image ? tr("the image of %1 x %2 pixels").arg(e.width).arg(e.height)
+                   : tr("no image is loaded, the largest image is %1 x %2 pixels").arg(e.width).arg(e.height);
+}
+
+void CmdExecutor::movePosition(const CmdLine& cmd)
+{
+    using namespace InputBounds;
+    const qint64 x = integerOf(cmd.arg(0)), y = integerOf(cmd.arg(1));
+    const Extent e = extentOf(body.imageWidth, body.imageHeight);
+    const Position p = position(x, y, e);
+    if (p.clipped)
+        said(tr("%1: (%2, %3) clipped to (%4, %5): %6").arg(cmd.word).arg(x).arg(y).arg(p.x).arg(p.y).arg(extentText(e)));
+    body.dispA->setRealMousePos(p.x, p.y);
+}
+
+void CmdExecutor::selectRegion(const CmdLine& cmd)
+{
+    using namespace InputBounds;
+    qint64 c[4];
+    for (int k = 0; k < 4; ++k) c[k] = integerOf(cmd.arg(k));
+    const Extent e = extentOf(body.imageWidth, body.imageHeight);
+    const Region r = region(c[0], c[1], c[2], c[3], e);
+    // The earlier selection stays: a region without a pixel in the image
+    // would have every block of a run or of the statistics outside it.
+    if (r.outside) {
+        refused(cmd, tr("the region lies outside %1").arg(extentText(e)));
+        return;
+    }
+    if (r.clipped)
+        said(tr("%1: (%2, %3)-(%4, %5) clipped to (%6, %7)-(%8, %9): %10")
+                 .arg(cmd.word)
+                 .arg(c[0])
+                 .arg(c[1])
+                 .arg(c[2])
+                 .arg(c[3])
+                 .arg(r.x0)
+                 .arg(r.y0)
+                 .arg(r.x1)
+                 .arg(r.y1)
+                 .arg(extentText(e)));
+    // Corners given in any order make the same area, so a later zoom never
+    // gets a window of negative size.
+    body.dispA->setSelectedArea(r.x0, r.y0, r.x1, r.y1);
+}
+
+void CmdExecutor::seekImage(const CmdLine& cmd)
+{
+    const bool i1 = body.ShowData->isChecked();
+    const int n = (i1 ? body.i1Images : body.i0Images).size();
+    const qint64 k = InputBounds::integerOf(cmd.arg(0));
+    if (k < 0 || k >= n) {
+        refused(cmd, tr("the %1 stack has no frame %2 (it holds %3)").arg(i1 ? "I1" : "I0").arg(k).arg(n));
+        return;
+    }
+    body.seekImage(int(k));
+}
+
+bool CmdExecutor::choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists)
+{
+    const qint64 c = InputBounds::integerOf(cmd.arg(k));
+    if (c >= 0 && c <= last && (!exists || exists(int(c)))) return true;
+    refused(cmd, tr("%1 is none of 0 to %2; nothing changed").arg(c).arg(last));
+    return false;
+}
+
+void CmdExecutor::setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd)
+{
+    // Below 1 the panel refuses the number; past the int range it is clipped.
+    const qint64 asked = InputBounds::integerOf(cmd.arg(0));
+    const int n = asked < 1 ? int(std::max<qint64>(asked, INT_MIN)) : boundedArg(cmd, 0, 1, INT_MAX);
+    s->setEngCalcNum(n);
+    // The panel keeps its earlier values when the calculation cannot use the new one.
+    if (s->eofSetup()->NumOfPoints->text() != QString::number(n))
+        refused(cmd, tr("the energy calculation cannot use it and keeps %1 points").arg(s->eofSetup()->NumOfPoints->text()));
 }
 
 void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
@@ -99,12 +196,12 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case load_I1_files_of_pattern: load(true, true, cmd, done); break;
     case load_I0_files_of_pattern: load(false, true, cmd, done); break;
     case Use_I0: body.UseI0->setChecked(flagOf(a0)); break;
-    case cut_f_i0: s0->CutFirst->setText(integerText(a0)); break;
-    case cut_f_i1: s1->CutFirst->setText(integerText(a0)); break;
-    case cut_l_i0: s0->CutLast->setText(integerText(a0)); break;
-    case cut_l_i1: s1->CutLast->setText(integerText(a0)); break;
-    case skip_i0: s0->Skip->setText(integerText(a0)); break;
-    case skip_i1: s1->Skip->setText(integerText(a0)); break;
+    case cut_f_i0: s0->CutFirst->setText(QString::number(boundedArg(cmd, 0, 0, INT_MAX))); break;
+    case cut_f_i1: s1->CutFirst->setText(QString::number(boundedArg(cmd, 0, 0, INT_MAX))); break;
+    case cut_l_i0: s0->CutLast->setText(QString::number(boundedArg(cmd, 0, 0, INT_MAX))); break;
+    case cut_l_i1: s1->CutLast->setText(QString::number(boundedArg(cmd, 0, 0, INT_MAX))); break;
+    case skip_i0: s0->Skip->setText(QString::number(boundedArg(cmd, 0, 1, INT_MAX))); break;
+    case skip_i1: s1->Skip->setText(QString::number(boundedArg(cmd, 0, 1, INT_MAX))); break;
     case show_latest_i0: s0->additionalSetup().ShowLatest->setChecked(flagOf(a0)); break;
     case show_latest_i1: s1->additionalSetup().ShowLatest->setChecked(flagOf(a0)); break;
     case eng_by_name_i0: e0->FromFileName->setChecked(true); break;
@@ -119,20 +216,29 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case eng_calc_delta_i1: s1->setEngCalcDelta(a0.toDouble()); break;
     case eng_calc_end_i0: s0->setEngCalcEnd(a0.toDouble()); break;
     case eng_calc_end_i1: s1->setEngCalcEnd(a0.toDouble()); break;
-    case eng_calc_num_i0: s0->setEngCalcNum(a0.toInt()); break;
-    case eng_calc_num_i1: s1->setEngCalcNum(a0.toInt()); break;
+    case eng_calc_num_i0: setEngCalcNum(s0, cmd); break;
+    case eng_calc_num_i1: setEngCalcNum(s1, cmd); break;
     case eng_calc_even_in_eng_i0: e0->EvenInEnergy->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_eng_i1: e1->EvenInEnergy->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_deg_i0: e0->EvenInAngle->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_deg_i1: e1->EvenInAngle->setChecked(flagOf(a0)); break;
-    case eng_calc_disp_unit_i0: s0->setDispUnit(a0.toInt()); break;
-    case eng_calc_disp_unit_i1: s1->setDispUnit(a0.toInt()); break;
+    // Another unit than the one named would change every calculated energy.
+    case eng_calc_disp_unit_i0:
+        if (choiceArg(cmd, 0, e0->DisplayUnit->count() - 1)) s0->setDispUnit(a0.toInt());
+        break;
+    case eng_calc_disp_unit_i1:
+        if (choiceArg(cmd, 0, e1->DisplayUnit->count() - 1)) s1->setDispUnit(a0.toInt());
+        break;
     case eng_by_ref_i0: s0->setEngByRef(a0); break;
     case eng_by_ref_i1: s1->setEngByRef(a0); break;
     case set_fluo_type: body.FluoType->setChecked(flagOf(a0)); break;
     case Suggest_Elm: body.UseSuggestElm->setChecked(flagOf(a0)); body.newElmSuggested(); break;
     case Suggesting_Elm: body.SuggestingElm->setText(a0); body.newElmSuggested(); break;
-    case Suggesting_Edge: body.SuggestingEdge->setCurrentIndex(a0.toInt()); body.newElmSuggested(); break;
+    case Suggesting_Edge:
+        if (!choiceArg(cmd, 0, body.SuggestingEdge->count() - 1)) break;
+        body.SuggestingEdge->setCurrentIndex(a0.toInt());
+        body.newElmSuggested();
+        break;
     case Suggesting_Edge_eV: body.SuggestingEeV->setText(a0); break;
     case Suggesting_Pre_End_eV: body.DPreE->setText(a0); break;
     case Suggesting_Post_Start_eV: body.DPostS->setText(a0); break;
@@ -140,16 +246,18 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case set_i1_dark_area: body.setI1DarkArea(); break;
     case clear_i0_dark_area: body.clearI0DarkArea(); break;
     case clear_i1_dark_area: body.clearI1DarkArea(); break;
-    case set_band_w: body.HWidth->setText(integerText(a0)); break;
-    case set_band_h: body.VWidth->setText(integerText(a0)); break;
+    case set_band_w: body.HWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
+    case set_band_h: body.VWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
     case select_disp_image:
-        if (QAbstractButton* b = body.dispSelect.button(a0.toInt())) b->setChecked(true);
+        // A later save_image would save another view than the one named.
+        if (choiceArg(cmd, 0, 3, [this](int id) { return body.dispSelect.button(id) != nullptr; }))
+            body.dispSelect.button(a0.toInt())->setChecked(true);
         break;
     case select_disp_image_i1: body.ShowData->setChecked(true); break;
     case select_disp_image_i0: body.ShowI0->setChecked(true); break;
     case select_disp_image_eShift: body.ShowShiftMap->setChecked(true); break;
     case select_disp_image_analyzed: body.ShowResAnalysis->setChecked(true); break;
-    case seek_image: body.seekImage(a0.toInt()); break;
+    case seek_image: seekImage(cmd); break;
     case save_image: body.saveImage(a0); break;
     case save_image_w_num: body.saveImageWNum(a0, cmd.arg(1)); break;
     case save_all_images: body.saveAllImages(a0); break;
@@ -169,18 +277,14 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
         body.CBar->paintCBar();
         qDebug() << "setting cbar" << body.CBar->valueMin << body.CBar->valueMax;
         break;
-    case select_region:
-        // Corners given in any order make the same area, so a later zoom never
-        // gets a window of negative size.
-        body.dispA->setSelectedArea(a0.toInt(), cmd.arg(1).toInt(), cmd.arg(2).toInt(), cmd.arg(3).toInt());
-        break;
+    case select_region: selectRegion(cmd); break;
     case specpane_normalize:
         if (body.specWindow) body.specWindow->ui.Normalized->setChecked(flagOf(a0));
         break;
     case specpane_enerugy_correction:
         if (body.specWindow) body.specWindow->ui.ECorrect->setChecked(flagOf(a0));
         break;
-    case move_position: body.dispA->setRealMousePos(a0.toInt(), cmd.arg(1).toInt()); break;
+    case move_position: movePosition(cmd); break;
     case cbar_set_all:
         qDebug() << "cbar set all";
         body.cBarUpdated();

@@ -3,10 +3,16 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include "CmdLine.h"
 
 class BatchCtrl;
 class Body;
+class SelectDataFiles;
+namespace InputBounds {
+struct Extent;
+}
 
 // Performs one batch execution command on the main window the way a user
 // would, then answers through the main window's finishBatchExec. Commands
@@ -30,6 +36,21 @@ private:
     bool act(int id, const CmdLine& cmd, bool& done);
     void noAction(const CmdLine& cmd);
     void load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done);
+    // A value brought within bounds is said in the batch log (and the debug
+    // output, which a run without a screen shows); a refused one is an
+    // "Err:" line, counted as a failure of the run.
+    void said(const QString& text);
+    void refused(const CmdLine& cmd, const QString& why);
+    // Argument k as an integer within lo .. hi, said when clipped.
+    int boundedArg(const CmdLine& cmd, int k, int lo, int hi);
+    static QString extentText(const InputBounds::Extent& e);
+    void movePosition(const CmdLine& cmd);
+    void selectRegion(const CmdLine& cmd);
+    void seekImage(const CmdLine& cmd);
+    void setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd);
+    // Argument k names one of the choices 0 .. last that exist (exists);
+    // otherwise it is refused and false returned.
+    bool choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists = nullptr);
     // The analysis panel's commands (CmdExecAnalyzer.cpp).
     bool actAnalyzer(int id, const CmdLine& cmd, bool& done);
     // Calibration, statistics and saving-settings commands (CmdExecTools.cpp).

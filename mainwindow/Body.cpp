@@ -13,7 +13,9 @@
 
 #include "core/Elements.h"
 #include "core/Globals.h"
+#include "core/InputBounds.h"
 #include "core/TiffData.h"
+#include "BoundedField.h"
 #include "LoadTiff.h"
 #include "EOFSetup.h"
 #include "SaveDataCfg.h"
@@ -81,6 +83,9 @@ Body::Body(QWidget* parent)
     cursorX = cursorY = 0;
     HCross->orientation = 0;
     VCross->orientation = 1;
+
+    boundField(*this, HWidth, tr("xw"), 0, InputBounds::maxHalfWidth());
+    boundField(*this, VWidth, tr("yw"), 0, InputBounds::maxHalfWidth());
 
     newElmSuggested();
     connect(SuggestingElm, &QLineEdit::editingFinished, this, &Body::newElmSuggested);
@@ -216,6 +221,12 @@ void Body::setupDataFiles()
 {
     labelSelector(SelectI1Files, tr("I1 Data"));
     labelSelector(SelectI0Files, tr("I0 Data"));
+    for (SelectDataFiles* s : {SelectI1Files, SelectI0Files}) {
+        const QString name = s->Select->text();
+        boundField(*this, s->CutFirst, tr("%1 Cut F.").arg(name), 0, INT_MAX);
+        boundField(*this, s->CutLast, tr("%1 Cut L.").arg(name), 0, INT_MAX);
+        boundField(*this, s->Skip, tr("%1 Skip").arg(name), 1, INT_MAX);
+    }
 
     startLoader(i1LoaderThread, i1Loader);
     connect(this, &Body::loadI1Files, i1Loader, &LoadTiff::loadTiffs);

@@ -193,6 +193,10 @@ public:
     Spectrum makeXafsSpectrum(int x, int y, int dx, int dy);
     // What block spectra are built with now, read from the fields.
     BoxSpectrumConds boxSpectrumConds();
+    // The half width and height of the spectrum box and of the blocks, from
+    // their fields: 0 .. InputBounds::maxHalfWidth().
+    int boxHalfWidth() const;
+    int boxHalfHeight() const;
     Spectrum makeXafsSpectrumInRect(int x1, int y1, int x2, int y2);
     Spectrum makeRawSpectrum(int x, int y, int dx, int dy);
     Spectrum makeCrossSection(bool alongX, int at, int dx, int dy, bool mu);

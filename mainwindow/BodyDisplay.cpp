@@ -180,8 +180,8 @@ void Body::draw(QPainter* p)
         return truncRect(cc.r2sx(x), cc.r2sy(y), cc.r2sdx(w), cc.r2sdy(h));
     };
 
-    const int h = std::abs(HWidth->text().toInt());
-    const int v = std::abs(VWidth->text().toInt());
+    const int h = boxHalfWidth();
+    const int v = boxHalfHeight();
     p->setPen(QPen(QColor(255, 0, 0), 2));
     p->drawRect(rect(double(cursorX) - h, double(cursorY) - v, 2.0 * h + 1, 2.0 * v + 1));
 
@@ -239,10 +239,10 @@ void Body::onMouseMovedInDispA()
     const int y = truncToInt(at.y());
     const bool mu = ShowData->isChecked();
 
-    HCross->profile = makeXCrossSection(y, 1, VWidth->text().toInt(), mu);
+    HCross->profile = makeXCrossSection(y, 1, boxHalfHeight(), mu);
     HCross->markerPos = x;
     HCross->update();
-    VCross->profile = makeYCrossSection(x, 1, HWidth->text().toInt(), mu);
+    VCross->profile = makeYCrossSection(x, 1, boxHalfWidth(), mu);
     VCross->markerPos = y;
     VCross->update();
     alignProfiles();

@@ -203,8 +203,7 @@ bool Body::fillAnalyzeCond(AnalyzeCond& ac)
 {
     if (i1Images.isEmpty()) return false;
     const QRectF area = dispA->areaValid ? dispA->selectedArea : dispA->viewWindow;
-    ac.set(int(i1Images[0]->width), int(i1Images[0]->height), HWidth->text().toInt(),
-           VWidth->text().toInt(), area, -1, -1);
+    ac.set(int(i1Images[0]->width), int(i1Images[0]->height), boxHalfWidth(), boxHalfHeight(), area, -1, -1);
     return true;
 }
 
@@ -232,8 +231,8 @@ bool Body::saveEachSpectrumAs(int kind, const QString& fname)
     const bool ok = PerPointSpectra::write(
         path, PerPointSpectra::Kind(kind), grid, [&](int x, int y) {
             PerPointSpectra::Block b;
-            const int dx = HWidth->text().toInt();
-            const int dy = VWidth->text().toInt();
+            const int dx = boxHalfWidth();
+            const int dy = boxHalfHeight();
             if (kind == PerPointSpectra::Raw) {
                 const Spectrum s = makeRawSpectrum(x, y, dx, dy);
                 for (int i = 0; i < s.size(); ++i) b.points.append(QPointF(s.xAt(i), s.yAt(i)));

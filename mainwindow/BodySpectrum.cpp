@@ -8,6 +8,7 @@
 #include "SelectDataFiles.h"
 
 #include "core/Elements.h"
+#include "core/InputBounds.h"
 #include "core/TiffData.h"
 #include "widgets/SpecPane.h"
 
@@ -21,7 +22,6 @@ namespace {
 
 // Text that is not a number counts as 0.
 double numberOf(const QLineEdit* e) { return e->text().toDouble(); }
-int intOf(const QLineEdit* e) { return e->text().toInt(); }
 
 int truncToInt(double v)
 {
@@ -92,6 +92,16 @@ double Body::energyShiftAt(int x, int y)
     return BoxSpectrum::energyShift(shiftMap, int(mx), int(my), QuadSurfFittedEShift->isChecked());
 }
 
+int Body::boxHalfWidth() const
+{
+    return InputBounds::halfWidthOf(HWidth->text());
+}
+
+int Body::boxHalfHeight() const
+{
+    return InputBounds::halfWidthOf(VWidth->text());
+}
+
 SuggestElm Body::suggestElmFromUi() const
 {
     SuggestElm s;
@@ -129,7 +139,7 @@ void Body::showXafsSpectrum()
 
     const double s = energyShiftAt(cursorX, cursorY);
     const SuggestElm sElm = suggestElmFromUi();
-    const XafsSpectrum xs(makeXafsSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)),
+    const XafsSpectrum xs(makeXafsSpectrum(cursorX, cursorY, boxHalfWidth(), boxHalfHeight()),
                           QStringLiteral("body-show"), bgLineType(), s, sElm);
     const double dE = specWindow ? specWindow->setXafsSpectrum(xs) : 0.0;
     if (!analysis2DRunning)
@@ -142,7 +152,7 @@ void Body::showXafsSpectrum()
     EShiftFromStd->setText(standard ? QString::asprintf("%5.2f", dE) : QStringLiteral("-"));
 
     if (specWindow)
-        specWindow->setRawSpectrum(makeRawSpectrum(cursorX, cursorY, intOf(HWidth), intOf(VWidth)));
+        specWindow->setRawSpectrum(makeRawSpectrum(cursorX, cursorY, boxHalfWidth(), boxHalfHeight()));
 }
 
 void Body::selectedDark(QString fname)

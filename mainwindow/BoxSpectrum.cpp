@@ -91,8 +91,9 @@ void StackPlan::xafs(int x, int y, int dx, int dy, Spectrum& out) const
     const BoxSpectrumConds& c = conds;
     if (x < 0 || x >= c.imageWidth || y < 0 || y >= c.imageHeight) return;
 
-    const int ax = std::abs(dx);
-    const int ay = std::abs(dy);
+    // In 64 bits: the magnitude of INT_MIN has no int.
+    const int ax = int(std::min<qint64>(std::llabs(qint64(dx)), INT_MAX));
+    const int ay = int(std::min<qint64>(std::llabs(qint64(dy)), INT_MAX));
     const double n = (2.0 * ax + 1.0) * (2.0 * ay + 1.0);
 
     double dark1 = 0, dark0 = 0;

@@ -3,6 +3,8 @@
 #include "core/Cfg.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/BoundedField.h"
+#include "DarkCheck.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -53,6 +55,7 @@ void Analyzer2OnBody::setupAnalyzer2()
 {
     analyzer2.setI1Images(&body.i1Images);
     connections << connect(body.ShowAnalyzer2, &QPushButton::clicked, &analyzer2, &QWidget::show);
+    connections << boundField(body, analyzer2.HistgBins, tr("Dark Check Bins"), 0, DarkCheck::maxBins);
     connections << connect(&analyzer2, &Analyzer2::askedDarkCheck, this, &Analyzer2OnBody::darkCheck);
 }
 

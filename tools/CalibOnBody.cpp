@@ -70,8 +70,8 @@ CalibRunInput CalibOnBody::runInput() const
         in.yOffset = body.i1Images.first()->hdrY;
     }
     in.area = body.dispA->areaValid ? body.dispA->selectedArea : body.dispA->viewWindow;
-    in.xw = body.HWidth->text().toInt();
-    in.yw = body.VWidth->text().toInt();
+    in.xw = body.boxHalfWidth();
+    in.yw = body.boxHalfHeight();
     return in;
 }
 

@@ -2,8 +2,10 @@
 
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
+#include "core/InputBounds.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace StatsMath {
@@ -56,8 +58,9 @@ Summary summarize(const QVector<double>& samples)
 
 int binsOf(const QString& text)
 {
-    const int b = text.toInt();
-    return b > 0 ? b : 100;
+    // Read in 64 bits: a number too long for an int is many bins, not 0.
+    const qint64 b = InputBounds::integerOf(text);
+    return b > 0 ? int(std::min<qint64>(b, INT_MAX)) : 100;
 }
 
 int cappedBins(int bins, int samples)

@@ -6,6 +6,7 @@
 #include "CalibOnBody.h"
 #include "EShiftMapFile.h"
 #include "ImageAlign.h"
+#include "StatsMath.h"
 #include "core/Analyzed2DRes.h"
 #include "core/ExCmdId.h"
 #include "core/Globals.h"
@@ -13,6 +14,7 @@
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/BoundedField.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "widgets/ChCoord.h"
 
@@ -87,6 +89,10 @@ bool ToolsOnBody::allConnected() const
 void ToolsOnBody::setupImgProc()
 {
     connections << connect(body.ShowImgProc, &QPushButton::clicked, &imgProc, &QWidget::show);
+    // A shift past a frame's side leaves nothing of it to compare.
+    const int side = int(TiffData::maxSide) - 1;
+    connections << boundField(body, imgProc.ShiftX, tr("Shift X"), -side, side);
+    connections << boundField(body, imgProc.ShiftY, tr("Shift Y"), -side, side);
     connections << connect(&imgProc, &ImgProc::askGiveData, this, &ToolsOnBody::giveProcData);
     connections << connect(&imgProc, &ImgProc::imgShift, this, &ToolsOnBody::setImgShift);
     connections << connect(&imgProc, &ImgProc::askClearAllShifts, this, &ToolsOnBody::clearAllShifts);
@@ -100,6 +106,8 @@ void ToolsOnBody::setupImgProc()
 void ToolsOnBody::setupStats()
 {
     connections << connect(body.ShowStatistics, &QPushButton::clicked, this, &ToolsOnBody::showStatistics);
+    // 0 (or nothing) asks for the default 100.
+    connections << boundField(body, stats.Bins, tr("Statistics Bins"), 0, StatsMath::maxBins);
     connections << connect(body.ShowStatistics, &QPushButton::clicked, &stats, &QWidget::show);
     connections << connect(&stats, &Stats::rangeSelected, this, &ToolsOnBody::selectedRangeInStats);
     connections << connect(body.dispA, &ImgDispA::mouseMoved, &stats, &Stats::pointedAt);

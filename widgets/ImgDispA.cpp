@@ -180,6 +180,18 @@ void ImgDispA::onWheelMoved()
     // was worked out from the frame last drawn, which may show another window.
     const QPointF m = mouse.posGiven ? ViewWindow::toWidget(viewWindow, mouse.givenPos, size())
                                      : QPointF(mouse.currentPos);
-    viewWindow = ViewWindow::zoomed(viewWindow, m, size(), zoomFactor, true);
+    const QRectF z = ViewWindow::zoomed(viewWindow, m, size(), zoomFactor, true);
+    // A trackpad turns many small scrolls into whole steps: zooming out stops
+    // a few image sizes out.
+    double w = 0, h = 0;
+    if (showOverlay && overlayMap) {
+        w = overlayMap->width();
+        h = overlayMap->height();
+    } else if (image) {
+        w = image->width;
+        h = image->height;
+    }
+    if (zoomFactor > 1 && ViewWindow::pastZoomOut(z, w, h)) return;
+    viewWindow = z;
     update();
 }

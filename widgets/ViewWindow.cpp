@@ -44,6 +44,12 @@ QRectF panned(const QRectF& view, const QPointF& previous, const QPointF& curren
     return r;
 }
 
+bool pastZoomOut(const QRectF& view, double imageWidth, double imageHeight)
+{
+    if (!(imageWidth > 0 && imageHeight > 0)) return false;
+    return std::fabs(view.width()) > maxZoomOut * imageWidth || std::fabs(view.height()) > maxZoomOut * imageHeight;
+}
+
 QRectF normalised(const QRectF& r)
 {
     return QRectF(std::min(r.x(), r.x() + r.width()), std::min(r.y(), r.y() + r.height()),

@@ -23,6 +23,15 @@ QRectF zoomed(const QRectF& view, const QPointF& m, const QSizeF& widget, double
 // The window moved so that the image point under previous is under current.
 QRectF panned(const QRectF& view, const QPointF& previous, const QPointF& current, const QSizeF& widget);
 
+// How many times the image's width or height a view may span when zooming
+// out: farther out it shows nothing more, while what walks the view block by
+// block (the statistics without a selected area) grows with its area.
+constexpr double maxZoomOut = 4.0;
+
+// Whether the view spans more than maxZoomOut times the image's width or
+// height; false without an image size.
+bool pastZoomOut(const QRectF& view, double imageWidth, double imageHeight);
+
 // x, y the smaller corner, width and height not negative.
 QRectF normalised(const QRectF& r);
 

@@ -392,6 +392,52 @@ private slots:
         QCOMPARE(QPoint(b.cursorX, b.cursorY), QPoint(40, 30));
     }
 
+    // Numbers typed into the integer fields with real keys: a minus or a
+    // digit that cannot lead into the range is refused as it is typed; a
+    // number past an end is brought to it on Enter, and the status bar says
+    // so. The box then has that size: the cursor spectrum and the drawn box
+    // use the field's value (a half width of INT_MIN once overflowed both).
+    void typedExtremesAreBounded_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("half width past the largest frame") << "HWidth" << "70000" << "65535"
+                                                            << "xw: 70000 clipped to 65535 (0 to 65535)";
+        QTest::newRow("half width of INT_MIN") << "HWidth" << "-2147483648" << "21474" << "";
+        QTest::newRow("half height") << "VWidth" << "99999" << "65535" << "yw: 99999 clipped to 65535 (0 to 65535)";
+        QTest::newRow("within range") << "VWidth" << "7" << "7" << "";
+        QTest::newRow("skip of 0") << "I1:Skip" << "0" << "1" << "I1 Data Skip: 0 clipped to 1 (1 to 2147483647)";
+        QTest::newRow("negative cut") << "I0:CutFirst" << "-5" << "5" << "";
+        QTest::newRow("cut past int") << "I1:CutLast" << "9999999999" << "2147483647"
+                                      << "I1 Data Cut L.: 9999999999 clipped to 2147483647 (0 to 2147483647)";
+    }
+    void typedExtremesAreBounded()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, said);
+        Body b;
+        QVERIFY(showStack(b, QSize(800, 700)));
+        QWidget* root = field.startsWith("I1:") ? static_cast<QWidget*>(b.SelectI1Files)
+                        : field.startsWith("I0:") ? static_cast<QWidget*>(b.SelectI0Files)
+                                                  : &b;
+        auto* e = root->findChild<QLineEdit*>(field.section(':', -1));
+        QVERIFY(e);
+        e->clear();
+        QTest::keyClicks(e, typed);
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(e->text(), kept);
+        QCOMPARE(b.statusBar()->currentMessage(), said);
+        b.dispA->setRealMousePos(50, 40);
+        b.dispA->repaint();
+        const int hw = b.HWidth->text().toInt(), vw = b.VWidth->text().toInt();
+        QCOMPARE(QPoint(b.boxHalfWidth(), b.boxHalfHeight()), QPoint(hw, vw));
+        QCOMPARE(b.specWindow->current.points, b.makeXafsSpectrum(50, 40, hw, vw).points);
+    }
+
     // Each Clear stops its file's use: the cursor spectrum takes the I0 stack again.
     void clearButtonsStopTheirFiles()
     {

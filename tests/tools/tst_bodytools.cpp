@@ -458,6 +458,58 @@ private slots:
         QVERIFY(std::abs(ctrl->DESigma->text().toDouble() - std::sqrt(sq / 9)) < 1e-3);
     }
 
+    // The integer fields of the tool windows, typed with real keys: a number
+    // past an end of the range is brought to it on Enter and the main
+    // window's status bar names the field; keys that cannot lead into the
+    // range are refused while typing. None of it counts as a failure.
+    void typedNumbersAreBounded_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("shift past a frame") << "P:ShiftX" << "70000" << "65535"
+                                            << "Shift X: 70000 clipped to 65535 (-65535 to 65535)";
+        QTest::newRow("shift past a frame, negative") << "P:ShiftX" << "-70000" << "-7000" << "";
+        QTest::newRow("shift of INT_MIN") << "P:ShiftY" << "-2147483648" << "-21474" << "";
+        QTest::newRow("statistics bins") << "T:Bins" << "99999" << "10000"
+                                         << "Statistics Bins: 99999 clipped to 10000 (0 to 10000)";
+        QTest::newRow("statistics bins, minus") << "T:Bins" << "-5" << "5" << "";
+        QTest::newRow("dark check bins") << "D:HistgBins" << "99999999" << "16777216"
+                                         << "Dark Check Bins: 99999999 clipped to 16777216 (0 to 16777216)";
+        QTest::newRow("sum-up frame past int") << "S:SumUpTo" << "9999999999" << "2147483647"
+                                               << "Sum Up Img No. To: 9999999999 clipped to 2147483647 (0 to 2147483647)";
+        QTest::newRow("sum-up frame, minus") << "S:SumUpFrom" << "-1" << "1" << "";
+    }
+    void typedNumbersAreBounded()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, said);
+        Body b;
+        const QString root = field.section(':', 0, 0);
+        QWidget* w = root == "P"   ? static_cast<QWidget*>(&ToolsOnBody::of(b)->imgProc)
+                     : root == "T" ? static_cast<QWidget*>(&ToolsOnBody::of(b)->stats)
+                     : root == "D" ? static_cast<QWidget*>(&Analyzer2OnBody::of(b)->analyzer2)
+                                   : static_cast<QWidget*>(AnalysisOnBody::of(b)->analyzer());
+        auto* e = w->findChild<QLineEdit*>(field.section(':', 1));
+        QVERIFY(e);
+        const int failures = FailureLog::count();
+        // A window may say more after the field's message (the image
+        // processor that it has no image to draw on).
+        QSignalSpy shown(b.statusBar(), &QStatusBar::messageChanged);
+        e->clear();
+        QTest::keyClicks(e, typed);
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(e->text(), kept);
+        QStringList clips;
+        for (const QList<QVariant>& m : shown)
+            if (m.at(0).toString().contains("clipped")) clips << m.at(0).toString();
+        QCOMPARE(clips, said.isEmpty() ? QStringList() : QStringList{said});
+        QCOMPARE(FailureLog::count(), failures);
+    }
+
     // Each refusal says why in the status bar and counts once for a script's
     // exit status, also with its "Err:" line, except the alignment panel's
     // hints; the analysis panel's progress never reads as a finished run.
@@ -477,7 +529,7 @@ private slots:
             << "stack+std" << "click C:Clear; click C:ExecCalib" << calib + "it needs a standard spectrum" << "";
         QTest::newRow("calibration, unusable search") << "stack+std" << "type C:MinDEs=0; calib_type 1\ncalib_exec"
                                                       << calib + "Min. E-step must be above 0" << "";
-        QTest::newRow("calibration, area outside the image") << "stack+std" << "select_region 99 99 120 120\ncalib_exec"
+        QTest::newRow("calibration, area outside the image") << "stack+std" << "area 99 99 120 120; calib_exec"
                                                              << calib + "the area lies outside the image" << "";
         QTest::newRow("calibration, no images") << "" << "calib_exec" << calib + "no I1 image is loaded" << "";
         QTest::newRow("standard without spectrum") << "stack" << "calib_load_std " + none + ".dat"
@@ -517,6 +569,13 @@ private slots:
         if (setup.endsWith("std")) calib->loadStd(stdFile);
         const int failures = FailureLog::count();
         for (const QString& step : act.split("; ")) {
+            // An area as a drag past the image's edge leaves it; a script's
+            // region is brought inside the image first.
+            if (step.startsWith("area ")) {
+                const QStringList c = step.split(' ');
+                b.dispA->setSelectedArea(c[1].toInt(), c[2].toInt(), c[3].toInt(), c[4].toInt());
+                continue;
+            }
             if (!step.startsWith("click ") && !step.startsWith("type ")) {
                 QVERIFY(ts::runScript(BatchOnBody::of(b)->batchCtrl(), step));
                 continue;

@@ -286,6 +286,37 @@ private slots:
         QCOMPARE(area.count(), 0);
     }
 
+    // Zooming out with the wheel (or a trackpad's many small scrolls, each a
+    // whole step) stops a few image sizes out; zooming in again works. Before,
+    // a long scroll grew the view without end, and the statistics walk it.
+    void zoomOutStops_data()
+    {
+        QTest::addColumn<QPointF>("at");
+        QTest::addColumn<QPoint>("delta");
+        QTest::newRow("wheel in the middle") << QPointF(250, 200) << QPoint(0, -120);
+        QTest::newRow("trackpad in the middle") << QPointF(250, 200) << QPoint(0, -2);
+        QTest::newRow("in the left band: height only") << QPointF(10, 200) << QPoint(0, -120);
+        QTest::newRow("in the top band: width only") << QPointF(250, 5) << QPoint(0, -120);
+    }
+    void zoomOutStops()
+    {
+        QFETCH(QPointF, at);
+        QFETCH(QPoint, delta);
+        auto a = gradient(40, 30);
+        ImgDispA v;
+        prepare(v, a.get());
+        v.resetImageViewWindow();
+        move(&v, at);  // the view zooms about the pointer
+        for (int i = 0; i < 500; ++i) wheel(&v, at, delta);
+        const QRectF out = v.viewWindow;
+        QVERIFY2(out.width() <= 4 * 40 && out.height() <= 4 * 30,
+                 qPrintable(QString("%1 x %2").arg(out.width()).arg(out.height())));
+        // It did zoom out, to within one step of the limit in a zoomed direction.
+        QVERIFY(out.width() * 1.1 > 4 * 40 || out.height() * 1.1 > 4 * 30);
+        wheel(&v, at, QPoint(0, 120));
+        QVERIFY(v.viewWindow.width() * v.viewWindow.height() < out.width() * out.height());
+    }
+
     // A position given in image pixels stays as given, not the screen pixel
     // holding it, until the pointer moves.
     void givenPositionPassesUnchanged()

@@ -1,0 +1,32 @@
+#include "ClampingIntValidator.h"
+
+#include "core/InputBounds.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+
+ClampingIntValidator::ClampingIntValidator(int bottom, int top, QObject* parent)
+    : QIntValidator(bottom, top, parent)
+{
+}
+
+ClampingIntValidator* ClampingIntValidator::attach(QLineEdit* field, int bottom, int top)
+{
+    auto* v = new ClampingIntValidator(bottom, top, field);
+    field->setValidator(v);
+    return v;
+}
+
+void ClampingIntValidator::fixup(QString& input) const
+{
+    // Only a whole number is brought into range; a lone sign stays for the
+    // user to finish.
+    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
+    if (!number.match(input).hasMatch()) return;
+    const InputBounds::Bounded b = InputBounds::bound(InputBounds::integerOf(input), bottom(), top());
+    if (!b.clipped) return;
+    const QString asked = input.trimmed();
+    input = QString::number(b.value);
+    // fixup() is const by its base class; the signal only reports.
+    emit const_cast<ClampingIntValidator*>(this)->clipped(asked, b.value);
+}
