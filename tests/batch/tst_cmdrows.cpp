@@ -642,6 +642,54 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
     }
+
+    // The main window closed by the user while a script loops: the script
+    // stops as with Stop, no panel comes back, nothing more is saved, and the
+    // application's loop ends, as the program's does. A window of its own,
+    // wired as the program wires it (after "quit", the shared one is done).
+    void closingTheWindowStopsTheScript()
+    {
+        auto b = std::make_unique<Body>();
+        QObject::connect(b.get(), SIGNAL(finishing()), qApp, SLOT(closeAllWindows()));
+        BatchOnBody* ext = BatchOnBody::of(*b);
+        Analyzer* panel = AnalysisOnBody::of(*b)->analyzer();
+        b->show();
+        const QDir out(tmp.filePath("close"));
+        QVERIFY(out.mkpath("."));
+        const auto saved = [&out] { return out.entryList({"v*-cBar.png"}, QDir::Files).size(); };
+        ext->batchCtrl()->ui.BatchCmds->setPlainText(
+            withPaths("load_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n:for i %i 1 100000\n"
+                      "analyzer_show_window\nsave_image TMP/close/v%i.png\n:next i\n"));
+        ext->batchCtrl()->execBatchSlot();
+        int atClose = -1;
+        QElapsedTimer sinceClose;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (atClose < 0 && saved() >= 3) {
+                atClose = saved();
+                sinceClose.start();
+                QVERIFY(panel->isVisible());
+                b->close();
+            }
+        });
+        poll.start(5);
+        QTimer::singleShot(30000, [] { qApp->exit(99); });
+        const int code = qApp->exec();
+        poll.stop();
+        QVERIFY(atClose >= 3);
+        QCOMPARE(code, 0);
+        QVERIFY2(sinceClose.elapsed() < 5000, qPrintable(QString::number(sinceClose.elapsed())));
+        // A command already on its way may still land before the stop.
+        QVERIFY(saved() <= atClose + 1);
+        const int afterLoop = saved();
+        QTest::qWait(500);
+        QCOMPARE(saved(), afterLoop);
+        QVERIFY(!panel->isVisible());
+        bool running = true;
+        QMetaObject::invokeMethod(ext->dispatcher(), [&] { running = ext->dispatcher()->isRunning(); },
+                                  Qt::BlockingQueuedConnection);
+        QVERIFY(!running);
+    }
 };
 
 QTEST_MAIN(TstCmdRows)
