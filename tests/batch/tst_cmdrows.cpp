@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <sys/resource.h>
 #include <memory>
 
 #include "analysis/AnalysisOnBody.h"
@@ -18,6 +19,7 @@
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchOnBody.h"
 #include "core/Elements.h"
+#include "core/FailureLog.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SaveDataCfg.h"
@@ -427,6 +429,43 @@ private slots:
         QCOMPARE(ts::logOf(&w), QString("first\nend\n line\necho a\necho b\nnext"));
     }
 
+    // The log shows each line cut to a readable length, saying how much was
+    // cut; the lines around a long one stay whole. An "Err:" line is cut so
+    // too, also where it is counted as the run's first failure.
+    void longLogLinesCut_data()
+    {
+        QTest::addColumn<int>("length");  // of the middle line
+        QTest::addColumn<bool>("error");
+        QTest::newRow("at the limit") << BatchCtrl::maxShownLine << false;
+        QTest::newRow("one over") << BatchCtrl::maxShownLine + 1 << false;
+        QTest::newRow("a hundred million") << 100000000 << false;
+        QTest::newRow("error line") << 3 * BatchCtrl::maxShownLine << true;
+    }
+    void longLogLinesCut()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, error);
+        BatchCtrl w;
+        const int limit = BatchCtrl::maxShownLine;
+        const QString line = "Err: " + QString(length - 5, 'a');
+        const QString cut = QString::fromUtf8("\u2026 (%1 more characters not shown)").arg(length - limit);
+        const QString expected = length <= limit ? line : line.left(limit) + cut;
+        if (error) {
+            FailureLog::reset();
+            w.logError(line);
+            QCOMPARE(ts::logOf(&w), expected + "\n");
+            QCOMPARE(FailureLog::first(), expected);
+            FailureLog::reset();
+            return;
+        }
+        w.Log("before\n" + line + "\nafter\n");
+        const QStringList shown = ts::logOf(&w).split('\n');
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown[0], QString("before"));
+        QCOMPARE(shown[1], expected);
+        QCOMPARE(shown[2], QString("after"));
+    }
+
     // Images the user loads from the file selectors answer no script.
     void handLoadsAnswerNothing()
     {
@@ -613,6 +652,13 @@ private slots:
         QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2" << 1 << "Err: line 2: unknown word setband_h";
         QTest::newRow("unreadable image, word without action")
             << "load_I1_files NEW TMP/stack/none.tif\nanalyzer_select_main_mode_sumUp" << 2 << "none.tif";
+        // Each variable twice the next: under 900 bytes of script ask for a
+        // line of 150 million characters (the log's text view crashed on it).
+        QString doubling;
+        for (char v = 'a'; v < 's'; ++v) doubling += QString(":let %1 $%2$$%2$\n").arg(QChar(v)).arg(QChar(v + 1));
+        doubling += ":let s xxxx\nscale_reset" + QString(" $a$").repeated(150);
+        QTest::newRow("line grown by substitution")
+            << doubling << 1 << "Err: line 20: longer than 1048576 characters after substitution; not run";
     }
     void exitStatus()
     {
@@ -621,9 +667,15 @@ private slots:
         QFETCH(QString, first);
         const QString bat = tmp.filePath("exit.bat");
         QVERIFY(ts::writeText(bat, withPaths(script) + "\nquit\n"));
+        QElapsedTimer t;
+        t.start();
         const ts::ProgramRun r =
             ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"}, 60000, tmp.path());
         QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == (failures ? 1 : 0), r.err.right(2000).constData());
+        QVERIFY2(t.elapsed() < 30000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        rusage u{};
+        getrusage(RUSAGE_CHILDREN, &u);  // the largest of the runs so far
+        QVERIFY2(u.ru_maxrss / 1024 < 1200, qPrintable(QString::number(u.ru_maxrss / 1024) + " MB"));
         const QString last = QString::fromUtf8(r.err).trimmed().section('\n', -1);
         const QString head = QString("Failures in this run: %1; the first: ").arg(failures);
         QVERIFY2(failures ? last.startsWith(head) && last.contains(withPaths(first)) : !r.err.contains("Failures in this run"),
