@@ -40,10 +40,6 @@ const QString& blankText()
     return text;
 }
 
-}  // namespace
-
-namespace {
-
 // A debug line quotes at most this much of a line: a line of many items can
 // ask for one debug line per item.
 QString shownLine(const QString& line, int from)
