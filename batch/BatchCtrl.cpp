@@ -128,15 +128,34 @@ bool BatchCtrl::setBatchFile(const QString& fname)
     return load(fname);
 }
 
+QString BatchCtrl::shownLines(const QString& text)
+{
+    if (text.size() <= maxShownLine)
+        return text;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.size() > maxShownLine)
+            line = tr("%1… (%2 more characters not shown)").arg(line.left(maxShownLine)).arg(line.size() - maxShownLine);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void BatchCtrl::Log(const QString& logMsg)
 {
-    if (logMsg.isEmpty())
+    // The text view lays out a line of a hundred million characters until
+    // memory runs out.
+    appendLog(shownLines(logMsg));
+}
+
+void BatchCtrl::appendLog(const QString& shown)
+{
+    if (shown.isEmpty())
         return;
     // At the user's cursor, but a selection there is not overwritten. Each
     // text stands on a line of its own, also texts sent without a line break.
     QTextCursor c = ui.BatchLogs->textCursor();
     c.clearSelection();
-    QString text = logMsg;
+    QString text = shown;
     if (!c.atBlockStart())
         text.prepend(QLatin1Char('\n'));
     if (!text.endsWith(QLatin1Char('\n')) && !c.atBlockEnd())
@@ -148,11 +167,11 @@ void BatchCtrl::Log(const QString& logMsg)
 
 void BatchCtrl::logError(const QString& text, bool counted)
 {
-    QString line = text;
+    QString line = shownLines(text);
     while (line.endsWith(QLatin1Char('\n')))
         line.chop(1);
     if (!counted) FailureLog::note(line);
-    Log(line + QLatin1Char('\n'));
+    appendLog(line + QLatin1Char('\n'));
 }
 
 void BatchCtrl::showCmdErr(const CmdLine& cmd, bool counted)

@@ -44,8 +44,16 @@ public slots:
     // counted: the step's failure is already in the failure log.
     void showCmdErr(const CmdLine& cmd, bool counted = false);
 
+public:
+    // Each line of text cut to maxShownLine characters, saying how much of
+    // it was cut.
+    static QString shownLines(const QString& text);
+    static constexpr int maxShownLine = 1000;
+
 private:
     void setupFileDialogs();
+    // Puts text, already cut to its shown length, into the log.
+    void appendLog(const QString& shown);
 
     BatchDispatcher* dispatcher = nullptr;
     _FileDialog* saveDialog = nullptr;

@@ -9,20 +9,16 @@
 
 namespace {
 
-// Values holding later keys expand again at each later key, so a few lines
-// can ask for an argument of any length; no command needs more than this.
-const int maxSubstitutedLength = 1 << 20;
-
 // Every occurrence, left to right; what is put in is not searched again.
 // False, leaving text unchanged, when the result would be longer than
-// maxSubstitutedLength.
-bool replaceAll(QString& text, const QString& key, const QString& value)
+// maxSize.
+bool replaceAll(QString& text, const QString& key, const QString& value, qint64 maxSize)
 {
     if (key.isEmpty())
         return true;
     if (value.size() > key.size()) {
         const qint64 n = text.count(key, Qt::CaseSensitive);
-        if (text.size() + n * (value.size() - key.size()) > maxSubstitutedLength)
+        if (text.size() + n * (value.size() - key.size()) > maxSize)
             return false;
     }
     text.replace(key, value, Qt::CaseSensitive);
@@ -203,10 +199,13 @@ void BatchDispatcher::execNextLineSlot()
                 vars.histValues.clear();
                 vars.histRests.clear();
             } else if (ctrl == ctrl_echo) {
-                substituteVars(cmd);
-                const QString text = tr("echo %1").arg(cmd.arg(0));
-                qDebug().noquote() << text;
-                emit Log(text);
+                if (substituteVars(cmd)) {
+                    const QString text = tr("echo %1").arg(cmd.arg(0));
+                    qDebug().noquote() << text;
+                    emit Log(text);
+                } else {
+                    refuseTooLong(lineNo);
+                }
             } else if (ctrl == ctrl_end) {
                 curLine = 0;
                 lines.clear();
@@ -214,9 +213,12 @@ void BatchDispatcher::execNextLineSlot()
                 running = false;
                 emit Log(tr("end"));
             } else if (ex != not_ex_cmd) {
-                substituteVars(cmd);
-                emit Log(tr("%1 : %2\n").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
-                send = true;
+                if (substituteVars(cmd)) {
+                    emit Log(tr("%1 : %2\n").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
+                    send = true;
+                } else {
+                    refuseTooLong(lineNo);
+                }
             } else if (!cmd.isLabel) {
                 // A misspelt word would otherwise drop its step without a sign.
                 const QString err = tr("Err: line %1: unknown word %2").arg(lineNo).arg(cmd.word);
@@ -241,6 +243,18 @@ void BatchDispatcher::execNextLineSlot()
     taking = false;
 }
 
+void BatchDispatcher::refuseTooLong(int lineNo)
+{
+    // Variables that hold later keys double a line at each key: a few short
+    // lines could otherwise ask for gigabytes.
+    const QString err = tr("Err: line %1: longer than %2 characters after substitution; not run")
+                            .arg(lineNo)
+                            .arg(maxSubstitutedLine);
+    qDebug().noquote() << err;
+    FailureLog::note(err);
+    emit Log(err + QLatin1Char('\n'));
+}
+
 int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
 {
     for (LoopVar& loop : loops) {
@@ -253,19 +267,25 @@ int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
     return line;
 }
 
-void BatchDispatcher::substituteVars(CmdLine& cmd) const
+bool BatchDispatcher::substituteVars(CmdLine& cmd) const
 {
+    // The word, and each argument after a blank, as the line shows them.
+    qint64 total = cmd.word.size();
+    for (const QString& arg : qAsConst(cmd.args))
+        total += 1 + arg.size();
+    // A line written longer than the bound is not refused for it; it only
+    // may not grow.
+    const qint64 bound = qMax<qint64>(maxSubstitutedLine, total);
+    const int n = qMin(vars.keys.size(), vars.values.size());
     for (QString& arg : cmd.args) {
-        bool ok = true;
-        for (int i = 0; ok && i < loops.size(); ++i)
-            ok = replaceAll(arg, loops.at(i).token, loops.at(i).current);
-        const int n = qMin(vars.keys.size(), vars.values.size());
-        for (int i = 0; ok && i < n; ++i)
-            ok = replaceAll(arg, vars.keys.at(i), vars.values.at(i));
-        if (!ok)
-            qDebug().noquote() << QStringLiteral("Substitution would make an argument longer "
-                                                 "than %1 characters; stopped at: %2")
-                                      .arg(maxSubstitutedLength)
-                                      .arg(arg.left(80));
+        const qint64 others = total - arg.size();
+        for (int i = 0; i < loops.size(); ++i)
+            if (!replaceAll(arg, loops.at(i).token, loops.at(i).current, bound - others))
+                return false;
+        for (int i = 0; i < n; ++i)
+            if (!replaceAll(arg, vars.keys.at(i), vars.values.at(i), bound - others))
+                return false;
+        total = others + arg.size();
     }
+    return true;
 }

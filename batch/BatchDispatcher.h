@@ -20,7 +20,12 @@ public:
     explicit BatchDispatcher(QObject* parent = nullptr);
 
     int stepLoop(int line, const QString& name, LoopVar& out);
-    void substituteVars(CmdLine& cmd) const;
+    // False when the line, word and arguments with a blank before each,
+    // would grow beyond maxSubstitutedLine; the arguments are then partly
+    // substituted and the line must not run.
+    bool substituteVars(CmdLine& cmd) const;
+    // No command needs a longer line.
+    static constexpr int maxSubstitutedLine = 1 << 20;
 
     // State as seen from the interpreter's own thread.
     bool isRunning() const { return running; }
@@ -67,6 +72,8 @@ private:
     QVector<int> listEnds;
     int listEndAfter(int line) const;
     int listStartOf(int line) const;
+    // The "Err:" line of a line refused for its length, counted as a failure.
+    void refuseTooLong(int lineNo);
 
     bool waiting = false;        // an execution command has not been answered yet
     bool resumePending = false;  // a run of lines goes on at the next turn of the event loop

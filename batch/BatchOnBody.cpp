@@ -1,5 +1,6 @@
 #include "BatchOnBody.h"
 
+#include <QDebug>
 #include <QThread>
 
 #include "BatchCmd.h"
@@ -37,7 +38,13 @@ BatchOnBody::BatchOnBody(Body& b) : QObject(&b), body(b)
     ctrl->setDispatcher(disp);
     connections << connect(body.BatchCtrlB, &QPushButton::clicked, ctrl, &QWidget::show);
     exec = new CmdExecutor(body, *ctrl, this);
-    connections << connect(disp, &BatchDispatcher::execCmdSig, exec, &CmdExecutor::execCmdSlot);
+    // Queued to this thread; a command already on its way when the window
+    // closes finds the script stopped.
+    connections << connect(disp, &BatchDispatcher::execCmdSig, this, [this](const CmdLine& cmd, bool inRem) {
+        if (stopped) return;
+        exec->execCmdSlot(cmd, inRem);
+    });
+    connections << connect(&body, &Body::finishing, this, &BatchOnBody::stopScript);
     connections << connect(&body, &Body::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
 }
 
@@ -70,6 +77,16 @@ void BatchOnBody::stop()
         batchThread->quit();
         batchThread->wait();
     }
+}
+
+void BatchOnBody::stopScript()
+{
+    if (stopped) return;
+    // Left running, the script would reopen panels and save into a program
+    // that is ending, and a panel it shows keeps the program from ending.
+    stopped = true;
+    QMetaObject::invokeMethod(disp, &BatchDispatcher::batchStopSlot, Qt::QueuedConnection);
+    qDebug() << "Batch: the main window closes; the script is stopped";
 }
 
 void BatchOnBody::execBatchsInCfg()

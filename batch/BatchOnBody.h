@@ -37,6 +37,9 @@ public:
     void stop();
     // Hands the configuration's "batch" lines to the interpreter.
     void execBatchsInCfg();
+    // The main window is closing (or "quit" ran): the script stops as with
+    // Stop, and no command of it runs any more.
+    void stopScript();
 
     BatchCtrl* batchCtrl() const { return ctrl; }
     BatchDispatcher* dispatcher() const { return disp; }
@@ -51,6 +54,7 @@ private:
     BatchDispatcher* disp = nullptr;
     BatchCtrl* ctrl = nullptr;
     CmdExecutor* exec = nullptr;
+    bool stopped = false;
     QVector<QMetaObject::Connection> connections;
 };
 

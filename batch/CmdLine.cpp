@@ -22,12 +22,13 @@ void CmdLine::setLine(QString raw)
 
     // Items come from the raw line, not from `text`, so blanks inside quoted
     // items survive and a "#" after the word stays an argument.
-    QString rest = nextItem(raw, word);
+    // By position: copying the rest for every item made long lines quadratic.
+    int pos = nextItemAt(raw, 0, word);
     if (word.isEmpty())
         return;
-    while (!rest.isEmpty()) {
+    while (pos < raw.size()) {
         QString item;
-        rest = nextItem(rest, item);
+        pos = nextItemAt(raw, pos, item);
         if (!item.isEmpty())
             args << item;
     }

@@ -40,34 +40,51 @@ const QString& blankText()
     return text;
 }
 
+// A debug line quotes at most this much of a line: a line of many items can
+// ask for one debug line per item.
+QString shownLine(const QString& line, int from)
+{
+    const int shown = 200;
+    if (line.size() - from <= shown) return line.mid(from);
+    return line.mid(from, shown) + QStringLiteral("... (%1 more characters)").arg(line.size() - from - shown);
+}
+
 }  // namespace
 
-QString nextItem(const QString& line, QString& item)
+int nextItemAt(const QString& line, int from, QString& item)
 {
-    const int s = firstNonBlank(line);
+    from = qBound(0, from, line.size());
+    const int s = firstNonBlank(line, from);
     if (s < 0) {
         item.clear();
-        return QString();
+        return line.size();
     }
     if (line.at(s) == Quote) {
         const int e = line.indexOf(Quote, s + 1);
         if (e >= 0) {
-            QString rest = line.mid(e + 1);
             item = line.mid(s + 1, e - s - 1);
-            return rest;
+            return e + 1;
         }
-        qDebug().noquote()
-            << QString("In a line [%1] item is started from quote but not ended by quote").arg(line);
+        qDebug().noquote() << QString("In a line [%1] item is started from quote but not ended by quote")
+                                  .arg(shownLine(line, from));
         item = line.mid(s + 1);
-        return QString();
+        return line.size();
     }
     int e = s + 1;
     while (e < line.size() && !isBlank(line.at(e))) ++e;
     if (line.at(e - 1) == Quote)
-        qDebug().noquote()
-            << QString("In a line [%1] item is started from not quote but ended by quote").arg(line);
-    QString rest = line.mid(e);
+        qDebug().noquote() << QString("In a line [%1] item is started from not quote but ended by quote")
+                                  .arg(shownLine(line, from));
     item = line.mid(s, e - s);
+    return e;
+}
+
+QString nextItem(const QString& line, QString& item)
+{
+    QString taken;
+    const int end = nextItemAt(line, 0, taken);
+    const QString rest = line.mid(end);
+    item = taken;  // item may be line itself
     return rest;
 }
 
@@ -128,10 +145,10 @@ bool startsWithKey(const QString& line, const QString& key)
 QStringList itemsAfterKey(const QString& line, const QString& key)
 {
     QStringList items;
-    QString rest = line.mid(key.size());
+    const QString rest = line.mid(key.size());
     QString item;
-    while (!rest.isEmpty()) {
-        rest = nextItem(rest, item);
+    for (int pos = 0; pos < rest.size();) {
+        pos = nextItemAt(rest, pos, item);
         items << item;
     }
     return items;

@@ -12,6 +12,9 @@
 
 // Takes the first item of line into item and returns the rest of the line.
 QString nextItem(const QString& line, QString& item);
+// The same from position from on, without copying the rest: returns the
+// position just after the item (the line's length when nothing follows).
+int nextItemAt(const QString& line, int from, QString& item);
 
 // The line up to its first "#" outside quotes; the text after that "#" goes to
 // comment. Without such a "#" the line comes back whole and comment is kept.

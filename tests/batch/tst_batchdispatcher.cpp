@@ -12,6 +12,7 @@
 #include "batch/BatchCmd.h"
 #include "batch/BatchDispatcher.h"
 #include "core/AnalyzeCond.h"
+#include "core/FailureLog.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
@@ -51,16 +52,18 @@ void readAsHarness(const QString& reader, const QString& path)
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         BatchDispatcher d;
-        int longest = 0;
-        QObject::connect(&d, &BatchDispatcher::Log, [&](const QString& t) { longest = std::max(longest, t.size()); });
-        QObject::connect(&d, &BatchDispatcher::execCmdSig, &d, [&](CmdLine c, bool) {
-            for (const QString& a : c.args) longest = std::max(longest, a.size());
-            d.finishBatchExec(0);
+        qint64 longest = 0;  // a log text, or a command's line as sent
+        QObject::connect(&d, &BatchDispatcher::Log, [&](const QString& t) { longest = std::max<qint64>(longest, t.size()); });
+        QObject::connect(&d, &BatchDispatcher::execCmdSig, &d, [&](CmdLine c, bool inRem) {
+            qint64 line = c.word.size();
+            for (const QString& a : c.args) line += 1 + a.size();
+            longest = std::max(longest, line);
+            d.finishBatchExec(inRem ? int(not_ex_cmd) : int(answerIdOf(exCmdId(c))));
         });
         d.doDispatchCmds(QString::fromUtf8(f.readAll()).split('\n'));
         for (int turn = 0; turn < 8 && d.isRunning(); ++turn) QCoreApplication::processEvents();
         d.batchStopSlot();
-        QVERIFY2(longest <= (1 << 20) + 100, qPrintable(QString::number(longest)));
+        QVERIFY2(longest <= BatchDispatcher::maxSubstitutedLine + 10, qPrintable(QString::number(longest)));
     }
 }
 
@@ -295,6 +298,80 @@ private slots:
         QVERIFY(!running());
         // Every answer owed has come in.
         QCOMPARE(onThread([this] { return disp->answersOwed(); }), 0);
+    }
+
+    // Substitution may not make a line longer than its bound: the line is
+    // refused with an "Err:" line, counted, and the script goes on; a line
+    // written longer is not refused for it while it does not grow.
+    void substitutedLineBound_data()
+    {
+        QTest::addColumn<int>("valueLength");
+        QTest::addColumn<int>("uses");  // arguments "$v$" after the word
+        QTest::addColumn<QString>("plain");  // one more argument, not substituted
+        QTest::addColumn<bool>("runs");
+        const int bound = BatchDispatcher::maxSubstitutedLine;
+        const int word = QString("seek_image").size();
+        // word, blank, value; word, blank, value, blank, value.
+        QTest::newRow("one value, at the bound") << bound - word - 1 << 1 << "" << true;
+        QTest::newRow("one value, one over") << bound - word << 1 << "" << false;
+        QTest::newRow("two values, at the bound") << (bound - word - 2) / 2 << 2 << "" << true;
+        QTest::newRow("two values, one over") << (bound - word - 2) / 2 + 1 << 2 << "" << false;
+        QTest::newRow("150 values of a sixtieth") << bound / 60 << 150 << "" << false;
+        QTest::newRow("value shorter than its key") << 1 << 3 << QString(bound + 10, 'p') << true;
+        QTest::newRow("written long, grown") << 4 << 1 << QString(bound + 10, 'p') << false;
+    }
+    void substitutedLineBound()
+    {
+        QFETCH(int, valueLength);
+        QFETCH(int, uses);
+        QFETCH(QString, plain);
+        QFETCH(bool, runs);
+        QStringList args;
+        for (int i = 0; i < uses; ++i) args << "$v$";
+        if (!plain.isEmpty()) args << plain;
+        const int failures = FailureLog::count();
+        dispatch({":let v " + QString(valueLength, 'x'), "seek_image " + args.join(' '), ":echo $v$", "seek_image 2",
+                  ":end"});
+        drain();
+        QString sent = exec->sent.join('\n');
+        const QString value(valueLength, 'x');
+        QStringList expected;
+        if (runs) {
+            expected << "seek_image " + QStringList(QVector<QString>(uses, value).toList()).join('|');
+            if (!plain.isEmpty()) expected.last() += "|" + plain;
+        }
+        expected << "seek_image 2";
+        QCOMPARE(sent.size(), expected.join('\n').size());
+        QVERIFY(sent == expected.join('\n'));
+        // The echo, beside the bound on its own, runs where the line ran.
+        const QString err = QString("Err: line %1: longer than 1048576 characters after substitution; not run\n");
+        QCOMPARE(log.contains(err.arg(2)), !runs);
+        // (A search for the whole echo text in the log takes minutes.)
+        const int echo = log.indexOf("echo ");
+        QCOMPARE(echo >= 0 && log.midRef(echo + 5, valueLength + 10) == value + "seek_image",
+                 valueLength <= BatchDispatcher::maxSubstitutedLine - 6);
+        QCOMPARE(FailureLog::count() - failures, (runs ? 0 : 1) + (valueLength <= BatchDispatcher::maxSubstitutedLine - 6 ? 0 : 1));
+    }
+
+    // A line of many items is split in time linear in its length (copying
+    // its rest for each item took 7.5 s for 800 KB of one-character items).
+    void longLineSplitInLinearTime()
+    {
+        QString line = "seek_image";
+        while (line.size() < 800 * 1024) line += " x";
+        line += " \"last item\"";
+        const int items = (line.size() - 10 - 12) / 2 + 1;
+        disconnect(disp, &BatchDispatcher::Log, exec, nullptr);
+        QElapsedTimer t;
+        t.start();
+        dispatch({line, ":end"});
+        drain();
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        QCOMPARE(exec->sent.size(), 1);
+        const QStringList got = exec->sent[0].mid(11).split('|');
+        QCOMPARE(got.size(), items);
+        QCOMPARE(got.count("x"), items - 1);
+        QCOMPARE(got.last(), QString("last item"));
     }
 
     // The end of the thread reaches a script that runs control lines for

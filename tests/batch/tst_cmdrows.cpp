@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <sys/resource.h>
 #include <memory>
 
 #include "analysis/AnalysisOnBody.h"
@@ -18,6 +19,7 @@
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchOnBody.h"
 #include "core/Elements.h"
+#include "core/FailureLog.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SaveDataCfg.h"
@@ -489,6 +491,43 @@ private slots:
         QCOMPARE(ts::logOf(&w), QString("first\nend\n line\necho a\necho b\nnext"));
     }
 
+    // The log shows each line cut to a readable length, saying how much was
+    // cut; the lines around a long one stay whole. An "Err:" line is cut so
+    // too, also where it is counted as the run's first failure.
+    void longLogLinesCut_data()
+    {
+        QTest::addColumn<int>("length");  // of the middle line
+        QTest::addColumn<bool>("error");
+        QTest::newRow("at the limit") << BatchCtrl::maxShownLine << false;
+        QTest::newRow("one over") << BatchCtrl::maxShownLine + 1 << false;
+        QTest::newRow("a hundred million") << 100000000 << false;
+        QTest::newRow("error line") << 3 * BatchCtrl::maxShownLine << true;
+    }
+    void longLogLinesCut()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, error);
+        BatchCtrl w;
+        const int limit = BatchCtrl::maxShownLine;
+        const QString line = "Err: " + QString(length - 5, 'a');
+        const QString cut = QString::fromUtf8("\u2026 (%1 more characters not shown)").arg(length - limit);
+        const QString expected = length <= limit ? line : line.left(limit) + cut;
+        if (error) {
+            FailureLog::reset();
+            w.logError(line);
+            QCOMPARE(ts::logOf(&w), expected + "\n");
+            QCOMPARE(FailureLog::first(), expected);
+            FailureLog::reset();
+            return;
+        }
+        w.Log("before\n" + line + "\nafter\n");
+        const QStringList shown = ts::logOf(&w).split('\n');
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown[0], QString("before"));
+        QCOMPARE(shown[1], expected);
+        QCOMPARE(shown[2], QString("after"));
+    }
+
     // Images the user loads from the file selectors answer no script.
     void handLoadsAnswerNothing()
     {
@@ -691,6 +730,13 @@ private slots:
         QTest::newRow("I0 of another scan")
             << "load_I1_files_of_pattern NEW TMP/scans/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/scans/i0/ *.tif" << 1
             << "The I0 stack (8800.00 - 8830.00 eV) does not overlap the I1 energies (8950.00 - 8980.00 eV)";
+        // Each variable twice the next: under 900 bytes of script ask for a
+        // line of 150 million characters (the log's text view crashed on it).
+        QString doubling;
+        for (char v = 'a'; v < 's'; ++v) doubling += QString(":let %1 $%2$$%2$\n").arg(QChar(v)).arg(QChar(v + 1));
+        doubling += ":let s xxxx\nscale_reset" + QString(" $a$").repeated(150);
+        QTest::newRow("line grown by substitution")
+            << doubling << 1 << "Err: line 20: longer than 1048576 characters after substitution; not run";
     }
     void exitStatus()
     {
@@ -699,9 +745,15 @@ private slots:
         QFETCH(QString, first);
         const QString bat = tmp.filePath("exit.bat");
         QVERIFY(ts::writeText(bat, withPaths(script) + "\nquit\n"));
+        QElapsedTimer t;
+        t.start();
         const ts::ProgramRun r =
             ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"}, 60000, tmp.path());
         QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == (failures ? 1 : 0), r.err.right(2000).constData());
+        QVERIFY2(t.elapsed() < 30000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        rusage u{};
+        getrusage(RUSAGE_CHILDREN, &u);  // the largest of the runs so far
+        QVERIFY2(u.ru_maxrss / 1024 < 1200, qPrintable(QString::number(u.ru_maxrss / 1024) + " MB"));
         const QString last = QString::fromUtf8(r.err).trimmed().section('\n', -1);
         const QString head = QString("Failures in this run: %1; the first: ").arg(failures);
         QVERIFY2(failures ? last.startsWith(head) && last.contains(withPaths(first)) : !r.err.contains("Failures in this run"),
@@ -833,6 +885,54 @@ private slots:
         QVERIFY(fin.wait(10000));
         QTest::qWait(50);
         QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
+    }
+
+    // The main window closed by the user while a script loops: the script
+    // stops as with Stop, no panel comes back, nothing more is saved, and the
+    // application's loop ends, as the program's does. A window of its own,
+    // wired as the program wires it (after "quit", the shared one is done).
+    void closingTheWindowStopsTheScript()
+    {
+        auto b = std::make_unique<Body>();
+        QObject::connect(b.get(), SIGNAL(finishing()), qApp, SLOT(closeAllWindows()));
+        BatchOnBody* ext = BatchOnBody::of(*b);
+        Analyzer* panel = AnalysisOnBody::of(*b)->analyzer();
+        b->show();
+        const QDir out(tmp.filePath("close"));
+        QVERIFY(out.mkpath("."));
+        const auto saved = [&out] { return out.entryList({"v*-cBar.png"}, QDir::Files).size(); };
+        ext->batchCtrl()->ui.BatchCmds->setPlainText(
+            withPaths("load_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n:for i %i 1 100000\n"
+                      "analyzer_show_window\nsave_image TMP/close/v%i.png\n:next i\n"));
+        ext->batchCtrl()->execBatchSlot();
+        int atClose = -1;
+        QElapsedTimer sinceClose;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (atClose < 0 && saved() >= 3) {
+                atClose = saved();
+                sinceClose.start();
+                QVERIFY(panel->isVisible());
+                b->close();
+            }
+        });
+        poll.start(5);
+        QTimer::singleShot(30000, [] { qApp->exit(99); });
+        const int code = qApp->exec();
+        poll.stop();
+        QVERIFY(atClose >= 3);
+        QCOMPARE(code, 0);
+        QVERIFY2(sinceClose.elapsed() < 5000, qPrintable(QString::number(sinceClose.elapsed())));
+        // A command already on its way may still land before the stop.
+        QVERIFY(saved() <= atClose + 1);
+        const int afterLoop = saved();
+        QTest::qWait(500);
+        QCOMPARE(saved(), afterLoop);
+        QVERIFY(!panel->isVisible());
+        bool running = true;
+        QMetaObject::invokeMethod(ext->dispatcher(), [&] { running = ext->dispatcher()->isRunning(); },
+                                  Qt::BlockingQueuedConnection);
+        QVERIFY(!running);
     }
 };
 
