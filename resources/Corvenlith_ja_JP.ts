@@ -74,6 +74,10 @@
         <source>2-D run: the LCF could not fit %1 blocks (singular references or no points in range); their maps hold 0</source>
         <translation>2-D 解析: LCF が %1 ブロックをフィットできませんでした（参照が特異か、範囲内に点がありません）。それらのマップ値は 0 です</translation>
     </message>
+    <message>
+        <source>2-D run gave no result: in each of its %1 blocks the spectrum was flagged (no edge found) or the fit failed</source>
+        <translation>2-D 解析は結果を出しませんでした: %1 ブロックのどれでもスペクトルにフラグが付いたか（エッジが見つからない）、フィットに失敗しました</translation>
+    </message>
 </context>
 <context>
     <name>AnalysisOnBody</name>
@@ -84,6 +88,14 @@
     <message>
         <source>Sum up: %1 could not be saved: %2</source>
         <translation>合算: %1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>Sum Up Img No. From</source>
+        <translation>積算する画像番号 開始</translation>
+    </message>
+    <message>
+        <source>Sum Up Img No. To</source>
+        <translation>積算する画像番号 終了</translation>
     </message>
 </context>
 <context>
@@ -388,6 +400,10 @@
         <source>Edge comparison settings refused (range %1, step %2, min. step %3: the steps must be above 0, the step not below the min. step, the range not too wide for the step); kept %4, %5, %6</source>
         <translation>エッジ比較の設定を受け付けません（範囲 %1、ステップ %2、最小ステップ %3: ステップは 0 より大きく、最小ステップ以上で、範囲はステップに対して広すぎてはいけません）。%4, %5, %6 のままです</translation>
     </message>
+    <message>
+        <source>The LCF reference file &quot;%1&quot; could not be read: reference row %2 has no file now</source>
+        <translation>LCF 参照ファイル「%1」を読めませんでした: 参照行 %2 は今ファイルなしです</translation>
+    </message>
 </context>
 <context>
     <name>Analyzer2</name>
@@ -433,6 +449,10 @@
     <message>
         <source>Dark check: saved %1 in %2</source>
         <translation>ダークチェック: %2 に %1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Dark Check Bins</source>
+        <translation>ダークチェックのビン数</translation>
     </message>
 </context>
 <context>
@@ -487,6 +507,10 @@
         <translation>Err: %1
 </translation>
     </message>
+    <message>
+        <source>%1… (%2 more characters not shown)</source>
+        <translation>%1…（残り %2 文字は表示していません）</translation>
+    </message>
 </context>
 <context>
     <name>BatchDispatcher</name>
@@ -519,6 +543,10 @@
     <message>
         <source>Err: line %1: unknown word %2</source>
         <translation>Err: %1 行目: 不明な語 %2</translation>
+    </message>
+    <message>
+        <source>Err: line %1: longer than %2 characters after substitution; not run</source>
+        <translation>Err: %1 行目: 置換後に %2 文字を超えます。実行しません</translation>
     </message>
 </context>
 <context>
@@ -927,6 +955,29 @@
         <source>The background spectrum %1 could not be read</source>
         <translation>バックグラウンドスペクトル %1 を読めません</translation>
     </message>
+    <message>
+        <source>%1 Cut F.</source>
+        <translation>%1 先頭除外</translation>
+    </message>
+    <message>
+        <source>%1 Cut L.</source>
+        <translation>%1 末尾除外</translation>
+    </message>
+    <message>
+        <source>%1 Skip</source>
+        <translation>%1 間引き</translation>
+    </message>
+    <message>
+        <source>The I0 stack (%1 - %2 eV) does not overlap the I1 energies (%3 - %4 eV): the spectra cannot be normalised by it</source>
+        <translation>I0 スタック（%1 - %2 eV）が I1 のエネルギー（%3 - %4 eV）と重なりません: これでスペクトルを規格化することはできません</translation>
+    </message>
+</context>
+<context>
+    <name>BoundedField</name>
+    <message>
+        <source>%1: %2 clipped to %3 (%4 to %5)</source>
+        <translation>%1: %2 を %3 に制限しました（%4 から %5）</translation>
+    </message>
 </context>
 <context>
     <name>CalibCtrl</name>
@@ -1127,6 +1178,46 @@
         <source>No images loaded: no file in %1 matches %2</source>
         <translation>画像を読み込んでいません: %1 に %2 に合うファイルがありません</translation>
     </message>
+    <message>
+        <source>Err: %1: %2</source>
+        <translation>Err: %1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 clipped to %3 (%4 to %5)</source>
+        <translation>%1: %2 を %3 に制限しました（%4 から %5）</translation>
+    </message>
+    <message>
+        <source>the image of %1 x %2 pixels</source>
+        <translation>%1 x %2 ピクセルの画像</translation>
+    </message>
+    <message>
+        <source>no image is loaded, the largest image is %1 x %2 pixels</source>
+        <translation>画像が読み込まれていません。最大の画像は %1 x %2 ピクセルです</translation>
+    </message>
+    <message>
+        <source>%1: (%2, %3) clipped to (%4, %5): %6</source>
+        <translation>%1: (%2, %3) を (%4, %5) に制限しました: %6</translation>
+    </message>
+    <message>
+        <source>the region lies outside %1</source>
+        <translation>領域が %1 の外にあります</translation>
+    </message>
+    <message>
+        <source>%1: (%2, %3)-(%4, %5) clipped to (%6, %7)-(%8, %9): %10</source>
+        <translation>%1: (%2, %3)-(%4, %5) を (%6, %7)-(%8, %9) に制限しました: %10</translation>
+    </message>
+    <message>
+        <source>the %1 stack has no frame %2 (it holds %3)</source>
+        <translation>%1 スタックにフレーム %2 はありません（%3 枚です）</translation>
+    </message>
+    <message>
+        <source>%1 is none of 0 to %2; nothing changed</source>
+        <translation>%1 は 0 から %2 のどれでもありません。何も変えていません</translation>
+    </message>
+    <message>
+        <source>the energy calculation cannot use it and keeps %1 points</source>
+        <translation>エネルギー計算はこれを使えません。%1 点のままです</translation>
+    </message>
 </context>
 <context>
     <name>DarkCheck</name>
@@ -1286,16 +1377,24 @@
         <translation>校正を始めません: %1</translation>
     </message>
     <message>
-        <source>Calibration measured no block: the map holds no shift, the figures are kept</source>
-        <translation>校正でブロックを一つも測れませんでした: マップにシフトはなく、数値はそのままです</translation>
-    </message>
-    <message>
         <source>the map was cleared</source>
         <translation>マップが消去されました</translation>
     </message>
     <message>
         <source>Calibration stopped: %1</source>
         <translation>校正を止めました: %1</translation>
+    </message>
+    <message>
+        <source>Calibration measured no block: none of the %1 blocks shows the standard&apos;s edge; the map holds no shift, the figures are kept</source>
+        <translation>校正はどのブロックも測れませんでした: %1 ブロックのどれにも標準のエッジがありません。マップにシフトはなく、数値はそのままです</translation>
+    </message>
+    <message>
+        <source>Calibration done: %1 of %2 blocks show no edge and got no shift</source>
+        <translation>校正完了: %2 ブロック中 %1 ブロックにエッジがなく、シフトを付けていません</translation>
+    </message>
+    <message>
+        <source>the standard was cleared</source>
+        <translation>標準がクリアされました</translation>
     </message>
 </context>
 <context>
@@ -1950,6 +2049,18 @@
     <message>
         <source>The energy-shift map was not saved: its grid is %1 x %2 pixels, the images %3 x %4</source>
         <translation>エネルギーシフトマップを保存しません: そのグリッドは %1 x %2 ピクセル、画像は %3 x %4 です</translation>
+    </message>
+    <message>
+        <source>Shift X</source>
+        <translation>シフト X</translation>
+    </message>
+    <message>
+        <source>Shift Y</source>
+        <translation>シフト Y</translation>
+    </message>
+    <message>
+        <source>Statistics Bins</source>
+        <translation>統計のビン数</translation>
     </message>
 </context>
 <context>
