@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -330,11 +331,14 @@ private slots:
             limits << std::max(fresh[o].size() - 1, 1) << std::max(fresh[o].size() / 2, 1) << 1;
             if (o.contains("cBar")) QCOMPARE(QImage(o).convertToFormat(bar.format()), bar);
         }
-        // Each file is then the earlier one or the whole new one, the failing one the earlier.
-        const auto writeEarlier = [&] {
+        // Under each fault the save fails and is counted, each file is the earlier
+        // one or the whole new one, the failing one the earlier.
+        const auto failsKeeping = [&](const QString& failing, int err, const std::function<std::shared_ptr<void>()>& fault) {
             for (const QString& o : outputs) QVERIFY(ts::writeFile(o, "earlier " + o.toUtf8()));
-        };
-        const auto failedKeeping = [&](bool ok, int failures, const QString& failing, int err) {
+            const int failures = FailureLog::count();
+            std::shared_ptr<void> f = fault();
+            const bool ok = save(b);
+            f.reset();
             QVERIFY(!ok && FailureLog::count() > failures);
             for (const QString& o : outputs)
                 QVERIFY2(ts::readAll(o) == fresh[o] || ts::readAll(o) == "earlier " + o.toUtf8(), qPrintable(o));
@@ -344,42 +348,26 @@ private slots:
             if (statusBar) QVERIFY2(shown.contains(native + "/" + failing) && shown.contains(std::strerror(err)), qPrintable(shown));
         };
         for (const qint64 limit : limits) {
-            QString failing;
-            for (const QString& o : outputs)
-                if (failing.isEmpty() && fresh[o].size() > limit) failing = o;
-            writeEarlier();
-            const int failures = FailureLog::count();
-            auto full = std::make_unique<ts::FileSizeLimit>(rlim_t(limit));
-            const bool ok = save(b);
-            full.reset();
-            failedKeeping(ok, failures, failing, EFBIG);
+            const auto failing = std::find_if(outputs.begin(), outputs.end(), [&](const QString& o) { return fresh[o].size() > limit; });
+            failsKeeping(*failing, EFBIG, [&] { return std::make_shared<ts::FileSizeLimit>(rlim_t(limit)); });
             if (QTest::currentTestFailed()) return;
         }
         // Every write taken, the data refused at the flush or the close.
-        for (const QString& failing : outputs) {
+        for (const QString& failing : outputs)
             for (const auto& [step, err] : {std::make_pair(SafeWrite::Step::Flush, EDQUOT), std::make_pair(SafeWrite::Step::Close, EIO)}) {
-                writeEarlier();
-                const int failures = FailureLog::count();
-                auto refuse = std::make_unique<ts::StepFailure>(step, failing, err);
-                const bool ok = save(b);
-                QCOMPARE(refuse->refused, 1);
-                refuse.reset();
-                failedKeeping(ok, failures, failing, err);
+                std::shared_ptr<ts::StepFailure> refuse;
+                failsKeeping(failing, err, [&] { return refuse = std::make_shared<ts::StepFailure>(step, failing, err); });
                 if (QTest::currentTestFailed()) return;
+                QCOMPARE(refuse->refused, 1);
             }
-        }
     }
 
-    // The bar saved beside a picture is that picture's own, whatever the bar
-    // widget showed at its last repaint: the image's after a map was shown
-    // and the view switched back, the saved map's while the view shows the
-    // image or another map. The views are stepped through in turn, each but
-    // the last repainted. Ranges: image 1000 .. 1118, saved map -8 .. 27.5,
-    // energy-shift map 7 .. 7.19.
+    // The bar saved beside a picture is that picture's own, whatever the bar widget
+    // showed last. Ranges: image 1000 .. 1118, map -8 .. 27.5, shift map 7 .. 7.19.
     void savedBarIsThePicturesOwn_data()
     {
-        QTest::addColumn<QStringList>("views");
-        QTest::addColumn<bool>("data");  // Save Data as TIFF, else Save Image
+        QTest::addColumn<QStringList>("views");  // switched in turn, each but the last repainted
+        QTest::addColumn<bool>("data");          // Save Data as TIFF, else Save Image
         QTest::addColumn<QPointF>("range");
         QTest::newRow("image after the map") << QStringList{"map", "image"} << false << QPointF(1000, 1118);
         QTest::newRow("image after the shift map") << QStringList{"shift", "image"} << false << QPointF(1000, 1118);
@@ -408,61 +396,45 @@ private slots:
         b.show();
         QVERIFY(QTest::qWaitForWindowExposed(&b));
         const QMap<QString, QRadioButton*> buttons{{"image", b.ShowData}, {"map", b.ShowResAnalysis}, {"shift", b.ShowShiftMap}};
-        // Switched as a script switches them: no repaint comes between its lines.
-        for (int i = 0; i < views.size(); ++i) {
+        for (int i = 0; i < views.size(); ++i) {  // as a script switches them: no repaint after the last
             buttons[views[i]]->setChecked(true);
             if (i + 1 < views.size()) b.dispA->repaint();
         }
         const QImage want = b.CBar->renderBar(range.x(), range.y()).toImage();
         QVERIFY(b.CBar->barPixmap.toImage() != want);  // the widget shows another range
-
-        const QString bar = dir.filePath(data ? "m-0--cBar.tif" : "v-cBar.png");
-        if (data) {
-            b.saveDataCfg->setSaveAsTiff();
-            QVERIFY(b.saveData(dir.filePath("m.tif")));
-        } else {
-            QVERIFY(b.saveImage(dir.filePath("v.png")));
-        }
-        QCOMPARE(QImage(bar).convertToFormat(want.format()), want);
+        if (data) b.saveDataCfg->setSaveAsTiff();
+        QVERIFY(data ? b.saveData(dir.filePath("m.tif")) : b.saveImage(dir.filePath("v.png")));
+        QCOMPARE(QImage(dir.filePath(data ? "m-0--cBar.tif" : "v-cBar.png")).convertToFormat(want.format()), want);
     }
 
-    // One of the two masks cannot be written (a folder of its name is in the
-    // way): the save fails, counted once, the status names that file, and
-    // the other is written whole.
+    // One mask cannot be written (a folder of its name is in the way): the save
+    // fails, counted once, the status names that file, the other is written whole.
     void flatWithoutDark_data()
     {
         QTest::addColumn<QString>("blocked");
-        QTest::addColumn<QString>("written");
-        QTest::addColumn<double>("value");  // of every pixel written
-        QTest::newRow("dark blocked") << "dark.dat" << "flat.dat" << 1.0;
-        QTest::newRow("flat blocked") << "flat.dat" << "dark.dat" << 0.0;
+        QTest::newRow("dark blocked") << "dark.dat";
+        QTest::newRow("flat blocked") << "flat.dat";
     }
     void flatWithoutDark()
     {
         QFETCH(QString, blocked);
-        QFETCH(QString, written);
-        QFETCH(double, value);
+        const bool flat = blocked == "dark.dat";  // the one written: ones in flat.dat, zeros in dark.dat
         QTemporaryDir dir;
         Kept kept;
-        QVERIFY(QDir::setCurrent(dir.path()));
-        QVERIFY(QDir().mkdir(blocked));
+        QVERIFY(QDir::setCurrent(dir.path()) && QDir().mkdir(blocked));
         Body b;
-        ts::StackSpec spec;
-        spec.w = 7;
-        spec.h = 5;
-        ts::loadStack(b, spec);
+        ts::loadStack(b, ts::StackSpec());
         const int failures = FailureLog::count();
         QVERIFY(!b.saveFlatDark());
         QCOMPARE(FailureLog::count(), failures + 1);
         const QString shown = b.statusBar()->currentMessage();
-        QVERIFY2(shown.startsWith(QDir::toNativeSeparators(dir.filePath(blocked)) + " could not be saved: ")
-                     && shown.contains(std::strerror(EISDIR)),
+        QVERIFY2(shown.startsWith(QDir::toNativeSeparators(dir.filePath(blocked)) + " could not be saved: ") && shown.contains(std::strerror(EISDIR)),
                  qPrintable(shown));
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"dark.dat", "flat.dat"}));
         TiffData t;
-        QVERIFY(t.load(written, ErrPoints()));
-        QCOMPARE(QSize(int(t.width), int(t.height)), QSize(7, 5));
-        for (int i = 0; i < 35; ++i) QCOMPARE(t.pixelValue(i % 7, i / 7), value);
+        QVERIFY(t.load(flat ? "flat.dat" : "dark.dat", ErrPoints()));
+        QCOMPARE(QSize(int(t.width), int(t.height)), QSize(12, 9));
+        for (int i = 0; i < 12 * 9; ++i) QCOMPARE(t.pixelValue(i % 12, i / 12), flat ? 1.0 : 0.0);
     }
 
     // A save into a missing folder, or with no map chosen, writes nothing, says why and counts once.
