@@ -350,11 +350,7 @@ private slots:
         dispatch({"seek_image" + QString(" x").repeated(items) + " \"last item\"", ":end"});
         drain();
         QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed()) + " ms"));
-        QCOMPARE(exec->sent.size(), 1);
-        const QStringList got = exec->sent[0].mid(11).split('|');
-        QCOMPARE(got.size(), items + 1);
-        QCOMPARE(got.count("x"), items);
-        QCOMPARE(got.last(), QString("last item"));
+        QVERIFY(exec->sent == QStringList{"seek_image " + QString("x|").repeated(items) + "last item"});
     }
 
     // The end of the thread reaches a script that runs control lines for
