@@ -237,8 +237,7 @@ private slots:
             row(QString(script).arg("i1"), {QString("I1:%1=%2").arg(field, value), QString("~I0:") + field});
             row(QString(script).arg("i0"), {QString("I0:%1=%2").arg(field, value), QString("~I1:") + field});
         };
-        // The log of a row whose lines are taken ("") or refused: with their reason, or (a number) with "<first
-        // argument> is none of 0 to <number>".
+        // Lines taken (""), refused for a reason, or (a number N) refused as "<first argument> is none of 0 to N".
         auto refused = [&row](const QString& script, QStringList checks, const QStringList& errs, const QList<int>& ids) {
             QString log = "log=";
             for (int i = 0; i < errs.size(); ++i) {
