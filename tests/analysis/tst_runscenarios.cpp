@@ -107,20 +107,18 @@ QVector<QPointF> fractions(Body& b, bool viaRun, int w)
 {
     Analyzer* a = AnalysisOnBody::of(b)->analyzer();
     Analysis2DDriver* run = AnalysisOnBody::of(b)->driver();
-    QVector<QPointF> f;
-    if (viaRun) {
-        if (!runToEnd(a, run)) return f;
-        const int n = run->lcfRefMaps.size() / 2;
-        for (int c = 0; c < w; ++c)
-            f << QPointF(run->lcfRefMaps[n]->valueAt(c, 0), run->lcfRefMaps[n + 1]->valueAt(c, 0));
-        return f;
-    }
     const LcfResult& r = a->lastLcf;
     auto of = [&r](int row) { return r.rows.contains(row) ? r.fractions.value(r.rows.indexOf(row)) : 0.0; };
+    QVector<QPointF> f;
+    if (viaRun && !runToEnd(a, run)) return f;
+    const int n = run->lcfRefMaps.size() / 2;
     for (int c = 0; c < w; ++c) {
-        b.showXafsSpectrum(c, 0);
-        if (!QTest::qWaitFor([a] { return a->pending == 0; }, 10000) || r.status != LcfResult::Fitted) break;
-        f << QPointF(of(0), of(1));
+        if (!viaRun) {
+            b.showXafsSpectrum(c, 0);
+            if (!QTest::qWaitFor([a] { return a->pending == 0; }, 10000) || r.status != LcfResult::Fitted) break;
+        }
+        f << (viaRun ? QPointF(run->lcfRefMaps[n]->valueAt(c, 0), run->lcfRefMaps[n + 1]->valueAt(c, 0))
+                     : QPointF(of(0), of(1)));
     }
     return f;
 }
@@ -407,11 +405,8 @@ private slots:
         const int w = 4, h = 3;
         Body b;
         loadEdgeStack(b, w, h, 8800, 5, 9400, [=](double E, int c, int r) { return mu(E - offset(c, r), edgeAt(c, r)); });
-        b.UseSuggestElm->setChecked(false);
         if (mapped) ts::fillMap(b.shiftMap, w, h, offset);
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-        a->Sel2DA->setChecked(true);
-        a->Sel2DAMLCFA->setChecked(false);
         a->Sel2DADEdgeA->setChecked(true);
         a->DEdgeMidRatio->setText(QString::number(ratio));
         a->DEdgeCompWith->setChecked(how != "mid");
@@ -502,12 +497,12 @@ private slots:
     {
         QFETCH(int, how);
         Body b;  // columns 0-1 pure B, 2-3 half A and half B
-        ts::loadMuStack(b, {4, 1, 8850, 2, 151, [](double E, int c, int) { return c < 2 ? mu2(E) : (mu1(E) + mu2(E)) / 2; }});
+        ts::loadMuStack(b, {4, 1, 8850, 2, 151,
+                            [](double E, int c, int) { return c < 2 ? mu2(E) : (mu1(E) + mu2(E)) / 2; }});
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-        a->Sel2DA->setChecked(true);
         a->Sel2DAMLCFA->setChecked(true);
         a->setLCFRange(9003, 9100);
-        QVERIFY(a->setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0") && a->setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0"));
+        for (int i : {0, 1}) QVERIFY(a->setLCFStd(i, true, 0, dir.filePath(QString("r%1.dat").arg(i + 1)), "0"));
         LCFReference* rowA = a->lcfRefs[0];
         QVERIFY(std::abs(fractions(b, false, 3).value(2).x() - 0.5) < 5e-3 && !rowA->R->text().isEmpty());
 
@@ -551,24 +546,24 @@ private slots:
         Body b;  // suggesting the Cu K edge
         const double E0 = b.suggestElmFromUi().edgeEnergy;
         ts::loadMuStack(b, {4, 2, sample ? std::floor(E0) - 100 : 0, sample ? 2.0 : 1.0, 151, [=](double E, int c, int) {
-                                return sample == 1 && c >= 2 ? 0.4 : 0.4 - 1e-4 * E + synth::sigmoid(E, sample ? E0 : 75, 1);
-                            }});
+            return sample == 1 && c >= 2 ? 0.4 : 0.4 - 1e-4 * E + synth::sigmoid(E, sample ? E0 : 75, 1);
+        }});
         b.UseSuggestElm->setChecked(true);
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
         a->Sel2DAMLCFA->setChecked(mode == "LCF");
         a->Sel2DADEdgeA->setChecked(mode == "edge shift");
         a->Sel2DARAA->setChecked(mode == "residual");
         a->Sel2DAElemA->setChecked(mode == "elements");
-        a->setLCFStd(0, true, 0, dir.filePath("r1.dat"), "0");
-        a->setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0");
+        for (int i : {0, 1}) a->setLCFStd(i, true, 0, dir.filePath(QString("r%1.dat").arg(i + 1)), "0");
         a->setLCFRange(8950, 9100);
         a->setRaEnergy(E0 + 50);
         a->setTargetElements(QStringLiteral("Cu"));
         const int failures = FailureLog::count();
         QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
         QCOMPARE(FailureLog::count() - failures, sample ? 0 : 1);
-        const QString said = b.statusBar()->currentMessage(), none = "2-D run gave no result: in each of its 8 blocks "
-                                                                    "the spectrum was flagged (no edge found) or the fit failed";
+        const QString said = b.statusBar()->currentMessage();
+        const QString none = "2-D run gave no result: in each of its 8 blocks the spectrum was flagged (no edge found) "
+                             "or the fit failed";
         QVERIFY2(sample ? !said.contains("2-D run gave no result") : said == none, qPrintable(said));
     }
 
@@ -599,7 +594,6 @@ private slots:
         b.DPostS->setText(QStringLiteral("20"));
         b.SuggestingEeV->setText(QStringLiteral("9010"));  // the window holds the edge, not the peak
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
-        a->Sel2DA->setChecked(true);
         a->Sel2DAMLCFA->setChecked(true);
         a->setLCFRange(8960, 9060);
         auto onStack = [&energies](auto mu) {  // measured pure, on the stack's energies
