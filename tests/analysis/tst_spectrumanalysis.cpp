@@ -538,10 +538,8 @@ private slots:
         QVERIFY(fitsAs(b, 0, 1.5, later));
     }
 
-    // A file that gives no spectrum, first and after a good one: the
-    // reference row is left without a file (never on the one it held), says
-    // which file failed and keeps its shift; the edge comparison keeps the
-    // reference it holds and names it.
+    // A file that gives no spectrum, first and after a good one: the reference row is left without a file, says which
+    // file failed and keeps its shift; the edge comparison keeps the reference it holds and names it.
     void unreadableFileLeavesNoReference_data()
     {
         QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
@@ -569,16 +567,12 @@ private slots:
         QVERIFY(row.XFS->fileChosen && row.inUse() && !row.MidE->text().isEmpty());
         row.XFS->load(bad);
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(failed.count(), 2);
-        QCOMPARE(failed.at(1).at(0).toString(), bad);
-        QVERIFY(row.points.isEmpty() && row.loadedFile().isEmpty() && !row.inUse());
+        QVERIFY(failed.count() == 2 && failed.at(1).at(0).toString() == bad);
+        QVERIFY(row.points.isEmpty() && row.loadedFile().isEmpty() && !row.inUse() && row.fraction == 0);
         QVERIFY(!row.snapshotFor(SuggestElm(), 0).use);
         for (QLineEdit* e : {row.XFS->Selected, row.DMut, row.MidE, row.R, row.T}) QCOMPARE(e->text(), QString());
-        QCOMPARE(row.fraction, 0.0);
-        // The next file is read at the row's shift.
         row.XFS->load(good);
-        QCOMPARE(row.snapshot().dE, 1.5);
-        QVERIFY(row.inUse());
+        QVERIFY(row.inUse() && row.snapshot().dE == 1.5);  // read at the row's shift
 
         Analyzer a;
         QVERIFY(ts::writeSpectrum(edge, edges::Edge{9000}.sample(8800, 9200, 1)));
@@ -588,12 +582,10 @@ private slots:
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
     }
 
-    // The comparison compares with what the user chose: the file again after
-    // a run with the step, nothing once the file is cleared (a run is then
-    // refused for want of a reference), the step still when that is chosen.
+    // The comparison uses what the user chose: the file again after a run with the step, nothing once the file is
+    // cleared, the step still when that is chosen.
     void edgeComparisonReference()
     {
-        QTemporaryDir dir;
         const QString edge = dir.filePath("edge.dat");
         QVERIFY(ts::writeSpectrum(edge, edges::Edge{9000}.sample(8800, 9200, 1)));
         Analyzer a;
@@ -605,26 +597,23 @@ private slots:
         QTest::mouseClick(a.DEdgeCWFile, Qt::LeftButton);
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9000) < 0.05);
         QTest::mouseClick(a.DEdgeCWFileSelect->Clear, Qt::LeftButton);
-        QVERIFY(a.dEdgeRef.points.isEmpty());
-        QCOMPARE(a.DEdgeCWFileSelect->Selected->text(), QString());
+        QVERIFY(a.dEdgeRef.points.isEmpty() && a.DEdgeCWFileSelect->Selected->text().isEmpty());
         QTest::mouseClick(a.DEdgeCWStep, Qt::LeftButton);
-        QVERIFY(a.dEdgeRef.points.isEmpty());
-        QVERIFY(a.prepareDEdgeRef());
+        QVERIFY(a.dEdgeRef.points.isEmpty() && a.prepareDEdgeRef());
         QTest::mouseClick(a.DEdgeCWFileSelect->Clear, Qt::LeftButton);
         QVERIFY(std::fabs(a.dEdgeRef.midx - 9030) < 0.05);
     }
 
-    // The script's set-up of a row: an empty name with use off only clears
-    // it; with use on, or a file that gives nothing, it fails.
+    // The script's set-up of a row: no name with use off only clears it; with use on, or an unread file, it fails.
     void scriptedRowSetUp_data()
     {
         QTest::addColumn<bool>("use");
-        QTest::addColumn<QString>("file");  // "good": the readable reference
+        QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("read");
-        QTest::newRow("readable") << true << "good" << true;
-        QTest::newRow("no name, not used") << false << "" << true;
-        QTest::newRow("no name, used") << true << "" << false;
-        QTest::newRow("missing file, not used") << false << "missing.dat" << false;
+        QTest::newRow("readable") << true << good << true;
+        QTest::newRow("no name, not used") << false << QString() << true;
+        QTest::newRow("no name, used") << true << QString() << false;
+        QTest::newRow("missing file, not used") << false << dir.filePath("missing.dat") << false;
     }
     void scriptedRowSetUp()
     {
@@ -634,11 +623,10 @@ private slots:
         LCFReference row;
         QVERIFY(row.setStd(true, 0, good, "0"));
         QSignalSpy failed(&row, &LCFReference::loadFailed);
-        const QString name = file == "good" ? good : file.isEmpty() ? QString() : dir.filePath(file);
-        QCOMPARE(row.setStd(use, 2.5, name, "0"), read);
+        QCOMPARE(row.setStd(use, 2.5, file, "0"), read);
         QCOMPARE(failed.count(), read ? 0 : 1);
-        QCOMPARE(row.loadedFile(), file == "good" ? good : QString());
-        QCOMPARE(row.inUse(), use && file == "good");
+        QCOMPARE(row.loadedFile(), file == good ? good : QString());
+        QCOMPARE(row.inUse(), use && file == good);
         QCOMPARE(row.DeltaE->text(), QString("2.5"));
     }
 
