@@ -9,10 +9,24 @@
 
 namespace InputBounds {
 
-qint64 integerOf(const QString& text)
+namespace {
+
+QRegularExpressionMatch integerMatch(const QString& text)
 {
     static const QRegularExpression digits(QStringLiteral("^\\s*([+-]?)[0-9]+\\s*$"));
-    const QRegularExpressionMatch m = digits.match(text);
+    return digits.match(text);
+}
+
+}  // namespace
+
+bool isInteger(const QString& text)
+{
+    return integerMatch(text).hasMatch();
+}
+
+qint64 integerOf(const QString& text)
+{
+    const QRegularExpressionMatch m = integerMatch(text);
     if (!m.hasMatch()) return 0;
     bool ok = false;
     const qint64 v = text.trimmed().toLongLong(&ok, 10);

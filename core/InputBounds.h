@@ -12,6 +12,8 @@ namespace InputBounds {
 // The integer a text is read as: 0 when it is no integer (a decimal point
 // included), the nearest 64-bit value when it is too long for one.
 qint64 integerOf(const QString& text);
+// Whether text is a whole number, signed or not, blanks around it allowed.
+bool isInteger(const QString& text);
 
 struct Bounded
 {

@@ -3,7 +3,6 @@
 #include "core/InputBounds.h"
 
 #include <QLineEdit>
-#include <QRegularExpression>
 
 ClampingIntValidator::ClampingIntValidator(int bottom, int top, QObject* parent)
     : QIntValidator(bottom, top, parent)
@@ -21,8 +20,7 @@ void ClampingIntValidator::fixup(QString& input) const
 {
     // Only a whole number is brought into range; a lone sign stays for the
     // user to finish.
-    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
-    if (!number.match(input).hasMatch()) return;
+    if (!InputBounds::isInteger(input)) return;
     const InputBounds::Bounded b = InputBounds::bound(InputBounds::integerOf(input), bottom(), top());
     if (!b.clipped) return;
     const QString asked = input.trimmed();
