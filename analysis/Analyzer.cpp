@@ -192,8 +192,7 @@ void Analyzer::addNewRef()
     connect(row, &LCFReference::fileDropped, this, &Analyzer::reAnalyzeSpectrum);
     connect(row, &LCFReference::loadFailed, this, [this, n](const QString& fname) {
         emit refused(tr("The LCF reference file \"%1\" could not be read: reference row %2 has no file now")
-                         .arg(fname)
-                         .arg(n));
+                         .arg(fname, QString::number(n - 1)));
     });
     connect(row->IsVictreen, &QCheckBox::toggled, this, refresh);
     connect(row, &LCFReference::newDeltaE, this, refresh);

@@ -85,8 +85,7 @@ int main(int argc, char** argv)
     if (opt.execBatch && failures > 0) {
         fprintf(stderr, "%s\n",
                 qPrintable(QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
-                               .arg(failures)
-                               .arg(FailureLog::first())));
+                               .arg(QString::number(failures), FailureLog::first())));
         fflush(stderr);
         if (result == 0) result = 1;
     }

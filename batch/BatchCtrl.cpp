@@ -135,7 +135,8 @@ QString BatchCtrl::shownLines(const QString& text)
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.size() > maxShownLine)
-            line = tr("%1… (%2 more characters not shown)").arg(line.left(maxShownLine)).arg(line.size() - maxShownLine);
+            line = tr("%1… (%2 more characters not shown)")
+                       .arg(line.left(maxShownLine), QString::number(line.size() - maxShownLine));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -221,7 +221,7 @@ void BatchDispatcher::execNextLineSlot()
                 }
             } else if (!cmd.isLabel) {
                 // A misspelt word would otherwise drop its step without a sign.
-                const QString err = tr("Err: line %1: unknown word %2").arg(lineNo).arg(cmd.word);
+                const QString err = tr("Err: line %1: unknown word %2").arg(QString::number(lineNo), cmd.word);
                 qDebug().noquote() << err;
                 FailureLog::note(err);
                 emit Log(err + QLatin1Char('\n'));

@@ -71,7 +71,10 @@ void CmdExecutor::refused(const CmdLine& cmd, const QString& why)
 int CmdExecutor::boundedArg(const CmdLine& cmd, int k, int lo, int hi)
 {
     const InputBounds::Bounded b = InputBounds::bound(InputBounds::integerOf(cmd.arg(k)), lo, hi);
-    if (b.clipped) said(tr("%1: %2 clipped to %3 (%4 to %5)").arg(cmd.word).arg(b.asked).arg(b.value).arg(lo).arg(hi));
+    if (b.clipped)
+        said(tr("%1: %2 clipped to %3 (%4 to %5)")
+                 .arg(cmd.word, QString::number(b.asked), QString::number(b.value), QString::number(lo),
+                      QString::number(hi)));
     return b.value;
 }
 
@@ -88,7 +91,9 @@ void CmdExecutor::movePosition(const CmdLine& cmd)
     const Extent e = extentOf(body.imageWidth, body.imageHeight);
     const Position p = position(x, y, e);
     if (p.clipped)
-        said(tr("%1: (%2, %3) clipped to (%4, %5): %6").arg(cmd.word).arg(x).arg(y).arg(p.x).arg(p.y).arg(extentText(e)));
+        said(tr("%1: (%2, %3) clipped to (%4, %5): %6")
+                 .arg(cmd.word, QString::number(x), QString::number(y), QString::number(p.x), QString::number(p.y),
+                      extentText(e)));
     body.dispA->setRealMousePos(p.x, p.y);
 }
 
@@ -107,16 +112,9 @@ void CmdExecutor::selectRegion(const CmdLine& cmd)
     }
     if (r.clipped)
         said(tr("%1: (%2, %3)-(%4, %5) clipped to (%6, %7)-(%8, %9): %10")
-                 .arg(cmd.word)
-                 .arg(c[0])
-                 .arg(c[1])
-                 .arg(c[2])
-                 .arg(c[3])
-                 .arg(r.x0)
-                 .arg(r.y0)
-                 .arg(r.x1)
-                 .arg(r.y1)
-                 .arg(extentText(e)));
+                 .arg(cmd.word, QString::number(c[0]), QString::number(c[1]), QString::number(c[2]),
+                      QString::number(c[3]), QString::number(r.x0), QString::number(r.y0), QString::number(r.x1),
+                      QString::number(r.y1), extentText(e)));
     // Corners given in any order make the same area, so a later zoom never
     // gets a window of negative size.
     body.dispA->setSelectedArea(r.x0, r.y0, r.x1, r.y1);

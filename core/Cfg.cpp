@@ -112,8 +112,7 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles, int& linesLe
     }
     if (openFiles.size() >= maxIncludeDepth) {
         qDebug().noquote() << QStringLiteral("Config INCLUDE nested deeper than %1, not read : %2")
-                                  .arg(maxIncludeDepth)
-                                  .arg(fileName);
+                                  .arg(QString::number(maxIncludeDepth), fileName);
         return;
     }
     if (linesLeft <= 0) return;
@@ -142,8 +141,7 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles, int& linesLe
             if (linesLeft == 0)
                 qDebug().noquote() << QStringLiteral("Config files longer than %1 lines: the "
                                                      "rest is not read, from %2")
-                                          .arg(maxConfigLines)
-                                          .arg(fileName);
+                                          .arg(QString::number(maxConfigLines), fileName);
             linesLeft = -1;
             break;
         }

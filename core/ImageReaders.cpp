@@ -186,9 +186,7 @@ bool TiffData::readTiff(const QString& fileName)
         qDebug().noquote() << QStringLiteral(
                                   "Not a 16-bit grey TIFF: %1 sample(s) of %2 bits (%3) per pixel; "
                                   "only single-channel 16-bit integer images are read: %4")
-                                  .arg(samples)
-                                  .arg(bits)
-                                  .arg(QLatin1String(kind), fileName);
+                                  .arg(QString::number(samples), QString::number(bits), QLatin1String(kind), fileName);
         return false;
     }
     if (tooLarge(w, h, fileName)) return false;
@@ -376,10 +374,7 @@ int TiffData::readTextHeader(const QString& fileName)
     const qint64 room = std::max<qint64>(0, QFileInfo(fileName).size() - headerBytes);
     if (w * h > room) {
         qDebug().noquote() << QStringLiteral("Text image %1 declares %2 x %3 pixels but holds at most %4: not read")
-                                  .arg(fileName)
-                                  .arg(w)
-                                  .arg(h)
-                                  .arg(room);
+                                  .arg(fileName, QString::number(w), QString::number(h), QString::number(room));
         return -1;
     }
     width = uint32_t(w);

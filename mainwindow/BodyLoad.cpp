@@ -96,9 +96,8 @@ void Body::reportFailure(const QString& text)
 void Body::reportUnreadable(const QString& stackName, const QStringList& files, int total)
 {
     reportFailure(tr("%1 of %2 files could not be read and are not in the %3 stack (first: %4)")
-                      .arg(files.size())
-                      .arg(total)
-                      .arg(stackName, QFileInfo(files.first()).fileName()));
+                      .arg(QString::number(files.size()), QString::number(total), stackName,
+                           QFileInfo(files.first()).fileName()));
 }
 
 // A frame of another size would be read outside its pixels wherever the
@@ -111,16 +110,13 @@ bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QS
     const bool ownStack = !StackChecks::fitsStack(*data, stack);
     if (!ownStack && (other.isEmpty() || StackChecks::fitsStack(*data, other))) return true;
     const TiffData* first = ownStack ? stack.first() : other.first();
-    const QString text =
-        (ownStack ? tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
-                  : tr("%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack"))
-            .arg(QFileInfo(data->file).fileName())
-            .arg(data->width)
-            .arg(data->height)
-            .arg(ownStack ? stackName : otherName)
-            .arg(first->width)
-            .arg(first->height);
-    reportFailure(ownStack ? text : text.arg(stackName));
+    const QString file = QFileInfo(data->file).fileName();
+    const QString w = QString::number(data->width), h = QString::number(data->height);
+    const QString firstW = QString::number(first->width), firstH = QString::number(first->height);
+    reportFailure(ownStack ? tr("%1 is %2 x %3 pixels, the first frame of the %4 stack %5 x %6: not loaded")
+                                 .arg(file, w, h, stackName, firstW, firstH)
+                           : tr("%1 is %2 x %3 pixels, the frames of the %4 stack %5 x %6: not loaded into the %7 stack")
+                                 .arg(file, w, h, otherName, firstW, firstH, stackName));
     delete data;
     return false;
 }
@@ -131,9 +127,8 @@ void Body::reportNameMisses(SelectDataFiles* selector, const QString& stackName)
     const EOFSetup::NameMisses m = selector->eofSetup()->takeNameMisses();
     if (m.missed == 0) return;
     report(tr("%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)")
-               .arg(m.missed)
-               .arg(m.named)
-               .arg(stackName, selector->eofSetup()->Pattern->text(), QFileInfo(m.first).fileName()));
+               .arg(QString::number(m.missed), QString::number(m.named), stackName,
+                    selector->eofSetup()->Pattern->text(), QFileInfo(m.first).fileName()));
 }
 
 void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackName)
@@ -150,9 +145,7 @@ void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackNa
         break;
     case StackChecks::Energies::AllEqual:
         report(tr("All %1 frames of the %2 stack have the energy %3 eV: check how the energies of the files are given")
-                   .arg(stack.size())
-                   .arg(stackName)
-                   .arg(stack.first()->energy, 0, 'g', 8));
+                   .arg(QString::number(stack.size()), stackName, QString::number(stack.first()->energy, 'g', 8)));
         break;
     case StackChecks::Energies::NotFinite:
         report(tr("Some frames of the %1 stack have no usable energy").arg(stackName));

@@ -13,9 +13,6 @@ QMetaObject::Connection boundField(Body& body, QLineEdit* field, const QString& 
     Body* b = &body;
     return QObject::connect(v, &ClampingIntValidator::clipped, b, [b, label, bottom, top](const QString& asked, int value) {
         b->report(QCoreApplication::translate("BoundedField", "%1: %2 clipped to %3 (%4 to %5)")
-                      .arg(label, asked)
-                      .arg(value)
-                      .arg(bottom)
-                      .arg(top));
+                      .arg(label, asked, QString::number(value), QString::number(bottom), QString::number(top)));
     });
 }

@@ -68,7 +68,8 @@ bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool cs
 QString numberedName(const QString& fname, int n, const QString& suffix)
 {
     const QFileInfo fi(fname);
-    return QFileInfo(fi.absolutePath() + "/" + QString("%1-%2.%3").arg(fi.completeBaseName()).arg(n).arg(suffix))
+    return QFileInfo(fi.absolutePath() + "/"
+                     + QString("%1-%2.%3").arg(fi.completeBaseName(), QString::number(n), suffix))
         .absoluteFilePath();
 }
 

@@ -40,11 +40,8 @@ QString whyNotRead(EShiftMapFile::LoadResult r, const QString& fname, const EMPH
         return ToolsOnBody::tr("Energy-shift map not read: %1 is not an energy-shift map file").arg(fname);
     case R::SizeMismatch:
         return ToolsOnBody::tr("Energy-shift map not read: %1 is %2 x %3 pixels, the images %4 x %5")
-            .arg(fname)
-            .arg(empH.width)
-            .arg(empH.height)
-            .arg(settings.imageWidth)
-            .arg(settings.imageHeight);
+            .arg(fname, QString::number(empH.width), QString::number(empH.height), QString::number(settings.imageWidth),
+                 QString::number(settings.imageHeight));
     case R::DamagedData:
         return ToolsOnBody::tr("Energy-shift map not read: values in %1 are missing or damaged").arg(fname);
     case R::Loaded: break;

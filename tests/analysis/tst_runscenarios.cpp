@@ -515,7 +515,7 @@ private slots:
         QCOMPARE(FailureLog::count() - failures, how == 0 ? 0 : 1);
         if (how > 0)
             QCOMPARE(b.statusBar()->currentMessage(),
-                     QString("The LCF reference file \"%1\" could not be read: reference row 1 has no file now").arg(missing));
+                     QString("The LCF reference file \"%1\" could not be read: reference row 0 has no file now").arg(missing));
         QVERIFY(rowA->XFS->Selected->text().isEmpty() && rowA->R->text().isEmpty() && !rowA->inUse());
         QTRY_COMPARE_WITH_TIMEOUT(a->pending, 0, 10000);
         QCOMPARE(a->lastLcf.rows, QVector<int>({1}));

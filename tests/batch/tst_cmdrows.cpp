@@ -25,6 +25,7 @@
 #include "mainwindow/SaveDataCfg.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibOnBody.h"
+#include "tools/EShiftMapFile.h"
 #include "tools/StatsMath.h"
 #include "tools/ToolsOnBody.h"
 #include "widgets/ImgDispA.h"
@@ -34,6 +35,7 @@
 #include "support/EdgeSpectra.h"
 #include "support/Files.h"
 #include "support/Headless.h"
+#include "support/Maps.h"
 #include "support/MixedStack.h"
 
 namespace {
@@ -480,18 +482,22 @@ private slots:
     {
         QTest::addColumn<int>("length");
         QTest::addColumn<bool>("error");
-        QTest::newRow("at the limit") << BatchCtrl::maxShownLine << false;
-        QTest::newRow("one over") << BatchCtrl::maxShownLine + 1 << false;
-        QTest::newRow("a hundred million") << 100000000 << false;
-        QTest::newRow("error line") << 3 * BatchCtrl::maxShownLine << true;
+        QTest::addColumn<QString>("fill");  // the line's text after "Err: ", repeated
+        QTest::newRow("at the limit") << BatchCtrl::maxShownLine << false << "a";
+        QTest::newRow("one over") << BatchCtrl::maxShownLine + 1 << false << "a";
+        QTest::newRow("a hundred million") << 100000000 << false << "a";
+        QTest::newRow("error line") << 3 * BatchCtrl::maxShownLine << true << "a";
+        QTest::newRow("line holding %1") << 2 * BatchCtrl::maxShownLine << false << "x%1 %2 %L1 ";
+        QTest::newRow("error line holding %1") << 2 * BatchCtrl::maxShownLine << true << "%1%2%10 ";
     }
     void longLogLinesCut()
     {
         QFETCH(int, length);
         QFETCH(bool, error);
+        QFETCH(QString, fill);
         BatchCtrl w;
         const int limit = BatchCtrl::maxShownLine;
-        const QString line = "Err: " + QString(length - 5, 'a');
+        const QString line = "Err: " + fill.repeated((length - 5) / fill.size() + 1).left(length - 5);
         const QString shown = length <= limit ? line
                                               : line.left(limit) + QString::fromUtf8("\u2026 (%1 more characters not shown)")
                                                                        .arg(length - limit);
@@ -500,6 +506,44 @@ private slots:
         QVERIFY(ts::logOf(&w) == (error ? shown : "before\n" + shown + "\nafter") + "\n");
         QCOMPARE(FailureLog::first(), error ? shown : QString());
         FailureLog::reset();
+    }
+
+    // File names and script text stand in messages as written, also where they hold what looks like a message's
+    // own numbered places; the reference row is named as the script numbers it.
+    void namesAsWritten_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* n : {"missing%1", "%2", "%L1", "a%1b%2c%10", "%%1", "plain"}) QTest::newRow(n) << QString(n);
+    }
+    void namesAsWritten()
+    {
+        QFETCH(QString, name);
+        const QString dir = tmp.filePath("names"), path = dir + "/" + name;
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(ts::writeTiff(path + ".tif", 4, 4, [](int x, int y) { return 500 + x + y; }));
+        Analyzed2DRes written("written");
+        const AnalyzeCond g = ts::fillMap(written, 3, 2, [](int x, int y) { return 0.1 * (x + y); });
+        QVERIFY(EShiftMapFile::write(path + ".emp", written, EShiftMapFile::headerOf(g, 0, 0, 8979, 3.13553), "", 3, 2));
+        CalibOnBody::of(*body)->calibCtrl->CheckSize->setChecked(true);
+        QStringList said;
+        QObject scope;
+        connect(body->statusBar(), &QStatusBar::messageChanged, &scope, [&said](const QString& m) { said << m; });
+        ctrl->clearLog();
+        QVERIFY(ts::runScript(ctrl, QString("clear_I1_files\nload_I0_files NEW %1\nload_I1_files NEW %2.tif\nload_I1_files NEW %1 %2.tif\n"
+                                            "analyzer_set_LCF_std 1 1 0 %2.dat 0\ncalib_load_map %2.emp\n"
+                                            "saveDataCfg_save_as_text\nsave_data %2\n:echo %3")
+                                        .arg(tmp.filePath("stack/img_0.tif"), path, name)));
+        for (const QString& m : {name + ".tif is 4 x 4 pixels, the frames of the I0 stack 8 x 6: not loaded into the I1 stack",
+                                 name + ".tif is 4 x 4 pixels, the first frame of the I1 stack 8 x 6: not loaded",
+                                 "The LCF reference file \"" + path + ".dat\" could not be read: reference row 1 has no file now",
+                                 "Energy-shift map not read: " + path + ".emp is 3 x 2 pixels, the images 8 x 6",
+                                 "Saved " + name + "-0.dat in " + QDir::toNativeSeparators(dir)})
+            QVERIFY2(said.contains(m), qPrintable(m + "\n--- said:\n" + said.join('\n')));
+        QVERIFY(QFileInfo::exists(path + "-0.dat"));
+        const QString log = ts::logOf(ctrl);
+        for (const QString& l : {"Err: analyzer_set_LCF_std 1 1 0 " + path + ".dat 0", "save_data : " + path, "echo " + name})
+            QVERIFY2(log.split('\n').contains(l), qPrintable(l + "\n--- log:\n" + log));
+        CalibOnBody::of(*body)->calibCtrl->CheckSize->setChecked(false);
     }
 
     // Images the user loads from the file selectors answer no script.
@@ -696,7 +740,14 @@ private slots:
         QTest::newRow("both references read") << refs.arg("REF") << 0 << "";
         QTest::newRow("a reference unreadable")
             << refs.arg("TMP/none.dat") << 1
-            << "The LCF reference file \"TMP/none.dat\" could not be read: reference row 1 has no file now";
+            << "The LCF reference file \"TMP/none.dat\" could not be read: reference row 0 has no file now";
+        // Names and lines holding %1 come out as written, the row as the script numbers it.
+        QTest::newRow("names and lines holding %1")
+            << "analyzer_select_main_mode_sumUp 50%1 %2 %L1\nanalyzer_set_LCF_std 1 1 0 TMP/missing%1.dat 0\nbogus%1 %2"
+            << 3
+            << "Err: analyzer_select_main_mode_sumUp 50%1 %2 %L1\n"
+               "The LCF reference file \"TMP/missing%1.dat\" could not be read: reference row 1 has no file now\n"
+               "Err: line 3: unknown word bogus%1\n";
         QTest::newRow("2-D run on numbered frames")
             << load + refs.arg("REF") + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da" << 1
             << "2-D run gave no result: in each of its 6 blocks the spectrum was flagged (no edge found) or the fit failed";
