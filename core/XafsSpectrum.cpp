@@ -161,8 +161,6 @@ DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted 
                     "noisy, jump 0");
 DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
                      "spectrum flagged out of range, jump 0");
-DebugOnce unplaced("XafsSpectrum: the mid-line crossing cannot be placed between two points: "
-                   "spectrum flagged noisy, jump 0");
 DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0, or step or "
                  "range not finite: no shift searched, 0 returned");
 DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
@@ -341,8 +339,7 @@ void XafsSpectrum::calc(int lineType)
     const bool fitted = fitPrePost(guess, lineType);
     fraction = 0.5;
     double crossing = guess;
-    const Crossing found = crossingAt(0.5, crossing);
-    const bool crossed = found == Crossing::Placed;
+    const bool crossed = crossingAt(0.5, crossing);
     midx = crossing;
     dMut = post.value(midx) - pre.value(midx);
 
@@ -390,16 +387,6 @@ void XafsSpectrum::calc(int lineType)
             dMut = 0;
         }
     }
-    // Points whose distances to the mid-line do not change sign around the
-    // steepest crossing: any E0 would be an extrapolation, possibly far
-    // outside the spectrum.
-    if (found == Crossing::Unplaced) {
-        unplaced();
-        noisy = true;
-        refusal = "the mid-line crossing cannot be placed between two points";
-        midx = suggest.useWindow ? suggest.edgeEnergy : guess;
-        dMut = 0;
-    }
     // A line fitted to no points reads 0 (or a single value), and the jump
     // would be the whole absorption level.
     if (!fitted) {
@@ -446,17 +433,16 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
 double XafsSpectrum::energyAtFraction(double f) const
 {
     double E = midx;
-    if (crossingAt(f, E) != Crossing::Placed)
-        E = midx;
+    crossingAt(f, E);
     return E;
 }
 
-XafsSpectrum::Crossing XafsSpectrum::crossingAt(double f, double& result) const
+bool XafsSpectrum::crossingAt(double f, double& result) const
 {
     const int N = points.size();
     if (smoothed.size() != N) {
         qDebug() << "XafsSpectrum::energyAtFraction: spectrum not smoothed";
-        return Crossing::None;
+        return false;
     }
     LineSweep preAt(pre), postAt(post);
     auto target = [&](double E) { return f * postAt(E) + (1 - f) * preAt(E); };
@@ -489,7 +475,7 @@ XafsSpectrum::Crossing XafsSpectrum::crossingAt(double f, double& result) const
     }
     const int kBest = steepest.found();
     if (kBest < 1)
-        return Crossing::None;
+        return false;
 
     double E[3];
     double dv[3];
@@ -497,15 +483,11 @@ XafsSpectrum::Crossing XafsSpectrum::crossingAt(double f, double& result) const
         E[j] = smoothedEnergy(*this, kBest - 1 + j);
         dv[j] = target(E[j]) - smoothedAtPoint(kBest - 1 + j);
     }
-    // The crossing lies between the first two neighbours whose distances to
-    // the target differ in sign.
-    auto straddle = [&](int j) {
-        const double p = dv[j], q = dv[j + 1];
-        return ((p >= 0 && q <= 0) || (p <= 0 && q >= 0)) && !(p == 0 && q == 0);
-    };
-    const int lo = straddle(0) ? 0 : straddle(1) ? 1 : -1;
-    if (lo < 0)
-        return Crossing::Unplaced;
+    // The crossing lies between the neighbours on either side of the target
+    // at the chosen point; the qualifying test makes a below and c above it.
+    const double tb = target(E[1]);
+    const double eb = tb - smoothedAtPoint(kBest);
+    const int lo = eb > 0 ? 1 : 0;
     static const int pairs[3][2] = {{0, 1}, {1, 2}, {0, 2}};
     double sum = 0;
     int count = 0;
@@ -527,10 +509,12 @@ XafsSpectrum::Crossing XafsSpectrum::crossingAt(double f, double& result) const
     if (E[lo] <= mean && mean <= E[lo + 1]) {
         result = mean;
     } else {
-        const double z = E[lo] + dv[lo] * (E[lo + 1] - E[lo]) / (dv[lo] - dv[lo + 1]);
+        const double p = tb - smoothedAtPoint(kBest - 1 + lo);
+        const double q = tb - smoothedAtPoint(kBest + lo);
+        const double z = (p - q != 0) ? E[lo] + p * (E[lo + 1] - E[lo]) / (p - q) : E[lo];
         result = std::min(std::max(z, E[lo]), E[lo + 1]);
     }
-    return Crossing::Placed;
+    return true;
 }
 
 double XafsSpectrum::doubleNormalizedPreBase(double E) const

@@ -101,10 +101,9 @@ public:
 private:
     // The suggestion and the edge gaps it sets.
     void takeSuggestion(const SuggestElm& sElm);
-    enum class Crossing { None, Placed, Unplaced };
-    // The refined crossing at fraction f: None when no point qualifies,
-    // Unplaced when the qualifying point's neighbours do not bracket it.
-    Crossing crossingAt(double f, double& E) const;
+    // The refined crossing at fraction f, always between two neighbouring
+    // points; false when no point qualifies.
+    bool crossingAt(double f, double& E) const;
     double correlationWith(double shift, const XafsSpectrum& reference,
                            bool referenceRising) const;
 };

@@ -354,8 +354,7 @@ private slots:
 
     // Around the chosen point a, b, c: the mean of the three pairwise
     // crossings where it lies between the two points that bracket the
-    // crossing, else that pair's own crossing; no bracket, no crossing (the
-    // current midx, 7, stands).
+    // crossing, else that pair's own crossing.
     void crossingRefinement_data()
     {
         QTest::addColumn<Points>("smoothed");  // at energies 1, 2, 3
@@ -367,8 +366,9 @@ private slots:
         // d = (0.5, 0.4999, -0.5): a-b meets 5000 eV away; b-c is the bracket.
         QTest::newRow("nearly level pair") << Points{{1, 0}, {2, 1e-4}, {3, 1}} << 0.0 << 2 + 0.4999 / 0.9999;
         QTest::newRow("nearly level pair after") << Points{{1, 0}, {2, 1 - 1e-4}, {3, 1}} << 0.0 << 1 + 0.5 / (1 - 1e-4);
-        // Target E: d = (0.1, 0.5, 0.5), never below the spectrum.
-        QTest::newRow("no bracket") << Points{{1, 0.9}, {2, 1.5}, {3, 2.5}} << 1.0 << 7.0;
+        // Target E, rising faster than the data: the three crossings all fall
+        // below 1; between b and c the data cross the target at b.
+        QTest::newRow("target rising faster") << Points{{1, 0.9}, {2, 1.5}, {3, 2.5}} << 1.0 << 2.5;
     }
     void crossingRefinement()
     {
@@ -417,6 +417,38 @@ private slots:
                 ++positions;
             }
             QVERIFY(positions > 90);
+        }
+    }
+
+    // Two rising crossings of the mid-line: a pre-edge peak at 9000 and the
+    // steeper edge at 9025. Around the peak's crossing
+    // the steps differ twentyfold on its two sides: a rise taken over one
+    // side's step only would rank the peak first. The peak lifts the pre-edge
+    // line, so only E0 is known: within the edge's width (2 eV) of 9025.
+    void unequalStepsAroundCrossings_data()
+    {
+        QTest::addColumn<double>("below");  // steps just below and above 9001
+        QTest::addColumn<double>("above");
+        QTest::newRow("coarse below the peak, fine above") << 2.0 << 0.1;
+        QTest::newRow("fine below the peak, coarse above") << 0.1 << 2.0;
+    }
+    void unequalStepsAroundCrossings()
+    {
+        QFETCH(double, below);
+        QFETCH(double, above);
+        const edges::Edge edge{9025, 2, 0.2, 0, 1.2, 0};
+        auto mu = [&](double E) { return edge.mu(E) + 0.8 * (synth::sigmoid(E, 9000, 2) - synth::sigmoid(E, 9006, 2)); };
+        QVector<double> g;
+        for (double E = 8850; E < 8980; E += 5) g.append(E);
+        for (double E = 8980; E < 9001 - 1e-9; E += below) g.append(E);
+        for (double E = 9001; E < 9003 + 10 * above - 1e-9; E += above) g.append(E);
+        for (double E = g.last() + 0.5; E <= 9300; E += 0.5) g.append(E);
+        Spectrum raw;
+        for (double E : g) raw.append(E, mu(E));
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "peak", type, 0, SuggestElm());
+            QVERIFY2(!s.noisy && std::fabs(s.midx - 9025) < 1.5,
+                     qPrintable(QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx).arg(s.dMut)));
         }
     }
 
