@@ -452,6 +452,48 @@ private slots:
         }
     }
 
+    // Spectra no line can be fitted to (energies in keV, a k grid stored as
+    // mu(E)) are refused; saved, their file holds no inf or nan, says so on
+    // its sixth line and reads back through the program's reader with the
+    // normalised column 0. Loading each names its file.
+    void refusedSaved_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<bool>("refused");
+        const edges::Edge e;
+        QTest::newRow("keV") << synth::sample(8.8, 9.2, 0.0005, [&](double E) { return e.mu(1000 * E); }) << true;
+        QTest::newRow("k grid") << synth::sample(0, 15, 0.05, [](double k) { return 0.1 * std::sin(2 * 2.5 * k) * std::exp(-0.01 * k * k); }) << true;
+        QTest::newRow("eV") << e.sample(8800, 9200, 0.5) << false;
+    }
+    void refusedSaved()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(bool, refused);
+        QTemporaryDir dir;
+        QByteArray text;
+        for (const QPointF& p : raw.points) text += QByteArray::number(p.x(), 'g', 10) + ' ' + QByteArray::number(p.y(), 'g', 10) + '\n';
+        const QString source = ts::writeIn(dir, "source.dat", text);
+        const int before = log->lines.filter("source.dat refused").size();
+        XafsSpectrum s;
+        for (int type : {1, 0}) {
+            s.lineType = type;
+            QVERIFY(s.loadAndCalc(source));
+            QCOMPARE(s.refused(), refused);
+            QCOMPARE(log->lines.filter("source.dat refused").size() - before, refused ? type == 1 ? 1 : 2 : 0);
+            const QString saved = dir.filePath(QString("saved%1.dat").arg(type));
+            QVERIFY(s.save(saved, false));
+            const QByteArray file = ts::readAll(saved);
+            QVERIFY(!file.toLower().contains("inf") && !file.toLower().contains("nan"));
+            const QList<QByteArray> lines = file.split('\n');
+            QCOMPARE(lines[5].startsWith("# refused : "), refused);
+            XafsSpectrum back;
+            QVERIFY(back.readMuT(saved));
+            QCOMPARE(back.size(), s.size());
+            for (int i = 0; i < back.size(); ++i)
+                QVERIFY(qFuzzyCompare(back.xAt(i), s.xAt(i)) && (refused ? back.yAt(i) == 0 : qAbs(back.yAt(i) - s.doubleNormalizedPreBaseCurve.yAt(i)) < 1e-5));
+        }
+    }
+
     // On even grids, 0.1 and 0.7 eV steps included whose differences vary in
     // the last bits, the rise per eV ranks as the rise per point did, to the
     // last bit, the first of equal rises still winning.
