@@ -842,7 +842,7 @@ bool XafsSpectrum::write(QIODevice& device, bool subtractOffset) const
     for (int i = 0; i < N; ++i) {
         const double E = xAt(i);
         out << (subtractOffset ? E - energyOffset : E) << "\t"
-            << finiteOr0(i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << yAt(i)
+            << finiteOr0(i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << finiteOr0(yAt(i))
             << "\t" << finiteOr0(pre.value(E)) << "\t" << finiteOr0(post.value(E)) << "\n";
     }
     out.flush();
