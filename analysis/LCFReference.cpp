@@ -93,6 +93,7 @@ bool LCFReference::newFile(QString fname)
     }
     loaded = fname;
     rebuildCurves();
+    noteIfRefused(fname);
     DMut->setText(FieldText::text(dMut));
     MidE->setText(FieldText::text(midx));
     emit newFileSelected();

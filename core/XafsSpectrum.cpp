@@ -121,6 +121,41 @@ private:
     double bestStep = 0;
 };
 
+// Half width of the moving average the normalisation smooths with.
+constexpr int kSmoothHalf = 2;
+
+// The energy a smoothed value stands for: the point's own where the points it
+// averages are evenly spaced, else their mean energy (an extra point close to
+// a grid point pulls the average towards its side of the grid).
+double smoothedEnergy(const Spectrum& s, int i)
+{
+    const int a = std::max(0, i - kSmoothHalf);
+    const int b = std::min(int(s.points.size()) - 1, i + kSmoothHalf);
+    double lo = HUGE_VAL, hi = -HUGE_VAL, sum = 0;
+    for (int j = a; j <= b; ++j) {
+        sum += pointX(s, j);
+        if (j > a) {
+            const double step = pointX(s, j) - pointX(s, j - 1);
+            lo = std::min(lo, step);
+            hi = std::max(hi, step);
+        }
+    }
+    if (b == a || hi - lo <= 1e-6 * std::fabs(hi))
+        return pointX(s, i);
+    return sum / (b - a + 1);
+}
+
+// The energy step between the smoothed values at points i and j > i: the
+// mean step over all the points their averages span, so that a repeated or
+// near-duplicate energy cannot make a rise steep per eV. On an even grid it
+// is the grid step.
+double smoothedStep(const Spectrum& s, int i, int j)
+{
+    const int a = std::max(0, i - kSmoothHalf);
+    const int b = std::min(int(s.points.size()) - 1, j + kSmoothHalf);
+    return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
+}
+
 DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
                     "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
                     "noisy, jump 0");
@@ -160,6 +195,7 @@ void XafsSpectrum::setParams(const QString& name, const SuggestElm& sElm)
     energyOffset = 0;
     outOfRange = false;
     noisy = false;
+    refusal = nullptr;
     midx = 0;
     dMut = 0;
 }
@@ -251,7 +287,7 @@ double XafsSpectrum::setFraction(double f)
 
 void XafsSpectrum::calc(int lineType)
 {
-    smooth(2);
+    smooth(kSmoothHalf);
     const int N = points.size();
 
     // First E0 guess: the steepest rise per eV of the smoothed values, limited
@@ -294,8 +330,7 @@ void XafsSpectrum::calc(int lineType)
     if (search && e > s) {
         SteepestRise steepest;
         for (int i = s; i < e; ++i)
-            steepest.offer(i, smoothed[i + 1] - smoothed[i],
-                           pointX(*this, i + 1) - pointX(*this, i));
+            steepest.offer(i, smoothed[i + 1] - smoothed[i], smoothedStep(*this, i, i + 1));
         guessIndex = std::max(0, steepest.found());
     }
     const double guess = xAt(guessIndex);
@@ -329,6 +364,7 @@ void XafsSpectrum::calc(int lineType)
 
     outOfRange = false;
     noisy = false;
+    refusal = nullptr;
     if (suggest.useWindow) {
         const bool noiseTest = pre.sigma * suggest.noiseFactor > dMut
                                && post.sigma * suggest.noiseFactor > dMut;
@@ -337,6 +373,7 @@ void XafsSpectrum::calc(int lineType)
         if (crossed && lo <= midx && midx <= hi) {
             if (noiseTest) {
                 noisy = true;
+                refusal = "the edge jump is below the line residuals times the noise factor";
                 midx = suggest.edgeEnergy;
                 dMut = 0;
             }
@@ -345,6 +382,7 @@ void XafsSpectrum::calc(int lineType)
                 noCrossing();
             outOfRange = true;
             noisy = noiseTest;
+            refusal = "no mid-line crossing inside the suggested edge window";
             midx = suggest.edgeEnergy;
             dMut = 0;
         }
@@ -354,6 +392,7 @@ void XafsSpectrum::calc(int lineType)
     if (!fitted) {
         noLineFit();
         noisy = true;
+        refusal = "no pre- or post-edge line could be fitted";
         // A suggestion not in use is no evidence of where this edge is: the
         // guess at least is an energy of the spectrum.
         midx = suggest.useWindow ? suggest.edgeEnergy : guess;
@@ -430,7 +469,7 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
         const double t = target(pointX(*this, i));
         const double sc = smoothedAtPoint(i + 1);
         if (sa < t && t < sc)
-            steepest.offer(i, sc - sa, pointX(*this, i + 1) - pointX(*this, i - 1));
+            steepest.offer(i, sc - sa, smoothedStep(*this, i - 1, i + 1));
         sa = sb;
         sb = sc;
     }
@@ -438,10 +477,17 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
     if (kBest < 1)
         return false;
 
-    const double E[3] = {pointX(*this, kBest - 1), pointX(*this, kBest), pointX(*this, kBest + 1)};
+    double E[3];
     double dv[3];
-    for (int j = 0; j < 3; ++j)
+    for (int j = 0; j < 3; ++j) {
+        E[j] = smoothedEnergy(*this, kBest - 1 + j);
         dv[j] = target(E[j]) - smoothedAtPoint(kBest - 1 + j);
+    }
+    // The crossing lies between the neighbours on either side of the target
+    // at the chosen point; the qualifying test makes a below and c above it.
+    const double tb = target(E[1]);
+    const double eb = tb - smoothedAtPoint(kBest);
+    const int lo = eb > 0 ? 1 : 0;
     static const int pairs[3][2] = {{0, 1}, {1, 2}, {0, 2}};
     double sum = 0;
     int count = 0;
@@ -456,7 +502,18 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
         sum += z;
         ++count;
     }
-    result = count > 0 ? sum / count : E[1];
+    // The mean of the three crossings, unless a pair of nearly equal
+    // distances (flat data) throws its crossing beyond the bracket: then the
+    // bracketing pair's own crossing.
+    const double mean = count > 0 ? sum / count : E[1];
+    if (E[lo] <= mean && mean <= E[lo + 1]) {
+        result = mean;
+    } else {
+        const double p = tb - smoothedAtPoint(kBest - 1 + lo);
+        const double q = tb - smoothedAtPoint(kBest + lo);
+        const double z = (p - q != 0) ? E[lo] + p * (E[lo + 1] - E[lo]) / (p - q) : E[lo];
+        result = std::min(std::max(z, E[lo]), E[lo + 1]);
+    }
     return true;
 }
 
@@ -544,6 +601,13 @@ double XafsSpectrum::findEnergyShift(const XafsSpectrum& reference, double range
 
 namespace {
 
+// The readers take every field as a number; inf or nan would make a line
+// unreadable (or a whole file, where the refused lines give them everywhere).
+inline double finiteOr0(double v)
+{
+    return std::isfinite(v) ? v : 0.0;
+}
+
 // One line of a spectrum file: the energy and up to three values (mu, I0, I).
 struct FileRow {
     double E;
@@ -606,9 +670,34 @@ bool XafsSpectrum::load(const QString& file)
 bool XafsSpectrum::loadAndCalc(const QString& file)
 {
     const bool ok = load(file);
-    if (ok && !points.isEmpty())
+    if (ok && !points.isEmpty()) {
         calc(lineType);
+        noteIfRefused(file);
+    }
     return ok;
+}
+
+bool XafsSpectrum::refused() const
+{
+    return noisy || outOfRange;
+}
+
+QString XafsSpectrum::refusalText() const
+{
+    if (!refused())
+        return QString();
+    if (refusal)
+        return QString::fromLatin1(refusal);
+    return QString::fromLatin1(outOfRange ? "out of range" : "noisy");
+}
+
+bool XafsSpectrum::noteIfRefused(const QString& file) const
+{
+    if (!refused())
+        return false;
+    qDebug().noquote() << "Spectrum file" << file << "refused:" << refusalText()
+                       << "(E0 not found, jump 0)";
+    return true;
 }
 
 bool XafsSpectrum::isFile9809(const QString& file)
@@ -734,20 +823,27 @@ bool XafsSpectrum::write(QIODevice& device, bool subtractOffset) const
 {
     QTextStream out(&device);
     out << "###Corvenlith::XafsSpectrum\n";
-    out << "# midx    : " << midx << "\n";
-    out << "# dMut    : " << dMut << "\n";
-    out << "# pre   vic : " << pre.c0 << " " << pre.k << " " << pre.c1 << " " << pre.c2 << "\n";
-    out << "# poste vic : " << post.c0 << " " << post.k << " " << post.c1 << " " << post.c2
-        << "\n";
-    out << "#\n";
+    out << "# midx    : " << finiteOr0(midx) << "\n";
+    out << "# dMut    : " << finiteOr0(dMut) << "\n";
+    out << "# pre   vic : " << finiteOr0(pre.c0) << " " << finiteOr0(pre.k) << " "
+        << finiteOr0(pre.c1) << " " << finiteOr0(pre.c2) << "\n";
+    out << "# poste vic : " << finiteOr0(post.c0) << " " << finiteOr0(post.k) << " "
+        << finiteOr0(post.c1) << " " << finiteOr0(post.c2) << "\n";
+    // A refused spectrum has no normalised curve: its column reads 0, and
+    // the comment line says why.
+    const bool refusedNow = refused();
+    out << "#";
+    if (refusedNow)
+        out << " refused : " << refusalText();
+    out << "\n";
     out << "# x  double-normalized-pre-base y pre post\n";
     const int N = points.size();
-    const int nd = doubleNormalizedPreBaseCurve.points.size();
+    const int nd = refusedNow ? 0 : doubleNormalizedPreBaseCurve.points.size();
     for (int i = 0; i < N; ++i) {
         const double E = xAt(i);
         out << (subtractOffset ? E - energyOffset : E) << "\t"
-            << (i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << yAt(i) << "\t"
-            << pre.value(E) << "\t" << post.value(E) << "\n";
+            << finiteOr0(i < nd ? doubleNormalizedPreBaseCurve.yAt(i) : 0.0) << "\t" << finiteOr0(yAt(i))
+            << "\t" << finiteOr0(pre.value(E)) << "\t" << finiteOr0(post.value(E)) << "\n";
     }
     out.flush();
     return out.status() == QTextStream::Ok;

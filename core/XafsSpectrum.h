@@ -51,13 +51,23 @@ public:
     // Spectrum files. A failed read keeps the spectrum held before. Points
     // come out in ascending energy, those of equal energy averaged.
     bool load(const QString& file);
+    // Loaded and normalised; a refused normalisation is noted with the file.
     bool loadAndCalc(const QString& file);
+    // Flagged noisy or out of range by calc: no edge, no jump.
+    bool refused() const;
+    // Why, for files and messages; empty when not refused.
+    QString refusalText() const;
+    // For a spectrum just read from file and calculated: a debug line naming
+    // the file when it was refused (the per-run line of calc says it once
+    // only). True when refused.
+    bool noteIfRefused(const QString& file) const;
     static bool isFile9809(const QString& file);
     static bool startsWith9809(QTextStream& in);
     bool read9809(const QString& file);
     bool readMuT(const QString& file);
     // Written whole beside the file and put in its place, or not at all
-    // (the earlier file then stays as it was).
+    // (the earlier file then stays as it was). Never inf or nan: a refused
+    // spectrum's normalised column is 0 and its sixth line says "# refused".
     bool save(const QString& file, bool subtractOffset) const;
     // The saved file's content; false when a write failed.
     bool write(QIODevice& device, bool subtractOffset) const;
@@ -84,11 +94,15 @@ public:
     double midx = 0;      // E0 (eV)
     double dMut = 0;      // post(E0) - pre(E0)
     double fraction = 0.5;  // fraction between the lines at which midx was found
+    // Why the last calc flagged the spectrum (noisy or out of range); null
+    // when it did not.
+    const char* refusal = nullptr;
 
 private:
     // The suggestion and the edge gaps it sets.
     void takeSuggestion(const SuggestElm& sElm);
-    // The refined crossing at fraction f; false when no point qualifies.
+    // The refined crossing at fraction f, always between two neighbouring
+    // points; false when no point qualifies.
     bool crossingAt(double f, double& E) const;
     double correlationWith(double shift, const XafsSpectrum& reference,
                            bool referenceRising) const;

@@ -103,6 +103,7 @@ void CalibCtrl::newFile(QString fname)
     }
     standard->lineType = stdLineType();
     standard->recalc(standard->lineType);
+    standard->noteIfRefused(fname);
     EdgeEeV->setText(QString::number(standard->midx, 'g', 6));
     emit newStdFileLoaded();
 }

@@ -175,6 +175,44 @@ XafsSpectrum perPointRule(const Spectrum& raw, int type)
     return s;
 }
 
+// A step scan of the foil: 5 eV steps below, 0.5 eV over the edge, then 2 and
+// 5 eV above; with photon noise when seeded. One extra point may be read
+// `delta` eV after grid point `after`, with a noise draw of its own, so the
+// grid points read the same with and without it.
+Spectrum stepScan(const Foil& f, unsigned seed, int after = -1, double delta = 0)
+{
+    QVector<double> g;
+    for (double E = f.E0 - 150; E < f.E0 - 20; E += 5) g.append(E);
+    for (double E = f.E0 - 20; E < f.E0 + 30; E += 0.5) g.append(E);
+    for (double E = f.E0 + 30; E < f.E0 + 100; E += 2) g.append(E);
+    for (double E = f.E0 + 100; E <= f.E0 + 300; E += 5) g.append(E);
+    std::mt19937 rng(seed), extraRng(seed + 1000);
+    std::normal_distribution<double> unit(0, 1);
+    auto read = [&](double E, std::mt19937& r) {
+        const double I = 1e6 * std::exp(-f.mu(E));
+        return seed == 0 ? f.mu(E) : std::log(1e6 / (I + std::sqrt(I) * unit(r)));
+    };
+    Spectrum s;
+    for (int i = 0; i < g.size(); ++i) {
+        s.append(g[i], read(g[i], rng));
+        if (i == after) s.append(g[i] + delta, read(g[i] + delta, extraRng));
+    }
+    return s;
+}
+
+// The smoothed spectrum crosses the mid-line between two neighbouring points
+// whose distances to it differ in sign, and E0 lies between them.
+bool bracketed(const XafsSpectrum& s)
+{
+    auto d = [&](int i) {
+        const double E = s.xAt(i);
+        return 0.5 * (s.pre.value(E) + s.post.value(E)) - s.smoothedY(E);
+    };
+    for (int i = 0; i + 1 < s.size(); ++i)
+        if (s.xAt(i) <= s.midx && s.midx <= s.xAt(i + 1) && d(i) * d(i + 1) <= 0) return true;
+    return false;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Spectrum)
@@ -273,6 +311,189 @@ private slots:
         }
     }
 
+    // Flat stretches (a zero-filled pre-edge, a dead channel) make two of the
+    // three points around the crossing nearly level: their crossing lies far
+    // out. E0 stays between the points that bracket the crossing, inside the
+    // spectrum, with a jump the data can have; or the spectrum is flagged.
+    void edgeInsideData_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<double>("E0");   // where known, else 0
+        QTest::addColumn<double>("jump");
+        auto spiked = [](double height, double at) {
+            return synth::sample(8900, 9299, 1, [=](double E) { return E == at ? height : E >= 9100 ? 1.0 : 0.0; });
+        };
+        QTest::newRow("zero pre-edge, tall spike") << spiked(3, 9000) << 0.0 << 0.0;
+        QTest::newRow("zero pre-edge, spike of 1") << spiked(1, 9000) << 0.0 << 0.0;
+        QTest::newRow("zero pre-edge, small spike") << spiked(0.5, 9000) << 9099.5 << 1.0;
+        QTest::newRow("zero pre-edge, spike 12 eV before") << spiked(3, 9088) << 0.0 << 0.0;
+        const Foil foil{7112, 7119, 1.0, 2.48, 0};
+        Spectrum zeroFilled = stepScan(foil, 21);
+        for (QPointF& p : zeroFilled.points)
+            if (p.x() < 7080) p.ry() = 0;
+        QTest::newRow("zero-filled pre-edge, noisy foil") << zeroFilled << 0.0 << 0.0;
+        Spectrum dead = stepScan(foil, 22);
+        for (QPointF& p : dead.points)
+            if (p.x() > 7115 && p.x() < 7119) p.ry() = dead.points[0].y();
+        QTest::newRow("dead channel at the edge") << dead << 0.0 << 0.0;
+    }
+    void edgeInsideData()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(double, E0);
+        QFETCH(double, jump);
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "flat", type, 0, SuggestElm());
+            const QByteArray got = QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx, 0, 'f', 3).arg(s.dMut).toLatin1();
+            QVERIFY2(raw.minX <= s.midx && s.midx <= raw.maxX, got);
+            QVERIFY2(s.noisy ? s.dMut == 0 : bracketed(s), got);
+            QVERIFY2(std::fabs(s.dMut) <= 1.5 * (raw.maxY - raw.minY), got);
+            if (E0 > 0) QVERIFY2(!s.noisy && std::fabs(s.midx - E0) < 0.1 && std::fabs(s.dMut - jump) < 0.02, got);
+        }
+    }
+
+    // Around the chosen point a, b, c: the mean of the three pairwise
+    // crossings where it lies between the two points that bracket the
+    // crossing, else that pair's own crossing.
+    void crossingRefinement_data()
+    {
+        QTest::addColumn<Points>("smoothed");  // at energies 1, 2, 3
+        QTest::addColumn<double>("slope");     // of both lines, through 0
+        QTest::addColumn<double>("E0");
+        // d = (0.5, 0.5, -0.5): a-b has no denominator and is left out.
+        QTest::newRow("zero denominator") << Points{{1, 0}, {2, 0}, {3, 1}} << 0.0 << 2.25;
+        QTest::newRow("even rise") << Points{{1, 0.25}, {2, 0.5}, {3, 0.75}} << 0.0 << 2.0;
+        // d = (0.5, 0.4999, -0.5): a-b meets 5000 eV away; b-c is the bracket.
+        QTest::newRow("nearly level pair") << Points{{1, 0}, {2, 1e-4}, {3, 1}} << 0.0 << 2 + 0.4999 / 0.9999;
+        QTest::newRow("nearly level pair after") << Points{{1, 0}, {2, 1 - 1e-4}, {3, 1}} << 0.0 << 1 + 0.5 / (1 - 1e-4);
+        // Target E, rising faster than the data: the three crossings all fall
+        // below 1; between b and c the data cross the target at b.
+        QTest::newRow("target rising faster") << Points{{1, 0.9}, {2, 1.5}, {3, 2.5}} << 1.0 << 2.5;
+    }
+    void crossingRefinement()
+    {
+        QFETCH(Points, smoothed);
+        QFETCH(double, slope);
+        QFETCH(double, E0);
+        XafsSpectrum s;
+        for (const QPointF& p : smoothed) {
+            s.points.append({p.x(), p.y()});
+            s.smoothed.append(p.y());
+        }
+        s.pre.k = s.post.k = slope;
+        s.post.c0 = slope == 0 ? 1 : 0;
+        s.midx = 7;
+        QVERIFY2(std::fabs(s.energyAtFraction(0.5) - E0) < 1e-12, qPrintable(QString::number(s.energyAtFraction(0.5), 'g', 17)));
+    }
+
+    // A step scan read with one more point just after a grid point above the
+    // edge (where two scan regions meet, a repeated energy): E0 within 0.1 eV
+    // and the jump within 2 % of the scan without it, at every position.
+    void nearDuplicateEnergy_data()
+    {
+        QTest::addColumn<double>("delta");
+        QTest::addColumn<unsigned>("seed");  // 0: no noise
+        for (double delta : {0.01, 0.05, 0.2})
+            for (unsigned seed : {0u, 31u})
+                QTest::addRow("%g eV after, %s", delta, seed ? "photon noise" : "no noise") << delta << seed;
+    }
+    void nearDuplicateEnergy()
+    {
+        QFETCH(double, delta);
+        QFETCH(unsigned, seed);
+        const Foil foil{7112, 7119, 0.96, 2.48, 0};
+        const Spectrum grid = stepScan(foil, seed);
+        for (int type : {1, 0}) {
+            const XafsSpectrum plain(grid, "grid", type, 0, SuggestElm());
+            QVERIFY(!plain.noisy && std::fabs(plain.midx - foil.E0) < 0.3 && std::fabs(plain.dMut / foil.jump - 1) < 0.03);
+            int positions = 0;
+            for (int i = 0; i + 1 < grid.size(); ++i) {
+                if (grid.xAt(i) < foil.E0) continue;
+                const XafsSpectrum s(stepScan(foil, seed, i, delta), "extra", type, 0, SuggestElm());
+
+                QVERIFY2(!s.noisy && std::fabs(s.midx - plain.midx) < 0.1 && std::fabs(s.dMut / plain.dMut - 1) < 0.02,
+                         qPrintable(QString("line type %1, after %2 eV: E0 %3 (%4), jump %5 (%6)")
+                                        .arg(type).arg(grid.xAt(i)).arg(s.midx).arg(plain.midx).arg(s.dMut).arg(plain.dMut)));
+                ++positions;
+            }
+            QVERIFY(positions > 90);
+        }
+    }
+
+    // Two rising crossings of the mid-line: a pre-edge peak at 9000 and the
+    // steeper edge at 9025. Around the peak's crossing
+    // the steps differ twentyfold on its two sides: a rise taken over one
+    // side's step only would rank the peak first. The peak lifts the pre-edge
+    // line, so only E0 is known: within the edge's width (2 eV) of 9025.
+    void unequalStepsAroundCrossings_data()
+    {
+        QTest::addColumn<double>("below");  // steps just below and above 9001
+        QTest::addColumn<double>("above");
+        QTest::newRow("coarse below the peak, fine above") << 2.0 << 0.1;
+        QTest::newRow("fine below the peak, coarse above") << 0.1 << 2.0;
+    }
+    void unequalStepsAroundCrossings()
+    {
+        QFETCH(double, below);
+        QFETCH(double, above);
+        const edges::Edge edge{9025, 2, 0.2, 0, 1.2, 0};
+        auto mu = [&](double E) { return edge.mu(E) + 0.8 * (synth::sigmoid(E, 9000, 2) - synth::sigmoid(E, 9006, 2)); };
+        QVector<double> g;
+        for (double E = 8850; E < 8980; E += 5) g.append(E);
+        for (double E = 8980; E < 9001 - 1e-9; E += below) g.append(E);
+        for (double E = 9001; E < 9003 + 10 * above - 1e-9; E += above) g.append(E);
+        for (double E = g.last() + 0.5; E <= 9300; E += 0.5) g.append(E);
+        Spectrum raw;
+        for (double E : g) raw.append(E, mu(E));
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "peak", type, 0, SuggestElm());
+            QVERIFY2(!s.noisy && std::fabs(s.midx - 9025) < 1.5,
+                     qPrintable(QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx).arg(s.dMut)));
+        }
+    }
+
+    // Spectra no line can be fitted to (energies in keV, a k grid stored as
+    // mu(E)) are refused; saved, their file holds no inf or nan, says so on
+    // its sixth line and reads back through the program's reader with the
+    // normalised column 0. Loading each names its file.
+    void refusedSaved_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<bool>("refused");
+        const edges::Edge e;
+        QTest::newRow("keV") << synth::sample(8.8, 9.2, 0.0005, [&](double E) { return e.mu(1000 * E); }) << true;
+        QTest::newRow("k grid") << synth::sample(0, 15, 0.05, [](double k) { return 0.1 * std::sin(2 * 2.5 * k) * std::exp(-0.01 * k * k); }) << true;
+        QTest::newRow("eV") << e.sample(8800, 9200, 0.5) << false;
+    }
+    void refusedSaved()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(bool, refused);
+        QTemporaryDir dir;
+        QByteArray text;
+        for (const QPointF& p : raw.points) text += QByteArray::number(p.x(), 'g', 10) + ' ' + QByteArray::number(p.y(), 'g', 10) + '\n';
+        const QString source = ts::writeIn(dir, "source.dat", text);
+        const int before = log->lines.filter("source.dat refused").size();
+        XafsSpectrum s;
+        for (int type : {1, 0}) {
+            s.lineType = type;
+            QVERIFY(s.loadAndCalc(source));
+            QCOMPARE(s.refused(), refused);
+            QCOMPARE(log->lines.filter("source.dat refused").size() - before, refused ? type == 1 ? 1 : 2 : 0);
+            const QString saved = dir.filePath(QString("saved%1.dat").arg(type));
+            QVERIFY(s.save(saved, false));
+            const QByteArray file = ts::readAll(saved);
+            QVERIFY(!file.toLower().contains("inf") && !file.toLower().contains("nan"));
+            const QList<QByteArray> lines = file.split('\n');
+            QCOMPARE(lines[5].startsWith("# refused : "), refused);
+            XafsSpectrum back;
+            QVERIFY(back.readMuT(saved));
+            QCOMPARE(back.size(), s.size());
+            for (int i = 0; i < back.size(); ++i)
+                QVERIFY(qFuzzyCompare(back.xAt(i), s.xAt(i)) && (refused ? back.yAt(i) == 0 : qAbs(back.yAt(i) - s.doubleNormalizedPreBaseCurve.yAt(i)) < 1e-5));
+        }
+    }
+
     // On even grids, 0.1 and 0.7 eV steps included whose differences vary in
     // the last bits, the rise per eV ranks as the rise per point did, to the
     // last bit, the first of equal rises still winning.
@@ -365,17 +586,6 @@ private slots:
         QVERIFY(s.pre.correctionOn);
         for (double f = 0.05; f < 1; f += 0.05)
             QCOMPARE(s.energyAtFraction(f) == energyByDefinition(s, f), true);
-    }
-
-    // d = (0.5, 0.5, -0.5): the b-c crossing at 2.5 and a-c at 2; the a-b pair
-    // has no denominator and is left out of the mean.
-    void crossingWithZeroDenominator()
-    {
-        XafsSpectrum s;
-        s.points = {{1, 0}, {2, 0}, {3, 1}};
-        s.smoothed = {0, 0, 1};
-        s.post.c0 = 1;
-        QCOMPARE(s.energyAtFraction(0.5), 2.25);
     }
 
     // A second calc on new data must not measure the gap against the first
