@@ -161,6 +161,8 @@ DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted 
                     "noisy, jump 0");
 DebugOnce noCrossing("XafsSpectrum: no mid-line crossing inside the edge window: "
                      "spectrum flagged out of range, jump 0");
+DebugOnce noMidCrossing("XafsSpectrum: the spectrum never crosses the middle between its lines: "
+                        "spectrum flagged noisy, jump 0");
 DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 0, or step or "
                  "range not finite: no shift searched, 0 returned");
 DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
@@ -386,6 +388,15 @@ void XafsSpectrum::calc(int lineType)
             midx = suggest.edgeEnergy;
             dMut = 0;
         }
+    }
+    // Without the window nothing else places the edge: a spectrum that never
+    // crosses the middle between its lines has no E0 to give.
+    if (!suggest.useWindow && !crossed) {
+        noMidCrossing();
+        noisy = true;
+        refusal = "the spectrum never crosses the middle between its lines";
+        midx = guess;
+        dMut = 0;
     }
     // A line fitted to no points reads 0 (or a single value), and the jump
     // would be the whole absorption level.
