@@ -110,6 +110,10 @@ void CmdExecutor::selectRegion(const CmdLine& cmd)
         refused(cmd, tr("the region lies outside %1").arg(extentText(e)));
         return;
     }
+    if (r.empty) {
+        refused(cmd, tr("the region holds no pixel: its corners share a column or a row"));
+        return;
+    }
     if (r.clipped)
         said(tr("%1: (%2, %3)-(%4, %5) clipped to (%6, %7)-(%8, %9): %10")
                  .arg(cmd.word, QString::number(c[0]), QString::number(c[1]), QString::number(c[2]),
@@ -122,14 +126,21 @@ void CmdExecutor::selectRegion(const CmdLine& cmd)
 
 void CmdExecutor::seekImage(const CmdLine& cmd)
 {
-    const bool i1 = body.ShowData->isChecked();
-    const int n = (i1 ? body.i1Images : body.i0Images).size();
+    // The number shows a frame of the stack shown; with a map shown it moves
+    // the slider of the I1 stack and shows the I0 stack's frame when the view
+    // goes back to the stacks, so either stack may hold it.
+    const bool i1 = body.ShowData->isChecked(), i0 = body.ShowI0->isChecked();
+    const int n1 = body.i1Images.size(), n0 = body.i0Images.size();
     const qint64 k = InputBounds::integerOf(cmd.arg(0));
-    if (k < 0 || k >= n) {
-        refused(cmd, tr("the %1 stack has no frame %2 (it holds %3)").arg(i1 ? "I1" : "I0").arg(k).arg(n));
+    const bool inI1 = k >= 0 && k < n1, inI0 = k >= 0 && k < n0;
+    if (i1 ? inI1 : i0 ? inI0 : inI1 || inI0) {
+        body.seekImage(int(k));
         return;
     }
-    body.seekImage(int(k));
+    if (i1 || i0)
+        refused(cmd, tr("the %1 stack has no frame %2 (it holds %3)").arg(i1 ? "I1" : "I0").arg(k).arg(i1 ? n1 : n0));
+    else
+        refused(cmd, tr("neither stack has frame %1 (I1 holds %2, I0 %3)").arg(k).arg(n1).arg(n0));
 }
 
 bool CmdExecutor::choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists)
@@ -240,12 +251,23 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case Suggesting_Edge_eV: body.SuggestingEeV->setText(a0); break;
     case Suggesting_Pre_End_eV: body.DPreE->setText(a0); break;
     case Suggesting_Post_Start_eV: body.DPostS->setText(a0); break;
-    case set_i0_dark_area: body.setI0DarkArea(); break;
-    case set_i1_dark_area: body.setI1DarkArea(); break;
+    // Setting an area brings the earlier selection back: each word needs its
+    // own select_region.
+    case set_i0_dark_area:
+    case set_i1_dark_area: {
+        const QString why = id == set_i0_dark_area ? body.setI0DarkArea() : body.setI1DarkArea();
+        if (!why.isEmpty()) refused(cmd, why);
+        break;
+    }
     case clear_i0_dark_area: body.clearI0DarkArea(); break;
     case clear_i1_dark_area: body.clearI1DarkArea(); break;
-    case set_band_w: body.HWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
-    case set_band_h: body.VWidth->setText(QString::number(boundedArg(cmd, 0, 0, InputBounds::maxHalfWidth()))); break;
+    // A negative half width stands for its magnitude, as typed in the field.
+    case set_band_w:
+        body.HWidth->setText(QString::number(boundedArg(cmd, 0, -InputBounds::maxHalfWidth(), InputBounds::maxHalfWidth())));
+        break;
+    case set_band_h:
+        body.VWidth->setText(QString::number(boundedArg(cmd, 0, -InputBounds::maxHalfWidth(), InputBounds::maxHalfWidth())));
+        break;
     case select_disp_image:
         // A later save_image would save another view than the one named.
         if (choiceArg(cmd, 0, 3, [this](int id) { return body.dispSelect.button(id) != nullptr; }))

@@ -52,7 +52,8 @@ int maxHalfWidth()
 
 int halfWidthOf(const QString& text)
 {
-    return bound(integerOf(text), 0, maxHalfWidth()).value;
+    const int v = bound(integerOf(text), -maxHalfWidth(), maxHalfWidth()).value;
+    return v < 0 ? -v : v;
 }
 
 Extent extentOf(int imageWidth, int imageHeight)
@@ -88,6 +89,7 @@ Region region(qint64 x0, qint64 y0, qint64 x1, qint64 y1, const Extent& e)
     // An area given empty stays as given; one that clipping emptied had no
     // pixel inside.
     r.outside = (x0 != x1 && r.x0 == r.x1) || (y0 != y1 && r.y0 == r.y1);
+    r.empty = r.x0 == r.x1 || r.y0 == r.y1;
     return r;
 }
 

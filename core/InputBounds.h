@@ -29,7 +29,9 @@ Bounded bound(qint64 asked, int lo, int hi);
 // as the largest frame the loader takes from any pixel of it.
 int maxHalfWidth();
 
-// A half width as the box and the blocks use it: 0 .. maxHalfWidth().
+// A half width as the box and the blocks use it: the magnitude of the
+// number (a negative half width stands for its magnitude), at most
+// maxHalfWidth().
 int halfWidthOf(const QString& text);
 
 // What positions and region corners may take: the image's size when one is
@@ -58,6 +60,9 @@ struct Region
     // Clipping took every pixel the corners enclosed: the region lies
     // outside the extent and is refused.
     bool outside = false;
+    // No pixel between the corners (equal in x or in y, as given or after
+    // clipping): refused too.
+    bool empty = false;
 };
 
 // Corners on the pixel edges of the extent: 0 .. width, 0 .. height. The

@@ -84,8 +84,9 @@ Body::Body(QWidget* parent)
     HCross->orientation = 0;
     VCross->orientation = 1;
 
-    boundField(*this, HWidth, tr("xw"), 0, InputBounds::maxHalfWidth());
-    boundField(*this, VWidth, tr("yw"), 0, InputBounds::maxHalfWidth());
+    // A negative half width stands for its magnitude.
+    boundField(*this, HWidth, tr("xw"), -InputBounds::maxHalfWidth(), InputBounds::maxHalfWidth());
+    boundField(*this, VWidth, tr("yw"), -InputBounds::maxHalfWidth(), InputBounds::maxHalfWidth());
 
     newElmSuggested();
     connect(SuggestingElm, &QLineEdit::editingFinished, this, &Body::newElmSuggested);

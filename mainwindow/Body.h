@@ -145,8 +145,10 @@ public slots:
     void showXafsSpectrum();
     void selectedDark(QString fname);
     void clearDark();
-    void setI0DarkArea();
-    void setI1DarkArea();
+    // The selected region becomes the stack's dark area; otherwise why it did
+    // not (and the area stays as it was).
+    QString setI0DarkArea();
+    QString setI1DarkArea();
     void clearUpdateI0DarkArea();
     void clearUpdateI1DarkArea();
     void updateI0DarkArea();
@@ -194,7 +196,7 @@ public:
     // What block spectra are built with now, read from the fields.
     BoxSpectrumConds boxSpectrumConds();
     // The half width and height of the spectrum box and of the blocks, from
-    // their fields: 0 .. InputBounds::maxHalfWidth().
+    // their fields: the magnitude, 0 .. InputBounds::maxHalfWidth().
     int boxHalfWidth() const;
     int boxHalfHeight() const;
     Spectrum makeXafsSpectrumInRect(int x1, int y1, int x2, int y2);
@@ -249,8 +251,10 @@ private:
     void checkI0Coverage();
 
     int bgLineType() const;
-    bool setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, bool& set,
-                       QRectF& area, QVector<double>& values);
+    QString setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, const QString& stackName,
+                          bool& set, QRectF& area, QVector<double>& values);
+    void updateDarkArea(const QVector<TiffData*>& stack, const QString& stackName, bool& set, const QRectF& area,
+                        QVector<double>& values);
     bool loadTotalI0(const QString& fname, XafsSpectrum& total, bool& supplied);
     SelectDataFiles* displayedSelector() const;
     const QVector<TiffData*>& displayedStack() const;

@@ -121,14 +121,16 @@ bool Body::acceptFrame(TiffData* data, const QVector<TiffData*>& stack, const QS
     return false;
 }
 
-// Once per load: frames whose energy is their number in the list.
+// Once per load: frames whose energy is their number in the list. The
+// energies were to come from the names, so every spectrum of the stack is
+// against wrong energies: a failure of the load.
 void Body::reportNameMisses(SelectDataFiles* selector, const QString& stackName)
 {
     const EOFSetup::NameMisses m = selector->eofSetup()->takeNameMisses();
     if (m.missed == 0) return;
-    report(tr("%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)")
-               .arg(QString::number(m.missed), QString::number(m.named), stackName,
-                    selector->eofSetup()->Pattern->text(), QFileInfo(m.first).fileName()));
+    reportFailure(tr("%1 of %2 files of the %3 stack have no energy in their name (pattern %4): their numbers in the list are taken as energies (first: %5)")
+                      .arg(QString::number(m.missed), QString::number(m.named), stackName,
+                           selector->eofSetup()->Pattern->text(), QFileInfo(m.first).fileName()));
 }
 
 void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackName)

@@ -185,13 +185,31 @@ void Body::clearDark()
     clearUpdateI0DarkArea();
 }
 
-bool Body::setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, bool& set,
-                         QRectF& area, QVector<double>& values)
+namespace {
+
+// The image a dark area lies on: the stack's frames, or the image shown
+// before any frame of it arrived.
+QRect darkPixels(const QRectF& area, const QVector<TiffData*>& stack, int imageWidth, int imageHeight)
+{
+    const int w = stack.isEmpty() ? imageWidth : int(stack.first()->width);
+    const int h = stack.isEmpty() ? imageHeight : int(stack.first()->height);
+    return BoxSpectrum::areaPixels(area, w, h);
+}
+
+}  // namespace
+
+QString Body::setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& stack, const QString& stackName,
+                            bool& set, QRectF& area, QVector<double>& values)
 {
     const QRectF sel = dispA->selectedArea;
-    if (!dispA->areaValid || !BoxSpectrum::usableDarkArea(sel)) {
-        qDebug() << "No valid selected area: dark area not set";
-        return false;
+    QString why;
+    if (!dispA->areaValid)
+        why = tr("no region is selected: the %1 dark area is not set").arg(stackName);
+    else if (darkPixels(sel, stack, imageWidth, imageHeight).isEmpty())
+        why = tr("the selected region has no pixel in the image: the %1 dark area is not set").arg(stackName);
+    if (!why.isEmpty()) {
+        report(why);
+        return why;
     }
     set = true;
     area = sel;
@@ -202,28 +220,43 @@ bool Body::setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>& st
                                                       .arg(truncToInt(sel.y() + sel.height())));
     dispA->recallOldSelectedArea();
     values.clear();
-    BoxSpectrum::appendDarkAreaValues(values, stack, area, darkImage);
-    return true;
+    updateDarkArea(stack, stackName, set, area, values);
+    return QString();
 }
 
-void Body::setI1DarkArea()
+QString Body::setI1DarkArea()
 {
-    setDarkAreaOf(SelectI1Files, i1Images, i1DarkAreaSet, i1DarkArea, i1DarkAreaValues);
+    return setDarkAreaOf(SelectI1Files, i1Images, QStringLiteral("I1"), i1DarkAreaSet, i1DarkArea, i1DarkAreaValues);
 }
 
-void Body::setI0DarkArea()
+QString Body::setI0DarkArea()
 {
-    setDarkAreaOf(SelectI0Files, i0Images, i0DarkAreaSet, i0DarkArea, i0DarkAreaValues);
+    return setDarkAreaOf(SelectI0Files, i0Images, QStringLiteral("I0"), i0DarkAreaSet, i0DarkArea, i0DarkAreaValues);
+}
+
+// Frames of another size may have come since the area was set.
+void Body::updateDarkArea(const QVector<TiffData*>& stack, const QString& stackName, bool& set, const QRectF& area,
+                          QVector<double>& values)
+{
+    if (!set || BoxSpectrum::appendDarkAreaValues(values, stack, darkPixels(area, stack, imageWidth, imageHeight),
+                                                  darkImage))
+        return;
+    set = false;
+    values.clear();
+    reportFailure(tr("The %1 dark area has no pixel in the frames of %2 x %3 pixels: no dark area in use")
+                      .arg(stackName)
+                      .arg(stack.first()->width)
+                      .arg(stack.first()->height));
 }
 
 void Body::updateI1DarkArea()
 {
-    if (i1DarkAreaSet) BoxSpectrum::appendDarkAreaValues(i1DarkAreaValues, i1Images, i1DarkArea, darkImage);
+    updateDarkArea(i1Images, QStringLiteral("I1"), i1DarkAreaSet, i1DarkArea, i1DarkAreaValues);
 }
 
 void Body::updateI0DarkArea()
 {
-    if (i0DarkAreaSet) BoxSpectrum::appendDarkAreaValues(i0DarkAreaValues, i0Images, i0DarkArea, darkImage);
+    updateDarkArea(i0Images, QStringLiteral("I0"), i0DarkAreaSet, i0DarkArea, i0DarkAreaValues);
 }
 
 void Body::clearUpdateI1DarkArea()

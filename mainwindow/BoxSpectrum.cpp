@@ -198,19 +198,61 @@ void rectToBox(int x1, int y1, int x2, int y2, int& x, int& y, int& dx, int& dy)
     dy = int(std::min<qint64>(std::llabs((qint64(y2) - y1 + 1) / 2), INT_MAX));
 }
 
-bool usableDarkArea(const QRectF& area)
+QRect areaPixels(const QRectF& area, int width, int height)
 {
-    return std::isfinite(area.x()) && std::isfinite(area.y()) && std::isfinite(area.width())
-           && std::isfinite(area.height()) && area.width() >= 0 && area.height() >= 0;
+    if (!std::isfinite(area.x()) || !std::isfinite(area.y()) || !std::isfinite(area.width())
+        || !std::isfinite(area.height()) || width <= 0 || height <= 0)
+        return QRect();
+    // Ends truncated toward zero (of the sum, as the block grid takes them),
+    // then put in order and held to the image.
+    auto span = [](double from, double size, int limit, int& a, int& b) {
+        double lo = std::trunc(from), hi = std::trunc(from + size);
+        if (lo > hi) std::swap(lo, hi);
+        a = int(std::clamp(lo, 0.0, double(limit)));
+        b = int(std::clamp(hi, 0.0, double(limit)));
+        return a < b;
+    };
+    int x0, x1, y0, y1;
+    if (!span(area.x(), area.width(), width, x0, x1) || !span(area.y(), area.height(), height, y0, y1))
+        return QRect();
+    return QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
 }
 
-void appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
-                          const QRectF& area, const TiffData* dark)
+double pixelMean(const TiffData& f, const QRect& pixels)
 {
-    if (values.size() >= stack.size()) return;
-    const double darkMean = dark ? dark->rectMean(area) : 0.0;
+    if (pixels.isEmpty()) return 0.0;
+    // A box sum covers an odd number of pixels about its centre: an even
+    // side is one odd span and its last pixel.
+    struct Span
+    {
+        int centre, half;
+    };
+    auto spans = [](int first, int last, Span out[2]) {
+        const int n = last - first + 1;
+        const int odd = n % 2 ? n : n - 1;
+        out[0] = {first + odd / 2, odd / 2};
+        if (odd == n) return 1;
+        out[1] = {last, 0};
+        return 2;
+    };
+    Span xs[2], ys[2];
+    const int nx = spans(pixels.left(), pixels.right(), xs);
+    const int ny = spans(pixels.top(), pixels.bottom(), ys);
+    double sum = 0;
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j) sum += f.sumBox(xs[i].centre, ys[j].centre, xs[i].half, ys[j].half);
+    return sum / (double(pixels.width()) * double(pixels.height()));
+}
+
+bool appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
+                          const QRect& pixels, const TiffData* dark)
+{
+    if (values.size() >= stack.size()) return true;
+    if (pixels.isEmpty()) return false;
+    const double darkMean = dark ? pixelMean(*dark, pixels) : 0.0;
     for (int i = values.size(); i < stack.size(); ++i)
-        values.append(stack[i]->rectMean(area) - darkMean);
+        values.append(pixelMean(*stack[i], pixels) - darkMean);
+    return true;
 }
 
 double energyShift(const Analyzed2DRes& map, int mx, int my, bool fitted)

@@ -3,6 +3,7 @@
 
 #include "core/Spectrum.h"
 
+#include <QRect>
 #include <QRectF>
 #include <QVector>
 
@@ -93,13 +94,22 @@ Spectrum inEnergyOrder(const Spectrum& s);
 // Centre and half widths of the box of a rectangle given by two corners.
 void rectToBox(int x1, int y1, int x2, int y2, int& x, int& y, int& dx, int& dy);
 
-// An area a dark level can be measured over: finite, non-negative size.
-bool usableDarkArea(const QRectF& area);
+// The pixels of a selected area inside an image of width x height: columns
+// trunc(x) up to, not including, trunc(x + width), rows alike, as every other
+// use of a region takes them. Empty when none lies inside or the area is
+// not finite.
+QRect areaPixels(const QRectF& area, int width, int height);
+
+// Mean of the frame over the pixels, with its alignment shift as box sums
+// take it; 0 for no pixel.
+double pixelMean(const TiffData& f, const QRect& pixels);
 
 // Appends, for every image past the values already there, the mean of the
-// image over area less the mean of dark over it (when there is a dark image).
-void appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
-                          const QRectF& area, const TiffData* dark);
+// image over the pixels less the mean of dark over them (when there is a dark
+// image). False, and nothing appended, when values are due but there is no
+// pixel to take them over.
+bool appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
+                          const QRect& pixels, const TiffData* dark);
 
 // Energy shift at map position (mx, my): the map's value there, or its fitted
 // quadratic surface when fitted; 0 outside the map or without one.

@@ -304,13 +304,20 @@ private slots:
         row("move_position 2.7 3\ncbar_set_all\nscale_reset", {});
         // Integers at the ends of their range: clipped to the image or the field's range, or refused.
         row("set_band_w -2147483648\nset_band_h 99999999999\nmove_position 3 2147483647",
-            {"B:HWidth=0", "B:VWidth=65535", "B:Position=(   3,    8)"});
+            {"B:HWidth=-65535", "B:VWidth=65535", "B:Position=(   3,    8)"});
+        row("set_band_w -3", {"B:HWidth=-3", "~B:VWidth"});  // its magnitude for the box and blocks
         row("select_region -2147483648 -2147483648 2147483647 2147483647", {"area=0 0 12 9"});
         refused("select_region 6 5 2 1\nselect_region 100 100 200 200\nseek_image 99\nSuggesting_Edge 7\neng_calc_num_i1 0",
                 {"area=2 1 4 4", "~B:SuggestingEdge", "~I1:NumOfPoints"},
                 {"", "the region lies outside the image of 12 x 9 pixels", "the I1 stack has no frame 99 (it holds 6)", "3",
                  "the energy calculation cannot use it and keeps 41 points"},
                 {select_region, select_region, seek_image, Suggesting_Edge, eng_calc_num_i1});
+        // A region without a pixel, or outside in y only, and the frame one past the last are refused alike.
+        refused("select_region 6 5 2 1\nselect_region 5 5 5 20\nselect_region 2 10 6 12\nseek_image 6",
+                {"area=2 1 4 4"},
+                {"", "the region holds no pixel: its corners share a column or a row",
+                 "the region lies outside the image of 12 x 9 pixels", "the I1 stack has no frame 6 (it holds 6)"},
+                {select_region, select_region, select_region, seek_image});
         row("save_image TMP/none/view.png", {"status=Not saved: the folder TMP/none does not exist"});
         // The view and its colour bar; every reference map; the selected map
         // as the save options leave it.
@@ -728,7 +735,8 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("failures");
         QTest::addColumn<QString>("first");
-        const QString load = "load_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n";
+        // Numbered frames: their energies from the calculation, as names give none.
+        const QString load = "eng_by_calc_i1 1\nload_I1_files NEW TMP/stack/img_0.tif TMP/stack/img_1.tif\n";
         QTest::newRow("clean") << ":label\n:rem_start\nbogus\n:rem_end\n" + load + "save_image TMP/exit-clean.png" << 0 << "";
         QTest::newRow("save into a missing folder") << load + "save_image TMP/none/exit.png" << 1 << "TMP/none/exit.png";
         QTest::newRow("unknown word") << "set_band_w 1\nsetband_h 2" << 1 << "Err: line 2: unknown word setband_h";
@@ -774,7 +782,7 @@ private slots:
             << load + "set_band_w -2147483648\nset_band_h 99999999999\nmove_position 3 2147483647\n"
                       "move_position -2147483648 -2147483648\nsave_image TMP/ext-box.png"
             << 0
-            << "set_band_w: -2147483648 clipped to 0 (0 to 65535)\nset_band_h: 99999999999 clipped to 65535 (0 to 65535)\n"
+            << "set_band_w: -2147483648 clipped to -65535 (-65535 to 65535)\nset_band_h: 99999999999 clipped to 65535 (-65535 to 65535)\n"
                "move_position: (3, 2147483647) clipped to (3, 5): the image of 8 x 6 pixels\n"
                "move_position: (-2147483648, -2147483648) clipped to (0, 0): the image of 8 x 6 pixels\n";
         QTest::newRow("before any image")

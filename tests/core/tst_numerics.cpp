@@ -383,7 +383,10 @@ private slots:
         QTest::newRow("bound ends kept") << "bound" << "65535 0 65535" << true << "65535";
         QTest::newRow("bound below") << "bound" << "-2147483648 0 65535" << true << "0 clipped";
         QTest::newRow("bound past int") << "bound" << max64 + " 1 2147483647" << true << "2147483647 clipped";
-        QTest::newRow("half width of int min") << "half" << "-2147483648" << true << "0";
+        // A negative half width is its magnitude.
+        QTest::newRow("half width of int min") << "half" << "-2147483648" << true << "65535";
+        QTest::newRow("half width negative") << "half" << "-3" << true << "3";
+        QTest::newRow("half width past the negative end") << "half" << "-65536" << true << "65535";
         QTest::newRow("half width too wide") << "half" << "70000" << true << "65535";
         QTest::newRow("half width not a number") << "half" << "wide" << true << "0";
         QTest::newRow("pos inside") << "pos" << "39 29" << true << "39 29";
@@ -394,10 +397,12 @@ private slots:
         QTest::newRow("region of all ints") << "region" << "-2147483648 -2147483648 2147483647 2147483647" << true << "0 0 40 30 clipped";
         QTest::newRow("region reaching the far edge") << "region" << "0 0 40 30" << true << "0 0 40 30";
         QTest::newRow("region half outside") << "region" << "30 -5 50 10" << true << "30 0 40 10 clipped";
-        QTest::newRow("region outside") << "region" << "100 100 200 200" << true << "40 30 40 30 clipped outside";
-        QTest::newRow("region left of the image") << "region" << "-10 0 0 5" << true << "0 0 0 5 clipped outside";
-        // Given without area it stays as given: nothing was taken away.
-        QTest::newRow("region given empty") << "region" << "5 5 5 9" << true << "5 5 5 9";
+        QTest::newRow("region outside") << "region" << "100 100 200 200" << true << "40 30 40 30 clipped outside empty";
+        QTest::newRow("region left of the image") << "region" << "-10 0 0 5" << true << "0 0 0 5 clipped outside empty";
+        QTest::newRow("region below the image") << "region" << "2 31 6 40" << true << "2 30 6 30 clipped outside empty";
+        // Given without area it stays as given: nothing was taken away, but it has no pixel.
+        QTest::newRow("region given empty") << "region" << "5 5 5 9" << true << "5 5 5 9 empty";
+        QTest::newRow("region given without a row") << "region" << "1 7 6 7" << true << "1 7 6 7 empty";
         QTest::newRow("region without image") << "region" << "-5 0 70000 10" << false << "0 0 65536 10 clipped";
     }
     void inputBounds()
@@ -423,7 +428,7 @@ private slots:
         } else {
             const Region r = region(v[0], v[1], v[2], v[3], e);
             for (int c : {r.x0, r.y0, r.x1, r.y1}) got << QString::number(c);
-            got << (r.clipped ? "clipped" : "") << (r.outside ? "outside" : "");
+            got << (r.clipped ? "clipped" : "") << (r.outside ? "outside" : "") << (r.empty ? "empty" : "");
         }
         got.removeAll(QString());
         QCOMPARE(got.join(' '), want);

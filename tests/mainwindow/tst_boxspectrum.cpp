@@ -171,7 +171,7 @@ private slots:
         // No dark image: each stack's dark level comes from its dark area,
         // where the beam is blocked, and drifts from frame to frame. The I0
         // stack is shorter: past its end no I0 dark-area value exists.
-        const QRectF area(30, 0, 5, 3);  // 6 x 4 pixels from (30, 0)
+        const QRect area(30, 0, 6, 4);  // 6 x 4 pixels from (30, 0)
         auto open = [&](int x, int y) { return area.contains(x, y) ? 0.0 : 1.0; };
         ts::Stack i1, i0;
         for (int k = 0; k < 24; ++k) {
@@ -210,10 +210,9 @@ private slots:
         QCOMPARE(v1.size(), 24);
         QCOMPARE(v1[0], 1234.0);
         for (int k = 5; k < 24; ++k) QVERIFY(std::abs(v1[k] - (40 + 3.0 * k - 44)) < 1e-9);
-
-        QVERIFY(BoxSpectrum::usableDarkArea(QRectF(0, 0, 0, 0)));
-        for (const QRectF& r : {QRectF(0, 0, -1, 3), QRectF(0, 0, 3, -2), QRectF(qQNaN(), 0, 3, 3), QRectF(0, 0, qInf(), 3)})
-            QVERIFY(!BoxSpectrum::usableDarkArea(r));
+        // No pixel to take values over: none appended.
+        QVERIFY(!BoxSpectrum::appendDarkAreaValues(v0, i1.frames, QRect(), nullptr));
+        QCOMPARE(v0.size(), 10);
     }
 
     void energyShiftFromTheMap()
@@ -396,9 +395,9 @@ private slots:
         QTest::addColumn<QString>("kept");
         QTest::addColumn<QString>("said");
         QTest::newRow("half width past the largest frame") << "HWidth" << "70000" << "65535"
-                                                            << "xw: 70000 clipped to 65535 (0 to 65535)";
-        QTest::newRow("half width of INT_MIN") << "HWidth" << "-2147483648" << "21474" << "";
-        QTest::newRow("half height") << "VWidth" << "99999" << "65535" << "yw: 99999 clipped to 65535 (0 to 65535)";
+                                                            << "xw: 70000 clipped to 65535 (-65535 to 65535)";
+        QTest::newRow("half width of INT_MIN") << "HWidth" << "-2147483648" << "-21474" << "";
+        QTest::newRow("half height") << "VWidth" << "99999" << "65535" << "yw: 99999 clipped to 65535 (-65535 to 65535)";
         QTest::newRow("within range") << "VWidth" << "7" << "7" << "";
         QTest::newRow("skip of 0") << "I1:Skip" << "0" << "1" << "I1 Data Skip: 0 clipped to 1 (1 to 2147483647)";
         QTest::newRow("negative cut") << "I0:CutFirst" << "-5" << "5" << "";
@@ -422,7 +421,8 @@ private slots:
         // The drawn box and the cursor spectrum take the field's value (INT_MIN once overflowed both).
         b.dispA->setRealMousePos(50, 40);
         b.dispA->repaint();
-        const int hw = b.HWidth->text().toInt(), vw = b.VWidth->text().toInt();
+        // A negative half width is its magnitude.
+        const int hw = std::abs(b.HWidth->text().toInt()), vw = std::abs(b.VWidth->text().toInt());
         QCOMPARE(QPoint(b.boxHalfWidth(), b.boxHalfHeight()), QPoint(hw, vw));
         QCOMPARE(b.specWindow->current.points, b.makeXafsSpectrum(50, 40, hw, vw).points);
     }

@@ -16,7 +16,8 @@
 // normalised mixture is exactly f : 1 - f and its half height lies at E0 +
 // shift. Frames are 16-bit TIFF files named by their energy, I0 varies over
 // the image and with energy, and every frame carries a dark offset; the
-// bottom rows are dark (offset only) in both stacks.
+// bottom rows (the top rows with darkFirst) are dark (offset only) in both
+// stacks.
 namespace mixed {
 
 struct Region
@@ -31,10 +32,12 @@ struct Stack
     double w1 = 1.5, w2 = 3.0;
     double from = 8939, to = 9019, step = 1;
     int width = 18, sampleRows = 12, darkRows = 3;
+    bool darkFirst = false;
     double dark = 300;
     QVector<Region> regions;
 
     int height() const { return sampleRows + darkRows; }
+    bool darkRow(int r) const { return darkFirst ? r < darkRows : r >= sampleRows; }
     double ref1(double E) const { return 0.5 * (1 + std::tanh((E - E0) / w1)); }
     double ref2(double E) const { return 0.5 * (1 + std::tanh((E - E0) / w2)); }
     const Region* regionAt(int x) const
@@ -59,10 +62,10 @@ struct Stack
             const double E = energy(k);
             auto i1 = [&](int c, int r) {
                 const Region* g = regionAt(c);
-                if (r >= sampleRows || !g) return dark;
+                if (darkRow(r) || !g) return dark;
                 return i0(c, r, E) * std::exp(-mu(*g, E)) + dark;
             };
-            auto i0px = [&](int c, int r) { return r >= sampleRows ? dark : i0(c, r, E) + dark; };
+            auto i0px = [&](int c, int r) { return darkRow(r) ? dark : i0(c, r, E) + dark; };
             if (!ts::writeTiff(dir + "/i1/" + ts::energyName("i1", E), width, height(), i1)) return false;
             if (!ts::writeTiff(dir + "/i0/" + ts::energyName("i0", E), width, height(), i0px)) return false;
         }
