@@ -92,6 +92,7 @@ bool LCFReference::newFile(QString fname)
         return false;
     }
     loaded = fname;
+    coverageSaid.clear();
     rebuildCurves();
     DMut->setText(FieldText::text(dMut));
     MidE->setText(FieldText::text(midx));
@@ -112,6 +113,7 @@ void LCFReference::dropFile()
     xShiftOn = true;
     setShift(shift);
     loaded.clear();
+    coverageSaid.clear();
     ++curvesGen;
     fraction = 0;
     for (QLineEdit* e : {DMut, MidE, R, T}) e->clear();
