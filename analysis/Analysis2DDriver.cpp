@@ -105,11 +105,17 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
         body.reportFailure(tr("2-D run not started: %1").arg(why));
         return Start::Refused;
     }
+    // A reference loaded before the stack is judged now.
+    if (panel.Sel2DAMLCFA->isChecked()) panel.checkLcfCoverage();
     body.analysis2DRunning = true;
     batchRun = fromBatch;
     blocksDone = 0;
     lastElems = ElemsResult();
     lcfFailed = 0;
+    lcfBlocks = 0;
+    lcfFitted = 0;
+    lcfWhy.clear();
+    raNoEdge.clear();
     blocksWithResult = 0;
     noteUnprepared = true;
     panel.setContAccess(true);
@@ -256,9 +262,11 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         panel.setProgress(span > 0 ? (job.y - analyzeCond.y0) / span * 100.0 : 0.0);
     }
     if (lcfOn && lcf) recordLcf(res, ac);
+    // Without an edge the shift is the guessed edge's and the jump and rest
+    // are lines through nothing: such a block holds 0, like any without a result.
     if (dEdgeOn && dEdge) {
-        recordBlockValue(&panel.dEdgeMap, ac, res.dEdge);
-        lastDEdge = res.dEdge;
+        lastDEdge = res.flagged ? 0.0 : res.dEdge;
+        recordBlockValue(&panel.dEdgeMap, ac, lastDEdge);
     }
     // Rows rebuilt since the start are not the ones whose maps were prepared.
     if (elemsOn && elems && elemGen == panel.elems->generation()) {
@@ -269,9 +277,10 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         lastElems = res.elems;
     }
     if (raOn && ra) {
-        recordBlockValue(raDMutMap, ac, res.ra.jump);
-        recordBlockValue(raRestMap, ac, res.ra.rest);
+        recordBlockValue(raDMutMap, ac, res.flagged ? 0.0 : res.ra.jump);
+        recordBlockValue(raRestMap, ac, res.flagged ? 0.0 : res.ra.rest);
     }
+    raNoEdge.push_back(raOn && ra && res.flagged);
     if (gaveResult(res, lcfOn && lcf, (dEdgeOn && dEdge) || (raOn && ra), elemsOn && elems)) ++blocksWithResult;
     ++blocksDone;
     emit blockRecorded(blocksDone);
@@ -279,6 +288,12 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
 
 void Analysis2DDriver::recordLcf(const BlockResult& r, const AnalyzeCond& ac)
 {
+    ++lcfBlocks;
+    if (r.lcfStatus == LcfResult::Fitted) ++lcfFitted;
+    if (r.lcfStatus != LcfResult::Fitted && lcfWhy.isEmpty())
+        lcfWhy = r.lcfStatus == LcfResult::Skipped    ? tr("the block's spectrum has no points")
+                 : r.lcfStatus == LcfResult::ZeroJump ? tr("no edge jump")
+                                                      : r.lcfFailure;
     if (r.lcfStatus == LcfResult::Skipped) return;
     if (r.lcfStatus == LcfResult::Failed) ++lcfFailed;
     const int missing = recordLcfBlock(lcfRefMaps, lcfRows, r.lcfRows, r.amounts, r.fractions, ac);
@@ -305,6 +320,11 @@ void Analysis2DDriver::finished()
                               "found) or the fit failed")
                                .arg(blocksDone));
         lcfFailed = 0;  // said above
+    } else if (lcfBlocks > 0 && lcfFitted == 0) {
+        // Fraction maps all 0 beside maps with results would pass for a finished LCF.
+        body.reportFailure(tr("2-D run: the LCF fitted none of its %1 blocks (%2); its maps hold 0")
+                               .arg(QString::number(lcfBlocks), lcfWhy));
+        lcfFailed = 0;
     }
     endRun();
 }
@@ -320,7 +340,7 @@ void Analysis2DDriver::generateResImages()
     if (elemsOn && elemGen == panel.elems->generation())
         for (Analyzed2DRes* m : qAsConst(elemMaps)) m->genImg();
     if (raOn && raDMutMap && raRestMap && raRatiMap) {
-        computeRatioMap(*raDMutMap, *raRestMap, *raRatiMap, analyzeCond, blocksDone);
+        computeRatioMap(*raDMutMap, *raRestMap, *raRatiMap, analyzeCond, blocksDone, &raNoEdge);
         raDMutMap->genImg();
         raRestMap->genImg();
         raRatiMap->genImg();

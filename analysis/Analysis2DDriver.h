@@ -8,6 +8,7 @@
 #include "core/AnalyzeCond.h"
 
 #include <memory>
+#include <vector>
 
 class Analyzed2DRes;
 class Analyzer;
@@ -104,6 +105,12 @@ private:
     int elemGen = -1;      // their generation: other rows mean other maps
     int lcfFailed = 0;     // blocks of this run whose fit failed
     qint64 blocksWithResult = 0;  // blocks that gave any analysis a value
+    qint64 lcfBlocks = 0;  // blocks whose LCF was recorded
+    qint64 lcfFitted = 0;  // of them, fitted
+    QString lcfWhy;        // why the first of the others was not
+    // Per block recorded, in the walk's order: its residual maps hold 0, as
+    // its spectrum showed no edge.
+    std::vector<bool> raNoEdge;
     bool noteUnprepared = true;
 };
 

@@ -50,22 +50,23 @@ void recordElemBlock(const QVector<Analyzed2DRes*>& maps, int rows,
 }
 
 void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio,
-                     const AnalyzeCond& grid, qint64 blocks)
+                     const AnalyzeCond& grid, qint64 blocks, const std::vector<bool>* skip)
 {
     if (!rest.data || blocks < 1) return;
+    auto skipped = [skip](qint64 k) { return skip && k < qint64(skip->size()) && (*skip)[size_t(k)]; };
     AnalyzeCond g = grid;
     g.reset();
     double m = 1e300;
     qint64 k = 0;
     do {
-        if (g.centreInside()) m = std::min(m, rest.valueAt(g.curX, g.curY));
+        if (g.centreInside() && !skipped(k)) m = std::min(m, rest.valueAt(g.curX, g.curY));
     } while (++k < blocks && g.next());
     // Earlier passes' values and extremes go: the range is this pass's own.
     g.reset();
     ratio.setCond(g);
     k = 0;
     do {
-        if (!g.centreInside()) continue;
+        if (!g.centreInside() || skipped(k)) continue;
         const double d = dMut.valueAt(g.curX, g.curY);
         const double r = rest.valueAt(g.curX, g.curY) - m;
         const double s = d + r;

@@ -3,6 +3,8 @@
 
 #include <QVector>
 
+#include <vector>
+
 class AnalyzeCond;
 class Analyzed2DRes;
 
@@ -36,7 +38,8 @@ void recordElemBlock(const QVector<Analyzed2DRes*>& maps, int rows,
 // least rest of those blocks, d = dMut (0 outside it). Other pixels hold 0
 // and take no part in the range. Where d + r is 0 the ratio is 0: a division
 // there would leave NaN or infinities that spoil the map's range and image.
+// Blocks k with (*skip)[k] true (no edge found) hold 0 and take no part in m.
 void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio,
-                     const AnalyzeCond& grid, qint64 blocks);
+                     const AnalyzeCond& grid, qint64 blocks, const std::vector<bool>* skip = nullptr);
 
 #endif

@@ -14,6 +14,7 @@
 #include "SumUpCtrl.h"
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
+#include "core/TiffData.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/BoundedField.h"
@@ -105,6 +106,14 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(&body, &Body::spectrumAutoRange, panel,
                            [this](bool on) { panel->specPane->autoRange = on; });
     connections << connect(panel->specPane, &SpecPane::reported, &body, &Body::report);
+    Body* b = &body;
+    panel->stackEnergies = [b] {
+        QVector<double> e;
+        e.reserve(b->i1Images.size());
+        for (const TiffData* f : qAsConst(b->i1Images))
+            if (f) e.append(f->energy);
+        return e;
+    };
     run = new Analysis2DDriver(body, *panel, this);
     connections << connect(panel, &Analyzer::askAnalyze, run, &Analysis2DDriver::start2DAnalysis);
 }

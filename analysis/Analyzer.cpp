@@ -187,6 +187,9 @@ void Analyzer::addNewRef()
         specPane->update();
     };
     connect(row, &LCFReference::newFileSelected, this, refresh);
+    connect(row, &LCFReference::newFileSelected, this, [this, n] {
+        if (!settingStd) checkLcfCoverage(n - 1);
+    });
     connect(row, &LCFReference::fileDropped, this, refresh);
     // The spectrum shown was fitted with the reference just dropped.
     connect(row, &LCFReference::fileDropped, this, &Analyzer::reAnalyzeSpectrum);
@@ -636,11 +639,44 @@ bool Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isV
 {
     if (no < 0 || no >= lcfRefs.size()) return true;
     LCFReference* row = lcfRefs[no];
+    settingStd = true;
     const bool read = row->setStd(use, dE, fname, isVic);
+    settingStd = false;
     // The row's new shift comes without newDeltaE: the view's copy is renewed here.
     showOther(no + 1, row->spectrum());
     specPane->update();
-    return read;
+    return read && checkLcfCoverage(no);
+}
+
+bool Analyzer::checkLcfCoverage()
+{
+    bool all = true;
+    for (int i = 0; i < lcfRefs.size(); ++i)
+        if (!checkLcfCoverage(i)) all = false;
+    return all;
+}
+
+bool Analyzer::checkLcfCoverage(int no)
+{
+    LCFReference* row = lcfRefs.value(no);
+    if (!row || !row->inUse() || !stackEnergies) return true;
+    const double dE = row->xShiftOn ? row->xShift : 0.0;
+    const double lo = row->XafsSpectrum::minX - dE, hi = row->XafsSpectrum::maxX - dE;
+    const LcfFit::Coverage c =
+        LcfFit::coverage(lo, hi, numberOf(LCFRange1), numberOf(LCFRange2), stackEnergies());
+    if (!c.known || c.covers) return true;
+    auto eV = [](double e) { return QString::number(e, 'f', 2); };
+    // Numbered as scripts number the rows.
+    const QString why =
+        tr("The LCF reference \"%1\" of row %2 does not cover the fit: its energies less its dE reach %3 - %4 "
+           "eV, the stack's energies in the LCF range %5 - %6 eV")
+            .arg(row->loadedFile(), QString::number(no), eV(lo), eV(hi), eV(c.needLo), eV(c.needHi));
+    // Said once, at the load or at the run that finds it first.
+    if (why != row->coverageSaid) {
+        row->coverageSaid = why;
+        emit refused(why);
+    }
+    return false;
 }
 
 void Analyzer::selectImage(int id)

@@ -19,6 +19,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class AnalyzeProc;
 class ElemCtrl;
 class ElemList;
@@ -120,6 +122,16 @@ public:
     void selectImageType(int t);
     int selectedImageType() const;
     Analyzed2DRes* selectedMap();
+    // The energies of the stack a 2-D run analyses; empty, or unset, when
+    // none is loaded.
+    std::function<QVector<double>()> stackEnergies;
+    // Says (through refused) every reference row in use whose energies do
+    // not reach over the stack's energies in the LCF range, unless the same
+    // was said of it before; false when any row falls short. Rows cannot be
+    // judged before a stack is loaded.
+    bool checkLcfCoverage();
+    bool checkLcfCoverage(int row);
+
     // Builds the generated unit step of the comparison mode into dEdgeRef.
     // False (dEdgeRef kept) when the width or spacing gives no sound grid.
     bool prepareDEdgeRef();
@@ -185,7 +197,8 @@ public slots:
     int analyzeSpectrum(XafsSpectrum& s, SuggestElm sElm, int tag = 0);
     void reAnalyzeSpectrum();
     void setProgress(double perCent);
-    // False when the row's file could not be read (said through refused);
+    // False when the row's file could not be read, or its energies do not
+    // reach over the stack's in the LCF range (either said through refused);
     // a row index out of range changes nothing.
     bool setLCFStd(int no, bool use, double dE, QString fname, QString isVic);
     void selectImage(int id);
@@ -234,6 +247,8 @@ private:
     // Generation of the element rows each element request was made for.
     QQueue<int> elemGens;
     QButtonGroup* elemDispGroup = nullptr;
+    // setLCFStd judges the row once its shift is set, not at its file's load.
+    bool settingStd = false;
 
     // A field as a number; text that does not parse reads as 0.
     static double numberOf(const QLineEdit* e);

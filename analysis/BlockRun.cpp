@@ -71,6 +71,7 @@ void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& ou
         const LcfResult r =
             LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);
         out.lcfStatus = r.status;
+        out.lcfFailure = r.failure;
         out.lcfRows = r.rows;
         out.fractions = r.fractions;
         out.amounts = r.amounts;

@@ -99,6 +99,7 @@ struct BlockResult
     // the jump, a line not fitted): it shows no edge.
     bool flagged = false;
     LcfResult::Status lcfStatus = LcfResult::Skipped;
+    QString lcfFailure;  // why the fit failed (Failed)
     QVector<int> lcfRows;
     QVector<double> fractions, amounts;
     double z = 0;

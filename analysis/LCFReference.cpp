@@ -92,6 +92,7 @@ bool LCFReference::newFile(QString fname)
         return false;
     }
     loaded = fname;
+    coverageSaid.clear();
     rebuildCurves();
     noteIfRefused(fname);
     DMut->setText(FieldText::text(dMut));
@@ -113,6 +114,7 @@ void LCFReference::dropFile()
     xShiftOn = true;
     setShift(shift);
     loaded.clear();
+    coverageSaid.clear();
     ++curvesGen;
     fraction = 0;
     for (QLineEdit* e : {DMut, MidE, R, T}) e->clear();

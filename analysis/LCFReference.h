@@ -30,6 +30,9 @@ public:
     double fraction = 0;  // last fitted fraction
     // "LCF Ref 1" (amount per block) and "LCF Ref 2" (fraction per block); owned.
     QVector<Analyzed2DRes*> maps;
+    // What was last said of the row's energies against the stack's; cleared
+    // with every file, so a file loaded again is judged and said again.
+    QString coverageSaid;
 
     XafsSpectrum& spectrum() { return *this; }
     const XafsSpectrum& spectrum() const { return *this; }

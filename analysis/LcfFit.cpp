@@ -187,6 +187,29 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
     return sum / count / n;
 }
 
+LcfFit::Coverage LcfFit::coverage(double refLo, double refHi, double sE0, double eE0,
+                                  QVector<double> energies)
+{
+    Coverage c;
+    QVector<double> in;
+    for (double e : qAsConst(energies))
+        if (std::isfinite(e) && e >= sE0 && e <= eE0)
+            in.append(e);
+    if (in.isEmpty())
+        return c;
+    std::sort(in.begin(), in.end());
+    in.erase(std::unique(in.begin(), in.end()), in.end());
+    c.known = true;
+    c.needLo = in.first();
+    c.needHi = in.last();
+    const int n = in.size();
+    const double stepLo = n > 1 ? in[1] - in[0] : 0.0;
+    const double stepHi = n > 1 ? in[n - 1] - in[n - 2] : 0.0;
+    // Written so that a reference span that is not a number never covers.
+    c.covers = refLo <= c.needLo + stepLo && refHi >= c.needHi - stepHi;
+    return c;
+}
+
 LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
                       double sE0, double eE0, const SuggestElm& sElm, bool drawCurve,
                       Workspace* ws)

@@ -77,6 +77,19 @@ public:
     // corrected ones the fit and the fitted curve use.
     static double residual(const Spectrum& D, const Spectrum& fitted, double sE0, double eE0,
                            int n, double offset = 0.0);
+
+    // Whether a reference's energies [refLo, refHi] (its own, less its shift)
+    // reach over the energies of a stack that a fit over [sE0, eE0] takes.
+    // Short by up to one step of the stack at either end still covers: the
+    // fit then leaves out only that end's point.
+    struct Coverage
+    {
+        bool known = false;   // some stack energy lies in the fit range
+        bool covers = true;
+        double needLo = 0, needHi = 0;  // the first and last of those energies
+    };
+    static Coverage coverage(double refLo, double refHi, double sE0, double eE0,
+                             QVector<double> energies);
 };
 
 #endif

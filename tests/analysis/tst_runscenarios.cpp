@@ -18,7 +18,9 @@
 #include "mainwindow/BodyHooks.h"
 #include "support/Files.h"
 #include "support/BodyStack.h"
+#include "support/Headless.h"
 #include "support/Maps.h"
+#include "support/MixedStack.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
 #include "widgets/ImgDispA.h"
@@ -27,6 +29,7 @@
 
 #include <QDir>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -567,6 +570,162 @@ private slots:
         QVERIFY2(sample ? !said.contains("2-D run gave no result") : said == none, qPrintable(said));
     }
 
+    // A block whose spectrum shows no edge holds 0 in the edge-shift and residual maps, whatever its guessed edge
+    // gave: in a scan ending 5 eV past the edge (no post-edge line) every block, and the run is said and counted;
+    // beside a sample whose edge is 3 eV up, blocks of bare substrate on a curved background. The ratio map of
+    // the sample blocks takes its least rest over them alone.
+    void blocksWithoutEdgeHoldZero_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("halfSample");
+        for (const char* m : {"mid-point", "comparison", "residual"}) {
+            QTest::addRow("%s, scan ending after the edge", m) << QString(m) << false;
+            QTest::addRow("%s, substrate beside the sample", m) << QString(m) << true;
+        }
+    }
+    void blocksWithoutEdgeHoldZero()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, halfSample);
+        Body b;
+        const double E0 = b.suggestElmFromUi().edgeEnergy;
+        ts::MuStack st;
+        st.from = std::floor(E0) - 100;
+        st.n = halfSample ? 151 : 54;  // the last frame 5 or 200 eV past the edge
+        const double sampleShift = 3;
+        st.mu = [=](double E, int c, int r) {
+            const double substrate = 0.4 + 0.02 * r - 1e-4 * (E - E0) + 2e-7 * (E - E0) * (E - E0);
+            return halfSample && c >= 2 ? substrate : substrate + synth::sigmoid(E, E0 + sampleShift, 1);
+        };
+        ts::loadMuStack(b, st);
+        // Without the suggestion's window a spectrum without a post-edge line keeps its guessed edge; with it,
+        // the substrate shows no edge inside the window.
+        b.UseSuggestElm->setChecked(halfSample);
+        // The edge energy a user types, a little off the table's.
+        b.SuggestingEeV->setText(QString::number(E0 - 5.36));
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DADEdgeA->setChecked(mode != "residual");
+        a->Sel2DARAA->setChecked(mode == "residual");
+        a->setDEdgeMode(mode == "comparison" ? 1 : 0);
+        a->setDEdgeCompTarget(1);
+        a->DEdgeCWStepAt->setText(QString::number(E0));
+        a->setRaEnergy(E0 + 2);
+        a->setRaFactor(0.1);
+        const int failures = FailureLog::count();
+        QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
+        QCOMPARE(FailureLog::count() - failures, halfSample ? 0 : 1);
+        QCOMPARE(b.statusBar()->currentMessage().startsWith("2-D run gave no result"), !halfSample);
+        double leastRest = 1e300;
+        for (int r = 0; r < st.h; ++r)
+            for (int c = 0; c < 2; ++c) leastRest = std::min(leastRest, a->restMap.valueAt(c, r));
+        for (int r = 0; r < st.h; ++r) {
+            for (int c = 0; c < st.w; ++c) {
+                const bool edge = halfSample && c < 2;
+                const QString at = QString("block %1,%2").arg(c).arg(r);
+                if (mode != "residual") {
+                    const double d = a->dEdgeMap.valueAt(c, r);
+                    // The step of the comparison is sharper than the edge: it finds it less closely.
+                    const double within = mode == "comparison" ? 1.5 : 0.3;
+                    const double want = sampleShift + (mode == "mid-point" ? 5.36 : 0.0);
+                    QVERIFY2(edge ? std::abs(d - want) < within : d == 0, qPrintable(at + QString(": %1").arg(d)));
+                    continue;
+                }
+                const double jump = a->dMutMap.valueAt(c, r), rest = a->restMap.valueAt(c, r);
+                const double ratio = a->ratiMap.valueAt(c, r);
+                if (!edge) {
+                    QVERIFY2(jump == 0 && rest == 0 && ratio == 0, qPrintable(at));
+                    continue;
+                }
+                QVERIFY2(std::abs(jump - 1) < 0.05, qPrintable(at + QString(": jump %1").arg(jump)));
+                const double rr = rest - leastRest;
+                QVERIFY2(std::abs(ratio - rr / (jump + rr)) < 1e-9, qPrintable(at + QString(": ratio %1").arg(ratio)));
+            }
+        }
+    }
+
+    // A reference in keV against a stack in eV: said and counted when it is set with a stack loaded (once, not
+    // again at the run), or when the run starts if it was set before the stack; the run that fits no block is a
+    // failure although its edge-shift map has results. A reference in eV is neither.
+    void referenceOutsideTheStack_data()
+    {
+        QTest::addColumn<bool>("keV");
+        QTest::addColumn<bool>("before");  // the references set before the stack is loaded
+        QTest::addColumn<int>("atSet");
+        QTest::addColumn<int>("atRun");
+        QTest::newRow("keV, stack loaded") << true << false << 1 << 1;
+        QTest::newRow("keV, set before the stack") << true << true << 0 << 2;
+        QTest::newRow("eV, stack loaded") << false << false << 0 << 0;
+        QTest::newRow("eV, set before the stack") << false << true << 0 << 0;
+    }
+    void referenceOutsideTheStack()
+    {
+        QFETCH(bool, keV);
+        QFETCH(bool, before);
+        QFETCH(int, atSet);
+        QFETCH(int, atRun);
+        Spectrum k1 = synth::sample(8800, 9400, 1, mu1);
+        for (QPointF& p : k1.points) p.setX(keV ? p.x() / 1000 : p.x());
+        QVERIFY(ts::writeSpectrum(dir.filePath("k1.dat"), k1));
+        Body b;
+        ts::MuStack st;
+        st.from = 8900;
+        st.mu = [](double E, int c, int r) { return share(c, r) * mu1(E) + (1 - share(c, r)) * mu2(E); };
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        a->Sel2DA->setChecked(true);
+        a->Sel2DAMLCFA->setChecked(true);
+        a->Sel2DADEdgeA->setChecked(true);
+        a->setLCFRange(8950, 9100);
+        int failures = FailureLog::count();
+        if (!before) ts::loadMuStack(b, st);
+        QCOMPARE(a->setLCFStd(0, true, 0, dir.filePath("k1.dat"), "0"), atSet == 0);
+        QVERIFY(a->setLCFStd(1, true, 0, dir.filePath("r2.dat"), "0"));
+        QCOMPARE(FailureLog::count() - failures, atSet);
+        const QString notCovered = QString("The LCF reference \"%1\" of row 0 does not cover the fit: its energies less "
+                                           "its dE reach 8.80 - 9.40 eV, the stack's energies in the LCF range 8950.00 "
+                                           "- 9100.00 eV").arg(dir.filePath("k1.dat"));
+        if (atSet) QCOMPARE(b.statusBar()->currentMessage(), notCovered);
+        if (before) ts::loadMuStack(b, st);
+        failures = FailureLog::count();
+        QStringList said;
+        connect(b.statusBar(), &QStatusBar::messageChanged, this, [&](const QString& m) { said << m; });
+        QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
+        QCOMPARE(FailureLog::count() - failures, atRun);
+        QCOMPARE(said.contains(notCovered), before && keV);
+        QCOMPARE(said.filter("2-D run: the LCF fitted none of its 12 blocks").size(), keV ? 1 : 0);
+        // The edge-shift map has its results either way.
+        const double d = a->dEdgeMap.valueAt(1, 1) + b.suggestElmFromUi().edgeEnergy;
+        QVERIFY2(d > 9000 && d < 9006, qPrintable(QString::number(d)));
+        const int n = AnalysisOnBody::of(b)->driver()->lcfRefMaps.size() / 2;
+        const double f = AnalysisOnBody::of(b)->driver()->lcfRefMaps[n]->valueAt(1, 1);
+        QVERIFY2(keV ? f == 0 : std::abs(f - share(1, 1)) < 5e-3, qPrintable(QString::number(f)));
+    }
+
+    // The second of two runs gives no result after the first gave some: said and counted all the same.
+    void secondRunWithoutResult()
+    {
+        Body b;
+        const double E0 = b.suggestElmFromUi().edgeEnergy;
+        ts::MuStack st;
+        st.from = std::floor(E0) - 100;
+        st.mu = [=](double E, int, int r) { return 0.4 + 0.02 * r - 1e-4 * (E - E0) + synth::sigmoid(E, E0, 1); };
+        Analyzer* a = AnalysisOnBody::of(b)->analyzer();
+        for (int n : {151, 54}) {  // the second scan ends 5 eV past the edge
+            st.n = n;
+            b.clearI1Files();
+            b.clearI0Files();
+            ts::loadMuStack(b, st);
+            b.UseSuggestElm->setChecked(true);
+            a->Sel2DA->setChecked(true);
+            a->Sel2DADEdgeA->setChecked(true);
+            const int failures = FailureLog::count();
+            QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
+            const bool none = b.statusBar()->currentMessage().startsWith("2-D run gave no result");
+            QCOMPARE(none, n == 54);
+            QCOMPARE(FailureLog::count() - failures, n == 54 ? 1 : 0);
+        }
+    }
+
     // Only the suggestion's edge energy changes: the window then takes a sharp pre-edge peak for the edge. The
     // references follow, in the cursor's fits as in a run, or a reference would no longer fit its own material.
     void referencesFollowTheEdgeEnergy_data()
@@ -728,6 +887,89 @@ private slots:
         if (cleared) QCOMPARE(after, qint64(0));
         else QCOMPARE(values(), want);
     }
+
+#ifdef CORVENLITH_BIN
+    // The program itself, headless. A scan ending 5 eV past the edge: both edge-shift modes and the residual
+    // maps hold 0 in every block, read back from the saved maps, and both runs are failures. A reference in keV
+    // against the stack in eV, set after the stack is loaded (an "Err:" line) or before it (said when the run
+    // starts): said, and the run that fitted no block is a failure though its edge-shift map has results.
+    void headlessRuns_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("scan ending after the edge")
+            << "flagged" << 2 << QStringList{"2-D run gave no result: in each of its 24 blocks"};
+        const QString cover = "The LCF reference \"TMP/refkeV.dat\" of row 0 does not cover the fit: its energies "
+                              "less its dE reach 8.92 - 9.04 eV, the stack's energies in the LCF range 8939.00 - "
+                              "9019.00 eV";
+        const QString none = "2-D run: the LCF fitted none of its 24 blocks";
+        QTest::newRow("keV reference, stack loaded")
+            << "keV" << 2 << QStringList{cover, none};
+        QTest::newRow("keV reference set before the stack") << "keV before" << 2 << QStringList{cover, none};
+        QTest::newRow("references in eV") << "eV" << 0 << QStringList{};
+    }
+    void headlessRuns()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, failures);
+        QFETCH(QStringList, said);
+        QTemporaryDir tmp;
+        mixed::Stack st;
+        st.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}, {9, 17, 0.5, 0.6, 0.8, 1.0}};
+        if (kind == "flagged") st.to = st.E0 + 5;
+        QVERIFY(st.write(tmp.path()) && QDir(tmp.path()).mkdir("out"));
+        QVERIFY(st.writeRef(tmp.filePath("ref1.dat"), true) && st.writeRef(tmp.filePath("ref2.dat"), false));
+        Spectrum k;
+        for (const QPointF& p : synth::sample(st.from - 20, st.to + 20, 0.5, [&](double E) { return st.ref1(E); }).points)
+            k.append(p.x() / 1000, p.y());
+        QVERIFY(ts::writeSpectrum(tmp.filePath("refkeV.dat"), k));
+        const QString load = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                             "Use_I0 1\nselect_region 0 0 18 12\nset_band_w 1\n";
+        const QString refs = QString("analyzer_set_LCF_std 0 1 0 TMP/%1 0\nanalyzer_set_LCF_std 1 1 0 TMP/ref2.dat 0\n")
+                                 .arg(kind == "eV" ? "ref1.dat" : "refkeV.dat");
+        QString script;
+        if (kind == "flagged") {
+            script = load + "set_band_h 1\nSuggesting_Edge_eV 8979\nsaveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\n"
+                            "analyzer_sub_mode 0 1 0 0 1\nanalyzer_set_ra_energy 8981\nanalyzer_exec_2da\n"
+                            "analyzer_select_image 4\nsave_data TMP/out/mid\nanalyzer_select_image 7\n"
+                            "save_data TMP/out/jump\nanalyzer_select_image 8\nsave_data TMP/out/rest\n"
+                            "analyzer_select_image 9\nsave_data TMP/out/ratio\nanalyzer_sub_mode 0 1 0 0 0\n"
+                            "analyzer_dEdge_select_mode 1\nanalyzer_dEdge_comp_w_step\n"
+                            "analyzer_dEdge_comp_step_params 8979 40 0.1\nanalyzer_exec_2da\n"
+                            "analyzer_select_image 4\nsave_data TMP/out/comp\n";
+        } else {
+            script = (kind == "keV before" ? refs + load : load + refs)
+                     + "set_band_h 1\nSuggesting_Edge_eV 8979\nanalyzer_sub_mode 0 1 1 0 0\nanalyzer_exec_2da\n";
+        }
+        auto paths = [&tmp](QString t) { return t.replace("TMP", tmp.path()); };
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n"));
+        const ts::ProgramRun r = ts::runProgram(
+            CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == (failures ? 1 : 0), qPrintable(err.right(3000)));
+        for (const QString& line : said) {
+            if (!err.contains(paths(line))) qWarning().noquote() << err;
+            QVERIFY2(err.contains(paths(line)), qPrintable(paths(line)));
+        }
+        if (failures)
+            QVERIFY2(err.trimmed().section('\n', -1).startsWith(QString("Failures in this run: %1;").arg(failures)),
+                     qPrintable(err.right(1000)));
+        if (kind != "flagged") return;
+        // Every block of every map read back: 6 x 4 blocks of 3 x 3 pixels, each 0.
+        for (const char* m : {"mid", "jump", "rest", "ratio", "comp"}) {
+            const QString file = tmp.filePath(QString("out/%1-0.dat").arg(m));
+            int seen = 0;
+            for (const QString& l : ts::readLines(file)) {
+                if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
+                const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
+                QVERIFY2(v.size() == 3 && v[2].toDouble() == 0, qPrintable(file + ": " + l));
+                ++seen;
+            }
+            QVERIFY2(seen == 24, qPrintable(file + QString(": %1 blocks").arg(seen)));
+        }
+    }
+#endif
 
     // The spectrum under the cursor reaches the panel, not while a 2-D run is
     // on; the panel works on the window's map choice, grid and stack. Torn

@@ -365,6 +365,47 @@ private slots:
         if (c.status != LcfResult::Fitted) QCOMPARE(r.z, 0.0);
     }
 
+    // Whether a reference reaches over the stack's energies in the fit range: a stack of 7000 to 7400 eV, fine
+    // steps (0.5 eV) at 7100 to 7140 and 5 eV elsewhere, with a near-duplicate energy and frames out of order.
+    void lcfCoverage_data()
+    {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<double>("from");  // the fit range
+        QTest::addColumn<double>("to");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<bool>("covers");
+        const double nan = std::nan("");
+        QTest::newRow("wider than the stack") << 6900.0 << 7600.0 << 0.0 << 30000.0 << true << true;
+        QTest::newRow("exactly the stack") << 7000.0 << 7400.0 << 0.0 << 30000.0 << true << true;
+        QTest::newRow("in keV") << 6.9 << 9.0 << 0.0 << 30000.0 << true << false;
+        QTest::newRow("short by most of a step at the top") << 7000.0 << 7395.5 << 0.0 << 30000.0 << true << true;
+        QTest::newRow("short by more than a step at the top") << 7000.0 << 7394.5 << 0.0 << 30000.0 << true << false;
+        QTest::newRow("short by more than a step at the foot") << 7005.5 << 7400.0 << 0.0 << 30000.0 << true << false;
+        QTest::newRow("covering the fit range only") << 7090.0 << 7210.0 << 7095.0 << 7205.0 << true << true;
+        QTest::newRow("the fit range's fine steps bind") << 7100.6 << 7300.0 << 7100.0 << 7120.0 << true << false;
+        QTest::newRow("fit range outside the stack") << 6.9 << 9.0 << 8000.0 << 9000.0 << false << true;
+        QTest::newRow("reference not a number") << nan << nan << 0.0 << 30000.0 << true << false;
+    }
+    void lcfCoverage()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(bool, known);
+        QFETCH(bool, covers);
+        QVector<double> e;
+        for (double E = 7400; E >= 7140; E -= 5) e << E;
+        for (double E = 7100; E < 7140; E += 0.5) e << E;
+        for (double E = 7000; E < 7100; E += 5) e << E;
+        e << 7100.01 << 7400 << std::nan("");
+        const LcfFit::Coverage c = LcfFit::coverage(lo, hi, from, to, e);
+        QCOMPARE(c.known, known);
+        QCOMPARE(c.covers, covers);
+        if (known && from == 0) QCOMPARE(QVector<double>({c.needLo, c.needHi}), QVector<double>({7000, 7400}));
+    }
+
     void lcfResidualTerms()
     {
         const double w[6] = {5, 2, 0, 0.5, 1, 9};
