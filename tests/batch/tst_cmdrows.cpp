@@ -757,8 +757,9 @@ private slots:
                "The LCF reference file \"TMP/missing%1.dat\" could not be read: reference row 1 has no file now\n"
                "Err: line 3: unknown word bogus%1\n";
         QTest::newRow("2-D run on numbered frames")
-            << load + refs.arg("REF") + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da" << 1
-            << "2-D run gave no result: in each of its 6 blocks the spectrum was flagged (no edge found) or the fit failed";
+            << load + refs.arg("REF") + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da" << 3
+            << "The LCF reference \"REF\" of row 0 does not cover the fit\n"
+               "2-D run gave no result: in each of its 6 blocks the spectrum was flagged (no edge found) or the fit failed";
         QTest::newRow("edge-shift run on numbered frames")
             << load + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da" << 1
             << "2-D run gave no result: in each of its 6 blocks";
