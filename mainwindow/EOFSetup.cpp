@@ -119,7 +119,7 @@ void EOFSetup::keepCalcTexts()
     acceptedCalc = QStringList{Start->text(), Delta->text(), End->text(), NumOfPoints->text()};
 }
 
-void EOFSetup::recompute(bool endFromDelta)
+bool EOFSetup::recompute(bool endFromDelta, QString* refusal)
 {
     CalcFields f = calcFields();
     if (endFromDelta)
@@ -129,18 +129,21 @@ void EOFSetup::recompute(bool endFromDelta)
 
     QString why;
     if (!calcFieldsUsable(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
-        qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
+        // A caller given the reason reports it itself.
+        if (!refusal) qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
         Start->setText(acceptedCalc.at(0));
         Delta->setText(acceptedCalc.at(1));
         End->setText(acceptedCalc.at(2));
         NumOfPoints->setText(acceptedCalc.at(3));
-        return;
+        if (refusal) *refusal = why;
+        return false;
     }
     if (endFromDelta)
         End->setText(numText(f.end));
     else
         Delta->setText(numText(f.delta));
     keepCalcTexts();
+    return true;
 }
 
 void EOFSetup::newStart()

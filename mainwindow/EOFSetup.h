@@ -54,7 +54,8 @@ private slots:
 
 private:
     EnergyOfFiles::CalcFields calcFields() const;
-    void recompute(bool endFromDelta);
+    // False, with the reason in why, when the fields were put back.
+    bool recompute(bool endFromDelta, QString* why = nullptr);
     void keepCalcTexts();
 
     Units units;

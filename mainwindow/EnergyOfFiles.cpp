@@ -1,5 +1,6 @@
 #include "EnergyOfFiles.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -53,20 +54,38 @@ double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, 
 
 bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why)
 {
-    if (f.num < 1) {
-        *why = QStringLiteral("the number of points must be at least 1");
+    auto refuse = [why](const char* text) {
+        *why = QCoreApplication::translate("EnergyOfFiles", text);
         return false;
+    };
+    if (f.num < 1) return refuse("the number of points must be at least 1");
+    if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end))
+        return refuse("Start, Delta and End must be finite");
+    // Between start and end the energies run monotonically (in degrees,
+    // inside 0 to 180, the lowest sine is at an end), so the ends bound them.
+    const auto possible = [](double e) { return e > 0 && e <= maxEnergy; };
+    if (unit == UnitDeg) {
+        const auto inside = [](double t) { return t > 0 && t < 180; };
+        if (!inside(f.start) || !inside(f.end) || !possible(energyOfAngle(f.start, D)) || !possible(energyOfAngle(f.end, D))) {
+            *why = QCoreApplication::translate("EnergyOfFiles",
+                                               "Start and End must be angles between 0 and 180 degrees giving at most %1 eV")
+                       .arg(maxEnergy, 0, 'f', 0);
+            return false;
+        }
+        return true;
     }
-    if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end)) {
-        *why = QStringLiteral("Start, Delta and End must be finite");
+    const double scale = unit == UnitKeV ? 1000 : 1;
+    if (!possible(f.start * scale) || !possible(f.end * scale)) {
+        *why = QCoreApplication::translate("EnergyOfFiles", "Start and End must be energies above 0 and at most %1 eV")
+                   .arg(maxEnergy, 0, 'f', 0);
         return false;
     }
     if (evenInEnergy || (unit != UnitEV && unit != UnitKeV))
         return true;
-    const double scale = unit == UnitKeV ? 1000 : 1;
     double t = 0;
     if (!angleOfEnergy(f.start * scale, D, &t) || !angleOfEnergy(f.end * scale, D, &t)) {
-        *why = QStringLiteral("in angle steps Start and End must be at least %1 eV").arg(hc / (2 * D));
+        *why = QCoreApplication::translate("EnergyOfFiles", "in angle steps Start and End must be at least %1 eV")
+                   .arg(hc / (2 * D));
         return false;
     }
     return true;

@@ -307,7 +307,8 @@ private slots:
         refused("select_region 6 5 2 1\nselect_region 100 100 200 200\nseek_image 99\nSuggesting_Edge 7\neng_calc_num_i1 0",
                 {"area=2 1 4 4", "~B:SuggestingEdge", "~I1:NumOfPoints"},
                 {"", "the region lies outside the image of 12 x 9 pixels", "the I1 stack has no frame 99 (it holds 6)", "3",
-                 "the energy calculation cannot use it and keeps 41 points"},
+                 "Energy calculation refused: the number of points must be at least 1; it keeps Start 8950, Delta -37.8049, "
+                 "End 7400 and 41 points"},
                 {select_region, select_region, seek_image, Suggesting_Edge, eng_calc_num_i1});
         row("save_image TMP/none/view.png", {"status=Not saved: the folder TMP/none does not exist"});
         // The view and its colour bar; every reference map; the selected map
@@ -348,8 +349,11 @@ private slots:
         row("analyzer_set_scale_min low", {"A:DMutScaleMin=0", "A:RatioScaleMin=0"});
         row("analyzer_elems_bg_dMut Fe 3.5\nanalyzer_elems_bg_dMut 7", {"A:BGVDMut=0"});
         row("analyzer_elems_bg_NROI 9 1e-7", {"A:BGVNROI=1e-07"});
-        refused("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9", {"A:ShowDEdge=1", "A:ShowElemsDMut0=1"},
-                {"10", ""}, {analyzer_select_image, analyzer_elems_select_disp_mode});
+        refused("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9\nanalyzer_elems_select_disp_mode -1\n"
+                "analyzer_elems_select_disp_mode 8",
+                {"A:ShowDEdge=1", "A:ShowElemsNROI=1"}, {"10", "8", "8", ""},
+                {analyzer_select_image, analyzer_elems_select_disp_mode, analyzer_elems_select_disp_mode,
+                 analyzer_elems_select_disp_mode});
         row("analyzer_elems_sort_by_an 0\nanalyzer_target_elements Cu,Fe",
             {"A:SortByANo=0", "elem0:Name=Cu-K", "elem1:Name=Fe-K"});
         row("analyzer_target_elements Fe,Cu,Zn\nanalyzer_elems_set_use 2 0", {"elem2:Use=0", "elem1:Use=1"});
@@ -422,6 +426,33 @@ private slots:
         row("load_I1_files_of_pattern NEW TMP/none/ *.tif",
             {"sizes=0/0", "status=No images loaded: the folder TMP/none/ does not exist"});
         row("load_I1_files NEW TMP/stack/img_0.tif\nclear_I1_files", {"sizes=1/0 0/0"});
+
+        // Energies no scan has (not finite, not above 0, above 1 MeV; in keV and in degrees as the unit
+        // says) are refused and counted; the fields keep what they had. Last: the loads above read the fields.
+        const QString kept = "Energy calculation refused: %1; it keeps Start %2 and %3 points";
+        const QString finite = "Start, Delta and End must be finite", range = "Start and End must be energies above 0 and at most 1000000 eV";
+        const QString angles = "Start and End must be angles between 0 and 180 degrees giving at most 1000000 eV";
+        refused("eng_calc_disp_unit_i1 0\neng_calc_num_i1 100\neng_calc_base_i1 7000\neng_calc_end_i1 7500\neng_calc_base_i1 nan\n"
+                "eng_calc_end_i1 -1\neng_calc_base_i1 1e308\neng_calc_delta_i1 1e300\neng_calc_end_i1 1.5e6\n"
+                "eng_calc_num_i1 0",
+                {"I1:Start=7000", "I1:Delta=5", "I1:End=7500", "I1:NumOfPoints=100", "~I0:Start", "~I0:End"},
+                {"", "", "", "", QString(kept).arg(finite, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg(range, "7000, Delta 5, End 7500", "100"), QString(kept).arg(range, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg(range, "7000, Delta 5, End 7500", "100"), QString(kept).arg(range, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg("the number of points must be at least 1", "7000, Delta 5, End 7500", "100")},
+                QList<int>() << eng_calc_disp_unit_i1 << eng_calc_num_i1 << eng_calc_base_i1 << eng_calc_end_i1 << eng_calc_base_i1 << eng_calc_end_i1
+                             << eng_calc_base_i1 << eng_calc_delta_i1 << eng_calc_end_i1 << eng_calc_num_i1);
+        refused("eng_calc_disp_unit_i0 0\neng_calc_num_i0 50\neng_calc_delta_i0 0.01\neng_calc_base_i0 7.1\neng_calc_disp_unit_i0 1\n"
+                "eng_calc_base_i0 2000\neng_calc_delta_i0 -inf\neng_calc_disp_unit_i0 2\neng_calc_end_i0 180\n"
+                "eng_calc_end_i0 0.01\neng_calc_base_i0 14",
+                {"I0:Start=14", "I0:End=14.5", "I0:DisplayUnit=2", "~I1:Start", "~I1:DisplayUnit"},
+                {"", "", "", "", "", QString(kept).arg(range, "7.1, Delta 0.01, End 7.6", "50"),
+                 QString(kept).arg(finite, "7.1, Delta 0.01, End 7.6", "50"), "",
+                 QString(kept).arg(angles, "7.1, Delta 0.01, End 7.6", "50"),
+                 QString(kept).arg(angles, "7.1, Delta 0.01, End 7.6", "50"), ""},
+                QList<int>() << eng_calc_disp_unit_i0 << eng_calc_num_i0 << eng_calc_delta_i0 << eng_calc_base_i0 << eng_calc_disp_unit_i0
+                             << eng_calc_base_i0 << eng_calc_delta_i0 << eng_calc_disp_unit_i0 << eng_calc_end_i0
+                             << eng_calc_end_i0 << eng_calc_base_i0);
     }
     void words()
     {
