@@ -119,8 +119,14 @@ void EOFSetup::keepCalcTexts()
     acceptedCalc = QStringList{Start->text(), Delta->text(), End->text(), NumOfPoints->text()};
 }
 
-bool EOFSetup::recompute(bool endFromDelta, QString* refusal)
+bool EOFSetup::recompute(CalcField typed, QString* refusal)
 {
+    const bool endFromDelta = typed == FieldStart || typed == FieldDelta;
+    CalcFields before;
+    before.start = acceptedCalc.at(0).toDouble();
+    before.delta = acceptedCalc.at(1).toDouble();
+    before.end = acceptedCalc.at(2).toDouble();
+    before.num = acceptedCalc.at(3).toInt(nullptr, 10);
     CalcFields f = calcFields();
     if (endFromDelta)
         f.end = f.start + f.num * f.delta;
@@ -128,7 +134,7 @@ bool EOFSetup::recompute(bool endFromDelta, QString* refusal)
         f.delta = (f.end - f.start) / f.num;
 
     QString why;
-    if (!calcFieldsUsable(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
+    if (!calcEditUsable(before, f, typed, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
         // A caller given the reason reports it itself.
         if (!refusal) qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
         Start->setText(acceptedCalc.at(0));
@@ -148,22 +154,22 @@ bool EOFSetup::recompute(bool endFromDelta, QString* refusal)
 
 void EOFSetup::newStart()
 {
-    recompute(true);
+    recompute(FieldStart);
 }
 
 void EOFSetup::newDelta()
 {
-    recompute(true);
+    recompute(FieldDelta);
 }
 
 void EOFSetup::newEnd()
 {
-    recompute(false);
+    recompute(FieldEnd);
 }
 
 void EOFSetup::newNumOfPoints()
 {
-    recompute(false);
+    recompute(FieldNum);
 }
 
 void EOFSetup::newPattern()

@@ -54,8 +54,9 @@ private slots:
 
 private:
     EnergyOfFiles::CalcFields calcFields() const;
-    // False, with the reason in why, when the fields were put back.
-    bool recompute(bool endFromDelta, QString* why = nullptr);
+    // After an edit of `typed`; false, with the reason in why, when the
+    // fields were put back.
+    bool recompute(EnergyOfFiles::CalcField typed, QString* why = nullptr);
     void keepCalcTexts();
 
     Units units;

@@ -46,6 +46,16 @@ double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, 
 // the crystal's reach. `why` names the first fault.
 bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why);
 
+// The field an edit typed; the others follow from it.
+enum CalcField { FieldStart, FieldDelta, FieldEnd, FieldNum };
+
+// Whether the edit of `typed` that turned `before` into `f` is usable: as
+// calcFieldsUsable, except that a start or end whose energy was impossible
+// already (values left from another unit) may stay so while the other
+// fields are mended, unless it is the one typed.
+bool calcEditUsable(const CalcFields& before, const CalcFields& f, CalcField typed, int unit, bool evenInEnergy,
+                    double D, QString* why);
+
 // The first match of `pattern` in the file name of `path`, or anywhere in
 // `path` when the name has none, as a number ("_" read as
 // the decimal point, "KeV" / "eV" dropped), else n; times factor when positive.

@@ -129,25 +129,25 @@ void SelectDataFiles::setEngByCalc(bool f)
 bool SelectDataFiles::setEngCalcStart(double v, QString* why)
 {
     eof->Start->setText(numText(v));
-    return eof->recompute(true, why);
+    return eof->recompute(EnergyOfFiles::FieldStart, why);
 }
 
 bool SelectDataFiles::setEngCalcDelta(double v, QString* why)
 {
     eof->Delta->setText(numText(v));
-    return eof->recompute(true, why);
+    return eof->recompute(EnergyOfFiles::FieldDelta, why);
 }
 
 bool SelectDataFiles::setEngCalcEnd(double v, QString* why)
 {
     eof->End->setText(numText(v));
-    return eof->recompute(false, why);
+    return eof->recompute(EnergyOfFiles::FieldEnd, why);
 }
 
 bool SelectDataFiles::setEngCalcNum(int n, QString* why)
 {
     eof->NumOfPoints->setText(QString::number(n));
-    return eof->recompute(false, why);
+    return eof->recompute(EnergyOfFiles::FieldNum, why);
 }
 
 void SelectDataFiles::setEvenInEng(bool f)

@@ -443,6 +443,14 @@ private slots:
                  QString(kept).arg("the number of points must be at least 1", "7000, Delta 5, End 7500", "100")},
                 QList<int>() << eng_calc_disp_unit_i1 << eng_calc_num_i1 << eng_calc_base_i1 << eng_calc_end_i1 << eng_calc_base_i1 << eng_calc_end_i1
                              << eng_calc_base_i1 << eng_calc_delta_i1 << eng_calc_end_i1 << eng_calc_num_i1);
+        // Values left from eV are impossible in keV: they may stay so while the others are mended, never typed.
+        refused("eng_calc_num_i1 1000\neng_calc_delta_i1 1\neng_calc_base_i1 8000\neng_calc_disp_unit_i1 1\n"
+                "eng_calc_base_i1 7000\neng_calc_base_i1 8\neng_calc_delta_i1 0.001\neng_calc_end_i1 2000\neng_calc_delta_i1 1e-3",
+                {"I1:Start=8", "I1:Delta=0.001", "I1:End=9", "I1:DisplayUnit=1"},
+                {"", "", "", "", QString(kept).arg(range, "8000, Delta 1, End 9000", "1000"), "", "",
+                 QString(kept).arg(range, "8, Delta 0.001, End 9", "1000"), ""},
+                QList<int>() << eng_calc_num_i1 << eng_calc_delta_i1 << eng_calc_base_i1 << eng_calc_disp_unit_i1
+                             << eng_calc_base_i1 << eng_calc_base_i1 << eng_calc_delta_i1 << eng_calc_end_i1 << eng_calc_delta_i1);
         refused("eng_calc_disp_unit_i0 0\neng_calc_num_i0 50\neng_calc_delta_i0 0.01\neng_calc_base_i0 7.1\neng_calc_disp_unit_i0 1\n"
                 "eng_calc_base_i0 2000\neng_calc_delta_i0 -inf\neng_calc_disp_unit_i0 2\neng_calc_end_i0 180\n"
                 "eng_calc_end_i0 0.01\neng_calc_base_i0 14",
