@@ -378,6 +378,11 @@ void Analyzer::selectElemsDispMode(int id)
     emit changedSelection();
 }
 
+int Analyzer::elemsDispModes() const
+{
+    return elemDispGroup->buttons().size();
+}
+
 void Analyzer::setSortByAN(bool on)
 {
     SortByANo->setChecked(on);

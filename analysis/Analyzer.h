@@ -216,6 +216,8 @@ public slots:
     // 3 correlation over the threshold, 4 mu+, 5 mu-, 6 dE, 7 ROI, 8 NROI.
     // Any id answers with changedSelection.
     void selectElemsDispMode(int id);
+    // The kinds above, numbered 0 .. elemsDispModes() - 1.
+    int elemsDispModes() const;
     // Takes effect with the next element list.
     void setSortByAN(bool on);
     void setElemsDE(double dE);

@@ -143,7 +143,10 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         break;
     case analyzer_elems_set_deVs: a->setElemsDE(a0.toDouble()); break;
     case analyzer_elems_set_corr_th: a->setCorrelationThreshold(a0.toDouble()); break;
-    case analyzer_elems_select_disp_mode: a->selectElemsDispMode(a0.toInt()); break;
+    // Another map than the one named would be shown and saved.
+    case analyzer_elems_select_disp_mode:
+        if (choiceArg(cmd, 0, a->elemsDispModes() - 1)) a->selectElemsDispMode(a0.toInt());
+        break;
     case analyzer_elems_set_use: a->setElemUse(a0, flagOf(a1)); break;
     case analyzer_elems_roi: a->setElemROI(a0, a1.toDouble(), cmd.arg(2).toDouble()); break;
     case analyzer_elems_thdmut: a->setElemThDMut(a0, a1.toDouble()); break;

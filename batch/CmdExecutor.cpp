@@ -151,15 +151,25 @@ bool CmdExecutor::choiceArg(const CmdLine& cmd, int k, int last, const std::func
     return false;
 }
 
-void CmdExecutor::setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd)
+void CmdExecutor::setEngCalc(SelectDataFiles* s, CalcField f, const CmdLine& cmd)
 {
-    // Below 1 the panel refuses the number; past the int range it is clipped.
-    const qint64 asked = InputBounds::integerOf(cmd.arg(0));
-    const int n = asked < 1 ? int(std::max<qint64>(asked, INT_MIN)) : boundedArg(cmd, 0, 1, INT_MAX);
-    s->setEngCalcNum(n);
-    // The panel keeps its earlier values when the calculation cannot use the new one.
-    if (s->eofSetup()->NumOfPoints->text() != QString::number(n))
-        refused(cmd, tr("the energy calculation cannot use it and keeps %1 points").arg(s->eofSetup()->NumOfPoints->text()));
+    QString why;
+    bool taken = false;
+    switch (f) {
+    case calcStart: taken = s->setEngCalcStart(cmd.arg(0).toDouble(), &why); break;
+    case calcDelta: taken = s->setEngCalcDelta(cmd.arg(0).toDouble(), &why); break;
+    case calcEnd: taken = s->setEngCalcEnd(cmd.arg(0).toDouble(), &why); break;
+    case calcNum: {
+        // Below 1 the panel refuses the number; past the int range it is clipped.
+        const qint64 asked = InputBounds::integerOf(cmd.arg(0));
+        taken = s->setEngCalcNum(asked < 1 ? int(std::max<qint64>(asked, INT_MIN)) : boundedArg(cmd, 0, 1, INT_MAX), &why);
+        break;
+    }
+    }
+    if (taken) return;
+    const EOFSetup* e = s->eofSetup();
+    refused(cmd, tr("Energy calculation refused: %1; it keeps Start %2, Delta %3, End %4 and %5 points")
+                     .arg(why, e->Start->text(), e->Delta->text(), e->End->text(), e->NumOfPoints->text()));
 }
 
 void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
@@ -219,14 +229,14 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case eng_by_name_factor_i1: e1->Factor->setText(realText(a0)); break;
     case eng_by_calc_i0: e0->FromFileNum->setChecked(flagOf(a0)); break;
     case eng_by_calc_i1: e1->FromFileNum->setChecked(flagOf(a0)); break;
-    case eng_calc_base_i0: s0->setEngCalcStart(a0.toDouble()); break;
-    case eng_calc_base_i1: s1->setEngCalcStart(a0.toDouble()); break;
-    case eng_calc_delta_i0: s0->setEngCalcDelta(a0.toDouble()); break;
-    case eng_calc_delta_i1: s1->setEngCalcDelta(a0.toDouble()); break;
-    case eng_calc_end_i0: s0->setEngCalcEnd(a0.toDouble()); break;
-    case eng_calc_end_i1: s1->setEngCalcEnd(a0.toDouble()); break;
-    case eng_calc_num_i0: setEngCalcNum(s0, cmd); break;
-    case eng_calc_num_i1: setEngCalcNum(s1, cmd); break;
+    case eng_calc_base_i0: setEngCalc(s0, calcStart, cmd); break;
+    case eng_calc_base_i1: setEngCalc(s1, calcStart, cmd); break;
+    case eng_calc_delta_i0: setEngCalc(s0, calcDelta, cmd); break;
+    case eng_calc_delta_i1: setEngCalc(s1, calcDelta, cmd); break;
+    case eng_calc_end_i0: setEngCalc(s0, calcEnd, cmd); break;
+    case eng_calc_end_i1: setEngCalc(s1, calcEnd, cmd); break;
+    case eng_calc_num_i0: setEngCalc(s0, calcNum, cmd); break;
+    case eng_calc_num_i1: setEngCalc(s1, calcNum, cmd); break;
     case eng_calc_even_in_eng_i0: e0->EvenInEnergy->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_eng_i1: e1->EvenInEnergy->setChecked(flagOf(a0)); break;
     case eng_calc_even_in_deg_i0: e0->EvenInAngle->setChecked(flagOf(a0)); break;

@@ -47,7 +47,10 @@ private:
     void movePosition(const CmdLine& cmd);
     void selectRegion(const CmdLine& cmd);
     void seekImage(const CmdLine& cmd);
-    void setEngCalcNum(SelectDataFiles* s, const CmdLine& cmd);
+    enum CalcField { calcStart, calcDelta, calcEnd, calcNum };
+    // A value the energy calculation refuses is an "Err:" line; the panel
+    // keeps its fields.
+    void setEngCalc(SelectDataFiles* s, CalcField f, const CmdLine& cmd);
     // Argument k names one of the choices 0 .. last that exist (exists);
     // otherwise it is refused and false returned.
     bool choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists = nullptr);

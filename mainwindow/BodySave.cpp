@@ -148,7 +148,9 @@ bool Body::saveData(QString fname)
     }
     // The bar beside the map is the map's own, whatever the view showed last.
     if (writeMapTiff(*this, *map, fname, ext, s)) {
-        const QString bar = fileNameWithTag(fileNameWithTag(fname, QString::number(ext)), "-cBar");
+        // The map is a .tif whatever the name; a bar named without a suffix
+        // would have no image format.
+        const QString bar = fileNameWithTag(fileNameWithTag(fileNameWithSuffix(fname, "tif"), QString::number(ext)), "-cBar");
         QString why;
         SafeSave::image(barOfMap(*this, *map), bar, &why);
         s.add(bar, why);

@@ -119,8 +119,14 @@ void EOFSetup::keepCalcTexts()
     acceptedCalc = QStringList{Start->text(), Delta->text(), End->text(), NumOfPoints->text()};
 }
 
-void EOFSetup::recompute(bool endFromDelta)
+bool EOFSetup::recompute(CalcField typed, QString* refusal)
 {
+    const bool endFromDelta = typed == FieldStart || typed == FieldDelta;
+    CalcFields before;
+    before.start = acceptedCalc.at(0).toDouble();
+    before.delta = acceptedCalc.at(1).toDouble();
+    before.end = acceptedCalc.at(2).toDouble();
+    before.num = acceptedCalc.at(3).toInt(nullptr, 10);
     CalcFields f = calcFields();
     if (endFromDelta)
         f.end = f.start + f.num * f.delta;
@@ -128,39 +134,42 @@ void EOFSetup::recompute(bool endFromDelta)
         f.delta = (f.end - f.start) / f.num;
 
     QString why;
-    if (!calcFieldsUsable(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
-        qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
+    if (!calcEditUsable(before, f, typed, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(), units.D, &why)) {
+        // A caller given the reason reports it itself.
+        if (!refusal) qDebug() << "Energy calculation refused:" << why << "- the previous values are kept";
         Start->setText(acceptedCalc.at(0));
         Delta->setText(acceptedCalc.at(1));
         End->setText(acceptedCalc.at(2));
         NumOfPoints->setText(acceptedCalc.at(3));
-        return;
+        if (refusal) *refusal = why;
+        return false;
     }
     if (endFromDelta)
         End->setText(numText(f.end));
     else
         Delta->setText(numText(f.delta));
     keepCalcTexts();
+    return true;
 }
 
 void EOFSetup::newStart()
 {
-    recompute(true);
+    recompute(FieldStart);
 }
 
 void EOFSetup::newDelta()
 {
-    recompute(true);
+    recompute(FieldDelta);
 }
 
 void EOFSetup::newEnd()
 {
-    recompute(false);
+    recompute(FieldEnd);
 }
 
 void EOFSetup::newNumOfPoints()
 {
-    recompute(false);
+    recompute(FieldNum);
 }
 
 void EOFSetup::newPattern()

@@ -54,7 +54,9 @@ private slots:
 
 private:
     EnergyOfFiles::CalcFields calcFields() const;
-    void recompute(bool endFromDelta);
+    // After an edit of `typed`; false, with the reason in why, when the
+    // fields were put back.
+    bool recompute(EnergyOfFiles::CalcField typed, QString* why = nullptr);
     void keepCalcTexts();
 
     Units units;

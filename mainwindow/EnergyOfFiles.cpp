@@ -1,5 +1,6 @@
 #include "EnergyOfFiles.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -51,25 +52,60 @@ double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, 
     return hc / (D * 2 * std::sin(t / 180 * pi));
 }
 
-bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why)
+namespace {
+
+// Whether a start or end field gives an energy a scan can have. In degrees
+// only angles inside 0 to 180 count: between two of them the lowest sine is
+// at an end, so the ends bound every energy between (in eV and keV the
+// energies run monotonically anyway).
+bool possibleEnergy(double v, int unit, double D)
 {
-    if (f.num < 1) {
-        *why = QStringLiteral("the number of points must be at least 1");
+    const auto possible = [](double e) { return e > 0 && e <= maxEnergy; };
+    if (unit == UnitDeg) return v > 0 && v < 180 && possible(energyOfAngle(v, D));
+    return possible(v * (unit == UnitKeV ? 1000 : 1));
+}
+
+bool usable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why, bool startMayStayOut,
+            bool endMayStayOut)
+{
+    auto refuse = [why](const QString& text) {
+        *why = text;
         return false;
-    }
-    if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end)) {
-        *why = QStringLiteral("Start, Delta and End must be finite");
-        return false;
+    };
+    if (f.num < 1) return refuse(QCoreApplication::translate("EnergyOfFiles", "the number of points must be at least 1"));
+    if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end))
+        return refuse(QCoreApplication::translate("EnergyOfFiles", "Start, Delta and End must be finite"));
+    if (!(startMayStayOut || possibleEnergy(f.start, unit, D)) || !(endMayStayOut || possibleEnergy(f.end, unit, D))) {
+        const QString max = QString::number(maxEnergy, 'f', 0);
+        return refuse(unit == UnitDeg ? QCoreApplication::translate(
+                                            "EnergyOfFiles", "Start and End must be angles between 0 and 180 degrees giving at most %1 eV")
+                                            .arg(max)
+                                      : QCoreApplication::translate("EnergyOfFiles",
+                                                                    "Start and End must be energies above 0 and at most %1 eV")
+                                            .arg(max));
     }
     if (evenInEnergy || (unit != UnitEV && unit != UnitKeV))
         return true;
     const double scale = unit == UnitKeV ? 1000 : 1;
     double t = 0;
-    if (!angleOfEnergy(f.start * scale, D, &t) || !angleOfEnergy(f.end * scale, D, &t)) {
-        *why = QStringLiteral("in angle steps Start and End must be at least %1 eV").arg(hc / (2 * D));
-        return false;
-    }
+    if (!angleOfEnergy(f.start * scale, D, &t) || !angleOfEnergy(f.end * scale, D, &t))
+        return refuse(QCoreApplication::translate("EnergyOfFiles", "in angle steps Start and End must be at least %1 eV")
+                          .arg(hc / (2 * D)));
     return true;
+}
+
+}  // namespace
+
+bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why)
+{
+    return usable(f, unit, evenInEnergy, D, why, false, false);
+}
+
+bool calcEditUsable(const CalcFields& before, const CalcFields& f, CalcField typed, int unit, bool evenInEnergy,
+                    double D, QString* why)
+{
+    return usable(f, unit, evenInEnergy, D, why, typed != FieldStart && !possibleEnergy(before.start, unit, D),
+                  typed != FieldEnd && !possibleEnergy(before.end, unit, D));
 }
 
 double energyByName(const QString& path, const QString& pattern, double factor, int n, bool* matched)

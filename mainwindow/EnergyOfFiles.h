@@ -18,6 +18,10 @@ using PhysConst::pi;
 
 enum Unit { UnitEV = 0, UnitKeV = 1, UnitDeg = 2 };
 
+// No beamline delivers photons above 1 MeV (hard X-ray beamlines stop
+// a few hundred keV below): a frame given more holds a typing slip.
+constexpr double maxEnergy = 1e6;  // eV
+
 struct CalcFields {
     double start = 0;
     double delta = 0;
@@ -35,10 +39,22 @@ double energyOfAngle(double degrees, double D);
 // (no angle, no intervals) the even-in-energy value is given instead.
 double energyByCalc(const CalcFields& f, int unit, bool evenInEnergy, double D, int n);
 
-// Whether the fields describe a usable calculation: at least one interval and,
-// for angle steps in eV or keV, start and end within the crystal's reach.
-// `why` names the first fault.
+// Whether the fields describe a usable calculation: at least one interval,
+// finite fields, start and end giving energies above 0 and at most maxEnergy
+// (in degrees: angles between 0 and 180, so every angle between them gives
+// such an energy too) and, for angle steps in eV or keV, start and end within
+// the crystal's reach. `why` names the first fault.
 bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why);
+
+// The field an edit typed; the others follow from it.
+enum CalcField { FieldStart, FieldDelta, FieldEnd, FieldNum };
+
+// Whether the edit of `typed` that turned `before` into `f` is usable: as
+// calcFieldsUsable, except that a start or end whose energy was impossible
+// already (values left from another unit) may stay so while the other
+// fields are mended, unless it is the one typed.
+bool calcEditUsable(const CalcFields& before, const CalcFields& f, CalcField typed, int unit, bool evenInEnergy,
+                    double D, QString* why);
 
 // The first match of `pattern` in the file name of `path`, or anywhere in
 // `path` when the name has none, as a number ("_" read as

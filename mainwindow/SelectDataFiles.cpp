@@ -126,28 +126,28 @@ void SelectDataFiles::setEngByCalc(bool f)
     eof->FromFileNum->setChecked(f);
 }
 
-void SelectDataFiles::setEngCalcStart(double v)
+bool SelectDataFiles::setEngCalcStart(double v, QString* why)
 {
     eof->Start->setText(numText(v));
-    eof->newStart();
+    return eof->recompute(EnergyOfFiles::FieldStart, why);
 }
 
-void SelectDataFiles::setEngCalcDelta(double v)
+bool SelectDataFiles::setEngCalcDelta(double v, QString* why)
 {
     eof->Delta->setText(numText(v));
-    eof->newDelta();
+    return eof->recompute(EnergyOfFiles::FieldDelta, why);
 }
 
-void SelectDataFiles::setEngCalcEnd(double v)
+bool SelectDataFiles::setEngCalcEnd(double v, QString* why)
 {
     eof->End->setText(numText(v));
-    eof->newEnd();
+    return eof->recompute(EnergyOfFiles::FieldEnd, why);
 }
 
-void SelectDataFiles::setEngCalcNum(int n)
+bool SelectDataFiles::setEngCalcNum(int n, QString* why)
 {
     eof->NumOfPoints->setText(QString::number(n));
-    eof->newNumOfPoints();
+    return eof->recompute(EnergyOfFiles::FieldNum, why);
 }
 
 void SelectDataFiles::setEvenInEng(bool f)

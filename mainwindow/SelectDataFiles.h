@@ -49,10 +49,12 @@ public slots:
     void setShowLatest(bool f);
     void setEngByName(bool f);
     void setEngByCalc(bool f);
-    void setEngCalcStart(double v);
-    void setEngCalcDelta(double v);
-    void setEngCalcEnd(double v);
-    void setEngCalcNum(int n);
+    // Each false, with the reason in why, when the energy calculation refused
+    // the value and kept its fields.
+    bool setEngCalcStart(double v, QString* why = nullptr);
+    bool setEngCalcDelta(double v, QString* why = nullptr);
+    bool setEngCalcEnd(double v, QString* why = nullptr);
+    bool setEngCalcNum(int n, QString* why = nullptr);
     void setEvenInEng(bool f);
     void setEvenInDeg(bool f);
     void setDispUnit(int idx);

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QString>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 #include <algorithm>
 
@@ -66,4 +68,28 @@ void showNumberStarts(QWidget* root)
         QObject::connect(e, &QLineEdit::cursorPositionChanged, e, [e] { showStart(e); });
         showStart(e);
     }
+}
+
+FileNameCombo::FileNameCombo(QWidget* parent) : QComboBox(parent)
+{
+    connect(this, &QComboBox::currentTextChanged, this, [this](const QString& t) { setToolTip(t); });
+}
+
+void FileNameCombo::paintEvent(QPaintEvent*)
+{
+    QStylePainter p(this);
+    p.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    p.drawComplexControl(QStyle::CC_ComboBox, opt);
+    if (currentIndex() < 0 && !placeholderText().isEmpty()) {
+        opt.palette.setBrush(QPalette::ButtonText, opt.palette.placeholderText());
+        opt.currentText = placeholderText();
+    } else if (!isEditable()) {
+        // The label is drawn 1 px in from either side of the field, after the icon.
+        int room = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this).width() - 2;
+        if (!opt.currentIcon.isNull()) room -= opt.iconSize.width() + 4;
+        opt.currentText = fontMetrics().elidedText(opt.currentText, Qt::ElideLeft, std::max(room, 0));
+    }
+    p.drawControl(QStyle::CE_ComboBoxLabel, opt);
 }

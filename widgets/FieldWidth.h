@@ -1,6 +1,8 @@
 #ifndef FIELDWIDTH_H
 #define FIELDWIDTH_H
 
+#include <QComboBox>
+
 class QString;
 class QWidget;
 
@@ -20,5 +22,17 @@ void reserveWidth(QWidget* w, const QString& widest);
 // cut at the front reads as another number. A field being edited keeps its
 // cursor; other texts (file names) keep showing their end.
 void showNumberStarts(QWidget* root);
+
+// A list of file paths that shows the end of the current one (the file name),
+// cut at the front, as a file-name field does; a combo box shows a text's
+// beginning and would cut the name off. The whole path is its tool tip.
+class FileNameCombo : public QComboBox
+{
+public:
+    explicit FileNameCombo(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
 
 #endif

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <sys/resource.h>
 #include <memory>
@@ -310,7 +311,8 @@ private slots:
         refused("select_region 6 5 2 1\nselect_region 100 100 200 200\nseek_image 99\nSuggesting_Edge 7\neng_calc_num_i1 0",
                 {"area=2 1 4 4", "~B:SuggestingEdge", "~I1:NumOfPoints"},
                 {"", "the region lies outside the image of 12 x 9 pixels", "the I1 stack has no frame 99 (it holds 6)", "3",
-                 "the energy calculation cannot use it and keeps 41 points"},
+                 "Energy calculation refused: the number of points must be at least 1; it keeps Start 8950, Delta -37.8049, "
+                 "End 7400 and 41 points"},
                 {select_region, select_region, seek_image, Suggesting_Edge, eng_calc_num_i1});
         // A region without a pixel, or outside in y only, and the frame one past the last are refused alike.
         refused("select_region 6 5 2 1\nselect_region 5 5 5 20\nselect_region 2 10 6 12\nseek_image 6",
@@ -357,8 +359,11 @@ private slots:
         row("analyzer_set_scale_min low", {"A:DMutScaleMin=0", "A:RatioScaleMin=0"});
         row("analyzer_elems_bg_dMut Fe 3.5\nanalyzer_elems_bg_dMut 7", {"A:BGVDMut=0"});
         row("analyzer_elems_bg_NROI 9 1e-7", {"A:BGVNROI=1e-07"});
-        refused("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9", {"A:ShowDEdge=1", "A:ShowElemsDMut0=1"},
-                {"10", ""}, {analyzer_select_image, analyzer_elems_select_disp_mode});
+        refused("analyzer_select_image 99\nanalyzer_elems_select_disp_mode 9\nanalyzer_elems_select_disp_mode -1\n"
+                "analyzer_elems_select_disp_mode 8",
+                {"A:ShowDEdge=1", "A:ShowElemsNROI=1"}, {"10", "8", "8", ""},
+                {analyzer_select_image, analyzer_elems_select_disp_mode, analyzer_elems_select_disp_mode,
+                 analyzer_elems_select_disp_mode});
         row("analyzer_elems_sort_by_an 0\nanalyzer_target_elements Cu,Fe",
             {"A:SortByANo=0", "elem0:Name=Cu-K", "elem1:Name=Fe-K"});
         row("analyzer_target_elements Fe,Cu,Zn\nanalyzer_elems_set_use 2 0", {"elem2:Use=0", "elem1:Use=1"});
@@ -431,6 +436,41 @@ private slots:
         row("load_I1_files_of_pattern NEW TMP/none/ *.tif",
             {"sizes=0/0", "status=No images loaded: the folder TMP/none/ does not exist"});
         row("load_I1_files NEW TMP/stack/img_0.tif\nclear_I1_files", {"sizes=1/0 0/0"});
+
+        // Energies no scan has (not finite, not above 0, above 1 MeV; in keV and in degrees as the unit
+        // says) are refused and counted; the fields keep what they had. Last: the loads above read the fields.
+        const QString kept = "Energy calculation refused: %1; it keeps Start %2 and %3 points";
+        const QString finite = "Start, Delta and End must be finite", range = "Start and End must be energies above 0 and at most 1000000 eV";
+        const QString angles = "Start and End must be angles between 0 and 180 degrees giving at most 1000000 eV";
+        refused("eng_calc_disp_unit_i1 0\neng_calc_num_i1 100\neng_calc_base_i1 7000\neng_calc_end_i1 7500\neng_calc_base_i1 nan\n"
+                "eng_calc_end_i1 -1\neng_calc_base_i1 1e308\neng_calc_delta_i1 1e300\neng_calc_end_i1 1.5e6\n"
+                "eng_calc_num_i1 0",
+                {"I1:Start=7000", "I1:Delta=5", "I1:End=7500", "I1:NumOfPoints=100", "~I0:Start", "~I0:End"},
+                {"", "", "", "", QString(kept).arg(finite, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg(range, "7000, Delta 5, End 7500", "100"), QString(kept).arg(range, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg(range, "7000, Delta 5, End 7500", "100"), QString(kept).arg(range, "7000, Delta 5, End 7500", "100"),
+                 QString(kept).arg("the number of points must be at least 1", "7000, Delta 5, End 7500", "100")},
+                QList<int>() << eng_calc_disp_unit_i1 << eng_calc_num_i1 << eng_calc_base_i1 << eng_calc_end_i1 << eng_calc_base_i1 << eng_calc_end_i1
+                             << eng_calc_base_i1 << eng_calc_delta_i1 << eng_calc_end_i1 << eng_calc_num_i1);
+        // Values left from eV are impossible in keV: they may stay so while the others are mended, never typed.
+        refused("eng_calc_num_i1 1000\neng_calc_delta_i1 1\neng_calc_base_i1 8000\neng_calc_disp_unit_i1 1\n"
+                "eng_calc_base_i1 7000\neng_calc_base_i1 8\neng_calc_delta_i1 0.001\neng_calc_end_i1 2000\neng_calc_delta_i1 1e-3",
+                {"I1:Start=8", "I1:Delta=0.001", "I1:End=9", "I1:DisplayUnit=1"},
+                {"", "", "", "", QString(kept).arg(range, "8000, Delta 1, End 9000", "1000"), "", "",
+                 QString(kept).arg(range, "8, Delta 0.001, End 9", "1000"), ""},
+                QList<int>() << eng_calc_num_i1 << eng_calc_delta_i1 << eng_calc_base_i1 << eng_calc_disp_unit_i1
+                             << eng_calc_base_i1 << eng_calc_base_i1 << eng_calc_delta_i1 << eng_calc_end_i1 << eng_calc_delta_i1);
+        refused("eng_calc_disp_unit_i0 0\neng_calc_num_i0 50\neng_calc_delta_i0 0.01\neng_calc_base_i0 7.1\neng_calc_disp_unit_i0 1\n"
+                "eng_calc_base_i0 2000\neng_calc_delta_i0 -inf\neng_calc_disp_unit_i0 2\neng_calc_end_i0 180\n"
+                "eng_calc_end_i0 0.01\neng_calc_base_i0 14",
+                {"I0:Start=14", "I0:End=14.5", "I0:DisplayUnit=2", "~I1:Start", "~I1:DisplayUnit"},
+                {"", "", "", "", "", QString(kept).arg(range, "7.1, Delta 0.01, End 7.6", "50"),
+                 QString(kept).arg(finite, "7.1, Delta 0.01, End 7.6", "50"), "",
+                 QString(kept).arg(angles, "7.1, Delta 0.01, End 7.6", "50"),
+                 QString(kept).arg(angles, "7.1, Delta 0.01, End 7.6", "50"), ""},
+                QList<int>() << eng_calc_disp_unit_i0 << eng_calc_num_i0 << eng_calc_delta_i0 << eng_calc_base_i0 << eng_calc_disp_unit_i0
+                             << eng_calc_base_i0 << eng_calc_delta_i0 << eng_calc_disp_unit_i0 << eng_calc_end_i0
+                             << eng_calc_end_i0 << eng_calc_base_i0);
     }
     void words()
     {
@@ -802,7 +842,18 @@ private slots:
                "Err: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 2)\n"
                "Err: seek_image -1: the I1 stack has no frame -1 (it holds 2)\n"
                "Err: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed\n"
-               "Err: eng_calc_num_i1 -2147483648: the energy calculation cannot use it and keeps 1000 points\n";
+               "Err: eng_calc_num_i1 -2147483648: Energy calculation refused: the number of points must be at least 1; it "
+               "keeps Start 8000, Delta 1, End 9000 and 1000 points\n";
+        const QString keeps = ": Energy calculation refused: %1; it keeps Start 8000, Delta 1, End 9000 and 1000 points\n";
+        QTest::newRow("energies and element-map kinds refused")
+            << "eng_calc_delta_i0 nan\neng_calc_num_i0 0\neng_calc_end_i0 2e6\nanalyzer_elems_select_disp_mode 9\n"
+               "analyzer_elems_select_disp_mode -1\nanalyzer_elems_select_disp_mode 8"
+            << 5
+            << "Err: eng_calc_delta_i0 nan" + keeps.arg("Start, Delta and End must be finite") + "Err: eng_calc_num_i0 0"
+                   + keeps.arg("the number of points must be at least 1") + "Err: eng_calc_end_i0 2e6"
+                   + keeps.arg("Start and End must be energies above 0 and at most 1000000 eV")
+                   + "Err: analyzer_elems_select_disp_mode 9: 9 is none of 0 to 8; nothing changed\n"
+                     "Err: analyzer_elems_select_disp_mode -1: -1 is none of 0 to 8; nothing changed\n";
         // A continued last line of the configuration does not swallow the script's first line.
         const QString three = "batch set_band_w 1\nBATCH :echo from the configuration\nbatch set_band_h 2\n--\n";
         QTest::newRow("after configuration lines, second line")
@@ -847,6 +898,75 @@ private slots:
         QVERIFY(failures || QFileInfo::exists(tmp.filePath("exit-clean-cBar.png")));  // the clean script did run
         // The script went on to its end: its last picture of the view was saved.
         QVERIFY(failures || !script.contains("save_image") || QFileInfo::exists(tmp.filePath(script.section("TMP/", -1))));
+    }
+
+    // The real program headless on a scan whose I1 energies come from the file order: slips in the energy
+    // calculation (not a number, below 0, 1e308) are Err: lines that count, and the frames keep the energies
+    // set before them, read back from the saved spectrum. In TIFF mode a map saved under a name without a
+    // suffix is NAME-0.tif with its colour bar NAME-0--cBar.tif, the map's samples those of the text save.
+    void calculatedEnergiesAndTiffNames()
+    {
+        QTemporaryDir dir;
+        mixed::Stack s;
+        s.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}, {9, 17, 0.5, 0.6, 0.8, 0.0}};
+        QVERIFY(s.write(dir.path()));
+        QVERIFY(QDir(dir.path()).mkdir("out"));
+        QStringList i1;  // in energy order: the calculation numbers files as listed
+        for (int k = 0; k < s.frames(); ++k) i1 << dir.filePath("i1/" + ts::energyName("i1", s.energy(k)));
+        const QString script = QString(
+            "eng_by_calc_i1 1\neng_calc_even_in_eng_i1 1\neng_calc_base_i1 %2\neng_calc_delta_i1 %3\n"
+            "eng_calc_base_i1 1e308\neng_calc_base_i1 nan\neng_calc_end_i1 -1\n"
+            "load_I1_files NEW %4\nload_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+            "select_region 0 12 17 14\nset_i1_dark_area\nselect_region 0 12 17 14\nset_i0_dark_area\n"
+            "select_region 0 0 17 11\nset_band_w 1\nset_band_h 1\nmove_position 4 4\nsave_spectra %1/out/spec\n"
+            "Suggesting_Edge_eV 8979\nanalyzer_set_ra_energy 9000\nanalyzer_set_ra_factor 0.5\n"
+            "analyzer_sub_mode 0 0 0 0 1\nanalyzer_exec_ra\nanalyzer_select_image 7\n"
+            "saveDataCfg_save_as_tiff\nsaveDataCfg_tiff_as_analyzed 1\nsaveDataCfg_tiff_fix_scale 1\n"
+            "saveDataCfg_tiff_scale_min 0\nsaveDataCfg_tiff_scale_max 2\nsave_data %1/out/jump\n"
+            "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nsave_data %1/out/jump\nquit\n")
+            .arg(dir.path(), QString::number(s.from), QString::number(s.step), i1.join(' '));
+        QVERIFY(ts::writeText(dir.filePath("run.bat"), script));
+        const ts::ProgramRun run = ts::runProgram(
+            CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", dir.filePath("run.bat"), "-x"}, 120000, dir.path());
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(run.ended && run.status == QProcess::NormalExit && run.code == 1, qPrintable(err.right(3000)));
+        const QString kept = QString("; it keeps Start %1, Delta %2, End %3 and 1000 points\n")
+                                 .arg(s.from).arg(s.step).arg(s.from + 1000 * s.step);
+        const QString range = "Energy calculation refused: Start and End must be energies above 0 and at most 1000000 eV";
+        for (const QString& line : {"Err: eng_calc_base_i1 1e308: " + range + kept,
+                                    "Err: eng_calc_base_i1 nan: Energy calculation refused: Start, Delta and End must be finite" + kept,
+                                    "Err: eng_calc_end_i1 -1: " + range + kept})
+            QVERIFY2(err.contains(line), qPrintable(line));
+        QVERIFY2(err.trimmed().section('\n', -1).startsWith("Failures in this run: 3; the first: Err: eng_calc_base_i1 1e308"),
+                 qPrintable(err.right(2000)));
+
+        // Every frame at its own energy, every value a number.
+        int n = 0;
+        for (const QString& l : ts::readLines(dir.filePath("out/spec-T.dat"))) {
+            if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
+            const QStringList v = l.split('\t');
+            QCOMPARE(v.value(0).toDouble(), s.energy(n++));
+            for (const QString& x : v) QVERIFY2(std::isfinite(x.toDouble()), qPrintable(l));
+        }
+        QCOMPARE(n, s.frames());
+
+        // One sample per block, on the fixed scale 0 .. 2, in the blocks' order of the text file.
+        const QImage bar(dir.filePath("out/jump-0--cBar.tif"));
+        QCOMPARE(bar.size(), QSize(20, 600));
+        TiffData t;
+        QVERIFY(t.load(dir.filePath("out/jump-0.tif")));
+        QCOMPARE(QSize(int(t.width), int(t.height)), QSize(6, 4));
+        int seen = 0;
+        for (const QString& l : ts::readLines(dir.filePath("out/jump-0.dat"))) {
+            if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
+            const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
+            const int bx = (v[0].toInt() - 1) / 3, by = (v[1].toInt() - 1) / 3;
+            const double want = std::clamp(v[2].toDouble() / 2, 0.0, 1.0) * 65535;
+            QVERIFY2(std::abs(t.pixelValue(bx, by) - want) <= 1.5, qPrintable(QString("%1 -> %2").arg(l).arg(t.pixelValue(bx, by))));
+            QVERIFY2(std::abs(v[2].toDouble() - s.regionAt(v[0].toInt())->jump) < 0.02, qPrintable(l));
+            ++seen;
+        }
+        QCOMPARE(seen, 6 * 4);
     }
 
     // "quit" hands over to the application's end and answers nothing.

@@ -6,12 +6,14 @@
 #include "support/Files.h"
 #include "support/Frames.h"
 #include "support/Maps.h"
+#include "support/ShownText.h"
 #include "support/WidgetEvents.h"
 
 #include "widgets/ChCoord.h"
 #include "widgets/ColorBar.h"
 #include "widgets/CrossSView.h"
 #include "widgets/DispA.h"
+#include "widgets/FieldWidth.h"
 #include "widgets/FDGroup.h"
 #include "widgets/ImgDispA.h"
 #include "widgets/SelectImgDialog.h"
@@ -26,6 +28,11 @@
 #include "core/SuggestElm.h"
 #include "core/XafsSpectrum.h"
 
+#include "mainwindow/EOFSetup.h"
+#include "mainwindow/SelectDataFiles.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QtTest>
 
 #include <cfloat>
@@ -616,6 +623,128 @@ private slots:
         static_cast<QDialog*>(s.dialog)->accept();
         QCOMPARE(files.count(), 3);
         QCOMPARE(canon(s.Selected->text()), fileInB);
+    }
+
+    // A label or field that reserves room for its widest value is as wide at
+    // the window's smallest whatever it shows, and shows that widest value
+    // whole: the window does not change size as the cursor moves.
+    void reservedWidthStays_data()
+    {
+        QTest::addColumn<bool>("field");
+        QTest::addColumn<QString>("widest");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("value") << false << "-8.888e+08" << QStringList{"0", "-8.888e+08", "1.23e-05", "", "-8.888e+08"};
+        QTest::newRow("position") << false << QString::asprintf("(% 4d, % 4d)", 8888, 8888)
+                                  << QStringList{"(   3,    8)", "(8888, 8888)", "-"};
+        QTest::newRow("count field") << true << "8888" << QStringList{"1", "8888", "", "8888"};
+    }
+    void reservedWidthStays()
+    {
+        QFETCH(bool, field);
+        QFETCH(QString, widest);
+        QFETCH(QStringList, values);
+        QWidget w;
+        auto* row = new QHBoxLayout(&w);
+        row->addWidget(new QLabel("Value:"));
+        QLabel* label = nullptr;
+        QLineEdit* edit = nullptr;
+        QWidget* v = field ? static_cast<QWidget*>(edit = new QLineEdit) : (label = new QLabel);
+        if (label) {
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            label->setMargin(3);
+        }
+        row->addWidget(v);
+        reserveWidth(v, widest);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        int width = -1, windowWidth = -1;
+        for (const QString& t : values) {
+            if (label) label->setText(t);
+            if (edit) edit->setText(t);
+            w.resize(w.minimumSizeHint());
+            row->activate();
+            if (width < 0) width = v->width(), windowWidth = w.width();
+            QCOMPARE(v->width(), width);
+            QCOMPARE(w.width(), windowWidth);
+            if (label)
+                QVERIFY2(label->fontMetrics().horizontalAdvance(t) <= label->contentsRect().width() - 2 * label->margin(), qPrintable(t));
+            if (edit) QCOMPARE(ts::shownText(edit), t);
+        }
+    }
+
+    // A field holding a file path keeps its end, the file name, in view; a
+    // field holding a number shows its beginning (a number cut at the front
+    // reads as another number). Each narrower than its text.
+    void fieldsShowTheRightEnd_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        const QString deep = "/beamtime/2024_0530/operando_cell_3/Cu_K_edge/references/measured_in_transmission/";
+        QTest::newRow("spectrum file") << "selector" << deep + "Cu_foil_ref.dat";
+        QTest::newRow("reference list") << "reference" << "angles_of_the_scan.dat";
+        QTest::newRow("stack file") << "stack" << deep + "i1_08979_0000.tif";
+        QTest::newRow("stack file, short") << "stack" << "/d/i1.tif";
+        QTest::newRow("number") << "number" << "-0.000422222123456";
+    }
+    void fieldsShowTheRightEnd()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QString seen;
+        bool fits = true;
+        if (kind == "selector") {
+            XafsFileSelect f;
+            f.setFixedWidth(260);
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            f.load(text);
+            seen = ts::shownText(f.Selected);
+        } else if (kind == "reference") {
+            // Named by the panel's own read of the file, in a folder deep enough to outrun the field.
+            QDir d(tmp.path());
+            QString sub = "a_folder_of_reference_lists_for_the_scan_of_the_night/";
+            QVERIFY(d.mkpath(sub + sub + sub));
+            text = tmp.filePath(sub + sub + sub + text);
+            QVERIFY(ts::writeText(text, "angles\n14.5\n14.6\n"));
+            SelectDataFiles s;
+            s.eofSetup()->show();
+            QVERIFY(QTest::qWaitForWindowExposed(s.eofSetup()));
+            s.setEngByRef(text);
+            QCOMPARE(s.eofSetup()->RefFilePath->text(), text);
+            seen = ts::shownText(s.eofSetup()->RefFilePath);
+        } else if (kind == "stack") {
+            SelectDataFiles s;
+            s.resize(s.minimumSizeHint());  // the list as narrow as the main window has it
+            s.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&s));
+            s.addFile("/d/first.tif", 0, 2);
+            s.addFile(text, 1, 2);
+            s.select(1);
+            ts::ComboLabelSpy spy;
+            seen = ts::shownText(s.Selected, spy, &fits);
+            QCOMPARE(s.Selected->toolTip(), text);  // the whole path on demand
+            s.Selected->setStyle(nullptr);
+        } else {
+            QWidget w;
+            auto* e = new QLineEdit(&w);
+            e->setFixedWidth(80);
+            auto* other = new QLineEdit(&w);  // a field being edited keeps its cursor: the focus is elsewhere
+            other->move(0, 40);
+            showNumberStarts(&w);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            other->setFocus();
+            e->setText(text);
+            seen = ts::shownText(e);
+        }
+        QVERIFY2(fits, qPrintable(seen));
+        const QString ellipsis(QChar(0x2026));
+        if (seen.startsWith(ellipsis)) seen = seen.mid(1);
+        QVERIFY2(seen.size() >= std::min(int(text.size()), 6), qPrintable(seen));
+        if (kind == "number")
+            QVERIFY2(text.startsWith(seen) && seen != text, qPrintable(seen));
+        else
+            QVERIFY2(text.endsWith(seen) && (seen.size() == text.size() || seen.size() < text.size() - 10), qPrintable(seen));
     }
 };
 
