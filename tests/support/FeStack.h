@@ -1,7 +1,6 @@
 #ifndef SUPPORT_FESTACK_H
 #define SUPPORT_FESTACK_H
 
-#include <QRandomGenerator>
 #include <QVector>
 
 #include <cmath>
@@ -94,8 +93,15 @@ struct Stack
     double counts(double n, int k, int x, int y, int which) const
     {
         if (!noise) return n;
-        QRandomGenerator g(quint32(((k * 4096 + x) * 4096 + y) * 2 + which));
-        const double u = 1 - g.generateDouble(), v = g.generateDouble();
+        // Two uniform numbers hashed from the sample's place, the same in any order.
+        quint64 z = ((quint64(k) * 4096u + quint64(x)) * 4096u + quint64(y)) * 2u + quint64(which);
+        auto next = [&z] {
+            quint64 r = (z += 0x9E3779B97F4A7C15ull);
+            r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ull;
+            r = (r ^ (r >> 27)) * 0x94D049BB133111EBull;
+            return double((r ^ (r >> 31)) >> 11) * 0x1.0p-53;
+        };
+        const double u = 1 - next(), v = next();
         return n + std::sqrt(n) * std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * v);
     }
     double i0(int k, int x, int y) const { return counts(beam(k), k, x, y, 0); }

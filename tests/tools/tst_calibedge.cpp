@@ -66,7 +66,8 @@ private slots:
     }
 
     // At most 1 % of the blocks without iron get a shift, at least 95 % of those with iron keep
-    // theirs; metal blocks measured by the mid-point lie near their true shift.
+    // theirs; metal blocks measured by the mid-point lie near their true shift (one pixel's
+    // photon noise moves its E0 by several tenths of an eV).
     void noShiftWithoutIron_data()
     {
         QTest::addColumn<int>("hw");
@@ -101,7 +102,7 @@ private slots:
                 }
                 ++iron;
                 kept += edge;
-                if (edge && !innerP && s.area(cx + hw, cy) == fe::Area::Metal && std::fabs(sh - s.shift(cx, cy)) > 0.5)
+                if (edge && !innerP && s.area(cx + hw, cy) == fe::Area::Metal && std::fabs(sh - s.shift(cx, cy)) > (hw ? 0.5 : 1.0))
                     off += QString(" (%1, %2): %3").arg(cx).arg(cy).arg(sh);
             }
         QVERIFY2(falseShifts * 100 <= bare, qPrintable(QString("%1 of %2").arg(falseShifts).arg(bare)));
