@@ -14,6 +14,7 @@
 #include <QVector>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -121,6 +122,15 @@ void Analyzed2DRes::allocData()
     }
     hasImage = false;
     fit.clear();
+    noValue.clear();
+}
+
+void Analyzed2DRes::markAllWithoutValue()
+{
+    const qint64 n = qint64(grid.width) * grid.height;
+    // A bit array is indexed by int; a map too large for one stays unmarked.
+    if (!data || n > INT_MAX) return;
+    noValue = QBitArray(int(n), true);
 }
 
 void Analyzed2DRes::setData(int ix, int iy, int xw, int yw, double t)
@@ -140,6 +150,12 @@ void Analyzed2DRes::setData(int ix, int iy, int xw, int yw, double t)
         block.curX = ix;
         block.curY = iy;
         block.fillBlock(data, t);
+        if (!noValue.isEmpty()) {
+            const int r0 = std::max(0, iy - block.yw), r1 = std::min(grid.height - 1, iy + block.yw);
+            const int c0 = std::max(0, ix - block.xw), c1 = std::min(grid.width - 1, ix + block.xw);
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c) noValue.clearBit(int(qint64(r) * grid.width + c));
+        }
     }
     fit.addPoint(ix, iy, t);
 }
@@ -446,6 +462,7 @@ void Analyzed2DRes::copyFrom(const Analyzed2DRes* src)
     showProc = src->showProc;
 
     freeArrays();
+    noValue = src->noValue;
     if (!hasImage) return;
     const qint64 n = qint64(grid.width) * grid.height;
     if (src->data) {

@@ -4,6 +4,7 @@
 #include "AnalyzeCond.h"
 #include "BPFit.h"
 
+#include <QBitArray>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -49,6 +50,13 @@ public:
     bool inside(int x, int y) const { return x >= 0 && x < grid.width && y >= 0 && y < grid.height; }
     // The value at (x, y), 0 outside the map or without data.
     double valueAt(int x, int y) const;
+    // False where the map is known to hold no value (see noValue).
+    bool holdsValue(int x, int y) const
+    {
+        return inside(x, y) && (noValue.isEmpty() || !noValue.testBit(int(qint64(y) * grid.width + x)));
+    }
+    // Marks every pixel as holding no value until setData writes it.
+    void markAllWithoutValue();
     // The display scale in force: the fixed one when fixedScale, else the
     // processed range when showProc, else the data range.
     double activeMin() const;
@@ -92,6 +100,10 @@ public:
     double deglitchRatio = 0.9;
     bool showProc = false;
     BPFit fit;
+    // Set bits: pixels no value was written to (0 in data, out of the fit),
+    // as blocks of a calibration without a shift. Empty (the usual case):
+    // every pixel holds its value. Reallocation empties it.
+    QBitArray noValue;
 
 private:
     void freeArrays();

@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace CalibMath {
 
@@ -68,21 +70,129 @@ bool atSearchLimit(double offset, const Search& p)
     return std::fabs(offset - first) <= tol || std::fabs(offset - last) <= tol;
 }
 
+double EdgeFit::significance() const
+{
+    if (!fitted) return 0.0;
+    if (stepError > 0) return step / stepError;
+    // A fit without residual: any rising step stands out of it.
+    return step > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+}
+
+namespace {
+
+// The inverse of a in inv, by Gauss-Jordan elimination with partial pivoting
+// (a is used up); false when a is singular or nearly so.
+template <int n>
+bool invert(double (&a)[n][n], double (&inv)[n][n])
+{
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) inv[i][j] = i == j ? 1.0 : 0.0;
+    double scale = 0;
+    for (int i = 0; i < n; ++i) scale = std::max(scale, std::fabs(a[i][i]));
+    if (!(scale > 0) || !std::isfinite(scale)) return false;
+    for (int c = 0; c < n; ++c) {
+        int piv = c;
+        for (int r = c + 1; r < n; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[piv][c])) piv = r;
+        if (!(std::fabs(a[piv][c]) > 1e-13 * scale)) return false;
+        for (int j = 0; j < n; ++j) {
+            std::swap(a[c][j], a[piv][j]);
+            std::swap(inv[c][j], inv[piv][j]);
+        }
+        const double d = a[c][c];
+        for (int j = 0; j < n; ++j) {
+            a[c][j] /= d;
+            inv[c][j] /= d;
+        }
+        for (int r = 0; r < n; ++r) {
+            if (r == c) continue;
+            const double f = a[r][c];
+            if (f == 0) continue;
+            for (int j = 0; j < n; ++j) {
+                a[r][j] -= f * a[c][j];
+                inv[r][j] -= f * inv[c][j];
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
+{
+    EdgeFit f;
+    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
+    const double edge = standard.midx + shift;
+    if (!std::isfinite(edge) || ref.points.size() < 2) return f;
+    constexpr int k = 4;  // 1, u, u^2, the standard's curve
+    const double half = 0.5 * (edgeWindowBelow + edgeWindowAbove);
+    // Calls visit(E, mu, row) for every point of the window the standard
+    // covers; false at a value that is no number.
+    auto forWindow = [&](auto visit) {
+        for (int i = 0; i < block.points.size(); ++i) {
+            const double E = block.xAt(i);
+            if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
+            const double Er = E - shift;
+            if (Er < ref.minX || Er > ref.maxX) continue;
+            const double mu = block.yAt(i);
+            const double r = ref.y(Er);
+            if (!std::isfinite(mu) || !std::isfinite(r)) return false;
+            const double u = (E - edge) / half;
+            const double x[k] = {1.0, u, u * u, r};
+            visit(E, mu, x);
+        }
+        return true;
+    };
+    double ata[k][k] = {}, atb[k] = {};
+    int n = 0;
+    const bool finite = forWindow([&](double E, double mu, const double (&x)[k]) {
+        for (int a = 0; a < k; ++a) {
+            for (int b = 0; b < k; ++b) ata[a][b] += x[a] * x[b];
+            atb[a] += x[a] * mu;
+        }
+        ++n;
+        if (E < edge)
+            ++f.below;
+        else if (E > edge)
+            ++f.above;
+    });
+    if (!finite || f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
+    double inv[k][k];
+    if (!invert(ata, inv)) return f;
+    double coef[k];
+    for (int a = 0; a < k; ++a) {
+        coef[a] = 0;
+        for (int b = 0; b < k; ++b) coef[a] += inv[a][b] * atb[b];
+    }
+    double ssr = 0;
+    forWindow([&](double, double mu, const double (&x)[k]) {
+        double model = 0;
+        for (int a = 0; a < k; ++a) model += coef[a] * x[a];
+        ssr += (mu - model) * (mu - model);
+    });
+    f.step = coef[k - 1];
+    f.stepError = std::sqrt(ssr / (n - k) * std::max(0.0, inv[k - 1][k - 1]));
+    f.residual = std::sqrt(ssr / n);
+    f.fitted = std::isfinite(f.step) && std::isfinite(f.stepError) && std::isfinite(f.residual);
+    return f;
+}
+
 BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, Method m,
                  const Search& p)
 {
-    // A line through as many points as it has parameters leaves no residual
-    // to judge the jump by.
-    auto fitted = [](const VictLine& l) { return l.fitted && l.fitCount > (l.lineType == 0 ? 3 : 2); };
     BlockEdge e;
     e.flagged = block.noisy || block.outOfRange;
-    e.linesFitted = fitted(block.pre) && fitted(block.post);
+    // A line through exactly as many points as it has parameters is a fit;
+    // only a line that could not be fitted at all leaves no edge.
+    e.linesFitted = block.pre.fitted && block.post.fitted;
     e.jump = block.dMut;
     e.preResidual = block.pre.sigma;
     e.postResidual = block.post.sigma;
     e.searchAtLimit =
         m == Method::InnerProduct && atSearchLimit(shift - (block.midx - standard.midx), p);
     e.shift = shift;
+    if (std::isfinite(shift)) e.fit = fitEdge(block, standard, shift);
     return e;
 }
 
@@ -91,7 +201,10 @@ bool hasEdge(const BlockEdge& b, double noiseFactor)
     if (b.flagged || !b.linesFitted || b.searchAtLimit) return false;
     if (!std::isfinite(b.shift) || !std::isfinite(b.jump)) return false;
     const double f = noiseFactor > 0 ? noiseFactor : 0.0;
-    return b.jump > f * b.preResidual && b.jump > f * b.postResidual;
+    if (!(b.jump > f * b.preResidual && b.jump > f * b.postResidual)) return false;
+    const EdgeFit& e = b.fit;
+    return e.fitted && e.significance() >= minEdgeSignificance
+           && e.step >= minStepOverResidual * e.residual;
 }
 
 double rowProgress(const AnalyzeCond& g)

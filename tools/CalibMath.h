@@ -48,16 +48,50 @@ double blockShift(const XafsSpectrum& block, const XafsSpectrum& standard, Metho
 // centre.
 bool atSearchLimit(double offset, const Search& p);
 
+// The standard's edge sought in a block's spectrum at a shift: mu(E) within
+// the window around the moved edge fitted by least squares as a smooth
+// background (quadratic in E) plus the standard's pre-edge-based curve moved
+// by the shift, scaled by a step. One fit for both sides of the edge, so a
+// curved background without an edge gives no step, as two separate lines
+// extrapolated to the edge would.
+struct EdgeFit
+{
+    bool fitted = false;    // enough points on both sides, a solvable fit
+    int below = 0;          // points in the window below the moved edge
+    int above = 0;          // and above it
+    double step = 0;        // scale of the standard's curve, units of mu
+    double stepError = 0;   // its standard error, from the fit's residuals
+    double residual = 0;    // rms of the fit's residuals
+
+    // The step over its standard error; 0 when not fitted.
+    double significance() const;
+};
+
+// Window of the fit, eV below and above the moved edge.
+constexpr double edgeWindowBelow = 60;
+constexpr double edgeWindowAbove = 80;
+// Fewest points on each side of the edge for a fit.
+constexpr int edgeMinPointsPerSide = 3;
+// A block's step must stand this many standard errors above 0; noise and
+// curved backgrounds reach about 4 at the shift their search settles on.
+constexpr double minEdgeSignificance = 8;
+// ... and this many times the fit's residual rms: a smooth background the
+// quadratic does not follow gives a step of about its own rms.
+constexpr double minStepOverResidual = 3;
+
+EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift);
+
 // What a block's normalisation and shift tell about its edge.
 struct BlockEdge
 {
     bool flagged = false;        // noisy or out of range
-    bool linesFitted = false;    // both lines fitted, with points beyond their parameters
+    bool linesFitted = false;    // both background lines fitted
     double jump = 0;             // post(E0) - pre(E0)
     double preResidual = 0;      // rms of the pre-edge line's fit
     double postResidual = 0;     // rms of the post-edge line's fit
     bool searchAtLimit = false;  // the inner-product search ended on its range's limit
     double shift = 0;
+    EdgeFit fit;                 // the standard's edge at the shift
 };
 
 // The facts of block, normalised, whose shift against standard is shift by
@@ -66,8 +100,10 @@ BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double
                  const Search& p);
 
 // True when the block shows the standard's edge: not flagged, lines fitted,
-// no search ending at its limit, a finite shift, and a jump above each
-// line's residual times noiseFactor (Th. Jmp.; not above 0 counts as 0).
+// no search ending at its limit, a finite shift, a jump above each line's
+// residual times noiseFactor (Th. Jmp.; not above 0 counts as 0), and the
+// standard's edge fitted at the shift with a rising step of at least
+// minEdgeSignificance standard errors and minStepOverResidual residuals.
 // A block without an edge (a flat, noisy area with no sample) would give a
 // shift made of noise.
 bool hasEdge(const BlockEdge& b, double noiseFactor);

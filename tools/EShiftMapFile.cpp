@@ -11,10 +11,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QBitArray>
 #include <QFile>
 #include <QTextStream>
 #include <QVector>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace EShiftMapFile {
@@ -22,6 +25,8 @@ namespace EShiftMapFile {
 const char* const magic = "###Corvenlith::KWOP";
 const char* const shortMagic = "###KWOP";
 const char* const separator = "##-----------------";
+const char* const noValueKey = "No Shift Angle [deg]    : ";
+const char* const noValueItem = "-0";
 
 namespace {
 
@@ -61,8 +66,9 @@ void invalidFile(const QString& fname)
 }
 
 // The whitespace-separated numbers of text, at most n of them. False, with a
-// debug line, at the first item that is no number.
-bool readNumbers(const QString& text, qint64 n, QVector<double>& values)
+// debug line, at the first item that is no number. With marked, an item
+// that is noValueItem reads 0 and sets its bit in marked (sized n).
+bool readNumbers(const QString& text, qint64 n, QVector<double>& values, QBitArray* marked = nullptr)
 {
     values.clear();
     values.reserve(int(std::min<qint64>(n, text.size() / 2 + 1)));
@@ -76,6 +82,11 @@ bool readNumbers(const QString& text, qint64 n, QVector<double>& values)
         while (i < size && !c[i].isSpace()) ++i;
         bool ok = false;
         const QStringRef item = text.midRef(start, i - start);
+        if (marked && item == QLatin1String(noValueItem)) {
+            marked->setBit(values.size());
+            values.append(0.0);
+            continue;
+        }
         const double v = item.toDouble(&ok);
         if (!ok) {
             qDebug().noquote() << "Not a number in the energy map:" << item.left(40).toString();
@@ -183,7 +194,7 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
     for (int y = 0; y < std::min(mapH, imageHeight); y++) {
         for (int x = 0; x < std::min(mapW, imageWidth); x++) {
             const double s = map.valueAt(x, y);
-            if (std::isfinite(s) && hasAngle(e0 - s, d)) continue;
+            if (!map.holdsValue(x, y) || (std::isfinite(s) && hasAngle(e0 - s, d))) continue;
             if (noAngle++ == 0) {
                 firstX = x;
                 firstY = y;
@@ -221,13 +232,20 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
         out << keyStdFileName << stdFileName << "\n";
         out << keyMapHeight << mapH << "\n";
         for (int i = 0; i < mapH; i++) out << keyMapWidth << i << " " << mapW << "\n";
+        out << noValueKey << noValueItem << "\n";
         out << separator << "\n";
 
         logWithTime(QStringLiteral("EMap Write Start : "));
         for (int y = 0; y < imageHeight; y++) {
             for (int x = 0; x < imageWidth; x++) {
+                if (x < mapW && y < mapH && !map.holdsValue(x, y)) {
+                    out << noValueItem << ' ';
+                    continue;
+                }
                 const double s = (x < mapW && y < mapH) ? map.valueAt(x, y) : 0.0;
-                out << QStringLiteral("%1 ").arg(angleOf(e0 - s, d) - theta0, 0, 'g');
+                // An exact 0 is written "0", never the marker "-0".
+                const double a = angleOf(e0 - s, d) - theta0;
+                out << QStringLiteral("%1 ").arg(a == 0 ? 0.0 : a, 0, 'g');
             }
             out << "\n";
         }
@@ -237,8 +255,12 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
     }, why, true);
 }
 
-EMPHeader readHeader(QTextStream& in)
+namespace {
+
+// The header, and whether it has the line of the no-value marker.
+EMPHeader readHeaderMarks(QTextStream& in, bool& marks)
 {
+    marks = false;
     EMPHeader h;
     const QString first = in.atEnd() ? QString() : in.readLine();
     if (!first.startsWith(QLatin1String(shortMagic)) && !first.startsWith(QLatin1String(magic))) {
@@ -258,7 +280,9 @@ EMPHeader readHeader(QTextStream& in)
             if (h.valid && !headerInRange(h)) h.valid = false;
             return h;
         }
-        if (valueOf(line, keyXOffset, v)) {
+        if (valueOf(line, QLatin1String(noValueKey), v)) {
+            marks = v == QLatin1String(noValueItem);
+        } else if (valueOf(line, keyXOffset, v)) {
             h.xOffset = v.toInt();
         } else if (valueOf(line, keyYOffset, v)) {
             h.yOffset = v.toInt();
@@ -293,6 +317,49 @@ EMPHeader readHeader(QTextStream& in)
     return h;  // no separator: not valid, whatever was found
 }
 
+// Adds to map's surface the value at each block centre of grid that holds
+// one; a centre off the map reads the block's nearest pixel on it. Only
+// blocks reaching into the map are visited.
+void fitBlockCentres(Analyzed2DRes& map, const AnalyzeCond& grid)
+{
+    map.fit.clear();
+    const int w = map.width(), h = map.height();
+    if (w <= 0 || h <= 0) return;
+    const qint64 sx = std::max(1, grid.stepX), sy = std::max(1, grid.stepY);
+    const qint64 fx = qint64(grid.x0) + grid.xw, fy = qint64(grid.y0) + grid.yw;
+    // The walk always visits its first block; later ones while their centres
+    // lie before the area's far side.
+    auto count = [](qint64 first, qint64 end, qint64 step) {
+        return first >= end ? qint64(1) : (end - first + step - 1) / step;
+    };
+    const qint64 nx = count(fx, grid.x1, sx), ny = count(fy, grid.y1, sy);
+    // First and last block index whose extent meets [0, size).
+    auto span = [](qint64 first, qint64 step, qint64 half, qint64 n, qint64 size, qint64& lo, qint64& hi) {
+        lo = first + half >= 0 ? 0 : (-(first + half) + step - 1) / step;
+        hi = first - half > size - 1 ? -1 : std::min(n - 1, (size - 1 - (first - half)) / step);
+    };
+    qint64 ix0, ix1, iy0, iy1;
+    span(fx, sx, grid.xw, nx, w, ix0, ix1);
+    span(fy, sy, grid.yw, ny, h, iy0, iy1);
+    for (qint64 j = iy0; j <= iy1; ++j) {
+        const qint64 cy = fy + j * sy;
+        const int py = int(std::max<qint64>(0, std::min<qint64>(h - 1, cy)));
+        for (qint64 i = ix0; i <= ix1; ++i) {
+            const qint64 cx = fx + i * sx;
+            const int px = int(std::max<qint64>(0, std::min<qint64>(w - 1, cx)));
+            if (map.holdsValue(px, py)) map.fit.addPoint(double(cx), double(cy), map.valueAt(px, py));
+        }
+    }
+}
+
+}  // namespace
+
+EMPHeader readHeader(QTextStream& in)
+{
+    bool marks = false;
+    return readHeaderMarks(in, marks);
+}
+
 LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, AnalyzeCond& calibGrid,
                 LoadSettings& settings)
 {
@@ -302,7 +369,8 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
         return LoadResult::CannotOpen;
     }
     QTextStream in(&f);
-    empH = readHeader(in);
+    bool marks = false;
+    empH = readHeaderMarks(in, marks);
     if (!empH.valid) {
         invalidFile(fname);
         return LoadResult::InvalidHeader;
@@ -344,7 +412,9 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
     // Everything is read and converted before the map is touched, so a
     // damaged file leaves the previous map in place.
     QVector<double> values;
-    if (!readNumbers(in.readAll(), n, values)) {
+    QBitArray marked;
+    if (marks && n <= INT_MAX) marked = QBitArray(int(n));
+    if (!readNumbers(in.readAll(), n, values, marks ? &marked : nullptr)) {
         invalidFile(fname);
         empH.valid = false;
         return LoadResult::DamagedData;
@@ -355,7 +425,9 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
         empH.valid = false;
         return LoadResult::DamagedData;
     }
-    for (double& v : values) {
+    for (int i = 0; i < values.size(); ++i) {
+        if (!marked.isEmpty() && marked.testBit(i)) continue;
+        double& v = values[i];
         // An angle that is no number, or one no crystal reflects at, is damage.
         const double sine = std::isfinite(v) ? std::sin((v + theta0) / 180.0 * pi) : 0.0;
         if (!(sine > 0.0)) {
@@ -371,9 +443,12 @@ LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, Analy
                   double(empH.areaY0), double(empH.areaX1) - double(empH.areaX0),
                   double(empH.areaY1) - double(empH.areaY0), -1, -1);
     map.setCond(calibGrid);
+    if (!marked.isEmpty()) map.markAllWithoutValue();
     int i = 0;
     for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) map.setData(x, y, 0, 0, values[i++]);
+        for (int x = 0; x < w; x++, i++)
+            if (marked.isEmpty() || !marked.testBit(i)) map.setData(x, y, 0, 0, values[i]);
+    if (marks) fitBlockCentres(map, calibGrid);
     map.genImg();
     logWithTime(QStringLiteral("End Reading EMP file   "));
     return LoadResult::Loaded;

@@ -30,6 +30,12 @@ using PhysConst::hc;
 extern const char* const magic;       // written first line
 extern const char* const shortMagic;  // also accepted
 extern const char* const separator;   // ends the header
+// Key line telling that the data item noValueItem marks a pixel without a
+// shift, and that the fitted surface is taken over block centres. Readers
+// that do not know it skip the line and read the item as an angle of 0,
+// a shift of 0, as every pixel without a shift was written before.
+extern const char* const noValueKey;
+extern const char* const noValueItem;
 
 // Bragg angle (degrees) at energy E (eV) on a crystal of spacing d
 // (angstrom); -1.0 when no angle reflects that energy.
@@ -42,7 +48,7 @@ EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double std
                    double spacing);
 
 // Writes map over an imageWidth x imageHeight image (pixels outside the map
-// are 0) to fname, given ".emp" when it has no suffix. The file is complete
+// are 0; pixels of the map holding no value are noValueItem) to fname, given ".emp" when it has no suffix. The file is complete
 // or not written at all. False, with a debug line, when the file cannot be
 // written or the header's edge energy and spacing give no angle (the angles
 // could never be turned back into shifts); why then receives the reason.
@@ -81,7 +87,11 @@ struct LoadSettings
 
 // Reads fname into map and fills empH. Only on Loaded do map (its values and
 // image) and calibGrid change; on any other result they keep what they had
-// and empH is not valid.
+// and empH is not valid. A file with the noValueKey line leaves its marked
+// pixels without a value, and fits the map's surface to the value at each
+// block centre of the header's grid that holds one, as the calibration
+// fitted it; a file without the line gives every pixel its value and a
+// point of the surface.
 LoadResult load(const QString& fname, Analyzed2DRes& map, EMPHeader& empH, AnalyzeCond& calibGrid,
                 LoadSettings& settings);
 

@@ -95,6 +95,9 @@ void EnergyCalibration::execCalibration()
 
     grid.set(in.imageWidth, in.imageHeight, in.xw, in.yw, in.area, -1, -1);
     map->setCond(grid);
+    // Until a block is measured its pixels hold no shift; a map file keeps
+    // them out of the surface when read back.
+    map->markAllWithoutValue();
 
     ctrl->Width->setText(QString::number(in.imageWidth));
     ctrl->Height->setText(QString::number(in.imageHeight));

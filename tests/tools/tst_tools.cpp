@@ -394,29 +394,41 @@ private slots:
         bare.clearShiftMap();
     }
 
-    // A flag, a line without residual, a search stopped at its limit, or a jump within either
-    // residual times Th. Jmp. each take the block's shift away.
+    // A flag, a line not fitted, a search stopped at its limit, a jump within either residual
+    // times Th. Jmp., or a step of the standard's edge not standing out of the joint fit each
+    // take the block's shift away.
     void blockEdge_data()
     {
         QTest::addColumn<CalibMath::BlockEdge>("b");
         QTest::addColumn<double>("factor");
         QTest::addColumn<bool>("edge");
-        using E = CalibMath::BlockEdge;  // flagged, lines fitted, jump, pre and post residual, at limit, shift
-        const E ok{false, true, 1.0, 0.01, 0.03, false, 2.5};
+        using E = CalibMath::BlockEdge;  // flagged, lines fitted, jump, pre and post residual, at limit, shift, fit
+        using F = CalibMath::EdgeFit;    // fitted, points below and above, step, its error, residual
+        const F good{true, 20, 30, 1.0, 0.02, 0.05};
+        const E ok{false, true, 1.0, 0.01, 0.03, false, 2.5, good};
+        auto with = [&](const F& f) { E e = ok; e.fit = f; return e; };
         QTest::newRow("clear edge") << ok << 1.0 << true;
-        QTest::newRow("flagged") << E{true, true, 1.0, 0.01, 0.03, false, 2.5} << 1.0 << false;
-        QTest::newRow("line fit failed") << E{false, false, 1.0, 0.01, 0.03, false, 2.5} << 1.0 << false;
-        QTest::newRow("search at its limit") << E{false, true, 1.0, 0.01, 0.03, true, 2.5} << 1.0 << false;
+        QTest::newRow("flagged") << E{true, true, 1.0, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("line fit failed") << E{false, false, 1.0, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("search at its limit") << E{false, true, 1.0, 0.01, 0.03, true, 2.5, good} << 1.0 << false;
         QTest::newRow("jump equal to a residual") << ok << 1.0 / 0.03 << false;
         QTest::newRow("jump just above both") << ok << 0.99 / 0.03 << true;
-        QTest::newRow("above the pre line's only") << E{false, true, 0.02, 0.01, 0.03, false, 2.5} << 1.0 << false;
-        QTest::newRow("above the post line's only") << E{false, true, 0.02, 0.03, 0.01, false, 2.5} << 1.0 << false;
-        QTest::newRow("Th. Jmp. 0, some jump") << E{false, true, 1e-6, 0.01, 0.03, false, 2.5} << 0.0 << true;
+        QTest::newRow("above the pre line's only") << E{false, true, 0.02, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("above the post line's only") << E{false, true, 0.02, 0.03, 0.01, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("Th. Jmp. 0, some jump") << E{false, true, 1e-6, 0.01, 0.03, false, 2.5, good} << 0.0 << true;
         QTest::newRow("Th. Jmp. negative counts as 0") << ok << -5.0 << true;
-        QTest::newRow("no jump") << E{false, true, 0, 0.01, 0.03, false, 2.5} << 0.0 << false;
-        QTest::newRow("jump not a number") << E{false, true, nan_, 0.01, 0.03, false, 2.5} << 1.0 << false;
-        QTest::newRow("residual not a number") << E{false, true, 1.0, 0.01, nan_, false, 2.5} << 1.0 << false;
-        QTest::newRow("shift not finite") << E{false, true, 1.0, 0.01, 0.03, false, inf_} << 1.0 << false;
+        QTest::newRow("no jump") << E{false, true, 0, 0.01, 0.03, false, 2.5, good} << 0.0 << false;
+        QTest::newRow("jump not a number") << E{false, true, nan_, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("residual not a number") << E{false, true, 1.0, 0.01, nan_, false, 2.5, good} << 1.0 << false;
+        QTest::newRow("shift not finite") << E{false, true, 1.0, 0.01, 0.03, false, inf_, good} << 1.0 << false;
+        QTest::newRow("edge not fitted") << with(F{false, 20, 30, 1.0, 0.02, 0.05}) << 1.0 << false;
+        QTest::newRow("step 8 errors") << with(F{true, 20, 30, 0.16, 0.02, 0.05}) << 1.0 << true;
+        QTest::newRow("step just below 8 errors") << with(F{true, 20, 30, 0.159, 0.02, 0.05}) << 1.0 << false;
+        QTest::newRow("step 3 residuals") << with(F{true, 20, 30, 0.75, 0.01, 0.25}) << 1.0 << true;
+        QTest::newRow("step just below 3 residuals") << with(F{true, 20, 30, 0.749, 0.01, 0.25}) << 1.0 << false;
+        QTest::newRow("falling step") << with(F{true, 20, 30, -1.0, 0.02, 0.05}) << 1.0 << false;
+        QTest::newRow("perfect fit, rising") << with(F{true, 20, 30, 0.5, 0, 0}) << 1.0 << true;
+        QTest::newRow("perfect fit, no step") << with(F{true, 20, 30, 0, 0, 0}) << 0.0 << false;
     }
     void blockEdge()
     {
@@ -454,7 +466,7 @@ private slots:
     }
 
     // Off real normalisations: a best match beyond the search's range is found at its limit from
-    // the result alone; a post-edge line through two points has no residual to judge the jump by.
+    // the result alone; a post-edge line through two points is a fit, and the edge is fitted.
     void edgeFactsOfSpectra()
     {
         const SuggestElm sElm;
@@ -479,7 +491,8 @@ private slots:
         for (double E = 8900; E <= 9011; E += 0.5) shortScan.append(E, edges::wiggly(E));
         const XafsSpectrum cut(shortScan, "cut", 1, 0, sElm);
         QCOMPARE(cut.post.fitCount, 2);
-        QVERIFY(!CalibMath::edgeOf(cut, standard, cut.midx - standard.midx, M::MidPoint, p).linesFitted);
+        e = CalibMath::edgeOf(cut, standard, cut.midx - standard.midx, M::MidPoint, p);
+        QVERIFY(e.linesFitted && e.fit.fitted && CalibMath::hasEdge(e, 1.0));
     }
 
     // Blocks beyond the images have no spectrum: they keep 0 and stay out of
@@ -834,7 +847,7 @@ private slots:
         QStringList expect{"###Corvenlith::KWOP"};
         for (int i = 0; i < keys.size(); i++) expect << keys[i].leftJustified(24) + ": " + values[i];
         for (int i = 0; i < 5; i++) expect << QString("Map Width               : %1 7").arg(i);
-        expect << "##-----------------";
+        expect << "No Shift Angle [deg]    : -0" << "##-----------------";
         const double t0 = bragg(e0, si111);
         auto written = [&](int x, int y) { return (x < 7 && y < 5) ? shiftAt(x, y) : 0.0; };
         for (int y = 0; y < imgH; y++) {
@@ -936,7 +949,7 @@ private slots:
         Analyzed2DRes map("shift");
         ts::fillMap(map, 3, 3, shiftAt);
         QVERIFY(write(dir.filePath("noimg"), map, headerFor(3, 3, 8979), "", -1, -1));
-        QCOMPARE(ts::readLines(dir.filePath("noimg.emp")).size(), 1 + 15 + 3 + 1);
+        QCOMPARE(ts::readLines(dir.filePath("noimg.emp")).size(), 1 + 15 + 3 + 1 + 1);
         QVERIFY(!write(dir.filePath("no/such/dir/x"), map, headerFor(3, 3, 8979), "", 3, 3));
         const QString keep = dir.filePath("keep.emp");
         QVERIFY(write(keep, map, headerFor(3, 3, 8979), "", 3, 3));
