@@ -173,7 +173,12 @@ void BatchCtrl::Log(const QString& logMsg)
 
 void BatchCtrl::interpreterLog(const QString& logMsg)
 {
-    appendLog(shownLines(logMsg));
+    // Each text stands on a line of its own already; the last line of the
+    // log stays open, as the log has always ended.
+    QString text = shownLines(logMsg);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    appendLog(text);
 }
 
 void BatchCtrl::appendLog(const QString& shown)

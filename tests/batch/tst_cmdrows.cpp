@@ -217,7 +217,7 @@ private slots:
         ctrl->clearLog();
         ctrl->ui.BatchCmds->setPlainText(":for i %i 1 2000000000\n:let A %i\n:next i\n");
         ctrl->execCmdsSlot();
-        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains("for i : %i = 1"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains("next i : %i = "), 10000);
         body.reset();
         QVERIFY(e.isNull() && c.isNull() && disp.isNull() && thread.isNull());
     }
@@ -242,9 +242,10 @@ private slots:
             QString log = "log=";
             for (int i = 0; i < errs.size(); ++i) {
                 const QString line = script.section('\n', i, i), args = line.section(' ', 1);
-                log += line.section(' ', 0, 0) + " : " + args + "\n";
+                const QString at = QString("line %1: ").arg(i + 1);
+                log += at + line.section(' ', 0, 0) + " : " + args + "\n";
                 if (!errs[i].isEmpty())
-                    log += "Err: " + line + ": "
+                    log += "Err: " + at + line + ": "
                            + (errs[i][0].isDigit() ? args.section(' ', 0, 0) + " is none of 0 to " + errs[i] + "; nothing changed"
                                                    : errs[i])
                            + "\n";
@@ -365,9 +366,11 @@ private slots:
         row(":for i %i 1 2\nanalyzer_select_main_mode_sumUp %i\n:next i\n:rem_start\nset_band_h 9\n:rem_end\n"
             "not_a_command 5\n:echo x\nset_band_h 8 # narrow\n:echo done",
             {"B:VWidth=8", "A:SelSumUp=0",
-             "log=for i : %i = 1\nanalyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nanalyzer_select_main_mode_sumUp : 2\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nErr: line 7: unknown word not_a_command\necho x\nset_band_h : 8 # narrow\necho done\nend"},
+             "log=line 1: for i : %i = 1\nline 2: analyzer_select_main_mode_sumUp : 1\n"
+             "Err: line 2: analyzer_select_main_mode_sumUp %i\nline 3: next i : %i = 2\n"
+             "line 2: analyzer_select_main_mode_sumUp : 2\nErr: line 2: analyzer_select_main_mode_sumUp %i\n"
+             "line 3: next i : %i = 2\nErr: line 7: unknown word not_a_command\nline 8: echo x\n"
+             "line 9: set_band_h : 8 # narrow\nline 10: echo done\nend"},
             {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
         // Every run answers once, whichever way it ends.
         row("analyzer_sub_mode 0 0 0 0 0\nanalyzer_exec_2da", {}, {analyzer_sub_mode, analyzer_exec_LCF});
@@ -738,11 +741,11 @@ private slots:
             << load + "select_region 100 100 200 200\nseek_image 2147483647\nseek_image -1\nSuggesting_Edge 2147483647\n"
                       "eng_calc_num_i1 -2147483648"
             << 5
-            << "Err: select_region 100 100 200 200: the region lies outside the image of 8 x 6 pixels\n"
-               "Err: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 2)\n"
-               "Err: seek_image -1: the I1 stack has no frame -1 (it holds 2)\n"
-               "Err: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed\n"
-               "Err: eng_calc_num_i1 -2147483648: the energy calculation cannot use it and keeps 1000 points\n";
+            << "Err: line 2: select_region 100 100 200 200: the region lies outside the image of 8 x 6 pixels\n"
+               "Err: line 3: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 2)\n"
+               "Err: line 4: seek_image -1: the I1 stack has no frame -1 (it holds 2)\n"
+               "Err: line 5: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed\n"
+               "Err: line 6: eng_calc_num_i1 -2147483648: the energy calculation cannot use it and keeps 1000 points\n";
         // A continued last line of the configuration does not swallow the script's first line.
         const QString three = "batch set_band_w 1\nBATCH :echo from the configuration\nbatch set_band_h 2\n--\n";
         QTest::newRow("after configuration lines, second line")
