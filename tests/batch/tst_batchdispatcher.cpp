@@ -263,6 +263,19 @@ private slots:
         loop("loop padded below zero", "000 -3", "000 -01 -02 -03");
         loop("loop whole int range", "-2147483648 2147483647 2147483647", "-2147483648 -1 2147483646");
         loop("loop bounds not numbers", "a b", "a");
+        // Bounds read in 64 bits; a step past the 64-bit range ends the loop.
+        loop("loop past 32 bits", "2999999998 3000000000", "2999999998 2999999999 3000000000");
+        loop("loop down past 32 bits", "99999999999 99999999997", "99999999999 99999999998 99999999997");
+        loop("loop at the 64-bit end", "9223372036854775806 9223372036854775807 5", "9223372036854775806");
+        loop("loop down at the 64-bit end", "-9223372036854775807 -9223372036854775808 3", "-9223372036854775807");
+        // A bound past 64 bits: no pass, the line after the loop goes on.
+        row("loop bound past 64 bits", ":for i %i 1 99999999999999999999\nseek_image %i\n:next i\nseek_image after\n:end",
+            "seek_image after",
+            "Err: line 1: a bound or step of loop i does not fit in 64 bits; the loop is not run\n"
+            "line 4: seek_image : after\nend\n");
+        // Keys holding "$" and arguments with more "$" than are paired up are found as the table has them.
+        row("keys holding $", ":let a$b x\n:let b y\nseek_image $a$b$ $b$ " + QString(70, '$') + "$b$\n:end",
+            "seek_image x|y|" + QString(70, '$') + "y");
     }
     void scripts()
     {

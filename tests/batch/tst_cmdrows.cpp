@@ -804,6 +804,46 @@ private slots:
         QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
     }
 
+    // Stop on a loop of a thousand million passes over control lines: the program's memory stays bounded while it
+    // runs (the log kept every line, the GUI thread was flooded: 90 MB a second, Stop acting after seconds), the
+    // loop ends within a second, the run counts as failed and says how many lines it left undone, and the log
+    // keeps its recent lines, saying how many earlier ones it left out.
+    void stopEndsAnEndlessLoop()
+    {
+        ctrl->clearLog();
+        const int failures = FailureLog::count();
+        ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000000\n:echo %i\n:next i\nset_band_w 1\nset_band_h 1\n");
+        ctrl->execBatchSlot();
+        QTest::qWait(1500);
+        const qint64 early = ts::residentKb(QCoreApplication::applicationPid());
+        // A timer of the GUI thread keeps its pace.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+        tick.start(10);
+        QTest::qWait(3000);
+        tick.stop();
+        const qint64 late = ts::residentKb(QCoreApplication::applicationPid());
+        QVERIFY2(late - early < 40 * 1024, qPrintable(QString("%1 -> %2 kB").arg(early).arg(late)));
+        QVERIFY2(ticks > 100, qPrintable(QString::number(ticks)));
+        QVERIFY(ctrl->ui.BatchLogs->document()->blockCount() <= BatchCtrl::maxLogLines * 5 / 4 + 2);
+        QVERIFY(ctrl->linesLeftOut() > 0);
+        QVERIFY(ts::logOf(ctrl).startsWith(QString("(%1 earlier line(s) of the log not shown)\n").arg(ctrl->linesLeftOut())));
+        BatchDispatcher* disp = BatchOnBody::of(*body)->dispatcher();
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(ctrl->ui.Stop, Qt::LeftButton);
+        bool running = true;
+        while (running && t.elapsed() < 10000)
+            QMetaObject::invokeMethod(disp, [&] { running = disp->isRunning(); }, Qt::BlockingQueuedConnection);
+        QVERIFY2(!running && t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        QCOMPARE(FailureLog::count() - failures, 1);
+        QVERIFY(QRegularExpression("^Batch: the script was stopped before its end; [34] line\\(s\\) not run$")
+                    .match(FailureLog::count() == 1 ? FailureLog::first() : QString()).hasMatch()
+                || FailureLog::count() > 1);
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains(QRegularExpression("stopped before its end; [34] line\\(s\\) not run")), 5000);
+    }
+
     // The main window closed while a script loops: the script stops as with Stop, no panel comes back, nothing
     // more is saved, the application's loop ends. A window of its own (after "quit", the shared one is done).
     void closingTheWindowStopsTheScript()
