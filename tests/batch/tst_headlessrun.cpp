@@ -63,6 +63,8 @@ private slots:
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        // A sanitizer build reuses freed memory only after this much: its growth would hide a true one.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":quarantine_size_mb=8:thread_local_quarantine_size_kb=64");
         p.setProcessEnvironment(env);
         p.setStandardErrorFile(err);  // every line of the log: hundreds of MB are the reader's to keep
         p.setStandardOutputFile(QProcess::nullDevice());

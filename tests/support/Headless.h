@@ -42,6 +42,20 @@ inline ProgramRun runProgram(const QString& bin, const QStringList& args, int ms
     return r;
 }
 
+// The sanitizer keeps freed memory aside (256 MB by default) before reusing
+// it: memory bounds allow for it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 sanitizerSlackKb = 300 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr qint64 sanitizerSlackKb = 300 * 1024;
+#else
+constexpr qint64 sanitizerSlackKb = 0;
+#endif
+#else
+constexpr qint64 sanitizerSlackKb = 0;
+#endif
+
 // Resident memory of a running process in kB (Linux), -1 when unknown.
 inline qint64 residentKb(qint64 pid)
 {
