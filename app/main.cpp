@@ -2,15 +2,23 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 #include "Body.h"
 #include "analysis/AnalysisOnBody.h"
 #include "StartupOptions.h"
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
+#include "batch/BatchLog.h"
 #include "batch/BatchOnBody.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/CalibOnBody.h"
@@ -18,6 +26,43 @@
 #include "core/Cfg.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
+
+#ifdef Q_OS_UNIX
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// A script run stopped from outside (a pipeline's time-out, Ctrl-C) ends as
+// when its main window is closed: the script stops, what it left undone is
+// said and counted.
+void closeOnTerminate(QWidget& window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        notifier->setEnabled(false);
+        window.close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+}  // namespace
+#endif
 
 int main(int argc, char** argv)
 {
@@ -56,6 +101,10 @@ int main(int argc, char** argv)
     if (!opt.english && translator.load(":Corvenlith_ja_JP", QCoreApplication::applicationDirPath()))
         app.installTranslator(&translator);
 
+    // The batch log of a script run goes to standard error, from the
+    // configuration's lines on.
+    BatchLog::setToStandardError(opt.execBatch);
+
     int result = 0;
     {
         // One owner: the window is destroyed here, once, when the loop returns.
@@ -63,19 +112,26 @@ int main(int argc, char** argv)
         QObject::connect(&body, SIGNAL(finishing()), &app, SLOT(closeAllWindows()));
         body.show();
         if (BatchOnBody* batch = BatchOnBody::of(body)) {
-            const bool read = !opt.batchFile.isEmpty() && batch->batchCtrl()->setBatchFile(opt.batchFile);
+            BatchCtrl* ctrl = batch->batchCtrl();
+            const bool read = !opt.batchFile.isEmpty() && ctrl->setBatchFile(opt.batchFile);
             // Without a screen nobody could ever close a window left waiting.
             const QString platform = QGuiApplication::platformName();
-            if (opt.execBatch && !read
-                && (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))) {
-                fprintf(stderr, "%s\n",
-                        qPrintable(opt.batchFile.isEmpty()
-                                       ? QStringLiteral("-x: no batch file given (-b FILE)")
-                                       : QStringLiteral("-x: cannot read the batch file %1").arg(opt.batchFile)));
-                return 2;
+            const bool headless = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+            if (opt.execBatch && !read && headless) {
+                const QString why = opt.batchFile.isEmpty() ? QStringLiteral("no batch file given (-b FILE)")
+                                                            : ctrl->loadError();
+                fprintf(stderr, "-x: %s\n", qPrintable(why));
+                // A file that could not be opened, as before; one refused for
+                // what it is fails like any refusal.
+                return ctrl->loadRefused() ? 1 : 2;
             }
-            if (opt.execBatch)
-                batch->batchCtrl()->execBatchSlot();
+            if (opt.execBatch) {
+                ctrl->execBatchSlot();
+#ifdef Q_OS_UNIX
+                closeOnTerminate(body);
+#endif
+                if (headless) batch->endWithScript(ctrl->listsDispatched());
+            }
         }
         result = app.exec();
     }

@@ -2,11 +2,13 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextStream>
 
 #include "BatchDispatcher.h"
+#include "BatchLog.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "mainwindow/SafeSave.h"
@@ -15,6 +17,8 @@
 BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
 {
     ui.setupUi(this);
+    // Every insertion would be kept for undo, without bound.
+    ui.BatchLogs->setUndoRedoEnabled(false);
     setupFileDialogs();
     connect(ui.Exec, &QPushButton::clicked, this, &BatchCtrl::execCmdsSlot);
 }
@@ -53,18 +57,23 @@ void BatchCtrl::setDispatcher(BatchDispatcher* d)
         disconnect(ui.Stop, SIGNAL(clicked()), dispatcher, SLOT(batchStopSlot()));
         disconnect(this, SIGNAL(doDispatchCmds(const QStringList&)),
                    dispatcher, SLOT(doDispatchCmds(const QStringList&)));
-        disconnect(dispatcher, SIGNAL(Log(const QString&)), this, SLOT(Log(const QString&)));
+        disconnect(dispatcher, SIGNAL(Log(const QString&)), this, SLOT(interpreterLog(const QString&)));
+        disconnect(ui.Stop, &QPushButton::clicked, this, nullptr);
     }
     dispatcher = d;
     if (!d)
         return;
+    // At once, from this thread: a run of lines stops without waiting for
+    // its turn to end.
+    connect(ui.Stop, &QPushButton::clicked, this, [d] { d->askStop(); });
     connect(ui.Stop, SIGNAL(clicked()), d, SLOT(batchStopSlot()));
     connect(this, SIGNAL(doDispatchCmds(const QStringList&)), d, SLOT(doDispatchCmds(const QStringList&)));
-    connect(d, SIGNAL(Log(const QString&)), this, SLOT(Log(const QString&)));
+    connect(d, SIGNAL(Log(const QString&)), this, SLOT(interpreterLog(const QString&)));
 }
 
 void BatchCtrl::dispatchCmds(const QStringList& cmdLines)
 {
+    ++dispatched;
     emit doDispatchCmds(cmdLines);
 }
 
@@ -72,6 +81,7 @@ void BatchCtrl::execCmdsSlot()
 {
     QStringList lines = ui.BatchCmds->toPlainText().split(QLatin1Char('\n'));
     lines << QStringLiteral(":end");
+    ++dispatched;
     emit doDispatchCmds(lines);
 }
 
@@ -88,6 +98,7 @@ void BatchCtrl::clear()
 void BatchCtrl::clearLog()
 {
     ui.BatchLogs->clear();
+    leftOut = 0;
 }
 
 void BatchCtrl::save(const QString& fname)
@@ -109,16 +120,34 @@ void BatchCtrl::save(const QString& fname)
 
 bool BatchCtrl::load(const QString& fname)
 {
+    whyNotLoaded.clear();
+    // A device (/dev/zero) or a huge file would be read without end.
+    const QFileInfo info(fname);
+    if (!fname.isEmpty() && info.exists() && !info.isFile())
+        whyNotLoaded = tr("the batch file %1 is not a regular file").arg(fname);
+    else if (info.isFile() && info.size() > maxScriptBytes)
+        whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
+    refused = !whyNotLoaded.isEmpty();
     QFile f(fname);
-    if (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (whyNotLoaded.isEmpty() && (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)))
+        whyNotLoaded = tr("cannot read the batch file %1").arg(fname);
+    if (!whyNotLoaded.isEmpty()) {
         qDebug().noquote() << "Can't open batch file : " + fname;
+        statusBar()->showMessage(whyNotLoaded);
         return false;
     }
     QTextStream in(&f);
     in.setCodec("UTF-8");
     QString text;
-    while (!in.atEnd())
+    // The file may grow while it is read.
+    while (!in.atEnd() && text.size() <= maxScriptBytes)
         text += in.readLine() + QLatin1Char('\n');
+    if (text.size() > maxScriptBytes) {
+        refused = true;
+        whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
+        statusBar()->showMessage(whyNotLoaded);
+        return false;
+    }
     ui.BatchCmds->setPlainText(text);
     return true;
 }
@@ -130,22 +159,26 @@ bool BatchCtrl::setBatchFile(const QString& fname)
 
 QString BatchCtrl::shownLines(const QString& text)
 {
-    if (text.size() <= maxShownLine)
-        return text;
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& line : lines) {
-        if (line.size() > maxShownLine)
-            line = tr("%1… (%2 more characters not shown)")
-                       .arg(line.left(maxShownLine), QString::number(line.size() - maxShownLine));
-    }
-    return lines.join(QLatin1Char('\n'));
+    return BatchLog::shown(text);
 }
 
 void BatchCtrl::Log(const QString& logMsg)
 {
     // The text view lays out a line of a hundred million characters until
     // memory runs out.
-    appendLog(shownLines(logMsg));
+    const QString shown = shownLines(logMsg);
+    BatchLog::write(shown);
+    appendLog(shown);
+}
+
+void BatchCtrl::interpreterLog(const QString& logMsg)
+{
+    // Each text stands on a line of its own already; the last line of the
+    // log stays open, as the log has always ended.
+    QString text = shownLines(logMsg);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    appendLog(text);
 }
 
 void BatchCtrl::appendLog(const QString& shown)
@@ -164,6 +197,27 @@ void BatchCtrl::appendLog(const QString& shown)
     c.insertText(text);
     c.movePosition(QTextCursor::End);
     ui.BatchLogs->setTextCursor(c);
+    trimLog();
+}
+
+void BatchCtrl::trimLog()
+{
+    QTextDocument* doc = ui.BatchLogs->document();
+    const int header = leftOut > 0 ? 1 : 0;
+    const int lines = doc->blockCount() - header;
+    // A quarter over before trimming: each trim costs as much as it removes.
+    if (lines <= maxLogLines + maxLogLines / 4)
+        return;
+    const int drop = lines - maxLogLines;
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::Start);
+    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, header + drop);
+    c.removeSelectedText();
+    leftOut += drop;
+    c.insertText(tr("(%n earlier line(s) of the log not shown)", "", leftOut) + QLatin1Char('\n'));
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    ui.BatchLogs->setTextCursor(end);
 }
 
 void BatchCtrl::logError(const QString& text, bool counted)
@@ -171,7 +225,12 @@ void BatchCtrl::logError(const QString& text, bool counted)
     QString line = shownLines(text);
     while (line.endsWith(QLatin1Char('\n')))
         line.chop(1);
+    // The script line it belongs to, where the text does not say it yet.
+    const QString err = QStringLiteral("Err: ");
+    if (currentLine > 0 && line.startsWith(err) && !line.startsWith(err + QStringLiteral("line ")))
+        line.insert(err.size(), tr("line %1: ").arg(currentLine));
     if (!counted) FailureLog::note(line);
+    BatchLog::write(line);
     appendLog(line + QLatin1Char('\n'));
 }
 

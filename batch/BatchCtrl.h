@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "BatchLog.h"
 #include "CmdLine.h"
 #include "ui_BatchCtrl.h"
 
@@ -20,6 +21,8 @@ public:
 
     void setDispatcher(BatchDispatcher* d);
     void dispatchCmds(const QStringList& cmdLines);
+    // Lists of lines handed to the interpreter so far.
+    int listsDispatched() const { return dispatched; }
 
     _FileDialog* saveFileDialog() const { return saveDialog; }
     _FileDialog* loadFileDialog() const { return loadDialog; }
@@ -38,26 +41,48 @@ public slots:
     // Whether the file could be read into the window.
     bool load(const QString& fname);
     bool setBatchFile(const QString& fname);
+    // Why the last load failed, empty after one that worked.
+    QString loadError() const { return whyNotLoaded; }
+    // The last load found no script where the name pointed: a device, a
+    // folder, a file too long for one.
+    bool loadRefused() const { return refused; }
+    // Texts of the command executor and the window itself. In a script run
+    // without a screen they also go to standard error.
     void Log(const QString& logMsg);
+    // Texts of the interpreter, which writes its own copy on standard error.
+    void interpreterLog(const QString& logMsg);
     // An "Err:" line: text on a line of its own, counted as a failure of the run.
     void logError(const QString& text, bool counted = false);
     // counted: the step's failure is already in the failure log.
     void showCmdErr(const CmdLine& cmd, bool counted = false);
+    // The script line whose command runs now: its "Err:" lines name it.
+    void setCurrentLine(int lineNo) { currentLine = lineNo; }
 
 public:
     // Each line of text cut to maxShownLine characters, saying how much of
     // it was cut.
     static QString shownLines(const QString& text);
-    static constexpr int maxShownLine = 1000;
+    static constexpr int maxShownLine = BatchLog::maxShownLine;
+    // Lines the log keeps; older ones go, and the first line says how many.
+    static constexpr int maxLogLines = 10000;
+    // A script file longer than this is no script.
+    static constexpr qint64 maxScriptBytes = 64 << 20;
+    int linesLeftOut() const { return leftOut; }
 
 private:
     void setupFileDialogs();
     // Puts text, already cut to its shown length, into the log.
     void appendLog(const QString& shown);
+    void trimLog();
 
     BatchDispatcher* dispatcher = nullptr;
     _FileDialog* saveDialog = nullptr;
     _FileDialog* loadDialog = nullptr;
+    int currentLine = 0;
+    int dispatched = 0;
+    int leftOut = 0;
+    QString whyNotLoaded;
+    bool refused = false;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include "BatchCmd.h"
+#include "BatchLog.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "core/StringUtil.h"
@@ -32,6 +33,7 @@ BatchDispatcher::BatchDispatcher(QObject* parent) : QObject(parent)
     qRegisterMetaType<CmdLine>("CmdLine");
     vars.add(QStringLiteral("$DataRoot$"), DataRoot, QString(), QString());
     connect(this, &BatchDispatcher::execNextLineSig, this, &BatchDispatcher::execNextLineSlot);
+    sinceFlush.start();
 }
 
 void BatchDispatcher::doDispatchCmds(const QStringList& cmdList)
@@ -44,6 +46,7 @@ void BatchDispatcher::doDispatchCmds(const QStringList& cmdList)
     const bool outOfLines = running && !waiting && !resumePending && curLine >= lines.size();
     lines += cmdList;
     listEnds.append(lines.size());
+    ++received;
     if (!wasRunning) {
         running = true;
         curLine = 0;
@@ -90,6 +93,13 @@ void BatchDispatcher::finishBatchExec(int id)
 
 void BatchDispatcher::batchStopSlot()
 {
+    stopScript(true);
+}
+
+int BatchDispatcher::stopScript(bool report)
+{
+    const int notRun = running ? linesNotRun() : 0;
+    stopAsked = false;
     curLine = 0;
     lines.clear();
     listEnds.clear();
@@ -99,6 +109,70 @@ void BatchDispatcher::batchStopSlot()
     resumePending = false;
     for (Owed& o : owed)
         o.ours = false;
+    if (report && notRun > 0) {
+        // Its remaining lines never ran: no success, whatever ran before.
+        const QString text = tr("Batch: the script was stopped before its end; %n line(s) not run", "", notRun);
+        FailureLog::note(text);
+        log(text);
+    }
+    flushLog();
+    return notRun;
+}
+
+int BatchDispatcher::linesNotRun() const
+{
+    int n = waiting && !owed.isEmpty() && owed.last().ours ? 1 : 0;
+    for (int i = qMax(0, curLine); i < lines.size(); ++i) {
+        CmdLine c;
+        c.setLine(lines.at(i));
+        // The ":end" the editor adds closes every script it sends.
+        if (c.word.isEmpty() || (i == lines.size() - 1 && c.word == QLatin1String(":end")))
+            continue;
+        ++n;
+    }
+    return n;
+}
+
+int BatchDispatcher::nextOfLoop(int from, const QString& name) const
+{
+    const int end = listEndAfter(from);
+    for (int i = from + 1; i < end; ++i) {
+        CmdLine c;
+        c.setLine(lines.at(i));
+        if (!c.word.isEmpty() && ctrlCmdId(c) == ctrl_next && c.arg(0) == name)
+            return i;
+    }
+    return -1;
+}
+
+void BatchDispatcher::log(const QString& text)
+{
+    QString line = BatchLog::shown(text);
+    while (line.endsWith(QLatin1Char('\n')))
+        line.chop(1);
+    // Standard error gets every line, at the pace the reader takes them.
+    BatchLog::write(line);
+    if (pendingLog.size() >= logLinesKept) {
+        pendingLog.removeFirst();
+        ++pendingLeftOut;
+    }
+    pendingLog << line;
+    if (sinceFlush.elapsed() >= logInterval)
+        flushLog();
+}
+
+void BatchDispatcher::flushLog()
+{
+    sinceFlush.restart();
+    if (pendingLog.isEmpty() && pendingLeftOut == 0)
+        return;
+    QString text;
+    if (pendingLeftOut > 0)
+        text = tr("(%n line(s) of the log left out)", "", pendingLeftOut) + QLatin1Char('\n');
+    text += pendingLog.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    pendingLog.clear();
+    pendingLeftOut = 0;
+    emit Log(text);
 }
 
 int BatchDispatcher::listEndAfter(int line) const
@@ -137,20 +211,29 @@ void BatchDispatcher::execNextLineSlot()
     taking = true;
 
     int taken = 0;
+    bool yielded = false;
     while (running && curLine >= 0 && curLine < lines.size()) {
+        // A Stop or the close is on its way: not one line more.
+        if (stopAsked)
+            break;
         if (taken++ >= linesPerTurn) {
             if (!resumePending) {
                 resumePending = true;
                 QMetaObject::invokeMethod(this, "resumeLines", Qt::QueuedConnection);
             }
+            yielded = true;
             break;
         }
 
         // Counted from 1 in the script it came with, as the editor shows it.
         const int lineNo = curLine - listStartOf(curLine) + 1;
+        // Each line of the log names its script line; what the script wrote
+        // goes in after it, never through a further arg().
+        const QString at = tr("line %1: ").arg(lineNo);
         CmdLine cmd;
         cmd.line = joinContinuedLines(lines, curLine, listEndAfter(curLine));
         cmd.setLine(cmd.line);
+        cmd.lineNo = lineNo;
 
         bool send = false;
         bool flagged = false;
@@ -184,47 +267,57 @@ void BatchDispatcher::execNextLineSlot()
                         break;
                     }
                 }
-                loops.append(loop);
-                emit Log(tr("for %1 : %2 = %3\n").arg(loop.name, loop.token, loop.current));
+                if (LoopVar::fits(loop.start) && LoopVar::fits(loop.end) && LoopVar::fits(loop.step)) {
+                    loops.append(loop);
+                    log(at + tr("for %1 : %2 = %3").arg(loop.name, loop.token, loop.current));
+                } else {
+                    // Read as the nearest 64-bit value, such a bound would
+                    // run passes nobody asked for.
+                    const QString err = QLatin1String("Err: ") + at
+                                        + tr("a bound or step of loop %1 does not fit in 64 bits; the loop is not run")
+                                              .arg(loop.name);
+                    FailureLog::note(err);
+                    log(err);
+                    const int next = nextOfLoop(curLine, loop.name);
+                    if (next >= 0)
+                        curLine = next;
+                }
             } else if (ctrl == ctrl_next) {
                 LoopVar rec;
                 curLine = stepLoop(curLine, cmd.arg(0), rec);
-                emit Log(tr("next %1 : %2 = %3\n").arg(rec.name, rec.token, rec.current));
+                log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
-                vars.add(QStringLiteral("$%1$").arg(cmd.arg(0)), cmd.arg(1), QString(), QString());
+                vars.add(QLatin1Char('$') + cmd.arg(0) + QLatin1Char('$'), cmd.arg(1), QString(), QString());
                 // The table's history of every entry is never read here, and a
                 // ":let" inside a long loop would grow it without end.
                 vars.histKeys.clear();
                 vars.histUpKeys.clear();
                 vars.histValues.clear();
                 vars.histRests.clear();
+                log(at + tr("let %1 = %2").arg(cmd.arg(0), cmd.arg(1)));
             } else if (ctrl == ctrl_echo) {
-                if (substituteVars(cmd)) {
-                    const QString text = tr("echo %1").arg(cmd.arg(0));
-                    qDebug().noquote() << text;
-                    emit Log(text);
-                } else {
+                if (substituteVars(cmd))
+                    log(at + tr("echo %1").arg(cmd.arg(0)));
+                else
                     refuseTooLong(lineNo);
-                }
             } else if (ctrl == ctrl_end) {
                 curLine = 0;
                 lines.clear();
                 listEnds.clear();
                 running = false;
-                emit Log(tr("end"));
+                log(tr("end"));
             } else if (ex != not_ex_cmd) {
                 if (substituteVars(cmd)) {
-                    emit Log(tr("%1 : %2\n").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
+                    log(at + tr("%1 : %2").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
                     send = true;
                 } else {
                     refuseTooLong(lineNo);
                 }
             } else if (!cmd.isLabel) {
                 // A misspelt word would otherwise drop its step without a sign.
-                const QString err = tr("Err: line %1: unknown word %2").arg(QString::number(lineNo), cmd.word);
-                qDebug().noquote() << err;
+                const QString err = QLatin1String("Err: ") + at + tr("unknown word %1").arg(cmd.word);
                 FailureLog::note(err);
-                emit Log(err + QLatin1Char('\n'));
+                log(err);
             }
         }
         ++curLine;
@@ -234,6 +327,8 @@ void BatchDispatcher::execNextLineSlot()
         waiting = true;
         stepAsked = false;
         owed.append({flagged ? int(not_ex_cmd) : int(answerIdOf(ex)), true});
+        // The command's own log lines follow its line.
+        flushLog();
         emit execCmdSig(cmd, flagged);
         if (!stepAsked)
             break;
@@ -241,6 +336,10 @@ void BatchDispatcher::execNextLineSlot()
     }
 
     taking = false;
+    if (!yielded)
+        flushLog();
+    if (!running || (curLine >= lines.size() && !waiting && !resumePending))
+        emit settled(received);
 }
 
 void BatchDispatcher::refuseTooLong(int lineNo)
@@ -248,11 +347,9 @@ void BatchDispatcher::refuseTooLong(int lineNo)
     // Variables that hold later keys double a line at each key: a few short
     // lines could otherwise ask for gigabytes.
     const QString err = tr("Err: line %1: longer than %2 characters after substitution; not run")
-                            .arg(lineNo)
-                            .arg(maxSubstitutedLine);
-    qDebug().noquote() << err;
+                            .arg(QString::number(lineNo), QString::number(maxSubstitutedLine));
     FailureLog::note(err);
-    emit Log(err + QLatin1Char('\n'));
+    log(err);
 }
 
 int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
@@ -282,9 +379,35 @@ bool BatchDispatcher::substituteVars(CmdLine& cmd) const
         for (int i = 0; i < loops.size(); ++i)
             if (!replaceAll(arg, loops.at(i).token, loops.at(i).current, bound - others))
                 return false;
-        for (int i = 0; i < n; ++i)
-            if (!replaceAll(arg, vars.keys.at(i), vars.values.at(i), bound - others))
+        // Every key is "$name$": the keys found in the argument are the texts
+        // from one "$" to a later one. Taken in table order, as if each key of
+        // the table were tried in turn, without trying them all.
+        int after = -1;
+        for (;;) {
+            QVector<int> marks;
+            for (int p = arg.indexOf(QLatin1Char('$')); p >= 0 && marks.size() <= maxMarks;
+                 p = arg.indexOf(QLatin1Char('$'), p + 1))
+                marks << p;
+            int best = -1;
+            if (marks.size() > maxMarks) {
+                for (int i = after + 1; i < n && best < 0; ++i)
+                    if (arg.contains(vars.keys.at(i)))
+                        best = i;
+            } else {
+                for (int a = 0; a < marks.size(); ++a) {
+                    for (int b = a + 1; b < marks.size(); ++b) {
+                        const int i = vars.indexOf(arg.mid(marks[a], marks[b] - marks[a] + 1));
+                        if (i > after && i < n && (best < 0 || i < best))
+                            best = i;
+                    }
+                }
+            }
+            if (best < 0)
+                break;
+            if (!replaceAll(arg, vars.keys.at(best), vars.values.at(best), bound - others))
                 return false;
+            after = best;
+        }
         total = others + arg.size();
     }
     return true;

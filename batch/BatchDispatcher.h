@@ -1,9 +1,12 @@
 #ifndef BATCHDISPATCHER_H
 #define BATCHDISPATCHER_H
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QVector>
+
+#include <atomic>
 
 #include "CmdLine.h"
 #include "LoopVar.h"
@@ -26,6 +29,8 @@ public:
     bool substituteVars(CmdLine& cmd) const;
     // No command needs a longer line.
     static constexpr int maxSubstitutedLine = 1 << 20;
+    // Beyond this many "$" in an argument, keys are looked for one by one.
+    static constexpr int maxMarks = 64;
 
     // State as seen from the interpreter's own thread.
     bool isRunning() const { return running; }
@@ -37,11 +42,30 @@ public:
     // Lines taken in one go before the thread's event loop gets a turn, so a
     // Stop or a quit of the thread reaches a long run of control lines.
     static const int linesPerTurn = 1000;
+    // The log texts of a run of lines go out together, at most once per
+    // logInterval ms (and before each command sent), holding at most
+    // logLinesKept lines: a loop of control lines must not flood the GUI
+    // thread faster than it can show them.
+    static const int logInterval = 100;
+    static const int logLinesKept = 1000;
+
+    // Any thread: the running script stops taking lines at once; the Stop
+    // itself (batchStopSlot, queued) follows.
+    void askStop() { stopAsked = true; }
+    // The script ends here. With report, a script stopped before its end is
+    // counted as a failure and the lines not run are said. Returns their
+    // number. On the interpreter's thread.
+    int stopScript(bool report);
+    // Lists of lines received so far, in all.
+    int listsReceived() const { return received; }
 
 signals:
     void execNextLineSig();
     void execCmdSig(CmdLine cmd, bool inRem);
     void Log(const QString& text);
+    // The interpreter has no line left to take now: idle, or running with
+    // every line taken and no answer awaited. Carries listsReceived().
+    void settled(int lists);
 
 public slots:
     void doDispatchCmds(const QStringList& cmdList);
@@ -74,6 +98,20 @@ private:
     int listStartOf(int line) const;
     // The "Err:" line of a line refused for its length, counted as a failure.
     void refuseTooLong(int lineNo);
+
+    // Log texts not yet sent, and how many older ones were left out.
+    QStringList pendingLog;
+    int pendingLeftOut = 0;
+    QElapsedTimer sinceFlush;
+    void log(const QString& text);
+    void flushLog();
+    // Lines from curLine on that hold a word, the list's closing ":end" not
+    // counted, and the command awaited: what a stop leaves not run.
+    int linesNotRun() const;
+    // The ":next" of loop name after line from, within its list; -1 if none.
+    int nextOfLoop(int from, const QString& name) const;
+    std::atomic<bool> stopAsked{false};
+    int received = 0;
 
     bool waiting = false;        // an execution command has not been answered yet
     bool resumePending = false;  // a run of lines goes on at the next turn of the event loop

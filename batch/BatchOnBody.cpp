@@ -6,6 +6,7 @@
 #include "BatchCmd.h"
 #include "BatchCtrl.h"
 #include "BatchDispatcher.h"
+#include "BatchLog.h"
 #include "CfgBatchLines.h"
 #include "CmdExecutor.h"
 #include "core/Cfg.h"
@@ -42,7 +43,21 @@ BatchOnBody::BatchOnBody(Body& b) : QObject(&b), body(b)
     // closes finds the script stopped.
     connections << connect(disp, &BatchDispatcher::execCmdSig, this, [this](const CmdLine& cmd, bool inRem) {
         if (stopped) return;
+        ctrl->setCurrentLine(cmd.lineNo);
+        if (!inRem) {
+            CmdLine w;
+            w.setLine(cmd.word);
+            // The script's own end: what follows "quit" is not left undone.
+            if (exCmdId(w) == quit) quitting = true;
+        }
         exec->execCmdSlot(cmd, inRem);
+    });
+    connections << connect(disp, &BatchDispatcher::settled, this, [this](int lists) {
+        if (endAfterLists < 0 || lists < endAfterLists || stopped) return;
+        endAfterLists = -1;
+        const QString text = tr("Batch: the script ended without \"quit\"; the program ends");
+        BatchLog::write(text);
+        body.close();
     });
     connections << connect(&body, &Body::finishing, this, &BatchOnBody::stopScript);
     connections << connect(&body, &Body::finishBatchExec, disp, &BatchDispatcher::finishBatchExec);
@@ -85,8 +100,17 @@ void BatchOnBody::stopScript()
     // Left running, the script would reopen panels and save into a program
     // that is ending, and a panel it shows keeps the program from ending.
     stopped = true;
-    QMetaObject::invokeMethod(disp, &BatchDispatcher::batchStopSlot, Qt::QueuedConnection);
-    qDebug() << "Batch: the main window closes; the script is stopped";
+    disp->askStop();
+    const bool report = !quitting;
+    // Waited for (the interpreter stops within a line), so that the count
+    // of lines not run is in before the program's status is taken.
+    if (batchThread && batchThread->isRunning())
+        QMetaObject::invokeMethod(disp, [this, report] { disp->stopScript(report); }, Qt::BlockingQueuedConnection);
+}
+
+void BatchOnBody::endWithScript(int lists)
+{
+    endAfterLists = lists;
 }
 
 void BatchOnBody::execBatchsInCfg()

@@ -38,8 +38,14 @@ public:
     // Hands the configuration's "batch" lines to the interpreter.
     void execBatchsInCfg();
     // The main window is closing (or "quit" ran): the script stops as with
-    // Stop, and no command of it runs any more.
+    // Stop, and no command of it runs any more. Closed before its end (not
+    // by "quit"), the script's stop is counted as a failure and says how many
+    // lines were not run.
     void stopScript();
+    // A run without a screen: the program ends when the script dispatched
+    // last (lists dispatched so far) has no line left, saying so when it
+    // ended without "quit".
+    void endWithScript(int lists);
 
     BatchCtrl* batchCtrl() const { return ctrl; }
     BatchDispatcher* dispatcher() const { return disp; }
@@ -55,6 +61,8 @@ private:
     BatchCtrl* ctrl = nullptr;
     CmdExecutor* exec = nullptr;
     bool stopped = false;
+    bool quitting = false;
+    int endAfterLists = -1;
     QVector<QMetaObject::Connection> connections;
 };
 

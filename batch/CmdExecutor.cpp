@@ -63,9 +63,8 @@ void CmdExecutor::said(const QString& text)
 
 void CmdExecutor::refused(const CmdLine& cmd, const QString& why)
 {
-    const QString text = tr("Err: %1: %2").arg(cmd.text, why);
-    qDebug().noquote() << text;
-    ctrl.logError(text);
+    // The batch log, on standard error in a script run, carries it once.
+    ctrl.logError(tr("Err: %1: %2").arg(cmd.text, why));
 }
 
 int CmdExecutor::boundedArg(const CmdLine& cmd, int k, int lo, int hi)

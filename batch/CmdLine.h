@@ -15,6 +15,8 @@ public:
     bool isLabel = false;
     QString word;
     QStringList args;
+    // Line number in the script it came with, from 1; 0 when unknown.
+    int lineNo = 0;
 
     void clear();
     void setLine(QString line);

@@ -2,9 +2,10 @@
 #define LOOPVAR_H
 
 #include <QString>
+#include <QtGlobal>
 
 // One ":for" loop of a running script. Bounds and step are kept as written;
-// they are read as integers each time the loop steps.
+// they are read as 64-bit integers each time the loop steps.
 class LoopVar {
 public:
     QString name;
@@ -20,7 +21,10 @@ public:
     int next(int line);
     // The value as text, zero-padded to the width of a start written with
     // leading zeros.
-    QString formatValue(int v) const;
+    QString formatValue(qint64 v) const;
+    // Whether a bound or step as written reads as a 64-bit integer (a text
+    // that is no integer counts as 0 and fits; a longer integer does not).
+    static bool fits(const QString& text);
 };
 
 #endif

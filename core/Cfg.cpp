@@ -19,13 +19,34 @@ QStringList CfgValueList::operator()(const QString& key, const QStringList& keyL
     return found;
 }
 
+int Cfg::find(const QStringList& list, QHash<QString, int>& at, const QString& key)
+{
+    if (at.size() != list.size()) {
+        at.clear();
+        at.reserve(list.size());
+        for (int i = list.size() - 1; i >= 0; --i) at.insert(list.at(i), i);
+    }
+    const int i = at.value(key, -1);
+    if (i >= 0 && i < list.size() && list.at(i) == key) return i;
+    if (i < 0 && at.size() == list.size()) return -1;
+    // The list was changed in place: search it and start the index afresh.
+    at.clear();
+    return list.indexOf(key);
+}
+
+int Cfg::indexOf(const QString& key) const
+{
+    return find(keys, keyAt, key);
+}
+
 void Cfg::add(const QString& key, const QString& value, const QString& rest, const QString& extra)
 {
-    const int at = keys.indexOf(key);
+    const int at = find(keys, keyAt, key);
     if (at >= 0) {
         values[at] = value;
         rests[at] = rest;
     } else {
+        keyAt.insert(key, keys.size());
         keys << key;
         values << value;
         rests << rest;
@@ -33,11 +54,12 @@ void Cfg::add(const QString& key, const QString& value, const QString& rest, con
     }
 
     const QString upKey = key.toUpper();
-    const int upAt = upKeys.indexOf(upKey);
+    const int upAt = find(upKeys, upKeyAt, upKey);
     if (upAt >= 0) {
         upValues[upAt] = value;
         upRests[upAt] = rest;
     } else {
+        upKeyAt.insert(upKey, upKeys.size());
         upKeys << upKey;
         upValues << value;
         upRests << rest;
@@ -51,14 +73,14 @@ void Cfg::add(const QString& key, const QString& value, const QString& rest, con
 
 QString Cfg::value(const QString& key, const QString& def) const
 {
-    const int at = keys.indexOf(key);
-    return at >= 0 ? values[at] : def;
+    const int at = find(keys, keyAt, key);
+    return at >= 0 && at < values.size() ? values[at] : def;
 }
 
 QString Cfg::valueAnyCase(const QString& key, const QString& def) const
 {
-    const int at = upKeys.indexOf(key.toUpper());
-    return at >= 0 ? upValues[at] : def;
+    const int at = find(upKeys, upKeyAt, key.toUpper());
+    return at >= 0 && at < upValues.size() ? upValues[at] : def;
 }
 
 static bool isOptionWord(const char* arg)

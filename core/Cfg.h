@@ -1,6 +1,7 @@
 #ifndef CFG_H
 #define CFG_H
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,8 @@ public:
              const QString& extra = QString());
     QString value(const QString& key, const QString& def = QString()) const;
     QString valueAnyCase(const QString& key, const QString& def = QString()) const;
+    // Position of key in the exact table, -1 when absent.
+    int indexOf(const QString& key) const;
 
     // Option words ("-x") become keys; the plain words after one are its
     // value (the first) and rest (all, blank-joined). Other words are skipped.
@@ -59,6 +62,12 @@ public:
               const QStringList& fileOptions);
 
 private:
+    // Positions in keys and upKeys: a script of many ":let" lines would
+    // otherwise search the whole table for each. Rebuilt when the lists were
+    // changed from outside.
+    mutable QHash<QString, int> keyAt;
+    mutable QHash<QString, int> upKeyAt;
+    static int find(const QStringList& list, QHash<QString, int>& at, const QString& key);
     void readFile(const QString& fileName, QStringList& openFiles, int& linesLeft);
 };
 

@@ -220,7 +220,7 @@ private slots:
         ctrl->clearLog();
         ctrl->ui.BatchCmds->setPlainText(":for i %i 1 2000000000\n:let A %i\n:next i\n");
         ctrl->execCmdsSlot();
-        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains("for i : %i = 1"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains("next i : %i = "), 10000);
         body.reset();
         QVERIFY(e.isNull() && c.isNull() && disp.isNull() && thread.isNull());
     }
@@ -245,9 +245,10 @@ private slots:
             QString log = "log=";
             for (int i = 0; i < errs.size(); ++i) {
                 const QString line = script.section('\n', i, i), args = line.section(' ', 1);
-                log += line.section(' ', 0, 0) + " : " + args + "\n";
+                const QString at = QString("line %1: ").arg(i + 1);
+                log += at + line.section(' ', 0, 0) + " : " + args + "\n";
                 if (!errs[i].isEmpty())
-                    log += "Err: " + line + ": "
+                    log += "Err: " + at + line + ": "
                            + (errs[i][0].isDigit() ? args.section(' ', 0, 0) + " is none of 0 to " + errs[i] + "; nothing changed"
                                                    : errs[i])
                            + "\n";
@@ -379,9 +380,11 @@ private slots:
         row(":for i %i 1 2\nanalyzer_select_main_mode_sumUp %i\n:next i\n:rem_start\nset_band_h 9\n:rem_end\n"
             "not_a_command 5\n:echo x\nset_band_h 8 # narrow\n:echo done",
             {"B:VWidth=8", "A:SelSumUp=0",
-             "log=for i : %i = 1\nanalyzer_select_main_mode_sumUp : 1\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nanalyzer_select_main_mode_sumUp : 2\nErr: analyzer_select_main_mode_sumUp %i\n"
-             "next i : %i = 2\nErr: line 7: unknown word not_a_command\necho x\nset_band_h : 8 # narrow\necho done\nend"},
+             "log=line 1: for i : %i = 1\nline 2: analyzer_select_main_mode_sumUp : 1\n"
+             "Err: line 2: analyzer_select_main_mode_sumUp %i\nline 3: next i : %i = 2\n"
+             "line 2: analyzer_select_main_mode_sumUp : 2\nErr: line 2: analyzer_select_main_mode_sumUp %i\n"
+             "line 3: next i : %i = 2\nErr: line 7: unknown word not_a_command\nline 8: echo x\n"
+             "line 9: set_band_h : 8 # narrow\nline 10: echo done\nend"},
             {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
         // Every run answers once, whichever way it ends.
         row("analyzer_sub_mode 0 0 0 0 0\nanalyzer_exec_2da", {}, {analyzer_sub_mode, analyzer_exec_LCF});
@@ -838,22 +841,23 @@ private slots:
             << load + "select_region 100 100 200 200\nseek_image 2147483647\nseek_image -1\nSuggesting_Edge 2147483647\n"
                       "eng_calc_num_i1 -2147483648"
             << 5
-            << "Err: select_region 100 100 200 200: the region lies outside the image of 8 x 6 pixels\n"
-               "Err: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 2)\n"
-               "Err: seek_image -1: the I1 stack has no frame -1 (it holds 2)\n"
-               "Err: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed\n"
-               "Err: eng_calc_num_i1 -2147483648: Energy calculation refused: the number of points must be at least 1; it "
-               "keeps Start 8000, Delta 1, End 9000 and 1000 points\n";
+            << "Err: line 3: select_region 100 100 200 200: the region lies outside the image of 8 x 6 pixels\n"
+               "Err: line 4: seek_image 2147483647: the I1 stack has no frame 2147483647 (it holds 2)\n"
+               "Err: line 5: seek_image -1: the I1 stack has no frame -1 (it holds 2)\n"
+               "Err: line 6: Suggesting_Edge 2147483647: 2147483647 is none of 0 to 3; nothing changed\n"
+               "Err: line 7: eng_calc_num_i1 -2147483648: Energy calculation refused: the number of points must be at "
+               "least 1; it keeps Start 8000, Delta 1, End 9000 and 1000 points\n";
         const QString keeps = ": Energy calculation refused: %1; it keeps Start 8000, Delta 1, End 9000 and 1000 points\n";
         QTest::newRow("energies and element-map kinds refused")
             << "eng_calc_delta_i0 nan\neng_calc_num_i0 0\neng_calc_end_i0 2e6\nanalyzer_elems_select_disp_mode 9\n"
                "analyzer_elems_select_disp_mode -1\nanalyzer_elems_select_disp_mode 8"
             << 5
-            << "Err: eng_calc_delta_i0 nan" + keeps.arg("Start, Delta and End must be finite") + "Err: eng_calc_num_i0 0"
-                   + keeps.arg("the number of points must be at least 1") + "Err: eng_calc_end_i0 2e6"
+            << "Err: line 1: eng_calc_delta_i0 nan" + keeps.arg("Start, Delta and End must be finite")
+                   + "Err: line 2: eng_calc_num_i0 0" + keeps.arg("the number of points must be at least 1")
+                   + "Err: line 3: eng_calc_end_i0 2e6"
                    + keeps.arg("Start and End must be energies above 0 and at most 1000000 eV")
-                   + "Err: analyzer_elems_select_disp_mode 9: 9 is none of 0 to 8; nothing changed\n"
-                     "Err: analyzer_elems_select_disp_mode -1: -1 is none of 0 to 8; nothing changed\n";
+                   + "Err: line 4: analyzer_elems_select_disp_mode 9: 9 is none of 0 to 8; nothing changed\n"
+                     "Err: line 5: analyzer_elems_select_disp_mode -1: -1 is none of 0 to 8; nothing changed\n";
         // A continued last line of the configuration does not swallow the script's first line.
         const QString three = "batch set_band_w 1\nBATCH :echo from the configuration\nbatch set_band_h 2\n--\n";
         QTest::newRow("after configuration lines, second line")
@@ -979,6 +983,46 @@ private slots:
         QVERIFY(fin.wait(10000));
         QTest::qWait(50);
         QCOMPARE(ts::idsOf(answers), QList<int>({set_band_w}));
+    }
+
+    // Stop on a loop of a thousand million passes over control lines: the program's memory stays bounded while it
+    // runs (the log kept every line, the GUI thread was flooded: 90 MB a second, Stop acting after seconds), the
+    // loop ends within a second, the run counts as failed and says how many lines it left undone, and the log
+    // keeps its recent lines, saying how many earlier ones it left out.
+    void stopEndsAnEndlessLoop()
+    {
+        ctrl->clearLog();
+        const int failures = FailureLog::count();
+        ctrl->ui.BatchCmds->setPlainText(":for i %i 1 1000000000\n:echo %i\n:next i\nset_band_w 1\nset_band_h 1\n");
+        ctrl->execBatchSlot();
+        QTest::qWait(1500);
+        const qint64 early = ts::residentKb(QCoreApplication::applicationPid());
+        // A timer of the GUI thread keeps its pace.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+        tick.start(10);
+        QTest::qWait(3000);
+        tick.stop();
+        const qint64 late = ts::residentKb(QCoreApplication::applicationPid());
+        QVERIFY2(late - early < 40 * 1024 + ts::sanitizerSlackKb, qPrintable(QString("%1 -> %2 kB").arg(early).arg(late)));
+        QVERIFY2(ticks > 100, qPrintable(QString::number(ticks)));
+        QVERIFY(ctrl->ui.BatchLogs->document()->blockCount() <= BatchCtrl::maxLogLines * 5 / 4 + 2);
+        QVERIFY(ctrl->linesLeftOut() > 0);
+        QVERIFY(ts::logOf(ctrl).startsWith(QString("(%1 earlier line(s) of the log not shown)\n").arg(ctrl->linesLeftOut())));
+        BatchDispatcher* disp = BatchOnBody::of(*body)->dispatcher();
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(ctrl->ui.Stop, Qt::LeftButton);
+        bool running = true;
+        while (running && t.elapsed() < 10000)
+            QMetaObject::invokeMethod(disp, [&] { running = disp->isRunning(); }, Qt::BlockingQueuedConnection);
+        QVERIFY2(!running && t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        QCOMPARE(FailureLog::count() - failures, 1);
+        QVERIFY(QRegularExpression("^Batch: the script was stopped before its end; [34] line\\(s\\) not run$")
+                    .match(FailureLog::count() == 1 ? FailureLog::first() : QString()).hasMatch()
+                || FailureLog::count() > 1);
+        QTRY_VERIFY_WITH_TIMEOUT(ts::logOf(ctrl).contains(QRegularExpression("stopped before its end; [34] line\\(s\\) not run")), 5000);
     }
 
     // The main window closed while a script loops: the script stops as with Stop, no panel comes back, nothing

@@ -1,6 +1,7 @@
 #ifndef SUPPORT_HEADLESS_H
 #define SUPPORT_HEADLESS_H
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -39,6 +40,30 @@ inline ProgramRun runProgram(const QString& bin, const QStringList& args, int ms
     r.status = p.exitStatus();
     r.code = p.exitCode();
     return r;
+}
+
+// The sanitizer keeps freed memory aside (256 MB by default) before reusing
+// it: memory bounds allow for it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 sanitizerSlackKb = 300 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr qint64 sanitizerSlackKb = 300 * 1024;
+#else
+constexpr qint64 sanitizerSlackKb = 0;
+#endif
+#else
+constexpr qint64 sanitizerSlackKb = 0;
+#endif
+
+// Resident memory of a running process in kB (Linux), -1 when unknown.
+inline qint64 residentKb(qint64 pid)
+{
+    QFile f(QString("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& l : f.readAll().split('\n'))
+        if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
 }
 
 }  // namespace ts

@@ -471,9 +471,9 @@ private slots:
                                                              << calib + "the area lies outside the image" << "";
         QTest::newRow("calibration, no images") << "" << "calib_exec" << calib + "no I1 image is loaded" << "";
         QTest::newRow("standard without spectrum") << "stack" << "calib_load_std " + none + ".dat"
-            << "Standard spectrum not loaded: no spectrum in " + none + ".dat" << "Err: calib_load_std " + none;
+            << "Standard spectrum not loaded: no spectrum in " + none + ".dat" << "Err: line 1: calib_load_std " + none;
         QTest::newRow("map save, nothing to save") << "stack+std" << "calib_save_map " + none
-            << "The energy-shift map was not saved: there is nothing to save" << "Err: calib_save_map " + none;
+            << "The energy-shift map was not saved: there is nothing to save" << "Err: line 1: calib_save_map " + none;
         QTest::newRow("map file not there") << "" << "calib_load_map " + none + ".emp"
             << "Energy-shift map not read: " + none + ".emp cannot be opened" << "";
         QTest::newRow("2-D run, no analysis checked")
