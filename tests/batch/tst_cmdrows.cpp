@@ -591,7 +591,7 @@ private slots:
             QVERIFY2(said.contains(m), qPrintable(m + "\n--- said:\n" + said.join('\n')));
         QVERIFY(QFileInfo::exists(path + "-0.dat"));
         const QString log = ts::logOf(ctrl);
-        for (const QString& l : {"Err: analyzer_set_LCF_std 1 1 0 " + path + ".dat 0", "save_data : " + path, "echo " + name})
+        for (const QString& l : {"Err: line 5: analyzer_set_LCF_std 1 1 0 " + path + ".dat 0", "line 8: save_data : " + path, "line 9: echo " + name})
             QVERIFY2(log.split('\n').contains(l), qPrintable(l + "\n--- log:\n" + log));
         CalibOnBody::of(*body)->calibCtrl->CheckSize->setChecked(false);
     }
@@ -796,7 +796,7 @@ private slots:
         QTest::newRow("names and lines holding %1")
             << "analyzer_select_main_mode_sumUp 50%1 %2 %L1\nanalyzer_set_LCF_std 1 1 0 TMP/missing%1.dat 0\nbogus%1 %2"
             << 3
-            << "Err: analyzer_select_main_mode_sumUp 50%1 %2 %L1\n"
+            << "Err: line 1: analyzer_select_main_mode_sumUp 50%1 %2 %L1\n"
                "The LCF reference file \"TMP/missing%1.dat\" could not be read: reference row 1 has no file now\n"
                "Err: line 3: unknown word bogus%1\n";
         QTest::newRow("2-D run on numbered frames")
@@ -937,11 +937,11 @@ private slots:
         const QString kept = QString("; it keeps Start %1, Delta %2, End %3 and 1000 points\n")
                                  .arg(s.from).arg(s.step).arg(s.from + 1000 * s.step);
         const QString range = "Energy calculation refused: Start and End must be energies above 0 and at most 1000000 eV";
-        for (const QString& line : {"Err: eng_calc_base_i1 1e308: " + range + kept,
-                                    "Err: eng_calc_base_i1 nan: Energy calculation refused: Start, Delta and End must be finite" + kept,
-                                    "Err: eng_calc_end_i1 -1: " + range + kept})
+        for (const QString& line : {"Err: line 5: eng_calc_base_i1 1e308: " + range + kept,
+                                    "Err: line 6: eng_calc_base_i1 nan: Energy calculation refused: Start, Delta and End must be finite" + kept,
+                                    "Err: line 7: eng_calc_end_i1 -1: " + range + kept})
             QVERIFY2(err.contains(line), qPrintable(line));
-        QVERIFY2(err.trimmed().section('\n', -1).startsWith("Failures in this run: 3; the first: Err: eng_calc_base_i1 1e308"),
+        QVERIFY2(err.trimmed().section('\n', -1).startsWith("Failures in this run: 3; the first: Err: line 5: eng_calc_base_i1 1e308"),
                  qPrintable(err.right(2000)));
 
         // Every frame at its own energy, every value a number.

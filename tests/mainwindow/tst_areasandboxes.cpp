@@ -291,24 +291,24 @@ private slots:
             << both + "select_region 0 0 8 2\nset_i1_dark_area\nselect_region 0 0 8 2\nset_i0_dark_area" << 0 << "";
         QTest::newRow("one region for both dark areas")
             << both + "select_region 0 0 8 2\nset_i1_dark_area\nset_i0_dark_area" << 1
-            << "Err: set_i0_dark_area: no region is selected: the I0 dark area is not set";
+            << "Err: line 5: set_i0_dark_area: no region is selected: the I0 dark area is not set";
         QTest::newRow("dark area with no pixel in the image")
             << "select_region 100 100 200 200\n" + i1 + "set_i1_dark_area" << 1
-            << "Err: set_i1_dark_area: the selected region has no pixel in the image: the I1 dark area is not set";
+            << "Err: line 3: set_i1_dark_area: the selected region has no pixel in the image: the I1 dark area is not set";
         // The earlier region stays: the dark area after it is taken.
         QTest::newRow("region without a pixel")
             << i1 + "select_region 2 1 6 4\nselect_region 5 5 5 20\nset_i1_dark_area" << 1
-            << "Err: select_region 5 5 5 20: the region holds no pixel: its corners share a column or a row";
+            << "Err: line 3: select_region 5 5 5 20: the region holds no pixel: its corners share a column or a row";
         QTest::newRow("region of no row") << i1 + "select_region 1 3 6 3" << 1
-                                          << "Err: select_region 1 3 6 3: the region holds no pixel";
+                                          << "Err: line 2: select_region 1 3 6 3: the region holds no pixel";
         QTest::newRow("region outside in y only") << i1 + "select_region 2 7 6 9" << 1
-                                                  << "Err: select_region 2 7 6 9: the region lies outside the image of 8 x 6 pixels";
+                                                  << "Err: line 2: select_region 2 7 6 9: the region lies outside the image of 8 x 6 pixels";
         QTest::newRow("seek_image, map shown, only I1") << i1 + "select_disp_image_analyzed\nseek_image 5" << 0 << "";
         QTest::newRow("seek_image past both stacks, map shown")
             << i1 + "select_disp_image_analyzed\nseek_image 40" << 1
-            << "Err: seek_image 40: neither stack has frame 40 (I1 holds 40, I0 0)";
+            << "Err: line 3: seek_image 40: neither stack has frame 40 (I1 holds 40, I0 0)";
         QTest::newRow("seek_image of the number of frames") << i1 + "seek_image 39\nseek_image 40" << 1
-                                                            << "Err: seek_image 40: the I1 stack has no frame 40 (it holds 40)";
+                                                            << "Err: line 3: seek_image 40: the I1 stack has no frame 40 (it holds 40)";
         QTest::newRow("seek_image of an I0 frame, I0 shown") << both + "select_disp_image_i0\nseek_image 39" << 0 << "";
         const QString edgeRun = "Suggest_Elm 0\nset_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da";
         QTest::newRow("energies in the names") << i1 + edgeRun << 0 << "";
