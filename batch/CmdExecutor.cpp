@@ -57,7 +57,7 @@ void CmdExecutor::noAction(const CmdLine& cmd)
 
 void CmdExecutor::said(const QString& text)
 {
-    qDebug().noquote() << text;
+    // The batch log, on standard error in a script run, carries it once.
     ctrl.Log(text + QLatin1Char('\n'));
 }
 
