@@ -78,6 +78,18 @@
         <source>2-D run gave no result: in each of its %1 blocks the spectrum was flagged (no edge found) or the fit failed</source>
         <translation>2-D 解析は結果を出しませんでした: %1 ブロックのどれでもスペクトルにフラグが付いたか（エッジが見つからない）、フィットに失敗しました</translation>
     </message>
+    <message>
+        <source>the block&apos;s spectrum has no points</source>
+        <translation>ブロックのスペクトルに点がありません</translation>
+    </message>
+    <message>
+        <source>no edge jump</source>
+        <translation>エッジジャンプがありません</translation>
+    </message>
+    <message>
+        <source>2-D run: the LCF fitted none of its %1 blocks (%2); its maps hold 0</source>
+        <translation>2-D 解析: LCF は %1 ブロックのどれもフィットしませんでした（%2）。マップ値は 0 です</translation>
+    </message>
 </context>
 <context>
     <name>AnalysisOnBody</name>
@@ -404,6 +416,10 @@
         <source>The LCF reference file &quot;%1&quot; could not be read: reference row %2 has no file now</source>
         <translation>LCF 参照ファイル「%1」を読めませんでした: 参照行 %2 は今ファイルなしです</translation>
     </message>
+    <message>
+        <source>The LCF reference &quot;%1&quot; of row %2 does not cover the fit: its energies less its dE reach %3 - %4 eV, the stack&apos;s energies in the LCF range %5 - %6 eV</source>
+        <translation>LCF 参照「%1」（行 %2）はフィット範囲を覆っていません: dE を引いたエネルギーは %3 - %4 eV、LCF 範囲内のスタックのエネルギーは %5 - %6 eV です</translation>
+    </message>
 </context>
 <context>
     <name>Analyzer2</name>
@@ -511,21 +527,31 @@
         <source>%1… (%2 more characters not shown)</source>
         <translation>%1…（残り %2 文字は表示していません）</translation>
     </message>
+    <message>
+        <source>the batch file %1 is not a regular file</source>
+        <translation>バッチファイル %1 は通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>the batch file %1 is longer than %2 MB</source>
+        <translation>バッチファイル %1 は %2 MB より長いです</translation>
+    </message>
+    <message>
+        <source>cannot read the batch file %1</source>
+        <translation>バッチファイル %1 を読めません</translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n earlier line(s) of the log not shown)</source>
+        <translation>
+            <numerusform>（ログの前の %n 行は表示していません）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>line %1: </source>
+        <translation>%1 行目: </translation>
+    </message>
 </context>
 <context>
     <name>BatchDispatcher</name>
-    <message>
-        <source>for %1 : %2 = %3
-</source>
-        <translation>for %1 : %2 = %3
-</translation>
-    </message>
-    <message>
-        <source>next %1 : %2 = %3
-</source>
-        <translation>next %1 : %2 = %3
-</translation>
-    </message>
     <message>
         <source>echo %1</source>
         <translation>echo %1</translation>
@@ -535,18 +561,55 @@
         <translation>end</translation>
     </message>
     <message>
-        <source>%1 : %2
-</source>
-        <translation>%1 : %2
-</translation>
-    </message>
-    <message>
-        <source>Err: line %1: unknown word %2</source>
-        <translation>Err: %1 行目: 不明な語 %2</translation>
-    </message>
-    <message>
         <source>Err: line %1: longer than %2 characters after substitution; not run</source>
         <translation>Err: %1 行目: 置換後に %2 文字を超えます。実行しません</translation>
+    </message>
+    <message numerus="yes">
+        <source>Batch: the script was stopped before its end; %n line(s) not run</source>
+        <translation>
+            <numerusform>バッチ: スクリプトは終わる前に止められました。%n 行を実行していません</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n line(s) of the log left out)</source>
+        <translation>
+            <numerusform>（ログの %n 行を省きました）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>line %1: </source>
+        <translation>%1 行目: </translation>
+    </message>
+    <message>
+        <source>for %1 : %2 = %3</source>
+        <translation>for %1 : %2 = %3</translation>
+    </message>
+    <message>
+        <source>a bound or step of loop %1 does not fit in 64 bits; the loop is not run</source>
+        <translation>ループ %1 の範囲またはステップが 64 ビットに収まりません。ループを実行しません</translation>
+    </message>
+    <message>
+        <source>next %1 : %2 = %3</source>
+        <translation>next %1 : %2 = %3</translation>
+    </message>
+    <message>
+        <source>let %1 = %2</source>
+        <translation>let %1 = %2</translation>
+    </message>
+    <message>
+        <source>%1 : %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>unknown word %1</source>
+        <translation>不明な語 %1</translation>
+    </message>
+</context>
+<context>
+    <name>BatchOnBody</name>
+    <message>
+        <source>Batch: the script ended without &quot;quit&quot;; the program ends</source>
+        <translation>バッチ: スクリプトは「quit」なしで終わりました。プログラムを終了します</translation>
     </message>
 </context>
 <context>
@@ -971,6 +1034,18 @@
         <source>The I0 stack (%1 - %2 eV) does not overlap the I1 energies (%3 - %4 eV): the spectra cannot be normalised by it</source>
         <translation>I0 スタック（%1 - %2 eV）が I1 のエネルギー（%3 - %4 eV）と重なりません: これでスペクトルを規格化することはできません</translation>
     </message>
+    <message>
+        <source>no region is selected: the %1 dark area is not set</source>
+        <translation>領域が選ばれていません: %1 のダーク領域は設定しません</translation>
+    </message>
+    <message>
+        <source>the selected region has no pixel in the image: the %1 dark area is not set</source>
+        <translation>選んだ領域は画像内にピクセルがありません: %1 のダーク領域は設定しません</translation>
+    </message>
+    <message>
+        <source>The %1 dark area has no pixel in the frames of %2 x %3 pixels: no dark area in use</source>
+        <translation>%1 のダーク領域は %2 x %3 ピクセルのフレーム内にピクセルがありません: ダーク領域を使いません</translation>
+    </message>
 </context>
 <context>
     <name>BoundedField</name>
@@ -1215,8 +1290,16 @@
         <translation>%1 は 0 から %2 のどれでもありません。何も変えていません</translation>
     </message>
     <message>
-        <source>the energy calculation cannot use it and keeps %1 points</source>
-        <translation>エネルギー計算はこれを使えません。%1 点のままです</translation>
+        <source>the region holds no pixel: its corners share a column or a row</source>
+        <translation>領域にピクセルがありません: 角が同じ列か行にあります</translation>
+    </message>
+    <message>
+        <source>neither stack has frame %1 (I1 holds %2, I0 %3)</source>
+        <translation>どちらのスタックにもフレーム %1 はありません（I1 は %2 枚、I0 は %3 枚）</translation>
+    </message>
+    <message>
+        <source>Energy calculation refused: %1; it keeps Start %2, Delta %3, End %4 and %5 points</source>
+        <translation>エネルギー計算を受け付けません: %1。開始 %2、刻み %3、終了 %4、%5 点のままです</translation>
     </message>
 </context>
 <context>
@@ -1395,6 +1478,29 @@
     <message>
         <source>the standard was cleared</source>
         <translation>標準がクリアされました</translation>
+    </message>
+</context>
+<context>
+    <name>EnergyOfFiles</name>
+    <message>
+        <source>the number of points must be at least 1</source>
+        <translation>点数は 1 以上でなければなりません</translation>
+    </message>
+    <message>
+        <source>Start, Delta and End must be finite</source>
+        <translation>開始、刻み、終了は有限の値でなければなりません</translation>
+    </message>
+    <message>
+        <source>Start and End must be angles between 0 and 180 degrees giving at most %1 eV</source>
+        <translation>開始と終了は 0 から 180 度の間で、%1 eV 以下を与える角度でなければなりません</translation>
+    </message>
+    <message>
+        <source>Start and End must be energies above 0 and at most %1 eV</source>
+        <translation>開始と終了は 0 より大きく %1 eV 以下のエネルギーでなければなりません</translation>
+    </message>
+    <message>
+        <source>in angle steps Start and End must be at least %1 eV</source>
+        <translation>角度刻みでは開始と終了は %1 eV 以上でなければなりません</translation>
     </message>
 </context>
 <context>
