@@ -121,33 +121,33 @@ void BatchCtrl::save(const QString& fname)
 bool BatchCtrl::load(const QString& fname)
 {
     whyNotLoaded.clear();
-    // A device (/dev/zero) or a huge file would be read without end.
-    const QFileInfo info(fname);
-    if (!fname.isEmpty() && info.exists() && !info.isFile())
+    refused = false;
+    // A pipe (-b /dev/stdin) is a script like any file; a folder is none.
+    if (!fname.isEmpty() && QFileInfo(fname).isDir()) {
+        refused = true;
         whyNotLoaded = tr("the batch file %1 is not a regular file").arg(fname);
-    else if (info.isFile() && info.size() > maxScriptBytes)
-        whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
-    refused = !whyNotLoaded.isEmpty();
+    }
     QFile f(fname);
     if (whyNotLoaded.isEmpty() && (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)))
         whyNotLoaded = tr("cannot read the batch file %1").arg(fname);
+    QByteArray bytes;
+    // Read with a cap: a device (/dev/zero) or a file that grows never ends.
+    while (whyNotLoaded.isEmpty()) {
+        const QByteArray part = f.read(maxScriptBytes + 1 - bytes.size());
+        if (part.isEmpty()) break;
+        bytes += part;
+        if (bytes.size() > maxScriptBytes) {
+            refused = true;
+            whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
+        }
+    }
     if (!whyNotLoaded.isEmpty()) {
         qDebug().noquote() << "Can't open batch file : " + fname;
         statusBar()->showMessage(whyNotLoaded);
         return false;
     }
-    QTextStream in(&f);
-    in.setCodec("UTF-8");
-    QString text;
-    // The file may grow while it is read.
-    while (!in.atEnd() && text.size() <= maxScriptBytes)
-        text += in.readLine() + QLatin1Char('\n');
-    if (text.size() > maxScriptBytes) {
-        refused = true;
-        whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
-        statusBar()->showMessage(whyNotLoaded);
-        return false;
-    }
+    QString text = QString::fromUtf8(bytes);
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
     ui.BatchCmds->setPlainText(text);
     return true;
 }

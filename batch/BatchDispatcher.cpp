@@ -288,6 +288,7 @@ void BatchDispatcher::execNextLineSlot()
                 log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
                 vars.add(QLatin1Char('$') + cmd.arg(0) + QLatin1Char('$'), cmd.arg(1), QString(), QString());
+                keyMarks = qMax(keyMarks, int(cmd.arg(0).count(QLatin1Char('$'))) + 2);
                 // The table's history of every entry is never read here, and a
                 // ":let" inside a long loop would grow it without end.
                 vars.histKeys.clear();
@@ -385,21 +386,14 @@ bool BatchDispatcher::substituteVars(CmdLine& cmd) const
         int after = -1;
         for (;;) {
             QVector<int> marks;
-            for (int p = arg.indexOf(QLatin1Char('$')); p >= 0 && marks.size() <= maxMarks;
-                 p = arg.indexOf(QLatin1Char('$'), p + 1))
+            for (int p = arg.indexOf(QLatin1Char('$')); p >= 0; p = arg.indexOf(QLatin1Char('$'), p + 1))
                 marks << p;
             int best = -1;
-            if (marks.size() > maxMarks) {
-                for (int i = after + 1; i < n && best < 0; ++i)
-                    if (arg.contains(vars.keys.at(i)))
+            for (int a = 0; a < marks.size(); ++a) {
+                for (int b = a + 1; b < marks.size() && b < a + keyMarks; ++b) {
+                    const int i = vars.indexOf(arg.mid(marks[a], marks[b] - marks[a] + 1));
+                    if (i > after && i < n && (best < 0 || i < best))
                         best = i;
-            } else {
-                for (int a = 0; a < marks.size(); ++a) {
-                    for (int b = a + 1; b < marks.size(); ++b) {
-                        const int i = vars.indexOf(arg.mid(marks[a], marks[b] - marks[a] + 1));
-                        if (i > after && i < n && (best < 0 || i < best))
-                            best = i;
-                    }
                 }
             }
             if (best < 0)

@@ -29,8 +29,6 @@ public:
     bool substituteVars(CmdLine& cmd) const;
     // No command needs a longer line.
     static constexpr int maxSubstitutedLine = 1 << 20;
-    // Beyond this many "$" in an argument, keys are looked for one by one.
-    static constexpr int maxMarks = 64;
 
     // State as seen from the interpreter's own thread.
     bool isRunning() const { return running; }
@@ -82,6 +80,9 @@ private:
     QStringList lines;
     int curLine = 0;
     Cfg vars;
+    // Most "$" any key holds: a key found in an argument spans that many
+    // consecutive "$" of it at most.
+    int keyMarks = 2;
     QVector<LoopVar> loops;
 
     // Answers still to come, oldest first. A Stop keeps them, no longer the

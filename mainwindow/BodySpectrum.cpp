@@ -12,6 +12,8 @@
 #include "core/TiffData.h"
 #include "widgets/SpecPane.h"
 
+#include <QStatusBar>
+
 #include <QDebug>
 #include <QFileInfo>
 
@@ -205,10 +207,13 @@ QString Body::setDarkAreaOf(SelectDataFiles* selector, const QVector<TiffData*>&
     QString why;
     if (!dispA->areaValid)
         why = tr("no region is selected: the %1 dark area is not set").arg(stackName);
-    else if (darkPixels(sel, stack, imageWidth, imageHeight).isEmpty())
+    // Before any image the area is judged when the frames come.
+    else if ((!stack.isEmpty() || (imageWidth > 0 && imageHeight > 0))
+             && darkPixels(sel, stack, imageWidth, imageHeight).isEmpty())
         why = tr("the selected region has no pixel in the image: the %1 dark area is not set").arg(stackName);
     if (!why.isEmpty()) {
-        report(why);
+        // The caller's refusal carries it to the log and the debug output.
+        statusBar()->showMessage(why);
         return why;
     }
     set = true;

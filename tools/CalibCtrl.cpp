@@ -103,7 +103,11 @@ void CalibCtrl::newFile(QString fname)
     }
     standard->lineType = stdLineType();
     standard->recalc(standard->lineType);
-    standard->noteIfRefused(fname);
+    if (standard->noteIfRefused(fname)) {
+        SelectStd->clear();
+        emit stdRefused(fname, standard->refusalText());
+        return;
+    }
     EdgeEeV->setText(QString::number(standard->midx, 'g', 6));
     emit newStdFileLoaded();
 }

@@ -46,6 +46,8 @@ signals:
     // The file chosen for the standard holds no spectrum; the window keeps
     // an empty standard.
     void stdNotLoaded(QString fname);
+    // Read, but no edge can be placed in it: not taken as the standard.
+    void stdRefused(const QString& fname, const QString& why);
     // The user cleared the standard: no standard is in use any more.
     void stdCleared();
 

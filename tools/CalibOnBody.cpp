@@ -96,6 +96,9 @@ void CalibOnBody::setupCalib()
     connections << connect(calibCtrl, &CalibCtrl::stdNotLoaded, this, [this](const QString& fname) {
         body.reportFailure(tr("Standard spectrum not loaded: no spectrum in %1").arg(fname));
     });
+    connections << connect(calibCtrl, &CalibCtrl::stdRefused, this, [this](const QString& fname, const QString& why) {
+        body.reportFailure(tr("Standard spectrum not used: %1 was refused: %2").arg(fname, why));
+    });
 
     connections << connect(body.OpenCalibCtrl, &QPushButton::clicked, calibCtrl, &QWidget::show);
     // Blocks measured on a replaced stack would sit in one map beside blocks of

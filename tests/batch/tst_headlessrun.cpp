@@ -132,7 +132,9 @@ private slots:
         QTest::newRow("quit continued into an argument") << "set_band_w 1 \\\nquit\n" << 0 << ended;
         QTest::newRow("failure, no quit") << "setband_w 1\n" << 1 << ended;
         QTest::newRow("comment block never closed") << ":rem_start\nquit\n" << 0 << ended;
-        QTest::newRow("/dev/zero") << "@/dev/zero" << 1 << "-x: the batch file /dev/zero is not a regular file";
+        QTest::newRow("/dev/zero") << "@/dev/zero" << 1 << "-x: the batch file /dev/zero is longer than 64 MB";
+        // A script through a pipe is read like a file ("|": given on standard input).
+        QTest::newRow("through a pipe") << "|set_band_w 1\n:echo piped\nquit\n" << 0 << "line 2: echo piped";
         QTest::newRow("a folder") << "@." << 1 << "is not a regular file";
     }
     void scriptWithoutQuit()
@@ -141,7 +143,11 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, said);
         ts::ProgramRun r;
-        if (script.startsWith('@'))
+        if (script.startsWith('|')) {
+            QVERIFY(ts::writeText(tmp.filePath("piped.bat"), script.mid(1)));
+            r = ts::runProgram("/bin/sh", {"-c", QString("cat piped.bat | '%1' -c none.cfg -e -b /dev/stdin -x").arg(CORVENLITH_BIN)},
+                               30000, tmp.path());
+        } else if (script.startsWith('@'))
             r = ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", script.mid(1), "-x"}, 30000,
                                tmp.path());
         else
@@ -156,7 +162,8 @@ private slots:
     {
         QString script;
         for (int i = 0; i < 100000; ++i) script += QString(":let v%1 %1\n").arg(i);
-        script += ":echo $v5$-$v99999$-$v100000$\nquit\n";
+        // An argument of many "$" once had every key of the table tried for it.
+        script += ":echo $v5$-$v99999$-$v100000$\n:for i %i 1 3000\n:echo $v7$" + QString(70, '$') + "\n:next i\nquit\n";
         QElapsedTimer t;
         t.start();
         const ts::ProgramRun r = run(script, 120000);
