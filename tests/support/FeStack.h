@@ -6,67 +6,51 @@
 #include <cmath>
 
 #include "core/Spectrum.h"
+#include "support/Spectra.h"
 
-// An Fe K imaging scan as a new user would take one: a step-scan grid (coarse
-// before the edge, fine across it, coarser above), a decaying beam, photon
-// noise, a few hot pixels, and a substrate whose absorption curves smoothly
-// with energy. Metal and oxide areas lie on the substrate, each moved by a
-// known shift that grows across the image; the right part has no iron: bare
-// substrate, and a hole where little but air absorbs.
+// An Fe K imaging scan: a step-scan grid, a decaying beam, photon noise, hot
+// pixels, metal and oxide moved by a known shift growing across the image on a
+// curved substrate; the right part has no iron: bare substrate, and a hole.
 namespace fe {
 
 const double E0 = 7112;
 
+inline double rise(double x, double w) { return 0.5 + std::atan(x / w) / M_PI; }
+inline double peak(double x, double w) { return std::exp(-(x / w) * (x / w)); }
 // Metal: a shoulder before the rise, wiggles above.
 inline double metal(double E)
 {
     const double x = E - E0;
-    const double step = 0.5 + std::atan(x / 1.6) / M_PI;
-    const double shoulder = 0.08 * std::exp(-std::pow((x + 3) / 1.5, 2));
-    const double wig = x > 0 ? 0.08 * std::sin(x / 9.0) * std::exp(-x / 150) : 0.0;
-    return step + shoulder + wig;
+    return rise(x, 1.6) + 0.08 * peak(x + 3, 1.5) + (x > 0 ? 0.08 * std::sin(x / 9.0) * std::exp(-x / 150) : 0.0);
 }
-
 // Oxide: the rise 10 eV later, a white line, a pre-edge peak.
 inline double oxide(double E)
 {
     const double x = E - E0 - 10;
-    const double step = 0.5 + std::atan(x / 2.5) / M_PI;
-    const double white = 0.45 * std::exp(-std::pow((x - 8) / 4.0, 2));
-    const double pre = 0.04 * std::exp(-std::pow((x + 8) / 1.2, 2));
-    const double wig = x > 15 ? 0.06 * std::sin((x - 15) / 12.0) : 0.0;
-    return step + white + pre + wig;
+    return rise(x, 2.5) + 0.45 * peak(x - 8, 4) + 0.04 * peak(x + 8, 1.2) + (x > 15 ? 0.06 * std::sin((x - 15) / 12.0) : 0.0);
 }
+// The standard foil's mu.
+inline double foil(double E) { return 0.3 + 1.2 * metal(E); }
 
-// The substrate's absorption: a Victoreen-like fall with a gentle bend.
-inline double substrate(double E, double thickness)
-{
-    const double l = 12398.4 / E;
-    return thickness * (0.35 * l * l * l + 0.06 * std::tanh((E - 7130) / 80.0));
-}
-
-// Step scan: 10 eV to 7080, 2 eV to 7100, 0.4 eV to 7140, 3.5 eV to 7400.
-inline QVector<double> grid(double top = 7400)
-{
-    QVector<double> e;
-    for (double E = 6950; E < 7080; E += 10) e << E;
-    for (double E = 7080; E < 7100; E += 2) e << E;
-    for (double E = 7100; E < 7140 - 1e-9; E += 0.4) e << E;
-    for (double E = 7140; E <= top + 1e-9; E += 3.5) e << E;
-    return e;
-}
+// The standard: metal foil measured alone, finely and quietly.
+inline Spectrum standard() { return synth::sample(6950, 7400, 0.5, foil); }
+// Pure metal 1 eV below the standard, scanned in 2 eV steps from 7000 eV to top.
+inline Spectrum shortScan(double top) { return synth::sample(7000, top, 2, [](double E) { return foil(E + 1.0); }); }
 
 enum class Area { Metal, Oxide, Substrate, Hole };
 
 struct Stack
 {
-    int w = 60, h = 40;
-    QVector<double> energies = grid();
-    double photons = 20000;  // I0 counts per pixel at the start
-    bool noise = true;
+    int w, h;
+    QVector<double> energies;
 
-    // Columns: metal to a third, oxide to a half, then no iron; the hole is
-    // the lower right quarter.
+    // 10 eV steps to 7080, 2 eV to 7100, 0.4 eV to 7140, 3.5 eV to 7400.
+    Stack(int w = 60, int h = 40) : w(w), h(h)
+    {
+        for (double E = 6950; E < 7400 + 1e-9; E += E < 7080 ? 10 : E < 7100 ? 2 : E < 7140 - 1e-9 ? 0.4 : 3.5)
+            energies << E;
+    }
+    // Metal to a third of the width, oxide to a half; the hole the lower right quarter.
     Area area(int x, int y) const
     {
         if (x < w / 3) return Area::Metal;
@@ -76,24 +60,18 @@ struct Stack
     bool hasIron(int x, int y) const { return area(x, y) == Area::Metal || area(x, y) == Area::Oxide; }
     // Where the edge lies above the standard's, eV: 0 to 3 across the image.
     double shift(int x, int y) const { return 3.0 * (x + 0.5 * y) / (w + 0.5 * h); }
-    // Iron thickness varies down the image; the substrate a little across it.
-    double jump(int, int y) const { return 0.35 + 0.9 * y / h; }
     double mu(double E, int x, int y) const
     {
-        const double bg = substrate(E, 1.0 + 0.3 * x / w);
-        switch (area(x, y)) {
-        case Area::Metal: return bg + jump(x, y) * metal(E - shift(x, y));
-        case Area::Oxide: return bg + jump(x, y) * oxide(E - shift(x, y));
-        case Area::Substrate: return bg;
-        case Area::Hole: return 0.02;
-        }
-        return 0;
+        // Substrate thicker to the right, iron thicker downwards.
+        const double l = 12398.4 / E, bg = (1.0 + 0.3 * x / w) * (0.35 * l * l * l + 0.06 * std::tanh((E - 7130) / 80.0));
+        const double iron = 0.35 + 0.9 * y / h;
+        const Area a = area(x, y);
+        if (a == Area::Hole) return 0.02;
+        return a == Area::Substrate ? bg : bg + iron * (a == Area::Metal ? metal : oxide)(E - shift(x, y));
     }
-    double beam(int k) const { return photons * (1 - 0.25 * k / energies.size()); }
+    // Photon noise from two uniform numbers hashed from the sample's place, the same in any order.
     double counts(double n, int k, int x, int y, int which) const
     {
-        if (!noise) return n;
-        // Two uniform numbers hashed from the sample's place, the same in any order.
         quint64 z = ((quint64(k) * 4096u + quint64(x)) * 4096u + quint64(y)) * 2u + quint64(which);
         auto next = [&z] {
             quint64 r = (z += 0x9E3779B97F4A7C15ull);
@@ -104,19 +82,30 @@ struct Stack
         const double u = 1 - next(), v = next();
         return n + std::sqrt(n) * std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * v);
     }
+    double beam(int k) const { return 20000 * (1 - 0.25 * k / energies.size()); }
     double i0(int k, int x, int y) const { return counts(beam(k), k, x, y, 0); }
     double i1(int k, int x, int y) const
     {
-        // Now and then a pixel flashes in one frame.
-        if (noise && (k * 131 + x * 17 + y * 7) % 49999 == 0) return 60000;
+        if ((k * 131 + x * 17 + y * 7) % 49999 == 0) return 60000;  // a pixel flashing in one frame
         return counts(beam(k) * std::exp(-mu(energies[k], x, y)), k, x, y, 1);
     }
-    // The standard: metal foil measured alone, finely and quietly.
-    Spectrum standard() const
+    // The block of half width hw around (cx, cy) as the main window sums it.
+    Spectrum block(int cx, int cy, int hw) const
     {
-        Spectrum s;
-        for (double E = 6950; E <= 7400; E += 0.5) s.append(E, 0.3 + 1.2 * metal(E));
-        return s;
+        Spectrum mu;
+        for (int k = 0; k < energies.size(); ++k) {
+            double a = 0, b = 0;
+            for (int y = cy - hw; y <= cy + hw; ++y)
+                for (int x = cx - hw; x <= cx + hw; ++x) a += i0(k, x, y), b += i1(k, x, y);
+            mu.append(energies[k], std::log(a / b));
+        }
+        return mu;
+    }
+    // Calls f(cx, cy) for the centre of every whole block of half width hw.
+    template <class F> void forBlocks(int hw, F f) const
+    {
+        for (int cy = hw; cy + hw < h; cy += 2 * hw + 1)
+            for (int cx = hw; cx + hw < w; cx += 2 * hw + 1) f(cx, cy);
     }
 };
 
