@@ -210,7 +210,6 @@ private slots:
         QCOMPARE(v1.size(), 24);
         QCOMPARE(v1[0], 1234.0);
         for (int k = 5; k < 24; ++k) QVERIFY(std::abs(v1[k] - (40 + 3.0 * k - 44)) < 1e-9);
-        // No pixel to take values over: none appended.
         QVERIFY(!BoxSpectrum::appendDarkAreaValues(v0, i1.frames, QRect(), nullptr));
         QCOMPARE(v0.size(), 10);
     }
