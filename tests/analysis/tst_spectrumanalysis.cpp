@@ -395,14 +395,11 @@ private slots:
         QFETCH(double, to);
         QFETCH(bool, known);
         QFETCH(bool, covers);
-        QVector<double> e;
+        QVector<double> e{7100.01, 7400, std::nan("")};
         for (double E = 7400; E >= 7140; E -= 5) e << E;
-        for (double E = 7100; E < 7140; E += 0.5) e << E;
-        for (double E = 7000; E < 7100; E += 5) e << E;
-        e << 7100.01 << 7400 << std::nan("");
+        for (double E = 7000; E < 7140; E += E < 7100 ? 5 : 0.5) e << E;
         const LcfFit::Coverage c = LcfFit::coverage(lo, hi, from, to, e);
-        QCOMPARE(c.known, known);
-        QCOMPARE(c.covers, covers);
+        QCOMPARE(QVector<bool>({c.known, c.covers}), QVector<bool>({known, covers}));
         if (known && from == 0) QCOMPARE(QVector<double>({c.needLo, c.needHi}), QVector<double>({7000, 7400}));
     }
 

@@ -32,6 +32,7 @@
 #include "support/Batch.h"
 #include "support/Files.h"
 #include "support/Headless.h"
+#include "support/ShownText.h"
 #include "support/Spectra.h"
 #include "support/StackFiles.h"
 #include "support/WidgetEvents.h"
@@ -46,21 +47,7 @@ namespace {
 // What a window may take of a 1366 x 768 screen: the title bar is not counted.
 const QSize screen(1366, 740);
 
-// The characters of a field drawn wholly within its text area, placed from
-// its cursor rectangle (5 px before the cursor; 2 px kept clear either side).
-QString shownText(QLineEdit* e)
-{
-    e->repaint();  // the line edit scrolls its text as it paints
-    const QString t = e->displayText();
-    const QFontMetrics fm = e->fontMetrics();
-    const int frame = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e) : 0;
-    const int left = frame + e->textMargins().left() + 2, right = e->width() - frame - e->textMargins().right() - 2;
-    const int x0 = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() + 5 - fm.horizontalAdvance(t.left(e->cursorPosition()));
-    QString seen;
-    for (int i = 0; i < t.size(); ++i)
-        if (x0 + fm.horizontalAdvance(t.left(i)) >= left && x0 + fm.horizontalAdvance(t.left(i + 1)) <= right) seen += t[i];
-    return seen;
-}
+using ts::shownText;
 
 bool readsAsNumber(QString text)
 {

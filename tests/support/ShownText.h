@@ -1,8 +1,7 @@
 #ifndef SUPPORT_SHOWNTEXT_H
 #define SUPPORT_SHOWNTEXT_H
 
-// What a field or list shows of its text, read from what is drawn, not from
-// the widget's own account of it.
+// What a field or list shows of its text, read from what is drawn.
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -28,8 +27,8 @@ inline QString shownText(QLineEdit* e)
     return seen;
 }
 
-// The label a combo box draws, as the style is asked to draw it, with the
-// room the style gives it (the field less 1 px either side).
+// The label a combo box asks its style to draw, and the room it is given
+// (the edit field less 1 px either side).
 class ComboLabelSpy : public QProxyStyle
 {
 public:
@@ -45,7 +44,7 @@ public:
     }
 };
 
-// The label c draws now, and whether it fits the room it is drawn in.
+// The label c draws now; fits: whether it fits its room.
 inline QString shownText(QComboBox* c, ComboLabelSpy& spy, bool* fits)
 {
     c->setStyle(&spy);

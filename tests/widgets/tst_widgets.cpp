@@ -634,8 +634,7 @@ private slots:
         QTest::addColumn<QString>("widest");
         QTest::addColumn<QStringList>("values");
         QTest::newRow("value") << false << "-8.888e+08" << QStringList{"0", "-8.888e+08", "1.23e-05", "", "-8.888e+08"};
-        QTest::newRow("position") << false << QString::asprintf("(% 4d, % 4d)", 8888, 8888)
-                                  << QStringList{"(   3,    8)", "(8888, 8888)", "-"};
+        QTest::newRow("position") << false << "(8888, 8888)" << QStringList{"(   3,    8)", "(8888, 8888)", "-"};
         QTest::newRow("count field") << true << "8888" << QStringList{"1", "8888", "", "8888"};
     }
     void reservedWidthStays()
@@ -645,36 +644,32 @@ private slots:
         QFETCH(QStringList, values);
         QWidget w;
         auto* row = new QHBoxLayout(&w);
+        auto* label = field ? nullptr : new QLabel;
+        auto* edit = field ? new QLineEdit : nullptr;
+        QWidget* v = field ? static_cast<QWidget*>(edit) : label;
+        if (label) label->setFrameStyle(QFrame::Panel | QFrame::Sunken), label->setMargin(3);
         row->addWidget(new QLabel("Value:"));
-        QLabel* label = nullptr;
-        QLineEdit* edit = nullptr;
-        QWidget* v = field ? static_cast<QWidget*>(edit = new QLineEdit) : (label = new QLabel);
-        if (label) {
-            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setMargin(3);
-        }
         row->addWidget(v);
         reserveWidth(v, widest);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         int width = -1, windowWidth = -1;
         for (const QString& t : values) {
-            if (label) label->setText(t);
-            if (edit) edit->setText(t);
+            label ? label->setText(t) : edit->setText(t);
             w.resize(w.minimumSizeHint());
             row->activate();
             if (width < 0) width = v->width(), windowWidth = w.width();
-            QCOMPARE(v->width(), width);
-            QCOMPARE(w.width(), windowWidth);
+            QVERIFY2(v->width() == width && w.width() == windowWidth, qPrintable(t));
             if (label)
                 QVERIFY2(label->fontMetrics().horizontalAdvance(t) <= label->contentsRect().width() - 2 * label->margin(), qPrintable(t));
-            if (edit) QCOMPARE(ts::shownText(edit), t);
+            else
+                QCOMPARE(ts::shownText(edit), t);
         }
     }
 
-    // A field holding a file path keeps its end, the file name, in view; a
-    // field holding a number shows its beginning (a number cut at the front
-    // reads as another number). Each narrower than its text.
+    // A field holding a file path keeps its end, the file name, in view (the
+    // whole path its tip); a field holding a number shows its beginning (a
+    // number cut at the front reads as another). Each narrower than its text.
     void fieldsShowTheRightEnd_data()
     {
         QTest::addColumn<QString>("kind");
@@ -692,37 +687,34 @@ private slots:
         QFETCH(QString, text);
         QString seen;
         bool fits = true;
+        auto shown = [](QWidget* w) { w->show(); return QTest::qWaitForWindowExposed(w); };
         if (kind == "selector") {
             XafsFileSelect f;
             f.setFixedWidth(260);
-            f.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            QVERIFY(shown(&f));
             f.load(text);
             seen = ts::shownText(f.Selected);
         } else if (kind == "reference") {
             // Named by the panel's own read of the file, in a folder deep enough to outrun the field.
-            QDir d(tmp.path());
-            QString sub = "a_folder_of_reference_lists_for_the_scan_of_the_night/";
-            QVERIFY(d.mkpath(sub + sub + sub));
+            const QString sub = "a_folder_of_reference_lists_for_the_scan_of_the_night/";
+            QVERIFY(QDir(tmp.path()).mkpath(sub + sub + sub));
             text = tmp.filePath(sub + sub + sub + text);
             QVERIFY(ts::writeText(text, "angles\n14.5\n14.6\n"));
             SelectDataFiles s;
-            s.eofSetup()->show();
-            QVERIFY(QTest::qWaitForWindowExposed(s.eofSetup()));
+            QVERIFY(shown(s.eofSetup()));
             s.setEngByRef(text);
             QCOMPARE(s.eofSetup()->RefFilePath->text(), text);
             seen = ts::shownText(s.eofSetup()->RefFilePath);
         } else if (kind == "stack") {
             SelectDataFiles s;
             s.resize(s.minimumSizeHint());  // the list as narrow as the main window has it
-            s.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&s));
+            QVERIFY(shown(&s));
             s.addFile("/d/first.tif", 0, 2);
             s.addFile(text, 1, 2);
             s.select(1);
             ts::ComboLabelSpy spy;
             seen = ts::shownText(s.Selected, spy, &fits);
-            QCOMPARE(s.Selected->toolTip(), text);  // the whole path on demand
+            QCOMPARE(s.Selected->toolTip(), text);
             s.Selected->setStyle(nullptr);
         } else {
             QWidget w;
@@ -731,15 +723,13 @@ private slots:
             auto* other = new QLineEdit(&w);  // a field being edited keeps its cursor: the focus is elsewhere
             other->move(0, 40);
             showNumberStarts(&w);
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QVERIFY(shown(&w));
             other->setFocus();
             e->setText(text);
             seen = ts::shownText(e);
         }
         QVERIFY2(fits, qPrintable(seen));
-        const QString ellipsis(QChar(0x2026));
-        if (seen.startsWith(ellipsis)) seen = seen.mid(1);
+        if (seen.startsWith(QChar(0x2026))) seen = seen.mid(1);  // an ellipsis
         QVERIFY2(seen.size() >= std::min(int(text.size()), 6), qPrintable(seen));
         if (kind == "number")
             QVERIFY2(text.startsWith(seen) && seen != text, qPrintable(seen));
