@@ -47,6 +47,10 @@ private slots:
             QVERIFY(ts::writeTiff(tmp.filePath("named/i0/" + ts::energyName("i0", E)), 8, 6, [](int, int) { return 5000; }));
             QVERIFY(ts::writeTiff(tmp.filePath(QString("numbered/img_%1.tif").arg(k)), 8, 6, i1));
         }
+        // A standard that falls at its edge: no E0 can be placed in it.
+        QString falling;
+        for (int E = 8900; E <= 9100; ++E) falling += QString("%1 %2\n").arg(E).arg(2 - 1 / (1 + std::exp((9000.0 - E) / 3)));
+        QVERIFY(ts::writeText(tmp.filePath("falling.dat"), falling));
     }
 
     // Far edge excluded, ends truncated toward zero as the block grid takes them.
@@ -247,6 +251,14 @@ private slots:
                                           << "Err: line 2: select_region 1 3 6 3: the region holds no pixel";
         QTest::newRow("region outside in y only") << i1 + "select_region 2 7 6 9"
                                                   << "Err: line 2: select_region 2 7 6 9: the region lies outside the image of 8 x 6 pixels";
+        // Before any image a dark area is kept and judged when the frames come.
+        QTest::newRow("dark areas before the images")
+            << "select_region 0 0 8 2\nset_i1_dark_area\nselect_region 0 0 8 2\nset_i0_dark_area\n" + both << "";
+        QTest::newRow("dark area before the images, outside them")
+            << "select_region 100 100 200 200\nset_i1_dark_area\n" + i1
+            << "The I1 dark area has no pixel in the frames of 8 x 6 pixels: no dark area in use";
+        QTest::newRow("standard without an edge") << "calib_load_std TMP/falling.dat"
+                                                  << "Standard spectrum not used: TMP/falling.dat was refused: ";
         QTest::newRow("seek_image, map shown, only I1") << i1 + "select_disp_image_analyzed\nseek_image 5" << "";
         QTest::newRow("seek_image past both stacks, map shown")
             << i1 + "select_disp_image_analyzed\nseek_image 40"
@@ -268,6 +280,7 @@ private slots:
         QVERIFY(ts::writeText(bat, QString(script).replace("TMP", tmp.path()) + "\nquit\n"));
         const ts::ProgramRun r = ts::runProgram(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"}, 60000, tmp.path());
         QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == (line.isEmpty() ? 0 : 1), r.err.right(2000).constData());
+        line.replace("TMP", tmp.path());
         const QString err = QString::fromUtf8(r.err), last = err.trimmed().section('\n', -1);
         if (line.isEmpty())
             QVERIFY2(!err.contains("Failures in this run") && !err.contains("Err:"), qPrintable(err.right(2000)));
