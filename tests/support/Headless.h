@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/Files.h"
+
 // The program itself run without a screen, as an unattended script runs it.
 namespace ts {
 
@@ -16,6 +18,7 @@ struct ProgramRun
     QProcess::ExitStatus status = QProcess::CrashExit;
     int code = -1;
     QByteArray err;  // standard error, or both channels when merged
+    bool endedWith(int c) const { return ended && status == QProcess::NormalExit && code == c; }
 };
 
 inline ProgramRun runProgram(const QString& bin, const QStringList& args, int ms,
@@ -41,6 +44,16 @@ inline ProgramRun runProgram(const QString& bin, const QStringList& args, int ms
     r.code = p.exitCode();
     return r;
 }
+
+#ifdef CORVENLITH_BIN
+// SCRIPT run headless from DIR as DIR/run.bat, with DIR/run.cfg giving DataRoot DIR and then cfgLines.
+inline ProgramRun runHeadless(const QString& dir, const QString& script, int ms = 60000, const QString& cfgLines = QString())
+{
+    const QString bat = dir + "/run.bat", cfg = dir + "/run.cfg";
+    if (!writeText(bat, script) || !writeText(cfg, "DataRoot " + dir + "\n" + cfgLines)) return ProgramRun();
+    return runProgram(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"}, ms, dir);
+}
+#endif
 
 // The sanitizer keeps freed memory aside (256 MB by default) before reusing
 // it: memory bounds allow for it.
