@@ -1242,6 +1242,10 @@
         <source>an energy map file is read</source>
         <translation>エネルギーマップファイルを読み込んでいます</translation>
     </message>
+    <message>
+        <source>Standard spectrum not used: %1 was refused: %2</source>
+        <translation>標準スペクトルを使いません: %1 は受け付けられませんでした: %2</translation>
+    </message>
 </context>
 <context>
     <name>CmdExecutor</name>
