@@ -883,8 +883,7 @@ private slots:
         mixed::Stack st;
         st.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}, {9, 17, 0.5, 0.6, 0.8, 1.0}};
         if (kind == "flagged") st.to = st.E0 + 5;
-        QVERIFY(st.write(tmp.path()) && QDir(tmp.path()).mkdir("out"));
-        QVERIFY(st.writeRef(tmp.filePath("ref1.dat"), true) && st.writeRef(tmp.filePath("ref2.dat"), false));
+        QVERIFY(st.writeRun(tmp.path()));
         Spectrum k;
         for (const QPointF& p : synth::sample(st.from - 20, st.to + 20, 0.5, [&](double E) { return st.ref1(E); }).points)
             k.append(p.x() / 1000, p.y());
@@ -916,12 +915,9 @@ private slots:
         for (const char* m : {"mid", "jump", "rest", "ratio", "comp"}) {
             if (kind != "flagged") break;
             const QString file = tmp.filePath(QString("out/%1-0.dat").arg(m));
-            const QStringList rows = ts::readLines(file).filter(QRegularExpression("^\\s*[^#\\s]"));
+            const QVector<ts::MapRow> rows = ts::readMapRows(file);
             QVERIFY2(rows.size() == 24, qPrintable(file + QString(": %1 blocks").arg(rows.size())));
-            for (const QString& l : rows) {
-                const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
-                QVERIFY2(v.size() == 3 && v[2].toDouble() == 0, qPrintable(file + ": " + l));
-            }
+            for (const ts::MapRow& r : rows) QVERIFY2(r.ok && r.v == 0, qPrintable(file + ": " + r.line));
         }
     }
 #endif

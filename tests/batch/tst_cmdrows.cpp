@@ -710,10 +710,7 @@ private slots:
         mixed::Stack s;
         // Two mixtures, then the first mixture with its edge 2 eV higher.
         s.regions = {{0, 5, 0.3, 0.9, 0.3, 0.0}, {6, 11, 0.5, 0.6, 0.8, 0.0}, {12, 17, 0.3, 0.9, 0.3, 2.0}};
-        QVERIFY(s.write(dir.path()));
-        QVERIFY(s.writeRef(dir.filePath("ref1.dat"), true));
-        QVERIFY(s.writeRef(dir.filePath("ref2.dat"), false));
-        QVERIFY(QDir(dir.path()).mkdir("out"));
+        QVERIFY(s.writeRun(dir.path()));
         // The sample is rows 0 .. 11 of 18 x 15 pixels, the dark strip rows
         // 12 .. 14; the edge is at 8979 eV.
         const QString script = QString(
@@ -742,17 +739,14 @@ private slots:
             const QString file = dir.filePath("out/" + m.section(' ', 0, 0) + ".dat"), q = m.section(' ', 1);
             int seen = 0;
             QString report;
-            for (const QString& l : ts::readLines(file)) {
-                if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
-                const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
-                QVERIFY2(v.size() == 3, qPrintable(file + ": " + l));
-                const int x = v[0].toInt(), y = v[1].toInt();
-                QVERIFY(s.regionAt(x) && y < s.sampleRows);
+            for (const ts::MapRow& r : ts::readMapRows(file)) {
+                QVERIFY2(r.ok, qPrintable(file + ": " + r.line));
+                QVERIFY(s.regionAt(r.x) && r.y < s.sampleRows);
                 ++seen;
-                const double want = truth(q, *s.regionAt(x));
+                const double want = truth(q, *s.regionAt(r.x));
                 const double tolerance = q == "dedge" || q == "corrected" ? 0.2 : 0.02;
-                if (!std::isnan(want) && !(std::fabs(v[2].toDouble() - want) <= tolerance))
-                    report += QString("%1 at (%2, %3): %4, want %5\n").arg(q).arg(x).arg(y).arg(v[2]).arg(want);
+                if (!std::isnan(want) && !(std::fabs(r.v - want) <= tolerance))
+                    report += QString("%1 at (%2, %3): %4, want %5\n").arg(q).arg(r.x).arg(r.y).arg(r.v).arg(want);
             }
             QVERIFY2(report.isEmpty(), qPrintable(file + "\n" + report));
             QCOMPARE(seen, (s.width / 3) * (s.sampleRows / 3));

@@ -192,10 +192,7 @@ private slots:
         s.darkFirst = true;
         s.darkRows = 4;
         s.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}, {9, 17, 0.5, 0.6, 0.8, 0.0}};
-        QVERIFY(s.write(dir.path()));
-        QVERIFY(s.writeRef(dir.filePath("ref1.dat"), true));
-        QVERIFY(s.writeRef(dir.filePath("ref2.dat"), false));
-        QVERIFY(QDir(dir.path()).mkdir("out"));
+        QVERIFY(s.writeRun(dir.path()));
         const QString script = QString(
             "load_I1_files_of_pattern NEW %1/i1/ *.tif\nload_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
             "select_region 0 0 18 4\nset_i1_dark_area\nselect_region 0 0 18 4\nset_i0_dark_area\n"
@@ -210,16 +207,13 @@ private slots:
             const QString file = dir.filePath(QString("out/frac-%1.dat").arg(m));
             int seen = 0;
             QString report;
-            for (const QString& l : ts::readLines(file)) {
-                if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
-                const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
-                QVERIFY2(v.size() == 3, qPrintable(file + ": " + l));
-                const int x = v[0].toInt(), y = v[1].toInt();
-                QVERIFY(s.regionAt(x) && !s.darkRow(y));
+            for (const ts::MapRow& r : ts::readMapRows(file)) {
+                QVERIFY2(r.ok, qPrintable(file + ": " + r.line));
+                QVERIFY(s.regionAt(r.x) && !s.darkRow(r.y));
                 ++seen;
-                const double want = m == 0 ? s.regionAt(x)->f1 : 1 - s.regionAt(x)->f1;
-                if (!(std::fabs(v[2].toDouble() - want) <= 0.02))
-                    report += QString("(%1, %2): %3, want %4\n").arg(x).arg(y).arg(v[2]).arg(want);
+                const double want = m == 0 ? s.regionAt(r.x)->f1 : 1 - s.regionAt(r.x)->f1;
+                if (!(std::fabs(r.v - want) <= 0.02))
+                    report += QString("(%1, %2): %3, want %4\n").arg(r.x).arg(r.y).arg(r.v).arg(want);
             }
             QVERIFY2(report.isEmpty(), qPrintable(file + "\n" + report));
             QCOMPARE(seen, 6 * 4);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,6 +39,25 @@ inline QStringList readLines(const QString& path)
     QStringList lines = text.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
+}
+
+// The "x y value" rows of a map saved as text (comma- or blank-separated), comments and blank lines skipped. A row
+// of another shape comes back with ok false and its line, for the caller to name.
+struct MapRow {
+    int x = 0, y = 0;
+    double v = 0;
+    bool ok = false;
+    QString line;
+};
+inline QVector<MapRow> readMapRows(const QString& path)
+{
+    QVector<MapRow> rows;
+    for (const QString& l : readLines(path)) {
+        if (l.startsWith('#') || l.trimmed().isEmpty()) continue;
+        const QStringList v = l.trimmed().split(QRegularExpression("[,\\s]+"));
+        rows.append({v.value(0).toInt(), v.value(1).toInt(), v.value(2).toDouble(), v.size() == 3, l});
+    }
+    return rows;
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)

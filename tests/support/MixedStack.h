@@ -1,6 +1,7 @@
 #ifndef SUPPORT_MIXEDSTACK_H
 #define SUPPORT_MIXEDSTACK_H
 
+#include <QDir>
 #include <QString>
 #include <QVector>
 
@@ -79,6 +80,12 @@ struct Stack
         return ts::writeSpectrum(path, synth::sample(from - 20, to + 20, 0.5, [&](double E) {
             return r.pre + r.jump * (first ? ref1(E) : ref2(E));
         }));
+    }
+    // A headless run's folder: the stacks, ref1.dat and ref2.dat, and out/ for its results.
+    bool writeRun(const QString& dir) const
+    {
+        return write(dir) && writeRef(dir + "/ref1.dat", true) && writeRef(dir + "/ref2.dat", false)
+               && QDir(dir).mkpath("out");
     }
 };
 
