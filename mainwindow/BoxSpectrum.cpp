@@ -221,27 +221,8 @@ QRect areaPixels(const QRectF& area, int width, int height)
 double pixelMean(const TiffData& f, const QRect& pixels)
 {
     if (pixels.isEmpty()) return 0.0;
-    // A box sum covers an odd number of pixels about its centre: an even
-    // side is one odd span and its last pixel.
-    struct Span
-    {
-        int centre, half;
-    };
-    auto spans = [](int first, int last, Span out[2]) {
-        const int n = last - first + 1;
-        const int odd = n % 2 ? n : n - 1;
-        out[0] = {first + odd / 2, odd / 2};
-        if (odd == n) return 1;
-        out[1] = {last, 0};
-        return 2;
-    };
-    Span xs[2], ys[2];
-    const int nx = spans(pixels.left(), pixels.right(), xs);
-    const int ny = spans(pixels.top(), pixels.bottom(), ys);
-    double sum = 0;
-    for (int i = 0; i < nx; ++i)
-        for (int j = 0; j < ny; ++j) sum += f.sumBox(xs[i].centre, ys[j].centre, xs[i].half, ys[j].half);
-    return sum / (double(pixels.width()) * double(pixels.height()));
+    // The frame's rectangle mean takes both ends: the last pixel, not the one past it.
+    return f.rectMean(QRectF(pixels.left(), pixels.top(), pixels.width() - 1, pixels.height() - 1));
 }
 
 bool appendDarkAreaValues(QVector<double>& values, const QVector<TiffData*>& stack,
