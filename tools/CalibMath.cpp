@@ -1,6 +1,7 @@
 #include "CalibMath.h"
 
 #include "core/AnalyzeCond.h"
+#include "core/MatrixUtil.h"
 #include "core/XafsSpectrum.h"
 
 #include <QCoreApplication>
@@ -78,47 +79,6 @@ double EdgeFit::significance() const
     return step > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
-namespace {
-
-// The inverse of a in inv, by Gauss-Jordan elimination with partial pivoting
-// (a is used up); false when a is singular or nearly so.
-template <int n>
-bool invert(double (&a)[n][n], double (&inv)[n][n])
-{
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) inv[i][j] = i == j ? 1.0 : 0.0;
-    double scale = 0;
-    for (int i = 0; i < n; ++i) scale = std::max(scale, std::fabs(a[i][i]));
-    if (!(scale > 0) || !std::isfinite(scale)) return false;
-    for (int c = 0; c < n; ++c) {
-        int piv = c;
-        for (int r = c + 1; r < n; ++r)
-            if (std::fabs(a[r][c]) > std::fabs(a[piv][c])) piv = r;
-        if (!(std::fabs(a[piv][c]) > 1e-13 * scale)) return false;
-        for (int j = 0; j < n; ++j) {
-            std::swap(a[c][j], a[piv][j]);
-            std::swap(inv[c][j], inv[piv][j]);
-        }
-        const double d = a[c][c];
-        for (int j = 0; j < n; ++j) {
-            a[c][j] /= d;
-            inv[c][j] /= d;
-        }
-        for (int r = 0; r < n; ++r) {
-            if (r == c) continue;
-            const double f = a[r][c];
-            if (f == 0) continue;
-            for (int j = 0; j < n; ++j) {
-                a[r][j] -= f * a[c][j];
-                inv[r][j] -= f * inv[c][j];
-            }
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
 {
     EdgeFit f;
@@ -158,13 +118,11 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
             ++f.above;
     });
     if (!finite || f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
-    double inv[k][k];
-    if (!invert(ata, inv)) return f;
-    double coef[k];
-    for (int a = 0; a < k; ++a) {
-        coef[a] = 0;
-        for (int b = 0; b < k; ++b) coef[a] += inv[a][b] * atb[b];
-    }
+    // The coefficients, and the last column of the inverse for the step's variance.
+    double* rows[k] = {ata[0], ata[1], ata[2], ata[3]};
+    double coef[k] = {atb[0], atb[1], atb[2], atb[3]};
+    double last[k] = {0, 0, 0, 1};
+    if (!MatrixUtil::solve(k, rows, coef) || !MatrixUtil::solve(k, rows, last)) return f;
     double ssr = 0;
     forWindow([&](double, double mu, const double (&x)[k]) {
         double model = 0;
@@ -172,7 +130,7 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
         ssr += (mu - model) * (mu - model);
     });
     f.step = coef[k - 1];
-    f.stepError = std::sqrt(ssr / (n - k) * std::max(0.0, inv[k - 1][k - 1]));
+    f.stepError = std::sqrt(ssr / (n - k) * std::max(0.0, last[k - 1]));
     f.residual = std::sqrt(ssr / n);
     f.fitted = std::isfinite(f.step) && std::isfinite(f.stepError) && std::isfinite(f.residual);
     return f;
