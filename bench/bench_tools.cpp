@@ -1,10 +1,14 @@
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 #include "core/Globals.h"
+#include "core/XafsSpectrum.h"
+#include "tools/CalibMath.h"
 #include "tools/EShiftMapFile.h"
 #include "tools/StatsMath.h"
 
 #include <QTemporaryDir>
+
+#include <cmath>
 
 #include <benchmark/benchmark.h>
 
@@ -81,5 +85,20 @@ static void BM_StatsPerPixel2048(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * n * n);
 }
 BENCHMARK(BM_StatsPerPixel2048)->Unit(benchmark::kMillisecond);
+
+// The edge test of one calibration block: a thin Fe edge, 180 points, against
+// a standard sampled every 0.5 eV.
+static void BM_CalibEdgeFit(benchmark::State& state)
+{
+    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
+    Spectrum fine, block;
+    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
+    int i = 0;
+    for (double E = 6960; E <= 7400; E += E < 7080 ? 8 : E < 7100 ? 2 : E < 7130 ? 0.75 : 4, ++i)
+        block.append(E, 0.4 - 1e-4 * (E - 7100) + 0.12 * edge(E - 1, 3) + 0.02 * std::sin(i * 2.3999));
+    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm()), b(block, "b", 1, 0, SuggestElm());
+    for (auto _ : state) benchmark::DoNotOptimize(CalibMath::fitEdge(b, standard, 1.0));
+}
+BENCHMARK(BM_CalibEdgeFit)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

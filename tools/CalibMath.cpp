@@ -5,6 +5,7 @@
 #include "core/XafsSpectrum.h"
 
 #include <QCoreApplication>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +80,24 @@ double EdgeFit::significance() const
     return step > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
+double pointNoise(const double* E, const double* mu, int n)
+{
+    // Each point against the line through its two neighbours: a smooth curve
+    // leaves almost nothing there, noise leaves sqrt(1 + a^2 + b^2) of itself.
+    QVarLengthArray<double, 256> z;
+    for (int i = 1; i + 1 < n; ++i) {
+        const double span = E[i + 1] - E[i - 1];
+        if (!(span > 0)) continue;
+        const double b = (E[i] - E[i - 1]) / span, a = 1 - b;
+        z.append(std::fabs(mu[i] - a * mu[i - 1] - b * mu[i + 1]) / std::sqrt(1 + a * a + b * b));
+    }
+    if (z.size() < edgeMinPointsPerSide) return -1;
+    // The median keeps a flash or a dip, and the edge's own bend, out.
+    const auto mid = z.begin() + z.size() / 2;
+    std::nth_element(z.begin(), mid, z.end());
+    return *mid / 0.6744897501960817;
+}
+
 EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
 {
     EdgeFit f;
@@ -106,12 +125,15 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     };
     double ata[k][k] = {}, atb[k] = {};
     int n = 0;
+    QVarLengthArray<double, 256> Es, mus;
     const bool finite = forWindow([&](double E, double mu, const double (&x)[k]) {
         for (int a = 0; a < k; ++a) {
             for (int b = 0; b < k; ++b) ata[a][b] += x[a] * x[b];
             atb[a] += x[a] * mu;
         }
         ++n;
+        Es.append(E);
+        mus.append(mu);
         if (E < edge)
             ++f.below;
         else if (E > edge)
@@ -130,7 +152,13 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
         ssr += (mu - model) * (mu - model);
     });
     f.step = coef[k - 1];
-    f.stepError = std::sqrt(ssr / (n - k) * std::max(0.0, last[k - 1]));
+    // The shape of a sample's edge is never quite the standard's: the residual
+    // grows with the step, and an SE made of it would hold a clean edge's
+    // significance down. The noise alone is what could fake a step; never
+    // more than the residual holds.
+    f.noise = pointNoise(Es.constData(), mus.constData(), n);
+    const double scatter = std::sqrt(ssr / (n - k));
+    f.stepError = std::min(f.noise >= 0 ? f.noise : scatter, scatter) * std::sqrt(std::max(0.0, last[k - 1]));
     f.residual = std::sqrt(ssr / n);
     f.fitted = std::isfinite(f.step) && std::isfinite(f.stepError) && std::isfinite(f.residual);
     return f;
@@ -160,9 +188,10 @@ bool hasEdge(const BlockEdge& b, double noiseFactor)
     if (!std::isfinite(b.shift) || !std::isfinite(b.jump)) return false;
     const double f = noiseFactor > 0 ? noiseFactor : 0.0;
     if (!(b.jump > f * b.preResidual && b.jump > f * b.postResidual)) return false;
+    // Th. Jmp. moves the edge's test as it moves the jump's.
     const EdgeFit& e = b.fit;
-    return e.fitted && e.significance() >= minEdgeSignificance
-           && e.step >= minStepOverResidual * e.residual;
+    return e.fitted && e.step > 0 && e.significance() >= f * minEdgeSignificance
+           && e.step >= f * minStepOverResidual * e.residual;
 }
 
 double rowProgress(const AnalyzeCond& g)

@@ -60,8 +60,9 @@ struct EdgeFit
     int below = 0;          // points in the window below the moved edge
     int above = 0;          // and above it
     double step = 0;        // scale of the standard's curve, units of mu
-    double stepError = 0;   // its standard error, from the fit's residuals
+    double stepError = 0;   // its standard error, from the noise of mu (at most the fit's residuals)
     double residual = 0;    // rms of the fit's residuals
+    double noise = -1;      // per-point noise of mu in the window (pointNoise); -1 too few points
 
     // The step over its standard error; 0 when not fitted.
     double significance() const;
@@ -72,12 +73,19 @@ constexpr double edgeWindowBelow = 60;
 constexpr double edgeWindowAbove = 80;
 // Fewest points on each side of the edge for a fit.
 constexpr int edgeMinPointsPerSide = 3;
-// A block's step must stand this many standard errors above 0; noise and
-// curved backgrounds reach about 4 at the shift their search settles on.
-constexpr double minEdgeSignificance = 8;
-// ... and this many times the fit's residual rms: a smooth background the
-// quadratic does not follow gives a step of about its own rms.
+// A block's step must stand this many standard errors above 0 (times
+// Th. Jmp.): blocks without the element, noise on curved backgrounds or in a
+// hole, reach about 5 at the shift their search settles on; a thin edge 5
+// times its per-point noise stands 7 or more on an ordinary scan.
+constexpr double minEdgeSignificance = 6;
+// ... and this many times the fit's residual rms (times Th. Jmp.): a smooth
+// background the quadratic does not follow gives a step of about its own rms.
 constexpr double minStepOverResidual = 3;
+
+// Per-point noise (standard deviation) of mu at the n points (E ascending):
+// the median deviation of each point from the line through its neighbours,
+// so neither a smooth curve nor a few dips count. -1 for too few points.
+double pointNoise(const double* E, const double* mu, int n);
 
 EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift);
 
@@ -103,7 +111,8 @@ BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double
 // no search ending at its limit, a finite shift, a jump above each line's
 // residual times noiseFactor (Th. Jmp.; not above 0 counts as 0), and the
 // standard's edge fitted at the shift with a rising step of at least
-// minEdgeSignificance standard errors and minStepOverResidual residuals.
+// noiseFactor x minEdgeSignificance standard errors and noiseFactor x
+// minStepOverResidual residuals.
 // A block without an edge (a flat, noisy area with no sample) would give a
 // shift made of noise.
 bool hasEdge(const BlockEdge& b, double noiseFactor);

@@ -109,6 +109,118 @@ struct Stack
     }
 };
 
+// A standard normal number hashed from key: the same for the same key, in any order.
+inline double normal(quint64 z)
+{
+    auto next = [&z] {
+        quint64 r = (z += 0x9E3779B97F4A7C15ull);
+        r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ull;
+        r = (r ^ (r >> 27)) * 0x94D049BB133111EBull;
+        return double((r ^ (r >> 31)) >> 11) * 0x1.0p-53;
+    };
+    const double u = 1 - next(), v = next();
+    return std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * v);
+}
+
+// A thin iron sample as a beamline measures it: edge step 0.12 on a curved
+// substrate, metal and an oxide 3 eV above it, areas without iron (bare
+// substrate, and a hole with no sample at all), a scan fine at the edge and
+// coarse away from it with a repeated and a near-duplicate energy, a decaying
+// beam and a pixel flashing now and then. The beam is set so that the blocks
+// of half width hw with iron see a per-point noise of mu of step / ratio at the
+// edge. Areas follow whole blocks, so every block is all iron or none.
+struct Thin
+{
+    enum class Area { Metal, Oxide, Substrate, Hole };
+    static constexpr double step = 0.12;
+
+    double ratio;
+    int hw, bw, bh;  // block half width, blocks across and down
+    int w, h;
+    double n0;       // beam per pixel at the first frame
+    quint64 seed;
+    QVector<double> energies;
+
+    Thin(double ratio, int hw, int bw, int bh, quint64 seed = 1)
+        : ratio(ratio), hw(hw), bw(bw), bh(bh), w(bw * (2 * hw + 1)), h(bh * (2 * hw + 1)), seed(seed)
+    {
+        // 8 eV steps to 7080, 2 eV to 7100, 0.75 eV to 7130, 4 eV to the top.
+        for (double E = 6960; E < 7400 + 1e-9; E += E < 7080 - 1e-9 ? 8 : E < 7100 - 1e-9 ? 2 : E < 7130 - 1e-9 ? 0.75 : 4) {
+            energies << E;
+            if (E == 7106) energies << E;               // a frame taken twice
+            if (E == 7121) energies << E + 0.02;       // and one the encoder put a hair higher
+        }
+        // mu of an iron block at the edge sets the noise: var(mu) = (1/I0 + 1/I1) / pixels.
+        const double P = (2 * hw + 1) * (2 * hw + 1), sigma = step / ratio;
+        n0 = (1 + std::exp(background(E0 + 20, 0) + step)) / (P * sigma * sigma) / (1 - 0.25 * 0.3);
+    }
+    Area area(int x, int) const
+    {
+        const double f = double(x / (2 * hw + 1)) / bw;
+        return f < 0.3 ? Area::Metal : f < 0.5 ? Area::Oxide : f < 0.85 ? Area::Substrate : Area::Hole;
+    }
+    bool hasIron(int x, int y) const { return area(x, y) == Area::Metal || area(x, y) == Area::Oxide; }
+    // Where the metal's edge lies above the standard's: 0 to 3 eV across the image.
+    double shift(int x, int y) const { return 3.0 * (x + 0.5 * y) / (w + 0.5 * h); }
+    // Substrate: falling as E^-3, a bend over the edge region, thicker to the right.
+    double background(double E, int x) const
+    {
+        const double l = 12398.4 / E;
+        return (1.0 + 0.4 * x / std::max(1, w)) * (0.06 * l * l * l + 0.02 * std::tanh((E - 7140) / 60.0));
+    }
+    // The sample's metal seen through the beamline's coarser resolution, its
+    // shoulder smeared and its wiggles damped: not quite the foil's shape.
+    static double thinMetal(double E)
+    {
+        const double x = E - E0;
+        return rise(x, 3.0) + 0.04 * peak(x + 3, 3) + (x > 0 ? 0.05 * std::sin((x - 2) / 9.0) * std::exp(-x / 150) : 0.0);
+    }
+    // An oxide 3 eV above the metal: a strong white line, a pre-edge peak.
+    static double thinOxide(double E)
+    {
+        const double x = E - E0 - 3;
+        return rise(x, 2.5) + 0.5 * peak(x - 6, 4) + 0.06 * peak(x + 9, 1.5) + (x > 15 ? 0.06 * std::sin((x - 15) / 11.0) * std::exp(-(x - 15) / 120) : 0.0);
+    }
+    double mu(double E, int x, int y) const
+    {
+        switch (area(x, y)) {
+        case Area::Hole: return 0;
+        case Area::Substrate: return background(E, x);
+        case Area::Metal: return background(E, x) + step * thinMetal(E - shift(x, y));
+        case Area::Oxide: return background(E, x) + step * thinOxide(E - shift(x, y));
+        }
+        return 0;
+    }
+    double gauss(int k, int x, int y, int which) const
+    {
+        return normal((((seed * 1024u + quint64(k)) * 4096u + quint64(x)) * 4096u + quint64(y)) * 2u + quint64(which));
+    }
+    double beam(int k) const { return n0 * (1 - 0.25 * k / energies.size()); }
+    double i0(int k, int x, int y) const { return beam(k) + std::sqrt(beam(k)) * gauss(k, x, y, 0); }
+    double i1(int k, int x, int y) const
+    {
+        if ((k * 131 + x * 17 + y * 7 + int(seed)) % 19997 == 0) return 3 * beam(k);  // a flash: a one-point dip of mu
+        const double n = beam(k) * std::exp(-mu(energies[k], x, y));
+        return n + std::sqrt(n) * gauss(k, x, y, 1);
+    }
+    Spectrum block(int cx, int cy) const
+    {
+        Spectrum m;
+        for (int k = 0; k < energies.size(); ++k) {
+            double a = 0, b = 0;
+            for (int y = cy - hw; y <= cy + hw; ++y)
+                for (int x = cx - hw; x <= cx + hw; ++x) a += i0(k, x, y), b += i1(k, x, y);
+            m.append(energies[k], std::log(a / b));
+        }
+        return m;
+    }
+    template <class F> void forBlocks(F f) const
+    {
+        for (int cy = hw; cy + hw < h; cy += 2 * hw + 1)
+            for (int cx = hw; cx + hw < w; cx += 2 * hw + 1) f(cx, cy);
+    }
+};
+
 }  // namespace fe
 
 #endif

@@ -412,7 +412,7 @@ private slots:
         QTest::newRow("line fit failed") << E{false, false, 1.0, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
         QTest::newRow("search at its limit") << E{false, true, 1.0, 0.01, 0.03, true, 2.5, good} << 1.0 << false;
         QTest::newRow("jump equal to a residual") << ok << 1.0 / 0.03 << false;
-        QTest::newRow("jump just above both") << ok << 0.99 / 0.03 << true;
+        QTest::newRow("jump just above both") << E{false, true, 1.0, 0.01, 0.03, false, 2.5, F{true, 20, 30, 1.0, 0.001, 0.002}} << 0.99 / 0.03 << true;
         QTest::newRow("above the pre line's only") << E{false, true, 0.02, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
         QTest::newRow("above the post line's only") << E{false, true, 0.02, 0.03, 0.01, false, 2.5, good} << 1.0 << false;
         QTest::newRow("Th. Jmp. 0, some jump") << E{false, true, 1e-6, 0.01, 0.03, false, 2.5, good} << 0.0 << true;
@@ -422,8 +422,12 @@ private slots:
         QTest::newRow("residual not a number") << E{false, true, 1.0, 0.01, nan_, false, 2.5, good} << 1.0 << false;
         QTest::newRow("shift not finite") << E{false, true, 1.0, 0.01, 0.03, false, inf_, good} << 1.0 << false;
         QTest::newRow("edge not fitted") << with(F{false, 20, 30, 1.0, 0.02, 0.05}) << 1.0 << false;
-        QTest::newRow("step 8 errors") << with(F{true, 20, 30, 0.16, 0.02, 0.05}) << 1.0 << true;
-        QTest::newRow("step just below 8 errors") << with(F{true, 20, 30, 0.159, 0.02, 0.05}) << 1.0 << false;
+        QTest::newRow("step 6 errors") << with(F{true, 20, 30, 0.12, 0.02, 0.04}) << 1.0 << true;
+        QTest::newRow("step just below 6 errors") << with(F{true, 20, 30, 0.119, 0.02, 0.03}) << 1.0 << false;
+        QTest::newRow("Th. Jmp. 1.5: 9 errors") << with(F{true, 20, 30, 0.18, 0.02, 0.01}) << 1.5 << true;
+        QTest::newRow("Th. Jmp. 2: 12 errors") << with(F{true, 20, 30, 0.18, 0.02, 0.01}) << 2.0 << false;
+        QTest::newRow("Th. Jmp. 0.5: 3 errors") << with(F{true, 20, 30, 0.06, 0.02, 0.01}) << 0.5 << true;
+        QTest::newRow("Th. Jmp. 2: 6 residuals") << with(F{true, 20, 30, 0.75, 0.01, 0.25}) << 2.0 << false;
         QTest::newRow("step 3 residuals") << with(F{true, 20, 30, 0.75, 0.01, 0.25}) << 1.0 << true;
         QTest::newRow("step just below 3 residuals") << with(F{true, 20, 30, 0.749, 0.01, 0.25}) << 1.0 << false;
         QTest::newRow("falling step") << with(F{true, 20, 30, -1.0, 0.02, 0.05}) << 1.0 << false;
