@@ -232,6 +232,11 @@ private slots:
                                     << "frac-0.tif could not be saved: the map of image 4 (edge shift) holds no values";
         QTest::newRow("LCF residual") << "analyzer_select_image 5\n"
                                       << "the map of image 5 (LCF residual) holds no values";
+        QTest::newRow("element row") << "analyzer_target_elements Cu,Fe\nanalyzer_select_image 6\nanalyzer_elems_select_show Fe-K\n"
+                                        "analyzer_elems_select_disp_mode 4\n"
+                                     << "the map of element Fe-K, display mode 4 (Mut+) holds no values";
+        QTest::newRow("element correlation") << "analyzer_target_elements Cu\nanalyzer_select_image 6\nanalyzer_elems_select_disp_mode 2\n"
+                                             << "the element correlation map (display mode 2) holds no values";
         QTest::newRow("text, row 1 fraction") << "saveDataCfg_save_as_text\nanalyzer_select_image 1\nanalyzer_select_image_type 0\n"
                                               << "frac-1.dat could not be saved: the map of reference row 1, map type 0 (fraction) holds no values";
     }
