@@ -73,6 +73,21 @@ Analyzer::Analyzer(QWidget* parent)
     refGroup->addButton(ShowRatio, n + 5);
     refGroup->addButton(SelSumUp, n + 6);
     ShowDEdge->setChecked(true);
+    // Messages name the maps as analyzer_select_image numbers them.
+    const auto image = [](int id, const QString& what) {
+        return tr("the map of image %1 (%2)").arg(QString::number(id), what);
+    };
+    dEdgeMap.title = image(n, tr("edge shift"));
+    zansaMap.title = image(n + 1, tr("LCF residual"));
+    dMutMap.title = image(n + 3, tr("residual-absorption jump"));
+    restMap.title = image(n + 4, tr("rest"));
+    ratiMap.title = image(n + 5, tr("ratio"));
+    sumUpMap.title = image(n + 6, tr("sum-up image"));
+    elemsCorMap.title = tr("the element correlation map (display mode 2)");
+    elemsCorThMap.title = tr("the thresholded element correlation map (display mode 3)");
+    map1.title = tr("Map1 of the map processing");
+    map2.title = tr("Map2 of the map processing");
+    processedMap.title = tr("the processed map");
 
     auto* imageTypeGroup = new QButtonGroup(this);
     imageTypeGroup->addButton(SelRatio);
@@ -180,6 +195,11 @@ void Analyzer::addNewRef()
     resize(width(), height() + 22);
     fdGroup.addDialog(row->XFS->dialog);
     refGroup->addButton(row->Show, n - 1);
+    // Map 0 is the amount, shown by image type 1; map 1 the fraction, type 0.
+    if (row->maps.size() > 1) {
+        row->maps[0]->title = tr("the map of reference row %1, map type 1 (amount)").arg(n - 1);
+        row->maps[1]->title = tr("the map of reference row %1, map type 0 (fraction)").arg(n - 1);
+    }
     showOther(n, row->spectrum());
     // The view draws copies: each change of the row's curve is copied again.
     auto refresh = [this, row, n] {

@@ -18,8 +18,14 @@ ElemCtrl::ElemCtrl(QWidget* parent) : QFrame(parent)
 void ElemCtrl::setRowName(const QString& name)
 {
     Name->setText(name);
-    for (int k = 0; k < mapCount; ++k)
+    // Messages name each map as analyzer_elems_select_disp_mode numbers it.
+    static const int modes[mapCount] = {0, 1, 4, 5, 6, 7, 8};
+    const QString what[mapCount] = {tr("dMut"), tr("normalised dMut"), tr("Mut+"), tr("Mut-"),
+                                    tr("dE"),   tr("ROI"),             tr("normalised ROI")};
+    for (int k = 0; k < mapCount; ++k) {
         maps[k].name = QStringLiteral("%1 Elem Ctrl %2").arg(name, QLatin1String(mapKindNames[k]));
+        maps[k].title = tr("the map of element %1, display mode %2 (%3)").arg(name, QString::number(modes[k]), what[k]);
+    }
 }
 
 Analyzed2DRes* ElemCtrl::map(int kind)

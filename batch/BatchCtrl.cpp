@@ -9,6 +9,7 @@
 
 #include "BatchDispatcher.h"
 #include "BatchLog.h"
+#include "ScriptText.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "mainwindow/SafeSave.h"
@@ -127,8 +128,10 @@ bool BatchCtrl::load(const QString& fname)
         refused = true;
         whyNotLoaded = tr("the batch file %1 is not a regular file").arg(fname);
     }
+    // Raw bytes: text mode would drop every CR, and a script with CR line
+    // ends would become one line.
     QFile f(fname);
-    if (whyNotLoaded.isEmpty() && (fname.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)))
+    if (whyNotLoaded.isEmpty() && (fname.isEmpty() || !f.open(QIODevice::ReadOnly)))
         whyNotLoaded = tr("cannot read the batch file %1").arg(fname);
     QByteArray bytes;
     // Read with a cap: a device (/dev/zero) or a file that grows never ends.
@@ -136,9 +139,15 @@ bool BatchCtrl::load(const QString& fname)
         const QByteArray part = f.read(maxScriptBytes + 1 - bytes.size());
         if (part.isEmpty()) break;
         bytes += part;
-        if (bytes.size() > maxScriptBytes) {
+        if (bytes.size() > maxScriptBytes) break;
+    }
+    ScriptText script;
+    if (whyNotLoaded.isEmpty()) {
+        script = ScriptText::fromBytes(bytes, fname);
+        bytes.clear();
+        if (!script.ok()) {
             refused = true;
-            whyNotLoaded = tr("the batch file %1 is longer than %2 MB").arg(fname, QString::number(maxScriptBytes >> 20));
+            whyNotLoaded = script.why;
         }
     }
     if (!whyNotLoaded.isEmpty()) {
@@ -146,9 +155,7 @@ bool BatchCtrl::load(const QString& fname)
         statusBar()->showMessage(whyNotLoaded);
         return false;
     }
-    QString text = QString::fromUtf8(bytes);
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
-    ui.BatchCmds->setPlainText(text);
+    ui.BatchCmds->setPlainText(script.text);
     return true;
 }
 

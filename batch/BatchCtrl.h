@@ -6,6 +6,7 @@
 
 #include "BatchLog.h"
 #include "CmdLine.h"
+#include "ScriptText.h"
 #include "ui_BatchCtrl.h"
 
 class BatchDispatcher;
@@ -65,8 +66,8 @@ public:
     static constexpr int maxShownLine = BatchLog::maxShownLine;
     // Lines the log keeps; older ones go, and the first line says how many.
     static constexpr int maxLogLines = 10000;
-    // A script file longer than this is no script.
-    static constexpr qint64 maxScriptBytes = 64 << 20;
+    // A script file longer than this is no script (ScriptText).
+    static constexpr qint64 maxScriptBytes = ScriptText::maxBytes;
     int linesLeftOut() const { return leftOut; }
 
 private:

@@ -83,6 +83,10 @@ public slots:
 public:
     int no = 0;
     QString name;
+    // How messages name the map to the user, as scripts number it; the
+    // owner sets it, the name stands in while it is empty. Not copied: it
+    // names the place, not the values.
+    QString title;
     AnalyzeCond grid;  // its width and height are the map's size
     bool hasImage = false;
     QImage* image = nullptr;         // over buffer; owned

@@ -14,6 +14,13 @@ namespace SafeSave {
 
 namespace {
 
+QString noValues(const Analyzed2DRes& map)
+{
+    if (map.title.isEmpty())
+        return QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name);
+    return QCoreApplication::translate("SafeSave", "%1 holds no values").arg(map.title);
+}
+
 bool done(const QString& path, const QString& reason, QString* why)
 {
     return reason.isEmpty() ? true : failed(path, reason, why);
@@ -51,7 +58,7 @@ bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double 
 {
     std::unique_ptr<quint16[]> samples(map.tiffDataForSave(fixedScale, scaleMin, scaleMax, asAnalyzed));
     if (!samples)
-        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
+        return failed(path, noValues(map), why);
     const int w = asAnalyzed ? map.grid.blocksPerRow() : map.width();
     const int h = asAnalyzed ? map.grid.blockRows() : map.height();
     return tiff16(path, uint32_t(std::max(w, 0)), h, samples.get(), why);
@@ -61,7 +68,7 @@ bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool cs
 {
     Q_UNUSED(asAnalyzed);  // the text file always holds one value per block
     if (!map.hasValues())
-        return failed(path, QCoreApplication::translate("SafeSave", "the map %1 holds no values").arg(map.name), why);
+        return failed(path, noValues(map), why);
     return viaDevice(path, [&](QIODevice& out) { return map.writeText(out, csv, xyz); }, why, true);
 }
 

@@ -32,7 +32,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVENLITH_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"${JOBS:-$(nproc)}"
 
 # Harness -> folder of its regression inputs (reproducers of mended faults).
 declare -A regression=([fuzz_image]=image [fuzz_im]=im [fuzz_textimage]=textimage

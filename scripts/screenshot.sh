@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j"$(nproc)" --target corvenlith_shot
+cmake --build "$root/build" -j"${JOBS:-$(nproc)}" --target corvenlith_shot
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$root/docs"
