@@ -23,6 +23,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QRegularExpression>
 
 namespace {
 
@@ -293,6 +294,72 @@ private slots:
             QVERIFY2(std::fabs(p.y() - want) < between, qPrintable(QString("%1: %2").arg(p.x()).arg(p.y())));
         }
     }
+
+#ifdef CORVENLITH_BIN
+    // The program itself, headless, in the README's order (references, then the LCF range) and the other way
+    // round. A reference that starts 20 eV after the stack's first frame but covers the LCF range: status 0 and
+    // the same maps either way, the load saying only that it does not cover the range then in force. A range it
+    // does lack: the run's "Err:" line and status 1, in either order.
+    void headlessOrder_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<int>("failures");
+        QTest::newRow("range covered") << 8965.0 << 0;
+        QTest::newRow("range reaching below the reference") << 8945.0 << 1;
+    }
+    void headlessOrder()
+    {
+        QFETCH(double, from);
+        QFETCH(int, failures);
+        QTemporaryDir tmp;
+        mixed::Stack st;
+        st.regions = {{0, 8, 0.3, 0.9, 1.0, 0.0}, {9, 17, 0.5, 0.6, 0.3, 0.0}};
+        QVERIFY(st.write(tmp.path()) && st.writeRef(tmp.filePath("ref2.dat"), false));
+        QVERIFY(ts::writeSpectrum(tmp.filePath("late.dat"), synth::sample(st.from + 20, st.to + 40, 0.5, [&](double E) {
+                                      return 0.2 + 1.1 * st.ref1(E);
+                                  })));
+        const QString late = tmp.filePath("late.dat");
+        const QString load = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                             "Use_I0 1\nselect_region 0 0 18 12\nset_band_w 1\nset_band_h 1\n";
+        const QString refs = "analyzer_set_LCF_std 0 1 0 TMP/late.dat 0\nanalyzer_set_LCF_std 1 1 0 TMP/ref2.dat 0\n";
+        const QString range = QString("analyzer_set_LCF_range %1 9010\n").arg(from);
+        QVector<QVector<ts::MapRow>> maps;
+        for (bool readmeOrder : {true, false}) {
+            const QString out = readmeOrder ? "readme" : "other";
+            QVERIFY(QDir(tmp.path()).mkpath("out/" + out));
+            QString script = load + (readmeOrder ? refs + range : range + refs)
+                             + "analyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da\nsaveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\n"
+                               "analyzer_select_image_type 0\nanalyzer_select_image 0\nsave_data TMP/out/" + out + "/f\n"
+                               "analyzer_select_image 1\nsave_data TMP/out/" + out + "/f\nquit\n";
+            script.replace("TMP", tmp.path());
+            const ts::ProgramRun r = ts::runHeadless(tmp.path(), script, 120000);
+            const QString err = QString::fromUtf8(r.err);
+            QVERIFY2(r.endedWith(failures), qPrintable(err.right(3000)));
+            const QString notCovered = QString("analyzer_exec_2da: The LCF reference \"%1\" of row 0 does not cover the fit").arg(late);
+            const auto lines = [&err](const QString& re) {
+                return err.count(QRegularExpression("^" + re, QRegularExpression::MultilineOption));
+            };
+            QCOMPARE(lines("Err: line \\d+: " + QRegularExpression::escape(notCovered)), failures);
+            QCOMPARE(lines("Err: "), failures);
+            // Said at the load, never counted, where the range then in force (the whole spectrum at start) is not covered.
+            QCOMPARE(err.contains(QString("The LCF reference \"%1\" of row 0 does not cover the LCF range set now").arg(late)),
+                     readmeOrder || failures > 0);
+            for (int row : {0, 1}) {
+                const QVector<ts::MapRow> m = ts::readMapRows(tmp.filePath(QString("out/%1/f-%2.dat").arg(out).arg(row)));
+                QCOMPARE(m.size(), 6 * 4);
+                maps << m;
+            }
+        }
+        // Value for value the same maps, and the truth of each region: 1 and 0.3 of the first reference.
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < maps[k].size(); ++i) {
+                const ts::MapRow &a = maps[k][i], &b = maps[k + 2][i];
+                QVERIFY2(a.ok && b.ok && a.x == b.x && a.y == b.y && a.v == b.v, qPrintable(a.line + " / " + b.line));
+                const double f1 = a.x < 9 ? 1.0 : 0.3;
+                QVERIFY2(std::fabs(a.v - (k == 0 ? f1 : 1 - f1)) < 0.03, qPrintable(a.line));
+            }
+    }
+#endif
 };
 
 QTEST_MAIN(TestLongRefs)
