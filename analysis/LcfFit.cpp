@@ -198,25 +198,57 @@ Spectrum LcfRefOnGrid::atEnergies(const Spectrum& ref, const QVector<double>& en
     return out;
 }
 
-std::shared_ptr<const LcfRefOnGrid::Copy> LcfRefOnGrid::forTarget(const Spectrum& target, double dE)
+namespace {
+
+// The energies a copy is taken at: the target's own as it holds them, finite
+// and rising (a repeated energy once).
+template <typename Take>
+void risingEnergies(const Spectrum& target, Take take)
 {
-    // The target's energies as it holds them, rising: the copy's grid.
-    QVector<double> energies;
-    energies.reserve(target.points.size());
+    double last = 0;
+    bool any = false;
     for (int k = 0; k < target.points.size(); ++k) {
         const double e = target.xAt(k);
-        if (std::isfinite(e) && (energies.isEmpty() || e > energies.last()))
-            energies.append(e);
+        if (!std::isfinite(e) || (any && !(e > last)))
+            continue;
+        if (!take(e))
+            return;
+        last = e;
+        any = true;
     }
+}
+
+// Whether target's rising energies are e, without building them: the blocks
+// of a run ask this once each.
+bool sameEnergies(const Spectrum& target, const QVector<double>& e)
+{
+    int i = 0;
+    bool same = true;
+    risingEnergies(target, [&](double x) {
+        same = i < e.size() && e[i] == x;
+        ++i;
+        return same;
+    });
+    return same && i == e.size();
+}
+
+}  // namespace
+
+std::shared_ptr<const LcfRefOnGrid::Copy> LcfRefOnGrid::forTarget(const Spectrum& target, double dE)
+{
     std::lock_guard<std::mutex> lock(mutex);
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it->dE == dE && it->energies == energies) {
-            Entry e = *it;
-            entries.erase(it);
-            entries.push_back(e);
-            return e.copy;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->dE == dE && sameEnergies(target, it->energies)) {
+            std::rotate(it.base() - 1, it.base(), entries.end());
+            return entries.back().copy;
         }
     }
+    QVector<double> energies;
+    energies.reserve(target.points.size());
+    risingEnergies(target, [&energies](double e) {
+        energies.append(e);
+        return true;
+    });
     std::shared_ptr<Copy> copy;
     const Spectrum at = atEnergies(source, energies, dE);
     if (!at.points.isEmpty()) {
@@ -348,23 +380,13 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     if (m == 0)
         return failed("no reference in use");
 
-    // References reaching past the target's energies are read from copies
-    // taken at them.
-    std::shared_ptr<const LcfRefOnGrid::Copy> copiesHeld[16];
-    std::vector<std::shared_ptr<const LcfRefOnGrid::Copy>> copiesMore(m > 16 ? size_t(m) : 0);
-    std::shared_ptr<const LcfRefOnGrid::Copy>* copies = m > 16 ? copiesMore.data() : copiesHeld;
     RefView viewsSmall[16];
     std::vector<RefView> viewsMore(m > 16 ? size_t(m) : 0);
     RefView* views = m > 16 ? viewsMore.data() : viewsSmall;
     for (int j = 0; j < m; ++j) {
         const LcfRefSnapshot& ref = refs[used[j]];
-        if (ref.onGrid)
-            copies[j] = ref.onGrid->forTarget(s, ref.dE);
-        const LcfRefOnGrid::Copy* c = copies[j].get();
-        views[j] = c ? RefView{&c->preBase, &c->postBase, c->minX - ref.dE, c->maxX - ref.dE,
-                               ref.dE, c->curveShift}
-                     : RefView{&ref.preBase, &ref.postBase, ref.minX - ref.dE, ref.maxX - ref.dE,
-                               ref.dE, ref.curveShift};
+        views[j] = RefView{&ref.preBase, &ref.postBase, ref.minX - ref.dE, ref.maxX - ref.dE, ref.dE,
+                           ref.curveShift};
     }
 
     double loAll = 0, hiAll = 1e300;
@@ -416,6 +438,23 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         }
     }
     size_t fitAt = 0, curvePos = 0;
+
+    // References reaching past the target's energies are read from copies
+    // taken at them (their energies are the references' own, so the range
+    // above stands). Values replayed need no curve.
+    std::shared_ptr<const LcfRefOnGrid::Copy> copiesHeld[16];
+    std::vector<std::shared_ptr<const LcfRefOnGrid::Copy>> copiesMore(m > 16 ? size_t(m) : 0);
+    std::shared_ptr<const LcfRefOnGrid::Copy>* copies = m > 16 ? copiesMore.data() : copiesHeld;
+    for (int j = 0; j < m && !(replay && replayCurve); ++j) {
+        const LcfRefSnapshot& ref = refs[used[j]];
+        if (ref.onGrid)
+            copies[j] = ref.onGrid->forTarget(s, ref.dE);
+        if (const LcfRefOnGrid::Copy* c = copies[j].get()) {
+            views[j].preBase = &c->preBase;
+            views[j].postBase = &c->postBase;
+            views[j].curveShift = c->curveShift;
+        }
+    }
 
     // The target's energies rise: each reference is read by a sweep, not
     // searched at every point.
