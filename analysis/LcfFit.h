@@ -58,9 +58,9 @@ public:
         double minX = 0, maxX = 0;  // the reference's own energies, all of them
         double curveShift = 0;      // the shift the curves were built with
     };
-    // The reference as fitted to target (its energies as it holds them, less
-    // no offset: the blocks of a run share them), read at e + dE: null when
-    // it is used as it is.
+    // The reference as fitted to target, read at e + dE: null when it is
+    // used as it is. Taken at the target's energies before its energy
+    // offset, which the blocks of a run share.
     std::shared_ptr<const Copy> forTarget(const Spectrum& target, double dE);
 
     // ref's values at the target energies (rising) that lie within its own
