@@ -203,17 +203,21 @@ private slots:
 
     // Through the panel's reference rows: the cursor's fits and a 2-D run's
     // fraction maps read the pure phases and the mixture right, in LCF and
-    // MLCF, with and without an energy-shift map.
+    // MLCF, with and without an energy-shift map, and with the references
+    // normalised under the edge suggestion of the spectra fitted to them.
     void panelReads_data()
     {
         QTest::addColumn<bool>("mlcf");
         QTest::addColumn<bool>("run");
         QTest::addColumn<bool>("shifted");
+        QTest::addColumn<bool>("window");  // the edge suggestion's window in use
         for (bool mlcf : {false, true})
             for (bool run : {false, true}) {
-                QTest::addRow("%s, %s", mlcf ? "MLCF" : "LCF", run ? "2-D run" : "cursor spectrum") << mlcf << run << false;
-                QTest::addRow("%s, %s, energy-shift map", mlcf ? "MLCF" : "LCF", run ? "2-D run" : "cursor spectrum")
-                    << mlcf << run << true;
+                const char* k = mlcf ? "MLCF" : "LCF";
+                const char* how = run ? "2-D run" : "cursor spectrum";
+                QTest::addRow("%s, %s", k, how) << mlcf << run << false << false;
+                QTest::addRow("%s, %s, energy-shift map", k, how) << mlcf << run << true << false;
+                if (!mlcf) QTest::addRow("%s, %s, edge suggestion", k, how) << mlcf << run << false << true;
             }
     }
     void panelReads()
@@ -221,8 +225,13 @@ private slots:
         QFETCH(bool, mlcf);
         QFETCH(bool, run);
         QFETCH(bool, shifted);
+        QFETCH(bool, window);
         Body b;
         loadPhases(b, shifted);
+        b.UseSuggestElm->setChecked(window);
+        b.SuggestingEeV->setText(QString::number(longref::E0 + 1));
+        b.DPreE->setText(QStringLiteral("-15"));
+        b.DPostS->setText(QStringLiteral("15"));
         Analyzer* a = AnalysisOnBody::of(b)->analyzer();
         Analysis2DDriver* driver = AnalysisOnBody::of(b)->driver();
         a->Sel2DA->setChecked(true);
