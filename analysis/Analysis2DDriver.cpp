@@ -64,9 +64,9 @@ void Analysis2DDriver::start2DAnalysis()
     start(false);
 }
 
-void Analysis2DDriver::startFromBatch()
+void Analysis2DDriver::startFromBatch(const std::function<void(const QString&)>& refusal)
 {
-    if (start(true) != Start::Started) emit body.finishBatchExec(finishedId);
+    if (start(true, refusal) != Start::Started) emit body.finishBatchExec(finishedId);
 }
 
 QString Analysis2DDriver::startProblem()
@@ -94,7 +94,8 @@ QString Analysis2DDriver::startProblem()
     return QString();
 }
 
-Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
+Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
+                                                const std::function<void(const QString&)>& refusal)
 {
     if (body.analysis2DRunning) {
         stop2DAnalysis();
@@ -105,8 +106,16 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch)
         body.reportFailure(tr("2-D run not started: %1").arg(why));
         return Start::Refused;
     }
-    // A reference loaded before the stack is judged now.
-    if (panel.Sel2DAMLCFA->isChecked()) panel.checkLcfCoverage();
+    // The references are judged against the stack and LCF range the run
+    // starts with, whatever was in force when they were set.
+    if (panel.Sel2DAMLCFA->isChecked()) {
+        for (const QString& why : panel.lcfCoverageProblems()) {
+            if (refusal)
+                refusal(why);
+            else
+                body.reportFailure(why);
+        }
+    }
     body.analysis2DRunning = true;
     batchRun = fromBatch;
     blocksDone = 0;

@@ -7,6 +7,7 @@
 #include "analysis/ElementAnalysis.h"
 #include "core/AnalyzeCond.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -50,14 +51,15 @@ public slots:
     // The button's start: a call during a run stops it. Sends no batch
     // completion.
     void start2DAnalysis();
-    // A batch command's start: completion 112 when its run ends (last block,
-    // stop, or nothing left to send), or at once when no run starts or the
-    // call stopped one.
-    void startFromBatch();
     void stop2DAnalysis();
     void generateResImages();
 
 public:
+    // A batch command's start: completion 112 when its run ends (last block,
+    // stop, or nothing left to send), or at once when no run starts or the
+    // call stopped one. Reference rows that do not cover the run's range
+    // are handed to refusal (counted there), when given.
+    void startFromBatch(const std::function<void(const QString&)>& refusal = nullptr);
     // Threads of the pool; 0 (the default) uses every processor the program
     // may run on.
     void setThreads(int n) { threads = n; }
@@ -70,7 +72,7 @@ signals:
 
 private:
     enum class Start { Started, Stopped, Refused };
-    Start start(bool fromBatch);
+    Start start(bool fromBatch, const std::function<void(const QString&)>& refusal = nullptr);
     // Empty when a run can start now; otherwise why not. Builds the step
     // reference when the comparison asks for one.
     QString startProblem();

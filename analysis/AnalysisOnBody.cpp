@@ -102,6 +102,7 @@ void AnalysisOnBody::setupAnalyzer()
     connections << connect(panel, &Analyzer::loadMap, this, &AnalysisOnBody::loadMap, Qt::DirectConnection);
     connections << connect(panel, &Analyzer::changedSelection, &body, &Body::selectedNewRef);
     connections << connect(panel, &Analyzer::refused, &body, &Body::reportFailure);
+    connections << connect(panel, &Analyzer::said, &body, &Body::report);
     connections << connect(&body, &Body::cursorSpectrumMade, panel, &Analyzer::analyzeAndShowSpectrum);
     connections << connect(&body, &Body::spectrumAutoRange, panel,
                            [this](bool on) { panel->specPane->autoRange = on; });

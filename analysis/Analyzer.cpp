@@ -208,7 +208,7 @@ void Analyzer::addNewRef()
     };
     connect(row, &LCFReference::newFileSelected, this, refresh);
     connect(row, &LCFReference::newFileSelected, this, [this, n] {
-        if (!settingStd) checkLcfCoverage(n - 1);
+        if (!settingStd) noteLcfCoverage(n - 1);
     });
     connect(row, &LCFReference::fileDropped, this, refresh);
     // The spectrum shown was fitted with the reference just dropped.
@@ -670,38 +670,64 @@ bool Analyzer::setLCFStd(int no, bool use, double dE, QString fname, QString isV
     // The row's new shift comes without newDeltaE: the view's copy is renewed here.
     showOther(no + 1, row->spectrum());
     specPane->update();
-    return read && checkLcfCoverage(no);
+    if (read) noteLcfCoverage(no);
+    return read;
 }
 
-bool Analyzer::checkLcfCoverage()
+QStringList Analyzer::lcfCoverageProblems() const
 {
-    bool all = true;
-    for (int i = 0; i < lcfRefs.size(); ++i)
-        if (!checkLcfCoverage(i)) all = false;
+    QStringList all;
+    for (int i = 0; i < lcfRefs.size(); ++i) {
+        const QString why = lcfCoverageProblem(i);
+        if (!why.isEmpty()) all << why;
+    }
     return all;
 }
 
-bool Analyzer::checkLcfCoverage(int no)
+namespace {
+struct CoverageFigures
 {
-    LCFReference* row = lcfRefs.value(no);
-    if (!row || !row->inUse() || !stackEnergies) return true;
+    QString file, lo, hi, needLo, needHi;
+};
+
+// The figures of a row that falls short, or false.
+bool coverageShort(const LCFReference* row, double from, double to, const QVector<double>& energies,
+                   CoverageFigures& f)
+{
     const double dE = row->xShiftOn ? row->xShift : 0.0;
     const double lo = row->XafsSpectrum::minX - dE, hi = row->XafsSpectrum::maxX - dE;
-    const LcfFit::Coverage c =
-        LcfFit::coverage(lo, hi, numberOf(LCFRange1), numberOf(LCFRange2), stackEnergies());
-    if (!c.known || c.covers) return true;
+    const LcfFit::Coverage c = LcfFit::coverage(lo, hi, from, to, energies);
+    if (!c.known || c.covers) return false;
     auto eV = [](double e) { return QString::number(e, 'f', 2); };
+    f = {row->loadedFile(), eV(lo), eV(hi), eV(c.needLo), eV(c.needHi)};
+    return true;
+}
+}  // namespace
+
+QString Analyzer::lcfCoverageProblem(int no) const
+{
+    const LCFReference* row = lcfRefs.value(no);
+    if (!row || !row->inUse() || !stackEnergies) return QString();
+    CoverageFigures f;
+    if (!coverageShort(row, numberOf(LCFRange1), numberOf(LCFRange2), stackEnergies(), f))
+        return QString();
     // Numbered as scripts number the rows.
-    const QString why =
-        tr("The LCF reference \"%1\" of row %2 does not cover the fit: its energies less its dE reach %3 - %4 "
-           "eV, the stack's energies in the LCF range %5 - %6 eV")
-            .arg(row->loadedFile(), QString::number(no), eV(lo), eV(hi), eV(c.needLo), eV(c.needHi));
-    // Said once, at the load or at the run that finds it first.
-    if (why != row->coverageSaid) {
-        row->coverageSaid = why;
-        emit refused(why);
-    }
-    return false;
+    return tr("The LCF reference \"%1\" of row %2 does not cover the fit: its energies less its dE reach %3 - %4 "
+              "eV, the stack's energies in the LCF range %5 - %6 eV")
+        .arg(f.file, QString::number(no), f.lo, f.hi, f.needLo, f.needHi);
+}
+
+void Analyzer::noteLcfCoverage(int no)
+{
+    const LCFReference* row = lcfRefs.value(no);
+    if (!row || !row->inUse() || !stackEnergies) return;
+    CoverageFigures f;
+    if (!coverageShort(row, numberOf(LCFRange1), numberOf(LCFRange2), stackEnergies(), f)) return;
+    // A script may set the LCF range after its references: the run judges.
+    emit said(tr("The LCF reference \"%1\" of row %2 does not cover the LCF range set now: its energies less its "
+                 "dE reach %3 - %4 eV, the stack's energies in that range %5 - %6 eV; a 2-D run judges it again "
+                 "when it starts")
+                  .arg(f.file, QString::number(no), f.lo, f.hi, f.needLo, f.needHi));
 }
 
 void Analyzer::selectImage(int id)

@@ -125,12 +125,15 @@ public:
     // The energies of the stack a 2-D run analyses; empty, or unset, when
     // none is loaded.
     std::function<QVector<double>()> stackEnergies;
-    // Says (through refused) every reference row in use whose energies do
-    // not reach over the stack's energies in the LCF range, unless the same
-    // was said of it before; false when any row falls short. Rows cannot be
-    // judged before a stack is loaded.
-    bool checkLcfCoverage();
-    bool checkLcfCoverage(int row);
+    // Why reference row `row`, in use, does not reach over the stack's
+    // energies in the LCF range in force now; empty when it does, or when
+    // there is no stack to judge it by. A run judges its rows by this when it
+    // starts: only that verdict counts.
+    QString lcfCoverageProblem(int row) const;
+    QStringList lcfCoverageProblems() const;
+    // At a row's load: says (through said, not counted) that it does not
+    // cover the range in force now; the LCF range may still change.
+    void noteLcfCoverage(int row);
 
     // Builds the generated unit step of the comparison mode into dEdgeRef.
     // False (dEdgeRef kept) when the width or spacing gives no sound grid.
@@ -154,6 +157,8 @@ signals:
     void askAnalyzeCond(AnalyzeCond& ac);
     // A file, a setting or a change the panel did not take, and why.
     void refused(const QString& why);
+    // Worth the user's notice, but no failure.
+    void said(const QString& text);
 
 private slots:
     void addNewRef();

@@ -47,7 +47,8 @@ bool LCFReference::inUse() const
 
 LcfRefSnapshot LCFReference::snapshot() const
 {
-    return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift);
+    if (!ownOnGrid && !points.isEmpty()) ownOnGrid = std::make_shared<LcfRefOnGrid>(spectrum(), ownLineType());
+    return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift, ownOnGrid);
 }
 
 int LCFReference::ownLineType() const
@@ -69,6 +70,7 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
         fitSElm = sElm;
         fitLineType = lineType;
         fitShift = shift;
+        fitOnGrid = std::make_shared<LcfRefOnGrid>(fitCopy, lineType);
         const bool otherLines = (ownLineType() == 0) != (lineType == 0);
         if (otherLines && !lineTypeNoted)
             qDebug().noquote() << "LCF reference" << loaded << "is fitted with"
@@ -77,7 +79,7 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
                                << "not with the lines its Victreen box chooses";
         lineTypeNoted = otherLines;
     }
-    return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift);
+    return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift, fitOnGrid);
 }
 
 bool LCFReference::newFile(QString fname)
@@ -92,7 +94,6 @@ bool LCFReference::newFile(QString fname)
         return false;
     }
     loaded = fname;
-    coverageSaid.clear();
     rebuildCurves();
     noteIfRefused(fname);
     DMut->setText(FieldText::text(dMut));
@@ -114,8 +115,9 @@ void LCFReference::dropFile()
     xShiftOn = true;
     setShift(shift);
     loaded.clear();
-    coverageSaid.clear();
     ++curvesGen;
+    ownOnGrid.reset();
+    fitOnGrid.reset();
     fraction = 0;
     for (QLineEdit* e : {DMut, MidE, R, T}) e->clear();
     XFS->fileChosen = false;
@@ -151,6 +153,7 @@ void LCFReference::rebuildCurves()
     recalc(ownLineType());
     curveShift = xShiftOn ? xShift : 0.0;
     ++curvesGen;
+    ownOnGrid.reset();
 }
 
 bool LCFReference::setStd(bool use, double dE, QString fname, QString isVic)

@@ -2,6 +2,7 @@
 #define LCFREFERENCE_H
 
 #include "analysis/AnalysisSnapshots.h"
+#include "analysis/LcfFit.h"
 #include "core/Analyzed2DRes.h"
 #include "core/XafsSpectrum.h"
 #include "widgets/XafsFileSelect.h"
@@ -11,6 +12,8 @@
 #include <QFrame>
 #include <QString>
 #include <QVector>
+
+#include <memory>
 
 // One reference row of the linear-combination fits; the row is itself the
 // reference spectrum, shifted in energy by its dE. GUI thread only: the
@@ -30,9 +33,6 @@ public:
     double fraction = 0;  // last fitted fraction
     // "LCF Ref 1" (amount per block) and "LCF Ref 2" (fraction per block); owned.
     QVector<Analyzed2DRes*> maps;
-    // What was last said of the row's energies against the stack's; cleared
-    // with every file, so a file loaded again is judged and said again.
-    QString coverageSaid;
 
     XafsSpectrum& spectrum() { return *this; }
     const XafsSpectrum& spectrum() const { return *this; }
@@ -88,6 +88,9 @@ private:
     int fitLineType = 1;
     double fitShift = 0;
     bool lineTypeNoted = false;
+    // The row's spectrum and fitCopy taken at targets' energies; renewed
+    // with the curves they are taken from.
+    mutable std::shared_ptr<LcfRefOnGrid> ownOnGrid, fitOnGrid;
     int ownLineType() const;
     void setShift(double dE);
     void rebuildCurves();

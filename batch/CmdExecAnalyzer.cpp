@@ -87,8 +87,9 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
     case analyzer_exec_elems:
     case analyzer_exec_ra:
         // The run answers 112 on every way out, refused, stopped or finished.
+        // A reference short of the range it starts with is this line's failure.
         done = false;
-        on->driver()->startFromBatch();
+        on->driver()->startFromBatch([this, &cmd](const QString& why) { refused(cmd, why); });
         break;
     case analyzer_dEdge_select_mode:
         if (choiceArg(cmd, 0, 1)) a->setDEdgeMode(a0.toInt());
