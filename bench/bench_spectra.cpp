@@ -72,6 +72,32 @@ static void BM_XafsCalc200Corrected(benchmark::State& state)
 }
 BENCHMARK(BM_XafsCalc200Corrected);
 
+// Every point as measured: the normalisation without the search for points
+// standing apart, for the cost of that search.
+static void BM_XafsCalc200AsMeasured(benchmark::State& state)
+{
+    XafsSpectrum s(scan200(9000), "bench", 1, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calcAsMeasured(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200AsMeasured);
+
+// A dropout of two points 40 eV above the edge: they are found and passed over.
+static void BM_XafsCalc200Dropout(benchmark::State& state)
+{
+    Spectrum raw = scan200(9000);
+    for (int i = 0; i < raw.size(); ++i)
+        if (raw.points[i].x() >= 9040 && raw.points[i].x() < 9050) raw.points[i].setY(0);
+    XafsSpectrum s(raw, "bench", 1, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calc(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200Dropout);
+
 // As the 2-D analysis builds it: a fresh spectrum per block.
 static void BM_XafsConstructAndCalc200(benchmark::State& state)
 {

@@ -11,6 +11,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -156,6 +157,124 @@ double smoothedStep(const Spectrum& s, int i, int j)
     return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
 }
 
+// Points that stand apart from both sides: a run of one or two points on
+// the same side of the line through the two points before it and of the line
+// through the two after it, further than `least` from both, where those lines
+// agree and each pair of neighbours is level, all compared with that distance.
+// A rise that stays up (an edge, however coarse the grid) leaves the two lines
+// apart; a white line on a coarse grid has the edge's steep rise just before
+// it; `level` bounds each pair of neighbours' difference besides. Marks are
+// set in `marks` when given; else the first find ends the search.
+bool findIsolated(const Spectrum& s, double least, double level, unsigned char* marks)
+{
+    // How far the neighbours' lines may disagree, and each pair of neighbours
+    // differ, as a fraction of the run's distance from them.
+    constexpr double kAgree = 0.3;
+    const int N = s.points.size();
+    const QPointF* p = s.points.constData();
+    bool any = false;
+    for (int L = 1; L <= 2; ++L) {
+        for (int i = 2; i + L + 1 <= N - 1; ++i) {
+            const int a = i - 2, b = i - 1, c = i + L, d = i + L + 1;
+            const double xa = pointX(s, a), ya = p[a].y(), xb = pointX(s, b), yb = p[b].y();
+            const double xc = pointX(s, c), yc = p[c].y(), xd = pointX(s, d), yd = p[d].y();
+            double m = HUGE_VAL;
+            int side = 0;
+            bool apart = true;
+            for (int j = i; j < i + L && apart; ++j) {
+                const double xj = pointX(s, j), yj = p[j].y();
+                const double pl = lineAt(xa, ya, xb, yb, xj), pr = lineAt(xc, yc, xd, yd, xj);
+                const double dl = yj - pl, dr = yj - pr;
+                const int sd = dl > 0 ? 1 : -1;
+                const double dist = std::min(std::fabs(dl), std::fabs(dr));
+                apart = dl * dr > 0 && (side == 0 || sd == side) && std::fabs(pl - pr) < kAgree * dist;
+                side = sd;
+                m = std::min(m, dist);
+            }
+            const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
+            if (!apart || !(m > least) || !(rise < kAgree * m) || !(rise < level))
+                continue;
+            if (!marks)
+                return true;
+            any = true;
+            for (int j = i; j < i + L; ++j)
+                marks[j] = 1;
+        }
+    }
+    return any;
+}
+
+// The least distance at which points count as standing apart: well above the
+// spectrum's own point-to-point noise (robust, from each inner point's
+// distance to the line through its neighbours) and a good part of its spread
+// (from the 5th to the 95th percentile, which one or two points cannot move);
+// never below `floor`, which the caller's cheap first search used. `level`:
+// neighbours differing by more than a sixth of the spread are on an edge.
+void isolationLimits(const Spectrum& s, double floor, double& least, double& level)
+{
+    const int N = s.points.size();
+    std::vector<double> v;
+    v.reserve(N);
+    // Values that are not numbers have no order to take a median in.
+    for (int i = 1; i + 1 < N; ++i) {
+        const double y = s.points[i].y();
+        const double r = std::fabs(y - lineAt(pointX(s, i - 1), s.points[i - 1].y(),
+                                              pointX(s, i + 1), s.points[i + 1].y(), pointX(s, i)));
+        if (std::isfinite(r))
+            v.push_back(r);
+    }
+    double noise = 0;
+    if (!v.empty()) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        // The median absolute residual of normal noise, per point: the line
+        // through the neighbours adds half their variance.
+        noise = 1.4826 * v[v.size() / 2] / std::sqrt(1.5);
+    }
+    v.clear();
+    for (int i = 0; i < N; ++i) {
+        if (std::isfinite(s.points[i].y()))
+            v.push_back(s.points[i].y());
+    }
+    if (v.empty()) {
+        least = HUGE_VAL;
+        level = 0;
+        return;
+    }
+    const int n = int(v.size());
+    const int lo = (n - 1) / 20, hi = n - 1 - lo;
+    std::nth_element(v.begin(), v.begin() + lo, v.end());
+    const double low = v[lo];
+    std::nth_element(v.begin(), v.begin() + hi, v.end());
+    const double spread = v[hi] - low;
+    least = std::max({floor, 8 * noise, 0.3 * spread});
+    level = spread / 6;
+}
+
+// Marks the points standing apart (see findIsolated); false, with nothing
+// worked out beyond one cheap pass, when there are none.
+bool markIsolated(const Spectrum& s, std::vector<unsigned char>& marks)
+{
+    const int N = s.points.size();
+    if (N < 5)
+        return false;
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (const QPointF& q : s.points) {
+        lo = std::min(lo, q.y());
+        hi = std::max(hi, q.y());
+    }
+    // A tenth of the whole range: ordinary noise never gets that far from
+    // both sides, so clean spectra end here.
+    const double floor = 0.1 * (hi - lo);
+    if (!(floor > 0) || !findIsolated(s, floor, HUGE_VAL, nullptr))
+        return false;
+    double least, level;
+    isolationLimits(s, floor, least, level);
+    marks.assign(N, 0);
+    return findIsolated(s, least, level, marks.data());
+}
+
+DebugOnce isolatedPassedOver("XafsSpectrum: one or two points standing apart from both "
+                              "neighbours read as the line between them for E0 and the jump");
 DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
                     "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
                     "noisy, jump 0");
@@ -289,8 +408,41 @@ double XafsSpectrum::setFraction(double f)
 
 void XafsSpectrum::calc(int lineType)
 {
-    smooth(kSmoothHalf);
+    normalise(lineType, true);
+}
+
+void XafsSpectrum::calcAsMeasured(int lineType)
+{
+    normalise(lineType, false);
+}
+
+void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
+{
     const int N = points.size();
+    // A dropout or a zinger, one or two points that stand apart from both
+    // sides, would make its recovery the steepest rise or bend a line: the
+    // edge search and the line fits read those points as the line between
+    // their neighbours. The curves below keep the points as measured.
+    QVector<QPointF> measured;
+    std::vector<unsigned char> marks;
+    if (passOverIsolated && markIsolated(*this, marks)) {
+        measured = points;
+        for (int j = 0; j < N; ++j) {
+            if (!marks[j])
+                continue;
+            int b = j - 1, c = j + 1;
+            while (b >= 0 && marks[b])
+                --b;
+            while (c < N && marks[c])
+                ++c;
+            const QPointF l = measured.at(b >= 0 ? b : c);
+            const QPointF r = measured.at(c < N ? c : b);
+            points[j].setY(lineAt(pointX(*this, b >= 0 ? b : c), l.y(), pointX(*this, c < N ? c : b),
+                                  r.y(), pointX(*this, j)));
+        }
+        isolatedPassedOver();
+    }
+    smooth(kSmoothHalf);
 
     // First E0 guess: the steepest rise per eV of the smoothed values, limited
     // to the suggested window when it is in use.
@@ -344,6 +496,8 @@ void XafsSpectrum::calc(int lineType)
     const bool crossed = crossingAt(0.5, crossing);
     midx = crossing;
     dMut = post.value(midx) - pre.value(midx);
+    if (!measured.isEmpty())
+        points.swap(measured);
 
     Spectrum* curves[4] = {&normalizedCurve, &doubleNormalizedPreBaseCurve, &postBaseCurve,
                            &doubleNormalizedPostBaseCurve};
