@@ -729,6 +729,37 @@ private slots:
         }
     }
 
+    // E0 found outside the suggested window on a spectrum that is not noisy:
+    // saved, the file says it was refused and its normalised column is 0.
+    void outOfRangeSaved()
+    {
+        const XafsSpectrum s(bumpAndStep(1.0), "outside", 1, 0, windowAt(9000));
+        QVERIFY(s.outOfRange && !s.noisy && s.refused());
+        QBuffer file;
+        file.open(QIODevice::WriteOnly);
+        QVERIFY(s.write(file, false));
+        const QList<QByteArray> lines = file.data().split('\n');
+        QCOMPARE(lines[5], QByteArray("# refused : no mid-line crossing inside the suggested edge window"));
+        for (int i = 7; i < 7 + s.size(); ++i)
+            QCOMPARE(lines[i].split('\t')[1], QByteArray("0"));
+    }
+
+    // A post-edge line below the pre-edge line (an edge that falls back below
+    // its start): the lines are moved apart until the post line lies a tenth
+    // of the gap above, so the jump is a tenth of the gap, neither 0 nor
+    // negative. Level lines at 1 and 0.8, so the gap is 0.2 everywhere.
+    void postBelowPre()
+    {
+        const Spectrum raw = synth::sample(8800, 9200, 0.5, [](double E) {
+            return E < 8995 ? 1.0 : E < 9000 ? 0.0 : E < 9005 ? 1.5 : 0.8;
+        });
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "falls back", type, 0, SuggestElm());
+            QVERIFY2(!s.noisy && std::fabs(s.dMut - 0.02) < 1e-9 && s.midx > 8999 && s.midx < 9000.5,
+                     qPrintable(QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx).arg(s.dMut, 0, 'g', 17)));
+        }
+    }
+
     // Relative energies (E - E0) or a pixel axis from 0: straight lines work as
     // anywhere; Victoreen lines need a wavelength and refuse, flagged with no
     // jump and E0 at the first guess, never a NaN or an absurd jump.
