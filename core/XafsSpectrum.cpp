@@ -157,9 +157,10 @@ double smoothedStep(const Spectrum& s, int i, int j)
     return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
 }
 
-// Points that stand apart from both sides: a run of one or two points on
-// the same side of the line through the two points before it and of the line
-// through the two after it, further than `least` from both, where those lines
+// Points that stand apart from both sides: a run of one or two points whose
+// ends lie further than `least` from the neighbour beside them, on the same
+// side of the line through the two points before it and of the line through
+// the two after it, further than `least` from both, where those lines
 // agree and each pair of neighbours is level, all compared with that distance.
 // A rise that stays up (an edge, however coarse the grid) leaves the two lines
 // apart; a white line on a coarse grid has the edge's steep rise just before
@@ -173,9 +174,16 @@ bool findIsolated(const Spectrum& s, double least, double level, unsigned char* 
     const int N = s.points.size();
     const QPointF* p = s.points.constData();
     bool any = false;
-    for (int L = 1; L <= 2; ++L) {
-        for (int i = 2; i + L + 1 <= N - 1; ++i) {
+    for (int i = 2; i + 2 <= N - 1; ++i) {
+        // Apart from the neighbour before first: nearly every point ends here.
+        const double first = p[i].y() - p[i - 1].y();
+        if (!(std::fabs(first) > least))
+            continue;
+        for (int L = 1; L <= 2 && i + L + 1 <= N - 1; ++L) {
             const int a = i - 2, b = i - 1, c = i + L, d = i + L + 1;
+            const double last = p[c - 1].y() - p[c].y();
+            if (!(std::fabs(last) > least) || (first > 0) != (last > 0))
+                continue;
             const double xa = pointX(s, a), ya = p[a].y(), xb = pointX(s, b), yb = p[b].y();
             const double xc = pointX(s, c), yc = p[c].y(), xd = pointX(s, d), yd = p[d].y();
             double m = HUGE_VAL;
@@ -257,15 +265,42 @@ bool markIsolated(const Spectrum& s, std::vector<unsigned char>& marks)
     const int N = s.points.size();
     if (N < 5)
         return false;
-    double lo = HUGE_VAL, hi = -HUGE_VAL;
-    for (const QPointF& q : s.points) {
-        lo = std::min(lo, q.y());
-        hi = std::max(hi, q.y());
+    // The steps' sum and the largest step, four side by side: one chain of
+    // dependent additions would cost more than the rest of the search.
+    const QPointF* p = s.points.constData();
+    double sum0 = 0, sum1 = 0, sum2 = 0, sum3 = 0, top0 = 0, top1 = 0, top2 = 0, top3 = 0;
+    double prev = p[0].y();
+    int i = 1;
+    for (; i + 3 < N; i += 4) {
+        const double y0 = p[i].y(), y1 = p[i + 1].y(), y2 = p[i + 2].y(), y3 = p[i + 3].y();
+        const double d0 = std::fabs(y0 - prev), d1 = std::fabs(y1 - y0);
+        const double d2 = std::fabs(y2 - y1), d3 = std::fabs(y3 - y2);
+        sum0 += d0;
+        sum1 += d1;
+        sum2 += d2;
+        sum3 += d3;
+        top0 = d0 > top0 ? d0 : top0;
+        top1 = d1 > top1 ? d1 : top1;
+        top2 = d2 > top2 ? d2 : top2;
+        top3 = d3 > top3 ? d3 : top3;
+        prev = y3;
     }
-    // A tenth of the whole range: ordinary noise never gets that far from
-    // both sides, so clean spectra end here.
-    const double floor = 0.1 * (hi - lo);
-    if (!(floor > 0) || !findIsolated(s, floor, HUGE_VAL, nullptr))
+    for (; i < N; ++i) {
+        const double y = p[i].y();
+        const double d = std::fabs(y - prev);
+        sum0 += d;
+        top0 = d > top0 ? d : top0;
+        prev = y;
+    }
+    const double travel = (sum0 + sum1) + (sum2 + sum3);
+    // A twentieth of the way the spectrum travels up and down (so at least a
+    // twentieth of its range), and four mean steps (four and a half times the
+    // noise of a noisy spectrum, whose steps are nearly all noise): a run
+    // standing apart needs a step into it beyond both, which few clean
+    // spectra have (an edge on a coarse grid), however noisy.
+    const double floor = travel * std::max(0.05, 4.0 / (N - 1));
+    const double steep = std::max(std::max(top0, top1), std::max(top2, top3));
+    if (!(floor > 0) || !(steep > floor) || !findIsolated(s, floor, HUGE_VAL, nullptr))
         return false;
     double least, level;
     isolationLimits(s, floor, least, level);
