@@ -157,16 +157,18 @@ double smoothedStep(const Spectrum& s, int i, int j)
     return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
 }
 
-// Points that stand apart from both sides: a run of one or two points whose
-// ends lie further than `least` from the neighbour beside them, on the same
-// side of the line through the two points before it and of the line through
-// the two after it, further than `least` from both, where those lines
-// agree and each pair of neighbours is level, all compared with that distance.
-// A rise that stays up (an edge, however coarse the grid) leaves the two lines
+// Points that stand apart from both sides: a run of one or two points each
+// further than `least` from the neighbour on either side, all on one side,
+// and on that side of the line through the two points before the run and of
+// the line through the two after it, where those lines agree and each pair of
+// neighbours is level, compared with the run's distance from its neighbours
+// give or take `slack` (the noise). A rise that stays up (an edge, however
+// coarse the grid) has a neighbour as high as itself or leaves the two lines
 // apart; a white line on a coarse grid has the edge's steep rise just before
-// it; `level` bounds each pair of neighbours' difference besides. Marks are
-// set in `marks` when given; else the first find ends the search.
-bool findIsolated(const Spectrum& s, double least, double level, unsigned char* marks)
+// it, and `level` bounds each pair of neighbours' difference besides. Marks
+// are set in `marks` when given; else the first find ends the search.
+bool findIsolated(const Spectrum& s, double least, double level, double slack,
+                  unsigned char* marks)
 {
     // How far the neighbours' lines may disagree, and each pair of neighbours
     // differ, as a fraction of the run's distance from them.
@@ -179,28 +181,25 @@ bool findIsolated(const Spectrum& s, double least, double level, unsigned char* 
         const double first = p[i].y() - p[i - 1].y();
         if (!(std::fabs(first) > least))
             continue;
+        const bool up = first > 0;
         for (int L = 1; L <= 2 && i + L + 1 <= N - 1; ++L) {
             const int a = i - 2, b = i - 1, c = i + L, d = i + L + 1;
-            const double last = p[c - 1].y() - p[c].y();
-            if (!(std::fabs(last) > least) || (first > 0) != (last > 0))
-                continue;
             const double xa = pointX(s, a), ya = p[a].y(), xb = pointX(s, b), yb = p[b].y();
             const double xc = pointX(s, c), yc = p[c].y(), xd = pointX(s, d), yd = p[d].y();
-            double m = HUGE_VAL;
-            int side = 0;
+            double m = HUGE_VAL, disagree = 0;
             bool apart = true;
             for (int j = i; j < i + L && apart; ++j) {
                 const double xj = pointX(s, j), yj = p[j].y();
+                const double nb = yj - yb, nc = yj - yc;
                 const double pl = lineAt(xa, ya, xb, yb, xj), pr = lineAt(xc, yc, xd, yd, xj);
-                const double dl = yj - pl, dr = yj - pr;
-                const int sd = dl > 0 ? 1 : -1;
-                const double dist = std::min(std::fabs(dl), std::fabs(dr));
-                apart = dl * dr > 0 && (side == 0 || sd == side) && std::fabs(pl - pr) < kAgree * dist;
-                side = sd;
-                m = std::min(m, dist);
+                apart = (nb > 0) == up && (nc > 0) == up && (yj > pl) == up && (yj > pr) == up
+                        && yj != pl && yj != pr;
+                m = std::min({m, std::fabs(nb), std::fabs(nc)});
+                disagree = std::max(disagree, std::fabs(pl - pr));
             }
             const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
-            if (!apart || !(m > least) || !(rise < kAgree * m) || !(rise < level))
+            if (!apart || !(m > least) || !(disagree < kAgree * m + slack)
+                || !(rise < std::min(kAgree * m, level) + slack))
                 continue;
             if (!marks)
                 return true;
@@ -218,7 +217,10 @@ bool findIsolated(const Spectrum& s, double least, double level, unsigned char* 
 // (from the 5th to the 95th percentile, which one or two points cannot move);
 // never below `floor`, which the caller's cheap first search used. `level`:
 // neighbours differing by more than a sixth of the spread are on an edge.
-void isolationLimits(const Spectrum& s, double floor, double& least, double& level)
+// `slack`: three times the noise, which the comparisons of lines through
+// noisy neighbours allow.
+void isolationLimits(const Spectrum& s, double floor, double& least, double& level,
+                     double& slack)
 {
     const int N = s.points.size();
     std::vector<double> v;
@@ -246,6 +248,7 @@ void isolationLimits(const Spectrum& s, double floor, double& least, double& lev
     if (v.empty()) {
         least = HUGE_VAL;
         level = 0;
+        slack = 0;
         return;
     }
     const int n = int(v.size());
@@ -256,6 +259,7 @@ void isolationLimits(const Spectrum& s, double floor, double& least, double& lev
     const double spread = v[hi] - low;
     least = std::max({floor, 8 * noise, 0.3 * spread});
     level = spread / 6;
+    slack = 3 * noise;
 }
 
 // Marks the points standing apart (see findIsolated); false, with nothing
@@ -300,12 +304,12 @@ bool markIsolated(const Spectrum& s, std::vector<unsigned char>& marks)
     // spectra have (an edge on a coarse grid), however noisy.
     const double floor = travel * std::max(0.05, 4.0 / (N - 1));
     const double steep = std::max(std::max(top0, top1), std::max(top2, top3));
-    if (!(floor > 0) || !(steep > floor) || !findIsolated(s, floor, HUGE_VAL, nullptr))
+    if (!(floor > 0) || !(steep > floor) || !findIsolated(s, floor, HUGE_VAL, HUGE_VAL, nullptr))
         return false;
-    double least, level;
-    isolationLimits(s, floor, least, level);
+    double least, level, slack;
+    isolationLimits(s, floor, least, level, slack);
     marks.assign(N, 0);
-    return findIsolated(s, least, level, marks.data());
+    return findIsolated(s, least, level, slack, marks.data());
 }
 
 DebugOnce isolatedPassedOver("XafsSpectrum: one or two points standing apart from both "

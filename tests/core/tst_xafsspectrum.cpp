@@ -617,6 +617,10 @@ private slots:
         QTest::newRow("tall white line on one point") << synth::sample(8800, 9200, 5, [](double E) {
             return edges::Edge{9000, 0.5}.mu(E) + 2 * std::exp(-std::pow((E - 9005) / 1.5, 2));
         }) << none;
+        // The whole rise in the step before a white line's point.
+        QTest::newRow("rise and white line in one step") << synth::sample(8800, 9200, 5, [](double E) {
+            return edges::Edge{9002.5, 0.3}.mu(E) + 0.6 * std::exp(-std::pow((E - 9005) / 1.5, 2));
+        }) << none;
         for (double last : {8.0, 12.0, 20.0, 40.0}) {
             edges::FeScan shortScan;
             shortScan.oxide = last > 10;
@@ -662,12 +666,13 @@ private slots:
         QTest::addColumn<edges::FeScan>("scan");
         edges::FeScan s;
         for (bool oxide : {false, true})
-            for (double jump : {0.02, 0.1, 1.0}) {
-                s.oxide = oxide;
-                s.jump = jump;
-                s.counts = 5e4;
-                QTest::addRow("%s, jump %g", oxide ? "oxide" : "metal", jump) << s;
-            }
+            for (double counts : {5e4, 2e3})
+                for (double jump : {0.02, 0.1, 1.0}) {
+                    s.oxide = oxide;
+                    s.jump = jump;
+                    s.counts = counts;
+                    QTest::addRow("%s, jump %g, %g counts", oxide ? "oxide" : "metal", jump, counts) << s;
+                }
     }
     void noiseRarelyPassedOver()
     {
