@@ -262,48 +262,21 @@ void isolationLimits(const Spectrum& s, double floor, double& least, double& lev
     slack = 3 * noise;
 }
 
-// Marks the points standing apart (see findIsolated); false, with nothing
-// worked out beyond one cheap pass, when there are none.
-bool markIsolated(const Spectrum& s, std::vector<unsigned char>& marks)
+// Marks the points standing apart (see findIsolated) of a spectrum whose
+// steps add up to `travel`, the largest `steep`; false, with nothing worked
+// out, when no step is steep enough for a point to stand apart.
+bool markIsolated(const Spectrum& s, double travel, double steep,
+                  std::vector<unsigned char>& marks)
 {
     const int N = s.points.size();
     if (N < 5)
         return false;
-    // The steps' sum and the largest step, four side by side: one chain of
-    // dependent additions would cost more than the rest of the search.
-    const QPointF* p = s.points.constData();
-    double sum0 = 0, sum1 = 0, sum2 = 0, sum3 = 0, top0 = 0, top1 = 0, top2 = 0, top3 = 0;
-    double prev = p[0].y();
-    int i = 1;
-    for (; i + 3 < N; i += 4) {
-        const double y0 = p[i].y(), y1 = p[i + 1].y(), y2 = p[i + 2].y(), y3 = p[i + 3].y();
-        const double d0 = std::fabs(y0 - prev), d1 = std::fabs(y1 - y0);
-        const double d2 = std::fabs(y2 - y1), d3 = std::fabs(y3 - y2);
-        sum0 += d0;
-        sum1 += d1;
-        sum2 += d2;
-        sum3 += d3;
-        top0 = d0 > top0 ? d0 : top0;
-        top1 = d1 > top1 ? d1 : top1;
-        top2 = d2 > top2 ? d2 : top2;
-        top3 = d3 > top3 ? d3 : top3;
-        prev = y3;
-    }
-    for (; i < N; ++i) {
-        const double y = p[i].y();
-        const double d = std::fabs(y - prev);
-        sum0 += d;
-        top0 = d > top0 ? d : top0;
-        prev = y;
-    }
-    const double travel = (sum0 + sum1) + (sum2 + sum3);
     // A twentieth of the way the spectrum travels up and down (so at least a
     // twentieth of its range), and four mean steps (four and a half times the
     // noise of a noisy spectrum, whose steps are nearly all noise): a run
     // standing apart needs a step into it beyond both, which few clean
     // spectra have (an edge on a coarse grid), however noisy.
     const double floor = travel * std::max(0.05, 4.0 / (N - 1));
-    const double steep = std::max(std::max(top0, top1), std::max(top2, top3));
     if (!(floor > 0) || !(steep > floor) || !findIsolated(s, floor, HUGE_VAL, HUGE_VAL, nullptr))
         return false;
     double least, level, slack;
@@ -325,6 +298,35 @@ DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 
                  "range not finite: no shift searched, 0 returned");
 DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
                        "no shift searched, 0 returned");
+
+// Points standing apart read as the line between their nearest neighbours
+// not standing apart; `measured` then keeps the points as they were. False,
+// and nothing changed, when there are none.
+bool mendIsolated(Spectrum& s, double travel, double steep, QVector<QPointF>& measured)
+{
+    std::vector<unsigned char> marks;
+    if (!markIsolated(s, travel, steep, marks))
+        return false;
+    const int N = s.points.size();
+    measured = s.points;
+    for (int j = 0; j < N; ++j) {
+        if (!marks[j])
+            continue;
+        int b = j - 1, c = j + 1;
+        while (b >= 0 && marks[b])
+            --b;
+        while (c < N && marks[c])
+            ++c;
+        if (b < 0)
+            b = c;
+        if (c >= N)
+            c = b;
+        const QPointF l = measured.at(b), r = measured.at(c);
+        s.points[j].setY(lineAt(pointX(s, b), l.y(), pointX(s, c), r.y(), pointX(s, j)));
+    }
+    isolatedPassedOver();
+    return true;
+}
 
 }  // namespace
 
@@ -457,31 +459,36 @@ void XafsSpectrum::calcAsMeasured(int lineType)
 
 void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
 {
-    const int N = points.size();
-    // A dropout or a zinger, one or two points that stand apart from both
-    // sides, would make its recovery the steepest rise or bend a line: the
-    // edge search and the line fits read those points as the line between
-    // their neighbours. The curves below keep the points as measured.
+    double guess, travel, steep;
+    bool fitted, crossed;
+    locateEdge(lineType, guess, fitted, crossed);
+    fillCurves(travel, steep);
+    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed))
+        fillCurves(travel, steep);
+    judge(guess, fitted, crossed);
+}
+
+// A dropout or a zinger, one or two points that stand apart from both sides,
+// would make its recovery the steepest rise or bend a line: the edge search
+// and the line fits read those points as the line between their neighbours.
+// The curves keep the points as measured. Searched for after the usual path
+// (the steps come with the curves, at no cost), which is taken again on the
+// mended points when there are any.
+bool XafsSpectrum::locateEdgeMended(int lineType, double travel, double steep, double& guess,
+                                    bool& fitted, bool& crossed)
+{
     QVector<QPointF> measured;
-    std::vector<unsigned char> marks;
-    if (passOverIsolated && markIsolated(*this, marks)) {
-        measured = points;
-        for (int j = 0; j < N; ++j) {
-            if (!marks[j])
-                continue;
-            int b = j - 1, c = j + 1;
-            while (b >= 0 && marks[b])
-                --b;
-            while (c < N && marks[c])
-                ++c;
-            const QPointF l = measured.at(b >= 0 ? b : c);
-            const QPointF r = measured.at(c < N ? c : b);
-            points[j].setY(lineAt(pointX(*this, b >= 0 ? b : c), l.y(), pointX(*this, c < N ? c : b),
-                                  r.y(), pointX(*this, j)));
-        }
-        isolatedPassedOver();
-    }
+    if (!mendIsolated(*this, travel, steep, measured))
+        return false;
+    locateEdge(lineType, guess, fitted, crossed);
+    points.swap(measured);
+    return true;
+}
+
+void XafsSpectrum::locateEdge(int lineType, double& guess, bool& fitted, bool& crossed)
+{
     smooth(kSmoothHalf);
+    const int N = points.size();
 
     // First E0 guess: the steepest rise per eV of the smoothed values, limited
     // to the suggested window when it is in use.
@@ -526,18 +533,20 @@ void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
             steepest.offer(i, smoothed[i + 1] - smoothed[i], smoothedStep(*this, i, i + 1));
         guessIndex = std::max(0, steepest.found());
     }
-    const double guess = xAt(guessIndex);
+    guess = xAt(guessIndex);
 
     midx = guess;
-    const bool fitted = fitPrePost(guess, lineType);
+    fitted = fitPrePost(guess, lineType);
     fraction = 0.5;
     double crossing = guess;
-    const bool crossed = crossingAt(0.5, crossing);
+    crossed = crossingAt(0.5, crossing);
     midx = crossing;
     dMut = post.value(midx) - pre.value(midx);
-    if (!measured.isEmpty())
-        points.swap(measured);
+}
 
+void XafsSpectrum::fillCurves(double& travel, double& steep)
+{
+    const int N = points.size();
     Spectrum* curves[4] = {&normalizedCurve, &doubleNormalizedPreBaseCurve, &postBaseCurve,
                            &doubleNormalizedPostBaseCurve};
     for (Spectrum* c : curves) {
@@ -545,6 +554,8 @@ void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
         c->points.reserve(N);
     }
     LineSweep preAt(pre), postAt(post);
+    // The steps from point to point ride along with the divisions.
+    double sum = 0, top = 0, last = N > 0 ? points[0].y() : 0.0;
     for (int i = 0; i < N; ++i) {
         const double E = pointX(*this, i);
         const double mu = points[i].y();
@@ -555,8 +566,19 @@ void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
         doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
         postBaseCurve.append(E, postBase);
         doubleNormalizedPostBaseCurve.append(E, (mu - q) / (q - p));
+        const double step = std::fabs(mu - last);
+        sum += step;
+        top = step > top ? step : top;
+        last = mu;
     }
+    travel = sum;
+    steep = top;
+}
 
+void XafsSpectrum::judge(double guess, bool fitted, bool crossed)
+{
+    const double lo = suggest.edgeEnergy + suggest.preOffset;
+    const double hi = suggest.edgeEnergy + suggest.postOffset;
     outOfRange = false;
     noisy = false;
     refusal = nullptr;

@@ -105,6 +105,18 @@ public:
 
 private:
     void normalise(int lineType, bool passOverIsolated);
+    // The steps of calc up to E0 and the jump: the first guess, whether the
+    // lines were fitted and whether the mid-line was crossed.
+    void locateEdge(int lineType, double& guess, bool& fitted, bool& crossed);
+    // The same with points standing apart passed over, given the sum and
+    // the largest of the steps from point to point; false, and nothing done,
+    // when there are none.
+    bool locateEdgeMended(int lineType, double travel, double steep, double& guess,
+                          bool& fitted, bool& crossed);
+    // The derived curves, and the sum and largest of the steps.
+    void fillCurves(double& travel, double& steep);
+    // The verdicts of calc on the edge found.
+    void judge(double guess, bool fitted, bool crossed);
     // The suggestion and the edge gaps it sets.
     void takeSuggestion(const SuggestElm& sElm);
     // The refined crossing at fraction f, always between two neighbouring
