@@ -9,11 +9,11 @@ namespace {
 
 // A noisy 200-point edge scan: 5 eV steps below and above, 0.5 eV across
 // the edge, like a block spectrum of an imaging stack.
-Spectrum scan200(double E0, double postSlope = -5e-5)
+Spectrum scan200(double E0, double postSlope = -5e-5, double sigma = 0.003)
 {
     Spectrum s;
     std::mt19937 rng(7);
-    std::normal_distribution<double> noise(0, 0.003);
+    std::normal_distribution<double> noise(0, sigma);
     double E = E0 - 200;
     for (int i = 0; i < 200; ++i) {
         const double f = 0.5 * (1 + std::tanh((E - E0) / 3));
@@ -71,6 +71,48 @@ static void BM_XafsCalc200Corrected(benchmark::State& state)
     state.counters["corrected"] = s.pre.correctionOn + s.post.correctionOn;
 }
 BENCHMARK(BM_XafsCalc200Corrected);
+
+// Every point as measured: the normalisation without the search for points
+// standing apart, for the cost of that search.
+static void BM_XafsCalc200AsMeasured(benchmark::State& state)
+{
+    XafsSpectrum s(scan200(9000), "bench", 1, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calcAsMeasured(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200AsMeasured);
+
+// A dropout of two points 40 eV above the edge: they are found and passed over.
+static void BM_XafsCalc200Dropout(benchmark::State& state)
+{
+    Spectrum raw = scan200(9000);
+    for (int i = 0; i < raw.size(); ++i)
+        if (raw.points[i].x() >= 9040 && raw.points[i].x() < 9050) raw.points[i].setY(0);
+    XafsSpectrum s(raw, "bench", 1, 0, SuggestElm());
+    for (auto _ : state) {
+        s.calc(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200Dropout);
+
+// One pixel of a thin sample at low counts: noise a tenth of the jump, where
+// many points differ from their neighbours by much of the range.
+static void BM_XafsCalc200LowCounts(benchmark::State& state)
+{
+    XafsSpectrum s(scan200(9000, -5e-5, 0.1), "bench", 1, 0, SuggestElm());
+    const bool asMeasured = state.range(0) != 0;
+    for (auto _ : state) {
+        if (asMeasured)
+            s.calcAsMeasured(1);
+        else
+            s.calc(1);
+        benchmark::DoNotOptimize(s.midx);
+    }
+}
+BENCHMARK(BM_XafsCalc200LowCounts)->Arg(0)->Arg(1);
 
 // As the 2-D analysis builds it: a fresh spectrum per block.
 static void BM_XafsConstructAndCalc200(benchmark::State& state)

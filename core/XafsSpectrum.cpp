@@ -11,6 +11,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -156,6 +157,136 @@ double smoothedStep(const Spectrum& s, int i, int j)
     return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
 }
 
+// Points that stand apart from both sides: a run of one or two points each
+// further than `least` from the neighbour on either side, all on one side,
+// and on that side of the line through the two points before the run and of
+// the line through the two after it, where those lines agree and each pair of
+// neighbours is level, compared with the run's distance from its neighbours
+// give or take `slack` (the noise). A rise that stays up (an edge, however
+// coarse the grid) has a neighbour as high as itself or leaves the two lines
+// apart; a white line on a coarse grid has the edge's steep rise just before
+// it, and `level` bounds each pair of neighbours' difference besides. Marks
+// are set in `marks` when given; else the first find ends the search.
+bool findIsolated(const Spectrum& s, double least, double level, double slack,
+                  unsigned char* marks)
+{
+    // How far the neighbours' lines may disagree, and each pair of neighbours
+    // differ, as a fraction of the run's distance from them.
+    constexpr double kAgree = 0.3;
+    const int N = s.points.size();
+    const QPointF* p = s.points.constData();
+    bool any = false;
+    for (int i = 2; i + 2 <= N - 1; ++i) {
+        // Apart from the neighbour before first: nearly every point ends here.
+        const double first = p[i].y() - p[i - 1].y();
+        if (!(std::fabs(first) > least))
+            continue;
+        const bool up = first > 0;
+        for (int L = 1; L <= 2 && i + L + 1 <= N - 1; ++L) {
+            const int a = i - 2, b = i - 1, c = i + L, d = i + L + 1;
+            const double xa = pointX(s, a), ya = p[a].y(), xb = pointX(s, b), yb = p[b].y();
+            const double xc = pointX(s, c), yc = p[c].y(), xd = pointX(s, d), yd = p[d].y();
+            double m = HUGE_VAL, disagree = 0;
+            bool apart = true;
+            for (int j = i; j < i + L && apart; ++j) {
+                const double xj = pointX(s, j), yj = p[j].y();
+                const double nb = yj - yb, nc = yj - yc;
+                const double pl = lineAt(xa, ya, xb, yb, xj), pr = lineAt(xc, yc, xd, yd, xj);
+                apart = (nb > 0) == up && (nc > 0) == up && (yj > pl) == up && (yj > pr) == up
+                        && yj != pl && yj != pr;
+                m = std::min({m, std::fabs(nb), std::fabs(nc)});
+                disagree = std::max(disagree, std::fabs(pl - pr));
+            }
+            const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
+            if (!apart || !(m > least) || !(disagree < kAgree * m + slack)
+                || !(rise < std::min(kAgree * m, level) + slack))
+                continue;
+            if (!marks)
+                return true;
+            any = true;
+            for (int j = i; j < i + L; ++j)
+                marks[j] = 1;
+        }
+    }
+    return any;
+}
+
+// The least distance at which points count as standing apart: well above the
+// spectrum's own point-to-point noise (robust, from each inner point's
+// distance to the line through its neighbours) and a good part of its spread
+// (from the 5th to the 95th percentile, which one or two points cannot move);
+// never below `floor`, which the caller's cheap first search used. `level`:
+// neighbours differing by more than a sixth of the spread are on an edge.
+// `slack`: three times the noise, which the comparisons of lines through
+// noisy neighbours allow.
+void isolationLimits(const Spectrum& s, double floor, double& least, double& level,
+                     double& slack)
+{
+    const int N = s.points.size();
+    std::vector<double> v;
+    v.reserve(N);
+    // Values that are not numbers have no order to take a median in.
+    for (int i = 1; i + 1 < N; ++i) {
+        const double y = s.points[i].y();
+        const double r = std::fabs(y - lineAt(pointX(s, i - 1), s.points[i - 1].y(),
+                                              pointX(s, i + 1), s.points[i + 1].y(), pointX(s, i)));
+        if (std::isfinite(r))
+            v.push_back(r);
+    }
+    double noise = 0;
+    if (!v.empty()) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        // The median absolute residual of normal noise, per point: the line
+        // through the neighbours adds half their variance.
+        noise = 1.4826 * v[v.size() / 2] / std::sqrt(1.5);
+    }
+    v.clear();
+    for (int i = 0; i < N; ++i) {
+        if (std::isfinite(s.points[i].y()))
+            v.push_back(s.points[i].y());
+    }
+    if (v.empty()) {
+        least = HUGE_VAL;
+        level = 0;
+        slack = 0;
+        return;
+    }
+    const int n = int(v.size());
+    const int lo = (n - 1) / 20, hi = n - 1 - lo;
+    std::nth_element(v.begin(), v.begin() + lo, v.end());
+    const double low = v[lo];
+    std::nth_element(v.begin(), v.begin() + hi, v.end());
+    const double spread = v[hi] - low;
+    least = std::max({floor, 8 * noise, 0.3 * spread});
+    level = spread / 6;
+    slack = 3 * noise;
+}
+
+// Marks the points standing apart (see findIsolated) of a spectrum whose
+// steps add up to `travel`, the largest `steep`; false, with nothing worked
+// out, when no step is steep enough for a point to stand apart.
+bool markIsolated(const Spectrum& s, double travel, double steep,
+                  std::vector<unsigned char>& marks)
+{
+    const int N = s.points.size();
+    if (N < 5)
+        return false;
+    // A twentieth of the way the spectrum travels up and down (so at least a
+    // twentieth of its range), and four mean steps (four and a half times the
+    // noise of a noisy spectrum, whose steps are nearly all noise): a run
+    // standing apart needs a step into it beyond both, which few clean
+    // spectra have (an edge on a coarse grid), however noisy.
+    const double floor = travel * std::max(0.05, 4.0 / (N - 1));
+    if (!(floor > 0) || !(steep > floor) || !findIsolated(s, floor, HUGE_VAL, HUGE_VAL, nullptr))
+        return false;
+    double least, level, slack;
+    isolationLimits(s, floor, least, level, slack);
+    marks.assign(N, 0);
+    return findIsolated(s, least, level, slack, marks.data());
+}
+
+DebugOnce isolatedPassedOver("XafsSpectrum: one or two points standing apart from both "
+                              "neighbours read as the line between them for E0 and the jump");
 DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
                     "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
                     "noisy, jump 0");
@@ -167,6 +298,35 @@ DebugOnce noStep("XafsSpectrum::findEnergyShift: step or minimum step not above 
                  "range not finite: no shift searched, 0 returned");
 DebugOnce stepBelowMin("XafsSpectrum::findEnergyShift: step below the minimum step: "
                        "no shift searched, 0 returned");
+
+// Points standing apart read as the line between their nearest neighbours
+// not standing apart; `measured` then keeps the points as they were. False,
+// and nothing changed, when there are none.
+bool mendIsolated(Spectrum& s, double travel, double steep, QVector<QPointF>& measured)
+{
+    std::vector<unsigned char> marks;
+    if (!markIsolated(s, travel, steep, marks))
+        return false;
+    const int N = s.points.size();
+    measured = s.points;
+    for (int j = 0; j < N; ++j) {
+        if (!marks[j])
+            continue;
+        int b = j - 1, c = j + 1;
+        while (b >= 0 && marks[b])
+            --b;
+        while (c < N && marks[c])
+            ++c;
+        if (b < 0)
+            b = c;
+        if (c >= N)
+            c = b;
+        const QPointF l = measured.at(b), r = measured.at(c);
+        s.points[j].setY(lineAt(pointX(s, b), l.y(), pointX(s, c), r.y(), pointX(s, j)));
+    }
+    isolatedPassedOver();
+    return true;
+}
 
 }  // namespace
 
@@ -289,6 +449,44 @@ double XafsSpectrum::setFraction(double f)
 
 void XafsSpectrum::calc(int lineType)
 {
+    normalise(lineType, true);
+}
+
+void XafsSpectrum::calcAsMeasured(int lineType)
+{
+    normalise(lineType, false);
+}
+
+void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
+{
+    double guess, travel, steep;
+    bool fitted, crossed;
+    locateEdge(lineType, guess, fitted, crossed);
+    fillCurves(travel, steep);
+    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed))
+        fillCurves(travel, steep);
+    judge(guess, fitted, crossed);
+}
+
+// A dropout or a zinger, one or two points that stand apart from both sides,
+// would make its recovery the steepest rise or bend a line: the edge search
+// and the line fits read those points as the line between their neighbours.
+// The curves keep the points as measured. Searched for after the usual path
+// (the steps come with the curves, at no cost), which is taken again on the
+// mended points when there are any.
+bool XafsSpectrum::locateEdgeMended(int lineType, double travel, double steep, double& guess,
+                                    bool& fitted, bool& crossed)
+{
+    QVector<QPointF> measured;
+    if (!mendIsolated(*this, travel, steep, measured))
+        return false;
+    locateEdge(lineType, guess, fitted, crossed);
+    points.swap(measured);
+    return true;
+}
+
+void XafsSpectrum::locateEdge(int lineType, double& guess, bool& fitted, bool& crossed)
+{
     smooth(kSmoothHalf);
     const int N = points.size();
 
@@ -335,16 +533,20 @@ void XafsSpectrum::calc(int lineType)
             steepest.offer(i, smoothed[i + 1] - smoothed[i], smoothedStep(*this, i, i + 1));
         guessIndex = std::max(0, steepest.found());
     }
-    const double guess = xAt(guessIndex);
+    guess = xAt(guessIndex);
 
     midx = guess;
-    const bool fitted = fitPrePost(guess, lineType);
+    fitted = fitPrePost(guess, lineType);
     fraction = 0.5;
     double crossing = guess;
-    const bool crossed = crossingAt(0.5, crossing);
+    crossed = crossingAt(0.5, crossing);
     midx = crossing;
     dMut = post.value(midx) - pre.value(midx);
+}
 
+void XafsSpectrum::fillCurves(double& travel, double& steep)
+{
+    const int N = points.size();
     Spectrum* curves[4] = {&normalizedCurve, &doubleNormalizedPreBaseCurve, &postBaseCurve,
                            &doubleNormalizedPostBaseCurve};
     for (Spectrum* c : curves) {
@@ -352,6 +554,8 @@ void XafsSpectrum::calc(int lineType)
         c->points.reserve(N);
     }
     LineSweep preAt(pre), postAt(post);
+    // The steps from point to point ride along with the divisions.
+    double sum = 0, top = 0, last = N > 0 ? points[0].y() : 0.0;
     for (int i = 0; i < N; ++i) {
         const double E = pointX(*this, i);
         const double mu = points[i].y();
@@ -362,8 +566,19 @@ void XafsSpectrum::calc(int lineType)
         doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
         postBaseCurve.append(E, postBase);
         doubleNormalizedPostBaseCurve.append(E, (mu - q) / (q - p));
+        const double step = std::fabs(mu - last);
+        sum += step;
+        top = step > top ? step : top;
+        last = mu;
     }
+    travel = sum;
+    steep = top;
+}
 
+void XafsSpectrum::judge(double guess, bool fitted, bool crossed)
+{
+    const double lo = suggest.edgeEnergy + suggest.preOffset;
+    const double hi = suggest.edgeEnergy + suggest.postOffset;
     outOfRange = false;
     noisy = false;
     refusal = nullptr;

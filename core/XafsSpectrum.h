@@ -30,7 +30,12 @@ public:
     // allocates nothing once it has grown.
     void renew(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm);
 
+    // One or two points standing apart from both neighbours (a dropout, a
+    // zinger) take no part in finding E0 and the lines; the derived curves
+    // keep them as measured.
     void calc(int lineType);
+    // As calc, every point taking part as measured.
+    void calcAsMeasured(int lineType);
     void recalc(int lineType);
     // Normalised anew as a spectrum made with sElm and lineType would be:
     // the suggestion's E0 window and pre-/post-edge gaps, and the line type.
@@ -99,6 +104,19 @@ public:
     const char* refusal = nullptr;
 
 private:
+    void normalise(int lineType, bool passOverIsolated);
+    // The steps of calc up to E0 and the jump: the first guess, whether the
+    // lines were fitted and whether the mid-line was crossed.
+    void locateEdge(int lineType, double& guess, bool& fitted, bool& crossed);
+    // The same with points standing apart passed over, given the sum and
+    // the largest of the steps from point to point; false, and nothing done,
+    // when there are none.
+    bool locateEdgeMended(int lineType, double travel, double steep, double& guess,
+                          bool& fitted, bool& crossed);
+    // The derived curves, and the sum and largest of the steps.
+    void fillCurves(double& travel, double& steep);
+    // The verdicts of calc on the edge found.
+    void judge(double guess, bool fitted, bool crossed);
     // The suggestion and the edge gaps it sets.
     void takeSuggestion(const SuggestElm& sElm);
     // The refined crossing at fraction f, always between two neighbouring

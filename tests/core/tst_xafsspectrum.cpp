@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <random>
 
@@ -207,12 +208,34 @@ bool bracketed(const XafsSpectrum& s)
     return false;
 }
 
+// E0 and the lines of two normalisations agree to the last bit.
+bool sameResult(const XafsSpectrum& a, const XafsSpectrum& b)
+{
+    return a.midx == b.midx && a.dMut == b.dMut && a.pre.c0 == b.pre.c0 && a.pre.k == b.pre.k
+           && a.pre.c1 == b.pre.c1 && a.post.c0 == b.post.c0 && a.post.k == b.post.k
+           && a.post.c1 == b.post.c1 && a.noisy == b.noisy && a.outOfRange == b.outOfRange;
+}
+
+// Misses of the glitch bounds, as normalised now and with every point as measured.
+struct GlitchMisses {
+    int far = 0, farBefore = 0, farCases = 0;
+    int near = 0, nearBefore = 0, nearCases = 0;
+    int noisyRuns = 0, noisyChanged = 0;
+};
+GlitchMisses& glitchMisses()
+{
+    static GlitchMisses m;
+    return m;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Spectrum)
 Q_DECLARE_METATYPE(Verdict)
 Q_DECLARE_METATYPE(Search)
 Q_DECLARE_METATYPE(Fit)
+Q_DECLARE_METATYPE(edges::FeScan)
+Q_DECLARE_METATYPE(edges::Glitch)
 
 class TestXafsSpectrum : public QObject
 {
@@ -228,6 +251,13 @@ private slots:
         QCOMPARE(log->lines.filter("findEnergyShift: step or minimum step").size(), 1);
         QCOMPARE(log->lines.filter("findEnergyShift: step below the minimum").size(), 1);
         log.reset();
+        const GlitchMisses& m = glitchMisses();
+        if (m.farCases > 0)
+            std::printf("Glitches more than 15 eV from E0: %d of %d miss (every point as measured: %d); "
+                        "5 to 15 eV: %d of %d (as measured: %d)\n",
+                        m.far, m.farCases, m.farBefore, m.near, m.nearCases, m.nearBefore);
+        if (m.noisyRuns > 0)
+            std::printf("Clean noisy scans with a point passed over: %d of %d\n", m.noisyChanged, m.noisyRuns);
     }
 
     // E0 and jump against the analytic edge; spectra that cannot be
@@ -492,6 +522,246 @@ private slots:
             const XafsSpectrum s(raw, "even", type, 0, SuggestElm()), want = perPointRule(raw, type);
             QVERIFY2(!s.noisy && !s.outOfRange && s.pre.fitTo == want.pre.fitTo && s.midx == want.midx && s.dMut == want.dMut,
                      qPrintable(QString("line type %1").arg(type)));
+        }
+    }
+
+    // One or two points of a step scan read wrongly (a dropout to 0, a dip by
+    // half the jump, a spike up by the jump) anywhere from 100 eV below to
+    // 150 eV above the edge: more than 15 eV from E0, E0 stays within 0.5 eV
+    // and the jump within 10 % of the undisturbed scan's; from 5 to 15 eV,
+    // E0 within 3 eV.
+    void glitchesPassedOver_data()
+    {
+        QTest::addColumn<edges::FeScan>("scan");
+        QTest::addColumn<edges::Glitch>("kind");
+        QTest::addColumn<int>("count");
+        const struct { const char* name; edges::Glitch kind; } kinds[] = {
+            {"to 0", edges::Glitch::ToZero}, {"half the jump down", edges::Glitch::HalfDown}, {"spike", edges::Glitch::Spike}};
+        for (bool oxide : {false, true})
+            for (double counts : {0.0, 2e5})
+                for (const auto& k : kinds)
+                    for (int count : {1, 2}) {
+                        edges::FeScan scan;
+                        scan.oxide = oxide;
+                        scan.E0 = oxide ? 7123 : 7112;
+                        scan.jump = oxide ? 1.4 : 2.2;
+                        scan.counts = counts;
+                        scan.seed = 40 + count;
+                        QTest::addRow("%s, %s, %s, %d point%s", oxide ? "oxide" : "metal", counts > 0 ? "noisy" : "clean",
+                                      k.name, count, count > 1 ? "s" : "")
+                            << scan << k.kind << count;
+                    }
+    }
+    void glitchesPassedOver()
+    {
+        QFETCH(edges::FeScan, scan);
+        QFETCH(edges::Glitch, kind);
+        QFETCH(int, count);
+        const Spectrum clean = scan.scan();
+        GlitchMisses& total = glitchMisses();
+        for (int type : {1, 0}) {
+            const XafsSpectrum truth(clean, "clean", type, 0, SuggestElm());
+            // A white line lifts the straight post-edge line at E0.
+            QVERIFY2(!truth.noisy && std::fabs(truth.midx - scan.E0) < 3 && std::fabs(truth.dMut / scan.jump - 1) < 0.2,
+                     qPrintable(QString("E0 %1, jump %2").arg(truth.midx).arg(truth.dMut)));
+            QStringList misses;
+            for (double at = -100; at <= 150; at += 2.5) {
+                if (std::fabs(at) < 5)
+                    continue;
+                const Spectrum raw = edges::glitched(clean, scan.E0 + at, count, kind, scan.jump);
+                XafsSpectrum s(raw, "glitch", type, 0, SuggestElm()), measured = s;
+                measured.calcAsMeasured(type);
+                const bool far = std::fabs(at) > 15;
+                auto miss = [&](const XafsSpectrum& x) {
+                    return x.noisy || std::fabs(x.midx - truth.midx) > (far ? 0.5 : 3)
+                           || (far && std::fabs(x.dMut / truth.dMut - 1) > 0.1);
+                };
+                (far ? total.farCases : total.nearCases) += 1;
+                (far ? total.farBefore : total.nearBefore) += miss(measured);
+                if (miss(s)) {
+                    (far ? total.far : total.near) += 1;
+                    misses << QString("%1 eV: E0 %2, jump %3").arg(at).arg(s.midx - truth.midx).arg(s.dMut / truth.dMut);
+                }
+                // The curves keep the points as measured.
+                QCOMPARE(s.normalizedCurve.size(), raw.size());
+                for (int i = 0; i < raw.size(); ++i)
+                    QVERIFY(s.yAt(i) == raw.yAt(i));
+            }
+            QVERIFY2(misses.isEmpty(), qPrintable(QString("line type %1: ").arg(type) + misses.join("; ")));
+        }
+    }
+
+    // Rises that stay up are edges, however coarse the grid: steps of 5 eV
+    // through the edge, a white line standing above both neighbours, scans
+    // ending soon after the edge, thin noisy samples, and the clean spectra
+    // of the other tests. Their E0 and lines stay what every point as
+    // measured gives, to the last bit.
+    void edgesKeptAsMeasured_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<SuggestElm>("window");
+        const SuggestElm none;
+        for (bool oxide : {false, true})
+            for (double E0 : {7112.0, 7113.3, 7114.5, 7116.2})
+                for (double counts : {0.0, 2e5}) {
+                    edges::FeScan coarse;
+                    coarse.oxide = oxide;
+                    coarse.E0 = E0;
+                    coarse.step = 5;
+                    coarse.counts = counts;
+                    QTest::addRow("%s, 5 eV steps, E0 %g%s", oxide ? "oxide" : "metal", E0, counts > 0 ? ", noisy" : "")
+                        << coarse.scan() << none;
+                }
+        QTest::newRow("whole rise in one 5 eV step") << edges::Edge{9002.5, 0.3}.sample(8800, 9200, 5) << none;
+        // A white line three times the jump on one point of a 5 eV grid.
+        QTest::newRow("tall white line on one point") << synth::sample(8800, 9200, 5, [](double E) {
+            return edges::Edge{9000, 0.5}.mu(E) + 2 * std::exp(-std::pow((E - 9005) / 1.5, 2));
+        }) << none;
+        // The whole rise in the step before a white line's point.
+        QTest::newRow("rise and white line in one step") << synth::sample(8800, 9200, 5, [](double E) {
+            return edges::Edge{9002.5, 0.3}.mu(E) + 0.6 * std::exp(-std::pow((E - 9005) / 1.5, 2));
+        }) << none;
+        for (double last : {8.0, 12.0, 20.0, 40.0}) {
+            edges::FeScan shortScan;
+            shortScan.oxide = last > 10;
+            shortScan.last = last;
+            shortScan.counts = 2e5;
+            QTest::addRow("scan ends %g eV above the edge", last) << shortScan.scan() << none;
+        }
+        for (unsigned seed : {1u, 2u, 3u}) {
+            edges::FeScan thin;
+            thin.jump = 0.05;
+            thin.counts = 2e5;
+            thin.seed = seed;
+            QTest::addRow("thin noisy sample, seed %u", seed) << thin.scan() << none;
+            thin.oxide = true;
+            QTest::addRow("thin noisy oxide, seed %u", seed) << thin.scan() << windowAt(7120);
+        }
+        QTest::newRow("Fe foil") << Foil{7112, 7119, 4.3, 2.48, 11}.scan() << none;
+        QTest::newRow("Cu foil, window") << Foil{8979, 8986, 2.45, 2.55, 12}.scan() << windowAt(8979);
+        QTest::newRow("foil step scan") << stepScan(Foil{7112, 7119, 0.96, 2.48, 0}, 31) << none;
+        QTest::newRow("foil step scan, extra point") << stepScan(Foil{7112, 7119, 0.96, 2.48, 0}, 31, 60, 0.05) << none;
+        QTest::newRow("irregular") << static_cast<const Spectrum&>(irregular(9000, 3)) << none;
+        QTest::newRow("analytic edge") << edges::Edge{}.sample(8800, 9200, 0.5) << windowAt(9000);
+    }
+    void edgesKeptAsMeasured()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(SuggestElm, window);
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "edge", type, 0, window);
+            XafsSpectrum measured = s;
+            measured.calcAsMeasured(type);
+            QVERIFY2(sameResult(s, measured), qPrintable(QString("line type %1: E0 %2 / %3, jump %4 / %5")
+                                                             .arg(type).arg(s.midx, 0, 'f', 4).arg(measured.midx, 0, 'f', 4)
+                                                             .arg(s.dMut).arg(measured.dMut)));
+        }
+    }
+
+    // Noise alone rarely makes a point stand apart; where it does, E0 and the
+    // jump come no further from the noiseless scan's than with every point
+    // as measured, beyond the noise's own share.
+    void noiseRarelyPassedOver_data()
+    {
+        QTest::addColumn<edges::FeScan>("scan");
+        edges::FeScan s;
+        for (bool oxide : {false, true})
+            for (double counts : {5e4, 2e3})
+                for (double jump : {0.02, 0.1, 1.0}) {
+                    s.oxide = oxide;
+                    s.jump = jump;
+                    s.counts = counts;
+                    QTest::addRow("%s, jump %g, %g counts", oxide ? "oxide" : "metal", jump, counts) << s;
+                }
+    }
+    void noiseRarelyPassedOver()
+    {
+        QFETCH(edges::FeScan, scan);
+        edges::FeScan noiseless = scan;
+        noiseless.counts = 0;
+        const XafsSpectrum truth(noiseless.scan(), "truth", 1, 0, SuggestElm());
+        int changed = 0, worse = 0;
+        const int seeds = 100;
+        for (unsigned seed = 1; seed <= unsigned(seeds); ++seed) {
+            scan.seed = seed;
+            const XafsSpectrum s(scan.scan(), "noisy", 1, 0, SuggestElm());
+            XafsSpectrum measured = s;
+            measured.calcAsMeasured(1);
+            if (sameResult(s, measured))
+                continue;
+            ++changed;
+            const double tolE = 0.1, tolJ = 0.02 * truth.dMut;
+            worse += std::fabs(s.midx - truth.midx) > std::fabs(measured.midx - truth.midx) + tolE
+                     || std::fabs(s.dMut - truth.dMut) > std::fabs(measured.dMut - truth.dMut) + tolJ;
+        }
+        glitchMisses().noisyRuns += seeds;
+        glitchMisses().noisyChanged += changed;
+        QVERIFY2(changed <= seeds / 20 && worse == 0, qPrintable(QString("%1 changed, %2 worse").arg(changed).arg(worse)));
+    }
+
+    // Points no reader lets through but a stack can give (log of a zero
+    // count, a pixel of no value) and the shortest spectra: the search for
+    // points standing apart must not trip on them; short spectra still end
+    // with a jump or a flag.
+    void oddInputToGlitchSearch_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<bool>("finite");  // E0 and the jump must be numbers
+        const edges::Edge e;
+        auto with = [&](double at, double v) {
+            Spectrum s = e.sample(8900, 9100, 1);
+            for (QPointF& p : s.points)
+                if (p.x() == at) p.setY(v);
+            return s;
+        };
+        QTest::newRow("not a number 50 eV above") << with(9050, std::nan("")) << false;
+        QTest::newRow("infinite 50 eV above") << with(9050, HUGE_VAL) << false;
+        QTest::newRow("minus infinite 50 eV below") << with(8950, -HUGE_VAL) << false;
+        QTest::newRow("spike in five points") << synth::sample(0, 4, 1, [](double E) { return E == 2 ? 10.0 : 1.0; }) << true;
+        QTest::newRow("four points") << synth::sample(0, 3, 1, [](double E) { return E; }) << true;
+        QTest::newRow("all zero") << edges::constant(8800, 9200, 0.5, 0) << true;
+    }
+    void oddInputToGlitchSearch()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(bool, finite);
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "odd", type, 0, SuggestElm());
+            XafsSpectrum measured = s;
+            measured.calcAsMeasured(type);
+            QCOMPARE(s.normalizedCurve.size(), raw.size());
+            if (finite) QVERIFY(std::isfinite(s.midx) && std::isfinite(s.dMut) && (s.noisy || s.dMut != 0));
+        }
+    }
+
+    // E0 found outside the suggested window on a spectrum that is not noisy:
+    // saved, the file says it was refused and its normalised column is 0.
+    void outOfRangeSaved()
+    {
+        const XafsSpectrum s(bumpAndStep(1.0), "outside", 1, 0, windowAt(9000));
+        QVERIFY(s.outOfRange && !s.noisy && s.refused());
+        QBuffer file;
+        file.open(QIODevice::WriteOnly);
+        QVERIFY(s.write(file, false));
+        const QList<QByteArray> lines = file.data().split('\n');
+        QCOMPARE(lines[5], QByteArray("# refused : no mid-line crossing inside the suggested edge window"));
+        for (int i = 7; i < 7 + s.size(); ++i)
+            QCOMPARE(lines[i].split('\t')[1], QByteArray("0"));
+    }
+
+    // A post-edge line below the pre-edge line (an edge that falls back below
+    // its start): the lines are moved apart until the post line lies a tenth
+    // of the gap above, so the jump is a tenth of the gap, neither 0 nor
+    // negative. Level lines at 1 and 0.8, so the gap is 0.2 everywhere.
+    void postBelowPre()
+    {
+        const Spectrum raw = synth::sample(8800, 9200, 0.5, [](double E) {
+            return E < 8995 ? 1.0 : E < 9000 ? 0.0 : E < 9005 ? 1.5 : 0.8;
+        });
+        for (int type : {1, 0}) {
+            const XafsSpectrum s(raw, "falls back", type, 0, SuggestElm());
+            QVERIFY2(!s.noisy && std::fabs(s.dMut - 0.02) < 1e-9 && s.midx > 8999 && s.midx < 9000.5,
+                     qPrintable(QString("line type %1: E0 %2, jump %3").arg(type).arg(s.midx).arg(s.dMut, 0, 'g', 17)));
         }
     }
 

@@ -1,7 +1,10 @@
 #ifndef SUPPORT_EDGESPECTRA_H
 #define SUPPORT_EDGESPECTRA_H
 
+#include <QVector>
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "core/Spectrum.h"
 #include "support/Spectra.h"
@@ -44,6 +47,85 @@ inline double wiggly(double E, double E0 = 9000)
 inline Spectrum constant(double from, double to, double step, double mu)
 {
     return synth::sample(from, to, step, [mu](double) { return mu; });
+}
+
+// Fe-like K edges as a step scan records them: 5 eV steps below, 0.5 eV
+// through the edge, 2 eV and then 4 eV above. The metal-like edge has a
+// shoulder on its rise and oscillations; the oxide-like one a pre-edge peak,
+// a white line and slower oscillations. Photon noise when counts are given.
+struct FeScan {
+    bool oxide = false;
+    double E0 = 7120;
+    double jump = 1.0;
+    double counts = 0;  // photons per point before the sample; 0: no noise
+    unsigned seed = 1;
+    double step = 0.5;  // through the edge, -20 .. +30 eV
+    double last = 300;  // eV above E0 where the scan ends
+
+    double mu(double E) const
+    {
+        const double u = E - E0;
+        const double pre = 0.8 - 2e-4 * u;
+        const double k = u > 0 ? std::sqrt(u / 3.81) : 0;
+        const double fade = 1 - std::exp(-k * k);
+        double edge, chi;
+        if (oxide) {
+            edge = synth::sigmoid(E, E0, 3) + 0.6 * std::exp(-std::pow((u - 10) / 4, 2))
+                   + 0.04 * std::exp(-std::pow((u + 14) / 1.5, 2));
+            chi = 0.06 * fade * std::sin(2 * k * 1.95 + 1) * std::exp(-0.01 * k * k);
+        } else {
+            edge = synth::sigmoid(E, E0, 2.5) + 0.1 * std::exp(-std::pow((u + 5) / 2, 2));
+            chi = 0.08 * fade * std::sin(2 * k * 2.48) * std::exp(-0.01 * k * k);
+        }
+        return pre + jump * (1 - 1.5e-4 * u) * edge * (1 + chi);
+    }
+    QVector<double> grid() const
+    {
+        QVector<double> g;
+        auto run = [&](double from, double to, double by) {
+            for (double u = from; u < to - 1e-9; u += by) g.append(E0 + u);
+        };
+        run(-150, -20, 5);
+        run(-20, 30, step);
+        run(30, 100, 2);
+        run(100, last + 1e-6, 4);
+        while (!g.isEmpty() && g.last() > E0 + last + 1e-6) g.removeLast();
+        return g;
+    }
+    Spectrum scan() const
+    {
+        std::mt19937 rng(seed);
+        std::normal_distribution<double> unit(0, 1);
+        Spectrum s;
+        for (double E : grid()) {
+            double m = mu(E);
+            if (counts > 0) {
+                const double I = counts * std::exp(-m);
+                m = std::log(counts / std::max(1.0, I + std::sqrt(I) * unit(rng)));
+            }
+            s.append(E, m);
+        }
+        return s;
+    }
+};
+
+// One or two neighbouring points of a scan read wrongly: a dropout reading 0,
+// a dip by half the jump, or a spike up by the jump.
+enum class Glitch { ToZero, HalfDown, Spike };
+
+// The scan with `count` points from the first at or above `at` eV glitched.
+inline Spectrum glitched(const Spectrum& s, double at, int count, Glitch kind, double jump)
+{
+    Spectrum out;
+    int first = 0;
+    while (first < s.size() && s.xAt(first) < at) ++first;
+    for (int i = 0; i < s.size(); ++i) {
+        double y = s.yAt(i);
+        if (i >= first && i < first + count)
+            y = kind == Glitch::ToZero ? 0 : kind == Glitch::HalfDown ? y - 0.5 * jump : y + jump;
+        out.append(s.xAt(i), y);
+    }
+    return out;
 }
 
 }  // namespace edges
