@@ -63,12 +63,43 @@ SubstResult replaceEvery(QString& text, const QString& key, const QString& value
     return SubstResult::Done;
 }
 
+void KeyFinder::Group::addEdge(int node, ushort c, int to)
+{
+    if (size_t(edgeCount + 1) * 2 > edgeKey.size()) {
+        std::vector<quint64> oldKey(std::max<size_t>(64, edgeKey.size() * 2), 0);
+        std::vector<int> oldTo(oldKey.size(), -1);
+        oldKey.swap(edgeKey);
+        oldTo.swap(edgeTo);
+        const size_t mask = edgeKey.size() - 1;
+        for (size_t j = 0; j < oldKey.size(); ++j) {
+            if (oldKey[j] == 0)
+                continue;
+            size_t i = slotOf(oldKey[j], mask);
+            while (edgeKey[i] != 0)
+                i = (i + 1) & mask;
+            edgeKey[i] = oldKey[j];
+            edgeTo[i] = oldTo[j];
+        }
+    }
+    const quint64 key = ((quint64(node) << 16) | c) + 1;
+    const size_t mask = edgeKey.size() - 1;
+    size_t i = slotOf(key, mask);
+    while (edgeKey[i] != 0)
+        i = (i + 1) & mask;
+    edgeKey[i] = key;
+    edgeTo[i] = to;
+    ++edgeCount;
+}
+
 void KeyFinder::Group::build(const QStringList& keys, int from, int n)
 {
     first = from;
     count = n;
-    edges.clear();
-    rootChars.assign(65536 / 64, 0);
+    edgeKey.assign(64, 0);
+    edgeTo.assign(64, -1);
+    edgeCount = 0;
+    std::fill(std::begin(rootChars), std::end(rootChars), 0);
+    rootHigh = false;
     std::vector<int> parent{0}, depth{0};
     std::vector<ushort> via{0};
     keyAt.assign(1, -1);
@@ -76,14 +107,18 @@ void KeyFinder::Group::build(const QStringList& keys, int from, int n)
         const QString& key = keys.at(i);
         if (key.isEmpty())
             continue;
-        rootChars[key.at(0).unicode() >> 6] |= quint64(1) << (key.at(0).unicode() & 63);
+        const ushort lead = key.at(0).unicode();
+        if (lead < 256)
+            rootChars[lead >> 6] |= quint64(1) << (lead & 63);
+        else
+            rootHigh = true;
         int node = 0;
         for (const QChar ch : key) {
             const ushort c = ch.unicode();
             int w = child(node, c);
             if (w < 0) {
                 w = int(keyAt.size());
-                edges.emplace((quint64(node) << 16) | c, w);
+                addEdge(node, c, w);
                 parent.push_back(node);
                 depth.push_back(depth[size_t(node)] + 1);
                 via.push_back(c);
@@ -154,7 +189,7 @@ void KeyFinder::sync(const QStringList& keys)
             continue;
         }
         for (int a = 0, b = key.indexOf(mark, 1); b > 0; a = b, b = key.indexOf(mark, b + 1)) {
-            innerGaps.insert(key.mid(a + 1, b - a - 1));
+            innerGaps.insert(qHash(QStringView(key).mid(a + 1, b - a - 1)));
             longestGap = std::max(longestGap, b - a - 1);
         }
     }
@@ -357,7 +392,7 @@ bool KeyFinder::substituteAtOnce(QString& text, const QStringList& keys, const Q
                 gap += values.at(at(q).key);
                 gap += text.midRef(at(q).end, (q < hi ? at(q + 1).start : to) - at(q).end);
             }
-            if (innerGaps.contains(gap))
+            if (innerGaps.contains(qHash(QStringView(gap))))
                 return false;
         }
         c0 = c1;

@@ -6,7 +6,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <unordered_map>
 #include <vector>
 
 // What became of a text given to substitution.
@@ -56,22 +55,36 @@ private:
         std::vector<int> out;      // nearest node on the fail chain that ends a key (itself excluded); 0: none
         std::vector<int> keyAt;    // list index of the key ending at the node; -1: none
         std::vector<quint32> seen; // round in which the node's keys were last counted
-        std::unordered_map<quint64, int> edges;
-        std::vector<quint64> rootChars;  // bit set of the characters that begin a key
+        // Edges node -> child by character, open addressing: slot keys are
+        // (node << 16 | character) + 1, 0 marks a free slot.
+        std::vector<quint64> edgeKey;
+        std::vector<int> edgeTo;
+        int edgeCount = 0;
+        quint64 rootChars[4] = {0, 0, 0, 0};  // bit set of the characters below 256 that begin a key
+        bool rootHigh = false;                 // some key begins with a character above
         quint32 round = 0;
 
         void build(const QStringList& keys, int from, int n);
+        static size_t slotOf(quint64 key, size_t mask) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask; }
         int child(int node, ushort c) const
         {
-            const auto it = edges.find((quint64(node) << 16) | c);
-            return it == edges.end() ? -1 : it->second;
+            const quint64 key = ((quint64(node) << 16) | c) + 1;
+            const size_t mask = edgeKey.size() - 1;
+            for (size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
+                if (edgeKey[i] == key)
+                    return edgeTo[i];
+                if (edgeKey[i] == 0)
+                    return -1;
+            }
         }
-        bool begins(ushort c) const { return (rootChars[c >> 6] >> (c & 63)) & 1; }
+        void addEdge(int node, ushort c, int to);
+        bool begins(ushort c) const { return c < 256 ? (rootChars[c >> 6] >> (c & 63)) & 1 : rootHigh && child(0, c) >= 0; }
     };
     std::vector<Group> groups;  // consecutive index ranges, each smaller than the one before
     int taken = 0;
-    // The texts between two neighbouring "$" of any key, and the longest.
-    QSet<QString> innerGaps;
+    // The texts between two neighbouring "$" of any key (by hash: a text
+    // that merely shares one only costs the one-pass way), and the longest.
+    QSet<uint> innerGaps;
     int longestGap = 0;
     bool allMarked = true;  // every key begins and ends with "$"
 };

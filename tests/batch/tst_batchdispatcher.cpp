@@ -399,6 +399,8 @@ private slots:
             QTest::newRow("values holding keys" + s) << "a$" << "a$$x" << "$a" << 40 << seed << 5;
             QTest::newRow("empty values" + s) << "ab$" << "" << "$ab" << 50 << seed << 30;
             QTest::newRow("long values" + s) << "a" << "xyzxyzaz" << "$a$ax" << 80 << seed << 100;
+            QTest::newRow("beyond Latin-1" + s) << QString::fromUtf8("βж$") << QString::fromUtf8("жx")
+                                                << QString::fromUtf8("$βж") << 40 << seed << 30;
         }
     }
     void substitutionAsEveryKeyInTurn()
