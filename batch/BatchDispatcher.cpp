@@ -8,6 +8,26 @@
 #include "core/Globals.h"
 #include "core/StringUtil.h"
 
+namespace {
+
+// 1 when the line holds a word as CmdLine::setLine would find it, 0 when it
+// holds none, -1 when only the parse can tell. A stop counts the lines left
+// of a long script without splitting each into items.
+int quickWord(const QString& line)
+{
+    int i = 0;
+    while (i < line.size() && (line.at(i) == QLatin1Char(' ') || line.at(i) == QLatin1Char('\t')))
+        ++i;
+    if (i == line.size())
+        return 0;
+    const QChar c = line.at(i);
+    if (c.unicode() < 128 && !c.isSpace() && c != QLatin1Char('#') && c != QLatin1Char('"'))
+        return 1;
+    return -1;
+}
+
+}  // namespace
+
 BatchDispatcher::BatchDispatcher(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<CmdLine>("CmdLine");
@@ -103,6 +123,11 @@ int BatchDispatcher::linesNotRun() const
 {
     int n = waiting && !owed.isEmpty() && owed.last().ours ? 1 : 0;
     for (int i = qMax(0, curLine); i < lines.size(); ++i) {
+        const int quick = i < lines.size() - 1 ? quickWord(lines.at(i)) : -1;
+        if (quick >= 0) {
+            n += quick;
+            continue;
+        }
         CmdLine c;
         c.setLine(lines.at(i));
         // The ":end" the editor adds closes every script it sends.
