@@ -273,6 +273,7 @@ bool KeyFinder::substituteAtOnce(QString& text, const QStringList& keys, const Q
         if (g.first >= limit)
             break;
         int s = 0;
+        int lastEnd = 0;  // of this group's latest key found
         for (int i = 0; i < n; ++i) {
             if ((i & (stopCheckEvery - 1)) == 0 && asked(stop)) {
                 result = SubstResult::Stopped;
@@ -300,8 +301,13 @@ bool KeyFinder::substituteAtOnce(QString& text, const QStringList& keys, const Q
                     return false;  // two keys end here: they overlap
                 ending = k;
             }
-            if (ending >= 0)
-                found.push_back({i + 1 - keys.at(ending).size(), i + 1, ending});
+            if (ending >= 0) {
+                const int start = i + 1 - keys.at(ending).size();
+                if (start < lastEnd)
+                    return false;  // overlaps the one before: no need to look further
+                lastEnd = i + 1;
+                found.push_back({start, i + 1, ending});
+            }
         }
     }
     result = SubstResult::Done;

@@ -399,6 +399,7 @@ private slots:
             QTest::newRow("values holding keys" + s) << "a$" << "a$$x" << "$a" << 40 << seed << 5;
             QTest::newRow("empty values" + s) << "ab$" << "" << "$ab" << 50 << seed << 30;
             QTest::newRow("long values" + s) << "a" << "xyzxyzaz" << "$a$ax" << 80 << seed << 100;
+            QTest::newRow("values holding $ between keys" + s) << "ab" << "$ab" << "ab" << 6 << seed << 30;
             QTest::newRow("beyond Latin-1" + s) << QString::fromUtf8("βж$") << QString::fromUtf8("жx")
                                                 << QString::fromUtf8("$βж") << 40 << seed << 30;
         }
@@ -464,8 +465,42 @@ private slots:
         // The rows reach every way through: texts changed, at once too, and refusals.
         QVERIFY2(substituted > 500, qPrintable(QString::number(substituted)));
         QVERIFY2(changed >= atOnceLeast, qPrintable(QString::number(changed)));
-        QVERIFY2(valueChars.isEmpty() || refused > 10, qPrintable(QString::number(refused)));
+        QVERIFY2(valueChars.isEmpty() || refused > 3, qPrintable(QString::number(refused)));
         QVERIFY(atOnce < 3000);
+    }
+
+    // Texts where replacing all keys at once would differ from one key after the other: the one-pass way must
+    // leave them to the other.
+    void notAtOnce_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("want");
+        QTest::newRow("value with $ makes a later key") << QStringList{"$a$", "$bb$"} << QStringList{"$b", "Z"} << "$a$b$a$" << "Zb";
+        QTest::newRow("values and text between make a later key")
+            << QStringList{"$a$", "$b$", "$qxyc$"} << QStringList{"x", "y", "Z"} << "$q$a$$b$c$" << "Z";
+        QTest::newRow("empty value joins two halves") << QStringList{"$a$", "$pq$"} << QStringList{"", "Z"} << "$p$a$q$" << "Z";
+        QTest::newRow("overlapping keys") << QStringList{"$a$", "$a$b$"} << QStringList{"1", "2"} << "$a$b$" << "1b$";
+        QTest::newRow("same key overlapping itself") << QStringList{"$a$"} << QStringList{"1"} << "$a$a$" << "1a$";
+        QTest::newRow("two keys end together") << QStringList{"$b$", "$a$b$"} << QStringList{"1", "2"} << "$a$b$" << "$a1";
+    }
+    void notAtOnce()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, values);
+        QFETCH(QString, text);
+        QFETCH(QString, want);
+        bool tooLong = false;
+        QCOMPARE(everyKeyInTurn(text, keys, values, 1 << 20, tooLong), want);
+        KeyFinder finder;
+        QString got = text;
+        QCOMPARE(substituteKeys(got, keys, values, finder, 1 << 20), SubstResult::Done);
+        QCOMPARE(got, want);
+        SubstResult r = SubstResult::Done;
+        got = text;
+        QVERIFY(!finder.substituteAtOnce(got, keys, values, keys.size(), 1 << 20, nullptr, r));
+        QCOMPARE(got, text);
     }
 
     // The bound counts the occurrences actually replaced: "$$" occurs once in "$$$", not twice.
