@@ -10,20 +10,20 @@
 
 namespace {
 
-// Every occurrence, left to right; what is put in is not searched again.
-// False, leaving text unchanged, when the result would be longer than
-// maxSize.
-bool replaceAll(QString& text, const QString& key, const QString& value, qint64 maxSize)
+// 1 when the line holds a word as CmdLine::setLine would find it, 0 when it
+// holds none, -1 when only the parse can tell. A stop counts the lines left
+// of a long script without splitting each into items.
+int quickWord(const QString& line)
 {
-    if (key.isEmpty())
-        return true;
-    if (value.size() > key.size()) {
-        const qint64 n = text.count(key, Qt::CaseSensitive);
-        if (text.size() + n * (value.size() - key.size()) > maxSize)
-            return false;
-    }
-    text.replace(key, value, Qt::CaseSensitive);
-    return true;
+    int i = 0;
+    while (i < line.size() && (line.at(i) == QLatin1Char(' ') || line.at(i) == QLatin1Char('\t')))
+        ++i;
+    if (i == line.size())
+        return 0;
+    const QChar c = line.at(i);
+    if (c.unicode() < 128 && !c.isSpace() && c != QLatin1Char('#') && c != QLatin1Char('"'))
+        return 1;
+    return -1;
 }
 
 }  // namespace
@@ -123,6 +123,11 @@ int BatchDispatcher::linesNotRun() const
 {
     int n = waiting && !owed.isEmpty() && owed.last().ours ? 1 : 0;
     for (int i = qMax(0, curLine); i < lines.size(); ++i) {
+        const int quick = i < lines.size() - 1 ? quickWord(lines.at(i)) : -1;
+        if (quick >= 0) {
+            n += quick;
+            continue;
+        }
         CmdLine c;
         c.setLine(lines.at(i));
         // The ":end" the editor adds closes every script it sends.
@@ -288,7 +293,6 @@ void BatchDispatcher::execNextLineSlot()
                 log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
                 vars.add(QLatin1Char('$') + cmd.arg(0) + QLatin1Char('$'), cmd.arg(1), QString(), QString());
-                keyMarks = qMax(keyMarks, int(cmd.arg(0).count(QLatin1Char('$'))) + 2);
                 // The table's history of every entry is never read here, and a
                 // ":let" inside a long loop would grow it without end.
                 vars.histKeys.clear();
@@ -297,7 +301,10 @@ void BatchDispatcher::execNextLineSlot()
                 vars.histRests.clear();
                 log(at + tr("let %1 = %2").arg(cmd.arg(0), cmd.arg(1)));
             } else if (ctrl == ctrl_echo) {
-                if (substituteVars(cmd))
+                const SubstResult r = substituteVars(cmd);
+                if (r == SubstResult::Stopped)
+                    break;
+                if (r == SubstResult::Done)
                     log(at + tr("echo %1").arg(cmd.arg(0)));
                 else
                     refuseTooLong(lineNo);
@@ -308,7 +315,11 @@ void BatchDispatcher::execNextLineSlot()
                 running = false;
                 log(tr("end"));
             } else if (ex != not_ex_cmd) {
-                if (substituteVars(cmd)) {
+                const SubstResult r = substituteVars(cmd);
+                // Stopped within the line: it stays the next line, not run.
+                if (r == SubstResult::Stopped)
+                    break;
+                if (r == SubstResult::Done) {
                     log(at + tr("%1 : %2").arg(cmd.word, cmd.args.join(QLatin1Char(' '))));
                     send = true;
                 } else {
@@ -365,7 +376,7 @@ int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
     return line;
 }
 
-bool BatchDispatcher::substituteVars(CmdLine& cmd) const
+SubstResult BatchDispatcher::substituteVars(CmdLine& cmd)
 {
     // The word, and each argument after a blank, as the line shows them.
     qint64 total = cmd.word.size();
@@ -374,35 +385,17 @@ bool BatchDispatcher::substituteVars(CmdLine& cmd) const
     // A line written longer than the bound is not refused for it; it only
     // may not grow.
     const qint64 bound = qMax<qint64>(maxSubstitutedLine, total);
-    const int n = qMin(vars.keys.size(), vars.values.size());
     for (QString& arg : cmd.args) {
         const qint64 others = total - arg.size();
-        for (int i = 0; i < loops.size(); ++i)
-            if (!replaceAll(arg, loops.at(i).token, loops.at(i).current, bound - others))
-                return false;
-        // Every key is "$name$": the keys found in the argument are the texts
-        // from one "$" to a later one. Taken in table order, as if each key of
-        // the table were tried in turn, without trying them all.
-        int after = -1;
-        for (;;) {
-            QVector<int> marks;
-            for (int p = arg.indexOf(QLatin1Char('$')); p >= 0; p = arg.indexOf(QLatin1Char('$'), p + 1))
-                marks << p;
-            int best = -1;
-            for (int a = 0; a < marks.size(); ++a) {
-                for (int b = a + 1; b < marks.size() && b < a + keyMarks; ++b) {
-                    const int i = vars.indexOf(arg.mid(marks[a], marks[b] - marks[a] + 1));
-                    if (i > after && i < n && (best < 0 || i < best))
-                        best = i;
-                }
-            }
-            if (best < 0)
-                break;
-            if (!replaceAll(arg, vars.keys.at(best), vars.values.at(best), bound - others))
-                return false;
-            after = best;
+        for (int i = 0; i < loops.size(); ++i) {
+            const SubstResult r = replaceEvery(arg, loops.at(i).token, loops.at(i).current, bound - others, &stopAsked);
+            if (r != SubstResult::Done)
+                return r;
         }
+        const SubstResult r = substituteKeys(arg, vars.keys, vars.values, keyFinder, bound - others, &stopAsked);
+        if (r != SubstResult::Done)
+            return r;
         total = others + arg.size();
     }
-    return true;
+    return SubstResult::Done;
 }

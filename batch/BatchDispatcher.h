@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "CmdLine.h"
+#include "KeySubst.h"
 #include "LoopVar.h"
 #include "core/Cfg.h"
 
@@ -23,10 +24,11 @@ public:
     explicit BatchDispatcher(QObject* parent = nullptr);
 
     int stepLoop(int line, const QString& name, LoopVar& out);
-    // False when the line, word and arguments with a blank before each,
-    // would grow beyond maxSubstitutedLine; the arguments are then partly
-    // substituted and the line must not run.
-    bool substituteVars(CmdLine& cmd) const;
+    // TooLong when the line, word and arguments with a blank before each,
+    // would grow beyond maxSubstitutedLine; Stopped when a stop was asked for
+    // on the way. The arguments are then partly substituted and the line
+    // must not run.
+    SubstResult substituteVars(CmdLine& cmd);
     // No command needs a longer line.
     static constexpr int maxSubstitutedLine = 1 << 20;
 
@@ -47,8 +49,9 @@ public:
     static const int logInterval = 100;
     static const int logLinesKept = 1000;
 
-    // Any thread: the running script stops taking lines at once; the Stop
-    // itself (batchStopSlot, queued) follows.
+    // Any thread: the running script stops taking lines at once, also in the
+    // middle of a line's substitution (that line then counts as not run);
+    // the Stop itself (batchStopSlot, queued) follows.
     void askStop() { stopAsked = true; }
     // The script ends here. With report, a script stopped before its end is
     // counted as a failure and the lines not run are said. Returns their
@@ -80,9 +83,8 @@ private:
     QStringList lines;
     int curLine = 0;
     Cfg vars;
-    // Most "$" any key holds: a key found in an argument spans that many
-    // consecutive "$" of it at most.
-    int keyMarks = 2;
+    // Which keys of vars an argument holds, kept in step with the table.
+    KeyFinder keyFinder;
     QVector<LoopVar> loops;
 
     // Answers still to come, oldest first. A Stop keeps them, no longer the

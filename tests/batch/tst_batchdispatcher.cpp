@@ -8,10 +8,12 @@
 #include <sys/resource.h>
 
 #include "support/Files.h"
+#include "support/Headless.h"
 
 #include "batch/BatchCmd.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchLog.h"
+#include "batch/KeySubst.h"
 #include "core/AnalyzeCond.h"
 #include "core/FailureLog.h"
 #include "core/Analyzed2DRes.h"
@@ -66,6 +68,32 @@ void readAsHarness(const QString& reader, const QString& path)
         d.batchStopSlot();
         QVERIFY2(longest <= BatchDispatcher::maxSubstitutedLine + 10, qPrintable(QString::number(longest)));
     }
+}
+
+// The rule as written, and as substitution once ran: every key of the table
+// in turn, each occurrence left to right; tooLong when a step would make the
+// text longer than maxSize (only a value longer than its key can).
+QString everyKeyInTurn(QString text, const QStringList& keys, const QStringList& values, qint64 maxSize, bool& tooLong)
+{
+    tooLong = false;
+    for (int i = 0; i < keys.size(); ++i) {
+        if (keys[i].isEmpty()) continue;
+        QString next = text;
+        next.replace(keys[i], values[i], Qt::CaseSensitive);
+        if (values[i].size() > keys[i].size() && next.size() > maxSize) {
+            tooLong = true;
+            return text;
+        }
+        text = next;
+    }
+    return text;
+}
+
+QString randomText(QRandomGenerator& rng, const QString& alphabet, int maxLength)
+{
+    QString s;
+    for (int n = int(rng.bounded(maxLength + 1)); n > 0; --n) s += alphabet[int(rng.bounded(alphabet.size()))];
+    return s;
 }
 
 }  // namespace
@@ -351,6 +379,270 @@ private slots:
         // The log cuts the echo to what a line of it keeps, and says how much it cut.
         QCOMPARE(log.contains(BatchLog::shown("line 3: echo " + value) + "\nline 4: seek_image"), echoed);
         QCOMPARE(FailureLog::count() - failures, (runs ? 0 : 1) + (echoed ? 0 : 1));
+    }
+
+    // Substitution against the rule as written, on random tables and texts of a small alphabet: keys holding "$",
+    // keys inside keys, values holding keys, empty values, a table growing between the lines. Both ways through
+    // it (all keys at once, and key by key) must give what trying every key in turn gives, refusals included.
+    void substitutionAsEveryKeyInTurn_data()
+    {
+        QTest::addColumn<QString>("nameChars");
+        QTest::addColumn<QString>("valueChars");  // empty: values are empty
+        QTest::addColumn<QString>("textChars");
+        QTest::addColumn<int>("textLength");
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("atOnceLeast");  // texts the one-pass way changed, at least
+        for (quint32 seed : {1u, 2u, 3u}) {
+            const QByteArray s = "/" + QByteArray::number(seed);
+            QTest::newRow("letters" + s) << "ab" << "xab" << "ab$" << 40 << seed << 100;
+            QTest::newRow("names of $" + s) << "$$a" << "xy" << "$$$a" << 60 << seed << 10;
+            QTest::newRow("values holding keys" + s) << "a$" << "a$$x" << "$a" << 40 << seed << 5;
+            QTest::newRow("empty values" + s) << "ab$" << "" << "$ab" << 50 << seed << 30;
+            QTest::newRow("long values" + s) << "a" << "xyzxyzaz" << "$a$ax" << 80 << seed << 100;
+            QTest::newRow("values holding $ between keys" + s) << "ab" << "$ab" << "ab" << 6 << seed << 30;
+            QTest::newRow("beyond Latin-1" + s) << QString::fromUtf8("βж$") << QString::fromUtf8("жx")
+                                                << QString::fromUtf8("$βж") << 40 << seed << 30;
+        }
+    }
+    void substitutionAsEveryKeyInTurn()
+    {
+        QFETCH(QString, nameChars);
+        QFETCH(QString, valueChars);
+        QFETCH(QString, textChars);
+        QFETCH(int, textLength);
+        QFETCH(quint32, seed);
+        QFETCH(int, atOnceLeast);
+        QRandomGenerator rng(seed);
+        QStringList keys, values;
+        KeyFinder finder;
+        int atOnce = 0, changed = 0, refused = 0, substituted = 0;
+        for (int round = 0; round < 3000; ++round) {
+            if (round % 300 == 0) {  // a table taken afresh
+                keys = QStringList{"$DataRoot$"};
+                values = QStringList{"/data"};
+            }
+            // ":let": an existing name gets a new value, a new one is appended.
+            for (int n = int(rng.bounded(3)); n > 0; --n) {
+                const QString key = '$' + randomText(rng, nameChars, 4) + '$';
+                const QString value = randomText(rng, valueChars.isEmpty() ? QString("x") : valueChars, valueChars.isEmpty() ? 0 : 5);
+                const int at = keys.indexOf(key);
+                if (at >= 0) values[at] = value;
+                else keys << key, values << value;
+            }
+            QString text = randomText(rng, textChars, textLength);
+            // A key of the table written into the text now and then.
+            for (int n = int(rng.bounded(4)); n > 0; --n)
+                text.insert(int(rng.bounded(text.size() + 1)), keys[int(rng.bounded(keys.size()))]);
+            const qint64 maxSize = rng.bounded(4) == 0 ? text.size() + qint64(rng.bounded(20)) : 1 << 20;
+            bool tooLong = false;
+            const QString want = everyKeyInTurn(text, keys, values, maxSize, tooLong);
+            refused += tooLong;
+            substituted += !tooLong && want != text;
+            QString got = text;
+            const SubstResult r = substituteKeys(got, keys, values, finder, maxSize);
+            const QString where = QString("keys %1, values %2, text %3, max %4")
+                                      .arg(keys.join(' '), values.join(' '), text).arg(maxSize);
+            QVERIFY2(r == (tooLong ? SubstResult::TooLong : SubstResult::Done), qPrintable(where));
+            if (!tooLong) QVERIFY2(got == want, qPrintable(where + " gave " + got + ", not " + want));
+            // The one-pass way on its own: when it takes a text, it gives the same.
+            QString once = text;
+            SubstResult onceResult = SubstResult::Stopped;
+            if (finder.substituteAtOnce(once, keys, values, keys.size(), maxSize, nullptr, onceResult)) {
+                ++atOnce;
+                changed += once != text;
+                QVERIFY2(onceResult == SubstResult::Done && !tooLong && once == want, qPrintable(where + " at once: " + once));
+            } else {
+                QCOMPARE(once, text);
+            }
+            // A loop token, any text, is replaced as QString::replace does.
+            const QString token = randomText(rng, textChars, 3);
+            QString tokenWant = text;
+            if (!token.isEmpty()) tokenWant.replace(token, "7", Qt::CaseSensitive);
+            QString tokenGot = text;
+            QVERIFY(replaceEvery(tokenGot, token, "7", 1 << 20) == SubstResult::Done);
+            QCOMPARE(tokenGot, tokenWant);
+        }
+        // The rows reach every way through: texts changed, at once too, and refusals.
+        QVERIFY2(substituted > 500, qPrintable(QString::number(substituted)));
+        QVERIFY2(changed >= atOnceLeast, qPrintable(QString::number(changed)));
+        QVERIFY2(valueChars.isEmpty() || refused > 3, qPrintable(QString::number(refused)));
+        QVERIFY(atOnce < 3000);
+    }
+
+    // Texts where replacing all keys at once would differ from one key after the other: the one-pass way must
+    // leave them to the other.
+    void notAtOnce_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("want");
+        QTest::newRow("value with $ makes a later key") << QStringList{"$a$", "$bb$"} << QStringList{"$b", "Z"} << "$a$b$a$" << "Zb";
+        QTest::newRow("values and text between make a later key")
+            << QStringList{"$a$", "$b$", "$qxyc$"} << QStringList{"x", "y", "Z"} << "$q$a$$b$c$" << "Z";
+        QTest::newRow("empty value joins two halves") << QStringList{"$a$", "$pq$"} << QStringList{"", "Z"} << "$p$a$q$" << "Z";
+        QTest::newRow("overlapping keys") << QStringList{"$a$", "$a$b$"} << QStringList{"1", "2"} << "$a$b$" << "1b$";
+        QTest::newRow("same key overlapping itself") << QStringList{"$a$"} << QStringList{"1"} << "$a$a$" << "1a$";
+        QTest::newRow("two keys end together") << QStringList{"$b$", "$a$b$"} << QStringList{"1", "2"} << "$a$b$" << "$a1";
+    }
+    void notAtOnce()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, values);
+        QFETCH(QString, text);
+        QFETCH(QString, want);
+        bool tooLong = false;
+        QCOMPARE(everyKeyInTurn(text, keys, values, 1 << 20, tooLong), want);
+        KeyFinder finder;
+        QString got = text;
+        QCOMPARE(substituteKeys(got, keys, values, finder, 1 << 20), SubstResult::Done);
+        QCOMPARE(got, want);
+        SubstResult r = SubstResult::Done;
+        got = text;
+        QVERIFY(!finder.substituteAtOnce(got, keys, values, keys.size(), 1 << 20, nullptr, r));
+        QCOMPARE(got, text);
+    }
+
+    // The bound counts the occurrences actually replaced: "$$" occurs once in "$$$", not twice.
+    void boundCountsWhatIsReplaced_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("maxSize");
+        QTest::addColumn<QString>("want");  // empty: refused
+        QTest::newRow("overlapping, fits") << "$$$" << "$$" << "abcd" << 5 << "abcd$";
+        QTest::newRow("overlapping, one over") << "$$$" << "$$" << "abcd" << 4 << "";
+        QTest::newRow("$ runs") << QString(9, '$') << "$$$$" << "vvvvv" << 11 << "vvvvvvvvvv$";
+        QTest::newRow("shorter value never refused") << "a$b$c" << "$b$" << "" << 1 << "ac";
+    }
+    void boundCountsWhatIsReplaced()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(int, maxSize);
+        QFETCH(QString, want);
+        QString got = text;
+        QCOMPARE(replaceEvery(got, key, value, maxSize), want.isEmpty() ? SubstResult::TooLong : SubstResult::Done);
+        QCOMPARE(got, want.isEmpty() ? text : want);
+        got = text;
+        KeyFinder finder;
+        QCOMPARE(substituteKeys(got, {key}, {value}, finder, maxSize), want.isEmpty() ? SubstResult::TooLong : SubstResult::Done);
+    }
+
+    // Keys rich in "$" against arguments rich in "$" (8000 "$" in a name and in an argument took 38 s, a 1000-"$"
+    // key against a 200,000-"$" argument 34 s), and thousands of different keys in one argument: run headless,
+    // each within seconds, with what the rule gives.
+    void dollarRichLinesRunHeadless_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("echo");  // the echo's text
+        QTest::newRow("16 KB: 8000 $ in a name and an argument")
+            << ":let " + QString(8000, '$') + " v\n:echo " + QString(8000, '$') + "\nquit\n" << QString(8000, '$');
+        QTest::newRow("40 KB: 20000 $") << ":let " + QString(20000, '$') + " v\n:echo " + QString(20000, '$') + "\nquit\n"
+                                         << QString(20000, '$');
+        QTest::newRow("1000-$ key, 200000-$ argument")
+            << ":let " + QString(998, '$') + " v\n:echo " + QString(200000, '$') + "\nquit\n" << QString(200, 'v');
+        QString lets, uses;
+        for (int i = 1; i <= 30000; ++i) lets += QString(":let v%1 %2\n").arg(i).arg(i % 10), uses.prepend(QString("$v%1$").arg(i));
+        QString want;
+        for (int i = 30000; i >= 1; --i) want += QString::number(i % 10);
+        QTest::newRow("30000 keys in one argument") << lets + ":echo " + uses + "\nquit\n" << want;
+    }
+    void dollarRichLinesRunHeadless()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, echo);
+        QTemporaryDir dir;
+        QElapsedTimer t;
+        t.start();
+        const ts::ProgramRun r = ts::runHeadless(dir.path(), script, 120000);
+        QVERIFY2(r.endedWith(0), r.err.right(2000).constData());
+        QVERIFY2(t.elapsed() < 20000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        const int lineNo = script.count('\n') - 1;
+        QVERIFY2(r.err.contains(BatchLog::shown(QString("line %1: echo ").arg(lineNo) + echo).toUtf8() + '\n'),
+                 r.err.right(1500).constData());
+    }
+
+    // Stop reaches a script in the middle of one long line: thousands of keys whose values hold "$", so each is
+    // substituted in turn over the whole argument (a minute or so). The line counts as not run.
+    void stopInsideALongLine()
+    {
+        disconnect(disp, &BatchDispatcher::Log, exec, nullptr);
+        QStringList lines;
+        QString uses;
+        for (int i = 1; i <= 30000; ++i) lines << QString(":let v%1 $%1").arg(i), uses.prepend(QString("$v%1$").arg(i));
+        // Lines after it with and without a word, counted as the parse finds them.
+        const QStringList after{"seek_image 2", "  # note", "\t", "\"\" x", "\"", "\" \" x", QString::fromUtf8("\u00a0seek_image 3"),
+                                ":label", "", "\t\tseek_image 4 \\", ":end"};
+        lines << "seek_image " + uses << after;
+        int notRun = 1;
+        for (int i = 0; i + 1 < after.size(); ++i) {
+            CmdLine c;
+            c.setLine(after[i]);
+            notRun += !c.word.isEmpty();
+        }
+        QCOMPARE(notRun, 1 + 5);
+        const int failures = FailureLog::count();
+        QString said;
+        connect(disp, &BatchDispatcher::Log, exec, [&said](const QString& t) { said += t.contains("not run") ? t : QString(); });
+        dispatch(lines);
+        // The ":let" lines give the thread's events a turn every few ms; the long line gives none.
+        bool inLine = false;
+        for (int tries = 0; tries < 120 && !inLine; ++tries) {
+            auto pinged = std::make_shared<std::atomic<bool>>(false);
+            QMetaObject::invokeMethod(disp, [pinged] { *pinged = true; }, Qt::QueuedConnection);
+            QElapsedTimer w;
+            w.start();
+            while (!*pinged && w.elapsed() < 1000) QTest::qWait(10);
+            inLine = !*pinged;
+        }
+        QVERIFY(inLine);
+        QElapsedTimer t;
+        t.start();
+        disp->askStop();
+        QMetaObject::invokeMethod(disp, [this] { disp->batchStopSlot(); }, Qt::BlockingQueuedConnection);
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        QVERIFY(!running());
+        QCOMPARE(exec->sent, QStringList());
+        QTRY_VERIFY2(said.contains(QString("%1 line(s) not run").arg(notRun)), qPrintable(said));
+        QCOMPARE(FailureLog::count() - failures, 1);
+    }
+
+    // SIGTERM reaches a headless run in the middle of such a line: it ends at once with status 1 and says what it
+    // left undone (the signal once waited 76 s for the line).
+    void sigtermInsideALongLine()
+    {
+        QTemporaryDir dir;
+        QString script, uses;
+        for (int i = 1; i <= 30000; ++i) script += QString(":let v%1 $%1\n").arg(i), uses.prepend(QString("$v%1$").arg(i));
+        script += ":echo " + uses + "\nquit\n";
+        const QString bat = dir.filePath("long.bat"), cfg = dir.filePath("long.cfg"), err = dir.filePath("long.err");
+        QVERIFY(ts::writeText(bat, script) && ts::writeText(cfg, "DataRoot " + dir.path() + "\n"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setStandardErrorFile(err);
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"});
+        QVERIFY(p.waitForStarted(10000));
+        QFile f(err);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray seen;
+        QTRY_VERIFY_WITH_TIMEOUT((seen += f.readAll()).contains("line 30000: let v30000 "), 60000);
+        QTest::qWait(500);
+        QVERIFY2(p.state() == QProcess::Running, "the long line ended before the signal");
+        QElapsedTimer t;
+        t.start();
+        p.terminate();
+        QVERIFY(p.waitForFinished(20000));
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        QVERIFY(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 1);
+        seen += f.readAll();
+        QVERIFY2(seen.contains("Batch: the script was stopped before its end; 2 line(s) not run"), seen.right(1000).constData());
+        QVERIFY(!seen.contains("line 30001: echo"));
     }
 
     // A line of many items is split in time linear in its length (copying its rest for each item took 7.5 s for
