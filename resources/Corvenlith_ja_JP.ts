@@ -420,6 +420,66 @@
         <source>The LCF reference &quot;%1&quot; of row %2 does not cover the fit: its energies less its dE reach %3 - %4 eV, the stack&apos;s energies in the LCF range %5 - %6 eV</source>
         <translation>LCF 参照「%1」（行 %2）はフィット範囲を覆っていません: dE を引いたエネルギーは %3 - %4 eV、LCF 範囲内のスタックのエネルギーは %5 - %6 eV です</translation>
     </message>
+    <message>
+        <source>the map of image %1 (%2)</source>
+        <translation>画像 %1 のマップ（%2）</translation>
+    </message>
+    <message>
+        <source>edge shift</source>
+        <translation>エッジシフト</translation>
+    </message>
+    <message>
+        <source>LCF residual</source>
+        <translation>LCF 残差</translation>
+    </message>
+    <message>
+        <source>residual-absorption jump</source>
+        <translation>残留吸収ジャンプ</translation>
+    </message>
+    <message>
+        <source>rest</source>
+        <translation>残り</translation>
+    </message>
+    <message>
+        <source>ratio</source>
+        <translation>比</translation>
+    </message>
+    <message>
+        <source>sum-up image</source>
+        <translation>積算画像</translation>
+    </message>
+    <message>
+        <source>the element correlation map (display mode 2)</source>
+        <translation>元素相関マップ（表示モード 2）</translation>
+    </message>
+    <message>
+        <source>the thresholded element correlation map (display mode 3)</source>
+        <translation>閾値処理した元素相関マップ（表示モード 3）</translation>
+    </message>
+    <message>
+        <source>Map1 of the map processing</source>
+        <translation>マップ処理の Map1</translation>
+    </message>
+    <message>
+        <source>Map2 of the map processing</source>
+        <translation>マップ処理の Map2</translation>
+    </message>
+    <message>
+        <source>the processed map</source>
+        <translation>処理後のマップ</translation>
+    </message>
+    <message>
+        <source>the map of reference row %1, map type 1 (amount)</source>
+        <translation>参照行 %1 のマップ、マップ種別 1（量）</translation>
+    </message>
+    <message>
+        <source>the map of reference row %1, map type 0 (fraction)</source>
+        <translation>参照行 %1 のマップ、マップ種別 0（分率）</translation>
+    </message>
+    <message>
+        <source>The LCF reference &quot;%1&quot; of row %2 does not cover the LCF range set now: its energies less its dE reach %3 - %4 eV, the stack&apos;s energies in that range %5 - %6 eV; a 2-D run judges it again when it starts</source>
+        <translation>LCF 参照「%1」（行 %2）は今設定されている LCF 範囲を覆っていません: dE を引いたエネルギーは %3 - %4 eV、その範囲内のスタックのエネルギーは %5 - %6 eV です。2-D 解析は開始時にもう一度判定します</translation>
+    </message>
 </context>
 <context>
     <name>Analyzer2</name>
@@ -548,6 +608,18 @@
     <message>
         <source>line %1: </source>
         <translation>%1 行目: </translation>
+    </message>
+    <message>
+        <source>the batch file %1 is no text: it holds a NUL byte at byte %2 (line %3)</source>
+        <translation>バッチファイル %1 はテキストではありません: %2 バイト目（%3 行目）に NUL バイトがあります</translation>
+    </message>
+    <message>
+        <source>the batch file %1 has %2 lines, more than the %3 a script may have</source>
+        <translation>バッチファイル %1 は %2 行あり、スクリプトに許される %3 行を超えています</translation>
+    </message>
+    <message>
+        <source>the batch file %1 has a line of %2 bytes (line %3), longer than the %4 a line may have</source>
+        <translation>バッチファイル %1 には %2 バイトの行（%3 行目）があり、1 行に許される %4 バイトより長いです</translation>
     </message>
 </context>
 <context>
@@ -1444,6 +1516,30 @@
         <source>Show</source>
         <translation>表示</translation>
     </message>
+    <message>
+        <source>dMut</source>
+        <translation>dMut</translation>
+    </message>
+    <message>
+        <source>normalised dMut</source>
+        <translation>規格化 dMut</translation>
+    </message>
+    <message>
+        <source>Mut+</source>
+        <translation>Mut+</translation>
+    </message>
+    <message>
+        <source>Mut-</source>
+        <translation>Mut-</translation>
+    </message>
+    <message>
+        <source>normalised ROI</source>
+        <translation>規格化 ROI</translation>
+    </message>
+    <message>
+        <source>the map of element %1, display mode %2 (%3)</source>
+        <translation>元素 %1 のマップ、表示モード %2（%3）</translation>
+    </message>
 </context>
 <context>
     <name>EnergyCalibration</name>
@@ -1748,6 +1844,10 @@
     <message>
         <source>the map %1 holds no values</source>
         <translation>マップ %1 に値がありません</translation>
+    </message>
+    <message>
+        <source>%1 holds no values</source>
+        <translation>%1 には値がありません</translation>
     </message>
 </context>
 <context>
