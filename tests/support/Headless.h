@@ -11,6 +11,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -79,6 +80,12 @@ struct StalledReader
         ::unlink(qPrintable(path));
     }
     bool ok() const { return fd >= 0; }
+    // Bytes written and not taken.
+    int held() const
+    {
+        int n = 0;
+        return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+    }
     // What the pipe holds now, taken at last.
     QByteArray drain() const
     {
