@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
