@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -34,13 +33,16 @@ int signalPipe[2] = {-1, -1};
 
 void onTerminate(int)
 {
+    // Lines the reader does not take now are dropped, not waited for.
+    BatchLog::hurry();
     const char c = 1;
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
 // A script run stopped from outside (a pipeline's time-out, Ctrl-C) ends as
 // when its main window is closed: the script stops, what it left undone is
-// said and counted.
+// said and counted. A signal ignored when the program started (nohup, a
+// background job) stays ignored: whoever started it asked for that.
 void closeOnTerminate(QWidget& window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
@@ -56,13 +58,20 @@ void closeOnTerminate(QWidget& window)
     sa.sa_handler = onTerminate;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction old = {};
+        if (sigaction(sig, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN)
+            continue;
+        sigaction(sig, &sa, nullptr);
+    }
 }
 
 }  // namespace
 #endif
+
+// What a reader that stalled, or a run ended by a signal, still gets to
+// take before the program exits.
+constexpr int lastWordsMs = 300;
 
 int main(int argc, char** argv)
 {
@@ -104,6 +113,9 @@ int main(int argc, char** argv)
     // The batch log of a script run goes to standard error, from the
     // configuration's lines on.
     BatchLog::setToStandardError(opt.execBatch);
+    // The debug output shares standard error: through the same queue, a
+    // load's messages stay before the next script line.
+    if (opt.execBatch) BatchLog::routeMessages();
 
     int result = 0;
     {
@@ -120,7 +132,8 @@ int main(int argc, char** argv)
             if (opt.execBatch && !read && headless) {
                 const QString why = opt.batchFile.isEmpty() ? QStringLiteral("no batch file given (-b FILE)")
                                                             : ctrl->loadError();
-                fprintf(stderr, "-x: %s\n", qPrintable(why));
+                BatchLog::write(QStringLiteral("-x: ") + why);
+                BatchLog::finish(lastWordsMs);
                 // A file that could not be opened, as before; one refused for
                 // what it is fails like any refusal.
                 return ctrl->loadRefused() ? 1 : 2;
@@ -136,14 +149,15 @@ int main(int argc, char** argv)
         result = app.exec();
     }
     // A script run tells its caller whether every step went through: the
-    // window's teardown has written its lines, so this one comes last.
-    const int failures = FailureLog::count();
-    if (opt.execBatch && failures > 0) {
-        fprintf(stderr, "%s\n",
-                qPrintable(QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
-                               .arg(QString::number(failures), FailureLog::first())));
-        fflush(stderr);
-        if (result == 0) result = 1;
+    // window's teardown has written its lines, so this one comes last. The
+    // status does not depend on the reader taking it.
+    if (opt.execBatch) {
+        const int failures = FailureLog::count();
+        BatchLog::write(failures > 0 ? QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
+                                           .arg(QString::number(failures), FailureLog::first())
+                                     : QCoreApplication::translate("main", "Failures in this run: 0"));
+        BatchLog::finish(lastWordsMs);
+        if (failures > 0 && result == 0) result = 1;
     }
     return result;
 }

@@ -13,12 +13,32 @@ constexpr int maxShownLine = 1000;
 // Each line of text cut to maxShownLine characters.
 QString shown(const QString& text);
 
-// Set once before the batch side is built; read from both threads.
+// Set once before the batch side is built; read from both threads. On, a
+// writer thread of its own carries the copy to standard error: no thread of
+// the program waits for a reader that stopped reading.
 void setToStandardError(bool on);
 bool toStandardError();
-// Writes text (already shown) on standard error, each line whole, ending in
-// a line break, when the copy is on.
+// Queues text (already shown) for standard error, each line whole, ending in
+// a line break, when the copy is on. Waits while the reader is behind but
+// still reading; a reader that took nothing for stallMs (or a program
+// ending on a signal) has the oldest queued lines dropped instead, and the
+// next line it gets says how many.
 void write(const QString& text);
+// The program's debug and warning output goes through the same queue, in
+// order with the log. Only while the copy is on.
+void routeMessages();
+// Nobody waits for the reader any more. Async-signal-safe.
+void hurry();
+// The program ends: the writer writes what is queued while the reader keeps
+// taking it, and gets ms when it stalled (took nothing for ms) or the
+// program ends on a signal. True when all was written; later texts are then
+// written directly, otherwise dropped.
+bool finish(int ms);
+
+// Bytes the queue holds at most while the reader is behind.
+constexpr int maxQueuedBytes = 1 << 20;
+// A reader that took nothing for this long counts as stalled.
+constexpr int stallMs = 1000;
 
 }  // namespace BatchLog
 

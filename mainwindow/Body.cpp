@@ -233,11 +233,14 @@ void Body::setupDataFiles()
     connect(this, &Body::loadI1Files, i1Loader, &LoadTiff::loadTiffs);
     connect(i1Loader, &LoadTiff::loaded, this, &Body::loadedI1);
     // A user's load answers no batch command: a waiting script must not take it for its own.
+    // The answer lets the script's next line start: it goes after the load's own messages,
+    // those of the coverage check queued by the finished load included.
     const auto answerLoad = [this](EX_CMD_ID id) {
-        if (id != not_ex_cmd) emit finishBatchExec(id);
+        if (id != not_ex_cmd)
+            QMetaObject::invokeMethod(this, [this, id] { emit finishBatchExec(id); }, Qt::QueuedConnection);
     };
-    connect(i1Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i1Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
+    connect(i1Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i1Loader, &LoadTiff::unreadable, this, [this](QStringList files, int total, int generation) {
         if (generation == i1Generation) reportUnreadable(QStringLiteral("I1"), files, total);
     });
@@ -246,8 +249,8 @@ void Body::setupDataFiles()
     startLoader(i0LoaderThread, i0Loader);
     connect(this, &Body::loadI0Files, i0Loader, &LoadTiff::loadTiffs);
     connect(i0Loader, &LoadTiff::loaded, this, &Body::loadedI0);
-    connect(i0Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i0Loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
+    connect(i0Loader, &LoadTiff::finishLoadFiles, this, answerLoad);
     connect(i0Loader, &LoadTiff::unreadable, this, [this](QStringList files, int total, int generation) {
         if (generation == i0Generation) reportUnreadable(QStringLiteral("I0"), files, total);
     });

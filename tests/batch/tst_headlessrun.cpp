@@ -3,6 +3,9 @@
 // error: each run ends, in bounded memory, with the status its failures give.
 #include <QtTest>
 
+#include <QRandomGenerator>
+
+#include <cmath>
 #include <csignal>
 
 #include "support/Files.h"
@@ -18,6 +21,63 @@ QStringList logLines(const QByteArray& err)
     for (const QString& l : QString::fromUtf8(err).split('\n'))
         if (re.match(l).hasMatch()) out << l;
     return out;
+}
+
+QStringList allLines(const QByteArray& err)
+{
+    return QString::fromUtf8(err).split('\n');
+}
+
+int firstIndex(const QStringList& lines, const QString& part, bool whole = false)
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (whole ? lines.at(i) == part : lines.at(i).contains(part)) return i;
+    return -1;
+}
+
+// An I1 scan of small frames as a beamline writes it: coarse below the Cu K edge, fine across it, coarser
+// above, photon noise; named with their energy (one energy measured twice when repeat) or numbered only.
+bool writeScan(const QString& dir, bool named, bool repeat)
+{
+    QVector<double> energies;
+    for (double E = 8900; E < 8970; E += 10) energies << E;
+    for (double E = 8970; E < 8995; E += 0.5) energies << E;
+    for (double E = 8995; E <= 9200; E += 5) energies << E;
+    QRandomGenerator rng(17);
+    int k = 0;
+    for (const double E : energies) {
+        const double mu = 0.4 + 1.1 / (1 + std::exp(-(E - 8979) / 1.5));
+        auto px = [&](int x, int y) {
+            const double counts = (6000 - 40 * x - 25 * y) * std::exp(-mu);
+            return counts + std::sqrt(counts) * (rng.bounded(3.4) - 1.7);
+        };
+        const QString name = named ? ts::energyName("i1", E) : QString("scan_%1.tif").arg(k, 3, 10, QChar('0'));
+        if (!ts::writeTiff(dir + "/" + name, 16, 12, px)) return false;
+        // The point at the edge measured once more.
+        if (repeat && E == 8979 && !ts::writeTiff(dir + "/" + name.chopped(4) + "_again.tif", 16, 12, px)) return false;
+        ++k;
+    }
+    return true;
+}
+
+// The program with its arguments started by /bin/sh running launch, in which $RUN stands for the program and
+// its arguments; standard error into errFile, standard output dropped.
+void startThroughShell(QProcess& p, const QString& launch, const QStringList& args, const QString& errFile)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setStandardErrorFile(errFile);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start("/bin/sh", QStringList{"-c", QString(launch).replace("$RUN", "\"$0\" \"$@\""), CORVENLITH_BIN} + args);
+}
+
+QString tailOf(const QString& file, int bytes = 4096)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    f.seek(qMax<qint64>(0, f.size() - bytes));
+    return QString::fromUtf8(f.readAll());
 }
 
 }  // namespace
@@ -170,6 +230,184 @@ private slots:
         // Each refusal once: the debug stream does not repeat it.
         QCOMPARE(QString::fromUtf8(r.err).count("Err: "), 3 + 1);  // and the summary's first failure
         QVERIFY(!r.err.contains("stopped"));
+    }
+    // Started under nohup (SIGHUP ignored, to outlive the terminal) or as a background job of a shell without job
+    // control (SIGINT ignored), a run keeps that signal ignored: it does not stop the script (it did: status 1,
+    // "3 line(s) not run"); the signals not ignored still close the run as before.
+    void ignoredSignalsStayIgnored_data()
+    {
+        QTest::addColumn<QString>("launch");
+        QTest::addColumn<int>("sig");
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("nohup, SIGHUP") << "exec nohup $RUN" << int(SIGHUP) << false;
+        QTest::newRow("SIGHUP ignored, SIGHUP") << "trap '' HUP; exec $RUN" << int(SIGHUP) << false;
+        QTest::newRow("SIGINT ignored, SIGINT") << "trap '' INT; exec $RUN" << int(SIGINT) << false;
+        QTest::newRow("SIGHUP ignored, SIGINT") << "trap '' HUP; exec $RUN" << int(SIGINT) << true;
+        QTest::newRow("both ignored, SIGTERM") << "trap '' HUP INT; exec $RUN" << int(SIGTERM) << true;
+        QTest::newRow("nothing ignored, SIGHUP") << "exec $RUN" << int(SIGHUP) << true;
+    }
+    void ignoredSignalsStayIgnored()
+    {
+        QFETCH(QString, launch);
+        QFETCH(int, sig);
+        QFETCH(bool, stops);
+        const QString bat = tmp.filePath("sig.bat"), err = tmp.filePath("sig.err");
+        QVERIFY(ts::writeText(bat, ":for i %i 1 1000000000\n:echo %i\n:next i\nset_band_w 1\nset_band_h 2\nquit\n"));
+        QProcess p;
+        startThroughShell(p, launch, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"}, err);
+        QVERIFY(p.waitForStarted(10000));
+        // The handlers are in place once the script runs.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(err).size() > 100000, 60000);
+        QCOMPARE(::kill(pid_t(p.processId()), sig), 0);
+        if (!stops) {
+            QVERIFY2(!p.waitForFinished(3000), qPrintable(tailOf(err, 500)));
+            QVERIFY(!tailOf(err).contains("stopped"));
+            p.terminate();
+        }
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 1);
+        const QString end = tailOf(err);
+        QCOMPARE(logLines(end.toUtf8()).filter(QRegularExpression("^Batch: the script was stopped before its end; \\d+ line")).size(), 1);
+        QVERIFY2(end.trimmed().section('\n', -1).startsWith("Failures in this run: 1; the first: Batch: the script was stopped"),
+                 qPrintable(end.right(500)));
+    }
+
+    // Behind a reader that stopped reading (a pipeline's "| sleep 60"), a run ends all the same: within seconds of
+    // SIGTERM, or by itself when its script ends, with the status its failures give (it waited for the reader for
+    // ever). The reader, when it wakes, finds the log's first lines whole.
+    void stalledReader_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("terminate");
+        QTest::addColumn<int>("code");
+        const QString loop = ":for i %i 1 100000\n:echo %i\n:next i\n";
+        QTest::newRow("SIGTERM in an endless loop") << ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n" << true << 1;
+        QTest::newRow("ends with quit") << loop + "quit\n" << false << 0;
+        QTest::newRow("ends without quit") << loop << false << 0;
+        QTest::newRow("a failure, then quit") << loop + "bogus\nquit\n" << false << 1;
+    }
+    void stalledReader()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, terminate);
+        QFETCH(int, code);
+        ts::StalledReader reader(tmp.filePath("stalled.fifo"));
+        QVERIFY(reader.ok());
+        const QString bat = tmp.filePath("stalled.bat");
+        QVERIFY(ts::writeText(bat, script));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setStandardErrorFile(reader.path);
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        QVERIFY(p.waitForStarted(10000));
+        if (terminate) {
+            // The loop under way (a busy machine may take seconds to start the program) has filled the pipe.
+            QTRY_VERIFY_WITH_TIMEOUT(reader.held() >= 32768, 60000);
+            QVERIFY(!p.waitForFinished(2000));
+            QElapsedTimer t;
+            t.start();
+            p.terminate();
+            QVERIFY(p.waitForFinished(10000));
+            QVERIFY2(t.elapsed() < 10000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        } else {
+            QVERIFY(p.waitForFinished(120000));
+        }
+        QVERIFY(p.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), code);
+        const QStringList got = logLines(reader.drain());
+        QVERIFY(!got.isEmpty());
+        QCOMPARE(got.first(), QString("line 1: for i : %i = 1"));
+    }
+
+    // A reader slower than the log but reading (a shell loop taking a byte at a time, pausing now and then) gets
+    // every line in order and the closing count: lines go only when the reader stops.
+    void slowReaderGetsEveryLine()
+    {
+        const int n = 20000;
+        QVERIFY(ts::writeText(tmp.filePath("slow.bat"), QString(":for i %i 1 %1\n:echo %i\n:next i\nquit\n").arg(n)));
+        const QString reader = "while IFS= read -r l; do printf '%s\\n' \"$l\"; case $l in *000) sleep 0.1;; esac; done";
+        const ts::ProgramRun r = ts::runProgram(
+            "/bin/sh", {"-c", "( \"$0\" -c none.cfg -e -b slow.bat -x; echo $? > slow.code ) 2>&1 >/dev/null | " + reader + " > slow.out",
+                        CORVENLITH_BIN}, 300000, tmp.path());
+        QVERIFY(r.endedWith(0));
+        QCOMPARE(ts::readAll(tmp.filePath("slow.code")).trimmed(), QByteArray("0"));
+        const QByteArray out = ts::readAll(tmp.filePath("slow.out"));
+        QVERIFY(!out.contains("left out"));
+        const QStringList lines = logLines(out);
+        QStringList echoes = lines.filter(QRegularExpression("^line 2: "));
+        QCOMPARE(echoes.size(), n);
+        for (int i = 0; i < n; ++i)
+            QCOMPARE(echoes.at(i), QString("line 2: echo %1").arg(i + 1));
+        QCOMPARE(allLines(out.trimmed()).last(), QString("Failures in this run: 0"));
+    }
+
+    // A load's messages stand between its own line and the next one in the log, also when the next is "quit" (they
+    // came after it: a reader put them on the wrong line).
+    void loadMessagesBeforeNextLine_data()
+    {
+        QTest::addColumn<QString>("load");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("nextLogged");
+        QTest::addColumn<int>("code");
+        const QString repeated = "load_I1_files_of_pattern NEW TMP/repeated/ *.tif", numbered = "load_I1_files_of_pattern NEW TMP/numbered/ *.tif";
+        const QString shared = "Some frames of the I1 stack share an energy", noEnergy = " of the I1 stack have no energy in their name";
+        QTest::newRow("energy twice, then quit") << repeated << "quit" << shared << "line 2: quit : " << 0;
+        QTest::newRow("energy twice, then an echo") << repeated << ":echo next" << shared << "line 2: echo next" << 0;
+        QTest::newRow("numbered, then quit") << numbered << "quit" << noEnergy << "line 2: quit : " << 1;
+        QTest::newRow("numbered, then a command") << numbered << "set_band_w 1" << noEnergy << "line 2: set_band_w : 1" << 1;
+        QTest::newRow("numbered I0, then a command")
+            << "load_I0_files_of_pattern NEW TMP/numbered/ *.tif" << "set_band_w 1"
+            << " of the I0 stack have no energy in their name" << "line 2: set_band_w : 1" << 1;
+    }
+    void loadMessagesBeforeNextLine()
+    {
+        QFETCH(QString, load);
+        QFETCH(QString, next);
+        QFETCH(QString, message);
+        QFETCH(QString, nextLogged);
+        QFETCH(int, code);
+        if (!QFileInfo::exists(tmp.filePath("numbered")))
+            QVERIFY(QDir().mkpath(tmp.filePath("repeated")) && QDir().mkpath(tmp.filePath("numbered"))
+                    && writeScan(tmp.filePath("repeated"), true, true) && writeScan(tmp.filePath("numbered"), false, false));
+        // Run a few times: the order was a race between the two threads.
+        for (int round = 0; round < 3; ++round) {
+            const ts::ProgramRun r = run(QString(load).replace("TMP", tmp.path()) + "\n" + next + "\nquit\n");
+            QVERIFY2(r.endedWith(code), r.err.right(2000).constData());
+            const QStringList lines = allLines(r.err);
+            const int loadAt = firstIndex(lines, "line 1: load_I"), said = firstIndex(lines, message),
+                      nextAt = firstIndex(lines, nextLogged, true);
+            QVERIFY2(loadAt >= 0 && said > loadAt && nextAt > said,
+                     qPrintable(QString("%1 %2 %3\n").arg(loadAt).arg(said).arg(nextAt) + lines.mid(qMax(0, loadAt)).join('\n').right(2000)));
+        }
+    }
+
+    // Every script run ends its log with the count of its failures, none included.
+    void closingCount_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("clean, quit") << "set_band_w 1\nquit\n" << 0 << "Failures in this run: 0";
+        QTest::newRow("clean, no quit") << "set_band_w 1\n" << 0 << "Failures in this run: 0";
+        QTest::newRow("empty script") << "" << 0 << "Failures in this run: 0";
+        QTest::newRow("comment block never closed") << ":rem_start\nbogus\nquit\n" << 0 << "Failures in this run: 0";
+        QTest::newRow("one refusal") << "bogus\nquit\n" << 1 << "Failures in this run: 1; the first: Err: line 1: unknown word bogus";
+        QTest::newRow("two refusals") << "set_band_w 1\nbogus\nbogus2\nquit\n" << 1
+                                      << "Failures in this run: 2; the first: Err: line 2: unknown word bogus";
+    }
+    void closingCount()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, code);
+        QFETCH(QString, last);
+        const ts::ProgramRun r = run(script, 30000);
+        QVERIFY2(r.endedWith(code), r.err.right(2000).constData());
+        QCOMPARE(allLines(r.err.trimmed()).last(), last);
+        QCOMPARE(r.err.count("Failures in this run"), 1);
     }
 };
 

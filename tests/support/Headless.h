@@ -9,6 +9,13 @@
 
 #include "support/Files.h"
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 // The program itself run without a screen, as an unattended script runs it.
 namespace ts {
 
@@ -53,6 +60,41 @@ inline ProgramRun runHeadless(const QString& dir, const QString& script, int ms 
     if (!writeText(bat, script) || !writeText(cfg, "DataRoot " + dir + "\n" + cfgLines)) return ProgramRun();
     return runProgram(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"}, ms, dir);
 }
+#endif
+
+#ifdef Q_OS_UNIX
+// A pipe whose reader never reads: a named pipe held open for reading, so a
+// program writing into it fills it and then waits, as behind "| sleep 60".
+struct StalledReader
+{
+    QString path;
+    int fd = -1;
+    explicit StalledReader(const QString& p) : path(p)
+    {
+        ::unlink(qPrintable(path));
+        if (::mkfifo(qPrintable(path), 0600) == 0) fd = ::open(qPrintable(path), O_RDONLY | O_NONBLOCK);
+    }
+    ~StalledReader()
+    {
+        if (fd >= 0) ::close(fd);
+        ::unlink(qPrintable(path));
+    }
+    bool ok() const { return fd >= 0; }
+    // Bytes written and not taken.
+    int held() const
+    {
+        int n = 0;
+        return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+    }
+    // What the pipe holds now, taken at last.
+    QByteArray drain() const
+    {
+        QByteArray all;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) all.append(buf, int(n));
+        return all;
+    }
+};
 #endif
 
 // The sanitizer keeps freed memory aside (256 MB by default) before reusing

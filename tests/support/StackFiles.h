@@ -27,7 +27,7 @@ inline bool loadFiles(Body& b, const QStringList& files, bool i1)
     QElapsedTimer t;
     t.start();
     while (done.isEmpty() && t.elapsed() < 20000) done.wait(100);
-    // The window's own completion slot runs after the batch signal.
+    // Anything the window queued after the completion runs too.
     QTest::qWait(20);
     QCoreApplication::processEvents();
     return !done.isEmpty();
