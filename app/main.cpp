@@ -132,7 +132,12 @@ int main(int argc, char** argv)
             if (opt.execBatch && !read && headless) {
                 const QString why = opt.batchFile.isEmpty() ? QStringLiteral("no batch file given (-b FILE)")
                                                             : ctrl->loadError();
-                BatchLog::write(QStringLiteral("-x: ") + why);
+                const QString said = QStringLiteral("-x: ") + why;
+                BatchLog::write(said);
+                // A refused file is the run's one failure; its log ends with
+                // the count like every other run's.
+                BatchLog::write(QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
+                                    .arg(QStringLiteral("1"), said));
                 BatchLog::finish(lastWordsMs);
                 // A file that could not be opened, as before; one refused for
                 // what it is fails like any refusal.

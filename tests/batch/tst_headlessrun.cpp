@@ -188,6 +188,9 @@ private slots:
         QVERIFY2(r.endedWith(code), r.err.right(2000).constData());
         QVERIFY2(r.err.contains(said.toUtf8()), r.err.right(2000).constData());
         QVERIFY(!r.err.contains("stopped"));
+        // Refused or run, the log ends with its count.
+        const QByteArray last = r.err.trimmed().split('\n').last();
+        QVERIFY2(code ? last.startsWith("Failures in this run: 1; the first: ") : last == "Failures in this run: 0", last.constData());
     }
 
     // 100,000 variables: each ":let" costs the same whatever their number (the table was searched for each: 53 s).
