@@ -229,16 +229,7 @@ int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::
             const ushort c = t[i].unicode();
             if (s == 0 && !g.begins(c))
                 continue;
-            for (;;) {
-                const int w = g.child(s, c);
-                if (w >= 0) {
-                    s = w;
-                    break;
-                }
-                if (s == 0)
-                    break;
-                s = g.fail[size_t(s)];
-            }
+            s = g.next(s, c);
             // Every key ending here, each node once per question: a run of
             // "$" against keys of "$" only would otherwise walk the same
             // chain at every character.
@@ -282,16 +273,7 @@ bool KeyFinder::substituteAtOnce(QString& text, const QStringList& keys, const Q
             const ushort c = t[i].unicode();
             if (s == 0 && !g.begins(c))
                 continue;
-            for (;;) {
-                const int w = g.child(s, c);
-                if (w >= 0) {
-                    s = w;
-                    break;
-                }
-                if (s == 0)
-                    break;
-                s = g.fail[size_t(s)];
-            }
+            s = g.next(s, c);
             int ending = -1;
             for (int u = g.keyAt[size_t(s)] >= 0 ? s : g.out[size_t(s)]; u != 0; u = g.out[size_t(u)]) {
                 const int k = g.keyAt[size_t(u)];

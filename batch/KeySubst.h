@@ -77,6 +77,15 @@ private:
                     return -1;
             }
         }
+        // The automaton's move from node on c, following fail links.
+        int next(int node, ushort c) const
+        {
+            for (;;) {
+                const int w = child(node, c);
+                if (w >= 0 || node == 0) return w >= 0 ? w : 0;
+                node = fail[size_t(node)];
+            }
+        }
         void addEdge(int node, ushort c, int to);
         bool begins(ushort c) const { return c < 256 ? (rootChars[c >> 6] >> (c & 63)) & 1 : rootHigh && child(0, c) >= 0; }
     };
