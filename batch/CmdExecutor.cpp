@@ -188,11 +188,14 @@ void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
         // Nothing to queue: the loader would not answer a request never made.
         if (files.isEmpty()) return;
     }
+    const QString refusal = i1 ? body.readI1Files(files, newFile) : body.readI0Files(files, newFile);
     done = false;
-    if (i1)
-        body.readI1Files(files, newFile);
-    else
-        body.readI0Files(files, newFile);
+    // Refused before anything was queued: no loader will answer, so the
+    // answer a load gives comes from here.
+    if (!refusal.isEmpty()) {
+        refused(cmd, refusal);
+        emit body.finishBatchExec(i1 ? load_I1_files : load_I0_files);
+    }
 }
 
 bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)

@@ -1,5 +1,15 @@
+#include "batch/BatchCmd.h"
+#include "batch/BatchDispatcher.h"
 #include "batch/CmdLine.h"
 #include "batch/KeySubst.h"
+#include "core/Globals.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <memory>
 
 #include <benchmark/benchmark.h>
 
@@ -87,5 +97,135 @@ static void BM_SubstituteManyKeys(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * arg.size());
 }
 BENCHMARK(BM_SubstituteManyKeys)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond);
+// The interpreter on its own thread, as the batch window runs it, its log
+// taken by this (the GUI) thread. The tests only bound these loosely: a busy
+// machine takes seconds.
+namespace {
+
+QCoreApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "bench_batch";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const bool tables = [] {
+        initGlobals();
+        initBatchCmdTables();
+        return true;
+    }();
+    (void)tables;
+    return app;
+}
+
+qint64 residentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& l : f.readAll().split('\n'))
+        if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+struct Interpreter {
+    QObject gui;  // takes the log; its end drops texts still queued
+    QThread thread;
+    BatchDispatcher* disp = new BatchDispatcher;
+    qint64 logged = 0;  // characters of log taken
+
+    Interpreter()
+    {
+        application();
+        disp->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, disp, &QObject::deleteLater);
+        QObject::connect(disp, &BatchDispatcher::Log, &gui,
+                         [this](const QString& t) { logged += t.size(); });
+        // No command is sent by control lines; an answer would come from the window.
+        QObject::connect(disp, &BatchDispatcher::execCmdSig, disp,
+                         [this](CmdLine, bool) { disp->finishBatchExec(int(not_ex_cmd)); });
+        thread.start();
+    }
+    ~Interpreter()
+    {
+        thread.quit();
+        thread.wait();
+    }
+    void run(const QStringList& lines)
+    {
+        QMetaObject::invokeMethod(disp, [this, lines] { disp->doDispatchCmds(lines); }, Qt::QueuedConnection);
+    }
+    bool running()
+    {
+        bool r = false;
+        QMetaObject::invokeMethod(disp, [this, &r] { r = disp->isRunning(); }, Qt::BlockingQueuedConnection);
+        return r;
+    }
+    // For ms milliseconds, the GUI thread taking the log (sent at most every
+    // 100 ms, its last 1000 lines).
+    void runFor(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+};
+
+const QStringList endless{QStringLiteral(":for i %i 1 2000000000"), QStringLiteral(":echo %i"),
+                          QStringLiteral(":next i"), QStringLiteral(":end")};
+
+}  // namespace
+
+// From Stop (the window's button: askStop, then the queued stop) to the
+// interpreter idle, with an endless loop of echo lines under way.
+static void BM_StopEndlessLoop(benchmark::State& state)
+{
+    Interpreter in;
+    for (auto _ : state) {
+        in.run(endless);
+        in.runFor(150);
+        QElapsedTimer t;
+        t.start();
+        in.disp->askStop();
+        QMetaObject::invokeMethod(in.disp, &BatchDispatcher::batchStopSlot, Qt::QueuedConnection);
+        while (in.running()) QCoreApplication::processEvents();
+        state.SetIterationTime(double(t.nsecsElapsed()) * 1e-9);
+    }
+}
+BENCHMARK(BM_StopEndlessLoop)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// From the close of the program (its interpreter's thread told to end) to
+// the thread's end, with an endless loop under way.
+static void BM_CloseEndsEndlessLoop(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto in = std::make_unique<Interpreter>();
+        in->run(endless);
+        in->runFor(150);
+        QElapsedTimer t;
+        t.start();
+        in->thread.quit();
+        in->thread.wait();
+        state.SetIterationTime(double(t.nsecsElapsed()) * 1e-9);
+        in.reset();
+    }
+}
+BENCHMARK(BM_CloseEndsEndlessLoop)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// Memory of a long loop: resident growth over range(0) seconds of an
+// endless loop. Constant memory shows as a growth that does not follow the
+// argument.
+static void BM_LongLoopMemory(benchmark::State& state)
+{
+    Interpreter in;
+    in.run(endless);
+    in.runFor(500);
+    const qint64 before = residentKb();
+    for (auto _ : state) in.runFor(int(state.range(0)) * 1000);
+    state.counters["growth_kB"] = double(residentKb() - before);
+    state.counters["log_kB_shown"] = double(in.logged >> 10);
+    in.disp->askStop();
+    QMetaObject::invokeMethod(in.disp, &BatchDispatcher::batchStopSlot, Qt::QueuedConnection);
+    while (in.running()) QCoreApplication::processEvents();
+}
+BENCHMARK(BM_LongLoopMemory)->Arg(2)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -129,9 +129,12 @@ public slots:
     void clearI1Files();
     void clearI0Files();
     // answer: the batch command the load answers when it is through;
-    // not_ex_cmd for a user's load, which answers none.
-    void readI1Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I1_files);
-    void readI0Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I0_files);
+    // not_ex_cmd for a user's load, which answers none. A load that would give
+    // a frame an energy no scan can have is refused whole, nothing queued and
+    // the stack left as it was; a user's refusal is counted as a failure, a
+    // script's by its caller. The reason is returned (empty when queued).
+    QString readI1Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I1_files);
+    QString readI0Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I0_files);
     void loadedI1(TiffData* data, int fNo, int totalFiles, int generation);
     void loadedI0(TiffData* data, int fNo, int totalFiles, int generation);
     void finishedLoadI1Files();
@@ -248,6 +251,8 @@ private:
                      const QVector<TiffData*>& other, const QString& otherName);
     void reportNameMisses(SelectDataFiles* selector, const QString& stackName);
     void checkEnergies(const QVector<TiffData*>& stack, const QString& stackName);
+    QString refuseImpossibleEnergies(SelectDataFiles* selector, const QStringList& files, const QString& stackName,
+                                     EX_CMD_ID answer);
     void checkI0Coverage();
 
     int bgLineType() const;

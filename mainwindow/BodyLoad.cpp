@@ -62,8 +62,29 @@ void Body::clearI0Files()
     i0DarkAreaValues.clear();
 }
 
-void Body::readI1Files(QStringList files, bool newFile, EX_CMD_ID answer)
+// Checked before anything is cleared or queued: every energy source (names,
+// calculation, reference list) passes here, and a refused load keeps the
+// stack it would have replaced.
+QString Body::refuseImpossibleEnergies(SelectDataFiles* selector, const QStringList& files, const QString& stackName,
+                                       EX_CMD_ID answer)
 {
+    const QString which = selector->eofSetup()->impossibleEnergy(
+        files, LoadTiff::indexesRead(loadRequest(selector, files, not_ex_cmd, 0)));
+    if (which.isEmpty()) return which;
+    const QString text = tr("No frames loaded into the %1 stack: %2; a frame's energy must be above 0 and at most %3 eV")
+                             .arg(stackName, which, QString::number(EnergyOfFiles::maxEnergy, 'f', 0));
+    // A script's refusal is counted by its "Err:" line.
+    if (answer == not_ex_cmd)
+        reportFailure(text);
+    else
+        statusBar()->showMessage(text);
+    return text;
+}
+
+QString Body::readI1Files(QStringList files, bool newFile, EX_CMD_ID answer)
+{
+    const QString refused = refuseImpossibleEnergies(SelectI1Files, files, QStringLiteral("I1"), answer);
+    if (!refused.isEmpty()) return refused;
     emit i1StackChanging();
     if (newFile) {
         clearI1Files();
@@ -72,13 +93,17 @@ void Body::readI1Files(QStringList files, bool newFile, EX_CMD_ID answer)
         emit spectrumAutoRange(true);
     }
     emit loadI1Files(loadRequest(SelectI1Files, files, answer, i1Generation));
+    return QString();
 }
 
-void Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
+QString Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
 {
+    const QString refused = refuseImpossibleEnergies(SelectI0Files, files, QStringLiteral("I0"), answer);
+    if (!refused.isEmpty()) return refused;
     if (newFile)
         clearI0Files();
     emit loadI0Files(loadRequest(SelectI0Files, files, answer, i0Generation));
+    return QString();
 }
 
 void Body::report(const QString& text)

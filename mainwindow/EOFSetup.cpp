@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include "widgets/FieldWidth.h"
@@ -84,6 +85,42 @@ double EOFSetup::energyByName(const QString& fileName, int fileNo)
     ++nameMisses.named;
     if (!matched && nameMisses.missed++ == 0) nameMisses.first = fileName;
     return e;
+}
+
+QString EOFSetup::impossibleEnergy(const QStringList& files, const QVector<int>& indexes) const
+{
+    const bool byName = FromFileName->isChecked();
+    const bool byCalc = !byName && (FromFileNum->isChecked() || !FromRefFile->isChecked());
+    const QString refName = QFileInfo(RefFilePath->text()).fileName();
+    // A line left out of the list would move every later frame to the next energy.
+    if (!byName && !byCalc && !refsImpossible.isEmpty() && !indexes.isEmpty()) {
+        const double angle = refsImpossible.first();
+        return tr("%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4")
+            .arg(QFileInfo(files.value(indexes.first())).fileName(), QString::number(energyOfAngle(angle, units.D), 'g', 10),
+                 QString::number(angle, 'g', 10), refName);
+    }
+    const CalcFields f = calcFields();
+    const double factor = Factor->text().toDouble();
+    for (int n : indexes) {
+        const QString file = files.value(n);
+        bool matched = true;
+        const double e = byName ? EnergyOfFiles::energyByName(file, Pattern->text(), factor, n, &matched)
+                         : byCalc ? EnergyOfFiles::energyByCalc(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(),
+                                                                units.D, n)
+                                  : EnergyOfFiles::energyByRef(refs, n, files.size(), CorrespondFromEnd->isChecked());
+        // A name without energy gets its number, which the load reports as
+        // a failure of its own.
+        if (possibleEnergy(e) || !matched) continue;
+        const QString source =
+            byName ? tr("from its name by the pattern %1 and the factor %2").arg(Pattern->text(), Factor->text())
+            : byCalc ? tr("calculated as file %1 of the list from Start %2, Delta %3, End %4 and %5 points in %6")
+                           .arg(QString::number(n), Start->text(), Delta->text(), End->text(), NumOfPoints->text(),
+                                DisplayUnit->currentText())
+                     : tr("from the reference list %1").arg(refName);
+        return tr("%1 would have an energy of %2 eV, %3")
+            .arg(QFileInfo(file).fileName(), QString::number(e, 'g', 10), source);
+    }
+    return QString();
 }
 
 EOFSetup::NameMisses EOFSetup::takeNameMisses()
@@ -208,7 +245,8 @@ void EOFSetup::refFileSelected(const QString& fname)
 
 void EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)
 {
-    refs = readRefEnergies(in, startKey, column, units.D);
+    refsImpossible.clear();
+    refs = readRefEnergies(in, startKey, column, units.D, &refsImpossible);
 }
 
 void EOFSetup::readRefOffsets(QTextStream& in)

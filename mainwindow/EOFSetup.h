@@ -33,6 +33,12 @@ public:
 
     const QVector<double>& refEnergies() const { return refs; }
 
+    // The first of the files `indexes` of `files` (numbered as the loader
+    // numbers them) that would get an energy no scan can have, as "NAME would
+    // have the energy E eV, SOURCE"; empty when every one is possible. Counts
+    // no name misses.
+    QString impossibleEnergy(const QStringList& files, const QVector<int>& indexes) const;
+
     // Files given their number as energy because the pattern found none in
     // their name, since the last call: how many, of how many named, and the
     // first such file. Counting starts afresh.
@@ -61,6 +67,8 @@ private:
 
     Units units;
     QVector<double> refs;
+    // Angles of the reference file that give no possible energy.
+    QVector<double> refsImpossible;
     _FileDialog refDialog;
     QButtonGroup modeGroup;
     QButtonGroup stepGroup;

@@ -10,6 +10,11 @@
 
 namespace EnergyOfFiles {
 
+bool possibleEnergy(double eV)
+{
+    return std::isfinite(eV) && eV > 0 && eV <= maxEnergy;
+}
+
 bool angleOfEnergy(double energy, double D, double* degrees)
 {
     const double x = hc / energy / (2 * D);
@@ -58,11 +63,10 @@ namespace {
 // only angles inside 0 to 180 count: between two of them the lowest sine is
 // at an end, so the ends bound every energy between (in eV and keV the
 // energies run monotonically anyway).
-bool possibleEnergy(double v, int unit, double D)
+bool possibleField(double v, int unit, double D)
 {
-    const auto possible = [](double e) { return e > 0 && e <= maxEnergy; };
-    if (unit == UnitDeg) return v > 0 && v < 180 && possible(energyOfAngle(v, D));
-    return possible(v * (unit == UnitKeV ? 1000 : 1));
+    if (unit == UnitDeg) return v > 0 && v < 180 && possibleEnergy(energyOfAngle(v, D));
+    return possibleEnergy(v * (unit == UnitKeV ? 1000 : 1));
 }
 
 bool usable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString* why, bool startMayStayOut,
@@ -75,7 +79,7 @@ bool usable(const CalcFields& f, int unit, bool evenInEnergy, double D, QString*
     if (f.num < 1) return refuse(QCoreApplication::translate("EnergyOfFiles", "the number of points must be at least 1"));
     if (!std::isfinite(f.start) || !std::isfinite(f.delta) || !std::isfinite(f.end))
         return refuse(QCoreApplication::translate("EnergyOfFiles", "Start, Delta and End must be finite"));
-    if (!(startMayStayOut || possibleEnergy(f.start, unit, D)) || !(endMayStayOut || possibleEnergy(f.end, unit, D))) {
+    if (!(startMayStayOut || possibleField(f.start, unit, D)) || !(endMayStayOut || possibleField(f.end, unit, D))) {
         const QString max = QString::number(maxEnergy, 'f', 0);
         return refuse(unit == UnitDeg ? QCoreApplication::translate(
                                             "EnergyOfFiles", "Start and End must be angles between 0 and 180 degrees giving at most %1 eV")
@@ -104,8 +108,8 @@ bool calcFieldsUsable(const CalcFields& f, int unit, bool evenInEnergy, double D
 bool calcEditUsable(const CalcFields& before, const CalcFields& f, CalcField typed, int unit, bool evenInEnergy,
                     double D, QString* why)
 {
-    return usable(f, unit, evenInEnergy, D, why, typed != FieldStart && !possibleEnergy(before.start, unit, D),
-                  typed != FieldEnd && !possibleEnergy(before.end, unit, D));
+    return usable(f, unit, evenInEnergy, D, why, typed != FieldStart && !possibleField(before.start, unit, D),
+                  typed != FieldEnd && !possibleField(before.end, unit, D));
 }
 
 double energyByName(const QString& path, const QString& pattern, double factor, int n, bool* matched)
@@ -154,7 +158,8 @@ double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd)
     return refs.at(i);
 }
 
-QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D)
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D,
+                                QVector<double>* impossible)
 {
     qDebug() << "reading simple";
     QVector<double> energies;
@@ -173,6 +178,7 @@ QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column,
         bool ok = false;
         const double angle = words.at(column).toDouble(&ok);
         const double e = energyOfAngle(angle, D);
+        if (ok && impossible && !possibleEnergy(e)) *impossible << angle;
         if (!ok || !std::isfinite(e) || e <= 0) {
             // A blank or non-numeric line would otherwise become an infinite energy.
             qDebug() << "Reference line skipped, no monochromator angle:" << line;

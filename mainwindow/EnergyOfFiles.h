@@ -22,6 +22,9 @@ enum Unit { UnitEV = 0, UnitKeV = 1, UnitDeg = 2 };
 // a few hundred keV below): a frame given more holds a typing slip.
 constexpr double maxEnergy = 1e6;  // eV
 
+// Whether a frame may have this energy: finite, above 0, at most maxEnergy.
+bool possibleEnergy(double eV);
+
 struct CalcFields {
     double start = 0;
     double delta = 0;
@@ -72,8 +75,11 @@ double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd);
 
 // Energies from the angles (degrees) in `column` of the lines of `in`; data
 // begin after the first line starting with `key` (at once when key is empty).
-// Lines whose angle is no number or gives no finite positive energy are skipped.
-QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D);
+// Lines whose angle is no number or gives no finite positive energy are skipped;
+// the angles of those that are numbers but give no possible energy go to
+// `impossible`, when given, so that a load can refuse them.
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D,
+                                QVector<double>* impossible = nullptr);
 
 }  // namespace EnergyOfFiles
 

@@ -50,28 +50,36 @@ void LoadTiff::treatQues()
     treating = false;
 }
 
-void LoadTiff::readRequest(const Request& r)
+QVector<int> LoadTiff::indexesRead(const Request& r)
 {
+    QVector<int> read;
     const qint64 n = r.files.size();
     const qint64 skip = qMax(1, r.skip);
     const qint64 end = n - qMax(0, r.cutLast);
-    QStringList unread;
-    for (index = qMax(0, r.cutFirst); index < n; index += skip) {
-        if (stale(r))
-            return;
-        const QString& path = r.files.at(int(index));
-        if (!(r.ignoreLive && path.contains(QLatin1String("Live")))) {
-            TiffData* data = new TiffData;
-            const bool ok = data->load(path, r.errPs);
-            if (ok && !stale(r))
-                emit loaded(data, int(index), int(n), r.generation);
-            else
-                delete data;
-            if (!ok) unread << path;
-        }
+    for (qint64 index = qMax(0, r.cutFirst); index < n; index += skip) {
+        if (!(r.ignoreLive && r.files.at(int(index)).contains(QLatin1String("Live")))) read << int(index);
         if (index + skip >= end)
             break;
     }
+    return read;
+}
+
+void LoadTiff::readRequest(const Request& r)
+{
+    const int n = r.files.size();
+    QStringList unread;
+    for (int index : indexesRead(r)) {
+        if (stale(r))
+            return;
+        const QString& path = r.files.at(index);
+        TiffData* data = new TiffData;
+        const bool ok = data->load(path, r.errPs);
+        if (ok && !stale(r))
+            emit loaded(data, index, n, r.generation);
+        else
+            delete data;
+        if (!ok) unread << path;
+    }
     if (!unread.isEmpty() && !stale(r))
-        emit unreadable(unread, int(n), r.generation);
+        emit unreadable(unread, n, r.generation);
 }

@@ -33,6 +33,9 @@ public:
 
     LoadTiff();
 
+    // The positions in r.files of the files a request reads, in order.
+    static QVector<int> indexesRead(const Request& r);
+
     // Thread-safe, called directly from the GUI thread when a stack is cleared
     // or a new load replaces it: requests of an older generation stop at the
     // next file and send no more images. They still report completion.
@@ -57,7 +60,6 @@ private:
     bool stale(const Request& r) const;
 
     QVector<Request> queue;
-    qint64 index = 0;
     bool treating = false;
     std::atomic<int> dropBelow{0};
 };

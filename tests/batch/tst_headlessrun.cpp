@@ -90,8 +90,8 @@ class TstHeadlessRun : public QObject {
 
 private slots:
     // A loop of a thousand million passes runs in constant memory (it grew by 90 MB a second, the log keeping every
-    // line) and ends within a second of the close (a pipeline's SIGTERM), with status 1 and the count of the lines
-    // it left undone: the lines after the loop, and those of the pass under way.
+    // line) and ends at the close (a pipeline's SIGTERM), with status 1 and the count of the lines it left undone:
+    // the lines after the loop, and those of the pass under way.
     void endlessLoopClosed_data()
     {
         QTest::addColumn<QString>("cfg");
@@ -124,15 +124,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(err).size() > 1000000, 60000);
         QTest::qWait(1000);
         const qint64 early = ts::residentKb(p.processId());
-        QTest::qWait(3000);
+        const qint64 logEarly = QFileInfo(err).size();
+        // Measured over 64 MB of log rather than a fixed time: a log kept whole grows the program by at least as
+        // much, however slowly a busy machine or a sanitizer runs the loop.
+        QElapsedTimer grow;
+        grow.start();
+        while (QFileInfo(err).size() - logEarly < 64 * 1024 * 1024 && grow.elapsed() < 20000) QTest::qWait(200);
         const qint64 late = ts::residentKb(p.processId());
         QVERIFY(early > 0 && late > 0);
-        QVERIFY2(late - early < 40 * 1024, qPrintable(QString("%1 -> %2 kB").arg(early).arg(late)));
+        QVERIFY2(late - early < 40 * 1024, qPrintable(QString("%1 -> %2 kB over %3 MB of log").arg(early).arg(late)
+                                                          .arg((QFileInfo(err).size() - logEarly) >> 20)));
         QElapsedTimer t;
         t.start();
         p.terminate();
-        QVERIFY(p.waitForFinished(10000));
-        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
+        // A loop the close does not reach runs for ever; the tight figure is bench_batch's.
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(t.elapsed() < 30000, qPrintable(QString::number(t.elapsed()) + " ms"));
         QVERIFY(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 1);
         QFile f(err);
         QVERIFY(f.open(QIODevice::ReadOnly));

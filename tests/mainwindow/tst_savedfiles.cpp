@@ -354,7 +354,10 @@ private slots:
         }
         // Every write taken, the data refused at the flush or the close.
         for (const QString& failing : outputs)
-            for (const auto& [step, err] : {std::make_pair(SafeWrite::Step::Flush, EDQUOT), std::make_pair(SafeWrite::Step::Close, EIO)}) {
+            for (const auto& stepErr : {std::make_pair(SafeWrite::Step::Flush, EDQUOT), std::make_pair(SafeWrite::Step::Close, EIO)}) {
+                // Named copies: a lambda may not capture structured bindings in C++17.
+                const SafeWrite::Step step = stepErr.first;
+                const int err = stepErr.second;
                 std::shared_ptr<ts::StepFailure> refuse;
                 failsKeeping(failing, err, [&] { return refuse = std::make_shared<ts::StepFailure>(step, failing, err); });
                 if (QTest::currentTestFailed()) return;
