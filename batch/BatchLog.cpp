@@ -117,9 +117,11 @@ private:
             lock.unlock();
             hasRoom.notify_all();
             // Dropped lines stood right before what is now written.
+            // Counted apart: the translation tools do not read template
+            // arguments inside a translate call.
+            const int leftOut = int(std::min<qint64>(left, INT_MAX));
             if (left > 0)
-                chunk.prepend((QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "",
-                                                           int(std::min<qint64>(left, INT_MAX)))
+                chunk.prepend((QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "", leftOut)
                                + QLatin1Char('\n'))
                                   .toUtf8());
             writeOut(chunk);

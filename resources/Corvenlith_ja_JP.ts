@@ -1118,6 +1118,10 @@
         <source>The %1 dark area has no pixel in the frames of %2 x %3 pixels: no dark area in use</source>
         <translation>%1 のダーク領域は %2 x %3 ピクセルのフレーム内にピクセルがありません: ダーク領域を使いません</translation>
     </message>
+    <message>
+        <source>No frames loaded into the %1 stack: %2; a frame&apos;s energy must be above 0 and at most %3 eV</source>
+        <translation>%1 スタックにフレームを読み込みませんでした: %2。フレームのエネルギーは 0 より大きく %3 eV 以下でなければなりません</translation>
+    </message>
 </context>
 <context>
     <name>BoundedField</name>
@@ -1394,6 +1398,26 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4</source>
+        <translation>%1 のエネルギーは %2 eV になります（参照リスト %4 の角度 %3 度から）</translation>
+    </message>
+    <message>
+        <source>from its name by the pattern %1 and the factor %2</source>
+        <translation>パターン %1 と係数 %2 によりファイル名から</translation>
+    </message>
+    <message>
+        <source>calculated as file %1 of the list from Start %2, Delta %3, End %4 and %5 points in %6</source>
+        <translation>リストの %1 番目のファイルとして Start %2、Delta %3、End %4、%5 点（%6）から計算</translation>
+    </message>
+    <message>
+        <source>from the reference list %1</source>
+        <translation>参照リスト %1 から</translation>
+    </message>
+    <message>
+        <source>%1 would have an energy of %2 eV, %3</source>
+        <translation>%1 のエネルギーは %2 eV になります（%3）</translation>
     </message>
 </context>
 <context>
@@ -2301,6 +2325,10 @@
     <message>
         <source>Failures in this run: %1; the first: %2</source>
         <translation>この実行の失敗: %1 件。最初の失敗: %2</translation>
+    </message>
+    <message>
+        <source>Failures in this run: 0</source>
+        <translation>この実行の失敗: 0 件</translation>
     </message>
 </context>
 </TS>
