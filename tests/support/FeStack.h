@@ -37,6 +37,26 @@ inline Spectrum standard() { return synth::sample(6950, 7400, 0.5, foil); }
 // Pure metal 1 eV below the standard, scanned in 2 eV steps from 7000 eV to top.
 inline Spectrum shortScan(double top) { return synth::sample(7000, top, 2, [](double E) { return foil(E + 1.0); }); }
 
+// The block of half width hw around (cx, cy) of stack s, as the main window sums it.
+template <class S> Spectrum boxMu(const S& s, int cx, int cy, int hw)
+{
+    Spectrum mu;
+    for (int k = 0; k < s.energies.size(); ++k) {
+        double a = 0, b = 0;
+        for (int y = cy - hw; y <= cy + hw; ++y)
+            for (int x = cx - hw; x <= cx + hw; ++x) a += s.i0(k, x, y), b += s.i1(k, x, y);
+        mu.append(s.energies[k], std::log(a / b));
+    }
+    return mu;
+}
+
+// Calls f(cx, cy) for the centre of every whole block of half width hw in a w x h image.
+template <class F> void forBlockCentres(int w, int h, int hw, F f)
+{
+    for (int cy = hw; cy + hw < h; cy += 2 * hw + 1)
+        for (int cx = hw; cx + hw < w; cx += 2 * hw + 1) f(cx, cy);
+}
+
 enum class Area { Metal, Oxide, Substrate, Hole };
 
 struct Stack
@@ -89,24 +109,9 @@ struct Stack
         if ((k * 131 + x * 17 + y * 7) % 49999 == 0) return 60000;  // a pixel flashing in one frame
         return counts(beam(k) * std::exp(-mu(energies[k], x, y)), k, x, y, 1);
     }
-    // The block of half width hw around (cx, cy) as the main window sums it.
-    Spectrum block(int cx, int cy, int hw) const
-    {
-        Spectrum mu;
-        for (int k = 0; k < energies.size(); ++k) {
-            double a = 0, b = 0;
-            for (int y = cy - hw; y <= cy + hw; ++y)
-                for (int x = cx - hw; x <= cx + hw; ++x) a += i0(k, x, y), b += i1(k, x, y);
-            mu.append(energies[k], std::log(a / b));
-        }
-        return mu;
-    }
+    Spectrum block(int cx, int cy, int hw) const { return boxMu(*this, cx, cy, hw); }
     // Calls f(cx, cy) for the centre of every whole block of half width hw.
-    template <class F> void forBlocks(int hw, F f) const
-    {
-        for (int cy = hw; cy + hw < h; cy += 2 * hw + 1)
-            for (int cx = hw; cx + hw < w; cx += 2 * hw + 1) f(cx, cy);
-    }
+    template <class F> void forBlocks(int hw, F f) const { forBlockCentres(w, h, hw, f); }
 };
 
 // A standard normal number hashed from key: the same for the same key, in any order.
@@ -203,22 +208,8 @@ struct Thin
         const double n = beam(k) * std::exp(-mu(energies[k], x, y));
         return n + std::sqrt(n) * gauss(k, x, y, 1);
     }
-    Spectrum block(int cx, int cy) const
-    {
-        Spectrum m;
-        for (int k = 0; k < energies.size(); ++k) {
-            double a = 0, b = 0;
-            for (int y = cy - hw; y <= cy + hw; ++y)
-                for (int x = cx - hw; x <= cx + hw; ++x) a += i0(k, x, y), b += i1(k, x, y);
-            m.append(energies[k], std::log(a / b));
-        }
-        return m;
-    }
-    template <class F> void forBlocks(F f) const
-    {
-        for (int cy = hw; cy + hw < h; cy += 2 * hw + 1)
-            for (int cx = hw; cx + hw < w; cx += 2 * hw + 1) f(cx, cy);
-    }
+    Spectrum block(int cx, int cy) const { return boxMu(*this, cx, cy, hw); }
+    template <class F> void forBlocks(F f) const { forBlockCentres(w, h, hw, f); }
 };
 
 }  // namespace fe
