@@ -62,6 +62,14 @@ public:
             else
                 dropOldest();
         }
+        // Worded here, on a thread of the program's own: the writer may
+        // outlive the application and its translator.
+        if (dropped > 0) {
+            const int leftOut = int(std::min<qint64>(dropped, INT_MAX));
+            leftOutNote = (QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "", leftOut)
+                           + QLatin1Char('\n'))
+                              .toUtf8();
+        }
         queued += cost;
         queue.push_back(std::move(bytes));
         lock.unlock();
@@ -104,7 +112,7 @@ private:
         for (;;) {
             hasText.wait(lock, [this] { return !queue.empty() || stopping; });
             if (queue.empty()) break;
-            const qint64 left = dropped;
+            const QByteArray note = dropped > 0 ? leftOutNote : QByteArray();
             dropped = 0;
             QByteArray chunk;
             while (!queue.empty() && chunk.size() < takeBytes) {
@@ -117,13 +125,7 @@ private:
             lock.unlock();
             hasRoom.notify_all();
             // Dropped lines stood right before what is now written.
-            // Counted apart: the translation tools do not read template
-            // arguments inside a translate call.
-            const int leftOut = int(std::min<qint64>(left, INT_MAX));
-            if (left > 0)
-                chunk.prepend((QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "", leftOut)
-                               + QLatin1Char('\n'))
-                                  .toUtf8());
+            chunk.prepend(note);
             writeOut(chunk);
             lock.lock();
             writing = false;
@@ -162,6 +164,7 @@ private:
     std::deque<QByteArray> queue;
     qint64 queued = 0;
     qint64 dropped = 0;  // lines dropped just before the queue's first
+    QByteArray leftOutNote;  // what says so
     bool writing = false, stopping = false, finished = false, drained = false;
     std::atomic<bool> broken{false};
     std::atomic<qint64> progress{0};  // ms of the reader's last progress
