@@ -43,8 +43,6 @@ public:
     // begin and end with "$".
     bool substituteAtOnce(QString& text, const QStringList& keys, const QStringList& values, int limit,
                           qint64 maxSize, const std::atomic<bool>* stop, SubstResult& result);
-    int keyCount() const { return taken; }
-    int groupCount() const { return int(groups.size()); }
 
 private:
     // Aho-Corasick automaton over the keys [first, first + count) of the list.
