@@ -69,6 +69,14 @@ void closeOnTerminate(QWidget& window)
 }  // namespace
 #endif
 
+// The last line of a script run's log: its count of failures and the first.
+QString closingLine(int failures, const QString& first)
+{
+    return failures > 0 ? QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
+                              .arg(QString::number(failures), first)
+                        : QCoreApplication::translate("main", "Failures in this run: 0");
+}
+
 // What a reader that stalled, or a run ended by a signal, still gets to
 // take before the program exits.
 constexpr int lastWordsMs = 300;
@@ -136,8 +144,7 @@ int main(int argc, char** argv)
                 BatchLog::write(said);
                 // A refused file is the run's one failure; its log ends with
                 // the count like every other run's.
-                BatchLog::write(QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
-                                    .arg(QStringLiteral("1"), said));
+                BatchLog::write(closingLine(1, said));
                 BatchLog::finish(lastWordsMs);
                 // A file that could not be opened, as before; one refused for
                 // what it is fails like any refusal.
@@ -158,9 +165,7 @@ int main(int argc, char** argv)
     // status does not depend on the reader taking it.
     if (opt.execBatch) {
         const int failures = FailureLog::count();
-        BatchLog::write(failures > 0 ? QCoreApplication::translate("main", "Failures in this run: %1; the first: %2")
-                                           .arg(QString::number(failures), FailureLog::first())
-                                     : QCoreApplication::translate("main", "Failures in this run: 0"));
+        BatchLog::write(closingLine(failures, FailureLog::first()));
         BatchLog::finish(lastWordsMs);
         if (failures > 0 && result == 0) result = 1;
     }
