@@ -1,7 +1,7 @@
 // The batch window and its commands on real main windows: every command of
 // the language in a row on one window with every panel (the ids it answers,
 // what it changed and, for the I1 / I0 pairs, that the other side was left
-// alone) or in one of the runs below,
+// alone) or in one of the runs below;
 // loads last, answering once the stack is full; script files saved and
 // loaded; a calibration's answer coming only when its run is over; "quit";
 // the teardown with the interpreter's thread still busy; and a night's
