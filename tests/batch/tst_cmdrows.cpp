@@ -1,6 +1,7 @@
-// The batch window and its commands on real main windows: one row per
-// command on one window with every panel (the ids it answers, what it
-// changed and, for the I1 / I0 pairs, that the other side was left alone),
+// The batch window and its commands on real main windows: every command of
+// the language in a row on one window with every panel (the ids it answers,
+// what it changed and, for the I1 / I0 pairs, that the other side was left
+// alone) or in one of the runs below;
 // loads last, answering once the stack is full; script files saved and
 // loaded; a calibration's answer coming only when its run is over; "quit";
 // the teardown with the interpreter's thread still busy; and a night's
@@ -72,9 +73,9 @@ double truth(const QString& q, const mixed::Region& r)
 // "root:Name" looks for Name under root: B the main window, I1 / I0 that
 // side's selector and its panels, A the analysis panel, ref<i> / elem<i> its
 // reference and element rows, C the calibration window, T the statistics,
-// S the save options, P the spectrum view. "view<i>" is the energy offset
+// S the save options, P the spectrum view, AP the analysis panel's spectrum view, ACW its edge comparison's file. "view<i>" is the energy offset
 // of reference i's copy in the panel's spectrum view, "cbar" the colour
-// bar's range, "stats" the statistics window. "file:<path>" is the size of the picture saved there,
+// bar's range, "stats" / "calibWindow" / "saveWindow" whether that window is shown. "file:<path>" is the size of the picture saved there,
 // "tiff:<path>" the samples of a map saved there; "darks" whether the I1 and
 // I0 dark areas are set, "mu" the cursor spectrum at (8, 5), "log" the batch
 // window's log, "area" / "window" the selected area and the view.
@@ -89,6 +90,8 @@ QString probe(Body& b, const QString& key)
     }
     if (key == "cbar") return QString("%1 %2").arg(b.CBar->valueMin).arg(b.CBar->valueMax);
     if (key == "stats") return ToolsOnBody::of(b)->stats.isVisible() ? "shown" : "hidden";
+    if (key == "calibWindow") return CalibOnBody::of(b)->calibCtrl->isVisible() ? "shown" : "hidden";
+    if (key == "saveWindow") return b.saveDataCfg->isVisible() ? "shown" : "hidden";
     if (key.startsWith("view")) {
         const int k = key.mid(4).toInt() + 1;
         const QVector<XafsSpectrum>& o = a->specPane->others;
@@ -126,6 +129,8 @@ QString probe(Body& b, const QString& key)
     if (root == "T") roots << &ToolsOnBody::of(b)->stats;
     if (root == "S") roots << b.saveDataCfg;
     if (root == "P") roots << b.specWindow;
+    if (root == "AP") roots << a->specPane;
+    if (root == "ACW") roots << a->DEdgeCWFileSelect;
     QObject* w = nullptr;
     for (QObject* o : roots)
         if (!w) w = o->objectName() == name ? o : o->findChild<QObject*>(name);
@@ -389,6 +394,42 @@ private slots:
         row("analyzer_elems_set_corr_th 0.95", {"A:CorTh=0.95"});
         row("analyzer_dEdge_comp_params 30 0.5",
             {"A:DEdgeCWFullRangeEV=30", "A:DEdgeCWInitDEeV=0.5", "A:DEdgeCWMinDEeV=0"});
+        // Main and sub modes, LCF forms, scales, the panel's own spectrum view (the spectrum window left as it
+        // was), the edge-shift modes and the element rows: each word sets its own control and no other.
+        row("analyzer_select_main_mode_procMaps", {"A:SelProcMaps=1", "A:Sel2DA=0"});
+        row("analyzer_select_main_mode_2da", {"A:Sel2DA=1", "A:SelProcMaps=0"});
+        row("analyzer_select_sub_mode_elems 1\nanalyzer_select_sub_mode_ra 1\nanalyzer_select_sub_mode_ra",
+            {"A:Sel2DAElemA=1", "A:Sel2DARAA=0", "~A:Sel2DADEdgeA", "~A:Sel2DAMLCFA"});
+        row("analyzer_select_sub_mode_dEdge 1\nanalyzer_select_sub_mode_LCF 1\nanalyzer_select_sub_mode_LCF 0",
+            {"A:Sel2DADEdgeA=1", "A:Sel2DAMLCFA=0", "~A:Sel2DAElemA", "~A:Sel2DARAA"});
+        row("analyzer_set_LCF_range 10 29999.5", {"A:LCFRange1=10", "A:LCFRange2=29999.5"});
+        // The step compared with: its position, the span of the generated spectrum and its point spacing.
+        row("analyzer_dEdge_comp_step_params 8980.5 200 0.05",
+            {"A:DEdgeCWStepAt=8980.5", "A:DEdgeCWStepWeV=200", "A:DEdgeCWStepDEeV=0.05", "~A:DEdgeCWFullRangeEV"});
+        row("analyzer_dEdge_comp_file_name REF", {"ACW:Selected=REF", "~A:DEdgeCWStepAt"});
+        row("analyzer_set_MLCF 1\nanalyzer_set_LCF_as_old 1", {"A:MLCF=1", "A:AsOldLCF=1"});
+        row("analyzer_set_LCF_mode 0", {"A:MLCF=0", "~A:AsOldLCF"});
+        row("analyzer_set_LCF_as_old 0", {"A:AsOldLCF=0", "~A:MLCF"});
+        row("analyzer_set_fixed_scale 1\nanalyzer_set_dMut_scale_max 4\nanalyzer_set_dMut_scale_min -1",
+            {"A:FixedScale=1", "A:DMutScaleMax=4", "A:DMutScaleMin=-1", "~A:RatioScaleMax", "~A:RatioScaleMin"});
+        row("analyzer_set_ratio_scale_max 1.2\nanalyzer_set_ratio_scale_min 0.1\nanalyzer_set_fixed_scale 0",
+            {"A:FixedScale=0", "A:RatioScaleMax=1.2", "A:RatioScaleMin=0.1", "~A:DMutScaleMax", "~A:DMutScaleMin"});
+        row("analyzer_view_normalize 1\nanalyzer_view_enerugy_correction 1",
+            {"AP:Normalized=1", "AP:ECorrect=1", "~P:Normalized", "~P:ECorrect"});
+        row("analyzer_dEdge_select_mode_comp\nanalyzer_dEdge_comp_w_step\nanalzyer_dEdge_comp_w_file",
+            {"A:DEdgeCompWith=1", "A:DEdgeMidPoint=0", "A:DEdgeCWFile=1", "A:DEdgeCWStep=0"});
+        row("analyzer_dEdge_select_mode_midp\nanalyzer_dEdge_mid_point_ratio 0.4",
+            {"A:DEdgeMidPoint=1", "A:DEdgeCompWith=0", "A:DEdgeMidRatio=0.4", "~A:DEdgeCWFile"});
+        row("analyzer_target_elements Fe,Cu\nanalyzer_elems_set_deVs 25\nanalyzer_elems_thdmut Cu-K 0.02\n"
+            "analyzer_elems_no_neg Cu-K 0\nanalyzer_elems_select_target Cu-K",
+            {"elem0:PrePostDE=25", "elem1:PrePostDE=25", "elem1:ThDMut=0.02", "~elem0:ThDMut", "elem1:NoNeg=0",
+             "~elem0:NoNeg", "elem1:MainTarget=1", "elem0:MainTarget=0"});
+        row("analyzer_elems_bg_dMutR Fe 0.5\nanalyzer_elems_bg_dE Fe -2\nanalyzer_elems_bg_ROI 3",
+            {"A:BGVDMutR=0.5", "A:BGVDE=-2", "A:BGVROI=0", "~A:BGVDMut"});
+        // Windows a script opens, and the statistics window's two switches.
+        row("calib_show_window\nsaveDataCfg_show_window", {"calibWindow=shown", "saveWindow=shown"});
+        row("stats_over_image 1\nstats_in_selected_region 1", {"T:ShowOverImage=1", "T:ShowStatsInSelectedArea=1"});
+        row("stats_over_image 0\nstats_in_selected_region 0", {"T:ShowOverImage=0", "T:ShowStatsInSelectedArea=0"});
         // A word without an action is logged as an error with its line as
         // written and answered with the no-command id, so the script runs on;
         // lines in a comment block are answered but not logged, unknown words
