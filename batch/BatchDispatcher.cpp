@@ -284,8 +284,13 @@ void BatchDispatcher::execNextLineSlot()
                 }
             } else if (ctrl == ctrl_next) {
                 LoopVar rec;
+                const int from = curLine;
                 curLine = stepLoop(curLine, cmd.arg(0), rec);
-                log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
+                // The last value again would read like one more pass.
+                if (rec.forLine >= 0 && curLine == from)
+                    log(at + tr("next %1 : finished at %2 = %3").arg(rec.name, rec.token, rec.current));
+                else
+                    log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
                 vars.add(QLatin1Char('$') + cmd.arg(0) + QLatin1Char('$'), cmd.arg(1), QString(), QString());
                 // The table's history of every entry is never read here, and a

@@ -301,6 +301,14 @@ private slots:
             "seek_image after",
             "Err: line 1: a bound or step of loop i does not fit in 64 bits; the loop is not run\n"
             "line 4: seek_image : after\nend\n");
+        // The last ":next" of a loop says it finished, not the last value as if for one more pass; a loop that
+        // finished keeps its last value, and a second ":next" of it says so again.
+        row("next says the loop finished",
+            ":for i %i 1 2\nseek_image %i\n:next i\n:for k %k 5 5\n:next k\n:next k\n:next nope\nseek_image %i%k\n:end",
+            "seek_image 1\nseek_image 2\nseek_image 25",
+            "line 1: for i : %i = 1\nline 2: seek_image : 1\nline 3: next i : %i = 2\nline 2: seek_image : 2\n"
+            "line 3: next i : finished at %i = 2\nline 4: for k : %k = 5\nline 5: next k : finished at %k = 5\n"
+            "line 6: next k : finished at %k = 5\nline 7: next  :  = \nline 8: seek_image : 25\nend\n");
         // Finished loops stay in their order: a token another loop's start put in is seen by the loops after it;
         // a loop made again goes last.
         row("finished loops in order",
