@@ -266,12 +266,7 @@ void BatchDispatcher::execNextLineSlot()
                 loop.end = items[3];
                 loop.current = items[2];
                 loop.step = items[4];
-                for (int i = 0; i < loops.size(); ++i) {
-                    if (loops.at(i).name == loop.name) {
-                        loops.remove(i);
-                        break;
-                    }
-                }
+                loops.remove(loop.name);
                 if (LoopVar::fits(loop.start) && LoopVar::fits(loop.end) && LoopVar::fits(loop.step)) {
                     loops.append(loop);
                     log(at + tr("for %1 : %2 = %3").arg(loop.name, loop.token, loop.current));
@@ -289,8 +284,13 @@ void BatchDispatcher::execNextLineSlot()
                 }
             } else if (ctrl == ctrl_next) {
                 LoopVar rec;
+                const int from = curLine;
                 curLine = stepLoop(curLine, cmd.arg(0), rec);
-                log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
+                // The last value again would read like one more pass.
+                if (rec.forLine >= 0 && curLine == from)
+                    log(at + tr("next %1 : finished at %2 = %3").arg(rec.name, rec.token, rec.current));
+                else
+                    log(at + tr("next %1 : %2 = %3").arg(rec.name, rec.token, rec.current));
             } else if (ctrl == ctrl_let) {
                 vars.add(QLatin1Char('$') + cmd.arg(0) + QLatin1Char('$'), cmd.arg(1), QString(), QString());
                 // The table's history of every entry is never read here, and a
@@ -366,14 +366,12 @@ void BatchDispatcher::refuseTooLong(int lineNo)
 
 int BatchDispatcher::stepLoop(int line, const QString& name, LoopVar& out)
 {
-    for (LoopVar& loop : loops) {
-        if (loop.name == name) {
-            const int to = loop.next(line);
-            out = loop;
-            return to;
-        }
-    }
-    return line;
+    LoopVar* loop = loops.find(name);
+    if (!loop)
+        return line;
+    const int to = loop->next(line);
+    out = *loop;
+    return to;
 }
 
 SubstResult BatchDispatcher::substituteVars(CmdLine& cmd)
@@ -387,11 +385,9 @@ SubstResult BatchDispatcher::substituteVars(CmdLine& cmd)
     const qint64 bound = qMax<qint64>(maxSubstitutedLine, total);
     for (QString& arg : cmd.args) {
         const qint64 others = total - arg.size();
-        for (int i = 0; i < loops.size(); ++i) {
-            const SubstResult r = replaceEvery(arg, loops.at(i).token, loops.at(i).current, bound - others, &stopAsked);
-            if (r != SubstResult::Done)
-                return r;
-        }
+        const SubstResult l = loops.substitute(arg, bound - others, &stopAsked);
+        if (l != SubstResult::Done)
+            return l;
         const SubstResult r = substituteKeys(arg, vars.keys, vars.values, keyFinder, bound - others, &stopAsked);
         if (r != SubstResult::Done)
             return r;

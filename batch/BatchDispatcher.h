@@ -35,7 +35,7 @@ public:
     // State as seen from the interpreter's own thread.
     bool isRunning() const { return running; }
     const Cfg& variables() const { return vars; }
-    const QVector<LoopVar>& loopVars() const { return loops; }
+    QVector<LoopVar> loopVars() const { return loops.inOrder(); }
     // Answers still owed to commands sent, those of stopped scripts included.
     int answersOwed() const { return owed.size(); }
 
@@ -85,7 +85,7 @@ private:
     Cfg vars;
     // Which keys of vars an argument holds, kept in step with the table.
     KeyFinder keyFinder;
-    QVector<LoopVar> loops;
+    LoopTable loops;
 
     // Answers still to come, oldest first. A Stop keeps them, no longer the
     // script's own, so that their late arrival releases nothing.

@@ -248,6 +248,38 @@ int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::
     return best;
 }
 
+bool KeyFinder::eachFound(const QString& text, int limit, const std::function<void(int)>& found,
+                          const std::atomic<bool>* stop)
+{
+    const QChar* t = text.constData();
+    const int n = text.size();
+    for (Group& g : groups) {
+        if (g.first >= limit)
+            break;
+        if (++g.round == 0) {
+            std::fill(g.seen.begin(), g.seen.end(), 0);
+            g.round = 1;
+        }
+        int s = 0;
+        for (int i = 0; i < n; ++i) {
+            if ((i & (stopCheckEvery - 1)) == 0 && asked(stop))
+                return false;
+            const ushort c = t[i].unicode();
+            if (s == 0 && !g.begins(c))
+                continue;
+            s = g.next(s, c);
+            for (int u = g.keyAt[size_t(s)] >= 0 ? s : g.out[size_t(s)]; u != 0 && g.seen[size_t(u)] != g.round;
+                 u = g.out[size_t(u)]) {
+                g.seen[size_t(u)] = g.round;
+                const int k = g.keyAt[size_t(u)];
+                if (k < limit)
+                    found(k);
+            }
+        }
+    }
+    return true;
+}
+
 bool KeyFinder::substituteAtOnce(QString& text, const QStringList& keys, const QStringList& values, int limit,
                                  qint64 maxSize, const std::atomic<bool>* stop, SubstResult& result)
 {

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 // What became of a text given to substitution.
@@ -35,6 +36,10 @@ public:
     // The lowest index above `after` and below `limit` of a key that occurs
     // in text; -1 when none, -2 when a stop was asked for on the way.
     int firstAfter(const QString& text, int after, int limit, const std::atomic<bool>* stop = nullptr);
+    // found(index) once for each key below limit that occurs in text, in no
+    // particular order; false when a stop was asked for on the way.
+    bool eachFound(const QString& text, int limit, const std::function<void(int)>& found,
+                   const std::atomic<bool>* stop = nullptr);
     // All keys replaced in one pass, when that is provably what replacing
     // them one after the other in list order gives: the keys found do not
     // overlap, their values hold no "$", and no text those values make with

@@ -440,7 +440,7 @@ private slots:
              "log=line 1: for i : %i = 1\nline 2: analyzer_select_main_mode_sumUp : 1\n"
              "Err: line 2: analyzer_select_main_mode_sumUp %i\nline 3: next i : %i = 2\n"
              "line 2: analyzer_select_main_mode_sumUp : 2\nErr: line 2: analyzer_select_main_mode_sumUp %i\n"
-             "line 3: next i : %i = 2\nErr: line 7: unknown word not_a_command\nline 8: echo x\n"
+             "line 3: next i : finished at %i = 2\nErr: line 7: unknown word not_a_command\nline 8: echo x\n"
              "line 9: set_band_h : 8 # narrow\nline 10: echo done\nend"},
             {not_ex_cmd, not_ex_cmd, not_ex_cmd, set_band_h});
         // Every run answers once, whichever way it ends.
@@ -1199,6 +1199,7 @@ private slots:
             own << QRegularExpression(QString("^line %1: %2$").arg(p + 2).arg(parts.join("(\\d+)")));
         }
         const QRegularExpression next(QString("^line %1: next i : %i = (\\d+)$").arg(b + 2));
+        const QString finished = QString("line %1: next i : finished at %i = %2").arg(b + 2).arg(passes);
         const auto placesOf = [&](const QString& l) {
             QVector<qint64> at;
             if (l == "line 1: for i : %i = 1") return QVector<qint64>{0};
@@ -1208,13 +1209,10 @@ private slots:
                 if (own[p].captureCount() == 0) return QVector<qint64>{-1};
                 return QVector<qint64>{1 + (m.captured(1).toLongLong() - 1) * (b + 1) + p};
             }
+            // After pass k it says k + 1, after the last pass that the loop is done.
+            if (l == finished) return QVector<qint64>{1 + qint64(passes - 1) * (b + 1) + b};
             const QRegularExpressionMatch m = next.match(l);
-            // After pass k it says k + 1, after the last pass the last again.
-            if (m.hasMatch()) {
-                const qint64 v = m.captured(1).toLongLong();
-                at << 1 + (v - 2) * (b + 1) + b;
-                if (v == passes) at << 1 + (v - 1) * (b + 1) + b;
-            }
+            if (m.hasMatch()) at << 1 + (m.captured(1).toLongLong() - 2) * (b + 1) + b;
             return at;
         };
         const QRegularExpression left("^\\((\\d+) line\\(s\\) of the log left out\\)$");
