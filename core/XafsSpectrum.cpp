@@ -199,32 +199,46 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
     const QPointF* p = s.points.constData();
     const double lowest = std::min(lim.narrow, lim.wide);
     bool any = false;
-    for (int i = 2; i + 2 <= N - 1; ++i) {
+    for (int i = 1; i + 1 <= N - 1; ++i) {
         // Apart from the neighbour before first: nearly every point ends here.
         const double first = p[i].y() - p[i - 1].y();
         if (!(std::fabs(first) > lowest))
             continue;
         const bool up = first > 0;
-        for (int L = 1; L <= 3 && i + L + 1 <= N - 1; ++L) {
+        for (int L = 1; L <= 3 && i + L <= N - 1; ++L) {
+            // At either end of the spectrum one pair of neighbours is all
+            // there is: the lone neighbour must lie on that pair's line.
             const int a = i - 2, b = i - 1, c = i + L, d = i + L + 1;
-            const double xa = pointX(s, a), ya = p[a].y(), xb = pointX(s, b), yb = p[b].y();
-            const double xc = pointX(s, c), yc = p[c].y(), xd = pointX(s, d), yd = p[d].y();
+            const bool before = a >= 0, after = d <= N - 1;
+            if (!before && !after)
+                break;
+            const double xb = pointX(s, b), yb = p[b].y(), xc = pointX(s, c), yc = p[c].y();
+            const double xa = before ? pointX(s, a) : xb, ya = before ? p[a].y() : yb;
+            const double xd = after ? pointX(s, d) : xc, yd = after ? p[d].y() : yc;
             const bool narrow = xc - xb < kNarrowest;
             if (!narrow && L == 3)
                 break;
             const double least = narrow ? lim.narrow : lim.wide;
             if (!(std::fabs(first) > least))
                 continue;
-            double m = HUGE_VAL, disagree = 0;
+            double m = HUGE_VAL;
+            double disagree = before && after ? 0.0
+                              : before        ? std::fabs(yc - lineAt(xa, ya, xb, yb, xc))
+                                              : std::fabs(yb - lineAt(xc, yc, xd, yd, xb));
             bool apart = true;
             for (int j = i; j < i + L && apart; ++j) {
                 const double xj = pointX(s, j), yj = p[j].y();
                 const double nb = yj - yb, nc = yj - yc;
-                const double pl = lineAt(xa, ya, xb, yb, xj), pr = lineAt(xc, yc, xd, yd, xj);
-                apart = (nb > 0) == up && (nc > 0) == up && (yj > pl) == up && (yj > pr) == up
-                        && yj != pl && yj != pr;
+                apart = (nb > 0) == up && (nc > 0) == up;
+                const double pl = before ? lineAt(xa, ya, xb, yb, xj) : 0.0;
+                const double pr = after ? lineAt(xc, yc, xd, yd, xj) : 0.0;
+                if (before)
+                    apart = apart && (yj > pl) == up && yj != pl;
+                if (after)
+                    apart = apart && (yj > pr) == up && yj != pr;
                 m = std::min({m, std::fabs(nb), std::fabs(nc)});
-                disagree = std::max(disagree, std::fabs(pl - pr));
+                if (before && after)
+                    disagree = std::max(disagree, std::fabs(pl - pr));
             }
             const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
             if (!apart || !(m > least) || !(disagree < kAgree * m + lim.slack)
@@ -309,8 +323,9 @@ bool markIsolated(const Spectrum& s, double travel, double steep,
     return findIsolated(s, lim, marks.data());
 }
 
-DebugOnce isolatedPassedOver("XafsSpectrum: one or two points standing apart from both "
-                              "neighbours read as the line between them for E0 and the jump");
+DebugOnce isolatedPassedOver("XafsSpectrum: points standing apart from both neighbours (a "
+                              "dropout, a zinger) read as the line between them for E0 and "
+                              "the jump");
 DebugOnce noLineFit("XafsSpectrum: a pre- or post-edge line could not be fitted (too few "
                     "points, or Victoreen lines on energies of 0 or below): spectrum flagged "
                     "noisy, jump 0");
@@ -488,7 +503,7 @@ void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
     judge(guess, fitted, crossed);
 }
 
-// A dropout or a zinger, one or two points that stand apart from both sides,
+// A dropout or a zinger, a few points that stand apart from both sides,
 // would make its recovery the steepest rise or bend a line: the edge search
 // and the line fits read those points as the line between their neighbours.
 // The curves keep the points as measured. Searched for after the usual path
