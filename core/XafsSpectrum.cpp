@@ -157,12 +157,13 @@ double smoothedStep(const Spectrum& s, int i, int j)
     return (j - i) * (pointX(s, b) - pointX(s, a)) / (b - a);
 }
 
-// The widest run, from the neighbour before it to the one after, that no
-// absorption feature can make: none is narrower than the core hole's width
-// and the monochromator's resolution together, 1 to 2 eV. Three points on a
-// 0.5 eV grid (2 eV) or two on a grid finer than 1 eV (under 3 eV) fit; one
-// point on a 2 eV grid (4 eV) may be a white line or a pre-edge peak.
-constexpr double kNarrowest = 3.5;
+// The grid step below which a run standing apart is narrower than any
+// absorption feature: none is narrower than the core hole's width and the
+// monochromator's resolution together, 1 to 2 eV, so on such steps a feature
+// spans more points than a run of one to three, whose neighbours' lines then
+// bend with it. On a 2 eV grid one point may be a white line or a pre-edge
+// peak.
+constexpr double kFeatureStep = 1.0;
 
 // How far from their edge pre-edge peaks (below) and white lines, those of a
 // second species in the sample too (above), lie, in eV.
@@ -180,20 +181,22 @@ struct Limits {
     double slack;   // what comparisons of lines through noisy neighbours allow
 };
 
-// Points that stand apart from both sides: a run of one to three points
-// narrower than kNarrowest, or of one or two wider, each further than its
-// limit from the neighbour on either side, all on one side, and on that side
-// of the line through the two points before the run and of the line through
-// the two after it, where those lines agree and each pair of neighbours is
-// level, compared with the run's distance from its neighbours give or take
-// the slack. A feature of the spectrum bends its neighbours' lines or lifts
-// its neighbours with it; a rise that stays up (an edge, however coarse the
-// grid) has a neighbour as high as itself or leaves the two lines apart.
-// Marks are set in `marks` when given; else the first find ends the search.
+// Points that stand apart from both sides: a run of one to three points on
+// steps finer than kFeatureStep, or of one or two on coarser steps, all
+// beyond both neighbours on one side and on that side of the line through
+// the two points before the run and of the line through the two after it,
+// where those lines agree. A narrow run stands further than its limit from
+// both lines, which an edge's rise under it follows; a wider one from both
+// neighbours, and each pair of neighbours is level besides; all compared
+// give or take the slack (the noise). A feature of the spectrum bends its
+// neighbours' lines or lifts its neighbours with it; a rise that stays up
+// (an edge, however coarse the grid) has a neighbour as high as itself or
+// leaves the two lines apart. Marks are set in `marks` when given; else the
+// first find ends the search.
 bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
 {
     // How far the neighbours' lines may disagree, and each pair of neighbours
-    // differ, as a fraction of the run's distance from them.
+    // differ, as a fraction of the run's distance from them or their lines.
     constexpr double kAgree = 0.3;
     const int N = s.points.size();
     const QPointF* p = s.points.constData();
@@ -215,12 +218,14 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
             const double xb = pointX(s, b), yb = p[b].y(), xc = pointX(s, c), yc = p[c].y();
             const double xa = before ? pointX(s, a) : xb, ya = before ? p[a].y() : yb;
             const double xd = after ? pointX(s, d) : xc, yd = after ? p[d].y() : yc;
-            const bool narrow = xc - xb < kNarrowest;
+            const bool narrow = xc - xb < (L + 1) * kFeatureStep;
             if (!narrow && L == 3)
                 break;
             const double least = narrow ? lim.narrow : lim.wide;
             if (!(std::fabs(first) > least))
                 continue;
+            // A narrow run is measured from its neighbours' lines, which an
+            // edge's rise under it follows; a wider one from the neighbours.
             double m = HUGE_VAL;
             double disagree = before && after ? 0.0
                               : before        ? std::fabs(yc - lineAt(xa, ya, xb, yb, xc))
@@ -236,13 +241,17 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
                     apart = apart && (yj > pl) == up && yj != pl;
                 if (after)
                     apart = apart && (yj > pr) == up && yj != pr;
-                m = std::min({m, std::fabs(nb), std::fabs(nc)});
+                if (!narrow)
+                    m = std::min({m, std::fabs(nb), std::fabs(nc)});
+                else
+                    m = std::min({m, before ? std::fabs(yj - pl) : HUGE_VAL,
+                                  after ? std::fabs(yj - pr) : HUGE_VAL});
                 if (before && after)
                     disagree = std::max(disagree, std::fabs(pl - pr));
             }
             const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
             if (!apart || !(m > least) || !(disagree < kAgree * m + lim.slack)
-                || !(rise < std::min(kAgree * m, lim.level) + lim.slack))
+                || !(narrow || rise < std::min(kAgree * m, lim.level) + lim.slack))
                 continue;
             if (!marks)
                 return true;
