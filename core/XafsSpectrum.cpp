@@ -215,6 +215,10 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
             const bool before = a >= 0, after = d <= N - 1;
             if (!before && !after)
                 break;
+            // The run's first point beyond the neighbour after it: on an
+            // edge's rise nearly every run ends here.
+            if ((p[i].y() - p[c].y() > 0) != up)
+                continue;
             const double xb = pointX(s, b), yb = p[b].y(), xc = pointX(s, c), yc = p[c].y();
             const double xa = before ? pointX(s, a) : xb, ya = before ? p[a].y() : yb;
             const double xd = after ? pointX(s, d) : xc, yd = after ? p[d].y() : yc;
@@ -319,11 +323,13 @@ bool markIsolated(const Spectrum& s, double travel, double steep,
     const int N = s.points.size();
     if (N < 5)
         return false;
-    // Four mean steps: four and a half times the noise of a noisy spectrum,
-    // whose steps are nearly all noise. A run standing apart needs a step
-    // into it beyond that, which few clean spectra have; a wider run a step
-    // beyond a twentieth of the way the spectrum travels up and down too.
-    const double floor = travel * 4.0 / (N - 1);
+    // Seven mean steps: just under eight times the noise of a noisy
+    // spectrum, whose steps are nearly all noise, and so below the least
+    // distance the noise sets, but beyond what its steps reach. A run
+    // standing apart needs a step into it beyond that, which few clean
+    // spectra have; a wider run a step beyond a twentieth of the way the
+    // spectrum travels up and down too.
+    const double floor = travel * 7.0 / (N - 1);
     if (!(floor > 0) || !(steep > floor)
         || !findIsolated(s, {floor, floor, HUGE_VAL, HUGE_VAL}, nullptr))
         return false;
