@@ -161,9 +161,8 @@ double smoothedStep(const Spectrum& s, int i, int j)
 // absorption feature: none is narrower than the core hole's width and the
 // monochromator's resolution together, 1 to 2 eV, so on such steps a feature
 // spans more points than a run of one to three, whose neighbours' lines then
-// bend with it. On a 2 eV grid one point may be a white line or a pre-edge
-// peak.
-constexpr double kFeatureStep = 1.0;
+// bend with it. On 1.5 eV steps one point may be a white line.
+constexpr double kFeatureStep = 1.25;
 
 // How far from their edge pre-edge peaks (below) and white lines, those of a
 // second species in the sample too (above), lie, in eV.
