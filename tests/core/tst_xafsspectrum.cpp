@@ -680,8 +680,9 @@ private slots:
 
     // A measured Fe K micro-XANES spectrum whose detector dropped out for
     // three points at 0.5 eV steps (two read 0, the one before 20 % low): E0
-    // and the jump as with the three points on their neighbours' line; the
-    // curves and the saved file keep the points as measured.
+    // and the jump as with the three points on their neighbours' line, also
+    // read every 1 eV; the curves and the saved file keep the points as
+    // measured.
     void measuredDropout()
     {
         const Spectrum raw = measured::spectrum(measured::feMicroXanesDropout());
@@ -714,6 +715,9 @@ private slots:
             }
             QCOMPARE(row, raw.size());
         }
+        // Read every 1 eV the dropout is two points, one near 0.
+        const XafsSpectrum coarse(edges::resampled(raw, raw.xAt(0), 1), "1 eV", 1, 0, SuggestElm());
+        QVERIFY2(!coarse.noisy && std::fabs(coarse.midx - 7119.64) < 1, qPrintable(QString::number(coarse.midx)));
     }
 
     // White lines and pre-edge peaks on one point of a 2 to 5 eV grid are
