@@ -169,13 +169,13 @@ constexpr double kFeatureStep = 1.25;
 constexpr double kPeaksBelow = 16, kPeaksAbove = 25;
 
 // Marks of the search: a run narrower than any feature; a wider one below
-// both neighbours (no feature is a dip that narrow); a wider one above them,
-// which may be a white line or a pre-edge peak.
+// both neighbours (the narrow features of absorption are peaks, not dips); a
+// wider one above them, which may be a white line or a pre-edge peak.
 enum Mark : unsigned char { kNone, kNarrow, kWideDip, kWidePeak };
 
 struct Limits {
-    double narrow;  // least distance from the neighbours of a narrow run
-    double wide;    // and of a wider one
+    double narrow;  // least distance of a narrow run from its neighbours' lines
+    double wide;    // of a wider one from its neighbours
     double level;   // most that each pair of neighbours may differ
     double slack;   // what comparisons of lines through noisy neighbours allow
 };
@@ -533,7 +533,7 @@ bool XafsSpectrum::locateEdgeMended(int lineType, double travel, double steep, d
     mendMarked(*this, marks, measured);
     locateEdge(lineType, guess, fitted, crossed);
     // A wider peak near the edge found may be its white line or a pre-edge
-    // peak: read as measured, unless that leaves nothing passed over.
+    // peak: read as measured, and the edge found again when there was one.
     bool kept = false, left = false;
     for (int j = 0; j < int(marks.size()); ++j) {
         const double u = pointX(*this, j) - midx;
