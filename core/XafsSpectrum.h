@@ -30,9 +30,11 @@ public:
     // allocates nothing once it has grown.
     void renew(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm);
 
-    // One or two points standing apart from both neighbours (a dropout, a
-    // zinger) take no part in finding E0 and the lines; the derived curves
-    // keep them as measured.
+    // A run of points standing apart from both neighbours (a dropout, a
+    // zinger) takes no part in finding E0 and the lines when it is narrower
+    // than any absorption feature, or wider but further apart than the curve
+    // bends and, above its neighbours, away from the edge's white line and
+    // pre-edge peaks. The derived curves keep the points as measured.
     void calc(int lineType);
     // As calc, every point taking part as measured.
     void calcAsMeasured(int lineType);

@@ -128,6 +128,38 @@ inline Spectrum glitched(const Spectrum& s, double at, int count, Glitch kind, d
     return out;
 }
 
+// The spectrum read at other energies, straight between its points (and
+// along its end segments beyond them), as a scan on that grid would be.
+inline Spectrum resampled(const Spectrum& s, const QVector<double>& grid)
+{
+    Spectrum out;
+    int k = 0;
+    for (double E : grid) {
+        while (k + 2 < s.size() && s.xAt(k + 1) < E) ++k;
+        const double x0 = s.xAt(k), x1 = s.xAt(k + 1);
+        out.append(E, s.yAt(k) + (s.yAt(k + 1) - s.yAt(k)) * (E - x0) / (x1 - x0));
+    }
+    return out;
+}
+
+// Every `step` eV from `from` to the spectrum's last energy.
+inline Spectrum resampled(const Spectrum& s, double from, double step)
+{
+    QVector<double> g;
+    for (int i = 0; from + i * step <= s.xAt(s.size() - 1) + 1e-9; ++i) g.append(from + i * step);
+    return resampled(s, g);
+}
+
+// A quick scan over the spectrum's range: 2 eV steps up to 30 eV below E0,
+// 0.3 eV through the edge to 60 eV above, 0.6 eV beyond.
+inline Spectrum quickScan(const Spectrum& s, double E0)
+{
+    QVector<double> g;
+    for (double E = s.xAt(0); E <= s.xAt(s.size() - 1); E += E < E0 - 30 ? 2 : E < E0 + 60 ? 0.3 : 0.6)
+        g.append(E);
+    return resampled(s, g);
+}
+
 }  // namespace edges
 
 #endif
