@@ -55,7 +55,7 @@ void ownScanFit(bool mlcf, const XafsSpectrum& t, const QVector<const XafsSpectr
     }
     QVector<double> row(n);
     for (int k = 0; k < t.points.size(); ++k) {
-        const double e = t.points[k].x();
+        const double e = t.xAt(k) - t.energyOffset;
         if (e < lo || e > hi) continue;
         if (mlcf) row[0] = 1, row[1] = e;
         for (int j = 0; j < m; ++j)
@@ -301,10 +301,10 @@ private slots:
     }
 
     // Through the panel's reference rows and the measured references: the
-    // cursor's fits and a 2-D run's fraction maps give the same figures, in
-    // LCF and MLCF, with and without an energy-shift map, and with the
-    // references normalised under the edge suggestion of the spectra fitted
-    // to them.
+    // cursor's fits are those on the references' own scans, a 2-D run's
+    // fraction maps hold the same, in LCF and MLCF, with and without an
+    // energy-shift map, and with the references normalised under the edge
+    // suggestion of the spectra fitted to them.
     void panelReads_data()
     {
         QTest::addColumn<QString>("element");
@@ -346,19 +346,33 @@ private slots:
         const int failures = FailureLog::count();
         QVERIFY(a->setLCFStd(0, true, 0, measured::file(qPrintable(p.a)), "0"));
         QVERIFY(a->setLCFStd(1, true, 0, measured::file(qPrintable(p.b)), "0"));
+        // The cursor's fits, each against a fit on the reference files read
+        // here and normalised over their whole scans as the block is.
         QVector<QPointF> f;
+        const LcfResult& r = a->lastLcf;
+        for (int c = 0; c < 6; ++c) {
+            b.showXafsSpectrum(c, 0);
+            QVERIFY(QTest::qWaitFor([a] { return a->pending == 0; }, 10000));
+            QCOMPARE(r.status, LcfResult::Fitted);
+            f << QPointF(r.fractions.value(r.rows.indexOf(0)), r.fractions.value(r.rows.indexOf(1)));
+            const XafsSpectrum& t = a->lastSpectrum;
+            XafsSpectrum ra = measured::reference(measured::file(qPrintable(p.a)));
+            XafsSpectrum rb = measured::reference(measured::file(qPrintable(p.b)));
+            ra.normaliseUnder(t.suggest, t.lineType);
+            rb.normaliseUnder(t.suggest, t.lineType);
+            QVector<double> want, amounts;
+            ownScanFit(mlcf, t, {&ra, &rb}, want, amounts);
+            QVERIFY2(std::fabs(f[c].x() - want[0]) < 1e-9 && std::fabs(f[c].y() - want[1]) < 1e-9,
+                     qPrintable(QString("column %1: %2 %3, by hand %4 %5").arg(c).arg(f[c].x()).arg(f[c].y()).arg(want[0]).arg(want[1])));
+        }
+        // A run's maps hold the same figures.
         if (run) {
             QVERIFY(runToEnd(a, driver));
             const int n = driver->lcfRefMaps.size() / 2;
-            for (int c = 0; c < 6; ++c)
-                f << QPointF(driver->lcfRefMaps[n]->valueAt(c, 0), driver->lcfRefMaps[n + 1]->valueAt(c, 0));
-        } else {
-            const LcfResult& r = a->lastLcf;
             for (int c = 0; c < 6; ++c) {
-                b.showXafsSpectrum(c, 0);
-                QVERIFY(QTest::qWaitFor([a] { return a->pending == 0; }, 10000));
-                QCOMPARE(r.status, LcfResult::Fitted);
-                f << QPointF(r.fractions.value(r.rows.indexOf(0)), r.fractions.value(r.rows.indexOf(1)));
+                const QPointF m(driver->lcfRefMaps[n]->valueAt(c, 0), driver->lcfRefMaps[n + 1]->valueAt(c, 0));
+                QVERIFY2(std::fabs(m.x() - f[c].x()) < 1e-9 && std::fabs(m.y() - f[c].y()) < 1e-9,
+                         qPrintable(QString("column %1: run %2 %3, cursor %4 %5").arg(c).arg(m.x()).arg(m.y()).arg(f[c].x()).arg(f[c].y())));
             }
         }
         QCOMPARE(FailureLog::count(), failures);
