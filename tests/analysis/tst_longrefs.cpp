@@ -4,7 +4,6 @@
 
 #include <QtTest>
 
-#include <memory>
 #include <random>
 
 #include "analysis/Analysis2DDriver.h"
@@ -218,7 +217,6 @@ private slots:
         installAnalysisOnBody();
     }
 
-
     // Measured references, each normalised over its own scan: every fraction
     // and amount is the least-squares fit on their own curves, on a stack over
     // the XANES alone as on a wide one. A copy normalised at the stack's
@@ -309,24 +307,20 @@ private slots:
     {
         QTest::addColumn<QString>("element");
         QTest::addColumn<bool>("mlcf");
-        QTest::addColumn<bool>("run");
         QTest::addColumn<bool>("shifted");
         QTest::addColumn<bool>("window");  // the edge suggestion's window in use
-        for (bool mlcf : {false, true})
-            for (bool run : {false, true}) {
-                const char* k = mlcf ? "MLCF" : "LCF";
-                const char* how = run ? "2-D run" : "cursor spectrum";
-                QTest::addRow("Fe, %s, %s", k, how) << "Fe" << mlcf << run << false << false;
-                QTest::addRow("Cu, %s, %s", k, how) << "Cu" << mlcf << run << false << false;
-                QTest::addRow("Cu, %s, %s, energy-shift map", k, how) << "Cu" << mlcf << run << true << false;
-                if (!mlcf) QTest::addRow("Cu, %s, %s, edge suggestion", k, how) << "Cu" << mlcf << run << false << true;
-            }
+        for (bool mlcf : {false, true}) {
+            const char* k = mlcf ? "MLCF" : "LCF";
+            QTest::addRow("Fe, %s", k) << "Fe" << mlcf << false << false;
+            QTest::addRow("Cu, %s", k) << "Cu" << mlcf << false << false;
+            QTest::addRow("Cu, %s, energy-shift map", k) << "Cu" << mlcf << true << false;
+        }
+        QTest::newRow("Cu, LCF, edge suggestion") << "Cu" << false << false << true;
     }
     void panelReads()
     {
         QFETCH(QString, element);
         QFETCH(bool, mlcf);
-        QFETCH(bool, run);
         QFETCH(bool, shifted);
         QFETCH(bool, window);
         const measured::Pair p = element == "Fe" ? measured::fe() : measured::cu();
@@ -366,14 +360,12 @@ private slots:
                      qPrintable(QString("column %1: %2 %3, by hand %4 %5").arg(c).arg(f[c].x()).arg(f[c].y()).arg(want[0]).arg(want[1])));
         }
         // A run's maps hold the same figures.
-        if (run) {
-            QVERIFY(runToEnd(a, driver));
-            const int n = driver->lcfRefMaps.size() / 2;
-            for (int c = 0; c < 6; ++c) {
-                const QPointF m(driver->lcfRefMaps[n]->valueAt(c, 0), driver->lcfRefMaps[n + 1]->valueAt(c, 0));
-                QVERIFY2(std::fabs(m.x() - f[c].x()) < 1e-9 && std::fabs(m.y() - f[c].y()) < 1e-9,
-                         qPrintable(QString("column %1: run %2 %3, cursor %4 %5").arg(c).arg(m.x()).arg(m.y()).arg(f[c].x()).arg(f[c].y())));
-            }
+        QVERIFY(runToEnd(a, driver));
+        const int n = driver->lcfRefMaps.size() / 2;
+        for (int c = 0; c < 6; ++c) {
+            const QPointF m(driver->lcfRefMaps[n]->valueAt(c, 0), driver->lcfRefMaps[n + 1]->valueAt(c, 0));
+            QVERIFY2(std::fabs(m.x() - f[c].x()) < 1e-9 && std::fabs(m.y() - f[c].y()) < 1e-9,
+                     qPrintable(QString("column %1: run %2 %3, cursor %4 %5").arg(c).arg(m.x()).arg(m.y()).arg(f[c].x()).arg(f[c].y())));
         }
         QCOMPARE(FailureLog::count(), failures);
         for (int c = 0; c < 6; ++c) {
@@ -446,6 +438,52 @@ private slots:
                 const double f1 = a.x < 9 ? 1.0 : 0.3;
                 QVERIFY2(std::fabs(a.v - (k == 0 ? f1 : 1 - f1)) < 0.03, qPrintable(a.line));
             }
+    }
+
+    // The program itself, headless, as the README's script runs it: the measured Cu references with Victoreen
+    // lines, a stack over the XANES alone in 3 x 3 blocks of foil, CuO and half of each, 60000 photons a pixel.
+    // The saved fraction maps read the foil and the mixture as the fits in the program do, in LCF and MLCF.
+    void headlessMeasured()
+    {
+        QTemporaryDir tmp;
+        const measured::Pair p = measured::cu();
+        const measured::Mixer mix(p);
+        QVERIFY(mix.ok());
+        const QVector<double> e = p.xanes();
+        auto share = [](int c) { return c < 3 ? 1.0 : c < 6 ? 0.0 : 0.5; };
+        for (int k = 0; k < e.size(); ++k) {
+            QVERIFY(ts::writeTiff(tmp.filePath("i1/" + ts::energyName("i1", e[k])), 9, 3, [&](int c, int r) {
+                std::mt19937 g(17 + 7919 * k + 131 * c + r);
+                return mix.i1(share(c), e[k], 60000, g);
+            }));
+            QVERIFY(ts::writeTiff(tmp.filePath("i0/" + ts::energyName("i0", e[k])), 9, 3, [](int, int) { return 60000.0; }));
+        }
+        for (bool mlcf : {false, true}) {
+            const QString out = mlcf ? "mlcf" : "lcf";
+            QVERIFY(QDir(tmp.path()).mkpath("out/" + out));
+            QString script = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                             "Use_I0 1\nselect_region 0 0 9 3\nset_band_w 1\nset_band_h 1\n"
+                             "analyzer_set_LCF_std 0 1 0 " + measured::file(qPrintable(p.a)) + "\n"
+                             "analyzer_set_LCF_std 1 1 0 " + measured::file(qPrintable(p.b)) + "\n"
+                             "analyzer_set_MLCF " + (mlcf ? "1" : "0") + "\n"
+                             "analyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da\nsaveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\n"
+                             "analyzer_select_image_type 0\nanalyzer_select_image 0\nsave_data TMP/out/" + out + "/f\n"
+                             "analyzer_select_image 1\nsave_data TMP/out/" + out + "/f\nquit\n";
+            script.replace("TMP", tmp.path());
+            const ts::ProgramRun r = ts::runHeadless(tmp.path(), script, 120000);
+            QVERIFY2(r.endedWith(0), qPrintable(QString::fromUtf8(r.err).right(3000)));
+            const QVector<ts::MapRow> f0 = ts::readMapRows(tmp.filePath(QString("out/%1/f-0.dat").arg(out)));
+            const QVector<ts::MapRow> f1 = ts::readMapRows(tmp.filePath(QString("out/%1/f-1.dat").arg(out)));
+            QCOMPARE(f0.size(), 3);
+            QCOMPARE(f1.size(), 3);
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(f0[i].ok && f1[i].ok && f0[i].x == f1[i].x);
+                const double fa = share(f0[i].x);
+                if (!heldToTruth(p.name, false, mlcf, fa)) continue;
+                const QString off = offTruth(mlcf, fa, f0[i].v, f1[i].v);
+                QVERIFY2(off.isEmpty(), qPrintable(off));
+            }
+        }
     }
 #endif
 };

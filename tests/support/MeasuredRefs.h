@@ -5,6 +5,7 @@
 #include <QVector>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -62,9 +63,10 @@ inline Pair fe() { return {"Fe", "fe_metal_rt.dat", "fe2o3_rt.dat", 7112, 7085, 
 inline Pair cu() { return {"Cu", "cu_foil_rt.dat", "cuo_tenorite_13K.dat", 8979, 8960, 9040}; }
 
 // mu of a sample holding share fa of phase a (the rest b) in the sense the
-// fits use: the phases' scans, each divided by its own edge jump over its
-// whole scan, mixed fa : 1 - fa, times the sample's jump J, on a matrix
-// background. J 0: no element at all.
+// fits use: the phases' scans, each less its lowest value (a measured mu
+// carries any offset, a sample's is positive) and divided by its own edge
+// jump over its whole scan, mixed fa : 1 - fa, times the sample's jump J, on
+// a matrix background. J 0: no element at all.
 struct Mixer
 {
     Spectrum a, b;  // the measured points
@@ -77,6 +79,11 @@ struct Mixer
         b.points = rb.points;
         jumpA = ra.dMut;
         jumpB = rb.dMut;
+        for (Spectrum* s : {&a, &b}) {
+            double low = 1e300;
+            for (const QPointF& q : s->points) low = std::min(low, q.y());
+            for (QPointF& q : s->points) q.setY(q.y() - low);
+        }
     }
     bool ok() const { return !a.isEmpty() && !b.isEmpty() && jumpA > 0 && jumpB > 0; }
     double mu(double fa, double E, double J = 1.2) const
