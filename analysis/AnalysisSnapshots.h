@@ -4,8 +4,6 @@
 #include <QMetaType>
 #include <QVector>
 
-#include <memory>
-
 #include "core/Spectrum.h"
 #include "core/XafsSpectrum.h"
 
@@ -13,8 +11,6 @@
 // thread when a request is sent. The worker computes on these copies only, so
 // it never touches a widget or a row that the GUI thread may change or delete
 // meanwhile. The curves are implicitly shared, so a copy costs little.
-
-class LcfRefOnGrid;
 
 // One reference row of the linear-combination fits.
 struct LcfRefSnapshot
@@ -27,13 +23,10 @@ struct LcfRefSnapshot
     Spectrum preBase;      // double-normalised pre-base curve (mu - pre) / (post - pre)
     Spectrum postBase;     // post-base normalised curve (mu - post) / (post - pre)
     double fraction = 0;   // the fraction the row holds now
-    // The reference taken and normalised at a target's energies where it
-    // reaches past them (LcfFit); none: always used as it is.
-    std::shared_ptr<LcfRefOnGrid> onGrid;
 
     // The row's numbers taken from its spectrum (an LCFReference is one).
     static LcfRefSnapshot of(const XafsSpectrum& s, bool use, double fraction,
-                             double curveShift = 0, std::shared_ptr<LcfRefOnGrid> onGrid = nullptr)
+                             double curveShift = 0)
     {
         LcfRefSnapshot r;
         r.use = use && !s.points.isEmpty();
@@ -44,7 +37,6 @@ struct LcfRefSnapshot
         r.postBase = s.doubleNormalizedPostBaseCurve;
         r.fraction = fraction;
         r.curveShift = curveShift;
-        r.onGrid = std::move(onGrid);
         return r;
     }
 };

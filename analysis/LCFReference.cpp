@@ -47,8 +47,7 @@ bool LCFReference::inUse() const
 
 LcfRefSnapshot LCFReference::snapshot() const
 {
-    if (!ownOnGrid && !points.isEmpty()) ownOnGrid = std::make_shared<LcfRefOnGrid>(spectrum(), ownLineType());
-    return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift, ownOnGrid);
+    return LcfRefSnapshot::of(*this, inUse(), fraction, curveShift);
 }
 
 int LCFReference::ownLineType() const
@@ -70,7 +69,6 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
         fitSElm = sElm;
         fitLineType = lineType;
         fitShift = shift;
-        fitOnGrid = std::make_shared<LcfRefOnGrid>(fitCopy, lineType);
         const bool otherLines = (ownLineType() == 0) != (lineType == 0);
         if (otherLines && !lineTypeNoted)
             qDebug().noquote() << "LCF reference" << loaded << "is fitted with"
@@ -79,7 +77,7 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
                                << "not with the lines its Victreen box chooses";
         lineTypeNoted = otherLines;
     }
-    return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift, fitOnGrid);
+    return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift);
 }
 
 bool LCFReference::newFile(QString fname)
@@ -116,8 +114,6 @@ void LCFReference::dropFile()
     setShift(shift);
     loaded.clear();
     ++curvesGen;
-    ownOnGrid.reset();
-    fitOnGrid.reset();
     fraction = 0;
     for (QLineEdit* e : {DMut, MidE, R, T}) e->clear();
     XFS->fileChosen = false;
@@ -153,7 +149,6 @@ void LCFReference::rebuildCurves()
     recalc(ownLineType());
     curveShift = xShiftOn ? xShift : 0.0;
     ++curvesGen;
-    ownOnGrid.reset();
 }
 
 bool LCFReference::setStd(bool use, double dE, QString fname, QString isVic)

@@ -2,7 +2,6 @@
 #define LCFREFERENCE_H
 
 #include "analysis/AnalysisSnapshots.h"
-#include "analysis/LcfFit.h"
 #include "core/Analyzed2DRes.h"
 #include "core/XafsSpectrum.h"
 #include "widgets/XafsFileSelect.h"
@@ -12,8 +11,6 @@
 #include <QFrame>
 #include <QString>
 #include <QVector>
-
-#include <memory>
 
 // One reference row of the linear-combination fits; the row is itself the
 // reference spectrum, shifted in energy by its dE. GUI thread only: the
@@ -88,9 +85,6 @@ private:
     int fitLineType = 1;
     double fitShift = 0;
     bool lineTypeNoted = false;
-    // The row's spectrum and fitCopy taken at targets' energies; renewed
-    // with the curves they are taken from.
-    mutable std::shared_ptr<LcfRefOnGrid> ownOnGrid, fitOnGrid;
     int ownLineType() const;
     void setShift(double dE);
     void rebuildCurves();

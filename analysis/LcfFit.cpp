@@ -129,30 +129,14 @@ double curveAt(const Spectrum& c, SpectrumSweep& sweep, double e)
     return sweep.y(c.xShiftOn ? e + c.xShift : e);
 }
 
-// A reference row as one fit reads it: its own curves, or those of its copy
-// normalised over the target's energies.
-struct RefView
-{
-    const Spectrum* preBase;
-    const Spectrum* postBase;
-    double lo, hi;  // its energies on the target's scale
-    double dE, curveShift;  // a target energy e is read at e + dE - curveShift
-};
-
 // R_j at e + dE_j, less the shift its curves were built with.
-double preBaseAt(const RefView& r, SpectrumSweep& sweep, double e)
+double preBaseAt(const LcfRefSnapshot& r, SpectrumSweep& sweep, double e)
 {
     const double E = e + r.dE - r.curveShift;
     if (std::isnan(E))
         qDebug() << "nan EeV in XafsSpectrum::doubleNormalizedPreBase";
-    return curveAt(*r.preBase, sweep, E);
+    return curveAt(r.preBase, sweep, E);
 }
-
-// Fewer points than this are no spectrum to normalise.
-const int leastCopyPoints = 8;
-// Copies kept per reference: a run's blocks share their energies, a cursor
-// moves over one stack; a few more for spectra loaded from files.
-const size_t keptCopies = 4;
 
 bool allFinite(const double* v, int n)
 {
@@ -164,120 +148,6 @@ bool allFinite(const double* v, int n)
 }
 
 }  // namespace
-
-LcfRefOnGrid::LcfRefOnGrid(const XafsSpectrum& source, int lineType)
-    : source(source), lineType(lineType)
-{
-}
-
-Spectrum LcfRefOnGrid::atEnergies(const Spectrum& ref, const QVector<double>& energies, double dE)
-{
-    Spectrum out;
-    const QVector<QPointF>& p = ref.points;
-    const int n = energies.size();
-    if (p.size() < 2 || n < leastCopyPoints || !std::isfinite(dE))
-        return out;
-    const double lo = energies.first() + dE, hi = energies.last() + dE;
-    // Half a step of the target's at either end is the same range.
-    const bool past = p.first().x() < lo - 0.5 * (energies[1] - energies[0])
-                      || p.last().x() > hi + 0.5 * (energies[n - 1] - energies[n - 2]);
-    if (!past)
-        return out;
-    Spectrum own;  // the reference at its own energies, no shift
-    own.points = p;
-    SpectrumSweep sweep(own);
-    const double first = p.first().x(), last = p.last().x();
-    out.points.reserve(n);
-    for (double e : energies) {
-        const double E = e + dE;
-        if (E >= first && E <= last)
-            out.append(E, sweep.y(E));
-    }
-    if (out.points.size() < leastCopyPoints)
-        return Spectrum();
-    return out;
-}
-
-namespace {
-
-// The energies a copy is taken at: the target's own as it holds them, finite
-// and rising (a repeated energy once).
-template <typename Take>
-void risingEnergies(const Spectrum& target, Take take)
-{
-    double last = 0;
-    bool any = false;
-    for (int k = 0; k < target.points.size(); ++k) {
-        const double e = target.xAt(k);
-        if (!std::isfinite(e) || (any && !(e > last)))
-            continue;
-        if (!take(e))
-            return;
-        last = e;
-        any = true;
-    }
-}
-
-// Whether target's rising energies are e, without building them: the blocks
-// of a run ask this once each.
-bool sameEnergies(const Spectrum& target, const QVector<double>& e)
-{
-    int i = 0;
-    bool same = true;
-    risingEnergies(target, [&](double x) {
-        same = i < e.size() && e[i] == x;
-        ++i;
-        return same;
-    });
-    return same && i == e.size();
-}
-
-}  // namespace
-
-std::shared_ptr<const LcfRefOnGrid::Copy> LcfRefOnGrid::forTarget(const Spectrum& target, double dE)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (it->dE == dE && sameEnergies(target, it->energies)) {
-            std::rotate(it.base() - 1, it.base(), entries.end());
-            return entries.back().copy;
-        }
-    }
-    QVector<double> energies;
-    energies.reserve(target.points.size());
-    risingEnergies(target, [&energies](double e) {
-        energies.append(e);
-        return true;
-    });
-    std::shared_ptr<Copy> copy;
-    const Spectrum at = atEnergies(source, energies, dE);
-    if (!at.points.isEmpty()) {
-        XafsSpectrum c = source;
-        c.takePoints(at);
-        c.xShiftOn = true;
-        c.xShift = dE;
-        c.recalc(lineType);
-        if (c.refused() && !source.refused()) {
-            // At the target's energies alone the reference shows no edge:
-            // over its whole range it has one at least.
-            qDebug() << "LCF reference: no edge at the energies of the spectrum fitted,"
-                     << c.minX << "-" << c.maxX << "eV; normalised over its whole range";
-        } else {
-            copy = std::make_shared<Copy>();
-            copy->preBase = c.doubleNormalizedPreBaseCurve;
-            copy->postBase = c.doubleNormalizedPostBaseCurve;
-            // It stands in for the whole reference: the fit range is narrowed
-            // to the reference's own energies as before.
-            copy->minX = source.minX;
-            copy->maxX = source.maxX;
-            copy->curveShift = dE;
-        }
-    }
-    if (entries.size() >= keptCopies)
-        entries.erase(entries.begin());
-    entries.push_back({energies, dE, copy});
-    return copy;
-}
 
 double LcfFit::curveAt(const Spectrum& c, double e)
 {
@@ -380,19 +250,10 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     if (m == 0)
         return failed("no reference in use");
 
-    RefView viewsSmall[16];
-    std::vector<RefView> viewsMore(m > 16 ? size_t(m) : 0);
-    RefView* views = m > 16 ? viewsMore.data() : viewsSmall;
-    for (int j = 0; j < m; ++j) {
-        const LcfRefSnapshot& ref = refs[used[j]];
-        views[j] = RefView{&ref.preBase, &ref.postBase, ref.minX - ref.dE, ref.maxX - ref.dE, ref.dE,
-                           ref.curveShift};
-    }
-
     double loAll = 0, hiAll = 1e300;
-    for (int j = 0; j < m; ++j) {
-        const double lo = views[j].lo;
-        const double hi = views[j].hi;
+    for (int j : used) {
+        const double lo = refs[j].minX - refs[j].dE;
+        const double hi = refs[j].maxX - refs[j].dE;
         sE0 = std::max(sE0, lo);
         eE0 = std::min(eE0, hi);
         loAll = std::max(loAll, lo);
@@ -439,30 +300,13 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     }
     size_t fitAt = 0, curvePos = 0;
 
-    // References reaching past the target's energies are read from copies
-    // taken at them (their energies are the references' own, so the range
-    // above stands). Values replayed need no curve.
-    std::shared_ptr<const LcfRefOnGrid::Copy> copiesHeld[16];
-    std::vector<std::shared_ptr<const LcfRefOnGrid::Copy>> copiesMore(m > 16 ? size_t(m) : 0);
-    std::shared_ptr<const LcfRefOnGrid::Copy>* copies = m > 16 ? copiesMore.data() : copiesHeld;
-    for (int j = 0; j < m && !(replay && replayCurve); ++j) {
-        const LcfRefSnapshot& ref = refs[used[j]];
-        if (ref.onGrid)
-            copies[j] = ref.onGrid->forTarget(s, ref.dE);
-        if (const LcfRefOnGrid::Copy* c = copies[j].get()) {
-            views[j].preBase = &c->preBase;
-            views[j].postBase = &c->postBase;
-            views[j].curveShift = c->curveShift;
-        }
-    }
-
     // The target's energies rise: each reference is read by a sweep, not
     // searched at every point.
     std::vector<SpectrumSweep> sweeps;
     if (!replay) {
         sweeps.reserve(size_t(m));
         for (int j = 0; j < m; ++j)
-            sweeps.emplace_back(mlcf ? *views[j].postBase : *views[j].preBase);
+            sweeps.emplace_back(mlcf ? refs[used[j]].postBase : refs[used[j]].preBase);
     }
     const Spectrum& D = s.doubleNormalizedPreBaseCurve;
     int count = 0;
@@ -482,12 +326,14 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         } else if (mlcf) {
             r[0] = 1.0;
             r[1] = e;
-            for (int j = 0; j < m; ++j)
-                r[j + 2] = ::curveAt(*views[j].postBase, sweeps[size_t(j)], e + views[j].dE - views[j].curveShift);
+            for (int j = 0; j < m; ++j) {
+                const LcfRefSnapshot& ref = refs[used[j]];
+                r[j + 2] = ::curveAt(ref.postBase, sweeps[size_t(j)], e + ref.dE - ref.curveShift);
+            }
             t = s.points[k].y();
         } else {
             for (int j = 0; j < m; ++j)
-                r[j] = preBaseAt(views[j], sweeps[size_t(j)], e);
+                r[j] = preBaseAt(refs[used[j]], sweeps[size_t(j)], e);
             t = D.yAt(k);
         }
         if (ws && !replay)
@@ -540,7 +386,7 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     if (!replayCurve) {
         curveSweeps.reserve(size_t(m));
         for (int j = 0; j < m; ++j)
-            curveSweeps.emplace_back(*views[j].preBase);
+            curveSweeps.emplace_back(refs[used[j]].preBase);
     }
     for (int k = 0; k < N; ++k) {
         const double e = s.xAt(k) - s.energyOffset;
@@ -552,7 +398,7 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
             if (replayCurve) {
                 p = ws->curveValues[curvePos++];
             } else {
-                p = preBaseAt(views[j], curveSweeps[size_t(j)], e);
+                p = preBaseAt(refs[used[j]], curveSweeps[size_t(j)], e);
                 if (ws)
                     ws->curveValues.push_back(p);
             }

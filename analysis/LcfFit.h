@@ -5,8 +5,6 @@
 #include <QString>
 #include <QVector>
 
-#include <memory>
-#include <mutex>
 #include <vector>
 
 #include "analysis/AnalysisSnapshots.h"
@@ -37,49 +35,6 @@ struct LcfResult
 };
 
 Q_DECLARE_METATYPE(LcfResult)
-
-// A reference measured over a longer scan than the spectra fitted to it:
-// its pre- and post-edge lines, fitted over its own whole range, differ from
-// theirs at the edge and bias every fraction. Such a reference is taken at
-// the target's energies (interpolated) and normalised there, as the target
-// itself is: its lines are fitted over the same energies with the same
-// weight. A reference that reaches past neither end of the target's
-// energies is used as it is. Each copy is kept for targets on the same
-// energies, so the blocks of a run normalise it once. Safe on any thread.
-class LcfRefOnGrid
-{
-public:
-    // source normalised as the fits see it, with lineType.
-    LcfRefOnGrid(const XafsSpectrum& source, int lineType);
-
-    struct Copy
-    {
-        Spectrum preBase, postBase;
-        double minX = 0, maxX = 0;  // the reference's own energies, all of them
-        double curveShift = 0;      // the shift the curves were built with
-    };
-    // The reference as fitted to target, read at e + dE: null when it is
-    // used as it is. Taken at the target's energies before its energy
-    // offset, which the blocks of a run share.
-    std::shared_ptr<const Copy> forTarget(const Spectrum& target, double dE);
-
-    // ref's values at the target energies (rising) that lie within its own
-    // points, at energy + dE; empty when ref reaches past neither end by
-    // half a step of the target or more, or when fewer than 8 points remain.
-    static Spectrum atEnergies(const Spectrum& ref, const QVector<double>& energies, double dE);
-
-private:
-    const XafsSpectrum source;
-    const int lineType;
-    std::mutex mutex;
-    struct Entry
-    {
-        QVector<double> energies;
-        double dE;
-        std::shared_ptr<const Copy> copy;
-    };
-    std::vector<Entry> entries;  // the latest last
-};
 
 // The three fits: LCF and the old LCF fit the double-normalised pre-base
 // curve D of the target with the references' curves R_j; MLCF fits the raw mu

@@ -117,12 +117,9 @@ BENCHMARK(BM_Run2D)
     ->Iterations(1);
 
 // One block's work as a pool worker does it, without any hand-off: the
-// floor under the run's time per block on one core. Argument 1: the
-// references reach past the stack and are read from their copies at its
-// energies, as reference rows give them; 0: read as loaded.
+// floor under the run's time per block on one core.
 static void BM_AnalyzeBlock(benchmark::State& state)
 {
-    const bool onGrid = state.range(0) != 0;
     const int side = 64;
     benchstack::Stack s(side, side, 150);
     auto in = std::make_shared<BlockRunInputs>();
@@ -141,9 +138,8 @@ static void BM_AnalyzeBlock(benchmark::State& state)
         r2.append(E, benchstack::mu2(E));
     }
     const XafsSpectrum x1(r1, "r1", 1, 0, in->sElm), x2(r2, "r2", 1, 0, in->sElm);
-    auto grid = [onGrid](const XafsSpectrum& x) { return onGrid ? std::make_shared<LcfRefOnGrid>(x, 1) : nullptr; };
-    in->refs = {LcfRefSnapshot::of(x1, true, 0, 0, grid(x1)), LcfRefSnapshot::of(x2, true, 0, 0, grid(x2)),
-                LcfRefSnapshot(), LcfRefSnapshot()};
+    in->refs = {LcfRefSnapshot::of(x1, true, 0), LcfRefSnapshot::of(x2, true, 0), LcfRefSnapshot(),
+                LcfRefSnapshot()};
     in->sE0 = 8900;
     in->eE0 = 9100;
     in->dEdge = true;
@@ -160,7 +156,7 @@ static void BM_AnalyzeBlock(benchmark::State& state)
         benchmark::DoNotOptimize(out.z);
     }
 }
-BENCHMARK(BM_AnalyzeBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnalyzeBlock)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
