@@ -11,16 +11,13 @@
 
 #include "core/Spectrum.h"
 #include "core/XafsSpectrum.h"
+#include "support/MeasuredSpectra.h"
 
 // Reference scans as measured (tests/data; each file's first line names its
 // collection) and samples mixed from them: what a user fits a stack with.
 // The stacks cover the XANES only, or reach well below and above the edge;
 // the references are long scans either way.
 namespace measured {
-
-// tests/data/name, found from the test binary in the build folder or from
-// the source.
-inline QString file(const char* name) { return QFINDTESTDATA(QString("../../tests/data/") + name); }
 
 // A reference read and normalised over its whole scan, as a row with
 // straight lines and no edge window normalises it; empty when unreadable.
