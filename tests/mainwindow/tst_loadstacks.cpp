@@ -577,6 +577,11 @@ private slots:
         QTest::newRow("40 lines, I1") << false << shortList << shortStatus.arg("I1");
         QTest::newRow("40 lines, I0") << true << shortList << shortStatus.arg("I0");
         QTest::newRow("bad lines after the frames'") << false << stray << "";
+        // Not 8000 eV and up for each: no frame has a line.
+        QTest::newRow("no angle in the list") << false << QStringList{"#", "angle"}
+                                              << "No frames loaded into the I1 stack: the reference list angles.dat has 0 "
+                                                 "angle lines for 61 files, so 61 of the frames have no line of their own "
+                                                 "(first: scan_00.tif)";
         QTest::newRow("bad first line, I0") << true << badRead
                                             << "No frames loaded into the I0 stack: scan_00.tif would have an energy of "
                                                "-7129.395744 eV, from the angle -16.1 degrees in the reference list angles.dat, "
