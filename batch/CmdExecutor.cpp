@@ -1,5 +1,6 @@
 #include "CmdExecutor.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 
@@ -63,8 +64,17 @@ void CmdExecutor::said(const QString& text)
 
 void CmdExecutor::refused(const CmdLine& cmd, const QString& why)
 {
+    // A long line (a load of many files) would push the reason past where the
+    // log cuts its lines: the line gives way.
+    QString text = cmd.text;
+    const int room = BatchCtrl::maxShownLine - 200 - int(why.size());
+    if (text.size() > room) {
+        const int keep = std::max(100, room);
+        text = QCoreApplication::translate("BatchCtrl", "%1… (%2 more characters not shown)")
+                   .arg(text.left(keep), QString::number(text.size() - keep));
+    }
     // The batch log, on standard error in a script run, carries it once.
-    ctrl.logError(tr("Err: %1: %2").arg(cmd.text, why));
+    ctrl.logError(tr("Err: %1: %2").arg(text, why));
 }
 
 int CmdExecutor::boundedArg(const CmdLine& cmd, int k, int lo, int hi)

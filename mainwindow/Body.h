@@ -130,7 +130,8 @@ public slots:
     void clearI0Files();
     // answer: the batch command the load answers when it is through;
     // not_ex_cmd for a user's load, which answers none. A load that would give
-    // a frame an energy no scan can have is refused whole, nothing queued and
+    // a frame an energy no scan can have, or a frame no line of its own in the
+    // reference list the energies come from, is refused whole, nothing queued and
     // the stack left as it was; a user's refusal is counted as a failure, a
     // script's by its caller. The reason is returned (empty when queued).
     QString readI1Files(QStringList files, bool newFile, EX_CMD_ID answer = load_I1_files);

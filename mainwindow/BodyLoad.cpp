@@ -64,15 +64,24 @@ void Body::clearI0Files()
 
 // Checked before anything is cleared or queued: every energy source (names,
 // calculation, reference list) passes here, and a refused load keeps the
-// stack it would have replaced.
+// stack it would have replaced. A frame past either end of a reference list
+// would take the end's energy: merged with the frame that has it, and every
+// frame after it labelled with another's.
 QString Body::refuseImpossibleEnergies(SelectDataFiles* selector, const QStringList& files, const QString& stackName,
                                        EX_CMD_ID answer)
 {
-    const QString which = selector->eofSetup()->impossibleEnergy(
-        files, LoadTiff::indexesRead(loadRequest(selector, files, not_ex_cmd, 0)));
-    if (which.isEmpty()) return which;
-    const QString text = tr("No frames loaded into the %1 stack: %2; a frame's energy must be above 0 and at most %3 eV")
-                             .arg(stackName, which, QString::number(EnergyOfFiles::maxEnergy, 'f', 0));
+    const EOFSetup* eof = selector->eofSetup();
+    const QVector<int> read = LoadTiff::indexesRead(loadRequest(selector, files, not_ex_cmd, 0));
+    QString text;
+    const QString without = eof->framesWithoutRefLine(files, read);
+    if (!without.isEmpty()) {
+        text = tr("No frames loaded into the %1 stack: %2").arg(stackName, without);
+    } else {
+        const QString which = eof->impossibleEnergy(files, read);
+        if (which.isEmpty()) return which;
+        text = tr("No frames loaded into the %1 stack: %2; a frame's energy must be above 0 and at most %3 eV")
+                   .arg(stackName, which, QString::number(EnergyOfFiles::maxEnergy, 'f', 0));
+    }
     // A script's refusal is counted by its "Err:" line.
     if (answer == not_ex_cmd)
         reportFailure(text);
@@ -170,8 +179,10 @@ void Body::checkEnergies(const QVector<TiffData*>& stack, const QString& stackNa
     case StackChecks::Energies::Repeated:
         report(tr("Some frames of the %1 stack share an energy: their points are averaged").arg(stackName));
         break;
+    // As for names without an energy: the stack holds no spectrum, whatever
+    // gave its frames the one energy (a dated folder, most often).
     case StackChecks::Energies::AllEqual:
-        report(tr("All %1 frames of the %2 stack have the energy %3 eV: check how the energies of the files are given")
+        reportFailure(tr("All %1 frames of the %2 stack have the energy %3 eV: check how the energies of the files are given")
                    .arg(QString::number(stack.size()), stackName, QString::number(stack.first()->energy, 'g', 8)));
         break;
     case StackChecks::Energies::NotFinite:

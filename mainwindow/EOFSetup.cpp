@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cmath>
+
 #include "widgets/FieldWidth.h"
 
 using namespace EnergyOfFiles;
@@ -87,17 +89,38 @@ double EOFSetup::energyByName(const QString& fileName, int fileNo)
     return e;
 }
 
+bool EOFSetup::byRef() const
+{
+    return !FromFileName->isChecked() && !FromFileNum->isChecked() && FromRefFile->isChecked();
+}
+
+QString EOFSetup::refName() const
+{
+    return RefFilePath->text().isEmpty() ? tr("(none read)") : QFileInfo(RefFilePath->text()).fileName();
+}
+
+QVector<double> EOFSetup::refEnergies() const
+{
+    QVector<double> e;
+    for (double v : refs)
+        if (std::isfinite(v) && v > 0) e << v;
+    return e;
+}
+
 QString EOFSetup::impossibleEnergy(const QStringList& files, const QVector<int>& indexes) const
 {
     const bool byName = FromFileName->isChecked();
-    const bool byCalc = !byName && (FromFileNum->isChecked() || !FromRefFile->isChecked());
-    const QString refName = QFileInfo(RefFilePath->text()).fileName();
-    // A line left out of the list would move every later frame to the next energy.
-    if (!byName && !byCalc && !refsImpossible.isEmpty() && !indexes.isEmpty()) {
-        const double angle = refsImpossible.first();
-        return tr("%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4")
-            .arg(QFileInfo(files.value(indexes.first())).fileName(), QString::number(energyOfAngle(angle, units.D), 'g', 10),
-                 QString::number(angle, 'g', 10), refName);
+    // Only the lines the frames read count: a list may hold a bad line no frame is matched with.
+    if (byRef()) {
+        for (int n : indexes) {
+            const int i = refIndexOf(refLines.size(), n, files.size(), CorrespondFromEnd->isChecked());
+            if (i < 0 || possibleEnergy(refLines.at(i).energy)) continue;
+            const RefLine& l = refLines.at(i);
+            return tr("%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4, line %5")
+                .arg(QFileInfo(files.value(n)).fileName(), QString::number(l.energy, 'g', 10),
+                     QString::number(l.angle, 'g', 10), refName(), QString::number(l.line));
+        }
+        return QString();
     }
     const CalcFields f = calcFields();
     const double factor = Factor->text().toDouble();
@@ -105,22 +128,36 @@ QString EOFSetup::impossibleEnergy(const QStringList& files, const QVector<int>&
         const QString file = files.value(n);
         bool matched = true;
         const double e = byName ? EnergyOfFiles::energyByName(file, Pattern->text(), factor, n, &matched)
-                         : byCalc ? EnergyOfFiles::energyByCalc(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(),
-                                                                units.D, n)
-                                  : EnergyOfFiles::energyByRef(refs, n, files.size(), CorrespondFromEnd->isChecked());
+                                : EnergyOfFiles::energyByCalc(f, DisplayUnit->currentIndex(), EvenInEnergy->isChecked(),
+                                                              units.D, n);
         // A name without energy gets its number, which the load reports as
         // a failure of its own.
         if (possibleEnergy(e) || !matched) continue;
         const QString source =
             byName ? tr("from its name by the pattern %1 and the factor %2").arg(Pattern->text(), Factor->text())
-            : byCalc ? tr("calculated as file %1 of the list from Start %2, Delta %3, End %4 and %5 points in %6")
-                           .arg(QString::number(n), Start->text(), Delta->text(), End->text(), NumOfPoints->text(),
-                                DisplayUnit->currentText())
-                     : tr("from the reference list %1").arg(refName);
+                   : tr("calculated as file %1 of the list from Start %2, Delta %3, End %4 and %5 points in %6")
+                         .arg(QString::number(n), Start->text(), Delta->text(), End->text(), NumOfPoints->text(),
+                              DisplayUnit->currentText());
         return tr("%1 would have an energy of %2 eV, %3")
             .arg(QFileInfo(file).fileName(), QString::number(e, 'g', 10), source);
     }
     return QString();
+}
+
+QString EOFSetup::framesWithoutRefLine(const QStringList& files, const QVector<int>& indexes) const
+{
+    if (!byRef()) return QString();
+    int without = 0;
+    QString first;
+    for (int n : indexes) {
+        if (refIndexOf(refLines.size(), n, files.size(), CorrespondFromEnd->isChecked()) >= 0) continue;
+        if (without++ == 0) first = QFileInfo(files.value(n)).fileName();
+    }
+    if (without == 0) return QString();
+    return tr("the reference list %1 has %2 angle lines for %3 files, so %4 of the frames have no line of their own "
+              "(first: %5)")
+        .arg(refName(), QString::number(refLines.size()), QString::number(files.size()), QString::number(without),
+             first);
 }
 
 EOFSetup::NameMisses EOFSetup::takeNameMisses()
@@ -245,12 +282,13 @@ void EOFSetup::refFileSelected(const QString& fname)
 
 void EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)
 {
-    refsImpossible.clear();
-    refs = readRefEnergies(in, startKey, column, units.D, &refsImpossible);
+    // The stream starts after the file's first line.
+    refLines = readRefLines(in, startKey, column, units.D, 2);
+    refs.clear();
+    for (const RefLine& l : refLines) refs << l.energy;
 }
 
 void EOFSetup::readRefOffsets(QTextStream& in)
 {
-    refs.clear();
     readRefValues(in, QStringLiteral("Offset"), 1);
 }

@@ -28,16 +28,24 @@ public:
     double energyByCalc(int fileNo);
     double energyByRef(int fileNo, int totalFiles);
 
+    // `in` stands after the file's first line, which is never data.
     void readRefValues(QTextStream& in, const QString& startKey, int column);
     void readRefOffsets(QTextStream& in);
 
-    const QVector<double>& refEnergies() const { return refs; }
+    // The finite positive energies of the reference list, in its order.
+    QVector<double> refEnergies() const;
 
     // The first of the files `indexes` of `files` (numbered as the loader
     // numbers them) that would get an energy no scan can have, as "NAME would
     // have the energy E eV, SOURCE"; empty when every one is possible. Counts
     // no name misses.
     QString impossibleEnergy(const QStringList& files, const QVector<int>& indexes) const;
+
+    // With energies from the reference list, which of the files `indexes` of
+    // `files` have no line of their own in it (their energy would be the
+    // first's or the last's), as a reason to refuse the load; empty when each
+    // has one, or the energies come from elsewhere.
+    QString framesWithoutRefLine(const QStringList& files, const QVector<int>& indexes) const;
 
     // Files given their number as energy because the pattern found none in
     // their name, since the last call: how many, of how many named, and the
@@ -59,6 +67,8 @@ private slots:
     void refFileSelected(const QString& fname);
 
 private:
+    bool byRef() const;
+    QString refName() const;
     EnergyOfFiles::CalcFields calcFields() const;
     // After an edit of `typed`; false, with the reason in why, when the
     // fields were put back.
@@ -66,9 +76,9 @@ private:
     void keepCalcTexts();
 
     Units units;
+    // The reference list's lines, and their energies in the same places.
+    QVector<EnergyOfFiles::RefLine> refLines;
     QVector<double> refs;
-    // Angles of the reference file that give no possible energy.
-    QVector<double> refsImpossible;
     _FileDialog refDialog;
     QButtonGroup modeGroup;
     QButtonGroup stepGroup;

@@ -158,13 +158,18 @@ double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd)
     return refs.at(i);
 }
 
-QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D,
-                                QVector<double>* impossible)
+int refIndexOf(int R, int n, int m, bool fromEnd)
+{
+    const qint64 i = qint64(n) + (fromEnd ? qint64(R) - m : 0);
+    return i >= 0 && i < R ? int(i) : -1;
+}
+
+QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine)
 {
     qDebug() << "reading simple";
-    QVector<double> energies;
+    QVector<RefLine> lines;
     bool started = key.isEmpty();
-    while (!in.atEnd()) {
+    for (int no = firstLine; !in.atEnd(); ++no) {
         const QString line = in.readLine();
         if (!started) {
             started = line.simplified().startsWith(key);
@@ -177,15 +182,23 @@ QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column,
             continue;
         bool ok = false;
         const double angle = words.at(column).toDouble(&ok);
-        const double e = energyOfAngle(angle, D);
-        if (ok && impossible && !possibleEnergy(e)) *impossible << angle;
-        if (!ok || !std::isfinite(e) || e <= 0) {
-            // A blank or non-numeric line would otherwise become an infinite energy.
-            qDebug() << "Reference line skipped, no monochromator angle:" << line;
+        if (!ok) {
+            qDebug() << "Reference line" << no << "skipped, no monochromator angle:" << line;
             continue;
         }
-        energies << e;
+        lines.append({no, angle, energyOfAngle(angle, D)});
     }
+    // A closing 0 marks where the list ends; counted as a line it would move
+    // every frame matched from the end by one.
+    while (!lines.isEmpty() && lines.last().angle == 0) lines.removeLast();
+    return lines;
+}
+
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D)
+{
+    QVector<double> energies;
+    for (const RefLine& l : readRefLines(in, key, column, D))
+        if (std::isfinite(l.energy) && l.energy > 0) energies << l.energy;
     return energies;
 }
 

@@ -73,13 +73,28 @@ QString factorOfPattern(const QString& pattern);
 // the last energy. 8000 + n without references.
 double energyByRef(const QVector<double>& refs, int n, int m, bool fromEnd);
 
-// Energies from the angles (degrees) in `column` of the lines of `in`; data
-// begin after the first line starting with `key` (at once when key is empty).
-// Lines whose angle is no number or gives no finite positive energy are skipped;
-// the angles of those that are numbers but give no possible energy go to
-// `impossible`, when given, so that a load can refuse them.
-QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D,
-                                QVector<double>* impossible = nullptr);
+// The place in a list of R references that file n of m has: n, or with
+// fromEnd n + R - m; -1 when the list has no line there.
+int refIndexOf(int R, int n, int m, bool fromEnd);
+
+// One angle line of a reference list: its number in the file (1 the first),
+// the angle in degrees and the energy it gives, possible or not.
+struct RefLine {
+    int line = 0;
+    double angle = 0;
+    double energy = 0;
+};
+
+// The lines of `in` whose word `column` reads as an angle (degrees), in file
+// order; data begin after the first line starting with `key` (at once when
+// key is empty), and `firstLine` is the number in the file of the stream's
+// first line. Lines that hold no number are not lines of the list; a line
+// whose angle gives no possible energy keeps its place, so that the frames
+// after it keep theirs. Angles 0 closing the list end it: they are no line.
+QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine = 1);
+
+// The finite positive energies of readRefLines, in file order.
+QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D);
 
 }  // namespace EnergyOfFiles
 

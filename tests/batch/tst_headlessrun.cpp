@@ -401,6 +401,51 @@ private slots:
         }
     }
 
+    // A load refused before anything was queued (its reference list is bad or short) ends its own line, I0 as I1:
+    // the next line runs and the script ends, its refusal counted. Answered with the other stack's id, the load
+    // left the script waiting for ever.
+    void refusedLoadsEndTheirLine_data()
+    {
+        QTest::addColumn<QString>("script");  // TMP the folder, FILES the frames of a scan named without energies
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("nextLogged");
+        const QString load = "load_%1_files NEW FILES\n";
+        QTest::newRow("bad angle list, I0, then a command")
+            << "eng_by_ref_i0 TMP/bad.dat\n" + load.arg("I0") + "set_band_w 1\nquit\n"
+            << "Err: line 2: load_I0_files" << "line 3: set_band_w : 1";
+        QTest::newRow("bad angle list, I1, then a command")
+            << "eng_by_ref_i1 TMP/bad.dat\n" + load.arg("I1") + "set_band_w 1\nquit\n"
+            << "Err: line 2: load_I1_files" << "line 3: set_band_w : 1";
+        QTest::newRow("short list, I0, then an echo")
+            << "eng_by_ref_i0 TMP/short.dat\n" + load.arg("I0") + ":echo next\nquit\n"
+            << "Err: line 2: load_I0_files" << "line 3: echo next";
+        QTest::newRow("short list, I0 by pattern, then an I1 load")
+            << "eng_by_ref_i0 TMP/short.dat\nload_I0_files_of_pattern NEW TMP/unnamed/ *.tif\n" + load.arg("I1") + "quit\n"
+            << "Err: line 2: load_I0_files_of_pattern" << "line 3: load_I1_files";
+    }
+    void refusedLoadsEndTheirLine()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, err);
+        QFETCH(QString, nextLogged);
+        if (!QFileInfo::exists(tmp.filePath("unnamed")))
+            QVERIFY(QDir().mkpath(tmp.filePath("unnamed")) && writeScan(tmp.filePath("unnamed"), false, false));
+        QStringList files, bad;
+        for (const QString& n : QDir(tmp.filePath("unnamed")).entryList({"*.tif"}, QDir::Files, QDir::Name)) {
+            files << tmp.filePath("unnamed/" + n);
+            bad << QString::number(12.9 - 0.01 * bad.size(), 'f', 6);
+        }
+        bad[50] = "-16.1";
+        QVERIFY(ts::writeText(tmp.filePath("bad.dat"), "angle\n" + bad.join('\n') + "\n")
+                && ts::writeText(tmp.filePath("short.dat"), "angle\n" + bad.mid(0, 40).join('\n') + "\n"));
+        const ts::ProgramRun r = run(QString(script).replace("TMP", tmp.path()).replace("FILES", files.join(' ')), 60000);
+        QVERIFY2(r.endedWith(1), r.err.right(2000).constData());
+        const QStringList lines = allLines(r.err);
+        const int errAt = firstIndex(lines, err), nextAt = firstIndex(lines, nextLogged);
+        QVERIFY2(errAt >= 0 && nextAt > errAt, qPrintable(lines.join('\n').right(2000)));
+        QVERIFY2(lines.filter(QRegularExpression("^Err: ")).size() == 1, qPrintable(lines.join('\n').right(2000)));
+    }
+
     // Every script run ends its log with the count of its failures, none included.
     void closingCount_data()
     {

@@ -12,10 +12,13 @@
 #include "core/Globals.h"
 #include "core/TiffData.h"
 #include "mainwindow/Body.h"
+#include "mainwindow/EOFSetup.h"
 #include "mainwindow/LoadTiff.h"
 #include "mainwindow/SelectDataFiles.h"
 #include "mainwindow/SelectDataFilesAdditionalSetup.h"
+#include "support/AngleLists.h"
 #include "support/Files.h"
+#include "support/Headless.h"
 #include "support/Messages.h"
 #include "support/StackFiles.h"
 #include "widgets/SelectImgDialog.h"
@@ -306,7 +309,7 @@ private slots:
         for (double E : e) below << E - 150;
         for (int k = 0; k < 6; ++k) last << 9003.0 + 2 * k;
         QTest::newRow("dated folder, names without energy")
-            << "beamtime_2024_0612" << e << e << -1 << -1 << "frames of the I0 stack have the energy 2024.0612" << 0;
+            << "beamtime_2024_0612" << e << e << -1 << -1 << "frames of the I0 stack have the energy 2024.0612" << 2;
         QTest::newRow("out of energy order") << "" << shuffled << e << -1 << -1 << QString() << 0;
         QTest::newRow("repeated energy") << "" << twice << e << -1 << -1 << "share an energy" << 0;
         QTest::newRow("frame of another size") << "" << e << e << 4 << -1 << "i1_08970_0000.tif is 20 x 12 pixels" << 1;
@@ -419,6 +422,241 @@ private slots:
         QCOMPARE(i1First ? b.i1Images : b.i0Images, before);
         QVERIFY((i1First ? b.i0Images : b.i1Images).isEmpty());
         QCOMPARE(FailureLog::count(), failures + 4);
+    }
+
+    // Frames named without an energy take theirs from a list of monochromator angles, each from a line of its own,
+    // counted from the list's end (as at start). A frame past either end of the list (it would take the end's energy,
+    // be merged with the frame that has it, and every later frame be labelled with another's) or reading a line that
+    // gives no possible energy refuses the load with one counted "Err:" line, and the stack loaded before stays. A bad
+    // line no frame reads takes no part; angles 0 closing the list end it. Run end to end, I1 or I0 from the list.
+    void referenceLists_data()
+    {
+        QTest::addColumn<bool>("i0");           // the list gives the I0 stack's energies, else I1's
+        QTest::addColumn<QStringList>("head");  // lines before the frames' angles
+        QTest::addColumn<int>("from");          // the frames whose angles follow: [from, to)
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("badAt");         // frame whose line says `bad` instead, -1 none
+        QTest::addColumn<QString>("bad");
+        QTest::addColumn<QStringList>("tail");
+        QTest::addColumn<QString>("err");       // part of the one Err: line; "" when loaded
+        const QStringList none;
+        const QString shortErr = "No frames loaded into the %1 stack: the reference list angles.dat has %2 angle lines "
+                                 "for 61 files, so %3 of the frames have no line of their own (first: scan_00.tif)";
+        QTest::newRow("40 lines for 61 frames, I1") << false << none << 0 << 40 << -1 << "" << none
+                                                    << shortErr.arg("I1").arg(40).arg(21);
+        QTest::newRow("40 lines for 61 frames, I0") << true << none << 0 << 40 << -1 << "" << none
+                                                    << shortErr.arg("I0").arg(40).arg(21);
+        QTest::newRow("one line short") << false << none << 1 << 61 << -1 << "" << none << shortErr.arg("I1").arg(60).arg(1);
+        QTest::newRow("a line each") << false << none << 0 << 61 << -1 << "" << none << "";
+        // The list began before the first frame: the frames take its last lines.
+        QTest::newRow("longer list, frames at its end")
+            << false << QStringList{"13.000000", "12.990000", "12.980000"} << 0 << 61 << -1 << "" << none << "";
+        QTest::newRow("closing 0, I1") << false << none << 0 << 61 << -1 << "" << QStringList{"0"} << "";
+        QTest::newRow("closing 0, I0") << true << none << 0 << 61 << -1 << "" << QStringList{"0"} << "";
+        QTest::newRow("closing 0s and blanks") << false << none << 0 << 61 << -1 << "" << QStringList{"0.000", "", "0", " "} << "";
+        QTest::newRow("stray -16.1 no frame reads, I1") << false << QStringList{"-16.1"} << 0 << 61 << -1 << "" << none << "";
+        QTest::newRow("stray -16.1 no frame reads, I0") << true << QStringList{"-16.1"} << 0 << 61 << -1 << "" << none << "";
+        // Left out, the line would move every later frame to the next energy.
+        QTest::newRow("-16.1 read, I1") << false << none << 0 << 61 << 30 << "-16.1" << none
+                                        << "No frames loaded into the I1 stack: scan_30.tif would have an energy of "
+                                           "-7129.395744 eV, from the angle -16.1 degrees in the reference list angles.dat, "
+                                           "line 32; a frame's energy must be above 0 and at most 1000000 eV";
+        QTest::newRow("0 read, I0") << true << none << 0 << 61 << 3 << "0" << none
+                                    << "No frames loaded into the I0 stack: scan_03.tif would have an energy of inf eV, "
+                                       "from the angle 0 degrees in the reference list angles.dat, line 5; a frame's energy must be "
+                                       "above 0 and at most 1000000 eV";
+        // The last frame's angle lost: the 0 closes the list, which is then one line short.
+        QTest::newRow("last angle 0") << false << none << 0 << 61 << 60 << "0" << none << shortErr.arg("I1").arg(60).arg(1);
+    }
+    void referenceLists()
+    {
+        QFETCH(bool, i0);
+        QFETCH(QStringList, head);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, badAt);
+        QFETCH(QString, bad);
+        QFETCH(QStringList, tail);
+        QFETCH(QString, err);
+        QTemporaryDir tmp;
+        const QVector<double> e = anglelist::quickScan();
+        QVector<double> before;  // the I1 stack loaded first, kept when the I1 load is refused
+        for (int k = 0; k < 12; ++k) before << 8950 + 5 * k;
+        // I0 named by energy first; then I1 named (the stack before, or the whole scan for an I0 list).
+        const QStringList i0Named = anglelist::writeFrames(tmp.filePath("named0"), e, false, "i0");
+        const QStringList i1Named = anglelist::writeFrames(tmp.filePath("named1"), i0 ? e : before, true, "i1");
+        const QStringList scan = anglelist::writeFrames(tmp.filePath("scan"), e, !i0);
+        QVERIFY(!i0Named.isEmpty() && !i1Named.isEmpty() && !scan.isEmpty());
+        QStringList lines = anglelist::angleLines(e, from, to);
+        if (badAt >= 0) lines[badAt - from] = bad;
+        QVERIFY(anglelist::writeList(tmp.filePath("angles.dat"), head + lines + tail));
+        const QString stack = i0 ? "I0" : "I1";
+        const QString script = "Use_I0 1\nload_I0_files NEW " + i0Named.join(' ') + "\nload_I1_files NEW " + i1Named.join(' ')
+                               + "\neng_by_ref_" + stack.toLower() + " " + tmp.filePath("angles.dat") + "\nload_" + stack
+                               + "_files NEW " + scan.join(' ') + "\nmove_position 2 2\nsave_spectra " + tmp.filePath("spec")
+                               + "\nquit\n";
+        const ts::ProgramRun run = ts::runHeadless(tmp.path(), script, 120000);
+        QVERIFY2(run.endedWith(err.isEmpty() ? 0 : 1), run.err.right(3000).constData());
+        const QStringList log = QString::fromUtf8(run.err).split('\n');
+        if (!err.isEmpty()) {
+            const QStringList errs = log.filter(QRegularExpression("^Err: "));
+            QCOMPARE(errs.size(), 1);
+            QVERIFY2(errs.first().startsWith("Err: line 5: load_" + stack + "_files") && errs.first().endsWith(err),
+                     qPrintable(errs.first().right(500)));
+            QVERIFY2(log.filter("Failures in this run: 1;").size() == 1, qPrintable(log.join('\n').right(2000)));
+        }
+        // Each point at its frame's energy, with that frame's absorption; the stack before when refused.
+        const QVector<double> want = !err.isEmpty() && !i0 ? before : e;
+        QVector<QStringList> rows;
+        for (const QString& l : ts::readLines(tmp.filePath("spec-T.dat")))
+            if (!l.startsWith('#') && !l.trimmed().isEmpty()) rows << l.split('\t');
+        QCOMPARE(rows.size(), want.size());
+        for (int k = 0; k < want.size(); ++k) {
+            const double x = rows[k].value(0).toDouble(), y = rows[k].value(2).toDouble();
+            // Six digits written: within 0.05 eV.
+            QVERIFY2(std::abs(x - want[k]) < 0.06, qPrintable(QString("point %1: %2 eV, not %3").arg(k).arg(x).arg(want[k])));
+            QVERIFY2(std::abs(y - anglelist::mu(want[k])) < 0.01,
+                     qPrintable(QString("%1 eV: mu %2, not %3").arg(x).arg(y).arg(anglelist::mu(want[k]))));
+        }
+    }
+
+    // A list refused for one load does not refuse the next list read: its frames load.
+    void goodListAfterRefusedOne_data()
+    {
+        QTest::addColumn<bool>("i0");
+        QTest::newRow("I1") << false;
+        QTest::newRow("I0") << true;
+    }
+    void goodListAfterRefusedOne()
+    {
+        QFETCH(bool, i0);
+        QTemporaryDir tmp;
+        const QVector<double> e = anglelist::quickScan();
+        const QStringList named = anglelist::writeFrames(tmp.filePath("named"), e, i0, i0 ? "i1" : "i0");
+        const QStringList scan = anglelist::writeFrames(tmp.filePath("scan"), e, !i0);
+        QStringList bad = anglelist::angleLines(e, 0, 61);
+        bad[10] = "-16.1";
+        QVERIFY(anglelist::writeList(tmp.filePath("bad.dat"), bad));
+        QVERIFY(anglelist::writeList(tmp.filePath("short.dat"), anglelist::angleLines(e, 0, 40)));
+        QVERIFY(anglelist::writeList(tmp.filePath("good.dat"), anglelist::angleLines(e, 0, 61)));
+        const QString stack = i0 ? "I0" : "I1", word = "eng_by_ref_" + stack.toLower() + " " + tmp.path(),
+                      load = "\nload_" + stack + "_files NEW " + scan.join(' ') + "\n";
+        const QString script = "Use_I0 1\nload_" + QString(i0 ? "I1" : "I0") + "_files NEW " + named.join(' ') + "\n"
+                               + word + "/bad.dat" + load + word + "/short.dat" + load + word + "/good.dat" + load
+                               + "move_position 2 2\nsave_spectra " + tmp.filePath("spec") + "\nquit\n";
+        const ts::ProgramRun run = ts::runHeadless(tmp.path(), script, 120000);
+        QVERIFY2(run.endedWith(1), run.err.right(3000).constData());
+        const QStringList errs = QString::fromUtf8(run.err).split('\n').filter(QRegularExpression("^Err: "));
+        QCOMPARE(errs.size(), 2);
+        QVERIFY2(errs[0].contains("line 12") && errs[1].contains("40 angle lines"), qPrintable(errs[0].right(300) + "\n" + errs[1].right(300)));
+        QVector<QStringList> rows;
+        for (const QString& l : ts::readLines(tmp.filePath("spec-T.dat")))
+            if (!l.startsWith('#') && !l.trimmed().isEmpty()) rows << l.split('\t');
+        QCOMPARE(rows.size(), e.size());
+        for (int k = 0; k < e.size(); ++k) {
+            QVERIFY(std::abs(rows[k].value(0).toDouble() - e[k]) < 0.06);
+            QVERIFY(std::abs(rows[k].value(2).toDouble() - anglelist::mu(e[k])) < 0.01);
+        }
+    }
+
+    // The same lists with "Correspond from End" off, as a user loads from the selector: frame n reads line n, so a
+    // list's extra lines are at its end. A refused load is counted and the stack before stays.
+    void referenceListsFromStart_data()
+    {
+        QTest::addColumn<bool>("i0");
+        QTest::addColumn<QStringList>("lines");  // "A<k>": frame k's angle
+        QTest::addColumn<QString>("status");     // "" when loaded
+        QStringList all, shortList, stray, badRead;
+        for (int k = 0; k < 61; ++k) all << QString("A%1").arg(k);
+        shortList = all.mid(0, 40);
+        stray = all + QStringList{"-16.1", "0.0566", "A60"};
+        badRead = all;
+        badRead[0] = "-16.1";
+        const QString shortStatus = "No frames loaded into the %1 stack: the reference list angles.dat has 40 angle lines "
+                                    "for 61 files, so 21 of the frames have no line of their own (first: scan_40.tif)";
+        QTest::newRow("40 lines, I1") << false << shortList << shortStatus.arg("I1");
+        QTest::newRow("40 lines, I0") << true << shortList << shortStatus.arg("I0");
+        QTest::newRow("bad lines after the frames'") << false << stray << "";
+        // Not 8000 eV and up for each: no frame has a line.
+        QTest::newRow("no angle in the list") << false << QStringList{"#", "angle"}
+                                              << "No frames loaded into the I1 stack: the reference list angles.dat has 0 "
+                                                 "angle lines for 61 files, so 61 of the frames have no line of their own "
+                                                 "(first: scan_00.tif)";
+        QTest::newRow("bad first line, I0") << true << badRead
+                                            << "No frames loaded into the I0 stack: scan_00.tif would have an energy of "
+                                               "-7129.395744 eV, from the angle -16.1 degrees in the reference list angles.dat, "
+                                               "line 2; a frame's energy must be above 0 and at most 1000000 eV";
+    }
+    void referenceListsFromStart()
+    {
+        QFETCH(bool, i0);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, status);
+        QTemporaryDir tmp;
+        const QVector<double> e = anglelist::quickScan();
+        for (QString& l : lines)
+            if (l.startsWith('A')) l = anglelist::angleText(e[l.mid(1).toInt()]);
+        QVERIFY(anglelist::writeList(tmp.filePath("angles.dat"), lines));
+        const QStringList before = anglelist::writeFrames(tmp.filePath("named"), e.mid(0, 12), !i0, "n");
+        const QStringList scan = anglelist::writeFrames(tmp.filePath("scan"), e, !i0);
+        Body b;
+        QVERIFY(ts::loadFiles(b, before, !i0));
+        SelectDataFiles* s = i0 ? b.SelectI0Files : b.SelectI1Files;
+        s->eofSetup()->CorrespondFromEnd->setChecked(false);
+        // A list read before, every line of it bad, is replaced whole by the next.
+        QVERIFY(anglelist::writeList(tmp.filePath("bad.dat"), QStringList(QVector<QString>(70, "-16.1").toList())));
+        s->setEngByRef(tmp.filePath("bad.dat"));
+        s->setEngByRef(tmp.filePath("angles.dat"));
+        const QVector<TiffData*> kept = i0 ? b.i0Images : b.i1Images;
+        const int failures = FailureLog::count();
+        const QString refused = i0 ? b.readI0Files(scan, true, not_ex_cmd) : b.readI1Files(scan, true, not_ex_cmd);
+        QCOMPARE(refused, status);
+        if (!status.isEmpty()) {
+            QCOMPARE(b.statusBar()->currentMessage(), status);
+            QCOMPARE(FailureLog::count(), failures + 1);
+            QCOMPARE(i0 ? b.i0Images : b.i1Images, kept);
+            return;
+        }
+        // A user's load answers no command: the frames arriving tell.
+        QVERIFY(QTest::qWaitFor([&] { return (i0 ? b.i0Images : b.i1Images).size() == e.size(); }, 20000));
+        QTest::qWait(50);
+        QCOMPARE(FailureLog::count(), failures);
+        const QVector<double> got = energiesOf(i0 ? b.i0Images : b.i1Images);
+        QCOMPARE(got.size(), e.size());
+        for (int k = 0; k < e.size(); ++k) QVERIFY2(std::abs(got[k] - e[k]) < 1e-6, qPrintable(QString::number(k)));
+    }
+
+    // Frames that all get one energy (names without one, in a dated folder whose name the pattern falls back to)
+    // count as names without an energy do: loaded, and a failure of the run. One frame has one energy by right.
+    void oneEnergyStacks_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<bool>("named");  // names holding their energy
+        QTest::addColumn<int>("code");
+        QTest::newRow("61 frames, dated folder") << "beamtime_2024_0612" << 61 << false << 1;
+        QTest::newRow("2 frames, dated folder") << "beamtime_2024_0612" << 2 << false << 1;
+        QTest::newRow("one frame, dated folder") << "beamtime_2024_0612" << 1 << false << 0;
+        QTest::newRow("61 named frames, dated folder") << "beamtime_2024_0612" << 61 << true << 0;
+    }
+    void oneEnergyStacks()
+    {
+        QFETCH(QString, folder);
+        QFETCH(int, frames);
+        QFETCH(bool, named);
+        QFETCH(int, code);
+        QTemporaryDir tmp;
+        const QVector<double> e = anglelist::quickScan().mid(0, frames);
+        const QStringList files = anglelist::writeFrames(tmp.filePath(folder), e, true, named ? "i1" : "");
+        QVERIFY(!files.isEmpty());
+        const ts::ProgramRun run = ts::runHeadless(tmp.path(), "load_I1_files NEW " + files.join(' ') + "\nquit\n", 60000);
+        QVERIFY2(run.endedWith(code), run.err.right(3000).constData());
+        const QString last = QString::fromUtf8(run.err).trimmed().section('\n', -1);
+        if (code == 0)
+            QCOMPARE(last, QString("Failures in this run: 0"));
+        else
+            QCOMPARE(last, QString("Failures in this run: 1; the first: All %1 frames of the I1 stack have the energy "
+                                   "2024.0612 eV: check how the energies of the files are given").arg(frames));
     }
 
     void wiringEdgeGuessAndClosing()
