@@ -7,6 +7,7 @@
 // its teardown with a run under way.
 
 #include "analysis/Analysis2DDriver.h"
+#include "analysis/Analysis2DRecord.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
 #include "analysis/ElemCtrl.h"
@@ -876,6 +877,39 @@ private slots:
         QVERIFY(!b.analysis2DRunning);
         if (cleared) QCOMPARE(after, qint64(0));
         else QCOMPARE(values(), want);
+    }
+
+    // Each block without a result has one cause: a flagged spectrum only where an edge-based analysis was asked
+    // for (an LCF-only run of flagged blocks failed in its fit), else the fit, else the elements.
+    void noResultCauses_data()
+    {
+        QTest::addColumn<QString>("blocks");  // per block: e edge asked, f flagged, o outside the window, l LCF asked
+        QTest::addColumn<QString>("causes");
+        QTest::addColumn<QString>("sole");
+        QTest::newRow("edge shift, no edge") << "ef ef" << "2 flagged (no edge found)" << "the spectrum was flagged (no edge found)";
+        QTest::newRow("edge shift, outside") << "efo" << "1 flagged (edge not inside the window)"
+                                             << "the spectrum was flagged (edge not inside the window)";
+        QTest::newRow("LCF only, flagged spectra") << "fl fol" << "2 where the LCF fit failed (no edge jump)"
+                                                   << "the LCF fit failed (no edge jump)";
+        QTest::newRow("mixed") << "efl efol l -" << "1 flagged (no edge found), 1 flagged (edge not inside the window), "
+                                                       "1 where the LCF fit failed (no edge jump), 1 without an element step"
+                               << "";
+    }
+    void noResultCauses()
+    {
+        QFETCH(QString, blocks);
+        QFETCH(QString, causes);
+        QFETCH(QString, sole);
+        NoResultTally t;
+        const QStringList each = blocks.split(' ');
+        for (const QString& b : each) t.add(b.contains('e'), b.contains('f'), b.contains('o'), b.contains('l'));
+        QCOMPARE(t.total(), qint64(each.size()));
+        QCOMPARE(t.causes("no edge jump"), causes);
+        QCOMPARE(t.soleCause("no edge jump"), sole);
+        // A stack from 8939 to 9019 eV: the line lies 300 eV out on either side.
+        QCOMPARE(distanceOutside(8979, 8939, 9019), 0.0);
+        QCOMPARE(distanceOutside(8639, 8939, 9019), 300.0);
+        QCOMPARE(distanceOutside(9320, 8939, 9019), 301.0);
     }
 
 #ifdef CORVENLITH_BIN
