@@ -82,8 +82,6 @@ QString Analysis2DDriver::startProblem()
                        || panel.Sel2DAElemA->isChecked() || panel.Sel2DARAA->isChecked();
     if (!anyOn) return tr("no analysis is checked");
     if (!body.fillAnalyzeCond(analyzeCond)) return tr("no analysis area");
-    const QString far = edgeOutsideStack();
-    if (!far.isEmpty()) return far;
     if (panel.Sel2DADEdgeA->isChecked()) {
         // A step that cannot be built must not leave an earlier reference in use.
         const bool stepWanted = panel.DEdgeCWStep->isChecked();
@@ -97,17 +95,22 @@ QString Analysis2DDriver::startProblem()
                 return tr("the edge comparison has no reference; choose its file or \"Step at\"");
         }
     }
-    return QString();
+    // After the step is built: the comparison measures from its edge.
+    return edgeOutsideStack();
 }
 
 QString Analysis2DDriver::edgeOutsideStack()
 {
     if (!panel.Sel2DADEdgeA->isChecked() || body.i1Images.isEmpty()) return QString();
     // The mid-point measures from the suggested edge, the comparison from the
-    // reference's own edge.
-    const bool mid = panel.isMidPoint;
-    const double edge = mid ? body.suggestElmFromUi().edgeEnergy : panel.dEdgeRef.midx;
-    if (!std::isfinite(edge) || (!mid && panel.dEdgeRef.points.isEmpty())) return QString();
+    // reference's edge: the step's position, or the edge found in the file.
+    const bool mid = !panel.DEdgeCompWith->isChecked();
+    const bool step = !mid && panel.DEdgeCWStep->isChecked();
+    const XafsSpectrum& ref = panel.dEdgeRef;
+    if (!mid && !step && (ref.points.isEmpty() || ref.outOfRange || ref.noisy)) return QString();
+    const double edge = mid ? body.suggestElmFromUi().edgeEnergy
+                            : step ? FieldText::number(panel.DEdgeCWStepAt->text()) : ref.midx;
+    if (!std::isfinite(edge)) return QString();
     double lo = body.i1Images.first()->energy, hi = lo;
     for (const TiffData* f : qAsConst(body.i1Images)) {
         lo = std::min(lo, f->energy);

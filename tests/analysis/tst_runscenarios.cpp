@@ -1006,6 +1006,14 @@ private slots:
                             "energies %3 - %4 eV, farther than any edge shift; the frames' energies or the edge energy are wrong";
         QTest::newRow("edge 339 eV below the frames") << "LOAD" + edge.arg(8600) + "save_data TMP/out/far\n" << 2
             << QStringList{far.arg("8600.00", "339.00", "8939.00", "9019.00")} << QStringList{} << QStringList{"far-0.tif"};
+        QTest::newRow("compared with a step 339 eV below the frames")
+            << "LOADanalyzer_dEdge_select_mode 1\nanalyzer_dEdge_comp_w_step\nanalyzer_dEdge_comp_step_params 8600 40 0.1\n"
+               + edge.arg(8979) << 1
+            << QStringList{"2-D run not started: the edge energy 8600.00 eV (the edge of the comparison's reference) lies 339.00 eV"}
+            << QStringList{} << QStringList{};
+        QTest::newRow("compared with a step 239 eV below the frames")
+            << "LOADanalyzer_dEdge_select_mode 1\nanalyzer_dEdge_comp_w_step\nanalyzer_dEdge_comp_step_params 8700 40 0.1\n"
+               + edge.arg(8979) << 0 << QStringList{} << QStringList{} << QStringList{};
         QTest::newRow("frames read in keV") << "eng_by_name_factor_i1 0.001\neng_by_name_factor_i0 0.001\nLOAD" + edge.arg(8979) << 1
             << QStringList{far.arg("8979.00", "8969.98", "8.94", "9.02")} << QStringList{} << QStringList{};
         QTest::newRow("edge 239 eV below the frames")
