@@ -8,6 +8,7 @@
 #include "ElemList.h"
 #include "LCFReference.h"
 #include "core/Analyzed2DRes.h"
+#include "core/TiffData.h"
 #include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
@@ -18,6 +19,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 const int finishedId = 112;
@@ -91,7 +95,44 @@ QString Analysis2DDriver::startProblem()
                 return tr("the edge comparison has no reference; choose its file or \"Step at\"");
         }
     }
-    return QString();
+    // After the step is built: the comparison measures from its edge.
+    return edgeOutsideStack();
+}
+
+QString Analysis2DDriver::edgeOutsideStack()
+{
+    if (!panel.Sel2DADEdgeA->isChecked() || body.i1Images.isEmpty()) return QString();
+    // The mid-point measures from the suggested edge, the comparison from the
+    // reference's edge: the step's position, or the edge found in the file.
+    const bool mid = !panel.DEdgeCompWith->isChecked();
+    const bool step = !mid && panel.DEdgeCWStep->isChecked();
+    const XafsSpectrum& ref = panel.dEdgeRef;
+    if (!mid && !step && (ref.points.isEmpty() || ref.outOfRange || ref.noisy)) return QString();
+    const double edge = mid ? body.suggestElmFromUi().edgeEnergy
+                            : step ? FieldText::number(panel.DEdgeCWStepAt->text()) : ref.midx;
+    if (!std::isfinite(edge)) return QString();
+    double lo = body.i1Images.first()->energy, hi = lo;
+    for (const TiffData* f : qAsConst(body.i1Images)) {
+        lo = std::min(lo, f->energy);
+        hi = std::max(hi, f->energy);
+    }
+    const double d = distanceOutside(edge, lo, hi);
+    if (d <= maxEdgeOutsideEV) return QString();
+    return tr("the edge energy %1 eV (%2) lies %3 eV outside the stack's energies %4 - %5 eV, farther than any edge "
+              "shift; the frames' energies or the edge energy are wrong")
+        .arg(QString::number(edge, 'f', 2), mid ? tr("the suggested edge") : tr("the edge of the comparison's reference"),
+             QString::number(d, 'f', 2), QString::number(lo, 'f', 2), QString::number(hi, 'f', 2));
+}
+
+QString Analysis2DDriver::shiftMapMisfit() const
+{
+    const Analyzed2DRes& m = body.shiftMap;
+    if (!m.hasValues() || body.i1Images.isEmpty()) return QString();
+    const int w = int(body.i1Images.first()->width), h = int(body.i1Images.first()->height);
+    if (m.width() == w && m.height() == h) return QString();
+    return tr("2-D run: the energy-shift map is %1 x %2 pixels, the images %3 x %4: its shifts reach only part of "
+              "the image, the rest is not corrected")
+        .arg(QString::number(m.width()), QString::number(m.height()), QString::number(w), QString::number(h));
 }
 
 Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
@@ -116,6 +157,17 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
                 body.reportFailure(why);
         }
     }
+    // A script cannot look at the map: there the run is a failure. The
+    // calibration window's size check decides what a user may load.
+    const QString misfit = shiftMapMisfit();
+    if (!misfit.isEmpty()) {
+        if (!fromBatch)
+            body.report(misfit);
+        else if (refusal)
+            refusal(misfit);
+        else
+            body.reportFailure(misfit);
+    }
     body.analysis2DRunning = true;
     batchRun = fromBatch;
     blocksDone = 0;
@@ -124,6 +176,7 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
     lcfBlocks = 0;
     lcfFitted = 0;
     lcfWhy.clear();
+    noResult = NoResultTally();
     raNoEdge.clear();
     blocksWithResult = 0;
     noteUnprepared = true;
@@ -290,7 +343,11 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
         recordBlockValue(raRestMap, ac, res.flagged ? 0.0 : res.ra.rest);
     }
     raNoEdge.push_back(raOn && ra && res.flagged);
-    if (gaveResult(res, lcfOn && lcf, (dEdgeOn && dEdge) || (raOn && ra), elemsOn && elems)) ++blocksWithResult;
+    const bool edgeAsked = (dEdgeOn && dEdge) || (raOn && ra);
+    if (gaveResult(res, lcfOn && lcf, edgeAsked, elemsOn && elems))
+        ++blocksWithResult;
+    else
+        noResult.add(edgeAsked, res.flagged, res.outsideWindow, lcfOn && lcf);
     ++blocksDone;
     emit blockRecorded(blocksDone);
 }
@@ -323,12 +380,20 @@ void Analysis2DDriver::finished()
     // The fields show the last block's values once, not every block's.
     if (lcfOn) panel.DispZansa->setText(FieldText::text(lastZ));
     if (dEdgeOn) panel.DispDEdge->setText(FieldText::text(lastDEdge));
+    // A pipeline reads how many blocks hold 0 and why without counting zeros.
+    if (noResult.total() > 0) {
+        body.report(tr("2-D run: %1 of %2 blocks got no result: %3")
+                        .arg(QString::number(noResult.total()), QString::number(blocksDone), noResult.causes(lcfWhy)));
+        if (noResult.fitFailed >= lcfFailed) lcfFailed = 0;  // said above
+    }
     // Maps holding nothing measured would pass for a finished run.
     if (blocksDone > 0 && blocksWithResult == 0) {
-        body.reportFailure(tr("2-D run gave no result: in each of its %1 blocks the spectrum was flagged (no edge "
-                              "found) or the fit failed")
-                               .arg(blocksDone));
-        lcfFailed = 0;  // said above
+        const QString sole = noResult.soleCause(lcfWhy);
+        body.reportFailure(!sole.isEmpty() ? tr("2-D run gave no result: in each of its %1 blocks %2")
+                                                 .arg(QString::number(blocksDone), sole)
+                                           : tr("2-D run gave no result in any of its %1 blocks: %2")
+                                                 .arg(QString::number(blocksDone), noResult.causes(lcfWhy)));
+        lcfFailed = 0;
     } else if (lcfBlocks > 0 && lcfFitted == 0) {
         // Fraction maps all 0 beside maps with results would pass for a finished LCF.
         body.reportFailure(tr("2-D run: the LCF fitted none of its %1 blocks (%2); its maps hold 0")

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QVector>
 
+#include "analysis/Analysis2DRecord.h"
 #include "analysis/ElementAnalysis.h"
 #include "core/AnalyzeCond.h"
 
@@ -76,6 +77,12 @@ private:
     // Empty when a run can start now; otherwise why not. Builds the step
     // reference when the comparison asks for one.
     QString startProblem();
+    // The edge energy the edge-shift analysis measures from, when it lies
+    // farther outside the stack's energies than any shift can be; else empty.
+    QString edgeOutsideStack();
+    // A loaded energy-shift map of another size than the frames reaches only
+    // part of the image; empty when it fits or none is loaded.
+    QString shiftMapMisfit() const;
     std::shared_ptr<BlockRunInputs> takeInputs();
     void prepareMaps();
     void endRun();
@@ -110,6 +117,7 @@ private:
     qint64 lcfBlocks = 0;  // blocks whose LCF was recorded
     qint64 lcfFitted = 0;  // of them, fitted
     QString lcfWhy;        // why the first of the others was not
+    NoResultTally noResult;  // why blocks gave no analysis a value
     // Per block recorded, in the walk's order: its residual maps hold 0, as
     // its spectrum showed no edge.
     std::vector<bool> raNoEdge;

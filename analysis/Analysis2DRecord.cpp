@@ -3,6 +3,8 @@
 #include "core/AnalyzeCond.h"
 #include "core/Analyzed2DRes.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 void recordBlockValue(Analyzed2DRes* map, const AnalyzeCond& ac, double value)
@@ -72,4 +74,58 @@ void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analy
         const double s = d + r;
         ratio.setData(g.curX, g.curY, g.xw, g.yw, s != 0.0 ? r / s : 0.0);
     } while (++k < blocks && g.next());
+}
+
+double distanceOutside(double edge, double lo, double hi)
+{
+    return edge < lo ? lo - edge : edge > hi ? edge - hi : 0.0;
+}
+
+void NoResultTally::add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked)
+{
+    if (edgeAsked && flagged)
+        ++(outside ? outsideWindow : noEdge);
+    else if (lcfAsked)
+        ++fitFailed;
+    else
+        ++noElement;
+}
+
+bool NoResultTally::oneCause() const
+{
+    const qint64 n = total();
+    return n > 0 && (noEdge == n || outsideWindow == n || fitFailed == n || noElement == n);
+}
+
+namespace {
+
+QString fitFailure(const QString& lcfWhy)
+{
+    return lcfWhy.isEmpty() ? QCoreApplication::translate("Analysis2DDriver", "the LCF fit failed")
+                            : QCoreApplication::translate("Analysis2DDriver", "the LCF fit failed (%1)").arg(lcfWhy);
+}
+
+}  // namespace
+
+QString NoResultTally::soleCause(const QString& lcfWhy) const
+{
+    if (!oneCause()) return QString();
+    if (noEdge) return QCoreApplication::translate("Analysis2DDriver", "the spectrum was flagged (no edge found)");
+    if (outsideWindow)
+        return QCoreApplication::translate("Analysis2DDriver", "the spectrum was flagged (edge not inside the window)");
+    if (fitFailed) return fitFailure(lcfWhy);
+    return QCoreApplication::translate("Analysis2DDriver", "no element showed a step");
+}
+
+QString NoResultTally::causes(const QString& lcfWhy) const
+{
+    QStringList parts;
+    if (noEdge) parts << QCoreApplication::translate("Analysis2DDriver", "%1 flagged (no edge found)").arg(noEdge);
+    if (outsideWindow)
+        parts << QCoreApplication::translate("Analysis2DDriver", "%1 flagged (edge not inside the window)").arg(outsideWindow);
+    if (fitFailed)
+        parts << QCoreApplication::translate("Analysis2DDriver", "%1 where %2").arg(QString::number(fitFailed), fitFailure(lcfWhy));
+    if (noElement)
+        parts << QCoreApplication::translate("Analysis2DDriver", "%1 without an element step").arg(noElement);
+    return parts.join(QStringLiteral(", "));
 }

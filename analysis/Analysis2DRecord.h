@@ -1,6 +1,7 @@
 #ifndef ANALYSIS2DRECORD_H
 #define ANALYSIS2DRECORD_H
 
+#include <QString>
 #include <QVector>
 
 #include <vector>
@@ -41,5 +42,34 @@ void recordElemBlock(const QVector<Analyzed2DRes*>& maps, int rows,
 // Blocks k with (*skip)[k] true (no edge found) hold 0 and take no part in m.
 void computeRatioMap(const Analyzed2DRes& dMut, const Analyzed2DRes& rest, Analyzed2DRes& ratio,
                      const AnalyzeCond& grid, qint64 blocks, const std::vector<bool>* skip = nullptr);
+
+// An edge energy farther than this (eV) outside a stack's energies is no
+// shift of its edge: the frames' energies or the edge energy are wrong (an
+// index read as the energy, keV against eV). Chemical shifts and monochromator
+// offsets stay within tens of eV.
+constexpr double maxEdgeOutsideEV = 300;
+
+// How far edge lies below lo or above hi; 0 between them.
+double distanceOutside(double edge, double lo, double hi);
+
+// Why the blocks of a run gave no analysis a value, one cause per block: a
+// flagged spectrum where the edge-based analyses were asked for, else a
+// failed fit where the LCF was, else no element step.
+struct NoResultTally
+{
+    qint64 noEdge = 0;         // flagged: no edge found (noise, no line, no crossing)
+    qint64 outsideWindow = 0;  // flagged: the edge is not inside the window
+    qint64 fitFailed = 0;      // the LCF gave no fit
+    qint64 noElement = 0;      // no element showed a step
+
+    void add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked);
+    qint64 total() const { return noEdge + outsideWindow + fitFailed + noElement; }
+    // The causes with their counts, e.g. "40 flagged (no edge found), 4
+    // where the LCF fit failed (reason)", lcfWhy the first fit's reason.
+    QString causes(const QString& lcfWhy) const;
+    // The cause of every block when they all share one, else empty.
+    QString soleCause(const QString& lcfWhy) const;
+    bool oneCause() const;
+};
 
 #endif

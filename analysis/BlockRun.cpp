@@ -67,6 +67,7 @@ void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& ou
     in.plan.xafs(job.x, job.y, in.xw, in.yw, xs);
     xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
     out.flagged = xs.outOfRange || xs.noisy;
+    out.outsideWindow = xs.outOfRange && !xs.noisy;
     if (in.lcf) {
         const LcfResult r =
             LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);

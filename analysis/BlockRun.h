@@ -98,6 +98,7 @@ struct BlockResult
     // The block's spectrum was flagged (E0 outside the window, noise above
     // the jump, a line not fitted): it shows no edge.
     bool flagged = false;
+    bool outsideWindow = false;  // flagged only as its edge is not inside the window
     LcfResult::Status lcfStatus = LcfResult::Skipped;
     QString lcfFailure;  // why the fit failed (Failed)
     QVector<int> lcfRows;

@@ -74,7 +74,7 @@ LcfRefSnapshot LCFReference::snapshotFor(const SuggestElm& sElm, int lineType)
             qDebug().noquote() << "LCF reference" << loaded << "is fitted with"
                                << (lineType == 0 ? "Victoreen" : "straight")
                                << "background lines, as the spectra fitted to it are normalised,"
-                               << "not with the lines its Victreen box chooses";
+                               << "not with the lines its Victoreen box chooses";
         lineTypeNoted = otherLines;
     }
     return LcfRefSnapshot::of(fitCopy, inUse(), fraction, fitShift);

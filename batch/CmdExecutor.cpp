@@ -311,7 +311,10 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
         break;
     }
     case save_spectra:
-        if (body.specWindow) body.specWindow->saveData(a0);
+        if (body.i1Images.isEmpty())
+            refused(cmd, tr("no image stack is loaded: no spectrum to save"));
+        else if (body.specWindow)
+            body.specWindow->saveData(a0);
         break;
     case cbar_set_range:
         body.CBar->valueMin = a0.toDouble();

@@ -145,6 +145,25 @@ QString fileNameWithTag(const QString& name, const QString& tag)
         .absoluteFilePath();
 }
 
+QString knownSuffix(const QString& name, const QStringList& known)
+{
+    const QString suffix = QFileInfo(name).suffix();
+    return !suffix.isEmpty() && known.contains(suffix, Qt::CaseInsensitive) ? suffix : QString();
+}
+
+QString nameLessSuffix(const QString& name, const QStringList& known)
+{
+    const QString whole = QFileInfo(name).absoluteFilePath();
+    const QString suffix = knownSuffix(name, known);
+    return suffix.isEmpty() ? whole : whole.left(whole.size() - suffix.size() - 1);
+}
+
+QString fileNameWithTag(const QString& name, const QString& tag, const QStringList& known)
+{
+    const QString suffix = knownSuffix(name, known);
+    return nameLessSuffix(name, known) + "-" + tag + (suffix.isEmpty() ? QString() : "." + suffix);
+}
+
 QString findKeyInHeader(const QByteArray& bytes, const QString& key, char separator,
                         const QString& def)
 {

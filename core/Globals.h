@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QWidget;
@@ -38,6 +39,14 @@ double lerp(double x, double x0, double y0, double x1, double y1);
 void logWithTime(const QString& text);
 QString fileNameWithSuffix(const QString& name, const QString& defaultSuffix);
 QString fileNameWithTag(const QString& name, const QString& tag);
+// The part of name after its last dot when it is one of known (any case),
+// else empty: "ratio0.3" saved as data has no suffix, its dot is the name's.
+QString knownSuffix(const QString& name, const QStringList& known);
+// name's absolute path less its known suffix and the dot before it.
+QString nameLessSuffix(const QString& name, const QStringList& known);
+// fileNameWithTag for a saver that writes the formats known: the tag goes
+// before a known suffix, else after the whole name.
+QString fileNameWithTag(const QString& name, const QString& tag, const QStringList& known);
 QString findKeyInHeader(const QByteArray& bytes, const QString& key, char separator,
                         const QString& def);
 

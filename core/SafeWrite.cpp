@@ -218,6 +218,13 @@ QByteArray encodeImage(const QImage& img, const QString& path, QString* why)
     return encoded;
 }
 
+QStringList imageSuffixes()
+{
+    QStringList out;
+    for (const QByteArray& f : QImageWriter::supportedImageFormats()) out << QString::fromLatin1(f).toLower();
+    return out;
+}
+
 QString image(const QImage& img, const QString& path)
 {
     QString why;

@@ -83,6 +83,8 @@ QString bytes(const QString& path, const QByteArray& data);
 // reason when the suffix names no format Qt can write or the image is null.
 QByteArray encodeImage(const QImage& img, const QString& path, QString* why);
 QString image(const QImage& img, const QString& path);
+// The suffixes an image is written in (lower case).
+QStringList imageSuffixes();
 
 // The reason a folder gives for not taking a file: that it does not exist,
 // or the system's own text.

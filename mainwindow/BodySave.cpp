@@ -88,7 +88,7 @@ bool Body::saveImage(QString fname)
 {
     Saved s;
     QString why;
-    const QString bar = fileNameWithTag(fname, "cBar");
+    const QString bar = fileNameWithTag(fname, "cBar", SafeWrite::imageSuffixes());
     SafeSave::image(dispA->viewedImage(), fname, &why);
     if (s.add(fname, why)) {
         SafeSave::image(barOfView(*this), bar, &why);
@@ -99,7 +99,7 @@ bool Body::saveImage(QString fname)
 
 bool Body::saveImageWNum(QString fname, QString num)
 {
-    return saveImage(fileNameWithTag(fname, num));
+    return saveImage(fileNameWithTag(fname, num, SafeWrite::imageSuffixes()));
 }
 
 bool Body::saveAllImages(QString fname)
@@ -112,11 +112,17 @@ bool Body::saveAllImages(QString fname)
         for (int r = 0; r < rows; ++r) {
             Analyzed2DRes* map = referenceMaps[2 * r + k];
             if (!map || !map->hasImage || !map->image) continue;
-            const QString path = fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k));
+            const QString path = fileNameWithTag(fname, QString("%1-%2").arg(r).arg(k), SafeWrite::imageSuffixes());
             QString why;
             SafeSave::image(*map->image, path, &why);
             s.add(path, why);
         }
+    }
+    // Nothing written is no save: a script must not go on as if the maps were there.
+    if (s.files.isEmpty() && s.failedFile.isEmpty()) {
+        reportFailure(tr("No reference map has an image (no reference row in use, or no 2-D run since): %1 not saved")
+                          .arg(QDir::toNativeSeparators(QFileInfo(fname).absoluteFilePath())));
+        return false;
     }
     return finish(*this, s);
 }
@@ -150,7 +156,10 @@ bool Body::saveData(QString fname)
     if (writeMapTiff(*this, *map, fname, ext, s)) {
         // The map is a .tif whatever the name; a bar named without a suffix
         // would have no image format.
-        const QString bar = fileNameWithTag(fileNameWithTag(fileNameWithSuffix(fname, "tif"), QString::number(ext)), "-cBar");
+        const QString suffix = knownSuffix(fname, SafeSave::mapSuffixes());
+        const QString bar = QString("%1-%2--cBar.%3")
+                                .arg(nameLessSuffix(fname, SafeSave::mapSuffixes()), QString::number(ext),
+                                     suffix.isEmpty() ? QStringLiteral("tif") : suffix);
         QString why;
         SafeSave::image(barOfMap(*this, *map), bar, &why);
         s.add(bar, why);

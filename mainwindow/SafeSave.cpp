@@ -1,6 +1,7 @@
 #include "SafeSave.h"
 
 #include "core/Analyzed2DRes.h"
+#include "core/Globals.h"
 #include "core/TiffWriter.h"
 
 #include <QCoreApplication>
@@ -72,12 +73,15 @@ bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool cs
     return viaDevice(path, [&](QIODevice& out) { return map.writeText(out, csv, xyz); }, why, true);
 }
 
+QStringList mapSuffixes()
+{
+    static const QStringList known = QStringList{"dat", "txt", "csv", "xyz", "tif", "tiff"} + SafeWrite::imageSuffixes();
+    return known;
+}
+
 QString numberedName(const QString& fname, int n, const QString& suffix)
 {
-    const QFileInfo fi(fname);
-    return QFileInfo(fi.absolutePath() + "/"
-                     + QString("%1-%2.%3").arg(fi.completeBaseName(), QString::number(n), suffix))
-        .absoluteFilePath();
+    return QString("%1-%2.%3").arg(nameLessSuffix(fname, mapSuffixes()), QString::number(n), suffix);
 }
 
 }  // namespace SafeSave

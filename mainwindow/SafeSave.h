@@ -4,6 +4,7 @@
 #include "core/SafeWrite.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -37,7 +38,13 @@ bool mapAsTiff(Analyzed2DRes& map, const QString& path, bool fixedScale, double 
 bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool csv, bool xyz,
                QString* why = nullptr);
 
-// "%1-%2.%3": fname's complete base name, n and suffix, in fname's folder.
+// The suffixes a result map's saver takes as the name's own: the text and
+// TIFF files and the image formats of the colour bar beside them. Any other
+// part after a dot is part of the name.
+QStringList mapSuffixes();
+
+// "%1-%2.%3": fname less a suffix of mapSuffixes, n and suffix, in fname's
+// folder ("ratio0.3" and 0 give "ratio0.3-0.dat", "m.tif" "m-0.dat").
 QString numberedName(const QString& fname, int n, const QString& suffix);
 
 // The debug line and the count of a save that did not happen; returns false.

@@ -201,10 +201,20 @@ bool SpecPane::saveData(QString fname)
         qDebug() << "SpecPane::saveData: no file name";
         return false;
     }
-    auto path = [&fname](const QString& tag) {
-        return fileNameWithSuffix(fileNameWithTag(fname, tag), "dat");
+    // "ratio0.3" is a name, not "ratio0" in a format "3".
+    static const QStringList textSuffixes{"dat", "txt", "csv", "tsv", "asc", "xy"};
+    const QString suffix = knownSuffix(fname, textSuffixes);
+    auto path = [&](const QString& tag) {
+        return nameLessSuffix(fname, textSuffixes) + "-" + tag + "." + (suffix.isEmpty() ? QStringLiteral("dat") : suffix);
     };
     SafeWrite::Outcome saved;
+    // A file holding a header alone would pass for the spectrum.
+    if (current.points.isEmpty()) {
+        const QString why = tr("the spectrum under the cursor has no points");
+        SafeWrite::noteFailure(path("T"), why);
+        emit reported(tr("Not saved: %1").arg(why));
+        return false;
+    }
     auto save = [&](const XafsSpectrum& s, const QString& file, bool subtractOffset) {
         saved.add(file, SafeWrite::toFile(file, [&](QIODevice& out) { return s.write(out, subtractOffset); }, true));
     };

@@ -7,12 +7,14 @@
 // its teardown with a run under way.
 
 #include "analysis/Analysis2DDriver.h"
+#include "analysis/Analysis2DRecord.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
 #include "analysis/ElemCtrl.h"
 #include "analysis/ElemList.h"
 #include "analysis/LCFReference.h"
 #include "analysis/SumUpCtrl.h"
+#include "tools/EShiftMapFile.h"
 #include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "mainwindow/BodyHooks.h"
@@ -562,12 +564,29 @@ private slots:
         a->setRaEnergy(E0 + 50);
         a->setTargetElements(QStringLiteral("Cu"));
         const int failures = FailureLog::count();
-        QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
+        // An edge thousands of eV past the frames is refused before any block runs: no shift is that large.
+        const bool refused = !sample && mode == "edge shift";
+        if (refused) {
+            QSignalSpy ended(AnalysisOnBody::of(b)->driver(), &Analysis2DDriver::ended);
+            emit a->askAnalyze();
+            QVERIFY(!b.analysis2DRunning && ended.isEmpty());
+        } else {
+            QVERIFY(runToEnd(a, AnalysisOnBody::of(b)->driver()));
+        }
         QCOMPARE(FailureLog::count() - failures, sample ? 0 : 1);
         const QString said = b.statusBar()->currentMessage();
-        const QString none = "2-D run gave no result: in each of its 8 blocks the spectrum was flagged (no edge found) "
-                             "or the fit failed";
-        QVERIFY2(sample ? !said.contains("2-D run gave no result") : said == none, qPrintable(said));
+        // Each names its own cause.
+        const QString none = "2-D run gave no result: in each of its 8 blocks ";
+        const QString why = mode == "LCF"        ? "the LCF fit failed (no edge jump)"
+                            : mode == "residual" ? "the spectrum was flagged (no edge found)"
+                                                 : "no element showed a step";
+        if (refused)
+            QCOMPARE(said, QString("2-D run not started: the edge energy %1 eV (the suggested edge) lies %2 eV outside the "
+                                   "stack's energies 0.00 - 150.00 eV, farther than any edge shift; the frames' energies "
+                                   "or the edge energy are wrong")
+                               .arg(E0, 0, 'f', 2).arg(E0 - 150, 0, 'f', 2));
+        else
+            QVERIFY2(sample ? !said.contains("2-D run gave no result") : said == none + why, qPrintable(said));
     }
 
     // A block whose spectrum shows no edge holds 0 in the edge-shift and residual maps, whatever its guessed edge
@@ -860,6 +879,39 @@ private slots:
         else QCOMPARE(values(), want);
     }
 
+    // Each block without a result has one cause: a flagged spectrum only where an edge-based analysis was asked
+    // for (an LCF-only run of flagged blocks failed in its fit), else the fit, else the elements.
+    void noResultCauses_data()
+    {
+        QTest::addColumn<QString>("blocks");  // per block: e edge asked, f flagged, o outside the window, l LCF asked
+        QTest::addColumn<QString>("causes");
+        QTest::addColumn<QString>("sole");
+        QTest::newRow("edge shift, no edge") << "ef ef" << "2 flagged (no edge found)" << "the spectrum was flagged (no edge found)";
+        QTest::newRow("edge shift, outside") << "efo" << "1 flagged (edge not inside the window)"
+                                             << "the spectrum was flagged (edge not inside the window)";
+        QTest::newRow("LCF only, flagged spectra") << "fl fol" << "2 where the LCF fit failed (no edge jump)"
+                                                   << "the LCF fit failed (no edge jump)";
+        QTest::newRow("mixed") << "efl efol l -" << "1 flagged (no edge found), 1 flagged (edge not inside the window), "
+                                                       "1 where the LCF fit failed (no edge jump), 1 without an element step"
+                               << "";
+    }
+    void noResultCauses()
+    {
+        QFETCH(QString, blocks);
+        QFETCH(QString, causes);
+        QFETCH(QString, sole);
+        NoResultTally t;
+        const QStringList each = blocks.split(' ');
+        for (const QString& b : each) t.add(b.contains('e'), b.contains('f'), b.contains('o'), b.contains('l'));
+        QCOMPARE(t.total(), qint64(each.size()));
+        QCOMPARE(t.causes("no edge jump"), causes);
+        QCOMPARE(t.soleCause("no edge jump"), sole);
+        // A stack from 8939 to 9019 eV: the line lies 300 eV out on either side.
+        QCOMPARE(distanceOutside(8979, 8939, 9019), 0.0);
+        QCOMPARE(distanceOutside(8639, 8939, 9019), 300.0);
+        QCOMPARE(distanceOutside(9320, 8939, 9019), 301.0);
+    }
+
 #ifdef CORVENLITH_BIN
     // The program itself, headless. A scan ending 5 eV past the edge: both edge-shift modes and the residual
     // maps hold 0 in every block, read back from the saved maps, and both runs are failures. A reference in keV
@@ -922,6 +974,106 @@ private slots:
             const QVector<ts::MapRow> rows = ts::readMapRows(file);
             QVERIFY2(rows.size() == 24, qPrintable(file + QString(": %1 blocks").arg(rows.size())));
             for (const ts::MapRow& r : rows) QVERIFY2(r.ok && r.v == 0, qPrintable(file + ": " + r.line));
+        }
+    }
+
+    // Scripts of a user, the program headless. Saves under dotted names keep the dot (ratio0.3 and ratio0.5 both
+    // wrote ratio0-0.dat); saves with nothing to save are failures and write nothing. An edge-shift run whose edge
+    // energy lies farther outside the frames than any shift is refused before a block runs, one 239 eV outside
+    // still runs; a run says, uncounted, how many blocks got no result and why; a run applying an energy-shift map
+    // of another size than the frames is a failure.
+    void scriptsSayWhatTheyDid_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("notWritten");
+        const QString edge = "Suggest_Elm 0\nSuggesting_Edge_eV %1\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da\n";
+        const QString saves = "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_select_image 4\n"
+                              "save_data TMP/out/ratio0.3\nsave_data TMP/out/ratio0.5\nsave_data TMP/out/m.xyz\n"
+                              "save_image TMP/out/v0.3.png\nsave_image_w_num TMP/out/w0.3.png 7\n"
+                              "move_position 4 4\nsave_spectra TMP/out/s0.3\nsave_spectra TMP/out/t.txt\n";
+        QTest::newRow("dotted names") << "LOAD" + edge.arg(8979) + saves << 0 << QStringList{}
+            << QStringList{"ratio0.3-0.dat", "ratio0.5-0.dat", "m-0.dat", "v0.3.png", "v0.3-cBar.png", "w0.3-7.png",
+                           "w0.3-7-cBar.png", "s0.3-T.dat", "s0.3-std.dat", "t-T.txt"}
+            << QStringList{"ratio0-0.dat", "m.xyz-0.dat", "s0-T.3"};
+        QTest::newRow("nothing to save") << "save_spectra TMP/out/s0.3\nLOADsave_all_images TMP/out/all.png\n" << 2
+            << QStringList{"Err: line 1: save_spectra TMP/out/s0.3: no image stack is loaded: no spectrum to save",
+                           "No reference map has an image (no reference row in use, or no 2-D run since): TMP/out/all.png not saved"}
+            << QStringList{} << QStringList{"s0.3-T.dat", "s0.3-std.dat", "all-0-0.png"};
+        const QString far = "2-D run not started: the edge energy %1 eV (the suggested edge) lies %2 eV outside the stack's "
+                            "energies %3 - %4 eV, farther than any edge shift; the frames' energies or the edge energy are wrong";
+        QTest::newRow("edge 339 eV below the frames") << "LOAD" + edge.arg(8600) + "save_data TMP/out/far\n" << 2
+            << QStringList{far.arg("8600.00", "339.00", "8939.00", "9019.00")} << QStringList{} << QStringList{"far-0.tif"};
+        QTest::newRow("compared with a step 339 eV below the frames")
+            << "LOADanalyzer_dEdge_select_mode 1\nanalyzer_dEdge_comp_w_step\nanalyzer_dEdge_comp_step_params 8600 40 0.1\n"
+               + edge.arg(8979) << 1
+            << QStringList{"2-D run not started: the edge energy 8600.00 eV (the edge of the comparison's reference) lies 339.00 eV"}
+            << QStringList{} << QStringList{};
+        QTest::newRow("compared with a step 239 eV below the frames")
+            << "LOADanalyzer_dEdge_select_mode 1\nanalyzer_dEdge_comp_w_step\nanalyzer_dEdge_comp_step_params 8700 40 0.1\n"
+               + edge.arg(8979) << 0 << QStringList{} << QStringList{} << QStringList{};
+        QTest::newRow("frames read in keV") << "eng_by_name_factor_i1 0.001\neng_by_name_factor_i0 0.001\nLOAD" + edge.arg(8979) << 1
+            << QStringList{far.arg("8979.00", "8969.98", "8.94", "9.02")} << QStringList{} << QStringList{};
+        QTest::newRow("edge 239 eV below the frames")
+            << "LOAD" + edge.arg(8700) + "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_select_image 4\nsave_data TMP/out/near\n"
+            << 0 << QStringList{} << QStringList{"near-0.dat"} << QStringList{};
+        QTest::newRow("half the image bare") << "BARE" + edge.arg(8979) << 0
+            << QStringList{"2-D run: 12 of 24 blocks got no result: 12 flagged ("} << QStringList{} << QStringList{};
+        const QString map = "calib_load_map TMP/%1.emp\n" + edge.arg(8979);
+        QTest::newRow("energy-shift map of another size") << "LOAD" + map.arg("half") << 1
+            << QStringList{"Err: line 11: analyzer_exec_2da: 2-D run: the energy-shift map is 9 x 7 pixels, the images 18 x "
+                           "15: its shifts reach only part of the image, the rest is not corrected"}
+            << QStringList{} << QStringList{};
+        QTest::newRow("energy-shift map of the frames' size") << "LOAD" + map.arg("whole") << 0 << QStringList{}
+            << QStringList{} << QStringList{};
+    }
+    void scriptsSayWhatTheyDid()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, failures);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, notWritten);
+        QTemporaryDir tmp;
+        mixed::Stack st;
+        st.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}, {9, 17, 0.5, 0.6, 0.8, 1.0}};
+        const bool bare = script.startsWith("BARE");
+        if (bare) st.regions.removeLast();
+        QVERIFY(st.writeRun(tmp.path()));
+        for (const int w : {9, 18}) {
+            Analyzed2DRes m("shift");
+            const AnalyzeCond g = ts::fillMap(m, w, w == 9 ? 7 : 15, [](int x, int) { return 0.01 * x; });
+            QVERIFY(EShiftMapFile::write(tmp.filePath(w == 9 ? "half.emp" : "whole.emp"), m,
+                                         EShiftMapFile::headerOf(g, 0, 0, 8979, 3.13553), "", w, w == 9 ? 7 : 15));
+        }
+        const QString load = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                             "Use_I0 1\nselect_region 0 0 18 12\nset_band_w 1\nset_band_h 1\n";
+        script.replace("LOAD", load).replace("BARE", load);
+        auto paths = [&tmp](QString t) { return t.replace("TMP", tmp.path()); };
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n"));
+        const ts::ProgramRun r = ts::runProgram(
+            CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(r.endedWith(failures ? 1 : 0), qPrintable(err.right(3000)));
+        for (const QString& line : said) QVERIFY2(err.contains(paths(line)), qPrintable(paths(line) + "\nnot in\n" + err.right(3000)));
+        const QString last = err.trimmed().section('\n', -1);
+        QVERIFY2(failures ? last.startsWith(QString("Failures in this run: %1;").arg(failures)) : last == "Failures in this run: 0",
+                 qPrintable(last));
+        // The blocks without a result are said, not counted.
+        QCOMPARE(err.contains("blocks got no result"), bare);
+        for (const QString& f : written) QVERIFY2(QFileInfo(tmp.filePath("out/" + f)).size() > 0, qPrintable(f));
+        for (const QString& f : notWritten) QVERIFY2(!QFile::exists(tmp.filePath("out/" + f)), qPrintable(f));
+        // Each map saved holds the map whole: 6 x 4 blocks, the sample's edge shifts 0 and 1 eV from the edge
+        // energy; from one 279 eV below the frames' edge, 279 and 280 eV.
+        for (const QString& f : written) {
+            if (!f.endsWith("-0.dat") || f.startsWith("m-")) continue;
+            const double from = f.startsWith("near") ? 279 : 0;
+            const QVector<ts::MapRow> rows = ts::readMapRows(tmp.filePath("out/" + f));
+            QCOMPARE(rows.size(), 24);
+            for (const ts::MapRow& m : rows)
+                QVERIFY2(m.ok && std::abs(m.v - from - (m.x < 9 ? 0.0 : 1.0)) < 0.3, qPrintable(f + ": " + m.line));
         }
     }
 #endif

@@ -870,10 +870,10 @@ private slots:
         QTest::newRow("2-D run on numbered frames")
             << load + refs.arg("REF") + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da" << 3
             << "The LCF reference \"REF\" of row 0 does not cover the fit\n"
-               "2-D run gave no result: in each of its 6 blocks the spectrum was flagged (no edge found) or the fit failed";
+               "2-D run gave no result: in each of its 6 blocks the LCF fit failed (";
         QTest::newRow("edge-shift run on numbered frames")
             << load + "set_band_w 1\nset_band_h 1\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da" << 1
-            << "2-D run gave no result: in each of its 6 blocks";
+            << "2-D run not started: the edge energy ";
         QTest::newRow("I0 of another scan")
             << "load_I1_files_of_pattern NEW TMP/scans/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/scans/i0/ *.tif" << 1
             << "The I0 stack (8800.00 - 8830.00 eV) does not overlap the I1 energies (8950.00 - 8980.00 eV)";

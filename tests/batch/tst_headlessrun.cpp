@@ -459,6 +459,12 @@ private slots:
         QTest::newRow("one refusal") << "bogus\nquit\n" << 1 << "Failures in this run: 1; the first: Err: line 1: unknown word bogus";
         QTest::newRow("two refusals") << "set_band_w 1\nbogus\nbogus2\nquit\n" << 1
                                       << "Failures in this run: 2; the first: Err: line 2: unknown word bogus";
+        // Saves with nothing to save wrote header-only files and said "Saved", or said nothing.
+        QTest::newRow("spectra saved without a stack") << "save_spectra s0.3\nquit\n" << 1
+            << "Failures in this run: 1; the first: Err: line 1: save_spectra s0.3: no image stack is loaded: no spectrum to save";
+        QTest::newRow("reference maps saved without a run") << "save_all_images all.png\nquit\n" << 1
+            << "Failures in this run: 1; the first: No reference map has an image (no reference row in use, or no 2-D run "
+               "since): " + QDir::toNativeSeparators(tmp.filePath("all.png")) + " not saved";
     }
     void closingCount()
     {

@@ -2,7 +2,9 @@
 // fail part way (the disk fills up) or are refused at the flush or the close:
 // the writer says so, the user's earlier file is left as it was and no
 // temporary file is left behind.
+#include <QBuffer>
 #include <QDir>
+#include <QStatusBar>
 #include <QImage>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -20,6 +22,7 @@
 #include "batch/BatchCtrl.h"
 #include "core/Analyzed2DRes.h"
 #include "core/FailureLog.h"
+#include "core/SafeWrite.h"
 #include "core/Globals.h"
 #include "core/TiffData.h"
 #include "core/TiffWriter.h"
@@ -36,6 +39,7 @@
 #include "support/Spectra.h"
 #include "tools/Analyzer2OnBody.h"
 #include "tools/EShiftMapFile.h"
+#include "widgets/SpecPane.h"
 
 using Writer = std::function<bool(const QString& path)>;
 using Saver = std::function<bool(Body& b)>;  // saves into the working folder
@@ -245,6 +249,71 @@ private slots:
         ts::FileSizeLimit limit(4096);
         QVERIFY(!TiffWriter().write16(dir.filePath("a.tif"), 300, 200, samples.data()));
         QVERIFY(!s.save(dir.filePath("s.dat"), false));
+    }
+
+    // A dot is a suffix only where it names a format the saver writes: "ratio0.3" and "ratio0.5" both became
+    // "ratio0-0.dat", the second replacing the first. Names with a known suffix keep today's names.
+    void dottedNames_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("want");
+        QTest::newRow("map, dotted number") << "map" << "ratio0.3" << "ratio0.3-0.dat";
+        QTest::newRow("map, date after a dot") << "map" << "run.2024_06" << "run.2024_06-0.dat";
+        QTest::newRow("map, no suffix") << "map" << "m" << "m-0.dat";
+        QTest::newRow("map, .xyz") << "map" << "m.xyz" << "m-0.dat";
+        QTest::newRow("map, .TIF") << "map" << "m.TIF" << "m-0.dat";
+        QTest::newRow("map, dotted and .dat") << "map" << "ratio0.3.dat" << "ratio0.3-0.dat";
+        QTest::newRow("image, .png") << "image" << "v0.3.png" << "v0.3-cBar.png";
+        QTest::newRow("image, dotted number") << "image" << "v0.3" << "v0.3-cBar";
+        QTest::newRow("image, .JPG") << "image" << "v.JPG" << "v-cBar.JPG";
+    }
+    void dottedNames()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        QFETCH(QString, want);
+        const QString dir = QDir::tempPath() + "/x.y";
+        QCOMPARE(kind == "map" ? SafeSave::numberedName(dir + "/" + name, 0, "dat")
+                               : fileNameWithTag(dir + "/" + name, "cBar", SafeWrite::imageSuffixes()),
+                 dir + "/" + want);
+    }
+
+    // Two maps under dotted names both stay, each whole; a save of every
+    // reference map with none to save and a spectrum save with no spectrum
+    // are failures and write nothing.
+    void dottedNamesKeepBothMaps()
+    {
+        QTemporaryDir dir;
+        Kept kept;
+        Body b;
+        Body::hooks().selectedMap = [](const Body&) { return &blockMap(); };
+        // As TIFF: the map and its bar, named after the whole dotted name.
+        for (const char* n : {"ratio0.3", "ratio0.5"}) QVERIFY(b.saveData(dir.filePath(n)));
+        QCOMPARE(filesIn(dir.path()),
+                 QStringList({"ratio0.3-0--cBar.tif", "ratio0.3-0.tif", "ratio0.5-0--cBar.tif", "ratio0.5-0.tif"}));
+        for (const QString& f : filesIn(dir.path())) QVERIFY(QFile::remove(dir.filePath(f)));
+        b.saveDataCfg->SaveAsTextData->setChecked(true);
+        QBuffer buf;
+        buf.open(QIODevice::WriteOnly);
+        QVERIFY(blockMap().writeText(buf, b.saveDataCfg->DataCommaSeparated->isChecked(), b.saveDataCfg->DataXYVal->isChecked()));
+        // The values after the header, which holds the time of writing.
+        auto values = [](const QByteArray& file) { return file.mid(file.indexOf("## End of Header ##")); };
+        const QByteArray want = values(buf.data());
+        QVERIFY(want.count('\n') > 8000);
+        for (const char* n : {"ratio0.3", "ratio0.5"}) QVERIFY(b.saveData(dir.filePath(n)));
+        QCOMPARE(filesIn(dir.path()), QStringList({"ratio0.3-0.dat", "ratio0.5-0.dat"}));
+        for (const char* n : {"ratio0.3-0.dat", "ratio0.5-0.dat"}) QCOMPARE(values(ts::readAll(dir.filePath(n))), want);
+
+        const int failures = FailureLog::count();
+        Body::hooks().referenceMaps = [](const Body&) { return QVector<Analyzed2DRes*>(8, nullptr); };
+        QVERIFY(!b.saveAllImages(dir.filePath("all.png")));
+        QCOMPARE(FailureLog::count() - failures, 1);
+        QVERIFY(b.statusBar()->currentMessage().startsWith("No reference map has an image"));
+        SpecPane pane;
+        QVERIFY(!pane.saveData(dir.filePath("s0.3")));
+        QCOMPARE(FailureLog::count() - failures, 2);
+        QCOMPARE(filesIn(dir.path()).size(), 2);
     }
 
     // A disk that fills up at the last byte of a file, half-way or at once,
