@@ -21,7 +21,9 @@
 #include "support/Files.h"
 #include "support/BodyStack.h"
 #include "support/Headless.h"
+#include "support/EdgeSpectra.h"
 #include "support/Maps.h"
+#include "support/MeasuredSpectra.h"
 #include "support/MixedStack.h"
 #include "support/RunStack.h"
 #include "support/Spectra.h"
@@ -1075,6 +1077,52 @@ private slots:
             for (const ts::MapRow& m : rows)
                 QVERIFY2(m.ok && std::abs(m.v - from - (m.x < 9 ? 0.0 : 1.0)) < 0.3, qPrintable(f + ": " + m.line));
         }
+    }
+
+    // A measured S K scan read every 3 eV, its sulfate white line on one point: a real feature no coarse grid
+    // can tell from a spike, so every block keeps its edge (E0 2470.92 eV on the clean scan) and the run
+    // succeeds, with and without the edge window; the edge map read back block by block. In the window the
+    // post-edge line starts 8 eV past E0, over the white line's fall, which moves the crossing by about 2 eV.
+    void coarseWhiteLineStack_data()
+    {
+        QTest::addColumn<bool>("suggest");
+        QTest::addColumn<double>("tolerance");
+        QTest::newRow("whole spectrum searched") << false << 0.5;
+        QTest::newRow("edge window") << true << 3.0;
+    }
+    void coarseWhiteLineStack()
+    {
+        QFETCH(bool, suggest);
+        QFETCH(double, tolerance);
+        QTemporaryDir tmp;
+        const Spectrum sk = edges::resampled(measured::spectrum(measured::sulfideSulfate()), 2457.8, 3);
+        QCOMPARE(sk.size(), 23);
+        const int w = 20, h = 10;
+        const double edgeEV = 2472;  // the window's edge energy; the map holds E0 less it
+        std::mt19937 g(7);
+        std::normal_distribution<double> n;
+        for (int k = 0; k < sk.size(); ++k) {
+            // Fluorescence scaled to a transmission jump of about 1.1 on a flat background; photon noise.
+            const double mu = 0.5 + 20 * sk.yAt(k), i0 = 20000;
+            auto i1 = [&](int, int) { const double i = i0 * std::exp(-mu); return i + std::sqrt(i) * n(g); };
+            QVERIFY(ts::writeTiff(tmp.filePath("i1/" + ts::energyName("i1", sk.xAt(k))), w, h, i1));
+            QVERIFY(ts::writeTiff(tmp.filePath("i0/" + ts::energyName("i0", sk.xAt(k))), w, h, [&](int, int) { return i0; }));
+        }
+        QVERIFY(QDir(tmp.path()).mkpath("out"));
+        QString script = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                         "Use_I0 1\nselect_region 0 0 20 10\nset_band_w 1\nset_band_h 1\nSuggesting_Elm S\n";
+        script += QString("Suggest_Elm %1\nSuggesting_Edge_eV %2\nSuggesting_Pre_End_eV -8\nSuggesting_Post_Start_eV 8\n").arg(suggest ? 1 : 0).arg(edgeEV);
+        script += "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da\n"
+                  "analyzer_select_image 4\nsave_data TMP/out/mid\nquit\n";
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), script.replace("TMP", tmp.path())));
+        const ts::ProgramRun r = ts::runProgram(
+            CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(r.ended && r.status == QProcess::NormalExit && r.code == 0, qPrintable(err.right(3000)));
+        const QVector<ts::MapRow> rows = ts::readMapRows(tmp.filePath("out/mid-0.dat"));
+        QVERIFY2(rows.size() >= 18, qPrintable(QString("%1 blocks").arg(rows.size())));
+        for (const ts::MapRow& m : rows)
+            QVERIFY2(m.ok && std::abs(m.v - (2470.92 - edgeEV)) < tolerance, qPrintable(m.line));
     }
 #endif
 
