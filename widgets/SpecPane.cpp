@@ -208,8 +208,11 @@ bool SpecPane::saveData(QString fname)
         return nameLessSuffix(fname, textSuffixes) + "-" + tag + "." + (suffix.isEmpty() ? QStringLiteral("dat") : suffix);
     };
     SafeWrite::Outcome saved;
-    // A file holding a header alone would pass for the spectrum.
-    if (current.points.isEmpty()) {
+    // A file holding a header alone would pass for the spectrum; a standard
+    // or another spectrum shown without a cursor spectrum is still saved.
+    bool anyPoints = !current.points.isEmpty() || !reference.points.isEmpty();
+    for (const XafsSpectrum& o : others) anyPoints = anyPoints || (o.kind && !o.points.isEmpty());
+    if (!anyPoints) {
         const QString why = tr("the spectrum under the cursor has no points");
         SafeWrite::noteFailure(path("T"), why);
         emit reported(tr("Not saved: %1").arg(why));
@@ -218,7 +221,7 @@ bool SpecPane::saveData(QString fname)
     auto save = [&](const XafsSpectrum& s, const QString& file, bool subtractOffset) {
         saved.add(file, SafeWrite::toFile(file, [&](QIODevice& out) { return s.write(out, subtractOffset); }, true));
     };
-    save(current, path("T"), true);
+    if (!current.points.isEmpty()) save(current, path("T"), true);
     save(reference, path("std"), false);
     // An entry switched off keeps its place, so the numbers follow positions.
     for (int i = 0; i < others.size(); ++i)

@@ -314,6 +314,11 @@ private slots:
         QVERIFY(!pane.saveData(dir.filePath("s0.3")));
         QCOMPARE(FailureLog::count() - failures, 2);
         QCOMPARE(filesIn(dir.path()).size(), 2);
+        // A standard shown without a cursor spectrum is saved alone, with no header-only file beside it.
+        for (int i = 0; i < 50; ++i) pane.reference.append(8950 + i, i < 25 ? 0.1 : 1.1);
+        QVERIFY(pane.saveData(dir.filePath("s0.3")));
+        QCOMPARE(FailureLog::count() - failures, 2);
+        QCOMPARE(filesIn(dir.path()), QStringList({"ratio0.3-0.dat", "ratio0.5-0.dat", "s0.3-std.dat"}));
     }
 
     // A disk that fills up at the last byte of a file, half-way or at once,
