@@ -16,6 +16,7 @@
 #include "support/FeStack.h"
 #include "support/Files.h"
 #include "support/Headless.h"
+#include "support/Measured.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibMath.h"
 #include "tools/CalibOnBody.h"
@@ -106,6 +107,15 @@ CalibMath::EdgeFit orthoFit(const XafsSpectrum& b, const XafsSpectrum& standard,
     return f;
 }
 
+// The rule that judged a block's step against the edge fit's own residuals (8 standard errors
+// and 3 residuals over a quadratic background): the measure the wiggle bounds are held to.
+bool oldRule(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, const CalibMath::BlockEdge& e)
+{
+    const CalibMath::EdgeFit o = orthoFit(b, standard, shift, HUGE_VAL);
+    return CalibMath::hasEdge(e, 0.0) && e.jump > e.preResidual && e.jump > e.postResidual && o.step >= 8 * o.stepError
+           && o.step >= 3 * o.residual;
+}
+
 // mu of a sample on the substrate of a thin-sample scan with iron of the given step moved by
 // shift, sampled from `from` to `to` every `every` eV with per-point noise sigma.
 Spectrum onSubstrate(double from, double to, double every, double ironStep, double shift, double sigma, quint64 seed)
@@ -179,6 +189,65 @@ private slots:
 
 
 
+    // An area without iron whose flat field leaves slow wiggles (three sines of 25 to 80 eV)
+    // beside a measured Fe foil, the foil the standard: the wiggles are smooth background, not
+    // an edge. Wiggles of 0.001 and 0.002 should give no block a shift, 0.003 at most 1 in 24,
+    // 0.01 no more than the rule that judged the step against the fit's own residuals; every
+    // foil block keeps its shift near 0. Three seeds a row; the rows marked open fail today.
+    void flatFieldWiggles_data()
+    {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<int>("hw");
+        QTest::addColumn<bool>("innerP");
+        // Where the edge test still lets the wiggles through: measured, not yet mended.
+        QTest::addColumn<bool>("open");
+        for (const auto& a : {std::pair<double, double>{0.003, 0.01}, {0.001, 0.002}})
+            for (int hw : {0, 2})
+                for (bool innerP : {false, true})
+                    QTest::addRow("wiggles %g and %g, %d x %d, %s", a.first, a.second, 2 * hw + 1, 2 * hw + 1, innerP ? "inner product" : "mid-point")
+                        << a.first << a.second << hw << innerP << (a.first > 0.0025 || hw > 0);
+    }
+    void flatFieldWiggles()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(int, hw);
+        QFETCH(bool, innerP);
+        QFETCH(bool, open);
+        const Spectrum foil = measured::load("fe_foil_rt.dat");
+        QVERIFY2(foil.size() > 500, "tests/data/fe_foil_rt.dat not found");
+        const XafsSpectrum standard = xafs(foil);
+        QVERIFY(standard.dMut > 0.5);
+        const CalibMath::Search p{20, 1, 0.1};
+        const CalibMath::Method m = innerP ? CalibMath::Method::InnerProduct : CalibMath::Method::MidPoint;
+        Tally lowT, highT, oldLow, oldHigh;
+        QVector<double> sigIron, sigBare;
+        QString off;
+        const quint64 seed0 = qEnvironmentVariableIntValue("CORVENLITH_CALIB_SEED0") > 0 ? quint64(qEnvironmentVariableIntValue("CORVENLITH_CALIB_SEED0")) : 11;
+        for (quint64 seed = seed0; seed < seed0 + 3; ++seed) {
+            const fe::FlatField s(foil, standard.dMut, low, high, seed);
+            s.forBlocks(hw, [&](int cx, int cy) {
+                const XafsSpectrum b = xafs(s.block(cx, cy, hw));
+                const double sh = CalibMath::blockShift(b, standard, m, p);
+                const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, sh, m, p);
+                const bool iron = s.hasIron(cx, cy), edge = CalibMath::hasEdge(e, 1.0);
+                (cy < s.h / 2 ? lowT : highT).add(iron, edge);
+                (cy < s.h / 2 ? oldLow : oldHigh).add(iron, oldRule(b, standard, sh, e));
+                (iron ? sigIron : sigBare) << e.fit.significance();
+                if (iron && edge && std::fabs(sh) > 1.0) off += QString(" (%1, %2): %3").arg(cx).arg(cy).arg(sh);
+            });
+        }
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS"))
+            qInfo().noquote() << "rule before: low" << oldLow.text() << "high" << oldHigh.text() << "\nnow: low" << lowT.text() << "high" << highT.text()
+                              << "\nsignificance iron" << percentiles(sigIron) << "bare" << percentiles(sigBare);
+        auto bound = [](double a, int old, int blocks) { return a <= 0.0025 ? 0 : a <= 0.005 ? blocks / 24 : old; };
+        const QString text = "low " + lowT.text() + ", high " + highT.text() + QString(", before %1 and %2").arg(oldLow.falseShifts).arg(oldHigh.falseShifts) + off;
+        QVERIFY2(lowT.kept == lowT.iron && highT.kept == highT.iron && off.isEmpty(), qPrintable(text));
+        if (open) QEXPECT_FAIL("", "slow wiggles still reach the edge test's 6 standard errors", Abort);
+        QVERIFY2(lowT.falseShifts <= bound(low, oldLow.falseShifts, lowT.bare) && highT.falseShifts <= bound(high, oldHigh.falseShifts, highT.bare), qPrintable(text));
+    }
+
     // The per-point noise of mu read off a block matches the noise put in, whatever the grid,
     // the edge or a few dips; a smooth curve without noise shows next to none.
     void pointNoise_data()
@@ -211,6 +280,32 @@ private slots:
             QVERIFY2(std::fabs(got / sigma - 1) < 0.2, qPrintable(QString::number(got)));
         else
             QVERIFY2(got >= 0 && got < 0.002 * edgeStep, qPrintable(QString::number(got)));
+    }
+
+    // On steps alternating 1 and 2 eV each point is held against its neighbours' line at its
+    // own energy, not their mean: a sloping straight line reads no noise, a noisy one its noise.
+    void pointNoiseOnUnevenSteps_data()
+    {
+        QTest::addColumn<double>("slope");  // per eV
+        QTest::addColumn<double>("sigma");
+        QTest::newRow("steep line, no noise") << 1.5 << 0.0;
+        QTest::newRow("gentle line, no noise") << 0.002 << 0.0;
+        QTest::newRow("gentle line, noise") << 0.002 << 0.001;
+    }
+    void pointNoiseOnUnevenSteps()
+    {
+        QFETCH(double, slope);
+        QFETCH(double, sigma);
+        QVector<double> E, mu;
+        for (double e = 6500; e <= 7700; e += E.size() % 2 ? 2 : 1) {
+            mu << 0.4 + slope * (e - 7000) + sigma * fe::normal(9100 + E.size());
+            E << e;
+        }
+        const double got = CalibMath::pointNoise(E.constData(), mu.constData(), E.size());
+        if (sigma > 0)
+            QVERIFY2(std::fabs(got / sigma - 1) < 0.2, qPrintable(QString::number(got)));
+        else
+            QVERIFY2(got >= 0 && got < 1e-9 * slope * 1200, qPrintable(QString::number(got)));
     }
 
     // Too few points, or all at one energy, give no noise, and a block's fit then keeps its residuals.
