@@ -1,7 +1,6 @@
 #include "CalibMath.h"
 
 #include "core/AnalyzeCond.h"
-#include "core/MatrixUtil.h"
 #include "core/XafsSpectrum.h"
 
 #include <QCoreApplication>
@@ -98,67 +97,160 @@ double pointNoise(const double* E, const double* mu, int n)
     return *mid / 0.6744897501960817;
 }
 
+namespace {
+
+// Orthonormal columns of a fixed length, added one after the other.
+class Basis
+{
+public:
+    explicit Basis(int rows) : rows(rows) {}
+    int size() const { return count; }
+    double dot(const double* a, const double* b) const
+    {
+        double s = 0;
+        for (int i = 0; i < rows; ++i) s += a[i] * b[i];
+        return s;
+    }
+    // v less its parts along the columns, one after the other, so that
+    // what rounding left of an earlier part goes with the later ones; its
+    // length after.
+    double reduce(double* v) const
+    {
+        for (int j = 0; j < count; ++j) {
+            const double* o = q.constData() + j * rows;
+            const double d = dot(o, v);
+            for (int i = 0; i < rows; ++i) v[i] -= d * o[i];
+        }
+        return std::sqrt(dot(v, v));
+    }
+    // Adds v, reduced; false (and v unchanged as a column) when the columns
+    // already hold it: points bunched at few energies.
+    bool add(double* v)
+    {
+        const double before = std::sqrt(dot(v, v));
+        const double len = reduce(v);
+        if (!(len > 1e-9 * before) || !std::isfinite(len)) return false;
+        q.resize((count + 1) * rows);
+        double* dst = q.data() + count * rows;
+        for (int i = 0; i < rows; ++i) dst[i] = v[i] / len;
+        ++count;
+        return true;
+    }
+
+private:
+    int rows;
+    int count = 0;
+    QVarLengthArray<double, 320 * 40> q;
+};
+
+}  // namespace
+
+int wiggleFrequencies(double width)
+{
+    if (!(width > 0)) return 0;
+    // Neighbouring periods part by a quarter turn over the window.
+    return int(std::ceil((1 / shortestWigglePeriod - 1 / longestWigglePeriod) * width / 0.25)) + 1;
+}
+
 EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
 {
     EdgeFit f;
     const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
     const double edge = standard.midx + shift;
     if (!std::isfinite(edge) || ref.points.size() < 2) return f;
-    constexpr int k = 4;  // 1, u, u^2, the standard's curve
-    const double half = 0.5 * (edgeWindowBelow + edgeWindowAbove);
-    // Calls visit(E, mu, row) for every point of the window the standard
-    // covers; false at a value that is no number.
-    auto forWindow = [&](auto visit) {
-        for (int i = 0; i < block.points.size(); ++i) {
-            const double E = block.xAt(i);
-            if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
-            const double Er = E - shift;
-            if (Er < ref.minX || Er > ref.maxX) continue;
-            const double mu = block.yAt(i);
-            const double r = ref.y(Er);
-            if (!std::isfinite(mu) || !std::isfinite(r)) return false;
-            const double u = (E - edge) / half;
-            const double x[k] = {1.0, u, u * u, r};
-            visit(E, mu, x);
-        }
-        return true;
-    };
-    double ata[k][k] = {}, atb[k] = {};
-    int n = 0;
-    QVarLengthArray<double, 256> Es, mus;
-    const bool finite = forWindow([&](double E, double mu, const double (&x)[k]) {
-        for (int a = 0; a < k; ++a) {
-            for (int b = 0; b < k; ++b) ata[a][b] += x[a] * x[b];
-            atb[a] += x[a] * mu;
-        }
-        ++n;
+    // The window's points the standard covers.
+    QVarLengthArray<double, 256> Es, mus, rs;
+    for (int i = 0; i < block.points.size(); ++i) {
+        const double E = block.xAt(i);
+        if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
+        const double Er = E - shift;
+        if (Er < ref.minX || Er > ref.maxX) continue;
+        const double mu = block.yAt(i), r = ref.y(Er);
+        if (!std::isfinite(mu) || !std::isfinite(r)) return f;
         Es.append(E);
         mus.append(mu);
+        rs.append(r);
         if (E < edge)
             ++f.below;
         else if (E > edge)
             ++f.above;
-    });
-    if (!finite || f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
-    // The coefficients, and the last column of the inverse for the step's variance.
-    double* rows[k] = {ata[0], ata[1], ata[2], ata[3]};
-    double coef[k] = {atb[0], atb[1], atb[2], atb[3]};
-    double last[k] = {0, 0, 0, 1};
-    if (!MatrixUtil::solve(k, rows, coef) || !MatrixUtil::solve(k, rows, last)) return f;
-    double ssr = 0;
-    forWindow([&](double, double mu, const double (&x)[k]) {
-        double model = 0;
-        for (int a = 0; a < k; ++a) model += coef[a] * x[a];
-        ssr += (mu - model) * (mu - model);
-    });
-    f.step = coef[k - 1];
-    // The shape of a sample's edge is never quite the standard's: the residual
-    // grows with the step, and an SE made of it would hold a clean edge's
-    // significance down. The noise alone is what could fake a step; never
-    // more than the residual holds.
+    }
+    const int n = Es.size();
+    constexpr int k = 4;  // 1, u, u^2, the standard's curve
+    if (f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
     f.noise = pointNoise(Es.constData(), mus.constData(), n);
-    const double scatter = std::sqrt(ssr / (n - k));
-    f.stepError = std::min(f.noise >= 0 ? f.noise : scatter, scatter) * std::sqrt(std::max(0.0, last[k - 1]));
+    const double width = Es[n - 1] - Es[0];
+    const double half = 0.5 * (edgeWindowBelow + edgeWindowAbove);
+
+    // mu = quadratic + wiggles + step x standard + noise, where the wiggles
+    // are sines and cosines of flat-field periods whose amplitudes pay for
+    // their size: each pair of columns gets a row of its own asking for 0
+    // with the weight of the noise over the spread a flat field gives it.
+    // Least squares over these rows is the fit under noise plus slow
+    // wiggles; the step's error counts what wiggles of a flat field's size
+    // could make of it, while an edge far above them stands out. Without
+    // noise to weigh them against (a noiseless curve) there are none.
+    const int F = f.noise > 0 ? wiggleFrequencies(width) : 0;
+    const int rows = n + 2 * F;
+    const double fLow = 1 / longestWigglePeriod, df = F > 1 ? (1 / shortestWigglePeriod - fLow) / (F - 1) : 0.0;
+    // Spread of each wiggle coefficient: wiggleSines sines of a flat
+    // field's amplitude, their variance shared among the frequencies.
+    const double spread = F > 0 ? std::sqrt(0.5 * wiggleSines * flatFieldWiggle * flatFieldWiggle / F) : 0.0;
+    const double weight = F > 0 ? f.noise / spread : 0.0;
+    QVarLengthArray<double, 320> v(rows), y(rows);
+    Basis basis(rows);
+    auto column = [&](auto value) {
+        for (int i = 0; i < rows; ++i) v[i] = 0;
+        for (int i = 0; i < n; ++i) v[i] = value(i);
+    };
+    for (int p = 0; p < 3; ++p) {
+        column([&](int i) {
+            const double u = (Es[i] - edge) / half;
+            return p == 0 ? 1.0 : p == 1 ? u : u * u;
+        });
+        basis.add(v.data());
+    }
+    // sin and cos of each frequency at each point, stepped from frequency
+    // to frequency by one rotation per point rather than found afresh.
+    QVarLengthArray<double, 256> c(n), sn(n), dc(n), ds(n);
+    for (int i = 0; i < n; ++i) {
+        const double x = 2 * M_PI * (Es[i] - Es[0]);
+        c[i] = std::cos(fLow * x), sn[i] = std::sin(fLow * x);
+        dc[i] = std::cos(df * x), ds[i] = std::sin(df * x);
+    }
+    for (int j = 0; j < F; ++j) {
+        if (j > 0)
+            for (int i = 0; i < n; ++i) {
+                const double cc = c[i] * dc[i] - sn[i] * ds[i];
+                sn[i] = sn[i] * dc[i] + c[i] * ds[i];
+                c[i] = cc;
+            }
+        for (int part = 0; part < 2; ++part) {
+            column([&](int i) { return part ? c[i] : sn[i]; });
+            v[n + 2 * j + part] = weight;
+            basis.add(v.data());
+        }
+    }
+    // The standard's curve less what background and wiggles take of it; the
+    // step is what of mu follows the rest, over its length.
+    column([&](int i) { return rs[i]; });
+    const double len = basis.reduce(v.data());
+    if (!(len > 0) || !std::isfinite(len)) return f;
+    for (int i = 0; i < rows; ++i) y[i] = i < n ? mus[i] : 0.0;
+    basis.reduce(y.data());
+    const double along = basis.dot(v.constData(), y.constData()) / len;
+    f.step = along / len;
+    double ssr = 0;
+    for (int i = 0; i < n; ++i) {
+        const double e = y[i] - along * v[i] / len;
+        ssr += e * e;
+    }
+    // The shape of a sample's edge is never quite the standard's: the
+    // residual grows with the step, and an SE made of it would hold a clean
+    // edge's significance down. The noise is what could fake a step; never
+    // more than the residual holds.
+    const double scatter = std::sqrt(ssr / std::max(1, n - k));
+    f.stepError = std::min(f.noise >= 0 ? f.noise : scatter, scatter) / len;
     f.residual = std::sqrt(ssr / n);
     f.fitted = std::isfinite(f.step) && std::isfinite(f.stepError) && std::isfinite(f.residual);
     return f;

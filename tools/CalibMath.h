@@ -50,17 +50,21 @@ bool atSearchLimit(double offset, const Search& p);
 
 // The standard's edge sought in a block's spectrum at a shift: mu(E) within
 // the window around the moved edge fitted by least squares as a smooth
-// background (quadratic in E) plus the standard's pre-edge-based curve moved
+// background (quadratic in E, plus the slow wiggles a flat field leaves,
+// each paying for its size) plus the standard's pre-edge-based curve moved
 // by the shift, scaled by a step. One fit for both sides of the edge, so a
-// curved background without an edge gives no step, as two separate lines
-// extrapolated to the edge would.
+// curved or wiggling background without an edge gives no step, as two
+// separate lines extrapolated to the edge would. The step's standard error
+// is that of this fit under point noise and wiggles of a flat field's size:
+// its significance is the root of what the standard's edge takes off the
+// squared residuals of the best such background without it, over the noise.
 struct EdgeFit
 {
     bool fitted = false;    // enough points on both sides, a solvable fit
     int below = 0;          // points in the window below the moved edge
     int above = 0;          // and above it
     double step = 0;        // scale of the standard's curve, units of mu
-    double stepError = 0;   // its standard error, from the noise of mu (at most the fit's residuals)
+    double stepError = 0;   // its standard error, from the noise of mu (at most the fit's residuals) and the wiggles
     double residual = 0;    // rms of the fit's residuals
     double noise = -1;      // per-point noise of mu in the window (pointNoise); -1 too few points
 
@@ -75,8 +79,9 @@ constexpr double edgeWindowAbove = 80;
 constexpr int edgeMinPointsPerSide = 3;
 // A block's step must stand this many standard errors above 0 (times
 // Th. Jmp.): blocks without the element, noise on curved backgrounds or in a
-// hole, reach about 5 at the shift their search settles on; a thin edge 5
-// times its per-point noise stands 7 or more on an ordinary scan.
+// hole, reach about 4 at the shift their search settles on, and 9 at most on
+// a flat field wiggling by 0.01 three times over; a thin edge 5 times its
+// per-point noise stands 5.6 or more on an ordinary scan.
 constexpr double minEdgeSignificance = 6;
 // ... and this many times the fit's residual rms (times Th. Jmp.): a smooth
 // background the quadratic does not follow gives a step of about its own rms.
@@ -86,6 +91,20 @@ constexpr double minStepOverResidual = 3;
 // the median deviation of each point from the line through its neighbours,
 // so neither a smooth curve nor a few dips count. -1 for too few points.
 double pointNoise(const double* E, const double* mu, int n);
+
+// Slow wiggles a flat field that does not quite cancel leaves on mu, which
+// the edge fit counts as error beside the noise: this many sines of periods
+// in this range (eV), each of this amplitude in mu. An edge's rise stays up
+// over the window; a sine of these periods falls back within it. A wiggle
+// is a relative error of the counts, so its size in mu is the same on any
+// sample. The amplitude is the largest that leaves a thin edge 5 times its
+// per-point noise 6 standard errors; wiggles three times it reach about 9.
+constexpr double shortestWigglePeriod = 25;
+constexpr double longestWigglePeriod = 80;
+constexpr int wiggleSines = 3;
+constexpr double flatFieldWiggle = 0.0045;
+// Frequencies of the wiggles the fit spans over a window width eV wide.
+int wiggleFrequencies(double width);
 
 EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift);
 

@@ -212,6 +212,65 @@ struct Thin
     template <class F> void forBlocks(F f) const { forBlockCentres(w, h, hw, f); }
 };
 
+
+// A measured Fe foil beside an area without iron whose flat field does not
+// quite cancel: Fe K from 7050 to 7250 eV in 2 eV steps, 40 x 20 pixels. The
+// left half holds the foil scaled to a jump of 1; the right half mu = 1 plus
+// three sines of periods 25 to 80 eV, periods and phases drawn for each 5 x 5
+// block, each of amplitude `low` in rows 0-9 and `high` in rows 10-19. About
+// 18,000 counts reach a pixel, with photon noise.
+struct FlatField
+{
+    static constexpr int w = 40, h = 20, side = 5;
+    Spectrum foil;   // the measured foil as scanned
+    double jump;     // its edge jump
+    double low, high;
+    double n1 = 18000;  // counts through mu = 1
+    quint64 seed;
+    QVector<double> energies;
+
+    FlatField(const Spectrum& foil, double jump, double low, double high, quint64 seed)
+        : foil(foil), jump(jump), low(low), high(high), seed(seed)
+    {
+        for (int i = 0; i <= 100; ++i) energies << 7050 + 2.0 * i;
+    }
+    bool hasIron(int x, int) const { return x < w / 2; }
+    double amplitude(int y) const { return y < h / 2 ? low : high; }
+    // A uniform number in [0, 1) drawn for what of block (bx, by) key names.
+    double uniform(int bx, int by, int key) const
+    {
+        quint64 z = ((seed * 64u + quint64(bx)) * 64u + quint64(by)) * 16u + quint64(key) + 0x5bd1e995ull;
+        quint64 r = (z += 0x9E3779B97F4A7C15ull);
+        r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ull;
+        r = (r ^ (r >> 27)) * 0x94D049BB133111EBull;
+        return double((r ^ (r >> 31)) >> 11) * 0x1.0p-53;
+    }
+    double mu(double E, int x, int y) const
+    {
+        if (hasIron(x, y)) return foil.y(E) / jump;
+        const int bx = x / side, by = y / side;
+        double m = 1;
+        for (int j = 0; j < 3; ++j) {
+            const double period = 25 + 55 * uniform(bx, by, 2 * j), phase = 2 * M_PI * uniform(bx, by, 2 * j + 1);
+            m += amplitude(y) * std::sin(2 * M_PI * E / period + phase);
+        }
+        return m;
+    }
+    double gauss(int k, int x, int y, int which) const
+    {
+        return normal((((seed * 1024u + quint64(k)) * 4096u + quint64(x)) * 4096u + quint64(y)) * 2u + quint64(which) + 0x77u);
+    }
+    double beam() const { return n1 * std::exp(1.0); }
+    double i0(int k, int x, int y) const { return beam() + std::sqrt(beam()) * gauss(k, x, y, 0); }
+    double i1(int k, int x, int y) const
+    {
+        const double n = beam() * std::exp(-mu(energies[k], x, y));
+        return n + std::sqrt(n) * gauss(k, x, y, 1);
+    }
+    Spectrum block(int cx, int cy, int hw) const { return boxMu(*this, cx, cy, hw); }
+    template <class F> void forBlocks(int hw, F f) const { forBlockCentres(w, h, hw, f); }
+};
+
 }  // namespace fe
 
 #endif

@@ -4,18 +4,32 @@
 // Measured spectra as published (tests/data; each file's first line names its
 // source): two columns, energy in eV and mu.
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
-#include <QtTest>
 
 #include "core/Spectrum.h"
 
 namespace measured {
 
-// tests/data/name, found from the test binary in the build folder or from
-// the source.
-inline QString file(const char* name) { return QFINDTESTDATA(QString("../../tests/data/") + name); }
+// The full path of tests/data/name; empty when it cannot be found.
+inline QString file(const QString& name)
+{
+    // The compiler may have been handed this header's path relative to its
+    // build folder (a compiler cache does that), which the test runs in too;
+    // otherwise the data lies above the test program's own folder.
+    const QString beside = QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/../data/" + name;
+    if (QFileInfo::exists(beside)) return QFileInfo(beside).absoluteFilePath();
+    for (QDir d(QCoreApplication::applicationDirPath());;) {
+        const QString f = d.filePath("tests/data/" + name);
+        if (QFileInfo::exists(f)) return f;
+        if (!d.cdUp()) break;
+    }
+    return QString();
+}
 
 // Every line of the file that is not a comment: energy and mu. Empty when the
 // file is missing, so a test that needs it fails on its own checks.

@@ -16,6 +16,7 @@
 #include "support/FeStack.h"
 #include "support/Files.h"
 #include "support/Headless.h"
+#include "support/MeasuredSpectra.h"
 #include "tools/CalibCtrl.h"
 #include "tools/CalibMath.h"
 #include "tools/CalibOnBody.h"
@@ -56,10 +57,11 @@ struct Tally
     QString text() const { return QString("kept %1 of %2, shifted %3 of %4").arg(kept).arg(iron).arg(falseShifts).arg(bare); }
 };
 
-// The edge fit worked out another way: the window's columns 1, E, E^2 and the standard's curve
-// made orthonormal one after the other, so the step is what of the block follows the part of
-// the curve the background cannot, and its standard error the per-point noise (at most the
-// residuals' scatter) over that part's length.
+// The edge fit over a quadratic background alone, as the rule before the flat field's wiggles
+// judged it: the window's columns 1, E, E^2 and the standard's curve made orthonormal one after
+// the other, so the step is what of the block follows the part of the curve the background
+// cannot, and its standard error the per-point noise (at most the residuals' scatter) over that
+// part's length.
 CalibMath::EdgeFit orthoFit(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, double noise)
 {
     const double edge = standard.midx + shift;
@@ -106,6 +108,75 @@ CalibMath::EdgeFit orthoFit(const XafsSpectrum& b, const XafsSpectrum& standard,
     return f;
 }
 
+// The edge fit worked out another way: the normal equations of the quadratic, the wiggles'
+// sines and cosines and the standard's curve, each wiggle coefficient held to 0 by a prior of
+// the flat field's spread, solved by elimination; the step's error is the noise (at most the
+// residuals' scatter) times the root of the inverse's diagonal.
+CalibMath::EdgeFit ridgeFit(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, double noise)
+{
+    const double edge = standard.midx + shift;
+    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
+    QVector<double> E, y, r;
+    CalibMath::EdgeFit f;
+    for (int i = 0; i < b.points.size(); ++i) {
+        const double e = b.xAt(i), Er = e - shift;
+        if (e < edge - CalibMath::edgeWindowBelow || e > edge + CalibMath::edgeWindowAbove || Er < ref.minX || Er > ref.maxX) continue;
+        E << e;
+        y << b.yAt(i);
+        r << ref.y(Er);
+        (e < edge ? f.below : f.above) += e != edge;
+    }
+    const int n = E.size(), F = CalibMath::wiggleFrequencies(E.last() - E.first()), k = 4 + 2 * F;
+    const double prior = 0.5 * CalibMath::wiggleSines * CalibMath::flatFieldWiggle * CalibMath::flatFieldWiggle / F;
+    auto x = [&](int i, int c) {
+        const double u = (E[i] - edge) / 70;
+        if (c < 3) return std::pow(u, c);
+        if (c == k - 1) return r[i];
+        const double fr = 1 / CalibMath::longestWigglePeriod + ((c - 3) / 2) * (1 / CalibMath::shortestWigglePeriod - 1 / CalibMath::longestWigglePeriod) / (F - 1);
+        return (c - 3) % 2 ? std::cos(2 * M_PI * fr * (E[i] - E[0])) : std::sin(2 * M_PI * fr * (E[i] - E[0]));
+    };
+    // [M | X'y | e_step], eliminated with partial pivoting.
+    QVector<QVector<double>> m(k, QVector<double>(k + 2, 0.0));
+    for (int a = 0; a < k; ++a) {
+        for (int c = 0; c < k; ++c)
+            for (int i = 0; i < n; ++i) m[a][c] += x(i, a) * x(i, c);
+        for (int i = 0; i < n; ++i) m[a][k] += x(i, a) * y[i];
+        if (a >= 3 && a < k - 1) m[a][a] += noise * noise / prior;
+        m[a][k + 1] = a == k - 1;
+    }
+    for (int c = 0; c < k; ++c) {
+        int p = c;
+        for (int a = c + 1; a < k; ++a)
+            if (std::fabs(m[a][c]) > std::fabs(m[p][c])) p = a;
+        std::swap(m[c], m[p]);
+        for (int a = 0; a < k; ++a) {
+            if (a == c) continue;
+            const double g = m[a][c] / m[c][c];
+            for (int j = c; j < k + 2; ++j) m[a][j] -= g * m[c][j];
+        }
+    }
+    double ssr = 0;
+    for (int i = 0; i < n; ++i) {
+        double model = 0;
+        for (int c = 0; c < k; ++c) model += x(i, c) * m[c][k] / m[c][c];
+        ssr += (y[i] - model) * (y[i] - model);
+    }
+    f.fitted = n > 4;
+    f.step = m[k - 1][k] / m[k - 1][k - 1];
+    f.stepError = std::min(noise, std::sqrt(ssr / (n - 4))) * std::sqrt(m[k - 1][k + 1] / m[k - 1][k - 1]);
+    f.residual = std::sqrt(ssr / n);
+    return f;
+}
+
+// The rule that judged a block's step against the edge fit's own residuals (8 standard errors
+// and 3 residuals over a quadratic background): the measure the wiggle bounds are held to.
+bool oldRule(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, const CalibMath::BlockEdge& e)
+{
+    const CalibMath::EdgeFit o = orthoFit(b, standard, shift, HUGE_VAL);
+    return CalibMath::hasEdge(e, 0.0) && e.jump > e.preResidual && e.jump > e.postResidual && o.step >= 8 * o.stepError
+           && o.step >= 3 * o.residual;
+}
+
 // mu of a sample on the substrate of a thin-sample scan with iron of the given step moved by
 // shift, sampled from `from` to `to` every `every` eV with per-point noise sigma.
 Spectrum onSubstrate(double from, double to, double every, double ironStep, double shift, double sigma, quint64 seed)
@@ -149,9 +220,9 @@ private slots:
         QVERIFY(ts::initBatchRun(dir));
     }
 
-    // At most 1 % of the blocks without iron get a shift, at least 95 % of those with iron keep
-    // theirs; metal blocks measured by the mid-point lie near their true shift (one pixel's
-    // photon noise moves its E0 by several tenths of an eV).
+    // No block without iron gets a shift, at least 95 % of those with iron keep theirs; metal
+    // blocks measured by the mid-point lie near their true shift (one pixel's photon noise moves
+    // its E0 by several tenths of an eV).
     void noShiftWithoutIron_data()
     {
         QTest::addColumn<int>("hw");
@@ -173,11 +244,67 @@ private slots:
             if (edge && !innerP && s.area(cx + hw, cy) == fe::Area::Metal && std::fabs(sh - s.shift(cx, cy)) > (hw ? 0.5 : 1.0))
                 off += QString(" (%1, %2): %3").arg(cx).arg(cy).arg(sh);
         });
-        QVERIFY2(t.falseShifts * 100 <= t.bare && t.keptEnough() && off.isEmpty(), qPrintable(t.text() + off));
+        QVERIFY2(t.falseShifts == 0 && t.keptEnough() && off.isEmpty(), qPrintable(t.text() + off));
     }
 
 
 
+
+    // An area without iron whose flat field leaves slow wiggles (three sines of 25 to 80 eV)
+    // beside a measured Fe foil, the foil the standard: the wiggles are smooth background, not
+    // an edge. Wiggles of 0.001 and 0.002 give no block a shift, 0.003 at most 1 in 24, 0.01 no
+    // more than the rule that judged the step against the fit's own residuals; every foil block
+    // keeps its shift near 0. Six seeds a row, the bounds' three twice over.
+    void flatFieldWiggles_data()
+    {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<int>("hw");
+        QTest::addColumn<bool>("innerP");
+        for (const auto& a : {std::pair<double, double>{0.003, 0.01}, {0.001, 0.002}})
+            for (int hw : {0, 2})
+                for (bool innerP : {false, true})
+                    QTest::addRow("wiggles %g and %g, %d x %d, %s", a.first, a.second, 2 * hw + 1, 2 * hw + 1, innerP ? "inner product" : "mid-point")
+                        << a.first << a.second << hw << innerP;
+    }
+    void flatFieldWiggles()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(int, hw);
+        QFETCH(bool, innerP);
+        const Spectrum foil = measured::spectrum(measured::file("fe_foil_rt.dat"));
+        QVERIFY2(foil.size() > 500, "tests/data/fe_foil_rt.dat not found");
+        const XafsSpectrum standard = xafs(foil);
+        QVERIFY(standard.dMut > 0.5);
+        const CalibMath::Search p{20, 1, 0.1};
+        const CalibMath::Method m = innerP ? CalibMath::Method::InnerProduct : CalibMath::Method::MidPoint;
+        Tally lowT, highT, oldLow, oldHigh;
+        QVector<double> sigIron, sigBare;
+        QString off;
+        // Other seeds on request, to measure beyond the ones the bounds were checked on.
+        const quint64 seed0 = qEnvironmentVariableIntValue("CORVENLITH_CALIB_SEED0") > 0 ? quint64(qEnvironmentVariableIntValue("CORVENLITH_CALIB_SEED0")) : 11;
+        for (quint64 seed = seed0; seed < seed0 + 6; ++seed) {
+            const fe::FlatField s(foil, standard.dMut, low, high, seed);
+            s.forBlocks(hw, [&](int cx, int cy) {
+                const XafsSpectrum b = xafs(s.block(cx, cy, hw));
+                const double sh = CalibMath::blockShift(b, standard, m, p);
+                const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, sh, m, p);
+                const bool iron = s.hasIron(cx, cy), edge = CalibMath::hasEdge(e, 1.0);
+                (cy < s.h / 2 ? lowT : highT).add(iron, edge);
+                (cy < s.h / 2 ? oldLow : oldHigh).add(iron, oldRule(b, standard, sh, e));
+                (iron ? sigIron : sigBare) << e.fit.significance();
+                if (iron && edge && std::fabs(sh) > 1.0) off += QString(" (%1, %2): %3").arg(cx).arg(cy).arg(sh);
+            });
+        }
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS"))
+            qInfo().noquote() << "rule before: low" << oldLow.text() << "high" << oldHigh.text() << "\nnow: low" << lowT.text() << "high" << highT.text()
+                              << "\nsignificance iron" << percentiles(sigIron) << "bare" << percentiles(sigBare);
+        auto bound = [](double a, int old, int blocks) { return a <= 0.0025 ? 0 : a <= 0.005 ? blocks / 24 : old; };
+        const QString text = "low " + lowT.text() + ", high " + highT.text() + QString(", before %1 and %2").arg(oldLow.falseShifts).arg(oldHigh.falseShifts) + off;
+        QVERIFY2(lowT.kept == lowT.iron && highT.kept == highT.iron && off.isEmpty(), qPrintable(text));
+        QVERIFY2(lowT.falseShifts <= bound(low, oldLow.falseShifts, lowT.bare) && highT.falseShifts <= bound(high, oldHigh.falseShifts, highT.bare), qPrintable(text));
+    }
 
     // The per-point noise of mu read off a block matches the noise put in, whatever the grid,
     // the edge or a few dips; a smooth curve without noise shows next to none.
@@ -213,6 +340,32 @@ private slots:
             QVERIFY2(got >= 0 && got < 0.002 * edgeStep, qPrintable(QString::number(got)));
     }
 
+    // On steps alternating 1 and 2 eV each point is held against its neighbours' line at its
+    // own energy, not their mean: a sloping straight line reads no noise, a noisy one its noise.
+    void pointNoiseOnUnevenSteps_data()
+    {
+        QTest::addColumn<double>("slope");  // per eV
+        QTest::addColumn<double>("sigma");
+        QTest::newRow("steep line, no noise") << 1.5 << 0.0;
+        QTest::newRow("gentle line, no noise") << 0.002 << 0.0;
+        QTest::newRow("gentle line, noise") << 0.002 << 0.001;
+    }
+    void pointNoiseOnUnevenSteps()
+    {
+        QFETCH(double, slope);
+        QFETCH(double, sigma);
+        QVector<double> E, mu;
+        for (double e = 6500; e <= 7700; e += E.size() % 2 ? 2 : 1) {
+            mu << 0.4 + slope * (e - 7000) + sigma * fe::normal(9100 + E.size());
+            E << e;
+        }
+        const double got = CalibMath::pointNoise(E.constData(), mu.constData(), E.size());
+        if (sigma > 0)
+            QVERIFY2(std::fabs(got / sigma - 1) < 0.2, qPrintable(QString::number(got)));
+        else
+            QVERIFY2(got >= 0 && got < 1e-9 * slope * 1200, qPrintable(QString::number(got)));
+    }
+
     // Too few points, or all at one energy, give no noise, and a block's fit then keeps its residuals.
     void pointNoiseOfTooFewPoints()
     {
@@ -241,11 +394,11 @@ private slots:
         QFETCH(Spectrum, mu);
         QFETCH(double, shift);
         static const XafsSpectrum standard = xafs(fe::standard());
-        const CalibMath::EdgeFit got = CalibMath::fitEdge(xafs(mu), standard, shift), want = orthoFit(xafs(mu), standard, shift, got.noise);
+        const CalibMath::EdgeFit got = CalibMath::fitEdge(xafs(mu), standard, shift), want = ridgeFit(xafs(mu), standard, shift, got.noise);
         QVERIFY(got.fitted && want.fitted);
         QCOMPARE(got.below, want.below);
         QCOMPARE(got.above, want.above);
-        auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-6 * (std::fabs(a) + std::fabs(b)) + 1e-12; };
+        auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-6 * (std::fabs(a) + std::fabs(b)) + 1e-10; };
         QVERIFY2(near(got.step, want.step) && near(got.stepError, want.stepError) && near(got.residual, want.residual),
                  qPrintable(QString("step %1 %2, error %3 %4, residual %5 %6").arg(got.step).arg(want.step)
                                 .arg(got.stepError).arg(want.stepError).arg(got.residual).arg(want.residual)));
