@@ -75,10 +75,6 @@
         <translation>2-D 解析: LCF が %1 ブロックをフィットできませんでした（参照が特異か、範囲内に点がありません）。それらのマップ値は 0 です</translation>
     </message>
     <message>
-        <source>2-D run gave no result: in each of its %1 blocks the spectrum was flagged (no edge found) or the fit failed</source>
-        <translation>2-D 解析は結果を出しませんでした: %1 ブロックのどれでもスペクトルにフラグが付いたか（エッジが見つからない）、フィットに失敗しました</translation>
-    </message>
-    <message>
         <source>the block&apos;s spectrum has no points</source>
         <translation>ブロックのスペクトルに点がありません</translation>
     </message>
@@ -89,6 +85,70 @@
     <message>
         <source>2-D run: the LCF fitted none of its %1 blocks (%2); its maps hold 0</source>
         <translation>2-D 解析: LCF は %1 ブロックのどれもフィットしませんでした（%2）。マップ値は 0 です</translation>
+    </message>
+    <message>
+        <source>the edge energy %1 eV (%2) lies %3 eV outside the stack&apos;s energies %4 - %5 eV, farther than any edge shift; the frames&apos; energies or the edge energy are wrong</source>
+        <translation>吸収端エネルギー %1 eV（%2）はスタックのエネルギー %4 - %5 eV から %3 eV 外れ、どのエッジシフトよりも遠くにあります。フレームのエネルギーか吸収端エネルギーが誤っています</translation>
+    </message>
+    <message>
+        <source>the suggested edge</source>
+        <translation>推奨元素の吸収端</translation>
+    </message>
+    <message>
+        <source>the edge of the comparison&apos;s reference</source>
+        <translation>比較参照の吸収端</translation>
+    </message>
+    <message>
+        <source>2-D run: the energy-shift map is %1 x %2 pixels, the images %3 x %4: its shifts reach only part of the image, the rest is not corrected</source>
+        <translation>2-D 解析: エネルギーシフトマップは %1 x %2 ピクセル、画像は %3 x %4 です: シフトは画像の一部にしか届かず、残りは補正されません</translation>
+    </message>
+    <message>
+        <source>2-D run: %1 of %2 blocks got no result: %3</source>
+        <translation>2-D 解析: %2 ブロックのうち %1 ブロックは結果がありません: %3</translation>
+    </message>
+    <message>
+        <source>2-D run gave no result: in each of its %1 blocks %2</source>
+        <translation>2-D 解析は結果を出しませんでした: %1 ブロックのどれでも %2</translation>
+    </message>
+    <message>
+        <source>2-D run gave no result in any of its %1 blocks: %2</source>
+        <translation>2-D 解析は %1 ブロックのどれでも結果を出しませんでした: %2</translation>
+    </message>
+    <message>
+        <source>the LCF fit failed</source>
+        <translation>LCF フィットに失敗しました</translation>
+    </message>
+    <message>
+        <source>the LCF fit failed (%1)</source>
+        <translation>LCF フィットに失敗しました（%1）</translation>
+    </message>
+    <message>
+        <source>the spectrum was flagged (no edge found)</source>
+        <translation>スペクトルにフラグが立ちました（吸収端が見つかりません）</translation>
+    </message>
+    <message>
+        <source>the spectrum was flagged (edge not inside the window)</source>
+        <translation>スペクトルにフラグが立ちました（吸収端が窓の中にありません）</translation>
+    </message>
+    <message>
+        <source>no element showed a step</source>
+        <translation>どの元素にもステップがありません</translation>
+    </message>
+    <message>
+        <source>%1 flagged (no edge found)</source>
+        <translation>%1 ブロックにフラグ（吸収端が見つかりません）</translation>
+    </message>
+    <message>
+        <source>%1 flagged (edge not inside the window)</source>
+        <translation>%1 ブロックにフラグ（吸収端が窓の中にありません）</translation>
+    </message>
+    <message>
+        <source>%1 where %2</source>
+        <translation>%1 ブロックで %2</translation>
+    </message>
+    <message>
+        <source>%1 without an element step</source>
+        <translation>%1 ブロックで元素のステップなし</translation>
     </message>
 </context>
 <context>
@@ -676,6 +736,10 @@
         <source>unknown word %1</source>
         <translation>不明な語 %1</translation>
     </message>
+    <message>
+        <source>next %1 : finished at %2 = %3</source>
+        <translation>next %1 : %2 = %3 で終了</translation>
+    </message>
 </context>
 <context>
     <name>BatchOnBody</name>
@@ -1122,6 +1186,14 @@
         <source>No frames loaded into the %1 stack: %2; a frame&apos;s energy must be above 0 and at most %3 eV</source>
         <translation>%1 スタックにフレームを読み込みませんでした: %2。フレームのエネルギーは 0 より大きく %3 eV 以下でなければなりません</translation>
     </message>
+    <message>
+        <source>No frames loaded into the %1 stack: %2</source>
+        <translation>%1 スタックにフレームを読み込みませんでした: %2</translation>
+    </message>
+    <message>
+        <source>No reference map has an image (no reference row in use, or no 2-D run since): %1 not saved</source>
+        <translation>画像を持つ参照マップがありません（使用中の参照行がないか、その後 2-D 解析をしていません）: %1 は保存しません</translation>
+    </message>
 </context>
 <context>
     <name>BoundedField</name>
@@ -1381,6 +1453,10 @@
         <source>Energy calculation refused: %1; it keeps Start %2, Delta %3, End %4 and %5 points</source>
         <translation>エネルギー計算を受け付けません: %1。開始 %2、刻み %3、終了 %4、%5 点のままです</translation>
     </message>
+    <message>
+        <source>no image stack is loaded: no spectrum to save</source>
+        <translation>画像スタックが読み込まれていません: 保存するスペクトルがありません</translation>
+    </message>
 </context>
 <context>
     <name>DarkCheck</name>
@@ -1400,10 +1476,6 @@
         <translation>すべてのファイル (* *.*)</translation>
     </message>
     <message>
-        <source>%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4</source>
-        <translation>%1 のエネルギーは %2 eV になります（参照リスト %4 の角度 %3 度から）</translation>
-    </message>
-    <message>
         <source>from its name by the pattern %1 and the factor %2</source>
         <translation>パターン %1 と係数 %2 によりファイル名から</translation>
     </message>
@@ -1412,12 +1484,20 @@
         <translation>リストの %1 番目のファイルとして Start %2、Delta %3、End %4、%5 点（%6）から計算</translation>
     </message>
     <message>
-        <source>from the reference list %1</source>
-        <translation>参照リスト %1 から</translation>
-    </message>
-    <message>
         <source>%1 would have an energy of %2 eV, %3</source>
         <translation>%1 のエネルギーは %2 eV になります（%3）</translation>
+    </message>
+    <message>
+        <source>(none read)</source>
+        <translation>（読み込まれていません）</translation>
+    </message>
+    <message>
+        <source>%1 would have an energy of %2 eV, from the angle %3 degrees in the reference list %4, line %5</source>
+        <translation>%1 のエネルギーは参照リスト %4 の %5 行目の角度 %3 度から %2 eV になります</translation>
+    </message>
+    <message>
+        <source>the reference list %1 has %2 angle lines for %3 files, so %4 of the frames have no line of their own (first: %5)</source>
+        <translation>参照リスト %1 には %3 個のファイルに対して角度の行が %2 行しかないため、%4 枚のフレームに対応する行がありません（最初: %5）</translation>
     </message>
 </context>
 <context>
@@ -2166,6 +2246,14 @@
     <message>
         <source>Noizy to decide midx</source>
         <translation>ノイズが多く midx を決定できません</translation>
+    </message>
+    <message>
+        <source>the spectrum under the cursor has no points</source>
+        <translation>カーソル位置のスペクトルに点がありません</translation>
+    </message>
+    <message>
+        <source>Not saved: %1</source>
+        <translation>保存しません: %1</translation>
     </message>
 </context>
 <context>
