@@ -205,10 +205,38 @@ void KeyFinder::sync(const QStringList& keys)
     }
 }
 
-int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::atomic<bool>* stop)
+template <class F>
+int KeyFinder::Group::walk(const QString& text, const std::atomic<bool>* stop, F&& onKey)
 {
+    if (++round == 0) {
+        std::fill(seen.begin(), seen.end(), 0);
+        round = 1;
+    }
     const QChar* t = text.constData();
     const int n = text.size();
+    int s = 0;
+    for (int i = 0; i < n; ++i) {
+        if ((i & (stopCheckEvery - 1)) == 0 && asked(stop))
+            return -1;
+        const ushort c = t[i].unicode();
+        if (s == 0 && !begins(c))
+            continue;
+        s = next(s, c);
+        // Every key ending here, each node once per walk: a run of "$"
+        // against keys of "$" only would otherwise walk the same chain at
+        // every character.
+        for (int u = keyAt[size_t(s)] >= 0 ? s : out[size_t(s)]; u != 0 && seen[size_t(u)] != round;
+             u = out[size_t(u)]) {
+            seen[size_t(u)] = round;
+            if (onKey(keyAt[size_t(u)]))
+                return 1;
+        }
+    }
+    return 0;
+}
+
+int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::atomic<bool>* stop)
+{
     int best = -1;
     for (Group& g : groups) {
         const int hiOfGroup = g.first + g.count;
@@ -217,33 +245,18 @@ int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::
         // Groups come in index order: a later one holds no lower key.
         if (g.first >= limit || (best >= 0 && g.first >= best))
             break;
-        if (++g.round == 0) {
-            std::fill(g.seen.begin(), g.seen.end(), 0);
-            g.round = 1;
-        }
         int hi = best >= 0 ? best : limit;
-        int s = 0;
-        for (int i = 0; i < n; ++i) {
-            if ((i & (stopCheckEvery - 1)) == 0 && asked(stop))
-                return -2;
-            const ushort c = t[i].unicode();
-            if (s == 0 && !g.begins(c))
-                continue;
-            s = g.next(s, c);
-            // Every key ending here, each node once per question: a run of
-            // "$" against keys of "$" only would otherwise walk the same
-            // chain at every character.
-            for (int u = g.keyAt[size_t(s)] >= 0 ? s : g.out[size_t(s)]; u != 0 && g.seen[size_t(u)] != g.round;
-                 u = g.out[size_t(u)]) {
-                g.seen[size_t(u)] = g.round;
-                const int k = g.keyAt[size_t(u)];
-                if (k > after && k < hi) {
-                    hi = best = k;
-                    if (k == after + 1)
-                        return k;
-                }
+        const int r = g.walk(text, stop, [&](int k) {
+            if (k > after && k < hi) {
+                hi = best = k;
+                return k == after + 1;
             }
-        }
+            return false;
+        });
+        if (r < 0)
+            return -2;
+        if (r > 0)
+            return best;
     }
     return best;
 }
@@ -251,31 +264,15 @@ int KeyFinder::firstAfter(const QString& text, int after, int limit, const std::
 bool KeyFinder::eachFound(const QString& text, int limit, const std::function<void(int)>& found,
                           const std::atomic<bool>* stop)
 {
-    const QChar* t = text.constData();
-    const int n = text.size();
     for (Group& g : groups) {
         if (g.first >= limit)
             break;
-        if (++g.round == 0) {
-            std::fill(g.seen.begin(), g.seen.end(), 0);
-            g.round = 1;
-        }
-        int s = 0;
-        for (int i = 0; i < n; ++i) {
-            if ((i & (stopCheckEvery - 1)) == 0 && asked(stop))
-                return false;
-            const ushort c = t[i].unicode();
-            if (s == 0 && !g.begins(c))
-                continue;
-            s = g.next(s, c);
-            for (int u = g.keyAt[size_t(s)] >= 0 ? s : g.out[size_t(s)]; u != 0 && g.seen[size_t(u)] != g.round;
-                 u = g.out[size_t(u)]) {
-                g.seen[size_t(u)] = g.round;
-                const int k = g.keyAt[size_t(u)];
+        if (g.walk(text, stop, [&](int k) {
                 if (k < limit)
                     found(k);
-            }
-        }
+                return false;
+            }) < 0)
+            return false;
     }
     return true;
 }

@@ -90,6 +90,10 @@ private:
             }
         }
         void addEdge(int node, ushort c, int to);
+        // onKey(index) for every key ending in text, each node once a walk;
+        // onKey returns true to end the walk. -1 when a stop was asked for,
+        // 1 when onKey ended it, 0 otherwise.
+        template <class F> int walk(const QString& text, const std::atomic<bool>* stop, F&& onKey);
         bool begins(ushort c) const { return c < 256 ? (rootChars[c >> 6] >> (c & 63)) & 1 : rootHigh && child(0, c) >= 0; }
     };
     std::vector<Group> groups;  // consecutive index ranges, each smaller than the one before
