@@ -15,6 +15,7 @@
 #include <mutex>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -32,10 +33,12 @@ qint64 nowMs()
 
 // What a queued text costs besides its bytes.
 constexpr qint64 entryCost = 64;
-// The writer takes at most this much at a time and writes it in pieces, so
-// that a reader's progress is seen piece by piece.
-constexpr int takeBytes = 64 * 1024;
+// Written at most at once: a pipe takes this much whole or not at all, so a
+// write waits for nothing once the pipe says it has room, and the writer
+// stays free to give up on a reader between two pieces.
 constexpr int pieceBytes = 4096;
+// How often a writer waiting for room looks whether it should give up.
+constexpr int pollMs = 20;
 
 class Writer {
 public:
@@ -49,12 +52,8 @@ public:
     void put(QByteArray bytes)
     {
         std::unique_lock<std::mutex> lock(m);
-        if (finished) {
-            lock.unlock();
-            // The reader took all before; it gets the program's last words.
-            if (drained) writeOut(bytes);
-            return;
-        }
+        // The closing line is the last; whatever comes after it is dropped.
+        if (stopping) return;
         const qint64 cost = bytes.size() + entryCost;
         while (queued + cost > BatchLog::maxQueuedBytes && !queue.empty()) {
             if (!readerGone())
@@ -62,14 +61,7 @@ public:
             else
                 dropOldest();
         }
-        // Worded here, on a thread of the program's own: the writer may
-        // outlive the application and its translator.
-        if (dropped > 0) {
-            const int leftOut = int(std::min<qint64>(dropped, INT_MAX));
-            leftOutNote = (QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "", leftOut)
-                           + QLatin1Char('\n'))
-                              .toUtf8();
-        }
+        noteDropped();
         queued += cost;
         queue.push_back(std::move(bytes));
         lock.unlock();
@@ -83,13 +75,36 @@ public:
         stopping = true;
         hasText.notify_all();
         const qint64 start = nowMs();
-        // A reader that keeps up gets every line; for one that took nothing
-        // for ms, or a program ending on a signal, nobody waits beyond ms.
-        while (!(queue.empty() && !writing)) {
-            if (nowMs() - start >= ms && (hurried || broken || nowMs() - progress >= ms)) break;
+        // A reader that keeps taking, however slowly, gets every line and
+        // the last; one that took nothing for as long as the run would wait,
+        // or any reader once a signal asked for the end, no longer holds up
+        // the program.
+        while (!done() && !broken) {
+            if ((hurried && nowMs() - start >= ms) || stalled()) break;
             idle.wait_for(lock, std::chrono::milliseconds(10));
         }
-        drained = queue.empty() && !writing;
+        if (!done() && !broken) {
+            // The last text (the closing count) stays; what stood before it
+            // and was not taken goes, and the note says how much.
+            const QByteArray last = queue.back();
+            queue.pop_back();
+            queued -= last.size() + entryCost;
+            while (!queue.empty()) dropOldest();
+            // The piece under way is given up at its next line end.
+            giveUp = true;
+            idle.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !writing || broken; });
+            giveUp = false;
+            noteDropped();
+            queued += last.size() + entryCost;
+            queue.push_back(last);
+            hasText.notify_all();
+            // Written if the reader takes anything at all now.
+            const qint64 cut = nowMs();
+            while (!done() && !broken && nowMs() - cut < ms) idle.wait_for(lock, std::chrono::milliseconds(10));
+        }
+        // Nothing of the writer's may still wait for the reader: a piece it
+        // holds would keep the program from ending.
+        drained = done();
         finished = true;
         lock.unlock();
         if (drained) thread->wait();
@@ -97,7 +112,11 @@ public:
     }
 
 private:
-    bool readerGone() const { return hurried || broken || nowMs() - progress >= BatchLog::stallMs; }
+    bool done() const { return queue.empty() && !writing; }
+    // Only while there is something to write: a writer idle for minutes
+    // has a reader that waited for nothing.
+    bool stalled() const { return writing && nowMs() - progress >= BatchLog::stallMs; }
+    bool readerGone() const { return hurried || broken || stalled(); }
 
     void dropOldest()
     {
@@ -106,28 +125,38 @@ private:
         queue.pop_front();
     }
 
+    // Worded here, on a thread of the program's own: the writer may outlive
+    // the application and its translator.
+    void noteDropped()
+    {
+        if (dropped == 0) return;
+        const int leftOut = int(std::min<qint64>(dropped, INT_MAX));
+        leftOutNote = (QCoreApplication::translate("BatchDispatcher", "(%n line(s) of the log left out)", "", leftOut)
+                       + QLatin1Char('\n'))
+                          .toUtf8();
+    }
+
     void run()
     {
         std::unique_lock<std::mutex> lock(m);
         for (;;) {
-            hasText.wait(lock, [this] { return !queue.empty() || stopping; });
+            hasText.wait(lock, [this] { return (!queue.empty() && !giveUp) || (stopping && queue.empty()); });
             if (queue.empty()) break;
-            const QByteArray note = dropped > 0 ? leftOutNote : QByteArray();
+            // Dropped lines stood right before what is now written.
+            QByteArray chunk = dropped > 0 ? leftOutNote : QByteArray();
             dropped = 0;
-            QByteArray chunk;
-            while (!queue.empty() && chunk.size() < takeBytes) {
+            do {
                 chunk += queue.front();
                 queued -= queue.front().size() + entryCost;
                 queue.pop_front();
-            }
+            } while (!queue.empty() && chunk.size() + queue.front().size() <= pieceBytes);
             writing = true;
             progress = nowMs();
             lock.unlock();
             hasRoom.notify_all();
-            // Dropped lines stood right before what is now written.
-            chunk.prepend(note);
-            writeOut(chunk);
+            const qint64 left = writeOut(chunk);
             lock.lock();
+            dropped += left;
             writing = false;
             idle.notify_all();
         }
@@ -135,13 +164,28 @@ private:
         idle.notify_all();
     }
 
-    void writeOut(const QByteArray& bytes)
+    // Lines of bytes not written because the writer was told to give up.
+    qint64 writeOut(const QByteArray& bytes)
     {
         for (int at = 0; at < bytes.size() && !broken;) {
-            const int n = std::min(pieceBytes, bytes.size() - at);
+            // Never in the middle of a line.
+            if (giveUp && (at == 0 || bytes.at(at - 1) == '\n'))
+                return bytes.mid(at).count('\n');
+            int n = std::min(pieceBytes, bytes.size() - at);
+            if (at + n < bytes.size()) {
+                const int lineEnd = bytes.lastIndexOf('\n', at + n - 1);
+                if (lineEnd >= at) n = lineEnd + 1 - at;
+            }
 #ifdef Q_OS_UNIX
             // Not through stdio: a write stuck on the reader would hold the
             // stream's lock against every other thread's stderr.
+            pollfd p{STDERR_FILENO, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, pollMs);
+            if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+            if (ready < 0 || (p.revents & (POLLERR | POLLNVAL))) {
+                broken = true;
+                break;
+            }
             const ssize_t put = ::write(STDERR_FILENO, bytes.constData() + at, size_t(n));
             if (put < 0 && errno == EINTR) continue;
 #else
@@ -157,6 +201,7 @@ private:
             at += int(put);
             progress = nowMs();
         }
+        return 0;
     }
 
     std::mutex m;
@@ -166,12 +211,13 @@ private:
     qint64 dropped = 0;  // lines dropped just before the queue's first
     QByteArray leftOutNote;  // what says so
     bool writing = false, stopping = false, finished = false, drained = false;
+    std::atomic<bool> giveUp{false};  // the program ends without this reader
     std::atomic<bool> broken{false};
     std::atomic<qint64> progress{0};  // ms of the reader's last progress
     QThread* thread = nullptr;
 };
 
-// Made once and never freed: a writer stuck on a stalled reader outlives main.
+// Made once and never freed: a writer waiting on a stalled reader outlives main.
 Writer* writer = nullptr;
 QtMessageHandler previousHandler = nullptr;
 
@@ -186,7 +232,6 @@ void routed(QtMsgType type, const QMessageLogContext& context, const QString& te
 }
 
 }  // namespace
-
 namespace BatchLog {
 
 QString shown(const QString& text)
