@@ -15,7 +15,10 @@
 #include <mutex>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -39,11 +42,36 @@ constexpr qint64 entryCost = 64;
 constexpr int pieceBytes = 4096;
 // How often a writer waiting for room looks whether it should give up.
 constexpr int pollMs = 20;
+// A pipe is filled to half at most but for the last words: a reader that
+// stalled and is cut off finds the left-out note and the closing count when
+// it reads again. Half: a page of the pipe may hold as little as half a page
+// of text, and the last words need a free one.
+constexpr int smallestPipe = 16 * pieceBytes;
+
+#ifdef Q_OS_UNIX
+// The size of the pipe on fd, 0 when fd is no pipe or its fill cannot be read.
+int pipeSize(int fd)
+{
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
+#ifdef F_GETPIPE_SZ
+    const int size = ::fcntl(fd, F_GETPIPE_SZ);
+    int unread = 0;
+    if (size > 0 && ::ioctl(fd, FIONREAD, &unread) == 0) return size;
+#endif
+    return 0;
+}
+#endif
 
 class Writer {
 public:
     void start()
     {
+#ifdef Q_OS_UNIX
+        pipeBytes = pipeSize(STDERR_FILENO);
+        // A pipe too small to spare half keeps no room.
+        if (pipeBytes < smallestPipe) pipeBytes = 0;
+#endif
         progress = nowMs();
         thread = QThread::create([this] { run(); });
         thread->start();
@@ -93,10 +121,10 @@ public:
             // The piece under way is given up at its next line end.
             giveUp = true;
             idle.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !writing || broken; });
-            giveUp = false;
             noteDropped();
             queued += last.size() + entryCost;
             queue.push_back(last);
+            giveUp = false;
             hasText.notify_all();
             // Written if the reader takes anything at all now.
             const qint64 cut = nowMs();
@@ -140,7 +168,7 @@ private:
     {
         std::unique_lock<std::mutex> lock(m);
         for (;;) {
-            hasText.wait(lock, [this] { return (!queue.empty() && !giveUp) || (stopping && queue.empty()); });
+            hasText.wait(lock, [this] { return !giveUp && (!queue.empty() || stopping); });
             if (queue.empty()) break;
             // Dropped lines stood right before what is now written.
             QByteArray chunk = dropped > 0 ? leftOutNote : QByteArray();
@@ -152,9 +180,11 @@ private:
             } while (!queue.empty() && chunk.size() + queue.front().size() <= pieceBytes);
             writing = true;
             progress = nowMs();
+            // The last words may take the room kept for them.
+            const bool last = stopping && queue.empty();
             lock.unlock();
             hasRoom.notify_all();
-            const qint64 left = writeOut(chunk);
+            const qint64 left = writeOut(chunk, last);
             lock.lock();
             dropped += left;
             writing = false;
@@ -165,7 +195,7 @@ private:
     }
 
     // Lines of bytes not written because the writer was told to give up.
-    qint64 writeOut(const QByteArray& bytes)
+    qint64 writeOut(const QByteArray& bytes, bool last)
     {
         for (int at = 0; at < bytes.size() && !broken;) {
             // Never in the middle of a line.
@@ -185,6 +215,12 @@ private:
             if (ready < 0 || (p.revents & (POLLERR | POLLNVAL))) {
                 broken = true;
                 break;
+            }
+            int unread = 0;
+            if (pipeBytes > 0 && !last && ::ioctl(STDERR_FILENO, FIONREAD, &unread) == 0
+                && unread + n > pipeBytes / 2) {
+                ::usleep(pollMs * 1000);
+                continue;
             }
             const ssize_t put = ::write(STDERR_FILENO, bytes.constData() + at, size_t(n));
             if (put < 0 && errno == EINTR) continue;
@@ -214,6 +250,7 @@ private:
     std::atomic<bool> giveUp{false};  // the program ends without this reader
     std::atomic<bool> broken{false};
     std::atomic<qint64> progress{0};  // ms of the reader's last progress
+    int pipeBytes = 0;  // of the pipe that keeps room for the last words
     QThread* thread = nullptr;
 };
 
