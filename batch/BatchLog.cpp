@@ -111,7 +111,9 @@ public:
             if ((hurried && nowMs() - start >= ms) || stalled()) break;
             idle.wait_for(lock, std::chrono::milliseconds(10));
         }
-        if (!done() && !broken) {
+        // The writer may hold the last text already; then there is nothing
+        // to drop, and it has had its time.
+        if (!queue.empty() && !broken) {
             // The last text (the closing count) stays; what stood before it
             // and was not taken goes, and the note says how much.
             const QByteArray last = queue.back();
@@ -172,6 +174,7 @@ private:
             if (queue.empty()) break;
             // Dropped lines stood right before what is now written.
             QByteArray chunk = dropped > 0 ? leftOutNote : QByteArray();
+            const qint64 noted = dropped;
             dropped = 0;
             do {
                 chunk += queue.front();
@@ -184,9 +187,11 @@ private:
             const bool last = stopping && queue.empty();
             lock.unlock();
             hasRoom.notify_all();
-            const qint64 left = writeOut(chunk, last);
+            const int stop = writeOut(chunk, last);
             lock.lock();
-            dropped += left;
+            // Given up before its end: the lines not written are dropped,
+            // and so are those the note would have told of.
+            if (stop < chunk.size()) dropped += chunk.mid(stop).count('\n') + (stop == 0 && noted > 0 ? noted - 1 : 0);
             writing = false;
             idle.notify_all();
         }
@@ -194,13 +199,14 @@ private:
         idle.notify_all();
     }
 
-    // Lines of bytes not written because the writer was told to give up.
-    qint64 writeOut(const QByteArray& bytes, bool last)
+    // Where the writer stopped in bytes, told to give up: at a line's start.
+    int writeOut(const QByteArray& bytes, bool last)
     {
-        for (int at = 0; at < bytes.size() && !broken;) {
+        int at = 0;
+        while (at < bytes.size() && !broken) {
             // Never in the middle of a line.
             if (giveUp && (at == 0 || bytes.at(at - 1) == '\n'))
-                return bytes.mid(at).count('\n');
+                return at;
             int n = std::min(pieceBytes, bytes.size() - at);
             if (at + n < bytes.size()) {
                 const int lineEnd = bytes.lastIndexOf('\n', at + n - 1);
@@ -237,7 +243,7 @@ private:
             at += int(put);
             progress = nowMs();
         }
-        return 0;
+        return bytes.size();
     }
 
     std::mutex m;
