@@ -3,12 +3,12 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-
-#include <climits>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextStream>
+
+#include <climits>
 
 #include "BatchDispatcher.h"
 #include "BatchLog.h"
