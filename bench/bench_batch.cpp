@@ -236,9 +236,10 @@ BENCHMARK(BM_LongLoopMemory)->Arg(2)->Arg(8)->Iterations(1)->Unit(benchmark::kMi
 // lines headless, its log on standard error into /dev/null, after range(0)
 // seconds of it: the batch window nobody shows must not hold the stop.
 // Within 3 s with three busy loops per core (24 on 8 cores:
-// `for i in $(seq 24); do (while :; do :; done) & done`): measured 0.2-0.8 s
-// (before: 27-33 s on a loaded machine, the GUI thread laying out the log).
-// Quiet: about 0.15 s.
+// `for i in $(seq 24); do (while :; do :; done) & done`): measured 0.44 s
+// and 0.59 s (means of 3, after 3 s and 20 s of loop); quiet 0.07-0.11 s.
+// Before, with the GUI thread laying out the log of a window nobody shows:
+// 0.5-4.8 s here, 27-33 s on a machine loaded longer.
 static void BM_SigtermEndsFloodingRun(benchmark::State& state)
 {
     application();
