@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -17,6 +18,7 @@
 #include "StartupOptions.h"
 #include "batch/BatchCmd.h"
 #include "batch/BatchCtrl.h"
+#include "batch/BatchDispatcher.h"
 #include "batch/BatchLog.h"
 #include "batch/BatchOnBody.h"
 #include "tools/Analyzer2OnBody.h"
@@ -30,22 +32,58 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+const int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+bool caught[3] = {false, false, false};
 
-void onTerminate(int)
+void onTerminate(int sig)
 {
     // Lines the reader does not take now are dropped, not waited for.
     BatchLog::hurry();
-    const char c = 1;
+    const char c = char(sig);
+    // Non-blocking: a signal repeated until the socket is full is no less said.
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
 // A script run stopped from outside (a pipeline's time-out, Ctrl-C) ends as
 // when its main window is closed: the script stops, what it left undone is
-// said and counted. A signal ignored when the program started (nohup, a
-// background job) stays ignored: whoever started it asked for that.
-void closeOnTerminate(QWidget& window)
+// said and counted. Caught from the first line of main on, so a signal
+// during start-up is kept until the window can act on it. A signal ignored
+// when the program started (nohup, a background job) stays ignored: whoever
+// started it asked for that.
+void catchTerminate()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    for (const int fd : signalPipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction old = {};
+        if (sigaction(stopSignals[i], nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN)
+            continue;
+        caught[i] = sigaction(stopSignals[i], &sa, nullptr) == 0;
+    }
+}
+
+// No script run: the signals act as they always did, one that came during
+// start-up included.
+void releaseTerminate()
+{
+    for (int i = 0; i < 3; ++i)
+        if (caught[i]) ::signal(stopSignals[i], SIG_DFL);
+    char c;
+    if (signalPipe[0] >= 0 && ::read(signalPipe[0], &c, 1) == 1)
+        ::raise(int(c));
+}
+
+void closeOnTerminate(QWidget& window)
+{
+    if (signalPipe[0] < 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
@@ -54,16 +92,6 @@ void closeOnTerminate(QWidget& window)
         notifier->setEnabled(false);
         window.close();
     });
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminate;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        struct sigaction old = {};
-        if (sigaction(sig, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN)
-            continue;
-        sigaction(sig, &sa, nullptr);
-    }
 }
 
 }  // namespace
@@ -83,6 +111,9 @@ constexpr int lastWordsMs = 300;
 
 int main(int argc, char** argv)
 {
+#ifdef Q_OS_UNIX
+    catchTerminate();
+#endif
     initBatchCmdTablesHook = initBatchCmdTables;
     initGlobals();
     installAnalysisOnBody();
@@ -110,6 +141,9 @@ int main(int argc, char** argv)
     DataRoot = opt.dataRoot;
     BatchRoot = opt.batchRoot;
     showAnalyzer2Button = opt.showAnalyzer2Button;
+#ifdef Q_OS_UNIX
+    if (!opt.execBatch) releaseTerminate();
+#endif
     qDebug() << "show analyzer 2" << (showAnalyzer2Button ? "true" : "false");
     qDebug() << "Keys of Cfg::" << globalCfg.keys;
     qDebug() << (globalCfg.keys.contains("ShowAnalyzer2Button") ? "true" : "false")
@@ -142,6 +176,10 @@ int main(int argc, char** argv)
                                                             : ctrl->loadError();
                 const QString said = QStringLiteral("-x: ") + why;
                 BatchLog::write(said);
+                // The configuration's lines may still run: nothing of them
+                // comes after the count.
+                batch->dispatcher()->askStop();
+                batch->stop();
                 // A refused file is the run's one failure; its log ends with
                 // the count like every other run's.
                 BatchLog::write(closingLine(1, said));

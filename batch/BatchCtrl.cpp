@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextStream>
+
+#include <climits>
 
 #include "BatchDispatcher.h"
 #include "BatchLog.h"
@@ -22,6 +25,9 @@ BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
     ui.BatchLogs->setUndoRedoEnabled(false);
     setupFileDialogs();
     connect(ui.Exec, &QPushButton::clicked, this, &BatchCtrl::execCmdsSlot);
+    logTick.setSingleShot(true);
+    logTick.setInterval(logTickMs);
+    connect(&logTick, &QTimer::timeout, this, &BatchCtrl::showPendingLog);
 }
 
 BatchCtrl::~BatchCtrl()
@@ -99,6 +105,7 @@ void BatchCtrl::clear()
 void BatchCtrl::clearLog()
 {
     ui.BatchLogs->clear();
+    pendingLog.clear();
     leftOut = 0;
 }
 
@@ -190,6 +197,51 @@ void BatchCtrl::interpreterLog(const QString& logMsg)
 
 void BatchCtrl::appendLog(const QString& shown)
 {
+    pendingLog.add(shown);
+    if (isVisible() && !logTick.isActive())
+        logTick.start();
+}
+
+void BatchCtrl::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    showPendingLog();
+}
+
+QString BatchCtrl::logText()
+{
+    showPendingLog();
+    return ui.BatchLogs->toPlainText();
+}
+
+void BatchCtrl::showPendingLog()
+{
+    logTick.stop();
+    if (pendingLog.isEmpty())
+        return;
+    if (pendingLog.dropped() > 0) {
+        // Every line the view holds is older than the oldest one kept.
+        QTextDocument* doc = ui.BatchLogs->document();
+        const int header = leftOut > 0 ? 1 : 0;
+        const bool open = doc->lastBlock().text().isEmpty();
+        const qint64 held = qMax(0, doc->blockCount() - header - (open ? 1 : 0));
+        leftOut = int(qMin<qint64>(INT_MAX, leftOut + held + pendingLog.dropped()));
+        ui.BatchLogs->setPlainText(tr("(%n earlier line(s) of the log not shown)", "", leftOut) + QLatin1Char('\n')
+                                   + pendingLog.all());
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        ui.BatchLogs->setTextCursor(end);
+    } else {
+        // The first text goes in at the user's cursor, the others at the end.
+        insertLog(pendingLog.first());
+        insertLog(pendingLog.rest());
+    }
+    pendingLog.clear();
+    trimLog();
+}
+
+void BatchCtrl::insertLog(const QString& shown)
+{
     if (shown.isEmpty())
         return;
     // At the user's cursor, but a selection there is not overwritten. Each
@@ -204,7 +256,6 @@ void BatchCtrl::appendLog(const QString& shown)
     c.insertText(text);
     c.movePosition(QTextCursor::End);
     ui.BatchLogs->setTextCursor(c);
-    trimLog();
 }
 
 void BatchCtrl::trimLog()

@@ -3,9 +3,11 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
 #include "BatchLog.h"
 #include "CmdLine.h"
+#include "PendingLog.h"
 #include "ScriptText.h"
 #include "ui_BatchCtrl.h"
 
@@ -69,11 +71,21 @@ public:
     // A script file longer than this is no script (ScriptText).
     static constexpr qint64 maxScriptBytes = ScriptText::maxBytes;
     int linesLeftOut() const { return leftOut; }
+    // The log as the window shows it, with what has not been shown yet.
+    QString logText();
+    // A shown window puts what came into its log at most this often.
+    static constexpr int logTickMs = 100;
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     void setupFileDialogs();
-    // Puts text, already cut to its shown length, into the log.
+    // Queues text, already cut to its shown length, for the log.
     void appendLog(const QString& shown);
+    // Puts what is queued into the log view.
+    void showPendingLog();
+    void insertLog(const QString& text);
     void trimLog();
 
     BatchDispatcher* dispatcher = nullptr;
@@ -82,6 +94,11 @@ private:
     int currentLine = 0;
     int dispatched = 0;
     int leftOut = 0;
+    // However fast lines come, the view gets one insertion a tick, of a
+    // bounded number of lines, and none while nobody can see it: a flood of
+    // lines must not keep the GUI thread, and a stop, waiting.
+    PendingLog pendingLog{maxLogLines};
+    QTimer logTick;
     QString whyNotLoaded;
     bool refused = false;
 };

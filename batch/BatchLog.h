@@ -29,10 +29,12 @@ void write(const QString& text);
 void routeMessages();
 // Nobody waits for the reader any more. Async-signal-safe.
 void hurry();
-// The program ends: the writer writes what is queued while the reader keeps
-// taking it, and gets ms when it stalled (took nothing for ms) or the
-// program ends on a signal. True when all was written; later texts are then
-// written directly, otherwise dropped.
+// The program ends, the text written last being its last line: a reader
+// that keeps taking gets everything, however slowly it reads. One that took
+// nothing for stallMs, or any reader ms after finish when the program ends
+// on a signal, has what it did not take dropped but the last text, after
+// the note saying how much, and gets ms more to take them. True when all
+// was written. Later texts are dropped.
 bool finish(int ms);
 
 // Bytes the queue holds at most while the reader is behind.

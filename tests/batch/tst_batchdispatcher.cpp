@@ -1,8 +1,10 @@
 // The batch interpreter on its own thread, driven by a stand-in for the main
-// window's command executor; the parsing of its lines; and every reproducer
+// window's command executor; the batch window's log of what it says; the
+// parsing of its lines; and every reproducer
 // the fuzzers found (fuzz/regression/<reader>/) through its reader: refused
 // or bounded, no throw, within a time and memory bound, beside the fan-out
 // the fuzzers cannot reach with one file.
+#include <QPlainTextEdit>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -11,9 +13,11 @@
 #include "support/Headless.h"
 
 #include "batch/BatchCmd.h"
+#include "batch/BatchCtrl.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/BatchLog.h"
 #include "batch/KeySubst.h"
+#include "batch/PendingLog.h"
 #include "core/AnalyzeCond.h"
 #include "core/FailureLog.h"
 #include "core/Analyzed2DRes.h"
@@ -192,6 +196,70 @@ private slots:
         delete disp;
         delete thread;
         delete exec;
+    }
+
+    // Texts held back for the window's log join as the view joins them when each goes in at its end, one by one:
+    // each on a line of its own, one ending in a line break leaving the next line open.
+    void pendingLogJoins_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("lines without breaks") << QStringList{"a", "b", "c"};
+        QTest::newRow("lines with breaks") << QStringList{"a\n", "b\n", "c\n"};
+        QTest::newRow("mixed") << QStringList{"a", "b\nc\n", "d", "", "e\n\n", "f"};
+        QTest::newRow("blank lines") << QStringList{"\n", "\n\n", "x", "\n"};
+        QTest::newRow("one text") << QStringList{"line 1: echo 1\nline 3: next i : %i = 2"};
+    }
+    void pendingLogJoins()
+    {
+        QFETCH(QStringList, texts);
+        QPlainTextEdit view;
+        PendingLog pending(100);
+        for (const QString& t : texts) {
+            QTextCursor c = view.textCursor();
+            c.movePosition(QTextCursor::End);
+            QString text = t;
+            if (!text.isEmpty() && !c.atBlockStart()) text.prepend('\n');
+            c.insertText(text);
+            pending.add(t);
+        }
+        QCOMPARE(pending.all(), view.toPlainText());
+        QCOMPARE(pending.first() + (pending.first().endsWith('\n') || pending.rest().isEmpty() ? "" : "\n") + pending.rest(),
+                 view.toPlainText());
+        QCOMPARE(pending.dropped(), 0);
+    }
+
+    // A window nobody shows lays out none of a flood of lines (each text went into the view, 27-33 s of a loaded
+    // machine's GUI thread before SIGTERM could act); what it would show is there when it is shown: the newest
+    // lines, the count of those left out first. Shown, it takes a flood in one insertion a tick, not one a text.
+    void windowLogBounded()
+    {
+        BatchCtrl w;
+        const int texts = 100, perText = 1000;
+        for (int k = 0; k < texts; ++k) {
+            QStringList lines;
+            for (int i = 0; i < perText; ++i) lines << QString("line 2: echo %1").arg(k * perText + i + 1);
+            w.interpreterLog(lines.join('\n') + '\n');
+        }
+        QCOMPARE(w.ui.BatchLogs->document()->blockCount(), 1);
+        QVERIFY(w.ui.BatchLogs->toPlainText().isEmpty());
+        const QStringList shown = w.logText().split('\n');
+        const int all = texts * perText, kept = BatchCtrl::maxLogLines;
+        QCOMPARE(w.linesLeftOut(), all - kept);
+        QCOMPARE(shown.first(), QString("(%1 earlier line(s) of the log not shown)").arg(all - kept));
+        QCOMPARE(shown.size(), kept + 1);
+        QCOMPARE(shown.at(1), QString("line 2: echo %1").arg(all - kept + 1));
+        QCOMPARE(shown.last(), QString("line 2: echo %1").arg(all));
+
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QSignalSpy changes(w.ui.BatchLogs->document(), &QTextDocument::contentsChange);
+        for (int k = 0; k < 50; ++k) w.interpreterLog(QString("line 2: echo more %1").arg(k));
+        w.Log("Err: the last one");
+        QCOMPARE(changes.size(), 0);
+        QTRY_VERIFY(w.ui.BatchLogs->toPlainText().endsWith("line 2: echo more 49\nErr: the last one"));
+        // The new lines at the end, and the trim of the oldest when it is due.
+        QVERIFY2(changes.size() <= 2, qPrintable(QString::number(changes.size())));
+        QVERIFY(w.ui.BatchLogs->document()->blockCount() <= kept * 5 / 4 + 1);
     }
 
     // Scripts sent as lists of lines, one after the other: "--" ends a list

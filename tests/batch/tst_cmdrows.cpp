@@ -594,6 +594,7 @@ private slots:
     {
         BatchCtrl w;
         for (const char* text : {"first line\n", "echo a", "echo b"}) w.Log(text);
+        QCOMPARE(ts::logOf(&w), QString("first line\necho a\necho b"));
         QTextCursor c = w.ui.BatchLogs->textCursor();
         c.setPosition(5);
         w.ui.BatchLogs->setTextCursor(c);
@@ -1145,9 +1146,10 @@ private slots:
         QVERIFY2(late - early < 40 * 1024 + ts::sanitizerSlackKb, qPrintable(QString("%1 -> %2 kB").arg(early).arg(late)));
         // 300 on a quiet machine, a few under the sanitizer on a busy one; a flooded thread got none.
         QVERIFY2(ticks > 0, qPrintable(QString::number(ticks)));
+        const QString log = ts::logOf(ctrl);
         QVERIFY(ctrl->ui.BatchLogs->document()->blockCount() <= BatchCtrl::maxLogLines * 5 / 4 + 2);
         QVERIFY(ctrl->linesLeftOut() > 0
-                && ts::logOf(ctrl).startsWith(QString("(%1 earlier line(s) of the log not shown)\n").arg(ctrl->linesLeftOut())));
+                && log.startsWith(QString("(%1 earlier line(s) of the log not shown)\n").arg(ctrl->linesLeftOut())));
         BatchDispatcher* disp = BatchOnBody::of(*body)->dispatcher();
         QElapsedTimer t;
         t.start();

@@ -296,18 +296,23 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<bool>("terminate");
         QTest::addColumn<int>("code");
+        QTest::addColumn<int>("pipeBytes");  // 0: the system's pipe
         const QString loop = ":for i %i 1 100000\n:echo %i\n:next i\n";
-        QTest::newRow("SIGTERM in an endless loop") << ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n" << true << 1;
-        QTest::newRow("ends with quit") << loop + "quit\n" << false << 0;
-        QTest::newRow("ends without quit") << loop << false << 0;
-        QTest::newRow("a failure, then quit") << loop + "bogus\nquit\n" << false << 1;
+        QTest::newRow("SIGTERM in an endless loop") << ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n" << true << 1 << 0;
+        QTest::newRow("ends with quit") << loop + "quit\n" << false << 0 << 0;
+        QTest::newRow("ends without quit") << loop << false << 0 << 0;
+        QTest::newRow("a failure, then quit") << loop + "bogus\nquit\n" << false << 1 << 0;
+        // Too small to keep room for the last words: the writer still holds them when the program ends.
+        QTest::newRow("one-page pipe, ends with quit") << loop + "quit\n" << false << 0 << 4096;
+        QTest::newRow("one-page pipe, SIGTERM") << ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n" << true << 1 << 4096;
     }
     void stalledReader()
     {
         QFETCH(QString, script);
         QFETCH(bool, terminate);
         QFETCH(int, code);
-        ts::StalledReader reader(tmp.filePath("stalled.fifo"));
+        QFETCH(int, pipeBytes);
+        ts::StalledReader reader(tmp.filePath("stalled.fifo"), pipeBytes);
         QVERIFY(reader.ok());
         const QString bat = tmp.filePath("stalled.bat");
         QVERIFY(ts::writeText(bat, script));
@@ -320,8 +325,9 @@ private slots:
         p.start(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
         QVERIFY(p.waitForStarted(10000));
         if (terminate) {
-            // The loop under way (a busy machine may take seconds to start the program) has filled the pipe.
-            QTRY_VERIFY_WITH_TIMEOUT(reader.held() >= 32768, 60000);
+            // The loop under way (a busy machine may take seconds to start the program) has filled the pipe as far
+            // as the writer fills it (half, or one page).
+            QTRY_VERIFY_WITH_TIMEOUT(reader.held() >= (pipeBytes ? 1 : 16384), 60000);
             QVERIFY(!p.waitForFinished(2000));
             QElapsedTimer t;
             t.start();
@@ -329,22 +335,111 @@ private slots:
             QVERIFY(p.waitForFinished(10000));
             QVERIFY2(t.elapsed() < 10000, qPrintable(QString::number(t.elapsed()) + " ms"));
         } else {
-            QVERIFY(p.waitForFinished(120000));
+            // About a second after the script's end: a writer taken for done while it still waits on the
+            // pipe would keep the program from ending.
+            QElapsedTimer t;
+            t.start();
+            QVERIFY2(p.waitForFinished(60000), qPrintable(QString::number(t.elapsed()) + " ms"));
         }
         QVERIFY(p.exitStatus() == QProcess::NormalExit);
         QCOMPARE(p.exitCode(), code);
-        const QStringList got = logLines(reader.drain());
-        QVERIFY(!got.isEmpty());
-        QCOMPARE(got.first(), QString("line 1: for i : %i = 1"));
+        // In a pipe with room to spare, the reader that wakes finds the log's first lines, where lines went and the
+        // count, last.
+        if (!pipeBytes) {
+            const QByteArray all = reader.drain();
+            const QStringList got = logLines(all);
+            QVERIFY(!got.isEmpty());
+            QCOMPARE(got.first(), QString("line 1: for i : %i = 1"));
+            const QStringList lines = allLines(all.trimmed());
+            QVERIFY2(lines.size() >= 2 && lines.at(lines.size() - 2).contains(QRegularExpression("^\\(\\d+ line\\(s\\) of the log left out\\)$")),
+                     all.right(500).constData());
+            QVERIFY2(lines.last().startsWith(code ? "Failures in this run: 1; the first: " : "Failures in this run: 0"),
+                     all.right(500).constData());
+        }
+    }
+
+    // A reader that reads on, slowly, when SIGTERM comes: the run ends within a second or so (it waited until the
+    // reader had taken the whole queue: 15 s here), the lines the reader did not take yet are said to be left out,
+    // and the count comes last.
+    void slowReaderStoppedBySignal()
+    {
+        ts::StalledReader reader(tmp.filePath("slow.fifo"));
+        QVERIFY(reader.ok());
+        const QString bat = tmp.filePath("slowstop.bat");
+        QVERIFY(ts::writeText(bat, ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setStandardErrorFile(reader.path);
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        QVERIFY(p.waitForStarted(10000));
+        // 20 kB a second, never a second without: about 300 kB of queue and pipe take 15 s.
+        QByteArray got;
+        auto readFor = [&](int ms) {
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < ms && p.state() != QProcess::NotRunning) {
+                got += reader.take(1024);
+                p.waitForFinished(50);
+            }
+        };
+        QElapsedTimer start;
+        start.start();
+        while (!got.contains("line 2: echo 5000\n") && start.elapsed() < 60000 && p.state() != QProcess::NotRunning) readFor(100);
+        readFor(1000);
+        QVERIFY(p.state() != QProcess::NotRunning);
+        QElapsedTimer t;
+        t.start();
+        p.terminate();
+        readFor(60000);
+        const qint64 took = t.elapsed();
+        got += reader.drain();
+        QVERIFY(p.state() == QProcess::NotRunning);
+        QVERIFY2(took < 8000, qPrintable(QString::number(took) + " ms"));
+        QVERIFY(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 1);
+        const QStringList lines = allLines(got.trimmed());
+        QVERIFY2(lines.last().startsWith("Failures in this run: 1; the first: Batch: the script was stopped"),
+                 got.right(500).constData());
+        QVERIFY2(got.contains(" line(s) of the log left out)\n"), got.right(500).constData());
+        // The loop's lines in order, each either written or counted where it went: echo k is the loop's line
+        // 2k - 1, next k + 1 its line 2k.
+        const QRegularExpression echo("^line 2: echo (\\d+)$"), next("^line 3: next i : %i = (\\d+)$"),
+            note("^\\((\\d+) line\\(s\\) of the log left out\\)$");
+        qint64 at = 0, said = 0;
+        for (const QString& l : lines) {
+            QRegularExpressionMatch m;
+            if ((m = note.match(l)).hasMatch()) {
+                said += m.captured(1).toLongLong();
+                continue;
+            }
+            qint64 k = -1;
+            if ((m = echo.match(l)).hasMatch()) k = 2 * m.captured(1).toLongLong() - 1;
+            else if ((m = next.match(l)).hasMatch()) k = 2 * m.captured(1).toLongLong() - 2;
+            if (k < 0) continue;
+            QVERIFY2(k == at + 1 + said, qPrintable(QString("%1 after %2 and %3 left out").arg(l).arg(at).arg(said)));
+            at = k;
+            said = 0;
+        }
+        QVERIFY(at >= 9999);
     }
 
     // A reader slower than the log but reading (a shell loop taking a byte at a time, pausing now and then) gets
-    // every line in order and the closing count: lines go only when the reader stops.
+    // every line in order and the closing count: lines go only when the reader stops, also at the end (it got
+    // 14,000 of 20,000 lines and no count, the writer giving up on a pause of 300 ms).
+    void slowReaderGetsEveryLine_data()
+    {
+        QTest::addColumn<QString>("pause");  // the reader's case pattern and pause
+        QTest::newRow("0.1 s twice every 2,000 lines") << "*000) sleep 0.1";
+        QTest::newRow("0.6 s every 2,000 lines") << "*echo*000) sleep 0.6";
+    }
     void slowReaderGetsEveryLine()
     {
+        QFETCH(QString, pause);
         const int n = 20000;
         QVERIFY(ts::writeText(tmp.filePath("slow.bat"), QString(":for i %i 1 %1\n:echo %i\n:next i\nquit\n").arg(n)));
-        const QString reader = "while IFS= read -r l; do printf '%s\\n' \"$l\"; case $l in *000) sleep 0.1;; esac; done";
+        const QString reader = "while IFS= read -r l; do printf '%s\\n' \"$l\"; case $l in " + pause + ";; esac; done";
         const ts::ProgramRun r = ts::runProgram(
             "/bin/sh", {"-c", "( \"$0\" -c none.cfg -e -b slow.bat -x; echo $? > slow.code ) 2>&1 >/dev/null | " + reader + " > slow.out",
                         CORVENLITH_BIN}, 300000, tmp.path());
@@ -358,6 +453,76 @@ private slots:
         for (int i = 0; i < n; ++i)
             QCOMPARE(echoes.at(i), QString("line 2: echo %1").arg(i + 1));
         QCOMPARE(allLines(out.trimmed()).last(), QString("Failures in this run: 0"));
+    }
+
+    // A signal while the program starts, before it could act on it (here its first write to standard error waits
+    // on a full pipe), ends the run as one during the script does: stopped, counted, the count last (it ended the
+    // program outright). Ignored at the start, it stays ignored; without a script the signal acts as it always did.
+    void signalDuringStartup_data()
+    {
+        QTest::addColumn<QString>("launch");
+        QTest::addColumn<int>("sig");
+        QTest::addColumn<bool>("script");
+        QTest::addColumn<QString>("last");  // empty: ended by the signal
+        const QString stopped = "Failures in this run: 1; the first: Batch: the script was stopped before its end";
+        QTest::newRow("SIGTERM") << "exec $RUN" << int(SIGTERM) << true << stopped;
+        QTest::newRow("SIGINT") << "exec $RUN" << int(SIGINT) << true << stopped;
+        QTest::newRow("nohup, SIGHUP") << "exec nohup $RUN" << int(SIGHUP) << true << "Failures in this run: 0";
+        QTest::newRow("no script, SIGTERM") << "exec $RUN" << int(SIGTERM) << false << "";
+    }
+    void signalDuringStartup()
+    {
+        QFETCH(QString, launch);
+        QFETCH(int, sig);
+        QFETCH(bool, script);
+        QFETCH(QString, last);
+        ts::StalledReader reader(tmp.filePath("startup.fifo"));
+        QVERIFY(reader.ok() && reader.fill());
+        const QString bat = tmp.filePath("startup.bat");
+        // Endless unless the signal stops it; ignored, the signal lets it end by itself.
+        QVERIFY(ts::writeText(bat, last.endsWith(": 0") ? ":echo started\nquit\n" : ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n"));
+        QStringList args{"-c", tmp.filePath("none.cfg"), "-e"};
+        if (script) args << "-b" << bat << "-x";
+        QProcess p;
+        startThroughShell(p, launch, args, reader.path);
+        QVERIFY(p.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(ts::waitsOnPipe(p.processId()), 60000);
+        QCOMPARE(::kill(pid_t(p.processId()), sig), 0);
+        QByteArray got;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000 && !p.waitForFinished(20)) got += reader.drain();
+        got += reader.drain();
+        // What the pipe was filled with.
+        int filler = 0;
+        while (filler < got.size() && got.at(filler) == 'f') ++filler;
+        got.remove(0, filler);
+        const bool ended = p.state() == QProcess::NotRunning;
+        if (!ended) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        QVERIFY2(ended, got.right(500).constData());
+        if (last.isEmpty()) {
+            QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+            return;
+        }
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == (last.endsWith(": 0") ? 0 : 1), got.right(500).constData());
+        QVERIFY2(allLines(got.trimmed()).last().startsWith(last), got.right(500).constData());
+    }
+
+    // The count closes the log of a refused script file, also while the configuration's lines still run (now and
+    // then a line of them came after it).
+    void refusedFileCountLast()
+    {
+        QVERIFY(ts::writeText(tmp.filePath("looping.cfg"), "batch :for i %i 1 1000000000\nbatch :echo %i\nbatch :next i\n"));
+        for (int round = 0; round < 3; ++round) {
+            const ts::ProgramRun r = ts::runProgram(CORVENLITH_BIN, {"-c", tmp.filePath("looping.cfg"), "-e", "-b", ".", "-x"}, 60000, tmp.path());
+            QVERIFY2(r.endedWith(1), r.err.right(1000).constData());
+            QVERIFY2(allLines(r.err.trimmed()).last().startsWith("Failures in this run: 1; the first: -x: the batch file . is not a regular file"),
+                     r.err.right(1000).constData());
+            QCOMPARE(r.err.count("Failures in this run"), 1);
+        }
     }
 
     // A load's messages stand between its own line and the next one in the log, also when the next is "quit" (they

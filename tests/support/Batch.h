@@ -24,7 +24,8 @@ inline bool initBatchRun(const QTemporaryDir& tmp)
     return tmp.isValid();
 }
 
-inline QString logOf(const BatchCtrl* c) { return c->ui.BatchLogs->toPlainText(); }
+// The log with what the window has not shown yet (a hidden window shows nothing).
+inline QString logOf(BatchCtrl* c) { return c->logText(); }
 
 // Runs a script and waits until its log says it ended.
 inline bool runScript(BatchCtrl* c, const QString& script, int ms = 20000)

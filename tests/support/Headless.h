@@ -69,10 +69,17 @@ struct StalledReader
 {
     QString path;
     int fd = -1;
-    explicit StalledReader(const QString& p) : path(p)
+    // pipeBytes: the pipe's size when not the system's (at least a page).
+    explicit StalledReader(const QString& p, int pipeBytes = 0) : path(p)
     {
         ::unlink(qPrintable(path));
         if (::mkfifo(qPrintable(path), 0600) == 0) fd = ::open(qPrintable(path), O_RDONLY | O_NONBLOCK);
+#ifdef F_SETPIPE_SZ
+        if (fd >= 0 && pipeBytes > 0 && ::fcntl(fd, F_SETPIPE_SZ, pipeBytes) < 0) {
+            ::close(fd);
+            fd = -1;
+        }
+#endif
     }
     ~StalledReader()
     {
@@ -86,6 +93,27 @@ struct StalledReader
         int n = 0;
         return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
     }
+    // Fills the pipe, so that the program's first write to it waits.
+    bool fill() const
+    {
+        const int w = ::open(qPrintable(path), O_WRONLY | O_NONBLOCK);
+        if (w < 0) return false;
+        const QByteArray filler(4096, 'f');
+        while (::write(w, filler.constData(), size_t(filler.size())) > 0) {
+        }
+        // Then byte by byte: not even a short line fits.
+        while (::write(w, "f", 1) > 0) {
+        }
+        ::close(w);
+        return true;
+    }
+    // At most bytes (up to 4096) of what the pipe holds now.
+    QByteArray take(int bytes) const
+    {
+        char buf[4096];
+        const ssize_t n = ::read(fd, buf, size_t(qBound(0, bytes, int(sizeof buf))));
+        return n > 0 ? QByteArray(buf, int(n)) : QByteArray();
+    }
     // What the pipe holds now, taken at last.
     QByteArray drain() const
     {
@@ -95,6 +123,13 @@ struct StalledReader
         return all;
     }
 };
+
+// Whether the main thread of process pid waits to write into a full pipe (Linux).
+inline bool waitsOnPipe(qint64 pid)
+{
+    QFile f(QString("/proc/%1/wchan").arg(pid));
+    return f.open(QIODevice::ReadOnly) && f.readAll().contains("pipe");
+}
 #endif
 
 // The sanitizer keeps freed memory aside (256 MB by default) before reusing
