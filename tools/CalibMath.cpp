@@ -99,6 +99,17 @@ double pointNoise(const double* E, const double* mu, int n)
 
 namespace {
 
+double dot(const double* a, const double* b, int n)
+{
+    // Four sums apart, so that each addition need not wait for the last.
+    double s[4] = {0, 0, 0, 0};
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (int k = 0; k < 4; ++k) s[k] += a[i + k] * b[i + k];
+    for (; i < n; ++i) s[0] += a[i] * b[i];
+    return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
 // Orthonormal columns of a fixed length, added one after the other.
 class Basis
 {
@@ -110,12 +121,7 @@ public:
         q.resize(0);
     }
     int size() const { return count; }
-    double dot(const double* a, const double* b) const
-    {
-        double s = 0;
-        for (int i = 0; i < rows; ++i) s += a[i] * b[i];
-        return s;
-    }
+    double dot(const double* a, const double* b) const { return CalibMath::dot(a, b, rows); }
     // v less its parts along the columns, one after the other, so that
     // what rounding left of an earlier part goes with the later ones; its
     // length after.
@@ -200,11 +206,12 @@ struct Background
             quadratic.reduce(s + n);
         }
         gram.resize(wiggles * wiggles);
+        double* g = gram.data();
+        const double* zs = z.constData();
         for (int a = 0; a < wiggles; ++a)
-            for (int b = 0; b <= a; ++b)
-                gram[a * wiggles + b] = gram[b * wiggles + a] = quadratic.dot(z.constData() + a * n, z.constData() + b * n);
+            for (int b = 0; b <= a; ++b) g[a * wiggles + b] = g[b * wiggles + a] = dot(zs + a * n, zs + b * n, n);
         trace = 0;
-        for (int a = 0; a < wiggles; ++a) trace += gram[a * wiggles + a];
+        for (int a = 0; a < wiggles; ++a) trace += g[a * wiggles + a];
     }
 };
 
@@ -235,18 +242,14 @@ void removeWiggles(const Background& bg, double lambda, double* a, double* b)
     QVarLengthArray<double, 64 * 64> L(m * m);
     for (int j = 0; j < m; ++j)
         for (int i = j; i < m; ++i) {
-            double s = bg.gram[i * m + j] + (i == j ? lambda : 0.0);
-            for (int p = 0; p < j; ++p) s -= L[i * m + p] * L[j * m + p];
+            const double s = bg.gram[i * m + j] + (i == j ? lambda : 0.0) - dot(L.constData() + i * m, L.constData() + j * m, j);
             L[i * m + j] = i == j ? std::sqrt(s) : s / L[j * m + j];
         }
     const double weight = std::sqrt(lambda);
     QVarLengthArray<double, 64> c(m);
     for (double* v : {a, b}) {
-        for (int j = 0; j < m; ++j) {
-            double s = bg.quadratic.dot(z + j * n, v);
-            for (int p = 0; p < j; ++p) s -= L[j * m + p] * c[p];
-            c[j] = s / L[j * m + j];
-        }
+        for (int j = 0; j < m; ++j)
+            c[j] = (dot(z + j * n, v, n) - dot(L.constData() + j * m, c.constData(), j)) / L[j * m + j];
         for (int j = m - 1; j >= 0; --j) {
             for (int i = j + 1; i < m; ++i) c[j] -= L[i * m + j] * c[i];
             c[j] /= L[j * m + j];
@@ -291,12 +294,13 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     if (!std::isfinite(edge) || ref.points.size() < 2) return f;
     // The window's points the standard covers.
     QVarLengthArray<double, 256> Es, mus, rs;
+    SpectrumSweep refAt(ref);
     for (int i = 0; i < block.points.size(); ++i) {
         const double E = block.xAt(i);
         if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
         const double Er = E - shift;
         if (Er < ref.minX || Er > ref.maxX) continue;
-        const double mu = block.yAt(i), r = ref.y(Er);
+        const double mu = block.yAt(i), r = refAt.y(Er);
         if (!std::isfinite(mu) || !std::isfinite(r)) return f;
         Es.append(E);
         mus.append(mu);
