@@ -102,7 +102,7 @@ static void BM_CalibEdgeFit(benchmark::State& state)
 }
 BENCHMARK(BM_CalibEdgeFit)->Unit(benchmark::kMicrosecond);
 
-// The same on blocks whose windows the fit has not seen lately: sixteen grids a hundredth of an
+// The same on blocks whose windows the fit has not seen lately: 24 grids a hundredth of an
 // eV apart taken in turn, more than the fit keeps, so every block works its window out afresh.
 static void BM_CalibEdgeFitNewWindow(benchmark::State& state)
 {
@@ -111,7 +111,7 @@ static void BM_CalibEdgeFitNewWindow(benchmark::State& state)
     for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
     const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm());
     std::vector<XafsSpectrum> blocks;
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < 24; ++k) {
         Spectrum block;
         int i = 0;
         for (double E = 6960; E <= 7400; E += E < 7080 ? 8 : E < 7100 ? 2 : E < 7130 ? 0.75 : 4, ++i)

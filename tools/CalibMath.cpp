@@ -221,7 +221,7 @@ struct Background
 // loop, but the edge test is free of widgets.
 const Background& backgroundOf(const double* Es, int n)
 {
-    constexpr int kept = 8;
+    constexpr int kept = 16;
     thread_local Background cache[kept];
     thread_local int next = 0;
     for (const Background& b : cache)
