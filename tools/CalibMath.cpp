@@ -99,18 +99,29 @@ double pointNoise(const double* E, const double* mu, int n)
 
 namespace {
 
+double dot(const double* a, const double* b, int n)
+{
+    // Four sums apart, so that each addition need not wait for the last.
+    double s[4] = {0, 0, 0, 0};
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (int k = 0; k < 4; ++k) s[k] += a[i + k] * b[i + k];
+    for (; i < n; ++i) s[0] += a[i] * b[i];
+    return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
 // Orthonormal columns of a fixed length, added one after the other.
 class Basis
 {
 public:
-    explicit Basis(int rows) : rows(rows) {}
-    int size() const { return count; }
-    double dot(const double* a, const double* b) const
+    void reset(int length)
     {
-        double s = 0;
-        for (int i = 0; i < rows; ++i) s += a[i] * b[i];
-        return s;
+        rows = length;
+        count = 0;
+        q.resize(0);
     }
+    int size() const { return count; }
+    double dot(const double* a, const double* b) const { return CalibMath::dot(a, b, rows); }
     // v less its parts along the columns, one after the other, so that
     // what rounding left of an earlier part goes with the later ones; its
     // length after.
@@ -138,10 +149,133 @@ public:
     }
 
 private:
-    int rows;
+    int rows = 0;
     int count = 0;
-    QVarLengthArray<double, 320 * 40> q;
+    QVector<double> q;
 };
+
+// The edge fit's background over one window: the quadratic and the flat
+// field's wiggles less their quadratic part. It depends on the window's
+// energies alone, which the blocks of a stack share, so it is worked out once
+// per window; a block adds only its own noise, the wiggles' weight.
+struct Background
+{
+    QVector<double> E;     // the window's energies: what it was worked out for
+    Basis quadratic;
+    int wiggles = 0;       // sines and cosines, 2 per frequency
+    QVector<double> z;     // the wiggles' columns, one after the other
+    QVector<double> gram;  // z'z, wiggles x wiggles
+    double trace = 0;      // of gram
+
+    void build(const double* Es, int n)
+    {
+        E = QVector<double>(Es, Es + n);
+        QVarLengthArray<double, 256> v(n);
+        quadratic.reset(n);
+        // Centred and scaled to the window, so its powers stay apart.
+        const double mid = 0.5 * (Es[0] + Es[n - 1]), half = 0.5 * (edgeWindowBelow + edgeWindowAbove);
+        for (int p = 0; p < 3; ++p) {
+            for (int i = 0; i < n; ++i) {
+                const double u = (Es[i] - mid) / half;
+                v[i] = p == 0 ? 1.0 : p == 1 ? u : u * u;
+            }
+            quadratic.add(v.data());
+        }
+        const int F = wiggleFrequencies(Es[n - 1] - Es[0]);
+        const double fLow = 1 / longestWigglePeriod, df = F > 1 ? (1 / shortestWigglePeriod - fLow) / (F - 1) : 0.0;
+        wiggles = 2 * F;
+        z.resize(wiggles * n);
+        // sin and cos of each frequency at each point, stepped from frequency
+        // to frequency by one rotation per point rather than found afresh.
+        QVarLengthArray<double, 256> c(n), sn(n), dc(n), ds(n);
+        for (int i = 0; i < n; ++i) {
+            const double x = 2 * M_PI * (Es[i] - Es[0]);
+            c[i] = std::cos(fLow * x), sn[i] = std::sin(fLow * x);
+            dc[i] = std::cos(df * x), ds[i] = std::sin(df * x);
+        }
+        for (int j = 0; j < F; ++j) {
+            if (j > 0)
+                for (int i = 0; i < n; ++i) {
+                    const double cc = c[i] * dc[i] - sn[i] * ds[i];
+                    sn[i] = sn[i] * dc[i] + c[i] * ds[i];
+                    c[i] = cc;
+                }
+            double* s = z.data() + 2 * j * n;
+            for (int i = 0; i < n; ++i) s[i] = sn[i], s[n + i] = c[i];
+            quadratic.reduce(s);
+            quadratic.reduce(s + n);
+        }
+        gram.resize(wiggles * wiggles);
+        double* g = gram.data();
+        const double* zs = z.constData();
+        for (int a = 0; a < wiggles; ++a)
+            for (int b = 0; b <= a; ++b) g[a * wiggles + b] = g[b * wiggles + a] = dot(zs + a * n, zs + b * n, n);
+        trace = 0;
+        for (int a = 0; a < wiggles; ++a) trace += g[a * wiggles + a];
+    }
+};
+
+// The background of the window at energies Es. Blocks whose shifts differ by
+// a step or two of the grid cut a few windows in turn, so several are kept.
+// Per thread: the calibration runs one block per turn of the GUI's event
+// loop, but the edge test is free of widgets.
+const Background& backgroundOf(const double* Es, int n)
+{
+    constexpr int kept = 16;
+    thread_local Background cache[kept];
+    thread_local int next = 0;
+    for (const Background& b : cache)
+        if (b.E.size() == n && std::equal(Es, Es + n, b.E.constData())) return b;
+    Background& b = cache[next];
+    next = (next + 1) % kept;
+    b.build(Es, n);
+    return b;
+}
+
+// a and b, n points and then a row per wiggle, less their wiggles: their
+// coefficients c solve (z'z + lambda) c = z'v, by Cholesky. Per block only
+// products with the window's columns and a factorisation of wiggles x wiggles.
+void removeWiggles(const Background& bg, double lambda, double* a, double* b)
+{
+    const int n = bg.E.size(), m = bg.wiggles;
+    const double* z = bg.z.constData();
+    QVarLengthArray<double, 64 * 64> L(m * m);
+    for (int j = 0; j < m; ++j)
+        for (int i = j; i < m; ++i) {
+            const double s = bg.gram[i * m + j] + (i == j ? lambda : 0.0) - dot(L.constData() + i * m, L.constData() + j * m, j);
+            L[i * m + j] = i == j ? std::sqrt(s) : s / L[j * m + j];
+        }
+    const double weight = std::sqrt(lambda);
+    QVarLengthArray<double, 64> c(m);
+    for (double* v : {a, b}) {
+        for (int j = 0; j < m; ++j)
+            c[j] = (dot(z + j * n, v, n) - dot(L.constData() + j * m, c.constData(), j)) / L[j * m + j];
+        for (int j = m - 1; j >= 0; --j) {
+            for (int i = j + 1; i < m; ++i) c[j] -= L[i * m + j] * c[i];
+            c[j] /= L[j * m + j];
+        }
+        for (int j = 0; j < m; ++j) {
+            for (int i = 0; i < n; ++i) v[i] -= c[j] * z[j * n + i];
+            v[n + j] = -weight * c[j];
+        }
+    }
+}
+
+// The same by adding the weighted columns one after the other, slower but
+// sure however small the weight.
+void removeWigglesSlowly(const Background& bg, double lambda, double* a, double* b)
+{
+    const int n = bg.E.size(), m = bg.wiggles;
+    Basis basis;
+    basis.reset(n + m);
+    QVarLengthArray<double, 320> v(n + m);
+    for (int j = 0; j < m; ++j) {
+        for (int i = 0; i < n + m; ++i) v[i] = i < n ? bg.z[j * n + i] : i == n + j ? std::sqrt(lambda) : 0.0;
+        basis.add(v.data());
+    }
+    basis.reduce(a);
+    basis.reduce(b);
+}
 
 }  // namespace
 
@@ -160,12 +294,13 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     if (!std::isfinite(edge) || ref.points.size() < 2) return f;
     // The window's points the standard covers.
     QVarLengthArray<double, 256> Es, mus, rs;
+    SpectrumSweep refAt(ref);
     for (int i = 0; i < block.points.size(); ++i) {
         const double E = block.xAt(i);
         if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
         const double Er = E - shift;
         if (Er < ref.minX || Er > ref.maxX) continue;
-        const double mu = block.yAt(i), r = ref.y(Er);
+        const double mu = block.yAt(i), r = refAt.y(Er);
         if (!std::isfinite(mu) || !std::isfinite(r)) return f;
         Es.append(E);
         mus.append(mu);
@@ -179,70 +314,46 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     constexpr int k = 4;  // 1, u, u^2, the standard's curve
     if (f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
     f.noise = pointNoise(Es.constData(), mus.constData(), n);
-    const double width = Es[n - 1] - Es[0];
-    const double half = 0.5 * (edgeWindowBelow + edgeWindowAbove);
 
     // mu = quadratic + wiggles + step x standard + noise, where the wiggles
     // are sines and cosines of flat-field periods whose amplitudes pay for
-    // their size: each pair of columns gets a row of its own asking for 0
-    // with the weight of the noise over the spread a flat field gives it.
-    // Least squares over these rows is the fit under noise plus slow
+    // their size: each coefficient is asked for 0 with the weight of the
+    // noise over the spread a flat field gives it, as if by a row of its own
+    // appended to the fit. Least squares so is the fit under noise plus slow
     // wiggles; the step's error counts what wiggles of a flat field's size
     // could make of it, while an edge far above them stands out. Without
     // noise to weigh them against (a noiseless curve) there are none.
-    const int F = f.noise > 0 ? wiggleFrequencies(width) : 0;
-    const int rows = n + 2 * F;
-    const double fLow = 1 / longestWigglePeriod, df = F > 1 ? (1 / shortestWigglePeriod - fLow) / (F - 1) : 0.0;
+    const Background& bg = backgroundOf(Es.constData(), n);
+    const int m = f.noise > 0 ? bg.wiggles : 0, F = m / 2;
     // Spread of each wiggle coefficient: wiggleSines sines of a flat
     // field's amplitude, their variance shared among the frequencies.
     const double spread = F > 0 ? std::sqrt(0.5 * wiggleSines * flatFieldWiggle * flatFieldWiggle / F) : 0.0;
-    const double weight = F > 0 ? f.noise / spread : 0.0;
-    QVarLengthArray<double, 320> v(rows), y(rows);
-    Basis basis(rows);
-    auto column = [&](auto value) {
-        for (int i = 0; i < rows; ++i) v[i] = 0;
-        for (int i = 0; i < n; ++i) v[i] = value(i);
-    };
-    for (int p = 0; p < 3; ++p) {
-        column([&](int i) {
-            const double u = (Es[i] - edge) / half;
-            return p == 0 ? 1.0 : p == 1 ? u : u * u;
-        });
-        basis.add(v.data());
-    }
-    // sin and cos of each frequency at each point, stepped from frequency
-    // to frequency by one rotation per point rather than found afresh.
-    QVarLengthArray<double, 256> c(n), sn(n), dc(n), ds(n);
-    for (int i = 0; i < n; ++i) {
-        const double x = 2 * M_PI * (Es[i] - Es[0]);
-        c[i] = std::cos(fLow * x), sn[i] = std::sin(fLow * x);
-        dc[i] = std::cos(df * x), ds[i] = std::sin(df * x);
-    }
-    for (int j = 0; j < F; ++j) {
-        if (j > 0)
-            for (int i = 0; i < n; ++i) {
-                const double cc = c[i] * dc[i] - sn[i] * ds[i];
-                sn[i] = sn[i] * dc[i] + c[i] * ds[i];
-                c[i] = cc;
-            }
-        for (int part = 0; part < 2; ++part) {
-            column([&](int i) { return part ? c[i] : sn[i]; });
-            v[n + 2 * j + part] = weight;
-            basis.add(v.data());
-        }
-    }
-    // The standard's curve less what background and wiggles take of it; the
-    // step is what of mu follows the rest, over its length.
-    column([&](int i) { return rs[i]; });
-    const double len = basis.reduce(v.data());
+    const double weight = F > 0 ? f.noise / spread : 0.0, lambda = weight * weight;
+
+    // The standard's curve (a) and mu (b) less their quadratic parts, then
+    // less their wiggles; each extended by the weighted rows, where what a
+    // wiggle took of it shows as its coefficient times -weight.
+    QVarLengthArray<double, 320> a(n + m), b(n + m);
+    for (int i = 0; i < n + m; ++i) a[i] = i < n ? rs[i] : 0.0, b[i] = i < n ? mus[i] : 0.0;
+    bg.quadratic.reduce(a.data());
+    bg.quadratic.reduce(b.data());
+    // The normal equations lose the rounding times the condition of
+    // z'z + lambda, at most trace / lambda: up to 1e6 that stays below 1e-10
+    // (mu's noise above about 1e-4), a nearly noiseless curve goes the sure way.
+    if (m > 0 && lambda >= 1e-6 * bg.trace)
+        removeWiggles(bg, lambda, a.data(), b.data());
+    else if (m > 0)
+        removeWigglesSlowly(bg, lambda, a.data(), b.data());
+    double aa = 0, ab = 0;
+    for (int i = 0; i < n + m; ++i) aa += a[i] * a[i], ab += a[i] * b[i];
+    // The step is what of mu follows the rest of the standard's curve, over
+    // its length.
+    const double len = std::sqrt(aa);
     if (!(len > 0) || !std::isfinite(len)) return f;
-    for (int i = 0; i < rows; ++i) y[i] = i < n ? mus[i] : 0.0;
-    basis.reduce(y.data());
-    const double along = basis.dot(v.constData(), y.constData()) / len;
-    f.step = along / len;
+    f.step = ab / aa;
     double ssr = 0;
     for (int i = 0; i < n; ++i) {
-        const double e = y[i] - along * v[i] / len;
+        const double e = b[i] - f.step * a[i];
         ssr += e * e;
     }
     // The shape of a sample's edge is never quite the standard's: the
