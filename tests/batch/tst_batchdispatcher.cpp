@@ -782,12 +782,7 @@ private slots:
         const QString bat = dir.filePath("long.bat"), cfg = dir.filePath("long.cfg"), err = dir.filePath("long.err");
         QVERIFY(ts::writeText(bat, script) && ts::writeText(cfg, "DataRoot " + dir.path() + "\n"));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setStandardErrorFile(err);
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"});
+        ts::startOffscreen(p, err, {"-c", cfg, "-e", "-b", bat, "-x"});
         QVERIFY(p.waitForStarted(10000));
         QFile f(err);
         QVERIFY(f.open(QIODevice::ReadOnly));

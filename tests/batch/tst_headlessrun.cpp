@@ -64,12 +64,8 @@ bool writeScan(const QString& dir, bool named, bool repeat)
 // its arguments; standard error into errFile, standard output dropped.
 void startThroughShell(QProcess& p, const QString& launch, const QStringList& args, const QString& errFile)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.setStandardErrorFile(errFile);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start("/bin/sh", QStringList{"-c", QString(launch).replace("$RUN", "\"$0\" \"$@\""), CORVENLITH_BIN} + args);
+    ts::startOffscreen(p, errFile, QStringList{"-c", QString(launch).replace("$RUN", "\"$0\" \"$@\""), CORVENLITH_BIN} + args,
+                       "/bin/sh");
 }
 
 QString tailOf(const QString& file, int bytes = 4096)
@@ -317,12 +313,7 @@ private slots:
         const QString bat = tmp.filePath("stalled.bat");
         QVERIFY(ts::writeText(bat, script));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setStandardErrorFile(reader.path);
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        ts::startOffscreen(p, reader.path, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
         QVERIFY(p.waitForStarted(10000));
         if (terminate) {
             // The loop under way (a busy machine may take seconds to start the program) has filled the pipe as far
@@ -368,12 +359,7 @@ private slots:
         const QString bat = tmp.filePath("slowstop.bat");
         QVERIFY(ts::writeText(bat, ":for i %i 1 1000000000\n:echo %i\n:next i\nquit\n"));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setStandardErrorFile(reader.path);
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        ts::startOffscreen(p, reader.path, {"-c", tmp.filePath("none.cfg"), "-e", "-b", bat, "-x"});
         QVERIFY(p.waitForStarted(10000));
         // 20 kB a second, never a second without: about 300 kB of queue and pipe take 15 s.
         QByteArray got;

@@ -53,6 +53,20 @@ inline ProgramRun runProgram(const QString& bin, const QStringList& args, int ms
 }
 
 #ifdef CORVENLITH_BIN
+// The program (or another, e.g. a shell that starts it) run headless with
+// ARGS, its standard error into errFile (a file or a named pipe), standard
+// output dropped.
+inline void startOffscreen(QProcess& p, const QString& errFile, const QStringList& args,
+                           const QString& program = CORVENLITH_BIN)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setStandardErrorFile(errFile);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(program, args);
+}
+
 // SCRIPT run headless from DIR as DIR/run.bat, with DIR/run.cfg giving DataRoot DIR and then cfgLines.
 inline ProgramRun runHeadless(const QString& dir, const QString& script, int ms = 60000, const QString& cfgLines = QString())
 {

@@ -108,16 +108,13 @@ CalibMath::EdgeFit orthoFit(const XafsSpectrum& b, const XafsSpectrum& standard,
     return f;
 }
 
-// The edge fit worked out another way: the normal equations of the quadratic, the wiggles'
-// sines and cosines and the standard's curve, each wiggle coefficient held to 0 by a prior of
-// the flat field's spread, solved by elimination; the step's error is the noise (at most the
-// residuals' scatter) times the root of the inverse's diagonal.
-CalibMath::EdgeFit ridgeFit(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, double noise)
+// The fit window's points as the calibration takes them: energies, mu and the standard's curve
+// where the shift puts it; f counts the points on each side of the edge.
+void windowOf(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, QVector<double>& E,
+              QVector<double>& y, QVector<double>& r, CalibMath::EdgeFit& f)
 {
     const double edge = standard.midx + shift;
     const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
-    QVector<double> E, y, r;
-    CalibMath::EdgeFit f;
     for (int i = 0; i < b.points.size(); ++i) {
         const double e = b.xAt(i), Er = e - shift;
         if (e < edge - CalibMath::edgeWindowBelow || e > edge + CalibMath::edgeWindowAbove || Er < ref.minX || Er > ref.maxX) continue;
@@ -126,6 +123,18 @@ CalibMath::EdgeFit ridgeFit(const XafsSpectrum& b, const XafsSpectrum& standard,
         r << ref.y(Er);
         (e < edge ? f.below : f.above) += e != edge;
     }
+}
+
+// The edge fit worked out another way: the normal equations of the quadratic, the wiggles'
+// sines and cosines and the standard's curve, each wiggle coefficient held to 0 by a prior of
+// the flat field's spread, solved by elimination; the step's error is the noise (at most the
+// residuals' scatter) times the root of the inverse's diagonal.
+CalibMath::EdgeFit ridgeFit(const XafsSpectrum& b, const XafsSpectrum& standard, double shift, double noise)
+{
+    const double edge = standard.midx + shift;
+    QVector<double> E, y, r;
+    CalibMath::EdgeFit f;
+    windowOf(b, standard, shift, E, y, r, f);
     const int n = E.size(), F = CalibMath::wiggleFrequencies(E.last() - E.first()), k = 4 + 2 * F;
     const double prior = 0.5 * CalibMath::wiggleSines * CalibMath::flatFieldWiggle * CalibMath::flatFieldWiggle / F;
     auto x = [&](int i, int c) {
@@ -175,17 +184,9 @@ CalibMath::EdgeFit ridgeFit(const XafsSpectrum& b, const XafsSpectrum& standard,
 CalibMath::EdgeFit directFit(const XafsSpectrum& b, const XafsSpectrum& standard, double shift)
 {
     const double edge = standard.midx + shift;
-    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
     QVector<double> E, y, r;
     CalibMath::EdgeFit f;
-    for (int i = 0; i < b.points.size(); ++i) {
-        const double e = b.xAt(i), Er = e - shift;
-        if (e < edge - CalibMath::edgeWindowBelow || e > edge + CalibMath::edgeWindowAbove || Er < ref.minX || Er > ref.maxX) continue;
-        E << e;
-        y << b.yAt(i);
-        r << ref.y(Er);
-        (e < edge ? f.below : f.above) += e != edge;
-    }
+    windowOf(b, standard, shift, E, y, r, f);
     const int n = E.size();
     f.noise = CalibMath::pointNoise(E.constData(), y.constData(), n);
     const int F = f.noise > 0 ? CalibMath::wiggleFrequencies(E.last() - E.first()) : 0, rows = n + 2 * F;
