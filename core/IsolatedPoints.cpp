@@ -17,15 +17,23 @@ inline double pointX(const Spectrum& s, int i)
 }
 
 // The grid step below which a run standing apart is narrower than any
-// absorption feature: none is narrower than the core hole's width and the
-// monochromator's resolution together, 1 to 2 eV, so on such steps a feature
-// spans more points than a run of one to three, whose neighbours' lines then
-// bend with it. On 1.5 eV steps one point may be a white line.
-constexpr double kFeatureStep = 1.25;
+// absorption feature. No peak is narrower than the core hole's width and the
+// monochromator's resolution together, 1.5 to 2.5 eV at half height: on
+// finer steps it spans several points and bends the lines through the
+// neighbours of any run of one to three, while on 1 eV steps it may stand
+// on one to three points alone.
+constexpr double kFeatureStep = 0.75;
+// Dips are no features of absorption but the valleys between a peak and a
+// rise, whose neighbours differ as much as the valley is deep: a dip whose
+// neighbours are level counts as narrow on steps up to this too, as a
+// dropout read every 1 eV does.
+constexpr double kDipStep = 1.25;
 
 // How far from their edge pre-edge peaks (below) and white lines, those of a
-// second species in the sample too (above), lie, in eV.
-constexpr double kPeaksBelow = 16, kPeaksAbove = 25;
+// second species in the sample too (above), lie, in eV: a chemical shift
+// reaches 12 eV (sulfide to sulfate). A wider run further above is a glitch,
+// as on a step scan's first coarse steps.
+constexpr double kPeaksBelow = 16, kPeaksAbove = 15;
 
 struct Limits {
     double narrow;  // least distance of a narrow run from its neighbours' lines
@@ -34,18 +42,18 @@ struct Limits {
     double slack;   // what comparisons of lines through noisy neighbours allow
 };
 
-// Points that stand apart from both sides: a run of one to three points on
-// steps finer than kFeatureStep, or of one or two on coarser steps, all
-// beyond both neighbours on one side and on that side of the line through
-// the two points before the run and of the line through the two after it,
-// where those lines agree. A narrow run stands further than its limit from
-// both lines, which an edge's rise under it follows; a wider one from both
-// neighbours, and each pair of neighbours is level besides; all compared
-// give or take the slack (the noise). A feature of the spectrum bends its
-// neighbours' lines or lifts its neighbours with it; a rise that stays up
-// (an edge, however coarse the grid) has a neighbour as high as itself or
-// leaves the two lines apart. Marks are set in `marks` when given; else the
-// first find ends the search.
+// Points that stand apart from both sides: a run of one to three points,
+// all beyond both neighbours on one side and on that side of the line
+// through the two points before the run and of the line through the two
+// after it, where those lines agree. A narrow run (on steps finer than
+// kFeatureStep, or a dip between level neighbours on steps finer than
+// kDipStep) stands further than its limit from both lines, which an edge's
+// rise under it follows; a wider one from both neighbours, and each pair of
+// neighbours is level besides; all compared give or take the slack (the
+// noise). A feature of the spectrum bends its neighbours' lines or lifts its
+// neighbours with it; a rise that stays up (an edge, however coarse the
+// grid) has a neighbour as high as itself or leaves the two lines apart.
+// Marks are set in `marks` when given; else the first find ends the search.
 bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
 {
     // How far the neighbours' lines may disagree, and each pair of neighbours
@@ -75,15 +83,14 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
             const double xb = pointX(s, b), yb = p[b].y(), xc = pointX(s, c), yc = p[c].y();
             const double xa = before ? pointX(s, a) : xb, ya = before ? p[a].y() : yb;
             const double xd = after ? pointX(s, d) : xc, yd = after ? p[d].y() : yc;
-            const bool narrow = xc - xb < (L + 1) * kFeatureStep;
-            if (!narrow && L == 3)
-                break;
+            const bool fine = xc - xb < (L + 1) * kFeatureStep;
+            const bool narrow = fine || (!up && xc - xb < (L + 1) * kDipStep);
             const double least = narrow ? lim.narrow : lim.wide;
             if (!(std::fabs(first) > least))
                 continue;
             // A narrow run is measured from its neighbours' lines, which an
             // edge's rise under it follows; a wider one from the neighbours.
-            double m = HUGE_VAL;
+            double m = HUGE_VAL, deepest = 0;
             double disagree = before && after ? 0.0
                               : before        ? std::fabs(yc - lineAt(xa, ya, xb, yb, xc))
                                               : std::fabs(yb - lineAt(xc, yc, xd, yd, xb));
@@ -100,15 +107,19 @@ bool findIsolated(const Spectrum& s, const Limits& lim, unsigned char* marks)
                     apart = apart && (yj > pr) == up && yj != pr;
                 if (!narrow)
                     m = std::min({m, std::fabs(nb), std::fabs(nc)});
-                else
-                    m = std::min({m, before ? std::fabs(yj - pl) : HUGE_VAL,
-                                  after ? std::fabs(yj - pr) : HUGE_VAL});
+                else {
+                    const double own = std::min(before ? std::fabs(yj - pl) : HUGE_VAL,
+                                                after ? std::fabs(yj - pr) : HUGE_VAL);
+                    m = std::min(m, own);
+                    deepest = std::max(deepest, own);
+                }
                 if (before && after)
                     disagree = std::max(disagree, std::fabs(pl - pr));
             }
             const double rise = std::max(std::fabs(yb - ya), std::fabs(yd - yc));
             if (!apart || !(m > least) || !(disagree < kAgree * m + lim.slack)
-                || !(narrow || rise < std::min(kAgree * m, lim.level) + lim.slack))
+                || !(narrow || rise < std::min(kAgree * m, lim.level) + lim.slack)
+                || !(fine || !narrow || std::fabs(yb - yc) < kAgree * deepest + lim.slack))
                 continue;
             if (!marks)
                 return true;
