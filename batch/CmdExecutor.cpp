@@ -219,9 +219,9 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case clear_I1_files: body.clearI1Files(); break;
     case clear_I0_files: body.clearI0Files(); break;
     case set_i1_energy_pattern:
-    case eng_by_name_reg_exp_i1: e1->Pattern->setText(a0); break;
+    case eng_by_name_reg_exp_i1: s1->setEngByNameRegExp(a0); break;
     case set_i0_energy_pattern:
-    case eng_by_name_reg_exp_i0: e0->Pattern->setText(a0); break;
+    case eng_by_name_reg_exp_i0: s0->setEngByNameRegExp(a0); break;
     case load_I1_files: load(true, false, cmd, done); break;
     case load_I0_files: load(false, false, cmd, done); break;
     case load_I1_files_of_pattern: load(true, true, cmd, done); break;

@@ -223,6 +223,8 @@ bool TiffData::readTiff(const QString& fileName)
         widenRange(static_cast<const uint16_t*>(row), w, min, max);
     }
 
+    // A multi-page file loads as its first page; the loader says so.
+    pages = int(std::min<qint64>(qint64(TIFFNumberOfDirectories(tif.get())), INT_MAX));
     // After the rows: this leaves the image's own directory.
     exposureMs = 1000.0 * exifExposureSeconds(tif.get(), 0.1);
     tif.reset();

@@ -82,6 +82,7 @@ void TiffData::adopt(TiffData& loaded)
     min = loaded.min;
     max = loaded.max;
     exposureMs = loaded.exposureMs;
+    pages = loaded.pages;
     loadedErrPoints = loaded.loadedErrPoints;
     errPs = &loadedErrPoints;
 }

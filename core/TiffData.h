@@ -57,6 +57,8 @@ public:
     unsigned char* buffer = nullptr;
     QImage* image = nullptr;
     double exposureMs = 100.0;
+    // Pages of the TIFF it came from; only the first is read.
+    int pages = 1;
     int shiftX = 0;
     int shiftY = 0;
     int pixelType = NoPixels;

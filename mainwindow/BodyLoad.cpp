@@ -280,6 +280,16 @@ void Body::showExposure(SelectDataFiles* selector, const QVector<TiffData*>& ima
     selector->setExpTimeMS(first, same);
 }
 
+// A stack of multi-page files looks whole but holds one page of each.
+static QString multiPageNote(const QVector<TiffData*>& stack, const QString& stackName)
+{
+    const StackChecks::MultiPage m = StackChecks::multiPage(stack);
+    if (m.frames == 0) return QString();
+    return Body::tr("%1 of %2 files of the %3 stack hold several pages (first: %4, %5 pages): only the first page of each is read")
+        .arg(QString::number(m.frames), QString::number(stack.size()), stackName,
+             QFileInfo(m.first->file).fileName(), QString::number(m.first->pages));
+}
+
 void Body::finishedLoadI1Files()
 {
     cursorX = cursorY = 0;
@@ -288,6 +298,8 @@ void Body::finishedLoadI1Files()
     showExposure(SelectI1Files, i1Images);
     updateI1DarkArea();
     checkEnergies(i1Images, QStringLiteral("I1"));
+    const QString pagesNote = multiPageNote(i1Images, QStringLiteral("I1"));
+    if (!pagesNote.isEmpty()) report(pagesNote);
     reportNameMisses(SelectI1Files, QStringLiteral("I1"));
     // Queued: images of the other stack that are still on their way, all sent
     // before its loader went idle, arrive first.
@@ -305,6 +317,8 @@ void Body::finishedLoadI0Files()
     showExposure(SelectI0Files, i0Images);
     updateI0DarkArea();
     checkEnergies(i0Images, QStringLiteral("I0"));
+    const QString pagesNote = multiPageNote(i0Images, QStringLiteral("I0"));
+    if (!pagesNote.isEmpty()) report(pagesNote);
     reportNameMisses(SelectI0Files, QStringLiteral("I0"));
     // Queued: images of the other stack that are still on their way, all sent
     // before its loader went idle, arrive first.

@@ -174,6 +174,7 @@ void SelectDataFiles::setDispUnit(int idx)
 void SelectDataFiles::setEngByNameRegExp(QString pattern)
 {
     eof->Pattern->setText(pattern);
+    eof->newPattern();
 }
 
 void SelectDataFiles::setEngByNameFactor(double factor)

@@ -58,6 +58,8 @@ public slots:
     void setEvenInEng(bool f);
     void setEvenInDeg(bool f);
     void setDispUnit(int idx);
+    // As typed into the panel: a pattern naming keV sets the factor 1000,
+    // any other 1.
     void setEngByNameRegExp(QString pattern);
     void setEngByNameFactor(double factor);
     void setExpTimeMS(double ms, bool ok);

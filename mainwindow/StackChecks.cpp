@@ -26,6 +26,17 @@ Energies energies(const QVector<TiffData*>& stack)
     return Energies::Unordered;
 }
 
+MultiPage multiPage(const QVector<TiffData*>& stack)
+{
+    MultiPage m;
+    for (const TiffData* t : stack) {
+        if (t->pages < 2) continue;
+        if (!m.first) m.first = t;
+        ++m.frames;
+    }
+    return m;
+}
+
 bool fitsStack(const TiffData& frame, const QVector<TiffData*>& stack)
 {
     if (stack.isEmpty()) return true;

@@ -31,6 +31,14 @@ bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double
 // than two frames. range as for i0Covers.
 bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
 
+// Frames of files holding more than one page, of which only the first is
+// read: how many, and the first of them.
+struct MultiPage {
+    int frames = 0;
+    const TiffData* first = nullptr;
+};
+MultiPage multiPage(const QVector<TiffData*>& stack);
+
 }  // namespace StackChecks
 
 #endif

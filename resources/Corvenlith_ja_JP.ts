@@ -1135,6 +1135,10 @@
         <translation>%3 スタックの %2 個のうち %1 個のファイル名にエネルギーがありません（パターン %4）: リスト中の番号をエネルギーとします（最初: %5）</translation>
     </message>
     <message>
+        <source>%1 of %2 files of the %3 stack hold several pages (first: %4, %5 pages): only the first page of each is read</source>
+        <translation>%3 スタックの %2 個のうち %1 個のファイルは複数ページです（最初: %4、%5 ページ）: 各ファイルの最初のページだけを読み込みます</translation>
+    </message>
+    <message>
         <source>No map selected: %1 not saved</source>
         <translation>マップが選ばれていません: %1 は保存しません</translation>
     </message>

@@ -42,6 +42,11 @@ static BinImage edgeOfPadded(const QVector<double>& pad, int width, int height)
 
 BinImage edgeImage(const TiffData& image, int width, int height)
 {
+    return edgeImage(image, width, height, image.shiftX, image.shiftY);
+}
+
+BinImage edgeImage(const TiffData& image, int width, int height, int sx, int sy)
+{
     if (!validSize(width, height)) return BinImage();
     // The frame around is read through the shifted accessor too: with a shift
     // it may reach stored samples, and outside the stored image it reads 0.
@@ -49,7 +54,7 @@ BinImage edgeImage(const TiffData& image, int width, int height)
     pad.resize((width + 2) * (height + 2));
     double* d = pad.data();
     for (int y = -1; y <= height; ++y)
-        for (int x = -1; x <= width; ++x) *d++ = image.pixelValue(x, y);
+        for (int x = -1; x <= width; ++x) *d++ = image.pixelValue(x, y, sx, sy);
     return edgeOfPadded(pad, width, height);
 }
 
@@ -81,14 +86,18 @@ double ScoreSums::score() const
     return w > 0 ? br / std::sqrt(w) : 0.0;
 }
 
-// Columns x of the current picture for which x - s lies in [0, n), within
-// [0, limit): the half-open range [lo, hi), empty when lo >= hi.
+// Columns x of the current picture for which x - s lies inside [1, n - 1),
+// within [1, limit - 1): the half-open range [lo, hi), empty when lo >= hi.
+// The outermost ring of a frame's edge image is its border against the
+// outside, which reads 0: an edge that stays where the frame is, whatever
+// the scene's drift, and that on a bright field outweighs the scene's own
+// edges, so every comparison would favour no shift.
 static void overlap(int s, int n, int limit, int& lo, int& hi)
 {
-    const qint64 l = std::max<qint64>(0, s);
-    const qint64 h = std::min<qint64>(limit, qint64(s) + n);
-    lo = int(std::min<qint64>(l, limit));
-    hi = int(std::max<qint64>(h, lo));
+    const qint64 l = std::clamp<qint64>(std::max<qint64>(1, qint64(s) + 1), 0, std::max(limit, 0));
+    const qint64 h = std::min<qint64>(qint64(limit) - 1, qint64(s) + n - 1);
+    lo = int(l);
+    hi = int(std::max<qint64>(h, l));
 }
 
 ScoreSums compareSums(const BinImage& bin, const BinImage& ref, int width, int height, int sx,
@@ -100,10 +109,10 @@ ScoreSums compareSums(const BinImage& bin, const BinImage& ref, int width, int h
     overlap(sy, bin.height, height, y0, y1);
     for (int y = y0; y < y1; ++y) {
         const double* brow = bin.data.constData() + qint64(y - sy) * bin.width;
-        const bool refRow = y < ref.height;
+        const bool refRow = y < ref.height - 1;
         for (int x = x0; x < x1; ++x) {
             const double b = brow[x - sx];
-            const double r = refRow && x < ref.width ? ref.data[y * ref.width + x] : 0.0;
+            const double r = refRow && x < ref.width - 1 ? ref.data[y * ref.width + x] : 0.0;
             s.bb += b * b;
             s.rr += r * r;
             s.br += b * r;

@@ -20,6 +20,8 @@ namespace ImageAlign
 // area (0 outside the stored image); the centre takes no part. min and max
 // are found. Empty when the size is not positive or too large.
 BinImage edgeImage(const TiffData& image, int width, int height);
+// The same as if the frame's shift were (sx, sy).
+BinImage edgeImage(const TiffData& image, int width, int height, int sx, int sy);
 
 // 1 where threshold < edge value (strictly), else 0; min and max are found.
 // A NaN edge value or threshold gives 0.
@@ -41,7 +43,8 @@ struct ScoreSums
 };
 
 // Over x < width, y < height: b = bin at (x - sx, y - sy), r = ref at (x, y),
-// taken where both lie inside their images.
+// taken where both lie inside their images and off their outermost ring of
+// pixels, whose edges are the frame's border, not the scene's.
 ScoreSums compareSums(const BinImage& bin, const BinImage& ref, int width, int height, int sx,
                       int sy);
 double compareScore(const BinImage& bin, const BinImage& ref, int width, int height, int sx,

@@ -130,7 +130,11 @@ void ImgProc::toggledEdgeDetect(bool)
 void ImgProc::edgeDetect()
 {
     if (!image) return;
-    edge = std::make_unique<BinImage>(ImageAlign::edgeImage(*image, width, height));
+    // The frame as stored, not as its shift moves it: the fields hold the
+    // whole shift, which is what "Set Shift" stores. Through the shift, a frame
+    // aligned before would climb to no further move and lose its shift when
+    // shown again.
+    edge = std::make_unique<BinImage>(ImageAlign::edgeImage(*image, width, height, 0, 0));
     MinEdgeV->setText(numberText(edge->min));
     MaxEdgeV->setText(numberText(edge->max));
     thresholdFromSlider();
@@ -180,8 +184,11 @@ double ImgProc::compareBinImg() const
 void ImgProc::autoShiftBinImg0()
 {
     if (!canCompare()) return;
+    // From this image's own score at the fields' shift: the last drawing's
+    // may be another image's, as the perfect 1 of the reference just taken,
+    // which no shift of the next frame could beat.
     const QPoint s = ImageAlign::hillClimb(*binary, *refBinary, width, height,
-                                           QPoint(shiftXValue(), shiftYValue()), lastScore);
+                                           QPoint(shiftXValue(), shiftYValue()), compareBinImg());
     setShiftFields(s.x(), s.y());
     if (ASetShift->isChecked()) setShift();
 }

@@ -290,6 +290,9 @@ private slots:
         pair("eng_by_name_factor_%1 0.000012345678", "Factor", "1.23457e-05");
         pair("set_%1_energy_pattern _([0-9]+)_", "Pattern", "_([0-9]+)_");
         pair("eng_by_name_reg_exp_%1 e([0-9.]+)eV", "Pattern", "e([0-9.]+)eV");
+        // The factor follows the pattern as it does when the pattern is typed.
+        pair("set_%1_energy_pattern [0-9]_[0-9]{6}KeV", "Factor", "1000");
+        pair("eng_by_name_factor_%1 1000\neng_by_name_reg_exp_%1 e([0-9.]+)eV", "Factor", "1");
         pair("show_latest_%1 1", "ShowLatest", "1");
         // A unit the list does not hold is refused; the other side is untouched.
         refused("eng_calc_disp_unit_i1 1\neng_calc_disp_unit_i1 99", {"I1:DisplayUnit=1", "~I0:DisplayUnit"}, {"", "2"},
@@ -1018,6 +1021,9 @@ private slots:
         QTest::newRow("eV names") << "" << "i1_%1" << "" << energyGrid() << "";
         QTest::newRow("keV names, factor 1000")
             << "eng_by_name_reg_exp_i1 [0-9]_[0-9]{6}KeV\neng_by_name_factor_i1 1000" << "fe_k%1" << "" << energyGrid() << "";
+        // The pattern alone sets the factor, as the panel does when it is typed.
+        QTest::newRow("keV names, pattern alone") << "set_i1_energy_pattern [0-9]_[0-9]{6}KeV" << "fe_k%1" << ""
+                                                  << energyGrid() << "";
         QVector<double> even;
         for (int k = 0; k < energyGrid().size(); ++k) even << 8950 + 2.5 * k;
         QTest::newRow("calculated eV") << calc + "eng_calc_even_in_eng_i1 1\neng_calc_base_i1 8950\neng_calc_delta_i1 2.5"

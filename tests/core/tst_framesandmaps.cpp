@@ -30,6 +30,7 @@ struct Loaded {
     QVector<double> values;
     double exposureMs;
     QPoint header;
+    int pages = 1;
 };
 Q_DECLARE_METATYPE(Loaded)
 
@@ -59,9 +60,10 @@ namespace {
 
 // A 16-bit grey TIFF written by libtiff itself, independently of TiffWriter,
 // in strips of three rows (or one 16 x 16 tile); an EXIF exposure when
-// seconds is not negative. Its bytes, through a scratch file.
+// seconds is not negative; pages - 1 further pages of other values and size
+// after it. Its bytes, through a scratch file.
 QByteArray tiffBytes(const QString& scratch, uint32_t w, uint32_t h, const std::vector<uint16_t>& v,
-                     bool bigEndian = false, double seconds = -1, bool tiled = false)
+                     bool bigEndian = false, double seconds = -1, bool tiled = false, int pages = 1)
 {
     TIFF* t = TIFFOpen(QFile::encodeName(scratch).constData(), bigEndian ? "wb" : "wl");
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
@@ -90,6 +92,16 @@ QByteArray tiffBytes(const QString& scratch, uint32_t w, uint32_t h, const std::
         TIFFSetDirectory(t, 0);
         TIFFSetField(t, TIFFTAG_EXIFIFD, exifOffset);
         TIFFRewriteDirectory(t);
+    }
+    for (int p = 1; p < pages; ++p) {
+        TIFFWriteDirectory(t);
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w + 1);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, h);
+        const std::vector<uint16_t> row(w + 1, uint16_t(60000 + p));
+        for (uint32_t r = 0; r < h; ++r) TIFFWriteScanline(t, const_cast<uint16_t*>(row.data()), r, 0);
     }
     TIFFClose(t);
     return ts::readAll(scratch);
@@ -198,16 +210,20 @@ private slots:
         QTest::addColumn<Loaded>("file");
         const int w = 37;
         // Empty set: the ramp; otherwise its values spread over the frame.
-        auto tiff = [&](const char* name, bool big, double seconds, double ms, const QVector<int>& set) {
+        auto tiff = [&](const char* name, bool big, double seconds, double ms, const QVector<int>& set, int pages = 1) {
             auto v = ramp(w, 5);
             for (size_t i = 0; !set.isEmpty() && i < v.size(); ++i) v[i] = uint16_t(set[int(i * 7 % set.size())]);
-            QTest::newRow(name) << Loaded{tiffBytes(path("t.tif"), w, 5, v, big, seconds), TiffData::TiffUInt16,
-                                          QSize(w, 5), QVector<double>(v.begin(), v.end()), ms, QPoint()};
+            QTest::newRow(name) << Loaded{tiffBytes(path("t.tif"), w, 5, v, big, seconds, false, pages),
+                                          TiffData::TiffUInt16, QSize(w, 5), QVector<double>(v.begin(), v.end()), ms,
+                                          QPoint(), pages};
         };
         tiff("tiff big endian, exposure", true, 2, 2000, {});
         tiff("tiff exposure", false, 0.123456789, 1000.0 * double(float(0.123456789)), {});
         tiff("tiff sign bit", false, -1, 100, {0x8000, 0x7fff, 0x8001});
         tiff("tiff all zero", false, -1, 100, {0});
+        // The first page is the frame; the count lets the loader say so.
+        tiff("tiff of three pages", false, -1, 100, {}, 3);
+        tiff("tiff of two pages, big endian", true, -1, 100, {0x8000, 3}, 2);
         auto im = [&](const char* name, const QByteArray& comment, int bpp, int rows, double ms) {
             QVector<double> v(w * rows);
             for (int i = 0; i < v.size(); ++i) v[i] = bpp == 4 ? uint32_t(i) * 300000007u + 5 : (i * 5000 + 17) % 65536;
@@ -236,6 +252,7 @@ private slots:
         QCOMPARE(d.pixelType, file.type);
         QCOMPARE(d.exposureMs, file.exposureMs);
         QCOMPARE(QPoint(d.hdrX, d.hdrY), file.header);
+        QCOMPARE(d.pages, file.pages);
         compareSamples(d, uint32_t(file.size.width()), uint32_t(file.size.height()), file.values);
     }
 

@@ -397,6 +397,33 @@ private slots:
             "(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d): their numbers in the list are taken as energies (first: s-late.img)"));
     }
 
+    // A multi-page TIFF loads as its first page, and the load says so: how
+    // many files, of how many, the first and its pages. Single pages say nothing.
+    void multiPageFilesSaid()
+    {
+        QTemporaryDir tmp;
+        for (const bool i1 : {true, false}) {
+            const QString tag = i1 ? "i1" : "i0";
+            QStringList files;
+            for (const double e : {8950.0, 8960.0, 8970.0, 8980.0}) {
+                files << tmp.filePath(ts::energyName(tag, e));
+                QVERIFY(ts::writeTiff(files.last(), 6, 5, [](int x, int) { return 100 + x; }));
+            }
+            Body b;
+            QVERIFY(ts::loadFiles(b, files, i1));
+            QVERIFY(!b.statusBar()->currentMessage().contains("pages"));
+            QVERIFY(ts::addTiffPages(files[1], 2, 6, 5, 9000));
+            QVERIFY(ts::addTiffPages(files[3], 1, 6, 5, 9000));
+            QVERIFY(ts::loadFiles(b, files, i1));
+            const QVector<TiffData*>& stack = i1 ? b.i1Images : b.i0Images;
+            QCOMPARE(stack.size(), 4);
+            QCOMPARE(stack[1]->pixelValue(2, 4), 102.0);
+            QCOMPARE(b.statusBar()->currentMessage(),
+                     QString("2 of 4 files of the %1 stack hold several pages (first: %2_08960_0000.tif, 3 pages): "
+                             "only the first page of each is read").arg(tag.toUpper(), tag));
+        }
+    }
+
     // Frames of another size than the other stack's are refused, whichever
     // comes second, each counted; the stack loaded before stays.
     void stacksOfAnotherSize_data()

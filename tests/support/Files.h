@@ -16,6 +16,8 @@
 #include <QVector>
 #include <QtEndian>
 
+#include <tiffio.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -85,6 +87,27 @@ inline bool writeTiff(const QString& path, int w, int h, const std::function<dou
             s[size_t(r) * size_t(w) + size_t(c)] = uint16_t(std::clamp(std::lround(px(c, r)), 0L, 65535L));
     QDir().mkpath(QFileInfo(path).absolutePath());
     return TiffWriter().write16(path, uint32_t(w), h, s.data());
+}
+
+// Appends pages of w x h samples of one value to a TIFF: a multi-page file
+// whose first page is the one written before.
+inline bool addTiffPages(const QString& path, int pages, int w, int h, uint16_t value)
+{
+    TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "a");
+    if (!t) return false;
+    std::vector<uint16_t> row(size_t(w), value);
+    bool ok = true;
+    for (int p = 0; p < pages && ok; ++p) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(h));
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(h));
+        for (int r = 0; r < h && ok; ++r) ok = TIFFWriteScanline(t, row.data(), uint32_t(r), 0) >= 0;
+        ok = ok && TIFFWriteDirectory(t);
+    }
+    TIFFClose(t);
+    return ok;
 }
 
 // A file name carrying energy e in the default name pattern, e.g.

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <random>
 
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
@@ -188,6 +189,61 @@ private slots:
         p.EdgeDetect->setChecked(false);
         b.clearI0Files();
         QCOMPARE(p.image, static_cast<TiffData*>(nullptr));
+    }
+
+
+    // Particles in transmission on a bright field, with photon noise; frame 3
+    // shows the scene drifted by (dx, dy), which the shift (-dx, -dy) undoes.
+    // As a user does it, with the panel's defaults: frame 0 shown, "Edge
+    // Detect", "Set Ref.", then frame 3 shown. Its shift is the nearest whole
+    // pixel to the truth, within 0.5 px a side (exact for a whole drift); a
+    // later "Auto Shift" keeps it, and showing the aligned frame again does
+    // not undo it. The frame's border, which stays put, once held every climb
+    // at (0, 0).
+    void alignmentFindsAKnownDrift_data()
+    {
+        QTest::addColumn<double>("dx");
+        QTest::addColumn<double>("dy");
+        QTest::addColumn<double>("noise");  // times the photon noise
+        QTest::newRow("(+1.5, -1.0), photon noise") << 1.5 << -1.0 << 1.0;
+        QTest::newRow("(+1.5, -1.0), no noise") << 1.5 << -1.0 << 0.0;
+        QTest::newRow("(+2, -1), photon noise") << 2.0 << -1.0 << 1.0;
+        QTest::newRow("(-3, +2.5), photon noise") << -3.0 << 2.5 << 1.0;
+    }
+    void alignmentFindsAKnownDrift()
+    {
+        QFETCH(double, dx);
+        QFETCH(double, dy);
+        QFETCH(double, noise);
+        Body b;
+        ts::StackSpec s{64, 64, 6};
+        std::mt19937 rng(11);
+        s.i1 = [&](int k, int c, int r) {
+            const double x = k == 3 ? c - dx : c, y = k == 3 ? r - dy : r;
+            auto particle = [&](double x0, double y0, double radius) {
+                return 1.0 / (1.0 + std::exp((std::hypot(x - x0, y - y0) - radius) / 1.2));
+            };
+            const double v = 10000 * std::exp(-(0.8 * particle(20, 22, 8) + 0.5 * particle(42, 40, 10)
+                                                + 0.6 * particle(46, 14, 5)));
+            return v + noise * std::normal_distribution<double>(0, std::sqrt(v))(rng);
+        };
+        ts::loadStack(b, s, false);
+        b.SelectI1Files->setShowLatest(false);
+        ImgProc& p = ToolsOnBody::of(b)->imgProc;
+        QTest::mouseClick(b.ShowImgProc, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        b.sliderMoved(0);
+        QTest::mouseClick(p.EdgeDetect, Qt::LeftButton);
+        QTest::mouseClick(p.SetRef, Qt::LeftButton);
+        b.sliderMoved(3);
+        const QPoint found(b.i1Images[3]->shiftX, b.i1Images[3]->shiftY);
+        QVERIFY2(std::fabs(found.x() + dx) <= 0.5 && std::fabs(found.y() + dy) <= 0.5,
+                 qPrintable(QString("(%1, %2)").arg(found.x()).arg(found.y())));
+        QTest::mouseClick(p.ShiftAuto, Qt::LeftButton);
+        b.sliderMoved(2);
+        b.sliderMoved(3);
+        QCOMPARE(shiftsOf(b.i1Images), QVector<QPoint>({{}, {}, {}, found, {}, {}}));
+        QCOMPARE(QPoint(p.ShiftX->text().toInt(), p.ShiftY->text().toInt()), found);
     }
 
     // The panel's climb, arrows and typed fields reach the analysed frame in both parts, and only

@@ -573,18 +573,20 @@ private slots:
         QVERIFY(!ImageAlign::binarize(e, nan_).data.contains(1.0));  // a NaN threshold marks nothing
     }
 
-    // Against an independent sum over the overlap, for every shift that
-    // overlaps and a few to the ends of int.
+    // Against an independent sum over the overlap, off the outermost ring of
+    // either image (the frame's border), for every shift that overlaps and a
+    // few to the ends of int.
     void scoreAgainstDirectSums()
     {
-        const BinImage a = pixels(6, 5, {{1, 1}, {2, 3}, {4, 2}});
-        const BinImage b = pixels(6, 5, {{0, 0}, {1, 2}, {3, 1}, {5, 4}});
+        const BinImage a = pixels(6, 5, {{1, 1}, {2, 3}, {4, 2}, {0, 2}, {5, 1}});
+        const BinImage b = pixels(6, 5, {{0, 0}, {1, 2}, {3, 1}, {5, 4}, {2, 2}, {4, 3}});
+        auto inner = [](int x, int y) { return x >= 1 && x < 5 && y >= 1 && y < 4; };
         for (int sx = -7; sx <= 7; ++sx)
             for (int sy = -6; sy <= 6; ++sy) {
                 double bb = 0, rr = 0, br = 0;
                 for (int y = 0; y < 5; ++y)
                     for (int x = 0; x < 6; ++x) {
-                        if (x - sx < 0 || x - sx >= 6 || y - sy < 0 || y - sy >= 5) continue;
+                        if (!inner(x - sx, y - sy) || !inner(x, y)) continue;
                         const double bv = b.at(x - sx, y - sy), rv = a.at(x, y);
                         bb += bv * bv;
                         rr += rv * rv;
@@ -596,8 +598,11 @@ private slots:
             QCOMPARE(ImageAlign::compareScore(a, a, 6, 5, s, 0), 0.0);
             QCOMPARE(ImageAlign::compareScore(a, a, 6, 5, 0, s), 0.0);
         }
-        // A reference of another size is read only inside itself.
-        QCOMPARE(ImageAlign::compareScore(a, pixels(2, 2, {{1, 1}}), 6, 5, 0, 0), 1.0 / std::sqrt(3.0));
+        // A reference of another size is read only inside itself, off its ring.
+        QCOMPARE(ImageAlign::compareScore(b, pixels(4, 4, {{1, 2}, {2, 2}}), 6, 5, 0, 0), 2.0 / std::sqrt(2.0 * 4.0));
+        // Identical images that hold edges only on their border do not match.
+        const BinImage ring = pixels(6, 5, {{0, 0}, {5, 0}, {0, 4}, {3, 4}});
+        QCOMPARE(ImageAlign::compareScore(ring, ring, 6, 5, 0, 0), 0.0);
     }
 
     // Blobs with smooth flanks, so that their edge rings are a few pixels
