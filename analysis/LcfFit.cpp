@@ -282,7 +282,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
             LcfResult r = failed(QCoreApplication::translate(
                                      "LcfFit", "reference row %1, normalised over the block's ranges, has an edge jump %2 "
                                                "times its own (outside %3 - %4): the block's energies do not measure its edge")
-                                     .arg(used[j] + 1)
+                                     .arg(used[j])
                                      .arg(QString::number(rho[j], 'g', 3))
                                      .arg(LcfFit::minJumpRatio)
                                      .arg(LcfFit::maxJumpRatio));
@@ -379,7 +379,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
         LcfResult f = failed(QCoreApplication::translate(
                                  "LcfFit", "the fraction of reference row %1 has a standard error of %2 (over %3): "
                                            "the references cannot be told apart at the stack's energies")
-                                 .arg(used[widest] + 1)
+                                 .arg(used[widest])
                                  .arg(QString::number(errors[widest], 'g', 2))
                                  .arg(LcfFit::maxFractionError));
         f.errors = errors;

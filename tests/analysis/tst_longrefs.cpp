@@ -567,6 +567,43 @@ private slots:
             }
         }
     }
+
+    // The program itself, headless: a reference row shifted so that its edge lies 45 eV above the stack's
+    // edge gives no fraction in any of the three blocks. The run says why, counted as its failure, and ends with status 1; its
+    // fraction maps hold 0, not a plausible mixture.
+    void headlessWithheld()
+    {
+        QTemporaryDir tmp;
+        const measured::Pair p = measured::cu();
+        const measured::Mixer mix(p);
+        QVERIFY(mix.ok());
+        const QVector<double> e = p.xanes();
+        for (int k = 0; k < e.size(); ++k) {
+            QVERIFY(ts::writeTiff(tmp.filePath("i1/" + ts::energyName("i1", e[k])), 9, 3, [&](int c, int r) {
+                std::mt19937 g(23 + 7919 * k + 131 * c + r);
+                return mix.i1(0.5, e[k], 60000, g);
+            }));
+            QVERIFY(ts::writeTiff(tmp.filePath("i0/" + ts::energyName("i0", e[k])), 9, 3, [](int, int) { return 60000.0; }));
+        }
+        QVERIFY(QDir(tmp.path()).mkpath("out"));
+        QString script = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0/ *.tif\n"
+                         "Use_I0 1\nselect_region 0 0 9 3\nset_band_w 1\nset_band_h 1\n"
+                         "analyzer_set_LCF_std 0 1 0 " + measured::file(qPrintable(p.a)) + "\n"
+                         "analyzer_set_LCF_std 1 1 -45 " + measured::file(qPrintable(p.b)) + "\n"
+                         "analyzer_set_LCF_range 8940 9040\n"
+                         "analyzer_sub_mode 0 0 1 0 0\nanalyzer_exec_2da\nsaveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\n"
+                         "analyzer_select_image_type 0\nanalyzer_select_image 2\nsave_data TMP/out/f\nquit\n";
+        script.replace("TMP", tmp.path());
+        const ts::ProgramRun r = ts::runHeadless(tmp.path(), script, 120000);
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(r.endedWith(1), qPrintable(err.right(3000)));
+        QVERIFY2(err.contains("Failures in this run: 1; the first: 2-D run gave no result: in each of its 3 blocks the LCF fit "
+                              "failed (reference row 1, normalised over the block's ranges, has an edge jump "),
+                 qPrintable(err.right(3000)));
+        const QVector<ts::MapRow> f = ts::readMapRows(tmp.filePath("out/f-2.dat"));
+        QCOMPARE(f.size(), 3);
+        for (const ts::MapRow& m : f) QVERIFY2(m.ok && m.v == 0, qPrintable(m.line));
+    }
 #endif
 };
 
