@@ -242,7 +242,7 @@ bool LcfFit::normaliseAsBlock(const XafsSpectrum& s, const LcfRefSnapshot& ref, 
     out.preEnd = s.preEnd;
     out.postStart = s.postStart;
     out.lineType = s.lineType;
-    const double at = (s.pre.fitted ? s.pre.fitTo - s.preEnd : s.midx) - s.energyOffset;
+    const double at = (s.pre.fitTo - s.preEnd) - s.energyOffset;
     const double E0 = s.midx - s.energyOffset;
     out.midx = E0;
     const bool ok = out.fitPrePost(at, s.lineType);
@@ -261,22 +261,78 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
 {
     const int N = s.points.size();
     const int m = used.size();
-    std::vector<XafsSpectrum> own;
-    std::vector<XafsSpectrum>* as = &own;
+    // Where the block's lines were fitted about, and its E0, in the
+    // energies less the block's offset.
+    const double at = (s.pre.fitTo - s.preEnd) - s.energyOffset;
+    const double E0 = s.midx - s.energyOffset;
+
+    Workspace::RangeSet own;
+    Workspace::RangeSet* set = &own;
+    bool hit = false;
+    std::vector<XafsSpectrum> ownRefs;
+    std::vector<XafsSpectrum>* as = &ownRefs;
     bool keep = false;
     if (ws) {
         as = &ws->asBlock;
         keep = ws->asBlockFilled && int(as->size()) == m;
+        if (!keep)
+            ws->rangeSets.clear();
         ws->asBlockFilled = true;
+        for (Workspace::RangeSet& r : ws->rangeSets) {
+            if (std::memcmp(&r.at, &at, sizeof at) == 0 && r.lineType == s.lineType && r.preEnd == s.preEnd
+                && r.postStart == s.postStart && int(r.values.size()) == m) {
+                set = &r;
+                hit = true;
+                break;
+            }
+        }
+        if (!hit) {
+            if (int(ws->rangeSets.size()) < maxRangeSets) {
+                ws->rangeSets.emplace_back();
+                set = &ws->rangeSets.back();
+            } else {
+                set = &ws->rangeSets[ws->nextSet];
+                ws->nextSet = (ws->nextSet + 1) % ws->rangeSets.size();
+            }
+        }
     }
     as->resize(size_t(m));
+    if (!hit) {
+        set->at = at;
+        set->lineType = s.lineType;
+        set->preEnd = s.preEnd;
+        set->postStart = s.postStart;
+        set->pre.resize(size_t(m));
+        set->post.resize(size_t(m));
+        set->fitted.assign(size_t(m), false);
+        set->values.resize(size_t(m));
+        for (int j = 0; j < m; ++j) {
+            const LcfRefSnapshot& ref = refs[used[j]];
+            XafsSpectrum& rb = (*as)[size_t(j)];
+            set->fitted[size_t(j)] = LcfFit::normaliseAsBlock(s, ref, rb, keep);
+            set->pre[size_t(j)] = rb.pre;
+            set->post[size_t(j)] = rb.post;
+            // The points of rb are the block's that the reference reaches, in order.
+            std::vector<double>& v = set->values[size_t(j)];
+            v.assign(size_t(N), qQNaN());
+            const double lo = ref.mu.minX - ref.dE, hi = ref.mu.maxX - ref.dE;
+            int i = 0;
+            for (int k = 0; k < N && i < rb.points.size(); ++k) {
+                const double e = s.xAt(k) - s.energyOffset;
+                if (!(e >= lo && e <= hi) || e != rb.points[i].x())
+                    continue;
+                const double p = rb.pre.value(e), q = rb.post.value(e);
+                v[size_t(k)] = (rb.points[i].y() - p) / (q - p);
+                ++i;
+            }
+        }
+    }
+    const std::vector<std::vector<double>>& values = set->values;
     QVector<double> rho(m, 0.0);
-    std::vector<std::vector<double>> values(size_t(m), std::vector<double>(size_t(N), qQNaN()));
     for (int j = 0; j < m; ++j) {
         const LcfRefSnapshot& ref = refs[used[j]];
-        XafsSpectrum& rb = (*as)[size_t(j)];
-        const bool ok = LcfFit::normaliseAsBlock(s, ref, rb, keep);
-        rho[j] = ok && ref.ownJump > 0 ? rb.dMut / ref.ownJump : qQNaN();
+        const double J = set->post[size_t(j)].value(E0) - set->pre[size_t(j)].value(E0);
+        rho[j] = set->fitted[size_t(j)] && ref.ownJump > 0 ? J / ref.ownJump : qQNaN();
         if (!(rho[j] >= LcfFit::minJumpRatio && rho[j] <= LcfFit::maxJumpRatio)) {
             res.jumpRatios = rho;
             LcfResult r = failed(QCoreApplication::translate(
@@ -288,17 +344,6 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
                                      .arg(LcfFit::maxJumpRatio));
             r.jumpRatios = rho;
             return r;
-        }
-        // The points of rb are the block's that the reference reaches, in order.
-        const double lo = ref.mu.minX - ref.dE, hi = ref.mu.maxX - ref.dE;
-        int i = 0;
-        for (int k = 0; k < N && i < rb.points.size(); ++k) {
-            const double e = s.xAt(k) - s.energyOffset;
-            if (!(e >= lo && e <= hi) || e != rb.points[i].x())
-                continue;
-            const double p = rb.pre.value(e), q = rb.post.value(e);
-            values[size_t(j)][size_t(k)] = (rb.points[i].y() - p) / (q - p);
-            ++i;
         }
     }
     res.jumpRatios = rho;

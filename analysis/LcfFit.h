@@ -78,7 +78,23 @@ public:
         // last target was; its points stay while the energies do.
         std::vector<XafsSpectrum> asBlock;
         bool asBlockFilled = false;
+        // The references' lines and curves for each set of line ranges met
+        // at these energies: the ranges follow from where the lines were
+        // fitted about (a point of the target), so a run meets few of them.
+        struct RangeSet
+        {
+            double at = 0;
+            int lineType = 1;
+            double preEnd = 0, postStart = 0;
+            std::vector<VictLine> pre, post;
+            std::vector<bool> fitted;
+            std::vector<std::vector<double>> values;  // per reference, per target point
+        };
+        std::vector<RangeSet> rangeSets;
+        size_t nextSet = 0;  // replaced next once the store is full
     };
+    // Range sets kept per workspace.
+    static constexpr int maxRangeSets = 32;
 
     // The LCF's limits. A reference whose jump over a block's ranges is
     // outside [minJumpRatio, maxJumpRatio] times its own has an edge that

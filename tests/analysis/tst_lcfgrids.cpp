@@ -228,6 +228,44 @@ private slots:
         QCOMPARE(r.amounts, QVector<double>(2, 0.0));
     }
 
+    // A workspace kept from block to block (as a run's worker keeps it) gives
+    // every block the numbers it gets alone, bit for bit: mixtures of every
+    // share under photon noise, between them blocks whose edge lies at 40
+    // other points of the same energies (more range sets than the store
+    // holds, met again after they were replaced), then on shifted energies.
+    void workspaceSameAsAlone()
+    {
+        const lcfstacks::Phases p = phasesOf({"cu_foil_rt.dat", "cuo_tenorite_13K.dat"});
+        QVERIFY(p.ok());
+        const QVector<double> e = grids::window(grids::uniform(8900, 9200, 1), 8980, -60, 140);
+        const QVector<LcfRefSnapshot> refs = p.snapshots();
+        LcfFit::Workspace ws;
+        int fitted = 0;
+        for (int n = 0; n < 200; ++n) {
+            const double offset = n >= 160 ? 0.5 : 0.0;
+            Spectrum mu;
+            if (n % 4 == 0) {
+                const double moved = (n / 4) % 40 - 20.0;
+                for (double E : e) mu.append(E, p.sample({0.5, 0.5}, {E - moved}).points[0].y());
+            } else {
+                const double fa = (n % 11) / 10.0;
+                mu = p.sample({fa, 1 - fa}, e, 1e6, unsigned(n));
+            }
+            const XafsSpectrum b(mu, "block", 1, offset, SuggestElm());
+            const LcfResult alone = LcfFit::fit(LcfFit::LCF, b, refs, 0, 30000, SuggestElm(), true);
+            const LcfResult kept = LcfFit::fit(LcfFit::LCF, b, refs, 0, 30000, SuggestElm(), true, &ws);
+            const QString what = QString("block %1: %2 / %3").arg(n).arg(alone.failure, kept.failure);
+            QVERIFY2(kept.status == alone.status && kept.failure == alone.failure, qPrintable(what));
+            QVERIFY2(kept.fractions == alone.fractions && kept.amounts == alone.amounts && kept.errors == alone.errors
+                         && kept.jumpRatios == alone.jumpRatios && kept.apart == alone.apart,
+                     qPrintable(what));
+            QVERIFY2(kept.z == alone.z, qPrintable(what));
+            QCOMPARE(kept.fitted.points, alone.fitted.points);
+            fitted += alone.status == LcfResult::Fitted;
+        }
+        QVERIFY2(fitted > 100, qPrintable(QString::number(fitted)));
+    }
+
     // The figures of every way on every grid, noise-free and under noise,
     // for the notes: not a check.
     void table()
