@@ -278,7 +278,7 @@ private slots:
                     QString line = QString("%1 %2 %3:").arg(counts > 0 ? "1e5 photons" : "noise-free", tuning ? "tuning" : "checking", nameOf(way));
                     for (const QString& g : names) {
                         const lcfstacks::Tally t = tally(way, g, tuning, counts);
-                        line += QString(" | %1 %2/%3 (%4 of %5 withheld)").arg(g).arg(t.mean(), 0, 'f', 3).arg(t.worst, 0, 'f', 3).arg(t.flagged).arg(t.fits);
+                        line += QString(" | %1 %2/%3 (%4 of %5 withheld, %6 no edge)").arg(g).arg(t.mean(), 0, 'f', 3).arg(t.worst, 0, 'f', 3).arg(t.flagged).arg(t.fits).arg(t.noJump);
                     }
                     qInfo().noquote() << line;
                 }
