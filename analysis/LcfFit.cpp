@@ -333,6 +333,14 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
         const LcfRefSnapshot& ref = refs[used[j]];
         const double J = set->post[size_t(j)].value(E0) - set->pre[size_t(j)].value(E0);
         rho[j] = set->fitted[size_t(j)] && ref.ownJump > 0 ? J / ref.ownJump : qQNaN();
+        if (!(ref.ownJump > 0)) {
+            LcfResult r = failed(QCoreApplication::translate(
+                                     "LcfFit", "reference row %1 has no edge jump of its own under the block's conditions "
+                                               "(its spectrum is refused there): its fraction has no edge step to count in")
+                                     .arg(used[j]));
+            r.jumpRatios = rho;
+            return r;
+        }
         if (!(rho[j] >= LcfFit::minJumpRatio && rho[j] <= LcfFit::maxJumpRatio)) {
             res.jumpRatios = rho;
             LcfResult r = failed(QCoreApplication::translate(

@@ -52,7 +52,9 @@ Q_DECLARE_METATYPE(LcfResult)
 
 // The three fits: LCF and the old LCF fit the double-normalised pre-base
 // curve D of the target with the references' curves R_j; MLCF fits the raw mu
-// with a linear background and the references' post-base curves P_j.
+// with a linear background and the references' post-base curves P_j. The
+// LCF's R_j are the references normalised as the target was, at its
+// energies; the old LCF's those of their own scans.
 class LcfFit
 {
 public:
@@ -103,8 +105,10 @@ public:
     static constexpr double maxJumpRatio = 3.0;
     // A fraction whose standard error exceeds this is not told apart from
     // a mixture of the other references at the stack's energies: the fit
-    // is not given. On stacks made from measured spectra, noise-free, it
-    // keeps every fit within 0.05 of the truth and stops nearly all beyond.
+    // is not given. Chosen on half the stacks made from the measured
+    // spectra, noise-free: it withheld 28 of the 30 fits there off by more
+    // than 0.05 and none of the 91 within; on the other half 16 of 16 and
+    // none of 80.
     static constexpr double maxFractionError = 0.015;
 
     // A reference at the energies of spectrum s (those it reaches, less the

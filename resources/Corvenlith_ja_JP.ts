@@ -2426,6 +2426,10 @@
 <context>
     <name>LcfFit</name>
     <message>
+        <source>reference row %1 has no edge jump of its own under the block&apos;s conditions (its spectrum is refused there): its fraction has no edge step to count in</source>
+        <translation>参照行 %1 はブロックの条件では自身のエッジジャンプがありません（そのスペクトルはそこで拒否されます）: 割合を数えるエッジステップがありません</translation>
+    </message>
+    <message>
         <source>reference row %1, normalised over the block&apos;s ranges, has an edge jump %2 times its own (outside %3 - %4): the block&apos;s energies do not measure its edge</source>
         <translation>参照行 %1 はブロックの範囲で規格化するとエッジジャンプが自身の %2 倍です（%3 - %4 の外）: ブロックのエネルギーではそのエッジを測れません</translation>
     </message>

@@ -189,40 +189,57 @@ private slots:
 
     // A reference whose edge the block's ranges do not measure (its row
     // shifted so that its edge falls inside the block's post- or pre-edge
-    // range) gives no fraction: the fit is withheld, naming the row and the
-    // ratio of its jumps. Unshifted, the ratios lie near 1 (0.95 and 1.14).
+    // range), or that has no edge of its own under the block's conditions,
+    // gives no fraction: the fit is withheld, naming the row and why.
+    // Unshifted, the ratios lie near 1 (0.95 and 1.14).
     void jumpRatio_data()
     {
         QTest::addColumn<double>("dE");  // the second row's shift
-        QTest::addColumn<bool>("given");
-        QTest::newRow("no shift") << 0.0 << true;
-        QTest::newRow("edge 45 eV above the block's") << -45.0 << false;
-        QTest::newRow("edge 20 eV below the block's") << 20.0 << false;
-        QTest::newRow("edge 50 eV below the block's") << 50.0 << false;
+        QTest::addColumn<bool>("window");  // blocks and references under an edge window at 7118 +/- 20 eV
+        QTest::addColumn<QString>("why");  // the failure's start; empty: fitted
+        QTest::newRow("no shift") << 0.0 << false << "";
+        QTest::newRow("no shift, edge window") << 0.0 << true << "";
+        QTest::newRow("edge 45 eV above the block's") << -45.0 << false << "reference row 1, normalised";
+        QTest::newRow("edge 20 eV below the block's") << 20.0 << false << "reference row 1, normalised";
+        QTest::newRow("edge 50 eV below the block's") << 50.0 << false << "reference row 1, normalised";
+        // Its own edge outside the window: refused there, no step of its own.
+        QTest::newRow("edge 45 eV above, edge window") << -45.0 << true << "reference row 1 has no edge jump of its own";
     }
     void jumpRatio()
     {
         QFETCH(double, dE);
-        QFETCH(bool, given);
+        QFETCH(bool, window);
+        QFETCH(QString, why);
         const lcfstacks::Phases p = phasesOf({"fe_metal_rt.dat", "fe2o3_rt.dat"});
         QVERIFY(p.ok());
-        XafsSpectrum shifted = p.refs[1];
-        shifted.xShiftOn = true;
+        SuggestElm sElm;
+        if (window) {
+            sElm.useWindow = true;
+            sElm.Z = 26;
+            sElm.edgeEnergy = 7118;
+            sElm.preOffset = -20;
+            sElm.postOffset = 20;
+        }
+        // As a row normalises its spectrum for blocks under sElm.
+        XafsSpectrum a = p.refs[0], shifted = p.refs[1];
         shifted.xShift = dE;
         shifted.energyOffset = dE;
-        shifted.recalc(1);
-        const QVector<LcfRefSnapshot> refs = {LcfRefSnapshot::of(p.refs[0], true, 0), LcfRefSnapshot::of(shifted, true, 0, dE)};
-        const XafsSpectrum b = p.block({0.5, 0.5}, grids::window(grids::uniform(7000, 7400, 1), 7118, -60, 140));
-        const LcfResult r = LcfFit::fit(LcfFit::LCF, b, refs, 0, 30000, SuggestElm());
+        a.normaliseUnder(sElm, 1);
+        shifted.normaliseUnder(sElm, 1);
+        const QVector<LcfRefSnapshot> refs = {LcfRefSnapshot::of(a, true, 0), LcfRefSnapshot::of(shifted, true, 0, dE)};
+        const Spectrum mu = p.sample({0.5, 0.5}, grids::window(grids::uniform(7000, 7400, 1), 7118, -60, 140));
+        const XafsSpectrum b(mu, "block", 1, 0, sElm);
+        QVERIFY(!b.refused());
+        const LcfResult r = LcfFit::fit(LcfFit::LCF, b, refs, 0, 30000, sElm);
         QCOMPARE(r.jumpRatios.size(), 2);
         const QString what = QString("%1 %2: %3").arg(r.jumpRatios[0]).arg(r.jumpRatios[1]).arg(r.failure);
-        if (given) {
+        if (why.isEmpty()) {
             QVERIFY2(r.status == LcfResult::Fitted, qPrintable(what));
             for (double rho : r.jumpRatios) QVERIFY2(rho > 0.8 && rho < 1.25, qPrintable(what));
             QVERIFY2(std::fabs(r.fractions[0] - 0.5) < 0.02, qPrintable(what));
             return;
         }
-        QVERIFY2(r.status == LcfResult::Failed && r.failure.startsWith("reference row 1,"), qPrintable(what));
+        QVERIFY2(r.status == LcfResult::Failed && r.failure.startsWith(why), qPrintable(what));
         QVERIFY2(!(r.jumpRatios[1] >= LcfFit::minJumpRatio && r.jumpRatios[1] <= LcfFit::maxJumpRatio), qPrintable(what));
         QCOMPARE(r.fractions, QVector<double>(2, 0.0));
         QCOMPARE(r.amounts, QVector<double>(2, 0.0));
