@@ -214,6 +214,24 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
     return sum / count / n;
 }
 
+namespace {
+
+// The energy a spectrum's lines were fitted about: the point of its first
+// guess, found as the one both line ranges end and start at (bit for bit, so
+// the same points fall in each range), less the spectrum's energy offset.
+double lineAnchor(const XafsSpectrum& s)
+{
+    const double about = s.pre.fitTo - s.preEnd;
+    for (int k = 0; k < s.points.size(); ++k) {
+        const double x = s.xAt(k);
+        if (x + s.preEnd == s.pre.fitTo && x + s.postStart == s.post.fitFrom)
+            return x - s.energyOffset;
+    }
+    return about - s.energyOffset;
+}
+
+}  // namespace
+
 bool LcfFit::normaliseAsBlock(const XafsSpectrum& s, const LcfRefSnapshot& ref, XafsSpectrum& out,
                               bool keepPoints)
 {
@@ -242,7 +260,7 @@ bool LcfFit::normaliseAsBlock(const XafsSpectrum& s, const LcfRefSnapshot& ref, 
     out.preEnd = s.preEnd;
     out.postStart = s.postStart;
     out.lineType = s.lineType;
-    const double at = (s.pre.fitTo - s.preEnd) - s.energyOffset;
+    const double at = lineAnchor(s);
     const double E0 = s.midx - s.energyOffset;
     out.midx = E0;
     const bool ok = out.fitPrePost(at, s.lineType);
@@ -263,7 +281,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
     const int m = used.size();
     // Where the block's lines were fitted about, and its E0, in the
     // energies less the block's offset.
-    const double at = (s.pre.fitTo - s.preEnd) - s.energyOffset;
+    const double at = lineAnchor(s);
     const double E0 = s.midx - s.energyOffset;
 
     Workspace::RangeSet own;
