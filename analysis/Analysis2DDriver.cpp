@@ -442,9 +442,7 @@ void Analysis2DDriver::endRun()
         panel.showElemsAnswer(lastElems);
     }
     if (lcfFailed > 0)
-        body.report(tr("2-D run: the LCF could not fit %1 blocks (singular references or no points in "
-                       "range); their maps hold 0")
-                        .arg(lcfFailed));
+        body.report(tr("2-D run: the LCF could not fit %1 blocks (%2); their maps hold 0").arg(lcfFailed).arg(lcfWhy));
     emit ended();
     if (batchRun) {
         batchRun = false;

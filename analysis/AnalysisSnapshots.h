@@ -4,6 +4,8 @@
 #include <QMetaType>
 #include <QVector>
 
+#include <cmath>
+
 #include "core/Spectrum.h"
 #include "core/XafsSpectrum.h"
 
@@ -23,6 +25,11 @@ struct LcfRefSnapshot
     Spectrum preBase;      // double-normalised pre-base curve (mu - pre) / (post - pre)
     Spectrum postBase;     // post-base normalised curve (mu - post) / (post - pre)
     double fraction = 0;   // the fraction the row holds now
+    // The reference as measured (its own energies, no shift) and its edge
+    // jump over its own scan: the LCF normalises it again at a block's
+    // energies and ranges and compares the two jumps. ownJump 0: refused.
+    Spectrum mu;
+    double ownJump = 0;
 
     // The row's numbers taken from its spectrum (an LCFReference is one).
     static LcfRefSnapshot of(const XafsSpectrum& s, bool use, double fraction,
@@ -37,6 +44,10 @@ struct LcfRefSnapshot
         r.postBase = s.doubleNormalizedPostBaseCurve;
         r.fraction = fraction;
         r.curveShift = curveShift;
+        r.mu.points = s.points;
+        r.mu.minX = s.minX;
+        r.mu.maxX = s.maxX;
+        r.ownJump = !s.refused() && s.dMut > 0 && std::isfinite(s.dMut) ? s.dMut : 0.0;
         return r;
     }
 };

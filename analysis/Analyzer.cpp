@@ -306,6 +306,16 @@ void Analyzer::analyze2DFinished()
 void Analyzer::takeLcfResult(LcfResult r, bool reportToRows)
 {
     lastLcf = r;
+    // A fit withheld leaves no fraction of this spectrum: the rows' earlier
+    // ones would pass for its own.
+    if (r.status == LcfResult::Failed && !contAccess) {
+        for (int i : qAsConst(r.rows)) {
+            if (i < 0 || i >= lcfRefs.size()) continue;
+            lcfRefs[i]->R->clear();
+            lcfRefs[i]->T->clear();
+        }
+        emit said(tr("LCF: no fractions for this spectrum: %1").arg(r.failure));
+    }
     if (r.status != LcfResult::Fitted) return;
     resSpectrum = r.fitted;
     showOther(0, resSpectrum);

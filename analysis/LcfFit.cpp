@@ -1,9 +1,11 @@
 #include "LcfFit.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "core/MatrixUtil.h"
@@ -76,6 +78,31 @@ public:
         }
         return false;
     }
+
+    // For every column, sin^2 of its angle to the span of the others: 1 /
+    // (G^-1)_ii of the scaled Gram matrix G. Only right after singular()
+    // returned false (its factor is in u) and before solve().
+    void apart(double* out) const
+    {
+        // G = L L^T with L in u: (G^-1)_ii is the squared norm of column i of L^-1.
+        std::vector<double> inv(size_t(n) * size_t(n), 0.0);
+        for (int c = 0; c < n; ++c) {
+            for (int i = c; i < n; ++i) {
+                double v = i == c ? 1.0 : 0.0;
+                for (int k = c; k < i; ++k)
+                    v -= u[i][k] * inv[size_t(k) * size_t(n) + size_t(c)];
+                inv[size_t(i) * size_t(n) + size_t(c)] = v / u[i][i];
+            }
+        }
+        for (int c = 0; c < n; ++c) {
+            double g = 0;
+            for (int i = c; i < n; ++i)
+                g += inv[size_t(i) * size_t(n) + size_t(c)] * inv[size_t(i) * size_t(n) + size_t(c)];
+            out[c] = g > 0 ? 1.0 / g : 0.0;
+        }
+    }
+
+    double diagonal(int i) const { return a[i][i]; }
 
     void add(const double* r, double t)
     {
@@ -187,6 +214,274 @@ double LcfFit::residual(const Spectrum& D, const Spectrum& fitted, double sE0, d
     return sum / count / n;
 }
 
+namespace {
+
+// The energy a spectrum's lines were fitted about: the point of its first
+// guess, found as the one both line ranges end and start at (bit for bit, so
+// the same points fall in each range), less the spectrum's energy offset.
+double lineAnchor(const XafsSpectrum& s)
+{
+    const double about = s.pre.fitTo - s.preEnd;
+    for (int k = 0; k < s.points.size(); ++k) {
+        const double x = s.xAt(k);
+        if (x + s.preEnd == s.pre.fitTo && x + s.postStart == s.post.fitFrom)
+            return x - s.energyOffset;
+    }
+    return about - s.energyOffset;
+}
+
+}  // namespace
+
+bool LcfFit::normaliseAsBlock(const XafsSpectrum& s, const LcfRefSnapshot& ref, XafsSpectrum& out,
+                              bool keepPoints)
+{
+    const int N = s.points.size();
+    if (!keepPoints) {
+        out.clear();
+        out.xShiftOn = false;
+        out.xShift = 0;
+        out.points.reserve(N);
+        const double lo = ref.mu.minX - ref.dE, hi = ref.mu.maxX - ref.dE;
+        SpectrumSweep mu(ref.mu);
+        for (int k = 0; k < N; ++k) {
+            const double e = s.xAt(k) - s.energyOffset;
+            if (!(e >= lo && e <= hi))
+                continue;
+            const double v = mu.y(e + ref.dE);
+            if (std::isfinite(v))
+                out.append(e, v);
+        }
+    }
+    if (out.points.size() < 3)
+        return false;
+    // The block's own steps: its lines were fitted about the energy they end
+    // and start at less the gaps (the first guess of its edge), so the same
+    // points take part in each line; the jump is read at its E0.
+    out.preEnd = s.preEnd;
+    out.postStart = s.postStart;
+    out.lineType = s.lineType;
+    const double at = lineAnchor(s);
+    const double E0 = s.midx - s.energyOffset;
+    out.midx = E0;
+    const bool ok = out.fitPrePost(at, s.lineType);
+    out.dMut = out.post.value(E0) - out.pre.value(E0);
+    return ok && std::isfinite(out.dMut);
+}
+
+// LCF: each reference normalised as the block is, at the block's energies,
+// so both sides of the fit share the lines' ranges; each coefficient then
+// divided by the ratio of the reference's jump there to its jump on its own
+// scan, which is the edge step the fractions count in.
+LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
+                             const QVector<int>& used, double sE0, double eE0, double loAll, double hiAll,
+                             const SuggestElm& sElm, bool drawCurve, Workspace* ws, LcfResult& res,
+                             const std::function<LcfResult(const QString&)>& failed)
+{
+    const int N = s.points.size();
+    const int m = used.size();
+    // Where the block's lines were fitted about, and its E0, in the
+    // energies less the block's offset.
+    const double at = lineAnchor(s);
+    const double E0 = s.midx - s.energyOffset;
+
+    Workspace::RangeSet own;
+    Workspace::RangeSet* set = &own;
+    bool hit = false;
+    std::vector<XafsSpectrum> ownRefs;
+    std::vector<XafsSpectrum>* as = &ownRefs;
+    bool keep = false;
+    if (ws) {
+        as = &ws->asBlock;
+        keep = ws->asBlockFilled && int(as->size()) == m;
+        if (!keep)
+            ws->rangeSets.clear();
+        ws->asBlockFilled = true;
+        for (Workspace::RangeSet& r : ws->rangeSets) {
+            if (std::memcmp(&r.at, &at, sizeof at) == 0 && r.lineType == s.lineType && r.preEnd == s.preEnd
+                && r.postStart == s.postStart && int(r.values.size()) == m) {
+                set = &r;
+                hit = true;
+                break;
+            }
+        }
+        if (!hit) {
+            if (int(ws->rangeSets.size()) < maxRangeSets) {
+                ws->rangeSets.emplace_back();
+                set = &ws->rangeSets.back();
+            } else {
+                set = &ws->rangeSets[ws->nextSet];
+                ws->nextSet = (ws->nextSet + 1) % ws->rangeSets.size();
+            }
+        }
+    }
+    as->resize(size_t(m));
+    if (!hit) {
+        set->at = at;
+        set->lineType = s.lineType;
+        set->preEnd = s.preEnd;
+        set->postStart = s.postStart;
+        set->pre.resize(size_t(m));
+        set->post.resize(size_t(m));
+        set->fitted.assign(size_t(m), false);
+        set->values.resize(size_t(m));
+        for (int j = 0; j < m; ++j) {
+            const LcfRefSnapshot& ref = refs[used[j]];
+            XafsSpectrum& rb = (*as)[size_t(j)];
+            set->fitted[size_t(j)] = LcfFit::normaliseAsBlock(s, ref, rb, keep);
+            set->pre[size_t(j)] = rb.pre;
+            set->post[size_t(j)] = rb.post;
+            // The points of rb are the block's that the reference reaches, in order.
+            std::vector<double>& v = set->values[size_t(j)];
+            v.assign(size_t(N), qQNaN());
+            const double lo = ref.mu.minX - ref.dE, hi = ref.mu.maxX - ref.dE;
+            int i = 0;
+            for (int k = 0; k < N && i < rb.points.size(); ++k) {
+                const double e = s.xAt(k) - s.energyOffset;
+                if (!(e >= lo && e <= hi) || e != rb.points[i].x())
+                    continue;
+                const double p = rb.pre.value(e), q = rb.post.value(e);
+                v[size_t(k)] = (rb.points[i].y() - p) / (q - p);
+                ++i;
+            }
+        }
+    }
+    const std::vector<std::vector<double>>& values = set->values;
+    QVector<double> rho(m, 0.0);
+    for (int j = 0; j < m; ++j) {
+        const LcfRefSnapshot& ref = refs[used[j]];
+        const double J = set->post[size_t(j)].value(E0) - set->pre[size_t(j)].value(E0);
+        rho[j] = set->fitted[size_t(j)] && ref.ownJump > 0 ? J / ref.ownJump : qQNaN();
+        if (!(ref.ownJump > 0)) {
+            LcfResult r = failed(QCoreApplication::translate(
+                                     "LcfFit", "reference row %1 has no edge jump of its own under the block's conditions "
+                                               "(its spectrum is refused there): its fraction has no edge step to count in")
+                                     .arg(used[j]));
+            r.jumpRatios = rho;
+            return r;
+        }
+        if (!(rho[j] >= LcfFit::minJumpRatio && rho[j] <= LcfFit::maxJumpRatio)) {
+            res.jumpRatios = rho;
+            LcfResult r = failed(QCoreApplication::translate(
+                                     "LcfFit", "reference row %1, normalised over the block's ranges, has an edge jump %2 "
+                                               "times its own (outside %3 - %4): the block's energies do not measure its edge")
+                                     .arg(used[j])
+                                     .arg(QString::number(rho[j], 'g', 3))
+                                     .arg(LcfFit::minJumpRatio)
+                                     .arg(LcfFit::maxJumpRatio));
+            r.jumpRatios = rho;
+            return r;
+        }
+    }
+    res.jumpRatios = rho;
+
+    NormalEquations eq(m);
+    double rSmall[16];
+    std::vector<double> rBig(m > 16 ? size_t(m) : 0);
+    double* r = m > 16 ? rBig.data() : rSmall;
+    const Spectrum& D = s.doubleNormalizedPreBaseCurve;
+    int count = 0;
+    for (int k = 0; k < N; ++k) {
+        const double e = s.xAt(k) - s.energyOffset;
+        if (!(e >= sE0 && e <= eE0))
+            continue;
+        for (int j = 0; j < m; ++j)
+            r[j] = values[size_t(j)][size_t(k)];
+        const double t = D.yAt(k);
+        if (!std::isfinite(t) || !allFinite(r, m))
+            continue;
+        eq.add(r, t);
+        ++count;
+    }
+    if (count == 0)
+        return failed(QStringLiteral("no point of the spectrum lies in the fit range and every reference"));
+    if (eq.singular())
+        return failed(QStringLiteral("the references in use are not independent over the fit range"));
+    res.apart.resize(m);
+    eq.apart(res.apart.data());
+    std::vector<double> diag(static_cast<size_t>(m));
+    for (int j = 0; j < m; ++j)
+        diag[size_t(j)] = eq.diagonal(j);
+    eq.solve();
+
+    QVector<double> c(m);
+    double sumC = 0, sumScaled = 0;
+    for (int j = 0; j < m; ++j) {
+        c[j] = eq.unknown(j);
+        sumC += c[j];
+        sumScaled += c[j] / rho[j];
+    }
+    res.rows = used;
+    res.fractions.resize(m);
+    res.amounts.resize(m);
+    // The fractions keep the fit's sum; with nothing to share out, the
+    // scaled coefficients themselves.
+    const double keepSum = sumScaled != 0 && std::isfinite(sumScaled) ? sumC / sumScaled : 1.0;
+    for (int j = 0; j < m; ++j) {
+        res.fractions[j] = c[j] / rho[j] * keepSum;
+        res.amounts[j] = c[j] / rho[j] * s.dMut;
+    }
+
+    // Standard errors: the scatter of D about the fit, misfit included,
+    // carried through (A^-1)_jj = (G^-1)_jj / A_jj. References that the
+    // stack's energies barely tell apart turn a small misfit into a large
+    // error of their fractions, which then mean nothing.
+    double rss = 0;
+    for (int k = 0; k < N; ++k) {
+        const double e = s.xAt(k) - s.energyOffset;
+        if (!(e >= sE0 && e <= eE0))
+            continue;
+        double v = 0;
+        for (int j = 0; j < m; ++j)
+            v += c[j] * values[size_t(j)][size_t(k)];
+        const double d = D.yAt(k) - v;
+        if (std::isfinite(d))
+            rss += d * d;
+    }
+    const double s2 = count > m ? rss / (count - m) : qInf();
+    res.errors.resize(m);
+    int widest = 0;
+    for (int j = 0; j < m; ++j) {
+        res.errors[j] = std::sqrt(s2 / (res.apart[j] * diag[size_t(j)])) / std::fabs(rho[j]) * std::fabs(keepSum);
+        if (!(res.errors[j] <= res.errors[widest]))
+            widest = j;
+    }
+    if (!(res.errors[widest] <= LcfFit::maxFractionError)) {
+        const QVector<double> errors = res.errors, apart = res.apart;
+        LcfResult f = failed(QCoreApplication::translate(
+                                 "LcfFit", "the fraction of reference row %1 has a standard error of %2 (over %3): "
+                                           "the references cannot be told apart at the stack's energies")
+                                 .arg(used[widest])
+                                 .arg(QString::number(errors[widest], 'g', 2))
+                                 .arg(LcfFit::maxFractionError));
+        f.errors = errors;
+        f.apart = apart;
+        f.jumpRatios = rho;
+        return f;
+    }
+
+    // The curve the fit found: the residual is of this spectrum.
+    Spectrum F;
+    F.points.reserve(N);
+    for (int k = 0; k < N; ++k) {
+        const double e = s.xAt(k) - s.energyOffset;
+        if (!std::isfinite(e) || e < loAll || e > hiAll)
+            continue;
+        double v = 0;
+        for (int j = 0; j < m; ++j)
+            v += c[j] * values[size_t(j)][size_t(k)];
+        if (!std::isfinite(v))
+            continue;
+        F.append(e, v);
+    }
+    res.z = LcfFit::residual(D, F, sE0, eE0, N, s.energyOffset);
+    if (drawCurve)
+        res.fitted = XafsSpectrum(F, QStringLiteral("anal-LCF"), 1, 0.0, sElm);
+    res.sE0 = sE0;
+    res.eE0 = eE0;
+    res.status = LcfResult::Fitted;
+    return res;
+}
+
 LcfFit::Coverage LcfFit::coverage(double refLo, double refHi, double sE0, double eE0,
                                   QVector<double> energies)
 {
@@ -236,9 +531,9 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         res.amounts = QVector<double>(refs.size(), 0.0);
         return res;
     }
-    auto failed = [&](const char* why) {
+    auto failed = [&](const QString& why) {
         res.status = LcfResult::Failed;
-        res.failure = QString::fromLatin1(why);
+        res.failure = why;
         res.rows = used;
         res.fractions = QVector<double>(m, 0.0);
         res.amounts = QVector<double>(m, 0.0);
@@ -248,7 +543,7 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
         return res;
     };
     if (m == 0)
-        return failed("no reference in use");
+        return failed(QStringLiteral("no reference in use"));
 
     double loAll = 0, hiAll = 1e300;
     for (int j : used) {
@@ -296,8 +591,17 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
             ws->eE0 = askedE;
             ws->fitValues.clear();
             ws->curveValues.clear();
+            ws->asBlockFilled = false;
         }
     }
+    // A block is normalised as its references are only when it was
+    // normalised itself and each reference carries its measured points (every
+    // row does); curves handed in alone are fitted as they are.
+    bool asBlock = kind == LCF && s.pre.fitted && s.post.fitted;
+    for (int j : used)
+        asBlock = asBlock && refs[j].mu.points.size() >= 2;
+    if (asBlock)
+        return fitAsBlock(s, refs, used, sE0, eE0, loAll, hiAll, sElm, drawCurve, ws, res, failed);
     size_t fitAt = 0, curvePos = 0;
 
     // The target's energies rise: each reference is read by a sweep, not
@@ -347,9 +651,14 @@ LcfResult LcfFit::fit(Kind kind, const XafsSpectrum& s, const QVector<LcfRefSnap
     if (ws)
         ws->fitFilled = true;
     if (count == 0)
-        return failed("no point of the spectrum lies in the fit range and every reference");
+        return failed(QStringLiteral("no point of the spectrum lies in the fit range and every reference"));
     if (eq.singular())
-        return failed("the references in use are not independent over the fit range");
+        return failed(QStringLiteral("the references in use are not independent over the fit range"));
+    {
+        std::vector<double> all(static_cast<size_t>(n));
+        eq.apart(all.data());
+        res.apart = QVector<double>(all.begin() + bg, all.end());
+    }
     eq.solve();
 
     QVector<double> c(m);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <vector>
 
 #include "analysis/AnalysisSnapshots.h"
@@ -20,8 +21,10 @@ struct LcfResult
         Skipped,   // no target points or fewer than two rows: nothing computed
         ZeroJump,  // LCF with a non-positive edge jump: zeros per row, no fit
         Fitted,
-        Failed     // no unique fit: dependent references, no point in range, no row
-                   // in use; zeros per row in use, z 0, reason in failure
+        Failed     // no unique fit: dependent references, references that the
+                   // stack's energies cannot tell apart, a reference whose edge
+                   // the block's ranges do not measure, no point in range, no
+                   // row in use; zeros per row in use, z 0, reason in failure
     };
     Status status = Skipped;
     QVector<int> rows;           // indices of the rows in use, in row order (not Skipped)
@@ -32,13 +35,26 @@ struct LcfResult
     double sE0 = 0;              // the fit range after narrowing to the references
     double eE0 = 0;
     QString failure;             // why the fit failed (Failed)
+    // LCF, per row in use: the reference's edge jump normalised at the
+    // block's energies and ranges, at the block's E0, over its jump on its
+    // own scan (empty when not reached).
+    QVector<double> jumpRatios;
+    // Per row in use: sin^2 of the angle between its curve and the span of
+    // the other columns over the fit's points (1: unlike them all, 0: a
+    // combination of them); empty when not reached.
+    QVector<double> apart;
+    // LCF, per row in use: the standard error of its fraction, from the
+    // scatter of the block about the fit, misfit included.
+    QVector<double> errors;
 };
 
 Q_DECLARE_METATYPE(LcfResult)
 
 // The three fits: LCF and the old LCF fit the double-normalised pre-base
 // curve D of the target with the references' curves R_j; MLCF fits the raw mu
-// with a linear background and the references' post-base curves P_j.
+// with a linear background and the references' post-base curves P_j. The
+// LCF's R_j are the references normalised as the target was, at its
+// energies; the old LCF's those of their own scans.
 class LcfFit
 {
 public:
@@ -60,7 +76,47 @@ public:
         bool fitFilled = false, curveFilled = false;
         std::vector<double> fitValues;    // in use per point of the fit range, in order
         std::vector<double> curveValues;  // in use per point of the drawn curve
+        // LCF: each reference at the target's energies, normalised as the
+        // last target was; its points stay while the energies do.
+        std::vector<XafsSpectrum> asBlock;
+        bool asBlockFilled = false;
+        // The references' lines and curves for each set of line ranges met
+        // at these energies: the ranges follow from where the lines were
+        // fitted about (a point of the target), so a run meets few of them.
+        struct RangeSet
+        {
+            double at = 0;
+            int lineType = 1;
+            double preEnd = 0, postStart = 0;
+            std::vector<VictLine> pre, post;
+            std::vector<bool> fitted;
+            std::vector<std::vector<double>> values;  // per reference, per target point
+        };
+        std::vector<RangeSet> rangeSets;
+        size_t nextSet = 0;  // replaced next once the store is full
     };
+    // Range sets kept per workspace.
+    static constexpr int maxRangeSets = 32;
+
+    // The LCF's limits. A reference whose jump over a block's ranges is
+    // outside [minJumpRatio, maxJumpRatio] times its own has an edge that
+    // the block's energies do not measure: no fraction is given for it.
+    static constexpr double minJumpRatio = 0.3;
+    static constexpr double maxJumpRatio = 3.0;
+    // A fraction whose standard error exceeds this is not told apart from
+    // a mixture of the other references at the stack's energies: the fit
+    // is not given. Chosen on half the stacks made from the measured
+    // spectra, noise-free: it withheld 28 of the 30 fits there off by more
+    // than 0.05 and none of the 91 within; on the other half 16 of 16 and
+    // none of 80.
+    static constexpr double maxFractionError = 0.015;
+
+    // A reference at the energies of spectrum s (those it reaches, less the
+    // target's energy offset, plus the reference's shift), normalised as s
+    // was: s's E0, pre- and post-edge gaps and line type. out holds the
+    // points and lines; false when a line could not be fitted.
+    static bool normaliseAsBlock(const XafsSpectrum& s, const LcfRefSnapshot& ref, XafsSpectrum& out,
+                                 bool keepPoints = false);
 
     // The fitted curve is drawn with the fit's own fractions.
     // drawCurve false: `fitted` stays empty (z is the same either way).
@@ -90,6 +146,12 @@ public:
     };
     static Coverage coverage(double refLo, double refHi, double sE0, double eE0,
                              QVector<double> energies);
+
+private:
+    static LcfResult fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot>& refs,
+                                const QVector<int>& used, double sE0, double eE0, double loAll,
+                                double hiAll, const SuggestElm& sElm, bool drawCurve, Workspace* ws,
+                                LcfResult& res, const std::function<LcfResult(const QString&)>& failed);
 };
 
 #endif

@@ -68,6 +68,63 @@ static void BM_LcfBlock(benchmark::State& state)
 }
 BENCHMARK(BM_LcfBlock)->Arg(LcfFit::LCF)->Arg(LcfFit::MLCF);
 
+namespace {
+
+// Blocks of one run: the same energies, each with noise of its own, so that
+// their edges' first guesses and lines' ranges vary a little as a run's do.
+struct Run
+{
+    std::vector<XafsSpectrum> blocks;
+    QVector<LcfRefSnapshot> refs;
+    Run()
+    {
+        const Block blk;
+        refs = blk.refs;
+        std::mt19937 rng(11);
+        std::normal_distribution<double> noise(0, 0.01);
+        for (int n = 0; n < 64; ++n) {
+            Spectrum s = blk.s;
+            for (QPointF& p : s.points) p.setY(p.y() + noise(rng));
+            blocks.emplace_back(s, "block", 1, 0, noWindow());
+        }
+    }
+};
+
+}  // namespace
+
+// The LCF of a run's blocks: the references normalised with each block's own
+// lines (arg 0: LCF) or taken over their own scans as before (arg 1: the old
+// LCF, whose path the LCF took then); arg 1 of the second pair: one
+// workspace for the run (as a worker keeps it), or none.
+static void BM_LcfRunBlocks(benchmark::State& state)
+{
+    const Run run;
+    const LcfFit::Kind kind = state.range(0) == 0 ? LcfFit::LCF : LcfFit::LCFOld;
+    const bool cached = state.range(1) != 0;
+    LcfFit::Workspace ws;
+    size_t n = 0;
+    for (auto _ : state) {
+        const XafsSpectrum& b = run.blocks[n++ % run.blocks.size()];
+        const LcfResult r = LcfFit::fit(kind, b, run.refs, 8900, 9150, noWindow(), false, cached ? &ws : nullptr);
+        benchmark::DoNotOptimize(r.z);
+    }
+}
+BENCHMARK(BM_LcfRunBlocks)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1});
+
+// What a block's own normalisation costs, for scale.
+static void BM_BlockNormalised(benchmark::State& state)
+{
+    const Run run;
+    XafsSpectrum x;
+    size_t n = 0;
+    for (auto _ : state) {
+        x = run.blocks[n++ % run.blocks.size()];
+        x.renew("block", 1, 0, noWindow());
+        benchmark::DoNotOptimize(x.dMut);
+    }
+}
+BENCHMARK(BM_BlockNormalised);
+
 static void BM_EdgeShiftCompared(benchmark::State& state)
 {
     const Block blk;

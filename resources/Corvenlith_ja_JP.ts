@@ -71,8 +71,8 @@
         <translation>2-D 解析をブロック %1, %2 で終えました: チェックされた解析がなくなりました</translation>
     </message>
     <message>
-        <source>2-D run: the LCF could not fit %1 blocks (singular references or no points in range); their maps hold 0</source>
-        <translation>2-D 解析: LCF が %1 ブロックをフィットできませんでした（参照が特異か、範囲内に点がありません）。それらのマップ値は 0 です</translation>
+        <source>2-D run: the LCF could not fit %1 blocks (%2); their maps hold 0</source>
+        <translation>2-D 解析: LCF が %1 ブロックをフィットできませんでした（%2）。それらのマップ値は 0 です</translation>
     </message>
     <message>
         <source>the block&apos;s spectrum has no points</source>
@@ -475,6 +475,10 @@
     <message>
         <source>The LCF reference file &quot;%1&quot; could not be read: reference row %2 has no file now</source>
         <translation>LCF 参照ファイル「%1」を読めませんでした: 参照行 %2 は今ファイルなしです</translation>
+    </message>
+    <message>
+        <source>LCF: no fractions for this spectrum: %1</source>
+        <translation>LCF: このスペクトルの割合は出せません: %1</translation>
     </message>
     <message>
         <source>The LCF reference &quot;%1&quot; of row %2 does not cover the fit: its energies less its dE reach %3 - %4 eV, the stack&apos;s energies in the LCF range %5 - %6 eV</source>
@@ -2421,6 +2425,21 @@
     <message>
         <source>Failures in this run: 0</source>
         <translation>この実行の失敗: 0 件</translation>
+    </message>
+</context>
+<context>
+    <name>LcfFit</name>
+    <message>
+        <source>reference row %1 has no edge jump of its own under the block&apos;s conditions (its spectrum is refused there): its fraction has no edge step to count in</source>
+        <translation>参照行 %1 はブロックの条件では自身のエッジジャンプがありません（そのスペクトルはそこで拒否されます）: 割合を数えるエッジステップがありません</translation>
+    </message>
+    <message>
+        <source>reference row %1, normalised over the block&apos;s ranges, has an edge jump %2 times its own (outside %3 - %4): the block&apos;s energies do not measure its edge</source>
+        <translation>参照行 %1 はブロックの範囲で規格化するとエッジジャンプが自身の %2 倍です（%3 - %4 の外）: ブロックのエネルギーではそのエッジを測れません</translation>
+    </message>
+    <message>
+        <source>the fraction of reference row %1 has a standard error of %2 (over %3): the references cannot be told apart at the stack&apos;s energies</source>
+        <translation>参照行 %1 の割合の標準誤差が %2 です（%3 を超えます）: スタックのエネルギーでは参照を区別できません</translation>
     </message>
 </context>
 </TS>

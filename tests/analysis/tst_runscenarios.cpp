@@ -561,7 +561,15 @@ private slots:
         a->Sel2DADEdgeA->setChecked(mode == "edge shift");
         a->Sel2DARAA->setChecked(mode == "residual");
         a->Sel2DAElemA->setChecked(mode == "elements");
-        for (int i : {0, 1}) a->setLCFStd(i, true, 0, dir.filePath(QString("r%1.dat").arg(i + 1)), "0");
+        // References with the sample's edge and one 2 eV above it: normalised as its blocks are, a reference
+        // whose edge lies tens of eV away gives no fraction.
+        for (int i : {0, 1}) {
+            const QString f = dir.filePath(QString("atEdge%1.dat").arg(i));
+            QVERIFY(ts::writeSpectrum(f, synth::sample(8800, 9400, 1, [=](double E) {
+                return 0.4 - 1e-4 * E + synth::sigmoid(E, E0 + 2 * i, 1);
+            })));
+            a->setLCFStd(i, true, 0, f, "0");
+        }
         a->setLCFRange(8950, 9100);
         a->setRaEnergy(E0 + 50);
         a->setTargetElements(QStringLiteral("Cu"));
