@@ -64,6 +64,18 @@ Spectrum bumpAndStep(double stepJump)
     });
 }
 
+// Point i read with those of its four nearest neighbours within 0.75 eV,
+// at their mean energy E.
+double localRead(const Spectrum& s, int i, double& E)
+{
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int j = std::max(0, i - 2); j <= std::min(s.size() - 1, i + 2); ++j)
+        if (std::fabs(s.xAt(j) - s.xAt(i)) <= 0.75) sx += s.xAt(j), sy += s.yAt(j), ++n;
+    E = sx / n;
+    return sy / n;
+}
+
 // E0 at a fraction, written straight from its definition with smoothedY.
 double energyByDefinition(const XafsSpectrum& s, double f)
 {
@@ -83,7 +95,24 @@ double energyByDefinition(const XafsSpectrum& s, double f)
     double sum = 0;
     for (const auto& [p, q] : {std::make_pair(k - 1, k), std::make_pair(k, k + 1), std::make_pair(k - 1, k + 1)})
         sum += s.xAt(p) + d(p) * (s.xAt(q) - s.xAt(p)) / (d(p) - d(q));
-    return sum / 3;
+    const double estimate = sum / 3;
+    // The crossing itself: between the neighbouring points, up to three
+    // either side of k, whose values (each averaged with those of its
+    // five-point neighbours within 0.75 eV, at their mean energy) bracket the
+    // target nearest the estimate; straight between them on steps up to 1.5 eV.
+    auto local = [&](int i, double& E) { return localRead(s, i, E) - target(E); };
+    double nearest = HUGE_VAL, E0 = estimate;
+    for (int i = std::max(0, k - 3); i < std::min(s.size() - 1, k + 3); ++i) {
+        double a, b;
+        const double da = local(i, a), db = local(i + 1, b);
+        const double far = std::max({0.0, a - estimate, estimate - b});
+        if (da < 0 && db >= 0 && b > a && far < nearest) {
+            nearest = far;
+            // Coarser steps follow a curve this definition does not write out.
+            E0 = b - a <= 1.5 ? a - da * (b - a) / (db - da) : qQNaN();
+        }
+    }
+    return E0;
 }
 
 // On 0.5 eV steps every energy is an exact binary fraction, so shifting by
@@ -200,12 +229,19 @@ Spectrum stepScan(const Foil& f, unsigned seed, int after = -1, double delta = 0
     return s;
 }
 
-// E0 lies between two neighbouring points on either side of the mid-line.
+// E0 lies between two neighbouring points on either side of the mid-line,
+// each read with its close neighbours (localRead).
 bool bracketed(const XafsSpectrum& s)
 {
-    auto d = [&](int i) { return 0.5 * (s.pre.value(s.xAt(i)) + s.post.value(s.xAt(i))) - s.smoothedY(s.xAt(i)); };
-    for (int i = 0; i + 1 < s.size(); ++i)
-        if (s.xAt(i) <= s.midx && s.midx <= s.xAt(i + 1) && d(i) * d(i + 1) <= 0) return true;
+    auto d = [&](int i, double& E) {
+        const double v = localRead(s, i, E);
+        return 0.5 * (s.pre.value(E) + s.post.value(E)) - v;
+    };
+    for (int i = 0; i + 1 < s.size(); ++i) {
+        double a, b;
+        const double da = d(i, a), db = d(i + 1, b);
+        if (a <= s.midx && s.midx <= b && da * db <= 0) return true;
+    }
     return false;
 }
 
@@ -373,22 +409,27 @@ private slots:
         }
     }
 
-    // Around the chosen point a, b, c: the mean of the three pairwise
-    // crossings where it lies between the two points that bracket the
-    // crossing, else that pair's own crossing.
+    // Around the chosen point a, b, c the smoothed values choose the
+    // crossing; it is taken between the two points that bracket the target,
+    // straight between them on 1 eV steps, and where none do, from the
+    // smoothed values: the mean of the three pairwise crossings where it lies
+    // between the two points that bracket the crossing, else that pair's own.
     void crossingRefinement_data()
     {
         QTest::addColumn<Points>("smoothed");  // at energies 1, 2, 3
         QTest::addColumn<double>("slope");     // of both lines, through 0
         QTest::addColumn<double>("E0");
-        // d = (0.5, 0.5, -0.5): a-b has no denominator and is left out.
-        QTest::newRow("zero denominator") << Points{{1, 0}, {2, 0}, {3, 1}} << 0.0 << 2.25;
+        // Points 2 and 3 bracket the target: half-way between them (the mean
+        // of the smoothed crossings, 2.25, lay below the point at 2 still
+        // under the target).
+        QTest::newRow("level pair below") << Points{{1, 0}, {2, 0}, {3, 1}} << 0.0 << 2.5;
         QTest::newRow("even rise") << Points{{1, 0.25}, {2, 0.5}, {3, 0.75}} << 0.0 << 2.0;
         // d = (0.5, 0.4999, -0.5): a-b meets 5000 eV away; b-c is the bracket.
         QTest::newRow("nearly level pair") << Points{{1, 0}, {2, 1e-4}, {3, 1}} << 0.0 << 2 + 0.4999 / 0.9999;
         QTest::newRow("nearly level pair after") << Points{{1, 0}, {2, 1 - 1e-4}, {3, 1}} << 0.0 << 1 + 0.5 / (1 - 1e-4);
-        // Target E, rising faster than the data: the three crossings all fall
-        // below 1; between b and c the data cross the target at b.
+        // Target E, rising faster than the data: no two points bracket it, and
+        // the three crossings all fall below 1; between b and c the smoothed
+        // data cross the target at b.
         QTest::newRow("target rising faster") << Points{{1, 0.9}, {2, 1.5}, {3, 2.5}} << 1.0 << 2.5;
     }
     void crossingRefinement()
