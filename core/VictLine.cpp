@@ -39,7 +39,7 @@ bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
 
 }  // namespace
 
-bool VictLine::fit(const Spectrum& source, double from, double to, int type)
+bool VictLine::fit(const Spectrum& source, double from, double to, int type, bool withTo)
 {
     // Too few points: refuse before touching anything, so the previous fit
     // stays whole.
@@ -49,7 +49,7 @@ bool VictLine::fit(const Spectrum& source, double from, double to, int type)
     lineType = type;
     fitFrom = from;
     fitTo = to;
-    fitted = (type == 0) ? fitVictoreen(source, from, to) : fitLinear(source, from, to);
+    fitted = (type == 0) ? fitVictoreen(source, from, to, withTo) : fitLinear(source, from, to, withTo);
     return fitted;
 }
 
@@ -70,7 +70,7 @@ double VictLine::residual(const Spectrum& source, double from, double to, bool i
     return sigma;
 }
 
-bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
+bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool withTo)
 {
     const int n = source.points.size();
     if (n < 4)
@@ -79,7 +79,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
-        if (E >= to)
+        if (withTo ? E > to : E >= to)
             break;
         if (!(E >= from))
             continue;
@@ -111,7 +111,9 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
     const double rhs[3] = {sy, s3y, s4y};
     double sol[3];
-    const bool ok = solveSmall(3, A, rhs, sol);
+    // Three coefficients need three points; fewer leave the sums singular,
+    // which rounding may hide from the solver.
+    const bool ok = solveSmall(3, A, rhs, sol) && s0 >= 3;
     c0 = sol[0];
     c1 = sol[1];
     c2 = sol[2];
@@ -119,7 +121,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
     return ok;
 }
 
-bool VictLine::fitLinear(const Spectrum& source, double from, double to)
+bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool withTo)
 {
     const int n = source.points.size();
     if (n < 3)
@@ -128,7 +130,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
-        if (E >= to)
+        if (withTo ? E > to : E >= to)
             break;
         if (!(E >= from))
             continue;
@@ -153,7 +155,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
         k = sol[0];
         c0 = sol[1];
     }
-    residual(source, from, to, false);
+    residual(source, from, to, withTo);
     return ok;
 }
 

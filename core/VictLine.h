@@ -37,9 +37,11 @@ public:
         return k * E + c0;
     }
 
-    bool fit(const Spectrum& source, double from, double to, int type);
-    bool fitVictoreen(const Spectrum& source, double from, double to);
-    bool fitLinear(const Spectrum& source, double from, double to);
+    // The points from `from` up to `to`, `to` itself left out unless
+    // withTo; sigma is the rms residual of the points fitted.
+    bool fit(const Spectrum& source, double from, double to, int type, bool withTo = false);
+    bool fitVictoreen(const Spectrum& source, double from, double to, bool withTo = false);
+    bool fitLinear(const Spectrum& source, double from, double to, bool withTo = false);
 
     // Called on the pre-edge line with the post-edge line, and the reverse.
     void correctWithPost(const VictLine& post);

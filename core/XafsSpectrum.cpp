@@ -757,6 +757,51 @@ void XafsSpectrum::judge(double guess, bool fitted, bool crossed)
     }
 }
 
+namespace {
+
+// The last point of a scan counts in the post-edge line (on a sparse list it
+// may be one of two or three there) unless it is an outlier of the line
+// fitted without it: further from it than kLastOutlier times the spread
+// expected of a new point (the residuals' scatter, widened for the
+// extrapolation), judged only where the points before it are enough to
+// measure a scatter.
+constexpr double kLastOutlier = 4.0;
+constexpr int kLastJudgedDof = 4;
+
+bool lastPointCounts(const VictLine& line, bool fitted, const Spectrum& s, double from)
+{
+    const int N = s.points.size();
+    if (!fitted)
+        return true;
+    const double xl = pointX(s, N - 1);
+    double sx = 0, sxx = 0, ssr = 0;
+    int n = 0;
+    for (int i = 0; i < N; ++i) {
+        const double E = pointX(s, i);
+        if (!(E >= from && E < xl))
+            continue;
+        const double r = s.points[i].y() - line.baseValue(E);
+        sx += E;
+        sxx += E * E;
+        ssr += r * r;
+        ++n;
+    }
+    const int dof = n - (line.lineType == 0 ? 3 : 2);
+    if (dof < kLastJudgedDof)
+        return true;
+    const double mean = sx / n;
+    const double spreadX = sxx - n * mean * mean;
+    const double leverage = spreadX > 0 ? (xl - mean) * (xl - mean) / spreadX : 0.0;
+    const double expected = std::sqrt(ssr / dof * (1 + 1.0 / n + leverage));
+    const double off = std::fabs(s.points[N - 1].y() - line.baseValue(xl));
+    if (!std::isfinite(off))
+        return false;
+    // Exact lines (no scatter at all) have no outliers but rounding.
+    return off <= kLastOutlier * expected + 1e-9 * std::fabs(line.baseValue(xl));
+}
+
+}  // namespace
+
 bool XafsSpectrum::fitPrePost(double E0, int lineType)
 {
     // The gap below must compare the fresh fits, not a correction curve left
@@ -765,7 +810,9 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
     post.correctionOn = false;
     const int N = points.size();
     const bool okPre = pre.fit(*this, xAt(0), E0 + preEnd, lineType);
-    const bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
+    bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
+    if (N > 0 && lastPointCounts(post, okPost, *this, E0 + postStart))
+        okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType, true);
 
     // A post-edge line below the pre-edge line would give a negative jump:
     // move them apart so the post line ends a tenth of the gap above.
