@@ -1,5 +1,6 @@
 #include "VictLine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "DebugOnce.h"
@@ -39,6 +40,12 @@ bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
 
 }  // namespace
 
+void VictLine::spreadOfEnergies(double n, double sum, double sumSquares)
+{
+    fitMeanE = n > 0 ? sum / n : 0.0;
+    fitSpreadE = n > 0 ? std::max(0.0, sumSquares - sum * fitMeanE) : 0.0;
+}
+
 bool VictLine::fit(const Spectrum& source, double from, double to, int type, bool withTo)
 {
     // Too few points: refuse before touching anything, so the previous fit
@@ -75,7 +82,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
     const int n = source.points.size();
     if (n < 4)
         return false;
-    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0;
+    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0, sx = 0, sxx = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
@@ -106,8 +113,11 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
         s8 += L4 * L4;
         s3y += L3 * yv;
         s4y += L4 * yv;
+        sx += E;
+        sxx += E * E;
         ++fitCount;
     }
+    spreadOfEnergies(s0, sx, sxx);
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
     const double rhs[3] = {sy, s3y, s4y};
     double sol[3];
@@ -142,6 +152,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
         sxy += E * yv;
         ++fitCount;
     }
+    spreadOfEnergies(s0, sx, sxx);
     bool ok;
     if (s0 < 2) {
         k = 0;

@@ -57,6 +57,10 @@ public:
     double k = 0;
     double sigma = 0;
     int fitCount = 0;
+    // The energies fitted: their mean and the sum of their squared
+    // distances from it (what a point's leverage on the fit comes from).
+    double fitMeanE = 0;
+    double fitSpreadE = 0;
     double fitFrom = 0;
     double fitTo = 0;
     int correctionType = 2;    // 2: sampled Bezier curve; else the cubic a..d
@@ -69,6 +73,7 @@ public:
     QVector<QPointF> controlPoints;
 
 private:
+    void spreadOfEnergies(double n, double sum, double sumSquares);
     double residual(const Spectrum& source, double from, double to, bool includeTo);
     void sampleBezier();
 };

@@ -178,14 +178,63 @@ double monotoneCrossing(double e0, double d0, bool before, double e1, double d1,
         return (2 * t3 - 3 * t2 + 1) * d1 + (t3 - 2 * t2 + t) * m1 + (3 * t2 - 2 * t3) * d2
                + (t3 - t2) * m2;
     };
-    // Monotone between the ends: halving finds the one crossing to far
-    // below any grid's resolution.
+    // Monotone between the ends: halving finds the one crossing, to a
+    // sixteen-millionth of the step.
     double lo = 0, hi = 1;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 24; ++i) {
         const double t = 0.5 * (lo + hi);
         (at(t) < 0 ? lo : hi) = t;
     }
     return e1 + 0.5 * (lo + hi) * h;
+}
+
+// The crossing at fraction f between the pre and post lines (read along
+// preAt and postAt), taken from the points around the chosen point kBest
+// given the smoothed estimate.
+double crossingBetweenPoints(const Spectrum& s, LineSweep& preAt, LineSweep& postAt, double f,
+                             int kBest, double estimate)
+{
+    // On coarse steps the five-point average reaches far and, across an
+    // asymmetric edge, lifts the values below the target: the crossing comes
+    // out low, even below a point still under it. It is taken between the
+    // points themselves: of the rising brackets among the points around the
+    // chosen one, the one nearest the estimate.
+    const int N = s.points.size();
+    auto target = [&](double E) { return f * postAt(E) + (1 - f) * preAt(E); };
+    const int first = std::max(0, kBest - kBracketReach);
+    const int last = std::min(N - 1, kBest + kBracketReach);
+    double e[2 * kBracketReach + 1], d[2 * kBracketReach + 1];
+    for (int j = first; j <= last; ++j) {
+        double v;
+        localValue(s, j, e[j - first], v);
+        d[j - first] = v - target(e[j - first]);
+    }
+    int bracket = -1;
+    double nearest = HUGE_VAL;
+    for (int j = 0; j + first < last; ++j) {
+        // Points averaged with the same neighbours stand for one energy.
+        if (!(d[j] < 0 && d[j + 1] >= 0) || !(e[j + 1] > e[j]))
+            continue;
+        const double distance = std::max({0.0, e[j] - estimate, estimate - e[j + 1]});
+        if (distance < nearest) {
+            nearest = distance;
+            bracket = j;
+        }
+    }
+    if (bracket < 0)
+        return estimate;
+    const int j = bracket;
+    const double h = e[j + 1] - e[j];
+    if (h <= 2 * kLocalReach)
+        return std::min(std::max(e[j] - d[j] * h / (d[j + 1] - d[j]), e[j]), e[j + 1]);
+    // Points standing alone several eV apart: a straight line between them
+    // cuts the edge's bend (below a white line it reads low), so the curve
+    // through them is followed with its neighbours' slopes, never turning
+    // back between the two.
+    const bool before = j > 0 && e[j] > e[j - 1];
+    const bool after = j + 2 + first <= last && e[j + 2] > e[j + 1];
+    return monotoneCrossing(before ? e[j - 1] : 0, before ? d[j - 1] : 0, before, e[j], d[j],
+                            e[j + 1], d[j + 1], after ? e[j + 2] : 0, after ? d[j + 2] : 0, after);
 }
 
 // The energy a smoothed value stands for: the point's own where the points it
@@ -768,36 +817,28 @@ namespace {
 constexpr double kLastOutlier = 4.0;
 constexpr int kLastJudgedDof = 4;
 
-bool lastPointCounts(const VictLine& line, bool fitted, const Spectrum& s, double from)
+// Judged from the line fitted with the point, by the identities of a least-
+// squares fit left one point short: its distance from the line without it is
+// its residual over 1 - h, h its leverage (that of a straight line in E, for
+// a Victoreen line too), and the others' squared residuals sum to that of
+// all less the point's squared over 1 - h.
+bool lastPointIsOutlier(const VictLine& line, const Spectrum& s)
 {
     const int N = s.points.size();
-    if (!fitted)
-        return true;
-    const double xl = pointX(s, N - 1);
-    double sx = 0, sxx = 0, ssr = 0;
-    int n = 0;
-    for (int i = 0; i < N; ++i) {
-        const double E = pointX(s, i);
-        if (!(E >= from && E < xl))
-            continue;
-        const double r = s.points[i].y() - line.baseValue(E);
-        sx += E;
-        sxx += E * E;
-        ssr += r * r;
-        ++n;
-    }
-    const int dof = n - (line.lineType == 0 ? 3 : 2);
-    if (dof < kLastJudgedDof)
-        return true;
-    const double mean = sx / n;
-    const double spreadX = sxx - n * mean * mean;
-    const double leverage = spreadX > 0 ? (xl - mean) * (xl - mean) / spreadX : 0.0;
-    const double expected = std::sqrt(ssr / dof * (1 + 1.0 / n + leverage));
-    const double off = std::fabs(s.points[N - 1].y() - line.baseValue(xl));
-    if (!std::isfinite(off))
+    const int n = line.fitCount;
+    const int dof = n - 1 - (line.lineType == 0 ? 3 : 2);
+    if (N == 0 || dof < kLastJudgedDof || !(line.fitSpreadE > 0))
         return false;
+    const double xl = pointX(s, N - 1);
+    const double h = 1.0 / n + (xl - line.fitMeanE) * (xl - line.fitMeanE) / line.fitSpreadE;
+    if (!(h < 1))
+        return false;
+    const double r = s.points[N - 1].y() - line.baseValue(xl);
+    const double rest = std::max(0.0, line.sigma * line.sigma * n - r * r / (1 - h));
+    const double off = std::fabs(r) / (1 - h);
+    const double expected = std::sqrt(rest / dof / (1 - h));
     // Exact lines (no scatter at all) have no outliers but rounding.
-    return off <= kLastOutlier * expected + 1e-9 * std::fabs(line.baseValue(xl));
+    return !(off <= kLastOutlier * expected + 1e-9 * std::fabs(line.baseValue(xl)));
 }
 
 }  // namespace
@@ -810,9 +851,9 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
     post.correctionOn = false;
     const int N = points.size();
     const bool okPre = pre.fit(*this, xAt(0), E0 + preEnd, lineType);
-    bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
-    if (N > 0 && lastPointCounts(post, okPost, *this, E0 + postStart))
-        okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType, true);
+    bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType, true);
+    if (okPost && lastPointIsOutlier(post, *this))
+        okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
 
     // A post-edge line below the pre-edge line would give a negative jump:
     // move them apart so the post line ends a tenth of the gap above.
@@ -923,49 +964,7 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
         estimate = std::min(std::max(z, E[lo]), E[lo + 1]);
     }
 
-    // On coarse steps the five-point average reaches far and, across an
-    // asymmetric edge, lifts the values below the target: the crossing comes
-    // out low, even below a point still under it. It is taken between the
-    // points themselves: of the rising brackets among the points around the
-    // chosen one, the one nearest the estimate.
-    const int first = std::max(0, kBest - kBracketReach);
-    const int last = std::min(N - 1, kBest + kBracketReach);
-    double e[2 * kBracketReach + 1], d[2 * kBracketReach + 1];
-    for (int j = first; j <= last; ++j) {
-        double v;
-        localValue(*this, j, e[j - first], v);
-        d[j - first] = v - target(e[j - first]);
-    }
-    int bracket = -1;
-    double nearest = HUGE_VAL;
-    for (int j = 0; j + first < last; ++j) {
-        // Points averaged with the same neighbours stand for one energy.
-        if (!(d[j] < 0 && d[j + 1] >= 0) || !(e[j + 1] > e[j]))
-            continue;
-        const double distance = std::max({0.0, e[j] - estimate, estimate - e[j + 1]});
-        if (distance < nearest) {
-            nearest = distance;
-            bracket = j;
-        }
-    }
-    if (bracket < 0) {
-        result = estimate;
-        return true;
-    }
-    const int j = bracket;
-    const double h = e[j + 1] - e[j];
-    if (h <= 2 * kLocalReach) {
-        result = std::min(std::max(e[j] - d[j] * h / (d[j + 1] - d[j]), e[j]), e[j + 1]);
-        return true;
-    }
-    // Points standing alone several eV apart: a straight line between them
-    // cuts the edge's bend (below a white line it reads low), so the curve
-    // through them is followed with its neighbours' slopes, never turning
-    // back between the two.
-    const bool before = j > 0 && e[j] > e[j - 1];
-    const bool after = j + 2 + first <= last && e[j + 2] > e[j + 1];
-    result = monotoneCrossing(before ? e[j - 1] : 0, before ? d[j - 1] : 0, before, e[j], d[j],
-                              e[j + 1], d[j + 1], after ? e[j + 2] : 0, after ? d[j + 2] : 0, after);
+    result = crossingBetweenPoints(*this, preAt, postAt, f, kBest, estimate);
     return true;
 }
 
