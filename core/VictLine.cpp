@@ -1,5 +1,6 @@
 #include "VictLine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "DebugOnce.h"
@@ -39,7 +40,13 @@ bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
 
 }  // namespace
 
-bool VictLine::fit(const Spectrum& source, double from, double to, int type)
+void VictLine::spreadOfEnergies(double n, double sum, double sumSquares)
+{
+    fitMeanE = n > 0 ? sum / n : 0.0;
+    fitSpreadE = n > 0 ? std::max(0.0, sumSquares - sum * fitMeanE) : 0.0;
+}
+
+bool VictLine::fit(const Spectrum& source, double from, double to, int type, bool withTo)
 {
     // Too few points: refuse before touching anything, so the previous fit
     // stays whole.
@@ -49,7 +56,7 @@ bool VictLine::fit(const Spectrum& source, double from, double to, int type)
     lineType = type;
     fitFrom = from;
     fitTo = to;
-    fitted = (type == 0) ? fitVictoreen(source, from, to) : fitLinear(source, from, to);
+    fitted = (type == 0) ? fitVictoreen(source, from, to, withTo) : fitLinear(source, from, to, withTo);
     return fitted;
 }
 
@@ -70,16 +77,16 @@ double VictLine::residual(const Spectrum& source, double from, double to, bool i
     return sigma;
 }
 
-bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
+bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool withTo)
 {
     const int n = source.points.size();
     if (n < 4)
         return false;
-    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0;
+    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0, sx = 0, sxx = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
-        if (E >= to)
+        if (withTo ? E > to : E >= to)
             break;
         if (!(E >= from))
             continue;
@@ -106,12 +113,17 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
         s8 += L4 * L4;
         s3y += L3 * yv;
         s4y += L4 * yv;
+        sx += E;
+        sxx += E * E;
         ++fitCount;
     }
+    spreadOfEnergies(s0, sx, sxx);
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
     const double rhs[3] = {sy, s3y, s4y};
     double sol[3];
-    const bool ok = solveSmall(3, A, rhs, sol);
+    // Three coefficients need three points; fewer leave the sums singular,
+    // which rounding may hide from the solver.
+    const bool ok = solveSmall(3, A, rhs, sol) && s0 >= 3;
     c0 = sol[0];
     c1 = sol[1];
     c2 = sol[2];
@@ -119,7 +131,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to)
     return ok;
 }
 
-bool VictLine::fitLinear(const Spectrum& source, double from, double to)
+bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool withTo)
 {
     const int n = source.points.size();
     if (n < 3)
@@ -128,7 +140,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
-        if (E >= to)
+        if (withTo ? E > to : E >= to)
             break;
         if (!(E >= from))
             continue;
@@ -140,6 +152,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
         sxy += E * yv;
         ++fitCount;
     }
+    spreadOfEnergies(s0, sx, sxx);
     bool ok;
     if (s0 < 2) {
         k = 0;
@@ -153,7 +166,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to)
         k = sol[0];
         c0 = sol[1];
     }
-    residual(source, from, to, false);
+    residual(source, from, to, withTo);
     return ok;
 }
 

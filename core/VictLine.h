@@ -37,9 +37,11 @@ public:
         return k * E + c0;
     }
 
-    bool fit(const Spectrum& source, double from, double to, int type);
-    bool fitVictoreen(const Spectrum& source, double from, double to);
-    bool fitLinear(const Spectrum& source, double from, double to);
+    // The points from `from` up to `to`, `to` itself left out unless
+    // withTo; sigma is the rms residual of the points fitted.
+    bool fit(const Spectrum& source, double from, double to, int type, bool withTo = false);
+    bool fitVictoreen(const Spectrum& source, double from, double to, bool withTo = false);
+    bool fitLinear(const Spectrum& source, double from, double to, bool withTo = false);
 
     // Called on the pre-edge line with the post-edge line, and the reverse.
     void correctWithPost(const VictLine& post);
@@ -55,6 +57,10 @@ public:
     double k = 0;
     double sigma = 0;
     int fitCount = 0;
+    // The energies fitted: their mean and the sum of their squared
+    // distances from it (what a point's leverage on the fit comes from).
+    double fitMeanE = 0;
+    double fitSpreadE = 0;
     double fitFrom = 0;
     double fitTo = 0;
     int correctionType = 2;    // 2: sampled Bezier curve; else the cubic a..d
@@ -67,6 +73,7 @@ public:
     QVector<QPointF> controlPoints;
 
 private:
+    void spreadOfEnergies(double n, double sum, double sumSquares);
     double residual(const Spectrum& source, double from, double to, bool includeTo);
     void sampleBezier();
 };

@@ -126,6 +126,118 @@ private:
 // Half width of the moving average the normalisation smooths with.
 constexpr int kSmoothHalf = 2;
 
+// How far apart, in eV, points may lie to be averaged with each other where
+// the crossing is taken: well within a steep edge's rise (a few eV), so a
+// repeated or near-duplicate energy is read as one with its twin, while
+// points a grid step apart on 1 eV and coarser steps stand alone.
+constexpr double kLocalReach = 0.75;
+// Points either side of the chosen one among which the crossing's bracket
+// is looked for: the five-point average spans two.
+constexpr int kBracketReach = 3;
+
+// Point i averaged with those of its five-point neighbours within
+// kLocalReach, and their mean energy.
+void localValue(const Spectrum& s, int i, double& E, double& v)
+{
+    const int a = std::max(0, i - kSmoothHalf);
+    const int b = std::min(int(s.points.size()) - 1, i + kSmoothHalf);
+    const double xi = pointX(s, i);
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int j = a; j <= b; ++j) {
+        const double x = pointX(s, j);
+        if (std::fabs(x - xi) <= kLocalReach) {
+            sx += x;
+            sy += s.points[j].y();
+            ++n;
+        }
+    }
+    E = sx / n;
+    v = sy / n;
+}
+
+// The slope at the middle of three points of a monotone curve through them
+// (the weighted harmonic mean of the two secants, 0 where they disagree).
+double monotoneSlope(double h0, double s0, double h1, double s1)
+{
+    if (!(s0 * s1 > 0))
+        return 0.0;
+    return 3 * (h0 + h1) / ((2 * h1 + h0) / s0 + (h1 + 2 * h0) / s1);
+}
+
+// Where the monotone cubic through (e1, d1) and (e2, d2), d1 < 0 <= d2,
+// with slopes from the neighbours before and after where there are any,
+// crosses 0; always between e1 and e2.
+double monotoneCrossing(double e0, double d0, bool before, double e1, double d1, double e2,
+                        double d2, double e3, double d3, bool after)
+{
+    const double h = e2 - e1, secant = (d2 - d1) / h;
+    const double m1 = h * (before ? monotoneSlope(e1 - e0, (d1 - d0) / (e1 - e0), h, secant) : secant);
+    const double m2 = h * (after ? monotoneSlope(h, secant, e3 - e2, (d3 - d2) / (e3 - e2)) : secant);
+    auto at = [&](double t) {
+        const double t2 = t * t, t3 = t2 * t;
+        return (2 * t3 - 3 * t2 + 1) * d1 + (t3 - 2 * t2 + t) * m1 + (3 * t2 - 2 * t3) * d2
+               + (t3 - t2) * m2;
+    };
+    // Monotone between the ends: halving finds the one crossing, to a
+    // sixteen-millionth of the step.
+    double lo = 0, hi = 1;
+    for (int i = 0; i < 24; ++i) {
+        const double t = 0.5 * (lo + hi);
+        (at(t) < 0 ? lo : hi) = t;
+    }
+    return e1 + 0.5 * (lo + hi) * h;
+}
+
+// The crossing at fraction f between the pre and post lines (read along
+// preAt and postAt), taken from the points around the chosen point kBest
+// given the smoothed estimate.
+double crossingBetweenPoints(const Spectrum& s, LineSweep& preAt, LineSweep& postAt, double f,
+                             int kBest, double estimate)
+{
+    // On coarse steps the five-point average reaches far and, across an
+    // asymmetric edge, lifts the values below the target: the crossing comes
+    // out low, even below a point still under it. It is taken between the
+    // points themselves: of the rising brackets among the points around the
+    // chosen one, the one nearest the estimate.
+    const int N = s.points.size();
+    auto target = [&](double E) { return f * postAt(E) + (1 - f) * preAt(E); };
+    const int first = std::max(0, kBest - kBracketReach);
+    const int last = std::min(N - 1, kBest + kBracketReach);
+    double e[2 * kBracketReach + 1], d[2 * kBracketReach + 1];
+    for (int j = first; j <= last; ++j) {
+        double v;
+        localValue(s, j, e[j - first], v);
+        d[j - first] = v - target(e[j - first]);
+    }
+    int bracket = -1;
+    double nearest = HUGE_VAL;
+    for (int j = 0; j + first < last; ++j) {
+        // Points averaged with the same neighbours stand for one energy.
+        if (!(d[j] < 0 && d[j + 1] >= 0) || !(e[j + 1] > e[j]))
+            continue;
+        const double distance = std::max({0.0, e[j] - estimate, estimate - e[j + 1]});
+        if (distance < nearest) {
+            nearest = distance;
+            bracket = j;
+        }
+    }
+    if (bracket < 0)
+        return estimate;
+    const int j = bracket;
+    const double h = e[j + 1] - e[j];
+    if (h <= 2 * kLocalReach)
+        return std::min(std::max(e[j] - d[j] * h / (d[j + 1] - d[j]), e[j]), e[j + 1]);
+    // Points standing alone several eV apart: a straight line between them
+    // cuts the edge's bend (below a white line it reads low), so the curve
+    // through them is followed with its neighbours' slopes, never turning
+    // back between the two.
+    const bool before = j > 0 && e[j] > e[j - 1];
+    const bool after = j + 2 + first <= last && e[j + 2] > e[j + 1];
+    return monotoneCrossing(before ? e[j - 1] : 0, before ? d[j - 1] : 0, before, e[j], d[j],
+                            e[j + 1], d[j + 1], after ? e[j + 2] : 0, after ? d[j + 2] : 0, after);
+}
+
 // The energy a smoothed value stands for: the point's own where the points it
 // averages are evenly spaced, else their mean energy (an extra point close to
 // a grid point pulls the average towards its side of the grid).
@@ -479,6 +591,43 @@ void XafsSpectrum::judge(double guess, bool fitted, bool crossed)
     }
 }
 
+namespace {
+
+// The last point of a scan counts in the post-edge line (on a sparse list it
+// may be one of two or three there) unless it is an outlier of the line
+// fitted without it: further from it than kLastOutlier times the spread
+// expected of a new point (the residuals' scatter, widened for the
+// extrapolation), judged only where the points before it are enough to
+// measure a scatter.
+constexpr double kLastOutlier = 4.0;
+constexpr int kLastJudgedDof = 4;
+
+// Judged from the line fitted with the point, by the identities of a least-
+// squares fit left one point short: its distance from the line without it is
+// its residual over 1 - h, h its leverage (that of a straight line in E, for
+// a Victoreen line too), and the others' squared residuals sum to that of
+// all less the point's squared over 1 - h.
+bool lastPointIsOutlier(const VictLine& line, const Spectrum& s)
+{
+    const int N = s.points.size();
+    const int n = line.fitCount;
+    const int dof = n - 1 - (line.lineType == 0 ? 3 : 2);
+    if (N == 0 || dof < kLastJudgedDof || !(line.fitSpreadE > 0))
+        return false;
+    const double xl = pointX(s, N - 1);
+    const double h = 1.0 / n + (xl - line.fitMeanE) * (xl - line.fitMeanE) / line.fitSpreadE;
+    if (!(h < 1))
+        return false;
+    const double r = s.points[N - 1].y() - line.baseValue(xl);
+    const double rest = std::max(0.0, line.sigma * line.sigma * n - r * r / (1 - h));
+    const double off = std::fabs(r) / (1 - h);
+    const double expected = std::sqrt(rest / dof / (1 - h));
+    // Exact lines (no scatter at all) have no outliers but rounding.
+    return !(off <= kLastOutlier * expected + 1e-9 * std::fabs(line.baseValue(xl)));
+}
+
+}  // namespace
+
 bool XafsSpectrum::fitPrePost(double E0, int lineType)
 {
     // The gap below must compare the fresh fits, not a correction curve left
@@ -487,7 +636,9 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
     post.correctionOn = false;
     const int N = points.size();
     const bool okPre = pre.fit(*this, xAt(0), E0 + preEnd, lineType);
-    const bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
+    bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType, true);
+    if (okPost && lastPointIsOutlier(post, *this))
+        okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
 
     // A post-edge line below the pre-edge line would give a negative jump:
     // move them apart so the post line ends a tenth of the gap above.
@@ -504,11 +655,14 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
     return okPre && okPost;
 }
 
-// E0 at fraction f: the smoothed spectrum crossing f of the way from the pre
-// line to the post line, refined by the three pairwise zero crossings around
-// the qualifying point steepest per eV. Without a qualifying point (flat or
-// noisy data, fewer than three points) the current midx stands; in calc that
-// is the steepest-rise guess.
+// E0 at fraction f: the spectrum crossing f of the way from the pre line to
+// the post line. The smoothed spectrum chooses the crossing (the qualifying
+// point steepest per eV) and estimates it from the three pairwise zero
+// crossings around that point; the crossing itself is then taken between the
+// two measured points nearest that estimate whose values bracket the target,
+// each averaged only with close neighbours (see localValue). Without a
+// qualifying point (flat or noisy data, fewer than three points) the current
+// midx stands; in calc that is the steepest-rise guess.
 double XafsSpectrum::energyAtFraction(double f) const
 {
     double E = midx;
@@ -585,14 +739,17 @@ bool XafsSpectrum::crossingAt(double f, double& result) const
     // distances (flat data) throws its crossing beyond the bracket: then the
     // bracketing pair's own crossing.
     const double mean = count > 0 ? sum / count : E[1];
+    double estimate;
     if (E[lo] <= mean && mean <= E[lo + 1]) {
-        result = mean;
+        estimate = mean;
     } else {
         const double p = tb - smoothedAtPoint(kBest - 1 + lo);
         const double q = tb - smoothedAtPoint(kBest + lo);
         const double z = (p - q != 0) ? E[lo] + p * (E[lo + 1] - E[lo]) / (p - q) : E[lo];
-        result = std::min(std::max(z, E[lo]), E[lo + 1]);
+        estimate = std::min(std::max(z, E[lo]), E[lo + 1]);
     }
+
+    result = crossingBetweenPoints(*this, preAt, postAt, f, kBest, estimate);
     return true;
 }
 

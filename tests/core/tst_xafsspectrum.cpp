@@ -43,6 +43,7 @@ struct Fit {
     int type, count;
     bool ok;
     double c0, k, sigma;
+    bool withTo = false;
 };
 
 SuggestElm windowAt(double edgeEnergy, double noiseFactor = 1)
@@ -64,6 +65,18 @@ Spectrum bumpAndStep(double stepJump)
     });
 }
 
+// Point i read with those of its four nearest neighbours within 0.75 eV,
+// at their mean energy E.
+double localRead(const Spectrum& s, int i, double& E)
+{
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int j = std::max(0, i - 2); j <= std::min(s.size() - 1, i + 2); ++j)
+        if (std::fabs(s.xAt(j) - s.xAt(i)) <= 0.75) sx += s.xAt(j), sy += s.yAt(j), ++n;
+    E = sx / n;
+    return sy / n;
+}
+
 // E0 at a fraction, written straight from its definition with smoothedY.
 double energyByDefinition(const XafsSpectrum& s, double f)
 {
@@ -83,7 +96,24 @@ double energyByDefinition(const XafsSpectrum& s, double f)
     double sum = 0;
     for (const auto& [p, q] : {std::make_pair(k - 1, k), std::make_pair(k, k + 1), std::make_pair(k - 1, k + 1)})
         sum += s.xAt(p) + d(p) * (s.xAt(q) - s.xAt(p)) / (d(p) - d(q));
-    return sum / 3;
+    const double estimate = sum / 3;
+    // The crossing itself: between the neighbouring points, up to three
+    // either side of k, whose values (each averaged with those of its
+    // five-point neighbours within 0.75 eV, at their mean energy) bracket the
+    // target nearest the estimate; straight between them on steps up to 1.5 eV.
+    auto local = [&](int i, double& E) { return localRead(s, i, E) - target(E); };
+    double nearest = HUGE_VAL, E0 = estimate;
+    for (int i = std::max(0, k - 3); i < std::min(s.size() - 1, k + 3); ++i) {
+        double a, b;
+        const double da = local(i, a), db = local(i + 1, b);
+        const double far = std::max({0.0, a - estimate, estimate - b});
+        if (da < 0 && db >= 0 && b > a && far < nearest) {
+            nearest = far;
+            // Coarser steps follow a curve this definition does not write out.
+            E0 = b - a <= 1.5 ? a - da * (b - a) / (db - da) : qQNaN();
+        }
+    }
+    return E0;
 }
 
 // On 0.5 eV steps every energy is an exact binary fraction, so shifting by
@@ -200,12 +230,19 @@ Spectrum stepScan(const Foil& f, unsigned seed, int after = -1, double delta = 0
     return s;
 }
 
-// E0 lies between two neighbouring points on either side of the mid-line.
+// E0 lies between two neighbouring points on either side of the mid-line,
+// each read with its close neighbours (localRead).
 bool bracketed(const XafsSpectrum& s)
 {
-    auto d = [&](int i) { return 0.5 * (s.pre.value(s.xAt(i)) + s.post.value(s.xAt(i))) - s.smoothedY(s.xAt(i)); };
-    for (int i = 0; i + 1 < s.size(); ++i)
-        if (s.xAt(i) <= s.midx && s.midx <= s.xAt(i + 1) && d(i) * d(i + 1) <= 0) return true;
+    auto d = [&](int i, double& E) {
+        const double v = localRead(s, i, E);
+        return 0.5 * (s.pre.value(E) + s.post.value(E)) - v;
+    };
+    for (int i = 0; i + 1 < s.size(); ++i) {
+        double a, b;
+        const double da = d(i, a), db = d(i + 1, b);
+        if (a <= s.midx && s.midx <= b && da * db <= 0) return true;
+    }
     return false;
 }
 
@@ -373,22 +410,27 @@ private slots:
         }
     }
 
-    // Around the chosen point a, b, c: the mean of the three pairwise
-    // crossings where it lies between the two points that bracket the
-    // crossing, else that pair's own crossing.
+    // Around the chosen point a, b, c the smoothed values choose the
+    // crossing; it is taken between the two points that bracket the target,
+    // straight between them on 1 eV steps, and where none do, from the
+    // smoothed values: the mean of the three pairwise crossings where it lies
+    // between the two points that bracket the crossing, else that pair's own.
     void crossingRefinement_data()
     {
         QTest::addColumn<Points>("smoothed");  // at energies 1, 2, 3
         QTest::addColumn<double>("slope");     // of both lines, through 0
         QTest::addColumn<double>("E0");
-        // d = (0.5, 0.5, -0.5): a-b has no denominator and is left out.
-        QTest::newRow("zero denominator") << Points{{1, 0}, {2, 0}, {3, 1}} << 0.0 << 2.25;
+        // Points 2 and 3 bracket the target: half-way between them (the mean
+        // of the smoothed crossings, 2.25, lay below the point at 2 still
+        // under the target).
+        QTest::newRow("level pair below") << Points{{1, 0}, {2, 0}, {3, 1}} << 0.0 << 2.5;
         QTest::newRow("even rise") << Points{{1, 0.25}, {2, 0.5}, {3, 0.75}} << 0.0 << 2.0;
         // d = (0.5, 0.4999, -0.5): a-b meets 5000 eV away; b-c is the bracket.
         QTest::newRow("nearly level pair") << Points{{1, 0}, {2, 1e-4}, {3, 1}} << 0.0 << 2 + 0.4999 / 0.9999;
         QTest::newRow("nearly level pair after") << Points{{1, 0}, {2, 1 - 1e-4}, {3, 1}} << 0.0 << 1 + 0.5 / (1 - 1e-4);
-        // Target E, rising faster than the data: the three crossings all fall
-        // below 1; between b and c the data cross the target at b.
+        // Target E, rising faster than the data: no two points bracket it, and
+        // the three crossings all fall below 1; between b and c the smoothed
+        // data cross the target at b.
         QTest::newRow("target rising faster") << Points{{1, 0.9}, {2, 1.5}, {3, 2.5}} << 1.0 << 2.5;
     }
     void crossingRefinement()
@@ -1149,6 +1191,102 @@ private slots:
                 QCOMPARE(p.own->correlation(shift, *p.ref) == scoreByDefinition(*p.own, shift, *p.ref), true);
     }
 
+    // The post-edge line counts the scan's last point: on a sparse list with
+    // two points above the edge the block is normalised, not refused. A last
+    // point far off the line through those before it (a beam dump as the
+    // scan ends) is left out, as it always was: E0 and the jump are those of
+    // the scan without it, and a reference channel's tiny jump is not
+    // refused for the residual it would add.
+    void lastPointOfScan_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<SuggestElm>("window");
+        QTest::addColumn<QVector<int>>("types");
+        QTest::addColumn<bool>("counted");
+        QTest::addColumn<double>("E0");    // 0: as the scan without its last point
+        QTest::addColumn<double>("jump");
+        const QVector<int> both{1, 0}, straight{1};
+        const edges::Edge e{9000, 1.5, 0.2, 1e-5, 1.4, -2e-5};
+        Spectrum sparse;
+        for (double E : {8940.0, 8960.0, 8975.0, 8985.0, 8991.0, 8994.0, 8996.5, 8998.5, 9000.2, 9002.0, 9004.0, 9007.0, 9045.0, 9060.0})
+            sparse.append(E, e.mu(E));
+        // Two points make a straight line (a Victoreen line needs three).
+        QTest::newRow("two post-edge points") << sparse << SuggestElm() << straight << true << e.E0 << e.jump();
+        auto dumped = [](Spectrum s, double to) {
+            s.points.last().ry() = to;
+            return s;
+        };
+        for (bool oxide : {false, true}) {
+            const edges::FeScan fe{oxide, 7120, 1.0, 2e6, 5};
+            const char* name = oxide ? "oxide" : "metal";
+            QTest::addRow("%s, photon noise", name) << fe.scan() << SuggestElm() << both << true << 0.0 << 0.0;
+            QTest::addRow("%s, beam dump at the end", name) << dumped(fe.scan(), 0) << SuggestElm() << both << false << 0.0 << 0.0;
+            // Over 60 eV the straight line leaves the near-edge structure (a
+            // white line above the oxide's edge) a scatter of up to a sixth of
+            // the jump: a spike as tall as the jump is beyond it.
+            Spectrum xanes = edges::FeScan{oxide, 7120, 1.0, 2e6, 6, 0.5, 60}.scan();
+            QTest::addRow("%s to 60 eV", name) << xanes << SuggestElm() << both << true << 0.0 << 0.0;
+            QTest::addRow("%s to 60 eV, last point high", name) << dumped(xanes, xanes.points.last().y() + 1.0) << SuggestElm() << both << false << 0.0 << 0.0;
+        }
+        // A reference channel: a jump of 0.0017 on a level of 1, read to 1.5e-4
+        // below the edge and 2e-5 above it, judged with noise factor 20: the
+        // post-edge line's residual keeps it; one far-off point would refuse
+        // it. (A Victoreen line's residual always took in its range's end.)
+        std::mt19937 rng(3);
+        std::normal_distribution<double> unit(0, 1);
+        const edges::Edge ref{9000, 1.5, 1.0, 0, 1.0017, 0};
+        const Spectrum channel = synth::sample(8800, 9300, 2, [&](double E) { return ref.mu(E) + (E < 9000 ? 1.5e-4 : 2e-5) * unit(rng); });
+        QTest::newRow("reference channel") << channel << windowAt(9000, 20) << straight << true << 0.0 << 0.0;
+        QTest::newRow("reference channel, last point off") << dumped(channel, channel.points.last().y() + 0.003) << windowAt(9000, 20) << straight << false << 0.0 << 0.0;
+    }
+    void lastPointOfScan()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(SuggestElm, window);
+        QFETCH(QVector<int>, types);
+        QFETCH(bool, counted);
+        QFETCH(double, E0);
+        QFETCH(double, jump);
+        Spectrum without = raw;
+        without.points.removeLast();
+        for (int type : types) {
+            const XafsSpectrum s(raw, "s", type, 0, window), before(without, "before", type, 0, window);
+            // The line the points up to the last one, it included, make.
+            VictLine through;
+            through.fit(raw, s.post.fitFrom, raw.xAt(raw.size() - 1), type, true);
+            const bool in = through.c0 == s.post.c0 && through.k == s.post.k && through.c1 == s.post.c1;
+            const QByteArray got = QString("line type %1: E0 %2 / %3, jump %4 / %5, last point %6")
+                                       .arg(type).arg(s.midx, 0, 'f', 3).arg(before.midx, 0, 'f', 3).arg(s.dMut)
+                                       .arg(before.dMut).arg(in ? "counted" : "left out").toLatin1();
+            QVERIFY2(!s.refused(), got);
+            QCOMPARE(in, counted);
+            if (E0 > 0)
+                QVERIFY2(std::fabs(s.midx - E0) < 0.3 && std::fabs(s.dMut / jump - 1) < 1e-3, got);
+            else if (!counted)
+                QVERIFY2(!before.refused() && std::fabs(s.midx - before.midx) < 0.02 && std::fabs(s.dMut / before.dMut - 1) < 2e-3, got);
+        }
+        // Victoreen lines need three points: two are refused, not fitted.
+        if (E0 > 0) QVERIFY(XafsSpectrum(raw, "s", 0, 0, window).noisy);
+    }
+
+    // Over noisy scans a last point that belongs to the line is counted: the
+    // limit stands well outside the scatter of measured post-edge points.
+    void lastPointRarelyLeftOut()
+    {
+        int left = 0, scans = 0;
+        for (unsigned seed = 1; seed <= 100; ++seed) {
+            for (bool oxide : {false, true}) {
+                const Spectrum raw = edges::FeScan{oxide, 7120, 1.0, 1e5, seed, 0.5, seed % 2 ? 300.0 : 60.0}.scan();
+                const XafsSpectrum s(raw, "noisy", 1, 0, SuggestElm());
+                int inRange = 0;
+                for (int i = 0; i < s.size(); ++i) inRange += s.xAt(i) >= s.post.fitFrom;
+                left += s.post.fitCount != inRange;
+                ++scans;
+            }
+        }
+        QVERIFY2(left <= scans / 100, qPrintable(QString("%1 of %2 left out").arg(left).arg(scans)));
+    }
+
     // Exact lines come back exactly. The range end is left out of the sums (the
     // Victoreen residual counts it), and so is a point whose energy is not a
     // number. Too few points leave the previous line whole; nothing in range
@@ -1178,6 +1316,13 @@ private slots:
         QTest::newRow("straight below 0 eV") << negative << Fit{-20, 0, 1, 10, true, 2, -1, 0};
         // A single point: no slope, the constant is that point.
         QTest::newRow("one point in range") << ramp << Fit{4, 5, 1, 1, false, 4, 0, 0};
+        // The range end counted: two points make the line, and the residual
+        // takes in the end it was fitted to.
+        QTest::newRow("end counted, straight") << ramp << Fit{4, 5, 1, 2, true, 0, 1, 0, true};
+        Spectrum bent = ramp;
+        bent.points[10].ry() = 11;  // 1 above the line through the others
+        QTest::newRow("end counted, residual") << bent << Fit{7, 10, 1, 4, true, -2.3, 1.3, std::sqrt(0.3 / 4), true};
+        QTest::newRow("end counted, Victoreen") << synth::sample(5000, 15000, 50, [](double E) { return victoreen(E, 0.3, 0.05, -0.004); }) << Fit{5000, 10000, 0, 101, true, 0.3, 0.5, 0, true};
     }
     void lineFits()
     {
@@ -1190,7 +1335,7 @@ private slots:
         l.sigma = 0.25;
         l.fitCount = 9;
         const bool keeps = want.count == 9;
-        QCOMPARE(l.fit(s, want.from, want.to, want.type), want.ok);
+        QCOMPARE(l.fit(s, want.from, want.to, want.type, want.withTo), want.ok);
         QCOMPARE(l.fitted, want.ok || keeps);
         QCOMPARE(l.lineType, keeps ? 1 : want.type);
         QCOMPARE(l.fitCount, want.count);
