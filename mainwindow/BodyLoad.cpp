@@ -3,6 +3,7 @@
 #include "Body.h"
 
 #include "core/FailureLog.h"
+#include "core/LogNote.h"
 
 #include "core/TiffData.h"
 #include "EOFSetup.h"
@@ -117,7 +118,7 @@ QString Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
 
 void Body::report(const QString& text)
 {
-    qDebug().noquote() << text;
+    LogNote::say(text);
     statusBar()->showMessage(text);
 }
 
@@ -214,7 +215,9 @@ void Body::checkI0Coverage()
                           .arg(r[3], 0, 'f', 2));
         return;
     }
-    report(text.arg(r[0], 0, 'f', 2).arg(r[1], 0, 'f', 2).arg(r[2], 0, 'f', 2).arg(r[3], 0, 'f', 2));
+    // Beyond the I0 stack's ends mu is taken against another energy's I0: a
+    // falling I0 puts it 0.4 too high 100 eV on.
+    reportFailure(text.arg(r[0], 0, 'f', 2).arg(r[1], 0, 'f', 2).arg(r[2], 0, 'f', 2).arg(r[3], 0, 'f', 2));
 }
 
 void Body::loadedI1(TiffData* data, int fNo, int totalFiles, int generation)
