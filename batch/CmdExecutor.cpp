@@ -227,7 +227,13 @@ void CmdExecutor::saveSpectra(const CmdLine& cmd)
         return;
     }
     SpecPane* pane = body.specWindow;
-    // A standard shown alone is saved: scripts read its E0 and jump so.
+    // The cursor spectrum of a stack that was emptied is no spectrum of
+    // anything loaded; a standard shown alone is still saved (scripts read
+    // its E0 and jump so).
+    if (pane && body.i1Images.isEmpty() && !pane->current.points.isEmpty()) {
+        pane->current = XafsSpectrum();
+        pane->update();
+    }
     if (!pane || !pane->hasPoints()) {
         refused(cmd, body.i1Images.isEmpty() ? tr("no image stack is loaded: no spectrum to save")
                                              : tr("no spectrum of the spectrum window has a point: nothing saved"));
