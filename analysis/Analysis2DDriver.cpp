@@ -12,6 +12,7 @@
 #include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/StackChecks.h"
 #include "widgets/ImgDispA.h"
 
 #include <QCheckBox>
@@ -170,13 +171,17 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
     // A script cannot look at the map: there the run is a failure. The
     // calibration window's size check decides what a user may load.
     const QString misfit = shiftMapMisfit();
-    if (!misfit.isEmpty()) {
+    // Every block beyond the I0 stack's ends is taken against another
+    // energy's I0: the run goes on, counted in a script.
+    const QString short0 = StackChecks::i0ShortOf(body.i0Images, body.i1Images, body.UseI0->isChecked());
+    for (const QString& why : {misfit, short0}) {
+        if (why.isEmpty()) continue;
         if (!fromBatch)
-            body.report(misfit);
+            body.report(why);
         else if (refusal)
-            refusal(misfit);
+            refusal(why);
         else
-            body.reportFailure(misfit);
+            body.reportFailure(why);
     }
     body.analysis2DRunning = true;
     batchRun = fromBatch;

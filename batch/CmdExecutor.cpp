@@ -13,6 +13,7 @@
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
+#include "mainwindow/StackChecks.h"
 #include "widgets/SpecPane.h"
 
 #include <algorithm>
@@ -239,6 +240,10 @@ void CmdExecutor::saveSpectra(const CmdLine& cmd)
                                              : tr("no spectrum of the spectrum window has a point: nothing saved"));
         return;
     }
+    // Beyond the I0 stack's ends mu is taken against another energy's I0 (a
+    // falling I0 put it 0.41 too high 100 eV on): saved, and counted.
+    const QString short0 = StackChecks::i0ShortOf(body.i0Images, body.i1Images, body.UseI0->isChecked());
+    if (!short0.isEmpty() && !pane->current.points.isEmpty()) refused(cmd, short0);
     const int before = FailureLog::count();
     if (!pane->saveData(name)) ctrl.showCmdErr(cmd, FailureLog::count() > before);
 }

@@ -1,6 +1,7 @@
 #ifndef STACKCHECKS_H
 #define STACKCHECKS_H
 
+#include <QString>
 #include <QVector>
 
 class TiffData;
@@ -30,6 +31,10 @@ bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double
 // same end frame: the stacks are not of one scan. False when I1 has fewer
 // than two frames. range as for i0Covers.
 bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
+// What spectra made now with I0 in use would take from another energy's I0
+// frame: empty when I0 is not in use, either stack is empty, I0 covers the
+// I1 energies, or the stacks lie apart (said at the load).
+QString i0ShortOf(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, bool useI0);
 
 }  // namespace StackChecks
 

@@ -1022,7 +1022,7 @@ private slots:
             << "LOAD" + edge.arg(8700) + "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_select_image 4\nsave_data TMP/out/near\n"
             << 0 << QStringList{} << QStringList{"near-0.dat"} << QStringList{};
         QTest::newRow("half the image bare") << "BARE" + edge.arg(8979) << 0
-            << QStringList{"2-D run: 12 of 24 blocks got no result: 12 flagged ("} << QStringList{} << QStringList{};
+            << QStringList{"2-D run: edge shift: 12 of 24 blocks got no result: 12 flagged ("} << QStringList{} << QStringList{};
         const QString map = "calib_load_map TMP/%1.emp\n" + edge.arg(8979);
         QTest::newRow("energy-shift map of another size") << "LOAD" + map.arg("half") << 1
             << QStringList{"Err: line 11: analyzer_exec_2da: 2-D run: the energy-shift map is 9 x 7 pixels, the images 18 x "

@@ -115,13 +115,17 @@ private slots:
         QTest::newRow("only block outside the image, residual absorption")
             << load() + "select_region 0 0 18 15\nset_band_w 18\nset_band_h 15\nanalyzer_sub_mode 0 0 0 0 1\nanalyzer_exec_2da\n"
             << 1 << QStringList{};
+        // Spectra made beyond the I0 stack's last energy take the nearest I0 frame: saved and run, each counted.
+        const QString shortI0 = "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0short/ *.tif\n";
+        const QString use = "move_position 4 4\nsave_spectra OUT/s\n" + edge + "analyzer_exec_2da\n";
+        const QString said = "The I0 stack (8939.00 - 8990.00 eV) does not cover the I1 energies (8939.00 - 9019.00 eV): "
+                             "outside its range the nearest I0 frame is used";
         QTest::newRow("I0 short of the I1 energies, put in use after the loads")
-            << "load_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0short/ *.tif\nUse_I0 0\nUse_I0 1\n"
-            << 1 << QStringList{};
+            << shortI0 + "Use_I0 1\n" + use << 1 << QStringList{"save_spectra OUT/s: " + said, "analyzer_exec_2da: " + said};
         QTest::newRow("I0 short of the I1 energies, in use before the loads")
-            << "Use_I0 1\nload_I1_files_of_pattern NEW TMP/i1/ *.tif\nload_I0_files_of_pattern NEW TMP/i0short/ *.tif\n"
-            << 1 << QStringList{};
-        QTest::newRow("I0 covering the I1 energies") << "Use_I0 1\n" + load() << 0 << QStringList{};
+            << "Use_I0 1\n" + shortI0 + use << 1 << QStringList{"save_spectra OUT/s: " + said, "analyzer_exec_2da: " + said};
+        QTest::newRow("I0 short of the I1 energies, not in use") << "Use_I0 0\n" + shortI0 + use << 0 << QStringList{};
+        QTest::newRow("I0 covering the I1 energies") << "Use_I0 1\n" + load() + use << 0 << QStringList{};
         // One dimension off is as wrong as both: the run goes on, counted.
         const QString map = load() + edge + "calib_load_map TMP/%1.emp\nanalyzer_exec_2da\n";
         QTest::newRow("shift map one row short") << map.arg("map18x14") << 1
@@ -142,6 +146,7 @@ private slots:
         QVERIFY2(r.endedWith(code), qPrintable(err.right(3000)));
         QVERIFY2(err.contains("echo after"), qPrintable(err.right(2000)));
         const QStringList said = errLines(r.err), lines = err.split('\n');
+        for (QString& e : errs) e.replace("OUT", lastDir + "/out");
         int at = 0;
         for (const QString& e : errs) {
             const bool any = e.startsWith('!');
