@@ -49,7 +49,10 @@ bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double
     if (i0.isEmpty() || i1.isEmpty()) return true;
     rangeOf(i0, range[0], range[1]);
     rangeOf(i1, range[2], range[3]);
-    return range[0] <= range[2] && range[3] <= range[1];
+    // Energies read from names (0.1 meV) and from angle lists (a micro-degree)
+    // round apart by less than this; an I0 frame that far off is the same.
+    const double rounding = 0.01;
+    return range[0] <= range[2] + rounding && range[3] <= range[1] + rounding;
 }
 
 bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4])

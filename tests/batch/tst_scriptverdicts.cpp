@@ -283,6 +283,11 @@ private slots:
         QTest::newRow("edge shift and residual absorption") << load() + run.arg("1 0 0 1") << 0
             << QStringList{"2-D run: edge shift: 12 of 24 blocks got no result: 12 flagged (no edge found)",
                            "2-D run: residual absorption: 12 of 24 blocks got no result: 12 flagged (no edge found)"};
+        QTest::newRow("LCF and elements")
+            << load() + "analyzer_set_LCF_std 0 1 0 TMP/ref1.dat\nanalyzer_set_LCF_std 1 1 0 TMP/ref2.dat\n"
+                        "analyzer_target_elements Cu\n" + run.arg("0 1 1 0") << 0
+            << QStringList{"2-D run: LCF: 12 of 24 blocks got no result: 12 where the LCF fit failed (no edge jump)",
+                           "2-D run: elements: 12 of 24 blocks got no result: 12 without an element step"};
         QTest::newRow("only block outside the image")
             << load() + "select_region 0 0 18 15\nset_band_w 18\nset_band_h 15\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da\n"
             << 1
