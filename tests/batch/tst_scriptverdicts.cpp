@@ -48,7 +48,6 @@ class TstScriptVerdicts : public QObject {
 private slots:
     void initTestCase()
     {
-        tmp.setAutoRemove(!qEnvironmentVariableIsSet("KEEP_TMP"));
         // Cu in the left half, nothing in the right (the blocks there have no edge).
         st.regions = {{0, 8, 0.3, 0.9, 0.3, 0.0}};
         QVERIFY(st.writeRun(tmp.path()));
