@@ -12,6 +12,7 @@
 #include "core/XafsSpectrum.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
+#include "mainwindow/StackChecks.h"
 #include "widgets/ImgDispA.h"
 
 #include <QCheckBox>
@@ -28,14 +29,18 @@ const int finishedId = 112;
 }
 
 // An edge shift or residual of a spectrum without an edge means nothing;
-// element steps are found apart from the spectrum's own edge.
-bool Analysis2DDriver::gaveResult(const BlockResult& r, bool lcf, bool needsEdge, bool elems)
+// element steps are found apart from the spectrum's own edge. A spectrum
+// without a point gives nothing to any of them.
+bool Analysis2DDriver::edgeResult(const BlockResult& r)
 {
-    if (lcf && r.lcfStatus == LcfResult::Fitted) return true;
-    if (needsEdge && !r.flagged) return true;
-    if (elems)
-        for (double step : r.elems.kinds[ElemKind0])
-            if (step != 0) return true;
+    return !r.flagged && !r.noPoints;
+}
+
+bool Analysis2DDriver::elemsResult(const BlockResult& r)
+{
+    if (r.noPoints) return false;
+    for (double step : r.elems.kinds[ElemKind0])
+        if (step != 0) return true;
     return false;
 }
 
@@ -130,9 +135,15 @@ QString Analysis2DDriver::shiftMapMisfit() const
     if (!m.hasValues() || body.i1Images.isEmpty()) return QString();
     const int w = int(body.i1Images.first()->width), h = int(body.i1Images.first()->height);
     if (m.width() == w && m.height() == h) return QString();
-    return tr("2-D run: the energy-shift map is %1 x %2 pixels, the images %3 x %4: its shifts reach only part of "
-              "the image, the rest is not corrected")
-        .arg(QString::number(m.width()), QString::number(m.height()), QString::number(w), QString::number(h));
+    const QString mw = QString::number(m.width()), mh = QString::number(m.height());
+    if (m.width() < w || m.height() < h)
+        return tr("2-D run: the energy-shift map is %1 x %2 pixels, the images %3 x %4: its shifts reach only part of "
+                  "the image, the rest is not corrected")
+            .arg(mw, mh, QString::number(w), QString::number(h));
+    // Larger: it covers the image, but was measured on other frames.
+    return tr("2-D run: the energy-shift map is %1 x %2 pixels, larger than the images of %3 x %4: it was made for "
+              "other frames, and its shifts may not belong to these pixels")
+        .arg(mw, mh, QString::number(w), QString::number(h));
 }
 
 Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
@@ -160,13 +171,17 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
     // A script cannot look at the map: there the run is a failure. The
     // calibration window's size check decides what a user may load.
     const QString misfit = shiftMapMisfit();
-    if (!misfit.isEmpty()) {
+    // Every block beyond the I0 stack's ends is taken against another
+    // energy's I0: the run goes on, counted in a script.
+    const QString short0 = StackChecks::i0ShortOf(body.i0Images, body.i1Images, body.UseI0->isChecked());
+    for (const QString& why : {misfit, short0}) {
+        if (why.isEmpty()) continue;
         if (!fromBatch)
-            body.report(misfit);
+            body.report(why);
         else if (refusal)
-            refusal(misfit);
+            refusal(why);
         else
-            body.reportFailure(misfit);
+            body.reportFailure(why);
     }
     body.analysis2DRunning = true;
     batchRun = fromBatch;
@@ -177,6 +192,7 @@ Analysis2DDriver::Start Analysis2DDriver::start(bool fromBatch,
     lcfFitted = 0;
     lcfWhy.clear();
     noResult = NoResultTally();
+    perAnalysis = AnalysisTallies();
     raNoEdge.clear();
     blocksWithResult = 0;
     noteUnprepared = true;
@@ -344,10 +360,16 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
     }
     raNoEdge.push_back(raOn && ra && res.flagged);
     const bool edgeAsked = (dEdgeOn && dEdge) || (raOn && ra);
-    if (gaveResult(res, lcfOn && lcf, edgeAsked, elemsOn && elems))
+    const bool lcfAsked = lcfOn && lcf, elemsAsked = elemsOn && elems;
+    const bool edgeGot = edgeResult(res), elemsGot = elemsResult(res);
+    if (lcfAsked) perAnalysis.add(RunAnalysis::Lcf, res.lcfResult, res.flagged, res.outsideWindow, res.noPoints);
+    if (dEdgeOn && dEdge) perAnalysis.add(RunAnalysis::EdgeShift, edgeGot, res.flagged, res.outsideWindow, res.noPoints);
+    if (elemsAsked) perAnalysis.add(RunAnalysis::Elements, elemsGot, res.flagged, res.outsideWindow, res.noPoints);
+    if (raOn && ra) perAnalysis.add(RunAnalysis::Residual, edgeGot, res.flagged, res.outsideWindow, res.noPoints);
+    if ((lcfAsked && res.lcfResult) || (edgeAsked && edgeGot) || (elemsAsked && elemsGot))
         ++blocksWithResult;
     else
-        noResult.add(edgeAsked, res.flagged, res.outsideWindow, lcfOn && lcf);
+        noResult.add(edgeAsked, res.flagged, res.outsideWindow, lcfAsked, res.noPoints);
     ++blocksDone;
     emit blockRecorded(blocksDone);
 }
@@ -355,7 +377,7 @@ void Analysis2DDriver::record(const BlockJob& job, const BlockResult& res)
 void Analysis2DDriver::recordLcf(const BlockResult& r, const AnalyzeCond& ac)
 {
     ++lcfBlocks;
-    if (r.lcfStatus == LcfResult::Fitted) ++lcfFitted;
+    if (r.lcfResult) ++lcfFitted;
     if (r.lcfStatus != LcfResult::Fitted && lcfWhy.isEmpty())
         lcfWhy = r.lcfStatus == LcfResult::Skipped    ? tr("the block's spectrum has no points")
                  : r.lcfStatus == LcfResult::ZeroJump ? tr("no edge jump")
@@ -380,12 +402,11 @@ void Analysis2DDriver::finished()
     // The fields show the last block's values once, not every block's.
     if (lcfOn) panel.DispZansa->setText(FieldText::text(lastZ));
     if (dEdgeOn) panel.DispDEdge->setText(FieldText::text(lastDEdge));
-    // A pipeline reads how many blocks hold 0 and why without counting zeros.
-    if (noResult.total() > 0) {
-        body.report(tr("2-D run: %1 of %2 blocks got no result: %3")
-                        .arg(QString::number(noResult.total()), QString::number(blocksDone), noResult.causes(lcfWhy)));
-        if (noResult.fitFailed >= lcfFailed) lcfFailed = 0;  // said above
-    }
+    // A pipeline reads how many blocks hold 0 in each analysis's maps and
+    // why, without counting zeros: a block with element steps may have no
+    // fraction.
+    for (const QString& note : perAnalysis.notes(lcfWhy)) body.report(note);
+    if (perAnalysis.none[int(RunAnalysis::Lcf)].fitFailed >= lcfFailed) lcfFailed = 0;  // said above
     // Maps holding nothing measured would pass for a finished run.
     if (blocksDone > 0 && blocksWithResult == 0) {
         const QString sole = noResult.soleCause(lcfWhy);

@@ -91,8 +91,10 @@ private:
     void finished();
     // The stacks are about to be freed: the workers must be done with them.
     void framesFreeing(const QVector<TiffData*>& frames);
-    // Whether the block gave a value to any analysis recorded for it.
-    static bool gaveResult(const BlockResult& r, bool lcf, bool needsEdge, bool elems);
+    // Whether the block gave the edge shift and the residual absorption a
+    // value, and the element analysis.
+    static bool edgeResult(const BlockResult& r);
+    static bool elemsResult(const BlockResult& r);
     // Background line of the block spectra: the calibration window's choice.
     int lineType() const;
 
@@ -118,6 +120,7 @@ private:
     qint64 lcfFitted = 0;  // of them, fitted
     QString lcfWhy;        // why the first of the others was not
     NoResultTally noResult;  // why blocks gave no analysis a value
+    AnalysisTallies perAnalysis;  // why blocks gave one analysis no value
     // Per block recorded, in the walk's order: its residual maps hold 0, as
     // its spectrum showed no edge.
     std::vector<bool> raNoEdge;

@@ -81,9 +81,11 @@ double distanceOutside(double edge, double lo, double hi)
     return edge < lo ? lo - edge : edge > hi ? edge - hi : 0.0;
 }
 
-void NoResultTally::add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked)
+void NoResultTally::add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked, bool pointless)
 {
-    if (edgeAsked && flagged)
+    if (pointless)
+        ++noPoints;
+    else if (edgeAsked && flagged)
         ++(outside ? outsideWindow : noEdge);
     else if (lcfAsked)
         ++fitFailed;
@@ -94,7 +96,7 @@ void NoResultTally::add(bool edgeAsked, bool flagged, bool outside, bool lcfAske
 bool NoResultTally::oneCause() const
 {
     const qint64 n = total();
-    return n > 0 && (noEdge == n || outsideWindow == n || fitFailed == n || noElement == n);
+    return n > 0 && (noPoints == n || noEdge == n || outsideWindow == n || fitFailed == n || noElement == n);
 }
 
 namespace {
@@ -110,6 +112,8 @@ QString fitFailure(const QString& lcfWhy)
 QString NoResultTally::soleCause(const QString& lcfWhy) const
 {
     if (!oneCause()) return QString();
+    if (noPoints)
+        return QCoreApplication::translate("Analysis2DDriver", "the spectrum has no point (the block lies outside the image)");
     if (noEdge) return QCoreApplication::translate("Analysis2DDriver", "the spectrum was flagged (no edge found)");
     if (outsideWindow)
         return QCoreApplication::translate("Analysis2DDriver", "the spectrum was flagged (edge not inside the window)");
@@ -120,6 +124,9 @@ QString NoResultTally::soleCause(const QString& lcfWhy) const
 QString NoResultTally::causes(const QString& lcfWhy) const
 {
     QStringList parts;
+    if (noPoints)
+        parts << QCoreApplication::translate("Analysis2DDriver", "%1 without a point (the block lies outside the image)")
+                     .arg(noPoints);
     if (noEdge) parts << QCoreApplication::translate("Analysis2DDriver", "%1 flagged (no edge found)").arg(noEdge);
     if (outsideWindow)
         parts << QCoreApplication::translate("Analysis2DDriver", "%1 flagged (edge not inside the window)").arg(outsideWindow);
@@ -128,4 +135,29 @@ QString NoResultTally::causes(const QString& lcfWhy) const
     if (noElement)
         parts << QCoreApplication::translate("Analysis2DDriver", "%1 without an element step").arg(noElement);
     return parts.join(QStringLiteral(", "));
+}
+
+void AnalysisTallies::add(RunAnalysis a, bool gotResult, bool flagged, bool outside, bool pointless)
+{
+    const int k = int(a);
+    ++blocks[k];
+    if (gotResult) return;
+    const bool edge = a == RunAnalysis::EdgeShift || a == RunAnalysis::Residual;
+    none[k].add(edge, flagged, outside, a == RunAnalysis::Lcf, pointless);
+}
+
+QStringList AnalysisTallies::notes(const QString& lcfWhy) const
+{
+    const char* names[int(RunAnalysis::Count)] = {QT_TRANSLATE_NOOP("Analysis2DDriver", "LCF"),
+                                                  QT_TRANSLATE_NOOP("Analysis2DDriver", "edge shift"),
+                                                  QT_TRANSLATE_NOOP("Analysis2DDriver", "elements"),
+                                                  QT_TRANSLATE_NOOP("Analysis2DDriver", "residual absorption")};
+    QStringList out;
+    for (int k = 0; k < int(RunAnalysis::Count); ++k) {
+        if (none[k].total() == 0) continue;
+        out << QCoreApplication::translate("Analysis2DDriver", "2-D run: %1: %2 of %3 blocks got no result: %4")
+                   .arg(QCoreApplication::translate("Analysis2DDriver", names[k]), QString::number(none[k].total()),
+                        QString::number(blocks[k]), none[k].causes(lcfWhy));
+    }
+    return out;
 }

@@ -2,6 +2,7 @@
 #define ANALYSIS2DRECORD_H
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <vector>
@@ -52,24 +53,43 @@ constexpr double maxEdgeOutsideEV = 300;
 // How far edge lies below lo or above hi; 0 between them.
 double distanceOutside(double edge, double lo, double hi);
 
-// Why the blocks of a run gave no analysis a value, one cause per block: a
-// flagged spectrum where the edge-based analyses were asked for, else a
-// failed fit where the LCF was, else no element step.
+// Why the blocks of a run gave no analysis (or one analysis) a value, one
+// cause per block: a spectrum without a point (the block lies outside the
+// image), else a flagged spectrum where the edge-based analyses were asked
+// for, else a failed fit where the LCF was, else no element step.
 struct NoResultTally
 {
+    qint64 noPoints = 0;       // the block's spectrum has no point
     qint64 noEdge = 0;         // flagged: no edge found (noise, no line, no crossing)
     qint64 outsideWindow = 0;  // flagged: the edge is not inside the window
     qint64 fitFailed = 0;      // the LCF gave no fit
     qint64 noElement = 0;      // no element showed a step
 
-    void add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked);
-    qint64 total() const { return noEdge + outsideWindow + fitFailed + noElement; }
+    void add(bool edgeAsked, bool flagged, bool outside, bool lcfAsked, bool pointless = false);
+    qint64 total() const { return noPoints + noEdge + outsideWindow + fitFailed + noElement; }
     // The causes with their counts, e.g. "40 flagged (no edge found), 4
     // where the LCF fit failed (reason)", lcfWhy the first fit's reason.
     QString causes(const QString& lcfWhy) const;
     // The cause of every block when they all share one, else empty.
     QString soleCause(const QString& lcfWhy) const;
     bool oneCause() const;
+};
+
+// The analyses of a 2-D run, in the order their notes are said.
+enum class RunAnalysis { Lcf, EdgeShift, Elements, Residual, Count };
+
+// Per analysis asked, the blocks recorded for it and why those without a
+// value got none.
+struct AnalysisTallies
+{
+    qint64 blocks[int(RunAnalysis::Count)] = {};
+    NoResultTally none[int(RunAnalysis::Count)];
+
+    // One block recorded for analysis a, which gave it a value or not.
+    void add(RunAnalysis a, bool gotResult, bool flagged, bool outside, bool pointless);
+    // One note per analysis with blocks without a value: "LCF: 766 of 768
+    // blocks got no result: …".
+    QStringList notes(const QString& lcfWhy) const;
 };
 
 #endif

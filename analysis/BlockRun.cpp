@@ -68,10 +68,12 @@ void analyzeBlock(const BlockRunInputs& in, const BlockJob& job, BlockResult& ou
     xs.renew(QStringLiteral("Body-AaP"), in.lineType, job.shift, in.sElm);
     out.flagged = xs.outOfRange || xs.noisy;
     out.outsideWindow = xs.outOfRange && !xs.noisy;
+    out.noPoints = xs.points.isEmpty();
     if (in.lcf) {
         const LcfResult r =
             LcfFit::fit(in.lcfKind, xs, in.refs, in.sE0, in.eE0, in.sElm, false, &scratch.lcf);
         out.lcfStatus = r.status;
+        out.lcfResult = r.status == LcfResult::Fitted && !out.noPoints;
         out.lcfFailure = r.failure;
         out.lcfRows = r.rows;
         out.fractions = r.fractions;

@@ -99,6 +99,11 @@ struct BlockResult
     // the jump, a line not fitted): it shows no edge.
     bool flagged = false;
     bool outsideWindow = false;  // flagged only as its edge is not inside the window
+    // The spectrum has no point (a box centred outside the image): no
+    // analysis has a value, whatever the others say.
+    bool noPoints = false;
+    // The LCF gave fractions; the fit's own checks decide.
+    bool lcfResult = false;
     LcfResult::Status lcfStatus = LcfResult::Skipped;
     QString lcfFailure;  // why the fit failed (Failed)
     QVector<int> lcfRows;

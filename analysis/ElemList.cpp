@@ -70,6 +70,35 @@ int ElemList::rowForKey(const QStringList& names, const QString& key, bool* byNa
     return i >= 0 ? i : key.toInt();
 }
 
+QString ElemList::rowKey(const QStringList& names, const QString& key, bool byIndex, QString* why)
+{
+    if (names.contains(key)) return key;
+    QStringList same, alike;
+    for (const QString& n : names) {
+        const QString symbol = n.section(QLatin1Char('-'), 0, 0);
+        if (symbol == key) same << n;
+        if (symbol.compare(key, Qt::CaseInsensitive) == 0 || n.compare(key, Qt::CaseInsensitive) == 0) alike << n;
+    }
+    if (same.size() == 1) return same.first();
+    bool number = false;
+    const int i = key.toInt(&number);
+    if (byIndex && number && i >= 0 && i < names.size()) return key;
+    if (!why) return QString();
+    if (names.isEmpty())
+        *why = tr("there is no element row (analyzer_target_elements makes them); nothing changed");
+    else if (same.size() > 1)
+        *why = tr("%1 names %2 rows (%3): give the whole name; nothing changed")
+                   .arg(key, QString::number(same.size()), same.join(QStringLiteral(", ")));
+    else if (byIndex && number)
+        *why = tr("there is no element row %1 (rows 0 to %2: %3); nothing changed")
+                   .arg(key, QString::number(names.size() - 1), names.join(QStringLiteral(", ")));
+    else if (!alike.isEmpty())
+        *why = tr("no element row is named %1; did you mean %2? nothing changed").arg(key, alike.join(QStringLiteral(", ")));
+    else
+        *why = tr("no element row is named %1 (the rows: %2); nothing changed").arg(key, names.join(QStringLiteral(", ")));
+    return QString();
+}
+
 void ElemList::newElems(const QString& text, bool sortByAN)
 {
     ++gen;

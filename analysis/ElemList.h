@@ -45,6 +45,11 @@ public:
     // The row a batch key names: the first exact name match, else the key as a
     // decimal integer (0 when it is not one), which may lie out of range.
     static int rowForKey(const QStringList& names, const QString& key, bool* byName = nullptr);
+    // The key a batch word may pass on for the row it names: the row's whole
+    // name ("Zn-K"), a bare symbol ("Zn") when exactly one row has it (as
+    // the row's name), or, with byIndex, a row number in range (as given).
+    // Empty when the key names no row, with why (naming what would match).
+    static QString rowKey(const QStringList& names, const QString& key, bool byIndex, QString* why);
 
     QVector<ElemCtrl*> elemCtrls;
     QButtonGroup* mainTargetGroup = nullptr;  // null until the first newElems

@@ -10,11 +10,26 @@
 #include "CfgBatchLines.h"
 #include "CmdExecutor.h"
 #include "core/Cfg.h"
+#include "core/LogNote.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 
+namespace {
+
+// The program's notes are lines of a script run's log, not debug lines that
+// QT_LOGGING_RULES may silence.
+bool noteToLog(const QString& text)
+{
+    if (!BatchLog::toStandardError()) return false;
+    BatchLog::write(BatchLog::shown(text));
+    return true;
+}
+
+}  // namespace
+
 void installBatchOnBody()
 {
+    LogNote::setSink(noteToLog);
     BodyHooks& h = Body::hooks();
     h.setupBatch = [](Body& body) { new BatchOnBody(body); };
     h.execBatchsInCfg = [](Body& body) {
@@ -115,5 +130,25 @@ void BatchOnBody::endWithScript(int lists)
 
 void BatchOnBody::execBatchsInCfg()
 {
+    // Files the configuration names and that could not be read: without
+    // them bad pixels go unrepaired, keys unset.
+    for (const Cfg::Unread& u : qAsConst(globalCfg.unreadFiles)) {
+        QString why;
+        switch (u.why) {
+        case Cfg::Unread::CannotOpen:
+            why = tr("the configuration file %1 cannot be read (%2): its keys are not set").arg(u.file, u.detail);
+            break;
+        case Cfg::Unread::NotPlainFile:
+            why = tr("the configuration file %1 is not read: it is no plain file").arg(u.file);
+            break;
+        case Cfg::Unread::ZeroInName:
+            why = tr("the configuration file %1 is not read: its name holds a zero character").arg(u.file);
+            break;
+        case Cfg::Unread::BadPixelList:
+            why = tr("the bad-pixel list %1 (ErrPoints) cannot be read: bad pixels are not repaired").arg(u.file);
+            break;
+        }
+        ctrl->logError(tr("Err: %1").arg(why));
+    }
     ctrl->dispatchCmds(batchLinesOfCfg(globalCfg));
 }

@@ -6,6 +6,7 @@
 #include "analysis/Analysis2DDriver.h"
 #include "analysis/AnalysisOnBody.h"
 #include "analysis/Analyzer.h"
+#include "analysis/ElemList.h"
 #include "core/FailureLog.h"
 #include "mainwindow/Body.h"
 #include "widgets/XafsFileSelect.h"
@@ -28,6 +29,14 @@ bool flagOf(const QString& a)
 }
 
 }  // namespace
+
+QString CmdExecutor::elemRow(Analyzer* a, const CmdLine& cmd, bool byIndex)
+{
+    QString why;
+    const QString key = ElemList::rowKey(a->elems->names(), cmd.arg(0), byIndex, &why);
+    if (key.isEmpty()) refused(cmd, why);
+    return key;
+}
 
 bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
 {
@@ -133,25 +142,48 @@ bool CmdExecutor::actAnalyzer(int id, const CmdLine& cmd, bool& done)
         a->LCFRange2->setText(realText(a1));
         break;
     case analyzer_target_elements: a->setTargetElements(a0); break;
-    case analyzer_elems_select_target:
-        a->setElemMainTarget(a0);
+    case analyzer_elems_select_target: {
+        const QString key = elemRow(a, cmd, true);
+        if (key.isEmpty()) break;
+        a->setElemMainTarget(key);
         body.dispImgSelected(true);
         break;
+    }
     case analyzer_elems_sort_by_an: a->setSortByAN(flagOf(a0)); break;
-    case analyzer_elems_select_show:
-        a->setElemShow(a0);
+    case analyzer_elems_select_show: {
+        const QString key = elemRow(a, cmd, true);
+        if (key.isEmpty()) break;
+        a->setElemShow(key);
         body.dispImgSelected(true);
         break;
+    }
     case analyzer_elems_set_deVs: a->setElemsDE(a0.toDouble()); break;
     case analyzer_elems_set_corr_th: a->setCorrelationThreshold(a0.toDouble()); break;
     // Another map than the one named would be shown and saved.
     case analyzer_elems_select_disp_mode:
         if (choiceArg(cmd, 0, a->elemsDispModes() - 1)) a->selectElemsDispMode(a0.toInt());
         break;
-    case analyzer_elems_set_use: a->setElemUse(a0, flagOf(a1)); break;
-    case analyzer_elems_roi: a->setElemROI(a0, a1.toDouble(), cmd.arg(2).toDouble()); break;
-    case analyzer_elems_thdmut: a->setElemThDMut(a0, a1.toDouble()); break;
-    case analyzer_elems_no_neg: a->setElemNoNeg(a0, flagOf(a1)); break;
+    // A row named by nothing would leave every row as it was, unsaid.
+    case analyzer_elems_set_use: {
+        const QString key = elemRow(a, cmd, true);
+        if (!key.isEmpty()) a->setElemUse(key, flagOf(a1));
+        break;
+    }
+    case analyzer_elems_roi: {
+        const QString key = elemRow(a, cmd, false);
+        if (!key.isEmpty()) a->setElemROI(key, a1.toDouble(), cmd.arg(2).toDouble());
+        break;
+    }
+    case analyzer_elems_thdmut: {
+        const QString key = elemRow(a, cmd, false);
+        if (!key.isEmpty()) a->setElemThDMut(key, a1.toDouble());
+        break;
+    }
+    case analyzer_elems_no_neg: {
+        const QString key = elemRow(a, cmd, false);
+        if (!key.isEmpty()) a->setElemNoNeg(key, flagOf(a1));
+        break;
+    }
     // The background values are read from the second argument; the first
     // names nothing.
     case analyzer_elems_bg_dMut: a->AElemsCds->BGVDMut->setText(realText(a1)); break;

@@ -6,11 +6,15 @@
 
 #include "BatchCmd.h"
 #include "BatchCtrl.h"
+#include "core/Elements.h"
+#include "core/FailureLog.h"
 #include "core/InputBounds.h"
 #include "mainwindow/Body.h"
 #include "mainwindow/BodyHooks.h"
 #include "mainwindow/EOFSetup.h"
 #include "mainwindow/SelectDataFiles.h"
+#include "mainwindow/StackChecks.h"
+#include "widgets/SpecPane.h"
 
 #include <algorithm>
 #include <climits>
@@ -196,7 +200,15 @@ void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
     } else {
         files = cmd.args.mid(1);
         // Nothing to queue: the loader would not answer a request never made.
-        if (files.isEmpty()) return;
+        // NEW still empties the stack, so no later line works on frames the
+        // script replaced.
+        if (files.isEmpty()) {
+            if (newFile && i1) body.clearI1Files();
+            if (newFile && !i1) body.clearI0Files();
+            refused(cmd, newFile ? tr("no file given: the %1 stack is emptied, nothing loaded").arg(i1 ? "I1" : "I0")
+                                 : tr("no file given: nothing loaded"));
+            return;
+        }
     }
     const QString refusal = i1 ? body.readI1Files(files, newFile) : body.readI0Files(files, newFile);
     done = false;
@@ -206,6 +218,56 @@ void CmdExecutor::load(bool i1, bool ofPattern, const CmdLine& cmd, bool& done)
         refused(cmd, refusal);
         emit body.finishBatchExec(i1 ? load_I1_files : load_I0_files);
     }
+}
+
+void CmdExecutor::saveSpectra(const CmdLine& cmd)
+{
+    const QString name = cmd.arg(0);
+    if (name.isEmpty()) {
+        refused(cmd, tr("no file name given: nothing saved"));
+        return;
+    }
+    SpecPane* pane = body.specWindow;
+    // The cursor spectrum of a stack that was emptied is no spectrum of
+    // anything loaded; a standard shown alone is still saved (scripts read
+    // its E0 and jump so).
+    if (pane && body.i1Images.isEmpty() && !pane->current.points.isEmpty()) {
+        pane->current = XafsSpectrum();
+        pane->update();
+    }
+    if (!pane || !pane->hasPoints()) {
+        refused(cmd, body.i1Images.isEmpty() ? tr("no image stack is loaded: no spectrum to save")
+                                             : tr("no spectrum of the spectrum window has a point: nothing saved"));
+        return;
+    }
+    // Beyond the I0 stack's ends mu is taken against another energy's I0 (a
+    // falling I0 put it 0.41 too high 100 eV on): saved, and counted.
+    const QString short0 = StackChecks::i0ShortOf(body.i0Images, body.i1Images, body.UseI0->isChecked());
+    if (!short0.isEmpty() && !pane->current.points.isEmpty()) refused(cmd, short0);
+    const int before = FailureLog::count();
+    if (!pane->saveData(name)) ctrl.showCmdErr(cmd, FailureLog::count() > before);
+}
+
+void CmdExecutor::suggestElement(const CmdLine& cmd)
+{
+    const QString name = cmd.arg(0);
+    const int z = atomicNumberOf(name);
+    if (z >= 1 && z < victoreenTableSize) {
+        body.SuggestingElm->setText(name);
+        body.newElmSuggested();
+        return;
+    }
+    // The element and its edge energy would stay as they were, unsaid.
+    QString like;
+    for (int k = 1; k < victoreenTableSize && like.isEmpty(); ++k)
+        if (elementTable[k].symbol.compare(name, Qt::CaseInsensitive) == 0) like = elementTable[k].symbol;
+    const QString keeps = tr("the element stays %1").arg(body.SuggestingElm->text());
+    if (!like.isEmpty())
+        refused(cmd, tr("no element has the symbol %1; did you mean %2? %3").arg(name, like, keeps));
+    else if (z >= 1)
+        refused(cmd, tr("%1 has no edge energy in the table; %2").arg(name, keeps));
+    else
+        refused(cmd, tr("no element has the symbol %1 (symbols as Fe, Cu, Zn); %2").arg(name, keeps));
 }
 
 bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
@@ -264,7 +326,7 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case eng_by_ref_i1: s1->setEngByRef(a0); break;
     case set_fluo_type: body.FluoType->setChecked(flagOf(a0)); break;
     case Suggest_Elm: body.UseSuggestElm->setChecked(flagOf(a0)); body.newElmSuggested(); break;
-    case Suggesting_Elm: body.SuggestingElm->setText(a0); body.newElmSuggested(); break;
+    case Suggesting_Elm: suggestElement(cmd); break;
     case Suggesting_Edge:
         if (!choiceArg(cmd, 0, body.SuggestingEdge->count() - 1)) break;
         body.SuggestingEdge->setCurrentIndex(a0.toInt());
@@ -310,12 +372,7 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
         body.saveDataAsTiff(a0, h.referenceIndex ? h.referenceIndex(body) : 0);
         break;
     }
-    case save_spectra:
-        if (body.i1Images.isEmpty())
-            refused(cmd, tr("no image stack is loaded: no spectrum to save"));
-        else if (body.specWindow)
-            body.specWindow->saveData(a0);
-        break;
+    case save_spectra: saveSpectra(cmd); break;
     case cbar_set_range:
         body.CBar->valueMin = a0.toDouble();
         body.CBar->valueMax = cmd.arg(1).toDouble();

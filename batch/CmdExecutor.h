@@ -7,6 +7,7 @@
 
 #include "CmdLine.h"
 
+class Analyzer;
 class BatchCtrl;
 class Body;
 class SelectDataFiles;
@@ -54,6 +55,13 @@ private:
     // Argument k names one of the choices 0 .. last that exist (exists);
     // otherwise it is refused and false returned.
     bool choiceArg(const CmdLine& cmd, int k, int last, const std::function<bool(int)>& exists = nullptr);
+    // The key of the element row argument 0 names (ElemList::rowKey); empty,
+    // and refused, when it names none.
+    QString elemRow(Analyzer* a, const CmdLine& cmd, bool byIndex);
+    // save_spectra: refused when there is no name or no spectrum with a point.
+    void saveSpectra(const CmdLine& cmd);
+    // Suggesting_Elm: refused when the text is no element with an edge energy.
+    void suggestElement(const CmdLine& cmd);
     // The analysis panel's commands (CmdExecAnalyzer.cpp).
     bool actAnalyzer(int id, const CmdLine& cmd, bool& done);
     // Calibration, statistics and saving-settings commands (CmdExecTools.cpp).

@@ -130,6 +130,7 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles, int& linesLe
     if (fileName.contains(QChar(0))) {
         qDebug().noquote() << "Can't open config file : " + fileName.left(fileName.indexOf(QChar(0)))
                                   + " (the name holds a zero character)";
+        unreadFiles.append({fileName.left(fileName.indexOf(QChar(0))), Unread::ZeroInName, QString()});
         return;
     }
     if (openFiles.size() >= maxIncludeDepth) {
@@ -142,11 +143,14 @@ void Cfg::readFile(const QString& fileName, QStringList& openFiles, int& linesLe
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
         qDebug().noquote() << "Can't open config file : " + fileName + " (not a plain file)";
+        unreadFiles.append({fileName, Unread::NotPlainFile, QString()});
         return;
     }
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open config file : " + fileName;
+        if (!fileName.isEmpty())
+            unreadFiles.append({fileName, Unread::CannotOpen, f.errorString()});
         return;
     }
     const QString canonical = QFileInfo(f).canonicalFilePath();

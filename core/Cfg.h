@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // The exact table's value list. It also answers the lookup "every value whose
 // key equals this one" over any pair of parallel lists, so that both
@@ -56,6 +57,17 @@ public:
     // that is already being read is not opened again, so include cycles stop;
     // nesting depth and the total of lines read are bounded too.
     void readFile(const QString& fileName);
+    // Each file named (a configuration given, an INCLUDE, a list the
+    // configuration points to) that could not be read, and why; an empty
+    // name is no file.
+    struct Unread
+    {
+        enum Why { CannotOpen, NotPlainFile, ZeroInName, BadPixelList };
+        QString file;
+        Why why = CannotOpen;
+        QString detail;  // the system's reason, when it gave one
+    };
+    QVector<Unread> unreadFiles;
     // Parses the command line, then reads defaultFile, or the value of the
     // last of fileOptions present (any case), when that is not empty.
     void init(int argc, const char* const* argv, const QString& defaultFile,

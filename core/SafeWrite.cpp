@@ -1,6 +1,7 @@
 #include "SafeWrite.h"
 
 #include "FailureLog.h"
+#include "LogNote.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -236,7 +237,7 @@ QString image(const QImage& img, const QString& path)
 QString noteFailure(const QString& path, const QString& reason)
 {
     const QString text = QStringLiteral("Can't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
-    qDebug().noquote() << text;
+    LogNote::say(text);
     FailureLog::note(text);
     return text;
 }

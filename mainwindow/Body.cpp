@@ -90,6 +90,10 @@ Body::Body(QWidget* parent)
 
     newElmSuggested();
     connect(SuggestingElm, &QLineEdit::editingFinished, this, &Body::newElmSuggested);
+    // Stacks loaded before I0 is put in use are judged then.
+    connect(UseI0, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) checkI0Coverage();
+    });
     connect(SuggestingEdge, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &Body::newEdgeSuggested);
 

@@ -3,6 +3,7 @@
 #include "Body.h"
 
 #include "core/FailureLog.h"
+#include "core/LogNote.h"
 
 #include "core/TiffData.h"
 #include "EOFSetup.h"
@@ -117,7 +118,7 @@ QString Body::readI0Files(QStringList files, bool newFile, EX_CMD_ID answer)
 
 void Body::report(const QString& text)
 {
-    qDebug().noquote() << text;
+    LogNote::say(text);
     statusBar()->showMessage(text);
 }
 
@@ -214,6 +215,8 @@ void Body::checkI0Coverage()
                           .arg(r[3], 0, 'f', 2));
         return;
     }
+    // Counted where spectra are made of the two (a 2-D run, a save): a
+    // script may still load the stack that matches.
     report(text.arg(r[0], 0, 'f', 2).arg(r[1], 0, 'f', 2).arg(r[2], 0, 'f', 2).arg(r[3], 0, 'f', 2));
 }
 

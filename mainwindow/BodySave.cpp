@@ -97,13 +97,25 @@ bool Body::saveImage(QString fname)
     return finish(*this, s);
 }
 
+// The number goes before the suffix: a name without an image suffix would
+// have the number taken for one ("all_0.5" gave "5-0-0").
+static bool hasImageSuffix(Body& b, const QString& fname)
+{
+    if (!knownSuffix(fname, SafeWrite::imageSuffixes()).isEmpty()) return true;
+    b.reportFailure(Body::tr("%1 has no image suffix (.png, .tif, …): nothing saved")
+                        .arg(QDir::toNativeSeparators(QFileInfo(fname).absoluteFilePath())));
+    return false;
+}
+
 bool Body::saveImageWNum(QString fname, QString num)
 {
+    if (!hasImageSuffix(*this, fname)) return false;
     return saveImage(fileNameWithTag(fname, num, SafeWrite::imageSuffixes()));
 }
 
 bool Body::saveAllImages(QString fname)
 {
+    if (!hasImageSuffix(*this, fname)) return false;
     Saved s;
     const BodyHooks& h = hooks();
     if (h.referenceMaps) referenceMaps = h.referenceMaps(*this);

@@ -75,7 +75,12 @@ bool mapAsText(Analyzed2DRes& map, const QString& path, bool asAnalyzed, bool cs
 
 QStringList mapSuffixes()
 {
-    static const QStringList known = QStringList{"dat", "txt", "csv", "xyz", "tif", "tiff"} + SafeWrite::imageSuffixes();
+    // "Cu_500.ppm" is 500 parts per million, not a portable pixmap.
+    static const QStringList known = [] {
+        QStringList k = QStringList{"dat", "txt", "csv", "xyz", "tif", "tiff"} + SafeWrite::imageSuffixes();
+        k.removeAll(QStringLiteral("ppm"));
+        return k;
+    }();
     return known;
 }
 

@@ -12,28 +12,37 @@ SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget* parent)
     connect(UpDateDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::updateDarkArea);
     connect(ClearDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::clearDarkArea);
 
-    errPsDefSelected(globalCfg.valueAnyCase(QStringLiteral("ErrPoints"), QString()));
+    // A list named and missing leaves the bad pixels unrepaired: a script
+    // run counts it (the I1 and the I0 selector both read it, once said).
+    const QString errPsFile = globalCfg.valueAnyCase(QStringLiteral("ErrPoints"), QString());
+    if (!errPsDefSelected(errPsFile) && !errPsFile.isEmpty()) {
+        bool said = false;
+        for (const Cfg::Unread& u : qAsConst(globalCfg.unreadFiles))
+            said = said || (u.why == Cfg::Unread::BadPixelList && u.file == errPsFile);
+        if (!said) globalCfg.unreadFiles.append({errPsFile, Cfg::Unread::BadPixelList, QString()});
+    }
 
     connect(SelectErrPsDef, &QPushButton::clicked, &errPsDialog, &QWidget::show);
     connect(&errPsDialog, &QFileDialog::fileSelected, this, &SelectDataFilesAdditionalSetup::errPsDefSelected);
     connect(UseErrPs, &QCheckBox::toggled, this, &SelectDataFilesAdditionalSetup::toggledUseErrPs);
 }
 
-void SelectDataFilesAdditionalSetup::errPsDefSelected(const QString& fname)
+bool SelectDataFilesAdditionalSetup::errPsDefSelected(const QString& fname)
 {
     // Read into a fresh list so a file that cannot be read leaves the list in
     // use, and the label naming it, as they were. No name (no "ErrPoints"
     // key) reads nothing.
     if (fname.isEmpty())
-        return;
+        return false;
     ErrPoints fresh;
     if (!fresh.read(fname, false)) {
         qDebug() << "Bad-pixel list kept:" << (errPs.file.isEmpty() ? QStringLiteral("(none)") : errPs.file);
-        return;
+        return false;
     }
     fresh.use = UseErrPs->isChecked();
     errPs = fresh;
     ErrPsFile->setText(fname);
+    return true;
 }
 
 void SelectDataFilesAdditionalSetup::toggledUseErrPs(bool f)

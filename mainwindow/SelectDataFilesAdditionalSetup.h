@@ -28,7 +28,8 @@ public slots:
     void darkArea(QRectF area);
 
 private slots:
-    void errPsDefSelected(const QString& fname);
+    // False when no list was read (no name, or a file that cannot be read).
+    bool errPsDefSelected(const QString& fname);
     void toggledUseErrPs(bool f);
 
 private:

@@ -1,5 +1,7 @@
 #include "StackChecks.h"
 
+#include <QCoreApplication>
+
 #include "core/TiffData.h"
 
 #include <algorithm>
@@ -58,7 +60,10 @@ bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double
     if (i0.isEmpty() || i1.isEmpty()) return true;
     rangeOf(i0, range[0], range[1]);
     rangeOf(i1, range[2], range[3]);
-    return range[0] <= range[2] && range[3] <= range[1];
+    // Energies read from names (0.1 meV) and from angle lists (a micro-degree)
+    // round apart by less than this; an I0 frame that far off is the same.
+    const double rounding = 0.01;
+    return range[0] <= range[2] + rounding && range[3] <= range[1] + rounding;
 }
 
 bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4])
@@ -70,6 +75,18 @@ bool i0Apart(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double 
     for (const TiffData* t : i1)
         if (range[0] <= t->energy && t->energy <= range[1]) ++inside;
     return inside <= 1;
+}
+
+QString i0ShortOf(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, bool useI0)
+{
+    double r[4];
+    if (!useI0 || i0Covers(i0, i1, r) || i0Apart(i0, i1, r)) return QString();
+    return QCoreApplication::translate("Body", "The I0 stack (%1 - %2 eV) does not cover the I1 energies (%3 - %4 eV): "
+                                               "outside its range the nearest I0 frame is used")
+        .arg(r[0], 0, 'f', 2)
+        .arg(r[1], 0, 'f', 2)
+        .arg(r[2], 0, 'f', 2)
+        .arg(r[3], 0, 'f', 2);
 }
 
 }  // namespace StackChecks

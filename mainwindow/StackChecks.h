@@ -1,6 +1,7 @@
 #ifndef STACKCHECKS_H
 #define STACKCHECKS_H
 
+#include <QString>
 #include <QVector>
 
 class TiffData;
@@ -21,8 +22,8 @@ Energies energies(const QVector<TiffData*>& stack);
 // Whether a frame has the size of the stack's first (true for the first).
 bool fitsStack(const TiffData& frame, const QVector<TiffData*>& stack);
 
-// Whether the energy range of i0 spans every energy of i1; true when either
-// is empty. range receives low and high of i0, then of i1.
+// Whether the energy range of i0 spans every energy of i1, within 0.01 eV of
+// rounding; true when either is empty. range receives low and high of i0, then of i1.
 bool i0Covers(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, double range[4]);
 
 // Whether an I0 stack of two or more frames has at most one I1 energy within
@@ -38,6 +39,11 @@ struct MultiPage {
     const TiffData* first = nullptr;
 };
 MultiPage multiPage(const QVector<TiffData*>& stack);
+
+// What spectra made now with I0 in use would take from another energy's I0
+// frame: empty when I0 is not in use, either stack is empty, I0 covers the
+// I1 energies, or the stacks lie apart (said at the load).
+QString i0ShortOf(const QVector<TiffData*>& i0, const QVector<TiffData*>& i1, bool useI0);
 
 }  // namespace StackChecks
 

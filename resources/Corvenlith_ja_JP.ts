@@ -103,8 +103,8 @@
         <translation>2-D 解析: エネルギーシフトマップは %1 x %2 ピクセル、画像は %3 x %4 です: シフトは画像の一部にしか届かず、残りは補正されません</translation>
     </message>
     <message>
-        <source>2-D run: %1 of %2 blocks got no result: %3</source>
-        <translation>2-D 解析: %2 ブロックのうち %1 ブロックは結果がありません: %3</translation>
+        <source>2-D run: %1: %2 of %3 blocks got no result: %4</source>
+        <translation>2-D 解析: %1: %3 ブロックのうち %2 ブロックは結果がありません: %4</translation>
     </message>
     <message>
         <source>2-D run gave no result: in each of its %1 blocks %2</source>
@@ -149,6 +149,34 @@
     <message>
         <source>%1 without an element step</source>
         <translation>%1 ブロックで元素のステップなし</translation>
+    </message>
+    <message>
+        <source>the spectrum has no point (the block lies outside the image)</source>
+        <translation>スペクトルに点がありません（ブロックが画像の外にあります）</translation>
+    </message>
+    <message>
+        <source>%1 without a point (the block lies outside the image)</source>
+        <translation>%1 ブロックは点がありません（ブロックが画像の外にあります）</translation>
+    </message>
+    <message>
+        <source>LCF</source>
+        <translation>LCF</translation>
+    </message>
+    <message>
+        <source>edge shift</source>
+        <translation>エッジシフト</translation>
+    </message>
+    <message>
+        <source>elements</source>
+        <translation>元素</translation>
+    </message>
+    <message>
+        <source>residual absorption</source>
+        <translation>残余吸収</translation>
+    </message>
+    <message>
+        <source>2-D run: the energy-shift map is %1 x %2 pixels, larger than the images of %3 x %4: it was made for other frames, and its shifts may not belong to these pixels</source>
+        <translation>2-D 解析: エネルギーシフトマップは %1 x %2 ピクセルで、%3 x %4 の画像より大きいです: 別のフレームのために作られたもので、シフトがこれらのピクセルのものとは限りません</translation>
     </message>
 </context>
 <context>
@@ -751,6 +779,26 @@
         <source>Batch: the script ended without &quot;quit&quot;; the program ends</source>
         <translation>バッチ: スクリプトは「quit」なしで終わりました。プログラムを終了します</translation>
     </message>
+    <message>
+        <source>the configuration file %1 cannot be read (%2): its keys are not set</source>
+        <translation>設定ファイル %1 を読めません（%2）: そのキーは設定されません</translation>
+    </message>
+    <message>
+        <source>the configuration file %1 is not read: it is no plain file</source>
+        <translation>設定ファイル %1 は読みません: 通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>the configuration file %1 is not read: its name holds a zero character</source>
+        <translation>設定ファイル %1 は読みません: 名前にゼロ文字が含まれています</translation>
+    </message>
+    <message>
+        <source>the bad-pixel list %1 (ErrPoints) cannot be read: bad pixels are not repaired</source>
+        <translation>不良画素リスト %1（ErrPoints）を読めません: 不良画素は補修されません</translation>
+    </message>
+    <message>
+        <source>Err: %1</source>
+        <translation>Err: %1</translation>
+    </message>
 </context>
 <context>
     <name>Body</name>
@@ -1202,6 +1250,10 @@
         <source>No reference map has an image (no reference row in use, or no 2-D run since): %1 not saved</source>
         <translation>画像を持つ参照マップがありません（使用中の参照行がないか、その後 2-D 解析をしていません）: %1 は保存しません</translation>
     </message>
+    <message>
+        <source>%1 has no image suffix (.png, .tif, …): nothing saved</source>
+        <translation>%1 には画像の拡張子（.png、.tif など）がありません: 何も保存しません</translation>
+    </message>
 </context>
 <context>
     <name>BoundedField</name>
@@ -1464,6 +1516,38 @@
     <message>
         <source>no image stack is loaded: no spectrum to save</source>
         <translation>画像スタックが読み込まれていません: 保存するスペクトルがありません</translation>
+    </message>
+    <message>
+        <source>no file given: the %1 stack is emptied, nothing loaded</source>
+        <translation>ファイルの指定がありません: %1 スタックを空にし、何も読み込みません</translation>
+    </message>
+    <message>
+        <source>no file given: nothing loaded</source>
+        <translation>ファイルの指定がありません: 何も読み込みません</translation>
+    </message>
+    <message>
+        <source>no file name given: nothing saved</source>
+        <translation>ファイル名の指定がありません: 何も保存しません</translation>
+    </message>
+    <message>
+        <source>no spectrum of the spectrum window has a point: nothing saved</source>
+        <translation>スペクトルウィンドウのどのスペクトルにも点がありません: 何も保存しません</translation>
+    </message>
+    <message>
+        <source>the element stays %1</source>
+        <translation>元素は %1 のままです</translation>
+    </message>
+    <message>
+        <source>no element has the symbol %1; did you mean %2? %3</source>
+        <translation>記号 %1 の元素はありません。%2 のことですか？ %3</translation>
+    </message>
+    <message>
+        <source>%1 has no edge energy in the table; %2</source>
+        <translation>%1 には表にエッジエネルギーがありません。%2</translation>
+    </message>
+    <message>
+        <source>no element has the symbol %1 (symbols as Fe, Cu, Zn); %2</source>
+        <translation>記号 %1 の元素はありません（Fe、Cu、Zn のような記号）。%2</translation>
     </message>
 </context>
 <context>
@@ -2440,6 +2524,29 @@
     <message>
         <source>the fraction of reference row %1 has a standard error of %2 (over %3): the references cannot be told apart at the stack&apos;s energies</source>
         <translation>参照行 %1 の割合の標準誤差が %2 です（%3 を超えます）: スタックのエネルギーでは参照を区別できません</translation>
+    </message>
+</context>
+<context>
+    <name>ElemList</name>
+    <message>
+        <source>there is no element row (analyzer_target_elements makes them); nothing changed</source>
+        <translation>元素の行がありません（analyzer_target_elements で作ります）。何も変えません</translation>
+    </message>
+    <message>
+        <source>%1 names %2 rows (%3): give the whole name; nothing changed</source>
+        <translation>%1 は %2 行を指します（%3）: 名前全体を指定してください。何も変えません</translation>
+    </message>
+    <message>
+        <source>there is no element row %1 (rows 0 to %2: %3); nothing changed</source>
+        <translation>元素の行 %1 はありません（行 0 から %2: %3）。何も変えません</translation>
+    </message>
+    <message>
+        <source>no element row is named %1; did you mean %2? nothing changed</source>
+        <translation>%1 という名前の元素の行はありません。%2 のことですか？ 何も変えません</translation>
+    </message>
+    <message>
+        <source>no element row is named %1 (the rows: %2); nothing changed</source>
+        <translation>%1 という名前の元素の行はありません（行: %2）。何も変えません</translation>
     </message>
 </context>
 </TS>

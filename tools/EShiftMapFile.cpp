@@ -168,6 +168,12 @@ void refused(const QString& reason, const QString& fname, QString* why)
 
 }  // namespace
 
+QString pathOf(const QString& fname)
+{
+    static const QStringList emp{QStringLiteral("emp")};
+    return nameLessSuffix(fname, emp) + QStringLiteral(".") + (knownSuffix(fname, emp).isEmpty() ? QStringLiteral("emp") : knownSuffix(fname, emp));
+}
+
 bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& header,
            const QString& stdFileName, int imageWidth, int imageHeight, const QDateTime& recordDate,
            QString* why)
@@ -211,7 +217,7 @@ bool write(const QString& fname, const Analyzed2DRes& map, const EMPHeader& head
                 fname, why);
         return false;
     }
-    const QString path = fileNameWithSuffix(fname, QStringLiteral("emp"));
+    const QString path = pathOf(fname);
 
     return SafeSave::viaDevice(path, [&](QIODevice& f) {
         QTextStream out(&f);

@@ -47,8 +47,12 @@ bool hasAngle(double E, double d);
 EMPHeader headerOf(const AnalyzeCond& grid, int xOffset, int yOffset, double stdEdgeEnergy,
                    double spacing);
 
+// The file a map saved as fname goes to: fname given ".emp" unless it ends
+// so; "map0.5" is a name, not "map0" in a format "5".
+QString pathOf(const QString& fname);
+
 // Writes map over an imageWidth x imageHeight image (pixels outside the map
-// are 0; pixels of the map holding no value are noValueItem) to fname, given ".emp" when it has no suffix. The file is complete
+// are 0; pixels of the map holding no value are noValueItem) to pathOf(fname). The file is complete
 // or not written at all. False, with a debug line, when the file cannot be
 // written or the header's edge energy and spacing give no angle (the angles
 // could never be turned back into shifts); why then receives the reason.

@@ -229,7 +229,7 @@ bool ToolsOnBody::saveEMap(QString fname, const Analyzed2DRes& map)
     // The suffix may have been added to the name typed. A failure was
     // counted where it happened; the user reads which file and why.
     SafeWrite::Outcome saved;
-    saved.add(fileNameWithSuffix(fname, QStringLiteral("emp")), why);
+    saved.add(EShiftMapFile::pathOf(fname), why);
     body.report(saved.text());
     if (saved.ok()) empFileName = fname;
     return saved.ok();

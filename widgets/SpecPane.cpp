@@ -195,6 +195,13 @@ void SpecPane::onWheelMoved()
     update();
 }
 
+bool SpecPane::hasPoints() const
+{
+    bool anyPoints = !current.points.isEmpty() || !reference.points.isEmpty();
+    for (const XafsSpectrum& o : others) anyPoints = anyPoints || (o.kind && !o.points.isEmpty());
+    return anyPoints;
+}
+
 bool SpecPane::saveData(QString fname)
 {
     if (fname.isEmpty()) {
@@ -210,9 +217,7 @@ bool SpecPane::saveData(QString fname)
     SafeWrite::Outcome saved;
     // A file holding a header alone would pass for the spectrum; a standard
     // or another spectrum shown without a cursor spectrum is still saved.
-    bool anyPoints = !current.points.isEmpty() || !reference.points.isEmpty();
-    for (const XafsSpectrum& o : others) anyPoints = anyPoints || (o.kind && !o.points.isEmpty());
-    if (!anyPoints) {
+    if (!hasPoints()) {
         const QString why = tr("the spectrum under the cursor has no points");
         SafeWrite::noteFailure(path("T"), why);
         emit reported(tr("Not saved: %1").arg(why));

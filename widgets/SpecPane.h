@@ -56,6 +56,9 @@ public:
     void setRawSpectrum(const Spectrum& s);
     // With autoRange, shown and default ranges become current's energy span.
     void autoXRange();
+    // Whether saveData has a spectrum with a point to write: the cursor
+    // spectrum, the standard, or another spectrum shown.
+    bool hasPoints() const;
 
 signals:
     void updated();

@@ -970,7 +970,7 @@ private slots:
                       "analyzer_dEdge_comp_step_params 8979 40 0.1\nanalyzer_exec_2da\nanalyzer_select_image 4\nsave_data TMP/out/comp\n";
         }
         auto paths = [&tmp](QString t) { return t.replace("TMP", tmp.path()); };
-        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n"));
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n") && ts::writeText(tmp.filePath("none.cfg"), ""));
         const ts::ProgramRun r = ts::runProgram(
             CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
         const QString err = QString::fromUtf8(r.err);
@@ -1031,7 +1031,7 @@ private slots:
             << "LOAD" + edge.arg(8700) + "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_select_image 4\nsave_data TMP/out/near\n"
             << 0 << QStringList{} << QStringList{"near-0.dat"} << QStringList{};
         QTest::newRow("half the image bare") << "BARE" + edge.arg(8979) << 0
-            << QStringList{"2-D run: 12 of 24 blocks got no result: 12 flagged ("} << QStringList{} << QStringList{};
+            << QStringList{"2-D run: edge shift: 12 of 24 blocks got no result: 12 flagged ("} << QStringList{} << QStringList{};
         const QString map = "calib_load_map TMP/%1.emp\n" + edge.arg(8979);
         QTest::newRow("energy-shift map of another size") << "LOAD" + map.arg("half") << 1
             << QStringList{"Err: line 11: analyzer_exec_2da: 2-D run: the energy-shift map is 9 x 7 pixels, the images 18 x "
@@ -1063,7 +1063,7 @@ private slots:
                              "Use_I0 1\nselect_region 0 0 18 12\nset_band_w 1\nset_band_h 1\n";
         script.replace("LOAD", load).replace("BARE", load);
         auto paths = [&tmp](QString t) { return t.replace("TMP", tmp.path()); };
-        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n"));
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), paths(script) + "quit\n") && ts::writeText(tmp.filePath("none.cfg"), ""));
         const ts::ProgramRun r = ts::runProgram(
             CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
         const QString err = QString::fromUtf8(r.err);
@@ -1123,7 +1123,7 @@ private slots:
         script += QString("Suggest_Elm %1\nSuggesting_Edge_eV %2\nSuggesting_Pre_End_eV -8\nSuggesting_Post_Start_eV 8\n").arg(suggest ? 1 : 0).arg(edgeEV);
         script += "saveDataCfg_save_as_text\nsaveDataCfg_text_as_xyz\nanalyzer_sub_mode 0 1 0 0 0\nanalyzer_exec_2da\n"
                   "analyzer_select_image 4\nsave_data TMP/out/mid\nquit\n";
-        QVERIFY(ts::writeText(tmp.filePath("run.bat"), script.replace("TMP", tmp.path())));
+        QVERIFY(ts::writeText(tmp.filePath("run.bat"), script.replace("TMP", tmp.path())) && ts::writeText(tmp.filePath("none.cfg"), ""));
         const ts::ProgramRun r = ts::runProgram(
             CORVENLITH_BIN, {"-c", tmp.filePath("none.cfg"), "-e", "-b", tmp.filePath("run.bat"), "-x"}, 120000, tmp.path());
         const QString err = QString::fromUtf8(r.err);

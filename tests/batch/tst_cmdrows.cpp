@@ -487,9 +487,15 @@ private slots:
         row("clear_I1_files\nclear_I0_files\nanalyzer_exec_elems\ncalib_exec", {"sizes=0/6 0/0 0/0 0/0"});
         // The first word is the mode, never a file.
         row("load_I1_files TMP/stack/img_0.tif TMP/stack/img_1.tif", {"sizes=1/0"});
+        // NEW with no file empties the stack, refused: a later run finds no frames the script replaced.
         row("load_I1_files new TMP/stack/img_0.tif TMP/stack/img_1.tif TMP/stack/img_2.tif\nload_I1_files NEW\n"
+            "load_I1_files new TMP/stack/img_0.tif TMP/stack/img_1.tif TMP/stack/img_2.tif\n"
             "load_I0_files add TMP/stack/img_0.tif TMP/stack/img_1.tif",
-            {"sizes=3/0 3/0 3/2"});
+            {"sizes=3/0 0/0 3/0 3/2",
+             "log=line 1: load_I1_files : new TMP/stack/img_0.tif TMP/stack/img_1.tif TMP/stack/img_2.tif\n"
+             "line 2: load_I1_files : NEW\nErr: line 2: load_I1_files NEW: no file given: the I1 stack is emptied, nothing "
+             "loaded\nline 3: load_I1_files : new TMP/stack/img_0.tif TMP/stack/img_1.tif TMP/stack/img_2.tif\n"
+             "line 4: load_I0_files : add TMP/stack/img_0.tif TMP/stack/img_1.tif\nend"});
         // The folder is joined to each name as written.
         row("load_I0_files_of_pattern NEW TMP/stack *.tif\nload_I0_files_of_pattern NEW TMP/stack/ *.tif *.tiff",
             {"sizes=3/0 3/3"});

@@ -85,6 +85,9 @@ class TstHeadlessRun : public QObject {
     ts::ProgramRun run(const QString& script, int ms = 60000) { return ts::runHeadless(tmp.path(), script, ms); }
 
 private slots:
+    // The runs' configuration, empty: a configuration named and missing is a failure of the run.
+    void initTestCase() { QVERIFY(ts::writeText(tmp.filePath("none.cfg"), "")); }
+
     // A loop of a thousand million passes runs in constant memory (it grew by 90 MB a second, the log keeping every
     // line) and ends at the close (a pipeline's SIGTERM), with status 1 and the count of the lines it left undone:
     // the lines after the loop, and those of the pass under way.

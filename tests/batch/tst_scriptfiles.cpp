@@ -72,6 +72,9 @@ class TstScriptFiles : public QObject {
     }
 
 private slots:
+    // The runs' configuration, empty: a configuration named and missing is a failure of the run.
+    void initTestCase() { QVERIFY(ts::writeText(tmp.filePath("none.cfg"), "")); }
+
     // Every line of the bytes, as an independent split gives them, or a refusal naming what is wrong and where.
     void reader_data()
     {
