@@ -145,7 +145,7 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
 EdgeFit fitRise(const XafsSpectrum& block, double wiggle);
 constexpr double riseWidth = 2;
 // The rise must stand this many standard errors (times Th. Jmp.).
-constexpr double minRiseSignificance = 2;
+constexpr double minRiseSignificance = 2.5;
 // The rise's wiggles grow by what the standard's fit left of mu beyond the
 // noise, up to this amplitude: a flat field that leaves more is rare, and an
 // edge of another compound than the standard's leaves its own shape there.
