@@ -539,9 +539,14 @@ bool hasEdge(const BlockEdge& b, double noiseFactor)
     // Th. Jmp. moves the edge's test as it moves the jump's.
     const EdgeFit& e = b.fit;
     const EdgeFit& r = b.rise;
-    return e.fitted && e.step > 0 && e.significance() >= f * minEdgeSignificance
-           && e.step >= f * minStepOverResidual * e.residual && r.fitted && r.step > 0
-           && r.significance() >= f * minRiseSignificance;
+    if (!(e.fitted && e.step > 0 && e.significance() >= f * minEdgeSignificance
+          && e.step >= f * minStepOverResidual * e.residual))
+        return false;
+    // A flat field's wiggles rise no higher than this however many counts
+    // there are; a taller step needs no rise test, whose wiggles would be
+    // free beside it.
+    if (e.step >= f * riseTestedBelow) return true;
+    return r.fitted && r.step > 0 && r.significance() >= f * minRiseSignificance;
 }
 
 double rowProgress(const AnalyzeCond& g)

@@ -148,6 +148,11 @@ constexpr double riseWidth = 2;
 // Cu2S, ZnSO4 and Fe2O3 against their standards: 2 lets 4-6 of 288 blocks
 // on wiggles of 0.003 through (2.5: 3-5), 3 loses 1 of 144 edges of 0.04.
 constexpr double minRiseSignificance = 2.5;
+// The rise is tested only on steps of the standard's curve below this (in
+// mu): three sines of maxRiseWiggle rise 0.036 from trough to crest, and on
+// a nearly noiseless block the wiggles, held by the noise, would be free to
+// model a thick sample's edge.
+constexpr double riseTestedBelow = 0.1;
 // The rise's wiggles grow by what the standard's fit left of mu beyond the
 // noise, up to this amplitude: a flat field that leaves more is rare, and an
 // edge of another compound than the standard's leaves its own shape there.

@@ -434,11 +434,17 @@ private slots:
         QTest::newRow("falling step") << with(F{true, 20, 30, -1.0, 0.02, 0.05}) << 1.0 << false;
         QTest::newRow("perfect fit, rising") << with(F{true, 20, 30, 0.5, 0, 0}) << 1.0 << true;
         QTest::newRow("perfect fit, no step") << with(F{true, 20, 30, 0, 0, 0}) << 0.0 << false;
-        auto rising = [&](const F& f) { E e = ok; e.rise = f; return e; };
-        QTest::newRow("rise just below 2 errors") << rising(F{true, 20, 30, 1.0, 0.51, 0.05}) << 1.0 << false;
-        QTest::newRow("Th. Jmp. 2: rise just below 4 errors") << rising(F{true, 20, 30, 1.0, 0.26, 0.05}) << 2.0 << false;
+        // A step of the standard's curve below 0.1 (in mu) must also show a rise at its E0.
+        const F low{true, 20, 30, 0.08, 0.002, 0.005};
+        auto rising = [&](const F& f) { E e = ok; e.fit = low; e.rise = f; return e; };
+        QTest::newRow("low step, rise of 2.5 errors") << rising(F{true, 20, 30, 1.0, 0.4, 0.05}) << 1.0 << true;
+        QTest::newRow("low step, rise just below 2.5 errors") << rising(F{true, 20, 30, 1.0, 0.41, 0.05}) << 1.0 << false;
+        QTest::newRow("Th. Jmp. 2: rise just below 5 errors") << rising(F{true, 20, 30, 1.0, 0.21, 0.05}) << 2.0 << false;
         QTest::newRow("falling rise") << rising(F{true, 20, 30, -1.0, 0.1, 0.05}) << 1.0 << false;
-        QTest::newRow("rise not fitted") << rising(F{}) << 0.0 << false;
+        QTest::newRow("rise not fitted") << rising(F{}) << 1.0 << false;
+        auto tall = [&](double step) { E e = ok; e.fit = F{true, 20, 30, step, 0.002, 0.005}; e.rise = F{}; return e; };
+        QTest::newRow("tall step, rise not fitted") << tall(0.1) << 1.0 << true;
+        QTest::newRow("Th. Jmp. 2: step of 0.19, rise not fitted") << tall(0.19) << 2.0 << false;
         E between = ok;
         between.unresolved = true;
         QTest::newRow("edge between two energies") << between << 1.0 << false;
