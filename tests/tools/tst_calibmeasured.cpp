@@ -90,25 +90,29 @@ private slots:
         QVERIFY(ts::initBatchRun(dir));
     }
 
-    // Samples of another compound than the standard, 5 x 5 blocks of 3,000 to 60,000 counts a
-    // pixel, on 2 eV, 1 eV,
+    // Samples of another compound than the standard, 3,000 to 60,000 counts a pixel, on 2 eV, 1 eV,
     // uneven and XANES-only grids, four seeds each: steps of 0.04 / 0.08 from 97 / 99 %, 0.16
-    // and thick samples all, 0.02 from 75 %.
+    // and thick samples all, 0.02 from 75 % in 5 x 5 blocks; single pixels, whose noise at 3,000
+    // counts is the step of 0.02, keep steps from 0.08 on as the rule before the wiggles did.
     void realEdgesKept_data()
     {
         QTest::addColumn<QString>("half");
         QTest::addColumn<double>("jump");
         QTest::addColumn<bool>("innerP");
-        for (const char* half : {"tuning", "checking"})
-            for (double jump : {0.02, 0.04, 0.08, 0.16, 0.5, 1.0})
-                for (bool innerP : {true, false})
-                    QTest::addRow("%s, jump %g, %s", half, jump, innerP ? "inner product" : "mid-point") << QString(half) << jump << innerP;
+        QTest::addColumn<int>("pixels");
+        for (int pixels : {25, 1})
+            for (const char* half : {"tuning", "checking"})
+                for (double jump : {0.02, 0.04, 0.08, 0.16, 0.5, 1.0})
+                    for (bool innerP : {true, false})
+                        QTest::addRow("%s, %s, jump %g, %s", pixels > 1 ? "5 x 5" : "1 x 1", half, jump, innerP ? "inner product" : "mid-point")
+                            << QString(half) << jump << innerP << pixels;
     }
     void realEdgesKept()
     {
         QFETCH(QString, half);
         QFETCH(double, jump);
         QFETCH(bool, innerP);
+        QFETCH(int, pixels);
         Tally t;
         QString lost;
         for (const cstack::Pair& p : pairsOf(half)) {
@@ -118,19 +122,22 @@ private slots:
                 for (double counts : {3000.0, 30000.0, 60000.0})
                     for (quint64 seed = 1; seed <= 4; ++seed) {
                         const double shift = -1.0 + 0.6 * seed;
-                        const XafsSpectrum b(cstack::block(sample, standard, g.energies, p.edge, jump, shift, 25 * counts, seed + quint64(jump * 1000)),
+                        const XafsSpectrum b(cstack::block(sample, standard, g.energies, p.edge, jump, shift, pixels * counts, seed + quint64(jump * 1000)),
                                              "b", 1, 0, SuggestElm());
                         const Verdict v = judge(b, standard, innerP ? M::InnerProduct : M::MidPoint);
                         t.add(v);
                         if (!v.now && lost.size() < 400) lost += QString(" %1 %2 %3 #%4;").arg(p.sample, g.name).arg(counts).arg(seed);
                     }
         }
-        report(QString("%1 %2 %3: kept").arg(half).arg(jump).arg(innerP ? "IP" : "MP"), t);
+        report(QString("%1 px %2 %3 %4: kept").arg(pixels).arg(half).arg(jump).arg(innerP ? "IP" : "MP"), t);
         const int percent = jump < 0.03 ? 75 : jump < 0.06 ? 97 : jump < 0.1 ? 99 : 100;
-        QVERIFY2(t.now * 100 >= percent * t.blocks, qPrintable(t.text() + lost));
+        if (pixels > 1 || jump >= 0.16)
+            QVERIFY2(t.now * 100 >= percent * t.blocks, qPrintable(t.text() + lost));
+        else if (jump >= 0.08)
+            QVERIFY2(t.now >= t.before, qPrintable(t.text() + lost));
     }
 
-    // 5 x 5 blocks without the element on the same grids and counts: none shifted on a flat or a
+    // 5 x 5 blocks and single pixels without the element on the same grids and counts: none shifted on a flat or a
     // curved background, at most 1 in 32 on a flat field wiggling by 0.003, on 0.01 no more
     // than the rule before the wiggles.
     void elementFreeBlocks_data()
@@ -139,14 +146,16 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<double>("wiggle");
         QTest::addColumn<bool>("innerP");
-        for (const char* half : {"tuning", "checking"})
-            for (bool innerP : {true, false}) {
-                const char* m = innerP ? "inner product" : "mid-point";
-                QTest::addRow("%s, flat, %s", half, m) << QString(half) << int(cstack::Bare::Flat) << 0.0 << innerP;
-                QTest::addRow("%s, curved, %s", half, m) << QString(half) << int(cstack::Bare::Curved) << 0.0 << innerP;
-                QTest::addRow("%s, wiggles 0.003, %s", half, m) << QString(half) << int(cstack::Bare::Wiggles) << 0.003 << innerP;
-                QTest::addRow("%s, wiggles 0.01, %s", half, m) << QString(half) << int(cstack::Bare::Wiggles) << 0.01 << innerP;
-            }
+        QTest::addColumn<int>("pixels");
+        for (int pixels : {25, 1})
+            for (const char* half : {"tuning", "checking"})
+                for (bool innerP : {true, false}) {
+                    const QString m = QString("%1, %2, %3").arg(pixels > 1 ? "5 x 5" : "1 x 1", half, innerP ? "inner product" : "mid-point");
+                    QTest::addRow("%s, flat", qPrintable(m)) << QString(half) << int(cstack::Bare::Flat) << 0.0 << innerP << pixels;
+                    QTest::addRow("%s, curved", qPrintable(m)) << QString(half) << int(cstack::Bare::Curved) << 0.0 << innerP << pixels;
+                    QTest::addRow("%s, wiggles 0.003", qPrintable(m)) << QString(half) << int(cstack::Bare::Wiggles) << 0.003 << innerP << pixels;
+                    QTest::addRow("%s, wiggles 0.01", qPrintable(m)) << QString(half) << int(cstack::Bare::Wiggles) << 0.01 << innerP << pixels;
+                }
     }
     void elementFreeBlocks()
     {
@@ -154,18 +163,19 @@ private slots:
         QFETCH(int, kind);
         QFETCH(double, wiggle);
         QFETCH(bool, innerP);
+        QFETCH(int, pixels);
         Tally t;
         for (const cstack::Pair& p : pairsOf(half)) {
             const XafsSpectrum standard = cstack::normalised(p.standard);
             for (const grids::Grid& g : cstack::gridsAbout(p.edge))
                 for (double counts : {3000.0, 30000.0, 60000.0})
                     for (quint64 seed = 1; seed <= 8; ++seed) {
-                        const XafsSpectrum b(cstack::bareBlock(standard, g.energies, p.edge, cstack::Bare(kind), wiggle, 25 * counts, seed * 31 + quint64(counts)),
+                        const XafsSpectrum b(cstack::bareBlock(standard, g.energies, p.edge, cstack::Bare(kind), wiggle, pixels * counts, seed * 31 + quint64(counts)),
                                              "b", 1, 0, SuggestElm());
                         t.add(judge(b, standard, innerP ? M::InnerProduct : M::MidPoint));
                     }
         }
-        report(QString("%1 bare %2 %3 %4: shifted").arg(half).arg(kind).arg(wiggle).arg(innerP ? "IP" : "MP"), t);
+        report(QString("%1 px %2 bare %3 %4 %5: shifted").arg(pixels).arg(half).arg(kind).arg(wiggle).arg(innerP ? "IP" : "MP"), t);
         const int bound = wiggle == 0 ? 0 : wiggle < 0.005 ? t.blocks / 32 : t.before;
         QVERIFY2(t.now <= bound, qPrintable(t.text()));
     }
