@@ -263,6 +263,33 @@ private slots:
         }
     }
 
+    // The program headless on a stack whose 4 eV steps straddle a standard's sharp rise: no
+    // block is shifted, the run fails and says why (the grid, not a missing element), status 1.
+    void headlessEdgeBetweenEnergies()
+    {
+        const QString d = dir.filePath("between");
+        auto sharp = [](double E) { return 0.3 + 1.0 / (1 + std::exp(-(E - 9002) / 0.1)); };
+        Spectrum fine;
+        for (double E = 8850; E <= 9200; E += 0.05) fine.append(E, sharp(E));
+        QVERIFY(QDir().mkpath(d));
+        QVERIFY(ts::writeSpectrum(d + "/std.dat", fine));
+        for (double E = 8850; E <= 9200; E += 4) {
+            const double mu = sharp(E - 0.3);
+            QVERIFY(ts::writeTiff(d + "/i1/" + ts::energyName("i1", E), 3, 2, [&](int x, int y) { return 60000 * std::exp(-mu) * (1 + 1e-3 * fe::normal(quint64(E * 16 + x * 3 + y))); }));
+            QVERIFY(ts::writeTiff(d + "/i0/" + ts::energyName("i0", E), 3, 2, [](int, int) { return 60000; }));
+        }
+        QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                      "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                                      "select_region 0 0 3 2\nset_band_w 0\nset_band_h 0\n"
+                                                      "calib_load_std %1/std.dat\ncalib_exec\nquit\n")
+                                                  .arg(d)));
+        QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
+        const ts::ProgramRun run = ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d, true);
+        QVERIFY2(run.endedWith(1), run.err.right(2000).constData());
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << run.err.right(600);
+        QVERIFY2(run.err.contains("6 of them: the stack's energies put no point on the edge's rise"), run.err.right(2000).constData());
+    }
+
     // The program headless on a XANES-only Cu2S stack (Cu K -25 to +55 eV, 1 eV steps, 60,000
     // counts) against the Cu foil: every pixel calibrated, consistently, status 0.
     void headlessOtherCompound()
