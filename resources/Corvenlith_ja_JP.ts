@@ -1772,6 +1772,10 @@
         <translation>校正完了: %2 ブロック中 %1 ブロックにエッジがなく、シフトを付けていません</translation>
     </message>
     <message>
+        <source> (%1 of them: the stack&apos;s energies put no point on the edge&apos;s rise, so its place is unknown)</source>
+        <translation>(うち %1 ブロック: スタックのエネルギーがエッジの立ち上がりに一点もなく、その位置が分かりません)</translation>
+    </message>
+    <message>
         <source>the standard was cleared</source>
         <translation>標準がクリアされました</translation>
     </message>

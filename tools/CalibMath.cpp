@@ -44,12 +44,99 @@ QString areaProblem(const QRectF& area, int width, int height)
     return QString();
 }
 
+namespace {
+
+// The standard's mu at the block's energies less shift, normalised as the
+// block is, into on; false when it covers fewer than 3 of them or its
+// normalisation is refused. Kept per thread, so a run allocates nothing once
+// it has grown.
+bool standardOnGrid(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, XafsSpectrum& on)
+{
+    on.points.resize(0);
+    on.resetMinMax();
+    if (standard.points.size() < 2) return false;
+    SpectrumSweep mu(standard);
+    for (int i = 0; i < block.points.size(); ++i) {
+        const double E = block.xAt(i), Es = E - shift;
+        if (Es < standard.minX || Es > standard.maxX) continue;
+        on.append(E, mu.y(Es));
+    }
+    if (on.points.size() < 3) return false;
+    on.renew(QStringLiteral("Calib-Std"), block.lineType, 0, block.suggest);
+    return !on.refused() && std::isfinite(on.midx);
+}
+
+// The block's energies on the rise of the standard read on them: the run of
+// points about its E0 between riseFraction and 1 - riseFraction.
+int risePoints(const XafsSpectrum& on)
+{
+    const Spectrum& c = on.doubleNormalizedPreBaseCurve;
+    const int n = c.points.size();
+    int j = 0;
+    while (j < n && c.xAt(j) < on.midx) ++j;
+    int count = 0;
+    for (int i = j - 1; i >= 0 && c.yAt(i) > riseFraction && c.yAt(i) < 1 - riseFraction; --i) ++count;
+    for (int i = j; i < n && c.yAt(i) > riseFraction && c.yAt(i) < 1 - riseFraction; ++i) ++count;
+    return count;
+}
+
+// The mid-point shift on the block's energies; the standard as last read on
+// them in on, at the shift read.
+Shift midShift(const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpectrum& on, double& read)
+{
+    Shift r;
+    r.value = r.centre = block.midx - standard.midx;
+    if (block.refused() || !std::isfinite(r.value)) return r;
+    double s = r.value;
+    for (int k = 0; k < shiftRounds; ++k) {
+        if (!standardOnGrid(block, standard, s, on)) return r;
+        read = s;
+        ++r.rounds;
+        const double d = block.midx - on.midx;
+        s += d;
+        if (!std::isfinite(s)) return r;
+        if (std::fabs(d) < shiftSettled) break;
+    }
+    r.onGrid = true;
+    r.value = r.centre = s;
+    r.risePoints = risePoints(on);
+    return r;
+}
+
+}  // namespace
+
+Shift measureShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m, const Search& p)
+{
+    thread_local XafsSpectrum on;
+    double read = 0;
+    Shift r = midShift(block, standard, on, read);
+    if (m != Method::InnerProduct) return r;
+    if (!r.onGrid) {
+        r.value = block.findEnergyShift(standard, p.range, p.step, p.minStep);
+        return r;
+    }
+    // The standard over its own scan with the lines found on the block's
+    // energies, moved back by the shift they were read at; its E0 so that the
+    // search is centred on the mid-point shift.
+    thread_local XafsSpectrum ref;
+    ref = standard;
+    Spectrum& curve = ref.doubleNormalizedPreBaseCurve;
+    curve = Spectrum();
+    curve.points.reserve(standard.points.size());
+    for (int i = 0; i < standard.points.size(); ++i) {
+        const double E = standard.xAt(i), at = E + read;
+        const double lo = on.pre.value(at), hi = on.post.value(at);
+        curve.append(E, (standard.yAt(i) - lo) / (hi - lo));
+    }
+    ref.midx = block.midx - r.centre;
+    r.value = block.findEnergyShift(ref, p.range, p.step, p.minStep);
+    return r;
+}
+
 double blockShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m,
                   const Search& p)
 {
-    if (m == Method::InnerProduct)
-        return block.findEnergyShift(standard, p.range, p.step, p.minStep);
-    return block.midx - standard.midx;
+    return measureShift(block, standard, m, p).value;
 }
 
 bool atSearchLimit(double offset, const Search& p)
@@ -286,34 +373,15 @@ int wiggleFrequencies(double width)
     return int(std::ceil((1 / shortestWigglePeriod - 1 / longestWigglePeriod) * width / 0.25)) + 1;
 }
 
-EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
+namespace {
+
+// mu = quadratic + wiggles + step x r + noise over the window's n points
+// (f counts those on each side of the edge), the wiggles of amplitude wiggle.
+EdgeFit fitCurve(const double* Es, const double* mus, const double* rs, int n, EdgeFit f, double wiggle)
 {
-    EdgeFit f;
-    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
-    const double edge = standard.midx + shift;
-    if (!std::isfinite(edge) || ref.points.size() < 2) return f;
-    // The window's points the standard covers.
-    QVarLengthArray<double, 256> Es, mus, rs;
-    SpectrumSweep refAt(ref);
-    for (int i = 0; i < block.points.size(); ++i) {
-        const double E = block.xAt(i);
-        if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
-        const double Er = E - shift;
-        if (Er < ref.minX || Er > ref.maxX) continue;
-        const double mu = block.yAt(i), r = refAt.y(Er);
-        if (!std::isfinite(mu) || !std::isfinite(r)) return f;
-        Es.append(E);
-        mus.append(mu);
-        rs.append(r);
-        if (E < edge)
-            ++f.below;
-        else if (E > edge)
-            ++f.above;
-    }
-    const int n = Es.size();
-    constexpr int k = 4;  // 1, u, u^2, the standard's curve
+    constexpr int k = 4;  // 1, u, u^2, the curve
     if (f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
-    f.noise = pointNoise(Es.constData(), mus.constData(), n);
+    f.noise = pointNoise(Es, mus, n);
 
     // mu = quadratic + wiggles + step x standard + noise, where the wiggles
     // are sines and cosines of flat-field periods whose amplitudes pay for
@@ -323,11 +391,11 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     // wiggles; the step's error counts what wiggles of a flat field's size
     // could make of it, while an edge far above them stands out. Without
     // noise to weigh them against (a noiseless curve) there are none.
-    const Background& bg = backgroundOf(Es.constData(), n);
-    const int m = f.noise > 0 ? bg.wiggles : 0, F = m / 2;
+    const Background& bg = backgroundOf(Es, n);
+    const int m = f.noise > 0 && wiggle > 0 ? bg.wiggles : 0, F = m / 2;
     // Spread of each wiggle coefficient: wiggleSines sines of a flat
     // field's amplitude, their variance shared among the frequencies.
-    const double spread = F > 0 ? std::sqrt(0.5 * wiggleSines * flatFieldWiggle * flatFieldWiggle / F) : 0.0;
+    const double spread = F > 0 ? std::sqrt(0.5 * wiggleSines * wiggle * wiggle / F) : 0.0;
     const double weight = F > 0 ? f.noise / spread : 0.0, lambda = weight * weight;
 
     // The standard's curve (a) and mu (b) less their quadratic parts, then
@@ -367,7 +435,80 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
     return f;
 }
 
+}  // namespace
+
+EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift)
+{
+    return fitEdge(block, standard, shift, flatFieldWiggle);
+}
+
+EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, double wiggle)
+{
+    EdgeFit f;
+    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
+    const double edge = standard.midx + shift;
+    if (!std::isfinite(edge) || ref.points.size() < 2) return f;
+    // The window's points the standard covers.
+    QVarLengthArray<double, 256> Es, mus, rs;
+    SpectrumSweep refAt(ref);
+    for (int i = 0; i < block.points.size(); ++i) {
+        const double E = block.xAt(i);
+        if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
+        const double Er = E - shift;
+        if (Er < ref.minX || Er > ref.maxX) continue;
+        const double mu = block.yAt(i), r = refAt.y(Er);
+        if (!std::isfinite(mu) || !std::isfinite(r)) return f;
+        Es.append(E);
+        mus.append(mu);
+        rs.append(r);
+        if (E < edge)
+            ++f.below;
+        else if (E > edge)
+            ++f.above;
+    }
+    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle);
+}
+
+EdgeFit fitRise(const XafsSpectrum& block, double wiggle)
+{
+    EdgeFit f;
+    const double edge = block.midx;
+    if (!std::isfinite(edge) || block.refused()) return f;
+    QVarLengthArray<double, 256> Es, mus, rs;
+    for (int i = 0; i < block.points.size(); ++i) {
+        const double E = block.xAt(i);
+        if (!(E >= edge - edgeWindowBelow && E <= edge + edgeWindowAbove)) continue;
+        const double mu = block.yAt(i);
+        if (!std::isfinite(mu)) return f;
+        Es.append(E);
+        mus.append(mu);
+        rs.append(0.5 * (1 + std::erf((E - edge) / riseWidth)));
+        if (E < edge)
+            ++f.below;
+        else if (E > edge)
+            ++f.above;
+    }
+    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle);
+}
+
+double riseWiggle(const EdgeFit& f)
+{
+    if (!f.fitted) return flatFieldWiggle;
+    // Three sines of amplitude a leave an rms of a sqrt(3 / 2).
+    const double noise = f.noise >= 0 ? f.noise : 0.0;
+    const double left = std::max(0.0, f.residual * f.residual - noise * noise) / (0.5 * wiggleSines);
+    return std::min(maxRiseWiggle, std::sqrt(flatFieldWiggle * flatFieldWiggle + left));
+}
+
 BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, Method m,
+                 const Search& p)
+{
+    Shift r = measureShift(block, standard, Method::MidPoint, p);
+    r.value = shift;
+    return edgeOf(block, standard, r, m, p);
+}
+
+BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, const Shift& shift, Method m,
                  const Search& p)
 {
     BlockEdge e;
@@ -378,23 +519,34 @@ BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double
     e.jump = block.dMut;
     e.preResidual = block.pre.sigma;
     e.postResidual = block.post.sigma;
-    e.searchAtLimit =
-        m == Method::InnerProduct && atSearchLimit(shift - (block.midx - standard.midx), p);
-    e.shift = shift;
-    if (std::isfinite(shift)) e.fit = fitEdge(block, standard, shift);
+    // Measured from where the search was centred.
+    e.searchAtLimit = m == Method::InnerProduct && atSearchLimit(shift.value - shift.centre, p);
+    e.unresolved = shift.unresolved();
+    e.shift = shift.value;
+    if (std::isfinite(shift.value)) {
+        e.fit = fitEdge(block, standard, shift.value, 0.0);
+        e.rise = fitRise(block, riseWiggle(e.fit));
+    }
     return e;
 }
 
 bool hasEdge(const BlockEdge& b, double noiseFactor)
 {
-    if (b.flagged || !b.linesFitted || b.searchAtLimit) return false;
+    if (b.flagged || !b.linesFitted || b.searchAtLimit || b.unresolved) return false;
     if (!std::isfinite(b.shift) || !std::isfinite(b.jump)) return false;
     const double f = noiseFactor > 0 ? noiseFactor : 0.0;
     if (!(b.jump > f * b.preResidual && b.jump > f * b.postResidual)) return false;
     // Th. Jmp. moves the edge's test as it moves the jump's.
     const EdgeFit& e = b.fit;
-    return e.fitted && e.step > 0 && e.significance() >= f * minEdgeSignificance
-           && e.step >= f * minStepOverResidual * e.residual;
+    const EdgeFit& r = b.rise;
+    if (!(e.fitted && e.step > 0 && e.significance() >= f * minEdgeSignificance
+          && e.step >= f * minStepOverResidual * e.residual))
+        return false;
+    // A flat field's wiggles rise no higher than this however many counts
+    // there are; a taller step needs no rise test, whose wiggles would be
+    // free beside it.
+    if (e.step >= f * riseTestedBelow) return true;
+    return r.fitted && r.step > 0 && r.significance() >= f * minRiseSignificance;
 }
 
 double rowProgress(const AnalyzeCond& g)

@@ -108,6 +108,7 @@ void EnergyCalibration::execCalibration()
     stats = CalibMath::ShiftStats();
     blocksWithoutEdge = 0;
     blocksVisited = 0;
+    blocksUnresolved = 0;
     measured.clear();
     measured.reserve(int(qMin<qint64>(grid.blockCount(), 1 << 20)));
     requestNext();
@@ -131,11 +132,13 @@ void EnergyCalibration::calibNextPoint()
     if (!mu.points.isEmpty() && !standard.points.isEmpty()) {
         const SuggestElm sElm = suggestElm ? suggestElm() : SuggestElm();
         const XafsSpectrum block(mu, QStringLiteral("Body-Calib"), lineType, 0, sElm);
-        const double s = CalibMath::blockShift(block, standard, method, search);
-        edge = CalibMath::hasEdge(CalibMath::edgeOf(block, standard, s, method, search), sElm.noiseFactor);
+        const CalibMath::Shift s = CalibMath::measureShift(block, standard, method, search);
+        const CalibMath::BlockEdge e = CalibMath::edgeOf(block, standard, s, method, search);
+        edge = CalibMath::hasEdge(e, sElm.noiseFactor);
+        if (e.unresolved) ++blocksUnresolved;
         if (edge) {
-            map->setData(x, y, grid.xw, grid.yw, s);
-            stats.add(s);
+            map->setData(x, y, grid.xw, grid.yw, s.value);
+            stats.add(s.value);
             measured.append(QPoint(x, y));
         }
     }
@@ -156,16 +159,25 @@ void EnergyCalibration::finishCalib()
         return;
     }
 
+    // A grid whose steps straddle the edge's rise cannot place it: those
+    // blocks are told apart from blocks without the element.
+    const QString unresolved =
+        blocksUnresolved > 0
+            ? tr(" (%1 of them: the stack's energies put no point on the edge's rise, so its place is unknown)")
+                  .arg(blocksUnresolved)
+            : QString();
     if (stats.count == 0) {
         say(tr("Calibration measured no block: none of the %1 blocks shows the standard's edge; "
                "the map holds no shift, the figures are kept")
-                .arg(blocksVisited),
+                    .arg(blocksVisited)
+                + unresolved,
             true);
     } else {
         if (blocksWithoutEdge > 0)
             say(tr("Calibration done: %1 of %2 blocks show no edge and got no shift")
-                    .arg(blocksWithoutEdge)
-                    .arg(blocksVisited),
+                        .arg(blocksWithoutEdge)
+                        .arg(blocksVisited)
+                    + unresolved,
                 false);
         const double mean = stats.mean();
         ctrl->DEMin->setText(QString::number(stats.min, 'g', 6));

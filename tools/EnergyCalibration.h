@@ -75,6 +75,8 @@ public:
     // of all it visited.
     int blocksWithoutEdge = 0;
     int blocksVisited = 0;
+    // Of those without a shift, blocks whose grid could not place the edge.
+    int blocksUnresolved = 0;
 
 signals:
     void doCalibNextPoint();

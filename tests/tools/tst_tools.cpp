@@ -395,32 +395,33 @@ private slots:
     }
 
     // A flag, a line not fitted, a search stopped at its limit, a jump within either residual
-    // times Th. Jmp., or a step of the standard's edge not standing out of the joint fit each
-    // take the block's shift away.
+    // times Th. Jmp., a step of the standard's edge not standing out of the joint fit, a rise
+    // at the block's E0 not standing out of the wiggles, or a grid that cannot place the edge
+    // each take the block's shift away.
     void blockEdge_data()
     {
         QTest::addColumn<CalibMath::BlockEdge>("b");
         QTest::addColumn<double>("factor");
         QTest::addColumn<bool>("edge");
-        using E = CalibMath::BlockEdge;  // flagged, lines fitted, jump, pre and post residual, at limit, shift, fit
+        using E = CalibMath::BlockEdge;  // flagged, lines fitted, jump, pre and post residual, at limit, shift, fit, rise
         using F = CalibMath::EdgeFit;    // fitted, points below and above, step, its error, residual
-        const F good{true, 20, 30, 1.0, 0.02, 0.05};
-        const E ok{false, true, 1.0, 0.01, 0.03, false, 2.5, good};
+        const F good{true, 20, 30, 1.0, 0.02, 0.05}, rise{true, 20, 30, 1.0, 0.25, 0.05};
+        const E ok{false, true, 1.0, 0.01, 0.03, false, 2.5, good, rise};
         auto with = [&](const F& f) { E e = ok; e.fit = f; return e; };
         QTest::newRow("clear edge") << ok << 1.0 << true;
-        QTest::newRow("flagged") << E{true, true, 1.0, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("line fit failed") << E{false, false, 1.0, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("search at its limit") << E{false, true, 1.0, 0.01, 0.03, true, 2.5, good} << 1.0 << false;
+        QTest::newRow("flagged") << E{true, true, 1.0, 0.01, 0.03, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("line fit failed") << E{false, false, 1.0, 0.01, 0.03, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("search at its limit") << E{false, true, 1.0, 0.01, 0.03, true, 2.5, good, rise} << 1.0 << false;
         QTest::newRow("jump equal to a residual") << ok << 1.0 / 0.03 << false;
-        QTest::newRow("jump just above both") << E{false, true, 1.0, 0.01, 0.03, false, 2.5, F{true, 20, 30, 1.0, 0.001, 0.002}} << 0.99 / 0.03 << true;
-        QTest::newRow("above the pre line's only") << E{false, true, 0.02, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("above the post line's only") << E{false, true, 0.02, 0.03, 0.01, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("Th. Jmp. 0, some jump") << E{false, true, 1e-6, 0.01, 0.03, false, 2.5, good} << 0.0 << true;
+        QTest::newRow("jump just above both") << E{false, true, 1.0, 0.01, 0.03, false, 2.5, F{true, 20, 30, 1.0, 0.001, 0.002}, F{true, 20, 30, 1.0, 0.001, 0.002}} << 0.99 / 0.03 << true;
+        QTest::newRow("above the pre line's only") << E{false, true, 0.02, 0.01, 0.03, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("above the post line's only") << E{false, true, 0.02, 0.03, 0.01, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("Th. Jmp. 0, some jump") << E{false, true, 1e-6, 0.01, 0.03, false, 2.5, good, rise} << 0.0 << true;
         QTest::newRow("Th. Jmp. negative counts as 0") << ok << -5.0 << true;
-        QTest::newRow("no jump") << E{false, true, 0, 0.01, 0.03, false, 2.5, good} << 0.0 << false;
-        QTest::newRow("jump not a number") << E{false, true, nan_, 0.01, 0.03, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("residual not a number") << E{false, true, 1.0, 0.01, nan_, false, 2.5, good} << 1.0 << false;
-        QTest::newRow("shift not finite") << E{false, true, 1.0, 0.01, 0.03, false, inf_, good} << 1.0 << false;
+        QTest::newRow("no jump") << E{false, true, 0, 0.01, 0.03, false, 2.5, good, rise} << 0.0 << false;
+        QTest::newRow("jump not a number") << E{false, true, nan_, 0.01, 0.03, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("residual not a number") << E{false, true, 1.0, 0.01, nan_, false, 2.5, good, rise} << 1.0 << false;
+        QTest::newRow("shift not finite") << E{false, true, 1.0, 0.01, 0.03, false, inf_, good, rise} << 1.0 << false;
         QTest::newRow("edge not fitted") << with(F{false, 20, 30, 1.0, 0.02, 0.05}) << 1.0 << false;
         QTest::newRow("step 6 errors") << with(F{true, 20, 30, 0.12, 0.02, 0.04}) << 1.0 << true;
         QTest::newRow("step just below 6 errors") << with(F{true, 20, 30, 0.119, 0.02, 0.03}) << 1.0 << false;
@@ -433,6 +434,20 @@ private slots:
         QTest::newRow("falling step") << with(F{true, 20, 30, -1.0, 0.02, 0.05}) << 1.0 << false;
         QTest::newRow("perfect fit, rising") << with(F{true, 20, 30, 0.5, 0, 0}) << 1.0 << true;
         QTest::newRow("perfect fit, no step") << with(F{true, 20, 30, 0, 0, 0}) << 0.0 << false;
+        // A step of the standard's curve below 0.1 (in mu) must also show a rise at its E0.
+        const F low{true, 20, 30, 0.08, 0.002, 0.005};
+        auto rising = [&](const F& f) { E e = ok; e.fit = low; e.rise = f; return e; };
+        QTest::newRow("low step, rise of 2.5 errors") << rising(F{true, 20, 30, 1.0, 0.4, 0.05}) << 1.0 << true;
+        QTest::newRow("low step, rise just below 2.5 errors") << rising(F{true, 20, 30, 1.0, 0.41, 0.05}) << 1.0 << false;
+        QTest::newRow("Th. Jmp. 2: rise just below 5 errors") << rising(F{true, 20, 30, 1.0, 0.21, 0.05}) << 2.0 << false;
+        QTest::newRow("falling rise") << rising(F{true, 20, 30, -1.0, 0.1, 0.05}) << 1.0 << false;
+        QTest::newRow("rise not fitted") << rising(F{}) << 1.0 << false;
+        auto tall = [&](double step) { E e = ok; e.fit = F{true, 20, 30, step, 0.002, 0.005}; e.rise = F{}; return e; };
+        QTest::newRow("tall step, rise not fitted") << tall(0.1) << 1.0 << true;
+        QTest::newRow("Th. Jmp. 2: step of 0.19, rise not fitted") << tall(0.19) << 2.0 << false;
+        E between = ok;
+        between.unresolved = true;
+        QTest::newRow("edge between two energies") << between << 1.0 << false;
     }
     void blockEdge()
     {
@@ -482,14 +497,18 @@ private slots:
         QVERIFY(std::abs(s - 30) < 0.1);
         CalibMath::BlockEdge e = CalibMath::edgeOf(moved, standard, s, M::InnerProduct, p);
         QVERIFY(e.linesFitted && !e.searchAtLimit && CalibMath::hasEdge(e, 1.0));
-        // Mid-points 8 eV off where the curves match: the search stops at its upper end.
-        XafsSpectrum offStd = standard;
-        offStd.midx += 8;
-        const double atEnd = CalibMath::blockShift(moved, offStd, M::InnerProduct, p);
-        QVERIFY(std::abs(atEnd - 27) < 1e-9);
-        e = CalibMath::edgeOf(moved, offStd, atEnd, M::InnerProduct, p);
+        // Two edges 20 eV apart, a third and two thirds of the jump: the mid-point lies on the
+        // second, the best match a little before it, beyond a search of 0.5 eV about the mid-point.
+        Spectrum twin;
+        for (double E = 8800; E <= 9250; E += 0.5)
+            twin.append(E, 0.2 + 0.45 * (0.5 + 0.5 * std::tanh((E - 9030) / 3)) + 0.55 * (0.5 + 0.5 * std::tanh((E - 9050) / 3)));
+        const XafsSpectrum twoEdges(twin, "twin", 1, 0, sElm);
+        const CalibMath::Search near{0.5, 0.5, 0.1};
+        const CalibMath::Shift atEnd = CalibMath::measureShift(twoEdges, standard, M::InnerProduct, near);
+        QVERIFY(atEnd.onGrid && std::abs(atEnd.value - atEnd.centre + 0.5) < 1e-9);
+        e = CalibMath::edgeOf(twoEdges, standard, atEnd, M::InnerProduct, near);
         QVERIFY(e.searchAtLimit && !CalibMath::hasEdge(e, 1.0));
-        QVERIFY(!CalibMath::edgeOf(moved, offStd, atEnd, M::MidPoint, p).searchAtLimit);
+        QVERIFY(!CalibMath::edgeOf(twoEdges, standard, atEnd, M::MidPoint, near).searchAtLimit);
         // An edge 11 eV before the end leaves its post line three points, the last counted.
         Spectrum shortScan;
         for (double E = 8900; E <= 9011; E += 0.5) shortScan.append(E, edges::wiggly(E));

@@ -1,0 +1,333 @@
+// The energy calibration on blocks built from measured spectra: samples of
+// another compound than the standard keep their shift on every grid, count
+// and step, blocks without the element get none; a stack identical to its
+// standard reads 0 on every grid, known offsets and gradients come out whole;
+// a headless run on a XANES-only stack of another compound.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+#include "core/Analyzed2DRes.h"
+#include "core/AnalyzeCond.h"
+#include "core/Globals.h"
+#include "core/XafsSpectrum.h"
+#include "support/Batch.h"
+#include "support/CalibStacks.h"
+#include "support/Files.h"
+#include "support/Headless.h"
+#include "tools/CalibMath.h"
+#include "tools/EShiftMapFile.h"
+
+namespace {
+
+using M = CalibMath::Method;
+const CalibMath::Search search{20, 1, 0.1};
+
+// A block's verdicts: now, by the rule before the flat field's wiggles (the
+// standard's curve over a quadratic alone) and by the last round's (the
+// standard's curve over quadratic and wiggles), at the shift measured now.
+struct Verdict
+{
+    bool now = false, before = false, lastRound = false;
+};
+
+Verdict judge(const XafsSpectrum& b, const XafsSpectrum& standard, M m)
+{
+    const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
+    const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, s, m, search);
+    Verdict v;
+    v.now = CalibMath::hasEdge(e, 1.0);
+    const bool common = !e.flagged && e.linesFitted && !e.searchAtLimit && !e.unresolved && std::isfinite(e.shift)
+                        && e.jump > e.preResidual && e.jump > e.postResidual;
+    auto stands = [](const CalibMath::EdgeFit& f) {
+        return f.fitted && f.step > 0 && f.significance() >= CalibMath::minEdgeSignificance
+               && f.step >= CalibMath::minStepOverResidual * f.residual;
+    };
+    v.before = common && stands(e.fit);
+    v.lastRound = common && stands(CalibMath::fitEdge(b, standard, e.shift));
+    return v;
+}
+
+struct Tally
+{
+    int blocks = 0, now = 0, before = 0, lastRound = 0;
+    void add(const Verdict& v) { ++blocks, now += v.now, before += v.before, lastRound += v.lastRound; }
+    QString text() const
+    {
+        return QString("%1 of %2 (rule before the wiggles %3, last round %4)").arg(now).arg(blocks).arg(before).arg(lastRound);
+    }
+};
+
+QVector<cstack::Pair> pairsOf(const QString& half) { return half == "tuning" ? cstack::tuningPairs() : cstack::checkingPairs(); }
+
+void report(const QString& what, const Tally& t)
+{
+    if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << what << t.text();
+}
+
+// The standard read at the grid, moved by shift, plus 1.
+Spectrum moved(const XafsSpectrum& standard, const QVector<double>& grid, double shift)
+{
+    Spectrum mu;
+    for (double E : grid)
+        if (E - shift >= standard.minX && E - shift <= standard.maxX) mu.append(E, standard.y(E - shift) + 1);
+    return mu;
+}
+
+}  // namespace
+
+class TstCalibMeasured : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase()
+    {
+        initGlobals();
+        QVERIFY(ts::initBatchRun(dir));
+    }
+
+    // Samples of another compound than the standard, 3,000 to 60,000 counts a pixel, on 2 eV, 1 eV,
+    // uneven and XANES-only grids, four seeds each: steps of 0.04 / 0.08 from 97 / 99 %, 0.16
+    // and thick samples all, 0.02 from 75 % in 5 x 5 blocks; single pixels, whose noise at 3,000
+    // counts is the step of 0.02, keep steps from 0.08 on as the rule before the wiggles did.
+    void realEdgesKept_data()
+    {
+        QTest::addColumn<QString>("half");
+        QTest::addColumn<double>("jump");
+        QTest::addColumn<bool>("innerP");
+        QTest::addColumn<int>("pixels");
+        for (int pixels : {25, 1})
+            for (const char* half : {"tuning", "checking"})
+                for (double jump : {0.02, 0.04, 0.08, 0.16, 0.5, 1.0})
+                    for (bool innerP : {true, false})
+                        QTest::addRow("%s, %s, jump %g, %s", pixels > 1 ? "5 x 5" : "1 x 1", half, jump, innerP ? "inner product" : "mid-point")
+                            << QString(half) << jump << innerP << pixels;
+    }
+    void realEdgesKept()
+    {
+        QFETCH(QString, half);
+        QFETCH(double, jump);
+        QFETCH(bool, innerP);
+        QFETCH(int, pixels);
+        Tally t;
+        QString lost;
+        for (const cstack::Pair& p : pairsOf(half)) {
+            const XafsSpectrum sample = cstack::normalised(p.sample), standard = cstack::normalised(p.standard);
+            QVERIFY2(sample.size() > 100 && standard.size() > 100 && !standard.refused(), qPrintable(p.sample));
+            for (const grids::Grid& g : cstack::gridsAbout(p.edge))
+                for (double counts : {3000.0, 30000.0, 60000.0})
+                    for (quint64 seed = 1; seed <= 4; ++seed) {
+                        const double shift = -1.0 + 0.6 * seed;
+                        const XafsSpectrum b(cstack::block(sample, standard, g.energies, p.edge, jump, shift, pixels * counts, seed + quint64(jump * 1000)),
+                                             "b", 1, 0, SuggestElm());
+                        const Verdict v = judge(b, standard, innerP ? M::InnerProduct : M::MidPoint);
+                        t.add(v);
+                        if (!v.now && lost.size() < 400) lost += QString(" %1 %2 %3 #%4;").arg(p.sample, g.name).arg(counts).arg(seed);
+                    }
+        }
+        report(QString("%1 px %2 %3 %4: kept").arg(pixels).arg(half).arg(jump).arg(innerP ? "IP" : "MP"), t);
+        const int percent = jump < 0.03 ? 75 : jump < 0.06 ? 97 : jump < 0.1 ? 99 : 100;
+        if (pixels > 1 || jump >= 0.16)
+            QVERIFY2(t.now * 100 >= percent * t.blocks, qPrintable(t.text() + lost));
+        else if (jump >= 0.08)
+            QVERIFY2(t.now >= t.before, qPrintable(t.text() + lost));
+    }
+
+    // 5 x 5 blocks and single pixels without the element on the same grids and counts: none shifted on a flat or a
+    // curved background, at most 1 in 32 on a flat field wiggling by 0.003, on 0.01 no more
+    // than the rule before the wiggles.
+    void elementFreeBlocks_data()
+    {
+        QTest::addColumn<QString>("half");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<double>("wiggle");
+        QTest::addColumn<bool>("innerP");
+        QTest::addColumn<int>("pixels");
+        for (int pixels : {25, 1})
+            for (const char* half : {"tuning", "checking"})
+                for (bool innerP : {true, false}) {
+                    const QString m = QString("%1, %2, %3").arg(pixels > 1 ? "5 x 5" : "1 x 1", half, innerP ? "inner product" : "mid-point");
+                    QTest::addRow("%s, flat", qPrintable(m)) << QString(half) << int(cstack::Bare::Flat) << 0.0 << innerP << pixels;
+                    QTest::addRow("%s, curved", qPrintable(m)) << QString(half) << int(cstack::Bare::Curved) << 0.0 << innerP << pixels;
+                    QTest::addRow("%s, wiggles 0.003", qPrintable(m)) << QString(half) << int(cstack::Bare::Wiggles) << 0.003 << innerP << pixels;
+                    QTest::addRow("%s, wiggles 0.01", qPrintable(m)) << QString(half) << int(cstack::Bare::Wiggles) << 0.01 << innerP << pixels;
+                }
+    }
+    void elementFreeBlocks()
+    {
+        QFETCH(QString, half);
+        QFETCH(int, kind);
+        QFETCH(double, wiggle);
+        QFETCH(bool, innerP);
+        QFETCH(int, pixels);
+        Tally t;
+        for (const cstack::Pair& p : pairsOf(half)) {
+            const XafsSpectrum standard = cstack::normalised(p.standard);
+            for (const grids::Grid& g : cstack::gridsAbout(p.edge))
+                for (double counts : {3000.0, 30000.0, 60000.0})
+                    for (quint64 seed = 1; seed <= 8; ++seed) {
+                        const XafsSpectrum b(cstack::bareBlock(standard, g.energies, p.edge, cstack::Bare(kind), wiggle, pixels * counts, seed * 31 + quint64(counts)),
+                                             "b", 1, 0, SuggestElm());
+                        t.add(judge(b, standard, innerP ? M::InnerProduct : M::MidPoint));
+                    }
+        }
+        report(QString("%1 px %2 bare %3 %4 %5: shifted").arg(pixels).arg(half).arg(kind).arg(wiggle).arg(innerP ? "IP" : "MP"), t);
+        const int bound = wiggle == 0 ? 0 : wiggle < 0.005 ? t.blocks / 32 : t.before;
+        QVERIFY2(t.now <= bound, qPrintable(t.text()));
+    }
+
+    // A noiseless stack identical to its standard (measured foils) keeps its shifts and reads 0 on the TXM grid and on even
+    // grids of 0.25 to 4 eV, within 0.05 eV by the inner product and 0.10 by the mid-point;
+    // offsets of +/-1.5 eV within 0.1, and a gradient of 1 eV across eleven blocks from -2 to
+    // -1 eV within 0.1 in each and 5 % in its slope. Not the mid-point on the Cu foil, whose
+    // shoulder lies at half height: there E0 jumps between the shoulder and the rise.
+    void zeroAtZero_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("edge");
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<bool>("innerP");
+        for (const auto& f : {std::pair<const char*, double>{"fe_foil_rt.dat", 7112}, {"cu_foil_rt.dat", 8979}, {"ni_metal_rt.dat", 8333}})
+            for (const char* grid : {"TXM", "0.25", "0.5", "1", "2", "4"})
+                for (bool innerP : {true, false})
+                    if (innerP || f.first != QString("cu_foil_rt.dat"))
+                        QTest::addRow("%s, %s, %s", f.first, grid, innerP ? "inner product" : "mid-point") << QString(f.first) << f.second << QString(grid) << innerP;
+    }
+    void zeroAtZero()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, edge);
+        QFETCH(QString, grid);
+        QFETCH(bool, innerP);
+        const XafsSpectrum standard = cstack::normalised(file);
+        QVERIFY(standard.size() > 100 && !standard.refused());
+        const QVector<double> g = grid == "TXM" ? grids::txm(edge, edge - 150, edge + 300) : grids::uniform(edge - 150, edge + 300, grid.toDouble());
+        const M m = innerP ? M::InnerProduct : M::MidPoint;
+        auto shiftOf = [&](double truth, bool& kept) {
+            const XafsSpectrum b(moved(standard, g, truth), "b", 1, 0, SuggestElm());
+            const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
+            kept = CalibMath::hasEdge(CalibMath::edgeOf(b, standard, s, m, search), 1.0);
+            return s.value;
+        };
+        bool kept = false;
+        QString off;
+        const double zero = shiftOf(0, kept);
+        if (!kept || std::fabs(zero) > (innerP ? 0.05 : 0.10)) off += QString(" zero %1 (kept %2)").arg(zero).arg(kept);
+        for (double truth : {-1.5, 1.5}) {
+            const double got = shiftOf(truth, kept);
+            if (!kept || std::fabs(got - truth) > 0.1) off += QString(" %1: %2 (kept %3)").arg(truth).arg(got).arg(kept);
+        }
+        // Least-squares slope of the shifts against the position across the image.
+        double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (int k = 0; k <= 10; ++k) {
+            const double x = k / 10.0, truth = -2 + x, got = shiftOf(truth, kept);
+            if (!kept || std::fabs(got - truth) > 0.1) off += QString(" gradient %1: %2 (kept %3)").arg(truth).arg(got).arg(kept);
+            sx += x, sy += got, sxx += x * x, sxy += x * got;
+        }
+        const double slope = (11 * sxy - sx * sy) / (11 * sxx - sx * sx);
+        if (std::fabs(slope - 1) > 0.05) off += QString(" slope %1").arg(slope);
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS"))
+            qInfo().noquote() << file << grid << (innerP ? "IP" : "MP") << "zero" << zero << "slope" << slope;
+        QVERIFY2(off.isEmpty(), qPrintable(off));
+    }
+
+    // An edge that rises within 1 eV between two energies 4 eV apart cannot be placed: the
+    // block is flagged, not shifted; the same edge on a 0.5 eV grid is placed.
+    void edgeBetweenTwoEnergies_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::addColumn<bool>("resolved");
+        QTest::newRow("4 eV") << 4.0 << false;
+        QTest::newRow("0.5 eV") << 0.5 << true;
+    }
+    void edgeBetweenTwoEnergies()
+    {
+        QFETCH(double, step);
+        QFETCH(bool, resolved);
+        auto sharp = [](double E) { return 0.3 + 1.0 / (1 + std::exp(-(E - 9002) / 0.1)); };
+        Spectrum fine, coarse;
+        for (double E = 8850; E <= 9200; E += 0.05) fine.append(E, sharp(E));
+        for (double E = 8850; E <= 9200; E += step) coarse.append(E, sharp(E - 0.3) + 0.001 * fe::normal(quint64(E * 10)));
+        const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm()), b(coarse, "b", 1, 0, SuggestElm());
+        for (M m : {M::MidPoint, M::InnerProduct}) {
+            const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
+            const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, s, m, search);
+            QVERIFY(s.onGrid);
+            QCOMPARE(e.unresolved, !resolved);
+            QCOMPARE(CalibMath::hasEdge(e, 1.0), resolved);
+            if (resolved) QVERIFY2(std::fabs(s.value - 0.3) < 0.1, qPrintable(QString::number(s.value)));
+        }
+    }
+
+    // The program headless on a stack whose 4 eV steps straddle a standard's sharp rise: no
+    // block is shifted, the run fails and says why (the grid, not a missing element), status 1.
+    void headlessEdgeBetweenEnergies()
+    {
+        const QString d = dir.filePath("between");
+        auto sharp = [](double E) { return 0.3 + 1.0 / (1 + std::exp(-(E - 9002) / 0.1)); };
+        Spectrum fine;
+        for (double E = 8850; E <= 9200; E += 0.05) fine.append(E, sharp(E));
+        QVERIFY(QDir().mkpath(d));
+        QVERIFY(ts::writeSpectrum(d + "/std.dat", fine));
+        for (double E = 8850; E <= 9200; E += 4) {
+            const double mu = sharp(E - 0.3);
+            QVERIFY(ts::writeTiff(d + "/i1/" + ts::energyName("i1", E), 3, 2, [&](int x, int y) { return 60000 * std::exp(-mu) * (1 + 1e-3 * fe::normal(quint64(E * 16 + x * 3 + y))); }));
+            QVERIFY(ts::writeTiff(d + "/i0/" + ts::energyName("i0", E), 3, 2, [](int, int) { return 60000; }));
+        }
+        QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                      "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                                      "select_region 0 0 3 2\nset_band_w 0\nset_band_h 0\n"
+                                                      "calib_load_std %1/std.dat\ncalib_exec\nquit\n")
+                                                  .arg(d)));
+        QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
+        const ts::ProgramRun run = ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d, true);
+        QVERIFY2(run.endedWith(1), run.err.right(2000).constData());
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << run.err.right(600);
+        QVERIFY2(run.err.contains("6 of them: the stack's energies put no point on the edge's rise"), run.err.right(2000).constData());
+    }
+
+    // The program headless on a XANES-only Cu2S stack (Cu K -25 to +55 eV, 1 eV steps, 60,000
+    // counts) against the Cu foil: every pixel calibrated, consistently, status 0.
+    void headlessOtherCompound()
+    {
+        const QString d = dir.filePath("cu2s");
+        const XafsSpectrum sample = cstack::normalised("cu2s_13K.dat");
+        QVERIFY(sample.size() > 100);
+        const int w = 6, h = 4;
+        const QVector<double> g = grids::uniform(8979 - 25, 8979 + 55, 1);
+        for (int k = 0; k < g.size(); ++k) {
+            const double E = g[k];
+            auto mu = [&](int x, int y) { return cstack::noisy(cstack::support(E, 8979) + 0.5 * sample.doubleNormalizedPreBaseCurve.y(E), 60000, quint64((k * 64 + y) * 64 + x)); };
+            QVERIFY(ts::writeTiff(d + "/i1/" + ts::energyName("i1", E), w, h, [&](int x, int y) { return 60000 * std::exp(-mu(x, y)); }));
+            QVERIFY(ts::writeTiff(d + "/i0/" + ts::energyName("i0", E), w, h, [](int, int) { return 60000; }));
+        }
+        QVERIFY(QFile::copy(measured::cuFoil(), d + "/std.dat"));
+        QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                      "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                                      "select_region 0 0 %2 %3\nset_band_w 0\nset_band_h 0\ncalib_type 1\n"
+                                                      "calib_load_std %1/std.dat\ncalib_exec\ncalib_save_map %1/shift.emp\nquit\n")
+                                                  .arg(d).arg(w).arg(h)));
+        QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
+        const ts::ProgramRun run = ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d);
+        QVERIFY2(run.ended && run.status == QProcess::NormalExit && run.code == 0, run.err.right(2000).constData());
+        Analyzed2DRes map;
+        AnalyzeCond grid;
+        EMPHeader hd;
+        EShiftMapFile::LoadSettings set;
+        QCOMPARE(EShiftMapFile::load(d + "/shift.emp", map, hd, grid, set), EShiftMapFile::LoadResult::Loaded);
+        double lo = 1e9, hi = -1e9;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                QVERIFY2(map.holdsValue(x, y), qPrintable(QString("(%1, %2) has no shift").arg(x).arg(y)));
+                lo = std::min(lo, map.valueAt(x, y)), hi = std::max(hi, map.valueAt(x, y));
+            }
+        QVERIFY2(hi - lo < 0.6, qPrintable(QString("shifts %1 to %2").arg(lo).arg(hi)));
+    }
+};
+
+QTEST_MAIN(TstCalibMeasured)
+#include "tst_calibmeasured.moc"
