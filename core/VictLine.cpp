@@ -38,6 +38,29 @@ bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
     return okLU && okL && okU;
 }
 
+// The energy point i stands for among the points of [from, to) (or
+// [from, to]): half the way to each neighbour in the range, the whole way
+// on the side that has one where the other has none (an end point of an
+// even grid weighs as the rest).
+double spanOf(const Spectrum& s, int i, double from, double to, bool withTo)
+{
+    auto inRange = [&](int j) {
+        if (j < 0 || j >= s.points.size())
+            return false;
+        const double E = pointX(s, j);
+        return E >= from && (withTo ? E <= to : E < to);
+    };
+    const double E = pointX(s, i);
+    const bool before = inRange(i - 1), after = inRange(i + 1);
+    if (before && after)
+        return 0.5 * (pointX(s, i + 1) - pointX(s, i - 1));
+    if (after)
+        return pointX(s, i + 1) - E;
+    if (before)
+        return E - pointX(s, i - 1);
+    return 1.0;
+}
+
 }  // namespace
 
 void VictLine::spreadOfEnergies(double n, double sum, double sumSquares)
@@ -46,7 +69,8 @@ void VictLine::spreadOfEnergies(double n, double sum, double sumSquares)
     fitSpreadE = n > 0 ? std::max(0.0, sumSquares - sum * fitMeanE) : 0.0;
 }
 
-bool VictLine::fit(const Spectrum& source, double from, double to, int type, bool withTo)
+bool VictLine::fit(const Spectrum& source, double from, double to, int type, bool withTo,
+                   bool bySpan)
 {
     // Too few points: refuse before touching anything, so the previous fit
     // stays whole.
@@ -56,7 +80,8 @@ bool VictLine::fit(const Spectrum& source, double from, double to, int type, boo
     lineType = type;
     fitFrom = from;
     fitTo = to;
-    fitted = (type == 0) ? fitVictoreen(source, from, to, withTo) : fitLinear(source, from, to, withTo);
+    fitted = (type == 0) ? fitVictoreen(source, from, to, withTo, bySpan)
+                         : fitLinear(source, from, to, withTo, bySpan);
     return fitted;
 }
 
@@ -77,12 +102,14 @@ double VictLine::residual(const Spectrum& source, double from, double to, bool i
     return sigma;
 }
 
-bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool withTo)
+bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool withTo,
+                            bool bySpan)
 {
     const int n = source.points.size();
     if (n < 4)
         return false;
     double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0, sx = 0, sxx = 0;
+    double count = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
@@ -104,26 +131,28 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
         const double L = PhysConst::hc / E;
         const double L3 = L * L * L;
         const double L4 = L3 * L;
-        s0 += 1;
-        sy += yv;
-        s3 += L3;
-        s4 += L4;
-        s6 += L3 * L3;
-        s7 += L3 * L4;
-        s8 += L4 * L4;
-        s3y += L3 * yv;
-        s4y += L4 * yv;
+        const double w = bySpan ? spanOf(source, i, from, to, withTo) : 1.0;
+        s0 += w;
+        sy += w * yv;
+        s3 += w * L3;
+        s4 += w * L4;
+        s6 += w * L3 * L3;
+        s7 += w * L3 * L4;
+        s8 += w * L4 * L4;
+        s3y += w * L3 * yv;
+        s4y += w * L4 * yv;
+        count += 1;
         sx += E;
         sxx += E * E;
         ++fitCount;
     }
-    spreadOfEnergies(s0, sx, sxx);
+    spreadOfEnergies(count, sx, sxx);
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
     const double rhs[3] = {sy, s3y, s4y};
     double sol[3];
     // Three coefficients need three points; fewer leave the sums singular,
     // which rounding may hide from the solver.
-    const bool ok = solveSmall(3, A, rhs, sol) && s0 >= 3;
+    const bool ok = solveSmall(3, A, rhs, sol) && count >= 3 && s0 > 0;
     c0 = sol[0];
     c1 = sol[1];
     c2 = sol[2];
@@ -131,12 +160,14 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
     return ok;
 }
 
-bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool withTo)
+bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool withTo,
+                         bool bySpan)
 {
     const int n = source.points.size();
     if (n < 3)
         return false;
     double s0 = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    double count = 0, ex = 0, exx = 0;
     fitCount = 0;
     for (int i = 0; i < n; ++i) {
         const double E = pointX(source, i);
@@ -145,18 +176,22 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
         if (!(E >= from))
             continue;
         const double yv = pointY(source, i);
-        s0 += 1;
-        sx += E;
-        sy += yv;
-        sxx += E * E;
-        sxy += E * yv;
+        const double w = bySpan ? spanOf(source, i, from, to, withTo) : 1.0;
+        s0 += w;
+        sx += w * E;
+        sy += w * yv;
+        sxx += w * E * E;
+        sxy += w * E * yv;
+        count += 1;
+        ex += E;
+        exx += E * E;
         ++fitCount;
     }
-    spreadOfEnergies(s0, sx, sxx);
+    spreadOfEnergies(count, ex, exx);
     bool ok;
-    if (s0 < 2) {
+    if (count < 2 || !(s0 > 0)) {
         k = 0;
-        c0 = (s0 == 1) ? sy : 0;
+        c0 = (count == 1) ? sy / s0 : 0;
         ok = false;
     } else {
         double A[3][3] = {{sxx, sx, 0}, {sx, s0, 0}, {0, 0, 0}};

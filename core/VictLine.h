@@ -38,10 +38,16 @@ public:
     }
 
     // The points from `from` up to `to`, `to` itself left out unless
-    // withTo; sigma is the rms residual of the points fitted.
-    bool fit(const Spectrum& source, double from, double to, int type, bool withTo = false);
-    bool fitVictoreen(const Spectrum& source, double from, double to, bool withTo = false);
-    bool fitLinear(const Spectrum& source, double from, double to, bool withTo = false);
+    // withTo; sigma is the rms residual of the points fitted. With bySpan
+    // each point weighs the energy it stands for (half the way to each
+    // neighbour in the range) instead of all alike; sigma and the spread of
+    // energies stay those of the points.
+    bool fit(const Spectrum& source, double from, double to, int type, bool withTo = false,
+             bool bySpan = false);
+    bool fitVictoreen(const Spectrum& source, double from, double to, bool withTo = false,
+                      bool bySpan = false);
+    bool fitLinear(const Spectrum& source, double from, double to, bool withTo = false,
+                   bool bySpan = false);
 
     // Called on the pre-edge line with the post-edge line, and the reverse.
     void correctWithPost(const VictLine& post);

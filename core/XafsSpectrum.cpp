@@ -602,6 +602,13 @@ namespace {
 constexpr double kLastOutlier = 4.0;
 constexpr int kLastJudgedDof = 4;
 
+// A post-edge range of this many points or fewer is a short list's: its
+// first points, dense through the edge, lie on the white line's tail and
+// the few beyond come 15 eV or more apart. Weighed alike, the cluster
+// would tilt the line; each point weighs the energy it stands for, as a
+// finely sampled scan's do. Longer ranges keep every point alike.
+constexpr int kFewPostPoints = 8;
+
 // Judged from the line fitted with the point, by the identities of a least-
 // squares fit left one point short: its distance from the line without it is
 // its residual over 1 - h, h its leverage (that of a straight line in E, for
@@ -636,9 +643,13 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
     post.correctionOn = false;
     const int N = points.size();
     const bool okPre = pre.fit(*this, xAt(0), E0 + preEnd, lineType);
-    bool okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType, true);
-    if (okPost && lastPointIsOutlier(post, *this))
-        okPost = post.fit(*this, E0 + postStart, xAt(N - 1), lineType);
+    const double postFrom = E0 + postStart, postTo = xAt(N - 1);
+    bool okPost = post.fit(*this, postFrom, postTo, lineType, true);
+    const bool withLast = !(okPost && lastPointIsOutlier(post, *this));
+    if (!withLast)
+        okPost = post.fit(*this, postFrom, postTo, lineType);
+    if (okPost && post.fitCount <= kFewPostPoints)
+        okPost = post.fit(*this, postFrom, postTo, lineType, withLast, true);
 
     // A post-edge line below the pre-edge line would give a negative jump:
     // move them apart so the post line ends a tenth of the gap above.

@@ -137,8 +137,11 @@ private slots:
         QTest::addColumn<double>("counts");
         QTest::addColumn<int>("minWithheld");  // -1: none may be
         const QStringList zn = {"zno_rt.dat", "zns_sphalerite_rt.dat", "znso4_rt.dat"};
-        QTest::newRow("Zn, 12 energies") << zn << "12 energies" << 0.0 << 1;
-        QTest::newRow("Zn, 14 energies") << zn << "14 energies" << 0.0 << 1;
+        // With the post-edge line of a short list weighed by energy the Zn
+        // fits come within 0.03 and none need be withheld; none must be
+        // wrong either.
+        QTest::newRow("Zn, 12 energies") << zn << "12 energies" << 0.0 << 0;
+        QTest::newRow("Zn, 14 energies") << zn << "14 energies" << 0.0 << 0;
         // Two scans of the same metal: under noise a metal block cannot be
         // shared out between them.
         QTest::newRow("Fe metal, Fe foil, Fe2O3, XANES, 1e6 photons")

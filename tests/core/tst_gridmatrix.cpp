@@ -120,7 +120,8 @@ private slots:
     // another crossing taken (a pre-edge peak steeper than the edge on a
     // fine grid), not a bias. On sparse lists the two or three post-edge
     // points make another line than the fine scan's: E0 moves with the
-    // jump, the crossing alone is held to the limit.
+    // jump; on 12 and 14 energies, whose two post-edge points sit on the
+    // first oscillations, the crossing alone is held to the limit.
     void gridFamilies_data()
     {
         QTest::addColumn<QString>("pattern");
@@ -136,7 +137,7 @@ private slots:
         QTest::newRow("short -27/+53") << "^short" << Limits{0.25, 0.1, 0, 0.08} << 0;
         QTest::newRow("12 energies") << "^12 energies" << Limits{0.9, 0.45, 0, 0.1} << 3;
         QTest::newRow("14 energies") << "^14 energies" << Limits{0.9, 0.25, 0, 0.12} << 3;
-        QTest::newRow("18 energies") << "^18 energies" << Limits{0.6, 0.45, 0, 0.1} << 2;
+        QTest::newRow("18 energies") << "^18 energies" << Limits{0.45, 0.45, 0, 0.1} << 2;
     }
     void gridFamilies()
     {

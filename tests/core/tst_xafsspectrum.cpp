@@ -1254,7 +1254,12 @@ private slots:
             // The line the points up to the last one, it included, make.
             VictLine through;
             through.fit(raw, s.post.fitFrom, raw.xAt(raw.size() - 1), type, true);
-            const bool in = through.c0 == s.post.c0 && through.k == s.post.k && through.c1 == s.post.c1;
+            // Read at the range's ends: through two points the line is the
+            // same whichever way the points are weighed, to rounding.
+            const double a = s.post.fitFrom, b = raw.xAt(raw.size() - 1);
+            const double tol = 1e-9 * (std::fabs(through.baseValue(a)) + std::fabs(through.baseValue(b)));
+            const bool in = std::fabs(through.baseValue(a) - s.post.baseValue(a)) <= tol
+                            && std::fabs(through.baseValue(b) - s.post.baseValue(b)) <= tol;
             const QByteArray got = QString("line type %1: E0 %2 / %3, jump %4 / %5, last point %6")
                                        .arg(type).arg(s.midx, 0, 'f', 3).arg(before.midx, 0, 'f', 3).arg(s.dMut)
                                        .arg(before.dMut).arg(in ? "counted" : "left out").toLatin1();
