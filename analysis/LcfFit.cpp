@@ -324,6 +324,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
         set->post.resize(size_t(m));
         set->fitted.assign(size_t(m), false);
         set->values.resize(size_t(m));
+        set->jumps.resize(size_t(m));
         for (int j = 0; j < m; ++j) {
             const LcfRefSnapshot& ref = refs[used[j]];
             XafsSpectrum& rb = (*as)[size_t(j)];
@@ -333,6 +334,8 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
             // The points of rb are the block's that the reference reaches, in order.
             std::vector<double>& v = set->values[size_t(j)];
             v.assign(size_t(N), qQNaN());
+            std::vector<double>& g = set->jumps[size_t(j)];
+            g.assign(size_t(N), qQNaN());
             const double lo = ref.mu.minX - ref.dE, hi = ref.mu.maxX - ref.dE;
             int i = 0;
             for (int k = 0; k < N && i < rb.points.size(); ++k) {
@@ -341,15 +344,19 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
                     continue;
                 const double p = rb.pre.value(e), q = rb.post.value(e);
                 v[size_t(k)] = (rb.points[i].y() - p) / (q - p);
+                g[size_t(k)] = q - p;
                 ++i;
             }
         }
     }
     const std::vector<std::vector<double>>& values = set->values;
+    const std::vector<std::vector<double>>& jumps = set->jumps;
     QVector<double> rho(m, 0.0);
+    std::vector<double> J0(static_cast<size_t>(m));
     for (int j = 0; j < m; ++j) {
         const LcfRefSnapshot& ref = refs[used[j]];
         const double J = set->post[size_t(j)].value(E0) - set->pre[size_t(j)].value(E0);
+        J0[size_t(j)] = J;
         rho[j] = set->fitted[size_t(j)] && ref.ownJump > 0 ? J / ref.ownJump : qQNaN();
         if (!(ref.ownJump > 0)) {
             LcfResult r = failed(QCoreApplication::translate(
@@ -374,39 +381,85 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
     }
     res.jumpRatios = rho;
 
-    NormalEquations eq(m);
+    // A mixture's jump is the sum of its phases' jumps, but each phase's
+    // lines run with their own slopes, so away from E0 a phase's share of
+    // the block's jump is not its share at E0: counted over its own jump,
+    // each reference is weighed wrongly there (on a short window Ni metal /
+    // Ni(OH)2 50:50 read 0.443 / 0.556). So the fit is made twice: first
+    // with each reference over its own jump, then with each, less its pre
+    // line, over its jump at E0 and over the shape of the mixture's jump
+    // that the first fit found, sum c_j J_j(E) / J_j(E0) / sum c_j. Not the
+    // block's own lines: they carry the matrix's curvature too, which no
+    // reference holds. Not repeated until it settles: on long scans the
+    // shape then drifts with the misfit. A shape that is not a positive
+    // number at every point keeps the first fit.
+    std::vector<double> shape;  // per point; empty: each reference over its own jump
+    auto regressor = [&](int j, int k) {
+        const double v = values[size_t(j)][size_t(k)];
+        if (shape.empty())
+            return v;
+        return v * jumps[size_t(j)][size_t(k)] / (J0[size_t(j)] * shape[size_t(k)]);
+    };
     double rSmall[16];
     std::vector<double> rBig(m > 16 ? size_t(m) : 0);
     double* r = m > 16 ? rBig.data() : rSmall;
     const Spectrum& D = s.doubleNormalizedPreBaseCurve;
-    int count = 0;
-    for (int k = 0; k < N; ++k) {
-        const double e = s.xAt(k) - s.energyOffset;
-        if (!(e >= sE0 && e <= eE0))
-            continue;
-        for (int j = 0; j < m; ++j)
-            r[j] = values[size_t(j)][size_t(k)];
-        const double t = D.yAt(k);
-        if (!std::isfinite(t) || !allFinite(r, m))
-            continue;
-        eq.add(r, t);
-        ++count;
-    }
-    if (count == 0)
-        return failed(QStringLiteral("no point of the spectrum lies in the fit range and every reference"));
-    if (eq.singular())
-        return failed(QStringLiteral("the references in use are not independent over the fit range"));
-    res.apart.resize(m);
-    eq.apart(res.apart.data());
-    std::vector<double> diag(static_cast<size_t>(m));
-    for (int j = 0; j < m; ++j)
-        diag[size_t(j)] = eq.diagonal(j);
-    eq.solve();
-
     QVector<double> c(m);
+    std::vector<double> diag(static_cast<size_t>(m));
+    int count = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        NormalEquations eq(m);
+        count = 0;
+        for (int k = 0; k < N; ++k) {
+            const double e = s.xAt(k) - s.energyOffset;
+            if (!(e >= sE0 && e <= eE0))
+                continue;
+            for (int j = 0; j < m; ++j)
+                r[j] = regressor(j, k);
+            const double t = D.yAt(k);
+            if (!std::isfinite(t) || !allFinite(r, m))
+                continue;
+            eq.add(r, t);
+            ++count;
+        }
+        if (count == 0)
+            return failed(QStringLiteral("no point of the spectrum lies in the fit range and every reference"));
+        if (eq.singular())
+            return failed(QStringLiteral("the references in use are not independent over the fit range"));
+        res.apart.resize(m);
+        eq.apart(res.apart.data());
+        for (int j = 0; j < m; ++j)
+            diag[size_t(j)] = eq.diagonal(j);
+        eq.solve();
+        for (int j = 0; j < m; ++j)
+            c[j] = eq.unknown(j);
+        if (pass > 0)
+            break;
+        double sum = 0;
+        for (int j = 0; j < m; ++j)
+            sum += c[j];
+        std::vector<double> next(static_cast<size_t>(N), qQNaN());
+        bool ok = std::isfinite(sum) && sum != 0;
+        for (int k = 0; k < N && ok; ++k) {
+            double g = 0;
+            bool all = true;
+            for (int j = 0; j < m; ++j) {
+                const double w = jumps[size_t(j)][size_t(k)];
+                all = all && std::isfinite(w);
+                g += c[j] * w / J0[size_t(j)];
+            }
+            if (!all)
+                continue;  // a point some reference does not reach takes no part
+            next[size_t(k)] = g / sum;
+            ok = next[size_t(k)] > 0 && std::isfinite(next[size_t(k)]);
+        }
+        if (!ok)
+            break;
+        shape.swap(next);
+    }
+
     double sumC = 0, sumScaled = 0;
     for (int j = 0; j < m; ++j) {
-        c[j] = eq.unknown(j);
         sumC += c[j];
         sumScaled += c[j] / rho[j];
     }
@@ -432,7 +485,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
             continue;
         double v = 0;
         for (int j = 0; j < m; ++j)
-            v += c[j] * values[size_t(j)][size_t(k)];
+            v += c[j] * regressor(j, k);
         const double d = D.yAt(k) - v;
         if (std::isfinite(d))
             rss += d * d;
@@ -468,7 +521,7 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
             continue;
         double v = 0;
         for (int j = 0; j < m; ++j)
-            v += c[j] * values[size_t(j)][size_t(k)];
+            v += c[j] * regressor(j, k);
         if (!std::isfinite(v))
             continue;
         F.append(e, v);

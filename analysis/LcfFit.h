@@ -54,7 +54,8 @@ Q_DECLARE_METATYPE(LcfResult)
 // curve D of the target with the references' curves R_j; MLCF fits the raw mu
 // with a linear background and the references' post-base curves P_j. The
 // LCF's R_j are the references normalised as the target was, at its
-// energies; the old LCF's those of their own scans.
+// energies, each counted in its jump at the target's E0 over the shape of
+// the mixture's jump; the old LCF's those of their own scans.
 class LcfFit
 {
 public:
@@ -91,6 +92,7 @@ public:
             std::vector<VictLine> pre, post;
             std::vector<bool> fitted;
             std::vector<std::vector<double>> values;  // per reference, per target point
+            std::vector<std::vector<double>> jumps;   // the lines' gap there, likewise
         };
         std::vector<RangeSet> rangeSets;
         size_t nextSet = 0;  // replaced next once the store is full

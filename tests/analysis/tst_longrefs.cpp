@@ -99,24 +99,28 @@ void ownScanFit(bool mlcf, const XafsSpectrum& t, const QVector<const XafsSpectr
 // The LCF by hand: each reference read at the block's energies (linearly
 // between its points) and given lines through the points the block's own
 // lines took; its curve (mu - pre) / (post - pre) fitted to the block's by
-// elimination; each coefficient divided by the reference's jump there, at
-// the block's E0, over its jump on its own scan; the fractions scaled to the
-// coefficients' sum, the amounts in the block's jump.
+// elimination; then each curve (mu - pre) over its jump at the block's E0
+// and over the mixture's jump shape, sum x_j J_j(E) / J_j(E0) / sum x_j
+// from that first fit, fitted once more; each
+// coefficient divided by the reference's jump there, at the block's E0, over
+// its jump on its own scan; the fractions scaled to the coefficients' sum,
+// the amounts in the block's jump.
 void asBlockFit(const XafsSpectrum& t, const QVector<const XafsSpectrum*>& refs, QVector<double>& fractions,
                 QVector<double>& amounts)
 {
     const int m = refs.size();
+    const int N = t.points.size();
     const double off = t.energyOffset;
     const double at = t.pre.fitTo - t.preEnd - off, E0 = t.midx - off;
-    QVector<QVector<double>> R(m, QVector<double>(t.points.size(), qQNaN()));
-    QVector<double> rho(m);
+    QVector<QVector<double>> Y(m, QVector<double>(N, qQNaN())), J(m, QVector<double>(N, qQNaN()));
+    QVector<double> rho(m), J0(m);
     for (int j = 0; j < m; ++j) {
         Spectrum raw;
         raw.points = refs[j]->points;
         const double dE = refs[j]->xShiftOn ? refs[j]->xShift : 0.0;
         XafsSpectrum r;
         QVector<int> index;
-        for (int k = 0; k < t.points.size(); ++k) {
+        for (int k = 0; k < N; ++k) {
             const double e = t.xAt(k) - off;
             if (e + dE < raw.points.first().x() || e + dE > raw.points.last().x()) continue;
             r.append(e, raw.y(e + dE));
@@ -125,32 +129,49 @@ void asBlockFit(const XafsSpectrum& t, const QVector<const XafsSpectrum*>& refs,
         r.preEnd = t.preEnd;
         r.postStart = t.postStart;
         r.fitPrePost(at, t.lineType);
-        rho[j] = (r.post.value(E0) - r.pre.value(E0)) / refs[j]->dMut;
+        J0[j] = r.post.value(E0) - r.pre.value(E0);
+        rho[j] = J0[j] / refs[j]->dMut;
         for (int i = 0; i < index.size(); ++i) {
             const double e = r.xAt(i), p = r.pre.value(e), q = r.post.value(e);
-            R[j][index[i]] = (r.points[i].y() - p) / (q - p);
+            Y[j][index[i]] = r.points[i].y() - p;
+            J[j][index[i]] = q - p;
         }
     }
-    QVector<QVector<double>> a(m, QVector<double>(m + 1, 0.0));
-    for (int k = 0; k < t.points.size(); ++k) {
-        bool all = true;
-        for (int j = 0; j < m; ++j) all = all && std::isfinite(R[j][k]);
-        if (!all) continue;
-        for (int i = 0; i < m; ++i) {
-            for (int j = 0; j < m; ++j) a[i][j] += R[i][k] * R[j][k];
-            a[i][m] += R[i][k] * t.doubleNormalizedPreBaseCurve.points[k].y();
-        }
-    }
-    for (int c = 0; c < m; ++c)
-        for (int i = c + 1; i < m; ++i) {
-            const double f = a[i][c] / a[c][c];
-            for (int j = c; j <= m; ++j) a[i][j] -= f * a[c][j];
-        }
+    QVector<double> shape;  // empty: each curve over its own jump
     QVector<double> x(m);
-    for (int i = m - 1; i >= 0; --i) {
-        double v = a[i][m];
-        for (int j = i + 1; j < m; ++j) v -= a[i][j] * x[j];
-        x[i] = v / a[i][i];
+    for (int pass = 0; pass < 2; ++pass) {
+        QVector<QVector<double>> a(m, QVector<double>(m + 1, 0.0));
+        for (int k = 0; k < N; ++k) {
+            QVector<double> R(m);
+            bool all = true;
+            for (int j = 0; j < m; ++j) {
+                R[j] = shape.isEmpty() ? Y[j][k] / J[j][k] : Y[j][k] / (J0[j] * shape[k]);
+                all = all && std::isfinite(R[j]);
+            }
+            if (!all) continue;
+            for (int i = 0; i < m; ++i) {
+                for (int j = 0; j < m; ++j) a[i][j] += R[i] * R[j];
+                a[i][m] += R[i] * t.doubleNormalizedPreBaseCurve.points[k].y();
+            }
+        }
+        for (int c = 0; c < m; ++c)
+            for (int i = c + 1; i < m; ++i) {
+                const double f = a[i][c] / a[c][c];
+                for (int j = c; j <= m; ++j) a[i][j] -= f * a[c][j];
+            }
+        for (int i = m - 1; i >= 0; --i) {
+            double v = a[i][m];
+            for (int j = i + 1; j < m; ++j) v -= a[i][j] * x[j];
+            x[i] = v / a[i][i];
+        }
+        double sx = 0;
+        for (int j = 0; j < m; ++j) sx += x[j];
+        shape.fill(qQNaN(), N);
+        for (int k = 0; k < N; ++k) {
+            double g = 0;
+            for (int j = 0; j < m; ++j) g += x[j] * J[j][k] / J0[j];
+            shape[k] = g / sx;
+        }
     }
     double sum = 0, scaled = 0;
     for (int j = 0; j < m; ++j) sum += x[j], scaled += x[j] / rho[j];
