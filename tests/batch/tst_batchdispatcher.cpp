@@ -262,6 +262,45 @@ private slots:
         QVERIFY(w.ui.BatchLogs->document()->blockCount() <= kept * 5 / 4 + 1);
     }
 
+    // After a flood the window goes on as before: later lines are added below those it shows (they were wiped,
+    // the view holding only the newest texts), and a cleared log counts only what it leaves out from then on.
+    void windowLogAfterFlood_data()
+    {
+        QTest::addColumn<bool>("clearFirst");
+        QTest::newRow("more lines after the flood") << false;
+        QTest::newRow("a flood after the log was cleared") << true;
+    }
+    void windowLogAfterFlood()
+    {
+        QFETCH(bool, clearFirst);
+        BatchCtrl w;
+        const int kept = BatchCtrl::maxLogLines;
+        auto flood = [&w](int from, int n) {
+            QStringList lines;
+            for (int i = 0; i < n; ++i) lines << QString("line 2: echo %1").arg(from + i);
+            w.interpreterLog(lines.join('\n') + '\n');
+        };
+        flood(1, kept + 500);
+        QStringList shown = w.logText().split('\n');
+        QCOMPARE(shown.first(), QString("(500 earlier line(s) of the log not shown)"));
+        if (clearFirst) {
+            w.clearLog();
+            flood(100001, kept + 7);
+            shown = w.logText().split('\n');
+            QCOMPARE(w.linesLeftOut(), 7);
+            QCOMPARE(shown.first(), QString("(7 earlier line(s) of the log not shown)"));
+            QCOMPARE(shown.at(1), QString("line 2: echo 100008"));
+            return;
+        }
+        for (int k = 0; k < 3; ++k) w.interpreterLog(QString("line 2: echo more %1").arg(k));
+        const QStringList after = w.logText().split('\n');
+        QCOMPARE(w.linesLeftOut(), 500);
+        QCOMPARE(after.first(), shown.first());
+        QCOMPARE(after.mid(0, shown.size() - 1), shown.mid(0, shown.size() - 1));
+        QCOMPARE(after.mid(after.size() - 3), QStringList({"line 2: echo more 0", "line 2: echo more 1", "line 2: echo more 2"}));
+        QCOMPARE(after.size(), shown.size() + 3);
+    }
+
     // Scripts sent as lists of lines, one after the other: "--" ends a list
     // and sends it, "STOP" presses Stop, "ANSWER n" answers n, "HOLD" makes
     // the stand-in keep its answers until "RELEASE". Each of the first three
