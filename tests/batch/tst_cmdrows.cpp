@@ -787,7 +787,7 @@ private slots:
     {
         QTemporaryDir dir;
         const ts::ProgramRun lost = ts::runProgram(
-            CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", "/nonexistent/run.bat", "-x"}, 20000);
+            CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", "/nonexistent/run.bat", "-x"}, 240000);
         QVERIFY(lost.ended && lost.status == QProcess::NormalExit && lost.code != 0);
         QVERIFY(lost.err.contains("cannot read the batch file /nonexistent/run.bat"));
         mixed::Stack s;
