@@ -278,6 +278,8 @@ void EOFSetup::refFileSelected(const QString& fname)
 
 QString EOFSetup::readRefFile(const QString& fname)
 {
+    const QVector<RefLine> oldLines = refLines;
+    const QVector<double> oldRefs = refs;
     QFile f(fname);
     QString why;
     if (QFileInfo(fname).isDir() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -295,10 +297,17 @@ QString EOFSetup::readRefFile(const QString& fname)
         RefFilePath->setText(fname);
         return why;
     }
+    // The list in use stays, and its name with it.
+    refLines = oldLines;
+    refs = oldRefs;
+    return why;
+}
+
+void EOFSetup::forgetRefList()
+{
     refLines.clear();
     refs.clear();
     RefFilePath->clear();
-    return why + tr("; no energies come from a reference list until one is read");
 }
 
 bool EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)

@@ -31,10 +31,11 @@ public:
     // `in` stands after the file's first line, which is never data.
     bool readRefValues(QTextStream& in, const QString& startKey, int column);
     bool readRefOffsets(QTextStream& in);
-    // Reads the reference list fname; empty when read, else why not. A list
-    // that cannot be read leaves none: no later load takes the energies of
-    // an earlier list for those of this one.
+    // Reads the reference list fname; empty when read, else why not (the
+    // list in use and its name then stay).
     QString readRefFile(const QString& fname);
+    // No list: energies from a reference list are refused until one is read.
+    void forgetRefList();
 
     // The finite positive energies of the reference list, in its order.
     QVector<double> refEnergies() const;

@@ -194,13 +194,17 @@ void SelectDataFiles::setExpTimeMS(double ms, bool ok)
 QString SelectDataFiles::setEngByRef(QString fname)
 {
     eof->FromRefFile->setChecked(!fname.isEmpty());
-    // The path field is set by a successful read; one that fails leaves no
-    // list, so a load does not take an earlier list's energies for this one's.
+    // The path field is set by a successful read. A script's list that
+    // cannot be read leaves none: a later load must not take an earlier
+    // list's energies for this one's.
     if (fname.isEmpty()) {
         eof->RefFilePath->clear();
         return QString();
     }
-    return eof->readRefFile(fname);
+    const QString why = eof->readRefFile(fname);
+    if (why.isEmpty()) return why;
+    eof->forgetRefList();
+    return why + EOFSetup::tr("; no energies come from a reference list until one is read");
 }
 
 void SelectDataFiles::darkArea(QRectF area)
