@@ -59,6 +59,12 @@ void onTerminate(int sig)
     [[maybe_unused]] const ssize_t w = ::write(watchPipe[1], &c, 1);
 }
 
+// A script run stopped from outside (a pipeline's time-out, Ctrl-C) ends as
+// when its main window is closed: the script stops, what it left undone is
+// said and counted. Caught from the first line of main on, so a signal
+// during start-up is kept until the window can act on it. A signal ignored
+// when the program started (nohup, a background job) stays ignored: whoever
+// started it asked for that.
 void catchTerminate()
 {
     // A reader of standard error that goes away (`| head -1`) never ends a
@@ -148,8 +154,10 @@ void watchStops()
     if (watchPipe[0] < 0) return;
     std::thread([] {
         char c = 0;
-        while (::read(watchPipe[0], &c, 1) < 0 && errno == EINTR) {
+        ssize_t n;
+        while ((n = ::read(watchPipe[0], &c, 1)) < 0 && errno == EINTR) {
         }
+        if (n != 1) return;
         const auto start = std::chrono::steady_clock::now();
         while (!acted && !endClaimed && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(unheededStopMs))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -18,9 +18,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -239,8 +237,6 @@ private:
                 if (lineEnd >= at) n = lineEnd + 1 - at;
             }
 #ifdef Q_OS_UNIX
-            // Not through stdio: a write stuck on the reader would hold the
-            // stream's lock against every other thread's stderr.
             // The reader's progress is what it takes, however little: a
             // reader of a few bytes a second is no stalled one.
             const int held = unsentBytes(STDERR_FILENO, unsent);
@@ -248,6 +244,8 @@ private:
                 if (lastHeld >= 0 && held < lastHeld) progress = nowMs();
                 lastHeld = held;
             }
+            // Not through stdio: a write stuck on the reader would hold the
+            // stream's lock against every other thread's stderr.
             pollfd p{STDERR_FILENO, POLLOUT, 0};
             const int ready = ::poll(&p, 1, pollMs);
             if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
