@@ -7,6 +7,7 @@
 #include "analysis/ElemList.h"
 #include "analysis/FieldText.h"
 #include "analysis/LCFReference.h"
+#include "widgets/EShiftMapDialog.h"
 #include "widgets/FieldWidth.h"
 #include "widgets/SpecPane.h"
 #include "widgets/XafsFileSelect.h"
@@ -35,8 +36,8 @@ SuggestElm defaultSuggestion()
 }  // namespace
 
 Analyzer::Analyzer(QWidget* parent)
-    : QFrame(parent), sElm(defaultSuggestion()), eShiftMapDialog1(QString()),
-      eShiftMapDialog2(QString())
+    : QFrame(parent), sElm(defaultSuggestion()), eShiftMapDialog1(LazyFileDialog::Step(), [] { return new EShiftMapDialog(QString()); }),
+      eShiftMapDialog2(LazyFileDialog::Step(), [] { return new EShiftMapDialog(QString()); })
 {
     AnalyzeProc::registerTypes();
     setupUi(this);

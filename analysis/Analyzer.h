@@ -9,7 +9,7 @@
 #include "core/Analyzed2DRes.h"
 #include "core/SuggestElm.h"
 #include "core/XafsSpectrum.h"
-#include "widgets/EShiftMapDialog.h"
+#include "widgets/LazyFileDialog.h"
 #include "widgets/FDGroup.h"
 
 #include "ui_Analyzer.h"
@@ -89,8 +89,8 @@ public:
     Analyzed2DRes processedMap{QStringLiteral("Processed Map")};
     Analyzed2DRes map1{QStringLiteral("E-Shift Map 1")};
     Analyzed2DRes map2{QStringLiteral("E-Shift Map 2")};
-    EShiftMapDialog eShiftMapDialog1;
-    EShiftMapDialog eShiftMapDialog2;
+    LazyFileDialog eShiftMapDialog1;
+    LazyFileDialog eShiftMapDialog2;
     XafsSpectrum dEdgeRef;
     QString dEdgeRefFile;  // the file dEdgeRef was last read from
     // The file's spectrum kept apart: a run with "Step at" puts its step into

@@ -114,14 +114,10 @@ void Analyzer::setupProcessMapsUi()
     typeGroup->addButton(ProcTypeMask);
     ProcTypeSub->setChecked(true);
 
-    for (EShiftMapDialog* d : {&eShiftMapDialog1, &eShiftMapDialog2}) {
-        d->setFileMode(QFileDialog::ExistingFile);
-        d->setAcceptMode(QFileDialog::AcceptOpen);
-    }
-    connect(SelMap1, &QPushButton::clicked, &eShiftMapDialog1, &QWidget::show);
-    connect(SelMap2, &QPushButton::clicked, &eShiftMapDialog2, &QWidget::show);
-    connect(&eShiftMapDialog1, &QFileDialog::fileSelected, this, &Analyzer::loadEShiftMap1);
-    connect(&eShiftMapDialog2, &QFileDialog::fileSelected, this, &Analyzer::loadEShiftMap2);
+    connect(SelMap1, &QPushButton::clicked, &eShiftMapDialog1, &LazyFileDialog::show);
+    connect(SelMap2, &QPushButton::clicked, &eShiftMapDialog2, &LazyFileDialog::show);
+    connect(&eShiftMapDialog1, &LazyFileDialog::fileSelected, this, &Analyzer::loadEShiftMap1);
+    connect(&eShiftMapDialog2, &LazyFileDialog::fileSelected, this, &Analyzer::loadEShiftMap2);
     connect(CaptureAsMap1, &QPushButton::clicked, this, &Analyzer::captureAsMap1);
     connect(CaptureAsMap2, &QPushButton::clicked, this, &Analyzer::captureAsMap2);
     connect(AskProcessMaps, &QPushButton::clicked, this, &Analyzer::processMaps);

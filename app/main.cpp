@@ -7,7 +7,11 @@
 
 
 #ifdef Q_OS_UNIX
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,16 +36,27 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+// The same signals for the watch that ends a run whose main thread cannot
+// act on them.
+int watchPipe[2] = {-1, -1};
 const int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 bool caught[3] = {false, false, false};
+volatile sig_atomic_t stopSignal = 0;
+// The main thread took the signal in hand; then it ends the run itself.
+std::atomic<bool> acted{false};
+// Whoever writes the closing count: the main thread or the watch, once.
+std::atomic<bool> endClaimed{false};
+std::atomic<bool> stopCounted{false};
 
 void onTerminate(int sig)
 {
     // Lines the reader does not take now are dropped, not waited for.
     BatchLog::hurry();
+    stopSignal = sig;
     const char c = char(sig);
     // Non-blocking: a signal repeated until the socket is full is no less said.
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+    [[maybe_unused]] const ssize_t w = ::write(watchPipe[1], &c, 1);
 }
 
 // A script run stopped from outside (a pipeline's time-out, Ctrl-C) ends as
@@ -52,10 +67,14 @@ void onTerminate(int sig)
 // started it asked for that.
 void catchTerminate()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    // A reader of standard error that goes away (`| head -1`) never ends a
+    // run: from the first line on, a write to it fails instead.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0 || ::pipe(watchPipe) != 0)
         return;
-    for (const int fd : signalPipe) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    for (const int fd : {signalPipe[0], signalPipe[1], watchPipe[0], watchPipe[1]}) {
+        // The watch waits on its end.
+        if (fd != watchPipe[0]) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     struct sigaction sa = {};
@@ -81,17 +100,81 @@ void releaseTerminate()
         ::raise(int(c));
 }
 
+const char* signalName(int sig)
+{
+    return sig == SIGINT ? "SIGINT" : sig == SIGHUP ? "SIGHUP" : "SIGTERM";
+}
+
+// A stop the script itself did not count (its lines had all run, or it
+// never got to run) is counted here, once.
+void countStop(int sig)
+{
+    if (stopCounted.exchange(true)) return;
+    const QString text = QCoreApplication::translate("main", "Batch: the run was stopped by %1 before its end")
+                             .arg(QLatin1String(signalName(sig)));
+    FailureLog::note(text);
+    BatchLog::write(text);
+}
+
 void closeOnTerminate(QWidget& window)
 {
     if (signalPipe[0] < 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
-        char c;
+        char c = 0;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        acted = true;
         notifier->setEnabled(false);
+        const int before = FailureLog::count();
+        // Stops the script and counts the lines it left undone, waited for.
         window.close();
+        if (FailureLog::count() == before) countStop(int(c));
     });
+}
+
+}  // namespace
+#endif
+
+QString closingLine(int failures, const QString& first);
+
+#ifdef Q_OS_UNIX
+namespace {
+
+// What the main thread may take before a stop signal it has not acted on
+// ends the run from here: it may wait on a read that never ends (a named
+// pipe without a writer, a script on a pipe that stays open) or be in a
+// long step.
+constexpr int unheededStopMs = 5000;
+constexpr int watchLastWordsMs = 300;
+
+// A script run ends on a stop signal, counted, whatever its main thread waits for.
+void watchStops()
+{
+    if (watchPipe[0] < 0) return;
+    std::thread([] {
+        char c = 0;
+        ssize_t n;
+        while ((n = ::read(watchPipe[0], &c, 1)) < 0 && errno == EINTR) {
+        }
+        if (n != 1) return;
+        const auto start = std::chrono::steady_clock::now();
+        while (!acted && !endClaimed && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(unheededStopMs))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (acted || endClaimed.exchange(true)) return;
+        countStop(int(c));
+        BatchLog::write(closingLine(FailureLog::count(), FailureLog::first()));
+        BatchLog::finish(watchLastWordsMs);
+        ::_exit(1);
+    }).detach();
+}
+
+// The main thread ends the run, unless the watch does already: then it
+// waits for the watch's exit.
+void claimEnd()
+{
+    if (!endClaimed.exchange(true)) return;
+    for (;;) ::pause();
 }
 
 }  // namespace
@@ -158,6 +241,9 @@ int main(int argc, char** argv)
     // The debug output shares standard error: through the same queue, a
     // load's messages stay before the next script line.
     if (opt.execBatch) BatchLog::routeMessages();
+#ifdef Q_OS_UNIX
+    if (opt.execBatch) watchStops();
+#endif
 
     int result = 0;
     {
@@ -180,6 +266,9 @@ int main(int argc, char** argv)
                 // comes after the count.
                 batch->dispatcher()->askStop();
                 batch->stop();
+#ifdef Q_OS_UNIX
+                claimEnd();
+#endif
                 // A refused file is the run's one failure; its log ends with
                 // the count like every other run's.
                 BatchLog::write(closingLine(1, said));
@@ -202,6 +291,12 @@ int main(int argc, char** argv)
     // window's teardown has written its lines, so this one comes last. The
     // status does not depend on the reader taking it.
     if (opt.execBatch) {
+#ifdef Q_OS_UNIX
+        claimEnd();
+        // A signal the loop never took (the script had ended first) stops
+        // the run all the same.
+        if (stopSignal != 0 && !acted) countStop(int(stopSignal));
+#endif
         const int failures = FailureLog::count();
         BatchLog::write(closingLine(failures, FailureLog::first()));
         BatchLog::finish(lastWordsMs);

@@ -16,6 +16,7 @@
 #include "core/FailureLog.h"
 #include "core/Globals.h"
 #include "mainwindow/SafeSave.h"
+#include "widgets/LazyFileDialog.h"
 #include "widgets/_FileDialog.h"
 
 BatchCtrl::BatchCtrl(QWidget* parent) : QMainWindow(parent)
@@ -39,20 +40,23 @@ BatchCtrl::~BatchCtrl()
 void BatchCtrl::setupFileDialogs()
 {
     const QStringList filters{tr("Batch File (*.bat)"), tr("Any Files (* *.*)")};
-    saveDialog = new _FileDialog;
-    loadDialog = new _FileDialog;
-    for (_FileDialog* d : {saveDialog, loadDialog}) {
-        d->setDirectory(BatchRoot);
-        d->setFileMode(QFileDialog::AnyFile);
-        d->setNameFilters(filters);
-    }
-    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    loadDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    // The batch root as it is now, when the window is made.
+    const QString root = BatchRoot;
+    auto shape = [filters, root](QFileDialog::AcceptMode mode) {
+        return [filters, root, mode](_FileDialog& d) {
+            d.setDirectory(root);
+            d.setFileMode(QFileDialog::AnyFile);
+            d.setNameFilters(filters);
+            d.setAcceptMode(mode);
+        };
+    };
+    saveDialog = new LazyFileDialog(shape(QFileDialog::AcceptSave));
+    loadDialog = new LazyFileDialog(shape(QFileDialog::AcceptOpen));
 
-    connect(ui.Save, &QPushButton::clicked, saveDialog, &QWidget::show);
-    connect(saveDialog, &QFileDialog::fileSelected, this, &BatchCtrl::save);
-    connect(ui.Load, &QPushButton::clicked, loadDialog, &QWidget::show);
-    connect(loadDialog, &QFileDialog::fileSelected, this, &BatchCtrl::load);
+    connect(ui.Save, &QPushButton::clicked, saveDialog, &LazyFileDialog::show);
+    connect(saveDialog, &LazyFileDialog::fileSelected, this, &BatchCtrl::save);
+    connect(ui.Load, &QPushButton::clicked, loadDialog, &LazyFileDialog::show);
+    connect(loadDialog, &LazyFileDialog::fileSelected, this, &BatchCtrl::load);
     connect(ui.Clear, &QPushButton::clicked, this, &BatchCtrl::clear);
     connect(ui.ClearLog, &QPushButton::clicked, this, &BatchCtrl::clearLog);
 }

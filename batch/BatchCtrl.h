@@ -12,7 +12,7 @@
 #include "ui_BatchCtrl.h"
 
 class BatchDispatcher;
-class _FileDialog;
+class LazyFileDialog;
 
 // The batch editor: the script, its file, its run and the progress log.
 class BatchCtrl : public QMainWindow {
@@ -27,8 +27,8 @@ public:
     // Lists of lines handed to the interpreter so far.
     int listsDispatched() const { return dispatched; }
 
-    _FileDialog* saveFileDialog() const { return saveDialog; }
-    _FileDialog* loadFileDialog() const { return loadDialog; }
+    LazyFileDialog* saveFileDialog() const { return saveDialog; }
+    LazyFileDialog* loadFileDialog() const { return loadDialog; }
 
     Ui_BatchCtrl ui;
 
@@ -89,8 +89,8 @@ private:
     void trimLog();
 
     BatchDispatcher* dispatcher = nullptr;
-    _FileDialog* saveDialog = nullptr;
-    _FileDialog* loadDialog = nullptr;
+    LazyFileDialog* saveDialog = nullptr;
+    LazyFileDialog* loadDialog = nullptr;
     int currentLine = 0;
     int dispatched = 0;
     int leftOut = 0;

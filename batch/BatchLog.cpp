@@ -61,6 +61,29 @@ int pipeSize(int fd)
 #endif
     return 0;
 }
+
+// How the bytes written to fd and not yet taken by its reader are counted.
+enum class Unsent { unknown, unread, outQueue };
+
+Unsent unsentKind(int fd)
+{
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) return Unsent::unknown;
+    if (S_ISFIFO(st.st_mode)) return Unsent::unread;
+    if (S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode)) return Unsent::outQueue;
+    return Unsent::unknown;
+}
+
+// Bytes written to fd that its reader has not taken, -1 when unknown.
+int unsentBytes(int fd, Unsent kind)
+{
+    int n = 0;
+    if (kind == Unsent::unread) return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+#ifdef TIOCOUTQ
+    if (kind == Unsent::outQueue) return ::ioctl(fd, TIOCOUTQ, &n) == 0 ? n : -1;
+#endif
+    return -1;
+}
 #endif
 
 class Writer {
@@ -71,6 +94,7 @@ public:
         pipeBytes = pipeSize(STDERR_FILENO);
         // A pipe too small to spare half keeps no room.
         if (pipeBytes < smallestPipe) pipeBytes = 0;
+        unsent = unsentKind(STDERR_FILENO);
 #endif
         progress = nowMs();
         thread = QThread::create([this] { run(); });
@@ -213,6 +237,13 @@ private:
                 if (lineEnd >= at) n = lineEnd + 1 - at;
             }
 #ifdef Q_OS_UNIX
+            // The reader's progress is what it takes, however little: a
+            // reader of a few bytes a second is no stalled one.
+            const int held = unsentBytes(STDERR_FILENO, unsent);
+            if (held >= 0) {
+                if (lastHeld >= 0 && held < lastHeld) progress = nowMs();
+                lastHeld = held;
+            }
             // Not through stdio: a write stuck on the reader would hold the
             // stream's lock against every other thread's stderr.
             pollfd p{STDERR_FILENO, POLLOUT, 0};
@@ -222,14 +253,13 @@ private:
                 broken = true;
                 break;
             }
-            int unread = 0;
-            if (pipeBytes > 0 && !last && ::ioctl(STDERR_FILENO, FIONREAD, &unread) == 0
-                && unread + n > pipeBytes / 2) {
+            if (pipeBytes > 0 && !last && held >= 0 && held + n > pipeBytes / 2) {
                 ::usleep(pollMs * 1000);
                 continue;
             }
             const ssize_t put = ::write(STDERR_FILENO, bytes.constData() + at, size_t(n));
             if (put < 0 && errno == EINTR) continue;
+            if (put > 0 && lastHeld >= 0) lastHeld += int(put);
 #else
             const qint64 put = qint64(fwrite(bytes.constData() + at, 1, size_t(n), stderr));
             fflush(stderr);
@@ -257,6 +287,10 @@ private:
     std::atomic<bool> broken{false};
     std::atomic<qint64> progress{0};  // ms of the reader's last progress
     int pipeBytes = 0;  // of the pipe that keeps room for the last words
+#ifdef Q_OS_UNIX
+    Unsent unsent = Unsent::unknown;
+#endif
+    int lastHeld = -1;  // bytes the reader had not taken when last looked at
     QThread* thread = nullptr;
 };
 

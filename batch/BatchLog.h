@@ -39,8 +39,8 @@ bool finish(int ms);
 
 // Bytes the queue holds at most while the reader is behind.
 constexpr int maxQueuedBytes = 1 << 20;
-// A reader that took nothing for this long counts as stalled.
-constexpr int stallMs = 1000;
+// A reader that took nothing at all for this long counts as stalled.
+constexpr int stallMs = 10000;
 
 }  // namespace BatchLog
 

@@ -322,8 +322,12 @@ bool CmdExecutor::act(int id, const CmdLine& cmd, bool& done)
     case eng_calc_disp_unit_i1:
         if (choiceArg(cmd, 0, e1->DisplayUnit->count() - 1)) s1->setDispUnit(a0.toInt());
         break;
-    case eng_by_ref_i0: s0->setEngByRef(a0); break;
-    case eng_by_ref_i1: s1->setEngByRef(a0); break;
+    case eng_by_ref_i0:
+    case eng_by_ref_i1: {
+        const QString why = (id == eng_by_ref_i1 ? s1 : s0)->setEngByRef(a0);
+        if (!why.isEmpty()) refused(cmd, why);
+        break;
+    }
     case set_fluo_type: body.FluoType->setChecked(flagOf(a0)); break;
     case Suggest_Elm: body.UseSuggestElm->setChecked(flagOf(a0)); body.newElmSuggested(); break;
     case Suggesting_Elm: suggestElement(cmd); break;

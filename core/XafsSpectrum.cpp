@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
+
+#include "TextLine.h"
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -959,8 +961,8 @@ bool XafsSpectrum::isFile9809(const QString& file)
 bool XafsSpectrum::startsWith9809(QTextStream& in)
 {
     in.seek(0);
-    const QString first = in.readLine().simplified();
-    return first.left(4) == QLatin1String("9809");
+    QString first;
+    return readTextLine(in, first) && first.simplified().left(4) == QLatin1String("9809");
 }
 
 bool XafsSpectrum::read9809(const QString& file)
@@ -974,8 +976,13 @@ bool XafsSpectrum::read9809(const QString& file)
     QVector<FileRow> rows;
     double D = PhysConst::defaultD;
     bool header = true;
+    QString line;
     while (!in.atEnd()) {
-        const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
+        if (!readTextLine(in, line)) {
+            qDebug().noquote() << "Spectrum file" << file << "refused: a line longer than" << maxTextLineChars << "characters";
+            return false;
+        }
+        const QStringList items = line.simplified().split(QLatin1Char(' '));
         if (header) {
             for (int j = 0; j + 1 < items.size(); ++j) {
                 if (items[j] != QLatin1String("D="))
@@ -1023,8 +1030,13 @@ bool XafsSpectrum::readMuT(const QString& file)
     QTextStream in(&f);
     QVector<FileRow> rows;
     int worded = 0;
+    QString line;
     while (!in.atEnd()) {
-        const QStringList items = in.readLine().simplified().split(QLatin1Char(' '));
+        if (!readTextLine(in, line)) {
+            qDebug().noquote() << "Spectrum file" << file << "refused: a line longer than" << maxTextLineChars << "characters";
+            return false;
+        }
+        const QStringList items = line.simplified().split(QLatin1Char(' '));
         if (items.size() <= 1 || items[0].startsWith(QLatin1Char('#')))
             continue;
         // A column title such as "Energy mu" would otherwise read as a point at 0 eV.

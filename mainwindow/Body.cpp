@@ -22,10 +22,12 @@
 #include "SelectDataFiles.h"
 #include "SpecPane.h"
 #include "widgets/FieldWidth.h"
+#include "widgets/SelectImgDialog.h"
+#include "widgets/_FileDialog.h"
 
 Body::Body(QWidget* parent)
     : QMainWindow(parent),
-      darkFileDialog(QString(), nullptr),
+      darkFileDialog(LazyFileDialog::Step(), [] { return new SelectImgDialog(QString(), nullptr); }),
       dispSelect(nullptr),
       shiftMap("a2d esm"),
       bgSelect(nullptr),
@@ -268,9 +270,9 @@ void Body::setupDataFiles()
     connect(SelectI0Files, &SelectDataFiles::clear, this, &Body::clearI0Files);
 
     darkImage = nullptr;
-    connect(SelectDark, &QPushButton::clicked, &darkFileDialog, &QWidget::show);
+    connect(SelectDark, &QPushButton::clicked, &darkFileDialog, &LazyFileDialog::show);
     connect(ClearDark, &QPushButton::clicked, this, &Body::clearDark);
-    connect(&darkFileDialog, &QFileDialog::fileSelected, this, &Body::selectedDark);
+    connect(&darkFileDialog, &LazyFileDialog::fileSelected, this, &Body::selectedDark);
     connect(SelectI1Files, &SelectDataFiles::currentIndexChanged, this, &Body::showData);
     connect(SelectI1Files, &SelectDataFiles::setDarkArea, this, &Body::setI1DarkArea);
     connect(SelectI1Files, &SelectDataFiles::updateDarkArea, this, &Body::clearUpdateI1DarkArea);
@@ -333,17 +335,17 @@ void Body::setupAnalyzer2()
 
 void Body::setupSaveImgData()
 {
-    imageSaveDialog = new _FileDialog(QString(), nullptr);
-    imageSaveDialog->setFileMode(QFileDialog::AnyFile);
-    imageSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    const auto saving = [](_FileDialog& d) {
+        d.setFileMode(QFileDialog::AnyFile);
+        d.setAcceptMode(QFileDialog::AcceptSave);
+    };
+    imageSaveDialog = new LazyFileDialog(saving);
     imageSaveDialog->setNameFilters({tr("Image File (*.png)"), tr("Any Files (* *.*)")});
-    connect(SaveImage, &QPushButton::clicked, imageSaveDialog, &QWidget::show);
-    connect(imageSaveDialog, &QFileDialog::fileSelected, this, &Body::saveImage);
+    connect(SaveImage, &QPushButton::clicked, imageSaveDialog, &LazyFileDialog::show);
+    connect(imageSaveDialog, &LazyFileDialog::fileSelected, this, &Body::saveImage);
 
-    dataSaveDialog = new _FileDialog(QString(), nullptr);
-    dataSaveDialog->setFileMode(QFileDialog::AnyFile);
-    dataSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    connect(dataSaveDialog, &QFileDialog::fileSelected, this, &Body::saveData);
+    dataSaveDialog = new LazyFileDialog(saving);
+    connect(dataSaveDialog, &LazyFileDialog::fileSelected, this, &Body::saveData);
     connect(SaveData, &QPushButton::clicked, this, &Body::showSaveDataDialog);
     connect(SaveFlatDark, &QPushButton::clicked, this, &Body::saveFlatDark);
 
@@ -353,12 +355,13 @@ void Body::setupSaveImgData()
 
 void Body::setupSaveProcData()
 {
-    spectraSaveDialog = new _FileDialog(QString(), nullptr);
-    spectraSaveDialog->setFileMode(QFileDialog::AnyFile);
-    spectraSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    spectraSaveDialog = new LazyFileDialog([](_FileDialog& d) {
+        d.setFileMode(QFileDialog::AnyFile);
+        d.setAcceptMode(QFileDialog::AcceptSave);
+    });
     spectraSaveDialog->setNameFilters({tr("XAFS Spectra (*.dat)"), tr("Any Files (* *.*)")});
-    connect(SaveEachSpectrum, &QPushButton::clicked, spectraSaveDialog, &QWidget::show);
-    connect(spectraSaveDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
+    connect(SaveEachSpectrum, &QPushButton::clicked, spectraSaveDialog, &LazyFileDialog::show);
+    connect(spectraSaveDialog, &LazyFileDialog::fileSelected, this, &Body::saveEachSpectrum);
 }
 
 void Body::setupDeglitch()

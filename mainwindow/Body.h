@@ -10,8 +10,7 @@
 #include "ui_Body.h"
 
 #include "LoadTiff.h"
-#include "SelectImgDialog.h"
-#include "_FileDialog.h"
+#include "LazyFileDialog.h"
 #include "SpecPane.h"
 #include "XafsFileSelect.h"
 #include "BoxSpectrum.h"
@@ -49,7 +48,7 @@ public:
     QVector<TiffData*> i1Images;
     QVector<TiffData*> i0Images;
     TiffData* darkImage = nullptr;
-    SelectImgDialog darkFileDialog;
+    LazyFileDialog darkFileDialog;
     SpecPane* specWindow = nullptr;
     QVector<SpecPane*> specWindows;
     QButtonGroup dispSelect;
@@ -64,10 +63,10 @@ public:
     int cursorX = 0;
     int cursorY = 0;
 
-    _FileDialog* imageSaveDialog = nullptr;
-    _FileDialog* dataSaveDialog = nullptr;
+    LazyFileDialog* imageSaveDialog = nullptr;
+    LazyFileDialog* dataSaveDialog = nullptr;
     SaveDataCfg* saveDataCfg = nullptr;
-    _FileDialog* spectraSaveDialog = nullptr;
+    LazyFileDialog* spectraSaveDialog = nullptr;
 
     FFT fft;
     bool bgOn = false;

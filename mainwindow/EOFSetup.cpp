@@ -1,9 +1,12 @@
 #include "EOFSetup.h"
+#include "widgets/_FileDialog.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include "core/TextLine.h"
 
 #include <cmath>
 
@@ -34,15 +37,18 @@ QString numText(double v)
 }  // namespace
 
 EOFSetup::EOFSetup(QWidget* parent)
-    : QFrame(parent), refDialog(QString(), nullptr)
+    : QFrame(parent)
 {
     units.D = 3.13553;
     setupUi(this);
     showNumberStarts(this);
 
-    refDialog.setFileMode(QFileDialog::AnyFile);
-    refDialog.setAcceptMode(QFileDialog::AcceptOpen);
-    refDialog.setNameFilters({tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")});
+    const QStringList filters{tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")};
+    refDialog.apply([filters](_FileDialog& d) {
+        d.setFileMode(QFileDialog::AnyFile);
+        d.setAcceptMode(QFileDialog::AcceptOpen);
+        d.setNameFilters(filters);
+    });
 
     modeGroup.addButton(FromFileName);
     modeGroup.addButton(FromFileNum);
@@ -66,8 +72,8 @@ EOFSetup::EOFSetup(QWidget* parent)
     connect(NumOfPoints, &QLineEdit::editingFinished, this, &EOFSetup::newNumOfPoints);
     connect(Pattern, &QLineEdit::editingFinished, this, &EOFSetup::newPattern);
     connect(PatternList, &QComboBox::currentTextChanged, this, &EOFSetup::newPatternSelected);
-    connect(SelRefFile, &QPushButton::clicked, &refDialog, &QWidget::show);
-    connect(&refDialog, &QFileDialog::fileSelected, this, &EOFSetup::refFileSelected);
+    connect(SelRefFile, &QPushButton::clicked, &refDialog, &LazyFileDialog::show);
+    connect(&refDialog, &LazyFileDialog::fileSelected, this, &EOFSetup::refFileSelected);
 }
 
 double EOFSetup::energyOf(const QString& fileName, int fileNo, int totalFiles)
@@ -266,29 +272,55 @@ void EOFSetup::newPatternSelected(const QString& pattern)
 
 void EOFSetup::refFileSelected(const QString& fname)
 {
-    QFile f(fname);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Can't open ref file" << fname;
-        return;
-    }
-    RefFilePath->setText(fname);
-    QTextStream in(&f);
-    const QString first = in.readLine().simplified().split(QLatin1Char(' ')).first();
-    if (first == QLatin1String("9809"))
-        readRefOffsets(in);
-    else
-        readRefValues(in, QString(), 0);
+    const QString why = readRefFile(fname);
+    if (!why.isEmpty()) qDebug().noquote() << why;
 }
 
-void EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)
+QString EOFSetup::readRefFile(const QString& fname)
+{
+    const QVector<RefLine> oldLines = refLines;
+    const QVector<double> oldRefs = refs;
+    QFile f(fname);
+    QString why;
+    if (QFileInfo(fname).isDir() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        why = tr("cannot read the reference list %1").arg(fname);
+    } else {
+        QTextStream in(&f);
+        QString first;
+        const bool read = readTextLine(in, first)
+                          && (first.simplified().split(QLatin1Char(' ')).first() == QLatin1String("9809")
+                                  ? readRefOffsets(in)
+                                  : readRefValues(in, QString(), 0));
+        if (!read) why = tr("the reference list %1 has a line longer than %2 characters: no list").arg(fname).arg(maxTextLineChars);
+    }
+    if (why.isEmpty()) {
+        RefFilePath->setText(fname);
+        return why;
+    }
+    // The list in use stays, and its name with it.
+    refLines = oldLines;
+    refs = oldRefs;
+    return why;
+}
+
+void EOFSetup::forgetRefList()
+{
+    refLines.clear();
+    refs.clear();
+    RefFilePath->clear();
+}
+
+bool EOFSetup::readRefValues(QTextStream& in, const QString& startKey, int column)
 {
     // The stream starts after the file's first line.
-    refLines = readRefLines(in, startKey, column, units.D, 2);
+    bool whole = true;
+    refLines = readRefLines(in, startKey, column, units.D, 2, &whole);
     refs.clear();
     for (const RefLine& l : refLines) refs << l.energy;
+    return whole;
 }
 
-void EOFSetup::readRefOffsets(QTextStream& in)
+bool EOFSetup::readRefOffsets(QTextStream& in)
 {
-    readRefValues(in, QStringLiteral("Offset"), 1);
+    return readRefValues(in, QStringLiteral("Offset"), 1);
 }

@@ -8,7 +8,7 @@
 #include "EnergyOfFiles.h"
 #include "core/Units.h"
 #include "ui_EOFSetup.h"
-#include "widgets/_FileDialog.h"
+#include "widgets/LazyFileDialog.h"
 
 class QTextStream;
 class SelectDataFiles;
@@ -29,8 +29,13 @@ public:
     double energyByRef(int fileNo, int totalFiles);
 
     // `in` stands after the file's first line, which is never data.
-    void readRefValues(QTextStream& in, const QString& startKey, int column);
-    void readRefOffsets(QTextStream& in);
+    bool readRefValues(QTextStream& in, const QString& startKey, int column);
+    bool readRefOffsets(QTextStream& in);
+    // Reads the reference list fname; empty when read, else why not (the
+    // list in use and its name then stay).
+    QString readRefFile(const QString& fname);
+    // No list: energies from a reference list are refused until one is read.
+    void forgetRefList();
 
     // The finite positive energies of the reference list, in its order.
     QVector<double> refEnergies() const;
@@ -79,7 +84,7 @@ private:
     // The reference list's lines, and their energies in the same places.
     QVector<EnergyOfFiles::RefLine> refLines;
     QVector<double> refs;
-    _FileDialog refDialog;
+    LazyFileDialog refDialog;
     QButtonGroup modeGroup;
     QButtonGroup stepGroup;
     // The calculation fields as last accepted, restored when an edit is refused.

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include "core/TextLine.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -164,13 +166,18 @@ int refIndexOf(int R, int n, int m, bool fromEnd)
     return i >= 0 && i < R ? int(i) : -1;
 }
 
-QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine)
+QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine, bool* whole)
 {
     qDebug() << "reading simple";
     QVector<RefLine> lines;
     bool started = key.isEmpty();
+    if (whole) *whole = true;
+    QString line;
     for (int no = firstLine; !in.atEnd(); ++no) {
-        const QString line = in.readLine();
+        if (!readTextLine(in, line)) {
+            if (whole) *whole = false;
+            return {};
+        }
         if (!started) {
             started = line.simplified().startsWith(key);
             continue;

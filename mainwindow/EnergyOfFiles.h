@@ -91,7 +91,9 @@ struct RefLine {
 // first line. Lines that hold no number are not lines of the list; a line
 // whose angle gives no possible energy keeps its place, so that the frames
 // after it keep theirs. Angles 0 closing the list end it: they are no line.
-QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine = 1);
+// A line longer than maxTextLineChars ends the reading, whole set false.
+QVector<RefLine> readRefLines(QTextStream& in, const QString& key, int column, double D, int firstLine = 1,
+                              bool* whole = nullptr);
 
 // The finite positive energies of readRefLines, in file order.
 QVector<double> readRefEnergies(QTextStream& in, const QString& key, int column, double D);

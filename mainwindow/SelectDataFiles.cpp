@@ -1,9 +1,11 @@
 #include "SelectDataFiles.h"
+#include "widgets/_FileDialog.h"
 
 #include <QDebug>
 
 #include "EOFSetup.h"
 #include "widgets/FieldWidth.h"
+#include "widgets/LazyFileDialog.h"
 #include "widgets/SelectImgDialog.h"
 
 namespace {
@@ -26,19 +28,20 @@ SelectDataFiles::SelectDataFiles(QWidget* parent)
     newOrAdd.addButton(AddFiles);
     LoadNewFiles->setChecked(true);
 
-    dialog = new SelectImgDialog(QString(), nullptr);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters({tr("QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)"),
-                            tr("Any Files (* *.*)")});
-    dialog->setModal(false);
+    const QStringList filters{tr("QDRN Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)"), tr("Any Files (* *.*)")};
+    dialog = new LazyFileDialog([filters](_FileDialog& d) {
+        d.setFileMode(QFileDialog::ExistingFiles);
+        d.setAcceptMode(QFileDialog::AcceptOpen);
+        d.setNameFilters(filters);
+        d.setModal(false);
+    }, [] { return new SelectImgDialog(QString(), nullptr); });
 
     eof = new EOFSetup(nullptr);
 
     connect(Selected, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SelectDataFiles::newImageSelected);
-    connect(Select, &QPushButton::clicked, dialog, &QWidget::show);
-    connect(dialog, &QFileDialog::filesSelected, this, &SelectDataFiles::emitFilesSelected);
+    connect(Select, &QPushButton::clicked, dialog, &LazyFileDialog::show);
+    connect(dialog, &LazyFileDialog::filesSelected, this, &SelectDataFiles::emitFilesSelected);
     connect(Clear, &QPushButton::clicked, this, &SelectDataFiles::clear);
     connect(EngOfFilesSetup, &QPushButton::clicked, eof, &QWidget::show);
     connect(AdditionalSetup, &QPushButton::clicked, &addSetup, &QWidget::show);
@@ -189,15 +192,20 @@ void SelectDataFiles::setExpTimeMS(double ms, bool ok)
                               : QStringLiteral("background-color: rgb(255, 192, 192);"));
 }
 
-void SelectDataFiles::setEngByRef(QString fname)
+QString SelectDataFiles::setEngByRef(QString fname)
 {
     eof->FromRefFile->setChecked(!fname.isEmpty());
-    // The path field is set by a successful read, so it keeps naming the
-    // energies in use when the file cannot be opened.
-    if (fname.isEmpty())
+    // The path field is set by a successful read. A script's list that
+    // cannot be read leaves none: a later load must not take an earlier
+    // list's energies for this one's.
+    if (fname.isEmpty()) {
         eof->RefFilePath->clear();
-    else
-        eof->refFileSelected(fname);
+        return QString();
+    }
+    const QString why = eof->readRefFile(fname);
+    if (why.isEmpty()) return why;
+    eof->forgetRefList();
+    return why + EOFSetup::tr("; no energies come from a reference list until one is read");
 }
 
 void SelectDataFiles::darkArea(QRectF area)

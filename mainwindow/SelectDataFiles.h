@@ -10,7 +10,7 @@
 #include "ui_SelectDataFiles.h"
 
 class EOFSetup;
-class SelectImgDialog;
+class LazyFileDialog;
 
 // One row through which the user picks the image files of one stack. It
 // announces choices by signals, keeps the skip / cut settings the loads use,
@@ -25,7 +25,7 @@ public:
     // Energy of a delivered image (from the energy set-up); lists the file.
     double addFile(const QString& fileName, int fNo, int totalFiles);
 
-    SelectImgDialog* dataFileDialog() const { return dialog; }
+    LazyFileDialog* dataFileDialog() const { return dialog; }
     EOFSetup* eofSetup() const { return eof; }
     SelectDataFilesAdditionalSetup& additionalSetup() { return addSetup; }
 
@@ -63,7 +63,7 @@ public slots:
     void setEngByNameRegExp(QString pattern);
     void setEngByNameFactor(double factor);
     void setExpTimeMS(double ms, bool ok);
-    void setEngByRef(QString fname);
+    QString setEngByRef(QString fname);
     void darkArea(QRectF darkArea);
 
     void emitFilesSelected(const QStringList& files);
@@ -73,7 +73,7 @@ private slots:
 
 private:
     SelectDataFilesAdditionalSetup addSetup;
-    SelectImgDialog* dialog = nullptr;
+    LazyFileDialog* dialog = nullptr;
     EOFSetup* eof = nullptr;
     QButtonGroup newOrAdd;
 };

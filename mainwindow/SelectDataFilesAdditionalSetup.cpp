@@ -1,11 +1,12 @@
 #include "SelectDataFilesAdditionalSetup.h"
+#include "widgets/_FileDialog.h"
 
 #include <QDebug>
 
 #include "core/Cfg.h"
 
 SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget* parent)
-    : QFrame(parent), errPsDialog(QString(), nullptr)
+    : QFrame(parent)
 {
     setupUi(this);
     connect(SetDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::setDarkArea);
@@ -22,8 +23,8 @@ SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget* parent)
         if (!said) globalCfg.unreadFiles.append({errPsFile, Cfg::Unread::BadPixelList, QString()});
     }
 
-    connect(SelectErrPsDef, &QPushButton::clicked, &errPsDialog, &QWidget::show);
-    connect(&errPsDialog, &QFileDialog::fileSelected, this, &SelectDataFilesAdditionalSetup::errPsDefSelected);
+    connect(SelectErrPsDef, &QPushButton::clicked, &errPsDialog, &LazyFileDialog::show);
+    connect(&errPsDialog, &LazyFileDialog::fileSelected, this, &SelectDataFilesAdditionalSetup::errPsDefSelected);
     connect(UseErrPs, &QCheckBox::toggled, this, &SelectDataFilesAdditionalSetup::toggledUseErrPs);
 }
 

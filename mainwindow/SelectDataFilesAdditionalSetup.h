@@ -6,7 +6,7 @@
 
 #include "core/ErrPoints.h"
 #include "ui_SelectDataFilesAdditionalSetup.h"
-#include "widgets/_FileDialog.h"
+#include "widgets/LazyFileDialog.h"
 
 // Rarely changed options of one stack's loads: showing the newest image,
 // skipping "Live" files, the dark-area buttons and the stack's bad-pixel list.
@@ -33,7 +33,7 @@ private slots:
     void toggledUseErrPs(bool f);
 
 private:
-    _FileDialog errPsDialog;
+    LazyFileDialog errPsDialog;
     ErrPoints errPs;
 };
 

@@ -1591,6 +1591,18 @@
         <source>the reference list %1 has %2 angle lines for %3 files, so %4 of the frames have no line of their own (first: %5)</source>
         <translation>参照リスト %1 には %3 個のファイルに対して角度の行が %2 行しかないため、%4 枚のフレームに対応する行がありません（最初: %5）</translation>
     </message>
+    <message>
+        <source>cannot read the reference list %1</source>
+        <translation>参照リスト %1 を読めません</translation>
+    </message>
+    <message>
+        <source>the reference list %1 has a line longer than %2 characters: no list</source>
+        <translation>参照リスト %1 には %2 文字を超える行があります: リストではありません</translation>
+    </message>
+    <message>
+        <source>; no energies come from a reference list until one is read</source>
+        <translation>。参照リストを読み込むまで、参照リストからエネルギーは取られません</translation>
+    </message>
 </context>
 <context>
     <name>EShiftMapDialog</name>
@@ -2513,6 +2525,10 @@
     <message>
         <source>Failures in this run: 0</source>
         <translation>この実行の失敗: 0 件</translation>
+    </message>
+    <message>
+        <source>Batch: the run was stopped by %1 before its end</source>
+        <translation>バッチ: 実行は終わる前に %1 で止められました</translation>
     </message>
 </context>
 <context>

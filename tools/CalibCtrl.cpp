@@ -2,6 +2,7 @@
 
 #include "core/XafsSpectrum.h"
 #include "widgets/EShiftMapDialog.h"
+#include "widgets/LazyFileDialog.h"
 #include "widgets/FieldWidth.h"
 
 #include <QButtonGroup>
@@ -36,10 +37,12 @@ CalibCtrl::CalibCtrl(QWidget* parent) : QFrame(parent)
     CalibTypeDMidX->setChecked(true);
     setInnerPCtrlVisible(true);
 
-    saveDialog = new EShiftMapDialog();
-    saveDialog->setFileMode(QFileDialog::AnyFile);
-    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    loadDialog = new EShiftMapDialog();
+    const auto makeMapDialog = [] { return new EShiftMapDialog(); };
+    saveDialog = new LazyFileDialog([](_FileDialog& d) {
+        d.setFileMode(QFileDialog::AnyFile);
+        d.setAcceptMode(QFileDialog::AcceptSave);
+    }, makeMapDialog);
+    loadDialog = new LazyFileDialog(LazyFileDialog::Step(), makeMapDialog);
 
     SelectStd->Select->setText(tr("Select Std."));
 
@@ -48,10 +51,10 @@ CalibCtrl::CalibCtrl(QWidget* parent) : QFrame(parent)
     connect(ExecCalib, &QPushButton::clicked, this, &CalibCtrl::execCalibration);
     connect(StdBGVictreen, &QRadioButton::toggled, this, &CalibCtrl::stdBGToggled);
     connect(ClearMap, &QPushButton::clicked, this, &CalibCtrl::clearMap);
-    connect(LoadMap, &QPushButton::clicked, loadDialog, &QWidget::show);
-    connect(loadDialog, &QFileDialog::fileSelected, this, &CalibCtrl::loadEMap);
-    connect(SaveMap, &QPushButton::clicked, saveDialog, &QWidget::show);
-    connect(saveDialog, &QFileDialog::fileSelected, this, &CalibCtrl::saveEMap);
+    connect(LoadMap, &QPushButton::clicked, loadDialog, &LazyFileDialog::show);
+    connect(loadDialog, &LazyFileDialog::fileSelected, this, &CalibCtrl::loadEMap);
+    connect(SaveMap, &QPushButton::clicked, saveDialog, &LazyFileDialog::show);
+    connect(saveDialog, &LazyFileDialog::fileSelected, this, &CalibCtrl::saveEMap);
 }
 
 CalibCtrl::~CalibCtrl()

@@ -6,7 +6,7 @@
 #include <QFrame>
 #include <QString>
 
-class EShiftMapDialog;
+class LazyFileDialog;
 class QButtonGroup;
 class XafsSpectrum;
 
@@ -33,8 +33,8 @@ public:
     int stdLineType() const;
 
     XafsSpectrum* standard = nullptr;  // owned; null until a file is chosen
-    EShiftMapDialog* saveDialog = nullptr;  // owned, no parent
-    EShiftMapDialog* loadDialog = nullptr;  // owned, no parent
+    LazyFileDialog* saveDialog = nullptr;  // owned; built when first shown
+    LazyFileDialog* loadDialog = nullptr;  // owned; built when first shown
     QButtonGroup* calibTypes = nullptr;     // owned, no parent
 
 signals:

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "LazyFileDialog.h"
+#include "_FileDialog.h"
+
 FDGroup::FDGroup(QObject* parent) : QObject(parent) {}
 
 void FDGroup::addDialog(QFileDialog* d)
@@ -14,6 +17,21 @@ void FDGroup::addDialog(QFileDialog* d)
     dialogs.append(d);
     connect(d, SIGNAL(currentChanged(QString)), this, SLOT(currentChanged(QString)));
     connect(d, SIGNAL(directoryEntered(QString)), this, SLOT(directoryEntered(QString)));
+}
+
+void FDGroup::addDialog(LazyFileDialog* d)
+{
+    if (!d) return;
+    if (d->isBuilt()) {
+        addDialog(d->dialog());
+        return;
+    }
+    if (unbuilt.contains(d)) return;
+    unbuilt.append(d);
+    connect(d, &LazyFileDialog::dialogBuilt, this, [this, d](_FileDialog* built) {
+        unbuilt.removeAll(d);
+        addDialog(built);
+    });
 }
 
 void FDGroup::currentChanged(const QString& path)
@@ -42,4 +60,7 @@ void FDGroup::moveOthersTo(const QString& absPath)
         if (!d || d == from) continue;
         if (d->directory().absolutePath() != absPath) d->setDirectory(absPath);
     }
+    unbuilt.removeAll(QPointer<LazyFileDialog>());
+    for (const QPointer<LazyFileDialog>& d : qAsConst(unbuilt))
+        if (d) d->setDirectory(absPath);
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+class LazyFileDialog;
+
 // Keeps a group of file dialogs in one folder: navigating in one moves the
 // others along. The group does not own the dialogs; one that is destroyed
 // simply drops out.
@@ -19,6 +21,8 @@ public:
     QList<QPointer<QFileDialog>> dialogs;
 
     void addDialog(QFileDialog* d);
+    // Joins the group when built; until then it is only told the folder.
+    void addDialog(LazyFileDialog* d);
 
 private slots:
     void currentChanged(const QString& path);
@@ -26,6 +30,8 @@ private slots:
 
 private:
     void moveOthersTo(const QString& absPath);
+
+    QList<QPointer<LazyFileDialog>> unbuilt;
 };
 
 #endif

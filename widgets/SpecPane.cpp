@@ -4,6 +4,7 @@
 #include "MouseC.h"
 #include "SpecPaneMath.h"
 #include "FieldWidth.h"
+#include "LazyFileDialog.h"
 #include "_FileDialog.h"
 
 #include "core/Globals.h"
@@ -23,13 +24,15 @@ SpecPane::SpecPane(QWidget* parent) : QFrame(parent)
     ui.Xafs->panEnabled = false;
     connect(ui.Xafs, &DispA::drawImage1, this, &SpecPane::draw);
 
-    saveDialog = new _FileDialog(QString(), nullptr);
-    saveDialog->setFileMode(QFileDialog::AnyFile);
-    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    saveDialog->setNameFilters({tr("Data File (*.dat)"), tr("Any Files (* *.*)")});
+    const QStringList filters{tr("Data File (*.dat)"), tr("Any Files (* *.*)")};
+    saveDialog = new LazyFileDialog([filters](_FileDialog& d) {
+        d.setFileMode(QFileDialog::AnyFile);
+        d.setAcceptMode(QFileDialog::AcceptSave);
+        d.setNameFilters(filters);
+    });
 
-    connect(ui.Save, &QPushButton::clicked, saveDialog, &QWidget::show);
-    connect(saveDialog, &QFileDialog::fileSelected, this, &SpecPane::saveData);
+    connect(ui.Save, &QPushButton::clicked, saveDialog, &LazyFileDialog::show);
+    connect(saveDialog, &LazyFileDialog::fileSelected, this, &SpecPane::saveData);
     mouse = &ui.Xafs->mouse;
     connect(ui.Xafs, &DispA::mouseMoved0, this, &SpecPane::onMouseMoved);
     connect(ui.Xafs, &DispA::wheelMoved0, this, &SpecPane::onWheelMoved);

@@ -16,7 +16,7 @@
 #include <QVector>
 
 class MouseC;
-class _FileDialog;
+class LazyFileDialog;
 
 // The spectrum view: one mu(E) spectrum with its pre-edge and post-edge lines
 // and E0, a reference, further spectra and markers, or the raw intensities
@@ -48,7 +48,7 @@ public:
     double markerEnergy = -1.0;  // no marker unless above 0
     FFT fft;
     QVector<QPen> pens;  // pens[i] draws others[i]; missing pens use colorByIndex(i)
-    _FileDialog* saveDialog = nullptr;
+    LazyFileDialog* saveDialog = nullptr;
     ElemRowsProvider elemRows;  // empty: no element markers
 
     // Shows s; returns its E0 less the reference's.

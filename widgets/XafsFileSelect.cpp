@@ -1,5 +1,6 @@
 #include "XafsFileSelect.h"
 
+#include "LazyFileDialog.h"
 #include "_FileDialog.h"
 #include "ui_XafsFileSelect.h"
 
@@ -14,11 +15,13 @@ XafsFileSelect::XafsFileSelect(QWidget* parent) : QFrame(parent), ui(new Ui::Xaf
     Selected = ui->Selected;
     Select = ui->Select;
     Clear = ui->Clear;
-    dialog = new _FileDialog(QString(), nullptr);
+    const QStringList filters{tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")};
+    dialog = new LazyFileDialog([filters](_FileDialog& d) {
+        d.setFileMode(QFileDialog::ExistingFile);
+        d.setAcceptMode(QFileDialog::AcceptOpen);
+        d.setNameFilters(filters);
+    });
     Use->hide();
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters({tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")});
     connect(Select, SIGNAL(clicked()), dialog, SLOT(show()));
     connect(dialog, SIGNAL(fileSelected(const QString&)), this, SLOT(fileSelected(const QString&)));
     connect(Use, SIGNAL(toggled(bool)), this, SIGNAL(changedUse(bool)));

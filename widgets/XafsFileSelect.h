@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QString>
 
-class _FileDialog;
+class LazyFileDialog;
 
 namespace Ui {
 class XafsFileSelect;
@@ -30,7 +30,7 @@ public:
     QPushButton* Select;
     QPushButton* Clear;
     bool fileChosen = false;
-    _FileDialog* dialog;  // owned, no parent
+    LazyFileDialog* dialog;  // owned; built when first shown
 
 signals:
     void changedUse(bool f);

@@ -304,7 +304,10 @@ private slots:
         // A checked radio button of its set is only unchecked by another.
         pair("eng_by_calc_%1 1\neng_by_calc_%1 0", "FromFileNum", "1");
         pair("eng_by_name_%1", "FromFileName", "1");
-        pair("eng_by_ref_%1 none.dat", "FromRefFile", "1");
+        // A list that cannot be read is refused and leaves none; the mode is still the list's.
+        const QString noList = "cannot read the reference list none.dat; no energies come from a reference list until one is read";
+        refused("eng_by_ref_i1 none.dat", {"I1:FromRefFile=1", "~I0:FromRefFile", "I1:RefFilePath="}, {noList}, {eng_by_ref_i1});
+        refused("eng_by_ref_i0 none.dat", {"I0:FromRefFile=1", "~I1:FromRefFile", "I0:RefFilePath="}, {noList}, {eng_by_ref_i0});
         row("Use_I0", {"B:UseI0=0", "~B:FluoType"});  // a missing flag unchecks
         row("USE_I0 1", {"B:UseI0=1", "~B:FluoType"});
         row("set_fluo_type 1", {"B:FluoType=1", "~B:UseI0"});
@@ -796,7 +799,7 @@ private slots:
     {
         QTemporaryDir dir;
         const ts::ProgramRun lost = ts::runProgram(
-            CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", "/nonexistent/run.bat", "-x"}, 20000);
+            CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", "/nonexistent/run.bat", "-x"}, 240000);
         QVERIFY(lost.ended && lost.status == QProcess::NormalExit && lost.code != 0);
         QVERIFY(lost.err.contains("cannot read the batch file /nonexistent/run.bat"));
         mixed::Stack s;

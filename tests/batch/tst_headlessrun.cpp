@@ -68,6 +68,12 @@ void startThroughShell(QProcess& p, const QString& launch, const QStringList& ar
                        "/bin/sh");
 }
 
+QByteArray headOf(const QString& file, int bytes = 256 * 1024)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.read(bytes) : QByteArray();
+}
+
 QString tailOf(const QString& file, int bytes = 4096)
 {
     QFile f(file);
@@ -121,6 +127,8 @@ private slots:
         QVERIFY(p.waitForStarted(10000));
         // Memory is compared once the loop is under way: a loaded machine may take seconds to start the program.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(err).size() > 1000000, 60000);
+        // The close must come after the loop's first pass has run its line 2.
+        if (script.contains("bogus")) QTRY_VERIFY_WITH_TIMEOUT(headOf(err).contains("Err: line 2: unknown word bogus"), 60000);
         QTest::qWait(1000);
         const qint64 early = ts::residentKb(p.processId());
         const qint64 logEarly = QFileInfo(err).size();

@@ -15,6 +15,7 @@
 #include "widgets/DispA.h"
 #include "widgets/FieldWidth.h"
 #include "widgets/FDGroup.h"
+#include "widgets/LazyFileDialog.h"
 #include "widgets/ImgDispA.h"
 #include "widgets/SelectImgDialog.h"
 #include "widgets/SpecPane.h"
@@ -604,6 +605,38 @@ private slots:
         QCOMPARE(dirOf(&a), dirA);
     }
 
+    // A dialog not shown is not built (each built one starts a folder-watching thread and rewrites the user's
+    // dialog settings when it goes); what was set before, and where its group went, hold once it is shown.
+    void lazyDialogKeepsWhatWasSet()
+    {
+        DataRoot = dirA;
+        FDGroup g;
+        _FileDialog shown;
+        LazyFileDialog lazy([](_FileDialog& d) { d.setAcceptMode(QFileDialog::AcceptSave); },
+                            [] { return new SelectImgDialog(QStringLiteral("images")); });
+        QSignalSpy chosen(&lazy, SIGNAL(fileSelected(QString)));
+        lazy.setNameFilters({"Maps (*.emp)", "Any Files (* *.*)"});
+        g.addDialog(&shown);
+        g.addDialog(&lazy);
+        emit shown.directoryEntered(dirB);
+        QVERIFY(!lazy.isBuilt());
+        // Shown: as made, then shaped, then in the group's folder, and in the group from now on.
+        lazy.show();
+        QVERIFY(lazy.isBuilt());
+        _FileDialog* d = lazy.dialog();
+        QVERIFY(qobject_cast<SelectImgDialog*>(d));
+        QCOMPARE(d->windowTitle(), QString("images"));
+        QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(d->nameFilters(), QStringList({"Maps (*.emp)", "Any Files (* *.*)"}));
+        QCOMPARE(dirOf(d), dirB);
+        emit d->directoryEntered(dirA);
+        QCOMPARE(dirOf(&shown), dirA);
+        emit d->fileSelected(fileInB);
+        QCOMPARE(chosen.count(), 1);
+        QCOMPARE(chosen[0][0].toString(), fileInB);
+        d->hide();
+    }
+
     void selectorFollowsTheFile()
     {
         XafsFileSelect s;
@@ -612,15 +645,16 @@ private slots:
         s.dialog->setDirectory(dirA);
         s.load(roundabout);
         QCOMPARE(files[0][0].toString(), roundabout);
-        QCOMPARE(s.dialog->directory().absolutePath(), dirB);
+        QVERIFY(!s.dialog->isBuilt());
+        QCOMPARE(s.dialog->dialog()->directory().absolutePath(), dirB);
         // A name without a folder is passed on as given; the dialog stays.
         s.load(tmp.filePath("nowhere/none.dat"));
         QCOMPARE(files[1][0].toString(), tmp.filePath("nowhere/none.dat"));
-        QCOMPARE(s.dialog->directory().absolutePath(), dirB);
+        QCOMPARE(s.dialog->dialog()->directory().absolutePath(), dirB);
         // Chosen in the dialog, as its Open button does.
         s.dialog->show();
-        s.dialog->selectFile(fileInB);
-        static_cast<QDialog*>(s.dialog)->accept();
+        s.dialog->dialog()->selectFile(fileInB);
+        static_cast<QDialog*>(s.dialog->dialog())->accept();
         QCOMPARE(files.count(), 3);
         QCOMPARE(canon(s.Selected->text()), fileInB);
     }
