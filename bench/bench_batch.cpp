@@ -323,6 +323,40 @@ static void BM_ManyVariables(benchmark::State& state)
 }
 BENCHMARK(BM_ManyVariables)->Arg(100000)->Arg(200000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// An endless echo loop in dir, with an empty configuration file beside it;
+// empty when it cannot be written.
+static QString endlessEchoScript(const QTemporaryDir& dir)
+{
+    QFile cfg(dir.filePath("none.cfg"));
+    if (!cfg.open(QIODevice::WriteOnly)) return QString();
+    const QString bat = dir.filePath("loop.bat");
+    QFile f(bat);
+    if (!f.open(QIODevice::WriteOnly) || f.write(":for i %i 1 2000000000\n:echo %i\n:next i\nquit\n") <= 0)
+        return QString();
+    return bat;
+}
+
+// The program started headless on the script, its output thrown away.
+static void startQuietly(QProcess& p, const QTemporaryDir& dir, const QString& bat)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+}
+
+// From SIGTERM to the program's end.
+static double secondsToEndBySigterm(QProcess& p)
+{
+    QElapsedTimer t;
+    t.start();
+    ::kill(pid_t(p.processId()), SIGTERM);
+    p.waitForFinished(120000);
+    return double(t.nsecsElapsed()) * 1e-9;
+}
+
 // From SIGTERM to the end of the program running an endless loop of echo
 // lines headless, its log on standard error into /dev/null, after range(0)
 // seconds of it: the batch window nobody shows must not hold the stop.
@@ -335,30 +369,19 @@ static void BM_SigtermEndsFloodingRun(benchmark::State& state)
 {
     application();
     QTemporaryDir dir;
-    const QString bat = dir.filePath("loop.bat");
-    QFile f(bat);
-    if (!f.open(QIODevice::WriteOnly) || f.write(":for i %i 1 2000000000\n:echo %i\n:next i\nquit\n") <= 0) {
+    const QString bat = endlessEchoScript(dir);
+    if (bat.isEmpty()) {
         state.SkipWithError("no script");
         return;
     }
-    f.close();
     for (auto _ : state) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        startQuietly(p, dir, bat);
         if (!p.waitForStarted(10000) || p.waitForFinished(int(state.range(0)) * 1000)) {
             state.SkipWithError("the run did not start or ended by itself");
             return;
         }
-        QElapsedTimer t;
-        t.start();
-        ::kill(pid_t(p.processId()), SIGTERM);
-        p.waitForFinished(120000);
-        state.SetIterationTime(double(t.nsecsElapsed()) * 1e-9);
+        state.SetIterationTime(secondsToEndBySigterm(p));
         state.counters["exit_code"] = p.exitCode();
     }
 }
@@ -375,32 +398,21 @@ static void BM_SigtermEndsRun30Trials(benchmark::State& state)
 {
     application();
     QTemporaryDir dir;
-    const QString bat = dir.filePath("loop.bat");
-    QFile f(bat);
-    if (!f.open(QIODevice::WriteOnly) || f.write(":for i %i 1 2000000000\n:echo %i\n:next i\nquit\n") <= 0) {
+    const QString bat = endlessEchoScript(dir);
+    if (bat.isEmpty()) {
         state.SkipWithError("no script");
         return;
     }
-    f.close();
     double slowest = 0;
     int failed = 0;
     for (auto _ : state) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(CORVENLITH_BIN, {"-c", dir.filePath("none.cfg"), "-e", "-b", bat, "-x"});
+        startQuietly(p, dir, bat);
         if (!p.waitForStarted(10000) || p.waitForFinished(int(state.range(0)))) {
             state.SkipWithError("the run did not start or ended by itself");
             return;
         }
-        QElapsedTimer t;
-        t.start();
-        ::kill(pid_t(p.processId()), SIGTERM);
-        p.waitForFinished(120000);
-        const double s = double(t.nsecsElapsed()) * 1e-9;
+        const double s = secondsToEndBySigterm(p);
         state.SetIterationTime(s);
         slowest = std::max(slowest, s);
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 1) ++failed;

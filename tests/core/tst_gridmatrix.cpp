@@ -26,25 +26,13 @@ struct Case
     double fineE0;
 };
 
-// Point i read with its four nearest neighbours within 0.75 eV, at their
-// mean energy E (how the crossing reads the points).
-double localRead(const Spectrum& s, int i, double& E)
-{
-    double sx = 0, sy = 0;
-    int n = 0;
-    for (int j = std::max(0, i - 2); j <= std::min(s.size() - 1, i + 2); ++j)
-        if (std::fabs(s.xAt(j) - s.xAt(i)) <= 0.75) sx += s.xAt(j), sy += s.yAt(j), ++n;
-    E = sx / n;
-    return sy / n;
-}
-
 // Whether E0 lies beyond a neighbouring point still on the other side of
 // the middle between the lines: the points next to E0 must bracket it.
 bool beyondAPoint(const XafsSpectrum& s)
 {
     for (int i = 0; i + 1 < s.size(); ++i) {
         double a, b;
-        const double va = localRead(s, i, a), vb = localRead(s, i + 1, b);
+        const double va = grids::localRead(s, i, a), vb = grids::localRead(s, i + 1, b);
         if (!(a <= s.midx && s.midx <= b)) continue;
         const double da = va - 0.5 * (s.pre.value(a) + s.post.value(a));
         const double db = vb - 0.5 * (s.pre.value(b) + s.post.value(b));

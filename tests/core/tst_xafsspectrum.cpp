@@ -9,6 +9,7 @@
 #include "core/VictLine.h"
 #include "core/XafsSpectrum.h"
 #include "support/EdgeSpectra.h"
+#include "support/EnergyGrids.h"
 #include "support/Files.h"
 #include "support/MeasuredSpectra.h"
 #include "support/Messages.h"
@@ -65,18 +66,6 @@ Spectrum bumpAndStep(double stepJump)
     });
 }
 
-// Point i read with those of its four nearest neighbours within 0.75 eV,
-// at their mean energy E.
-double localRead(const Spectrum& s, int i, double& E)
-{
-    double sx = 0, sy = 0;
-    int n = 0;
-    for (int j = std::max(0, i - 2); j <= std::min(s.size() - 1, i + 2); ++j)
-        if (std::fabs(s.xAt(j) - s.xAt(i)) <= 0.75) sx += s.xAt(j), sy += s.yAt(j), ++n;
-    E = sx / n;
-    return sy / n;
-}
-
 // E0 at a fraction, written straight from its definition with smoothedY.
 double energyByDefinition(const XafsSpectrum& s, double f)
 {
@@ -101,7 +90,7 @@ double energyByDefinition(const XafsSpectrum& s, double f)
     // either side of k, whose values (each averaged with those of its
     // five-point neighbours within 0.75 eV, at their mean energy) bracket the
     // target nearest the estimate; straight between them on steps up to 1.5 eV.
-    auto local = [&](int i, double& E) { return localRead(s, i, E) - target(E); };
+    auto local = [&](int i, double& E) { return grids::localRead(s, i, E) - target(E); };
     double nearest = HUGE_VAL, E0 = estimate;
     for (int i = std::max(0, k - 3); i < std::min(s.size() - 1, k + 3); ++i) {
         double a, b;
@@ -235,7 +224,7 @@ Spectrum stepScan(const Foil& f, unsigned seed, int after = -1, double delta = 0
 bool bracketed(const XafsSpectrum& s)
 {
     auto d = [&](int i, double& E) {
-        const double v = localRead(s, i, E);
+        const double v = grids::localRead(s, i, E);
         return 0.5 * (s.pre.value(E) + s.post.value(E)) - v;
     };
     for (int i = 0; i + 1 < s.size(); ++i) {

@@ -177,6 +177,19 @@ inline QVector<Grid> matrix(double edge, double from, double to)
     return out;
 }
 
+// Point i read with those of its four nearest neighbours within 0.75 eV, at
+// their mean energy E: how the crossing reads the points, so a repeated
+// energy stands for one.
+inline double localRead(const Spectrum& s, int i, double& E)
+{
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int j = std::max(0, i - 2); j <= std::min(s.size() - 1, i + 2); ++j)
+        if (std::fabs(s.xAt(j) - s.xAt(i)) <= 0.75) sx += s.xAt(j), sy += s.yAt(j), ++n;
+    E = sx / n;
+    return sy / n;
+}
+
 }  // namespace grids
 
 #endif
