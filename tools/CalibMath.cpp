@@ -130,6 +130,21 @@ Shift measureShift(const XafsSpectrum& block, const XafsSpectrum& standard, Meth
     }
     ref.midx = block.midx - r.centre;
     r.value = block.findEnergyShift(ref, p.range, p.step, p.minStep);
+    // The finer passes stay within a tenth of the range of the centre. On a
+    // coarse grid the mid-point can settle on a second solution (E0 on a
+    // shoulder near half height) more than that away from the best score:
+    // the result is then the first pass's step or the edge of the finer
+    // band, and the search goes on about it. One ended at its limit stays
+    // there, to be flagged.
+    const double band = 0.1 * p.range, fine = 0.1 * p.step;
+    if (fine >= p.minStep && !atSearchLimit(r.value - r.centre, p)) {
+        double at = r.centre;
+        for (int k = 0; k < recentredSearches && std::fabs(r.value - at) > band - 0.5 * fine; ++k) {
+            at = r.value;
+            ref.midx = block.midx - at;
+            r.value = block.findEnergyShift(ref, band, fine, p.minStep);
+        }
+    }
     return r;
 }
 
