@@ -66,6 +66,23 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
     return lineAt(pointX(s, lo), s.points[lo].y(), pointX(s, lo + 1), s.points[lo + 1].y(), E);
 }
 
+// The sum and the largest of the steps from point to point, summed as the
+// curves' fill sums them.
+void stepsOf(const Spectrum& s, double& travel, double& steep)
+{
+    const int N = s.points.size();
+    double sum = 0, top = 0, last = N > 0 ? s.points[0].y() : 0.0;
+    for (int i = 0; i < N; ++i) {
+        const double mu = s.points[i].y();
+        const double step = std::fabs(mu - last);
+        sum += step;
+        top = step > top ? step : top;
+        last = mu;
+    }
+    travel = sum;
+    steep = top;
+}
+
 // VictLine::value along rising energies. Where the correction curve applies
 // its segment is followed on from the previous call instead of bisected anew;
 // that is the same segment whenever the curve's energies strictly rise, as
@@ -345,6 +362,18 @@ void freshLine(VictLine& l)
 void XafsSpectrum::renew(const QString& name, int lineType, double energyOffset,
                          const SuggestElm& sElm)
 {
+    renewWith(name, lineType, energyOffset, sElm, true);
+}
+
+void XafsSpectrum::renewEdge(const QString& name, int lineType, double energyOffset,
+                             const SuggestElm& sElm)
+{
+    renewWith(name, lineType, energyOffset, sElm, false);
+}
+
+void XafsSpectrum::renewWith(const QString& name, int lineType, double energyOffset,
+                             const SuggestElm& sElm, bool curves)
+{
     // What a copy of a fresh spectrum holds besides its points.
     kind = true;
     smoothed.resize(0);
@@ -361,7 +390,7 @@ void XafsSpectrum::renew(const QString& name, int lineType, double energyOffset,
     this->lineType = lineType;
     this->energyOffset = energyOffset;
     if (!points.isEmpty())
-        calc(lineType);
+        normalise(lineType, true, curves);
 }
 
 void XafsSpectrum::recalc(int lineType)
@@ -411,13 +440,17 @@ void XafsSpectrum::calcAsMeasured(int lineType)
     normalise(lineType, false);
 }
 
-void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
+void XafsSpectrum::normalise(int lineType, bool passOverIsolated, bool curves)
 {
     double guess, travel, steep;
     bool fitted, crossed;
     locateEdge(lineType, guess, fitted, crossed);
-    fillCurves(travel, steep);
-    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed))
+    if (curves)
+        fillCurves(travel, steep);
+    else
+        stepsOf(*this, travel, steep);
+    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed)
+        && curves)
         fillCurves(travel, steep);
     judge(guess, fitted, crossed);
 }
