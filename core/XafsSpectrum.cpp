@@ -33,6 +33,8 @@ bool strictlyRising(const Spectrum& s)
     return true;
 }
 
+constexpr int kWalk = 8;
+
 // Spectrum::y of a curve with strictly rising energies (at least two points)
 // and a non-NaN E; hint is the segment found last time and is updated.
 double valueOnRising(const Spectrum& s, double E, int& hint)
@@ -47,9 +49,11 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
         // x_0 < E < x_{M-1}: the segment with x_lo <= E < x_lo+1.
         lo = qBound(0, hint, M - 2);
         if (!(pointX(s, lo) <= E && E < pointX(s, lo + 1))) {
-            if (lo + 2 <= M - 1 && pointX(s, lo + 1) <= E && E < pointX(s, lo + 2)) {
+            // Read at coarser steps than the curve's, a sweep passes a few
+            // of its points at a time: walked on before bisecting afresh.
+            for (int k = 0; k < kWalk && lo + 2 <= M - 1 && pointX(s, lo + 1) <= E; ++k)
                 ++lo;
-            } else {
+            if (!(pointX(s, lo) <= E && E < pointX(s, lo + 1))) {
                 int a = 0, b = M - 1;
                 while (b - a > 1) {
                     const int mid = (a + b) / 2;
