@@ -35,6 +35,8 @@ bool strictlyRising(const Spectrum& s)
     return true;
 }
 
+constexpr int kWalk = 8;
+
 // Spectrum::y of a curve with strictly rising energies (at least two points)
 // and a non-NaN E; hint is the segment found last time and is updated.
 double valueOnRising(const Spectrum& s, double E, int& hint)
@@ -49,9 +51,11 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
         // x_0 < E < x_{M-1}: the segment with x_lo <= E < x_lo+1.
         lo = qBound(0, hint, M - 2);
         if (!(pointX(s, lo) <= E && E < pointX(s, lo + 1))) {
-            if (lo + 2 <= M - 1 && pointX(s, lo + 1) <= E && E < pointX(s, lo + 2)) {
+            // Read at coarser steps than the curve's, a sweep passes a few
+            // of its points at a time: walked on before bisecting afresh.
+            for (int k = 0; k < kWalk && lo + 2 <= M - 1 && pointX(s, lo + 1) <= E; ++k)
                 ++lo;
-            } else {
+            if (!(pointX(s, lo) <= E && E < pointX(s, lo + 1))) {
                 int a = 0, b = M - 1;
                 while (b - a > 1) {
                     const int mid = (a + b) / 2;
@@ -66,6 +70,23 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
     }
     hint = lo;
     return lineAt(pointX(s, lo), s.points[lo].y(), pointX(s, lo + 1), s.points[lo + 1].y(), E);
+}
+
+// The sum and the largest of the steps from point to point, summed as the
+// curves' fill sums them.
+void stepsOf(const Spectrum& s, double& travel, double& steep)
+{
+    const int N = s.points.size();
+    double sum = 0, top = 0, last = N > 0 ? s.points[0].y() : 0.0;
+    for (int i = 0; i < N; ++i) {
+        const double mu = s.points[i].y();
+        const double step = std::fabs(mu - last);
+        sum += step;
+        top = step > top ? step : top;
+        last = mu;
+    }
+    travel = sum;
+    steep = top;
 }
 
 // VictLine::value along rising energies. Where the correction curve applies
@@ -347,6 +368,18 @@ void freshLine(VictLine& l)
 void XafsSpectrum::renew(const QString& name, int lineType, double energyOffset,
                          const SuggestElm& sElm)
 {
+    renewWith(name, lineType, energyOffset, sElm, true);
+}
+
+void XafsSpectrum::renewEdge(const QString& name, int lineType, double energyOffset,
+                             const SuggestElm& sElm)
+{
+    renewWith(name, lineType, energyOffset, sElm, false);
+}
+
+void XafsSpectrum::renewWith(const QString& name, int lineType, double energyOffset,
+                             const SuggestElm& sElm, bool curves)
+{
     // What a copy of a fresh spectrum holds besides its points.
     kind = true;
     smoothed.resize(0);
@@ -363,7 +396,7 @@ void XafsSpectrum::renew(const QString& name, int lineType, double energyOffset,
     this->lineType = lineType;
     this->energyOffset = energyOffset;
     if (!points.isEmpty())
-        calc(lineType);
+        normalise(lineType, true, curves);
 }
 
 void XafsSpectrum::recalc(int lineType)
@@ -413,13 +446,17 @@ void XafsSpectrum::calcAsMeasured(int lineType)
     normalise(lineType, false);
 }
 
-void XafsSpectrum::normalise(int lineType, bool passOverIsolated)
+void XafsSpectrum::normalise(int lineType, bool passOverIsolated, bool curves)
 {
     double guess, travel, steep;
     bool fitted, crossed;
     locateEdge(lineType, guess, fitted, crossed);
-    fillCurves(travel, steep);
-    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed))
+    if (curves)
+        fillCurves(travel, steep);
+    else
+        stepsOf(*this, travel, steep);
+    if (passOverIsolated && locateEdgeMended(lineType, travel, steep, guess, fitted, crossed)
+        && curves)
         fillCurves(travel, steep);
     judge(guess, fitted, crossed);
 }

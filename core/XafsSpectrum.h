@@ -29,6 +29,9 @@ public:
     // curves is kept, so a spectrum renewed for every block of a run
     // allocates nothing once it has grown.
     void renew(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm);
+    // As renew, but only as far as E0, the lines, the jump and the verdicts,
+    // all as renew finds them; the derived curves are left empty.
+    void renewEdge(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm);
 
     // A run of points standing apart from both neighbours (a dropout, a
     // zinger) takes no part in finding E0 and the lines when it is narrower
@@ -106,7 +109,9 @@ public:
     const char* refusal = nullptr;
 
 private:
-    void normalise(int lineType, bool passOverIsolated);
+    void normalise(int lineType, bool passOverIsolated, bool curves = true);
+    void renewWith(const QString& name, int lineType, double energyOffset, const SuggestElm& sElm,
+                   bool curves);
     // The steps of calc up to E0 and the jump: the first guess, whether the
     // lines were fitted and whether the mid-line was crossed.
     void locateEdge(int lineType, double& guess, bool& fitted, bool& crossed);

@@ -62,7 +62,8 @@ bool standardOnGrid(const XafsSpectrum& block, const XafsSpectrum& standard, dou
         on.append(E, mu.y(Es));
     }
     if (on.points.size() < 3) return false;
-    on.renew(QStringLiteral("Calib-Std"), block.lineType, 0, block.suggest);
+    // E0 and the lines are all the rounds read of it.
+    on.renewEdge(QStringLiteral("Calib-Std"), block.lineType, 0, block.suggest);
     return !on.refused() && std::isfinite(on.midx);
 }
 
@@ -70,13 +71,21 @@ bool standardOnGrid(const XafsSpectrum& block, const XafsSpectrum& standard, dou
 // points about its E0 between riseFraction and 1 - riseFraction.
 int risePoints(const XafsSpectrum& on)
 {
-    const Spectrum& c = on.doubleNormalizedPreBaseCurve;
-    const int n = c.points.size();
+    // The double-normalised curve at the few points read.
+    auto y = [&on](int i) {
+        const double E = on.xAt(i), p = on.pre.value(E);
+        return (on.yAt(i) - p) / (on.post.value(E) - p);
+    };
+    auto onRise = [&y](int i) {
+        const double v = y(i);
+        return v > riseFraction && v < 1 - riseFraction;
+    };
+    const int n = on.points.size();
     int j = 0;
-    while (j < n && c.xAt(j) < on.midx) ++j;
+    while (j < n && on.xAt(j) < on.midx) ++j;
     int count = 0;
-    for (int i = j - 1; i >= 0 && c.yAt(i) > riseFraction && c.yAt(i) < 1 - riseFraction; --i) ++count;
-    for (int i = j; i < n && c.yAt(i) > riseFraction && c.yAt(i) < 1 - riseFraction; ++i) ++count;
+    for (int i = j - 1; i >= 0 && onRise(i); --i) ++count;
+    for (int i = j; i < n && onRise(i); ++i) ++count;
     return count;
 }
 
@@ -130,6 +139,21 @@ Shift measureShift(const XafsSpectrum& block, const XafsSpectrum& standard, Meth
     }
     ref.midx = block.midx - r.centre;
     r.value = block.findEnergyShift(ref, p.range, p.step, p.minStep);
+    // The finer passes stay within a tenth of the range of the centre. On a
+    // coarse grid the mid-point can settle on a second solution (E0 on a
+    // shoulder near half height) more than that away from the best score:
+    // the result is then the first pass's step or the edge of the finer
+    // band, and the search goes on about it. One ended at its limit stays
+    // there, to be flagged.
+    const double band = 0.1 * p.range, fine = 0.1 * p.step;
+    if (fine >= p.minStep && !atSearchLimit(r.value - r.centre, p)) {
+        double at = r.centre;
+        for (int k = 0; k < recentredSearches && std::fabs(r.value - at) > band - 0.5 * fine; ++k) {
+            at = r.value;
+            ref.midx = block.midx - at;
+            r.value = block.findEnergyShift(ref, band, fine, p.minStep);
+        }
+    }
     return r;
 }
 

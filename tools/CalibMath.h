@@ -61,6 +61,9 @@ constexpr int shiftRounds = 4;
 constexpr double shiftSettled = 1e-4;
 // The standard's rise: from this fraction of its jump to one less it.
 constexpr double riseFraction = 0.1;
+// Searches of the inner product about its own best, where the best lay
+// beyond what the finer passes about the mid-point shift could reach.
+constexpr int recentredSearches = 4;
 
 Shift measureShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m,
                    const Search& p);

@@ -258,6 +258,35 @@ private slots:
         // Dropouts to 0 are passed over nearly everywhere.
         QVERIFY2(passed > cases * 3 / 4, qPrintable(QString("%1 of %2 passed over").arg(passed).arg(cases)));
     }
+
+    // Normalised only as far as E0 (what the calibration's rounds read of a
+    // standard), a spectrum gets the E0, lines, jump and verdicts of the whole
+    // normalisation to the last bit, glitches passed over alike, with both
+    // line types; its curves stay empty, not those of an earlier spectrum.
+    void edgeOnlyAsWhole_data() { passedOverAsTheLineBetween_data(); }
+    void edgeOnlyAsWhole()
+    {
+        QFETCH(Spectrum, clean);
+        XafsSpectrum e(clean, "earlier", 1, 0, SuggestElm());
+        int cases = 0, mended = 0;
+        QStringList wrong;
+        for (int type : {1, 0})
+            for (int i = 1; i + 2 < clean.size() - 1; i += 3) {
+                const Spectrum raw = edges::glitched(clean, clean.xAt(i), 1 + i % 3, edges::Glitch(i % 3), 0.3);
+                const XafsSpectrum whole(raw, "glitch", type, 0, SuggestElm());
+                XafsSpectrum measured = whole;
+                measured.calcAsMeasured(type);
+                mended += whole.midx != measured.midx || whole.dMut != measured.dMut;
+                e.takePoints(raw);
+                e.renewEdge("glitch", type, 0, SuggestElm());
+                ++cases;
+                if (!sameResult(whole, e) || whole.refusal != e.refusal || whole.pre.sigma != e.pre.sigma
+                    || whole.post.sigma != e.post.sigma || !e.doubleNormalizedPreBaseCurve.isEmpty() || !e.normalizedCurve.isEmpty())
+                    wrong << QString("line type %1, glitch at %2 eV: E0 %3 / %4").arg(type).arg(clean.xAt(i)).arg(e.midx).arg(whole.midx);
+            }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
+        QVERIFY2(mended > cases / 4, qPrintable(QString("%1 of %2 passed over").arg(mended).arg(cases)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestGlitches)
