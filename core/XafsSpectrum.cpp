@@ -72,8 +72,7 @@ double valueOnRising(const Spectrum& s, double E, int& hint)
     return lineAt(pointX(s, lo), s.points[lo].y(), pointX(s, lo + 1), s.points[lo + 1].y(), E);
 }
 
-// The sum and the largest of the steps from point to point, summed as the
-// curves' fill sums them.
+// The sum and the largest of the steps from point to point.
 void stepsOf(const Spectrum& s, double& travel, double& steep)
 {
     const int N = s.points.size();
@@ -558,8 +557,6 @@ void XafsSpectrum::fillCurves(double& travel, double& steep)
         c->points.reserve(N);
     }
     LineSweep preAt(pre), postAt(post);
-    // The steps from point to point ride along with the divisions.
-    double sum = 0, top = 0, last = N > 0 ? points[0].y() : 0.0;
     for (int i = 0; i < N; ++i) {
         const double E = pointX(*this, i);
         const double mu = points[i].y();
@@ -570,13 +567,8 @@ void XafsSpectrum::fillCurves(double& travel, double& steep)
         doubleNormalizedPreBaseCurve.append(E, (mu - p) / (q - p));
         postBaseCurve.append(E, postBase);
         doubleNormalizedPostBaseCurve.append(E, (mu - q) / (q - p));
-        const double step = std::fabs(mu - last);
-        sum += step;
-        top = step > top ? step : top;
-        last = mu;
     }
-    travel = sum;
-    steep = top;
+    stepsOf(*this, travel, steep);
 }
 
 void XafsSpectrum::judge(double guess, bool fitted, bool crossed)
