@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/MatrixUtil.h"
+#include "core/PointNoise.h"
 
 namespace {
 
@@ -477,8 +479,18 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
     // Standard errors: the scatter of D about the fit, misfit included,
     // carried through (A^-1)_jj = (G^-1)_jj / A_jj. References that the
     // stack's energies barely tell apart turn a small misfit into a large
-    // error of their fractions, which then mean nothing.
+    // error of their fractions, which then mean nothing. Photon noise
+    // widens the errors too, but there it is the measurement's own
+    // uncertainty, not a fit naming a wrong species: a fraction is judged
+    // on the misfit alone, the scatter beyond noiseAllowance times the
+    // point noise of the residuals (a smooth misfit leaves next to none;
+    // on sparse energies a misfit is not smooth from point to point, and
+    // there the whole scatter counts as misfit),
+    // unless its reference is so like the others that each unit of scatter
+    // becomes more than maxNoiseGain units of its error: noise alone then
+    // shares the block out between them at will.
     double rss = 0;
+    QVarLengthArray<double, 256> fitE, fitR;
     for (int k = 0; k < N; ++k) {
         const double e = s.xAt(k) - s.energyOffset;
         if (!(e >= sE0 && e <= eE0))
@@ -487,24 +499,35 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
         for (int j = 0; j < m; ++j)
             v += c[j] * regressor(j, k);
         const double d = D.yAt(k) - v;
-        if (std::isfinite(d))
+        if (std::isfinite(d)) {
             rss += d * d;
+            fitE.append(e);
+            fitR.append(d);
+        }
     }
     const double s2 = count > m ? rss / (count - m) : qInf();
+    const double noise = pointNoise(fitE.constData(), fitR.constData(), fitE.size(), LcfFit::minNoisePoints,
+                                   LcfFit::maxNoiseSpan);
+    const double misfit2 = noise > 0 ? std::max(0.0, s2 - LcfFit::noiseAllowance * noise * noise) : s2;
     res.errors.resize(m);
     int widest = 0;
+    double widestMisfit = 0;
     for (int j = 0; j < m; ++j) {
-        res.errors[j] = std::sqrt(s2 / (res.apart[j] * diag[size_t(j)])) / std::fabs(rho[j]) * std::fabs(keepSum);
-        if (!(res.errors[j] <= res.errors[widest]))
+        const double perScatter = 1 / std::sqrt(res.apart[j] * diag[size_t(j)]) / std::fabs(rho[j]) * std::fabs(keepSum);
+        res.errors[j] = std::sqrt(s2) * perScatter;
+        const double fromMisfit = perScatter > LcfFit::maxNoiseGain ? res.errors[j] : std::sqrt(misfit2) * perScatter;
+        if (!(fromMisfit <= widestMisfit)) {
+            widestMisfit = fromMisfit;
             widest = j;
+        }
     }
-    if (!(res.errors[widest] <= LcfFit::maxFractionError)) {
+    if (!(widestMisfit <= LcfFit::maxFractionError)) {
         const QVector<double> errors = res.errors, apart = res.apart;
         LcfResult f = failed(QCoreApplication::translate(
                                  "LcfFit", "the fraction of reference row %1 has a standard error of %2 (over %3): "
                                            "the references cannot be told apart at the stack's energies")
                                  .arg(used[widest])
-                                 .arg(QString::number(errors[widest], 'g', 2))
+                                 .arg(QString::number(widestMisfit, 'g', 2))
                                  .arg(LcfFit::maxFractionError));
         f.errors = errors;
         f.apart = apart;

@@ -1,6 +1,7 @@
 #include "CalibMath.h"
 
 #include "core/AnalyzeCond.h"
+#include "core/PointNoise.h"
 #include "core/XafsSpectrum.h"
 
 #include <QCoreApplication>
@@ -192,20 +193,7 @@ double EdgeFit::significance() const
 
 double pointNoise(const double* E, const double* mu, int n)
 {
-    // Each point against the line through its two neighbours: a smooth curve
-    // leaves almost nothing there, noise leaves sqrt(1 + a^2 + b^2) of itself.
-    QVarLengthArray<double, 256> z;
-    for (int i = 1; i + 1 < n; ++i) {
-        const double span = E[i + 1] - E[i - 1];
-        if (!(span > 0)) continue;
-        const double b = (E[i] - E[i - 1]) / span, a = 1 - b;
-        z.append(std::fabs(mu[i] - a * mu[i - 1] - b * mu[i + 1]) / std::sqrt(1 + a * a + b * b));
-    }
-    if (z.size() < edgeMinPointsPerSide) return -1;
-    // The median keeps a flash or a dip, and the edge's own bend, out.
-    const auto mid = z.begin() + z.size() / 2;
-    std::nth_element(z.begin(), mid, z.end());
-    return *mid / 0.6744897501960817;
+    return ::pointNoise(E, mu, n, edgeMinPointsPerSide);
 }
 
 namespace {

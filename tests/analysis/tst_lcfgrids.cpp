@@ -128,49 +128,67 @@ private slots:
     }
 
     // References the stack's energies barely tell apart: each fit is either
-    // within 0.06 of the truth (the worst kept on the tuning half: 0.057) or
-    // withheld as such, never a confident wrong species; distinct references
-    // under ordinary noise are not withheld. Noise-free, the Zn lists are
-    // fitted right (within 0.008), so under photon noise some must be
-    // withheld.
+    // within 0.06 of the truth, or as far off as its standard errors say
+    // (photon noise), or withheld; never a confident wrong species. Noise
+    // alone withholds no fit of distinct compounds, however few the counts
+    // (before, 359-982 of 1,100 fits at 10^4 and 3,000 photons); it
+    // withholds one metal shared out between two scans of it. A misfit the
+    // references' likeness magnifies is withheld under noise too: a block
+    // read 1 eV off its references on the short window and on the sparse
+    // lists, where the misfit is not smooth from point to point (on 1 eV
+    // steps over the XANES window neither rule withholds such a block
+    // noise-free).
     void toldApart_data()
     {
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("grid");
         QTest::addColumn<double>("counts");
-        QTest::addColumn<int>("minWithheld");  // -1: none may be
+        QTest::addColumn<double>("shift");      // eV, of the block against its references
+        QTest::addColumn<int>("minWithheld");
+        QTest::addColumn<int>("maxWithheld");
         const QStringList zn = {"zno_rt.dat", "zns_sphalerite_rt.dat", "znso4_rt.dat"};
-        QTest::newRow("Zn, 12 energies") << zn << "12 energies" << 0.0 << 0;
-        QTest::newRow("Zn, 14 energies") << zn << "14 energies" << 0.0 << 0;
-        QTest::newRow("Zn, 12 energies, 1e5 photons") << zn << "12 energies" << 1e5 << 1;
-        QTest::newRow("Zn, 14 energies, 1e5 photons") << zn << "14 energies" << 1e5 << 1;
+        const QStringList cu = {"cu_foil_rt.dat", "cuo_tenorite_13K.dat", "cu2s_13K.dat"};
+        const QStringList fe = {"fe_metal_rt.dat", "fe2o3_rt.dat"};
+        QTest::newRow("Zn, 12 energies") << zn << "12 energies" << 0.0 << 0.0 << 0 << 0;
+        QTest::newRow("Zn, 14 energies") << zn << "14 energies" << 0.0 << 0.0 << 0 << 0;
+        QTest::newRow("Zn, XANES, 1e4 photons") << zn << "XANES -60/+140" << 1e4 << 0.0 << 0 << 0;
+        QTest::newRow("Cu, XANES, 3,000 photons") << cu << "XANES -60/+140" << 3e3 << 0.0 << 0 << 0;
+        QTest::newRow("Fe metal / Fe2O3, short, 3,000 photons") << fe << "short -27/+53" << 3e3 << 0.0 << 0 << 0;
+        QTest::newRow("Fe metal / Fe2O3, XANES, 1e6 photons") << fe << "XANES -60/+140" << 1e6 << 0.0 << 0 << 0;
+        QTest::newRow("Cu, full, 1e6 photons") << cu << "full" << 1e6 << 0.0 << 0 << 0;
         // Two scans of the same metal: under noise a metal block cannot be
         // shared out between them.
         QTest::newRow("Fe metal, Fe foil, Fe2O3, XANES, 1e6 photons")
-            << QStringList{"fe_metal_rt.dat", "fe_foil_rt.dat", "fe2o3_rt.dat"} << "XANES -60/+140" << 1e6 << 5;
-        QTest::newRow("Fe metal / Fe2O3, XANES, 1e6 photons") << QStringList{"fe_metal_rt.dat", "fe2o3_rt.dat"}
-                                                             << "XANES -60/+140" << 1e6 << -1;
-        QTest::newRow("Cu, full, 1e6 photons") << QStringList{"cu_foil_rt.dat", "cuo_tenorite_13K.dat", "cu2s_13K.dat"}
-                                              << "full" << 1e6 << -1;
+            << QStringList{"fe_metal_rt.dat", "fe_foil_rt.dat", "fe2o3_rt.dat"} << "XANES -60/+140" << 1e6 << 0.0 << 5 << 11;
+        QTest::newRow("Zn, 12 energies, 1 eV off, 1e6 photons") << zn << "12 energies" << 1e6 << 1.0 << 3 << 11;
+        QTest::newRow("Cu, 14 energies, 1 eV off, 1e6 photons") << cu << "14 energies" << 1e6 << 1.0 << 3 << 11;
+        QTest::newRow("Zn, short, 1 eV off, 1e6 photons") << zn << "short -27/+53" << 1e6 << 1.0 << 3 << 11;
     }
     void toldApart()
     {
         QFETCH(QStringList, files);
         QFETCH(QString, grid);
         QFETCH(double, counts);
+        QFETCH(double, shift);
         QFETCH(int, minWithheld);
+        QFETCH(int, maxWithheld);
         const lcfstacks::Phases p = phasesOf(files);
         QVERIFY(p.ok());
         QVector<double> e;
         for (const grids::Grid& g : lcfstacks::lcfGrids(p))
             if (g.name == grid) e = g.energies;
         QVERIFY(e.size() >= 12);
+        QVector<double> below;
+        for (double E : e) below << E - shift;
         int withheld = 0;
         const QVector<QVector<double>> ss = lcfstacks::samples(files.size());
         for (int i = 0; i < ss.size(); ++i) {
-            const LcfResult r = LcfFit::fit(LcfFit::LCF, p.block(ss[i], e, counts, 3 + i), p.snapshots(), 0, 30000, SuggestElm(), false);
+            Spectrum mu = p.sample(ss[i], below, counts, 3 + i);
+            for (QPointF& q : mu.points) q.rx() += shift;
+            const LcfResult r = LcfFit::fit(LcfFit::LCF, XafsSpectrum(mu, "block", 1, 0, SuggestElm()), p.snapshots(), 0, 30000, SuggestElm(), false);
             QStringList got;
-            for (double f : r.fractions) got << QString::number(f, 'f', 3);
+            for (int j = 0; j < r.fractions.size(); ++j)
+                got << QString("%1 (%2)").arg(r.fractions[j], 0, 'f', 3).arg(r.errors.value(j), 0, 'f', 3);
             const QString what = QString("sample %1: %2 %3").arg(i).arg(got.join(' '), r.failure);
             if (toldApartFailure(r)) {
                 ++withheld;
@@ -183,14 +201,12 @@ private slots:
             QVERIFY2(r.status == LcfResult::Fitted, qPrintable(what));
             QCOMPARE(r.errors.size(), files.size());
             for (int j = 0; j < files.size(); ++j) {
-                QVERIFY2(std::fabs(r.fractions[j] - ss[i][j]) <= 0.06, qPrintable(what));
-                QVERIFY2(r.errors[j] >= 0 && r.errors[j] <= LcfFit::maxFractionError, qPrintable(what));
+                QVERIFY2(r.errors[j] >= 0, qPrintable(what));
+                QVERIFY2(std::fabs(r.fractions[j] - ss[i][j]) <= 0.06 + 5 * r.errors[j], qPrintable(what));
             }
         }
-        if (minWithheld < 0)
-            QCOMPARE(withheld, 0);
-        else
-            QVERIFY2(withheld >= minWithheld, qPrintable(QString("%1 withheld").arg(withheld)));
+        const QByteArray got = QString("%1 of %2 withheld").arg(withheld).arg(ss.size()).toLatin1();
+        QVERIFY2(withheld >= minWithheld && withheld <= maxWithheld, got.constData());
     }
 
     // A reference whose edge the block's ranges do not measure (its row
