@@ -205,6 +205,34 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
     return ok;
 }
 
+bool VictLine::fitLevel(const Spectrum& source, double from, double to, double slope, bool withTo)
+{
+    const int n = source.points.size();
+    double count = 0, ex = 0, exx = 0, sy = 0;
+    fitCount = 0;
+    for (int i = 0; i < n; ++i) {
+        const double E = pointX(source, i);
+        if (withTo ? E > to : E >= to)
+            break;
+        if (!(E >= from))
+            continue;
+        sy += pointY(source, i);
+        count += 1;
+        ex += E;
+        exx += E * E;
+        ++fitCount;
+    }
+    spreadOfEnergies(count, ex, exx);
+    lineType = 1;
+    fitFrom = from;
+    fitTo = to;
+    k = slope;
+    c0 = count > 0 ? (sy - slope * ex) / count : 0.0;
+    fitted = count > 0 && std::isfinite(c0);
+    residual(source, from, to, withTo);
+    return fitted;
+}
+
 void VictLine::correctWithPost(const VictLine& post)
 {
     if (correctionType == 2)

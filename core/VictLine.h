@@ -49,6 +49,12 @@ public:
     bool fitLinear(const Spectrum& source, double from, double to, bool withTo = false,
                    bool bySpan = false);
 
+    // A straight line of the given slope through the mean of the points from
+    // `from` up to `to` (`to` itself only if withTo): k is the slope, c0
+    // makes the line pass through the points' mean energy and value. False
+    // without a point in range.
+    bool fitLevel(const Spectrum& source, double from, double to, double slope, bool withTo = false);
+
     // Called on the pre-edge line with the post-edge line, and the reverse.
     void correctWithPost(const VictLine& post);
     void correctWithPre(const VictLine& pre);

@@ -681,6 +681,12 @@ bool XafsSpectrum::fitPrePost(double E0, int lineType)
         okPost = post.fit(*this, postFrom, postTo, lineType);
     if (okPost && post.fitCount <= kFewPostPoints)
         okPost = post.fit(*this, postFrom, postTo, lineType, withLast, true);
+    // Two points, 15 eV apart on a short list's first oscillations, give any
+    // slope those oscillations have (Cu foil: the jump a third off, E0
+    // 3.5 eV high): the line keeps the pre-edge line's slope, flat once
+    // normalised, at the two points' mean level.
+    if (okPost && okPre && lineType != 0 && post.fitCount == 2)
+        okPost = post.fitLevel(*this, postFrom, postTo, pre.k, withLast);
 
     // A post-edge line below the pre-edge line would give a negative jump:
     // move them apart so the post line ends a tenth of the gap above.

@@ -1195,7 +1195,9 @@ private slots:
         QTest::addColumn<double>("E0");    // 0: as the scan without its last point
         QTest::addColumn<double>("jump");
         const QVector<int> both{1, 0}, straight{1};
-        const edges::Edge e{9000, 1.5, 0.2, 1e-5, 1.4, -2e-5};
+        // Two points keep the pre-edge line's slope: here the post-edge has
+        // it too, so the line is the one through both.
+        const edges::Edge e{9000, 1.5, 0.2, 1e-5, 1.2, 1e-5};
         Spectrum sparse;
         for (double E : {8940.0, 8960.0, 8975.0, 8985.0, 8991.0, 8994.0, 8996.5, 8998.5, 9000.2, 9002.0, 9004.0, 9007.0, 9045.0, 9060.0})
             sparse.append(E, e.mu(E));
@@ -1279,6 +1281,65 @@ private slots:
             }
         }
         QVERIFY2(left <= scans / 100, qPrintable(QString("%1 of %2 left out").arg(left).arg(scans)));
+    }
+
+    // Two post-edge points, 15 eV apart on a short list, give whatever slope
+    // the oscillations between them have: the line keeps the pre-edge line's
+    // slope and passes through the two points' mean. Three points keep a
+    // slope of their own.
+    void twoPostEdgePoints_data()
+    {
+        QTest::addColumn<Spectrum>("raw");
+        QTest::addColumn<int>("points");    // in the post-edge range
+        QTest::addColumn<double>("E0");
+        QTest::addColumn<double>("jump");   // 0: the fine scan's figures
+        QTest::addColumn<Spectrum>("fine");
+        const edges::Edge e{9000, 1.5, 0.2, 1e-5, 1.4, -2e-5};
+        QVector<double> list{8940, 8960, 8975, 8985, 8991, 8994, 8996.5, 8998.5, 9000.2, 9002, 9004, 9007, 9045, 9060};
+        Spectrum two, three;
+        for (double E : list) two.append(E, e.mu(E));
+        list.insert(list.size() - 2, 9030);
+        for (double E : list) three.append(E, e.mu(E));
+        // The level at 9052.5 eV carried to the edge with the pre-edge slope.
+        const double held = e.post(9052.5) - 52.5 * e.preK - e.pre(9000);
+        QTest::newRow("sloped post-edge, two points") << two << 2 << e.E0 << held << Spectrum();
+        QTest::newRow("sloped post-edge, three points") << three << 3 << e.E0 << e.jump() << Spectrum();
+        // A Cu foil on a 14-energy list: its line through 9024 and 9039 eV
+        // alone read the jump a third low and E0 3.5 eV high.
+        const grids::Scan foil{"cu_foil_rt.dat", "Cu", 8979, false};
+        const Spectrum raw = grids::load(foil);
+        const QVector<double> g = grids::within(grids::sparse(foil.edge, 14), raw);
+        QTest::newRow("Cu foil, 14 energies") << edges::resampled(raw, g) << 2 << 0.0 << 0.0 << grids::fineOver(raw, g);
+    }
+    void twoPostEdgePoints()
+    {
+        QFETCH(Spectrum, raw);
+        QFETCH(int, points);
+        QFETCH(double, E0);
+        QFETCH(double, jump);
+        QFETCH(Spectrum, fine);
+        const XafsSpectrum s(raw, "s", 1, 0, SuggestElm());
+        QVERIFY(!s.refused());
+        QCOMPARE(s.post.fitCount, points);
+        double sumE = 0, sumMu = 0;
+        for (int i = 0; i < raw.size(); ++i) {
+            if (raw.xAt(i) < s.post.fitFrom) continue;
+            sumE += raw.xAt(i);
+            sumMu += raw.yAt(i);
+        }
+        const double meanE = sumE / points, meanMu = sumMu / points;
+        if (points == 2) {
+            QCOMPARE(s.post.k, s.pre.k);
+            QVERIFY2(std::fabs(s.post.baseValue(meanE) - meanMu) < 1e-9, qPrintable(QString::number(s.post.baseValue(meanE) - meanMu)));
+        }
+        if (fine.size() == 0) {
+            const QByteArray got = QString("E0 %1, jump %2 for %3").arg(s.midx, 0, 'f', 3).arg(s.dMut, 0, 'f', 5).arg(jump, 0, 'f', 5).toLatin1();
+            QVERIFY2(std::fabs(s.midx - E0) < 0.1 && std::fabs(s.dMut / jump - 1) < 1e-4, got);
+            return;
+        }
+        const XafsSpectrum f(fine, "fine", 1, 0, SuggestElm());
+        const QByteArray got = QString("E0 %1 against %2, jump %3 against %4").arg(s.midx, 0, 'f', 3).arg(f.midx, 0, 'f', 3).arg(s.dMut).arg(f.dMut).toLatin1();
+        QVERIFY2(std::fabs(s.midx - f.midx) <= 0.25 && std::fabs(s.dMut / f.dMut - 1) <= 0.02, got);
     }
 
     // Exact lines come back exactly. The range end is left out of the sums (the
