@@ -388,8 +388,9 @@ int wiggleFrequencies(double width)
 namespace {
 
 // mu = quadratic + wiggles + step x r + noise over the window's n points
-// (f counts those on each side of the edge), the wiggles of amplitude wiggle.
-EdgeFit fitCurve(const double* Es, const double* mus, const double* rs, int n, EdgeFit f, double wiggle)
+// (f counts those on each side of the edge at energy edge), the wiggles of
+// amplitude wiggle.
+EdgeFit fitCurve(const double* Es, const double* mus, const double* rs, int n, EdgeFit f, double wiggle, double edge)
 {
     constexpr int k = 4;  // 1, u, u^2, the curve
     if (f.below < edgeMinPointsPerSide || f.above < edgeMinPointsPerSide || n <= k) return f;
@@ -431,11 +432,13 @@ EdgeFit fitCurve(const double* Es, const double* mus, const double* rs, int n, E
     const double len = std::sqrt(aa);
     if (!(len > 0) || !std::isfinite(len)) return f;
     f.step = ab / aa;
-    double ssr = 0;
+    double ssr = 0, ssrBelow = 0;
     for (int i = 0; i < n; ++i) {
         const double e = b[i] - f.step * a[i];
         ssr += e * e;
+        if (Es[i] < edge - wiggleBelowGap) ssrBelow += e * e, ++f.belowCount;
     }
+    f.belowResidual = f.belowCount > 0 ? std::sqrt(ssrBelow / f.belowCount) : 0.0;
     // The shape of a sample's edge is never quite the standard's: the
     // residual grows with the step, and an SE made of it would hold a clean
     // edge's significance down. The noise is what could fake a step; never
@@ -478,7 +481,7 @@ EdgeFit fitEdge(const XafsSpectrum& block, const XafsSpectrum& standard, double 
         else if (E > edge)
             ++f.above;
     }
-    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle);
+    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle, edge);
 }
 
 EdgeFit fitRise(const XafsSpectrum& block, double wiggle)
@@ -500,7 +503,7 @@ EdgeFit fitRise(const XafsSpectrum& block, double wiggle)
         else if (E > edge)
             ++f.above;
     }
-    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle);
+    return fitCurve(Es.constData(), mus.constData(), rs.constData(), Es.size(), f, wiggle, edge);
 }
 
 double riseWiggle(const EdgeFit& f)
@@ -509,7 +512,14 @@ double riseWiggle(const EdgeFit& f)
     // Three sines of amplitude a leave an rms of a sqrt(3 / 2).
     const double noise = f.noise >= 0 ? f.noise : 0.0;
     const double left = std::max(0.0, f.residual * f.residual - noise * noise) / (0.5 * wiggleSines);
-    return std::min(maxRiseWiggle, std::sqrt(flatFieldWiggle * flatFieldWiggle + left));
+    const double a = std::min(maxRiseWiggle, std::sqrt(flatFieldWiggle * flatFieldWiggle + left));
+    // Below the edge a thin sample of any compound is smooth and the fit
+    // follows it: what is left there beyond the noise, when it stands out of
+    // the scatter a variance of so few points has, is the flat field's.
+    if (f.belowCount < wiggleBelowMinPoints) return a;
+    const double excess = f.belowResidual * f.belowResidual - noise * noise;
+    if (!(excess > wiggleBelowExcess * noise * noise * std::sqrt(2.0 / f.belowCount))) return a;
+    return std::max(a, std::min(maxBelowWiggle, std::sqrt(flatFieldWiggle * flatFieldWiggle + excess / (0.5 * wiggleSines))));
 }
 
 BlockEdge edgeOf(const XafsSpectrum& block, const XafsSpectrum& standard, double shift, Method m,

@@ -15,6 +15,7 @@
 #include "support/EnergyGrids.h"
 #include "support/FeStack.h"
 #include "support/MeasuredSpectra.h"
+#include "tools/CalibMath.h"
 
 namespace cstack {
 
@@ -100,6 +101,48 @@ inline Spectrum bareBlock(const XafsSpectrum& standard, const QVector<double>& g
         mu.append(E, noisy(m, counts, seed * 100000 + 50000 + quint64(i++)));
     }
     return mu;
+}
+
+// The chance that a block's noise lets the standard's curve over a quadratic, fitted at the
+// block's true shift, stand `threshold` standard errors above 0: the step of the noiseless
+// block (clean) over the error that point noise of `counts` gives it. The curve's part the
+// quadratic cannot take is worked out here by Gram-Schmidt over the fit's window, apart from
+// the calibration's own fit. What single pixels could keep were nothing else lost.
+inline double keepChance(const XafsSpectrum& clean, const XafsSpectrum& standard, double shift, double counts, double threshold)
+{
+    const Spectrum& ref = standard.doubleNormalizedPreBaseCurve;
+    const double edge = standard.midx + shift;
+    QVector<double> col[4], mu;
+    double variance = 0;
+    for (int i = 0; i < clean.points.size(); ++i) {
+        const double E = clean.xAt(i), Er = E - shift;
+        if (E < edge - CalibMath::edgeWindowBelow || E > edge + CalibMath::edgeWindowAbove || Er < ref.minX || Er > ref.maxX) continue;
+        const double u = (E - edge) / 100;
+        col[0] << 1;
+        col[1] << u;
+        col[2] << u * u;
+        col[3] << ref.y(Er);
+        mu << clean.yAt(i);
+        variance += 1 / counts + 1 / (counts * std::exp(clean.yAt(i)));
+    }
+    const int n = mu.size();
+    if (n < 8) return 0;
+    auto dot = [n](const QVector<double>& a, const QVector<double>& b) {
+        double s = 0;
+        for (int i = 0; i < n; ++i) s += a[i] * b[i];
+        return s;
+    };
+    for (int a = 0; a < 4; ++a) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (int c = 0; c < a; ++c) {
+                const double d = dot(col[c], col[a]) / dot(col[c], col[c]);
+                for (int i = 0; i < n; ++i) col[a][i] -= d * col[c][i];
+            }
+    }
+    const double len = std::sqrt(dot(col[3], col[3]));
+    if (!(len > 0)) return 0;
+    const double step = dot(col[3], mu) / (len * len), sigma = std::sqrt(variance / n);
+    return 0.5 * std::erfc(-(step * len / sigma - threshold) / std::sqrt(2.0));
 }
 
 }  // namespace cstack

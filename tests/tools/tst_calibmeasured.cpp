@@ -30,13 +30,25 @@ const CalibMath::Search search{20, 1, 0.1};
 struct Verdict
 {
     bool now = false, before = false, lastRound = false;
+    double shift = 0;
+    const char* lostBy = nullptr;  // the first condition a block without its shift failed
 };
+
+// Why a block lost its shift, in hasEdge's order.
+const char* lostBy(const CalibMath::BlockEdge& e)
+{
+    const CalibMath::EdgeFit& f = e.fit;
+    return e.flagged ? "flagged" : !e.linesFitted ? "lines" : e.searchAtLimit ? "limit" : e.unresolved ? "unresolved"
+         : !(e.jump > e.preResidual && e.jump > e.postResidual) ? "jump" : !(f.fitted && f.step > 0 && f.significance() >= CalibMath::minEdgeSignificance) ? "significance"
+         : !(f.step >= CalibMath::minStepOverResidual * f.residual) ? "residual" : "rise";
+}
 
 Verdict judge(const XafsSpectrum& b, const XafsSpectrum& standard, M m)
 {
     const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
     const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, s, m, search);
     Verdict v;
+    v.shift = s.value;
     v.now = CalibMath::hasEdge(e, 1.0);
     const bool common = !e.flagged && e.linesFitted && !e.searchAtLimit && !e.unresolved && std::isfinite(e.shift)
                         && e.jump > e.preResidual && e.jump > e.postResidual;
@@ -46,6 +58,7 @@ Verdict judge(const XafsSpectrum& b, const XafsSpectrum& standard, M m)
     };
     v.before = common && stands(e.fit);
     v.lastRound = common && stands(CalibMath::fitEdge(b, standard, e.shift));
+    if (!v.now) v.lostBy = lostBy(e);
     return v;
 }
 
@@ -92,8 +105,20 @@ private slots:
 
     // Samples of another compound than the standard, 3,000 to 60,000 counts a pixel, on 2 eV, 1 eV,
     // uneven and XANES-only grids, four seeds each: steps of 0.04 / 0.08 from 97 / 99 %, 0.16
-    // and thick samples all, 0.02 from 75 % in 5 x 5 blocks; single pixels, whose noise at 3,000
-    // counts is the step of 0.02, keep steps from 0.08 on as the rule before the wiggles did.
+    // and thick samples all, 0.02 from 75 % in 5 x 5 blocks. A single pixel's noise at 3,000
+    // counts is the step of 0.02: the standard's curve over a quadratic, fitted at the true
+    // shift, would stand 6 standard errors in 0 % (0.02), 15 % (0.04) and 77 % (0.08) of the
+    // pixels of 3,000 counts, and what the noise allows (keepChance) bounds what any rule so
+    // strict can keep; most pixels lost beyond it fail the rise or have their lines or E0
+    // placed in the noise (flagged). Single
+    // pixels, kept (inner product / mid-point) against that bound, tuning | checking:
+    //   0.02: 64 / 62 of 144, noise allows 80 | 28 / 28 of 96, allows 39
+    //   0.04: 101 / 103, allows 106          | 61 / 59, allows 66
+    //   0.08: 136 / 135, allows 139          | 83 / 83, allows 85
+    // Held to 25 / 55 / 85 % and to no more than 15 % (up to 0.04) or 5 % of the blocks lost
+    // beyond what the noise allows. Against the noiseless block measured alike, 90 % of the kept
+    // shifts lie within 2.2 eV (0.02), 1.9 (0.04, 0.08), 0.75 (0.16 on) in single pixels and
+    // within 1.1 / 0.7 / 0.55 / 0.3 eV in 5 x 5 blocks.
     void realEdgesKept_data()
     {
         QTest::addColumn<QString>("half");
@@ -115,6 +140,9 @@ private slots:
         QFETCH(int, pixels);
         Tally t;
         QString lost;
+        double chance = 0;
+        QVector<double> errors;
+        QMap<QString, int> reasons;
         for (const cstack::Pair& p : pairsOf(half)) {
             const XafsSpectrum sample = cstack::normalised(p.sample), standard = cstack::normalised(p.standard);
             QVERIFY2(sample.size() > 100 && standard.size() > 100 && !standard.refused(), qPrintable(p.sample));
@@ -126,20 +154,39 @@ private slots:
                                              "b", 1, 0, SuggestElm());
                         const Verdict v = judge(b, standard, innerP ? M::InnerProduct : M::MidPoint);
                         t.add(v);
+                        // The truth: the same block without noise, measured alike.
+                        const XafsSpectrum clean(cstack::block(sample, standard, g.energies, p.edge, jump, shift, 1e12, 0), "c", 1, 0, SuggestElm());
+                        const double truth = CalibMath::measureShift(clean, standard, innerP ? M::InnerProduct : M::MidPoint, search).value;
+                        chance += cstack::keepChance(clean, standard, truth, pixels * counts, CalibMath::minEdgeSignificance);
+                        if (v.now) errors << std::fabs(v.shift - truth);
+                        if (v.lostBy) ++reasons[QString("%1@%2").arg(v.lostBy).arg(counts)];
                         if (!v.now && lost.size() < 400) lost += QString(" %1 %2 %3 #%4;").arg(p.sample, g.name).arg(counts).arg(seed);
                     }
         }
+        std::sort(errors.begin(), errors.end());
+        auto at = [&errors](double q) { return errors.isEmpty() ? 0.0 : errors[int(q * (errors.size() - 1))]; };
         report(QString("%1 px %2 %3 %4: kept").arg(pixels).arg(half).arg(jump).arg(innerP ? "IP" : "MP"), t);
-        const int percent = jump < 0.03 ? 75 : jump < 0.06 ? 97 : jump < 0.1 ? 99 : 100;
-        if (pixels > 1 || jump >= 0.16)
-            QVERIFY2(t.now * 100 >= percent * t.blocks, qPrintable(t.text() + lost));
-        else if (jump >= 0.08)
-            QVERIFY2(t.now >= t.before, qPrintable(t.text() + lost));
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) {
+            QString why;
+            for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) why += QString(" %1 %2").arg(it.key()).arg(it.value());
+            qInfo().noquote() << "  noise allows" << qRound(chance) << "| |error| median" << at(0.5) << "90 %" << at(0.9) << "max" << at(1) << "| lost by" << why;
+        }
+        const int percent = pixels > 1 || jump >= 0.16 ? (jump < 0.03 ? 75 : jump < 0.06 ? 97 : jump < 0.1 ? 99 : 100)
+                                                       : (jump < 0.03 ? 25 : jump < 0.06 ? 55 : 85);
+        QVERIFY2(t.now * 100 >= percent * t.blocks, qPrintable(t.text() + lost));
+        if (pixels == 1 && jump >= 0.08 && jump < 0.16) QVERIFY2(t.now >= t.before, qPrintable(t.text() + lost));
+        const double beyondNoise = (jump < 0.06 ? 0.15 : 0.05) * t.blocks;
+        QVERIFY2(t.now >= chance - beyondNoise, qPrintable(QString("noise allows %1: ").arg(chance) + t.text() + lost));
+        const double spread = pixels > 1 ? (jump < 0.03 ? 1.5 : jump < 0.06 ? 1.0 : jump < 0.1 ? 0.75 : 0.5)
+                                         : (jump < 0.03 ? 2.5 : jump < 0.1 ? 2.0 : 1.0);
+        QVERIFY2(at(0.9) <= spread, qPrintable(QString("90 % of the kept shifts within %1 eV of the truth").arg(at(0.9))));
     }
 
     // 5 x 5 blocks and single pixels without the element on the same grids and counts: none shifted on a flat or a
     // curved background, at most 1 in 32 on a flat field wiggling by 0.003, on 0.01 no more
-    // than the rule before the wiggles.
+    // than the rule before the wiggles, single pixels at most 1 in 16 (15 / 16 of 288 and
+    // 11 / 11 of 192, inner product / mid-point; 19-22 and 14-16 with the wiggles measured only
+    // over the whole window).
     void elementFreeBlocks_data()
     {
         QTest::addColumn<QString>("half");
@@ -176,8 +223,57 @@ private slots:
                     }
         }
         report(QString("%1 px %2 bare %3 %4 %5: shifted").arg(pixels).arg(half).arg(kind).arg(wiggle).arg(innerP ? "IP" : "MP"), t);
-        const int bound = wiggle == 0 ? 0 : wiggle < 0.005 ? t.blocks / 32 : t.before;
+        const int bound = wiggle == 0 ? 0 : wiggle < 0.005 ? t.blocks / 32 : pixels > 1 ? t.before : std::min(t.before, t.blocks / 16);
         QVERIFY2(t.now <= bound, qPrintable(t.text()));
+    }
+
+    // The flat field's wiggles read below the edge, where a thin sample of any compound is smooth:
+    // single pixels of a flat field wiggling by 0.01 get the rise's wiggles grown past what the
+    // whole window's residual may give (maxRiseWiggle) in 41 / 25 % (tuning / checking; the
+    // rest hide in the noise), by 0.003 in 3 / 2 %; thin samples of another compound than the
+    // standard on the curved support, 3,000 to 60,000 counts, every grid, in 3.5 / 1.6 % at a
+    // step of 0.04 and 2.8 / 1.6 % at 0.02, where the rise is tested. (A thick sample's misfit
+    // spills below the edge, but its step needs no rise.)
+    void wigglesReadBelowTheEdge_data()
+    {
+        QTest::addColumn<QString>("half");
+        QTest::addColumn<double>("wiggle");
+        QTest::addColumn<double>("jump");
+        QTest::addColumn<int>("minPercent");
+        QTest::addColumn<int>("maxPercent");
+        for (const char* half : {"tuning", "checking"}) {
+            QTest::addRow("%s, flat field wiggling by 0.01", half) << QString(half) << 0.01 << 0.0 << 20 << 100;
+            QTest::addRow("%s, flat field wiggling by 0.003", half) << QString(half) << 0.003 << 0.0 << 0 << 5;
+            for (double jump : {0.02, 0.04})
+                QTest::addRow("%s, sample step %g", half, jump) << QString(half) << 0.0 << jump << 0 << 5;
+        }
+    }
+    void wigglesReadBelowTheEdge()
+    {
+        QFETCH(QString, half);
+        QFETCH(double, wiggle);
+        QFETCH(double, jump);
+        QFETCH(int, minPercent);
+        QFETCH(int, maxPercent);
+        int blocks = 0, grown = 0;
+        for (const cstack::Pair& p : pairsOf(half)) {
+            const XafsSpectrum sample = cstack::normalised(p.sample), standard = cstack::normalised(p.standard);
+            for (const grids::Grid& g : cstack::gridsAbout(p.edge))
+                for (double counts : {3000.0, 30000.0, 60000.0})
+                    for (quint64 seed = 1; seed <= 8; ++seed) {
+                        const Spectrum mu = jump > 0 ? cstack::block(sample, standard, g.energies, p.edge, jump, 0.3 * seed - 1, counts, seed + 977)
+                                                     : cstack::bareBlock(standard, g.energies, p.edge, cstack::Bare::Wiggles, wiggle, counts, seed * 53 + quint64(counts));
+                        const XafsSpectrum b(mu, "b", 1, 0, SuggestElm());
+                        const CalibMath::Shift s = CalibMath::measureShift(b, standard, M::MidPoint, search);
+                        const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, s, M::MidPoint, search);
+                        if (!e.fit.fitted) continue;
+                        ++blocks;
+                        grown += CalibMath::riseWiggle(e.fit) > CalibMath::maxRiseWiggle;
+                    }
+        }
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << "rise's wiggles grown below the edge in" << grown << "of" << blocks;
+        QVERIFY(blocks > 150);
+        QVERIFY2(grown * 100 >= minPercent * blocks && grown * 100 <= maxPercent * blocks, qPrintable(QString("%1 of %2").arg(grown).arg(blocks)));
     }
 
     // A noiseless stack identical to its standard (measured foils) keeps its shifts and reads 0 on the TXM grid and on even
