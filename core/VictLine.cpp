@@ -18,6 +18,23 @@ inline double pointX(const Spectrum& s, int i)
 }
 inline double pointY(const Spectrum& s, int i) { return s.points[i].y(); }
 
+// f(i, E) for each point of [from, to) (or [from, to] with withTo), in
+// order; false, and no further point, where f returns false.
+template <class F>
+bool eachPointIn(const Spectrum& s, double from, double to, bool withTo, F f)
+{
+    for (int i = 0; i < s.points.size(); ++i) {
+        const double E = pointX(s, i);
+        if (withTo ? E > to : E >= to)
+            break;
+        if (!(E >= from))
+            continue;
+        if (!f(i, E))
+            return false;
+    }
+    return true;
+}
+
 // Solves the n x n normal equations (n <= 3) on the stack; the solution is
 // returned in natural order. False when a pivot or diagonal was zero.
 bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
@@ -111,22 +128,12 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
     double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0, sx = 0, sxx = 0;
     double count = 0;
     fitCount = 0;
-    for (int i = 0; i < n; ++i) {
-        const double E = pointX(source, i);
-        if (withTo ? E > to : E >= to)
-            break;
-        if (!(E >= from))
-            continue;
+    const bool positive = eachPointIn(source, from, to, withTo, [&](int i, double E) {
         // Relative energies or a pixel axis: there is no wavelength at 0 eV or
         // below, and the sums would give an infinite or absurd line that
         // passes for fitted. Refused as a fit on no point.
-        if (E <= 0) {
-            noWavelength();
-            c0 = c1 = c2 = 0;
-            fitCount = 0;
-            sigma = 1.0;
+        if (E <= 0)
             return false;
-        }
         const double yv = pointY(source, i);
         const double L = PhysConst::hc / E;
         const double L3 = L * L * L;
@@ -145,6 +152,14 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
         sx += E;
         sxx += E * E;
         ++fitCount;
+        return true;
+    });
+    if (!positive) {
+        noWavelength();
+        c0 = c1 = c2 = 0;
+        fitCount = 0;
+        sigma = 1.0;
+        return false;
     }
     spreadOfEnergies(count, sx, sxx);
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
@@ -169,12 +184,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
     double s0 = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     double count = 0, ex = 0, exx = 0;
     fitCount = 0;
-    for (int i = 0; i < n; ++i) {
-        const double E = pointX(source, i);
-        if (withTo ? E > to : E >= to)
-            break;
-        if (!(E >= from))
-            continue;
+    eachPointIn(source, from, to, withTo, [&](int i, double E) {
         const double yv = pointY(source, i);
         const double w = bySpan ? spanOf(source, i, from, to, withTo) : 1.0;
         s0 += w;
@@ -186,7 +196,8 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
         ex += E;
         exx += E * E;
         ++fitCount;
-    }
+        return true;
+    });
     spreadOfEnergies(count, ex, exx);
     bool ok;
     if (count < 2 || !(s0 > 0)) {
@@ -207,21 +218,16 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
 
 bool VictLine::fitLevel(const Spectrum& source, double from, double to, double slope, bool withTo)
 {
-    const int n = source.points.size();
     double count = 0, ex = 0, exx = 0, sy = 0;
     fitCount = 0;
-    for (int i = 0; i < n; ++i) {
-        const double E = pointX(source, i);
-        if (withTo ? E > to : E >= to)
-            break;
-        if (!(E >= from))
-            continue;
+    eachPointIn(source, from, to, withTo, [&](int i, double E) {
         sy += pointY(source, i);
         count += 1;
         ex += E;
         exx += E * E;
         ++fitCount;
-    }
+        return true;
+    });
     spreadOfEnergies(count, ex, exx);
     lineType = 1;
     fitFrom = from;
