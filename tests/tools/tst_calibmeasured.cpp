@@ -32,9 +32,22 @@ struct Verdict
     bool now = false, before = false, lastRound = false;
 };
 
-Verdict judge(const XafsSpectrum& b, const XafsSpectrum& standard, M m)
+// How the mid-point rounds ended, by grid: printed with the figures.
+QMap<QString, QMap<QString, int>>& roundsByGrid()
+{
+    static QMap<QString, QMap<QString, int>> t;
+    return t;
+}
+void countRounds(const QString& grid, const CalibMath::Shift& s)
+{
+    static const char* names[] = {"found", "jump", "none", "several", "ran out"};
+    ++roundsByGrid()[grid][s.onGrid ? QString("%1 in %2").arg(names[int(s.root)]).arg(s.rounds) : QString("off the grid")];
+}
+
+Verdict judge(const XafsSpectrum& b, const XafsSpectrum& standard, M m, const QString& grid)
 {
     const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
+    countRounds(grid, s);
     const CalibMath::BlockEdge e = CalibMath::edgeOf(b, standard, s, m, search);
     Verdict v;
     v.now = CalibMath::hasEdge(e, 1.0);
@@ -84,10 +97,35 @@ class TstCalibMeasured : public QObject
     QTemporaryDir dir;
 
 private slots:
+
+    void scratchF()
+    {
+        const QString file = qEnvironmentVariable("SF_FILE", "cu_foil_rt.dat");
+        const double edge = qEnvironmentVariable("SF_EDGE", "8979").toDouble();
+        const double step = qEnvironmentVariable("SF_STEP", "4").toDouble();
+        const double truth = qEnvironmentVariable("SF_TRUTH", "-1.5").toDouble();
+        const XafsSpectrum standard = cstack::normalised(file);
+        const QVector<double> g = step == 0 ? grids::txm(edge, edge - 150, edge + 300) : grids::uniform(edge - 150, edge + 300, step);
+        const XafsSpectrum b(moved(standard, g, truth), "b", 1, 0, SuggestElm());
+        const CalibMath::Shift sh = CalibMath::measureShift(b, standard, M::MidPoint, search);
+        qInfo() << "block E0" << b.midx << "std E0" << standard.midx << "centre0" << b.midx - standard.midx << "got" << sh.value << sh.rounds;
+        for (double s = -8; s <= 5; s += 0.05) {
+            Spectrum on;
+            for (double E : g) if (E - s >= standard.minX && E - s <= standard.maxX) on.append(E, standard.y(E - s));
+            const XafsSpectrum x(on, "c", b.lineType, 0, b.suggest);
+            printf("%.3f %.5f\n", s, x.midx - b.midx);
+        }
+    }
     void initTestCase()
     {
         initGlobals();
         QVERIFY(ts::initBatchRun(dir));
+    }
+    void cleanupTestCase()
+    {
+        if (!qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) return;
+        for (auto g = roundsByGrid().cbegin(); g != roundsByGrid().cend(); ++g)
+            for (auto o = g->cbegin(); o != g->cend(); ++o) qInfo().noquote() << "rounds:" << g.key() << "|" << o.key() << "|" << o.value();
     }
 
     // Samples of another compound than the standard, 3,000 to 60,000 counts a pixel, on 2 eV, 1 eV,
@@ -124,7 +162,7 @@ private slots:
                         const double shift = -1.0 + 0.6 * seed;
                         const XafsSpectrum b(cstack::block(sample, standard, g.energies, p.edge, jump, shift, pixels * counts, seed + quint64(jump * 1000)),
                                              "b", 1, 0, SuggestElm());
-                        const Verdict v = judge(b, standard, innerP ? M::InnerProduct : M::MidPoint);
+                        const Verdict v = judge(b, standard, innerP ? M::InnerProduct : M::MidPoint, g.name);
                         t.add(v);
                         if (!v.now && lost.size() < 400) lost += QString(" %1 %2 %3 #%4;").arg(p.sample, g.name).arg(counts).arg(seed);
                     }
@@ -172,7 +210,7 @@ private slots:
                     for (quint64 seed = 1; seed <= 8; ++seed) {
                         const XafsSpectrum b(cstack::bareBlock(standard, g.energies, p.edge, cstack::Bare(kind), wiggle, pixels * counts, seed * 31 + quint64(counts)),
                                              "b", 1, 0, SuggestElm());
-                        t.add(judge(b, standard, innerP ? M::InnerProduct : M::MidPoint));
+                        t.add(judge(b, standard, innerP ? M::InnerProduct : M::MidPoint, g.name));
                     }
         }
         report(QString("%1 px %2 bare %3 %4 %5: shifted").arg(pixels).arg(half).arg(kind).arg(wiggle).arg(innerP ? "IP" : "MP"), t);
@@ -183,19 +221,21 @@ private slots:
     // A noiseless stack identical to its standard (measured foils) keeps its shifts and reads 0 on the TXM grid and on even
     // grids of 0.25 to 4 eV, within 0.05 eV by the inner product and 0.10 by the mid-point;
     // offsets of +/-1.5 eV within 0.1, and a gradient of 1 eV across eleven blocks from -2 to
-    // -1 eV within 0.1 in each and 5 % in its slope. Not the mid-point on the Cu foil, whose
-    // shoulder lies at half height: there E0 jumps between the shoulder and the rise.
+    // -1 eV within 0.1 in each and 5 % in its slope. The Cu foil's shoulder lies at half height:
+    // there the mid-point's E0 on a coarse grid may meet the block's at two shifts, and such a
+    // block is flagged, not shifted; it is counted, and never kept.
     void zeroAtZero_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<double>("edge");
         QTest::addColumn<QString>("grid");
         QTest::addColumn<bool>("innerP");
+        QTest::addColumn<bool>("mayFlag");
         for (const auto& f : {std::pair<const char*, double>{"fe_foil_rt.dat", 7112}, {"cu_foil_rt.dat", 8979}, {"ni_metal_rt.dat", 8333}})
             for (const char* grid : {"TXM", "0.25", "0.5", "1", "2", "4"})
                 for (bool innerP : {true, false})
-                    if (innerP || f.first != QString("cu_foil_rt.dat"))
-                        QTest::addRow("%s, %s, %s", f.first, grid, innerP ? "inner product" : "mid-point") << QString(f.first) << f.second << QString(grid) << innerP;
+                    QTest::addRow("%s, %s, %s", f.first, grid, innerP ? "inner product" : "mid-point")
+                        << QString(f.first) << f.second << QString(grid) << innerP << (!innerP && f.first == QString("cu_foil_rt.dat"));
     }
     void zeroAtZero()
     {
@@ -203,35 +243,44 @@ private slots:
         QFETCH(double, edge);
         QFETCH(QString, grid);
         QFETCH(bool, innerP);
+        QFETCH(bool, mayFlag);
         const XafsSpectrum standard = cstack::normalised(file);
         QVERIFY(standard.size() > 100 && !standard.refused());
         const QVector<double> g = grid == "TXM" ? grids::txm(edge, edge - 150, edge + 300) : grids::uniform(edge - 150, edge + 300, grid.toDouble());
         const M m = innerP ? M::InnerProduct : M::MidPoint;
-        auto shiftOf = [&](double truth, bool& kept) {
+        QString off, table;
+        int flagged = 0;
+        // True when the block at truth is shifted within tolerance and kept, or flagged where that may be.
+        auto right = [&](const QString& what, double truth, double tolerance, double* got) {
             const XafsSpectrum b(moved(standard, g, truth), "b", 1, 0, SuggestElm());
             const CalibMath::Shift s = CalibMath::measureShift(b, standard, m, search);
-            kept = CalibMath::hasEdge(CalibMath::edgeOf(b, standard, s, m, search), 1.0);
-            return s.value;
+            countRounds("zero, " + grid, s);
+            const bool kept = CalibMath::hasEdge(CalibMath::edgeOf(b, standard, s, m, search), 1.0);
+            table += QString(" %1").arg(s.unplaced ? QString("flagged") : QString::number(s.value, 'f', 3));
+            if (s.unplaced) {
+                ++flagged;
+                if (!mayFlag || kept || std::isfinite(s.value)) off += QString(" %1 %2: flagged (kept %3, %4)").arg(what).arg(truth).arg(kept).arg(s.value);
+                return false;
+            }
+            *got = s.value;
+            if (!kept || std::fabs(s.value - truth) > tolerance) off += QString(" %1 %2: %3 (kept %4)").arg(what).arg(truth).arg(s.value).arg(kept);
+            return true;
         };
-        bool kept = false;
-        QString off;
-        const double zero = shiftOf(0, kept);
-        if (!kept || std::fabs(zero) > (innerP ? 0.05 : 0.10)) off += QString(" zero %1 (kept %2)").arg(zero).arg(kept);
-        for (double truth : {-1.5, 1.5}) {
-            const double got = shiftOf(truth, kept);
-            if (!kept || std::fabs(got - truth) > 0.1) off += QString(" %1: %2 (kept %3)").arg(truth).arg(got).arg(kept);
-        }
-        // Least-squares slope of the shifts against the position across the image.
+        double got = 0;
+        right("zero", 0, innerP ? 0.05 : 0.10, &got);
+        for (double truth : {-1.5, 1.5}) right("offset", truth, 0.1, &got);
+        // Least-squares slope of the placed shifts against the position across the image.
         double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        int n = 0;
         for (int k = 0; k <= 10; ++k) {
-            const double x = k / 10.0, truth = -2 + x, got = shiftOf(truth, kept);
-            if (!kept || std::fabs(got - truth) > 0.1) off += QString(" gradient %1: %2 (kept %3)").arg(truth).arg(got).arg(kept);
-            sx += x, sy += got, sxx += x * x, sxy += x * got;
+            const double x = k / 10.0;
+            if (!right("gradient", -2 + x, 0.1, &got)) continue;
+            sx += x, sy += got, sxx += x * x, sxy += x * got, ++n;
         }
-        const double slope = (11 * sxy - sx * sy) / (11 * sxx - sx * sx);
+        const double slope = n > 2 ? (n * sxy - sx * sy) / (n * sxx - sx * sx) : 1.0;
         if (std::fabs(slope - 1) > 0.05) off += QString(" slope %1").arg(slope);
         if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS"))
-            qInfo().noquote() << file << grid << (innerP ? "IP" : "MP") << "zero" << zero << "slope" << slope;
+            qInfo().noquote() << file << grid << (innerP ? "IP" : "MP") << "zero, -1.5, +1.5, gradient:" << table << "| flagged" << flagged << "of 14, slope" << slope;
         QVERIFY2(off.isEmpty(), qPrintable(off));
     }
 
