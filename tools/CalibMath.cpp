@@ -223,6 +223,7 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
     struct Bracket
     {
         double a, fa, b, fb;
+        bool touches = false;  // E0 turns back within jumpAcross of the block's at a, without crossing
         bool leaps() const { return std::fabs(fb - fa) > leapSlope * (b - a); }
         // A leap holds a root when one side meets the block's E0 to the
         // mid-point's precision, or when E0 rises across it by less than a
@@ -234,49 +235,63 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
         double crossing(double wa, double wb) const { return wa == wb ? a : a - wa * (b - a) / (wb - wa); }
         double nearer() const { return std::fabs(fa) <= std::fabs(fb) ? a : b; }
     };
+    // E0 that comes within jumpAcross of the block's and turns back meets
+    // it as well as the mid-point tells: the slightest change of either
+    // spectrum makes it a crossing.
     QVarLengthArray<Bracket, 8> roots;
     bool readable = false, leapt = false;
-    double sPrev = 0, fPrev = 0;
-    bool havePrev = false;
+    double sPrev = 0, fPrev = 0, fBefore = 0;
+    int run = 0;  // readable lattice shifts in a row
     for (int k = kLo; k <= kHi; ++k) {
         const double e = onLattice(k);
         if (!std::isfinite(e)) {
-            havePrev = false;
+            run = 0;
             continue;
         }
         readable = true;
         const double s = k * shiftLattice, f = e - e0;
         if (f == 0) {
             roots.append({s, f, s, f});
-        } else if (havePrev && fPrev != 0 && (f > 0) != (fPrev > 0)) {
+        } else if (run > 0 && fPrev != 0 && (f > 0) != (fPrev > 0)) {
             const Bracket q{sPrev, fPrev, s, f};
             if (q.holdsRoot(step))
                 roots.append(q);
             else
                 leapt = true;
+        } else if (run > 1 && (f > 0) == (fPrev > 0) && (fPrev > 0) == (fBefore > 0) && fBefore != 0
+                   && std::fabs(fPrev) <= jumpAcross && std::fabs(fPrev) < std::fabs(f) && std::fabs(fPrev) <= std::fabs(fBefore)) {
+            roots.append({sPrev, fPrev, sPrev, fPrev, true});
         }
-        sPrev = s, fPrev = f, havePrev = true;
+        fBefore = fPrev, sPrev = s, fPrev = f, ++run;
     }
     r.readable = readable;
-    if (!readable) return r;
+    if (!readable) {
+        r.root = Shift::Root::None;
+        return r;
+    }
 
     // At a root further from E0 less E0 than a step of the grid, the
     // standard's E0 on the grid lies that far from its own: it was read on
-    // another feature (a shoulder for the rise), and yields to roots within
-    // the step. Of roots within rootsApart, one through which E0 moves
-    // smoothly is placed more surely than one at a leap; else the one
-    // nearest E0 less E0.
-    bool anyNear = false;
-    for (const Bracket& q : roots) anyNear = anyNear || std::fabs(q.crossing(q.fa, q.fb) - c0) <= step;
+    // another feature (a shoulder for the rise), and yields to crossings
+    // within the step; a touch counts beside crossings within the step, or
+    // where there is no crossing. Of roots within rootsApart, one through which E0
+    // moves smoothly is placed more surely than one at a leap, and that than
+    // a touch; else the one nearest E0 less E0.
+    bool anyNear = false, anyCrossing = false;
+    for (const Bracket& q : roots) {
+        anyCrossing = anyCrossing || !q.touches;
+        anyNear = anyNear || (!q.touches && std::fabs(q.crossing(q.fa, q.fb) - c0) <= step);
+    }
     int chosen = -1;
     double lo = HUGE_VAL, hi = -HUGE_VAL, s = c0;
     for (int i = 0; i < roots.size(); ++i) {
         const Bracket& q = roots[i];
         const double x = q.crossing(q.fa, q.fb);
         if (anyNear && std::fabs(x - c0) > step) continue;
+        if (q.touches && anyCrossing && !anyNear) continue;
         lo = std::min(lo, x), hi = std::max(hi, x);
-        const bool better = chosen < 0 || (roots[chosen].leaps() && !q.leaps())
-                            || (roots[chosen].leaps() == q.leaps() && std::fabs(x - c0) < std::fabs(s - c0));
+        const int rank = q.touches ? 2 : q.leaps() ? 1 : 0, chosenRank = chosen < 0 ? 3 : roots[chosen].touches ? 2 : roots[chosen].leaps() ? 1 : 0;
+        const bool better = rank < chosenRank || (rank == chosenRank && std::fabs(x - c0) < std::fabs(s - c0));
         if (better) chosen = i, s = x;
     }
     if (chosen < 0)
@@ -286,7 +301,7 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
 
     // The chosen bracket refined by false position, the end kept twice in a
     // row weighed half (so a bend cannot hold one end for good).
-    if (r.root == Shift::Root::Found && roots[chosen].fa != 0) {
+    if (r.root == Shift::Root::Found && roots[chosen].fa != 0 && !roots[chosen].touches) {
         Bracket q = roots[chosen];
         double wa = q.fa, wb = q.fb, f = q.fa, last = HUGE_VAL;
         int kept = 0;  // +1 the lower end kept twice, -1 the upper

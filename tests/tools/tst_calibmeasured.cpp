@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 #include "core/Analyzed2DRes.h"
 #include "core/AnalyzeCond.h"
@@ -97,25 +98,6 @@ class TstCalibMeasured : public QObject
     QTemporaryDir dir;
 
 private slots:
-
-    void scratchF()
-    {
-        const QString file = qEnvironmentVariable("SF_FILE", "cu_foil_rt.dat");
-        const double edge = qEnvironmentVariable("SF_EDGE", "8979").toDouble();
-        const double step = qEnvironmentVariable("SF_STEP", "4").toDouble();
-        const double truth = qEnvironmentVariable("SF_TRUTH", "-1.5").toDouble();
-        const XafsSpectrum standard = cstack::normalised(file);
-        const QVector<double> g = step == 0 ? grids::txm(edge, edge - 150, edge + 300) : grids::uniform(edge - 150, edge + 300, step);
-        const XafsSpectrum b(moved(standard, g, truth), "b", 1, 0, SuggestElm());
-        const CalibMath::Shift sh = CalibMath::measureShift(b, standard, M::MidPoint, search);
-        qInfo() << "block E0" << b.midx << "std E0" << standard.midx << "centre0" << b.midx - standard.midx << "got" << sh.value << sh.rounds;
-        for (double s = -8; s <= 5; s += 0.05) {
-            Spectrum on;
-            for (double E : g) if (E - s >= standard.minX && E - s <= standard.maxX) on.append(E, standard.y(E - s));
-            const XafsSpectrum x(on, "c", b.lineType, 0, b.suggest);
-            printf("%.3f %.5f\n", s, x.midx - b.midx);
-        }
-    }
     void initTestCase()
     {
         initGlobals();
@@ -318,6 +300,80 @@ private slots:
             }
         if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << file << step << "mid-point beyond the finer band" << away;
         QVERIFY2(off.isEmpty(), qPrintable(off));
+    }
+
+    // The mid-point's root on E0 curves of known shape about a block's E0 of 9000 eV on a 2 eV
+    // grid, the root at 0.7123 eV: found to 1e-4 where E0 follows the shift wholly or a fifth of
+    // it (where adding the difference would still move after 4 rounds) or with small leaps where
+    // the crossing moves on to the next pair of points; a leap across the block's E0 wider
+    // than a step, E0 turning back (three roots), a root beyond reach, or nothing readable: no
+    // root, and the reason.
+    void rootOfE0_data()
+    {
+        using R = CalibMath::Shift::Root;
+        QTest::addColumn<QString>("curve");
+        QTest::addColumn<int>("root");
+        QTest::addColumn<double>("shift");
+        QTest::newRow("follows") << "follows" << int(R::Found) << 0.7123;
+        QTest::newRow("follows a fifth") << "fifth" << int(R::Found) << 0.7123;
+        QTest::newRow("small leaps") << "sawtooth" << int(R::Found) << 0.7123;
+        QTest::newRow("leap within a step") << "small leap" << int(R::Found) << 0.7123;
+        QTest::newRow("leap wider than a step") << "wide leap" << int(R::Jump) << 0.0;
+        QTest::newRow("turns back") << "turns back" << int(R::Several) << 0.0;
+        QTest::newRow("out of reach") << "far" << int(R::None) << 0.0;
+        QTest::newRow("unreadable") << "unreadable" << int(R::None) << 0.0;
+    }
+    void rootOfE0()
+    {
+        QFETCH(QString, curve);
+        QFETCH(int, root);
+        QFETCH(double, shift);
+        const double at = 0.7123, e0 = 9000;
+        auto E = [&](double s) {
+            const double x = s - at;
+            if (curve == "fifth") return e0 + 0.2 * x;
+            if (curve == "sawtooth") return e0 + x + 0.04 * (s / 0.5 - std::floor(s / 0.5)) - 0.04 * (at / 0.5 - std::floor(at / 0.5));
+            if (curve == "small leap") return e0 + x + (x < 0 ? -0.3 : 0.3);
+            if (curve == "wide leap") return e0 + x + (x < 0 ? -1.5 : 1.5);
+            if (curve == "turns back") return e0 + x - 3 * x * std::exp(-x * x);
+            if (curve == "far") return e0 + x + 40;
+            if (curve == "unreadable") return std::numeric_limits<double>::infinity();
+            return e0 + x;
+        };
+        int readings = 0;
+        const CalibMath::ShiftRoot r = CalibMath::findShiftRoot([&](int k) { return E(k * CalibMath::shiftLattice); },
+                                                                [&](double s) { return ++readings, E(s); }, e0, 0.3, 2.0);
+        QCOMPARE(int(r.root), root);
+        QCOMPARE(r.readable, curve != "unreadable");
+        QVERIFY(readings == r.rounds && r.rounds <= CalibMath::refineRounds);
+        if (root == int(CalibMath::Shift::Root::Found))
+            QVERIFY2(std::fabs(r.shift - shift) < (curve == "follows" || curve == "fifth" ? 1e-4 : 0.05), qPrintable(QString::number(r.shift, 'f', 6)));
+    }
+
+    // The program headless on a Cu foil stack on 4 eV steps, 1.5 eV below its standard, by the
+    // mid-point: E0 on those steps meets the block's at several shifts (the foil's shoulder lies at
+    // half height), so no block is shifted, the run fails and says why, status 1.
+    void headlessMidPointUnplaced()
+    {
+        const QString d = dir.filePath("cufoil4");
+        const XafsSpectrum standard = cstack::normalised("cu_foil_rt.dat");
+        QVERIFY(standard.size() > 100);
+        for (double E = 8979 - 150; E <= 8979 + 300; E += 4) {
+            const double mu = standard.y(E + 1.5) + 1;
+            QVERIFY(ts::writeTiff(d + "/i1/" + ts::energyName("i1", E), 3, 2, [&](int, int) { return 60000 * std::exp(-mu); }));
+            QVERIFY(ts::writeTiff(d + "/i0/" + ts::energyName("i0", E), 3, 2, [](int, int) { return 60000; }));
+        }
+        QVERIFY(QFile::copy(measured::cuFoil(), d + "/std.dat"));
+        QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                      "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                                      "select_region 0 0 3 2\nset_band_w 0\nset_band_h 0\n"
+                                                      "calib_load_std %1/std.dat\ncalib_exec\nquit\n")
+                                                  .arg(d)));
+        QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
+        const ts::ProgramRun run = ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d, true);
+        QVERIFY2(run.endedWith(1), run.err.right(2000).constData());
+        if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << run.err.right(600);
+        QVERIFY2(run.err.contains("6 of them: the standard's E0 on the stack's energies meets the block's at no single shift"), run.err.right(2000).constData());
     }
 
     // An edge that rises within 1 eV between two energies 4 eV apart cannot be placed: the
