@@ -323,6 +323,9 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
                 if (kept == 1) wa *= 0.5;
                 kept = 1;
             }
+            // Narrowed onto a leap that holds the root: it is found, at
+            // the leap, however long the bracket would take to close.
+            settled = settled || (q.leaps() && q.holdsRoot(step));
         }
         // Narrowed onto a leap, the side nearer the block's E0 is the root if
         // the leap holds one; a bracket that narrows slowly about a side
