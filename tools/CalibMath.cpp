@@ -121,7 +121,13 @@ public:
     // be read there.
     double at(int k, const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpectrum& on)
     {
-        if (values.isEmpty()) base = k;
+        // Blocks far apart in E0 (no element, E0 on noise) would spread one
+        // table over the whole scan: it starts anew instead.
+        constexpr int widest = 1 << 16;
+        if (values.isEmpty() || std::abs(k - base) > widest || std::abs(k - (base + values.size())) > widest) {
+            values.clear();
+            base = k;
+        }
         if (k < base) {
             values.insert(0, base - k, kUnread);
             base = k;
@@ -215,6 +221,11 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
 {
     ShiftRoot r;
     r.shift = c0;
+    // E0s of no spectrum this program reads lie further apart.
+    if (!(std::fabs(c0) < 1e6)) {
+        r.root = Shift::Root::None;
+        return r;
+    }
     const double reach = std::min(maxShiftReach, std::max(minShiftReach, shiftReachSteps * step));
     const int kLo = int(std::floor((c0 - reach) / shiftLattice)), kHi = int(std::ceil((c0 + reach) / shiftLattice));
 

@@ -306,28 +306,32 @@ private slots:
     // grid, the root at 0.7123 eV: found to 1e-4 where E0 follows the shift wholly or a fifth of
     // it (where adding the difference would still move after 4 rounds) or with small leaps where
     // the crossing moves on to the next pair of points; a leap across the block's E0 wider
-    // than a step, E0 turning back (three roots), a root beyond reach, or nothing readable: no
-    // root, and the reason.
+    // than a step, E0 turning back (three roots, or coming back within 0.05 eV of it 1.5 eV on),
+    // a root beyond reach, or nothing readable: no root, and the reason.
     void rootOfE0_data()
     {
         using R = CalibMath::Shift::Root;
         QTest::addColumn<QString>("curve");
         QTest::addColumn<int>("root");
         QTest::addColumn<double>("shift");
-        QTest::newRow("follows") << "follows" << int(R::Found) << 0.7123;
-        QTest::newRow("follows a fifth") << "fifth" << int(R::Found) << 0.7123;
-        QTest::newRow("small leaps") << "sawtooth" << int(R::Found) << 0.7123;
-        QTest::newRow("leap within a step") << "small leap" << int(R::Found) << 0.7123;
-        QTest::newRow("leap wider than a step") << "wide leap" << int(R::Jump) << 0.0;
-        QTest::newRow("turns back") << "turns back" << int(R::Several) << 0.0;
-        QTest::newRow("out of reach") << "far" << int(R::None) << 0.0;
-        QTest::newRow("unreadable") << "unreadable" << int(R::None) << 0.0;
+        QTest::addColumn<double>("centre");
+        QTest::newRow("follows") << "follows" << int(R::Found) << 0.7123 << 0.3;
+        QTest::newRow("follows a fifth") << "fifth" << int(R::Found) << 0.7123 << 0.3;
+        QTest::newRow("small leaps") << "sawtooth" << int(R::Found) << 0.7123 << 0.3;
+        QTest::newRow("leap within a step") << "small leap" << int(R::Found) << 0.7123 << 0.3;
+        QTest::newRow("leap wider than a step") << "wide leap" << int(R::Jump) << 0.0 << 0.3;
+        QTest::newRow("turns back") << "turns back" << int(R::Several) << 0.0 << 0.3;
+        QTest::newRow("turns back short of it") << "touch" << int(R::Several) << 0.0 << 0.3;
+        QTest::newRow("out of reach") << "far" << int(R::None) << 0.0 << 0.3;
+        QTest::newRow("unreadable") << "unreadable" << int(R::None) << 0.0 << 0.3;
+        QTest::newRow("no centre") << "follows" << int(R::None) << 0.0 << 1e300;
     }
     void rootOfE0()
     {
         QFETCH(QString, curve);
         QFETCH(int, root);
         QFETCH(double, shift);
+        QFETCH(double, centre);
         const double at = 0.7123, e0 = 9000;
         auto E = [&](double s) {
             const double x = s - at;
@@ -336,15 +340,16 @@ private slots:
             if (curve == "small leap") return e0 + x + (x < 0 ? -0.3 : 0.3);
             if (curve == "wide leap") return e0 + x + (x < 0 ? -1.5 : 1.5);
             if (curve == "turns back") return e0 + x - 3 * x * std::exp(-x * x);
+            if (curve == "touch") return e0 + (x < 0.5 ? x : x < 1.5 ? 0.5 - 0.45 * (x - 0.5) : 0.05 + (x - 1.5));
             if (curve == "far") return e0 + x + 40;
             if (curve == "unreadable") return std::numeric_limits<double>::infinity();
             return e0 + x;
         };
         int readings = 0;
         const CalibMath::ShiftRoot r = CalibMath::findShiftRoot([&](int k) { return E(k * CalibMath::shiftLattice); },
-                                                                [&](double s) { return ++readings, E(s); }, e0, 0.3, 2.0);
+                                                                [&](double s) { return ++readings, E(s); }, e0, centre, 2.0);
         QCOMPARE(int(r.root), root);
-        QCOMPARE(r.readable, curve != "unreadable");
+        QCOMPARE(r.readable, curve != "unreadable" && centre < 1e6);
         QVERIFY(readings == r.rounds && r.rounds <= CalibMath::refineRounds);
         if (root == int(CalibMath::Shift::Root::Found))
             QVERIFY2(std::fabs(r.shift - shift) < (curve == "follows" || curve == "fifth" ? 1e-4 : 0.05), qPrintable(QString::number(r.shift, 'f', 6)));
