@@ -1788,6 +1788,10 @@
         <translation>(うち %1 ブロック: スタックのエネルギーがエッジの立ち上がりに一点もなく、その位置が分かりません)</translation>
     </message>
     <message>
+        <source> (%1 of them: the standard&apos;s E0 on the stack&apos;s energies meets the block&apos;s at no single shift, so the mid-point cannot place the edge)</source>
+        <translation>(うち %1 ブロック: スタックのエネルギー上の標準試料の E0 がブロックの E0 とただ一つのシフトで一致せず、中点法ではエッジの位置を決められません)</translation>
+    </message>
+    <message>
         <source>the standard was cleared</source>
         <translation>標準がクリアされました</translation>
     </message>

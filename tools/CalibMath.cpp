@@ -2,6 +2,7 @@
 
 #include "core/AnalyzeCond.h"
 #include "core/PointNoise.h"
+#include "core/SuggestElm.h"
 #include "core/XafsSpectrum.h"
 
 #include <QCoreApplication>
@@ -90,6 +91,91 @@ int risePoints(const XafsSpectrum& on)
     return count;
 }
 
+// The standard's E0 on a block's energies at the shifts of a lattice. It
+// depends on the energies, the standard and the normalisation alone, which
+// the blocks of a stack share: a run reads each lattice shift once. Per
+// thread, like the standard read on the grid.
+class LatticeE0
+{
+public:
+    // The table for block against standard, kept or made anew.
+    static LatticeE0& of(const XafsSpectrum& block, const XafsSpectrum& standard)
+    {
+        constexpr int kept = 4;
+        thread_local LatticeE0 cache[kept];
+        thread_local int next = 0;
+        for (LatticeE0& t : cache)
+            if (t.serves(block, standard)) return t;
+        LatticeE0& t = cache[next];
+        next = (next + 1) % kept;
+        t.energies.resize(block.points.size());
+        for (int i = 0; i < block.points.size(); ++i) t.energies[i] = block.xAt(i);
+        t.standardPoints = standard.points;
+        t.lineType = block.lineType;
+        t.suggest = block.suggest;
+        t.base = 0;
+        t.values.clear();
+        return t;
+    }
+
+    // E0 at the shift k x shiftLattice; infinite when the standard cannot
+    // be read there.
+    double at(int k, const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpectrum& on)
+    {
+        // Blocks far apart in E0 (no element, E0 on noise) would spread one
+        // table over the whole scan: it starts anew instead.
+        constexpr int widest = 1 << 16;
+        if (values.isEmpty() || std::abs(k - base) > widest || std::abs(k - (base + values.size())) > widest) {
+            values.clear();
+            base = k;
+        }
+        if (k < base) {
+            values.insert(0, base - k, kUnread);
+            base = k;
+        }
+        if (k - base >= values.size()) {
+            const int had = values.size();
+            values.resize(k - base + 1);
+            std::fill(values.begin() + had, values.end(), kUnread);
+        }
+        double& v = values[k - base];
+        if (std::isnan(v))
+            v = standardOnGrid(block, standard, k * shiftLattice, on) ? on.midx : std::numeric_limits<double>::infinity();
+        return v;
+    }
+
+private:
+    static constexpr double kUnread = std::numeric_limits<double>::quiet_NaN();
+
+    bool serves(const XafsSpectrum& block, const XafsSpectrum& standard) const
+    {
+        if (energies.size() != block.points.size()
+            || !XafsSpectrum::sameNormalisation(suggest, lineType, block.suggest, block.lineType))
+            return false;
+        for (int i = 0; i < energies.size(); ++i)
+            if (energies[i] != block.xAt(i)) return false;
+        return standardPoints == standard.points;
+    }
+
+    QVector<double> energies;
+    QVector<QPointF> standardPoints;
+    int lineType = 0;
+    SuggestElm suggest;
+    int base = 0;
+    QVector<double> values;
+};
+
+// The widest step of the block's energies about its E0.
+double stepAtEdge(const XafsSpectrum& block)
+{
+    const int n = block.points.size();
+    int j = 0;
+    while (j < n && block.xAt(j) < block.midx) ++j;
+    double widest = 0;
+    for (int i = std::max(1, j - 2); i <= std::min(n - 1, j + 1); ++i) widest = std::max(widest, block.xAt(i) - block.xAt(i - 1));
+    return widest;
+}
+
 // The mid-point shift on the block's energies; the standard as last read on
 // them in on, at the shift read.
 Shift midShift(const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpectrum& on, double& read)
@@ -97,17 +183,30 @@ Shift midShift(const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpec
     Shift r;
     r.value = r.centre = block.midx - standard.midx;
     if (block.refused() || !std::isfinite(r.value)) return r;
-    double s = r.value;
-    for (int k = 0; k < shiftRounds; ++k) {
-        if (!standardOnGrid(block, standard, s, on)) return r;
+    LatticeE0& table = LatticeE0::of(block, standard);
+    const ShiftRoot root = findShiftRoot(
+        [&](int k) { return table.at(k, block, standard, on); },
+        [&](double s) {
+            const bool ok = standardOnGrid(block, standard, s, on);
+            read = ok ? s : std::numeric_limits<double>::quiet_NaN();
+            return ok ? on.midx : std::numeric_limits<double>::infinity();
+        },
+        block.midx, r.value, stepAtEdge(block));
+    if (!root.readable) return r;
+    r.onGrid = true;
+    r.root = root.root;
+    r.rounds = root.rounds;
+    const double s = root.shift;
+    // The standard as read at the shift given, for the inner product's lines
+    // and the count of the rise's points.
+    if (read != s || r.rounds == 0) {
+        if (!standardOnGrid(block, standard, s, on)) {
+            r.onGrid = false;
+            return r;
+        }
         read = s;
         ++r.rounds;
-        const double d = block.midx - on.midx;
-        s += d;
-        if (!std::isfinite(s)) return r;
-        if (std::fabs(d) < shiftSettled) break;
     }
-    r.onGrid = true;
     r.value = r.centre = s;
     r.risePoints = risePoints(on);
     return r;
@@ -115,12 +214,157 @@ Shift midShift(const XafsSpectrum& block, const XafsSpectrum& standard, XafsSpec
 
 }  // namespace
 
+ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::function<double(double)>& at, double e0,
+                        double c0, double step)
+{
+    ShiftRoot r;
+    r.shift = c0;
+    // E0s of no spectrum this program reads lie further apart.
+    if (!(std::fabs(c0) < 1e6)) {
+        r.root = Shift::Root::None;
+        return r;
+    }
+    const double reach = std::min(maxShiftReach, std::max(minShiftReach, shiftReachSteps * step));
+    const int kLo = int(std::floor((c0 - reach) / shiftLattice)), kHi = int(std::ceil((c0 + reach) / shiftLattice));
+
+    // Where E0 crosses the block's between two shifts a and b > a, fa and fb
+    // the differences there.
+    struct Bracket
+    {
+        double a, fa, b, fb;
+        bool touches = false;  // E0 turns back within jumpAcross of the block's at a, without crossing
+        bool leaps() const { return std::fabs(fb - fa) > leapSlope * (b - a); }
+        // A leap holds a root when one side meets the block's E0 to the
+        // mid-point's precision, or when E0 rises across it by less than a
+        // step: the crossing moving on to the next pair of points.
+        bool holdsRoot(double step) const
+        {
+            return !leaps() || std::min(std::fabs(fa), std::fabs(fb)) <= jumpAcross || (fa < 0 && fb - fa <= step);
+        }
+        double crossing(double wa, double wb) const { return wa == wb ? a : a - wa * (b - a) / (wb - wa); }
+        double nearer() const { return std::fabs(fa) <= std::fabs(fb) ? a : b; }
+    };
+    // E0 that comes within jumpAcross of the block's and turns back meets
+    // it as well as the mid-point tells: the slightest change of either
+    // spectrum makes it a crossing.
+    QVarLengthArray<Bracket, 8> roots;
+    bool readable = false, leapt = false;
+    double sPrev = 0, fPrev = 0, fBefore = 0;
+    int run = 0;  // readable lattice shifts in a row
+    for (int k = kLo; k <= kHi; ++k) {
+        const double e = onLattice(k);
+        if (!std::isfinite(e)) {
+            run = 0;
+            continue;
+        }
+        readable = true;
+        const double s = k * shiftLattice, f = e - e0;
+        if (f == 0) {
+            roots.append({s, f, s, f});
+        } else if (run > 0 && fPrev != 0 && (f > 0) != (fPrev > 0)) {
+            const Bracket q{sPrev, fPrev, s, f};
+            if (q.holdsRoot(step))
+                roots.append(q);
+            else
+                leapt = true;
+        } else if (run > 1 && (f > 0) == (fPrev > 0) && (fPrev > 0) == (fBefore > 0) && fBefore != 0
+                   && std::fabs(fPrev) <= jumpAcross && std::fabs(fPrev) < std::fabs(f) && std::fabs(fPrev) <= std::fabs(fBefore)) {
+            roots.append({sPrev, fPrev, sPrev, fPrev, true});
+        }
+        fBefore = fPrev, sPrev = s, fPrev = f, ++run;
+    }
+    r.readable = readable;
+    if (!readable) {
+        r.root = Shift::Root::None;
+        return r;
+    }
+
+    // At a root further from E0 less E0 than a step of the grid, the
+    // standard's E0 on the grid lies that far from its own: it was read on
+    // another feature (a shoulder for the rise), and yields to crossings
+    // within the step; a touch counts beside crossings within the step, or
+    // where there is no crossing. Of roots within rootsApart, one through which E0
+    // moves smoothly is placed more surely than one at a leap, and that than
+    // a touch; else the one nearest E0 less E0.
+    bool anyNear = false, anyCrossing = false;
+    for (const Bracket& q : roots) {
+        anyCrossing = anyCrossing || !q.touches;
+        anyNear = anyNear || (!q.touches && std::fabs(q.crossing(q.fa, q.fb) - c0) <= step);
+    }
+    int chosen = -1;
+    double lo = HUGE_VAL, hi = -HUGE_VAL, s = c0;
+    for (int i = 0; i < roots.size(); ++i) {
+        const Bracket& q = roots[i];
+        const double x = q.crossing(q.fa, q.fb);
+        if (anyNear && std::fabs(x - c0) > step) continue;
+        if (q.touches && anyCrossing && !anyNear) continue;
+        lo = std::min(lo, x), hi = std::max(hi, x);
+        const int rank = q.touches ? 2 : q.leaps() ? 1 : 0, chosenRank = chosen < 0 ? 3 : roots[chosen].touches ? 2 : roots[chosen].leaps() ? 1 : 0;
+        const bool better = rank < chosenRank || (rank == chosenRank && std::fabs(x - c0) < std::fabs(s - c0));
+        if (better) chosen = i, s = x;
+    }
+    if (chosen < 0)
+        r.root = leapt ? Shift::Root::Jump : Shift::Root::None;
+    else if (hi - lo > rootsApart)
+        r.root = Shift::Root::Several;
+
+    // The chosen bracket refined by false position, the end kept twice in a
+    // row weighed half (so a bend cannot hold one end for good).
+    if (r.root == Shift::Root::Found && roots[chosen].fa != 0 && !roots[chosen].touches) {
+        Bracket q = roots[chosen];
+        double wa = q.fa, wb = q.fb, f = q.fa, last = HUGE_VAL;
+        int kept = 0;  // +1 the lower end kept twice, -1 the upper
+        bool settled = false, lost = false;
+        while (!settled && r.rounds < refineRounds) {
+            s = q.crossing(wa, wb);
+            const double e = at(s);
+            ++r.rounds;
+            if ((lost = !std::isfinite(e))) break;
+            f = e - e0;
+            settled = f == 0 || std::fabs(s - last) < shiftSettled || q.b - q.a < shiftSettled;
+            last = s;
+            if ((f > 0) == (q.fa > 0)) {
+                q.a = s, q.fa = wa = f;
+                if (kept == -1) wb *= 0.5;
+                kept = -1;
+            } else {
+                q.b = s, q.fb = wb = f;
+                if (kept == 1) wa *= 0.5;
+                kept = 1;
+            }
+            // Narrowed onto a leap that holds the root: it is found, at
+            // the leap, however long the bracket would take to close.
+            settled = settled || (q.leaps() && q.holdsRoot(step));
+        }
+        // Narrowed onto a leap, the side nearer the block's E0 is the root if
+        // the leap holds one; a bracket that narrows slowly about a side
+        // meeting it holds the root as closely as the grid tells.
+        const bool meets = std::min({std::fabs(q.fa), std::fabs(q.fb), std::fabs(f)}) <= jumpAcross;
+        if (lost)
+            r.root = Shift::Root::RanOut;
+        else if (!meets && !(q.leaps() && q.holdsRoot(step)))
+            r.root = settled || q.leaps() ? Shift::Root::Jump : Shift::Root::RanOut;
+        else if (meets && !settled && q.b - q.a > rootsApart)
+            r.root = Shift::Root::RanOut;
+        if (r.root == Shift::Root::Found && std::fabs(f) > jumpAcross) s = q.nearer();
+    }
+    r.shift = s;
+    return r;
+}
+
 Shift measureShift(const XafsSpectrum& block, const XafsSpectrum& standard, Method m, const Search& p)
 {
     thread_local XafsSpectrum on;
     double read = 0;
     Shift r = midShift(block, standard, on, read);
-    if (m != Method::InnerProduct) return r;
+    if (m != Method::InnerProduct) {
+        // The mid-point's shift is its root: without a single one there is none.
+        if (r.onGrid && r.root != Shift::Root::Found) {
+            r.unplaced = true;
+            r.value = std::numeric_limits<double>::quiet_NaN();
+        }
+        return r;
+    }
     if (!r.onGrid) {
         r.value = block.findEnergyShift(standard, p.range, p.step, p.minStep);
         return r;

@@ -109,6 +109,7 @@ void EnergyCalibration::execCalibration()
     blocksWithoutEdge = 0;
     blocksVisited = 0;
     blocksUnresolved = 0;
+    blocksUnplaced = 0;
     measured.clear();
     measured.reserve(int(qMin<qint64>(grid.blockCount(), 1 << 20)));
     requestNext();
@@ -136,6 +137,7 @@ void EnergyCalibration::calibNextPoint()
         const CalibMath::BlockEdge e = CalibMath::edgeOf(block, standard, s, method, search);
         edge = CalibMath::hasEdge(e, sElm.noiseFactor);
         if (e.unresolved) ++blocksUnresolved;
+        else if (s.unplaced) ++blocksUnplaced;
         if (edge) {
             map->setData(x, y, grid.xw, grid.yw, s.value);
             stats.add(s.value);
@@ -166,18 +168,25 @@ void EnergyCalibration::finishCalib()
             ? tr(" (%1 of them: the stack's energies put no point on the edge's rise, so its place is unknown)")
                   .arg(blocksUnresolved)
             : QString();
+    // On a coarse grid the standard's E0 may meet the block's at two shifts,
+    // or leap past it: the mid-point cannot place those edges.
+    const QString unplaced =
+        blocksUnplaced > 0
+            ? tr(" (%1 of them: the standard's E0 on the stack's energies meets the block's at no single shift, so the mid-point cannot place the edge)")
+                  .arg(blocksUnplaced)
+            : QString();
     if (stats.count == 0) {
         say(tr("Calibration measured no block: none of the %1 blocks shows the standard's edge; "
                "the map holds no shift, the figures are kept")
                     .arg(blocksVisited)
-                + unresolved,
+                + unresolved + unplaced,
             true);
     } else {
         if (blocksWithoutEdge > 0)
             say(tr("Calibration done: %1 of %2 blocks show no edge and got no shift")
                         .arg(blocksWithoutEdge)
                         .arg(blocksVisited)
-                    + unresolved,
+                    + unresolved + unplaced,
                 false);
         const double mean = stats.mean();
         ctrl->DEMin->setText(QString::number(stats.min, 'g', 6));

@@ -77,6 +77,8 @@ public:
     int blocksVisited = 0;
     // Of those without a shift, blocks whose grid could not place the edge.
     int blocksUnresolved = 0;
+    // ... and, of the rest, blocks the mid-point found no single shift for.
+    int blocksUnplaced = 0;
 
 signals:
     void doCalibNextPoint();
