@@ -506,16 +506,22 @@ LcfResult LcfFit::fitAsBlock(const XafsSpectrum& s, const QVector<LcfRefSnapshot
         }
     }
     const double s2 = count > m ? rss / (count - m) : qInf();
-    const double noise = pointNoise(fitE.constData(), fitR.constData(), fitE.size(), LcfFit::minNoisePoints,
-                                   LcfFit::maxNoiseSpan);
-    const double misfit2 = noise > 0 ? std::max(0.0, s2 - LcfFit::noiseAllowance * noise * noise) : s2;
     res.errors.resize(m);
+    QVarLengthArray<double, 16> perScatter(m);
+    bool judged = true;  // no error over the limit: the misfit's part needs no reading
+    for (int j = 0; j < m; ++j) {
+        perScatter[j] = 1 / std::sqrt(res.apart[j] * diag[size_t(j)]) / std::fabs(rho[j]) * std::fabs(keepSum);
+        res.errors[j] = std::sqrt(s2) * perScatter[j];
+        judged = judged && res.errors[j] <= LcfFit::maxFractionError;
+    }
+    const double noise = judged ? -1
+                                : pointNoise(fitE.constData(), fitR.constData(), fitE.size(),
+                                             LcfFit::minNoisePoints, LcfFit::maxNoiseSpan);
+    const double misfit2 = noise > 0 ? std::max(0.0, s2 - LcfFit::noiseAllowance * noise * noise) : s2;
     int widest = 0;
     double widestMisfit = 0;
     for (int j = 0; j < m; ++j) {
-        const double perScatter = 1 / std::sqrt(res.apart[j] * diag[size_t(j)]) / std::fabs(rho[j]) * std::fabs(keepSum);
-        res.errors[j] = std::sqrt(s2) * perScatter;
-        const double fromMisfit = perScatter > LcfFit::maxNoiseGain ? res.errors[j] : std::sqrt(misfit2) * perScatter;
+        const double fromMisfit = perScatter[j] > LcfFit::maxNoiseGain ? res.errors[j] : std::sqrt(misfit2) * perScatter[j];
         if (!(fromMisfit <= widestMisfit)) {
             widestMisfit = fromMisfit;
             widest = j;
