@@ -101,7 +101,7 @@ public:
     // The table for block against standard, kept or made anew.
     static LatticeE0& of(const XafsSpectrum& block, const XafsSpectrum& standard)
     {
-        constexpr int kept = 4;
+        constexpr int kept = 16;
         thread_local LatticeE0 cache[kept];
         thread_local int next = 0;
         for (LatticeE0& t : cache)
