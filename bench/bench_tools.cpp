@@ -90,17 +90,26 @@ static void BM_StatsPerPixel2048(benchmark::State& state)
 }
 BENCHMARK(BM_StatsPerPixel2048)->Unit(benchmark::kMillisecond);
 
+// An arctangent edge at 7112 eV, w eV wide.
+static double edge(double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; }
+
+// The calibration benchmarks' standard: that edge sampled every 0.5 eV.
+static XafsSpectrum feStandard()
+{
+    Spectrum fine;
+    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
+    return XafsSpectrum(fine, "std", 1, 0, SuggestElm());
+}
+
 // The edge test of one calibration block: a thin Fe edge, 180 points, against
 // a standard sampled every 0.5 eV.
 static void BM_CalibEdgeFit(benchmark::State& state)
 {
-    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
-    Spectrum fine, block;
-    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
+    Spectrum block;
     int i = 0;
     for (double E = 6960; E <= 7400; E += E < 7080 ? 8 : E < 7100 ? 2 : E < 7130 ? 0.75 : 4, ++i)
         block.append(E, 0.4 - 1e-4 * (E - 7100) + 0.12 * edge(E - 1, 3) + 0.02 * std::sin(i * 2.3999));
-    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm()), b(block, "b", 1, 0, SuggestElm());
+    const XafsSpectrum standard = feStandard(), b(block, "b", 1, 0, SuggestElm());
     for (auto _ : state) benchmark::DoNotOptimize(CalibMath::fitEdge(b, standard, 1.0));
 }
 BENCHMARK(BM_CalibEdgeFit)->Unit(benchmark::kMicrosecond);
@@ -109,10 +118,7 @@ BENCHMARK(BM_CalibEdgeFit)->Unit(benchmark::kMicrosecond);
 // eV apart taken in turn, more than the fit keeps, so every block works its window out afresh.
 static void BM_CalibEdgeFitNewWindow(benchmark::State& state)
 {
-    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
-    Spectrum fine;
-    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
-    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm());
+    const XafsSpectrum standard = feStandard();
     std::vector<XafsSpectrum> blocks;
     for (int k = 0; k < 24; ++k) {
         Spectrum block;
@@ -131,14 +137,12 @@ BENCHMARK(BM_CalibEdgeFitNewWindow)->Unit(benchmark::kMicrosecond);
 static void calibBlockRun(benchmark::State& state, CalibMath::Method m,
                           const std::function<double(double, int)>& blockMu)
 {
-    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
-    Spectrum fine, block;
-    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
+    Spectrum block;
     for (int i = 0; i <= 100; ++i) {
         const double E = 7050 + 2.0 * i;
         block.append(E, blockMu(E, i));
     }
-    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm());
+    const XafsSpectrum standard = feStandard();
     const CalibMath::Search p{20, 1, 0.1};
     for (auto _ : state) {
         const XafsSpectrum b(block, "b", 1, 0, SuggestElm());
@@ -166,17 +170,14 @@ static void BM_CalibBlockInnerP(benchmark::State& state)
 }
 BENCHMARK(BM_CalibBlockInnerP)->Unit(benchmark::kMicrosecond);
 
-// The mid-point on a real edge whose energies the rounds have not seen lately: 8 grids a
+// The mid-point on a real edge whose energies the rounds have not seen lately: 24 grids a
 // hundredth of an eV apart taken in turn, more than the rounds keep, so each block reads the
 // standard's E0 at every lattice shift within reach afresh: the first block of a stack.
 static void BM_CalibBlockNewGrid(benchmark::State& state)
 {
-    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
-    Spectrum fine;
-    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
-    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm());
+    const XafsSpectrum standard = feStandard();
     std::vector<XafsSpectrum> blocks;
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < 24; ++k) {
         Spectrum block;
         for (int i = 0; i <= 100; ++i) {
             const double E = 7050 + 2.0 * i + 0.01 * k;
@@ -196,14 +197,12 @@ BENCHMARK(BM_CalibBlockNewGrid)->Unit(benchmark::kMicrosecond);
 // The same blocks' mid-point on one grid, as the blocks of a stack after the first.
 static void BM_CalibBlockSameGrid(benchmark::State& state)
 {
-    auto edge = [](double E, double w) { return 0.5 + std::atan((E - 7112) / w) / M_PI; };
-    Spectrum fine, block;
-    for (double E = 6950; E <= 7400; E += 0.5) fine.append(E, 0.3 + 1.2 * edge(E, 1.6));
+    Spectrum block;
     for (int i = 0; i <= 100; ++i) {
         const double E = 7050 + 2.0 * i;
         block.append(E, 1 + 0.1 * edge(E - 1, 2) + 0.003 * std::sin(i * 2.3999));
     }
-    const XafsSpectrum standard(fine, "std", 1, 0, SuggestElm()), b(block, "b", 1, 0, SuggestElm());
+    const XafsSpectrum standard = feStandard(), b(block, "b", 1, 0, SuggestElm());
     const CalibMath::Search p{20, 1, 0.1};
     for (auto _ : state) benchmark::DoNotOptimize(CalibMath::measureShift(b, standard, CalibMath::Method::MidPoint, p));
 }
