@@ -324,15 +324,18 @@ static void BM_ManyVariables(benchmark::State& state)
 BENCHMARK(BM_ManyVariables)->Arg(100000)->Arg(200000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // An endless echo loop in dir, with an empty configuration file beside it;
-// empty when it cannot be written.
-static QString endlessEchoScript(const QTemporaryDir& dir)
+// empty, and the benchmark skipped, when it cannot be written.
+static QString endlessEchoScript(benchmark::State& state, const QTemporaryDir& dir)
 {
+    application();
     QFile cfg(dir.filePath("none.cfg"));
-    if (!cfg.open(QIODevice::WriteOnly)) return QString();
     const QString bat = dir.filePath("loop.bat");
     QFile f(bat);
-    if (!f.open(QIODevice::WriteOnly) || f.write(":for i %i 1 2000000000\n:echo %i\n:next i\nquit\n") <= 0)
+    if (!cfg.open(QIODevice::WriteOnly) || !f.open(QIODevice::WriteOnly)
+        || f.write(":for i %i 1 2000000000\n:echo %i\n:next i\nquit\n") <= 0) {
+        state.SkipWithError("no script");
         return QString();
+    }
     return bat;
 }
 
@@ -367,13 +370,9 @@ static double secondsToEndBySigterm(QProcess& p)
 // 0.5-4.8 s here, 27-33 s on a machine loaded longer.
 static void BM_SigtermEndsFloodingRun(benchmark::State& state)
 {
-    application();
     QTemporaryDir dir;
-    const QString bat = endlessEchoScript(dir);
-    if (bat.isEmpty()) {
-        state.SkipWithError("no script");
-        return;
-    }
+    const QString bat = endlessEchoScript(state, dir);
+    if (bat.isEmpty()) return;
     for (auto _ : state) {
         QProcess p;
         startQuietly(p, dir, bat);
@@ -396,13 +395,9 @@ BENCHMARK(BM_SigtermEndsFloodingRun)->Arg(3)->Arg(20)->UseManualTime()->Iteratio
 // mean 5.5 s, slowest 11.4 s.
 static void BM_SigtermEndsRun30Trials(benchmark::State& state)
 {
-    application();
     QTemporaryDir dir;
-    const QString bat = endlessEchoScript(dir);
-    if (bat.isEmpty()) {
-        state.SkipWithError("no script");
-        return;
-    }
+    const QString bat = endlessEchoScript(state, dir);
+    if (bat.isEmpty()) return;
     double slowest = 0;
     int failed = 0;
     for (auto _ : state) {
