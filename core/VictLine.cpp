@@ -35,6 +35,18 @@ bool eachPointIn(const Spectrum& s, double from, double to, bool withTo, F f)
     return true;
 }
 
+// The energies of the points a line is fitted to, for their mean and spread.
+struct EnergySums
+{
+    double n = 0, sum = 0, squares = 0;
+    void add(double E)
+    {
+        n += 1;
+        sum += E;
+        squares += E * E;
+    }
+};
+
 // Solves the n x n normal equations (n <= 3) on the stack; the solution is
 // returned in natural order. False when a pivot or diagonal was zero.
 bool solveSmall(int n, double A[3][3], const double rhs[3], double out[3])
@@ -125,8 +137,8 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
     const int n = source.points.size();
     if (n < 4)
         return false;
-    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0, sx = 0, sxx = 0;
-    double count = 0;
+    double s0 = 0, sy = 0, s3 = 0, s4 = 0, s6 = 0, s7 = 0, s8 = 0, s3y = 0, s4y = 0;
+    EnergySums energies;
     fitCount = 0;
     const bool positive = eachPointIn(source, from, to, withTo, [&](int i, double E) {
         // Relative energies or a pixel axis: there is no wavelength at 0 eV or
@@ -148,9 +160,7 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
         s8 += w * L4 * L4;
         s3y += w * L3 * yv;
         s4y += w * L4 * yv;
-        count += 1;
-        sx += E;
-        sxx += E * E;
+        energies.add(E);
         ++fitCount;
         return true;
     });
@@ -161,13 +171,13 @@ bool VictLine::fitVictoreen(const Spectrum& source, double from, double to, bool
         sigma = 1.0;
         return false;
     }
-    spreadOfEnergies(count, sx, sxx);
+    spreadOfEnergies(energies.n, energies.sum, energies.squares);
     double A[3][3] = {{s0, s3, s4}, {s3, s6, s7}, {s4, s7, s8}};
     const double rhs[3] = {sy, s3y, s4y};
     double sol[3];
     // Three coefficients need three points; fewer leave the sums singular,
     // which rounding may hide from the solver.
-    const bool ok = solveSmall(3, A, rhs, sol) && count >= 3 && s0 > 0;
+    const bool ok = solveSmall(3, A, rhs, sol) && energies.n >= 3 && s0 > 0;
     c0 = sol[0];
     c1 = sol[1];
     c2 = sol[2];
@@ -182,7 +192,7 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
     if (n < 3)
         return false;
     double s0 = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-    double count = 0, ex = 0, exx = 0;
+    EnergySums energies;
     fitCount = 0;
     eachPointIn(source, from, to, withTo, [&](int i, double E) {
         const double yv = pointY(source, i);
@@ -192,17 +202,15 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
         sy += w * yv;
         sxx += w * E * E;
         sxy += w * E * yv;
-        count += 1;
-        ex += E;
-        exx += E * E;
+        energies.add(E);
         ++fitCount;
         return true;
     });
-    spreadOfEnergies(count, ex, exx);
+    spreadOfEnergies(energies.n, energies.sum, energies.squares);
     bool ok;
-    if (count < 2 || !(s0 > 0)) {
+    if (energies.n < 2 || !(s0 > 0)) {
         k = 0;
-        c0 = (count == 1) ? sy / s0 : 0;
+        c0 = (energies.n == 1) ? sy / s0 : 0;
         ok = false;
     } else {
         double A[3][3] = {{sxx, sx, 0}, {sx, s0, 0}, {0, 0, 0}};
@@ -218,23 +226,22 @@ bool VictLine::fitLinear(const Spectrum& source, double from, double to, bool wi
 
 bool VictLine::fitLevel(const Spectrum& source, double from, double to, double slope, bool withTo)
 {
-    double count = 0, ex = 0, exx = 0, sy = 0;
+    double sy = 0;
+    EnergySums energies;
     fitCount = 0;
     eachPointIn(source, from, to, withTo, [&](int i, double E) {
         sy += pointY(source, i);
-        count += 1;
-        ex += E;
-        exx += E * E;
+        energies.add(E);
         ++fitCount;
         return true;
     });
-    spreadOfEnergies(count, ex, exx);
+    spreadOfEnergies(energies.n, energies.sum, energies.squares);
     lineType = 1;
     fitFrom = from;
     fitTo = to;
     k = slope;
-    c0 = count > 0 ? (sy - slope * ex) / count : 0.0;
-    fitted = count > 0 && std::isfinite(c0);
+    c0 = energies.n > 0 ? (sy - slope * energies.sum) / energies.n : 0.0;
+    fitted = energies.n > 0 && std::isfinite(c0);
     residual(source, from, to, withTo);
     return fitted;
 }

@@ -243,6 +243,8 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
         }
         double crossing(double wa, double wb) const { return wa == wb ? a : a - wa * (b - a) / (wb - wa); }
         double nearer() const { return std::fabs(fa) <= std::fabs(fb) ? a : b; }
+        // How surely the bracket places its root: a smooth crossing first.
+        int rank() const { return touches ? 2 : leaps() ? 1 : 0; }
     };
     // E0 that comes within jumpAcross of the block's and turns back meets
     // it as well as the mid-point tells: the slightest change of either
@@ -299,7 +301,7 @@ ShiftRoot findShiftRoot(const std::function<double(int)>& onLattice, const std::
         if (anyNear && std::fabs(x - c0) > step) continue;
         if (q.touches && anyCrossing && !anyNear) continue;
         lo = std::min(lo, x), hi = std::max(hi, x);
-        const int rank = q.touches ? 2 : q.leaps() ? 1 : 0, chosenRank = chosen < 0 ? 3 : roots[chosen].touches ? 2 : roots[chosen].leaps() ? 1 : 0;
+        const int rank = q.rank(), chosenRank = chosen < 0 ? 3 : roots[chosen].rank();
         const bool better = rank < chosenRank || (rank == chosenRank && std::fabs(x - c0) < std::fabs(s - c0));
         if (better) chosen = i, s = x;
     }
