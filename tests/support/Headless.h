@@ -67,12 +67,14 @@ inline void startOffscreen(QProcess& p, const QString& errFile, const QStringLis
     p.start(program, args);
 }
 
-// SCRIPT run headless from DIR as DIR/run.bat, with DIR/run.cfg giving DataRoot DIR and then cfgLines.
-inline ProgramRun runHeadless(const QString& dir, const QString& script, int ms = 60000, const QString& cfgLines = QString())
+// SCRIPT run headless from DIR as DIR/run.bat, with DIR/run.cfg giving DataRoot DIR and then cfgLines;
+// merged: standard output in err too.
+inline ProgramRun runHeadless(const QString& dir, const QString& script, int ms = 60000, const QString& cfgLines = QString(),
+                              bool merged = false)
 {
     const QString bat = dir + "/run.bat", cfg = dir + "/run.cfg";
     if (!writeText(bat, script) || !writeText(cfg, "DataRoot " + dir + "\n" + cfgLines)) return ProgramRun();
-    return runProgram(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"}, ms, dir);
+    return runProgram(CORVENLITH_BIN, {"-c", cfg, "-e", "-b", bat, "-x"}, ms, dir, merged);
 }
 #endif
 

@@ -767,14 +767,13 @@ private slots:
             QVERIFY(ts::writeTiff(d + "/i0/" + ts::energyName("i0", p.x()), 9, 6, [](int, int) { return 20000; }));
         }
         QVERIFY(ts::writeSpectrum(d + "/std.dat", fe::standard()));
-        QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
-                                                      "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
-                                                      "select_region 0 0 9 6\nset_band_w 1\nset_band_h 1\n"
-                                                      "calib_load_std %1/std.dat\ncalib_exec\ncalib_save_map %1/shift.emp\nquit\n")
-                                                  .arg(d)));
-        QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
         const ts::ProgramRun run =
-            ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d);
+            ts::runHeadless(d, QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                       "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                       "select_region 0 0 9 6\nset_band_w 1\nset_band_h 1\n"
+                                       "calib_load_std %1/std.dat\ncalib_exec\ncalib_save_map %1/shift.emp\nquit\n")
+                                   .arg(d),
+                            120000);
         QVERIFY2(run.ended && run.status == QProcess::NormalExit && run.code == 0, run.err.right(2000).constData());
         Analyzed2DRes map;
         QCOMPARE(loadMap(d + "/shift.emp", map), EShiftMapFile::LoadResult::Loaded);

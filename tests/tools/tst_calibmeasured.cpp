@@ -106,13 +106,12 @@ Spectrum moved(const XafsSpectrum& standard, const QVector<double>& grid, double
 // d/std.dat, where no block can be shifted: status 1, and why.
 void expectNoBlockShifted(const QString& d, const char* why)
 {
-    QVERIFY(ts::writeText(d + "/run.bat", QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
-                                                  "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
-                                                  "select_region 0 0 3 2\nset_band_w 0\nset_band_h 0\n"
-                                                  "calib_load_std %1/std.dat\ncalib_exec\nquit\n")
-                                              .arg(d)));
-    QVERIFY(ts::writeText(d + "/run.cfg", "DataRoot " + d + "\n"));
-    const ts::ProgramRun run = ts::runProgram(CORVENLITH_BIN, {"-c", d + "/run.cfg", "-e", "-b", d + "/run.bat", "-x"}, 120000, d, true);
+    const ts::ProgramRun run = ts::runHeadless(d, QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                          "load_I0_files_of_pattern NEW %1/i0/ *.tif\nUse_I0 1\n"
+                                                          "select_region 0 0 3 2\nset_band_w 0\nset_band_h 0\n"
+                                                          "calib_load_std %1/std.dat\ncalib_exec\nquit\n")
+                                                      .arg(d),
+                                                  120000, QString(), true);
     QVERIFY2(run.endedWith(1), run.err.right(2000).constData());
     if (qEnvironmentVariableIsSet("CORVENLITH_CALIB_STATS")) qInfo().noquote() << run.err.right(600);
     QVERIFY2(run.err.contains(why), run.err.right(2000).constData());
